@@ -1,0 +1,41 @@
+# Build helpers shared by every folder: warnings for our own targets, the
+# sanitizer switch and the GoogleTest registration.
+
+include(GNUInstallDirs)
+
+if(TONRIG_SANITIZE STREQUAL "address")
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+elseif(TONRIG_SANITIZE STREQUAL "thread")
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
+elseif(NOT TONRIG_SANITIZE STREQUAL "")
+    message(FATAL_ERROR "TONRIG_SANITIZE must be empty, address or thread")
+endif()
+
+# Our own code builds with every warning as an error.
+function(tonrig_warnings target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+# tonrig_test(NAME src... LIBS lib... [LABELS label...])
+# One GoogleTest executable whose cases CTest runs one by one.
+function(tonrig_test name)
+    cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+    find_package(GTest REQUIRED)
+    add_executable(${name} ${T_SOURCES})
+    tonrig_warnings(${name})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+    include(GoogleTest)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+        PROPERTIES LABELS "${T_LABELS}" ENVIRONMENT "TONRIG_SHARED=${PROJECT_SOURCE_DIR}/../shared")
+endfunction()
+
+# Adds each named folder that has a CMakeLists.txt.
+macro(tonrig_subdirectories)
+    foreach(dir ${ARGN})
+        if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+            add_subdirectory(${dir})
+        endif()
+    endforeach()
+endmacro()
