@@ -1,0 +1,60 @@
+// The device seam's fallbacks and the built-in libftdi1 backend as far as they
+// can be exercised without hardware: broken modules give no devices, and the
+// backend lists, refuses unknown indexes and rejects null handles.
+#include "soundif/link/d2xx/D2xxBackends.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::uint32_t countOf(const D2xxFunctions& functions, FT_STATUS* status = nullptr) {
+    std::uint32_t count = 12345;
+    const FT_STATUS result = functions.listDevices(&count, nullptr, ftListNumberOnly);
+    if (status != nullptr) *status = result;
+    return count;
+}
+
+void expectNoDevices(const D2xxFunctions& functions) {
+    FT_STATUS status = 99;
+    EXPECT_EQ(countOf(functions, &status), 0u);
+    EXPECT_EQ(status, ftOk);
+    FT_HANDLE handle = &status;
+    EXPECT_EQ(functions.open(0, &handle), ftDeviceNotFound);
+    EXPECT_EQ(handle, nullptr);
+    std::int32_t port = 0;
+    EXPECT_NE(functions.getComPortNumber(nullptr, &port), ftOk);
+    EXPECT_NE(functions.setBitMode(nullptr, 0xFF, 1), ftOk);
+    EXPECT_NE(functions.setBaudRate(nullptr, 115200), ftOk);
+    std::uint8_t byte = 0;
+    std::uint32_t written = 7;
+    EXPECT_NE(functions.write(nullptr, &byte, 1, &written), ftOk);
+    EXPECT_EQ(written, 0u);
+    EXPECT_NE(functions.close(nullptr), ftOk);
+}
+
+TEST(D2xxSeam, ModulesThatCannotServeGiveNoDevices) {
+    expectNoDevices(noD2xxDevices());
+    expectNoDevices(loadD2xxModule("/nonexistent/libnothing.so"));
+    // A real shared module without any of the seven exports.
+    expectNoDevices(loadD2xxModule("libm.so.6"));
+}
+
+TEST(D2xxFtdiBackend, ListsAndRefusesIndexesBeyondTheCount) {
+    const D2xxFunctions& ftdi = ftdiD2xx();
+    FT_STATUS status = 99;
+    const std::uint32_t count = countOf(ftdi, &status);
+    EXPECT_EQ(status, ftOk);
+    EXPECT_NE(count, 12345u);
+    std::uint32_t ignored = 0;
+    EXPECT_NE(ftdi.listDevices(&ignored, nullptr, 0), ftOk);
+
+    FT_HANDLE handle = &status;
+    EXPECT_EQ(ftdi.open(static_cast<std::int32_t>(count), &handle), ftDeviceNotFound);
+    EXPECT_EQ(handle, nullptr);
+    EXPECT_EQ(ftdi.open(-1, &handle), ftDeviceNotFound);
+    EXPECT_NE(ftdi.open(0, nullptr), ftOk);
+    EXPECT_NE(ftdi.close(nullptr), ftOk);
+    EXPECT_NE(ftdi.setBitMode(nullptr, 0xFF, 1), ftOk);
+}
+
+} // namespace
