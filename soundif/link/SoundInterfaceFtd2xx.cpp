@@ -1,0 +1,232 @@
+// CSoundInterfaceFtd2xx: see SoundInterfaceFtd2xx.h.
+#include "soundif/link/SoundInterfaceFtd2xx.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+constexpr std::uint32_t useBoardDefault = 0xFFFFFFFFu;
+constexpr std::size_t maxBatchBytes = std::size_t{1} << 20;
+
+struct BoardModel {
+    std::int32_t id;
+    const char* nameFormat;
+    std::uint32_t addressWait;
+    std::uint32_t dataWait;
+    const char* fmName;
+    std::int32_t fmType;
+};
+
+// The two board models; any other id is a bare port with one chip.
+constexpr BoardModel kx7m{tavro::boardIdKx7m, "KX7M(COM%d)", 5, 21, "OPM", tavro::chipTypeYm2151};
+constexpr BoardModel trq05{tavro::boardIdTrq05,  "TRQ05(COM%d)", 10, 60, "OPLL",
+                           tavro::chipTypeYm2413};
+constexpr BoardModel barePort{0, "COM%d", 5, 15, "FM", 0};
+
+const BoardModel& modelOf(std::int32_t id) {
+    if (id == kx7m.id) return kx7m;
+    if (id == trq05.id) return trq05;
+    return barePort;
+}
+
+SoundChipInfo chipInfo(const char* name, std::int32_t type, std::int32_t clock,
+                       std::int32_t position, std::int32_t attribute) {
+    SoundChipInfo info{};
+    std::strncpy(info.name, name, sizeof info.name - 1);
+    info.type = type;
+    info.clock = clock;
+    info.position = position;
+    info.attribute = attribute;
+    return info;
+}
+
+void sleepOneMillisecond() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+} // namespace
+
+CSoundInterfaceFtd2xx::CSoundInterfaceFtd2xx(const BoardSettings& settings) : settings(settings) {
+    masks = {settings.sBit, settings.dBit, settings.cBit, settings.rBit};
+    clock.start();
+    if (settings.slotChipId == 0) return;
+
+    const BoardModel& model = modelOf(settings.slotChipId);
+    std::snprintf(info.name, sizeof info.name, model.nameFormat, settings.port);
+    const std::uint32_t addressWait =
+        settings.addrWait != useBoardDefault ? settings.addrWait : model.addressWait;
+    const std::uint32_t dataWait =
+        settings.dataWait != useBoardDefault ? settings.dataWait : model.dataWait;
+    addressRepeat = wire::waitRepeat(addressWait, settings.speed);
+    dataRepeat = wire::waitRepeat(dataWait, settings.speed);
+
+    if (openByComPort(settings.port) != ftOk) return;
+    const D2xxFunctions& functions = d2xx();
+    functions.setBitMode(device, 0x00, 0);
+    functions.setBitMode(device, 0xFF, 1);
+    functions.setBaudRate(device, settings.speed);
+
+    buildChips();
+    info.chipCount = chipCount();
+    if (!threadRunning() && !startThread()) {
+        destroyChips();
+        info.chipCount = 0;
+    }
+}
+
+CSoundInterfaceFtd2xx::~CSoundInterfaceFtd2xx() {
+    stopThread();
+    resetInterface();
+    destroyChips();
+    closeDevice();
+}
+
+void CSoundInterfaceFtd2xx::buildChips() {
+    const std::int32_t clockHz = settings.slotChipClock;
+    const BoardModel& model = modelOf(settings.slotChipId);
+    if (&model == &barePort) {
+        addChip(chipInfo("FM", settings.slotChipId, clockHz, 0, 3));
+        return;
+    }
+    SoundChipInfo ssg = chipInfo("SSG", tavro::chipTypeYmz294, clockHz, 0, 0);
+    ssg.altType[0] = tavro::chipTypePsg;
+    ssg.altClock[0] = static_cast<std::int32_t>(static_cast<std::uint32_t>(clockHz) >> 1);
+    addChip(ssg);
+    addChip(chipInfo(model.fmName, model.fmType, clockHz, 1, 3));
+    addChip(chipInfo(model.fmName, model.fmType, clockHz, 2, 3));
+}
+
+FT_STATUS CSoundInterfaceFtd2xx::openByComPort(std::int32_t wantedPort) {
+    const std::lock_guard lock(deviceLock);
+    const D2xxFunctions& functions = d2xx();
+    if (device != nullptr) {
+        functions.close(device);
+        device = nullptr;
+        deviceOpen = false;
+    }
+    std::uint32_t count = 0;
+    if (const FT_STATUS status = functions.listDevices(&count, nullptr, ftListNumberOnly);
+        status != ftOk)
+        return status;
+    FT_STATUS result = ftDeviceNotFound;
+    for (std::uint32_t index = 0; index < count; ++index) {
+        FT_HANDLE handle = nullptr;
+        if (const FT_STATUS status = functions.open(static_cast<std::int32_t>(index), &handle);
+            status != ftOk) {
+            result = status;
+            continue;
+        }
+        std::int32_t port = 0;
+        const FT_STATUS status = functions.getComPortNumber(handle, &port);
+        if (status == ftOk && port == wantedPort) {
+            device = handle;
+            deviceOpen = true;
+            return ftOk;
+        }
+        result = status != ftOk ? status : ftDeviceNotFound;
+        functions.close(handle);
+    }
+    return result;
+}
+
+void CSoundInterfaceFtd2xx::closeDevice() {
+    const std::lock_guard lock(deviceLock);
+    if (device == nullptr) return;
+    const D2xxFunctions& functions = d2xx();
+    functions.setBitMode(device, 0x00, 0);
+    functions.close(device);
+    device = nullptr;
+    deviceOpen = false;
+}
+
+std::int32_t CSoundInterfaceFtd2xx::setSendDelay(std::int32_t milliseconds) {
+    const std::lock_guard lock(queueLock);
+    sendDelay = milliseconds;
+    return 1;
+}
+
+std::int32_t CSoundInterfaceFtd2xx::writeRegister(std::uint32_t position, std::uint32_t address,
+                                                  std::uint32_t data) {
+    if (!deviceOpen.load(std::memory_order_acquire)) return 0;
+    std::unique_lock lock(queueLock);
+    while (settings.bufferSize != 0 && queue.size() >= settings.bufferSize) {
+        lock.unlock();
+        sleepOneMillisecond();
+        lock.lock();
+    }
+    const std::uint32_t due = clock.now() + static_cast<std::uint32_t>(sendDelay);
+    queue.push_back({static_cast<std::int32_t>(due), static_cast<std::uint16_t>(address),
+                     static_cast<std::uint8_t>(data), static_cast<std::uint8_t>(position)});
+    return 1;
+}
+
+bool CSoundInterfaceFtd2xx::runStep() {
+    batch.clear();
+    std::uint32_t resetsBefore = 0;
+    {
+        const std::lock_guard lock(queueLock);
+        const std::size_t bytesPerWrite = wire::registerWriteBytes + addressRepeat + dataRepeat;
+        std::size_t bytes = 0;
+        while (!queue.empty() && bytes < maxBatchBytes) {
+            const PendingWrite& front = queue.front();
+            const auto wait =
+                static_cast<std::int32_t>(static_cast<std::uint32_t>(front.due) - clock.now());
+            if (wait > 0) break;
+            batch.push_back(front);
+            queue.pop_front();
+            bytes += bytesPerWrite;
+        }
+        resetsBefore = resetCount.load(std::memory_order_relaxed);
+    }
+    if (batch.empty()) {
+        sleepOneMillisecond();
+        return true;
+    }
+    const std::lock_guard lock(deviceLock);
+    if (resetCount.load(std::memory_order_relaxed) != resetsBefore || device == nullptr)
+        return true;
+    buffer.clear();
+    for (const PendingWrite& write : batch) {
+        if (!buffer.empty()) wire::appendFiller(buffer, dataRepeat, pinState);
+        wire::appendRegisterWrite(buffer, write.position, write.address, write.data, masks,
+                                  pinState, addressRepeat);
+    }
+    std::uint32_t written = 0;
+    d2xx().write(device, buffer.data(), static_cast<std::uint32_t>(buffer.size()), &written);
+    return true;
+}
+
+std::int32_t CSoundInterfaceFtd2xx::resetInterface() {
+    invalidateChipCaches();
+    {
+        const std::lock_guard lock(queueLock);
+        queue.clear();
+        resetCount.fetch_add(1, std::memory_order_relaxed);
+    }
+    const std::lock_guard lock(deviceLock);
+    if (device == nullptr) return 0;
+    sendWord(wire::resetAssertWord);
+    sleepOneMillisecond();
+    sendWord(wire::resetReleaseWord);
+    return 1;
+}
+
+void CSoundInterfaceFtd2xx::sendWord(std::uint16_t word) {
+    std::vector<std::uint8_t> frame;
+    wire::appendFrame(frame, word, masks, pinState);
+    std::uint32_t written = 0;
+    d2xx().write(device, frame.data(), static_cast<std::uint32_t>(frame.size()), &written);
+}
+
+void CSoundInterfaceFtd2xx::setClock(std::uint32_t milliseconds) {
+    const std::lock_guard lock(queueLock);
+    clock.baseMilliseconds += milliseconds - clock.now();
+}
+
+std::size_t CSoundInterfaceFtd2xx::pendingWrites() {
+    const std::lock_guard lock(queueLock);
+    return queue.size();
+}

@@ -1,0 +1,40 @@
+// CThreadBase: a worker thread that calls runStep until runStep returns false
+// or a stop is requested. The flags are atomics with one writer each: the
+// stopping thread writes stopRequested, the worker writes finished as its last
+// act. The thread runs with the system's default stack size.
+//
+// A derived class stops the thread in its own destructor, before the members
+// that runStep uses are destroyed; the base destructor only catches a thread
+// that is still running.
+#pragma once
+
+#include <atomic>
+#include <thread>
+
+class CThreadBase {
+public:
+    CThreadBase() = default;
+    CThreadBase(const CThreadBase&) = delete;
+    CThreadBase& operator=(const CThreadBase&) = delete;
+    virtual ~CThreadBase();
+
+    // One pass of the worker; true to be called again.
+    virtual bool runStep() = 0;
+
+    bool threadRunning() const { return thread.joinable(); }
+    bool threadFinished() const { return finished.load(std::memory_order_acquire); }
+
+protected:
+    // Clears both flags and starts the thread. False when the system could
+    // not start one.
+    bool startThread();
+    // Requests a stop and waits for the thread without a time-out.
+    void stopThread();
+
+private:
+    void threadEntry();
+
+    std::thread thread;
+    std::atomic<bool> stopRequested{false};
+    std::atomic<bool> finished{false};
+};
