@@ -22,8 +22,8 @@ struct D2xxFunctions {
     FT_STATUS (*close)(FT_HANDLE handle);
     FT_STATUS (*setBitMode)(FT_HANDLE handle, std::uint8_t mask, std::uint8_t mode);
     FT_STATUS (*setBaudRate)(FT_HANDLE handle, std::uint32_t baud);
-    FT_STATUS (*write)
-    (FT_HANDLE handle, void* buffer, std::uint32_t length, std::uint32_t* written);
+    FT_STATUS (*write)(FT_HANDLE handle, void* buffer, std::uint32_t length,
+                       std::uint32_t* written);
 };
 
 // The exported names, for modules that stand in for the vendor driver:
