@@ -35,4 +35,9 @@ std::filesystem::path modulePathOf(const void* address);
 // atomics. The events then no longer end the process by themselves.
 void installConsoleEventHandler(void (*handler)());
 
+// Sets an environment variable of this process, replacing any earlier value
+// (reading one is std::getenv). Not safe while other threads read the
+// environment.
+void setEnvironment(const std::string& name, const std::string& value);
+
 } // namespace platform

@@ -1,0 +1,42 @@
+// Builds a VGM file (version 1.71, 44100 samples per second) of the register
+// writes one virtual board received, so that what was played can be heard with
+// any VGM player. KX7M: the SSG as an AY-3-8910 at half the board clock (the
+// YMZ294 is register compatible) and two YM2151; TRQ05: the SSG and two
+// YM2413. Writes the format cannot carry (SSG registers above 0x0F, addresses
+// with bit 8 set) are left out; board resets are not recorded.
+#pragma once
+
+#include "tools/virtualboard/BoardKind.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace virtualboard {
+
+class VgmWriter {
+public:
+    static constexpr double sampleRate = 44100.0;
+
+    VgmWriter(BoardKind kind, std::uint32_t boardClock) : kind_(kind), clock_(boardClock) {}
+
+    // Records a write at timeMs milliseconds after the start of the recording.
+    // Times that go backwards are taken as the time already reached.
+    void write(double timeMs, int position, std::uint16_t address, std::uint8_t data);
+
+    // The complete file, with silence up to endMs when that is later than the
+    // last write.
+    std::vector<std::uint8_t> finish(double endMs) const;
+
+    std::uint64_t samples() const { return samples_; }
+
+private:
+    static void appendWait(std::vector<std::uint8_t>& out, std::uint64_t samples);
+    static std::uint64_t sampleAt(double timeMs);
+
+    BoardKind kind_;
+    std::uint32_t clock_;
+    std::vector<std::uint8_t> commands_;
+    std::uint64_t samples_ = 0;
+};
+
+} // namespace virtualboard

@@ -1,0 +1,198 @@
+// The virtual board's devices, event log and recording; see VirtualBoard.h.
+#include "tools/virtualboard/VirtualBoard.h"
+
+#include "soundif/link/d2xx/D2xxStatus.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace virtualboard {
+
+namespace {
+
+constexpr std::uint8_t asyncBitBang = 1;
+
+std::string format(const char* pattern, auto... values) {
+    char text[512];
+    std::snprintf(text, sizeof text, pattern, values...);
+    return text;
+}
+
+bool contains(const std::vector<std::int32_t>& ports, std::int32_t port) {
+    return std::find(ports.begin(), ports.end(), port) != ports.end();
+}
+
+} // namespace
+
+double CVirtualBoard::nowMs() const {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - epoch_)
+        .count();
+}
+
+CVirtualBoard::Device* CVirtualBoard::find(FT_HANDLE handle) {
+    const auto found = devices_.find(reinterpret_cast<std::uintptr_t>(handle));
+    return found == devices_.end() ? nullptr : &found->second;
+}
+
+void CVirtualBoard::readSettings() {
+    settings_ = readVirtualBoardSettings();
+    settingsRead_ = true;
+    if (settings_.logPath == logPath_) return;
+    log_.close();
+    logPath_ = settings_.logPath;
+    if (!logPath_.empty()) log_.open(logPath_, std::ios::out | std::ios::trunc);
+}
+
+void CVirtualBoard::log(double ms, const std::string& text) {
+    if (log_.is_open()) log_ << format("%.3f ", ms) << text << '\n';
+}
+
+FT_STATUS CVirtualBoard::listDevices(void* arg1, void*, std::uint32_t flags) {
+    if (flags != ftListNumberOnly || arg1 == nullptr) return ftInvalidParameter;
+    std::lock_guard lock(mutex_);
+    readSettings();
+    *static_cast<std::uint32_t*>(arg1) = static_cast<std::uint32_t>(settings_.ports.size());
+    return ftOk;
+}
+
+FT_STATUS CVirtualBoard::open(std::int32_t index, FT_HANDLE* handle) {
+    if (handle == nullptr) return ftInvalidParameter;
+    *handle = nullptr;
+    std::lock_guard lock(mutex_);
+    if (!settingsRead_) readSettings();
+    if (index < 0 || static_cast<std::size_t>(index) >= settings_.ports.size())
+        return ftDeviceNotFound;
+    const std::int32_t port = settings_.ports[index];
+    const bool held = std::any_of(devices_.begin(), devices_.end(),
+                                  [&](const auto& entry) { return entry.second.port == port; });
+    if (held || contains(settings_.busyPorts, port)) {
+        log(nowMs(), format("busy port=%d index=%d", port, index));
+        log_.flush();
+        return ftDeviceNotOpened;
+    }
+    const std::uintptr_t id = nextHandle_++;
+    devices_.emplace(
+        id, Device{port, settings_.kind, 0, 9600, boardmodel::BoardModel(settings_.masks), 0.0});
+    *handle = reinterpret_cast<FT_HANDLE>(id);
+    log(nowMs(), format("open port=%d index=%d", port, index));
+    log_.flush();
+    return ftOk;
+}
+
+FT_STATUS CVirtualBoard::getComPortNumber(FT_HANDLE handle, std::int32_t* port) {
+    std::lock_guard lock(mutex_);
+    const Device* device = find(handle);
+    if (device == nullptr) return ftInvalidHandle;
+    if (port == nullptr) return ftInvalidParameter;
+    *port = device->port;
+    return ftOk;
+}
+
+void CVirtualBoard::endRecording(double ms) {
+    const Device& device = devices_.at(recording_->device);
+    const double end = std::max(ms, device.wireFreeMs) - recording_->startMs;
+    const std::vector<std::uint8_t> file = recording_->vgm.finish(end);
+    std::ofstream out(recording_->path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(file.data()),
+              static_cast<std::streamsize>(file.size()));
+    out.close();
+    const std::uint32_t samples =
+        file[0x18] | file[0x19] << 8 | file[0x1A] << 16 | file[0x1B] << 24;
+    log(ms, out ? format("vgm port=%d file=%s samples=%u", device.port, recording_->path.c_str(),
+                         samples)
+                : format("vgm-failed port=%d file=%s", device.port, recording_->path.c_str()));
+    recording_.reset();
+}
+
+FT_STATUS CVirtualBoard::close(FT_HANDLE handle) {
+    std::lock_guard lock(mutex_);
+    const Device* device = find(handle);
+    if (device == nullptr) return ftInvalidHandle;
+    const double now = nowMs();
+    const auto id = reinterpret_cast<std::uintptr_t>(handle);
+    if (recording_ && recording_->device == id) endRecording(now);
+    log(now, format("close port=%d", device->port));
+    log_.flush();
+    devices_.erase(id);
+    return ftOk;
+}
+
+FT_STATUS CVirtualBoard::setBitMode(FT_HANDLE handle, std::uint8_t mask, std::uint8_t mode) {
+    std::lock_guard lock(mutex_);
+    Device* device = find(handle);
+    if (device == nullptr) return ftInvalidHandle;
+    device->mode = mode;
+    const double now = nowMs();
+    log(now, format("bitmode port=%d mask=0x%02x mode=%u", device->port, mask, mode));
+    if (mode == asyncBitBang && !recording_ && !settings_.vgmPath.empty())
+        recording_.emplace(reinterpret_cast<std::uintptr_t>(handle), now,
+                           VgmWriter(device->kind, settings_.clock), settings_.vgmPath);
+    log_.flush();
+    return ftOk;
+}
+
+FT_STATUS CVirtualBoard::setBaudRate(FT_HANDLE handle, std::uint32_t baud) {
+    std::lock_guard lock(mutex_);
+    Device* device = find(handle);
+    if (device == nullptr) return ftInvalidHandle;
+    if (baud == 0) return ftInvalidBaudRate;
+    device->baud = baud;
+    log(nowMs(), format("baud port=%d rate=%u", device->port, baud));
+    log_.flush();
+    return ftOk;
+}
+
+FT_STATUS CVirtualBoard::write(FT_HANDLE handle, void* buffer, std::uint32_t length,
+                               std::uint32_t* written) {
+    if (written != nullptr) *written = 0;
+    std::lock_guard lock(mutex_);
+    Device* device = find(handle);
+    if (device == nullptr) return ftInvalidHandle;
+    if (buffer == nullptr && length != 0) return ftInvalidParameter;
+
+    const double now = nowMs();
+    const double start = std::max(now, device->wireFreeMs);
+    const double msPerByte = 1000.0 / device->baud;
+    device->wireFreeMs = start + length * msPerByte;
+    if (written != nullptr) *written = length;
+    if (device->mode != asyncBitBang) {
+        log(now, format("ignored port=%d bytes=%u", device->port, length));
+        log_.flush();
+        return ftOk;
+    }
+
+    const auto* pins = static_cast<const std::uint8_t*>(buffer);
+    const bool recorded =
+        recording_ && recording_->device == reinterpret_cast<std::uintptr_t>(handle);
+    const BoardLayout& layout = layoutOf(device->kind);
+    for (const boardmodel::BoardEvent& event : device->model.feed({pins, length})) {
+        const double at = start + event.offset * msPerByte;
+        using Kind = boardmodel::BoardEvent::Kind;
+        if (event.kind == Kind::reset) {
+            log(at, format("reset port=%d", device->port));
+            continue;
+        }
+        const std::string chip(layout.chips[event.position]);
+        if (event.kind == Kind::strayData) {
+            log(at, format("stray port=%d pos=%d chip=%s data=0x%02x", device->port, event.position,
+                           chip.c_str(), event.data));
+            continue;
+        }
+        log(at, format("write port=%d pos=%d chip=%s addr=0x%02x data=0x%02x", device->port,
+                       event.position, chip.c_str(), event.address, event.data));
+        if (recorded)
+            recording_->vgm.write(at - recording_->startMs, event.position, event.address,
+                                  event.data);
+    }
+    log_.flush();
+    return ftOk;
+}
+
+void CVirtualBoard::finishRecording() {
+    std::lock_guard lock(mutex_);
+    if (!recording_) return;
+    endRecording(nowMs());
+    log_.flush();
+}
+
+} // namespace virtualboard
