@@ -1,0 +1,53 @@
+// The dialog module's resources: the two dialog templates (controls, texts,
+// ids and places in dialog units, in creation order) and the string table.
+// Texts use '&' before a mnemonic letter; bindings translate that to their
+// toolkit's marker. Bindings map dialog units to pixels with their own scale
+// and use the desktop's font.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+inline constexpr int settingsDialogTemplate = 101;
+inline constexpr int boardSetupDialogTemplate = 102;
+
+inline constexpr int idStatic = -1;
+inline constexpr int interfaceListId = 1000;
+inline constexpr int setupButtonId = 1001;
+inline constexpr int speedListId = 1002;
+inline constexpr int chipTypeListId = 1003;
+inline constexpr int clockBoxId = 1004;
+
+inline constexpr std::uint32_t messageCaptionString = 30002;
+inline constexpr std::uint32_t noInterfaceMessageString = 30003;
+
+enum class ControlKind {
+    staticText,
+    groupBox,
+    dropDownList,  // not editable
+    dropDownCombo, // editable text with a drop-down of suggestions
+    pushButton,
+    defaultPushButton,
+};
+
+struct ControlTemplate {
+    ControlKind kind;
+    int id;
+    std::string_view text;
+    int x, y, width, height;
+};
+
+struct DialogTemplate {
+    int id;
+    std::string_view caption;
+    int width, height;
+    std::span<const ControlTemplate> controls;
+};
+
+// The template with that id, or null.
+const DialogTemplate* findDialogTemplate(int id);
+
+// The string with that id, or the empty string when there is none.
+std::string loadResourceString(std::uint32_t id);

@@ -1,0 +1,77 @@
+// The board setup dialog's lists, clock suggestions and handlers.
+#include "soundif/dialogs/Kx7mSetupDlg.h"
+
+#include "soundif/dialogs/DecimalText.h"
+#include "soundif/dialogs/DialogResources.h"
+#include "soundif/dialogs/WindowMap.h"
+
+#include <array>
+#include <string_view>
+
+namespace {
+constexpr std::array<std::uint32_t, 10> speeds{9600,   19200,  38400,  57600,   115200,
+                                               230400, 460800, 921600, 1500000, 3000000};
+
+struct ChipType {
+    std::string_view text;
+    std::int32_t code;
+    std::uint32_t clock; // put into the clock box when the entry is picked
+};
+
+constexpr ChipType noChip{"NONE", 0, 0};
+constexpr std::array<ChipType, 5> chipTypes{{
+    {"KX7M", 38, 4000000},
+    {"TRQ05", 39, 3579545},
+    {"YM2151", 2, 4000000},
+    {"YM2203", 4, 3993600},
+    {"YM2608", 1, 7987200},
+}};
+
+constexpr std::array<std::uint32_t, 5> clockSuggestions{3579545, 3993600, 4000000, 7987200,
+                                                        8000000};
+} // namespace
+
+CKx7mSetupDlg::CKx7mSetupDlg(BoardSettings& settings, WindowHandle owner)
+    : CDlgProc(boardSetupDialogTemplate, owner), settings(&settings) {}
+
+int CKx7mSetupDlg::onInitDialog() {
+    attachWindow(&speedList, dialogItem(speedListId));
+    for (std::uint32_t speed : speeds)
+        speedList.addEntry(unsignedDecimalText(speed), speed);
+    speedList.selectData(settings->speed);
+
+    attachWindow(&chipTypeList, dialogItem(chipTypeListId));
+    chipTypeList.addEntry(std::string(noChip.text), noChip.code);
+    for (const ChipType& type : chipTypes)
+        chipTypeList.addEntry(std::string(type.text), type.code);
+    chipTypeList.selectData(settings->slotChipId);
+
+    attachWindow(&clockBox, dialogItem(clockBoxId));
+    for (std::uint32_t clock : clockSuggestions)
+        clockBox.addString(unsignedDecimalText(clock));
+    clockBox.setTextUnsigned(static_cast<std::uint32_t>(settings->slotChipClock));
+
+    showClockBoxFor(chipTypeList.selectedData(0));
+    return 1;
+}
+
+int CKx7mSetupDlg::onCommand(std::uint32_t command, MessageParam) {
+    if ((command & 0xFFFFu) != chipTypeListId || (command >> 16) != notifySelChange) return 0;
+    std::intptr_t code = chipTypeList.selectedData(0);
+    for (const ChipType& type : chipTypes)
+        if (type.code == code) clockBox.setTextUnsigned(type.clock);
+    showClockBoxFor(code);
+    return 1;
+}
+
+void CKx7mSetupDlg::onOK() {
+    settings->speed = speedList.textAsUnsigned();
+    settings->slotChipId = static_cast<std::int32_t>(chipTypeList.selectedData(0));
+    settings->slotChipClock = static_cast<std::int32_t>(clockBox.textAsUnsigned());
+    endDialog(1);
+}
+
+void CKx7mSetupDlg::showClockBoxFor(std::intptr_t chipType) {
+    clockBox.enable(chipType != 0);
+    if (chipType == 0) clockBox.setText("");
+}

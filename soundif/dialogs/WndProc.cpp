@@ -1,0 +1,124 @@
+// CWndProc's default handlers and the combo box wrappers.
+#include "soundif/dialogs/WndProc.h"
+
+#include "soundif/dialogs/DecimalText.h"
+#include "soundif/dialogs/WindowMap.h"
+
+CWndProc::~CWndProc() {
+    destroyWindow();
+}
+
+int CWndProc::destroyWindow() {
+    WindowHandle window = base.window;
+    if (window == nullptr) return 0;
+    bool known = findWindowObject(window) != nullptr;
+    bool destroyed = windowBinding().destroyWindow(window);
+    if (!known) detachWindow(this);
+    return destroyed ? 1 : 0;
+}
+
+int CWndProc::onCommand(std::uint32_t, MessageParam) {
+    return 0;
+}
+
+int CWndProc::onNotify(MessageParam, MessageParam, MessageResult&) {
+    return 0;
+}
+
+void CWndProc::onNcDestroy(MessageParam first, MessageParam second) {
+    WindowBinding& binding = windowBinding();
+    WindowHandle window = base.window;
+    WindowProcedure current = binding.windowProcedure(window);
+    callPrevious(WindowMessage::ncDestroy, first, second);
+    if (binding.windowProcedure(window) == current && base.previousProc != nullptr) {
+        binding.setWindowProcedure(window, base.previousProc);
+        base.previousProc = nullptr;
+    }
+    detachWindow(this);
+    onDetach();
+}
+
+MessageResult CWndProc::windowProc(WindowMessage message, MessageParam first, MessageParam second) {
+    switch (message) {
+    case WindowMessage::command:
+        if (onCommand(static_cast<std::uint32_t>(first), second) != 0) return 0;
+        break;
+    case WindowMessage::notify: {
+        const auto* header = reinterpret_cast<const NotifyHeader*>(second);
+        if (header == nullptr || header->source == nullptr) break;
+        MessageResult result = 0;
+        if (onNotify(first, second, result) != 0) return result;
+        break;
+    }
+    case WindowMessage::ncDestroy: onNcDestroy(first, second); return 0;
+    case WindowMessage::initDialog: break;
+    }
+    return callPrevious(message, first, second);
+}
+
+MessageResult CWndProc::callPrevious(WindowMessage message, MessageParam first,
+                                     MessageParam second) {
+    if (base.previousProc != nullptr) return base.previousProc(base.window, message, first, second);
+    return windowBinding().defaultWindowProc(base.window, message, first, second);
+}
+
+std::string CWndProc::text() const {
+    return windowBinding().windowText(base.window);
+}
+
+void CWndProc::setText(const std::string& text) {
+    windowBinding().setWindowText(base.window, text);
+}
+
+std::uint32_t CWndProc::textAsUnsigned() const {
+    return readUnsignedDecimal(text());
+}
+
+void CWndProc::setTextUnsigned(std::uint32_t value) {
+    setText(unsignedDecimalText(value));
+}
+
+void CWndProc::enable(bool enable) {
+    windowBinding().enableWindow(base.window, enable);
+}
+
+int CComboBoxProc::addString(const std::string& text) {
+    return windowBinding().comboAddString(window(), text);
+}
+
+int CComboBoxProc::count() const {
+    return windowBinding().comboCount(window());
+}
+
+int CComboBoxProc::selection() const {
+    return windowBinding().comboSelection(window());
+}
+
+void CComboBoxProc::select(int index) {
+    windowBinding().comboSelect(window(), index);
+}
+
+int CComboData::addEntry(const std::string& text, std::intptr_t data) {
+    int index = addString(text);
+    if (index >= 0) windowBinding().comboSetItemData(window(), index, data);
+    return index;
+}
+
+std::intptr_t CComboData::itemData(int index) const {
+    return windowBinding().comboItemData(window(), index);
+}
+
+bool CComboData::selectData(std::intptr_t data) {
+    for (int index = 0, entries = count(); index < entries; ++index) {
+        if (itemData(index) == data) {
+            select(index);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::intptr_t CComboData::selectedData(std::intptr_t fallback) const {
+    int index = selection();
+    return index < 0 ? fallback : itemData(index);
+}

@@ -1,0 +1,73 @@
+// Window objects: CWndProc is an object with virtual message handlers that can
+// be bound to one window of the current WindowBinding; CComboBoxProc and
+// CComboData wrap the dialogs' combo boxes. Binding goes through the window
+// map (WindowMap.h): once bound, every message of the window reaches the
+// object's windowProc, and what the object does not handle goes on to the
+// window's previous procedure.
+#pragma once
+
+#include "soundif/dialogs/WindowBinding.h"
+
+#include <cstdint>
+#include <string>
+
+struct CWndBase {
+    WindowHandle window = nullptr;          // null while unbound
+    WindowProcedure previousProc = nullptr; // the procedure the binding replaced
+};
+
+class CWndProc {
+public:
+    CWndProc() = default;
+    CWndProc(const CWndProc&) = delete;
+    CWndProc& operator=(const CWndProc&) = delete;
+
+    // The virtual operations, in their fixed order.
+    virtual ~CWndProc(); // destroys the window if still bound
+    virtual void onAttach() {}
+    virtual int destroyWindow();
+    virtual int wndReserved() { return 1; }
+    // Returns non-zero when the command was handled.
+    virtual int onCommand(std::uint32_t command, MessageParam control);
+    virtual int onNotify(MessageParam first, MessageParam second, MessageResult& result);
+    virtual void onNcDestroy(MessageParam first, MessageParam second);
+    virtual MessageResult windowProc(WindowMessage message, MessageParam first,
+                                     MessageParam second);
+    virtual void onDetach() {}
+
+    WindowHandle window() const { return base.window; }
+    CWndBase& wndBase() { return base; }
+
+    std::string text() const;
+    void setText(const std::string& text);
+    // The text read as an unsigned decimal number; 0 when it is not one.
+    std::uint32_t textAsUnsigned() const;
+    void setTextUnsigned(std::uint32_t value);
+    void enable(bool enable);
+
+protected:
+    MessageResult callPrevious(WindowMessage message, MessageParam first, MessageParam second);
+
+private:
+    CWndBase base;
+};
+
+class CComboBoxProc : public CWndProc {
+public:
+    int addString(const std::string& text); // index of the new entry, -1 on failure
+    int count() const;
+    int selection() const; // -1 with no selection
+    void select(int index);
+};
+
+class CComboData : public CComboBoxProc {
+public:
+    // Adds an entry carrying data; an entry that cannot be added gets none.
+    int addEntry(const std::string& text, std::intptr_t data);
+    std::intptr_t itemData(int index) const;
+    // Selects the first entry whose data equals data; leaves the selection
+    // alone when there is none.
+    bool selectData(std::intptr_t data);
+    // The selected entry's data, or fallback with no selection.
+    std::intptr_t selectedData(std::intptr_t fallback) const;
+};

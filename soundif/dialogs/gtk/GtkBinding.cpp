@@ -1,0 +1,360 @@
+// GTK 3 binding of the dialog classes: builds the templates, routes signals
+// as command messages through each window's procedure, and runs dialogs
+// modally in nested main loops.
+#include "soundif/dialogs/gtk/GtkBinding.h"
+
+#include "soundif/dialogs/WindowMap.h"
+
+#include <cmath>
+
+namespace {
+CGtkBinding* instance = nullptr;
+
+int pixelsAcross(int dialogUnits) {
+    return static_cast<int>(std::lround(dialogUnits * 1.75));
+}
+int pixelsDown(int dialogUnits) {
+    return dialogUnits * 2;
+}
+
+// "&Setup" -> "_Setup"; "&&" -> "&"; a literal '_' is doubled.
+std::string mnemonicText(std::string_view text) {
+    std::string out;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        char c = text[at];
+        if (c == '&' && at + 1 < text.size()) {
+            out += text[at + 1] == '&' ? '&' : '_';
+            if (text[at + 1] == '&') ++at;
+        } else {
+            out += c == '_' ? "__" : std::string(1, c);
+        }
+    }
+    return out;
+}
+
+std::string plainText(std::string_view text) {
+    std::string out;
+    for (std::size_t at = 0; at < text.size(); ++at)
+        if (text[at] != '&' || (at + 1 < text.size() && text[++at] == '&')) out += text[at];
+    return out;
+}
+
+// Line breaks of the string table are CR LF; GTK wants LF.
+std::string gtkLines(const std::string& text) {
+    std::string out;
+    for (char c : text)
+        if (c != '\r') out += c;
+    return out;
+}
+
+GtkWidget* widgetOf(WindowHandle window) {
+    return static_cast<GtkWidget*>(window);
+}
+
+bool takesFocus(ControlKind kind) {
+    return kind != ControlKind::staticText && kind != ControlKind::groupBox;
+}
+} // namespace
+
+CGtkBinding::CGtkBinding() {
+    instance = this;
+}
+
+CGtkBinding::~CGtkBinding() {
+    while (!windows.empty())
+        destroyWindow(windows.begin()->first);
+    instance = nullptr;
+}
+
+CGtkBinding::Window* CGtkBinding::find(WindowHandle window) {
+    auto entry = windows.find(window);
+    return entry == windows.end() ? nullptr : &entry->second;
+}
+
+void CGtkBinding::track(GtkWidget* widget, GtkWidget* dialog, int id, ControlKind kind) {
+    windows[widget] = Window{bindingProcedure, dialog, id, kind, {}};
+    g_signal_connect(widget, "destroy", G_CALLBACK(onDestroy), this);
+}
+
+GtkWidget* CGtkBinding::createControl(GtkWidget* dialog, const ControlTemplate& control) {
+    GtkWidget* widget = nullptr;
+    switch (control.kind) {
+    case ControlKind::staticText:
+        widget = gtk_label_new_with_mnemonic(mnemonicText(control.text).c_str());
+        gtk_label_set_xalign(GTK_LABEL(widget), 0.0F);
+        break;
+    case ControlKind::groupBox: widget = gtk_frame_new(plainText(control.text).c_str()); break;
+    case ControlKind::dropDownList:
+        widget = gtk_combo_box_text_new();
+        g_signal_connect(widget, "changed", G_CALLBACK(onChanged), this);
+        break;
+    case ControlKind::dropDownCombo: {
+        widget = gtk_combo_box_text_new_with_entry();
+        GtkWidget* entry = gtk_bin_get_child(GTK_BIN(widget));
+        gtk_entry_set_width_chars(GTK_ENTRY(entry), 1);
+        gtk_entry_set_activates_default(GTK_ENTRY(entry), TRUE);
+        g_signal_connect(widget, "changed", G_CALLBACK(onChanged), this);
+        break;
+    }
+    case ControlKind::pushButton:
+    case ControlKind::defaultPushButton:
+        widget = gtk_button_new_with_mnemonic(mnemonicText(control.text).c_str());
+        g_signal_connect(widget, "clicked", G_CALLBACK(onClicked), this);
+        break;
+    }
+    // Combo boxes keep their natural height: the template's height is that
+    // of the open list. Texts keep theirs so that they line up with them.
+    bool fixedHeight = control.kind == ControlKind::groupBox ||
+                       control.kind == ControlKind::pushButton ||
+                       control.kind == ControlKind::defaultPushButton;
+    gtk_widget_set_size_request(widget, pixelsAcross(control.width),
+                                fixedHeight ? pixelsDown(control.height) : -1);
+    track(widget, dialog, control.id, control.kind);
+    return widget;
+}
+
+MessageResult CGtkBinding::runModalDialog(int templateId, WindowHandle owner) {
+    const DialogTemplate* layout = findDialogTemplate(templateId);
+    if (layout == nullptr) return -1;
+
+    GtkWidget* dialog = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_title(GTK_WINDOW(dialog), std::string(layout->caption).c_str());
+    gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
+    gtk_window_set_resizable(GTK_WINDOW(dialog), FALSE);
+    gtk_window_set_type_hint(GTK_WINDOW(dialog), GDK_WINDOW_TYPE_HINT_DIALOG);
+    if (owner != nullptr) {
+        gtk_window_set_transient_for(GTK_WINDOW(dialog), GTK_WINDOW(widgetOf(owner)));
+        gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER_ON_PARENT);
+    } else {
+        gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
+    }
+    GtkWidget* fixed = gtk_fixed_new();
+    gtk_widget_set_size_request(fixed, pixelsAcross(layout->width), pixelsDown(layout->height));
+    gtk_container_add(GTK_CONTAINER(dialog), fixed);
+    track(dialog, dialog, 0, ControlKind::staticText);
+    g_signal_connect(dialog, "delete-event", G_CALLBACK(onDelete), this);
+    g_signal_connect(dialog, "key-press-event", G_CALLBACK(onKeyPress), this);
+
+    GtkWidget* mnemonicLabel = nullptr;
+    for (const ControlTemplate& control : layout->controls) {
+        GtkWidget* widget = createControl(dialog, control);
+        gtk_fixed_put(GTK_FIXED(fixed), widget, pixelsAcross(control.x), pixelsDown(control.y));
+        if (control.kind == ControlKind::defaultPushButton) {
+            gtk_widget_set_can_default(widget, TRUE);
+            gtk_window_set_default(GTK_WINDOW(dialog), widget);
+        }
+        // A text's mnemonic moves the focus to the next control that takes it.
+        if (control.kind == ControlKind::staticText) {
+            mnemonicLabel = widget;
+        } else if (mnemonicLabel != nullptr && takesFocus(control.kind)) {
+            gtk_label_set_mnemonic_widget(GTK_LABEL(mnemonicLabel), widget);
+            mnemonicLabel = nullptr;
+        }
+    }
+
+    bindCreatedWindow(dialog);
+    dialogProcedure(dialog, WindowMessage::initDialog, 0, 0);
+    Window* state = find(dialog);
+    if (state != nullptr && !state->ended) {
+        gtk_widget_show_all(dialog);
+        state->loop = g_main_loop_new(nullptr, FALSE);
+        g_main_loop_run(state->loop);
+        state = find(dialog);
+    }
+    MessageResult result = state != nullptr ? state->result : 0;
+    if (state != nullptr && state->loop != nullptr) g_main_loop_unref(state->loop);
+    if (state != nullptr) state->loop = nullptr;
+    destroyWindow(dialog);
+    return result;
+}
+
+void CGtkBinding::endDialog(WindowHandle dialog, MessageResult result) {
+    Window* state = find(dialog);
+    if (state == nullptr || state->ended) return;
+    state->ended = true;
+    state->result = result;
+    if (state->loop != nullptr) g_main_loop_quit(state->loop);
+}
+
+bool CGtkBinding::destroyWindow(WindowHandle window) {
+    if (find(window) == nullptr) return false;
+    gtk_widget_destroy(widgetOf(window));
+    return true;
+}
+
+WindowHandle CGtkBinding::dialogItem(WindowHandle dialog, int id) {
+    for (auto& [widget, state] : windows)
+        if (state.dialog == dialog && widget != dialog && state.id == id) return widget;
+    return nullptr;
+}
+
+WindowProcedure CGtkBinding::windowProcedure(WindowHandle window) {
+    Window* state = find(window);
+    return state != nullptr ? state->procedure : nullptr;
+}
+
+void CGtkBinding::setWindowProcedure(WindowHandle window, WindowProcedure procedure) {
+    if (Window* state = find(window)) state->procedure = procedure;
+}
+
+MessageResult CGtkBinding::bindingProcedure(WindowHandle window, WindowMessage message,
+                                            MessageParam first, MessageParam second) {
+    return instance->defaultWindowProc(window, message, first, second);
+}
+
+MessageResult CGtkBinding::defaultWindowProc(WindowHandle window, WindowMessage message,
+                                             MessageParam first, MessageParam) {
+    // A dialog without an object still closes on its cancel command.
+    Window* state = find(window);
+    if (state != nullptr && state->dialog == window && message == WindowMessage::command &&
+        (first & 0xFFFFu) == idCancel)
+        endDialog(window, idCancel);
+    return 0;
+}
+
+int CGtkBinding::comboAddString(WindowHandle combo, const std::string& text) {
+    Window* state = find(combo);
+    if (state == nullptr || !GTK_IS_COMBO_BOX_TEXT(widgetOf(combo))) return -1;
+    ++quiet;
+    gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(widgetOf(combo)), text.c_str());
+    --quiet;
+    state->itemData.push_back(0);
+    return static_cast<int>(state->itemData.size()) - 1;
+}
+
+bool CGtkBinding::comboSetItemData(WindowHandle combo, int index, std::intptr_t data) {
+    Window* state = find(combo);
+    if (state == nullptr || index < 0 || index >= static_cast<int>(state->itemData.size()))
+        return false;
+    state->itemData[static_cast<std::size_t>(index)] = data;
+    return true;
+}
+
+std::intptr_t CGtkBinding::comboItemData(WindowHandle combo, int index) {
+    Window* state = find(combo);
+    if (state == nullptr || index < 0 || index >= static_cast<int>(state->itemData.size()))
+        return -1;
+    return state->itemData[static_cast<std::size_t>(index)];
+}
+
+int CGtkBinding::comboCount(WindowHandle combo) {
+    Window* state = find(combo);
+    return state != nullptr ? static_cast<int>(state->itemData.size()) : 0;
+}
+
+int CGtkBinding::comboSelection(WindowHandle combo) {
+    if (find(combo) == nullptr || !GTK_IS_COMBO_BOX(widgetOf(combo))) return -1;
+    return gtk_combo_box_get_active(GTK_COMBO_BOX(widgetOf(combo)));
+}
+
+void CGtkBinding::comboSelect(WindowHandle combo, int index) {
+    if (find(combo) == nullptr || !GTK_IS_COMBO_BOX(widgetOf(combo))) return;
+    ++quiet;
+    gtk_combo_box_set_active(GTK_COMBO_BOX(widgetOf(combo)), index);
+    --quiet;
+}
+
+std::string CGtkBinding::windowText(WindowHandle window) {
+    Window* state = find(window);
+    if (state == nullptr) return {};
+    GtkWidget* widget = widgetOf(window);
+    switch (state->kind) {
+    case ControlKind::dropDownCombo:
+        return gtk_entry_get_text(GTK_ENTRY(gtk_bin_get_child(GTK_BIN(widget))));
+    case ControlKind::dropDownList: {
+        gchar* text = gtk_combo_box_text_get_active_text(GTK_COMBO_BOX_TEXT(widget));
+        std::string result = text != nullptr ? text : "";
+        g_free(text);
+        return result;
+    }
+    case ControlKind::staticText:
+        if (GTK_IS_WINDOW(widget)) return gtk_window_get_title(GTK_WINDOW(widget));
+        return gtk_label_get_text(GTK_LABEL(widget));
+    case ControlKind::groupBox: return gtk_frame_get_label(GTK_FRAME(widget));
+    case ControlKind::pushButton:
+    case ControlKind::defaultPushButton: return gtk_button_get_label(GTK_BUTTON(widget));
+    }
+    return {};
+}
+
+void CGtkBinding::setWindowText(WindowHandle window, const std::string& text) {
+    Window* state = find(window);
+    if (state == nullptr) return;
+    GtkWidget* widget = widgetOf(window);
+    ++quiet;
+    switch (state->kind) {
+    case ControlKind::dropDownCombo:
+        gtk_entry_set_text(GTK_ENTRY(gtk_bin_get_child(GTK_BIN(widget))), text.c_str());
+        break;
+    case ControlKind::dropDownList: break; // shows its selected entry only
+    case ControlKind::staticText:
+        if (GTK_IS_WINDOW(widget))
+            gtk_window_set_title(GTK_WINDOW(widget), text.c_str());
+        else
+            gtk_label_set_text(GTK_LABEL(widget), text.c_str());
+        break;
+    case ControlKind::groupBox: gtk_frame_set_label(GTK_FRAME(widget), text.c_str()); break;
+    case ControlKind::pushButton:
+    case ControlKind::defaultPushButton:
+        gtk_button_set_label(GTK_BUTTON(widget), text.c_str());
+        break;
+    }
+    --quiet;
+}
+
+void CGtkBinding::enableWindow(WindowHandle window, bool enable) {
+    if (find(window) != nullptr) gtk_widget_set_sensitive(widgetOf(window), enable);
+}
+
+void CGtkBinding::messageBox(WindowHandle owner, const std::string& text,
+                             const std::string& caption) {
+    GtkWindow* parent = find(owner) != nullptr ? GTK_WINDOW(widgetOf(owner)) : nullptr;
+    GtkWidget* box = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
+                                            GTK_BUTTONS_OK, "%s", gtkLines(text).c_str());
+    gtk_window_set_title(GTK_WINDOW(box), caption.c_str());
+    if (parent == nullptr || !gtk_widget_get_visible(GTK_WIDGET(parent)))
+        gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER);
+    gtk_dialog_run(GTK_DIALOG(box));
+    gtk_widget_destroy(box);
+}
+
+void CGtkBinding::sendCommand(GtkWidget* control, std::uint32_t notification) {
+    Window* state = find(control);
+    if (quiet > 0 || state == nullptr) return;
+    GtkWidget* dialog = state->dialog;
+    WindowProcedure procedure = windowProcedure(dialog);
+    if (procedure != nullptr)
+        procedure(dialog, WindowMessage::command,
+                  commandWord(static_cast<std::uint32_t>(state->id), notification),
+                  reinterpret_cast<MessageParam>(control));
+}
+
+void CGtkBinding::onClicked(GtkButton* button, gpointer self) {
+    static_cast<CGtkBinding*>(self)->sendCommand(GTK_WIDGET(button), notifyClicked);
+}
+
+void CGtkBinding::onChanged(GtkComboBox* combo, gpointer self) {
+    bool picked = gtk_combo_box_get_active(combo) >= 0;
+    static_cast<CGtkBinding*>(self)->sendCommand(GTK_WIDGET(combo),
+                                                 picked ? notifySelChange : notifyEditChange);
+}
+
+gboolean CGtkBinding::onDelete(GtkWidget* dialog, GdkEvent*, gpointer self) {
+    auto* binding = static_cast<CGtkBinding*>(self);
+    if (WindowProcedure procedure = binding->windowProcedure(dialog))
+        procedure(dialog, WindowMessage::command, commandWord(idCancel, notifyClicked), 0);
+    return TRUE;
+}
+
+gboolean CGtkBinding::onKeyPress(GtkWidget* dialog, GdkEventKey* event, gpointer self) {
+    if (event->keyval != GDK_KEY_Escape) return FALSE;
+    onDelete(dialog, nullptr, self);
+    return TRUE;
+}
+
+void CGtkBinding::onDestroy(GtkWidget* widget, gpointer self) {
+    auto* binding = static_cast<CGtkBinding*>(self);
+    if (WindowProcedure procedure = binding->windowProcedure(widget))
+        procedure(widget, WindowMessage::ncDestroy, 0, 0);
+    binding->windows.erase(widget);
+}
