@@ -1,0 +1,85 @@
+// Interrupt delivery: after each tick the machine runs the driver's routines
+// for channels 1 and 3 through the vector table at I * 256 + vector, at most
+// once per tick each, channel 1 first, and never for channels 0 and 2.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "player/Tonrig.h"
+
+namespace {
+
+class InterruptTest : public ::testing::Test {
+protected:
+    InterruptTest() {
+        // Each routine appends its id to a log at 0x5100 (next free byte in
+        // the word at 0x5000): LD HL,(5000); LD (HL),id; INC HL; LD (5000),HL; RET.
+        machine->memory[0x5000] = 0x00;
+        machine->memory[0x5001] = 0x51;
+        for (std::uint8_t id = 0; id < 4; ++id) {
+            const std::uint16_t routine = 0x3000 + id * 0x10;
+            const std::uint8_t code[] = {0x2A, 0x00, 0x50, 0x36, id, 0x23, 0x22, 0x00, 0x50, 0xC9};
+            std::copy(std::begin(code), std::end(code), machine->memory.begin() + routine);
+            machine->memory[0x2010 + 2 * id] = static_cast<std::uint8_t>(routine);
+            machine->memory[0x2011 + 2 * id] = static_cast<std::uint8_t>(routine >> 8);
+        }
+        machine->I = 0x20;
+        machine->portOut(0x1FA0, 0x10); // vector 0x10
+    }
+
+    std::string log() const {
+        std::string text;
+        for (std::uint16_t at = 0x5100; machine->memory[at] != 0xEE && at < 0x5200; ++at) {
+            text += static_cast<char>('0' + machine->memory[at]);
+        }
+        return text;
+    }
+
+    std::unique_ptr<Tonrig> machine = [] {
+        auto m = std::make_unique<Tonrig>();
+        std::fill(m->memory.begin() + 0x5100, m->memory.begin() + 0x5200, 0xEE);
+        return m;
+    }();
+};
+
+TEST_F(InterruptTest, Channel1ThenChannel3AtMostOncePerTick) {
+    machine->portOut(0x1FA1, 0x85); // 400 clocks: ten zeros a tick
+    machine->portOut(0x1FA1, 25);
+    machine->portOut(0x1FA3, 0x85); // 4,000 clocks
+    machine->portOut(0x1FA3, 250);
+    for (int tick = 0; tick < 3; ++tick)
+        machine->tick();
+    EXPECT_EQ(log(), "131313");
+    EXPECT_EQ(machine->SP, 0); // every routine returned
+}
+
+TEST_F(InterruptTest, Channels0And2NeverRunARoutine) {
+    machine->portOut(0x1FA0, 0x85);
+    machine->portOut(0x1FA0, 250);
+    machine->portOut(0x1FA2, 0x85);
+    machine->portOut(0x1FA2, 250);
+    machine->portOut(0x1FA3, 0xC5); // counts channel 0's zeros
+    machine->portOut(0x1FA3, 2);
+    for (int tick = 0; tick < 4; ++tick)
+        machine->tick();
+    EXPECT_EQ(log(), "33");
+}
+
+TEST_F(InterruptTest, TableEntryFollowsIAndVector) {
+    machine->portOut(0x1FA0, 0xF8);
+    machine->memory[0x20FA] = 0x20; // channel 1: routine 2
+    machine->memory[0x20FB] = 0x30;
+    machine->memory[0x20FE] = 0x10; // channel 3: routine 1
+    machine->memory[0x20FF] = 0x30;
+    machine->deliverInterrupts(0x0F);
+    EXPECT_EQ(log(), "21");
+
+    machine->I = 0x21;
+    machine->memory[0x21FA] = 0x30; // routine 3
+    machine->memory[0x21FB] = 0x30;
+    machine->deliverInterrupts(0x02);
+    EXPECT_EQ(log(), "213");
+}
+
+} // namespace

@@ -1,0 +1,83 @@
+// play in this process, with the stop already requested so that it returns
+// right after start-up: which driver entries run, the title, the load failures
+// and what they leave undone. Also the console stop handler.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "player/ConsoleStop.h"
+#include "player/Play.h"
+#include "support/ChildProcess.h"
+#include "support/TestDrivers.h"
+
+namespace {
+
+class PlayTest : public ::testing::Test {
+protected:
+    PlayTest() : previous(std::filesystem::current_path()) {
+        std::filesystem::current_path(scratch.path());
+        stopFlag.store(true);
+    }
+    ~PlayTest() override { std::filesystem::current_path(previous); }
+
+    ScratchDirectory scratch;
+    std::filesystem::path previous;
+    std::unique_ptr<Tonrig> machine = std::make_unique<Tonrig>();
+};
+
+TEST_F(PlayTest, WithoutDataRunsEntries1800Then180F) {
+    scratch.write("VELKAN.BIN", testdrivers::entryMarkers());
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(play(*machine, std::nullopt), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "\n");
+    EXPECT_EQ(machine->memory[0x5001], 0x01 + 0x0F);
+    EXPECT_EQ(machine->SP, 0);
+}
+
+TEST_F(PlayTest, WithDataRunsEntries1800Then1803AndPrintsTheTitle) {
+    scratch.write("VELKAN.BIN", testdrivers::entryMarkers());
+    scratch.write("song.vkn", testdrivers::songWithTitle("Overture"));
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(play(*machine, scratch.path() / "song.vkn"), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Overture\n");
+    EXPECT_EQ(machine->memory[0x5001], 0x01 + 0x03);
+}
+
+TEST_F(PlayTest, MissingDataFileStopsBeforeTheDriverIsLoaded) {
+    scratch.write("VELKAN.BIN", testdrivers::entryMarkers());
+    scratch.write("empty.vkn", {});
+    for (const char* name : {"missing.vkn", "empty.vkn"}) {
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(play(*machine, scratch.path() / name), 1);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "Cloudn't open file.\n");
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+        EXPECT_EQ(machine->memory[0x1800], 0);
+    }
+}
+
+TEST_F(PlayTest, MissingDriverIsReported) {
+    scratch.write("song.vkn", testdrivers::songWithTitle("Overture"));
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(play(*machine, scratch.path() / "song.vkn"), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Cloudn't open VELKAN.BIN.\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+}
+
+TEST(ConsoleStopTest, EventSetsTheFlagAndStopsTheBoundMachineOnly) {
+    stopFlag.store(false);
+    auto machine = std::make_unique<Tonrig>();
+    {
+        ConsoleStopBinding binding(*machine);
+        EXPECT_FALSE(machine->stopRequested.load());
+        onConsoleControl();
+        EXPECT_TRUE(stopFlag.load());
+        EXPECT_TRUE(machine->stopRequested.load());
+    }
+    machine.reset();
+    onConsoleControl(); // the machine is gone and must not be touched
+    EXPECT_TRUE(stopFlag.load());
+}
+
+} // namespace

@@ -1,0 +1,106 @@
+// tonrig as a user runs it: in a directory with VELKAN.BIN, with or without a
+// music file, stopped with a console signal. Checks the console texts, the
+// exit codes, and that a stop request ends even a driver that never returns.
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#include "support/ChildProcess.h"
+#include "support/TestDrivers.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::filesystem::path kProgram = TONRIG_PROGRAM;
+
+const char kUsage[] = "VKN ファイルを再生します。\n"
+                      "\n"
+                      "  TONRIG VKNファイル名\n"
+                      "\n"
+                      "再生するには VELKAN.BIN と TAVRO.DLL および対応モジュールが必要です。\n";
+
+// Starts the player, waits for its title line, lets it play a while, then
+// sends signal; returns how it ended and how long that took.
+struct Stopped {
+    ChildExit exit;
+    std::chrono::milliseconds afterSignal;
+};
+
+Stopped playThenSignal(ChildProcess& player, int signal, std::chrono::milliseconds playing) {
+    EXPECT_TRUE(player.waitForOutputLine(5s));
+    std::this_thread::sleep_for(playing);
+    const auto sent = std::chrono::steady_clock::now();
+    player.sendSignal(signal);
+    Stopped stopped{player.wait(5s), {}};
+    stopped.afterSignal = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - sent);
+    return stopped;
+}
+
+TEST(ProgramTest, NoArgumentWritesUsageThenPlaysWithoutData) {
+    ScratchDirectory dir;
+    dir.write("VELKAN.BIN", testdrivers::counting());
+    ChildProcess player(kProgram, {}, dir.path(), {"LANG=C", "LC_ALL=C"});
+    const Stopped stopped = playThenSignal(player, SIGINT, 200ms);
+    EXPECT_TRUE(stopped.exit.exited);
+    EXPECT_EQ(stopped.exit.code, 0);
+    EXPECT_EQ(player.standardError(), kUsage);
+    EXPECT_EQ(player.standardOutput(), "\n");
+}
+
+TEST(ProgramTest, PlaysTheFirstArgumentUntilTerminated) {
+    ScratchDirectory dir;
+    dir.write("VELKAN.BIN", testdrivers::counting());
+    dir.write("song.vkn", testdrivers::songWithTitle("Prelude in C"));
+    ChildProcess player(kProgram, {"song.vkn", "missing.vkn"}, dir.path());
+    const Stopped stopped = playThenSignal(player, SIGTERM, 200ms);
+    EXPECT_TRUE(stopped.exit.exited);
+    EXPECT_EQ(stopped.exit.code, 0);
+    EXPECT_EQ(player.standardOutput(), "Prelude in C\n");
+    EXPECT_EQ(player.standardError(), "");
+}
+
+TEST(ProgramTest, MissingFilesEndWithTheirMessage) {
+    ScratchDirectory dir;
+    dir.write("song.vkn", testdrivers::songWithTitle("Prelude"));
+    {
+        ChildProcess player(kProgram, {"song.vkn"}, dir.path());
+        const ChildExit exit = player.wait(5s);
+        EXPECT_TRUE(exit.exited);
+        EXPECT_EQ(exit.code, 1);
+        EXPECT_EQ(player.standardError(), "Cloudn't open VELKAN.BIN.\n");
+        EXPECT_EQ(player.standardOutput(), "");
+    }
+    dir.write("VELKAN.BIN", testdrivers::quiet());
+    {
+        ChildProcess player(kProgram, {"other.vkn"}, dir.path());
+        const ChildExit exit = player.wait(5s);
+        EXPECT_TRUE(exit.exited);
+        EXPECT_EQ(exit.code, 1);
+        EXPECT_EQ(player.standardError(), "Cloudn't open file.\n");
+        EXPECT_EQ(player.standardOutput(), "");
+    }
+}
+
+TEST(ProgramTest, StopEndsADriverStuckInStartUp) {
+    ScratchDirectory dir;
+    dir.write("VELKAN.BIN", testdrivers::stuckInStartUp());
+    ChildProcess player(kProgram, {}, dir.path());
+    const Stopped stopped = playThenSignal(player, SIGINT, 100ms);
+    EXPECT_TRUE(stopped.exit.exited);
+    EXPECT_EQ(stopped.exit.code, 0);
+    EXPECT_LT(stopped.afterSignal, 250ms);
+}
+
+TEST(ProgramTest, StopEndsADriverHaltedInItsInterruptRoutine) {
+    ScratchDirectory dir;
+    dir.write("VELKAN.BIN", testdrivers::haltsInInterrupt());
+    ChildProcess player(kProgram, {}, dir.path());
+    const Stopped stopped = playThenSignal(player, SIGINT, 300ms);
+    EXPECT_TRUE(stopped.exit.exited);
+    EXPECT_EQ(stopped.exit.code, 0);
+    EXPECT_LT(stopped.afterSignal, 250ms);
+}
+
+} // namespace

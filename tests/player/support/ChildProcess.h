@@ -1,0 +1,61 @@
+// Test support: runs a program as a user would, in its own working directory
+// and environment, with standard output and error going to files, and sends
+// it console signals. Also makes scratch directories. POSIX only.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+// A scratch directory, removed with everything in it on destruction.
+class ScratchDirectory {
+public:
+    ScratchDirectory();
+    ~ScratchDirectory();
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+    const std::filesystem::path& path() const { return root; }
+    void write(const std::string& name, const std::vector<unsigned char>& bytes) const;
+
+private:
+    std::filesystem::path root;
+};
+
+struct ChildExit {
+    bool exited = false; // ended through exit; code is valid
+    int code = -1;
+    int signal = 0;        // the signal that ended it, when it did not exit
+    bool timedOut = false; // still running at the deadline; it was killed
+};
+
+class ChildProcess {
+public:
+    // Starts program with the arguments in workDirectory, with the given
+    // extra environment entries ("NAME=value"). Output goes to the files
+    // stdout.txt and stderr.txt in workDirectory.
+    ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+                 const std::filesystem::path& workDirectory,
+                 const std::vector<std::string>& environment = {});
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool started() const { return pid > 0; }
+    void sendSignal(int signal) const;
+
+    // Waits for the end, killing the program at the deadline.
+    ChildExit wait(std::chrono::milliseconds timeout);
+
+    // Waits until standard output holds a whole line; false at the deadline.
+    bool waitForOutputLine(std::chrono::milliseconds timeout) const;
+
+    std::string standardOutput() const;
+    std::string standardError() const;
+
+private:
+    std::filesystem::path directory;
+    int pid = -1;
+};
