@@ -1,0 +1,110 @@
+// player_timing: plays a driver on the player's machine and tick loop for a
+// while and reports how well the ticks keep time: ticks run against
+// milliseconds elapsed, the lateness of each tick after its millisecond began,
+// the process's CPU time and its peak memory.
+//
+//   player_timing [seconds] [VELKAN.BIN [music file]]
+//   player_timing --write-busy-driver PATH
+//
+// Without a driver it plays the busy stand-in of BusyDriver.h. The
+// measurement wraps the tick in this program; the player itself carries no
+// hooks.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "BusyDriver.h"
+#include "common/Platform.h"
+#include "player/SystemTime.h"
+#include "player/TickLoop.h"
+#include "player/Tonrig.h"
+
+namespace {
+
+std::string peakMemory() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmHWM:", 0) == 0) return line.substr(6);
+    }
+    return " unknown";
+}
+
+bool writeFile(const char* path, const std::vector<unsigned char>& bytes) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(file);
+}
+
+double percentile(std::vector<std::uint64_t>& sorted, double fraction) {
+    const auto index = static_cast<std::size_t>(fraction * static_cast<double>(sorted.size() - 1));
+    return static_cast<double>(sorted[index]) / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--write-busy-driver") {
+        return writeFile(argv[2], busyDriverImage()) ? 0 : 1;
+    }
+    const int seconds = argc > 1 ? std::max(1, std::stoi(argv[1])) : 60;
+    auto machine = std::make_unique<Tonrig>();
+    if (argc > 2) {
+        if (argc > 3 && !machine->loadImage(Tonrig::kDataAddress, argv[3])) return 1;
+        if (!machine->loadImage(Tonrig::kDriverAddress, argv[2])) return 1;
+    } else {
+        const auto image = busyDriverImage();
+        std::copy(image.begin(), image.end(), machine->memory.begin() + Tonrig::kDriverAddress);
+    }
+
+    std::atomic<bool> stop{false};
+    SystemTime time;
+    time.start();
+    machine->callSubroutine(Tonrig::kDriverAddress);
+    machine->callSubroutine(argc > 3 ? Tonrig::kDriverEntryWithData
+                                     : Tonrig::kDriverEntryWithoutData);
+
+    // Millisecond m begins at counter value baseCount + (m - baseMilliseconds)
+    // milliseconds; rebasing moves both together.
+    const std::uint64_t perMillisecond = static_cast<std::uint64_t>(time.clock.frequency) / 1000;
+    std::vector<std::uint64_t> lateness;
+    lateness.reserve(static_cast<std::size_t>(seconds) * 1000 + 100);
+    std::uint32_t tickMillisecond = time.now();
+    const std::uint32_t firstMillisecond = tickMillisecond;
+    const std::clock_t cpuStart = std::clock();
+    const auto wallStart = std::chrono::steady_clock::now();
+
+    runTickLoop(time, stop, [&] {
+        ++tickMillisecond;
+        const std::uint64_t due =
+            time.clock.baseCount +
+            static_cast<std::uint64_t>(tickMillisecond - time.clock.baseMilliseconds) *
+                perMillisecond;
+        const std::uint64_t now = platform::counterValue();
+        lateness.push_back(now > due ? now - due : 0);
+        machine->tick();
+        if (tickMillisecond - firstMillisecond >= static_cast<std::uint32_t>(seconds) * 1000) {
+            stop.store(true);
+        }
+    });
+
+    const double wallMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart)
+            .count();
+    const double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+    std::vector<std::uint64_t> sorted = lateness;
+    std::sort(sorted.begin(), sorted.end());
+    std::printf("ticks run %zu, milliseconds elapsed %.1f, drift %.1f ms\n", lateness.size(),
+                wallMs, static_cast<double>(lateness.size()) - wallMs);
+    std::printf("tick lateness ms: median %.3f, p99 %.3f, p99.9 %.3f, max %.3f\n",
+                percentile(sorted, 0.5), percentile(sorted, 0.99), percentile(sorted, 0.999),
+                static_cast<double>(sorted.back()) / 1e6);
+    std::printf("cpu time %.0f ms = %.2f%% of one core\n", cpuMs, 100.0 * cpuMs / wallMs);
+    std::printf("peak memory%s\n", peakMemory().c_str());
+    return 0;
+}
