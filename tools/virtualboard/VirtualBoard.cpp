@@ -29,6 +29,10 @@ double CVirtualBoard::nowMs() const {
         .count();
 }
 
+double CVirtualBoard::nowMs(const Device& device) const {
+    return std::max(nowMs(), device.wireFreeMs);
+}
+
 CVirtualBoard::Device* CVirtualBoard::find(FT_HANDLE handle) {
     const auto found = devices_.find(reinterpret_cast<std::uintptr_t>(handle));
     return found == devices_.end() ? nullptr : &found->second;
@@ -71,10 +75,13 @@ FT_STATUS CVirtualBoard::open(std::int32_t index, FT_HANDLE* handle) {
         return ftDeviceNotOpened;
     }
     const std::uintptr_t id = nextHandle_++;
-    devices_.emplace(
-        id, Device{port, settings_.kind, 0, 9600, boardmodel::BoardModel(settings_.masks), 0.0});
+    const Device& device =
+        devices_
+            .emplace(id, Device{port, settings_.kind, 0, 9600,
+                                boardmodel::BoardModel(settings_.masks), wireFreeMs_[port]})
+            .first->second;
     *handle = reinterpret_cast<FT_HANDLE>(id);
-    log(nowMs(), format("open port=%d index=%d", port, index));
+    log(nowMs(device), format("open port=%d index=%d", port, index));
     log_.flush();
     return ftOk;
 }
@@ -90,8 +97,7 @@ FT_STATUS CVirtualBoard::getComPortNumber(FT_HANDLE handle, std::int32_t* port) 
 
 void CVirtualBoard::endRecording(double ms) {
     const Device& device = devices_.at(recording_->device);
-    const double end = std::max(ms, device.wireFreeMs) - recording_->startMs;
-    const std::vector<std::uint8_t> file = recording_->vgm.finish(end);
+    const std::vector<std::uint8_t> file = recording_->vgm.finish(ms - recording_->startMs);
     std::ofstream out(recording_->path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(file.data()),
               static_cast<std::streamsize>(file.size()));
@@ -108,11 +114,12 @@ FT_STATUS CVirtualBoard::close(FT_HANDLE handle) {
     std::lock_guard lock(mutex_);
     const Device* device = find(handle);
     if (device == nullptr) return ftInvalidHandle;
-    const double now = nowMs();
+    const double now = nowMs(*device);
     const auto id = reinterpret_cast<std::uintptr_t>(handle);
     if (recording_ && recording_->device == id) endRecording(now);
     log(now, format("close port=%d", device->port));
     log_.flush();
+    wireFreeMs_[device->port] = device->wireFreeMs;
     devices_.erase(id);
     return ftOk;
 }
@@ -122,7 +129,7 @@ FT_STATUS CVirtualBoard::setBitMode(FT_HANDLE handle, std::uint8_t mask, std::ui
     Device* device = find(handle);
     if (device == nullptr) return ftInvalidHandle;
     device->mode = mode;
-    const double now = nowMs();
+    const double now = nowMs(*device);
     log(now, format("bitmode port=%d mask=0x%02x mode=%u", device->port, mask, mode));
     if (mode == asyncBitBang && !recording_ && !settings_.vgmPath.empty())
         recording_.emplace(reinterpret_cast<std::uintptr_t>(handle), now,
@@ -137,7 +144,7 @@ FT_STATUS CVirtualBoard::setBaudRate(FT_HANDLE handle, std::uint32_t baud) {
     if (device == nullptr) return ftInvalidHandle;
     if (baud == 0) return ftInvalidBaudRate;
     device->baud = baud;
-    log(nowMs(), format("baud port=%d rate=%u", device->port, baud));
+    log(nowMs(*device), format("baud port=%d rate=%u", device->port, baud));
     log_.flush();
     return ftOk;
 }
@@ -150,13 +157,12 @@ FT_STATUS CVirtualBoard::write(FT_HANDLE handle, void* buffer, std::uint32_t len
     if (device == nullptr) return ftInvalidHandle;
     if (buffer == nullptr && length != 0) return ftInvalidParameter;
 
-    const double now = nowMs();
-    const double start = std::max(now, device->wireFreeMs);
+    const double start = nowMs(*device);
     const double msPerByte = 1000.0 / device->baud;
     device->wireFreeMs = start + length * msPerByte;
     if (written != nullptr) *written = length;
     if (device->mode != asyncBitBang) {
-        log(now, format("ignored port=%d bytes=%u", device->port, length));
+        log(start, format("ignored port=%d bytes=%u", device->port, length));
         log_.flush();
         return ftOk;
     }
@@ -191,7 +197,7 @@ FT_STATUS CVirtualBoard::write(FT_HANDLE handle, void* buffer, std::uint32_t len
 void CVirtualBoard::finishRecording() {
     std::lock_guard lock(mutex_);
     if (!recording_) return;
-    endRecording(nowMs());
+    endRecording(nowMs(devices_.at(recording_->device)));
     log_.flush();
 }
 

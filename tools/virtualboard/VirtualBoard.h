@@ -9,7 +9,9 @@
 // its write call plus its byte offset divided by the baud rate; when the bytes
 // of an earlier call are still on the wire at that moment, the call starts
 // where they end, as a real device queues them. Bytes written outside
-// asynchronous bit-bang mode are counted and dropped.
+// asynchronous bit-bang mode are counted and dropped. A device takes its
+// other calls (bit mode, baud rate, close) once its wire is idle, so the times
+// of one port's log lines never go backwards, even across close and open.
 //
 // Log format, one line per event, time in milliseconds since the module was
 // first used, then the event and its fields as key=value:
@@ -75,6 +77,8 @@ private:
     };
 
     double nowMs() const;
+    // The device's time: now, or later while bytes are still on its wire.
+    double nowMs(const Device& device) const;
     Device* find(FT_HANDLE handle);
     void readSettings();
     void log(double ms, const std::string& text);
@@ -85,6 +89,7 @@ private:
     VirtualBoardSettings settings_;
     bool settingsRead_ = false;
     std::map<std::uintptr_t, Device> devices_;
+    std::map<std::int32_t, double> wireFreeMs_; // by port, kept across close and open
     std::uintptr_t nextHandle_ = 1;
     std::ofstream log_;
     std::string logPath_;
