@@ -1,0 +1,193 @@
+// The manager over real board interfaces on the recording device module:
+// opening from the INI file, the order of interfaces, acquiring and releasing
+// chips, the send delay, and the cases where nothing may open.
+#include "soundif/core/SoundInterfaceManager.h"
+#include "tests/soundif/link/RecordingD2xx.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+
+namespace {
+
+std::filesystem::path iniPath;
+std::filesystem::path testIniPath() {
+    return iniPath;
+}
+
+class ManagerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        directory = std::filesystem::temp_directory_path() /
+                    ("tavro-manager-" +
+                     std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        std::filesystem::create_directories(directory);
+        iniPath = directory / "libtavro.ini";
+        std::filesystem::remove(iniPath);
+        recording::useRecordingD2xx("3,4,5,7");
+    }
+    void TearDown() override {
+        manager.closeInterfaces();
+        std::filesystem::remove_all(directory);
+    }
+    void writeIni(const std::string& text) { std::ofstream(iniPath, std::ios::binary) << text; }
+
+    static std::string board(int port, int id, int clock) {
+        return "[ftd2xx(COM" + std::to_string(port) + ")]\nSLOT_00_CHIP_ID=" + std::to_string(id) +
+               "\nSLOT_00_CHIP_CLOCK=" + std::to_string(clock) + "\n";
+    }
+    std::int32_t positionOf(SoundChip* chip) { return chip ? chip->chipInfo()->position : -1; }
+
+    std::filesystem::path directory;
+    CSoundInterfaceManager manager{testIniPath};
+};
+
+TEST_F(ManagerTest, Kx7mChipsAreHandedOutInPositionOrderOnce) {
+    writeIni(board(3, 38, 4000000));
+    ASSERT_EQ(manager.openInterfaces(), 1);
+    ASSERT_EQ(manager.interfaceCount(), 1);
+    EXPECT_STREQ(manager.interfaceInfoAt(0)->name, "KX7M(COM3)");
+    EXPECT_EQ(manager.interfaceInfoAt(0)->chipCount, 3);
+
+    SoundChip* first = manager.acquireChip(2, 4000000);
+    EXPECT_EQ(positionOf(first), 1);
+    EXPECT_EQ(positionOf(manager.acquireChip(2, 4000000)), 2);
+    EXPECT_EQ(manager.acquireChip(2, 4000000), nullptr);
+    EXPECT_EQ(positionOf(manager.acquireChip(6, 2000000)), 0);
+    EXPECT_EQ(manager.acquireChip(20, 4000000), nullptr) << "the SSG is in use as the PSG";
+
+    EXPECT_EQ(manager.releaseChip(first), 1);
+    EXPECT_EQ(manager.releaseChip(first), 0);
+    EXPECT_EQ(manager.releaseChip(nullptr), 0);
+    EXPECT_EQ(manager.acquireChip(2, 4000000), first);
+    EXPECT_EQ(manager.releaseAllChips(), 1);
+    EXPECT_EQ(positionOf(manager.acquireChip(20, 4000000)), 0);
+}
+
+TEST_F(ManagerTest, AlternateClockIsTheBoardClockShiftedRight) {
+    writeIni(board(3, 38, 4000001) + board(4, 38, 3999999));
+    ASSERT_EQ(manager.openInterfaces(), 1);
+    SoundChip* psg = manager.acquireChip(6, 2000000);
+    ASSERT_NE(psg, nullptr);
+    EXPECT_EQ(psg, manager.interfaceAt(0)->chipAt(0));
+    EXPECT_EQ(manager.acquireChip(6, 2000000), nullptr) << "3999999 halves to 1999999";
+    EXPECT_EQ(manager.acquireChip(0, 4000001), nullptr);
+    EXPECT_EQ(manager.acquireChip(2, 0), nullptr);
+}
+
+TEST_F(ManagerTest, InterfacesFollowTheSectionOrderOfTheFile) {
+    writeIni("[tavro]\nDelayTime=30\n" + board(5, 39, 3579545) + "[unrelated]\nx=1\n" +
+             board(3, 4, 3993600) + board(7, 38, 4000000));
+    ASSERT_EQ(manager.openInterfaces(), 1);
+    ASSERT_EQ(manager.interfaceCount(), 3);
+    EXPECT_STREQ(manager.interfaceInfoAt(0)->name, "TRQ05(COM5)");
+    EXPECT_STREQ(manager.interfaceInfoAt(1)->name, "COM3");
+    EXPECT_STREQ(manager.interfaceInfoAt(2)->name, "KX7M(COM7)");
+
+    SoundInterface* trq05 = manager.interfaceAt(0);
+    std::vector<std::string> names;
+    for (std::uint32_t i = 0; i < 3; ++i)
+        names.push_back(trq05->chipAt(i)->chipInfo()->name);
+    EXPECT_THAT(names, ::testing::ElementsAre("SSG", "OPLL", "OPLL"));
+    EXPECT_EQ(trq05->chipAt(1)->chipInfo()->attribute, 3);
+    EXPECT_EQ(trq05->chipAt(0)->chipInfo()->attribute, 0);
+    const SoundChipInfo* fm = manager.interfaceAt(1)->chipAt(0)->chipInfo();
+    EXPECT_STREQ(fm->name, "FM");
+    EXPECT_EQ(fm->type, 4);
+    EXPECT_EQ(fm->altType[0], 0);
+
+    EXPECT_EQ(manager.acquireChip(20, 3579545), trq05->chipAt(0));
+    EXPECT_EQ(manager.acquireChip(20, 4000000), manager.interfaceAt(2)->chipAt(0));
+    EXPECT_EQ(manager.getSendDelay(), 30);
+    for (std::uint32_t i = 0; i < 3; ++i)
+        EXPECT_EQ(manager.interfaceAt(i)->getSendDelay(), 30);
+}
+
+TEST_F(ManagerTest, MalformedBoardSectionsOpenNothing) {
+    writeIni(board(0, 38, 4000000) + "[FTD2XX(COM3)]\nSLOT_00_CHIP_ID=38\n" +
+             "[ftd2xx(COM-4)]\nSLOT_00_CHIP_ID=38\n[ftd2xx(COMx)]\nSLOT_00_CHIP_ID=38\n" +
+             "[ftd2xx(COM 5)]\nSLOT_00_CHIP_ID=38\n" + board(7, 0, 4000000));
+    EXPECT_EQ(manager.openInterfaces(), 0);
+    EXPECT_EQ(manager.interfaceCount(), 0);
+    EXPECT_EQ(manager.getSendDelay(), 100);
+    EXPECT_TRUE(recording::calls().empty()) << "no section named a board to open";
+}
+
+TEST_F(ManagerTest, ABoardThatFailsToOpenIsDroppedBesideOneThatOpens) {
+    recording::setDevices("4");
+    writeIni(board(3, 38, 4000000) + board(4, 2, 4000000));
+    EXPECT_EQ(manager.openInterfaces(), 1);
+    ASSERT_EQ(manager.interfaceCount(), 1);
+    EXPECT_STREQ(manager.interfaceInfoAt(0)->name, "COM4");
+}
+
+TEST_F(ManagerTest, OpeningTwiceChangesNothingUntilClosed) {
+    writeIni("[tavro]\nDelayTime=10\n" + board(3, 38, 4000000));
+    ASSERT_EQ(manager.openInterfaces(), 1);
+    SoundInterface* first = manager.interfaceAt(0);
+    writeIni("[tavro]\nDelayTime=20\n" + board(3, 38, 4000000) + board(4, 38, 4000000));
+    EXPECT_EQ(manager.openInterfaces(), 0);
+    EXPECT_EQ(manager.interfaceCount(), 1);
+    EXPECT_EQ(manager.getSendDelay(), 10);
+    EXPECT_EQ(manager.isValidInterface(first), 1);
+
+    EXPECT_EQ(manager.closeInterfaces(), 1);
+    EXPECT_EQ(manager.isValidInterface(first), 0);
+    EXPECT_EQ(manager.isValidInterface(nullptr), 0);
+    EXPECT_EQ(manager.openInterfaces(), 1);
+    EXPECT_EQ(manager.interfaceCount(), 2) << "the file is read anew";
+    EXPECT_EQ(manager.getSendDelay(), 20);
+}
+
+TEST_F(ManagerTest, SendDelaySetBeforeOpeningIsReplacedByTheFile) {
+    EXPECT_EQ(manager.getSendDelay(), 0);
+    EXPECT_EQ(manager.setSendDelay(50), 1);
+    EXPECT_EQ(manager.getSendDelay(), 50);
+    writeIni(board(3, 38, 4000000));
+    ASSERT_EQ(manager.openInterfaces(), 1);
+    EXPECT_EQ(manager.getSendDelay(), 100);
+    EXPECT_EQ(manager.interfaceAt(0)->getSendDelay(), 100);
+    EXPECT_EQ(manager.setSendDelay(7), 1);
+    EXPECT_EQ(manager.interfaceAt(0)->getSendDelay(), 7);
+}
+
+TEST_F(ManagerTest, WithoutAFileOrInterfacesEverythingReportsAsDocumented) {
+    EXPECT_EQ(manager.openInterfaces(), 0);
+    EXPECT_EQ(manager.getSendDelay(), 100);
+    EXPECT_EQ(manager.resetInterfaces(), 1);
+    EXPECT_EQ(manager.initAllChips(), 1);
+    EXPECT_EQ(manager.setSendDelay(3), 1);
+    EXPECT_EQ(manager.interfaceAt(0), nullptr);
+    EXPECT_EQ(manager.interfaceInfoAt(0xFFFFFFFFu), nullptr);
+    std::int32_t out = 0;
+    EXPECT_EQ(manager.reserved15(&out), 0);
+    EXPECT_EQ(out, 3);
+    EXPECT_EQ(manager.reserved15(nullptr), 0);
+    EXPECT_EQ(manager.reserved4(), 1);
+    EXPECT_EQ(manager.reserved25(), 1);
+    EXPECT_EQ(manager.reserved24(9), 0);
+}
+
+TEST_F(ManagerTest, ResetAndInitReachEveryBoard) {
+    writeIni(board(3, 38, 4000000) + board(4, 1, 7987200));
+    ASSERT_EQ(manager.openInterfaces(), 1);
+    ASSERT_EQ(manager.interfaceCount(), 2);
+    EXPECT_EQ(manager.interfaceAt(1)->chipCount(), 1);
+    EXPECT_EQ(manager.initAllChips(), 0) << "the bare YM2608 has no silent state";
+    EXPECT_EQ(manager.resetInterfaces(), 1);
+    const auto calls = recording::calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "write 0 18"), 2);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "write 1 18"), 2);
+    EXPECT_EQ(manager.interfaceInfoAt(2), nullptr);
+}
+
+TEST_F(ManagerTest, TheSettingsDialogWithoutItsModuleStillReturns) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(manager.showSettingsDialog(), 1);
+    EXPECT_THAT(::testing::internal::GetCapturedStderr(),
+                ::testing::HasSubstr("libtavro_dialogs.so"));
+}
+
+} // namespace

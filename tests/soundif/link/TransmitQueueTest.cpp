@@ -1,0 +1,224 @@
+// The transmit queue and its worker on the recording device module: due
+// times (also across the wrap of the 32-bit clock), order, one device write
+// per pass, the BufferSize limit, resets with writes queued, and a stress run
+// of several writers racing resets, the worker and teardown. What reached
+// the device is decoded with the board model.
+#include "soundif/link/SoundInterfaceFtd2xx.h"
+#include "tests/soundif/link/RecordingD2xx.h"
+#include "tools/virtualboard/BoardModel.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using boardmodel::BoardEvent;
+
+BoardSettings kx7m(std::uint32_t speed = 115200, std::uint32_t bufferSize = 512) {
+    BoardSettings settings;
+    settings.port = 3;
+    settings.slotChipId = 38;
+    settings.slotChipClock = 4000000;
+    settings.speed = speed;
+    settings.bufferSize = bufferSize;
+    return settings;
+}
+
+// Waits up to five seconds for the device to have received bytes.
+bool waitForBytes(std::uint64_t count) {
+    const auto limit = Clock::now() + std::chrono::seconds(5);
+    while (recording::byteCount() < count) {
+        if (Clock::now() > limit) return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return true;
+}
+
+std::vector<BoardEvent> decoded() {
+    boardmodel::BoardModel board;
+    return board.feed(recording::bytes());
+}
+
+class TransmitQueue : public ::testing::Test {
+protected:
+    void SetUp() override {
+        recording::useRecordingD2xx("3");
+        recording::clear();
+    }
+};
+
+// Milliseconds from queuing one write until the device got it, with the
+// interface's clock set to start first.
+double leaveAfter(std::int32_t delay, std::uint32_t start) {
+    CSoundInterfaceFtd2xx board(kx7m());
+    board.setSendDelay(delay);
+    board.setClock(start);
+    const auto queued = Clock::now();
+    EXPECT_EQ(board.writeRegister(1, 0x20, 0x11), 1);
+    EXPECT_TRUE(waitForBytes(108));
+    std::vector<std::uint64_t> bytesAfter;
+    std::vector<std::int64_t> times;
+    recording::writeTimes(bytesAfter, times);
+    const auto sent = Clock::time_point(std::chrono::nanoseconds(times.at(0)));
+    return std::chrono::duration<double, std::milli>(sent - queued).count();
+}
+
+TEST_F(TransmitQueue, AWriteLeavesWhenItsDelayHasPassed) {
+    const double after = leaveAfter(60, 1000);
+    EXPECT_GE(after, 59.0);
+    EXPECT_LT(after, 1000.0);
+}
+
+TEST_F(TransmitQueue, DueTimesCompareCorrectlyAcrossTheClockWrap) {
+    const double after = leaveAfter(60, 0xFFFFFFFFu - 20);
+    EXPECT_GE(after, 59.0) << "due wrapped past zero must not count as long overdue";
+    EXPECT_LT(after, 1000.0);
+}
+
+TEST_F(TransmitQueue, WritesDueInOnePassGoOutInOrderInOneDeviceWrite) {
+    CSoundInterfaceFtd2xx board(kx7m(3000000));
+    board.setSendDelay(100000);
+    board.setClock(0);
+    for (std::uint32_t i = 0; i < 50; ++i)
+        board.writeRegister(i % 3, 0x100 + i, i);
+    EXPECT_EQ(board.pendingWrites(), 50u);
+    board.setClock(200000);
+    const std::uint64_t expected = 50 * (108 + 1) + 49 * 6;
+    ASSERT_TRUE(waitForBytes(expected)) << recording::byteCount();
+    EXPECT_EQ(recording::writeSizes(),
+              std::vector<std::uint32_t>{static_cast<std::uint32_t>(expected)});
+    EXPECT_EQ(recording::bytes()[0], 0xF7) << "no filler before the first write";
+    const auto events = decoded();
+    ASSERT_EQ(events.size(), 50u);
+    for (std::uint32_t i = 0; i < 50; ++i) {
+        EXPECT_EQ(events[i].position, static_cast<int>(i % 3));
+        EXPECT_EQ(events[i].address, 0x100 + i);
+        EXPECT_EQ(events[i].data, i);
+    }
+}
+
+TEST_F(TransmitQueue, BufferSizeOneMakesEachWriterWaitForAnEmptyQueue) {
+    CSoundInterfaceFtd2xx board(kx7m(115200, 1));
+    board.setSendDelay(25);
+    const auto start = Clock::now();
+    for (std::uint32_t i = 0; i < 4; ++i) {
+        board.writeRegister(0, i, i);
+        EXPECT_LE(board.pendingWrites(), 1u);
+    }
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(70))
+        << "three of the four writes waited for the one before to leave";
+    ASSERT_TRUE(waitForBytes(4 * 108));
+}
+
+TEST_F(TransmitQueue, BufferSizeZeroNeverWaits) {
+    CSoundInterfaceFtd2xx board(kx7m(115200, 0));
+    board.setSendDelay(100000);
+    const auto start = Clock::now();
+    for (std::uint32_t i = 0; i < 5000; ++i)
+        ASSERT_EQ(board.writeRegister(0, i, i), 1);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(board.pendingWrites(), 5000u);
+}
+
+TEST_F(TransmitQueue, AResetDropsQueuedWritesAndStillPulsesTheBoard) {
+    CSoundInterfaceFtd2xx board(kx7m());
+    board.setSendDelay(100000);
+    SoundChip* opm = board.chipAt(1);
+    opm->setRegister(0x30, 0x40);
+    for (std::uint32_t i = 0; i < 5; ++i)
+        board.writeRegister(2, i, i);
+    EXPECT_EQ(board.resetInterface(), 1);
+    EXPECT_EQ(board.pendingWrites(), 0u);
+    EXPECT_EQ(opm->getRegister(0x30), -1);
+    EXPECT_EQ(recording::writeSizes(), (std::vector<std::uint32_t>{18, 18}));
+
+    board.setSendDelay(0);
+    opm->setRegister(0x30, 0x40);
+    ASSERT_TRUE(waitForBytes(36 + 108));
+    const auto events = decoded();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].kind, BoardEvent::Kind::reset);
+    EXPECT_EQ(events[1], (BoardEvent{BoardEvent::Kind::write, 36 + 107, 1, 0x30, 0x40}));
+}
+
+// Three writers (one per chip position) each send a numbered sequence, with
+// the number spread over address and data; a fourth thread resets the board
+// meanwhile. Writes may be dropped by a reset but never reordered, and every
+// write queued after the last reset arrives.
+TEST_F(TransmitQueue, WritersResetsAndTeardownRaceWithoutLossOrReordering) {
+    constexpr std::uint32_t perWriter = 3000;
+    constexpr std::uint32_t afterResets = 200;
+    auto board = std::make_unique<CSoundInterfaceFtd2xx>(kx7m(115200, 64));
+    board->setSendDelay(0);
+    std::atomic<bool> resetsDone{false};
+    std::atomic<int> writersInTail{0};
+
+    auto writer = [&](std::uint32_t position) {
+        for (std::uint32_t n = 0; n < perWriter; ++n) {
+            if (n == perWriter - afterResets) {
+                writersInTail.fetch_add(1);
+                while (!resetsDone.load())
+                    std::this_thread::yield();
+            }
+            board->writeRegister(position, n >> 8, n & 0xFF);
+        }
+    };
+    std::thread resetter([&] {
+        for (int i = 0; i < 20 && writersInTail.load() < 3; ++i) {
+            board->resetInterface();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        while (writersInTail.load() < 3)
+            std::this_thread::yield();
+        resetsDone = true;
+    });
+    std::vector<std::thread> writers;
+    for (std::uint32_t position = 0; position < 3; ++position)
+        writers.emplace_back(writer, position);
+    for (auto& thread : writers)
+        thread.join();
+    resetter.join();
+    const auto limit = Clock::now() + std::chrono::seconds(10);
+    while (board->pendingWrites() != 0 && Clock::now() < limit)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    board.reset();
+
+    std::array<std::vector<std::uint32_t>, 3> arrived;
+    std::size_t resets = 0;
+    for (const BoardEvent& event : decoded()) {
+        if (event.kind == BoardEvent::Kind::reset) {
+            ++resets;
+            continue;
+        }
+        ASSERT_EQ(event.kind, BoardEvent::Kind::write);
+        arrived[event.position].push_back((std::uint32_t{event.address} << 8) | event.data);
+    }
+    EXPECT_GE(resets, 2u) << "at least one reset during the run and the one at teardown";
+    for (const auto& sequence : arrived) {
+        ASSERT_GE(sequence.size(), afterResets);
+        for (std::size_t i = 1; i < sequence.size(); ++i)
+            ASSERT_LT(sequence[i - 1], sequence[i]) << "reordered at " << i;
+        for (std::uint32_t k = 0; k < afterResets; ++k)
+            EXPECT_EQ(sequence[sequence.size() - afterResets + k], perWriter - afterResets + k);
+    }
+}
+
+TEST_F(TransmitQueue, TeardownWhileTheWorkerIsBusyLeavesTheBoardReset) {
+    auto board = std::make_unique<CSoundInterfaceFtd2xx>(kx7m(3000000, 0));
+    board->setSendDelay(0);
+    for (std::uint32_t i = 0; i < 20000; ++i)
+        board->writeRegister(i % 3, i & 0xFF, i >> 8);
+    board.reset();
+    const auto events = decoded();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.back().kind, BoardEvent::Kind::reset);
+    const auto calls = recording::calls();
+    EXPECT_EQ(calls.back(), "close 0");
+}
+
+} // namespace
