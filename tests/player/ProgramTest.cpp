@@ -90,7 +90,7 @@ TEST(ProgramTest, StopEndsADriverStuckInStartUp) {
     const Stopped stopped = playThenSignal(player, SIGINT, 100ms);
     EXPECT_TRUE(stopped.exit.exited);
     EXPECT_EQ(stopped.exit.code, 0);
-    EXPECT_LT(stopped.afterSignal, 250ms);
+    EXPECT_LT(stopped.afterSignal, 150ms);
 }
 
 TEST(ProgramTest, StopEndsADriverHaltedInItsInterruptRoutine) {
@@ -100,7 +100,7 @@ TEST(ProgramTest, StopEndsADriverHaltedInItsInterruptRoutine) {
     const Stopped stopped = playThenSignal(player, SIGINT, 300ms);
     EXPECT_TRUE(stopped.exit.exited);
     EXPECT_EQ(stopped.exit.code, 0);
-    EXPECT_LT(stopped.afterSignal, 250ms);
+    EXPECT_LT(stopped.afterSignal, 150ms);
 }
 
 } // namespace
