@@ -1,5 +1,5 @@
-// Tonrig: memory, file loading, the title and interrupt delivery; the port
-// decode is in PortMap.cpp.
+// Tonrig: memory, file loading and the title. The port decode is in
+// PortMap.cpp, interrupt delivery in InterruptDelivery.cpp.
 //
 // Loading reads the whole file through the standard library. Unlike a
 // platform with exclusive opens, a file that another program has open can
@@ -35,15 +35,4 @@ std::string_view Tonrig::title() const {
     const auto begin = memory.begin() + kTitleAddress;
     const auto end = std::find(begin, memory.end(), std::uint8_t{0});
     return {reinterpret_cast<const char*>(&*begin), static_cast<std::size_t>(end - begin)};
-}
-
-void Tonrig::deliverInterrupts(std::uint8_t flags) {
-    if ((flags & 0x02) != 0) runVectoredRoutine(2);
-    if ((flags & 0x08) != 0) runVectoredRoutine(6);
-}
-
-void Tonrig::runVectoredRoutine(std::uint8_t offset) {
-    const auto entry = static_cast<std::uint16_t>(I * 256 + ((ctc.vector + offset) & 0xFF));
-    const auto next = static_cast<std::uint16_t>(entry + 1);
-    callSubroutine(static_cast<std::uint16_t>(memory[entry] | memory[next] << 8));
 }
