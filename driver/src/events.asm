@@ -1,11 +1,14 @@
 ; Event reader: runs a track's events from its pointer until one of them sets
 ; a new wait (note, rest, hold), the track ends, or the event budget is spent
-; (a broken stream, such as a loop without a timed event, stops its track).
+; (a broken stream stops its track). A track may jump back to its loop point
+; once per step: a second jump means a loop without a timed event.
 
 ; IX = track.
 trackEvents:
         ld a, EVENT_BUDGET
         ld (eventBudget), a
+        ld a, 1
+        ld (loopJumps), a
         ld l, (ix + T_POINTER)
         ld h, (ix + T_POINTER + 1)
 nextEvent:
@@ -117,6 +120,11 @@ eventEnd:
         ld a, (ix + T_LOOP)
         or (ix + T_LOOP + 1)
         jp z, trackStop
+        ld a, (loopJumps)
+        or a
+        jp z, trackStop
+        dec a
+        ld (loopJumps), a
         ld l, (ix + T_LOOP)
         ld h, (ix + T_LOOP + 1)
         jp nextEvent
