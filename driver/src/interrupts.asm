@@ -33,16 +33,11 @@ frameInterrupt:
         push af
         push bc
         push de
-        push hl
         push ix
-        ld hl, (frameCount)
-        inc hl
-        ld (frameCount), hl
         ld a, (playing)
         or a
         call nz, decayPsgNotes
         pop ix
-        pop hl
         pop de
         pop bc
         pop af

@@ -36,6 +36,6 @@ reserved:
         INCLUDE "jingle.asm"
 
 driverEnd:
-        IF driverEnd > SONG_ADDRESS - 0800h
-        .ERROR driver too large
+        IF driverEnd > SONG_ADDRESS
+        .ERROR the driver reaches the song area at 0x4000
         ENDIF
