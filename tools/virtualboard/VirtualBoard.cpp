@@ -13,8 +13,9 @@ namespace {
 constexpr std::uint8_t asyncBitBang = 1;
 
 std::string format(const char* pattern, auto... values) {
-    char text[512];
-    std::snprintf(text, sizeof text, pattern, values...);
+    const int length = std::snprintf(nullptr, 0, pattern, values...);
+    std::string text(static_cast<std::size_t>(std::max(length, 0)), '\0');
+    std::snprintf(text.data(), text.size() + 1, pattern, values...);
     return text;
 }
 
