@@ -5,16 +5,14 @@
 
 #include "soundif/dialogs/WindowMap.h"
 
-#include <cmath>
-
 namespace {
 CGtkBinding* instance = nullptr;
 
-int pixelsAcross(int dialogUnits) {
-    return static_cast<int>(std::lround(dialogUnits * 1.75));
-}
-int pixelsDown(int dialogUnits) {
-    return dialogUnits * 2;
+// Dialog units to pixels: GTK's controls and the desktop's fonts are larger
+// than the classic ones the templates were laid out for.
+constexpr int pixelsPerUnit = 2;
+int pixels(int dialogUnits) {
+    return dialogUnits * pixelsPerUnit;
 }
 
 // "&Setup" -> "_Setup"; "&&" -> "&"; a literal '_' is doubled.
@@ -107,8 +105,8 @@ GtkWidget* CGtkBinding::createControl(GtkWidget* dialog, const ControlTemplate& 
     bool fixedHeight = control.kind == ControlKind::groupBox ||
                        control.kind == ControlKind::pushButton ||
                        control.kind == ControlKind::defaultPushButton;
-    gtk_widget_set_size_request(widget, pixelsAcross(control.width),
-                                fixedHeight ? pixelsDown(control.height) : -1);
+    gtk_widget_set_size_request(widget, pixels(control.width),
+                                fixedHeight ? pixels(control.height) : -1);
     track(widget, dialog, control.id, control.kind);
     return widget;
 }
@@ -129,7 +127,7 @@ MessageResult CGtkBinding::runModalDialog(int templateId, WindowHandle owner) {
         gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
     }
     GtkWidget* fixed = gtk_fixed_new();
-    gtk_widget_set_size_request(fixed, pixelsAcross(layout->width), pixelsDown(layout->height));
+    gtk_widget_set_size_request(fixed, pixels(layout->width), pixels(layout->height));
     gtk_container_add(GTK_CONTAINER(dialog), fixed);
     track(dialog, dialog, 0, ControlKind::staticText);
     g_signal_connect(dialog, "delete-event", G_CALLBACK(onDelete), this);
@@ -138,7 +136,7 @@ MessageResult CGtkBinding::runModalDialog(int templateId, WindowHandle owner) {
     GtkWidget* mnemonicLabel = nullptr;
     for (const ControlTemplate& control : layout->controls) {
         GtkWidget* widget = createControl(dialog, control);
-        gtk_fixed_put(GTK_FIXED(fixed), widget, pixelsAcross(control.x), pixelsDown(control.y));
+        gtk_fixed_put(GTK_FIXED(fixed), widget, pixels(control.x), pixels(control.y));
         if (control.kind == ControlKind::defaultPushButton) {
             gtk_widget_set_can_default(widget, TRUE);
             gtk_window_set_default(GTK_WINDOW(dialog), widget);

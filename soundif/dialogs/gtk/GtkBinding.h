@@ -1,6 +1,6 @@
 // CGtkBinding: the WindowBinding on GTK 3. Dialog templates become GTK
-// windows with a fixed layout (dialog units times 1.75 across and 2 down, in
-// the desktop's font), '&' mnemonics become GTK mnemonics, and the widgets'
+// windows with a fixed layout (two pixels per dialog unit, in the desktop's
+// font), '&' mnemonics become GTK mnemonics, and the widgets'
 // signals become command messages to the dialog: a button's click, a combo
 // box's change, the window's close box and the Escape key (cancel). Changes
 // made from code send nothing, as with the classic controls. Modal runs nest
