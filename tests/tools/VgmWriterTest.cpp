@@ -19,6 +19,7 @@ TEST(VgmWriter, WritesAKx7mBoardAsAnAyAndTwoYm2151) {
     writer.write(12.0, 0, 0x10, 0x01);  // no such SSG register
     writer.write(12.0, 1, 0x108, 0x01); // address bit 8
     const std::vector<std::uint8_t> file = writer.finish(2000.0);
+    EXPECT_EQ(writer.samples(), 88200u);
 
     const VgmContents vgm = readVgm(file);
     EXPECT_EQ(vgm.version, 0x171u);

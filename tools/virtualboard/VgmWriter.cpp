@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <utility>
 
 namespace virtualboard {
 
@@ -66,11 +67,14 @@ void VgmWriter::write(double timeMs, int position, std::uint16_t address, std::u
     commands_.insert(commands_.end(), {command, static_cast<std::uint8_t>(address), data});
 }
 
-std::vector<std::uint8_t> VgmWriter::finish(double endMs) const {
-    std::vector<std::uint8_t> data = commands_;
+std::vector<std::uint8_t> VgmWriter::finish(double endMs) {
+    std::vector<std::uint8_t> data = std::move(commands_);
+    commands_.clear();
     const std::uint64_t end = sampleAt(endMs);
-    const std::uint64_t total = end > samples_ ? end : samples_;
-    appendWait(data, total - samples_);
+    if (end > samples_) {
+        appendWait(data, end - samples_);
+        samples_ = end;
+    }
     data.push_back(endOfData);
 
     std::vector<std::uint8_t> file(headerSize + data.size(), 0);
@@ -79,7 +83,7 @@ std::vector<std::uint8_t> VgmWriter::finish(double endMs) const {
     std::copy(std::begin(magic), std::end(magic), file.begin());
     put32(file, eofOffset, static_cast<std::uint32_t>(file.size() - eofOffset));
     put32(file, versionOffset, version);
-    put32(file, totalSamples, static_cast<std::uint32_t>(total));
+    put32(file, totalSamples, static_cast<std::uint32_t>(samples_));
     put32(file, dataOffset, static_cast<std::uint32_t>(headerSize - dataOffset));
     put32(file, kind_ == BoardKind::trq05 ? ym2413Clock : ym2151Clock, clock_ | secondChip);
     put32(file, ay8910Clock, clock_ >> 1);

@@ -23,10 +23,11 @@ public:
     // Times that go backwards are taken as the time already reached.
     void write(double timeMs, int position, std::uint16_t address, std::uint8_t data);
 
-    // The complete file, with silence up to endMs when that is later than the
-    // last write.
-    std::vector<std::uint8_t> finish(double endMs) const;
+    // Ends the recording with silence up to endMs, when that is later than the
+    // last write, and gives the complete file. Called once, after the last write.
+    std::vector<std::uint8_t> finish(double endMs);
 
+    // Samples recorded so far; after finish, the length of the file.
     std::uint64_t samples() const { return samples_; }
 
 private:

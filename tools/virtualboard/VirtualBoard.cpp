@@ -98,15 +98,14 @@ FT_STATUS CVirtualBoard::getComPortNumber(FT_HANDLE handle, std::int32_t* port) 
 
 void CVirtualBoard::endRecording(double ms) {
     const Device& device = devices_.at(recording_->device);
-    const std::vector<std::uint8_t> file = recording_->vgm.finish(ms - recording_->startMs);
+    VgmWriter& vgm = recording_->vgm;
+    const std::vector<std::uint8_t> file = vgm.finish(ms - recording_->startMs);
     std::ofstream out(recording_->path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(file.data()),
               static_cast<std::streamsize>(file.size()));
     out.close();
-    const std::uint32_t samples =
-        file[0x18] | file[0x19] << 8 | file[0x1A] << 16 | file[0x1B] << 24;
-    log(ms, out ? format("vgm port=%d file=%s samples=%u", device.port, recording_->path.c_str(),
-                         samples)
+    log(ms, out ? format("vgm port=%d file=%s samples=%llu", device.port, recording_->path.c_str(),
+                         static_cast<unsigned long long>(vgm.samples()))
                 : format("vgm-failed port=%d file=%s", device.port, recording_->path.c_str()));
     recording_.reset();
 }
