@@ -57,4 +57,12 @@ TEST(D2xxFtdiBackend, ListsAndRefusesIndexesBeyondTheCount) {
     EXPECT_NE(ftdi.setBitMode(nullptr, 0xFF, 1), ftOk);
 }
 
+TEST(D2xxFtdiBackend, NumbersDevicesByBusSocketAndInterface) {
+    const std::uint8_t direct[] = {4};
+    const std::uint8_t behindHub[] = {2, 1, 7};
+    EXPECT_EQ(ftdiComPortNumber(3, direct, 0), 3040);
+    EXPECT_EQ(ftdiComPortNumber(3, behindHub, 1), 3071);
+    EXPECT_EQ(ftdiComPortNumber(1, {}, 3), 1003);
+}
+
 } // namespace

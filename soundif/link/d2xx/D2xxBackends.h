@@ -4,6 +4,8 @@
 
 #include "soundif/link/D2xx.h"
 
+#include <cstdint>
+#include <span>
 #include <string>
 
 // Functions taken from the shared module at the given path. A module that
@@ -16,3 +18,8 @@ const D2xxFunctions& noD2xxDevices();
 
 // The built-in backend on libftdi1 (D2xxFtdi.cpp).
 const D2xxFunctions& ftdiD2xx();
+
+// The COM number the built-in backend gives a device interface (0 to 3 for
+// A to D) from its USB bus number and port path: bus * 1000 + socket * 10 +
+// interface, where socket is the last element of the path (0 when empty).
+std::int32_t ftdiComPortNumber(int bus, std::span<const std::uint8_t> portPath, int interface);

@@ -37,8 +37,9 @@ struct FtdiDevice {
 std::int32_t portNumberOf(libusb_device* device, int interface) {
     std::uint8_t path[8];
     const int depth = libusb_get_port_numbers(device, path, sizeof path);
-    const int socket = depth > 0 ? path[depth - 1] : 0;
-    return libusb_get_bus_number(device) * 1000 + socket * 10 + interface;
+    return ftdiComPortNumber(libusb_get_bus_number(device),
+                             std::span(path, static_cast<std::size_t>(depth > 0 ? depth : 0)),
+                             interface);
 }
 
 // Calls visit(device, interface) for every device interface in listing order
@@ -151,4 +152,9 @@ constexpr D2xxFunctions ftdiFunctions{listDevices, open, getComPortNumber, close
 
 const D2xxFunctions& ftdiD2xx() {
     return ftdiFunctions;
+}
+
+std::int32_t ftdiComPortNumber(int bus, std::span<const std::uint8_t> portPath, int interface) {
+    const int socket = portPath.empty() ? 0 : portPath.back();
+    return bus * 1000 + socket * 10 + interface;
 }
