@@ -170,11 +170,10 @@ bool CSoundInterfaceFtd2xx::runStep() {
         const std::lock_guard lock(queueLock);
         const std::size_t bytesPerWrite = wire::registerWriteBytes + addressRepeat + dataRepeat;
         std::size_t bytes = 0;
+        const std::uint32_t now = clock.now();
         while (!queue.empty() && bytes < maxBatchBytes) {
             const PendingWrite& front = queue.front();
-            const auto wait =
-                static_cast<std::int32_t>(static_cast<std::uint32_t>(front.due) - clock.now());
-            if (wait > 0) break;
+            if (static_cast<std::int32_t>(static_cast<std::uint32_t>(front.due) - now) > 0) break;
             batch.push_back(front);
             queue.pop_front();
             bytes += bytesPerWrite;

@@ -17,11 +17,12 @@
 // from the queue before the reset but had not yet written: no write queued
 // before a reset reaches the board after the reset pulse.
 //
-// Where this differs from the plain design: a pass takes at most about 1 MiB
-// of pin bytes of due writes (the rest leave in the next pass, at once), wait
-// fillers are capped (wire::maxWaitRepeat), and a worker that cannot be
-// started leaves the interface without chips, so the manager discards it
-// instead of keeping a queue that nobody drains.
+// Choices of this implementation: a pass reads the clock once and
+// takes the writes due at that moment, at most about 1 MiB of pin bytes of
+// them (the rest leave in the next pass, at once); wait fillers are capped
+// (wire::maxWaitRepeat); and a worker that cannot be started leaves the
+// interface without chips, so the manager discards it instead of keeping a
+// queue that nobody drains.
 #pragma once
 
 #include "common/MillisecondClock.h"
