@@ -136,15 +136,4 @@ TEST(BoardModel, ResetWordsResetOnceAndClearTheAddressLatches) {
     EXPECT_EQ(events[4].data, 0x44);
 }
 
-TEST(BoardModel, AWordThatSelectsSeveralChipsWritesToEach) {
-    TestWire wire;
-    const std::uint8_t control = 0x6E & ~0x02 & ~0x08; // positions 0 and 2
-    wire.phase(static_cast<std::uint16_t>(0x09 << 8 | control));
-    wire.phase(static_cast<std::uint16_t>(0x77 << 8 | control | 0x10));
-    BoardModel model;
-    EXPECT_EQ(model.feed(wire.bytes),
-              (std::vector<BoardEvent>{writeAt(writeSize - 1, 0, 0x09, 0x77),
-                                       writeAt(writeSize - 1, 2, 0x09, 0x77)}));
-}
-
 } // namespace
