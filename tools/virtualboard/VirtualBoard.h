@@ -15,7 +15,8 @@
 //
 // Log format, one line per event, time in milliseconds since the module was
 // first used, then the event and its fields as key=value:
-//   0.412 open port=1 index=0          0.415 busy port=2 index=1
+//   0.412 open port=1 index=0
+//   0.415 busy port=2 index=1           (open refused: busy or already open)
 //   0.420 bitmode port=1 mask=0xff mode=1
 //   0.421 baud port=1 rate=115200
 //   105.310 write port=1 pos=1 chip=YM2151 addr=0x28 data=0x4a
