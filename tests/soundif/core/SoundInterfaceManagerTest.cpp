@@ -161,13 +161,6 @@ TEST_F(ManagerTest, WithoutAFileOrInterfacesEverythingReportsAsDocumented) {
     EXPECT_EQ(manager.setSendDelay(3), 1);
     EXPECT_EQ(manager.interfaceAt(0), nullptr);
     EXPECT_EQ(manager.interfaceInfoAt(0xFFFFFFFFu), nullptr);
-    std::int32_t out = 0;
-    EXPECT_EQ(manager.reserved15(&out), 0);
-    EXPECT_EQ(out, 3);
-    EXPECT_EQ(manager.reserved15(nullptr), 0);
-    EXPECT_EQ(manager.reserved4(), 1);
-    EXPECT_EQ(manager.reserved25(), 1);
-    EXPECT_EQ(manager.reserved24(9), 0);
 }
 
 TEST_F(ManagerTest, ResetAndInitReachEveryBoard) {

@@ -221,40 +221,4 @@ TEST_F(TransmitQueue, TeardownWhileTheWorkerIsBusyLeavesTheBoardReset) {
     EXPECT_EQ(calls.back(), "close 0");
 }
 
-class CountingThread : public CThreadBase {
-public:
-    explicit CountingThread(int passes) : passes(passes) {}
-    ~CountingThread() override { stopThread(); }
-    bool runStep() override {
-        std::this_thread::sleep_for(std::chrono::microseconds(100));
-        return ++count < passes;
-    }
-    using CThreadBase::startThread;
-    using CThreadBase::stopThread;
-    std::atomic<int> count{0};
-    const int passes;
-};
-
-TEST(ThreadBase, RunsUntilRunStepDeclinesOrAStopIsRequested) {
-    CountingThread finite(5);
-    ASSERT_TRUE(finite.startThread());
-    const auto limit = Clock::now() + std::chrono::seconds(5);
-    while (!finite.threadFinished() && Clock::now() < limit)
-        std::this_thread::yield();
-    EXPECT_TRUE(finite.threadFinished());
-    EXPECT_EQ(finite.count.load(), 5);
-
-    CountingThread endless(1 << 30);
-    ASSERT_TRUE(endless.startThread());
-    EXPECT_TRUE(endless.startThread()) << "a running thread is not started twice";
-    while (endless.count.load() < 3)
-        std::this_thread::yield();
-    endless.stopThread();
-    EXPECT_TRUE(endless.threadFinished());
-    EXPECT_FALSE(endless.threadRunning());
-    const int passes = endless.count.load();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_EQ(endless.count.load(), passes);
-}
-
 } // namespace
