@@ -39,5 +39,7 @@ void installConsoleEventHandler(void (*handler)());
 // (reading one is std::getenv). Not safe while other threads read the
 // environment.
 void setEnvironment(const std::string& name, const std::string& value);
+// Removes an environment variable of this process; same caveat.
+void unsetEnvironment(const std::string& name);
 
 } // namespace platform
