@@ -28,7 +28,15 @@ function(tonrig_test name)
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
     include(GoogleTest)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-        PROPERTIES LABELS "${T_LABELS}" ENVIRONMENT "TONRIG_SHARED=${PROJECT_SOURCE_DIR}/../shared")
+        PROPERTIES ENVIRONMENT "TONRIG_SHARED=${PROJECT_SOURCE_DIR}/../shared")
+    # Labels are set after discovery: a list of them does not survive being
+    # passed through the discovery properties.
+    set(label_script ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
+    file(WRITE ${label_script}
+        "foreach(t IN LISTS ${name}_TESTS)\n"
+        "  set_tests_properties(\"\${t}\" PROPERTIES LABELS \"${T_LABELS}\")\n"
+        "endforeach()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${label_script})
 endfunction()
 
 # Adds each named folder that has a CMakeLists.txt.
