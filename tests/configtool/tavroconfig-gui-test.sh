@@ -75,6 +75,7 @@ done
 shown=$(date +%s%N)
 echo "tavroconfig: settings dialog shown $(((shown - start) / 1000000)) ms after start"
 sleep 0.3
+echo "tavroconfig with its dialog open: $(grep VmRSS "/proc/$app/status" | tr -s ' \t' ' ')"
 "$shot" "$settings" "$pictures/settings-dialog.png" || fail "no screenshot of the settings dialog"
 
 # Setup on the first board, then Cancel.

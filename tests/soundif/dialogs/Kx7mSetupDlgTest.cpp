@@ -90,16 +90,6 @@ TEST(Kx7mSetupDlg, TypedClockIsStoredWithTheChipType) {
     EXPECT_EQ(record.speed, 1500000U);
 }
 
-TEST(Kx7mSetupDlg, PickingAClockSuggestionLeavesTheChipType) {
-    ScriptedBinding user;
-    BoardSettings record = boardWith(39, 3579545);
-    run(user, record,
-        {[](ScriptedBinding& u) { u.pick(1004, "8000000"); },
-         [](ScriptedBinding& u) { u.click(1); }});
-    EXPECT_EQ(record.slotChipId, 39);
-    EXPECT_EQ(record.slotChipClock, 8000000);
-}
-
 TEST(Kx7mSetupDlg, StoredValuesWithoutAnEntryShowNoSelection) {
     ScriptedBinding user;
     BoardSettings record = boardWith(10, 3579545);
@@ -135,16 +125,4 @@ TEST(Kx7mSetupDlg, ClockTextThatIsNotANumberReadsZero) {
     EXPECT_EQ(static_cast<std::uint32_t>(record.slotChipClock), 4294967295U);
 }
 
-TEST(Kx7mSetupDlg, CancelLeavesTheRecord) {
-    ScriptedBinding user;
-    BoardSettings record = boardWith(38, 4000000);
-    MessageResult result = run(user, record,
-                               {[](ScriptedBinding& u) { u.pick(1003, "YM2608"); },
-                                [](ScriptedBinding& u) { u.pick(1002, "9600"); },
-                                [](ScriptedBinding& u) { u.click(2); }});
-    EXPECT_EQ(result, 2);
-    EXPECT_EQ(record.slotChipId, 38);
-    EXPECT_EQ(record.slotChipClock, 4000000);
-    EXPECT_EQ(record.speed, 115200U);
-}
 } // namespace

@@ -105,17 +105,6 @@ TEST(WindowClasses, MessagesForADetachedWindowReachTheDefaultProcedure) {
     EXPECT_EQ(user.defaultCalls, 1);
 }
 
-TEST(WindowClasses, NotifyWithoutSourceIsNotHandled) {
-    ScriptedBinding user;
-    auto* control = user.makeWindow(1000);
-    Recorder object;
-    attachWindow(&object, control);
-    NotifyHeader header{nullptr, 1000, 0};
-    sharedWindowProc(control, WindowMessage::notify, 0, reinterpret_cast<MessageParam>(&header));
-    EXPECT_EQ(user.defaultCalls, 1);
-    detachWindow(&object);
-}
-
 TEST(WindowClasses, StringTableGivesEmptyTextForMissingIds) {
     EXPECT_EQ(loadResourceString(messageCaptionString), "インフォメーション");
     EXPECT_NE(loadResourceString(noInterfaceMessageString).find("\r\n"), std::string::npos);
