@@ -1,7 +1,9 @@
 // The process-wide binding state: the current WindowBinding, the map from
 // window to object, the pending dialog and the three procedures a binding
 // calls. Everything here is used from the one thread that runs the dialogs;
-// nothing takes a lock.
+// nothing takes a lock. Unlike a creation hook tied to the thread that loaded
+// the library, a new dialog binds to the pending object on whichever thread
+// runs it: the binding is installed by the code that runs the dialog.
 #pragma once
 
 #include "soundif/dialogs/WindowBinding.h"
