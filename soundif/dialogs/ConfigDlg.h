@@ -2,7 +2,9 @@
 // that can be opened right now as "ftd2xx(COM<n>)" and, on "&Setup", runs the
 // board setup dialog on the selected board's section of the INI file, saving
 // it when that dialog ends with OK. It reads and writes only the INI file it
-// is given; open interfaces are not touched.
+// is given; open interfaces are not touched. The INI path and the device
+// functions are given to the dialog rather than found by it, because it runs
+// in a module of its own (and, in tests, on a table of fake devices).
 #pragma once
 
 #include "soundif/dialogs/DlgProc.h"

@@ -2,7 +2,9 @@
 // ids and places in dialog units, in creation order) and the string table.
 // Texts use '&' before a mnemonic letter; bindings translate that to their
 // toolkit's marker. Bindings map dialog units to pixels with their own scale
-// and use the desktop's font.
+// and use the desktop's font. The message shown when no board can be opened
+// keeps its original wording, which names the library by its Windows file
+// name.
 #pragma once
 
 #include <cstdint>
