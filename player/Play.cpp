@@ -1,7 +1,9 @@
 // play: the player's start-up order and play loop; see Play.h.
 //
 // The driver image is looked for as "VELKAN.BIN" in the current directory.
-// Console output errors are ignored.
+// Console output errors are ignored. A stop request also cuts the pauses
+// between the driver entries short, and the CPU's stop request ends a driver
+// call that does not return, so the player always ends promptly.
 #include "player/Play.h"
 
 #include <iostream>
@@ -29,10 +31,10 @@ int play(Tonrig& machine, const std::optional<std::filesystem::path>& dataPath) 
     SystemTime time;
     time.start();
     machine.callSubroutine(Tonrig::kDriverAddress);
-    pause(time, kEntryPauseMilliseconds, stopFlag);
+    pauseFor(time, kEntryPauseMilliseconds, stopFlag);
     machine.callSubroutine(dataPath ? Tonrig::kDriverEntryWithData
                                     : Tonrig::kDriverEntryWithoutData);
-    pause(time, kEntryPauseMilliseconds, stopFlag);
+    pauseFor(time, kEntryPauseMilliseconds, stopFlag);
 
     runTickLoop(time, stopFlag, [&machine] { machine.tick(); });
     return 0;

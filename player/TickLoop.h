@@ -29,7 +29,7 @@ void runTickLoop(Time& time, const std::atomic<bool>& stop, Tick&& tick) {
 
 // Sleeps in 1 ms steps until milliseconds have passed or stop is set.
 template <class Time>
-void pause(Time& time, std::uint32_t milliseconds, const std::atomic<bool>& stop) {
+void pauseFor(Time& time, std::uint32_t milliseconds, const std::atomic<bool>& stop) {
     const std::uint32_t start = time.now();
     while (!stop.load(std::memory_order_relaxed) && time.now() - start < milliseconds) {
         time.sleepOneMillisecond();

@@ -72,20 +72,20 @@ TEST(TickLoopTest, StopBeforeTheLoopRunsNoTick) {
 
 TEST(TickLoopTest, PauseSleepsItsLengthOrUntilStopped) {
     SimulatedTime time;
-    pause(time, 50, time.stop);
+    pauseFor(time, 50, time.stop);
     EXPECT_EQ(time.sleeps, 50);
 
     time.clock = 0xFFFFFFFEu;
     time.sleeps = 0;
-    pause(time, 50, time.stop);
+    pauseFor(time, 50, time.stop);
     EXPECT_EQ(time.sleeps, 50);
 
     time.sleeps = 0;
     time.sleepLimit = 5;
-    pause(time, 50, time.stop);
+    pauseFor(time, 50, time.stop);
     EXPECT_EQ(time.sleeps, 5);
 
-    pause(time, 50, time.stop);
+    pauseFor(time, 50, time.stop);
     EXPECT_EQ(time.sleeps, 5);
 }
 
