@@ -5,7 +5,8 @@
 #   - "&Setup" then "&Cancel" leaves the INI file byte for byte unchanged;
 #   - picking COM7, "&Setup", chip type TRQ05 and "&OK" adds exactly the
 #     section "ftd2xx(COM7)" with its three keys;
-#   - closing the dialog ends the tool with exit code 0.
+#   - closing the dialog ends the tool with exit code 0;
+#   - with the only board held elsewhere, the message comes and the tool ends.
 # Saves screenshots of both dialogs into <picture dir> and prints the time
 # from starting the tool to its dialog being shown.
 # Usage: tavroconfig-gui-test.sh <tavroconfig> <libtavro.so> <libtavro_dialogs.so>
@@ -107,4 +108,17 @@ status=0
 wait "$app" || status=$?
 app=
 [[ $status == 0 ]] || fail "tavroconfig exited with $status"
+! grep -E 'CRITICAL|WARNING' "$work/tool.log" || fail "GTK complained"
+
+# No board that can be opened: the message, and the tool ends after OK.
+TAVRO_VB_PORTS=3 TAVRO_VB_BUSY=3 "$work/bin/tavroconfig" 2>"$work/tool.log" &
+app=$!
+message=$(window "インフォメーション")
+keys "$message" Return
+for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+status=0
+wait "$app" || status=$?
+app=
+[[ $status == 0 ]] || fail "tavroconfig exited with $status after the message"
+xdotool search --name '^tavro setup$' >/dev/null 2>&1 && fail "the settings dialog stayed"
 echo "PASS"
