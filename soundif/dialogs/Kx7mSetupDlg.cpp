@@ -64,10 +64,15 @@ int CKx7mSetupDlg::onCommand(std::uint32_t command, MessageParam) {
     return 1;
 }
 
+// A list left without a selection stands for a stored value that has no entry
+// (a hand-written speed, a chip type the list does not offer): OK keeps that
+// value instead of storing 0, so a user who only looks loses nothing.
 void CKx7mSetupDlg::onOK() {
-    settings->speed = speedList.textAsUnsigned();
-    settings->slotChipId = static_cast<std::int32_t>(chipTypeList.selectedData(0));
-    settings->slotChipClock = static_cast<std::int32_t>(clockBox.textAsUnsigned());
+    if (speedList.selection() >= 0) settings->speed = speedList.textAsUnsigned();
+    if (chipTypeList.selection() >= 0) {
+        settings->slotChipId = static_cast<std::int32_t>(chipTypeList.selectedData(0));
+        settings->slotChipClock = static_cast<std::int32_t>(clockBox.textAsUnsigned());
+    }
     endDialog(1);
 }
 

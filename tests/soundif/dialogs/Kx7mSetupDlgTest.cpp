@@ -102,7 +102,19 @@ TEST(Kx7mSetupDlg, StoredValuesWithoutAnEntryShowNoSelection) {
              EXPECT_FALSE(u.control(1004).enabled);
          },
          [](ScriptedBinding& u) { u.click(1); }});
-    EXPECT_EQ(record.speed, 0U);
+    // OK keeps what it could not show.
+    EXPECT_EQ(record.speed, 12345U);
+    EXPECT_EQ(record.slotChipId, 10);
+    EXPECT_EQ(record.slotChipClock, 3579545);
+
+    // Picking an entry still replaces the stored values.
+    run(user, record,
+        {[](ScriptedBinding& u) {
+             u.pick(1002, "9600");
+             u.pick(1003, "NONE");
+         },
+         [](ScriptedBinding& u) { u.click(1); }});
+    EXPECT_EQ(record.speed, 9600U);
     EXPECT_EQ(record.slotChipId, 0);
     EXPECT_EQ(record.slotChipClock, 0);
 }
