@@ -5,10 +5,10 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
-    z80asm pasmo libz80ex-dev
+    pasmo libz80ex-dev
     libftdi1-dev libgtk-3-dev
     clang libclang-rt-14-dev
-    xvfb xdotool x11-apps
+    xvfb xdotool
 )
 missing=()
 for package in "${packages[@]}"; do
