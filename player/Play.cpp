@@ -3,18 +3,29 @@
 // The driver image is looked for as "VELKAN.BIN" in the current directory.
 // Console output errors are ignored. A stop request also cuts the pauses
 // between the driver entries short, and the CPU's stop request ends a driver
-// call that does not return, so the player always ends promptly.
+// call that does not return, so the player always ends promptly; the chips
+// and the library are released on that path too.
 #include "player/Play.h"
 
 #include <iostream>
 
 #include "player/ConsoleStop.h"
+#include "player/ExternalChipSet.h"
 #include "player/SystemTime.h"
 #include "player/TickLoop.h"
 
 namespace {
 constexpr const char* kDriverFile = "VELKAN.BIN";
 constexpr std::uint32_t kEntryPauseMilliseconds = 50;
+
+// The chips the driver writes to: library chip type and clock in Hz.
+struct ChipRequest {
+    int type;
+    int clock;
+};
+constexpr ChipRequest kOpm1{tavro::chipTypeYm2151, 4000000};
+constexpr ChipRequest kOpm2{tavro::chipTypeYm2151, 4000000};
+constexpr ChipRequest kPsg{tavro::chipTypePsg, 2000000};
 } // namespace
 
 int play(Tonrig& machine, const std::optional<std::filesystem::path>& dataPath) {
@@ -28,6 +39,10 @@ int play(Tonrig& machine, const std::optional<std::filesystem::path>& dataPath) 
     }
     std::cout << machine.title() << std::endl;
 
+    machine.opm1 = externalChipSet.requestChip(kOpm1.type, kOpm1.clock);
+    machine.opm2 = externalChipSet.requestChip(kOpm2.type, kOpm2.clock);
+    machine.psg = externalChipSet.requestChip(kPsg.type, kPsg.clock);
+
     SystemTime time;
     time.start();
     machine.callSubroutine(Tonrig::kDriverAddress);
@@ -37,5 +52,8 @@ int play(Tonrig& machine, const std::optional<std::filesystem::path>& dataPath) 
     pauseFor(time, kEntryPauseMilliseconds, stopFlag);
 
     runTickLoop(time, stopFlag, [&machine] { machine.tick(); });
+
+    machine.opm1 = machine.opm2 = machine.psg = nullptr;
+    externalChipSet.releaseAll();
     return 0;
 }
