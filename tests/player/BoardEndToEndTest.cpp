@@ -1,0 +1,177 @@
+// tonrig with the real library on a KX7M board stood in for by the virtual
+// board, laid out as installed: every write of the test song reaches the
+// right chip in order, writes made every 10 ms leave at that rate after the
+// send delay, and however the player is stopped (during start-up, in the
+// pauses between the driver entries, while playing) it exits with 0 and
+// leaves the board in reset and closed. Under the address sanitizer the exit
+// code also reports leaks.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include "support/BoardLog.h"
+#include "support/PlayerLayout.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::filesystem::path kProgram = TONRIG_PROGRAM;
+const std::filesystem::path kLibrary = TAVRO_LIBRARY_PATH;
+const std::filesystem::path kVirtualBoard = TAVRO_VB_MODULE_PATH;
+const std::filesystem::path kDrivers = DRIVER_IMAGES_DIR;
+
+constexpr int kSsg = 0, kOpm1 = 1, kOpm2 = 2;
+
+class BoardEndToEndTest : public ::testing::Test {
+protected:
+    BoardEndToEndTest() {
+        layout.addToBin(kDrivers / "VELKAN.BIN");
+        layout.addToBin(kDrivers / "test-song.vkn");
+        std::ofstream(layout.lib() / "libtavro.ini")
+            << "[ftd2xx(COM1)]\nSLOT_00_CHIP_ID=38\nSLOT_00_CHIP_CLOCK=4000000\n";
+    }
+
+    // Plays the test song for the time given after its title line, then
+    // interrupts it; the board log is read afterwards.
+    ChildExit play(std::chrono::milliseconds playing) {
+        std::filesystem::remove(layout.file("board.log"));
+        ChildProcess player =
+            layout.start({"test-song.vkn"}, {"TAVRO_D2XX_MODULE=" + kVirtualBoard.string(),
+                                             "TAVRO_VB_PORTS=1", "TAVRO_VB_MODEL=KX7M",
+                                             "TAVRO_VB_LOG=" + layout.file("board.log").string()});
+        EXPECT_TRUE(player.waitForOutputLine(10s));
+        std::this_thread::sleep_for(playing);
+        player.sendSignal(SIGINT);
+        const ChildExit exit = player.wait(10s);
+        EXPECT_EQ(player.standardOutput(), "Register pattern test\n");
+        EXPECT_EQ(player.standardError(), "");
+        events = readBoardLog(layout.file("board.log"));
+        return exit;
+    }
+
+    // The board was opened once, and the last events are a reset after the
+    // last register write, then the close.
+    void expectLeftInResetAndClosed() const {
+        const auto count = [this](const char* name) {
+            return std::count_if(events.begin(), events.end(),
+                                 [name](const BoardEvent& e) { return e.name == name; });
+        };
+        EXPECT_EQ(count("open"), 1);
+        EXPECT_EQ(count("close"), 1);
+        EXPECT_EQ(count("stray"), 0);
+        EXPECT_EQ(count("ignored"), 0);
+        ASSERT_FALSE(events.empty());
+        EXPECT_EQ(events.back().name, "close");
+        const auto lastWrite = std::find_if(events.rbegin(), events.rend(),
+                                            [](const BoardEvent& e) { return e.name == "write"; });
+        const auto lastReset = std::find_if(events.rbegin(), events.rend(),
+                                            [](const BoardEvent& e) { return e.name == "reset"; });
+        ASSERT_NE(lastReset, events.rend());
+        EXPECT_LT(lastReset, lastWrite) << "no reset after the last write";
+    }
+
+    PlayerLayout layout{kProgram, kLibrary};
+    std::vector<BoardEvent> events;
+};
+
+// The init and start entries' writes, as the driver documents them.
+std::vector<BoardWrite> setupWrites() {
+    std::vector<BoardWrite> setup;
+    for (const int opm : {kOpm1, kOpm2}) {
+        for (int channel = 0; channel < 8; ++channel)
+            setup.push_back({opm, 0x08, channel});
+        for (int reg = 0xE0; reg <= 0xFF; ++reg)
+            setup.push_back({opm, reg, 0xFF});
+        setup.insert(setup.end(),
+                     {{opm, 0x0F, 0x00}, {opm, 0x19, 0x00}, {opm, 0x19, 0x80}, {opm, 0x1B, 0x00}});
+    }
+    setup.insert(setup.end(), {{kSsg, 7, 0x3F}, {kSsg, 8, 0}, {kSsg, 9, 0}, {kSsg, 10, 0}});
+    setup.push_back({kSsg, 7, 0x38});
+    return setup;
+}
+
+// Step k of the test song: OPM #1 0x18 = k, OPM #2 0x18 = k xor 0xFF, PSG
+// register 0 = k xor 0x55.
+std::vector<BoardWrite> patternWrites(int steps) {
+    std::vector<BoardWrite> pattern;
+    for (int k = 0; k < steps; ++k) {
+        const int v = k % 256;
+        pattern.insert(pattern.end(),
+                       {{kOpm1, 0x18, v}, {kOpm2, 0x18, v ^ 0xFF}, {kSsg, 0, v ^ 0x55}});
+    }
+    return pattern;
+}
+
+TEST_F(BoardEndToEndTest, TestSongReachesEachChipInOrderAtItsRate) {
+    const ChildExit exit = play(1500ms);
+    EXPECT_TRUE(exit.exited);
+    EXPECT_EQ(exit.code, 0);
+    expectLeftInResetAndClosed();
+
+    std::vector<BoardWrite> writes;
+    std::vector<double> opm1PatternTimes;
+    double firstWriteMs = -1, resetBeforeMs = -1;
+    for (const BoardEvent& event : events) {
+        if (event.name == "reset" && writes.empty()) resetBeforeMs = event.ms;
+        if (event.name != "write") continue;
+        if (writes.empty()) firstWriteMs = event.ms;
+        writes.push_back(writeOf(event));
+        if (writes.back().position == kOpm1 && writes.back().address == 0x18)
+            opm1PatternTimes.push_back(event.ms);
+    }
+
+    // Every write, in order; the stop may cut the last step short.
+    const std::vector<BoardWrite> setup = setupWrites();
+    ASSERT_GT(writes.size(), setup.size() + 3 * 80) << "too few steps arrived";
+    const std::vector<BoardWrite> pattern = patternWrites(200);
+    std::vector<BoardWrite> expected = setup;
+    expected.insert(expected.end(), pattern.begin(), pattern.end());
+    ASSERT_LE(writes.size(), expected.size());
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        ASSERT_EQ(writes[i], expected[i]) << "write " << i << " of " << writes.size();
+    }
+
+    // The first write leaves one send delay (100 ms) after the reset that
+    // opening made, and the steps leave every 10 ms.
+    EXPECT_GE(firstWriteMs - resetBeforeMs, 95.0);
+    EXPECT_LT(firstWriteMs - resetBeforeMs, 400.0);
+    std::vector<double> spacing;
+    for (std::size_t i = 1; i < opm1PatternTimes.size(); ++i)
+        spacing.push_back(opm1PatternTimes[i] - opm1PatternTimes[i - 1]);
+    std::nth_element(spacing.begin(), spacing.begin() + spacing.size() / 2, spacing.end());
+    EXPECT_NEAR(spacing[spacing.size() / 2], 10.0, 1.0);
+}
+
+class BoardStopTest : public BoardEndToEndTest {
+protected:
+    // Stops at random moments from the title line on: start-up (binding,
+    // opening, the driver entries and the 50 ms pauses) takes about the
+    // first 110 ms, playing the rest.
+    void stopAtRandomMoments(unsigned seed, int runs) {
+        std::mt19937 random(seed);
+        std::uniform_int_distribution<int> delay(0, 400);
+        for (int run = 0; run < runs; ++run) {
+            const auto playing = std::chrono::milliseconds(delay(random));
+            SCOPED_TRACE("stopped " + std::to_string(playing.count()) + " ms after the title");
+            const ChildExit exit = play(playing);
+            EXPECT_TRUE(exit.exited);
+            EXPECT_EQ(exit.code, 0);
+            expectLeftInResetAndClosed();
+        }
+    }
+};
+
+TEST_F(BoardStopTest, StopAtRandomMomentsLeavesTheBoardResetAndClosed) {
+    stopAtRandomMoments(20261208, 10);
+}
+
+TEST_F(BoardStopTest, StopAtMoreRandomMomentsLeavesTheBoardResetAndClosed) {
+    stopAtRandomMoments(4000000, 10);
+}
+
+} // namespace
