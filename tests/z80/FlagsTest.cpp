@@ -99,28 +99,6 @@ TEST(Arithmetic, OperandAIsItself) {
     EXPECT_EQ(m.f(), 0x44);
 }
 
-TEST(Logic, AndOrXorSetParity) {
-    Alu m;
-    EXPECT_EQ(m.with(0xF0, 0x3C, 0x03).exec({0xA0}).a(), 0x30); // AND B
-    EXPECT_EQ(m.f(), 0x14);
-    EXPECT_EQ(m.with(0x80, 0x01, 0x13).exec({0xB0}).a(), 0x81); // OR B
-    EXPECT_EQ(m.f(), 0x84);
-    EXPECT_EQ(m.with(0x0F, 0x01).exec({0xA8}).a(), 0x0E); // XOR B
-    EXPECT_EQ(m.f(), 0x00);
-}
-
-TEST(DecimalAdjust, AfterAdditionAndSubtraction) {
-    Alu m;
-    EXPECT_EQ(m.with(0x3C, 0).exec({0x27}).a(), 0x42); // 0x15 + 0x27
-    EXPECT_EQ(m.f(), 0x14);
-    EXPECT_EQ(m.with(0x9A, 0).exec({0x27}).a(), 0x00); // 0x99 + 0x01
-    EXPECT_EQ(m.f(), 0x55);
-    EXPECT_EQ(m.with(0x0F, 0, 0x12).exec({0x27}).a(), 0x09); // 0x15 - 0x06, half borrow
-    EXPECT_EQ(m.f(), 0x06);
-    EXPECT_EQ(m.with(0xF0, 0, 0x03).exec({0x27}).a(), 0x90); // 0x10 - 0x20, borrow
-    EXPECT_EQ(m.f(), 0x87);
-}
-
 TEST(Rotates, AccumulatorFormsKeepBits3And5) {
     Alu m;
     EXPECT_EQ(m.with(0x81, 0, 0xFF).exec({0x07}).a(), 0x03); // RLCA
