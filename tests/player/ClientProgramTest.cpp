@@ -141,6 +141,12 @@ TEST(ClientProgramTest, ALibraryThatCannotServeIsTriedThreeTimesSilently) {
                                          "releaseAllChips", "closeInterfaces", "unload"});
     EXPECT_THAT(notOpening.calls, ElementsAreArray(expected));
 
+    const PlayedRun nullManager = playTestSong(kFake, {"TAVRO_FAKE_MANAGER=null"}, SIGINT, 100ms);
+    expectCleanExit(nullManager);
+    EXPECT_THAT(nullManager.calls, ElementsAre("load", "getSoundInterfaceManager", "unload", "load",
+                                               "getSoundInterfaceManager", "unload", "load",
+                                               "getSoundInterfaceManager", "unload"));
+
     const PlayedRun withoutExport = playTestSong(kFakeWithoutExport, {}, SIGINT, 100ms);
     expectCleanExit(withoutExport);
     EXPECT_THAT(withoutExport.calls,
