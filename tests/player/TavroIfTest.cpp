@@ -15,7 +15,6 @@ namespace {
 using ::testing::ElementsAre;
 
 const std::string kFake = FAKE_TAVRO_PATH;
-const std::string kFakeWithoutExport = FAKE_TAVRO_NOEXPORT_PATH;
 
 class TavroIfTest : public ::testing::Test {
 protected:
