@@ -10,8 +10,10 @@
 
 #include "z80/Z80Cpu.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
