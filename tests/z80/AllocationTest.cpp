@@ -14,7 +14,7 @@ namespace {
 
 std::atomic<unsigned long> allocations{0};
 
-class RamMachine : public Z80Cpu {
+class RamMachine final : public Z80Cpu {
 public:
     std::uint8_t readByte(std::uint16_t address) override { return memory[address]; }
     void writeByte(std::uint16_t address, std::uint8_t value) override { memory[address] = value; }

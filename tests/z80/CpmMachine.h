@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-class CpmMachine : public Z80Cpu {
+class CpmMachine final : public Z80Cpu {
 public:
     static constexpr std::uint16_t loadAddress = 0x0100;
     static constexpr std::uint16_t bdosStub = 0xFE00;

@@ -108,7 +108,7 @@ bool loadsFWhole(Table table, unsigned op) {
            (op == 0xF1 || op == 0x08);
 }
 
-class SweepMachine : public Z80Cpu {
+class SweepMachine final : public Z80Cpu {
 public:
     std::uint8_t readByte(std::uint16_t address) override {
         if (address == endAddress) ++endFetches;
