@@ -34,7 +34,7 @@ function(tonrig_test name)
     set(label_script ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
     file(WRITE ${label_script}
         "foreach(t IN LISTS ${name}_TESTS)\n"
-        "  set_tests_properties(\"\${t}\" PROPERTIES LABELS \"${T_LABELS}\")\n"
+        "  set_tests_properties(\"\${t}\" PROPERTIES LABELS \"${T_LABELS}\" TIMEOUT 300)\n"
         "endforeach()\n")
     set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${label_script})
 endfunction()

@@ -54,9 +54,14 @@ void* operator new(std::size_t size) {
     throw std::bad_alloc();
 }
 
+// The replaced operator new above allocates with malloc, so free is the match;
+// GCC cannot see that through the replacement and warns.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* p) noexcept {
     std::free(p);
 }
 void operator delete(void* p, std::size_t) noexcept {
     std::free(p);
 }
+#pragma GCC diagnostic pop
