@@ -3,10 +3,12 @@
 // milliseconds elapsed, the lateness of each tick after its millisecond began,
 // the process's CPU time and its peak memory.
 //
-//   player_timing [seconds] [VELKAN.BIN [music file]]
+//   player_timing [--aligned] [seconds] [VELKAN.BIN [music file]]
 //   player_timing --write-busy-driver PATH
 //
-// Without a driver it plays the busy stand-in of BusyDriver.h. The
+// Without a driver it plays the busy stand-in of BusyDriver.h. With
+// --aligned, an idle pass sleeps until the next millisecond begins instead of
+// for 1 ms, to compare the two. The
 // measurement wraps the tick in this program; the player itself carries no
 // hooks.
 #include <algorithm>
@@ -16,6 +18,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "BusyDriver.h"
@@ -46,11 +49,43 @@ double percentile(std::vector<std::uint64_t>& sorted, double fraction) {
     return static_cast<double>(sorted[index]) / 1e6;
 }
 
+// Counter value at which millisecond m of the clock begins; rebasing moves
+// the base count and the base milliseconds together, so this stays fixed.
+std::uint64_t millisecondStart(const MillisecondClock& clock, std::uint32_t m) {
+    return clock.baseCount + static_cast<std::uint64_t>(m - clock.baseMilliseconds) *
+                                 static_cast<std::uint64_t>(clock.frequency) / 1000;
+}
+
+// The play loop's time source, optionally sleeping only up to the next
+// millisecond.
+struct MeasuredTime {
+    std::uint32_t now() { return system.now(); }
+    void sleepOneMillisecond() {
+        if (!aligned) return system.sleepOneMillisecond();
+        const std::uint64_t next = millisecondStart(system.clock, system.now() + 1);
+        const std::uint64_t current = platform::counterValue();
+        if (next > current) {
+            std::this_thread::sleep_for(
+                std::chrono::nanoseconds((next - current) * 1000000000 /
+                                         static_cast<std::uint64_t>(system.clock.frequency)));
+        }
+    }
+
+    SystemTime system;
+    bool aligned = false;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--write-busy-driver") {
         return writeFile(argv[2], busyDriverImage()) ? 0 : 1;
+    }
+    MeasuredTime time;
+    if (argc > 1 && std::string(argv[1]) == "--aligned") {
+        time.aligned = true;
+        --argc;
+        ++argv;
     }
     const int seconds = argc > 1 ? std::max(1, std::stoi(argv[1])) : 60;
     auto machine = std::make_unique<Tonrig>();
@@ -63,15 +98,11 @@ int main(int argc, char** argv) {
     }
 
     std::atomic<bool> stop{false};
-    SystemTime time;
-    time.start();
+    time.system.start();
     machine->callSubroutine(Tonrig::kDriverAddress);
     machine->callSubroutine(argc > 3 ? Tonrig::kDriverEntryWithData
                                      : Tonrig::kDriverEntryWithoutData);
 
-    // Millisecond m begins at counter value baseCount + (m - baseMilliseconds)
-    // milliseconds; rebasing moves both together.
-    const std::uint64_t perMillisecond = static_cast<std::uint64_t>(time.clock.frequency) / 1000;
     std::vector<std::uint64_t> lateness;
     lateness.reserve(static_cast<std::size_t>(seconds) * 1000 + 100);
     std::uint32_t tickMillisecond = time.now();
@@ -81,10 +112,7 @@ int main(int argc, char** argv) {
 
     runTickLoop(time, stop, [&] {
         ++tickMillisecond;
-        const std::uint64_t due =
-            time.clock.baseCount +
-            static_cast<std::uint64_t>(tickMillisecond - time.clock.baseMilliseconds) *
-                perMillisecond;
+        const std::uint64_t due = millisecondStart(time.system.clock, tickMillisecond);
         const std::uint64_t now = platform::counterValue();
         lateness.push_back(now > due ? now - due : 0);
         machine->tick();
