@@ -11,20 +11,26 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <sstream>
 #include <system_error>
 
 namespace {
 
 // The file's bytes; an empty text for a missing file, nothing when the file
-// exists but cannot be read.
+// exists but cannot be read (a directory in its place included). Read errors
+// end as a failed stream, never as an exception: the stream's own read turns
+// them into its state.
 std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
     std::error_code error;
-    if (!std::filesystem::exists(path, error)) return std::string();
+    const auto status = std::filesystem::status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) return std::string();
+    if (error || status.type() != std::filesystem::file_type::regular) return std::nullopt;
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
-    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) return std::nullopt;
-    return text;
+    std::ostringstream text;
+    if (in.peek() != std::char_traits<char>::eof()) text << in.rdbuf();
+    if (in.bad() || text.fail()) return std::nullopt;
+    return std::move(text).str();
 }
 
 IniText load(const std::filesystem::path& path) {

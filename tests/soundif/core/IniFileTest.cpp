@@ -162,6 +162,18 @@ TEST_F(IniFileTest, SavingIntoAMissingDirectoryFailsWithoutAFile) {
     EXPECT_FALSE(std::filesystem::exists(directory / "no"));
 }
 
+TEST_F(IniFileTest, ADirectoryInTheFilesPlaceReadsAsEmptyAndIsNotReplaced) {
+    std::filesystem::create_directories(path);
+    BoardSettings record;
+    record.port = 3;
+    loadBoardSettings(record, path);
+    EXPECT_EQ(record.speed, 115200u);
+    EXPECT_TRUE(listSections(path).empty());
+    EXPECT_EQ(readIniInt(path, "tavro", "DelayTime", 100), 100);
+    EXPECT_FALSE(saveBoardSettings(record, path));
+    EXPECT_TRUE(std::filesystem::is_directory(path));
+}
+
 TEST_F(IniFileTest, GarbageHugeNumbersAndBinaryFilesOpenWithoutACrash) {
     std::string text("[ftd2xx(COM3)]\nSpeed=99999999999999999999999\nSLOT_00_CHIP_ID=38\x01\x02\n");
     text += std::string("\0\0\xff\xfe\n[\0]\n", 9);
