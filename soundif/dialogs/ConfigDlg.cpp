@@ -53,6 +53,12 @@ int CConfigDlg::onCommand(std::uint32_t command, MessageParam) {
     record.port = port;
     loadBoardSettings(record, iniPath);
     CKx7mSetupDlg setup(record, window());
-    if (setup.doModal() == 1) saveBoardSettings(record, iniPath);
+    if (setup.doModal() == 1 && !saveBoardSettings(record, iniPath)) {
+        // An INI file the user may not write (a library installed for all
+        // users) must not look saved.
+        windowBinding().messageBox(
+            window(), loadResourceString(saveFailedMessageString) + "\r\n" + iniPath.string(),
+            loadResourceString(messageCaptionString));
+    }
     return 1;
 }

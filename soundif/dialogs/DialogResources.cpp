@@ -44,6 +44,7 @@ constexpr std::array stringTable{
     StringResource{noInterfaceMessageString,
                    "tavro.dllが使用中か、利用できるインターフェースが存在しません。\r\n"
                    "プレイヤー等を停止した状態で設定を行ってください。"},
+    StringResource{saveFailedMessageString, "The settings could not be saved to this file:"},
 };
 } // namespace
 

@@ -24,6 +24,7 @@ inline constexpr int clockBoxId = 1004;
 
 inline constexpr std::uint32_t messageCaptionString = 30002;
 inline constexpr std::uint32_t noInterfaceMessageString = 30003;
+inline constexpr std::uint32_t saveFailedMessageString = 30004;
 
 enum class ControlKind {
     staticText,

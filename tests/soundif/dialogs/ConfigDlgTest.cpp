@@ -142,6 +142,36 @@ TEST_F(ConfigDlgTest, SetupReadsTheSectionAndOkWritesOnlyTheThreeKeys) {
     EXPECT_EQ(readIni(), expected);
 }
 
+TEST_F(ConfigDlgTest, OkThatCannotSaveSaysSoAndKeepsTheFile) {
+    writeIni(handWritten);
+    // A directory in the file's place cannot be replaced by the new file.
+    const fs::path blocked = directory / "blocked.ini";
+    fs::create_directories(blocked);
+    user.script({
+        [](ScriptedBinding& u) { u.click(1001); },
+        [](ScriptedBinding& u) { u.pick(1003, "TRQ05"); },
+        [](ScriptedBinding& u) { u.click(1); },
+        [](ScriptedBinding& u) { u.click(2); },
+    });
+    CConfigDlg dialog(blocked, fakeDevices({{3}}));
+    dialog.doModal();
+    ASSERT_EQ(user.messages.size(), 1U);
+    EXPECT_EQ(user.messages[0].caption, "インフォメーション");
+    EXPECT_EQ(user.messages[0].text,
+              "The settings could not be saved to this file:\r\n" + blocked.string());
+    EXPECT_TRUE(fs::is_directory(blocked));
+
+    // A successful save shows nothing.
+    user.messages.clear();
+    user.script({
+        [](ScriptedBinding& u) { u.click(1001); },
+        [](ScriptedBinding& u) { u.click(1); },
+        [](ScriptedBinding& u) { u.click(2); },
+    });
+    run({{3}});
+    EXPECT_TRUE(user.messages.empty());
+}
+
 TEST_F(ConfigDlgTest, SetupThenCancelLeavesTheFileUnchanged) {
     writeIni(handWritten);
     user.script({

@@ -109,7 +109,7 @@ TEST(WindowClasses, StringTableGivesEmptyTextForMissingIds) {
     EXPECT_EQ(loadResourceString(messageCaptionString), "インフォメーション");
     EXPECT_NE(loadResourceString(noInterfaceMessageString).find("\r\n"), std::string::npos);
     EXPECT_EQ(loadResourceString(30001), "");
-    EXPECT_EQ(loadResourceString(30004), "");
+    EXPECT_EQ(loadResourceString(30005), "");
     EXPECT_EQ(loadResourceString(0), "");
 }
 } // namespace
