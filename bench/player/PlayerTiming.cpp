@@ -8,9 +8,8 @@
 //
 // Without a driver it plays the busy stand-in of BusyDriver.h. With
 // --aligned, an idle pass sleeps until the next millisecond begins instead of
-// for 1 ms, to compare the two. The
-// measurement wraps the tick in this program; the player itself carries no
-// hooks.
+// for 1 ms, to compare the two. The measurement wraps the tick in this
+// program; the player itself carries no hooks.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>

@@ -1,7 +1,9 @@
 // Test support: small hand-assembled driver images (loaded at 0x1800) and a
 // recording chip. Each image has the three entries 0x1800, 0x1803, 0x180F.
+// The player's benchmarks build their busy driver on ticking().
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
