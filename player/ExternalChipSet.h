@@ -6,7 +6,6 @@
 #pragma once
 
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "player/IExternalChip.h"
@@ -14,8 +13,7 @@
 
 class ExternalChipSet {
 public:
-    explicit ExternalChipSet(std::string libraryName = "libtavro.so")
-        : tavro(std::move(libraryName)) {}
+    ExternalChipSet() = default;
     // Releases whatever is still held.
     ~ExternalChipSet() { releaseAll(); }
     ExternalChipSet(const ExternalChipSet&) = delete;

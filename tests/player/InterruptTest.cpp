@@ -30,7 +30,7 @@ protected:
 
     std::string log() const {
         std::string text;
-        for (std::uint16_t at = 0x5100; machine->memory[at] != 0xEE && at < 0x5200; ++at) {
+        for (std::uint16_t at = 0x5100; at < 0x5200 && machine->memory[at] != 0xEE; ++at) {
             text += static_cast<char>('0' + machine->memory[at]);
         }
         return text;

@@ -30,9 +30,7 @@ public:
         std::filesystem::copy_file(source, bin() / source.filename());
     }
     void writeToBin(const std::string& name, const std::vector<unsigned char>& bytes) const {
-        std::ofstream(bin() / name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
+        scratch.write("bin/" + name, bytes);
     }
 
     ChildProcess start(const std::vector<std::string>& arguments,
