@@ -39,6 +39,14 @@ TEST_F(LoaderTest, DataFileFitsUpToTheEndOfMemory) {
     EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), machine->memory.begin() + 0x4000));
     EXPECT_EQ(machine->memory[0x3FFF], 0);
 
+    // The first driver call pushes its return address 0xFFFF over the last
+    // two bytes of such a file.
+    machine->memory[Tonrig::kDriverAddress] = 0xC9; // RET
+    machine->callSubroutine(Tonrig::kDriverAddress);
+    EXPECT_EQ(machine->memory[0xFFFE], 0xFF);
+    EXPECT_EQ(machine->memory[0xFFFF], 0xFF);
+    EXPECT_NE(bytes[bytes.size() - 2], 0xFF);
+
     EXPECT_FALSE(load(0x4000, 49153));
 }
 
