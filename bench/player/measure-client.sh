@@ -33,7 +33,10 @@ play() {
     TAVRO_D2XX_MODULE="$build/lib/libtavro_virtualboard.so" TAVRO_VB_LOG="$log" \
         ./tonrig "$song" >/dev/null 2>&1 &
     player=$!
-    until grep -q ' write ' "$log" 2>/dev/null; do sleep 0.002; done
+    until grep -q ' write ' "$log" 2>/dev/null; do
+        kill -0 "$player" 2>/dev/null || { echo "tonrig ended before its first write" >&2; exit 1; }
+        sleep 0.002
+    done
     first=$(nowNs)
     startToWrite=$(((first - start) / 1000000))
     sleep 2
