@@ -20,11 +20,12 @@ struct BoardModel {
     std::int32_t fmType;
 };
 
-// The two board models; any other id is a bare port with one chip.
+// The two board models; any other id is a bare port with one chip, whose type
+// code is the id itself.
 constexpr BoardModel kx7m{tavro::boardIdKx7m, "KX7M(COM%d)", 5, 21, "OPM", tavro::chipTypeYm2151};
 constexpr BoardModel trq05{tavro::boardIdTrq05,  "TRQ05(COM%d)", 10, 60, "OPLL",
                            tavro::chipTypeYm2413};
-constexpr BoardModel barePort{0, "COM%d", 5, 15, "FM", 0};
+constexpr BoardModel barePort{0, "COM%d", 5, 15, "FM", tavro::chipTypeNone};
 
 const BoardModel& modelOf(std::int32_t id) {
     if (id == kx7m.id) return kx7m;
@@ -50,7 +51,6 @@ void sleepOneMillisecond() {
 } // namespace
 
 CSoundInterfaceFtd2xx::CSoundInterfaceFtd2xx(const BoardSettings& settings) : settings(settings) {
-    masks = {settings.sBit, settings.dBit, settings.cBit, settings.rBit};
     clock.start();
     if (settings.slotChipId == 0) return;
 
@@ -71,7 +71,7 @@ CSoundInterfaceFtd2xx::CSoundInterfaceFtd2xx(const BoardSettings& settings) : se
 
     buildChips();
     info.chipCount = chipCount();
-    if (!threadRunning() && !startThread()) {
+    if (!startThread()) {
         destroyChips();
         info.chipCount = 0;
     }
@@ -88,7 +88,7 @@ void CSoundInterfaceFtd2xx::buildChips() {
     const std::int32_t clockHz = settings.slotChipClock;
     const BoardModel& model = modelOf(settings.slotChipId);
     if (&model == &barePort) {
-        addChip(chipInfo("FM", settings.slotChipId, clockHz, 0, 3));
+        addChip(chipInfo(model.fmName, settings.slotChipId, clockHz, 0, 3));
         return;
     }
     SoundChipInfo ssg = chipInfo("SSG", tavro::chipTypeYmz294, clockHz, 0, 0);
@@ -188,6 +188,7 @@ bool CSoundInterfaceFtd2xx::runStep() {
     if (resetCount.load(std::memory_order_relaxed) != resetsBefore || device == nullptr)
         return true;
     buffer.clear();
+    const wire::PinMasks masks = pinMasks();
     for (const PendingWrite& write : batch) {
         if (!buffer.empty()) wire::appendFiller(buffer, dataRepeat, pinState);
         wire::appendRegisterWrite(buffer, write.position, write.address, write.data, masks,
@@ -215,9 +216,13 @@ std::int32_t CSoundInterfaceFtd2xx::resetInterface() {
 
 void CSoundInterfaceFtd2xx::sendWord(std::uint16_t word) {
     std::vector<std::uint8_t> frame;
-    wire::appendFrame(frame, word, masks, pinState);
+    wire::appendFrame(frame, word, pinMasks(), pinState);
     std::uint32_t written = 0;
     d2xx().write(device, frame.data(), static_cast<std::uint32_t>(frame.size()), &written);
+}
+
+wire::PinMasks CSoundInterfaceFtd2xx::pinMasks() const {
+    return {settings.sBit, settings.dBit, settings.cBit, settings.rBit};
 }
 
 void CSoundInterfaceFtd2xx::setClock(std::uint32_t milliseconds) {

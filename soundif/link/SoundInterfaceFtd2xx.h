@@ -77,14 +77,17 @@ private:
     void buildChips();
     // Encodes one word and writes it on its own; device lock held.
     void sendWord(std::uint16_t word);
+    // The wire's pin masks, from the "SBit", "DBit", "CBit" and "RBit" settings.
+    wire::PinMasks pinMasks() const;
 
     BoardSettings settings;
     FT_HANDLE device = nullptr;
+    // Mirrors device != nullptr for writeRegister, which must not wait for the
+    // device lock while the worker holds it across a device write.
     std::atomic<bool> deviceOpen{false};
     std::uint8_t pinState = 255;
     std::uint32_t addressRepeat = 0;
     std::uint32_t dataRepeat = 0;
-    wire::PinMasks masks;
     std::mutex deviceLock;
     std::mutex queueLock;
     std::deque<PendingWrite> queue;

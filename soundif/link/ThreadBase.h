@@ -1,7 +1,8 @@
 // CThreadBase: a worker thread that calls runStep until runStep returns false
 // or a stop is requested. The flags are atomics with one writer each: the
 // stopping thread writes stopRequested, the worker writes finished as its last
-// act. The thread runs with the system's default stack size.
+// act; a stop waits for the thread itself, not for finished. The thread runs
+// with the system's default stack size.
 //
 // A derived class stops the thread in its own destructor, before the members
 // that runStep uses are destroyed; the base destructor only catches a thread
@@ -22,11 +23,10 @@ public:
     virtual bool runStep() = 0;
 
     bool threadRunning() const { return thread.joinable(); }
-    bool threadFinished() const { return finished.load(std::memory_order_acquire); }
 
 protected:
-    // Clears both flags and starts the thread. False when the system could
-    // not start one.
+    // Unless a thread runs already, clears both flags and starts one. False
+    // when the system could not start it.
     bool startThread();
     // Requests a stop and waits for the thread without a time-out.
     void stopThread();
