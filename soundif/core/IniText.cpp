@@ -66,7 +66,7 @@ std::vector<std::string> IniText::sections() const {
     std::vector<std::string> names;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         auto name = sectionNameOf(i);
-        if (!name) continue;
+        if (!name || name->empty()) continue;
         const bool known = std::any_of(names.begin(), names.end(),
                                        [&](const std::string& n) { return sameName(n, *name); });
         if (!known) names.push_back(std::move(*name));

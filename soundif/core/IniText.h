@@ -25,7 +25,7 @@ public:
     explicit IniText(std::string_view text);
 
     // Section names in file order, each name once (the spelling of its first
-    // occurrence).
+    // occurrence). A nameless "[]" section is not listed.
     std::vector<std::string> sections() const;
 
     // The trimmed value of the first matching key, or nothing.

@@ -26,8 +26,9 @@ TEST(IniText, CommentsAndKeysOutsideTheSectionAreNotRead) {
 }
 
 TEST(IniText, SectionsComeInFileOrderOnceEach) {
-    const IniText ini("[b]\r\n[ a ]\r\nx=1\r\n[B]\r\ny=2\r\n[c\r\n[d]]\r\n");
-    EXPECT_EQ(ini.sections(), (std::vector<std::string>{"b", "a", "d]"}));
+    const IniText ini("[b]\r\n[ a ]\r\nx=1\r\n[B]\r\ny=2\r\n[c\r\n[ ]\r\n[d]]\r\n");
+    EXPECT_EQ(ini.sections(), (std::vector<std::string>{"b", "a", "d]"}))
+        << "a nameless section is skipped, the names after it are kept";
     EXPECT_EQ(ini.value("b", "y"), "2") << "a repeated section continues the first";
     EXPECT_TRUE(IniText("").sections().empty());
 }
