@@ -5,7 +5,7 @@
 // outcome (taken branches, calls, returns, block repeats). Prefixed tables
 // hold the whole cost of the instruction, the prefix included.
 //
-// Knowing differences from silicon, all on undocumented encodings: the IXH,
+// Known differences from silicon, all on undocumented encodings: the IXH,
 // IXL, IYH and IYL forms cost 9 (silicon 8), LD IXH,n / LD IXL,n and their IY
 // twins 9 (silicon 11), an ignored DD or FD prefix 0 (silicon 4) and an
 // unlisted ED pair 0 (silicon 8).

@@ -4,9 +4,8 @@
 //
 // Block instructions do one step each; a repeating form moves PC back onto
 // its own ED prefix and charges 5 more, so every pass is fetched, counted in R
-// and charged again by the runner. Knowing difference from silicon: the block
+// and charged again by the runner. Known difference from silicon: the block
 // I/O instructions replace F by 0x42 when B reaches 0 and 0x02 otherwise.
-#include "z80/CycleTables.h"
 #include "z80/Instructions.h"
 
 #include <utility>

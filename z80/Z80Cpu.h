@@ -6,10 +6,14 @@
 // never accepts an interrupt by itself: the machine delivers interrupts by
 // calling the routine with callSubroutine.
 //
-// Knowing differences from a real Z80: the undocumented flag bits 3 and 5 are
-// never produced from a result, DD CB / FD CB forms never copy the result into
-// a register, the block I/O instructions set F to 0x02 or 0x42, and a few
-// undocumented encodings cost other than on silicon (see CycleTables.h).
+// Known differences from a real Z80: the undocumented flag bits 3 and 5 are
+// never produced from a result, BIT leaves P/V 0, DD CB / FD CB forms never
+// copy the result into a register, the block I/O instructions set F to 0x02
+// or 0x42, and a few undocumented encodings cost other than on silicon (see
+// CycleTables.h). R counts one fetch more than silicon for a DD CB / FD CB
+// instruction and for an ignored DD / FD prefix. RETN only clears status bit
+// 0x02, and a HALT repeats until a stop request, as the CPU accepts no
+// interrupt that would end it.
 //
 // Beyond PC reaching 0xFFFF, callSubroutine has one more way out: a stop
 // request (requestStop, callable from any thread or a signal handler) that the
