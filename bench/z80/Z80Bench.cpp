@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace {
 
@@ -34,15 +35,12 @@ std::optional<Image> twoGroupImage() {
     return std::nullopt;
 }
 
-struct OwnRun {
-    std::string console;
-};
-
-OwnRun runOwn(const Image& image) {
+// Runs the image on Z80Cpu; returns what it printed.
+std::string runOwn(const Image& image) {
     auto machine = std::make_unique<CpmMachine>();
     machine->memory = image;
     machine->run();
-    return {machine->console};
+    return machine->console;
 }
 
 // The same machine on z80ex: RAM through the memory callbacks, the BDOS stub's
@@ -139,8 +137,7 @@ void z80Cpu(benchmark::State& state) {
     const Reference* ref = reference();
     if (ref == nullptr) return state.SkipWithError("needs ../shared/testdata/zexdoc.com");
     for (auto _ : state) {
-        const OwnRun run = runOwn(ref->image);
-        if (run.console != ref->z80ex.console)
+        if (runOwn(ref->image) != ref->z80ex.console)
             return state.SkipWithError("output differs from z80ex");
     }
     setRate(state, *ref);
@@ -163,7 +160,7 @@ void speedRatio(benchmark::State& state) {
     double other = 0;
     for (auto _ : state) {
         const double start = secondsNow();
-        benchmark::DoNotOptimize(runOwn(ref->image).console.size());
+        benchmark::DoNotOptimize(runOwn(ref->image).size());
         const double middle = secondsNow();
         benchmark::DoNotOptimize(runZ80ex(ref->image).console.size());
         own += middle - start;

@@ -1,23 +1,15 @@
 // The stop request: a routine that never returns by itself ends soon after
 // another thread asks for it, and PC is put back as on a normal return.
+#include "TestMachine.h"
 #include "common/Platform.h"
-#include "z80/Z80Cpu.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <thread>
 
 namespace {
-
-class RamMachine final : public Z80Cpu {
-public:
-    std::uint8_t readByte(std::uint16_t address) override { return memory[address]; }
-    void writeByte(std::uint16_t address, std::uint8_t value) override { memory[address] = value; }
-    std::array<std::uint8_t, 0x10000> memory{};
-};
 
 double secondsNow() {
     return static_cast<double>(platform::counterValue()) /
@@ -26,7 +18,7 @@ double secondsNow() {
 
 // Runs the routine, requests the stop from another thread after a while and
 // returns the seconds from the request to the end of callSubroutine.
-double secondsToStop(RamMachine& m, std::uint16_t routine) {
+double secondsToStop(TestMachine& m, std::uint16_t routine) {
     std::atomic<double> requestedAt{0};
     std::thread stopper([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
@@ -40,7 +32,7 @@ double secondsToStop(RamMachine& m, std::uint16_t routine) {
 }
 
 TEST(StopRequest, EndsALoopOnItself) {
-    RamMachine m;
+    TestMachine m;
     m.memory[0x1800] = 0x18; // JR $
     m.memory[0x1801] = 0xFE;
     m.PC = 0x1234;
@@ -59,7 +51,7 @@ TEST(StopRequest, EndsALoopOnItself) {
 }
 
 TEST(StopRequest, EndsAHalt) {
-    RamMachine m;
+    TestMachine m;
     m.memory[0x1800] = 0x76; // HALT
     EXPECT_LT(secondsToStop(m, 0x1800), 0.1);
     EXPECT_EQ(m.PC, 0x0000);
