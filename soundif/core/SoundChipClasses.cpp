@@ -6,6 +6,7 @@
 namespace {
 
 constexpr std::uint32_t opmKeyOn = 0x08;
+constexpr std::uint32_t opmChannels = 8;
 constexpr std::uint32_t opmDecayReleaseFirst = 0xE0;
 constexpr std::uint32_t opmDecayReleaseLast = 0xFF;
 
@@ -21,7 +22,7 @@ constexpr std::uint32_t ssgRegisterLimit = 14;
 } // namespace
 
 std::int32_t CSoundChipYm2151::init() {
-    for (std::uint32_t channel = 0; channel < 8; ++channel)
+    for (std::uint32_t channel = 0; channel < opmChannels; ++channel)
         setRegister(opmKeyOn, channel);
     for (std::uint32_t reg = opmDecayReleaseFirst; reg <= opmDecayReleaseLast; ++reg)
         setRegister(reg, 0xFF);

@@ -1,8 +1,6 @@
 // CSoundInterface: see SoundInterfaceBase.h.
 #include "soundif/core/SoundInterfaceBase.h"
 
-CSoundInterface::CSoundInterface() = default;
-
 CSoundInterface::~CSoundInterface() {
     invalidateChipCaches();
     destroyChips();

@@ -13,7 +13,6 @@
 
 class CSoundInterface : public SoundInterface {
 public:
-    CSoundInterface();
     // Invalidates the chip caches, then destroys the chips, last first.
     ~CSoundInterface() override;
 
