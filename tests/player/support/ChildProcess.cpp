@@ -92,7 +92,6 @@ ChildExit ChildProcess::wait(std::chrono::milliseconds timeout) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
             pid = -1;
-            result.timedOut = true;
             return result;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -101,8 +100,6 @@ ChildExit ChildProcess::wait(std::chrono::milliseconds timeout) {
     if (WIFEXITED(status)) {
         result.exited = true;
         result.code = WEXITSTATUS(status);
-    } else if (WIFSIGNALED(status)) {
-        result.signal = WTERMSIG(status);
     }
     return result;
 }

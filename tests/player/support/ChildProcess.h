@@ -24,11 +24,11 @@ private:
     std::filesystem::path root;
 };
 
+// How a program ended: through exit with code, or else by a signal or killed
+// at the deadline.
 struct ChildExit {
-    bool exited = false; // ended through exit; code is valid
+    bool exited = false;
     int code = -1;
-    int signal = 0;        // the signal that ended it, when it did not exit
-    bool timedOut = false; // still running at the deadline; it was killed
 };
 
 class ChildProcess {
@@ -43,7 +43,6 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    bool started() const { return pid > 0; }
     void sendSignal(int signal) const;
 
     // Waits for the end, killing the program at the deadline.
