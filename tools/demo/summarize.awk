@@ -37,7 +37,7 @@ $2 == "write" {
 }
 $2 == "reset" { lastResetLine = NR }
 $2 == "close" { closed = 1 }
-$2 == "vgm" { vgmSeconds = substr($5, 9) / 44100 }
+$2 == "vgm" && $NF ~ /^samples=/ { vgmSeconds = substr($NF, 9) / 44100 }
 END {
     split("OPM #1,OPM #2,PSG", label, ",")
     order[1] = 1; order[2] = 2; order[3] = 0
