@@ -6,6 +6,7 @@
 namespace {
 
 constexpr std::string_view blanks = " \t\r\v\f";
+constexpr std::string_view utf8Signature = "\xEF\xBB\xBF";
 
 std::string_view trim(std::string_view text) {
     const auto first = text.find_first_not_of(blanks);
@@ -34,6 +35,10 @@ std::string_view keyOf(std::string_view trimmed) {
 } // namespace
 
 IniText::IniText(std::string_view text) {
+    if (text.starts_with(utf8Signature)) {
+        signature = utf8Signature;
+        text.remove_prefix(utf8Signature.size());
+    }
     std::size_t start = 0;
     while (start < text.size()) {
         const auto newline = text.find('\n', start);
@@ -143,7 +148,7 @@ void IniText::set(std::string_view section, std::string_view key, std::string_vi
 }
 
 std::string IniText::text() const {
-    std::string result;
+    std::string result = signature;
     for (const Line& line : lines)
         result += line.content + line.ending;
     return result;

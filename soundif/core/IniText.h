@@ -5,7 +5,8 @@
 // names and values are trimmed of blanks; the first occurrence of a key wins
 // for reads, and a section name that appears twice continues the first one.
 // A line that is neither a section, a comment nor blank is a key, with an
-// empty value when it has no '='.
+// empty value when it has no '='. A UTF-8 signature (byte order mark) at the
+// start of the text, as some editors write one, is not part of the first line.
 //
 // Editing keeps every byte it does not have to change: line endings (CRLF or
 // LF), comments, unknown keys and sections, and a missing final newline.
@@ -49,6 +50,7 @@ private:
     std::optional<std::size_t> findKey(std::string_view section, std::string_view key) const;
     std::string lineEnding() const;
 
+    std::string signature; // a UTF-8 signature that opened the text, kept as it was
     std::vector<Line> lines;
 };
 

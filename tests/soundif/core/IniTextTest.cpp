@@ -33,6 +33,16 @@ TEST(IniText, SectionsComeInFileOrderOnceEach) {
     EXPECT_TRUE(IniText("").sections().empty());
 }
 
+TEST(IniText, AUtf8SignatureDoesNotHideTheFirstSection) {
+    const std::string text = "\xEF\xBB\xBF[tavro]\r\nDelayTime=5\r\n";
+    IniText ini(text);
+    EXPECT_EQ(ini.sections(), std::vector<std::string>{"tavro"});
+    EXPECT_EQ(ini.value("tavro", "DelayTime"), "5");
+    EXPECT_EQ(ini.text(), text);
+    ini.set("tavro", "DelayTime", "7");
+    EXPECT_EQ(ini.text(), "\xEF\xBB\xBF[tavro]\r\nDelayTime=7\r\n");
+}
+
 TEST(IniText, IntegersReadLikeTheProfileReader) {
     const std::pair<const char*, std::int32_t> cases[] = {
         {"42", 42},
