@@ -13,8 +13,8 @@
 //   TAVRO_TEST_D2XX_COUNT_ONLY   "1": keep byte counts and write times, not
 //                                the bytes (for long runs)
 //
-// Unlike a real driver it opens a device only once at a time, as a real one
-// does, but never loses bytes and takes no time to write them.
+// Like a real driver it lets a device be open only once at a time; unlike
+// one, it never loses bytes and takes no time to write them.
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
