@@ -9,7 +9,6 @@
 #include "soundif/core/IniText.h"
 
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 #include <system_error>
