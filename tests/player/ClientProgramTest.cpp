@@ -158,9 +158,12 @@ TEST(ClientProgramTest, AMissingLibraryIsLookedForOncePerRequest) {
     PlayerLayout layout(kProgram, {});
     layout.addToBin(kDrivers / "VELKAN.BIN");
     layout.addToBin(kDrivers / "test-song.vkn");
+    // A library in the working directory is not on the search path.
+    std::filesystem::copy_file(kFake, layout.bin() / "libtavro.so");
     const std::filesystem::path trace = layout.file("loader");
     ChildProcess player =
-        layout.start({"test-song.vkn"}, {"LD_DEBUG=libs", "LD_DEBUG_OUTPUT=" + trace.string()});
+        layout.start({"test-song.vkn"}, {"LD_DEBUG=libs", "LD_DEBUG_OUTPUT=" + trace.string(),
+                                         "TAVRO_FAKE_LOG=" + layout.file("calls.log").string()});
     ASSERT_TRUE(player.waitForOutputLine(10s));
     std::this_thread::sleep_for(100ms);
     player.sendSignal(SIGINT);
@@ -176,6 +179,7 @@ TEST(ClientProgramTest, AMissingLibraryIsLookedForOncePerRequest) {
             if (line.find("find library=libtavro.so") != std::string::npos) ++searches;
     }
     EXPECT_EQ(searches, 3);
+    EXPECT_FALSE(std::filesystem::exists(layout.file("calls.log")));
 }
 
 } // namespace
