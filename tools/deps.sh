@@ -18,5 +18,5 @@ done
 if ((${#missing[@]})); then
     echo "Installing: ${missing[*]}"
     apt-get update
-    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+    DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
 fi
