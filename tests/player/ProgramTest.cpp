@@ -83,24 +83,23 @@ TEST(ProgramTest, MissingFilesEndWithTheirMessage) {
     }
 }
 
-TEST(ProgramTest, StopEndsADriverStuckInStartUp) {
-    ScratchDirectory dir;
-    dir.write("VELKAN.BIN", testdrivers::stuckInStartUp());
-    ChildProcess player(kProgram, {}, dir.path());
-    const Stopped stopped = playThenSignal(player, SIGINT, 100ms);
-    EXPECT_TRUE(stopped.exit.exited);
-    EXPECT_EQ(stopped.exit.code, 0);
-    EXPECT_LT(stopped.afterSignal, 150ms);
-}
-
-TEST(ProgramTest, StopEndsADriverHaltedInItsInterruptRoutine) {
-    ScratchDirectory dir;
-    dir.write("VELKAN.BIN", testdrivers::haltsInInterrupt());
-    ChildProcess player(kProgram, {}, dir.path());
-    const Stopped stopped = playThenSignal(player, SIGINT, 300ms);
-    EXPECT_TRUE(stopped.exit.exited);
-    EXPECT_EQ(stopped.exit.code, 0);
-    EXPECT_LT(stopped.afterSignal, 150ms);
+TEST(ProgramTest, StopEndsADriverThatNeverReturns) {
+    struct Case {
+        const char* what;
+        std::vector<unsigned char> driver;
+        std::chrono::milliseconds playing;
+    };
+    for (const Case& stuck :
+         {Case{"stuck in start-up", testdrivers::stuckInStartUp(), 100ms},
+          Case{"halted in its interrupt routine", testdrivers::haltsInInterrupt(), 300ms}}) {
+        ScratchDirectory dir;
+        dir.write("VELKAN.BIN", stuck.driver);
+        ChildProcess player(kProgram, {}, dir.path());
+        const Stopped stopped = playThenSignal(player, SIGINT, stuck.playing);
+        EXPECT_TRUE(stopped.exit.exited) << stuck.what;
+        EXPECT_EQ(stopped.exit.code, 0) << stuck.what;
+        EXPECT_LT(stopped.afterSignal, 150ms) << stuck.what;
+    }
 }
 
 } // namespace
