@@ -13,6 +13,12 @@ elseif(NOT TONRIG_SANITIZE STREQUAL "")
     message(FATAL_ERROR "TONRIG_SANITIZE must be empty, address or thread")
 endif()
 
+# Windows deliverables carry the C++ runtime inside them: no DLL besides the
+# system's and TAVRO.DLL is needed beside them.
+if(MINGW)
+    add_link_options(-static)
+endif()
+
 # Our own code builds with every warning as an error.
 function(tonrig_warnings target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)

@@ -1,27 +1,37 @@
 // The thin platform layer: every call into the operating system that the
 // player, the library and the tools make goes through these functions. One
-// source per operating system implements them (Platform_posix.cpp here).
-// Threads, locks, atomics, sleeping and files use the C++ standard library
-// directly and are not wrapped.
+// source per operating system implements them (Platform_posix.cpp,
+// Platform_win32.cpp). Threads, locks and atomics use the C++ standard library
+// directly and are not wrapped; sleeps go through sleepMilliseconds, because
+// a plain sleep on Windows lasts a whole scheduler period (about 16 ms).
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
 // High-resolution counter: counts per second (0 when there is none) and the
-// current count. Here: the monotonic clock in nanoseconds.
+// current count: the monotonic clock in nanoseconds on POSIX,
+// QueryPerformanceFrequency/QueryPerformanceCounter on Windows.
 std::int64_t counterFrequency();
 std::uint64_t counterValue();
 
-// Milliseconds of the monotonic clock, wrapping modulo 2^32.
+// Milliseconds since an arbitrary start (GetTickCount on Windows), wrapping
+// modulo 2^32.
 std::uint32_t tickCount();
 
-// Run-time library loading. loadLibrary takes a file name (the platform's
-// standard search applies when it has no directory) and returns null on
-// failure; findSymbol returns null when the name is not exported.
+// Suspends the calling thread for about that many milliseconds. On Windows
+// the first call raises the system timer resolution to 1 ms for the life of
+// the process.
+void sleepMilliseconds(std::uint32_t milliseconds);
+
+// Run-time library loading. loadLibrary takes a file name or path in UTF-8
+// (the platform's standard search applies when it has no directory) and
+// returns null on failure; findSymbol returns null when the name is not
+// exported.
 void* loadLibrary(const std::string& name);
 void* findSymbol(void* module, const char* name);
 void freeLibrary(void* module);
@@ -30,9 +40,11 @@ void freeLibrary(void* module);
 // the given address; empty when it cannot be told.
 std::filesystem::path modulePathOf(const void* address);
 
-// Calls handler on every console event (interrupt, terminate, hang-up and
-// quit). The handler runs in signal context: it may only store to lock-free
-// atomics. The events then no longer end the process by themselves.
+// Calls handler on every console event (POSIX: interrupt, terminate, hang-up
+// and quit signals; Windows: every console control event, through
+// SetConsoleCtrlHandler). The handler runs in signal context or on a thread of
+// the system's: it may only store to lock-free atomics. The events then no
+// longer end the process by themselves.
 void installConsoleEventHandler(void (*handler)());
 
 // Sets an environment variable of this process, replacing any earlier value
@@ -41,5 +53,14 @@ void installConsoleEventHandler(void (*handler)());
 void setEnvironment(const std::string& name, const std::string& value);
 // Removes an environment variable of this process; same caveat.
 void unsetEnvironment(const std::string& name);
+
+// The process locale for the player's console text: "Japanese_Japan.932" on
+// Windows, the user's locale elsewhere. A failure is ignored.
+void setConsoleLocale();
+
+// Writes one line of wide text and a newline to standard error and flushes
+// it: converted through the process locale on Windows, as UTF-8 elsewhere.
+// Output errors are ignored.
+void writeErrorLine(std::wstring_view text);
 
 } // namespace platform

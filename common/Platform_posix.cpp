@@ -1,11 +1,14 @@
 // Platform layer for Linux and other POSIX systems: monotonic clock, dlopen,
-// dladdr and signals.
+// dladdr, signals and UTF-8 console text.
 #include "common/Platform.h"
 
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <clocale>
+#include <cstdio>
 #include <dlfcn.h>
+#include <thread>
 
 namespace platform {
 
@@ -23,6 +26,10 @@ std::uint32_t tickCount() {
     using namespace std::chrono;
     return static_cast<std::uint32_t>(
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void sleepMilliseconds(std::uint32_t milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 void* loadLibrary(const std::string& name) { return dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL); }
@@ -61,5 +68,32 @@ void setEnvironment(const std::string& name, const std::string& value) {
 }
 
 void unsetEnvironment(const std::string& name) { unsetenv(name.c_str()); }
+
+void setConsoleLocale() { std::setlocale(LC_ALL, ""); }
+
+void writeErrorLine(std::wstring_view text) {
+    std::string bytes;
+    for (wchar_t c : text) {
+        const auto code = static_cast<std::uint32_t>(c);
+        if (code < 0x80) {
+            bytes += static_cast<char>(code);
+        } else if (code < 0x800) {
+            bytes += static_cast<char>(0xC0 | (code >> 6));
+            bytes += static_cast<char>(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            bytes += static_cast<char>(0xE0 | (code >> 12));
+            bytes += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            bytes += static_cast<char>(0xF0 | (code >> 18));
+            bytes += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+            bytes += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+    bytes += '\n';
+    std::fwrite(bytes.data(), 1, bytes.size(), stderr);
+    std::fflush(stderr);
+}
 
 } // namespace platform

@@ -2,16 +2,15 @@
 // and a 1 ms sleep of the calling thread.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
-#include <thread>
 
 #include "common/MillisecondClock.h"
+#include "common/Platform.h"
 
 struct SystemTime {
     void start() { clock.start(); }
     std::uint32_t now() { return clock.now(); }
-    void sleepOneMillisecond() { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
+    void sleepOneMillisecond() { platform::sleepMilliseconds(1); }
 
     MillisecondClock clock;
 };

@@ -1,4 +1,5 @@
-// CTavroIf: the player's link to the sound-interface library libtavro.so.
+// CTavroIf: the player's link to the sound-interface library (libtavro.so,
+// TAVRO.DLL on Windows).
 // It loads the library at run time by name, takes the manager from the export
 // getSoundInterfaceManager, opens and resets the boards, and hands out chips
 // (CTavroIf::Chip) that write registers to the library's chips. Every call
@@ -41,7 +42,7 @@ public:
 
     // libraryName is looked up by the platform's standard library search
     // when it has no directory.
-    explicit CTavroIf(std::string libraryName = "libtavro.so")
+    explicit CTavroIf(std::string libraryName = defaultLibraryName)
         : libraryName(std::move(libraryName)) {}
     ~CTavroIf() { unbind(); }
     CTavroIf(const CTavroIf&) = delete;
@@ -59,6 +60,12 @@ public:
     // clock. Null when unbound or no chip is free. The caller owns the chip;
     // unbind destroys any that still exist.
     IExternalChip* createChip(int type, int clock);
+
+#ifdef _WIN32
+    static constexpr const char* defaultLibraryName = "TAVRO.DLL";
+#else
+    static constexpr const char* defaultLibraryName = "libtavro.so";
+#endif
 
 private:
     std::string libraryName;

@@ -2,43 +2,34 @@
 // driver VELKAN.BIN. Usage: tonrig [VKN file]; further arguments are ignored.
 // Without a file the usage text goes to standard error and the driver plays
 // without data. Plays until a console event (Ctrl+C, SIGTERM, ...) stops it.
-#include <clocale>
+//
+// The usage text is wide text: on Windows it goes out through the
+// "Japanese_Japan.932" locale as code page 932, elsewhere as UTF-8.
 #include <filesystem>
-#include <iostream>
 #include <memory>
 #include <optional>
 #include <string_view>
 
+#include "common/Platform.h"
 #include "player/ConsoleStop.h"
 #include "player/Play.h"
 #include "player/Tonrig.h"
 
 namespace {
 
-// Written as UTF-8 bytes, whatever the locale says.
-constexpr std::u8string_view kUsage[] = {
-    u8"VKN ファイルを再生します。",
-    u8"",
-    u8"  TONRIG VKNファイル名",
-    u8"",
-    u8"再生するには VELKAN.BIN と TAVRO.DLL および対応モジュールが必要です。",
+constexpr std::wstring_view kUsage[] = {
+    L"VKN ファイルを再生します。",
+    L"",
+    L"  TONRIG VKNファイル名",
+    L"",
+    L"再生するには VELKAN.BIN と TAVRO.DLL および対応モジュールが必要です。",
 };
 
-void writeUsage() {
-    for (std::u8string_view line : kUsage) {
-        std::cerr.write(reinterpret_cast<const char*>(line.data()),
-                        static_cast<std::streamsize>(line.size()));
-        std::cerr << std::endl;
-    }
-}
-
-} // namespace
-
-int main(int argc, char** argv) {
-    std::setlocale(LC_ALL, "");
+template <typename Char> int run(int argc, Char** argv) {
+    platform::setConsoleLocale();
     std::optional<std::filesystem::path> dataPath;
     if (argc < 2) {
-        writeUsage();
+        for (std::wstring_view line : kUsage) platform::writeErrorLine(line);
     } else {
         dataPath = argv[1];
     }
@@ -46,3 +37,11 @@ int main(int argc, char** argv) {
     ConsoleStopBinding stopBinding(*machine);
     return play(*machine, dataPath);
 }
+
+} // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) { return run(argc, argv); }
+#else
+int main(int argc, char** argv) { return run(argc, argv); }
+#endif

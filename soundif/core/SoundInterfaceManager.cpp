@@ -1,24 +1,17 @@
 // CSoundInterfaceManager: see SoundInterfaceManager.h.
 #include "soundif/core/SoundInterfaceManager.h"
 
-#include "common/Platform.h"
-#include "soundif/core/DialogModule.h"
 #include "soundif/core/IniFile.h"
 #include "soundif/core/IniText.h"
+#include "soundif/core/SettingsDialog.h"
 #include "soundif/link/SoundInterfaceFtd2xx.h"
 
-#include <cstdio>
 #include <string_view>
 
 namespace {
 
 constexpr std::string_view boardSectionPrefix = "ftd2xx(COM";
 constexpr std::int32_t defaultSendDelay = 100;
-
-// The directory of the module this code was linked into.
-std::filesystem::path ownDirectory() {
-    return platform::modulePathOf(reinterpret_cast<const void*>(&ownDirectory)).parent_path();
-}
 
 bool matches(const SoundChipInfo& info, std::int32_t type, std::int32_t clock) {
     return (info.type == type && info.clock == clock) ||
@@ -130,22 +123,7 @@ std::int32_t CSoundInterfaceManager::closeInterfaces() {
 }
 
 std::int32_t CSoundInterfaceManager::showSettingsDialog() {
-    const std::filesystem::path modulePath = ownDirectory() / dialogModuleFileName;
-    void* module = platform::loadLibrary(modulePath.string());
-    if (module == nullptr) {
-        std::fprintf(stderr, "tavro: the settings dialog module %s could not be loaded\n",
-                     modulePath.c_str());
-        return 1;
-    }
-    auto* entry =
-        reinterpret_cast<TavroSettingsDialogEntry*>(platform::findSymbol(module, dialogEntryName));
-    if (entry == nullptr) {
-        std::fprintf(stderr, "tavro: %s has no entry %s\n", modulePath.c_str(), dialogEntryName);
-    } else {
-        entry(reinterpret_cast<const char*>(iniPath().u8string().c_str()));
-    }
-    platform::freeLibrary(module);
-    return 1;
+    return runSettingsDialog(iniPath());
 }
 
 std::int32_t CSoundInterfaceManager::reserved15(std::int32_t* out) {

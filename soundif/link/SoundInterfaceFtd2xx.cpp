@@ -1,10 +1,10 @@
 // CSoundInterfaceFtd2xx: see SoundInterfaceFtd2xx.h.
 #include "soundif/link/SoundInterfaceFtd2xx.h"
 
-#include <chrono>
+#include "common/Platform.h"
+
 #include <cstdio>
 #include <cstring>
-#include <thread>
 
 namespace {
 
@@ -44,9 +44,7 @@ SoundChipInfo chipInfo(const char* name, std::int32_t type, std::int32_t clock,
     return info;
 }
 
-void sleepOneMillisecond() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-}
+void sleepOneMillisecond() { platform::sleepMilliseconds(1); }
 
 } // namespace
 

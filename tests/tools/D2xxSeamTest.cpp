@@ -40,7 +40,7 @@ TEST(D2xxSeam, ModulesThatCannotServeGiveNoDevices) {
 }
 
 TEST(D2xxFtdiBackend, ListsAndRefusesIndexesBeyondTheCount) {
-    const D2xxFunctions& ftdi = ftdiD2xx();
+    const D2xxFunctions& ftdi = platformD2xx();
     FT_STATUS status = 99;
     const std::uint32_t count = countOf(ftdi, &status);
     EXPECT_EQ(status, ftOk);

@@ -1,7 +1,7 @@
 // The dialog module's one export: runs the settings dialog on the GTK
 // binding for the INI file it is given. Without a display it writes one line
 // to standard error and returns, as it does after the dialog closes, 1.
-#include "soundif/core/DialogModule.h"
+#include "soundif/core/SettingsDialog.h"
 #include "soundif/dialogs/ConfigDlg.h"
 #include "soundif/dialogs/WindowMap.h"
 #include "soundif/dialogs/gtk/GtkBinding.h"

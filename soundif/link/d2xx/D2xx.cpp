@@ -1,7 +1,8 @@
 // The device seam: picks, once per process, where the seven device functions
 // come from. TAVRO_D2XX_MODULE, when set and not empty, names a shared module
 // that exports them under the vendor driver's names (a virtual board, or the
-// vendor driver itself); otherwise the built-in libftdi1 backend serves.
+// vendor driver itself); otherwise the system's own backend serves
+// (platformD2xx: libftdi1 on Linux, ftd2xx.dll on Windows).
 #include "common/Platform.h"
 #include "soundif/link/d2xx/D2xxBackends.h"
 #include "soundif/link/d2xx/D2xxStatus.h"
@@ -72,7 +73,7 @@ D2xxFunctions loadD2xxModule(const std::string& path) {
 const D2xxFunctions& d2xx() {
     static const D2xxFunctions functions = [] {
         const char* module = std::getenv("TAVRO_D2XX_MODULE");
-        return module != nullptr && *module != '\0' ? loadD2xxModule(module) : ftdiD2xx();
+        return module != nullptr && *module != '\0' ? loadD2xxModule(module) : platformD2xx();
     }();
     return functions;
 }

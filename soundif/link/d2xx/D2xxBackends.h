@@ -16,8 +16,9 @@ D2xxFunctions loadD2xxModule(const std::string& path);
 // A table that lists no devices: the count is 0, every other call fails.
 const D2xxFunctions& noD2xxDevices();
 
-// The built-in backend on libftdi1 (D2xxFtdi.cpp).
-const D2xxFunctions& ftdiD2xx();
+// The system's own backend: libftdi1 on Linux (D2xxFtdi.cpp), the vendor's
+// ftd2xx.dll found by name on Windows (D2xxVendor.cpp).
+const D2xxFunctions& platformD2xx();
 
 // The COM number the built-in backend gives a device interface (0 to 3 for
 // A to D) from its USB bus number and port path: bus * 1000 + socket * 10 +

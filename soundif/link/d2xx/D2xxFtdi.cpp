@@ -150,7 +150,7 @@ constexpr D2xxFunctions ftdiFunctions{listDevices, open, getComPortNumber, close
 
 } // namespace
 
-const D2xxFunctions& ftdiD2xx() {
+const D2xxFunctions& platformD2xx() {
     return ftdiFunctions;
 }
 

@@ -1,0 +1,106 @@
+// Platform layer for Windows: performance counter, tick count, timer
+// resolution, LoadLibraryW, module paths, the console control handler and the
+// C runtime's locale conversion for console text.
+#include "common/Platform.h"
+
+#include <windows.h>
+
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <mutex>
+
+namespace platform {
+
+namespace {
+
+std::wstring widen(const std::string& text) {
+    if (text.empty()) return {};
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(),
+                                           static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                        length);
+    return wide;
+}
+
+} // namespace
+
+std::int64_t counterFrequency() {
+    LARGE_INTEGER frequency{};
+    if (!QueryPerformanceFrequency(&frequency)) return 0;
+    return frequency.QuadPart;
+}
+
+std::uint64_t counterValue() {
+    LARGE_INTEGER count{};
+    QueryPerformanceCounter(&count);
+    return static_cast<std::uint64_t>(count.QuadPart);
+}
+
+std::uint32_t tickCount() { return GetTickCount(); }
+
+void sleepMilliseconds(std::uint32_t milliseconds) {
+    static std::once_flag resolution;
+    std::call_once(resolution, [] { timeBeginPeriod(1); });
+    Sleep(milliseconds);
+}
+
+void* loadLibrary(const std::string& name) {
+    return reinterpret_cast<void*>(LoadLibraryW(widen(name).c_str()));
+}
+
+void* findSymbol(void* module, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
+}
+
+void freeLibrary(void* module) { FreeLibrary(static_cast<HMODULE>(module)); }
+
+std::filesystem::path modulePathOf(const void* address) {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCWSTR>(address), &module))
+        return {};
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+namespace {
+void (*consoleHandler)() = nullptr;
+
+BOOL WINAPI onControlEvent(DWORD) {
+    if (consoleHandler != nullptr) consoleHandler();
+    return TRUE;
+}
+} // namespace
+
+void installConsoleEventHandler(void (*handler)()) {
+    consoleHandler = handler;
+    SetConsoleCtrlHandler(onControlEvent, TRUE);
+}
+
+void setEnvironment(const std::string& name, const std::string& value) {
+    _wputenv_s(widen(name).c_str(), widen(value).c_str());
+}
+
+void unsetEnvironment(const std::string& name) { _wputenv_s(widen(name).c_str(), L""); }
+
+void setConsoleLocale() { std::setlocale(LC_ALL, "Japanese_Japan.932"); }
+
+void writeErrorLine(std::wstring_view text) {
+    for (wchar_t c : text) std::fputwc(c, stderr);
+    std::fputwc(L'\n', stderr);
+    std::fflush(stderr);
+}
+
+} // namespace platform
