@@ -1,5 +1,5 @@
 // Templates 101 (settings dialog) and 102 (board setup dialog) and the
-// string table.
+// string table, as data.
 #include "soundif/dialogs/DialogResources.h"
 
 #include <array>
@@ -34,12 +34,7 @@ constexpr std::array dialogTemplates{
     DialogTemplate{boardSetupDialogTemplate, "KX7M Setup", 216, 120, boardSetupControls},
 };
 
-struct StringResource {
-    std::uint32_t id;
-    std::string_view text;
-};
-
-constexpr std::array stringTable{
+constexpr std::array strings{
     StringResource{messageCaptionString, "インフォメーション"},
     StringResource{noInterfaceMessageString,
                    "tavro.dllが使用中か、利用できるインターフェースが存在しません。\r\n"
@@ -54,8 +49,6 @@ const DialogTemplate* findDialogTemplate(int id) {
     return nullptr;
 }
 
-std::string loadResourceString(std::uint32_t id) {
-    for (const StringResource& entry : stringTable)
-        if (entry.id == id) return std::string(entry.text);
-    return {};
+std::span<const StringResource> stringTable() {
+    return strings;
 }

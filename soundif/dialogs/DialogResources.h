@@ -1,10 +1,13 @@
-// The dialog module's resources: the two dialog templates (controls, texts,
-// ids and places in dialog units, in creation order) and the string table.
-// Texts use '&' before a mnemonic letter; bindings translate that to their
-// toolkit's marker. Bindings map dialog units to pixels with their own scale
-// and use the desktop's font. The message shown when no board can be opened
-// keeps its original wording, which names the library by its Windows file
-// name.
+// The dialogs' resources: the two dialog templates (controls, texts, ids and
+// places in dialog units, in creation order) and the string table. Texts use
+// '&' before a mnemonic letter; bindings translate that to their toolkit's
+// marker. The GTK binding builds its windows from this data, mapping dialog
+// units to pixels with its own scale and using the desktop's font. On Windows
+// the same templates and strings are compiled into the library as resources
+// (win32/tavro.rc), which the system's dialog manager and loadResourceString
+// read; a test holds the two copies equal. The message shown when no board
+// can be opened keeps its original wording, which names the library by its
+// Windows file name.
 #pragma once
 
 #include <cstdint>
@@ -49,8 +52,18 @@ struct DialogTemplate {
     std::span<const ControlTemplate> controls;
 };
 
+struct StringResource {
+    std::uint32_t id;
+    std::string_view text; // UTF-8
+};
+
 // The template with that id, or null.
 const DialogTemplate* findDialogTemplate(int id);
 
-// The string with that id, or the empty string when there is none.
+// The string table as data, in id order.
+std::span<const StringResource> stringTable();
+
+// The string with that id, or the empty string when there is none: from the
+// library's string resources on Windows (win32/ResourceStrings.cpp), from
+// stringTable() elsewhere (TableStrings.cpp).
 std::string loadResourceString(std::uint32_t id);

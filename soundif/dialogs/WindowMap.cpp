@@ -16,9 +16,10 @@ void bind(CWndProc* object, WindowHandle window) {
     object->wndBase().window = window;
     object->onAttach();
     WindowBinding& binding = windowBinding();
-    WindowProcedure previous = binding.windowProcedure(window);
-    binding.setWindowProcedure(window, sharedWindowProc);
-    if (previous != sharedWindowProc) object->wndBase().previousProc = previous;
+    ProcedureRef previous = binding.windowProcedure(window);
+    ProcedureRef shared = binding.sharedProcedure();
+    binding.setWindowProcedure(window, shared);
+    if (previous != shared) object->wndBase().previousProc = previous;
 }
 } // namespace
 

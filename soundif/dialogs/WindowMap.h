@@ -1,9 +1,10 @@
 // The process-wide binding state: the current WindowBinding, the map from
 // window to object, the pending dialog and the three procedures a binding
 // calls. Everything here is used from the one thread that runs the dialogs;
-// nothing takes a lock. Unlike a creation hook tied to the thread that loaded
-// the library, a new dialog binds to the pending object on whichever thread
-// runs it: the binding is installed by the code that runs the dialog.
+// nothing takes a lock. Who calls bindCreatedWindow depends on the binding:
+// on Win32 the creation hook of the thread that loaded the library (so a
+// dialog run on another thread shows without its object); the GTK binding
+// calls it itself for every dialog it creates, on whichever thread runs it.
 #pragma once
 
 #include "soundif/dialogs/WindowBinding.h"

@@ -28,11 +28,11 @@ int CWndProc::onNotify(MessageParam, MessageParam, MessageResult&) {
 void CWndProc::onNcDestroy(MessageParam first, MessageParam second) {
     WindowBinding& binding = windowBinding();
     WindowHandle window = base.window;
-    WindowProcedure current = binding.windowProcedure(window);
+    ProcedureRef current = binding.windowProcedure(window);
     callPrevious(WindowMessage::ncDestroy, first, second);
-    if (binding.windowProcedure(window) == current && base.previousProc != nullptr) {
+    if (binding.windowProcedure(window) == current && base.previousProc != ProcedureRef::none) {
         binding.setWindowProcedure(window, base.previousProc);
-        base.previousProc = nullptr;
+        base.previousProc = ProcedureRef::none;
     }
     detachWindow(this);
     onDetach();
@@ -51,15 +51,17 @@ MessageResult CWndProc::windowProc(WindowMessage message, MessageParam first, Me
         break;
     }
     case WindowMessage::ncDestroy: onNcDestroy(first, second); return 0;
-    case WindowMessage::initDialog: break;
+    default: break;
     }
     return callPrevious(message, first, second);
 }
 
 MessageResult CWndProc::callPrevious(WindowMessage message, MessageParam first,
                                      MessageParam second) {
-    if (base.previousProc != nullptr) return base.previousProc(base.window, message, first, second);
-    return windowBinding().defaultWindowProc(base.window, message, first, second);
+    WindowBinding& binding = windowBinding();
+    if (base.previousProc != ProcedureRef::none)
+        return binding.callWindowProcedure(base.previousProc, base.window, message, first, second);
+    return binding.defaultWindowProc(base.window, message, first, second);
 }
 
 std::string CWndProc::text() const {

@@ -12,8 +12,8 @@
 #include <string>
 
 struct CWndBase {
-    WindowHandle window = nullptr;          // null while unbound
-    WindowProcedure previousProc = nullptr; // the procedure the binding replaced
+    WindowHandle window = nullptr;                  // null while unbound
+    ProcedureRef previousProc = ProcedureRef::none; // the procedure the binding replaced
 };
 
 class CWndProc {

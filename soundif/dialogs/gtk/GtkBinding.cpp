@@ -70,7 +70,7 @@ CGtkBinding::Window* CGtkBinding::find(WindowHandle window) {
 }
 
 void CGtkBinding::track(GtkWidget* widget, GtkWidget* dialog, int id, ControlKind kind) {
-    windows[widget] = Window{bindingProcedure, dialog, id, kind, {}};
+    windows[widget] = Window{procedureRef(bindingProcedure), dialog, id, kind, {}};
     g_signal_connect(widget, "destroy", G_CALLBACK(onDestroy), this);
 }
 
@@ -186,13 +186,30 @@ WindowHandle CGtkBinding::dialogItem(WindowHandle dialog, int id) {
     return nullptr;
 }
 
-WindowProcedure CGtkBinding::windowProcedure(WindowHandle window) {
+ProcedureRef CGtkBinding::windowProcedure(WindowHandle window) {
     Window* state = find(window);
-    return state != nullptr ? state->procedure : nullptr;
+    return state != nullptr ? state->procedure : ProcedureRef::none;
 }
 
-void CGtkBinding::setWindowProcedure(WindowHandle window, WindowProcedure procedure) {
+void CGtkBinding::setWindowProcedure(WindowHandle window, ProcedureRef procedure) {
     if (Window* state = find(window)) state->procedure = procedure;
+}
+
+ProcedureRef CGtkBinding::sharedProcedure() {
+    return procedureRef(sharedWindowProc);
+}
+
+MessageResult CGtkBinding::callWindowProcedure(ProcedureRef procedure, WindowHandle window,
+                                               WindowMessage message, MessageParam first,
+                                               MessageParam second) {
+    return windowProcedureOf(procedure)(window, message, first, second);
+}
+
+void CGtkBinding::send(WindowHandle window, WindowMessage message, MessageParam first,
+                       MessageParam second) {
+    ProcedureRef procedure = windowProcedure(window);
+    if (procedure != ProcedureRef::none)
+        callWindowProcedure(procedure, window, message, first, second);
 }
 
 MessageResult CGtkBinding::bindingProcedure(WindowHandle window, WindowMessage message,
@@ -319,12 +336,9 @@ void CGtkBinding::messageBox(WindowHandle owner, const std::string& text,
 void CGtkBinding::sendCommand(GtkWidget* control, std::uint32_t notification) {
     Window* state = find(control);
     if (quiet > 0 || state == nullptr) return;
-    GtkWidget* dialog = state->dialog;
-    WindowProcedure procedure = windowProcedure(dialog);
-    if (procedure != nullptr)
-        procedure(dialog, WindowMessage::command,
-                  commandWord(static_cast<std::uint32_t>(state->id), notification),
-                  reinterpret_cast<MessageParam>(control));
+    send(state->dialog, WindowMessage::command,
+         commandWord(static_cast<std::uint32_t>(state->id), notification),
+         reinterpret_cast<MessageParam>(control));
 }
 
 void CGtkBinding::onClicked(GtkButton* button, gpointer self) {
@@ -338,9 +352,8 @@ void CGtkBinding::onChanged(GtkComboBox* combo, gpointer self) {
 }
 
 gboolean CGtkBinding::onDelete(GtkWidget* dialog, GdkEvent*, gpointer self) {
-    auto* binding = static_cast<CGtkBinding*>(self);
-    if (WindowProcedure procedure = binding->windowProcedure(dialog))
-        procedure(dialog, WindowMessage::command, commandWord(idCancel, notifyClicked), 0);
+    static_cast<CGtkBinding*>(self)->send(dialog, WindowMessage::command,
+                                          commandWord(idCancel, notifyClicked), 0);
     return TRUE;
 }
 
@@ -352,7 +365,6 @@ gboolean CGtkBinding::onKeyPress(GtkWidget* dialog, GdkEventKey* event, gpointer
 
 void CGtkBinding::onDestroy(GtkWidget* widget, gpointer self) {
     auto* binding = static_cast<CGtkBinding*>(self);
-    if (WindowProcedure procedure = binding->windowProcedure(widget))
-        procedure(widget, WindowMessage::ncDestroy, 0, 0);
+    binding->send(widget, WindowMessage::ncDestroy, 0, 0);
     binding->windows.erase(widget);
 }

@@ -25,8 +25,12 @@ public:
     bool destroyWindow(WindowHandle window) override;
     WindowHandle dialogItem(WindowHandle dialog, int id) override;
 
-    WindowProcedure windowProcedure(WindowHandle window) override;
-    void setWindowProcedure(WindowHandle window, WindowProcedure procedure) override;
+    ProcedureRef windowProcedure(WindowHandle window) override;
+    void setWindowProcedure(WindowHandle window, ProcedureRef procedure) override;
+    ProcedureRef sharedProcedure() override;
+    MessageResult callWindowProcedure(ProcedureRef procedure, WindowHandle window,
+                                      WindowMessage message, MessageParam first,
+                                      MessageParam second) override;
     MessageResult defaultWindowProc(WindowHandle window, WindowMessage message, MessageParam first,
                                     MessageParam second) override;
 
@@ -45,7 +49,7 @@ public:
 
 private:
     struct Window {
-        WindowProcedure procedure;
+        ProcedureRef procedure;
         GtkWidget* dialog; // the dialog itself for a dialog window
         int id;
         ControlKind kind;
@@ -60,6 +64,8 @@ private:
     GtkWidget* createControl(GtkWidget* dialog, const ControlTemplate& control);
     void track(GtkWidget* widget, GtkWidget* dialog, int id, ControlKind kind);
     void sendCommand(GtkWidget* control, std::uint32_t notification);
+    // Delivers a message to the window's current procedure, if it has one.
+    void send(WindowHandle window, WindowMessage message, MessageParam first, MessageParam second);
 
     static MessageResult bindingProcedure(WindowHandle window, WindowMessage message,
                                           MessageParam first, MessageParam second);

@@ -44,8 +44,8 @@ ScriptedBinding::FakeWindow& ScriptedBinding::control(int id) {
 
 void ScriptedBinding::send(FakeWindow& window, std::uint32_t id, std::uint32_t notification) {
     FakeWindow& dialog = *window.dialog;
-    dialog.procedure(&dialog, WindowMessage::command, commandWord(id, notification),
-                     reinterpret_cast<MessageParam>(&window));
+    deliver(&dialog, WindowMessage::command, commandWord(id, notification),
+            reinterpret_cast<MessageParam>(&window));
 }
 
 void ScriptedBinding::click(int id) {
@@ -77,7 +77,7 @@ ScriptedBinding::FakeWindow* ScriptedBinding::makeWindow(int id) {
     auto window = std::make_unique<FakeWindow>();
     window->id = id;
     window->dialog = window.get();
-    window->procedure = ownProcedure;
+    window->procedure = procedureRef(ownProcedure);
     loose.push_back(std::move(window));
     return loose.back().get();
 }
@@ -89,14 +89,14 @@ MessageResult ScriptedBinding::runModalDialog(int templateId, WindowHandle) {
     dialog.templateId = templateId;
     dialog.dialog = &dialog;
     dialog.text = layout->caption;
-    dialog.procedure = ownProcedure;
+    dialog.procedure = procedureRef(ownProcedure);
     for (const ControlTemplate& item : layout->controls) {
         auto child = std::make_unique<FakeWindow>();
         child->id = item.id;
         child->kind = item.kind;
         child->dialog = &dialog;
         child->text = item.text;
-        child->procedure = ownProcedure;
+        child->procedure = procedureRef(ownProcedure);
         dialog.children.push_back(std::move(child));
     }
     open.push_back(&dialog);
@@ -118,9 +118,9 @@ MessageResult ScriptedBinding::runModalDialog(int templateId, WindowHandle) {
 }
 
 void ScriptedBinding::destroy(FakeWindow& window) {
-    window.procedure(&window, WindowMessage::ncDestroy, 0, 0);
+    deliver(&window, WindowMessage::ncDestroy, 0, 0);
     for (auto& child : window.children)
-        child->procedure(child.get(), WindowMessage::ncDestroy, 0, 0);
+        deliver(child.get(), WindowMessage::ncDestroy, 0, 0);
 }
 
 void ScriptedBinding::endDialog(WindowHandle dialog, MessageResult result) {
@@ -139,12 +139,27 @@ WindowHandle ScriptedBinding::dialogItem(WindowHandle dialog, int id) {
     return nullptr;
 }
 
-WindowProcedure ScriptedBinding::windowProcedure(WindowHandle window) {
+ProcedureRef ScriptedBinding::windowProcedure(WindowHandle window) {
     return fake(window)->procedure;
 }
 
-void ScriptedBinding::setWindowProcedure(WindowHandle window, WindowProcedure procedure) {
+void ScriptedBinding::setWindowProcedure(WindowHandle window, ProcedureRef procedure) {
     fake(window)->procedure = procedure;
+}
+
+ProcedureRef ScriptedBinding::sharedProcedure() {
+    return procedureRef(sharedWindowProc);
+}
+
+MessageResult ScriptedBinding::callWindowProcedure(ProcedureRef procedure, WindowHandle window,
+                                                   WindowMessage message, MessageParam first,
+                                                   MessageParam second) {
+    return windowProcedureOf(procedure)(window, message, first, second);
+}
+
+MessageResult ScriptedBinding::deliver(WindowHandle window, WindowMessage message,
+                                       MessageParam first, MessageParam second) {
+    return callWindowProcedure(fake(window)->procedure, window, message, first, second);
 }
 
 MessageResult ScriptedBinding::ownProcedure(WindowHandle window, WindowMessage message,

@@ -27,7 +27,7 @@ public:
         std::vector<std::intptr_t> data;
         int selection = -1;
         bool enabled = true;
-        WindowProcedure procedure = nullptr;
+        ProcedureRef procedure = ProcedureRef::none;
         bool ended = false;
         MessageResult result = 0;
         std::vector<std::unique_ptr<FakeWindow>> children;
@@ -62,8 +62,15 @@ public:
     void endDialog(WindowHandle dialog, MessageResult result) override;
     bool destroyWindow(WindowHandle window) override;
     WindowHandle dialogItem(WindowHandle dialog, int id) override;
-    WindowProcedure windowProcedure(WindowHandle window) override;
-    void setWindowProcedure(WindowHandle window, WindowProcedure procedure) override;
+    ProcedureRef windowProcedure(WindowHandle window) override;
+    void setWindowProcedure(WindowHandle window, ProcedureRef procedure) override;
+    ProcedureRef sharedProcedure() override;
+    MessageResult callWindowProcedure(ProcedureRef procedure, WindowHandle window,
+                                      WindowMessage message, MessageParam first,
+                                      MessageParam second) override;
+    // Delivers a message to the window's current procedure.
+    MessageResult deliver(WindowHandle window, WindowMessage message, MessageParam first,
+                          MessageParam second);
     MessageResult defaultWindowProc(WindowHandle window, WindowMessage message, MessageParam first,
                                     MessageParam second) override;
     int comboAddString(WindowHandle combo, const std::string& text) override;

@@ -73,20 +73,20 @@ TEST(WindowClasses, ADialogWithoutTemplateDetachesAtOnce) {
 TEST(WindowClasses, AttachedControlPassesUnhandledMessagesOnAndIsRestoredOnDestroy) {
     ScriptedBinding user;
     auto* control = user.makeWindow(1000);
-    WindowProcedure own = user.windowProcedure(control);
+    ProcedureRef own = user.windowProcedure(control);
     Recorder object;
     EXPECT_EQ(attachWindow(&object, nullptr), 0);
     ASSERT_EQ(attachWindow(&object, control), 1);
-    EXPECT_EQ(user.windowProcedure(control), sharedWindowProc);
+    EXPECT_EQ(user.windowProcedure(control), procedureRef(sharedWindowProc));
     EXPECT_EQ(object.wndBase().previousProc, own);
 
-    user.windowProcedure(control)(control, WindowMessage::command, 7, 0);
+    user.deliver(control, WindowMessage::command, 7, 0);
     EXPECT_EQ(user.defaultCalls, 0);
-    user.windowProcedure(control)(control, WindowMessage::command, 8, 0);
+    user.deliver(control, WindowMessage::command, 8, 0);
     EXPECT_EQ(user.defaultCalls, 1);
     EXPECT_EQ(object.commands, (std::vector<std::uint32_t>{7, 8}));
 
-    user.windowProcedure(control)(control, WindowMessage::ncDestroy, 0, 0);
+    user.deliver(control, WindowMessage::ncDestroy, 0, 0);
     EXPECT_EQ(user.windowProcedure(control), own);
     EXPECT_EQ(object.window(), nullptr);
     EXPECT_EQ(object.detaches, 1);

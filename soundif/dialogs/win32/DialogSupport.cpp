@@ -1,0 +1,40 @@
+// The library module, the loading thread and its CBT hook.
+#include "soundif/dialogs/win32/DialogSupport.h"
+
+#include "soundif/dialogs/WindowMap.h"
+#include "soundif/dialogs/win32/Win32Binding.h"
+
+namespace {
+HINSTANCE module = nullptr;
+DWORD thread = 0;
+HHOOK hook = nullptr;
+CWin32Binding binding;
+
+// Every window created on the loading thread passes here before its first
+// message; the first one after doModal is that dialog.
+LRESULT CALLBACK onCbtEvent(int code, WPARAM first, LPARAM second) {
+    if (code == HCBT_CREATEWND) bindCreatedWindow(reinterpret_cast<HWND>(first));
+    return CallNextHookEx(hook, code, first, second);
+}
+} // namespace
+
+void startDialogSupport(HINSTANCE libraryModule) {
+    module = libraryModule;
+    thread = GetCurrentThreadId();
+    installWindowBinding(&binding);
+    hook = SetWindowsHookExW(WH_CBT, onCbtEvent, nullptr, thread);
+}
+
+void stopDialogSupport() {
+    if (hook != nullptr) UnhookWindowsHookEx(hook);
+    hook = nullptr;
+    installWindowBinding(nullptr);
+}
+
+HINSTANCE libraryModule() {
+    return module;
+}
+
+DWORD loadingThread() {
+    return thread;
+}
