@@ -24,11 +24,23 @@ function(tonrig_warnings target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
 endfunction()
 
+# GoogleTest: Debian's build for native builds; for a cross build, built here
+# from the sources Debian ships in /usr/src/googletest.
+macro(tonrig_find_gtest)
+    if(NOT CMAKE_CROSSCOMPILING)
+        find_package(GTest REQUIRED)
+    elseif(NOT TARGET GTest::gtest)
+        set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+        set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+        add_subdirectory(/usr/src/googletest ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    endif()
+endmacro()
+
 # tonrig_test(NAME src... LIBS lib... [LABELS label...])
 # One GoogleTest executable whose cases CTest runs one by one.
 function(tonrig_test name)
     cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
-    find_package(GTest REQUIRED)
+    tonrig_find_gtest()
     add_executable(${name} ${T_SOURCES})
     tonrig_warnings(${name})
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)

@@ -9,6 +9,10 @@
 #include "player/Tonrig.h"
 #include "support/ChildProcess.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 std::vector<unsigned char> pattern(std::size_t size) {
@@ -96,5 +100,44 @@ TEST_F(LoaderTest, TitleWithoutZeroEndsAtTheEndOfMemory) {
     std::fill(machine->memory.begin() + 0x4029, machine->memory.end(), 'A');
     EXPECT_EQ(machine->title(), std::string(0x10000 - 0x4029, 'A'));
 }
+
+#ifdef _WIN32
+// The file is opened without sharing: one that another program holds open
+// cannot be loaded, and loading leaves nothing open behind it.
+TEST_F(LoaderTest, FileHeldOpenElsewhereIsRejected) {
+    scratch.write("song.vkn", pattern(100));
+    const auto path = scratch.path() / "song.vkn";
+    HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(machine->loadImage(0x4000, path));
+    EXPECT_TRUE(memoryIsZero());
+    CloseHandle(held);
+
+    ASSERT_TRUE(machine->loadImage(0x4000, path));
+    HANDLE exclusive = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(exclusive, INVALID_HANDLE_VALUE);
+    CloseHandle(exclusive);
+}
+
+// The mapping is named after the file's last path component. A mapping of
+// that name that exists already holds other bytes; the file's own are loaded.
+TEST_F(LoaderTest, ForeignMappingOfTheSameNameIsNotRead) {
+    const std::vector<unsigned char> foreign(100, 0xEE);
+    HANDLE other = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096,
+                                      L"clash.vkn");
+    ASSERT_NE(other, nullptr);
+    void* view = MapViewOfFile(other, FILE_MAP_WRITE, 0, 0, 0);
+    ASSERT_NE(view, nullptr);
+    std::copy(foreign.begin(), foreign.end(), static_cast<unsigned char*>(view));
+
+    scratch.write("clash.vkn", pattern(100));
+    ASSERT_TRUE(machine->loadImage(0x4000, scratch.path() / "clash.vkn"));
+    const auto bytes = pattern(100);
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), machine->memory.begin() + 0x4000));
+    UnmapViewOfFile(view);
+    CloseHandle(other);
+}
+#endif
 
 } // namespace

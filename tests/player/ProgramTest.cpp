@@ -14,11 +14,27 @@ using namespace std::chrono_literals;
 
 const std::filesystem::path kProgram = TONRIG_PROGRAM;
 
+#ifdef _WIN32
+// Console text in text mode: lines end in CR LF, and the usage text is code
+// page 932 (the bytes as an independent encoder gives them).
+#define NL "\r\n"
+const char kUsage[] =
+    "VKN \x83t\x83@\x83" "C\x83\x8B\x82\xF0\x8D\xC4\x90\xB6\x82\xB5\x82\xDC\x82\xB7\x81" "B\r\n"
+    "\r\n"
+    "  TONRIG VKN\x83t\x83@\x83" "C\x83\x8B\x96\xBC\r\n"
+    "\r\n"
+    "\x8D\xC4\x90\xB6\x82\xB7\x82\xE9\x82\xC9\x82\xCD VELKAN.BIN \x82\xC6 TAVRO.DLL "
+    "\x82\xA8\x82\xE6\x82\xD1\x91\xCE\x89\x9E\x83\x82\x83W\x83\x85\x81[\x83\x8B\x82\xAA\x95K\x97v"
+    "\x82\xC5\x82\xB7\x81" "B\r\n";
+#else
+// UTF-8, whatever the locale says.
+#define NL "\n"
 const char kUsage[] = "VKN ファイルを再生します。\n"
                       "\n"
                       "  TONRIG VKNファイル名\n"
                       "\n"
                       "再生するには VELKAN.BIN と TAVRO.DLL および対応モジュールが必要です。\n";
+#endif
 
 // Starts the player, waits for its title line, lets it play a while, then
 // sends signal; returns how it ended and how long that took.
@@ -46,7 +62,7 @@ TEST(ProgramTest, NoArgumentWritesUsageThenPlaysWithoutData) {
     EXPECT_TRUE(stopped.exit.exited);
     EXPECT_EQ(stopped.exit.code, 0);
     EXPECT_EQ(player.standardError(), kUsage);
-    EXPECT_EQ(player.standardOutput(), "\n");
+    EXPECT_EQ(player.standardOutput(), NL);
 }
 
 TEST(ProgramTest, PlaysTheFirstArgumentUntilTerminated) {
@@ -57,7 +73,7 @@ TEST(ProgramTest, PlaysTheFirstArgumentUntilTerminated) {
     const Stopped stopped = playThenSignal(player, SIGTERM, 200ms);
     EXPECT_TRUE(stopped.exit.exited);
     EXPECT_EQ(stopped.exit.code, 0);
-    EXPECT_EQ(player.standardOutput(), "Prelude in C\n");
+    EXPECT_EQ(player.standardOutput(), "Prelude in C" NL);
     EXPECT_EQ(player.standardError(), "");
 }
 
@@ -69,7 +85,7 @@ TEST(ProgramTest, MissingFilesEndWithTheirMessage) {
         const ChildExit exit = player.wait(5s);
         EXPECT_TRUE(exit.exited);
         EXPECT_EQ(exit.code, 1);
-        EXPECT_EQ(player.standardError(), "Cloudn't open VELKAN.BIN.\n");
+        EXPECT_EQ(player.standardError(), "Cloudn't open VELKAN.BIN." NL);
         EXPECT_EQ(player.standardOutput(), "");
     }
     dir.write("VELKAN.BIN", testdrivers::quiet());
@@ -78,7 +94,7 @@ TEST(ProgramTest, MissingFilesEndWithTheirMessage) {
         const ChildExit exit = player.wait(5s);
         EXPECT_TRUE(exit.exited);
         EXPECT_EQ(exit.code, 1);
-        EXPECT_EQ(player.standardError(), "Cloudn't open file.\n");
+        EXPECT_EQ(player.standardError(), "Cloudn't open file." NL);
         EXPECT_EQ(player.standardOutput(), "");
     }
 }

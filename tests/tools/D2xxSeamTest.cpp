@@ -1,6 +1,7 @@
-// The device seam's fallbacks and the built-in libftdi1 backend as far as they
-// can be exercised without hardware: broken modules give no devices, and the
-// backend lists, refuses unknown indexes and rejects null handles.
+// The device seam's fallbacks and the system's own backend as far as they can
+// be exercised without hardware: broken modules give no devices; on Linux the
+// libftdi1 backend lists, refuses unknown indexes and rejects null handles;
+// on Windows, without the vendor's library installed, there are no devices.
 #include "soundif/link/d2xx/D2xxBackends.h"
 
 #include <gtest/gtest.h>
@@ -36,8 +37,18 @@ TEST(D2xxSeam, ModulesThatCannotServeGiveNoDevices) {
     expectNoDevices(noD2xxDevices());
     expectNoDevices(loadD2xxModule("/nonexistent/libnothing.so"));
     // A real shared module without any of the seven exports.
+#ifdef _WIN32
+    expectNoDevices(loadD2xxModule("kernel32.dll"));
+#else
     expectNoDevices(loadD2xxModule("libm.so.6"));
+#endif
 }
+
+#ifdef _WIN32
+TEST(D2xxVendorBackend, WithoutTheVendorLibraryThereAreNoDevices) {
+    expectNoDevices(platformD2xx());
+}
+#else
 
 TEST(D2xxFtdiBackend, ListsAndRefusesIndexesBeyondTheCount) {
     const D2xxFunctions& ftdi = platformD2xx();
@@ -64,5 +75,6 @@ TEST(D2xxFtdiBackend, NumbersDevicesByBusSocketAndInterface) {
     EXPECT_EQ(ftdiComPortNumber(3, behindHub, 1), 3071);
     EXPECT_EQ(ftdiComPortNumber(1, {}, 3), 1003);
 }
+#endif
 
 } // namespace

@@ -20,7 +20,7 @@ const D2xxFunctions& noD2xxDevices();
 // ftd2xx.dll found by name on Windows (D2xxVendor.cpp).
 const D2xxFunctions& platformD2xx();
 
-// The COM number the built-in backend gives a device interface (0 to 3 for
+// Linux: the COM number the built-in backend gives a device interface (0 to 3 for
 // A to D) from its USB bus number and port path: bus * 1000 + socket * 10 +
 // interface, where socket is the last element of the path (0 when empty).
 std::int32_t ftdiComPortNumber(int bus, std::span<const std::uint8_t> portPath, int interface);

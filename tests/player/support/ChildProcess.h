@@ -1,6 +1,7 @@
 // Test support: runs a program as a user would, in its own working directory
 // and environment, with standard output and error going to files, and sends
-// it console signals. Also makes scratch directories. POSIX only.
+// it console signals (on Windows: a Ctrl+C event on a console shared with it).
+// Also makes scratch directories. One source per system.
 #pragma once
 
 #include <chrono>
@@ -56,5 +57,9 @@ public:
 
 private:
     std::filesystem::path directory;
+#ifdef _WIN32
+    void* process = nullptr;
+#else
     int pid = -1;
+#endif
 };

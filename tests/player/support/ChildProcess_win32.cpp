@@ -1,0 +1,181 @@
+// Test support on Windows: see ChildProcess.h. Children share a console of
+// this process's own, made at the first start, so that a console event can
+// reach them: sendSignal raises Ctrl+C for every process on that console, and
+// this process ignores it itself. Every signal number becomes that one event.
+#include "ChildProcess.h"
+
+#include <windows.h>
+
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <mutex>
+#include <random>
+#include <thread>
+
+namespace {
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+std::wstring widen(const std::string& text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end())).wstring();
+}
+
+BOOL WINAPI ignoreEvent(DWORD) { return TRUE; }
+
+void ensureOwnConsole() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        SetConsoleCtrlHandler(ignoreEvent, TRUE);
+        FreeConsole();
+        AllocConsole();
+    });
+}
+
+// Appends one argument quoted as the C runtime splits command lines.
+void appendQuoted(std::wstring& line, const std::wstring& argument) {
+    line += L'"';
+    std::size_t backslashes = 0;
+    for (wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        line.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        line += c;
+    }
+    line.append(backslashes * 2, L'\\');
+    line += L'"';
+}
+
+struct NoCase {
+    bool operator()(const std::wstring& a, const std::wstring& b) const {
+        return _wcsicmp(a.c_str(), b.c_str()) < 0;
+    }
+};
+
+// This process's environment with the extra "NAME=value" entries in place.
+std::wstring environmentBlock(const std::vector<std::string>& extra) {
+    std::map<std::wstring, std::wstring, NoCase> entries;
+    auto add = [&](const std::wstring& entry) {
+        const auto equals = entry.find(L'=', 1);
+        if (equals != std::wstring::npos) entries[entry.substr(0, equals)] = entry;
+    };
+    wchar_t* strings = GetEnvironmentStringsW();
+    for (const wchar_t* p = strings; *p != L'\0'; p += wcslen(p) + 1) add(p);
+    FreeEnvironmentStringsW(strings);
+    for (const std::string& entry : extra) add(widen(entry));
+    std::wstring block;
+    for (const auto& [name, entry] : entries) block += entry + L'\0';
+    block += L'\0';
+    return block;
+}
+
+HANDLE inheritableFile(const std::filesystem::path& path, DWORD access, DWORD disposition) {
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, TRUE};
+    return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &attributes,
+                       disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+} // namespace
+
+ScratchDirectory::ScratchDirectory() {
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && root.empty(); ++attempt) {
+        auto candidate = std::filesystem::temp_directory_path() /
+                         ("tonrig-test-" + std::to_string(random()));
+        std::error_code error;
+        if (std::filesystem::create_directory(candidate, error)) root = candidate;
+    }
+}
+
+ScratchDirectory::~ScratchDirectory() {
+    std::error_code error;
+    if (!root.empty()) std::filesystem::remove_all(root, error);
+}
+
+void ScratchDirectory::write(const std::string& name,
+                             const std::vector<unsigned char>& bytes) const {
+    std::ofstream file(root / name, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+ChildProcess::ChildProcess(const std::filesystem::path& program,
+                           const std::vector<std::string>& arguments,
+                           const std::filesystem::path& workDirectory,
+                           const std::vector<std::string>& environment)
+    : directory(workDirectory) {
+    ensureOwnConsole();
+    HANDLE out = inheritableFile(workDirectory / "stdout.txt", GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE err = inheritableFile(workDirectory / "stderr.txt", GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE in = inheritableFile("NUL", GENERIC_READ, OPEN_EXISTING);
+    std::wstring line;
+    appendQuoted(line, program.wstring());
+    for (const std::string& argument : arguments) {
+        line += L' ';
+        appendQuoted(line, widen(argument));
+    }
+    std::wstring block = environmentBlock(environment);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = in;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    PROCESS_INFORMATION info{};
+    if (CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE,
+                       CREATE_UNICODE_ENVIRONMENT, block.data(), workDirectory.c_str(), &startup,
+                       &info)) {
+        CloseHandle(info.hThread);
+        process = info.hProcess;
+    }
+    for (HANDLE handle : {out, err, in})
+        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+}
+
+ChildProcess::~ChildProcess() {
+    if (process != nullptr) {
+        TerminateProcess(process, 137);
+        WaitForSingleObject(process, INFINITE);
+        CloseHandle(process);
+    }
+}
+
+void ChildProcess::sendSignal(int) const {
+    if (process != nullptr) GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+}
+
+ChildExit ChildProcess::wait(std::chrono::milliseconds timeout) {
+    ChildExit result;
+    if (process == nullptr) return result;
+    if (WaitForSingleObject(process, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        GetExitCodeProcess(process, &code);
+        result.exited = true;
+        result.code = static_cast<int>(code);
+    } else {
+        TerminateProcess(process, 137);
+        WaitForSingleObject(process, INFINITE);
+    }
+    CloseHandle(process);
+    process = nullptr;
+    return result;
+}
+
+bool ChildProcess::waitForOutputLine(std::chrono::milliseconds timeout) const {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (standardOutput().find('\n') == std::string::npos) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+std::string ChildProcess::standardOutput() const { return readFile(directory / "stdout.txt"); }
+
+std::string ChildProcess::standardError() const { return readFile(directory / "stderr.txt"); }
