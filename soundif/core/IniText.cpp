@@ -5,14 +5,25 @@
 
 namespace {
 
-constexpr std::string_view blanks = " \t\r\v\f";
+constexpr std::string_view blanks = " \t\v\f\x1a";
 constexpr std::string_view utf8Signature = "\xEF\xBB\xBF";
+// The platform reads integers through a buffer of 30 characters.
+constexpr std::size_t integerTextLimit = 29;
 
 std::string_view trim(std::string_view text) {
     const auto first = text.find_first_not_of(blanks);
     if (first == std::string_view::npos) return {};
     const auto last = text.find_last_not_of(blanks);
     return text.substr(first, last - first + 1);
+}
+
+// Names and values are C strings to the platform: a NUL ends them.
+std::string_view untilNul(std::string_view text) {
+    return text.substr(0, text.find('\0'));
+}
+
+std::string_view nameOf(std::string_view text) {
+    return untilNul(trim(text));
 }
 
 char lower(char c) {
@@ -29,7 +40,21 @@ bool isComment(std::string_view trimmed) {
 }
 
 std::string_view keyOf(std::string_view trimmed) {
-    return trim(trimmed.substr(0, trimmed.find('=')));
+    return nameOf(trimmed.substr(0, trimmed.find('=')));
+}
+
+std::string_view unquoted(std::string_view value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
+int digitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'z') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
+    return -1;
 }
 
 } // namespace
@@ -41,16 +66,15 @@ IniText::IniText(std::string_view text) {
     }
     std::size_t start = 0;
     while (start < text.size()) {
-        const auto newline = text.find('\n', start);
-        if (newline == std::string_view::npos) {
+        const auto end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
             lines.push_back({std::string(text.substr(start)), ""});
             break;
         }
-        std::string_view content = text.substr(start, newline - start);
-        const bool crlf = !content.empty() && content.back() == '\r';
-        if (crlf) content.remove_suffix(1);
-        lines.push_back({std::string(content), crlf ? "\r\n" : "\n"});
-        start = newline + 1;
+        const std::size_t endingLength = text.substr(end, 2) == "\r\n" ? 2 : 1;
+        lines.push_back({std::string(text.substr(start, end - start)),
+                         std::string(text.substr(end, endingLength))});
+        start = end + endingLength;
     }
 }
 
@@ -59,34 +83,42 @@ std::optional<std::string> IniText::sectionNameOf(std::size_t line) const {
     if (trimmed.empty() || trimmed.front() != '[') return std::nullopt;
     const auto close = trimmed.rfind(']');
     if (close == std::string_view::npos) return std::nullopt;
-    return std::string(trim(trimmed.substr(1, close - 1)));
-}
-
-bool IniText::isKeyLine(std::size_t line) const {
-    const std::string_view trimmed = trim(lines[line].content);
-    return !trimmed.empty() && !isComment(trimmed) && !sectionNameOf(line);
+    return std::string(nameOf(trimmed.substr(1, close - 1)));
 }
 
 std::vector<std::string> IniText::sections() const {
     std::vector<std::string> names;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         auto name = sectionNameOf(i);
-        if (!name || name->empty()) continue;
-        const bool known = std::any_of(names.begin(), names.end(),
-                                       [&](const std::string& n) { return sameName(n, *name); });
-        if (!known) names.push_back(std::move(*name));
+        if (name && !name->empty()) names.push_back(std::move(*name));
     }
     return names;
 }
 
-std::optional<std::size_t> IniText::findKey(std::string_view section, std::string_view key) const {
-    bool inSection = false;
+std::optional<IniText::Range> IniText::findSection(std::string_view section) const {
+    const std::string_view wanted = nameOf(section);
+    std::optional<Range> found;
+    if (wanted.empty()) found = Range{0, 0};
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (const auto name = sectionNameOf(i)) {
-            inSection = sameName(*name, section);
-        } else if (inSection && isKeyLine(i) && sameName(keyOf(trim(lines[i].content)), key)) {
-            return i;
+            if (found) {
+                found->end = i;
+                return found;
+            }
+            if (sameName(*name, wanted)) found = Range{i + 1, i + 1};
         }
+    }
+    if (found) found->end = lines.size();
+    return found;
+}
+
+std::optional<std::size_t> IniText::findKey(std::string_view section, std::string_view key) const {
+    const auto range = findSection(section);
+    if (!range) return std::nullopt;
+    const std::string_view wanted = nameOf(key);
+    for (std::size_t i = range->begin; i < range->end; ++i) {
+        const std::string_view trimmed = trim(lines[i].content);
+        if (!trimmed.empty() && sameName(keyOf(trimmed), wanted)) return i;
     }
     return std::nullopt;
 }
@@ -96,8 +128,14 @@ std::optional<std::string> IniText::value(std::string_view section, std::string_
     if (!line) return std::nullopt;
     const std::string_view trimmed = trim(lines[*line].content);
     const auto equals = trimmed.find('=');
-    if (equals == std::string_view::npos) return std::string();
-    return std::string(trim(trimmed.substr(equals + 1)));
+    if (equals == std::string_view::npos) return std::nullopt;
+    return std::string(unquoted(nameOf(trimmed.substr(equals + 1))));
+}
+
+std::int32_t IniText::intValue(std::string_view section, std::string_view key,
+                               std::int32_t fallback) const {
+    const auto text = value(section, key);
+    return text && !text->empty() ? parseProfileInt(*text) : fallback;
 }
 
 std::string IniText::lineEnding() const {
@@ -114,35 +152,32 @@ void IniText::set(std::string_view section, std::string_view key, std::string_vi
             content.erase(content.find_last_not_of(blanks) + 1);
             content += '=';
         } else {
-            const auto valueStart = content.find_first_not_of(" \t", equals + 1);
+            const auto valueStart = content.find_first_not_of(blanks, equals + 1);
             content.erase(valueStart == std::string::npos ? content.size() : valueStart);
         }
         content += value;
         return;
     }
     const std::string ending = lineEnding();
-    const std::string keyLine = std::string(key) + "=" + std::string(value);
+    const std::string keyLine = std::string(nameOf(key)) + "=" + std::string(value);
 
-    std::optional<std::size_t> insertAfter;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (const auto name = sectionNameOf(i)) {
-            if (insertAfter) break;
-            if (sameName(*name, section)) insertAfter = i;
-        } else if (insertAfter && isKeyLine(i)) {
-            insertAfter = i;
+    if (const auto range = findSection(section)) {
+        // After the last key line, or right after the header.
+        std::size_t insertAt = range->begin;
+        for (std::size_t i = range->begin; i < range->end; ++i) {
+            const std::string_view trimmed = trim(lines[i].content);
+            if (!trimmed.empty() && !isComment(trimmed)) insertAt = i + 1;
         }
-    }
-    if (insertAfter) {
-        Line& before = lines[*insertAfter];
         Line added{keyLine, ending};
-        if (before.ending.empty()) std::swap(before.ending, added.ending);
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*insertAfter) + 1, added);
+        if (insertAt > 0 && lines[insertAt - 1].ending.empty())
+            std::swap(lines[insertAt - 1].ending, added.ending);
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), added);
         return;
     }
     const bool finalNewline = lines.empty() || !lines.back().ending.empty();
     if (!lines.empty() && lines.back().ending.empty()) lines.back().ending = ending;
     std::string header(1, '[');
-    header.append(section).push_back(']');
+    header.append(nameOf(section)).push_back(']');
     lines.push_back({std::move(header), ending});
     lines.push_back({keyLine, finalNewline ? ending : ""});
 }
@@ -155,13 +190,23 @@ std::string IniText::text() const {
 }
 
 std::int32_t parseProfileInt(std::string_view text) {
+    text = untilNul(text.substr(0, integerTextLimit));
     std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+    while (i < text.size() && static_cast<unsigned char>(text[i]) <= ' ')
         ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    unsigned base = 10;
+    if (i + 1 < text.size() && text[i] == '0') {
+        const char prefix = text[i + 1];
+        base = prefix == 'x' ? 16 : prefix == 'o' ? 8 : prefix == 'b' ? 2 : 10;
+        if (base != 10) i += 2;
+    }
     std::uint32_t magnitude = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        magnitude = magnitude * 10u + static_cast<std::uint32_t>(text[i] - '0');
+    for (; i < text.size(); ++i) {
+        const int digit = digitValue(text[i]);
+        if (digit < 0 || static_cast<unsigned>(digit) >= base) break;
+        magnitude = magnitude * base + static_cast<std::uint32_t>(digit);
+    }
     return static_cast<std::int32_t>(negative ? 0u - magnitude : magnitude);
 }

@@ -1,17 +1,26 @@
 // IniText: a small line-based reader and editor of INI text, the engine under
-// IniFile. It follows the private-profile rules the library relies on:
-// "[section]" lines, "key=value" lines, comments starting with ';' or '#',
-// blank lines; section and key names match without regard to ASCII case;
-// names and values are trimmed of blanks; the first occurrence of a key wins
-// for reads, and a section name that appears twice continues the first one.
-// A line that is neither a section, a comment nor blank is a key, with an
-// empty value when it has no '='. A UTF-8 signature (byte order mark) at the
-// start of the text, as some editors write one, is not part of the first line.
+// IniFile on POSIX systems. It reads by the rules of the platform's
+// private-profile reader, which the Windows build uses directly:
+// - lines end at CR LF, LF or a lone CR; blank lines are ignored;
+// - "[name]" starts a section (the name runs to the last ']' of the line and
+//   is trimmed); lines before the first section belong to a nameless one;
+// - every other line is a key, "key=value", or a key alone without '=';
+//   lines starting with ';' or '#' are comments to a person but keys to the
+//   reader (they never match a name the library asks for);
+// - names match without regard to ASCII case, and the names asked for are
+//   trimmed as well; names and values end at a NUL character;
+// - a section name that appears twice is listed twice, but only its first
+//   occurrence is read, and there the first matching key wins;
+// - a value is trimmed and loses one pair of matching surrounding quotes; a key
+//   without '=' reads as absent (and still hides a later key of its name);
+// - blanks are space, tab, vertical tab, form feed and Ctrl+Z (0x1A);
+// - a UTF-8 signature (byte order mark) at the start is not part of the first
+//   line.
 //
-// Editing keeps every byte it does not have to change: line endings (CRLF or
-// LF), comments, unknown keys and sections, and a missing final newline.
-// Unlike the platform reader it has no limits on line or name length and it
-// never strips quotes from values.
+// Editing keeps every byte it does not have to change: line endings,
+// comments, unknown keys and sections, and a missing final newline. Unlike the
+// platform it reads no UTF-16 files and it has no limits on line or name
+// length.
 #pragma once
 
 #include <cstddef>
@@ -25,16 +34,22 @@ class IniText {
 public:
     explicit IniText(std::string_view text);
 
-    // Section names in file order, each name once (the spelling of its first
-    // occurrence). A nameless "[]" section is not listed.
+    // Section names in file order, repeats included (each as spelled there).
+    // Nameless sections are not listed.
     std::vector<std::string> sections() const;
 
-    // The trimmed value of the first matching key, or nothing.
+    // The value of the first matching key, trimmed and unquoted; nothing when
+    // the section or key is absent or the key has no '='.
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
 
-    // Replaces the value of the key that value() reads, in place; a missing
-    // key is added after the last key line of the section's first occurrence,
-    // a missing section at the end of the text.
+    // The value read as an integer (parseProfileInt); fallback when value()
+    // gives nothing or an empty text.
+    std::int32_t intValue(std::string_view section, std::string_view key,
+                          std::int32_t fallback) const;
+
+    // Replaces the value of the key that value() finds, in place; a missing
+    // key is added after the last key line (not a comment) of the section's
+    // first occurrence, a missing section at the end of the text.
     void set(std::string_view section, std::string_view key, std::string_view value);
 
     // The whole text, as edited.
@@ -43,10 +58,15 @@ public:
 private:
     struct Line {
         std::string content; // without its line ending
-        std::string ending;  // "\r\n", "\n", or "" for a last line without one
+        std::string ending;  // "\r\n", "\n", "\r", or "" for a last line without one
+    };
+    // Lines [begin, end) of a section's first occurrence, after its header.
+    struct Range {
+        std::size_t begin;
+        std::size_t end;
     };
     std::optional<std::string> sectionNameOf(std::size_t line) const;
-    bool isKeyLine(std::size_t line) const;
+    std::optional<Range> findSection(std::string_view section) const;
     std::optional<std::size_t> findKey(std::string_view section, std::string_view key) const;
     std::string lineEnding() const;
 
@@ -54,9 +74,11 @@ private:
     std::vector<Line> lines;
 };
 
-// Reads an integer as the platform's profile reader does: leading blanks, an
-// optional sign, then decimal digits up to the first other character. No
-// digits read as 0. Values beyond 32 bits wrap modulo 2^32 (the digits are
-// accumulated in unsigned 32-bit arithmetic), so "4294967297" reads as 1 and
-// "-1" as -1.
+// Reads an integer as the platform's profile reader does: of the first 29
+// characters (it reads through a 30-character buffer), up to a NUL, control
+// characters and blanks are skipped, then an optional sign, then a lowercase
+// "0x", "0o" or "0b" selects base 16, 8 or 2 (else base 10), then digits of
+// that base (letters for those above 9) up to the first other character. No
+// digits read as 0. The digits are accumulated in unsigned 32-bit arithmetic,
+// so values beyond 32 bits wrap: "4294967297" reads as 1, "-1" as -1.
 std::int32_t parseProfileInt(std::string_view text);

@@ -1,0 +1,84 @@
+// IniFile on POSIX systems: the file is read whole for every call and read or
+// edited through IniText. Writing a key writes a complete new file beside the
+// old one and renames it over the old, so the file is either the old or the
+// new one, never half written.
+#include "common/Platform.h"
+#include "soundif/core/IniFile.h"
+#include "soundif/core/IniText.h"
+
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <system_error>
+
+namespace {
+
+// The file's bytes; an empty text for a missing file, nothing when the file
+// exists but cannot be read (a directory in its place included). Read errors
+// end as a failed stream, never as an exception: the stream's own read turns
+// them into its state.
+std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) return std::string();
+    if (error || status.type() != std::filesystem::file_type::regular) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::ostringstream text;
+    if (in.peek() != std::char_traits<char>::eof()) text << in.rdbuf();
+    if (in.bad() || text.fail()) return std::nullopt;
+    return std::move(text).str();
+}
+
+IniText load(const std::filesystem::path& path) {
+    return IniText(readWholeFile(path).value_or(std::string()));
+}
+
+bool replaceAtomically(const std::filesystem::path& path, const std::string& text) {
+    std::filesystem::path temporary = path;
+    temporary += ".new";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out) return false;
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out.close();
+        if (!out) {
+            std::error_code ignored;
+            std::filesystem::remove(temporary, ignored);
+            return false;
+        }
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, path, error);
+    if (error) {
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::filesystem::path iniFilePath() {
+    auto path = platform::modulePathOf(reinterpret_cast<const void*>(&iniFilePath));
+    return path.replace_extension(".ini");
+}
+
+std::vector<std::string> listSections(const std::filesystem::path& path) {
+    return load(path).sections();
+}
+
+std::int32_t readIniInt(const std::filesystem::path& path, const std::string& section,
+                        const std::string& key, std::int32_t fallback) {
+    return load(path).intValue(section, key, fallback);
+}
+
+bool writeIniString(const std::filesystem::path& path, const std::string& section,
+                    const std::string& key, const std::string& value) {
+    const auto text = readWholeFile(path);
+    if (!text) return false;
+    IniText ini(*text);
+    ini.set(section, key, value);
+    return replaceAtomically(path, ini.text());
+}
