@@ -19,8 +19,9 @@
 //
 // Editing keeps every byte it does not have to change: line endings,
 // comments, unknown keys and sections, and a missing final newline. Unlike the
-// platform it reads no UTF-16 files and it has no limits on line or name
-// length.
+// platform it reads no UTF-16 files, it has no limits on line or name length,
+// and a quoted number of exactly 29 characters keeps its last digit, which the
+// platform reader cuts off.
 #pragma once
 
 #include <cstddef>
