@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -23,11 +24,19 @@ inline const bool virtualBoardChosen = [] {
 
 class VirtualBoardTest : public testing::Test {
 protected:
+    // A death test's child on Windows runs the test again from the start in
+    // a new process: it finds the parent's directory in the environment.
     void SetUp() override {
-        directory_ = std::filesystem::temp_directory_path() /
-                     ("tavro-vb-" +
-                      std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
-                      "-" + std::to_string(std::random_device()()));
+        if (const char* inherited = std::getenv("TAVRO_VB_TEST_DIRECTORY")) {
+            directory_ = inherited;
+        } else {
+            directory_ =
+                std::filesystem::temp_directory_path() /
+                ("tavro-vb-" +
+                 std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+                 std::to_string(std::random_device()()));
+            setting("TAVRO_VB_TEST_DIRECTORY", directory_.string());
+        }
         std::filesystem::create_directories(directory_);
         setting("TAVRO_VB_PORTS", "1");
         for (const char* name :
@@ -40,6 +49,7 @@ protected:
     // The module keeps its log open until the next test names another, and
     // Windows cannot remove an open file: what is left stays behind there.
     void TearDown() override {
+        platform::unsetEnvironment("TAVRO_VB_TEST_DIRECTORY");
         std::error_code error;
         std::filesystem::remove_all(directory_, error);
     }

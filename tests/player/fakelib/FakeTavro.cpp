@@ -18,7 +18,8 @@
 //                              type:clock[:infoType], infoType being the type
 //                              in the chip's info record or "none" for no
 //                              record; default "2:4000000,2:4000000,6:2000000"
-// Built with FAKE_TAVRO_NO_EXPORT it lacks the export.
+// Built with FAKE_TAVRO_NO_EXPORT it lacks the export. Built on Windows with
+// FAKE_TAVRO_REFUSE_LOAD it logs "refused" and fails every load.
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -195,6 +196,14 @@ ModuleLifetime lifetime;
 FakeManager manager;
 
 } // namespace
+
+#if defined(_WIN32) && defined(FAKE_TAVRO_REFUSE_LOAD)
+extern "C" int __stdcall DllMain(void*, unsigned long reason, void*) {
+    if (reason != 1) return 1; // only process attach fails
+    record("refused");
+    return 0;
+}
+#endif
 
 #ifndef FAKE_TAVRO_NO_EXPORT
 extern "C" __attribute__((visibility("default"))) SoundInterfaceManager*

@@ -1,7 +1,8 @@
-// Test support: an installed-looking player in a scratch directory,
-// <dir>/bin/tonrig with <dir>/lib/libtavro.so beside it (a copy of the given
-// library, or none), run in <dir>/bin where its driver and songs are put. The
-// player finds the library through its run path only, as a user's does.
+// Test support: an installed-looking player in a scratch directory, run in
+// <dir>/bin where its driver and songs are put, with a copy of the given
+// library (or none) where a user's installation has it: <dir>/bin/tonrig with
+// <dir>/lib/libtavro.so, found through the run path only; on Windows
+// <dir>/bin/tonrig.exe with TAVRO.DLL beside it.
 #pragma once
 
 #include <filesystem>
@@ -13,12 +14,22 @@
 
 class PlayerLayout {
 public:
+#ifdef _WIN32
+    static constexpr const char* programName = "tonrig.exe";
+    static constexpr const char* libraryName = "TAVRO.DLL";
+    std::filesystem::path libraryDirectory() const { return bin(); }
+#else
+    static constexpr const char* programName = "tonrig";
+    static constexpr const char* libraryName = "libtavro.so";
+    std::filesystem::path libraryDirectory() const { return lib(); }
+#endif
+
     // library may be empty: no library at all.
     PlayerLayout(const std::filesystem::path& program, const std::filesystem::path& library) {
         std::filesystem::create_directories(bin());
         std::filesystem::create_directories(lib());
-        std::filesystem::copy_file(program, bin() / "tonrig");
-        if (!library.empty()) std::filesystem::copy_file(library, lib() / "libtavro.so");
+        std::filesystem::copy_file(program, bin() / programName);
+        if (!library.empty()) std::filesystem::copy_file(library, libraryDirectory() / libraryName);
     }
 
     std::filesystem::path bin() const { return scratch.path() / "bin"; }
@@ -35,7 +46,7 @@ public:
 
     ChildProcess start(const std::vector<std::string>& arguments,
                        const std::vector<std::string>& environment) const {
-        return ChildProcess(bin() / "tonrig", arguments, bin(), environment);
+        return ChildProcess(bin() / programName, arguments, bin(), environment);
     }
 
 private:
