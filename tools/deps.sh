@@ -9,6 +9,7 @@ packages=(
     libftdi1-dev libgtk-3-dev
     clang libclang-rt-14-dev
     xvfb xdotool
+    g++-mingw-w64-x86-64-posix googletest wine wine64
 )
 missing=()
 for package in "${packages[@]}"; do
