@@ -1,5 +1,6 @@
 // tonrig with the real library on a KX7M board stood in for by the virtual
-// board, laid out as installed: every write of the test song reaches the
+// board, laid out as installed (on Windows: tonrig.exe, TAVRO.DLL and
+// tavro_virtualboard.dll, the same expectations as on Linux): every write of the test song reaches the
 // right chip in order, writes made every 10 ms leave at that rate after the
 // send delay, and however the player is stopped (during start-up, in the
 // pauses between the driver entries, while playing) it exits with 0 and
@@ -15,6 +16,12 @@
 
 #include "support/BoardLog.h"
 #include "support/PlayerLayout.h"
+
+#ifdef _WIN32
+#define NL "\r\n"
+#else
+#define NL "\n"
+#endif
 
 namespace {
 
@@ -32,7 +39,7 @@ protected:
     BoardEndToEndTest() {
         layout.addToBin(kDrivers / "VELKAN.BIN");
         layout.addToBin(kDrivers / "test-song.vkn");
-        std::ofstream(layout.lib() / "libtavro.ini")
+        std::ofstream(layout.libraryDirectory() / PlayerLayout::iniName)
             << "[ftd2xx(COM1)]\nSLOT_00_CHIP_ID=38\nSLOT_00_CHIP_CLOCK=4000000\n";
     }
 
@@ -48,7 +55,7 @@ protected:
         std::this_thread::sleep_for(playing);
         player.sendSignal(SIGINT);
         const ChildExit exit = player.wait(10s);
-        EXPECT_EQ(player.standardOutput(), "Register pattern test\n");
+        EXPECT_EQ(player.standardOutput(), "Register pattern test" NL);
         EXPECT_EQ(player.standardError(), "");
         events = readBoardLog(layout.file("board.log"));
         return exit;

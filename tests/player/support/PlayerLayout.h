@@ -17,10 +17,12 @@ public:
 #ifdef _WIN32
     static constexpr const char* programName = "tonrig.exe";
     static constexpr const char* libraryName = "TAVRO.DLL";
+    static constexpr const char* iniName = "TAVRO.ini";
     std::filesystem::path libraryDirectory() const { return bin(); }
 #else
     static constexpr const char* programName = "tonrig";
     static constexpr const char* libraryName = "libtavro.so";
+    static constexpr const char* iniName = "libtavro.ini";
     std::filesystem::path libraryDirectory() const { return lib(); }
 #endif
 
