@@ -26,7 +26,7 @@ public:
 
 private:
     void* file = nullptr;    // Windows file handle; POSIX descriptor + 1
-    void* mapping = nullptr; // Windows mapping handle; unused on POSIX
+    [[maybe_unused]] void* mapping = nullptr; // Windows mapping handle; unused on POSIX
     const std::uint8_t* view = nullptr;
     std::uint32_t size = 0;
 };
