@@ -10,8 +10,12 @@
 #include <unistd.h>
 
 namespace {
-int descriptorOf(void* file) { return static_cast<int>(reinterpret_cast<std::intptr_t>(file)) - 1; }
-void* fileOf(int descriptor) { return reinterpret_cast<void*>(std::intptr_t{descriptor} + 1); }
+int descriptorOf(void* file) {
+    return static_cast<int>(reinterpret_cast<std::intptr_t>(file)) - 1;
+}
+void* fileOf(int descriptor) {
+    return reinterpret_cast<void*>(std::intptr_t{descriptor} + 1);
+}
 } // namespace
 
 bool MappedFile::open(const std::filesystem::path& path) {
@@ -25,8 +29,8 @@ bool MappedFile::open(const std::filesystem::path& path) {
         close();
         return false;
     }
-    void* address = mmap(nullptr, static_cast<std::size_t>(status.st_size), PROT_READ,
-                         MAP_PRIVATE, descriptor, 0);
+    void* address = mmap(nullptr, static_cast<std::size_t>(status.st_size), PROT_READ, MAP_PRIVATE,
+                         descriptor, 0);
     if (address == MAP_FAILED) {
         close();
         return false;

@@ -3,10 +3,10 @@
 #include "common/Platform.h"
 
 #include <chrono>
-#include <csignal>
-#include <cstdlib>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <dlfcn.h>
 #include <thread>
 
@@ -18,8 +18,7 @@ std::int64_t counterFrequency() {
 }
 
 std::uint64_t counterValue() {
-    return static_cast<std::uint64_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
+    return static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
 }
 
 std::uint32_t tickCount() {
@@ -32,11 +31,17 @@ void sleepMilliseconds(std::uint32_t milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-void* loadLibrary(const std::string& name) { return dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL); }
+void* loadLibrary(const std::string& name) {
+    return dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
 
-void* findSymbol(void* module, const char* name) { return dlsym(module, name); }
+void* findSymbol(void* module, const char* name) {
+    return dlsym(module, name);
+}
 
-void freeLibrary(void* module) { dlclose(module); }
+void freeLibrary(void* module) {
+    dlclose(module);
+}
 
 std::filesystem::path modulePathOf(const void* address) {
     Dl_info info{};
@@ -60,16 +65,21 @@ void installConsoleEventHandler(void (*handler)()) {
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaction(signal, &action, nullptr);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        sigaction(signal, &action, nullptr);
 }
 
 void setEnvironment(const std::string& name, const std::string& value) {
     setenv(name.c_str(), value.c_str(), 1);
 }
 
-void unsetEnvironment(const std::string& name) { unsetenv(name.c_str()); }
+void unsetEnvironment(const std::string& name) {
+    unsetenv(name.c_str());
+}
 
-void setConsoleLocale() { std::setlocale(LC_ALL, ""); }
+void setConsoleLocale() {
+    std::setlocale(LC_ALL, "");
+}
 
 void writeErrorLine(std::wstring_view text) {
     std::string bytes;

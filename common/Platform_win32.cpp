@@ -17,8 +17,8 @@ namespace {
 
 std::wstring widen(const std::string& text) {
     if (text.empty()) return {};
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(),
-                                           static_cast<int>(text.size()), nullptr, 0);
+    const int length =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
                         length);
@@ -39,7 +39,9 @@ std::uint64_t counterValue() {
     return static_cast<std::uint64_t>(count.QuadPart);
 }
 
-std::uint32_t tickCount() { return GetTickCount(); }
+std::uint32_t tickCount() {
+    return GetTickCount();
+}
 
 void sleepMilliseconds(std::uint32_t milliseconds) {
     static std::once_flag resolution;
@@ -55,7 +57,9 @@ void* findSymbol(void* module, const char* name) {
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
 }
 
-void freeLibrary(void* module) { FreeLibrary(static_cast<HMODULE>(module)); }
+void freeLibrary(void* module) {
+    FreeLibrary(static_cast<HMODULE>(module));
+}
 
 std::filesystem::path modulePathOf(const void* address) {
     HMODULE module = nullptr;
@@ -65,7 +69,8 @@ std::filesystem::path modulePathOf(const void* address) {
         return {};
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+        const DWORD length =
+            GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
         if (length == 0) return {};
         if (length < path.size()) {
             path.resize(length);
@@ -93,12 +98,17 @@ void setEnvironment(const std::string& name, const std::string& value) {
     _wputenv_s(widen(name).c_str(), widen(value).c_str());
 }
 
-void unsetEnvironment(const std::string& name) { _wputenv_s(widen(name).c_str(), L""); }
+void unsetEnvironment(const std::string& name) {
+    _wputenv_s(widen(name).c_str(), L"");
+}
 
-void setConsoleLocale() { std::setlocale(LC_ALL, "Japanese_Japan.932"); }
+void setConsoleLocale() {
+    std::setlocale(LC_ALL, "Japanese_Japan.932");
+}
 
 void writeErrorLine(std::wstring_view text) {
-    for (wchar_t c : text) std::fputwc(c, stderr);
+    for (wchar_t c : text)
+        std::fputwc(c, stderr);
     std::fputwc(L'\n', stderr);
     std::fflush(stderr);
 }

@@ -29,7 +29,8 @@ template <typename Char> int run(int argc, Char** argv) {
     platform::setConsoleLocale();
     std::optional<std::filesystem::path> dataPath;
     if (argc < 2) {
-        for (std::wstring_view line : kUsage) platform::writeErrorLine(line);
+        for (std::wstring_view line : kUsage)
+            platform::writeErrorLine(line);
     } else {
         dataPath = argv[1];
     }
@@ -41,7 +42,11 @@ template <typename Char> int run(int argc, Char** argv) {
 } // namespace
 
 #ifdef _WIN32
-int wmain(int argc, wchar_t** argv) { return run(argc, argv); }
+int wmain(int argc, wchar_t** argv) {
+    return run(argc, argv);
+}
 #else
-int main(int argc, char** argv) { return run(argc, argv); }
+int main(int argc, char** argv) {
+    return run(argc, argv);
+}
 #endif

@@ -44,7 +44,9 @@ SoundChipInfo chipInfo(const char* name, std::int32_t type, std::int32_t clock,
     return info;
 }
 
-void sleepOneMillisecond() { platform::sleepMilliseconds(1); }
+void sleepOneMillisecond() {
+    platform::sleepMilliseconds(1);
+}
 
 } // namespace
 

@@ -44,7 +44,9 @@ TEST(Platform, ModulePathOfOwnCodeIsThisExecutable) {
 }
 
 std::atomic<int> events{0};
-void countEvent() { events.fetch_add(1, std::memory_order_relaxed); }
+void countEvent() {
+    events.fetch_add(1, std::memory_order_relaxed);
+}
 
 #ifdef _WIN32
 // Console control events arrive on a thread of the system's, on a console of
@@ -54,7 +56,8 @@ TEST(Platform, ConsoleEventsReachTheHandlerAndDoNotEndTheProcess) {
     FreeConsole();
     ASSERT_TRUE(AllocConsole());
     platform::installConsoleEventHandler(countEvent);
-    for (int i = 0; i < 2; ++i) ASSERT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
+    for (int i = 0; i < 2; ++i)
+        ASSERT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (events.load() < 2 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -63,7 +66,8 @@ TEST(Platform, ConsoleEventsReachTheHandlerAndDoNotEndTheProcess) {
 #else
 TEST(Platform, ConsoleEventsReachTheHandlerAndDoNotEndTheProcess) {
     platform::installConsoleEventHandler(countEvent);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::raise(signal);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        std::raise(signal);
     EXPECT_EQ(events.load(), 4);
 }
 #endif
@@ -73,7 +77,8 @@ TEST(Platform, ConsoleEventsReachTheHandlerAndDoNotEndTheProcess) {
 // resolution) would make 50 of them take 800 ms.
 TEST(Platform, MillisecondSleepsAreShort) {
     const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < 50; ++i) platform::sleepMilliseconds(1);
+    for (int i = 0; i < 50; ++i)
+        platform::sleepMilliseconds(1);
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_GE(elapsed, std::chrono::milliseconds(50));
     EXPECT_LT(elapsed, std::chrono::milliseconds(400));

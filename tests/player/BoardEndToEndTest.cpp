@@ -1,11 +1,10 @@
 // tonrig with the real library on a KX7M board stood in for by the virtual
 // board, laid out as installed (on Windows: tonrig.exe, TAVRO.DLL and
-// tavro_virtualboard.dll, the same expectations as on Linux): every write of the test song reaches the
-// right chip in order, writes made every 10 ms leave at that rate after the
-// send delay, and however the player is stopped (during start-up, in the
-// pauses between the driver entries, while playing) it exits with 0 and
-// leaves the board in reset and closed. Under the address sanitizer the exit
-// code also reports leaks.
+// tavro_virtualboard.dll, the same expectations as on Linux): every write of the test song reaches
+// the right chip in order, writes made every 10 ms leave at that rate after the send delay, and
+// however the player is stopped (during start-up, in the pauses between the driver entries, while
+// playing) it exits with 0 and leaves the board in reset and closed. Under the address sanitizer
+// the exit code also reports leaks.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -107,15 +107,16 @@ TEST_F(LoaderTest, TitleWithoutZeroEndsAtTheEndOfMemory) {
 TEST_F(LoaderTest, FileHeldOpenElsewhereIsRejected) {
     scratch.write("song.vkn", pattern(100));
     const auto path = scratch.path() / "song.vkn";
-    HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     EXPECT_FALSE(machine->loadImage(0x4000, path));
     EXPECT_TRUE(memoryIsZero());
     CloseHandle(held);
 
     ASSERT_TRUE(machine->loadImage(0x4000, path));
-    HANDLE exclusive = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE exclusive =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_NE(exclusive, INVALID_HANDLE_VALUE);
     CloseHandle(exclusive);
 }
@@ -124,8 +125,8 @@ TEST_F(LoaderTest, FileHeldOpenElsewhereIsRejected) {
 // that name that exists already holds other bytes; the file's own are loaded.
 TEST_F(LoaderTest, ForeignMappingOfTheSameNameIsNotRead) {
     const std::vector<unsigned char> foreign(100, 0xEE);
-    HANDLE other = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096,
-                                      L"clash.vkn");
+    HANDLE other =
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, L"clash.vkn");
     ASSERT_NE(other, nullptr);
     void* view = MapViewOfFile(other, FILE_MAP_WRITE, 0, 0, 0);
     ASSERT_NE(view, nullptr);

@@ -24,7 +24,9 @@ std::wstring widen(const std::string& text) {
     return std::filesystem::path(std::u8string(text.begin(), text.end())).wstring();
 }
 
-BOOL WINAPI ignoreEvent(DWORD) { return TRUE; }
+BOOL WINAPI ignoreEvent(DWORD) {
+    return TRUE;
+}
 
 void ensureOwnConsole() {
     static std::once_flag once;
@@ -66,11 +68,14 @@ std::wstring environmentBlock(const std::vector<std::string>& extra) {
         if (equals != std::wstring::npos) entries[entry.substr(0, equals)] = entry;
     };
     wchar_t* strings = GetEnvironmentStringsW();
-    for (const wchar_t* p = strings; *p != L'\0'; p += wcslen(p) + 1) add(p);
+    for (const wchar_t* p = strings; *p != L'\0'; p += wcslen(p) + 1)
+        add(p);
     FreeEnvironmentStringsW(strings);
-    for (const std::string& entry : extra) add(widen(entry));
+    for (const std::string& entry : extra)
+        add(widen(entry));
     std::wstring block;
-    for (const auto& [name, entry] : entries) block += entry + L'\0';
+    for (const auto& [name, entry] : entries)
+        block += entry + L'\0';
     block += L'\0';
     return block;
 }
@@ -86,8 +91,8 @@ HANDLE inheritableFile(const std::filesystem::path& path, DWORD access, DWORD di
 ScratchDirectory::ScratchDirectory() {
     std::random_device random;
     for (int attempt = 0; attempt < 100 && root.empty(); ++attempt) {
-        auto candidate = std::filesystem::temp_directory_path() /
-                         ("tonrig-test-" + std::to_string(random()));
+        auto candidate =
+            std::filesystem::temp_directory_path() / ("tonrig-test-" + std::to_string(random()));
         std::error_code error;
         if (std::filesystem::create_directory(candidate, error)) root = candidate;
     }
@@ -176,6 +181,10 @@ bool ChildProcess::waitForOutputLine(std::chrono::milliseconds timeout) const {
     return true;
 }
 
-std::string ChildProcess::standardOutput() const { return readFile(directory / "stdout.txt"); }
+std::string ChildProcess::standardOutput() const {
+    return readFile(directory / "stdout.txt");
+}
 
-std::string ChildProcess::standardError() const { return readFile(directory / "stderr.txt"); }
+std::string ChildProcess::standardError() const {
+    return readFile(directory / "stderr.txt");
+}

@@ -18,12 +18,16 @@ public:
     static constexpr const char* programName = "tonrig.exe";
     static constexpr const char* libraryName = "TAVRO.DLL";
     static constexpr const char* iniName = "TAVRO.ini";
-    std::filesystem::path libraryDirectory() const { return bin(); }
+    std::filesystem::path libraryDirectory() const {
+        return bin();
+    }
 #else
     static constexpr const char* programName = "tonrig";
     static constexpr const char* libraryName = "libtavro.so";
     static constexpr const char* iniName = "libtavro.ini";
-    std::filesystem::path libraryDirectory() const { return lib(); }
+    std::filesystem::path libraryDirectory() const {
+        return lib();
+    }
 #endif
 
     // library may be empty: no library at all.
@@ -34,9 +38,15 @@ public:
         if (!library.empty()) std::filesystem::copy_file(library, libraryDirectory() / libraryName);
     }
 
-    std::filesystem::path bin() const { return scratch.path() / "bin"; }
-    std::filesystem::path lib() const { return scratch.path() / "lib"; }
-    std::filesystem::path file(const std::string& name) const { return scratch.path() / name; }
+    std::filesystem::path bin() const {
+        return scratch.path() / "bin";
+    }
+    std::filesystem::path lib() const {
+        return scratch.path() / "lib";
+    }
+    std::filesystem::path file(const std::string& name) const {
+        return scratch.path() / name;
+    }
 
     // Copies a file into bin/ under its own name.
     void addToBin(const std::filesystem::path& source) const {

@@ -22,22 +22,38 @@
 #include <windows.h>
 #define LIBRARY_NAME "TAVRO.DLL"
 #define INI_NAME "TAVRO.ini"
-static void* openLibrary(const char* path) { return (void*)LoadLibraryA(path); }
+static void* openLibrary(const char* path) {
+    return (void*)LoadLibraryA(path);
+}
 static void* symbol(void* library, const char* name) {
     return (void*)GetProcAddress((HMODULE)library, name);
 }
-static void closeLibrary(void* library) { FreeLibrary((HMODULE)library); }
-static void setVariable(const char* name, const char* value) { _putenv_s(name, value); }
-static void sleepMillisecond(void) { Sleep(1); }
+static void closeLibrary(void* library) {
+    FreeLibrary((HMODULE)library);
+}
+static void setVariable(const char* name, const char* value) {
+    _putenv_s(name, value);
+}
+static void sleepMillisecond(void) {
+    Sleep(1);
+}
 #else
 #include <dlfcn.h>
 #include <time.h>
 #define LIBRARY_NAME "libtavro.so"
 #define INI_NAME "libtavro.ini"
-static void* openLibrary(const char* path) { return dlopen(path, RTLD_NOW | RTLD_LOCAL); }
-static void* symbol(void* library, const char* name) { return dlsym(library, name); }
-static void closeLibrary(void* library) { dlclose(library); }
-static void setVariable(const char* name, const char* value) { setenv(name, value, 1); }
+static void* openLibrary(const char* path) {
+    return dlopen(path, RTLD_NOW | RTLD_LOCAL);
+}
+static void* symbol(void* library, const char* name) {
+    return dlsym(library, name);
+}
+static void closeLibrary(void* library) {
+    dlclose(library);
+}
+static void setVariable(const char* name, const char* value) {
+    setenv(name, value, 1);
+}
 static void sleepMillisecond(void) {
     struct timespec pause = {0, 1000000};
     nanosleep(&pause, NULL);
@@ -55,7 +71,9 @@ static int failures = 0;
     } while (0)
 
 /* Entry `slot` of the object's virtual table. */
-static void* slot(void* object, int index) { return (*(void***)object)[index]; }
+static void* slot(void* object, int index) {
+    return (*(void***)object)[index];
+}
 
 typedef int32_t (*NoArgument)(void*);
 typedef int32_t (*OneArgument)(void*, int32_t);
@@ -146,9 +164,9 @@ int main(int argc, char** argv) {
     info = ((GetPointer)slot(opm, 0))(opm); /* chipInfo */
     CHECK(info != NULL && strcmp(info, "OPM") == 0);
     memcpy(&field, info + 64 + 6 * 4, 4);
-    CHECK(field == 1); /* inUse */
-    CHECK(((NoArgument)slot(opm, 1))(opm) == 2);        /* chipType */
-    CHECK(((NoArgument)slot(opm, 5))(opm) == 4000000);  /* chipClock */
+    CHECK(field == 1);                                         /* inUse */
+    CHECK(((NoArgument)slot(opm, 1))(opm) == 2);               /* chipType */
+    CHECK(((NoArgument)slot(opm, 5))(opm) == 4000000);         /* chipClock */
     CHECK(((TwoArguments)slot(opm, 2))(opm, 0x20, 0xC0) == 1); /* setRegister */
     CHECK(((OneArgument)slot(opm, 6))(opm, 0x20) == 0xC0);     /* getRegister */
     /* The write leaves from the board's worker; wait until it arrived. */
