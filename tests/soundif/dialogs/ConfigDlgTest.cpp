@@ -32,6 +32,16 @@ protected:
         std::ifstream in(ini, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
+    // A saved file as compared here: the profile writer of Windows rewrites
+    // the file in its own layout and drops blank lines; every other line
+    // stays as it was. Elsewhere every byte is kept.
+    static std::string asSaved(std::string text) {
+#ifdef _WIN32
+        for (std::size_t at; (at = text.find("\r\n\r\n")) != std::string::npos;)
+            text.erase(at, 2);
+#endif
+        return text;
+    }
     std::int32_t key(const std::string& section, const std::string& name) {
         return readIniInt(ini, section, name, -12345);
     }
@@ -112,7 +122,7 @@ TEST_F(ConfigDlgTest, BoardWithoutSectionStartsFromDefaultsAndOkCreatesIt) {
         [](ScriptedBinding& u) { u.click(2); },
     });
     run({{3}, {7}});
-    EXPECT_EQ(readIni().substr(0, handWritten.size()), handWritten);
+    EXPECT_EQ(readIni().substr(0, asSaved(handWritten).size()), asSaved(handWritten));
     EXPECT_EQ(key("ftd2xx(COM7)", "Speed"), 115200);
     EXPECT_EQ(key("ftd2xx(COM7)", "SLOT_00_CHIP_ID"), 4);
     EXPECT_EQ(key("ftd2xx(COM7)", "SLOT_00_CHIP_CLOCK"), 3993600);
@@ -139,7 +149,7 @@ TEST_F(ConfigDlgTest, SetupReadsTheSectionAndOkWritesOnlyTheThreeKeys) {
                             std::pair{"SLOT_00_CHIP_ID=38", "SLOT_00_CHIP_ID=39"},
                             std::pair{"CLOCK=4000000", "CLOCK=3579545"}})
         expected.replace(expected.find(from), std::string(from).size(), to);
-    EXPECT_EQ(readIni(), expected);
+    EXPECT_EQ(readIni(), asSaved(expected));
 }
 
 TEST_F(ConfigDlgTest, OkThatCannotSaveSaysSoAndKeepsTheFile) {
