@@ -3,6 +3,10 @@
 #
 #   bench/player/measure-client.sh BUILD_DIR [seconds]      (default 60)
 #
+# BUILD_DIR may be a Windows build (build-win): tonrig.exe then runs under
+# Wine beside TAVRO.DLL and tavro_virtualboard.dll, stopped by SIGINT as
+# Wine turns it into Ctrl+C.
+#
 # 1. Plays test-song.vkn for the given time and reports, from the board's log,
 #    the spacing of the writes the driver makes every 10 ms (OPM #1 register
 #    0x18): mean, median, 99th percentile, extremes.
@@ -17,10 +21,21 @@ seconds=${2:-60}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/bin" "$work/lib"
-cp "$build/bin/tonrig" "$build/bin/VELKAN.BIN" "$build/bin/test-song.vkn" \
-    "$build/bin/demo-song.vkn" "$work/bin/"
-cp "$build/lib/libtavro.so" "$work/lib/"
-printf '[ftd2xx(COM1)]\nSLOT_00_CHIP_ID=38\nSLOT_00_CHIP_CLOCK=4000000\n' >"$work/lib/libtavro.ini"
+cp "$build/bin/VELKAN.BIN" "$build/bin/test-song.vkn" "$build/bin/demo-song.vkn" "$work/bin/"
+section='[ftd2xx(COM1)]\nSLOT_00_CHIP_ID=38\nSLOT_00_CHIP_CLOCK=4000000\n'
+if [[ -f "$build/bin/tonrig.exe" ]]; then
+    cp "$build/bin/tonrig.exe" "$build/bin/TAVRO.DLL" "$build/lib/tavro_virtualboard.dll" "$work/bin/"
+    printf "$section" >"$work/bin/TAVRO.ini"
+    program=(wine ./tonrig.exe)
+    module=tavro_virtualboard.dll
+    export WINEDEBUG=-all
+else
+    cp "$build/bin/tonrig" "$work/bin/"
+    cp "$build/lib/libtavro.so" "$work/lib/"
+    printf "$section" >"$work/lib/libtavro.ini"
+    program=(./tonrig)
+    module="$build/lib/libtavro_virtualboard.so"
+fi
 ticks=$(getconf CLK_TCK)
 nowNs() { date +%s%N; }
 
@@ -30,8 +45,7 @@ play() {
     local song=$1 log=$2 start first player stopped cpu0 cpu1 t0 t1
     cd "$work/bin"
     start=$(nowNs)
-    TAVRO_D2XX_MODULE="$build/lib/libtavro_virtualboard.so" TAVRO_VB_LOG="$log" \
-        ./tonrig "$song" >/dev/null 2>&1 &
+    TAVRO_D2XX_MODULE="$module" TAVRO_VB_LOG="$log" "${program[@]}" "$song" >/dev/null 2>&1 &
     player=$!
     until grep -q ' write ' "$log" 2>/dev/null; do
         kill -0 "$player" 2>/dev/null || { echo "tonrig ended before its first write" >&2; exit 1; }
