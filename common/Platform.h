@@ -23,6 +23,10 @@ std::uint64_t counterValue();
 // modulo 2^32.
 std::uint32_t tickCount();
 
+// CPU time the whole process has used so far, user and system, in
+// milliseconds (the C runtime's clock() is wall time on Windows).
+double processCpuMilliseconds();
+
 // Suspends the calling thread for about that many milliseconds. On Windows
 // the first call raises the system timer resolution to 1 ms for the life of
 // the process.

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <dlfcn.h>
 #include <thread>
+#include <time.h>
 
 namespace platform {
 
@@ -25,6 +26,12 @@ std::uint32_t tickCount() {
     using namespace std::chrono;
     return static_cast<std::uint32_t>(
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+double processCpuMilliseconds() {
+    timespec time{};
+    if (clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &time) != 0) return 0;
+    return static_cast<double>(time.tv_sec) * 1000.0 + static_cast<double>(time.tv_nsec) / 1e6;
 }
 
 void sleepMilliseconds(std::uint32_t milliseconds) {

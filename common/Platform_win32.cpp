@@ -43,6 +43,15 @@ std::uint32_t tickCount() {
     return GetTickCount();
 }
 
+double processCpuMilliseconds() {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+    const auto hundredNs = [](const FILETIME& t) {
+        return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    return static_cast<double>(hundredNs(kernel) + hundredNs(user)) / 10000.0;
+}
+
 void sleepMilliseconds(std::uint32_t milliseconds) {
     static std::once_flag resolution;
     std::call_once(resolution, [] { timeBeginPeriod(1); });

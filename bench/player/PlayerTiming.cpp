@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -106,7 +105,7 @@ int main(int argc, char** argv) {
     lateness.reserve(static_cast<std::size_t>(seconds) * 1000 + 100);
     std::uint32_t tickMillisecond = time.now();
     const std::uint32_t firstMillisecond = tickMillisecond;
-    const std::clock_t cpuStart = std::clock();
+    const double cpuStart = platform::processCpuMilliseconds();
     const auto wallStart = std::chrono::steady_clock::now();
 
     runTickLoop(time, stop, [&] {
@@ -123,7 +122,7 @@ int main(int argc, char** argv) {
     const double wallMs =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart)
             .count();
-    const double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+    const double cpuMs = platform::processCpuMilliseconds() - cpuStart;
     std::vector<std::uint64_t> sorted = lateness;
     std::sort(sorted.begin(), sorted.end());
     std::printf("ticks run %zu, milliseconds elapsed %.1f, drift %.1f ms\n", lateness.size(),

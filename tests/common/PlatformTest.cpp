@@ -72,6 +72,20 @@ TEST(Platform, ConsoleEventsReachTheHandlerAndDoNotEndTheProcess) {
 }
 #endif
 
+// CPU time counts work and not waiting.
+TEST(Platform, ProcessCpuTimeCountsWorkNotSleep) {
+    const double start = platform::processCpuMilliseconds();
+    platform::sleepMilliseconds(200);
+    const double afterSleep = platform::processCpuMilliseconds();
+    EXPECT_LT(afterSleep - start, 100.0);
+    volatile std::uint64_t sum = 0;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+    while (std::chrono::steady_clock::now() < until)
+        for (int i = 0; i < 1000; ++i)
+            sum = sum + static_cast<std::uint64_t>(i);
+    EXPECT_GT(platform::processCpuMilliseconds() - afterSleep, 100.0);
+}
+
 // The play loop and the board workers sleep 1 ms at a time. A sleep that
 // lasted a whole scheduler period (16 ms on Windows without a raised timer
 // resolution) would make 50 of them take 800 ms.
