@@ -25,8 +25,10 @@ public:
     std::span<const std::uint8_t> bytes() const { return {view, size}; }
 
 private:
-    void* file = nullptr;                     // Windows file handle; POSIX descriptor + 1
-    [[maybe_unused]] void* mapping = nullptr; // Windows mapping handle; unused on POSIX
+#ifdef _WIN32
+    void* file = nullptr;    // file handle
+    void* mapping = nullptr; // file mapping handle
+#endif
     const std::uint8_t* view = nullptr;
     std::uint32_t size = 0;
 };

@@ -3,6 +3,8 @@
 // C runtime's locale conversion for console text.
 #include "common/Platform.h"
 
+#include "common/WideText.h"
+
 #include <windows.h>
 
 #include <clocale>
@@ -12,20 +14,6 @@
 #include <mutex>
 
 namespace platform {
-
-namespace {
-
-std::wstring widen(const std::string& text) {
-    if (text.empty()) return {};
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                        length);
-    return wide;
-}
-
-} // namespace
 
 std::int64_t counterFrequency() {
     LARGE_INTEGER frequency{};
@@ -59,7 +47,7 @@ void sleepMilliseconds(std::uint32_t milliseconds) {
 }
 
 void* loadLibrary(const std::string& name) {
-    return reinterpret_cast<void*>(LoadLibraryW(widen(name).c_str()));
+    return reinterpret_cast<void*>(LoadLibraryW(wideText(name).c_str()));
 }
 
 void* findSymbol(void* module, const char* name) {
@@ -104,11 +92,11 @@ void installConsoleEventHandler(void (*handler)()) {
 }
 
 void setEnvironment(const std::string& name, const std::string& value) {
-    _wputenv_s(widen(name).c_str(), widen(value).c_str());
+    _wputenv_s(wideText(name).c_str(), wideText(value).c_str());
 }
 
 void unsetEnvironment(const std::string& name) {
-    _wputenv_s(widen(name).c_str(), L"");
+    _wputenv_s(wideText(name).c_str(), L"");
 }
 
 void setConsoleLocale() {

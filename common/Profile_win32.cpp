@@ -3,6 +3,8 @@
 // the Windows folder, so callers give full paths.
 #include "common/Profile.h"
 
+#include "common/WideText.h"
+
 #include <windows.h>
 
 #include <shlwapi.h>
@@ -10,30 +12,6 @@
 #include <algorithm>
 
 namespace platform {
-
-namespace {
-
-std::wstring widen(const std::string& text) {
-    if (text.empty()) return {};
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                        length);
-    return wide;
-}
-
-std::string narrow(std::wstring_view text) {
-    if (text.empty()) return {};
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
-                        length, nullptr, nullptr);
-    return result;
-}
-
-} // namespace
 
 std::filesystem::path profilePathBeside(const void* addressInModule) {
     HMODULE module = nullptr;
@@ -50,8 +28,8 @@ std::filesystem::path profilePathBeside(const void* addressInModule) {
 
 std::int32_t profileInt(const std::filesystem::path& path, const std::string& section,
                         const std::string& key, std::int32_t fallback) {
-    return static_cast<std::int32_t>(
-        GetPrivateProfileIntW(widen(section).c_str(), widen(key).c_str(), fallback, path.c_str()));
+    return static_cast<std::int32_t>(GetPrivateProfileIntW(
+        wideText(section).c_str(), wideText(key).c_str(), fallback, path.c_str()));
 }
 
 std::vector<std::string> profileSectionNames(const std::filesystem::path& path) {
@@ -69,7 +47,7 @@ std::vector<std::string> profileSectionNames(const std::filesystem::path& path) 
     while (start < buffer.size()) {
         const std::size_t end = std::min(buffer.find(L'\0', start), buffer.size());
         if (end == start) break;
-        names.push_back(narrow(std::wstring_view(buffer).substr(start, end - start)));
+        names.push_back(utf8Text(std::wstring_view(buffer).substr(start, end - start)));
         start = end + 1;
     }
     return names;
@@ -77,8 +55,8 @@ std::vector<std::string> profileSectionNames(const std::filesystem::path& path) 
 
 bool writeProfileString(const std::filesystem::path& path, const std::string& section,
                         const std::string& key, const std::string& value) {
-    return WritePrivateProfileStringW(widen(section).c_str(), widen(key).c_str(),
-                                      widen(value).c_str(), path.c_str()) != FALSE;
+    return WritePrivateProfileStringW(wideText(section).c_str(), wideText(key).c_str(),
+                                      wideText(value).c_str(), path.c_str()) != FALSE;
 }
 
 } // namespace platform

@@ -16,12 +16,6 @@
 #include "support/BoardLog.h"
 #include "support/PlayerLayout.h"
 
-#ifdef _WIN32
-#define NL "\r\n"
-#else
-#define NL "\n"
-#endif
-
 namespace {
 
 using namespace std::chrono_literals;
@@ -54,7 +48,7 @@ protected:
         std::this_thread::sleep_for(playing);
         player.sendSignal(SIGINT);
         const ChildExit exit = player.wait(10s);
-        EXPECT_EQ(player.standardOutput(), "Register pattern test" NL);
+        EXPECT_EQ(player.standardOutput(), "Register pattern test" CONSOLE_NL);
         EXPECT_EQ(player.standardError(), "");
         events = readBoardLog(layout.file("board.log"));
         return exit;

@@ -12,12 +12,6 @@
 #include "support/PlayerLayout.h"
 #include "support/TestDrivers.h"
 
-#ifdef _WIN32
-#define NL "\r\n"
-#else
-#define NL "\n"
-#endif
-
 namespace {
 
 using namespace std::chrono_literals;
@@ -77,7 +71,7 @@ bool appearInOrder(const std::vector<std::string>& lines, const std::vector<std:
 void expectCleanExit(const PlayedRun& run) {
     EXPECT_TRUE(run.exit.exited);
     EXPECT_EQ(run.exit.code, 0);
-    EXPECT_EQ(run.out, "Register pattern test" NL);
+    EXPECT_EQ(run.out, "Register pattern test" CONSOLE_NL);
     EXPECT_EQ(run.err, "");
 }
 
@@ -163,23 +157,11 @@ TEST(ClientProgramTest, ALibraryThatCannotServeIsTriedThreeTimesSilently) {
 // A library that cannot be loaded logs each attempt to load it: the player
 // looks for it once per request and plays on without it.
 TEST(ClientProgramTest, AMissingLibraryIsLookedForOncePerRequest) {
-    PlayerLayout layout(kProgram, FAKE_TAVRO_REFUSING_PATH);
-    layout.addToBin(kDrivers / "VELKAN.BIN");
-    layout.addToBin(kDrivers / "test-song.vkn");
-    ChildProcess player =
-        layout.start({"test-song.vkn"}, {"TAVRO_FAKE_LOG=" + layout.file("calls.log").string()});
-    ASSERT_TRUE(player.waitForOutputLine(10s));
-    std::this_thread::sleep_for(100ms);
-    player.sendSignal(SIGINT);
-    const ChildExit exit = player.wait(10s);
-    EXPECT_TRUE(exit.exited);
-    EXPECT_EQ(exit.code, 0);
-    EXPECT_EQ(player.standardOutput(), "Register pattern test" NL);
-    EXPECT_EQ(player.standardError(), "");
+    const PlayedRun run = playTestSong(FAKE_TAVRO_REFUSING_PATH, {}, SIGINT, 100ms);
+    expectCleanExit(run);
     // Each attempt maps the module, which refuses and is unmapped again.
-    EXPECT_THAT(readLines(layout.file("calls.log")),
-                ElementsAre("load", "refused", "unload", "load", "refused", "unload", "load",
-                            "refused", "unload"));
+    EXPECT_THAT(run.calls, ElementsAre("load", "refused", "unload", "load", "refused", "unload",
+                                       "load", "refused", "unload"));
 }
 #else
 // The dynamic loader's own trace counts the searches for the library.
@@ -199,7 +181,7 @@ TEST(ClientProgramTest, AMissingLibraryIsLookedForOncePerRequest) {
     const ChildExit exit = player.wait(10s);
     EXPECT_TRUE(exit.exited);
     EXPECT_EQ(exit.code, 0);
-    EXPECT_EQ(player.standardOutput(), "Register pattern test" NL);
+    EXPECT_EQ(player.standardOutput(), "Register pattern test" CONSOLE_NL);
     EXPECT_EQ(player.standardError(), "");
     int searches = 0;
     for (const auto& entry : std::filesystem::directory_iterator(layout.file(""))) {

@@ -15,9 +15,8 @@ using namespace std::chrono_literals;
 const std::filesystem::path kProgram = TONRIG_PROGRAM;
 
 #ifdef _WIN32
-// Console text in text mode: lines end in CR LF, and the usage text is code
-// page 932 (the bytes as an independent encoder gives them).
-#define NL "\r\n"
+// The usage text is code page 932 (the bytes as an independent encoder gives
+// them), its lines ending in CR LF.
 const char kUsage[] =
     "VKN \x83t\x83@\x83"
     "C\x83\x8B\x82\xF0\x8D\xC4\x90\xB6\x82\xB5\x82\xDC\x82\xB7\x81"
@@ -32,7 +31,6 @@ const char kUsage[] =
     "B\r\n";
 #else
 // UTF-8, whatever the locale says.
-#define NL "\n"
 const char kUsage[] = "VKN ファイルを再生します。\n"
                       "\n"
                       "  TONRIG VKNファイル名\n"
@@ -66,7 +64,7 @@ TEST(ProgramTest, NoArgumentWritesUsageThenPlaysWithoutData) {
     EXPECT_TRUE(stopped.exit.exited);
     EXPECT_EQ(stopped.exit.code, 0);
     EXPECT_EQ(player.standardError(), kUsage);
-    EXPECT_EQ(player.standardOutput(), NL);
+    EXPECT_EQ(player.standardOutput(), CONSOLE_NL);
 }
 
 TEST(ProgramTest, PlaysTheFirstArgumentUntilTerminated) {
@@ -77,7 +75,7 @@ TEST(ProgramTest, PlaysTheFirstArgumentUntilTerminated) {
     const Stopped stopped = playThenSignal(player, SIGTERM, 200ms);
     EXPECT_TRUE(stopped.exit.exited);
     EXPECT_EQ(stopped.exit.code, 0);
-    EXPECT_EQ(player.standardOutput(), "Prelude in C" NL);
+    EXPECT_EQ(player.standardOutput(), "Prelude in C" CONSOLE_NL);
     EXPECT_EQ(player.standardError(), "");
 }
 
@@ -89,7 +87,7 @@ TEST(ProgramTest, MissingFilesEndWithTheirMessage) {
         const ChildExit exit = player.wait(5s);
         EXPECT_TRUE(exit.exited);
         EXPECT_EQ(exit.code, 1);
-        EXPECT_EQ(player.standardError(), "Cloudn't open VELKAN.BIN." NL);
+        EXPECT_EQ(player.standardError(), "Cloudn't open VELKAN.BIN." CONSOLE_NL);
         EXPECT_EQ(player.standardOutput(), "");
     }
     dir.write("VELKAN.BIN", testdrivers::quiet());
@@ -98,7 +96,7 @@ TEST(ProgramTest, MissingFilesEndWithTheirMessage) {
         const ChildExit exit = player.wait(5s);
         EXPECT_TRUE(exit.exited);
         EXPECT_EQ(exit.code, 1);
-        EXPECT_EQ(player.standardError(), "Cloudn't open file." NL);
+        EXPECT_EQ(player.standardError(), "Cloudn't open file." CONSOLE_NL);
         EXPECT_EQ(player.standardOutput(), "");
     }
 }

@@ -1,9 +1,9 @@
 // loadResourceString on Windows: the library's string resources, by block.
 #include "soundif/dialogs/win32/ResourceStrings.h"
 
+#include "common/WideText.h"
 #include "soundif/dialogs/DialogResources.h"
 #include "soundif/dialogs/win32/DialogSupport.h"
-#include "soundif/dialogs/win32/WideText.h"
 
 #include <algorithm>
 
@@ -20,7 +20,7 @@ std::string loadStringResource(HMODULE module, std::uint32_t id) {
         at += 1 + text[at];
     if (at >= units) return {};
     const std::size_t length = std::min<std::size_t>(text[at], units - at - 1);
-    return utf8Text(std::wstring_view(text + at + 1, length));
+    return platform::utf8Text(std::wstring_view(text + at + 1, length));
 }
 
 std::string loadResourceString(std::uint32_t id) {

@@ -1,9 +1,9 @@
 // The Win32 binding's calls and its two system-facing procedures.
 #include "soundif/dialogs/win32/Win32Binding.h"
 
+#include "common/WideText.h"
 #include "soundif/dialogs/WindowMap.h"
 #include "soundif/dialogs/win32/DialogSupport.h"
-#include "soundif/dialogs/win32/WideText.h"
 
 #include <windows.h>
 
@@ -75,7 +75,7 @@ MessageResult CWin32Binding::defaultWindowProc(WindowHandle window, WindowMessag
 }
 
 int CWin32Binding::comboAddString(WindowHandle combo, const std::string& text) {
-    const std::wstring wide = wideText(text);
+    const std::wstring wide = platform::wideText(text);
     const LRESULT index = send(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
     return index < 0 ? -1 : static_cast<int>(index);
 }
@@ -106,11 +106,11 @@ std::string CWin32Binding::windowText(WindowHandle window) {
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd(window))) + 1, L'\0');
     const int length = GetWindowTextW(hwnd(window), text.data(), static_cast<int>(text.size()));
     text.resize(static_cast<std::size_t>(length > 0 ? length : 0));
-    return utf8Text(text);
+    return platform::utf8Text(text);
 }
 
 void CWin32Binding::setWindowText(WindowHandle window, const std::string& text) {
-    SetWindowTextW(hwnd(window), wideText(text).c_str());
+    SetWindowTextW(hwnd(window), platform::wideText(text).c_str());
 }
 
 void CWin32Binding::enableWindow(WindowHandle window, bool enable) {
@@ -119,5 +119,6 @@ void CWin32Binding::enableWindow(WindowHandle window, bool enable) {
 
 void CWin32Binding::messageBox(WindowHandle owner, const std::string& text,
                                const std::string& caption) {
-    MessageBoxW(hwnd(owner), wideText(text).c_str(), wideText(caption).c_str(), MB_OK);
+    MessageBoxW(hwnd(owner), platform::wideText(text).c_str(), platform::wideText(caption).c_str(),
+                MB_OK);
 }

@@ -10,6 +10,14 @@
 #include <string>
 #include <vector>
 
+// A program's line end as it reaches the output files: CR LF in the Windows C
+// runtime's text mode.
+#ifdef _WIN32
+#define CONSOLE_NL "\r\n"
+#else
+#define CONSOLE_NL "\n"
+#endif
+
 // A scratch directory, removed with everything in it on destruction.
 class ScratchDirectory {
 public:

@@ -1,22 +1,16 @@
-// Test support: see ChildProcess.h.
+// Test support on POSIX: see ChildProcess.h. Children are forked and exec'd
+// with their output redirected to files; signals are sent with kill.
 #include "ChildProcess.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
 namespace {
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
 
 [[noreturn]] void runChild(const std::filesystem::path& program,
                            const std::vector<std::string>& arguments,
@@ -45,18 +39,6 @@ std::string readFile(const std::filesystem::path& path) {
 ScratchDirectory::ScratchDirectory() {
     std::string pattern = (std::filesystem::temp_directory_path() / "tonrig-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) != nullptr) root = pattern;
-}
-
-ScratchDirectory::~ScratchDirectory() {
-    std::error_code error;
-    if (!root.empty()) std::filesystem::remove_all(root, error);
-}
-
-void ScratchDirectory::write(const std::string& name,
-                             const std::vector<unsigned char>& bytes) const {
-    std::ofstream file(root / name, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
 }
 
 ChildProcess::ChildProcess(const std::filesystem::path& program,
@@ -102,21 +84,4 @@ ChildExit ChildProcess::wait(std::chrono::milliseconds timeout) {
         result.code = WEXITSTATUS(status);
     }
     return result;
-}
-
-bool ChildProcess::waitForOutputLine(std::chrono::milliseconds timeout) const {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (standardOutput().find('\n') == std::string::npos) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
-std::string ChildProcess::standardOutput() const {
-    return readFile(directory / "stdout.txt");
-}
-
-std::string ChildProcess::standardError() const {
-    return readFile(directory / "stderr.txt");
 }

@@ -4,25 +4,15 @@
 // this process ignores it itself. Every signal number becomes that one event.
 #include "ChildProcess.h"
 
+#include "common/WideText.h"
+
 #include <windows.h>
 
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <mutex>
 #include <random>
-#include <thread>
 
 namespace {
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-std::wstring widen(const std::string& text) {
-    return std::filesystem::path(std::u8string(text.begin(), text.end())).wstring();
-}
 
 BOOL WINAPI ignoreEvent(DWORD) {
     return TRUE;
@@ -72,7 +62,7 @@ std::wstring environmentBlock(const std::vector<std::string>& extra) {
         add(p);
     FreeEnvironmentStringsW(strings);
     for (const std::string& entry : extra)
-        add(widen(entry));
+        add(platform::wideText(entry));
     std::wstring block;
     for (const auto& [name, entry] : entries)
         block += entry + L'\0';
@@ -98,18 +88,6 @@ ScratchDirectory::ScratchDirectory() {
     }
 }
 
-ScratchDirectory::~ScratchDirectory() {
-    std::error_code error;
-    if (!root.empty()) std::filesystem::remove_all(root, error);
-}
-
-void ScratchDirectory::write(const std::string& name,
-                             const std::vector<unsigned char>& bytes) const {
-    std::ofstream file(root / name, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
-
 ChildProcess::ChildProcess(const std::filesystem::path& program,
                            const std::vector<std::string>& arguments,
                            const std::filesystem::path& workDirectory,
@@ -123,7 +101,7 @@ ChildProcess::ChildProcess(const std::filesystem::path& program,
     appendQuoted(line, program.wstring());
     for (const std::string& argument : arguments) {
         line += L' ';
-        appendQuoted(line, widen(argument));
+        appendQuoted(line, platform::wideText(argument));
     }
     std::wstring block = environmentBlock(environment);
     STARTUPINFOW startup{};
@@ -170,21 +148,4 @@ ChildExit ChildProcess::wait(std::chrono::milliseconds timeout) {
     CloseHandle(process);
     process = nullptr;
     return result;
-}
-
-bool ChildProcess::waitForOutputLine(std::chrono::milliseconds timeout) const {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (standardOutput().find('\n') == std::string::npos) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
-std::string ChildProcess::standardOutput() const {
-    return readFile(directory / "stdout.txt");
-}
-
-std::string ChildProcess::standardError() const {
-    return readFile(directory / "stderr.txt");
 }

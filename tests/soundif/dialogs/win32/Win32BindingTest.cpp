@@ -9,11 +9,11 @@
 // on another thread than the loading one shows without its object.
 #include "WindowDriver.h"
 
+#include "common/WideText.h"
 #include "soundif/dialogs/DialogResources.h"
 #include "soundif/dialogs/DlgProc.h"
 #include "soundif/dialogs/WindowMap.h"
 #include "soundif/dialogs/win32/DialogSupport.h"
-#include "soundif/dialogs/win32/WideText.h"
 
 #include <gtest/gtest.h>
 
@@ -112,7 +112,7 @@ TEST_F(Win32Binding, DialogResourcesMatchTheTemplateData) {
         HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), nullptr,
                                          plainDialogProc, 0);
         ASSERT_NE(dialog, nullptr);
-        EXPECT_EQ(textOf(dialog), wideText(layout->caption));
+        EXPECT_EQ(textOf(dialog), platform::wideText(layout->caption));
         RECT client{};
         GetClientRect(dialog, &client);
         const RECT size = placement(dialog, 0, 0, layout->width, layout->height);
@@ -121,7 +121,8 @@ TEST_F(Win32Binding, DialogResourcesMatchTheTemplateData) {
 
         HWND child = GetWindow(dialog, GW_CHILD);
         for (const ControlTemplate& control : layout->controls) {
-            SCOPED_TRACE(utf8Text(wideText(control.text)) + " " + std::to_string(control.id));
+            SCOPED_TRACE(platform::utf8Text(platform::wideText(control.text)) + " " +
+                         std::to_string(control.id));
             ASSERT_NE(child, nullptr);
             const Expected expected = expectedFor(control.kind);
             wchar_t className[64] = {};
@@ -129,7 +130,7 @@ TEST_F(Win32Binding, DialogResourcesMatchTheTemplateData) {
             EXPECT_STREQ(className, expected.className);
             EXPECT_EQ(GetWindowLongW(child, GWL_STYLE) & expected.styleMask, expected.style);
             EXPECT_EQ(GetDlgCtrlID(child) & 0xFFFF, control.id & 0xFFFF);
-            EXPECT_EQ(textOf(child), wideText(control.text));
+            EXPECT_EQ(textOf(child), platform::wideText(control.text));
 
             RECT placed{};
             GetWindowRect(child, &placed);

@@ -1,7 +1,9 @@
 // UTF-8 and UTF-16 through the system's converter.
-#include "soundif/dialogs/win32/WideText.h"
+#include "common/WideText.h"
 
 #include <windows.h>
+
+namespace platform {
 
 std::wstring wideText(std::string_view text) {
     if (text.empty()) return {};
@@ -21,3 +23,5 @@ std::string utf8Text(std::wstring_view text) {
     WideCharToMultiByte(CP_UTF8, 0, text.data(), size, narrow.data(), length, nullptr, nullptr);
     return narrow;
 }
+
+} // namespace platform
