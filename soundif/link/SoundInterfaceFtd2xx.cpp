@@ -2,9 +2,11 @@
 #include "soundif/link/SoundInterfaceFtd2xx.h"
 
 #include "common/Platform.h"
+#include "soundif/link/DeviceLog.h"
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -63,7 +65,11 @@ CSoundInterfaceFtd2xx::CSoundInterfaceFtd2xx(const BoardSettings& settings) : se
     addressRepeat = wire::waitRepeat(addressWait, settings.speed);
     dataRepeat = wire::waitRepeat(dataWait, settings.speed);
 
-    if (openByComPort(settings.port) != ftOk) return;
+    if (const FT_STATUS status = openByComPort(settings.port); status != ftOk) {
+        devicelog::write(settings.port, "not opened: " + devicelog::statusText(status) +
+                                            " (status " + std::to_string(status) + ")");
+        return;
+    }
     const D2xxFunctions& functions = d2xx();
     functions.setBitMode(device, 0x00, 0);
     functions.setBitMode(device, 0xFF, 1);
@@ -195,7 +201,9 @@ bool CSoundInterfaceFtd2xx::runStep() {
                                   pinState, addressRepeat);
     }
     std::uint32_t written = 0;
-    d2xx().write(device, buffer.data(), static_cast<std::uint32_t>(buffer.size()), &written);
+    noteWrite(
+        d2xx().write(device, buffer.data(), static_cast<std::uint32_t>(buffer.size()), &written),
+        buffer.size());
     return true;
 }
 
@@ -218,7 +226,20 @@ void CSoundInterfaceFtd2xx::sendWord(std::uint16_t word) {
     std::vector<std::uint8_t> frame;
     wire::appendFrame(frame, word, pinMasks(), pinState);
     std::uint32_t written = 0;
-    d2xx().write(device, frame.data(), static_cast<std::uint32_t>(frame.size()), &written);
+    noteWrite(
+        d2xx().write(device, frame.data(), static_cast<std::uint32_t>(frame.size()), &written),
+        frame.size());
+}
+
+void CSoundInterfaceFtd2xx::noteWrite(FT_STATUS status, std::size_t length) {
+    if (status == lastWriteStatus) return;
+    if (status != ftOk)
+        devicelog::write(settings.port, "write of " + std::to_string(length) +
+                                            " bytes failed: " + devicelog::statusText(status) +
+                                            " (status " + std::to_string(status) + ")");
+    else
+        devicelog::write(settings.port, "writes work again");
+    lastWriteStatus = status;
 }
 
 wire::PinMasks CSoundInterfaceFtd2xx::pinMasks() const {

@@ -3,6 +3,7 @@
 // the requests each chip receives and their order, the baud-rate divisors,
 // the pin bytes of a playing board, serial ports of other adapters left
 // alone, permission and busy refusals, and a board pulled out while playing.
+#include "common/Platform.h"
 #include "soundif/link/SoundInterfaceFtd2xx.h"
 #include "soundif/link/d2xx/D2xxBackends.h"
 #include "soundif/link/d2xx/D2xxStatus.h"
@@ -11,9 +12,13 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <libusb.h>
+#include <regex>
 #include <thread>
+#include <unistd.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -367,6 +372,63 @@ TEST_F(FtdiBackend, ABoardPulledOutWhilePlayingFailsItsWritesAndStillCloses) {
         EXPECT_EQ(seen[i].position, 1);
         EXPECT_EQ(seen[i].data, i);
     }
+}
+
+std::string fileText(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Plays until the board is pulled out; the board is gone by the end.
+void playUntilPulled(int device, std::int32_t port) {
+    CSoundInterfaceFtd2xx kx(kx7m(port, 115200));
+    ASSERT_EQ(kx.chipCount(), 3);
+    kx.setSendDelay(0);
+    emulatedusb::vanishAfter(device, 500);
+    for (std::uint32_t i = 0; i < 20; ++i)
+        kx.writeRegister(0, 7, i);
+    ASSERT_TRUE(waitFor([&] { return kx.pendingWrites() == 0; }));
+    for (std::uint32_t i = 0; i < 20; ++i)
+        kx.writeRegister(0, 8, i);
+    ASSERT_TRUE(waitFor([&] { return kx.pendingWrites() == 0; }));
+}
+
+TEST_F(FtdiBackend, TheOptInLogRecordsTheFailuresTheWorkerMeetsWithTimeAndComNumber) {
+    const auto log = std::filesystem::temp_directory_path() /
+                     ("tavro-log-" + std::to_string(::getpid()) + ".txt");
+    std::filesystem::remove(log);
+    platform::setEnvironment("TAVRO_LOG", "");
+    playUntilPulled(plug(Chip::ft232r, 2, {5}), 2050);
+    EXPECT_FALSE(std::filesystem::exists(log)) << "off unless asked for";
+
+    emulatedusb::reset();
+    platform::setEnvironment("TAVRO_LOG", log.c_str());
+    playUntilPulled(plug(Chip::ft232r, 2, {5}), 2050);
+    CSoundInterfaceFtd2xx absent(kx7m(7777, 115200));
+    platform::unsetEnvironment("TAVRO_LOG");
+    const std::string text = fileText(log);
+    std::filesystem::remove(log);
+    // One line for the run of failed writes (the rest of the play and the
+    // reset pulse at teardown fail alike), one for the board not found.
+    const std::regex line(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z COM(\d+) ([^\n]*)\n)");
+    std::vector<std::pair<std::string, std::string>> lines;
+    for (std::sregex_iterator it(text.begin(), text.end(), line), end; it != end; ++it)
+        lines.emplace_back((*it)[1], (*it)[2]);
+    ASSERT_EQ(lines.size(), 2u) << text;
+    EXPECT_EQ(lines[0].first, "2050");
+    EXPECT_THAT(
+        lines[0].second,
+        ::testing::MatchesRegex("write of [0-9]+ bytes failed: the device is gone.*status 2.*"));
+    EXPECT_EQ(lines[1].first, "7777");
+    EXPECT_THAT(lines[1].second, ::testing::StartsWith("not opened:"));
+
+    emulatedusb::reset();
+    platform::setEnvironment("TAVRO_LOG", "-");
+    ::testing::internal::CaptureStderr();
+    playUntilPulled(plug(Chip::ft232r, 2, {5}), 2050);
+    platform::unsetEnvironment("TAVRO_LOG");
+    EXPECT_THAT(::testing::internal::GetCapturedStderr(),
+                ::testing::HasSubstr("Z COM2050 write of"));
 }
 
 } // namespace
