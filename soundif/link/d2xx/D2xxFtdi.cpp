@@ -32,14 +32,6 @@
 
 namespace {
 
-struct Product {
-    int id;
-    int interfaces;
-};
-
-constexpr int ftdiVendor = 0x0403;
-constexpr Product products[] = {{0x6001, 1}, {0x6010, 2}, {0x6011, 4}, {0x6014, 1}, {0x6015, 1}};
-
 struct FtdiDevice {
     ftdi_context* context;
     libusb_device* usbDevice; // referenced while the handle lives
@@ -60,7 +52,7 @@ std::int32_t portNumberOf(libusb_device* device, int interface) {
 // Calls visit(device, interface) for every device interface in listing order
 // until it returns true; tells whether it did.
 template <typename Visit> bool findInterface(ftdi_context* context, Visit visit) {
-    for (const Product& product : products) {
+    for (const FtdiProduct& product : ftdiProducts) {
         ftdi_device_list* list = nullptr;
         if (ftdi_usb_find_all(context, &list, ftdiVendor, product.id) < 0) continue;
         bool found = false;

@@ -6,12 +6,15 @@
 #include "tests/soundif/link/usb/EmulatedUsb.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <libusb.h>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
+#include <sstream>
 
 namespace emulatedusb {
 namespace {
@@ -119,6 +122,12 @@ int interfaceOfIndex(const DeviceState& state, std::uint16_t index) {
     return port <= 1 ? 0 : std::min(port - 1, state.facts.interfaces - 1);
 }
 
+// EMULATED_USB_DEVICES, for programs run on the emulated bus from a test:
+// devices separated by ',', each "chip bus path [access|held]", e.g.
+// "ft232r 3 4, ft2232h 1 1.6 access". access: opening is refused for want of
+// permission; held: another program holds interface A, no kernel driver bound.
+void plugFromEnvironment();
+
 } // namespace
 
 void reset() {
@@ -220,6 +229,46 @@ double baudRate(int device, int interface) {
     return state == nullptr ? 0 : state->interfaces.at(interface).baud;
 }
 
+namespace {
+
+std::optional<Chip> chipNamed(const std::string& name) {
+    const std::pair<const char*, Chip> names[] = {
+        {"ft232r", Chip::ft232r},   {"ft2232d", Chip::ft2232d}, {"ft2232h", Chip::ft2232h},
+        {"ft4232h", Chip::ft4232h}, {"ft232h", Chip::ft232h},   {"ft230x", Chip::ft230x}};
+    for (const auto& [text, chip] : names)
+        if (name == text) return chip;
+    return std::nullopt;
+}
+
+void plugFromEnvironment() {
+    const char* text = std::getenv("EMULATED_USB_DEVICES");
+    if (text == nullptr) return;
+    std::istringstream entries(text);
+    std::string entry;
+    while (std::getline(entries, entry, ',')) {
+        std::istringstream fields(entry);
+        std::string chip, path, flag;
+        DeviceSpec spec;
+        if (!(fields >> chip >> spec.bus >> path) || !chipNamed(chip)) continue;
+        spec.chip = *chipNamed(chip);
+        spec.portPath.clear();
+        std::istringstream steps(path);
+        for (std::string step; std::getline(steps, step, '.');)
+            spec.portPath.push_back(static_cast<std::uint8_t>(std::stoi(step)));
+        const int device = plug(spec);
+        while (fields >> flag) {
+            if (flag == "access") refuseOpen(device, LIBUSB_ERROR_ACCESS);
+            if (flag == "held") {
+                bindKernelDriver(device, 0, false);
+                holdInterface(device, 0, true);
+            }
+        }
+    }
+}
+
+const bool pluggedFromEnvironment = (plugFromEnvironment(), true);
+
+} // namespace
 } // namespace emulatedusb
 
 // ---- The libusb-1.0 side ----------------------------------------------------
