@@ -1,0 +1,3 @@
+#include "synth/Ssg.h"
+#include <gtest/gtest.h>
+TEST(Ssg, Placeholder) {}
