@@ -17,17 +17,20 @@
 //
 // Register map (bit 7 on the left; '-' bits are ignored):
 //
-//   R0/R2/R4   |            fine tone period, 8 bits            |  tonePeriod(ch) low
-//   R1/R3/R5   |  -  |  -  |  -  |  -  |  coarse tone period    |  tonePeriod(ch) high
-//   R6         |  -  |  -  |  -  |        noise period          |  noisePeriod()
-//   R7         | IOB | IOA | NC  | NB  | NA  | TC  | TB  | TA  |  noiseOff(ch), toneOff(ch)
-//              (a set bit disables; IOA/IOB set the ports' direction only)
-//   R8/R9/R10  |  -  |  -  |  -  |  M  |     fixed level       |  envelopeMode(ch), fixedLevel(ch)
-//   R11        |          fine envelope period, 8 bits          |  envelopePeriod() low
-//   R12        |         coarse envelope period, 8 bits         |  envelopePeriod() high
-//   R13        |  -  |  -  |  -  |  -  |CONT | ATT | ALT |HOLD |  envelopeContinue(), ...Attack(),
-//                                                                 ...Alternate(), ...Hold()
-//   R14/R15    |          I/O port data, stored only            |
+//                7     6     5     4     3     2     1     0
+//   R0/R2/R4  |                fine tone period               |  tonePeriod(ch), low 8 bits
+//   R1/R3/R5  |  -  |  -  |  -  |  -  |   coarse tone period  |  tonePeriod(ch), high 4 bits
+//   R6        |  -  |  -  |  -  |         noise period        |  noisePeriod()
+//   R7        | IOB | IOA |  NC |  NB |  NA |  TC |  TB |  TA |  noiseOff(ch), toneOff(ch)
+//             (a set bit disables; IOA and IOB set the ports' direction only)
+//   R8/R9/R10 |  -  |  -  |  -  |  M  |      fixed level      |  envelopeMode(ch), fixedLevel(ch)
+//   R11       |              fine envelope period             |  envelopePeriod(), low 8 bits
+//   R12       |             coarse envelope period            |  envelopePeriod(), high 8 bits
+//   R13       |  -  |  -  |  -  |  -  | CONT| ATT | ALT | HOLD|  envelopeContinue(),
+//                                                                envelopeAttack(),
+//                                                                envelopeAlternate(),
+//                                                                envelopeHold()
+//   R14/R15   |                 I/O port data                 |  stored only
 //
 // A tone channel's square wave flips every tonePeriod frames (frequency
 // clock / (16 x period)); the noise generator, a 17-bit shift register fed

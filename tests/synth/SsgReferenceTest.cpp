@@ -33,7 +33,9 @@ using Levels = std::array<std::uint8_t, 3>;
 
 constexpr std::uint32_t clockHz = 2000000;
 
-std::uint8_t fixedStep(int level) { return level == 0 ? 0 : static_cast<std::uint8_t>(2 * level + 1); }
+std::uint8_t fixedStep(int level) {
+    return level == 0 ? 0 : static_cast<std::uint8_t>(2 * level + 1);
+}
 
 struct OurChip {
     synth::Ssg chip{clockHz};
@@ -109,7 +111,9 @@ struct AyumiChip {
         for (int ch = 0; ch < 3; ++ch) {
             const tone_channel& c = ay->channels[ch];
             const bool open = (c.tone | c.t_off) & ((ay->noise & 1) | c.n_off);
-            out[ch] = !open ? 0 : c.e_on ? static_cast<std::uint8_t>(ay->envelope) : fixedStep(c.volume);
+            out[ch] = !open    ? 0
+                      : c.e_on ? static_cast<std::uint8_t>(ay->envelope)
+                               : fixedStep(c.volume);
         }
         return out;
     }
@@ -132,7 +136,8 @@ struct Emu2149Chip {
         PSG_calc(psg);
         Levels out;
         for (int ch = 0; ch < 3; ++ch) {
-            const bool open = (psg->tmask[ch] || psg->edge[ch]) && (psg->nmask[ch] || (psg->noise_seed & 1));
+            const bool open =
+                (psg->tmask[ch] || psg->edge[ch]) && (psg->nmask[ch] || (psg->noise_seed & 1));
             const int volume = psg->volume[ch];
             out[ch] = !open ? 0 : (volume & 32) ? psg->env_ptr : fixedStep((volume & 31) >> 1);
         }
@@ -209,13 +214,14 @@ TEST(SsgReference, NoiseSequenceIsTheOraclesSequence) {
 
     const auto start = std::search(mine.begin(), mine.begin() + period + 64, fromEmu.begin(),
                                    fromEmu.begin() + 64);
-    ASSERT_LT(start - mine.begin(), static_cast<std::ptrdiff_t>(period)) << "emu2149's noise is another sequence";
+    ASSERT_LT(start - mine.begin(), static_cast<std::ptrdiff_t>(period))
+        << "emu2149's noise is another sequence";
     std::size_t equal = 0;
     for (std::size_t i = 0; i < fromEmu.size(); ++i)
         equal += fromEmu[i] == start[static_cast<std::ptrdiff_t>(i)];
     std::printf("ssg vs emu2149  noise sequence   %8.4f %% of %zu shifts equal, %td shifts apart\n",
-                100.0 * static_cast<double>(equal) / static_cast<double>(fromEmu.size()), fromEmu.size(),
-                start - mine.begin());
+                100.0 * static_cast<double>(equal) / static_cast<double>(fromEmu.size()),
+                fromEmu.size(), start - mine.begin());
     EXPECT_EQ(equal, fromEmu.size());
 }
 
@@ -227,7 +233,8 @@ TEST(SsgReference, BusyStreamAgreesWithTheAccurateOracle) {
 #else
 
 TEST(SsgReference, NeedsTheReferenceEmulators) {
-    GTEST_SKIP() << "../shared/reference (emu2149, ayumi) is absent: the SSG is not compared with them";
+    GTEST_SKIP()
+        << "../shared/reference (emu2149, ayumi) is absent: the SSG is not compared with them";
 }
 
 #endif

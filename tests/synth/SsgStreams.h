@@ -24,7 +24,8 @@ struct SsgStream {
 
 inline void addTonePeriod(std::vector<SsgWrite>& w, std::size_t frame, int ch, int period) {
     w.push_back({frame, static_cast<std::uint8_t>(2 * ch), static_cast<std::uint8_t>(period)});
-    w.push_back({frame, static_cast<std::uint8_t>(2 * ch + 1), static_cast<std::uint8_t>(period >> 8)});
+    w.push_back(
+        {frame, static_cast<std::uint8_t>(2 * ch + 1), static_cast<std::uint8_t>(period >> 8)});
 }
 
 // Tones alone at fixed levels: periods from 0 to 4095, raised and lowered
@@ -70,7 +71,8 @@ inline SsgStream envelopeStream() {
             s.writes.push_back({frame, 12, 0});
             s.writes.push_back({frame, 13, static_cast<std::uint8_t>(shape)});
             const std::size_t cycle = 32 * static_cast<std::size_t>(period == 0 ? 1 : period);
-            s.writes.push_back({frame + 3 * cycle + cycle / 3, 13, static_cast<std::uint8_t>(shape)});
+            s.writes.push_back(
+                {frame + 3 * cycle + cycle / 3, 13, static_cast<std::uint8_t>(shape)});
             frame += 6 * cycle + 7;
         }
     }
@@ -90,7 +92,8 @@ inline SsgStream busyStream(std::size_t frames, std::uint32_t seed = 2149) {
         int data = pick(0, 255);
         if (reg == 1 || reg == 3 || reg == 5) data &= 0x01; // periods below 512
         if (reg == 12) data &= 0x00;                        // envelope periods below 256
-        s.writes.push_back({frame, static_cast<std::uint8_t>(reg), static_cast<std::uint8_t>(data)});
+        s.writes.push_back(
+            {frame, static_cast<std::uint8_t>(reg), static_cast<std::uint8_t>(data)});
     }
     return s;
 }
