@@ -45,9 +45,9 @@
 // The DAC follows the chip's logarithmic law of 1.5 dB per 5-bit step (3 dB
 // per 4-bit fixed level), step 31 at 10922 and step 0 off.
 //
-// Not modelled: the analogue side (the real DAC's measured steps depart from
-// the pure law by up to about 1 dB at the low end, channel mixing through the
-// output resistors is not linear, no output filtering); the I/O ports; the
+// Not modelled: the analogue side (the real DAC's steps depart from the pure
+// law, most at the lowest steps; channels mixed through output resistors do
+// not add linearly; no output filtering); the I/O ports; the
 // AY-3-8910's 16-step envelope and levels; the chip's address mask for
 // register numbers above 15 (such writes are ignored); the phase of the
 // counters at power-on (reset starts every counter and flip-flop at 0 and the
