@@ -59,6 +59,7 @@ TEST(BoardOpening, NoDeviceOrNoMatchingPortIsNotFound) {
 
 TEST(BoardOpening, ChipIdZeroTouchesNoDevice) {
     recording::useRecordingD2xx("3");
+    recording::clear();
     BoardSettings settings = kx7m(3);
     settings.slotChipId = 0;
     {
