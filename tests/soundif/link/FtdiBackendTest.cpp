@@ -366,8 +366,9 @@ TEST_F(FtdiBackend, ABoardPulledOutWhilePlayingFailsItsWritesAndStillCloses) {
     // What arrived before the board went is intact: the first writes, in order.
     boardmodel::BoardModel model;
     const auto seen = model.feed(emulatedusb::bulkBytes(board, 0));
-    ASSERT_GE(seen.size(), 40u);
-    ASSERT_LT(seen.size(), 50u);
+    // 49 or 50 writes fit, as writes of one pass have a filler byte between them.
+    ASSERT_GE(seen.size(), 49u);
+    ASSERT_LE(seen.size(), 50u);
     for (std::size_t i = 0; i < seen.size(); ++i) {
         EXPECT_EQ(seen[i].position, 1);
         EXPECT_EQ(seen[i].data, i);
