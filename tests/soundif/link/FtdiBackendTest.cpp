@@ -293,6 +293,17 @@ TEST_F(FtdiBackend, InBitBangModeTheGeneratorRunsAtTheRequestedRateOnEveryChipFa
             << "chip " << static_cast<int>(c.chip) << " at " << c.speed << " runs at " << rate;
         ftdi().close(handle);
     }
+    // A known limit of libftdi1: an FT2232D's rate goes out without the
+    // interface, so the rate asked for interface B reaches interface A.
+    emulatedusb::reset();
+    const int dual = plug(Chip::ft2232d, 1, {1});
+    FT_HANDLE handle = nullptr;
+    ASSERT_EQ(ftdi().open(1, &handle), ftOk);
+    ftdi().setBitMode(handle, 0xFF, 1);
+    EXPECT_EQ(ftdi().setBaudRate(handle, 115200), ftOk);
+    EXPECT_EQ(emulatedusb::baudRate(dual, 1), 0.0);
+    EXPECT_NEAR(emulatedusb::baudRate(dual, 0), 115385, 1);
+    ftdi().close(handle);
 }
 
 TEST_F(FtdiBackend, RefusedOrHeldDevicesFailToOpenAndAStuckSerialDriverFailsFirstUse) {
