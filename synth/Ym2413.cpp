@@ -1,14 +1,232 @@
+// Ym2413.cpp: the YM2413 model's frame loop: phase generator, envelope generator, operators,
+// rhythm section and output pins (see Ym2413.h for the register map and the differences from
+// the chip).
 #include "synth/Ym2413.h"
+
+#include "synth/Ym2413Tables.h"
 
 #include <algorithm>
 
 namespace synth {
 
-Ym2413::Ym2413(std::uint32_t) {}
-void Ym2413::reset() {}
-void Ym2413::write(std::uint8_t, std::uint8_t) {}
-void Ym2413::generate(std::int16_t* out, std::size_t frames) {
-    std::fill(out, out + frames * 1, std::int16_t{0});
+namespace {
+
+using namespace ym2413;
+
+constexpr int maxLevel = 127;
+constexpr int dampRate = 12;
+
+// The tremolo: a triangle from 0 to 13 envelope steps (4.875 dB), one step per 8 x 64
+// frames, 210 x 64 frames per period (3.7 Hz at the nominal clock).
+int tremolo(std::uint32_t lfoCounter) {
+    const int position = static_cast<int>((lfoCounter >> 6) % 210);
+    if (position < 104) return position >> 3;
+    if (position < 107) return 13;
+    if (position < 203) return 12 - ((position - 107) >> 3);
+    return 0;
+}
+
+// The vibrato: an eight-step wave (0, +1/2, +1, +1/2, 0, -1/2, -1, -1/2) of the F-number's
+// top three bits, added to twice the F-number; one step per 1024 frames (6.1 Hz).
+int vibrato(std::uint32_t lfoCounter, int fNumber) {
+    const int depth = fNumber >> 6;
+    const int step = (lfoCounter >> 10) & 7;
+    const int magnitude = (step & 3) == 0 ? 0 : ((step & 1) ? depth >> 1 : depth);
+    return (step & 4) ? -magnitude : magnitude;
+}
+
+// How a melody or rhythm value lands on the two pins: one pin carries it, and when it is
+// negative the other leaves its rest level for its negative rest, two steps lower.
+int pinSum(int value) { return value < 0 ? -((~value) >> 4) - 4 : value >> 4; }
+
+int keyScaleRate(bool ksr, int block, int fNumber) {
+    const int rate = block << 1 | fNumber >> 8;
+    return ksr ? rate : rate >> 2;
+}
+
+} // namespace
+
+Ym2413::Ym2413(std::uint32_t) { reset(); }
+
+void Ym2413::reset() {
+    registers_.fill(0);
+    for (Slot& slot : slots_) slot = Slot{0, {0, 0}, maxLevel, Envelope::release, false};
+    envelopeCounter_ = 0;
+    lfoCounter_ = 0;
+    noise_ = 1;
+    lateOutputs_ = 0;
+}
+
+void Ym2413::write(std::uint8_t address, std::uint8_t data) {
+    if (address >= registers_.size()) return;
+    const int low = address & 0x0f;
+    if (address < 0x10 ? (address > 0x07 && address != 0x0e) : low > 8) return;
+    registers_[address] = data;
+}
+
+void Ym2413::generate(std::int16_t* mono, std::size_t frames) {
+    for (std::size_t i = 0; i < frames; ++i) mono[i] = static_cast<std::int16_t>(frame());
+}
+
+Ym2413::Voice Ym2413::voiceOf(int ch, bool rhythm) const {
+    if (rhythm && ch >= 6) return Voice{instrumentRom[static_cast<std::size_t>(16 + ch - 6)].data()};
+    const int inst = instrument(ch);
+    return Voice{inst == 0 ? registers_.data() : instrumentRom[static_cast<std::size_t>(inst)].data()};
+}
+
+void Ym2413::keySlot(Slot& slot, bool on) {
+    if (on && !slot.keyOn) slot.state = Envelope::damp;
+    if (!on && slot.keyOn) slot.state = Envelope::release;
+    slot.keyOn = on;
+}
+
+void Ym2413::startAttack(Slot& slot, const Voice& voice, int op, int keyScale) {
+    slot.phase = 0;
+    if (std::min(15, voice.attackRate(op) + (keyScale >> 2)) == 15) {
+        slot.level = 0;
+        slot.state = Envelope::decay;
+    } else {
+        slot.state = Envelope::attack;
+    }
+}
+
+void Ym2413::stepEnvelope(Slot& slot, const Voice& voice, int op, int ch, bool sustain, bool holdOnRelease) {
+    const int keyScale = keyScaleRate(voice.ksr(op), block(ch), fNumber(ch));
+    int rate = 0;
+    switch (slot.state) {
+    case Envelope::attack: rate = voice.attackRate(op); break;
+    case Envelope::decay: rate = voice.decayRate(op); break;
+    case Envelope::sustain: rate = voice.egType(op) ? 0 : voice.releaseRate(op); break;
+    case Envelope::release:
+        if (holdOnRelease) rate = 0;
+        else if (sustain) rate = 5;
+        else rate = voice.egType(op) ? voice.releaseRate(op) : 7;
+        break;
+    case Envelope::damp: rate = dampRate; break;
+    }
+    const int rateHigh = rate == 0 ? 0 : std::min(15, rate + (keyScale >> 2));
+    const int rateLow = rate == 0 ? 0 : keyScale & 3;
+    const std::uint32_t counter = envelopeCounter_;
+    const auto& steps = envelopeSteps[static_cast<std::size_t>(rateLow)];
+    const int shift = rateHigh < 13 ? 13 - rateHigh : 0;
+    const std::uint32_t mask = (1u << shift) - 1;
+    const bool periodDue = (counter & mask) == 0;
+    if (slot.state == Envelope::attack) {
+        int attackShift = 0;
+        const std::size_t quarter = (counter & 0x0c) >> 1;
+        switch (rateHigh) {
+        case 0:
+        case 15: break;
+        case 12: attackShift = 4 - steps[quarter]; break;
+        case 13: attackShift = 3 - steps[quarter]; break;
+        case 14: attackShift = 2 - steps[quarter]; break;
+        default:
+            if ((counter & mask & ~3u) == 0 && steps[(counter >> shift) & 7]) attackShift = 4;
+            break;
+        }
+        if (attackShift > 0 && slot.level > 0)
+            slot.level = static_cast<std::uint8_t>(std::max(0, slot.level - (slot.level >> attackShift) - 1));
+    } else {
+        int increment = 0;
+        switch (rateHigh) {
+        case 0: break;
+        case 13: increment = steps[((counter & 0x0c) >> 1) | (counter & 1)]; break;
+        case 14: increment = envelopeStepsFast[static_cast<std::size_t>(rateLow)][(counter & 0x0c) >> 1]; break;
+        case 15: increment = 2; break;
+        default:
+            if (periodDue) increment = steps[(counter >> shift) & 7];
+            break;
+        }
+        slot.level = static_cast<std::uint8_t>(std::min(maxLevel, slot.level + increment));
+    }
+    switch (slot.state) {
+    case Envelope::damp:
+        if (slot.level >= maxLevel && periodDue) startAttack(slot, voice, op, keyScale);
+        break;
+    case Envelope::attack:
+        if (slot.level == 0) slot.state = Envelope::decay;
+        break;
+    case Envelope::decay:
+        if ((slot.level >> 3) == voice.sustainLevel(op)) slot.state = Envelope::sustain;
+        break;
+    default: break;
+    }
+}
+
+int Ym2413::totalAttenuation(const Slot& slot, const Voice& voice, int op, int ch, int level) const {
+    int keyScale = 0;
+    if (voice.ksl(op) != 0) {
+        const int base = keyScaleBase[static_cast<std::size_t>(fNumber(ch) >> 5)] - 8 * (7 - block(ch));
+        if (base > 0) keyScale = (base << 1) >> (3 - voice.ksl(op));
+    }
+    const int tremoloLevel = voice.am(op) ? tremolo(lfoCounter_) : 0;
+    return std::min(maxLevel, slot.level + level + keyScale + tremoloLevel);
+}
+
+std::uint32_t Ym2413::phaseStep(const Voice& voice, int op, int ch) const {
+    const int f = fNumber(ch);
+    const int twice = f * 2 + (voice.vib(op) ? vibrato(lfoCounter_, f) : 0);
+    return static_cast<std::uint32_t>((twice * multiplierTimesTwo[static_cast<std::size_t>(voice.mult(op))])
+                                      << block(ch)) >>
+           2;
+}
+
+std::int16_t Ym2413::operatorOutput(std::uint32_t phase10, int attenuation, bool halfSine) {
+    const bool negative = phase10 & 0x200;
+    if (attenuation >= maxLevel || (negative && halfSine)) return 0;
+    std::size_t index = phase10 & 0xff;
+    if (phase10 & 0x100) index ^= 0xff;
+    const int level = logSinTable[index] + (attenuation << 4);
+    const int shift = level >> 8;
+    const int magnitude = shift > 11 ? 0 : (expTable[static_cast<std::size_t>((level & 0xff) ^ 0xff)] | 0x400) >> shift;
+    return static_cast<std::int16_t>((negative ? ~magnitude : magnitude) * 2);
+}
+
+int Ym2413::frame() {
+    const bool rhythm = rhythmMode();
+    int sum = lateOutputs_;
+    int late = 0;
+    for (int ch = 0; ch < 9; ++ch) {
+        const Voice voice = voiceOf(ch, rhythm);
+        Slot& mod = slots_[static_cast<std::size_t>(ch * 2)];
+        Slot& car = slots_[static_cast<std::size_t>(ch * 2 + 1)];
+        const bool drum = rhythm && ch >= 6;
+        const bool modKey = keyOn(ch) || (drum && ch == 7 && rhythmKey(0)) || (drum && ch == 8 && rhythmKey(2)) ||
+                            (drum && ch == 6 && rhythmKey(4));
+        const bool carKey = keyOn(ch) || (drum && ch == 7 && rhythmKey(3)) || (drum && ch == 8 && rhythmKey(1)) ||
+                            (drum && ch == 6 && rhythmKey(4));
+        keySlot(mod, modKey);
+        keySlot(car, carKey);
+        const bool modHolds = !(drum && ch != 6);
+        stepEnvelope(mod, voice, 0, ch, sustainOn(ch), modHolds && !modKey);
+        stepEnvelope(car, voice, 1, ch, sustainOn(ch), false);
+
+        const int modLevel = drum && ch != 6 ? instrument(ch) << 3 : voice.totalLevel() << 1;
+        const int carLevel = volume(ch) << 3;
+        const int fb = voice.feedback();
+        const int feedbackIn = (drum && ch != 6) || fb == 0 ? 0 : (mod.output[0] + mod.output[1]) >> (9 - fb);
+        const std::uint32_t modPhase = (mod.phase >> 9) + static_cast<std::uint32_t>(feedbackIn);
+        mod.output[1] = mod.output[0];
+        mod.output[0] = operatorOutput(modPhase & 0x3ff, totalAttenuation(mod, voice, 0, ch, modLevel), voice.halfSine(0));
+        const std::uint32_t carPhase = (car.phase >> 9) + static_cast<std::uint32_t>(drum && ch != 6 ? 0 : mod.output[1]);
+        car.output[1] = car.output[0];
+        car.output[0] = operatorOutput(carPhase & 0x3ff, totalAttenuation(car, voice, 1, ch, carLevel), voice.halfSine(1));
+
+        mod.phase = (mod.phase + phaseStep(voice, 0, ch)) & 0x7ffff;
+        car.phase = (car.phase + phaseStep(voice, 1, ch)) & 0x7ffff;
+
+        if (!drum) {
+            sum += pinSum(car.output[0]);
+        } else if (ch == 6) {
+            sum += 2 * pinSum(car.output[0]);
+        } else {
+            sum += 2 * pinSum(mod.output[0]) + 2 * pinSum(car.output[0]);
+        }
+    }
+    ++envelopeCounter_;
+    ++lfoCounter_;
+    lateOutputs_ = late;
+    return sum;
 }
 
 } // namespace synth
