@@ -173,7 +173,7 @@ std::uint32_t Ym2413::phaseStep(const Voice& voice, int op, int ch) const {
 
 std::int16_t Ym2413::operatorOutput(std::uint32_t phase10, int attenuation, bool halfSine) {
     const bool negative = phase10 & 0x200;
-    if (attenuation >= maxLevel || (negative && halfSine)) return 0;
+    if (negative && halfSine) return 0;
     std::size_t index = phase10 & 0xff;
     if (phase10 & 0x100) index ^= 0xff;
     const int level = logSinTable[index] + (attenuation << 4);
@@ -207,10 +207,10 @@ int Ym2413::frame() {
         const int feedbackIn = (drum && ch != 6) || fb == 0 ? 0 : (mod.output[0] + mod.output[1]) >> (9 - fb);
         const std::uint32_t modPhase = (mod.phase >> 9) + static_cast<std::uint32_t>(feedbackIn);
         mod.output[1] = mod.output[0];
-        mod.output[0] = operatorOutput(modPhase & 0x3ff, totalAttenuation(mod, voice, 0, ch, modLevel), voice.halfSine(0));
+        mod.output[0] = mod.level >= maxLevel ? 0 : operatorOutput(modPhase & 0x3ff, totalAttenuation(mod, voice, 0, ch, modLevel), voice.halfSine(0));
         const std::uint32_t carPhase = (car.phase >> 9) + static_cast<std::uint32_t>(drum && ch != 6 ? 0 : mod.output[1]);
         car.output[1] = car.output[0];
-        car.output[0] = operatorOutput(carPhase & 0x3ff, totalAttenuation(car, voice, 1, ch, carLevel), voice.halfSine(1));
+        car.output[0] = car.level >= maxLevel ? 0 : operatorOutput(carPhase & 0x3ff, totalAttenuation(car, voice, 1, ch, carLevel), voice.halfSine(1));
 
         mod.phase = (mod.phase + phaseStep(voice, 0, ch)) & 0x7ffff;
         car.phase = (car.phase + phaseStep(voice, 1, ch)) & 0x7ffff;
