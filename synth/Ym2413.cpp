@@ -15,6 +15,8 @@ using namespace ym2413;
 
 constexpr int maxLevel = 127;
 constexpr int dampRate = 12;
+// The envelope counter's value in the first frame after reset.
+constexpr std::uint32_t envelopeCounterAtReset = 3;
 
 // The tremolo: a triangle from 0 to 13 envelope steps (4.875 dB), one step per 8 x 64
 // frames, 210 x 64 frames per period (3.7 Hz at the nominal clock).
@@ -50,8 +52,8 @@ Ym2413::Ym2413(std::uint32_t) { reset(); }
 
 void Ym2413::reset() {
     registers_.fill(0);
-    for (Slot& slot : slots_) slot = Slot{0, {0, 0}, maxLevel, Envelope::release, false};
-    envelopeCounter_ = 0;
+    for (Slot& slot : slots_) slot = Slot{0, {0, 0}, maxLevel, Envelope::release, Envelope::release, false};
+    envelopeCounter_ = envelopeCounterAtReset;
     lfoCounter_ = 0;
     noise_ = 1;
     lateOutputs_ = 0;
@@ -82,18 +84,18 @@ void Ym2413::keySlot(Slot& slot, bool on) {
 
 void Ym2413::startAttack(Slot& slot, const Voice& voice, int op, int keyScale) {
     slot.phase = 0;
-    if (std::min(15, voice.attackRate(op) + (keyScale >> 2)) == 15) {
-        slot.level = 0;
-        slot.state = Envelope::decay;
-    } else {
-        slot.state = Envelope::attack;
-    }
+    slot.state = Envelope::attack;
+    if (std::min(15, voice.attackRate(op) + (keyScale >> 2)) == 15) slot.level = 0;
 }
 
-void Ym2413::stepEnvelope(Slot& slot, const Voice& voice, int op, int ch, bool sustain, bool holdOnRelease) {
+void Ym2413::stepEnvelope(Slot& slot, bool key, const Voice& voice, int op, int ch, bool sustain, bool holdOnRelease) {
     const int keyScale = keyScaleRate(voice.ksr(op), block(ch), fNumber(ch));
+    const Envelope stepping = slot.rateState;
+    keySlot(slot, key);
+    slot.rateState = slot.state;
+    const bool resting = stepping == Envelope::damp && slot.state != Envelope::damp;
     int rate = 0;
-    switch (slot.state) {
+    switch (stepping) {
     case Envelope::attack: rate = voice.attackRate(op); break;
     case Envelope::decay: rate = voice.decayRate(op); break;
     case Envelope::sustain: rate = voice.egType(op) ? 0 : voice.releaseRate(op); break;
@@ -104,24 +106,27 @@ void Ym2413::stepEnvelope(Slot& slot, const Voice& voice, int op, int ch, bool s
         break;
     case Envelope::damp: rate = dampRate; break;
     }
-    const int rateHigh = rate == 0 ? 0 : std::min(15, rate + (keyScale >> 2));
+    const int rateHigh = rate == 0 || resting ? 0 : std::min(15, rate + (keyScale >> 2));
     const int rateLow = rate == 0 ? 0 : keyScale & 3;
     const std::uint32_t counter = envelopeCounter_;
     const auto& steps = envelopeSteps[static_cast<std::size_t>(rateLow)];
     const int shift = rateHigh < 13 ? 13 - rateHigh : 0;
     const std::uint32_t mask = (1u << shift) - 1;
-    const bool periodDue = (counter & mask) == 0;
-    if (slot.state == Envelope::attack) {
+    const std::uint32_t slow = counter - 4;
+    const bool window = (slow & mask & ~3u) == 0;
+    const bool periodDue = rateHigh < 12 ? window && (counter & 3) == 3 : (counter & 1) == 1;
+    if (stepping == Envelope::attack) {
         int attackShift = 0;
         const std::size_t quarter = (counter & 0x0c) >> 1;
+        const auto& high = envelopeStepsHigh[static_cast<std::size_t>(rateLow)];
         switch (rateHigh) {
         case 0:
         case 15: break;
-        case 12: attackShift = 4 - steps[quarter]; break;
-        case 13: attackShift = 3 - steps[quarter]; break;
-        case 14: attackShift = 2 - steps[quarter]; break;
+        case 12: attackShift = 4 - high[quarter]; break;
+        case 13: attackShift = 3 - high[quarter]; break;
+        case 14: attackShift = 2 - high[quarter]; break;
         default:
-            if ((counter & mask & ~3u) == 0 && steps[(counter >> shift) & 7]) attackShift = 4;
+            if (window && steps[(slow >> shift) & 7]) attackShift = 4;
             break;
         }
         if (attackShift > 0 && slot.level > 0)
@@ -130,18 +135,18 @@ void Ym2413::stepEnvelope(Slot& slot, const Voice& voice, int op, int ch, bool s
         int increment = 0;
         switch (rateHigh) {
         case 0: break;
-        case 13: increment = steps[((counter & 0x0c) >> 1) | (counter & 1)]; break;
-        case 14: increment = envelopeStepsFast[static_cast<std::size_t>(rateLow)][(counter & 0x0c) >> 1]; break;
+        case 13: increment = envelopeStepsHigh[static_cast<std::size_t>(rateLow)][((counter & 0x0c) >> 1) | (counter & 1)]; break;
+        case 14: increment = envelopeStepsFast[static_cast<std::size_t>(rateLow)][(counter >> 2) & 7]; break;
         case 15: increment = 2; break;
         default:
-            if (periodDue) increment = steps[(counter >> shift) & 7];
+            if (periodDue) increment = (rateHigh == 12 ? envelopeStepsHigh[static_cast<std::size_t>(rateLow)][(counter >> 1) & 7] : steps[(slow >> shift) & 7]);
             break;
         }
         slot.level = static_cast<std::uint8_t>(std::min(maxLevel, slot.level + increment));
     }
     switch (slot.state) {
     case Envelope::damp:
-        if (slot.level >= maxLevel && periodDue) startAttack(slot, voice, op, keyScale);
+        if (slot.level >= maxLevel) startAttack(slot, voice, op, keyScale);
         break;
     case Envelope::attack:
         if (slot.level == 0) slot.state = Envelope::decay;
@@ -195,11 +200,9 @@ int Ym2413::frame() {
                             (drum && ch == 6 && rhythmKey(4));
         const bool carKey = keyOn(ch) || (drum && ch == 7 && rhythmKey(3)) || (drum && ch == 8 && rhythmKey(1)) ||
                             (drum && ch == 6 && rhythmKey(4));
-        keySlot(mod, modKey);
-        keySlot(car, carKey);
         const bool modHolds = !(drum && ch != 6);
-        stepEnvelope(mod, voice, 0, ch, sustainOn(ch), modHolds && !modKey);
-        stepEnvelope(car, voice, 1, ch, sustainOn(ch), false);
+        stepEnvelope(mod, modKey, voice, 0, ch, sustainOn(ch), modHolds && !modKey);
+        stepEnvelope(car, carKey, voice, 1, ch, sustainOn(ch), false);
 
         const int modLevel = drum && ch != 6 ? instrument(ch) << 3 : voice.totalLevel() << 1;
         const int carLevel = volume(ch) << 3;

@@ -63,6 +63,7 @@ private:
         std::int16_t output[2]; // the last two operator outputs, newest first (feedback)
         std::uint8_t level;     // 7-bit attenuation in 0.375 dB steps
         Envelope state;
+        Envelope rateState; // the state whose rate applies now: the chip's one-frame lag
         bool keyOn;
     };
 
@@ -97,7 +98,7 @@ private:
     Voice voiceOf(int ch, bool rhythm) const;
     int frame();
     void keySlot(Slot& slot, bool on);
-    void stepEnvelope(Slot& slot, const Voice& voice, int op, int ch, bool sustain, bool holdOnRelease);
+    void stepEnvelope(Slot& slot, bool key, const Voice& voice, int op, int ch, bool sustain, bool holdOnRelease);
     void startAttack(Slot& slot, const Voice& voice, int op, int keyScale);
     int totalAttenuation(const Slot& slot, const Voice& voice, int op, int ch, int level) const;
     std::uint32_t phaseStep(const Voice& voice, int op, int ch) const;

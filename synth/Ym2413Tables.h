@@ -74,9 +74,15 @@ inline constexpr std::array<std::array<std::uint8_t, 8>, 4> envelopeSteps = {{
     {0, 1, 1, 1, 0, 1, 1, 1},
     {0, 1, 1, 1, 1, 1, 1, 1},
 }};
+inline constexpr std::array<std::array<std::uint8_t, 8>, 4> envelopeStepsHigh = {{
+    {0, 1, 0, 1, 0, 1, 0, 1},
+    {0, 1, 1, 1, 0, 1, 0, 1},
+    {0, 1, 1, 1, 0, 1, 1, 1},
+    {0, 1, 1, 1, 1, 1, 1, 1},
+}};
 inline constexpr std::array<std::array<std::uint8_t, 8>, 4> envelopeStepsFast = {{
     {1, 1, 1, 1, 1, 1, 1, 1},
-    {1, 1, 1, 2, 1, 1, 1, 2},
+    {1, 2, 1, 1, 1, 2, 1, 1},
     {1, 2, 1, 2, 1, 2, 1, 2},
     {1, 2, 2, 2, 1, 2, 2, 2},
 }};

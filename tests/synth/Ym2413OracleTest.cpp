@@ -7,6 +7,8 @@
 // at the frame's first phase and the data three phases later, and every write gets a frame
 // of its own with one frame between writes, as the chip needs. With that schedule its output
 // shows everything exactly one frame later than ours: the comparison aligns that one frame.
+// Both chips run four frames after reset before the stream starts (ours one more, for that
+// frame of delay), so that their envelope and LFO counters stand at the same place.
 //
 // Each stream reports its share of equal frames and, where frames differ, the signal-to-error
 // ratio (the oracle's power over the power of the difference). Streams the model reproduces
@@ -31,6 +33,7 @@ extern "C" {
 namespace {
 
 constexpr int oracleDelayFrames = 1;
+constexpr int preRollFrames = 4;
 
 struct Write {
     int frame;
@@ -67,6 +70,8 @@ private:
 
 std::vector<int> renderModel(const Stream& stream) {
     synth::Ym2413 chip(3579545);
+    std::int16_t settle[preRollFrames + oracleDelayFrames];
+    chip.generate(settle, preRollFrames + oracleDelayFrames);
     std::vector<int> out;
     std::size_t next = 0;
     for (int f = 0; f < stream.length(); ++f) {
@@ -86,7 +91,7 @@ std::vector<int> renderOracle(const Stream& stream) {
     static opll_t chip; // large; one at a time
     OPLL_Reset(&chip, opll_type_ym2413);
     std::int32_t pins[2];
-    for (int i = 0; i < 18 * 4; ++i) OPLL_Clock(&chip, pins);
+    for (int i = 0; i < 18 * preRollFrames; ++i) OPLL_Clock(&chip, pins);
     std::vector<int> out;
     std::size_t next = 0;
     for (int f = 0; f < stream.length() + oracleDelayFrames; ++f) {

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -63,12 +62,13 @@ double measuredFrequency(const std::vector<std::int16_t>& s) {
     return count < 2 ? 0.0 : (count - 1) * frameRate / (last - first);
 }
 
-// The largest magnitude within each window of the given length.
+// The largest value within each window of the given length (positive half-waves only: the
+// pins put a negative value four steps further from rest).
 std::vector<int> peaks(const std::vector<std::int16_t>& s, std::size_t window) {
     std::vector<int> out;
     for (std::size_t i = 0; i + window <= s.size(); i += window) {
         int peak = 0;
-        for (std::size_t j = i; j < i + window; ++j) peak = std::max(peak, std::abs(int(s[j])));
+        for (std::size_t j = i; j < i + window; ++j) peak = std::max(peak, int(s[j]));
         out.push_back(peak);
     }
     return out;
@@ -224,7 +224,7 @@ TEST(Ym2413, InstancesAreIndependent) {
     synth::Ym2413 a(3579545);
     synth::Ym2413 b(3579545);
     keyOn(a, 0, 0x150, 4, 7);
-    b.write(0x0e, 0x3f);
+    keyOn(b, 5, 0x0d0, 5, 11);
     std::vector<std::int16_t> fromA;
     std::vector<std::int16_t> fromB;
     for (int block = 0; block < 30; ++block) {
