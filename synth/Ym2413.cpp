@@ -52,7 +52,7 @@ Ym2413::Ym2413(std::uint32_t) { reset(); }
 
 void Ym2413::reset() {
     registers_.fill(0);
-    for (Slot& slot : slots_) slot = Slot{0, {0, 0}, maxLevel, Envelope::release, Envelope::release, false};
+    for (Slot& slot : slots_) slot = Slot{0, {0, 0}, maxLevel, Envelope::release, Envelope::release, false, false, false};
     envelopeCounter_ = envelopeCounterAtReset;
     lfoCounter_ = 0;
     noise_ = 1;
@@ -77,19 +77,33 @@ Ym2413::Voice Ym2413::voiceOf(int ch, bool rhythm) const {
 }
 
 void Ym2413::keySlot(Slot& slot, bool on) {
-    if (on && !slot.keyOn) slot.state = Envelope::damp;
-    if (!on && slot.keyOn) slot.state = Envelope::release;
-    slot.keyOn = on;
+    if (on && !slot.keyOn) {
+        slot.state = Envelope::damp;
+        slot.keyOn = true;
+    } else if (!on && slot.keyOn) {
+        // The envelope takes a key-off one frame after the key-on logic sees it.
+        if (slot.keyOffSeen) {
+            slot.state = Envelope::release;
+            slot.keyOn = false;
+        }
+        slot.keyOffSeen = !slot.keyOffSeen;
+        return;
+    }
+    slot.keyOffSeen = false;
 }
 
 void Ym2413::startAttack(Slot& slot, const Voice& voice, int op, int keyScale) {
     slot.phase = 0;
     slot.state = Envelope::attack;
-    if (std::min(15, voice.attackRate(op) + (keyScale >> 2)) == 15) slot.level = 0;
+    slot.instantAttack = std::min(15, voice.attackRate(op) + (keyScale >> 2)) == 15;
 }
 
 void Ym2413::stepEnvelope(Slot& slot, bool key, const Voice& voice, int op, int ch, bool sustain, bool holdOnRelease) {
     const int keyScale = keyScaleRate(voice.ksr(op), block(ch), fNumber(ch));
+    if (slot.instantAttack) {
+        slot.level = 0;
+        slot.instantAttack = false;
+    }
     const Envelope stepping = slot.rateState;
     keySlot(slot, key);
     slot.rateState = slot.state;
@@ -100,7 +114,7 @@ void Ym2413::stepEnvelope(Slot& slot, bool key, const Voice& voice, int op, int 
     case Envelope::decay: rate = voice.decayRate(op); break;
     case Envelope::sustain: rate = voice.egType(op) ? 0 : voice.releaseRate(op); break;
     case Envelope::release:
-        if (holdOnRelease) rate = 0;
+        if (holdOnRelease && !slot.keyOn) rate = 0;
         else if (sustain) rate = 5;
         else rate = voice.egType(op) ? voice.releaseRate(op) : 7;
         break;
@@ -178,7 +192,7 @@ std::uint32_t Ym2413::phaseStep(const Voice& voice, int op, int ch) const {
 
 std::int16_t Ym2413::operatorOutput(std::uint32_t phase10, int attenuation, bool halfSine) {
     const bool negative = phase10 & 0x200;
-    if (negative && halfSine) return 0;
+    if (negative && halfSine) return ~0 * 2; // the negative half-wave muted: a negative zero
     std::size_t index = phase10 & 0xff;
     if (phase10 & 0x100) index ^= 0xff;
     const int level = logSinTable[index] + (attenuation << 4);
@@ -201,7 +215,7 @@ int Ym2413::frame() {
         const bool carKey = keyOn(ch) || (drum && ch == 7 && rhythmKey(3)) || (drum && ch == 8 && rhythmKey(1)) ||
                             (drum && ch == 6 && rhythmKey(4));
         const bool modHolds = !(drum && ch != 6);
-        stepEnvelope(mod, modKey, voice, 0, ch, sustainOn(ch), modHolds && !modKey);
+        stepEnvelope(mod, modKey, voice, 0, ch, sustainOn(ch), modHolds);
         stepEnvelope(car, carKey, voice, 1, ch, sustainOn(ch), false);
 
         const int modLevel = drum && ch != 6 ? instrument(ch) << 3 : voice.totalLevel() << 1;

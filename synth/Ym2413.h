@@ -65,6 +65,8 @@ private:
         Envelope state;
         Envelope rateState; // the state whose rate applies now: the chip's one-frame lag
         bool keyOn;
+        bool keyOffSeen;    // key-off seen by the key logic, not yet by the envelope
+        bool instantAttack; // attack rate 15: full level from the frame after the attack starts
     };
 
     // One operator's view of an instrument (ROM voice or the user registers 0x00-0x07).
