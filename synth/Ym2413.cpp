@@ -20,8 +20,10 @@ constexpr std::uint32_t envelopeCounterAtReset = 3;
 
 // The tremolo: a triangle from 0 to 13 envelope steps (4.875 dB), one step per 8 x 64
 // frames, 210 x 64 frames per period (3.7 Hz at the nominal clock).
-int tremolo(std::uint32_t lfoCounter) {
-    const int position = static_cast<int>((lfoCounter >> 6) % 210);
+constexpr std::uint32_t tremoloPeriod = 210 * 64;
+
+int tremolo(std::uint32_t tremoloCounter) {
+    const int position = static_cast<int>(tremoloCounter >> 6);
     if (position < 104) return position >> 3;
     if (position < 107) return 13;
     if (position < 203) return 12 - ((position - 107) >> 3);
@@ -55,6 +57,7 @@ void Ym2413::reset() {
     for (Slot& slot : slots_) slot = Slot{0, {0, 0}, maxLevel, Envelope::release, Envelope::release, false, false, false};
     envelopeCounter_ = envelopeCounterAtReset;
     lfoCounter_ = 0;
+    tremoloCounter_ = tremoloPeriod - 1; // the tremolo runs one frame behind the vibrato
     noise_ = 1;
     lateOutputs_ = 0;
 }
@@ -122,7 +125,7 @@ void Ym2413::stepEnvelope(Slot& slot, bool key, const Voice& voice, int op, int 
     }
     const int rateHigh = rate == 0 || resting ? 0 : std::min(15, rate + (keyScale >> 2));
     const int rateLow = rate == 0 ? 0 : keyScale & 3;
-    const std::uint32_t counter = envelopeCounter_;
+    const std::uint32_t counter = envelopeCounter_ + (op == 0 ? 1u : 0u);
     const auto& steps = envelopeSteps[static_cast<std::size_t>(rateLow)];
     const int shift = rateHigh < 13 ? 13 - rateHigh : 0;
     const std::uint32_t mask = (1u << shift) - 1;
@@ -178,13 +181,13 @@ int Ym2413::totalAttenuation(const Slot& slot, const Voice& voice, int op, int c
         const int base = keyScaleBase[static_cast<std::size_t>(fNumber(ch) >> 5)] - 8 * (7 - block(ch));
         if (base > 0) keyScale = (base << 1) >> (3 - voice.ksl(op));
     }
-    const int tremoloLevel = voice.am(op) ? tremolo(lfoCounter_) : 0;
+    const int tremoloLevel = voice.am(op) ? tremolo(op == 0 && tremoloCounter_ + 1 < tremoloPeriod ? tremoloCounter_ + 1 : op == 0 ? 0 : tremoloCounter_) : 0;
     return std::min(maxLevel, slot.level + level + keyScale + tremoloLevel);
 }
 
 std::uint32_t Ym2413::phaseStep(const Voice& voice, int op, int ch) const {
     const int f = fNumber(ch);
-    const int twice = f * 2 + (voice.vib(op) ? vibrato(lfoCounter_, f) : 0);
+    const int twice = f * 2 + (voice.vib(op) ? vibrato(lfoCounter_ + (op == 0 ? 1u : 0u), f) : 0);
     return static_cast<std::uint32_t>((twice * multiplierTimesTwo[static_cast<std::size_t>(voice.mult(op))])
                                       << block(ch)) >>
            2;
@@ -242,6 +245,7 @@ int Ym2413::frame() {
     }
     ++envelopeCounter_;
     ++lfoCounter_;
+    tremoloCounter_ = tremoloCounter_ + 1 == tremoloPeriod ? 0 : tremoloCounter_ + 1;
     lateOutputs_ = late;
     return sum;
 }

@@ -110,6 +110,7 @@ private:
     std::array<Slot, 18> slots_{}; // channel * 2 + operator (0 modulator, 1 carrier)
     std::uint32_t envelopeCounter_ = 0;
     std::uint32_t lfoCounter_ = 0;
+    std::uint32_t tremoloCounter_ = 0;
     std::uint32_t noise_ = 1;
     std::int32_t lateOutputs_ = 0; // the part of the previous turn that lands in this frame
 };
