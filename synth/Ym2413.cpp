@@ -16,7 +16,7 @@ using namespace ym2413;
 constexpr int maxLevel = 127;
 constexpr int dampRate = 12;
 // The envelope counter's value in the first frame after reset.
-constexpr std::uint32_t envelopeCounterAtReset = 3;
+constexpr std::uint32_t envelopeCounterAtReset = 4;
 
 // The tremolo: a triangle from 0 to 13 envelope steps (4.875 dB), one step per 8 x 64
 // frames, 210 x 64 frames per period (3.7 Hz at the nominal clock).
@@ -56,8 +56,8 @@ void Ym2413::reset() {
     registers_.fill(0);
     for (Slot& slot : slots_) slot = Slot{0, {0, 0}, maxLevel, Envelope::release, Envelope::release, false, false, false};
     envelopeCounter_ = envelopeCounterAtReset;
-    lfoCounter_ = 0;
-    tremoloCounter_ = tremoloPeriod - 1; // the tremolo runs one frame behind the vibrato
+    lfoCounter_ = 1;
+    tremoloCounter_ = 0; // the tremolo runs one frame behind the vibrato
     noise_ = 1;
     lateOutputs_ = 0;
 }
@@ -236,7 +236,7 @@ int Ym2413::frame() {
         car.phase = (car.phase + phaseStep(voice, 1, ch)) & 0x7ffff;
 
         if (!drum) {
-            sum += pinSum(car.output[0]);
+            (ch == 5 ? sum : late) += pinSum(car.output[0]);
         } else if (ch == 6) {
             sum += 2 * pinSum(car.output[0]);
         } else {

@@ -5,10 +5,9 @@
 // and rhythm pins of the previous phase, each one step above its value, so a frame of it is
 // the sum over 18 calls of both pins less their rest level. A write goes to it as the address
 // at the frame's first phase and the data three phases later, and every write gets a frame
-// of its own with one frame between writes, as the chip needs. With that schedule its output
-// shows everything exactly one frame later than ours: the comparison aligns that one frame.
-// Both chips run four frames after reset before the stream starts (ours one more, for that
-// frame of delay), so that their envelope and LFO counters stand at the same place.
+// of its own with one frame between writes, as the chip needs. With that schedule, and both
+// chips run for four frames after reset before the stream starts, the two line up frame for
+// frame: no delay needs aligning.
 //
 // Each stream reports its share of equal frames and, where frames differ, the signal-to-error
 // ratio (the oracle's power over the power of the difference). Streams the model reproduces
@@ -32,7 +31,6 @@ extern "C" {
 
 namespace {
 
-constexpr int oracleDelayFrames = 1;
 constexpr int preRollFrames = 4;
 
 struct Write {
@@ -70,8 +68,8 @@ private:
 
 std::vector<int> renderModel(const Stream& stream) {
     synth::Ym2413 chip(3579545);
-    std::int16_t settle[preRollFrames + oracleDelayFrames];
-    chip.generate(settle, preRollFrames + oracleDelayFrames);
+    std::int16_t settle[preRollFrames];
+    chip.generate(settle, preRollFrames);
     std::vector<int> out;
     std::size_t next = 0;
     for (int f = 0; f < stream.length(); ++f) {
@@ -94,7 +92,7 @@ std::vector<int> renderOracle(const Stream& stream) {
     for (int i = 0; i < 18 * preRollFrames; ++i) OPLL_Clock(&chip, pins);
     std::vector<int> out;
     std::size_t next = 0;
-    for (int f = 0; f < stream.length() + oracleDelayFrames; ++f) {
+    for (int f = 0; f < stream.length(); ++f) {
         const Write* write = nullptr;
         if (next < stream.writes().size() && stream.writes()[next].frame == f) write = &stream.writes()[next++];
         int sum = 0;
@@ -106,7 +104,6 @@ std::vector<int> renderOracle(const Stream& stream) {
         }
         out.push_back(sum);
     }
-    out.erase(out.begin(), out.begin() + oracleDelayFrames);
     return out;
 }
 #endif
