@@ -159,7 +159,7 @@ void Ym2413::stepEnvelope(Slot& slot, bool key, const Voice& voice, int op, int 
             if (periodDue) increment = (rateHigh == 12 ? envelopeStepsHigh[static_cast<std::size_t>(rateLow)][(counter >> 1) & 7] : steps[(slow >> shift) & 7]);
             break;
         }
-        slot.level = static_cast<std::uint8_t>(std::min(maxLevel, slot.level + increment));
+        slot.level = static_cast<std::uint8_t>(slot.level >= 124 ? maxLevel : std::min(maxLevel, slot.level + increment));
     }
     switch (slot.state) {
     case Envelope::damp:
