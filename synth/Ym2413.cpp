@@ -6,6 +6,7 @@
 #include "synth/Ym2413Tables.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace synth {
 
@@ -59,6 +60,7 @@ void Ym2413::reset() {
     lfoCounter_ = 1;
     tremoloCounter_ = 0; // the tremolo runs one frame behind the vibrato
     noise_ = 1;
+    noiseBits_ = 0;
     lateOutputs_ = 0;
 }
 
@@ -101,7 +103,7 @@ void Ym2413::startAttack(Slot& slot, const Voice& voice, int op, int keyScale) {
     slot.instantAttack = std::min(15, voice.attackRate(op) + (keyScale >> 2)) == 15;
 }
 
-void Ym2413::stepEnvelope(Slot& slot, bool key, const Voice& voice, int op, int ch, bool sustain, bool holdOnRelease) {
+void Ym2413::stepEnvelope(Slot& slot, bool key, const Voice& voice, int op, int ch, bool sustain, bool holdOnRelease, int lead) {
     const int keyScale = keyScaleRate(voice.ksr(op), block(ch), fNumber(ch));
     if (slot.instantAttack) {
         slot.level = 0;
@@ -125,7 +127,7 @@ void Ym2413::stepEnvelope(Slot& slot, bool key, const Voice& voice, int op, int 
     }
     const int rateHigh = rate == 0 || resting ? 0 : std::min(15, rate + (keyScale >> 2));
     const int rateLow = rate == 0 ? 0 : keyScale & 3;
-    const std::uint32_t counter = envelopeCounter_ + (op == 0 ? 1u : 0u);
+    const std::uint32_t counter = envelopeCounter_ + static_cast<std::uint32_t>(lead);
     const auto& steps = envelopeSteps[static_cast<std::size_t>(rateLow)];
     const int shift = rateHigh < 13 ? 13 - rateHigh : 0;
     const std::uint32_t mask = (1u << shift) - 1;
@@ -175,19 +177,19 @@ void Ym2413::stepEnvelope(Slot& slot, bool key, const Voice& voice, int op, int 
     }
 }
 
-int Ym2413::totalAttenuation(const Slot& slot, const Voice& voice, int op, int ch, int level) const {
+int Ym2413::totalAttenuation(const Slot& slot, const Voice& voice, int op, int ch, int level, int lead) const {
     int keyScale = 0;
     if (voice.ksl(op) != 0) {
         const int base = keyScaleBase[static_cast<std::size_t>(fNumber(ch) >> 5)] - 8 * (7 - block(ch));
         if (base > 0) keyScale = (base << 1) >> (3 - voice.ksl(op));
     }
-    const int tremoloLevel = voice.am(op) ? tremolo(op == 0 && tremoloCounter_ + 1 < tremoloPeriod ? tremoloCounter_ + 1 : op == 0 ? 0 : tremoloCounter_) : 0;
+    const int tremoloLevel = voice.am(op) ? tremolo((tremoloCounter_ + tremoloPeriod + static_cast<std::uint32_t>(lead)) % tremoloPeriod) : 0;
     return std::min(maxLevel, slot.level + level + keyScale + tremoloLevel);
 }
 
-std::uint32_t Ym2413::phaseStep(const Voice& voice, int op, int ch) const {
+std::uint32_t Ym2413::phaseStep(const Voice& voice, int op, int ch, int lead) const {
     const int f = fNumber(ch);
-    const int twice = f * 2 + (voice.vib(op) ? vibrato(lfoCounter_ + (op == 0 ? 1u : 0u), f) : 0);
+    const int twice = f * 2 + (voice.vib(op) ? vibrato(lfoCounter_ + static_cast<std::uint32_t>(lead), f) : 0);
     return static_cast<std::uint32_t>((twice * multiplierTimesTwo[static_cast<std::size_t>(voice.mult(op))])
                                       << block(ch)) >>
            2;
@@ -206,6 +208,16 @@ std::int16_t Ym2413::operatorOutput(std::uint32_t phase10, int attenuation, bool
 
 int Ym2413::frame() {
     const bool rhythm = rhythmMode();
+    const std::uint32_t noiseBefore = noiseBits_;
+    noiseBits_ = 0;
+    for (int step = 0; step < 18; ++step) {
+        noise_ = (noise_ >> 1) | (((noise_ ^ (noise_ >> 14)) & 1) << 22);
+        noiseBits_ |= (noise_ & 1) << step;
+    }
+    static const int hhIdx = getenv("HI") ? atoi(getenv("HI")) : 15;
+    static const int sdIdx = getenv("SI") ? atoi(getenv("SI")) : 15;
+    const std::uint32_t hhNoise = ((hhIdx >= 18 ? noiseBits_ : noiseBefore) >> (hhIdx % 18)) & 1;
+    const std::uint32_t sdNoise = ((sdIdx >= 18 ? noiseBits_ : noiseBefore) >> (sdIdx % 18)) & 1;
     int sum = lateOutputs_;
     int late = 0;
     for (int ch = 0; ch < 9; ++ch) {
@@ -218,29 +230,46 @@ int Ym2413::frame() {
         const bool carKey = keyOn(ch) || (drum && ch == 7 && rhythmKey(3)) || (drum && ch == 8 && rhythmKey(1)) ||
                             (drum && ch == 6 && rhythmKey(4));
         const bool modHolds = !(drum && ch != 6);
-        stepEnvelope(mod, modKey, voice, 0, ch, sustainOn(ch), modHolds);
-        stepEnvelope(car, carKey, voice, 1, ch, sustainOn(ch), false);
+        // The slots do not all stand at the same point of the chip's turn: a melody
+        // modulator runs a frame ahead of its carrier, a rhythm modulator a frame behind.
+        const int modLead = drum && ch != 6 ? -1 : 1;
+        stepEnvelope(mod, modKey, voice, 0, ch, sustainOn(ch), modHolds, modLead);
+        stepEnvelope(car, carKey, voice, 1, ch, sustainOn(ch), false, 0);
 
         const int modLevel = drum && ch != 6 ? instrument(ch) << 3 : voice.totalLevel() << 1;
         const int carLevel = volume(ch) << 3;
         const int fb = voice.feedback();
         const int feedbackIn = (drum && ch != 6) || fb == 0 ? 0 : (mod.output[0] + mod.output[1]) >> (9 - fb);
-        const std::uint32_t modPhase = (mod.phase >> 9) + static_cast<std::uint32_t>(feedbackIn);
+        std::uint32_t modPhase = (mod.phase >> 9) + static_cast<std::uint32_t>(feedbackIn);
+        std::uint32_t carPhase = (car.phase >> 9) + static_cast<std::uint32_t>(drum && ch != 6 ? 0 : mod.output[0]);
+        if (drum && ch != 6) {
+            const std::uint32_t hh = slots_[14].phase >> 9;
+            const std::uint32_t tc = slots_[17].phase >> 9;
+            auto bit = [](std::uint32_t v, int n) { return (v >> n) & 1; };
+            const std::uint32_t ring = (bit(hh, 2) ^ bit(hh, 7)) | (bit(hh, 3) ^ bit(tc, 5)) | (bit(tc, 3) ^ bit(tc, 5));
+            if (ch == 7) {
+                modPhase = ring << 9 | ((ring ^ hhNoise) ? 0xd0 : 0x34);
+                carPhase = bit(hh, 8) << 9 | (bit(hh, 8) ^ sdNoise) << 8;
+            } else {
+                carPhase = ring << 9 | 0x80;
+            }
+        }
         mod.output[1] = mod.output[0];
-        mod.output[0] = mod.level >= maxLevel ? 0 : operatorOutput(modPhase & 0x3ff, totalAttenuation(mod, voice, 0, ch, modLevel), voice.halfSine(0));
-        const std::uint32_t carPhase = (car.phase >> 9) + static_cast<std::uint32_t>(drum && ch != 6 ? 0 : mod.output[1]);
+        mod.output[0] = mod.level >= maxLevel ? 0 : operatorOutput(modPhase & 0x3ff, totalAttenuation(mod, voice, 0, ch, modLevel, modLead), voice.halfSine(0));
         car.output[1] = car.output[0];
-        car.output[0] = car.level >= maxLevel ? 0 : operatorOutput(carPhase & 0x3ff, totalAttenuation(car, voice, 1, ch, carLevel), voice.halfSine(1));
+        car.output[0] = car.level >= maxLevel ? 0 : operatorOutput(carPhase & 0x3ff, totalAttenuation(car, voice, 1, ch, carLevel, 0), voice.halfSine(1));
 
-        mod.phase = (mod.phase + phaseStep(voice, 0, ch)) & 0x7ffff;
-        car.phase = (car.phase + phaseStep(voice, 1, ch)) & 0x7ffff;
+        mod.phase = (mod.phase + phaseStep(voice, 0, ch, modLead)) & 0x7ffff;
+        car.phase = (car.phase + phaseStep(voice, 1, ch, 0)) & 0x7ffff;
 
         if (!drum) {
             (ch == 5 ? sum : late) += pinSum(car.output[0]);
-        } else if (ch == 6) {
-            sum += 2 * pinSum(car.output[0]);
         } else {
-            sum += 2 * pinSum(mod.output[0]) + 2 * pinSum(car.output[0]);
+            static const char* r = getenv("R") ? getenv("R") : "0000000000";
+            auto put = [&](int idx, int v) { (r[idx] == '1' ? late : sum) += pinSum(v); };
+            if (ch == 6) { put(0, car.output[0]); put(1, car.output[0]); }
+            else if (ch == 7) { put(2, car.output[0]); put(3, car.output[0]); put(8, mod.output[0]); put(9, mod.output[0]); }
+            else { put(4, mod.output[0]); put(5, mod.output[0]); put(6, car.output[0]); put(7, car.output[0]); }
         }
     }
     ++envelopeCounter_;

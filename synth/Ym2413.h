@@ -100,10 +100,10 @@ private:
     Voice voiceOf(int ch, bool rhythm) const;
     int frame();
     void keySlot(Slot& slot, bool on);
-    void stepEnvelope(Slot& slot, bool key, const Voice& voice, int op, int ch, bool sustain, bool holdOnRelease);
+    void stepEnvelope(Slot& slot, bool key, const Voice& voice, int op, int ch, bool sustain, bool holdOnRelease, int lead);
     void startAttack(Slot& slot, const Voice& voice, int op, int keyScale);
-    int totalAttenuation(const Slot& slot, const Voice& voice, int op, int ch, int level) const;
-    std::uint32_t phaseStep(const Voice& voice, int op, int ch) const;
+    int totalAttenuation(const Slot& slot, const Voice& voice, int op, int ch, int level, int lead) const;
+    std::uint32_t phaseStep(const Voice& voice, int op, int ch, int lead) const;
     static std::int16_t operatorOutput(std::uint32_t phase10, int attenuation, bool halfSine);
 
     std::array<std::uint8_t, 0x40> registers_{};
@@ -112,6 +112,7 @@ private:
     std::uint32_t lfoCounter_ = 0;
     std::uint32_t tremoloCounter_ = 0;
     std::uint32_t noise_ = 1;
+    std::uint32_t noiseBits_ = 0; // the noise output after each of the last frame's 18 steps
     std::int32_t lateOutputs_ = 0; // the part of the previous turn that lands in this frame
 };
 
