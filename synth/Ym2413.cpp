@@ -6,7 +6,6 @@
 #include "synth/Ym2413Tables.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace synth {
 
@@ -60,7 +59,7 @@ void Ym2413::reset() {
     lfoCounter_ = 1;
     tremoloCounter_ = 0; // the tremolo runs one frame behind the vibrato
     noise_ = 1;
-    noiseBits_ = 0;
+    tcPhasePrevious_ = 0;
     lateOutputs_ = 0;
 }
 
@@ -103,7 +102,8 @@ void Ym2413::startAttack(Slot& slot, const Voice& voice, int op, int keyScale) {
     slot.instantAttack = std::min(15, voice.attackRate(op) + (keyScale >> 2)) == 15;
 }
 
-void Ym2413::stepEnvelope(Slot& slot, bool key, const Voice& voice, int op, int ch, bool sustain, bool holdOnRelease, int lead) {
+void Ym2413::stepEnvelope(Slot& slot, bool key, const Voice& voice, int op, int ch, bool sustain, SlotRole role,
+                          int lead) {
     const int keyScale = keyScaleRate(voice.ksr(op), block(ch), fNumber(ch));
     if (slot.instantAttack) {
         slot.level = 0;
@@ -119,9 +119,9 @@ void Ym2413::stepEnvelope(Slot& slot, bool key, const Voice& voice, int op, int 
     case Envelope::decay: rate = voice.decayRate(op); break;
     case Envelope::sustain: rate = voice.egType(op) ? 0 : voice.releaseRate(op); break;
     case Envelope::release:
-        if (holdOnRelease && !slot.keyOn) rate = 0;
+        if (role == SlotRole::melodyModulator && !slot.keyOn) rate = 0;
         else if (sustain) rate = 5;
-        else rate = voice.egType(op) ? voice.releaseRate(op) : 7;
+        else rate = voice.egType(op) || role == SlotRole::drum ? voice.releaseRate(op) : 7;
         break;
     case Envelope::damp: rate = dampRate; break;
     }
@@ -208,16 +208,17 @@ std::int16_t Ym2413::operatorOutput(std::uint32_t phase10, int attenuation, bool
 
 int Ym2413::frame() {
     const bool rhythm = rhythmMode();
-    const std::uint32_t noiseBefore = noiseBits_;
-    noiseBits_ = 0;
+    // The noise generator steps once per slot; the hi-hat and the snare drum take its output
+    // after the 13th and the 16th step of the turn.
+    std::uint32_t noiseBits = 0;
     for (int step = 0; step < 18; ++step) {
         noise_ = (noise_ >> 1) | (((noise_ ^ (noise_ >> 14)) & 1) << 22);
-        noiseBits_ |= (noise_ & 1) << step;
+        noiseBits |= (noise_ & 1) << step;
     }
-    static const int hhIdx = getenv("HI") ? atoi(getenv("HI")) : 15;
-    static const int sdIdx = getenv("SI") ? atoi(getenv("SI")) : 15;
-    const std::uint32_t hhNoise = ((hhIdx >= 18 ? noiseBits_ : noiseBefore) >> (hhIdx % 18)) & 1;
-    const std::uint32_t sdNoise = ((sdIdx >= 18 ? noiseBits_ : noiseBefore) >> (sdIdx % 18)) & 1;
+    const std::uint32_t hhNoise = (noiseBits >> 12) & 1;
+    const std::uint32_t sdNoise = (noiseBits >> 15) & 1;
+    const std::uint32_t hhPhase = slots_[14].phase >> 9;
+    const std::uint32_t tcPhase = slots_[17].phase >> 9;
     int sum = lateOutputs_;
     int late = 0;
     for (int ch = 0; ch < 9; ++ch) {
@@ -229,12 +230,12 @@ int Ym2413::frame() {
                             (drum && ch == 6 && rhythmKey(4));
         const bool carKey = keyOn(ch) || (drum && ch == 7 && rhythmKey(3)) || (drum && ch == 8 && rhythmKey(1)) ||
                             (drum && ch == 6 && rhythmKey(4));
-        const bool modHolds = !(drum && ch != 6);
         // The slots do not all stand at the same point of the chip's turn: a melody
-        // modulator runs a frame ahead of its carrier, a rhythm modulator a frame behind.
+        // modulator runs a frame ahead of its carrier, the hi-hat, snare drum, tom-tom and
+        // top cymbal a frame behind.
         const int modLead = drum && ch != 6 ? -1 : 1;
-        stepEnvelope(mod, modKey, voice, 0, ch, sustainOn(ch), modHolds, modLead);
-        stepEnvelope(car, carKey, voice, 1, ch, sustainOn(ch), false, 0);
+        stepEnvelope(mod, modKey, voice, 0, ch, sustainOn(ch), drum && ch != 6 ? SlotRole::drum : SlotRole::melodyModulator, modLead);
+        stepEnvelope(car, carKey, voice, 1, ch, sustainOn(ch), SlotRole::melodyCarrier, drum && ch != 6 ? -1 : 0);
 
         const int modLevel = drum && ch != 6 ? instrument(ch) << 3 : voice.totalLevel() << 1;
         const int carLevel = volume(ch) << 3;
@@ -243,15 +244,16 @@ int Ym2413::frame() {
         std::uint32_t modPhase = (mod.phase >> 9) + static_cast<std::uint32_t>(feedbackIn);
         std::uint32_t carPhase = (car.phase >> 9) + static_cast<std::uint32_t>(drum && ch != 6 ? 0 : mod.output[0]);
         if (drum && ch != 6) {
-            const std::uint32_t hh = slots_[14].phase >> 9;
-            const std::uint32_t tc = slots_[17].phase >> 9;
+            // The hi-hat sees the top cymbal's phase of the previous turn.
             auto bit = [](std::uint32_t v, int n) { return (v >> n) & 1; };
+            const std::uint32_t tc = ch == 7 ? tcPhasePrevious_ : tcPhase;
+            const std::uint32_t hh = hhPhase;
             const std::uint32_t ring = (bit(hh, 2) ^ bit(hh, 7)) | (bit(hh, 3) ^ bit(tc, 5)) | (bit(tc, 3) ^ bit(tc, 5));
             if (ch == 7) {
                 modPhase = ring << 9 | ((ring ^ hhNoise) ? 0xd0 : 0x34);
                 carPhase = bit(hh, 8) << 9 | (bit(hh, 8) ^ sdNoise) << 8;
             } else {
-                carPhase = ring << 9 | 0x80;
+                carPhase = ring << 9 | 0x100;
             }
         }
         mod.output[1] = mod.output[0];
@@ -265,17 +267,22 @@ int Ym2413::frame() {
         if (!drum) {
             (ch == 5 ? sum : late) += pinSum(car.output[0]);
         } else {
-            static const char* r = getenv("R") ? getenv("R") : "0000000000";
-            auto put = [&](int idx, int v) { (r[idx] == '1' ? late : sum) += pinSum(v); };
-            if (ch == 6) { put(0, car.output[0]); put(1, car.output[0]); }
-            else if (ch == 7) { put(2, car.output[0]); put(3, car.output[0]); put(8, mod.output[0]); put(9, mod.output[0]); }
-            else { put(4, mod.output[0]); put(5, mod.output[0]); put(6, car.output[0]); put(7, car.output[0]); }
+            // Each drum is on the rhythm pin twice; the hi-hat once in this turn's window.
+            if (ch == 6) {
+                late += 2 * pinSum(car.output[0]);
+            } else if (ch == 7) {
+                late += 2 * pinSum(car.output[0]) + pinSum(mod.output[0]);
+                sum += pinSum(mod.output[0]);
+            } else {
+                late += 2 * pinSum(mod.output[0]) + 2 * pinSum(car.output[0]);
+            }
         }
     }
     ++envelopeCounter_;
     ++lfoCounter_;
     tremoloCounter_ = tremoloCounter_ + 1 == tremoloPeriod ? 0 : tremoloCounter_ + 1;
     lateOutputs_ = late;
+    tcPhasePrevious_ = tcPhase;
     return sum;
 }
 

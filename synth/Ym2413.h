@@ -100,7 +100,8 @@ private:
     Voice voiceOf(int ch, bool rhythm) const;
     int frame();
     void keySlot(Slot& slot, bool on);
-    void stepEnvelope(Slot& slot, bool key, const Voice& voice, int op, int ch, bool sustain, bool holdOnRelease, int lead);
+    enum class SlotRole : std::uint8_t { melodyModulator, melodyCarrier, drum };
+    void stepEnvelope(Slot& slot, bool key, const Voice& voice, int op, int ch, bool sustain, SlotRole role, int lead);
     void startAttack(Slot& slot, const Voice& voice, int op, int keyScale);
     int totalAttenuation(const Slot& slot, const Voice& voice, int op, int ch, int level, int lead) const;
     std::uint32_t phaseStep(const Voice& voice, int op, int ch, int lead) const;
@@ -112,8 +113,8 @@ private:
     std::uint32_t lfoCounter_ = 0;
     std::uint32_t tremoloCounter_ = 0;
     std::uint32_t noise_ = 1;
-    std::uint32_t noiseBits_ = 0; // the noise output after each of the last frame's 18 steps
-    std::int32_t lateOutputs_ = 0; // the part of the previous turn that lands in this frame
+    std::int32_t lateOutputs_ = 0;
+    std::uint32_t tcPhasePrevious_ = 0; // the top cymbal's phase in the previous turn // the part of the previous turn that lands in this frame
 };
 
 } // namespace synth
