@@ -54,6 +54,7 @@ Ym2413::Ym2413(std::uint32_t) { reset(); }
 
 void Ym2413::reset() {
     registers_.fill(0);
+    stale_ = true;
     for (Slot& slot : slots_) slot = Slot{0, {0, 0}, maxLevel, Envelope::release, Envelope::release, false, false, false};
     envelopeCounter_ = envelopeCounterAtReset;
     lfoCounter_ = 1;
@@ -68,6 +69,7 @@ void Ym2413::write(std::uint8_t address, std::uint8_t data) {
     const int low = address & 0x0f;
     if (address < 0x10 ? (address > 0x07 && address != 0x0e) : low > 8) return;
     registers_[address] = data;
+    stale_ = true;
 }
 
 void Ym2413::generate(std::int16_t* mono, std::size_t frames) {
@@ -96,48 +98,87 @@ void Ym2413::keySlot(Slot& slot, bool on) {
     slot.keyOffSeen = false;
 }
 
-void Ym2413::startAttack(Slot& slot, const Voice& voice, int op, int keyScale) {
+void Ym2413::startAttack(Slot& slot, const Setup& setup) {
     slot.phase = 0;
     slot.state = Envelope::attack;
-    slot.instantAttack = std::min(15, voice.attackRate(op) + (keyScale >> 2)) == 15;
+    slot.instantAttack = std::min(15, setup.attack + (setup.keyScale >> 2)) == 15;
 }
 
-void Ym2413::stepEnvelope(Slot& slot, bool key, const Voice& voice, int op, int ch, bool sustain, SlotRole role,
-                          int lead) {
-    const int keyScale = keyScaleRate(voice.ksr(op), block(ch), fNumber(ch));
+void Ym2413::prepare() {
+    stale_ = false;
+    const bool rhythm = rhythmMode();
+    for (int ch = 0; ch < 9; ++ch) {
+        const Voice voice = voiceOf(ch, rhythm);
+        const bool drum = rhythm && ch >= 7;
+        const int f = fNumber(ch);
+        const int b = block(ch);
+        for (int op = 0; op < 2; ++op) {
+            Setup& s = setups_[static_cast<std::size_t>(ch * 2 + op)];
+            s.fNumber = static_cast<std::int16_t>(f);
+            s.block = static_cast<std::uint8_t>(b);
+            s.multTimesTwo = multiplierTimesTwo[static_cast<std::size_t>(voice.mult(op))];
+            s.increment = static_cast<std::uint32_t>((f * 2 * s.multTimesTwo) << b) >> 2;
+            s.keyScale = static_cast<std::uint8_t>(keyScaleRate(voice.ksr(op), b, f));
+            int keyScaleLevel = 0;
+            if (voice.ksl(op) != 0) {
+                const int base = keyScaleBase[static_cast<std::size_t>(f >> 5)] - 8 * (7 - b);
+                if (base > 0) keyScaleLevel = (base << 1) >> (3 - voice.ksl(op));
+            }
+            const int level = op == 1 ? volume(ch) << 3 : drum ? instrument(ch) << 3 : voice.totalLevel() << 1;
+            s.baseLevel = static_cast<std::uint8_t>(std::min(maxLevel, level + keyScaleLevel));
+            s.attack = static_cast<std::uint8_t>(voice.attackRate(op));
+            s.decay = static_cast<std::uint8_t>(voice.decayRate(op));
+            s.sustainLevel = static_cast<std::uint8_t>(voice.sustainLevel(op));
+            s.release = static_cast<std::uint8_t>(voice.releaseRate(op));
+            s.feedback = static_cast<std::uint8_t>(op == 0 && !drum && voice.feedback() != 0 ? 9 - voice.feedback() : 0);
+            s.tremolo = voice.am(op);
+            s.vibrato = voice.vib(op);
+            s.sustained = voice.egType(op);
+            s.halfSine = voice.halfSine(op);
+            // The slots do not all stand at the same point of the chip's turn: a melody
+            // modulator runs a frame ahead of its carrier; the hi-hat, snare drum, tom-tom and
+            // top cymbal run a frame behind.
+            s.role = op == 0 ? (drum ? SlotRole::drum : SlotRole::melodyModulator) : SlotRole::melodyCarrier;
+            s.lead = static_cast<std::int8_t>(drum ? -1 : op == 0 ? 1 : 0);
+        }
+    }
+}
+
+void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key, bool sustain) const {
     if (slot.instantAttack) {
         slot.level = 0;
         slot.instantAttack = false;
     }
+    // A state's rate applies from the frame after the state is entered.
     const Envelope stepping = slot.rateState;
     keySlot(slot, key);
     slot.rateState = slot.state;
     const bool resting = stepping == Envelope::damp && slot.state != Envelope::damp;
     int rate = 0;
     switch (stepping) {
-    case Envelope::attack: rate = voice.attackRate(op); break;
-    case Envelope::decay: rate = voice.decayRate(op); break;
-    case Envelope::sustain: rate = voice.egType(op) ? 0 : voice.releaseRate(op); break;
+    case Envelope::attack: rate = setup.attack; break;
+    case Envelope::decay: rate = setup.decay; break;
+    case Envelope::sustain: rate = setup.sustained ? 0 : setup.release; break;
     case Envelope::release:
-        if (role == SlotRole::melodyModulator && !slot.keyOn) rate = 0;
+        if (setup.role == SlotRole::melodyModulator && !slot.keyOn) rate = 0;
         else if (sustain) rate = 5;
-        else rate = voice.egType(op) || role == SlotRole::drum ? voice.releaseRate(op) : 7;
+        else rate = setup.sustained || setup.role == SlotRole::drum ? setup.release : 7;
         break;
     case Envelope::damp: rate = dampRate; break;
     }
+    const int keyScale = setup.keyScale;
     const int rateHigh = rate == 0 || resting ? 0 : std::min(15, rate + (keyScale >> 2));
-    const int rateLow = rate == 0 ? 0 : keyScale & 3;
-    const std::uint32_t counter = envelopeCounter_ + static_cast<std::uint32_t>(lead);
-    const auto& steps = envelopeSteps[static_cast<std::size_t>(rateLow)];
+    const std::size_t rateLow = rate == 0 ? 0 : static_cast<std::size_t>(keyScale & 3);
+    const std::uint32_t counter = envelopeCounter_ + static_cast<std::uint32_t>(setup.lead);
+    const auto& steps = envelopeSteps[rateLow];
+    const auto& high = envelopeStepsHigh[rateLow];
+    // Rates below 12 step in windows of four frames, every 2^(13 - rate) frames.
     const int shift = rateHigh < 13 ? 13 - rateHigh : 0;
-    const std::uint32_t mask = (1u << shift) - 1;
     const std::uint32_t slow = counter - 4;
-    const bool window = (slow & mask & ~3u) == 0;
-    const bool periodDue = rateHigh < 12 ? window && (counter & 3) == 3 : (counter & 1) == 1;
+    const bool window = (slow & ((1u << shift) - 1) & ~3u) == 0;
     if (stepping == Envelope::attack) {
         int attackShift = 0;
         const std::size_t quarter = (counter & 0x0c) >> 1;
-        const auto& high = envelopeStepsHigh[static_cast<std::size_t>(rateLow)];
         switch (rateHigh) {
         case 0:
         case 15: break;
@@ -154,45 +195,33 @@ void Ym2413::stepEnvelope(Slot& slot, bool key, const Voice& voice, int op, int 
         int increment = 0;
         switch (rateHigh) {
         case 0: break;
-        case 13: increment = envelopeStepsHigh[static_cast<std::size_t>(rateLow)][((counter & 0x0c) >> 1) | (counter & 1)]; break;
-        case 14: increment = envelopeStepsFast[static_cast<std::size_t>(rateLow)][(counter >> 2) & 7]; break;
+        case 12: increment = (counter & 1) ? high[(counter >> 1) & 7] : 0; break;
+        case 13: increment = high[((counter & 0x0c) >> 1) | (counter & 1)]; break;
+        case 14: increment = envelopeStepsFast[rateLow][(counter >> 2) & 7]; break;
         case 15: increment = 2; break;
-        default:
-            if (periodDue) increment = (rateHigh == 12 ? envelopeStepsHigh[static_cast<std::size_t>(rateLow)][(counter >> 1) & 7] : steps[(slow >> shift) & 7]);
-            break;
+        default: increment = window && (counter & 3) == 3 ? steps[(slow >> shift) & 7] : 0; break;
         }
+        // The fall ends at 124: from there the slot goes silent.
         slot.level = static_cast<std::uint8_t>(slot.level >= 124 ? maxLevel : std::min(maxLevel, slot.level + increment));
     }
     switch (slot.state) {
     case Envelope::damp:
-        if (slot.level >= maxLevel) startAttack(slot, voice, op, keyScale);
+        if (slot.level >= maxLevel) startAttack(slot, setup);
         break;
     case Envelope::attack:
         if (slot.level == 0) slot.state = Envelope::decay;
         break;
     case Envelope::decay:
-        if ((slot.level >> 3) == voice.sustainLevel(op)) slot.state = Envelope::sustain;
+        if ((slot.level >> 3) == setup.sustainLevel) slot.state = Envelope::sustain;
         break;
     default: break;
     }
 }
 
-int Ym2413::totalAttenuation(const Slot& slot, const Voice& voice, int op, int ch, int level, int lead) const {
-    int keyScale = 0;
-    if (voice.ksl(op) != 0) {
-        const int base = keyScaleBase[static_cast<std::size_t>(fNumber(ch) >> 5)] - 8 * (7 - block(ch));
-        if (base > 0) keyScale = (base << 1) >> (3 - voice.ksl(op));
-    }
-    const int tremoloLevel = voice.am(op) ? tremolo((tremoloCounter_ + tremoloPeriod + static_cast<std::uint32_t>(lead)) % tremoloPeriod) : 0;
-    return std::min(maxLevel, slot.level + level + keyScale + tremoloLevel);
-}
-
-std::uint32_t Ym2413::phaseStep(const Voice& voice, int op, int ch, int lead) const {
-    const int f = fNumber(ch);
-    const int twice = f * 2 + (voice.vib(op) ? vibrato(lfoCounter_ + static_cast<std::uint32_t>(lead), f) : 0);
-    return static_cast<std::uint32_t>((twice * multiplierTimesTwo[static_cast<std::size_t>(voice.mult(op))])
-                                      << block(ch)) >>
-           2;
+std::uint32_t Ym2413::phaseStep(const Setup& setup) const {
+    if (!setup.vibrato) return setup.increment;
+    const int twice = setup.fNumber * 2 + vibrato(lfoCounter_ + static_cast<std::uint32_t>(setup.lead), setup.fNumber);
+    return static_cast<std::uint32_t>((twice * setup.multTimesTwo) << setup.block) >> 2;
 }
 
 std::int16_t Ym2413::operatorOutput(std::uint32_t phase10, int attenuation, bool halfSine) {
@@ -207,44 +236,44 @@ std::int16_t Ym2413::operatorOutput(std::uint32_t phase10, int attenuation, bool
 }
 
 int Ym2413::frame() {
+    if (stale_) prepare();
     const bool rhythm = rhythmMode();
-    // The noise generator steps once per slot; the hi-hat and the snare drum take its output
-    // after the 13th and the 16th step of the turn.
-    std::uint32_t noiseBits = 0;
-    for (int step = 0; step < 18; ++step) {
-        noise_ = (noise_ >> 1) | (((noise_ ^ (noise_ >> 14)) & 1) << 22);
-        noiseBits |= (noise_ & 1) << step;
-    }
-    const std::uint32_t hhNoise = (noiseBits >> 12) & 1;
-    const std::uint32_t sdNoise = (noiseBits >> 15) & 1;
+    // The noise generator, a 23-bit shift register fed back from bits 0 and 14, steps once per
+    // slot; the hi-hat and the snare drum take its output after the 13th and the 16th step.
+    const std::uint32_t hhNoise = (noise_ >> 13) & 1;
+    const std::uint32_t sdNoise = (noise_ >> 16) & 1;
+    const std::uint32_t fedBack = (noise_ ^ (noise_ >> 14)) & 0x1ff;
+    noise_ = (noise_ >> 18) | (fedBack | (((noise_ >> 9) ^ fedBack) & 0x1ff) << 9) << 5;
     const std::uint32_t hhPhase = slots_[14].phase >> 9;
     const std::uint32_t tcPhase = slots_[17].phase >> 9;
+    // The tremolo a frame behind, now and a frame ahead.
+    const int tremoloLevels[3] = {tremolo(tremoloCounter_ == 0 ? tremoloPeriod - 1 : tremoloCounter_ - 1),
+                                  tremolo(tremoloCounter_),
+                                  tremolo(tremoloCounter_ + 1 == tremoloPeriod ? 0 : tremoloCounter_ + 1)};
+    auto attenuation = [&](const Slot& slot, const Setup& setup) {
+        return std::min(maxLevel, slot.level + setup.baseLevel + (setup.tremolo ? tremoloLevels[setup.lead + 1] : 0));
+    };
     int sum = lateOutputs_;
     int late = 0;
     for (int ch = 0; ch < 9; ++ch) {
-        const Voice voice = voiceOf(ch, rhythm);
         Slot& mod = slots_[static_cast<std::size_t>(ch * 2)];
         Slot& car = slots_[static_cast<std::size_t>(ch * 2 + 1)];
+        const Setup& modSetup = setups_[static_cast<std::size_t>(ch * 2)];
+        const Setup& carSetup = setups_[static_cast<std::size_t>(ch * 2 + 1)];
         const bool drum = rhythm && ch >= 6;
-        const bool modKey = keyOn(ch) || (drum && ch == 7 && rhythmKey(0)) || (drum && ch == 8 && rhythmKey(2)) ||
-                            (drum && ch == 6 && rhythmKey(4));
-        const bool carKey = keyOn(ch) || (drum && ch == 7 && rhythmKey(3)) || (drum && ch == 8 && rhythmKey(1)) ||
-                            (drum && ch == 6 && rhythmKey(4));
-        // The slots do not all stand at the same point of the chip's turn: a melody
-        // modulator runs a frame ahead of its carrier, the hi-hat, snare drum, tom-tom and
-        // top cymbal a frame behind.
-        const int modLead = drum && ch != 6 ? -1 : 1;
-        stepEnvelope(mod, modKey, voice, 0, ch, sustainOn(ch), drum && ch != 6 ? SlotRole::drum : SlotRole::melodyModulator, modLead);
-        stepEnvelope(car, carKey, voice, 1, ch, sustainOn(ch), SlotRole::melodyCarrier, drum && ch != 6 ? -1 : 0);
+        const bool modKey = keyOn(ch) || (drum && rhythmKey(ch == 6 ? 4 : ch == 7 ? 0 : 2));
+        const bool carKey = keyOn(ch) || (drum && rhythmKey(ch == 6 ? 4 : ch == 7 ? 3 : 1));
+        stepEnvelope(mod, modSetup, modKey, sustainOn(ch));
+        stepEnvelope(car, carSetup, carKey, sustainOn(ch));
 
-        const int modLevel = drum && ch != 6 ? instrument(ch) << 3 : voice.totalLevel() << 1;
-        const int carLevel = volume(ch) << 3;
-        const int fb = voice.feedback();
-        const int feedbackIn = (drum && ch != 6) || fb == 0 ? 0 : (mod.output[0] + mod.output[1]) >> (9 - fb);
+        const int feedbackIn = modSetup.feedback == 0 ? 0 : (mod.output[0] + mod.output[1]) >> modSetup.feedback;
         std::uint32_t modPhase = (mod.phase >> 9) + static_cast<std::uint32_t>(feedbackIn);
-        std::uint32_t carPhase = (car.phase >> 9) + static_cast<std::uint32_t>(drum && ch != 6 ? 0 : mod.output[0]);
+        // The carrier takes the modulator's output of the previous frame.
+        std::uint32_t carPhase = (car.phase >> 9) + static_cast<std::uint32_t>(mod.output[0]);
         if (drum && ch != 6) {
-            // The hi-hat sees the top cymbal's phase of the previous turn.
+            // The hi-hat, snare drum and top cymbal take their phase from bits of the hi-hat's
+            // and the top cymbal's phase (the hi-hat sees the cymbal's of the previous turn)
+            // and from the noise.
             auto bit = [](std::uint32_t v, int n) { return (v >> n) & 1; };
             const std::uint32_t tc = ch == 7 ? tcPhasePrevious_ : tcPhase;
             const std::uint32_t hh = hhPhase;
@@ -257,25 +286,24 @@ int Ym2413::frame() {
             }
         }
         mod.output[1] = mod.output[0];
-        mod.output[0] = mod.level >= maxLevel ? 0 : operatorOutput(modPhase & 0x3ff, totalAttenuation(mod, voice, 0, ch, modLevel, modLead), voice.halfSine(0));
+        mod.output[0] = mod.level >= maxLevel ? 0 : operatorOutput(modPhase & 0x3ff, attenuation(mod, modSetup), modSetup.halfSine);
         car.output[1] = car.output[0];
-        car.output[0] = car.level >= maxLevel ? 0 : operatorOutput(carPhase & 0x3ff, totalAttenuation(car, voice, 1, ch, carLevel, 0), voice.halfSine(1));
+        car.output[0] = car.level >= maxLevel ? 0 : operatorOutput(carPhase & 0x3ff, attenuation(car, carSetup), carSetup.halfSine);
+        mod.phase = (mod.phase + phaseStep(modSetup)) & 0x7ffff;
+        car.phase = (car.phase + phaseStep(carSetup)) & 0x7ffff;
 
-        mod.phase = (mod.phase + phaseStep(voice, 0, ch, modLead)) & 0x7ffff;
-        car.phase = (car.phase + phaseStep(voice, 1, ch, 0)) & 0x7ffff;
-
+        // Which output phases fall into this frame's window of the pins: channel 5 and one of
+        // the hi-hat's two from this turn, the rest from the previous one. Each drum is on the
+        // rhythm pin twice.
         if (!drum) {
             (ch == 5 ? sum : late) += pinSum(car.output[0]);
+        } else if (ch == 6) {
+            late += 2 * pinSum(car.output[0]);
+        } else if (ch == 7) {
+            late += 2 * pinSum(car.output[0]) + pinSum(mod.output[0]);
+            sum += pinSum(mod.output[0]);
         } else {
-            // Each drum is on the rhythm pin twice; the hi-hat once in this turn's window.
-            if (ch == 6) {
-                late += 2 * pinSum(car.output[0]);
-            } else if (ch == 7) {
-                late += 2 * pinSum(car.output[0]) + pinSum(mod.output[0]);
-                sum += pinSum(mod.output[0]);
-            } else {
-                late += 2 * pinSum(mod.output[0]) + 2 * pinSum(car.output[0]);
-            }
+            late += 2 * pinSum(mod.output[0]) + 2 * pinSum(car.output[0]);
         }
     }
     ++envelopeCounter_;

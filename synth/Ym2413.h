@@ -97,24 +97,42 @@ private:
     bool rhythmMode() const { return registers_[0x0e] & 0x20; }
     bool rhythmKey(int bit) const { return registers_[0x0e] & (1 << bit); }
 
-    Voice voiceOf(int ch, bool rhythm) const;
-    int frame();
-    void keySlot(Slot& slot, bool on);
     enum class SlotRole : std::uint8_t { melodyModulator, melodyCarrier, drum };
-    void stepEnvelope(Slot& slot, bool key, const Voice& voice, int op, int ch, bool sustain, SlotRole role, int lead);
-    void startAttack(Slot& slot, const Voice& voice, int op, int keyScale);
-    int totalAttenuation(const Slot& slot, const Voice& voice, int op, int ch, int level, int lead) const;
-    std::uint32_t phaseStep(const Voice& voice, int op, int ch, int lead) const;
+
+    // What a slot's registers say, decoded once after writes rather than every frame.
+    struct Setup {
+        std::uint32_t increment; // phase step per frame without vibrato
+        std::int16_t fNumber;
+        std::uint8_t block;
+        std::uint8_t multTimesTwo;
+        std::uint8_t keyScale;   // key-scale rate, 0-15
+        std::uint8_t baseLevel;  // total level or volume plus key-scale level, envelope steps
+        std::uint8_t attack, decay, sustainLevel, release;
+        std::uint8_t feedback;   // 0, or the feedback's shift 9 - FB
+        bool tremolo, vibrato, sustained, halfSine;
+        SlotRole role;
+        std::int8_t lead;        // the slot's place in the chip's turn against its carrier
+    };
+
+    Voice voiceOf(int ch, bool rhythm) const;
+    void prepare();
+    int frame();
+    static void keySlot(Slot& slot, bool on);
+    void stepEnvelope(Slot& slot, const Setup& setup, bool key, bool sustain) const;
+    static void startAttack(Slot& slot, const Setup& setup);
+    std::uint32_t phaseStep(const Setup& setup) const;
     static std::int16_t operatorOutput(std::uint32_t phase10, int attenuation, bool halfSine);
 
     std::array<std::uint8_t, 0x40> registers_{};
-    std::array<Slot, 18> slots_{}; // channel * 2 + operator (0 modulator, 1 carrier)
+    std::array<Slot, 18> slots_{};   // channel * 2 + operator (0 modulator, 1 carrier)
+    std::array<Setup, 18> setups_{};
+    bool stale_ = true;              // registers written since setups_ was decoded
     std::uint32_t envelopeCounter_ = 0;
     std::uint32_t lfoCounter_ = 0;
     std::uint32_t tremoloCounter_ = 0;
     std::uint32_t noise_ = 1;
-    std::int32_t lateOutputs_ = 0;
-    std::uint32_t tcPhasePrevious_ = 0; // the top cymbal's phase in the previous turn // the part of the previous turn that lands in this frame
+    std::int32_t lateOutputs_ = 0;      // the part of the previous turn that lands in this frame
+    std::uint32_t tcPhasePrevious_ = 0; // the top cymbal's phase in the previous turn
 };
 
 } // namespace synth
