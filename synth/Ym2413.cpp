@@ -127,24 +127,37 @@ void Ym2413::prepare() {
             const int level = op == 1 ? volume(ch) << 3 : drum ? instrument(ch) << 3 : voice.totalLevel() << 1;
             s.baseLevel = static_cast<std::uint8_t>(std::min(maxLevel, level + keyScaleLevel));
             s.attack = static_cast<std::uint8_t>(voice.attackRate(op));
-            s.decay = static_cast<std::uint8_t>(voice.decayRate(op));
             s.sustainLevel = static_cast<std::uint8_t>(voice.sustainLevel(op));
-            s.release = static_cast<std::uint8_t>(voice.releaseRate(op));
+            // Percussive voices fall at their release rate once they reach the sustain level
+            // and at rate 7 after key-off (5 with SUS), sustained ones hold and release at
+            // their release rate; a melody modulator holds after key-off; the hi-hat and the
+            // tom-tom release at their release rate.
+            const int release = voice.releaseRate(op);
+            const bool sustained = voice.egType(op);
+            const bool drumModulator = drum && op == 0;
+            int releaseRate = sustainOn(ch) ? 5 : sustained || drumModulator ? release : 7;
+            if (op == 0 && !drum) releaseRate = 0;
+            auto effective = [&](int rate) {
+                return static_cast<std::uint8_t>(rate == 0 ? 0 : std::min(15, rate + (s.keyScale >> 2)) << 2 | (s.keyScale & 3));
+            };
+            s.rates[static_cast<std::size_t>(Envelope::attack)] = effective(s.attack);
+            s.rates[static_cast<std::size_t>(Envelope::decay)] = effective(voice.decayRate(op));
+            s.rates[static_cast<std::size_t>(Envelope::sustain)] = effective(sustained ? 0 : release);
+            s.rates[static_cast<std::size_t>(Envelope::release)] = effective(releaseRate);
+            s.rates[static_cast<std::size_t>(Envelope::damp)] = effective(dampRate);
             s.feedback = static_cast<std::uint8_t>(op == 0 && !drum && voice.feedback() != 0 ? 9 - voice.feedback() : 0);
             s.tremolo = voice.am(op);
             s.vibrato = voice.vib(op);
-            s.sustained = voice.egType(op);
             s.halfSine = voice.halfSine(op);
             // The slots do not all stand at the same point of the chip's turn: a melody
             // modulator runs a frame ahead of its carrier; the hi-hat, snare drum, tom-tom and
             // top cymbal run a frame behind.
-            s.role = op == 0 ? (drum ? SlotRole::drum : SlotRole::melodyModulator) : SlotRole::melodyCarrier;
             s.lead = static_cast<std::int8_t>(drum ? -1 : op == 0 ? 1 : 0);
         }
     }
 }
 
-void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key, bool sustain) const {
+inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key) const {
     if (slot.instantAttack) {
         slot.level = 0;
         slot.instantAttack = false;
@@ -154,21 +167,9 @@ void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key, bool sustain
     keySlot(slot, key);
     slot.rateState = slot.state;
     const bool resting = stepping == Envelope::damp && slot.state != Envelope::damp;
-    int rate = 0;
-    switch (stepping) {
-    case Envelope::attack: rate = setup.attack; break;
-    case Envelope::decay: rate = setup.decay; break;
-    case Envelope::sustain: rate = setup.sustained ? 0 : setup.release; break;
-    case Envelope::release:
-        if (setup.role == SlotRole::melodyModulator && !slot.keyOn) rate = 0;
-        else if (sustain) rate = 5;
-        else rate = setup.sustained || setup.role == SlotRole::drum ? setup.release : 7;
-        break;
-    case Envelope::damp: rate = dampRate; break;
-    }
-    const int keyScale = setup.keyScale;
-    const int rateHigh = rate == 0 || resting ? 0 : std::min(15, rate + (keyScale >> 2));
-    const std::size_t rateLow = rate == 0 ? 0 : static_cast<std::size_t>(keyScale & 3);
+    const int rate = resting ? 0 : setup.rates[static_cast<std::size_t>(stepping)];
+    const int rateHigh = rate >> 2;
+    const std::size_t rateLow = static_cast<std::size_t>(rate & 3);
     const std::uint32_t counter = envelopeCounter_ + static_cast<std::uint32_t>(setup.lead);
     const auto& steps = envelopeSteps[rateLow];
     const auto& high = envelopeStepsHigh[rateLow];
@@ -263,8 +264,8 @@ int Ym2413::frame() {
         const bool drum = rhythm && ch >= 6;
         const bool modKey = keyOn(ch) || (drum && rhythmKey(ch == 6 ? 4 : ch == 7 ? 0 : 2));
         const bool carKey = keyOn(ch) || (drum && rhythmKey(ch == 6 ? 4 : ch == 7 ? 3 : 1));
-        stepEnvelope(mod, modSetup, modKey, sustainOn(ch));
-        stepEnvelope(car, carSetup, carKey, sustainOn(ch));
+        stepEnvelope(mod, modSetup, modKey);
+        stepEnvelope(car, carSetup, carKey);
 
         const int feedbackIn = modSetup.feedback == 0 ? 0 : (mod.output[0] + mod.output[1]) >> modSetup.feedback;
         std::uint32_t modPhase = (mod.phase >> 9) + static_cast<std::uint32_t>(feedbackIn);

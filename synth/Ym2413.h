@@ -97,7 +97,6 @@ private:
     bool rhythmMode() const { return registers_[0x0e] & 0x20; }
     bool rhythmKey(int bit) const { return registers_[0x0e] & (1 << bit); }
 
-    enum class SlotRole : std::uint8_t { melodyModulator, melodyCarrier, drum };
 
     // What a slot's registers say, decoded once after writes rather than every frame.
     struct Setup {
@@ -107,10 +106,10 @@ private:
         std::uint8_t multTimesTwo;
         std::uint8_t keyScale;   // key-scale rate, 0-15
         std::uint8_t baseLevel;  // total level or volume plus key-scale level, envelope steps
-        std::uint8_t attack, decay, sustainLevel, release;
+        std::uint8_t attack, sustainLevel;
+        std::array<std::uint8_t, 5> rates; // per envelope state: 4 x rate + key scale, 0 = none
         std::uint8_t feedback;   // 0, or the feedback's shift 9 - FB
-        bool tremolo, vibrato, sustained, halfSine;
-        SlotRole role;
+        bool tremolo, vibrato, halfSine;
         std::int8_t lead;        // the slot's place in the chip's turn against its carrier
     };
 
@@ -118,7 +117,7 @@ private:
     void prepare();
     int frame();
     static void keySlot(Slot& slot, bool on);
-    void stepEnvelope(Slot& slot, const Setup& setup, bool key, bool sustain) const;
+    void stepEnvelope(Slot& slot, const Setup& setup, bool key) const;
     static void startAttack(Slot& slot, const Setup& setup);
     std::uint32_t phaseStep(const Setup& setup) const;
     static std::int16_t operatorOutput(std::uint32_t phase10, int attenuation, bool halfSine);
