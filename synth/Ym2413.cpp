@@ -41,7 +41,10 @@ int vibrato(std::uint32_t lfoCounter, int fNumber) {
 
 // How a melody or rhythm value lands on the two pins: one pin carries it, and when it is
 // negative the other leaves its rest level for its negative rest, two steps lower.
-int pinSum(int value) { return value < 0 ? -((~value) >> 4) - 4 : value >> 4; }
+int pinSum(int value) {
+    const int sign = value >> 31; // -1 when negative: -(magnitude + 1) on one pin, -1 on the other
+    return (((value ^ sign) >> 4) ^ sign) + (sign & -3);
+}
 
 int keyScaleRate(bool ksr, int block, int fNumber) {
     const int rate = block << 1 | fNumber >> 8;
@@ -231,8 +234,8 @@ std::int16_t Ym2413::operatorOutput(std::uint32_t phase10, int attenuation, bool
     std::size_t index = phase10 & 0xff;
     if (phase10 & 0x100) index ^= 0xff;
     const int level = logSinTable[index] + (attenuation << 4);
-    const int shift = level >> 8;
-    const int magnitude = shift > 11 ? 0 : (expTable[static_cast<std::size_t>((level & 0xff) ^ 0xff)] | 0x400) >> shift;
+    // At most 2137 + 127 * 16: a shift of up to 16, which leaves nothing of the 11 bits.
+    const int magnitude = (expTable[static_cast<std::size_t>((level & 0xff) ^ 0xff)] | 0x400) >> (level >> 8);
     return static_cast<std::int16_t>((negative ? ~magnitude : magnitude) * 2);
 }
 
