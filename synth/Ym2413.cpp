@@ -205,6 +205,8 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key) const
         case 15: increment = 2; break;
         default: increment = window && (counter & 3) == 3 ? steps[(slow >> shift) & 7] : 0; break;
         }
+        // The decay stops at the sustain level at once.
+        if (stepping == Envelope::decay && (slot.level >> 3) == setup.sustainLevel) increment = 0;
         // The fall ends at 124: from there the slot goes silent.
         slot.level = static_cast<std::uint8_t>(slot.level >= 124 ? maxLevel : std::min(maxLevel, slot.level + increment));
     }
