@@ -166,8 +166,9 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key) const
         slot.instantAttack = false;
     }
     // A state's rate applies from the frame after the state is entered.
-    const Envelope stepping = slot.rateState;
+    Envelope stepping = slot.rateState;
     keySlot(slot, key);
+    if (slot.state == Envelope::damp) stepping = Envelope::damp; // a key-on damps at once
     slot.rateState = slot.state;
     const bool resting = stepping == Envelope::damp && slot.state != Envelope::damp;
     const int rate = resting ? 0 : setup.rates[static_cast<std::size_t>(stepping)];
