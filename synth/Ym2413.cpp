@@ -209,11 +209,11 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key) const
         // The decay stops at the sustain level at once.
         if (stepping == Envelope::decay && (slot.level >> 3) == setup.sustainLevel) increment = 0;
         // The fall ends at 124: from there the slot goes silent.
-        slot.level = static_cast<std::uint8_t>(slot.level >= 124 ? maxLevel : std::min(maxLevel, slot.level + increment));
+        slot.level = static_cast<std::uint8_t>(slot.level >= 124 && stepping != Envelope::damp ? maxLevel : std::min(maxLevel, slot.level + increment));
     }
     switch (slot.state) {
     case Envelope::damp:
-        if (slot.level >= maxLevel) startAttack(slot, setup);
+        if (slot.level >= 124) startAttack(slot, setup);
         break;
     case Envelope::attack:
         if (slot.level == 0) slot.state = Envelope::decay;
