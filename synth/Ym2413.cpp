@@ -156,6 +156,8 @@ void Ym2413::prepare() {
             // modulator runs a frame ahead of its carrier; the hi-hat, snare drum, tom-tom and
             // top cymbal run a frame behind.
             s.lead = static_cast<std::int8_t>(drum ? -1 : op == 0 ? 1 : 0);
+            const bool drumChannel = rhythm && ch >= 6;
+            s.key = keyOn(ch) || (drumChannel && rhythmKey(ch == 6 ? 4 : ch == 7 ? (op ? 3 : 0) : (op ? 1 : 2)));
         }
     }
 }
@@ -209,11 +211,11 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key) const
         // The decay stops at the sustain level at once.
         if (stepping == Envelope::decay && (slot.level >> 3) == setup.sustainLevel) increment = 0;
         // The fall ends at 124: from there the slot goes silent.
-        slot.level = static_cast<std::uint8_t>(slot.level >= 124 && stepping != Envelope::damp ? maxLevel : std::min(maxLevel, slot.level + increment));
+        slot.level = static_cast<std::uint8_t>(slot.level >= 124 ? maxLevel : std::min(maxLevel, slot.level + increment));
     }
     switch (slot.state) {
     case Envelope::damp:
-        if (slot.level >= 124) startAttack(slot, setup);
+        if (slot.level >= maxLevel) startAttack(slot, setup);
         break;
     case Envelope::attack:
         if (slot.level == 0) slot.state = Envelope::decay;
@@ -268,10 +270,8 @@ int Ym2413::frame() {
         const Setup& modSetup = setups_[static_cast<std::size_t>(ch * 2)];
         const Setup& carSetup = setups_[static_cast<std::size_t>(ch * 2 + 1)];
         const bool drum = rhythm && ch >= 6;
-        const bool modKey = keyOn(ch) || (drum && rhythmKey(ch == 6 ? 4 : ch == 7 ? 0 : 2));
-        const bool carKey = keyOn(ch) || (drum && rhythmKey(ch == 6 ? 4 : ch == 7 ? 3 : 1));
-        stepEnvelope(mod, modSetup, modKey);
-        stepEnvelope(car, carSetup, carKey);
+        stepEnvelope(mod, modSetup, modSetup.key);
+        stepEnvelope(car, carSetup, carSetup.key);
 
         const int feedbackIn = modSetup.feedback == 0 ? 0 : (mod.output[0] + mod.output[1]) >> modSetup.feedback;
         std::uint32_t modPhase = (mod.phase >> 9) + static_cast<std::uint32_t>(feedbackIn);

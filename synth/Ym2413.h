@@ -110,6 +110,7 @@ private:
         std::array<std::uint8_t, 5> rates; // per envelope state: 4 x rate + key scale, 0 = none
         std::uint8_t feedback;   // 0, or the feedback's shift 9 - FB
         bool tremolo, vibrato, halfSine;
+        bool key;
         std::int8_t lead;        // the slot's place in the chip's turn against its carrier
     };
 
