@@ -53,12 +53,15 @@ int keyScaleRate(bool ksr, int block, int fNumber) {
 
 } // namespace
 
-Ym2413::Ym2413(std::uint32_t) { reset(); }
+Ym2413::Ym2413(std::uint32_t) {
+    reset();
+}
 
 void Ym2413::reset() {
     registers_.fill(0);
     stale_ = true;
-    for (Slot& slot : slots_) slot = Slot{0, {0, 0}, maxLevel, Envelope::release, Envelope::release, false, false, false};
+    for (Slot& slot : slots_)
+        slot = Slot{0, {0, 0}, maxLevel, Envelope::release, Envelope::release, false, false, false};
     envelopeCounter_ = envelopeCounterAtReset;
     lfoCounter_ = 1;
     tremoloCounter_ = 0; // the tremolo runs one frame behind the vibrato
@@ -76,13 +79,16 @@ void Ym2413::write(std::uint8_t address, std::uint8_t data) {
 }
 
 void Ym2413::generate(std::int16_t* mono, std::size_t frames) {
-    for (std::size_t i = 0; i < frames; ++i) mono[i] = static_cast<std::int16_t>(frame());
+    for (std::size_t i = 0; i < frames; ++i)
+        mono[i] = static_cast<std::int16_t>(frame());
 }
 
 Ym2413::Voice Ym2413::voiceOf(int ch, bool rhythm) const {
-    if (rhythm && ch >= 6) return Voice{instrumentRom[static_cast<std::size_t>(16 + ch - 6)].data()};
+    if (rhythm && ch >= 6)
+        return Voice{instrumentRom[static_cast<std::size_t>(16 + ch - 6)].data()};
     const int inst = instrument(ch);
-    return Voice{inst == 0 ? registers_.data() : instrumentRom[static_cast<std::size_t>(inst)].data()};
+    return Voice{inst == 0 ? registers_.data()
+                           : instrumentRom[static_cast<std::size_t>(inst)].data()};
 }
 
 void Ym2413::keySlot(Slot& slot, bool on) {
@@ -127,7 +133,9 @@ void Ym2413::prepare() {
                 const int base = keyScaleBase[static_cast<std::size_t>(f >> 5)] - 8 * (7 - b);
                 if (base > 0) keyScaleLevel = (base << 1) >> (3 - voice.ksl(op));
             }
-            const int level = op == 1 ? volume(ch) << 3 : drum ? instrument(ch) << 3 : voice.totalLevel() << 1;
+            const int level = op == 1 ? volume(ch) << 3
+                              : drum  ? instrument(ch) << 3
+                                      : voice.totalLevel() << 1;
             s.baseLevel = static_cast<std::uint8_t>(std::min(maxLevel, level + keyScaleLevel));
             s.attack = static_cast<std::uint8_t>(voice.attackRate(op));
             s.sustainLevel = static_cast<std::uint8_t>(voice.sustainLevel(op));
@@ -141,14 +149,17 @@ void Ym2413::prepare() {
             int releaseRate = sustainOn(ch) ? 5 : sustained || drumModulator ? release : 7;
             if (op == 0 && !drum) releaseRate = 0;
             auto effective = [&](int rate) {
-                return static_cast<std::uint8_t>(rate == 0 ? 0 : std::min(15, rate + (s.keyScale >> 2)) << 2 | (s.keyScale & 3));
+                return static_cast<std::uint8_t>(
+                    rate == 0 ? 0 : std::min(15, rate + (s.keyScale >> 2)) << 2 | (s.keyScale & 3));
             };
             s.rates[static_cast<std::size_t>(Envelope::attack)] = effective(s.attack);
             s.rates[static_cast<std::size_t>(Envelope::decay)] = effective(voice.decayRate(op));
-            s.rates[static_cast<std::size_t>(Envelope::sustain)] = effective(sustained ? 0 : release);
+            s.rates[static_cast<std::size_t>(Envelope::sustain)] =
+                effective(sustained ? 0 : release);
             s.rates[static_cast<std::size_t>(Envelope::release)] = effective(releaseRate);
             s.rates[static_cast<std::size_t>(Envelope::damp)] = effective(dampRate);
-            s.feedback = static_cast<std::uint8_t>(op == 0 && !drum && voice.feedback() != 0 ? 9 - voice.feedback() : 0);
+            s.feedback = static_cast<std::uint8_t>(
+                op == 0 && !drum && voice.feedback() != 0 ? 9 - voice.feedback() : 0);
             s.tremolo = voice.am(op);
             s.vibrato = voice.vib(op);
             s.halfSine = voice.halfSine(op);
@@ -157,7 +168,9 @@ void Ym2413::prepare() {
             // top cymbal run a frame behind.
             s.lead = static_cast<std::int8_t>(drum ? -1 : op == 0 ? 1 : 0);
             const bool drumChannel = rhythm && ch >= 6;
-            s.key = keyOn(ch) || (drumChannel && rhythmKey(ch == 6 ? 4 : ch == 7 ? (op ? 3 : 0) : (op ? 1 : 2)));
+            s.key = keyOn(ch) || (drumChannel && rhythmKey(ch == 6   ? 4
+                                                           : ch == 7 ? (op ? 3 : 0)
+                                                                     : (op ? 1 : 2)));
         }
     }
 }
@@ -197,7 +210,8 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key) const
             break;
         }
         if (attackShift > 0 && slot.level > 0)
-            slot.level = static_cast<std::uint8_t>(std::max(0, slot.level - (slot.level >> attackShift) - 1));
+            slot.level = static_cast<std::uint8_t>(
+                std::max(0, slot.level - (slot.level >> attackShift) - 1));
     } else {
         int increment = 0;
         switch (rateHigh) {
@@ -211,7 +225,8 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key) const
         // The decay stops at the sustain level at once.
         if (stepping == Envelope::decay && (slot.level >> 3) == setup.sustainLevel) increment = 0;
         // The fall ends at 124: from there the slot goes silent.
-        slot.level = static_cast<std::uint8_t>(slot.level >= 124 ? maxLevel : std::min(maxLevel, slot.level + increment));
+        slot.level = static_cast<std::uint8_t>(
+            slot.level >= 124 ? maxLevel : std::min(maxLevel, slot.level + increment));
     }
     switch (slot.state) {
     case Envelope::damp:
@@ -229,7 +244,8 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key) const
 
 std::uint32_t Ym2413::phaseStep(const Setup& setup) const {
     if (!setup.vibrato) return setup.increment;
-    const int twice = setup.fNumber * 2 + vibrato(lfoCounter_ + static_cast<std::uint32_t>(setup.lead), setup.fNumber);
+    const int twice = setup.fNumber * 2 +
+                      vibrato(lfoCounter_ + static_cast<std::uint32_t>(setup.lead), setup.fNumber);
     return static_cast<std::uint32_t>((twice * setup.multTimesTwo) << setup.block) >> 2;
 }
 
@@ -240,7 +256,8 @@ std::int16_t Ym2413::operatorOutput(std::uint32_t phase10, int attenuation, bool
     if (phase10 & 0x100) index ^= 0xff;
     const int level = logSinTable[index] + (attenuation << 4);
     // At most 2137 + 127 * 16: a shift of up to 16, which leaves nothing of the 11 bits.
-    const int magnitude = (expTable[static_cast<std::size_t>((level & 0xff) ^ 0xff)] | 0x400) >> (level >> 8);
+    const int magnitude =
+        (expTable[static_cast<std::size_t>((level & 0xff) ^ 0xff)] | 0x400) >> (level >> 8);
     return static_cast<std::int16_t>((negative ? ~magnitude : magnitude) * 2);
 }
 
@@ -256,11 +273,13 @@ int Ym2413::frame() {
     const std::uint32_t hhPhase = slots_[14].phase >> 9;
     const std::uint32_t tcPhase = slots_[17].phase >> 9;
     // The tremolo a frame behind, now and a frame ahead.
-    const int tremoloLevels[3] = {tremolo(tremoloCounter_ == 0 ? tremoloPeriod - 1 : tremoloCounter_ - 1),
-                                  tremolo(tremoloCounter_),
-                                  tremolo(tremoloCounter_ + 1 == tremoloPeriod ? 0 : tremoloCounter_ + 1)};
+    const int tremoloLevels[3] = {
+        tremolo(tremoloCounter_ == 0 ? tremoloPeriod - 1 : tremoloCounter_ - 1),
+        tremolo(tremoloCounter_),
+        tremolo(tremoloCounter_ + 1 == tremoloPeriod ? 0 : tremoloCounter_ + 1)};
     auto attenuation = [&](const Slot& slot, const Setup& setup) {
-        return std::min(maxLevel, slot.level + setup.baseLevel + (setup.tremolo ? tremoloLevels[setup.lead + 1] : 0));
+        return std::min(maxLevel, slot.level + setup.baseLevel +
+                                      (setup.tremolo ? tremoloLevels[setup.lead + 1] : 0));
     };
     int sum = lateOutputs_;
     int late = 0;
@@ -273,7 +292,8 @@ int Ym2413::frame() {
         stepEnvelope(mod, modSetup, modSetup.key);
         stepEnvelope(car, carSetup, carSetup.key);
 
-        const int feedbackIn = modSetup.feedback == 0 ? 0 : (mod.output[0] + mod.output[1]) >> modSetup.feedback;
+        const int feedbackIn =
+            modSetup.feedback == 0 ? 0 : (mod.output[0] + mod.output[1]) >> modSetup.feedback;
         std::uint32_t modPhase = (mod.phase >> 9) + static_cast<std::uint32_t>(feedbackIn);
         // The carrier takes the modulator's output of the previous frame.
         std::uint32_t carPhase = (car.phase >> 9) + static_cast<std::uint32_t>(mod.output[0]);
@@ -284,7 +304,8 @@ int Ym2413::frame() {
             auto bit = [](std::uint32_t v, int n) { return (v >> n) & 1; };
             const std::uint32_t tc = ch == 7 ? tcPhasePrevious_ : tcPhase;
             const std::uint32_t hh = hhPhase;
-            const std::uint32_t ring = (bit(hh, 2) ^ bit(hh, 7)) | (bit(hh, 3) ^ bit(tc, 5)) | (bit(tc, 3) ^ bit(tc, 5));
+            const std::uint32_t ring =
+                (bit(hh, 2) ^ bit(hh, 7)) | (bit(hh, 3) ^ bit(tc, 5)) | (bit(tc, 3) ^ bit(tc, 5));
             if (ch == 7) {
                 modPhase = ring << 9 | ((ring ^ hhNoise) ? 0xd0 : 0x34);
                 carPhase = bit(hh, 8) << 9 | (bit(hh, 8) ^ sdNoise) << 8;
@@ -293,9 +314,15 @@ int Ym2413::frame() {
             }
         }
         mod.output[1] = mod.output[0];
-        mod.output[0] = mod.level >= maxLevel ? 0 : operatorOutput(modPhase & 0x3ff, attenuation(mod, modSetup), modSetup.halfSine);
+        mod.output[0] =
+            mod.level >= maxLevel
+                ? 0
+                : operatorOutput(modPhase & 0x3ff, attenuation(mod, modSetup), modSetup.halfSine);
         car.output[1] = car.output[0];
-        car.output[0] = car.level >= maxLevel ? 0 : operatorOutput(carPhase & 0x3ff, attenuation(car, carSetup), carSetup.halfSine);
+        car.output[0] =
+            car.level >= maxLevel
+                ? 0
+                : operatorOutput(carPhase & 0x3ff, attenuation(car, carSetup), carSetup.halfSine);
         mod.phase = (mod.phase + phaseStep(modSetup)) & 0x7ffff;
         car.phase = (car.phase + phaseStep(carSetup)) & 0x7ffff;
 

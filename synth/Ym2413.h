@@ -7,9 +7,11 @@
 // chip's 18 operator slots. A frame's value is the sum, over the turn's 18 output phases, of
 // what the melody (MO) and rhythm (RO) pins carry, each counted from its resting level, in
 // the chip's own 9-bit output steps: a silent frame is 0. The chip puts each melody channel on
-// MO for one phase and each rhythm voice on RO for two; in the phase that carries a negative
-// value the other pin swings to its negative rest as well, two steps lower. The model keeps
-// no state outside the object, allocates nothing and never blocks.
+// MO for one phase and each rhythm voice on RO for two. Its output is sign and magnitude: a
+// phase carrying magnitude m puts m + 1 on its pin and 1 (the rest) on the other, or -(m + 1)
+// and -1 when negative, so a negative value counts -(m + 4) in the sum. The clock only sets
+// how many frames make a second. The model keeps no state outside the object, allocates
+// nothing and never blocks.
 //
 // Register map (address: bits 7..0). M = modulator, C = carrier.
 //
@@ -32,11 +34,24 @@
 // their phase from the phase bits of the hi-hat and top cymbal slots and from the noise
 // generator, as the chip wires them.
 //
+// How it works: each frame steps the envelope of all 18 slots against a global frame counter
+// (a key-on first damps the slot to silence, then resets its phase and attacks), computes
+// each operator from the log-sine and exponent ROMs with the modulator's previous output as
+// phase modulation, and sums the pins. The slots do not all sit at the same point of the
+// chip's turn, so a melody modulator runs a frame ahead of its carrier, the rhythm slots of
+// channels 7 and 8 a frame behind, and channel 5's output reaches the pins a turn before the
+// other channels' (the frame holds the others' output of the previous turn).
+//
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
 //   0x29-0x2f, 0x39-0x3f), which the chip decodes as mirrors.
-// - A write takes effect for a whole frame at its start; the chip takes it in the middle of a
-//   turn, so slots later in the turn see it one frame before earlier ones.
+// - A write takes effect for all slots in the next frame. The chip takes it at one point of
+//   its turn, so the modulators of channels 3-8 see a key-on or a new F-number a frame before
+//   those of channels 0-2: on those channels the first frame of a note, or the frames after
+//   an F-number change, differ while the modulator is audible.
+// - After an instant attack, a decay at a rate raised past 15 by key scaling starts a frame
+//   late; the bass drum's modulator envelope and a note re-keyed while still sounding differ
+//   in some frames.
 // - Switching rhythm mode on or off mid-note is applied at once, not through the chip's
 //   transition cycles.
 // - The analogue side (the DAC's step sizes and filtering) is left to whoever plays the frames.
@@ -88,7 +103,9 @@ private:
     };
 
     // Channel and rhythm registers.
-    int fNumber(int ch) const { return registers_[0x10 + ch] | (registers_[0x20 + ch] & 0x01) << 8; }
+    int fNumber(int ch) const {
+        return registers_[0x10 + ch] | (registers_[0x20 + ch] & 0x01) << 8;
+    }
     int block(int ch) const { return (registers_[0x20 + ch] >> 1) & 0x07; }
     bool keyOn(int ch) const { return registers_[0x20 + ch] & 0x10; }
     bool sustainOn(int ch) const { return registers_[0x20 + ch] & 0x20; }
@@ -97,21 +114,20 @@ private:
     bool rhythmMode() const { return registers_[0x0e] & 0x20; }
     bool rhythmKey(int bit) const { return registers_[0x0e] & (1 << bit); }
 
-
     // What a slot's registers say, decoded once after writes rather than every frame.
     struct Setup {
         std::uint32_t increment; // phase step per frame without vibrato
         std::int16_t fNumber;
         std::uint8_t block;
         std::uint8_t multTimesTwo;
-        std::uint8_t keyScale;   // key-scale rate, 0-15
-        std::uint8_t baseLevel;  // total level or volume plus key-scale level, envelope steps
+        std::uint8_t keyScale;  // key-scale rate, 0-15
+        std::uint8_t baseLevel; // total level or volume plus key-scale level, envelope steps
         std::uint8_t attack, sustainLevel;
         std::array<std::uint8_t, 5> rates; // per envelope state: 4 x rate + key scale, 0 = none
-        std::uint8_t feedback;   // 0, or the feedback's shift 9 - FB
+        std::uint8_t feedback;             // 0, or the feedback's shift 9 - FB
         bool tremolo, vibrato, halfSine;
         bool key;
-        std::int8_t lead;        // the slot's place in the chip's turn against its carrier
+        std::int8_t lead; // the slot's place in the chip's turn against its carrier
     };
 
     Voice voiceOf(int ch, bool rhythm) const;
@@ -124,9 +140,9 @@ private:
     static std::int16_t operatorOutput(std::uint32_t phase10, int attenuation, bool halfSine);
 
     std::array<std::uint8_t, 0x40> registers_{};
-    std::array<Slot, 18> slots_{};   // channel * 2 + operator (0 modulator, 1 carrier)
+    std::array<Slot, 18> slots_{}; // channel * 2 + operator (0 modulator, 1 carrier)
     std::array<Setup, 18> setups_{};
-    bool stale_ = true;              // registers written since setups_ was decoded
+    bool stale_ = true; // registers written since setups_ was decoded
     std::uint32_t envelopeCounter_ = 0;
     std::uint32_t lfoCounter_ = 0;
     std::uint32_t tremoloCounter_ = 0;

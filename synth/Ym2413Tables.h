@@ -7,7 +7,9 @@
 // - the frequency multipliers (MULT 0 is one half; 11, 13 and 15 repeat their neighbours);
 // - the key-scale attenuation per F-number octave at block 7, 3 dB per octave, in the
 //   envelope's 0.375 dB steps;
-// - the envelope step patterns that spread a rate's increments over eight counter periods;
+// - the envelope step patterns that spread a rate's increments over eight counter periods,
+//   by the rate's low two bits: one set for the rates up to 11, one for 12 and 13 (and the
+//   attack's shift at 12-14), and the increments of rate 14;
 // - the instrument ROM: the 15 built-in melody voices and the three rhythm voices in the
 //   user instrument's register layout (registers 0x00-0x07).
 #pragma once
@@ -16,6 +18,8 @@
 #include <cstdint>
 
 namespace synth::ym2413 {
+
+// clang-format off: rows of sixteen, as the ROMs are read.
 
 // -log2(sin) of the first quarter wave in 1/256 octaves (8.8 fixed point), 12 bits.
 inline constexpr std::array<std::uint16_t, 256> logSinTable = {
@@ -39,22 +43,21 @@ inline constexpr std::array<std::uint16_t, 256> logSinTable = {
 
 // Fraction of 2^(i/256) - 1 in 1/1024, 10 bits; the chip adds the implied leading one.
 inline constexpr std::array<std::uint16_t, 256> expTable = {
-    0,   3,   6,   8,   11,  14,  17,  20,  22,  25,  28,  31,  34,  37,  40,   42,
-    45,  48,  51,  54,  57,  60,  63,  66,  69,  72,  75,  78,  81,  84,  87,   90,
-    93,  96,  99,  102, 105, 108, 111, 114, 117, 120, 123, 126, 130, 133, 136,  139,
-    142, 145, 148, 152, 155, 158, 161, 164, 168, 171, 174, 177, 181, 184, 187,  190,
-    194, 197, 200, 204, 207, 210, 214, 217, 220, 224, 227, 231, 234, 237, 241,  244,
-    248, 251, 255, 258, 262, 265, 268, 272, 276, 279, 283, 286, 290, 293, 297,  300,
-    304, 308, 311, 315, 318, 322, 326, 329, 333, 337, 340, 344, 348, 352, 355,  359,
-    363, 367, 370, 374, 378, 382, 385, 389, 393, 397, 401, 405, 409, 412, 416,  420,
-    424, 428, 432, 436, 440, 444, 448, 452, 456, 460, 464, 468, 472, 476, 480,  484,
-    488, 492, 496, 501, 505, 509, 513, 517, 521, 526, 530, 534, 538, 542, 547,  551,
-    555, 560, 564, 568, 572, 577, 581, 585, 590, 594, 599, 603, 607, 612, 616,  621,
-    625, 630, 634, 639, 643, 648, 652, 657, 661, 666, 670, 675, 680, 684, 689,  693,
-    698, 703, 708, 712, 717, 722, 726, 731, 736, 741, 745, 750, 755, 760, 765,  770,
-    774, 779, 784, 789, 794, 799, 804, 809, 814, 819, 824, 829, 834, 839, 844,  849,
-    854, 859, 864, 869, 874, 880, 885, 890, 895, 900, 906, 911, 916, 921, 927,  932,
-    937, 942, 948, 953, 959, 964, 969, 975, 980, 986, 991, 996, 1002, 1007, 1013, 1018,
+    0,    3,    6,    8,    11,  14,  17,  20,  22,  25,  28,  31,  34,  37,  40,  42,  45,  48,
+    51,   54,   57,   60,   63,  66,  69,  72,  75,  78,  81,  84,  87,  90,  93,  96,  99,  102,
+    105,  108,  111,  114,  117, 120, 123, 126, 130, 133, 136, 139, 142, 145, 148, 152, 155, 158,
+    161,  164,  168,  171,  174, 177, 181, 184, 187, 190, 194, 197, 200, 204, 207, 210, 214, 217,
+    220,  224,  227,  231,  234, 237, 241, 244, 248, 251, 255, 258, 262, 265, 268, 272, 276, 279,
+    283,  286,  290,  293,  297, 300, 304, 308, 311, 315, 318, 322, 326, 329, 333, 337, 340, 344,
+    348,  352,  355,  359,  363, 367, 370, 374, 378, 382, 385, 389, 393, 397, 401, 405, 409, 412,
+    416,  420,  424,  428,  432, 436, 440, 444, 448, 452, 456, 460, 464, 468, 472, 476, 480, 484,
+    488,  492,  496,  501,  505, 509, 513, 517, 521, 526, 530, 534, 538, 542, 547, 551, 555, 560,
+    564,  568,  572,  577,  581, 585, 590, 594, 599, 603, 607, 612, 616, 621, 625, 630, 634, 639,
+    643,  648,  652,  657,  661, 666, 670, 675, 680, 684, 689, 693, 698, 703, 708, 712, 717, 722,
+    726,  731,  736,  741,  745, 750, 755, 760, 765, 770, 774, 779, 784, 789, 794, 799, 804, 809,
+    814,  819,  824,  829,  834, 839, 844, 849, 854, 859, 864, 869, 874, 880, 885, 890, 895, 900,
+    906,  911,  916,  921,  927, 932, 937, 942, 948, 953, 959, 964, 969, 975, 980, 986, 991, 996,
+    1002, 1007, 1013, 1018,
 };
 
 // MULT as twice the frequency multiplier: 1/2, 1, 2 ... 10, 10, 12, 12, 15, 15.
@@ -66,8 +69,8 @@ inline constexpr std::array<std::uint8_t, 16> multiplierTimesTwo = {1,  2,  4,  
 inline constexpr std::array<std::uint8_t, 16> keyScaleBase = {0,  24, 32, 37, 40, 43, 45, 47,
                                                               48, 50, 51, 52, 53, 54, 55, 56};
 
-// Envelope increments over eight consecutive update periods, by the rate's low two bits;
-// the fast table is the one the two highest decay rate groups use.
+// Envelope increments over eight consecutive update periods, by the rate's low two bits: for
+// the rates up to 11, for rates 12 and 13, and (one or two steps) for rate 14.
 inline constexpr std::array<std::array<std::uint8_t, 8>, 4> envelopeSteps = {{
     {0, 1, 0, 1, 0, 1, 0, 1},
     {0, 1, 0, 1, 1, 1, 0, 1},
@@ -113,5 +116,7 @@ inline constexpr std::array<std::array<std::uint8_t, 8>, 19> instrumentRom = {{
     {0x01, 0x01, 0x00, 0x00, 0xc8, 0xd8, 0xa7, 0x68}, // hi-hat / snare drum
     {0x05, 0x01, 0x00, 0x00, 0xf8, 0xaa, 0x59, 0x55}, // tom-tom / top cymbal
 }};
+
+// clang-format on
 
 } // namespace synth::ym2413

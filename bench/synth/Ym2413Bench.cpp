@@ -27,26 +27,33 @@ std::vector<Write> setupWrites() {
     std::vector<Write> w = {{0x00, 0xe1}, {0x01, 0xc1}, {0x02, 0x1a}, {0x03, 0x03},
                             {0x04, 0xf3}, {0x05, 0xf3}, {0x06, 0x13}, {0x07, 0x13}};
     for (int ch = 0; ch < 9; ++ch) {
-        w.push_back({static_cast<std::uint8_t>(0x10 + ch), static_cast<std::uint8_t>(0x90 + ch * 17)});
-        w.push_back({static_cast<std::uint8_t>(0x30 + ch), static_cast<std::uint8_t>((ch * 5) % 16 << 4 | ch % 4)});
-        w.push_back({static_cast<std::uint8_t>(0x20 + ch), static_cast<std::uint8_t>(0x15 + (ch % 3) * 2)});
+        w.push_back(
+            {static_cast<std::uint8_t>(0x10 + ch), static_cast<std::uint8_t>(0x90 + ch * 17)});
+        w.push_back({static_cast<std::uint8_t>(0x30 + ch),
+                     static_cast<std::uint8_t>((ch * 5) % 16 << 4 | ch % 4)});
+        w.push_back(
+            {static_cast<std::uint8_t>(0x20 + ch), static_cast<std::uint8_t>(0x15 + (ch % 3) * 2)});
     }
     return w;
 }
 
 std::array<Write, 2> burst(std::uint32_t n) {
     const auto ch = static_cast<std::uint8_t>(n % 9);
-    return {Write{static_cast<std::uint8_t>(0x10 + ch), static_cast<std::uint8_t>(0x80 + (n * 29) % 120)},
-            Write{static_cast<std::uint8_t>(0x20 + ch), static_cast<std::uint8_t>(0x15 + (n % 3) * 2)}};
+    return {
+        Write{static_cast<std::uint8_t>(0x10 + ch),
+              static_cast<std::uint8_t>(0x80 + (n * 29) % 120)},
+        Write{static_cast<std::uint8_t>(0x20 + ch), static_cast<std::uint8_t>(0x15 + (n % 3) * 2)}};
 }
 
 void ym2413Model(benchmark::State& state) {
     synth::Ym2413 chip(3579545);
-    for (const Write& w : setupWrites()) chip.write(w.address, w.data);
+    for (const Write& w : setupWrites())
+        chip.write(w.address, w.data);
     std::array<std::int16_t, framesPerBurst> out{};
     std::uint32_t n = 0;
     for (auto _ : state) {
-        for (const Write& w : burst(n++)) chip.write(w.address, w.data);
+        for (const Write& w : burst(n++))
+            chip.write(w.address, w.data);
         chip.generate(out.data(), out.size());
         benchmark::DoNotOptimize(out.data());
     }
@@ -62,11 +69,13 @@ void ym2413FastReference(benchmark::State& state) {
     NoHost host;
     ymfm::ym2413 chip(host);
     chip.reset();
-    for (const Write& w : setupWrites()) chip.write(0, w.address), chip.write(1, w.data);
+    for (const Write& w : setupWrites())
+        chip.write(0, w.address), chip.write(1, w.data);
     std::array<ymfm::ym2413::output_data, framesPerBurst> out{};
     std::uint32_t n = 0;
     for (auto _ : state) {
-        for (const Write& w : burst(n++)) chip.write(0, w.address), chip.write(1, w.data);
+        for (const Write& w : burst(n++))
+            chip.write(0, w.address), chip.write(1, w.data);
         chip.generate(out.data(), static_cast<std::uint32_t>(out.size()));
         benchmark::DoNotOptimize(out.data());
     }

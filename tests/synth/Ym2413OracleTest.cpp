@@ -43,12 +43,14 @@ struct Write {
 class Stream {
 public:
     void put(int address, int data) {
-        writes_.push_back({frame_, static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(data)});
+        writes_.push_back(
+            {frame_, static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(data)});
         frame_ += 2;
     }
     void wait(int frames) { frame_ += frames; }
     void user(const std::uint8_t (&patch)[8]) {
-        for (int i = 0; i < 8; ++i) put(i, patch[i]);
+        for (int i = 0; i < 8; ++i)
+            put(i, patch[i]);
     }
     void note(int ch, int fNumber, int block, int instrument, int volume, bool sustain = false) {
         put(0x10 + ch, fNumber & 0xff);
@@ -89,12 +91,14 @@ std::vector<int> renderOracle(const Stream& stream) {
     static opll_t chip; // large; one at a time
     OPLL_Reset(&chip, opll_type_ym2413);
     std::int32_t pins[2];
-    for (int i = 0; i < 18 * preRollFrames; ++i) OPLL_Clock(&chip, pins);
+    for (int i = 0; i < 18 * preRollFrames; ++i)
+        OPLL_Clock(&chip, pins);
     std::vector<int> out;
     std::size_t next = 0;
     for (int f = 0; f < stream.length(); ++f) {
         const Write* write = nullptr;
-        if (next < stream.writes().size() && stream.writes()[next].frame == f) write = &stream.writes()[next++];
+        if (next < stream.writes().size() && stream.writes()[next].frame == f)
+            write = &stream.writes()[next++];
         int sum = 0;
         for (int phase = 0; phase < 18; ++phase) {
             if (write && phase == 0) OPLL_Write(&chip, 0, write->address);
@@ -131,8 +135,8 @@ Agreement compare(const char* name, const Stream& stream) {
     EXPECT_TRUE(audible) << name << ": the oracle stayed silent, the stream is broken";
     const Agreement result{100.0 * equal / double(model.size()),
                            error == 0 ? INFINITY : 10.0 * std::log10(signal / error)};
-    std::printf("[ YM2413 ] %-28s equal %6.2f%%  SER %6.1f dB  (%zu frames)\n", name, result.equalShare,
-                result.signalToError, model.size());
+    std::printf("[ YM2413 ] %-28s equal %6.2f%%  SER %6.1f dB  (%zu frames)\n", name,
+                result.equalShare, result.signalToError, model.size());
     return result;
 #else
     (void)name;
@@ -145,7 +149,8 @@ class Ym2413Oracle : public ::testing::Test {
 protected:
     void SetUp() override {
 #ifndef TONRIG_YM2413_ORACLE
-        GTEST_SKIP() << "../shared/reference/nuked-opll is absent: the comparison with the die-shot emulator is "
+        GTEST_SKIP() << "../shared/reference/nuked-opll is absent: the comparison with the "
+                        "die-shot emulator is "
                         "skipped";
 #endif
     }
@@ -178,14 +183,14 @@ TEST_F(Ym2413Oracle, UserInstrumentFrequencyModulation) {
     t.keyOff(1, 0x120, 4);
     t.wait(1500);
     const Agreement strong = compare("user FM, feedback", t);
-    EXPECT_GE(strong.equalShare, 0.0);
+    EXPECT_EQ(strong.equalShare, 100.0);
 }
 
 TEST_F(Ym2413Oracle, BuiltInInstruments) {
-    static const char* const names[] = {"violin",      "guitar",      "piano",         "flute",
-                                        "clarinet",    "oboe",        "trumpet",       "organ",
-                                        "horn",        "synthesizer", "harpsichord",   "vibraphone",
-                                        "synth bass",  "acoustic bass", "electric guitar"};
+    static const char* const names[] = {
+        "violin",      "guitar",     "piano",      "flute",         "clarinet",
+        "oboe",        "trumpet",    "organ",      "horn",          "synthesizer",
+        "harpsichord", "vibraphone", "synth bass", "acoustic bass", "electric guitar"};
     for (int inst = 1; inst <= 15; ++inst) {
         Stream s;
         s.note(inst % 9, 0x100 + inst * 9, 4, inst, 0);
@@ -194,7 +199,13 @@ TEST_F(Ym2413Oracle, BuiltInInstruments) {
         s.wait(4000);
         const std::string name = std::to_string(inst) + " " + names[inst - 1];
         const Agreement a = compare(name.c_str(), s);
-        EXPECT_GE(a.equalShare, 0.0);
+        // The instruments on channels 0-2 are exact; on the others a modulator sees the
+        // key-on a frame early in the chip (see Ym2413.h).
+        if (inst % 9 < 3) {
+            EXPECT_EQ(a.equalShare, 100.0) << name;
+        }
+        EXPECT_GE(a.equalShare, 95.0) << name;
+        EXPECT_GE(a.signalToError, 30.0) << name;
     }
 }
 
@@ -216,7 +227,7 @@ TEST_F(Ym2413Oracle, RhythmMode) {
         s.wait(1000);
     }
     const Agreement a = compare("rhythm, five drums", s);
-    EXPECT_GE(a.equalShare, 0.0);
+    EXPECT_GE(a.equalShare, 90.0);
 }
 
 TEST_F(Ym2413Oracle, SustainAndKeyOffMidNote) {
@@ -236,7 +247,7 @@ TEST_F(Ym2413Oracle, SustainAndKeyOffMidNote) {
     s.keyOff(3, 0xc0, 5);
     s.wait(3000);
     const Agreement a = compare("sustain, key off mid-note", s);
-    EXPECT_GE(a.equalShare, 0.0);
+    EXPECT_GE(a.equalShare, 50.0);
 }
 
 TEST_F(Ym2413Oracle, EnvelopeExtremes) {
@@ -257,16 +268,19 @@ TEST_F(Ym2413Oracle, EnvelopeExtremes) {
     s.keyOff(0, 0x1c0, 7);
     s.wait(2000);
     const Agreement a = compare("envelope extremes", s);
-    EXPECT_GE(a.equalShare, 0.0);
+    EXPECT_GE(a.equalShare, 80.0);
+    EXPECT_GE(a.signalToError, 20.0);
 }
 
 TEST_F(Ym2413Oracle, AllChannelsWithVibratoAndTremolo) {
     Stream s;
     s.user({0xe1, 0xc1, 0x1a, 0x03, 0xf3, 0xf3, 0x13, 0x13});
-    for (int ch = 0; ch < 9; ++ch) s.note(ch, 0x90 + ch * 37, 3 + ch % 3, (ch * 5) % 16, ch % 4);
+    for (int ch = 0; ch < 9; ++ch)
+        s.note(ch, 0x90 + ch * 37, 3 + ch % 3, (ch * 5) % 16, ch % 4);
     s.wait(12000);
     const Agreement a = compare("nine channels, LFOs", s);
-    EXPECT_GE(a.equalShare, 0.0);
+    EXPECT_GE(a.equalShare, 80.0);
+    EXPECT_GE(a.signalToError, 45.0);
 }
 
 // The melody voices of the instrument ROM against the ones the die-shot emulator holds, field

@@ -23,8 +23,8 @@ std::vector<std::int16_t> render(synth::Ym2413& chip, std::size_t frames) {
 
 // A user instrument whose modulator never sounds (attack rate 0), so the carrier plays a
 // plain sine: carrier MULT, attack rate, decay rate, sustain level and release rate given.
-void sineInstrument(synth::Ym2413& chip, int mult, int attack, int decay, int sustainLevel, int release,
-                    bool sustained = true) {
+void sineInstrument(synth::Ym2413& chip, int mult, int attack, int decay, int sustainLevel,
+                    int release, bool sustained = true) {
     chip.write(0x00, 0x01);
     chip.write(0x01, static_cast<std::uint8_t>((sustained ? 0x20 : 0x00) | mult));
     chip.write(0x02, 0x3f);
@@ -35,7 +35,8 @@ void sineInstrument(synth::Ym2413& chip, int mult, int attack, int decay, int su
     chip.write(0x07, static_cast<std::uint8_t>(sustainLevel << 4 | release));
 }
 
-void keyOn(synth::Ym2413& chip, int ch, int fNumber, int block, int instrument = 0, bool sustain = false) {
+void keyOn(synth::Ym2413& chip, int ch, int fNumber, int block, int instrument = 0,
+           bool sustain = false) {
     chip.write(static_cast<std::uint8_t>(0x10 + ch), static_cast<std::uint8_t>(fNumber & 0xff));
     chip.write(static_cast<std::uint8_t>(0x30 + ch), static_cast<std::uint8_t>(instrument << 4));
     chip.write(static_cast<std::uint8_t>(0x20 + ch),
@@ -68,7 +69,8 @@ std::vector<int> peaks(const std::vector<std::int16_t>& s, std::size_t window) {
     std::vector<int> out;
     for (std::size_t i = 0; i + window <= s.size(); i += window) {
         int peak = 0;
-        for (std::size_t j = i; j < i + window; ++j) peak = std::max(peak, int(s[j]));
+        for (std::size_t j = i; j < i + window; ++j)
+            peak = std::max(peak, int(s[j]));
         out.push_back(peak);
     }
     return out;
@@ -82,7 +84,8 @@ TEST(Ym2413Tables, RomsFollowTheirFormulas) {
     for (int i = 0; i < 256; ++i) {
         const double logSin = -std::log2(std::sin((i + 0.5) * M_PI / 512)) * 256;
         const double exponent = (std::exp2(i / 256.0) - 1) * 1024;
-        EXPECT_EQ(synth::ym2413::logSinTable[static_cast<std::size_t>(i)], std::lround(logSin)) << i;
+        EXPECT_EQ(synth::ym2413::logSinTable[static_cast<std::size_t>(i)], std::lround(logSin))
+            << i;
         EXPECT_EQ(synth::ym2413::expTable[static_cast<std::size_t>(i)], std::lround(exponent)) << i;
     }
 }
@@ -94,12 +97,14 @@ TEST(Ym2413, NoteFrequencyFollowsFNumberAndBlock) {
         int fNumber, block, mult;
         double multiplier;
     };
-    for (const Case c : {Case{0x120, 4, 1, 1.0}, Case{0x1ff, 2, 1, 1.0}, Case{0x0ab, 6, 1, 1.0}, Case{0x100, 3, 0, 0.5},
-                         Case{0x100, 3, 2, 2.0}, Case{0x0c0, 2, 12, 12.0}, Case{0x181, 1, 15, 15.0}}) {
+    for (const Case c : {Case{0x120, 4, 1, 1.0}, Case{0x1ff, 2, 1, 1.0}, Case{0x0ab, 6, 1, 1.0},
+                         Case{0x100, 3, 0, 0.5}, Case{0x100, 3, 2, 2.0}, Case{0x0c0, 2, 12, 12.0},
+                         Case{0x181, 1, 15, 15.0}}) {
         synth::Ym2413 chip(3579545);
         sineInstrument(chip, c.mult, 15, 0, 0, 0);
         keyOn(chip, 0, c.fNumber, c.block);
-        const double expected = c.fNumber * frameRate * std::exp2(c.block - 1) / (1 << 18) * c.multiplier;
+        const double expected =
+            c.fNumber * frameRate * std::exp2(c.block - 1) / (1 << 18) * c.multiplier;
         const double got = measuredFrequency(render(chip, 25000));
         EXPECT_NEAR(got, expected, expected * 0.002 + 1.0)
             << "F-number " << c.fNumber << " block " << c.block << " MULT " << c.mult;
@@ -125,7 +130,8 @@ TEST(Ym2413, DecayRateFollowsTheRateLaw) {
         };
         const double seconds = (crossing(30) - crossing(6)) / frameRate;
         const double expectedDbPerSecond = 0.375 * frameRate / std::exp2(14 - rate);
-        EXPECT_NEAR(24 / seconds, expectedDbPerSecond, expectedDbPerSecond * 0.1) << "rate " << rate;
+        EXPECT_NEAR(24 / seconds, expectedDbPerSecond, expectedDbPerSecond * 0.1)
+            << "rate " << rate;
     }
 }
 
@@ -245,7 +251,8 @@ TEST(Ym2413, InstancesAreIndependent) {
 // the chip then plays exactly as a new one.
 TEST(Ym2413, ResetSilencesAndRestarts) {
     synth::Ym2413 chip(3579545);
-    for (int ch = 0; ch < 9; ++ch) keyOn(chip, ch, 0x100 + ch * 20, 4, ch + 1);
+    for (int ch = 0; ch < 9; ++ch)
+        keyOn(chip, ch, 0x100 + ch * 20, 4, ch + 1);
     EXPECT_FALSE(silent(render(chip, 1000)));
     chip.reset();
     EXPECT_TRUE(silent(render(chip, 2000)));
