@@ -12,6 +12,13 @@ namespace {
 
 constexpr std::uint8_t asyncBitBang = 1;
 
+// The part name of the chip at a position of the board, as the log shows it.
+std::string chipName(const catalog::BoardLayout& board, int position) {
+    const catalog::ChipModel* model =
+        catalog::findChipModel(board.typeAt(static_cast<std::size_t>(position), board.id));
+    return model != nullptr ? std::string(model->name) : std::string("?");
+}
+
 std::string format(const char* pattern, auto... values) {
     const int length = std::snprintf(nullptr, 0, pattern, values...);
     std::string text(static_cast<std::size_t>(std::max(length, 0)), '\0');
@@ -78,7 +85,7 @@ FT_STATUS CVirtualBoard::open(std::int32_t index, FT_HANDLE* handle) {
     const std::uintptr_t id = nextHandle_++;
     const Device& device =
         devices_
-            .emplace(id, Device{port, settings_.kind, 0, 9600,
+            .emplace(id, Device{port, settings_.board, 0, 9600,
                                 boardmodel::BoardModel(settings_.masks), wireFreeMs_[port]})
             .first->second;
     *handle = reinterpret_cast<FT_HANDLE>(id);
@@ -133,7 +140,7 @@ FT_STATUS CVirtualBoard::setBitMode(FT_HANDLE handle, std::uint8_t mask, std::ui
     log(now, format("bitmode port=%d mask=0x%02x mode=%u", device->port, mask, mode));
     if (mode == asyncBitBang && !recording_ && !settings_.vgmPath.empty())
         recording_ = Recording{reinterpret_cast<std::uintptr_t>(handle), now,
-                               VgmWriter(device->kind, settings_.clock), settings_.vgmPath};
+                               VgmWriter(*device->board, settings_.clock), settings_.vgmPath};
     log_.flush();
     return ftOk;
 }
@@ -170,7 +177,7 @@ FT_STATUS CVirtualBoard::write(FT_HANDLE handle, void* buffer, std::uint32_t len
     const auto* pins = static_cast<const std::uint8_t*>(buffer);
     const bool recorded =
         recording_ && recording_->device == reinterpret_cast<std::uintptr_t>(handle);
-    const BoardLayout& layout = layoutOf(device->kind);
+    const catalog::BoardLayout& board = *device->board;
     for (const boardmodel::BoardEvent& event : device->model.feed({pins, length})) {
         const double at = start + event.offset * msPerByte;
         using Kind = boardmodel::BoardEvent::Kind;
@@ -178,7 +185,7 @@ FT_STATUS CVirtualBoard::write(FT_HANDLE handle, void* buffer, std::uint32_t len
             log(at, format("reset port=%d", device->port));
             continue;
         }
-        const std::string chip(layout.chips[event.position]);
+        const std::string chip = chipName(board, event.position);
         if (event.kind == Kind::strayData) {
             log(at, format("stray port=%d pos=%d chip=%s data=0x%02x", device->port, event.position,
                            chip.c_str(), event.data));

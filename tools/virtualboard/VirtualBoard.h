@@ -64,7 +64,7 @@ public:
 private:
     struct Device {
         std::int32_t port;
-        BoardKind kind;
+        const catalog::BoardLayout* board;
         std::uint8_t mode = 0;
         std::uint32_t baud = 9600;
         boardmodel::BoardModel model;
