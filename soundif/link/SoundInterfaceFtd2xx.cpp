@@ -33,7 +33,9 @@ void sleepOneMillisecond() {
 
 } // namespace
 
-CSoundInterfaceFtd2xx::CSoundInterfaceFtd2xx(const BoardSettings& settings) : settings(settings) {
+CSoundInterfaceFtd2xx::CSoundInterfaceFtd2xx(const BoardSettings& settings,
+                                             const D2xxFunctions& devices)
+    : settings(settings), devices(devices) {
     clock.start();
     if (settings.slotChipId == 0) return;
 
@@ -47,10 +49,9 @@ CSoundInterfaceFtd2xx::CSoundInterfaceFtd2xx(const BoardSettings& settings) : se
     dataRepeat = wire::waitRepeat(dataWait, settings.speed);
 
     if (openByComPort(settings.port) != ftOk) return;
-    const D2xxFunctions& functions = d2xx();
-    functions.setBitMode(device, 0x00, 0);
-    functions.setBitMode(device, 0xFF, 1);
-    functions.setBaudRate(device, settings.speed);
+    devices.setBitMode(device, 0, ftBitModeReset);
+    devices.setBitMode(device, ftAllPinsOutput, ftBitModeAsyncBitBang);
+    devices.setBaudRate(device, settings.speed);
 
     buildChips();
     info.chipCount = chipCount();
@@ -75,33 +76,32 @@ void CSoundInterfaceFtd2xx::buildChips() {
 
 FT_STATUS CSoundInterfaceFtd2xx::openByComPort(std::int32_t wantedPort) {
     const std::lock_guard lock(deviceLock);
-    const D2xxFunctions& functions = d2xx();
     if (device != nullptr) {
-        functions.close(device);
+        devices.close(device);
         device = nullptr;
         deviceOpen = false;
     }
     std::uint32_t count = 0;
-    if (const FT_STATUS status = functions.listDevices(&count, nullptr, ftListNumberOnly);
+    if (const FT_STATUS status = devices.listDevices(&count, nullptr, ftListNumberOnly);
         status != ftOk)
         return status;
     FT_STATUS result = ftDeviceNotFound;
     for (std::uint32_t index = 0; index < count; ++index) {
         FT_HANDLE handle = nullptr;
-        if (const FT_STATUS status = functions.open(static_cast<std::int32_t>(index), &handle);
+        if (const FT_STATUS status = devices.open(static_cast<std::int32_t>(index), &handle);
             status != ftOk) {
             result = status;
             continue;
         }
         std::int32_t port = 0;
-        const FT_STATUS status = functions.getComPortNumber(handle, &port);
+        const FT_STATUS status = devices.getComPortNumber(handle, &port);
         if (status == ftOk && port == wantedPort) {
             device = handle;
             deviceOpen = true;
             return ftOk;
         }
         result = status != ftOk ? status : ftDeviceNotFound;
-        functions.close(handle);
+        devices.close(handle);
     }
     return result;
 }
@@ -109,9 +109,8 @@ FT_STATUS CSoundInterfaceFtd2xx::openByComPort(std::int32_t wantedPort) {
 void CSoundInterfaceFtd2xx::closeDevice() {
     const std::lock_guard lock(deviceLock);
     if (device == nullptr) return;
-    const D2xxFunctions& functions = d2xx();
-    functions.setBitMode(device, 0x00, 0);
-    functions.close(device);
+    devices.setBitMode(device, 0, ftBitModeReset);
+    devices.close(device);
     device = nullptr;
     deviceOpen = false;
 }
@@ -169,7 +168,7 @@ bool CSoundInterfaceFtd2xx::runStep() {
                                   pinState, addressRepeat);
     }
     std::uint32_t written = 0;
-    d2xx().write(device, buffer.data(), static_cast<std::uint32_t>(buffer.size()), &written);
+    devices.write(device, buffer.data(), static_cast<std::uint32_t>(buffer.size()), &written);
     return true;
 }
 
@@ -192,7 +191,7 @@ void CSoundInterfaceFtd2xx::sendWord(std::uint16_t word) {
     std::vector<std::uint8_t> frame;
     wire::appendFrame(frame, word, pinMasks(), pinState);
     std::uint32_t written = 0;
-    d2xx().write(device, frame.data(), static_cast<std::uint32_t>(frame.size()), &written);
+    devices.write(device, frame.data(), static_cast<std::uint32_t>(frame.size()), &written);
 }
 
 wire::PinMasks CSoundInterfaceFtd2xx::pinMasks() const {

@@ -5,7 +5,7 @@
 
 #include "TestWire.h"
 #include "common/Platform.h"
-#include "soundif/link/D2xx.h"
+#include "soundif/link/d2xx/D2xxBackends.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,6 @@
 // The virtual board's devices, event log and recording; see VirtualBoard.h.
 #include "tools/virtualboard/VirtualBoard.h"
 
-#include "soundif/link/d2xx/D2xxStatus.h"
-
 #include <algorithm>
 #include <cstdio>
 

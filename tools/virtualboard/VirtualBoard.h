@@ -30,7 +30,7 @@
 // reused, so a call on a closed handle fails instead of touching freed state.
 #pragma once
 
-#include "soundif/link/D2xx.h"
+#include "soundif/device/D2xxFunctions.h"
 #include "tools/virtualboard/BoardModel.h"
 #include "tools/virtualboard/VgmWriter.h"
 #include "tools/virtualboard/VirtualBoardSettings.h"

@@ -2,6 +2,7 @@
 // opening from the INI file, the order of interfaces, acquiring and releasing
 // chips, the send delay, and the cases where nothing may open.
 #include "soundif/core/SoundInterfaceManager.h"
+#include "soundif/link/SoundInterfaceFtd2xx.h"
 #include "tests/soundif/link/RecordingD2xx.h"
 
 #include <gmock/gmock.h>
@@ -17,6 +18,25 @@ std::filesystem::path testIniPath() {
     return iniPath;
 }
 
+std::unique_ptr<CSoundInterface> makeBoard(const BoardSettings& settings,
+                                           const D2xxFunctions& devices) {
+    return std::make_unique<CSoundInterfaceFtd2xx>(settings, devices);
+}
+
+// What the settings dialog was run with.
+struct DialogRun {
+    std::filesystem::path iniPath;
+    const D2xxFunctions* devices = nullptr;
+    int count = 0;
+} dialogRun;
+
+std::int32_t recordDialog(const std::filesystem::path& path, const D2xxFunctions& devices) {
+    dialogRun.iniPath = path;
+    dialogRun.devices = &devices;
+    ++dialogRun.count;
+    return 1;
+}
+
 class ManagerTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -26,7 +46,8 @@ protected:
         std::filesystem::create_directories(directory);
         iniPath = directory / "libtavro.ini";
         std::filesystem::remove(iniPath);
-        recording::useRecordingD2xx("3,4,5,7");
+        recording::start("3,4,5,7");
+        dialogRun = {};
     }
     void TearDown() override {
         manager.closeInterfaces();
@@ -41,7 +62,7 @@ protected:
     std::int32_t positionOf(SoundChip* chip) { return chip ? chip->chipInfo()->position : -1; }
 
     std::filesystem::path directory;
-    CSoundInterfaceManager manager{testIniPath};
+    CSoundInterfaceManager manager{{testIniPath, recording::functions, makeBoard, recordDialog}};
 };
 
 TEST_F(ManagerTest, Kx7mChipsAreHandedOutInPositionOrderOnce) {
@@ -176,15 +197,14 @@ TEST_F(ManagerTest, ResetAndInitReachEveryBoard) {
     EXPECT_EQ(manager.interfaceInfoAt(2), nullptr);
 }
 
-// The dialog module is Linux's; on Windows the dialogs are inside the
-// library (tests/soundif/dialogs/win32).
-#ifndef _WIN32
-TEST_F(ManagerTest, TheSettingsDialogWithoutItsModuleStillReturns) {
-    ::testing::internal::CaptureStderr();
+TEST_F(ManagerTest, TheSettingsDialogGetsTheIniFileAndTheDevicesAndOpensNothing) {
+    writeIni(board(3, 38, 4000000));
     EXPECT_EQ(manager.showSettingsDialog(), 1);
-    EXPECT_THAT(::testing::internal::GetCapturedStderr(),
-                ::testing::HasSubstr("libtavro_dialogs.so"));
+    EXPECT_EQ(dialogRun.count, 1);
+    EXPECT_EQ(dialogRun.iniPath, iniPath);
+    EXPECT_EQ(dialogRun.devices, &recording::functions());
+    EXPECT_EQ(manager.interfaceCount(), 0);
+    EXPECT_TRUE(recording::calls().empty());
 }
-#endif
 
 } // namespace
