@@ -26,7 +26,7 @@ struct VirtualBoardSettings {
     std::vector<std::int32_t> busyPorts;
     const catalog::BoardLayout* board = &catalog::boardLayoutOf(tavro::boardIdKx7m);
     std::uint32_t clock = board->defaultClock;
-    boardmodel::PinMasks masks;
+    wire::PinMasks masks;
     std::string logPath;
     std::string vgmPath;
 };
