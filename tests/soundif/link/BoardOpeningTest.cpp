@@ -15,7 +15,7 @@ using ::testing::ElementsAre;
 BoardSettings kx7m(std::int32_t port) {
     BoardSettings settings;
     settings.port = port;
-    settings.slotChipId = 38;
+    settings.slotChipId = tavro::boardIdKx7m;
     settings.slotChipClock = 4000000;
     return settings;
 }
@@ -85,7 +85,7 @@ TEST(BoardOpening, EachBoardModelHasItsChipsAndWaits) {
     EXPECT_EQ(k.chipAt(2)->chipInfo()->position, 2);
 
     settings.port = 2;
-    settings.slotChipId = 39;
+    settings.slotChipId = tavro::boardIdTrq05;
     settings.addrWait = 0;
     CSoundInterfaceFtd2xx t(settings, recording::functions());
     EXPECT_STREQ(t.interfaceInfo()->name, "TRQ05(COM2)");
@@ -94,7 +94,7 @@ TEST(BoardOpening, EachBoardModelHasItsChipsAndWaits) {
     EXPECT_EQ(t.chipAt(1)->chipType(), 10);
 
     settings.port = 3;
-    settings.slotChipId = 4;
+    settings.slotChipId = tavro::chipTypeYm2203;
     settings.addrWait = 0xFFFFFFFEu;
     settings.dataWait = 0xFFFFFFFFu;
     CSoundInterfaceFtd2xx bare(settings, recording::functions());
