@@ -13,7 +13,7 @@
 #pragma once
 
 #include "soundif/core/BoardSettings.h"
-#include "soundif/core/SoundInterfaceBase.h"
+#include "soundif/core/SoundInterface.h"
 #include "soundif/device/D2xxFunctions.h"
 #include "tavro/SoundInterface.h"
 

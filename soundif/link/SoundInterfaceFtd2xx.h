@@ -27,7 +27,7 @@
 
 #include "common/MillisecondClock.h"
 #include "soundif/core/BoardSettings.h"
-#include "soundif/core/SoundInterfaceBase.h"
+#include "soundif/core/SoundInterface.h"
 #include "soundif/device/D2xxFunctions.h"
 #include "soundif/link/ThreadBase.h"
 #include "soundif/link/WireEncoder.h"

@@ -30,21 +30,21 @@ bool contains(const std::vector<std::int32_t>& ports, std::int32_t port) {
 
 } // namespace
 
-double CVirtualBoard::nowMs() const {
+double VirtualBoard::nowMs() const {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - epoch_)
         .count();
 }
 
-double CVirtualBoard::nowMs(const Device& device) const {
+double VirtualBoard::nowMs(const Device& device) const {
     return std::max(nowMs(), device.wireFreeMs);
 }
 
-CVirtualBoard::Device* CVirtualBoard::find(FT_HANDLE handle) {
+VirtualBoard::Device* VirtualBoard::find(FT_HANDLE handle) {
     const auto found = devices_.find(reinterpret_cast<std::uintptr_t>(handle));
     return found == devices_.end() ? nullptr : &found->second;
 }
 
-void CVirtualBoard::readSettings() {
+void VirtualBoard::readSettings() {
     settings_ = readVirtualBoardSettings();
     settingsRead_ = true;
     if (settings_.logPath == logPath_) return;
@@ -53,11 +53,11 @@ void CVirtualBoard::readSettings() {
     if (!logPath_.empty()) log_.open(logPath_, std::ios::out | std::ios::trunc);
 }
 
-void CVirtualBoard::log(double ms, const std::string& text) {
+void VirtualBoard::log(double ms, const std::string& text) {
     if (log_.is_open()) log_ << format("%.3f ", ms) << text << '\n';
 }
 
-FT_STATUS CVirtualBoard::listDevices(void* arg1, void*, std::uint32_t flags) {
+FT_STATUS VirtualBoard::listDevices(void* arg1, void*, std::uint32_t flags) {
     if (flags != ftListNumberOnly || arg1 == nullptr) return ftInvalidParameter;
     std::lock_guard lock(mutex_);
     readSettings();
@@ -65,7 +65,7 @@ FT_STATUS CVirtualBoard::listDevices(void* arg1, void*, std::uint32_t flags) {
     return ftOk;
 }
 
-FT_STATUS CVirtualBoard::open(std::int32_t index, FT_HANDLE* handle) {
+FT_STATUS VirtualBoard::open(std::int32_t index, FT_HANDLE* handle) {
     if (handle == nullptr) return ftInvalidParameter;
     *handle = nullptr;
     std::lock_guard lock(mutex_);
@@ -92,7 +92,7 @@ FT_STATUS CVirtualBoard::open(std::int32_t index, FT_HANDLE* handle) {
     return ftOk;
 }
 
-FT_STATUS CVirtualBoard::getComPortNumber(FT_HANDLE handle, std::int32_t* port) {
+FT_STATUS VirtualBoard::getComPortNumber(FT_HANDLE handle, std::int32_t* port) {
     std::lock_guard lock(mutex_);
     const Device* device = find(handle);
     if (device == nullptr) return ftInvalidHandle;
@@ -101,7 +101,7 @@ FT_STATUS CVirtualBoard::getComPortNumber(FT_HANDLE handle, std::int32_t* port) 
     return ftOk;
 }
 
-void CVirtualBoard::endRecording(double ms) {
+void VirtualBoard::endRecording(double ms) {
     const Device& device = devices_.at(recording_->device);
     VgmWriter& vgm = recording_->vgm;
     const std::vector<std::uint8_t> file = vgm.finish(ms - recording_->startMs);
@@ -115,7 +115,7 @@ void CVirtualBoard::endRecording(double ms) {
     recording_.reset();
 }
 
-FT_STATUS CVirtualBoard::close(FT_HANDLE handle) {
+FT_STATUS VirtualBoard::close(FT_HANDLE handle) {
     std::lock_guard lock(mutex_);
     const Device* device = find(handle);
     if (device == nullptr) return ftInvalidHandle;
@@ -129,7 +129,7 @@ FT_STATUS CVirtualBoard::close(FT_HANDLE handle) {
     return ftOk;
 }
 
-FT_STATUS CVirtualBoard::setBitMode(FT_HANDLE handle, std::uint8_t mask, std::uint8_t mode) {
+FT_STATUS VirtualBoard::setBitMode(FT_HANDLE handle, std::uint8_t mask, std::uint8_t mode) {
     std::lock_guard lock(mutex_);
     Device* device = find(handle);
     if (device == nullptr) return ftInvalidHandle;
@@ -143,7 +143,7 @@ FT_STATUS CVirtualBoard::setBitMode(FT_HANDLE handle, std::uint8_t mask, std::ui
     return ftOk;
 }
 
-FT_STATUS CVirtualBoard::setBaudRate(FT_HANDLE handle, std::uint32_t baud) {
+FT_STATUS VirtualBoard::setBaudRate(FT_HANDLE handle, std::uint32_t baud) {
     std::lock_guard lock(mutex_);
     Device* device = find(handle);
     if (device == nullptr) return ftInvalidHandle;
@@ -154,8 +154,8 @@ FT_STATUS CVirtualBoard::setBaudRate(FT_HANDLE handle, std::uint32_t baud) {
     return ftOk;
 }
 
-FT_STATUS CVirtualBoard::write(FT_HANDLE handle, void* buffer, std::uint32_t length,
-                               std::uint32_t* written) {
+FT_STATUS VirtualBoard::write(FT_HANDLE handle, void* buffer, std::uint32_t length,
+                              std::uint32_t* written) {
     if (written != nullptr) *written = 0;
     std::lock_guard lock(mutex_);
     Device* device = find(handle);
@@ -199,7 +199,7 @@ FT_STATUS CVirtualBoard::write(FT_HANDLE handle, void* buffer, std::uint32_t len
     return ftOk;
 }
 
-void CVirtualBoard::finishRecording() {
+void VirtualBoard::finishRecording() {
     std::lock_guard lock(mutex_);
     if (!recording_) return;
     endRecording(nowMs(devices_.at(recording_->device)));
