@@ -8,8 +8,6 @@ namespace virtualboard {
 
 namespace {
 
-constexpr std::uint8_t asyncBitBang = 1;
-
 // The part name of the chip at a position of the board, as the log shows it.
 std::string chipName(const catalog::BoardLayout& board, int position) {
     const catalog::ChipModel* model =
@@ -136,7 +134,7 @@ FT_STATUS VirtualBoard::setBitMode(FT_HANDLE handle, std::uint8_t mask, std::uin
     device->mode = mode;
     const double now = nowMs(*device);
     log(now, format("bitmode port=%d mask=0x%02x mode=%u", device->port, mask, mode));
-    if (mode == asyncBitBang && !recording_ && !settings_.vgmPath.empty())
+    if (mode == ftBitModeAsyncBitBang && !recording_ && !settings_.vgmPath.empty())
         recording_ = Recording{reinterpret_cast<std::uintptr_t>(handle), now,
                                VgmWriter(*device->board, settings_.clock), settings_.vgmPath};
     log_.flush();
@@ -166,7 +164,7 @@ FT_STATUS VirtualBoard::write(FT_HANDLE handle, void* buffer, std::uint32_t leng
     const double msPerByte = 1000.0 / device->baud;
     device->wireFreeMs = start + length * msPerByte;
     if (written != nullptr) *written = length;
-    if (device->mode != asyncBitBang) {
+    if (device->mode != ftBitModeAsyncBitBang) {
         log(start, format("ignored port=%d bytes=%u", device->port, length));
         log_.flush();
         return ftOk;
