@@ -15,7 +15,8 @@ using namespace ym2413;
 
 constexpr int maxLevel = 127;
 constexpr int dampRate = 12;
-// The envelope counter's value in the first frame after reset.
+// The envelope counter in the first frame after reset, where it stands against the chip's
+// (measured with the die-shot model).
 constexpr std::uint32_t envelopeCounterAtReset = 4;
 
 // The tremolo: a triangle from 0 to 13 envelope steps (4.875 dB), one step per 8 x 64
@@ -39,10 +40,11 @@ int vibrato(std::uint32_t lfoCounter, int fNumber) {
     return (step & 4) ? -magnitude : magnitude;
 }
 
-// How a melody or rhythm value lands on the two pins: one pin carries it, and when it is
-// negative the other leaves its rest level for its negative rest, two steps lower.
+// What an operator output (13 bits, ones' complement) adds to the frame on the two pins,
+// counted from their rest of 1: its 8-bit magnitude m, or -(m + 4) when negative, as then one
+// pin carries -(m + 1) and the other -1.
 int pinSum(int value) {
-    const int sign = value >> 31; // -1 when negative: -(magnitude + 1) on one pin, -1 on the other
+    const int sign = value >> 31;
     return (((value ^ sign) >> 4) ^ sign) + (sign & -3);
 }
 
