@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <numbers>
 #include <vector>
 
 namespace {
@@ -82,7 +83,7 @@ bool silent(const std::vector<std::int16_t>& s) {
 
 TEST(Ym2413Tables, RomsFollowTheirFormulas) {
     for (int i = 0; i < 256; ++i) {
-        const double logSin = -std::log2(std::sin((i + 0.5) * M_PI / 512)) * 256;
+        const double logSin = -std::log2(std::sin((i + 0.5) * std::numbers::pi / 512)) * 256;
         const double exponent = (std::exp2(i / 256.0) - 1) * 1024;
         EXPECT_EQ(synth::ym2413::logSinTable[static_cast<std::size_t>(i)], std::lround(logSin))
             << i;
