@@ -1,6 +1,5 @@
 // devicelog: see DeviceLog.h.
 #include "soundif/link/DeviceLog.h"
-#include "soundif/link/d2xx/D2xxStatus.h"
 
 #include <chrono>
 #include <cstdio>
@@ -9,19 +8,6 @@
 #include <mutex>
 
 namespace devicelog {
-
-std::string statusText(FT_STATUS status) {
-    switch (status) {
-    case ftOk: return "success";
-    case ftInvalidHandle: return "invalid handle";
-    case ftDeviceNotFound: return "the device is gone (unplugged?)";
-    case ftDeviceNotOpened: return "the device could not be opened";
-    case ftIoError: return "USB input/output error";
-    case ftInvalidParameter: return "invalid parameter";
-    case ftInvalidBaudRate: return "baud rate not possible on this device";
-    default: return "device error";
-    }
-}
 
 void write(std::int32_t port, const std::string& message) {
     const char* target = std::getenv("TAVRO_LOG");

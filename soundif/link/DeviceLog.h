@@ -9,15 +9,10 @@
 // device is gone (unplugged?) (status 2)".
 #pragma once
 
-#include "soundif/link/D2xx.h"
-
 #include <cstdint>
 #include <string>
 
 namespace devicelog {
-
-// What a device status means, for log lines and diagnostics.
-std::string statusText(FT_STATUS status);
 
 // Appends one line for the board with this COM number.
 void write(std::int32_t port, const std::string& message);

@@ -23,7 +23,6 @@
 // divides it out, so the chip's baud generator runs at the rate asked for, as
 // with the vendor driver.
 #include "soundif/link/d2xx/D2xxBackends.h"
-#include "soundif/link/d2xx/D2xxStatus.h"
 
 #include <algorithm>
 #include <climits>

@@ -2,7 +2,7 @@
 // functions, and the text for users. The platform halves supply
 // diagnoseDevices (DeviceDiagnosis_libusb.cpp, DeviceDiagnosis_d2xx.cpp).
 #include "soundif/link/d2xx/DeviceDiagnosis.h"
-#include "soundif/link/DeviceLog.h"
+#include "soundif/device/D2xxStatusText.h"
 
 namespace diagnosis {
 
@@ -12,7 +12,8 @@ Diagnosis diagnoseThroughFunctions(const D2xxFunctions& functions, std::string s
     std::uint32_t count = 0;
     if (const FT_STATUS status = functions.listDevices(&count, nullptr, ftListNumberOnly);
         status != ftOk) {
-        result.unavailable = "the devices could not be listed: " + devicelog::statusText(status);
+        result.unavailable =
+            std::string("the devices could not be listed: ") + d2xxStatusText(status);
         return result;
     }
     for (std::uint32_t index = 0; index < count; ++index) {
@@ -22,7 +23,7 @@ Diagnosis diagnoseThroughFunctions(const D2xxFunctions& functions, std::string s
         if (const FT_STATUS status = functions.open(static_cast<std::int32_t>(index), &handle);
             status != ftOk) {
             finding.verdict = status == ftDeviceNotFound ? Verdict::gone : Verdict::failed;
-            finding.reason = devicelog::statusText(status);
+            finding.reason = d2xxStatusText(status);
             finding.mend = "close any other program that uses this board (a player or a settings "
                            "dialog), or re-plug the board";
         } else {

@@ -10,7 +10,7 @@
 // device functions: each device is opened once and closed again.
 #pragma once
 
-#include "soundif/link/D2xx.h"
+#include "soundif/device/D2xxFunctions.h"
 
 #include <cstdint>
 #include <string>

@@ -6,7 +6,6 @@
 #include "common/Platform.h"
 #include "soundif/link/SoundInterfaceFtd2xx.h"
 #include "soundif/link/d2xx/D2xxBackends.h"
-#include "soundif/link/d2xx/D2xxStatus.h"
 #include "tests/soundif/link/usb/EmulatedUsb.h"
 #include "tools/virtualboard/BoardModel.h"
 
@@ -193,7 +192,7 @@ TEST_F(FtdiBackend, ABoardPlaysThroughTheLibraryInTheDevicesOrderAndEveryPinByte
     const int other = plug(Chip::ft232r, 1, {1}); // a user's serial cable
     const int board = plug(Chip::ft2232h, 3, {2, 4});
     {
-        CSoundInterfaceFtd2xx kx(kx7m(3041, 3000000)); // interface B
+        CSoundInterfaceFtd2xx kx(kx7m(3041, 3000000), ftdi()); // interface B
         ASSERT_EQ(kx.chipCount(), 3);
         // libftdi1 resets the chip and sets its 9600 default when it claims
         // it; then bit mode off, asynchronous bit-bang on all pins, baud rate.
@@ -363,7 +362,7 @@ TEST_F(FtdiBackend, ABoardPulledOutWhilePlayingFailsItsWritesAndStillCloses) {
     const int board = plug(Chip::ft232h, 1, {6});
     const auto start = std::chrono::steady_clock::now();
     {
-        CSoundInterfaceFtd2xx kx(kx7m(1060, 921600));
+        CSoundInterfaceFtd2xx kx(kx7m(1060, 921600), ftdi());
         ASSERT_EQ(kx.chipCount(), 3);
         kx.setSendDelay(0);
         emulatedusb::vanishAfter(board, 108 * 50 + 7);
@@ -393,7 +392,7 @@ std::string fileText(const std::filesystem::path& path) {
 
 // Plays until the board is pulled out; the board is gone by the end.
 void playUntilPulled(int device, std::int32_t port) {
-    CSoundInterfaceFtd2xx kx(kx7m(port, 115200));
+    CSoundInterfaceFtd2xx kx(kx7m(port, 115200), ftdi());
     ASSERT_EQ(kx.chipCount(), 3);
     kx.setSendDelay(0);
     emulatedusb::vanishAfter(device, 500);
@@ -416,7 +415,7 @@ TEST_F(FtdiBackend, TheOptInLogRecordsTheFailuresTheWorkerMeetsWithTimeAndComNum
     emulatedusb::reset();
     platform::setEnvironment("TAVRO_LOG", log.c_str());
     playUntilPulled(plug(Chip::ft232r, 2, {5}), 2050);
-    CSoundInterfaceFtd2xx absent(kx7m(7777, 115200));
+    CSoundInterfaceFtd2xx absent(kx7m(7777, 115200), ftdi());
     platform::unsetEnvironment("TAVRO_LOG");
     const std::string text = fileText(log);
     std::filesystem::remove(log);
