@@ -110,6 +110,40 @@ void CVirtualBoard::endRecording(double ms) {
     recording_.reset();
 }
 
+void CVirtualBoard::startSound(std::uintptr_t id, const Device& device, double ms) {
+    const std::string& audio = settings_.audioDevice;
+    const std::string& wav = settings_.wavPath;
+    if (audio.empty() && wav.empty()) return;
+    sound_ = BoardSound::start({device.kind, settings_.clock, audio, wav}, epoch_, ms);
+    if (!audio.empty())
+        log(ms,
+            format("%s port=%d device=%s", sound_ && sound_->playing() ? "audio" : "audio-failed",
+                   device.port, audio.c_str()));
+    if (!sound_) {
+        if (!wav.empty()) log(ms, format("wav-failed port=%d file=%s", device.port, wav.c_str()));
+        return;
+    }
+    soundDevice_ = id;
+    soundWavPath_ = wav;
+}
+
+void CVirtualBoard::endSound(double ms) {
+    const Device& device = devices_.at(soundDevice_);
+    const BoardSound::Summary summary = sound_->finish(ms);
+    if (summary.audio)
+        log(ms, format("audio-end port=%d frames=%llu underruns=%llu late=%llu start-ms=%.1f%s",
+                       device.port, static_cast<unsigned long long>(summary.frames),
+                       static_cast<unsigned long long>(summary.underruns),
+                       static_cast<unsigned long long>(summary.lateEvents), summary.startLatencyMs,
+                       summary.audioFailed ? " lost=1" : ""));
+    if (!soundWavPath_.empty())
+        log(ms, summary.wavWritten
+                    ? format("wav port=%d file=%s frames=%llu", device.port, soundWavPath_.c_str(),
+                             static_cast<unsigned long long>(summary.frames))
+                    : format("wav-failed port=%d file=%s", device.port, soundWavPath_.c_str()));
+    sound_.reset();
+}
+
 FT_STATUS CVirtualBoard::close(FT_HANDLE handle) {
     std::lock_guard lock(mutex_);
     const Device* device = find(handle);
@@ -117,6 +151,7 @@ FT_STATUS CVirtualBoard::close(FT_HANDLE handle) {
     const double now = nowMs(*device);
     const auto id = reinterpret_cast<std::uintptr_t>(handle);
     if (recording_ && recording_->device == id) endRecording(now);
+    if (sound_ && soundDevice_ == id) endSound(now);
     log(now, format("close port=%d", device->port));
     log_.flush();
     wireFreeMs_[device->port] = device->wireFreeMs;
@@ -134,6 +169,8 @@ FT_STATUS CVirtualBoard::setBitMode(FT_HANDLE handle, std::uint8_t mask, std::ui
     if (mode == asyncBitBang && !recording_ && !settings_.vgmPath.empty())
         recording_ = Recording{reinterpret_cast<std::uintptr_t>(handle), now,
                                VgmWriter(device->kind, settings_.clock), settings_.vgmPath};
+    if (mode == asyncBitBang && !sound_)
+        startSound(reinterpret_cast<std::uintptr_t>(handle), *device, now);
     log_.flush();
     return ftOk;
 }
@@ -170,12 +207,15 @@ FT_STATUS CVirtualBoard::write(FT_HANDLE handle, void* buffer, std::uint32_t len
     const auto* pins = static_cast<const std::uint8_t*>(buffer);
     const bool recorded =
         recording_ && recording_->device == reinterpret_cast<std::uintptr_t>(handle);
+    BoardSound* sound =
+        sound_ && soundDevice_ == reinterpret_cast<std::uintptr_t>(handle) ? sound_.get() : nullptr;
     const BoardLayout& layout = layoutOf(device->kind);
     for (const boardmodel::BoardEvent& event : device->model.feed({pins, length})) {
         const double at = start + event.offset * msPerByte;
         using Kind = boardmodel::BoardEvent::Kind;
         if (event.kind == Kind::reset) {
             log(at, format("reset port=%d", device->port));
+            if (sound) sound->reset(at);
             continue;
         }
         const std::string chip(layout.chips[event.position]);
@@ -189,6 +229,8 @@ FT_STATUS CVirtualBoard::write(FT_HANDLE handle, void* buffer, std::uint32_t len
         if (recorded)
             recording_->vgm.write(at - recording_->startMs, event.position, event.address,
                                   event.data);
+        if (sound && event.address <= 0xFF)
+            sound->write(at, event.position, static_cast<std::uint8_t>(event.address), event.data);
     }
     log_.flush();
     return ftOk;
@@ -196,8 +238,8 @@ FT_STATUS CVirtualBoard::write(FT_HANDLE handle, void* buffer, std::uint32_t len
 
 void CVirtualBoard::finishRecording() {
     std::lock_guard lock(mutex_);
-    if (!recording_) return;
-    endRecording(nowMs(devices_.at(recording_->device)));
+    if (recording_) endRecording(nowMs(devices_.at(recording_->device)));
+    if (sound_) endSound(nowMs(devices_.at(soundDevice_)));
     log_.flush();
 }
 
