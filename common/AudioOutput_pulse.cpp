@@ -4,6 +4,7 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -61,13 +62,22 @@ void PulseOutput::streamState(pa_stream* stream, void* self) {
 
 void PulseOutput::streamWrite(pa_stream* stream, std::size_t bytes, void* self) {
     auto* output = static_cast<PulseOutput*>(self);
-    if (output->stopping_) return;
-    void* data = nullptr;
-    if (pa_stream_begin_write(stream, &data, &bytes) < 0 || data == nullptr) return;
     constexpr std::size_t frameBytes = 2 * sizeof(std::int16_t);
-    const std::size_t frames = bytes / frameBytes;
-    output->source_(static_cast<std::int16_t*>(data), frames);
-    pa_stream_write(stream, data, frames * frameBytes, nullptr, 0, PA_SEEK_RELATIVE);
+    // The server's buffers may be smaller than what it asks for: every byte
+    // asked for is given, else it waits for the rest.
+    while (!output->stopping_ && bytes >= frameBytes) {
+        void* data = nullptr;
+        std::size_t size = bytes;
+        if (pa_stream_begin_write(stream, &data, &size) < 0 || data == nullptr) return;
+        const std::size_t frames = std::min(size, bytes) / frameBytes;
+        if (frames == 0) {
+            pa_stream_cancel_write(stream);
+            return;
+        }
+        output->source_(static_cast<std::int16_t*>(data), frames);
+        pa_stream_write(stream, data, frames * frameBytes, nullptr, 0, PA_SEEK_RELATIVE);
+        bytes -= frames * frameBytes;
+    }
 }
 
 void PulseOutput::streamUnderflow(pa_stream*, void* self) {
@@ -143,8 +153,8 @@ bool PulseOutput::start(const std::string& device, std::uint32_t bufferMs, std::
     buffer.minreq = bytes(bufferMs / 5);
     buffer.fragsize = static_cast<std::uint32_t>(-1);
     const char* sink = device == "default" ? nullptr : device.c_str();
-    if (pa_stream_connect_playback(stream_, sink, &buffer, PA_STREAM_NOFLAGS, nullptr, nullptr) <
-        0) {
+    if (pa_stream_connect_playback(stream_, sink, &buffer, PA_STREAM_ADJUST_LATENCY, nullptr,
+                                   nullptr) < 0) {
         error = "cannot play on " + device + ": " + lastError();
         pa_threaded_mainloop_unlock(loop_);
         return false;
