@@ -25,6 +25,10 @@ using synth::BoardMixer;
 constexpr std::uint32_t bufferMs = 100;         // what the server keeps queued
 constexpr double audioLeadMs = bufferMs + 50.0; // see BoardSound.h
 constexpr double fileLeadMs = 20.0;
+// How far the end of a request may lie from now before the frames are set
+// back on the wire's clock.
+constexpr double maxAheadMs = -10.0;
+constexpr double minAheadMs = -300.0;
 constexpr auto pacerPeriod = std::chrono::milliseconds(10);
 constexpr double framesPerMs = BoardMixer::outputRate / 1000.0;
 constexpr std::size_t pacerChunk = 4800; // frames rendered by the pacer in one go
@@ -126,6 +130,7 @@ public:
         }
         const std::lock_guard lock(renderMutex_);
         summary.lateEvents = lateEvents_;
+        summary.resyncs = resyncs_;
         summary.frames = rendered_;
         if (file_ != nullptr) summary.wavWritten = sf_close(file_) == 0;
         file_ = nullptr;
@@ -171,9 +176,17 @@ private:
         }
     }
 
-    // The server's request: the next frames.
+    // The server's request: the next frames. Its requests run at the sound
+    // card's pace: should they fall far behind the wire's clock (a server
+    // that starts late) or run ahead of it, the frames are set back to
+    // bufferMs - lead, which moves the events of the gap to its end.
     void pull(std::int16_t* leftRight, std::size_t frames) {
         const std::lock_guard lock(renderMutex_);
+        const double aheadMs = originMs_ + (rendered_ + frames) / framesPerMs - nowMs();
+        if (aheadMs > maxAheadMs || aheadMs < minAheadMs) {
+            originMs_ += (bufferMs - audioLeadMs) - aheadMs;
+            ++resyncs_;
+        }
         render(leftRight, frames);
     }
 
@@ -222,6 +235,7 @@ private:
     std::vector<TimedEvent> due_;
     std::uint64_t rendered_ = 0;
     std::uint64_t lateEvents_ = 0;
+    std::uint64_t resyncs_ = 0;
     SNDFILE* file_ = nullptr;
     std::vector<std::int16_t> pacerBuffer_;
 

@@ -11,7 +11,11 @@
 // While playing live, the server's requests pace the rendering and originMs
 // lies lead = buffer + 50 ms before the start, so that every event is known
 // before the frames around it are rendered; events that come later than
-// that (a stalled caller) are applied at once and counted as late. Without
+// that (a stalled caller) are applied at once and counted as late. Should the
+// server's pace part from the wire's clock by more than a few tens of
+// milliseconds (a server that starts late, a sound card's clock drift over
+// hours), originMs is moved to bring them together again (a resync): the
+// events of a skipped span sound at its end. Without
 // live sound a thread of its own renders every 10 ms up to 20 ms ago. If the
 // server goes away while playing, that thread takes over: the file still
 // gets everything.
@@ -44,6 +48,7 @@ public:
         std::uint64_t underruns = 0;
         double startLatencyMs = -1; // from start to the server playing
         std::uint64_t lateEvents = 0;
+        std::uint64_t resyncs = 0;
         std::uint64_t frames = 0; // 48 kHz frames made
         bool wavWritten = false;
     };

@@ -131,10 +131,12 @@ void CVirtualBoard::endSound(double ms) {
     const Device& device = devices_.at(soundDevice_);
     const BoardSound::Summary summary = sound_->finish(ms);
     if (summary.audio)
-        log(ms, format("audio-end port=%d frames=%llu underruns=%llu late=%llu start-ms=%.1f%s",
+        log(ms, format("audio-end port=%d frames=%llu underruns=%llu late=%llu resyncs=%llu "
+                       "start-ms=%.1f%s",
                        device.port, static_cast<unsigned long long>(summary.frames),
                        static_cast<unsigned long long>(summary.underruns),
-                       static_cast<unsigned long long>(summary.lateEvents), summary.startLatencyMs,
+                       static_cast<unsigned long long>(summary.lateEvents),
+                       static_cast<unsigned long long>(summary.resyncs), summary.startLatencyMs,
                        summary.audioFailed ? " lost=1" : ""));
     if (!soundWavPath_.empty())
         log(ms, summary.wavWritten

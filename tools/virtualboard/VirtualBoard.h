@@ -26,7 +26,7 @@
 //   107.000 ignored port=1 bytes=18                   (not in bit-bang mode)
 //   2000.000 vgm port=1 file=out.vgm samples=88200
 //   0.430 audio port=1 device=default                 (live sound started)
-//   2000.000 audio-end port=1 frames=96000 underruns=0 late=0 start-ms=31.2
+//   2000.000 audio-end port=1 frames=96000 underruns=0 late=0 resyncs=0 start-ms=31.2
 //   2000.000 wav port=1 file=out.wav frames=96000     (or wav-failed)
 //   2000.000 close port=1
 //
