@@ -26,7 +26,9 @@
 //   - YM2413: centred; full scale 4590 (18 output phases of 255 steps).
 // So one YM2151 voice at full volume (a quarter of the chip's full scale)
 // peaks at about -22.5 dBFS, one SSG tone at its loudest step (a square wave
-// of 10922 steps, +-5461 once the offset is gone) at about -26 dBFS.
+// of 10922 steps, +-5461 once the offset is gone) at about -26 dBFS, one
+// YM2413 melody voice at full volume (+-255 steps in one phase) at about
+// -35.5 dBFS: the YM2413's nine voices and its rhythm share its full scale.
 //
 // Rendering allocates nothing: every buffer is sized when the chip is added.
 #pragma once
