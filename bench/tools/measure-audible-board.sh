@@ -29,9 +29,9 @@ cleanup() {
 trap cleanup EXIT
 mkdir -p "$work/bin" "$work/lib" "$work/server/home" "$work/server/runtime"
 cp "$build/bin/tonrig" "$build/bin/VELKAN.BIN" "$build/bin/demo-song.vkn" "$work/bin/"
-cp "$build/lib/libtavro.so" "$work/lib/"
+cp "$build/lib/libtavro.so" "$build/lib/libtavro_virtualboard.so" "$work/lib/"
 printf '[ftd2xx(COM1)]\nSLOT_00_CHIP_ID=38\nSLOT_00_CHIP_CLOCK=4000000\n' >"$work/lib/libtavro.ini"
-module="$build/lib/libtavro_virtualboard.so"
+module="$work/lib/libtavro_virtualboard.so"
 ticks=$(getconf CLK_TCK)
 
 HOME="$work/server/home" XDG_RUNTIME_DIR="$work/server/runtime" \
