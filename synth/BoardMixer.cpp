@@ -108,6 +108,9 @@ public:
                 float sample = fifo_[i];
                 if (traits_.unipolar) {
                     highPassOut_ = highPassKeep_ * (highPassOut_ + sample - highPassIn_);
+                    // Its decay after the last change ends at 0, not in
+                    // subnormal numbers, which are slow on most processors.
+                    if (std::abs(highPassOut_) < 1e-20f) highPassOut_ = 0;
                     highPassIn_ = sample;
                     sample = highPassOut_;
                 }
