@@ -22,7 +22,7 @@ namespace {
 
 using synth::BoardMixer;
 
-constexpr std::uint32_t bufferMs = 100;         // what the server keeps queued
+constexpr std::uint32_t bufferMs = 200;         // what the server keeps queued
 constexpr double audioLeadMs = bufferMs + 50.0; // see BoardSound.h
 constexpr double fileLeadMs = 20.0;
 // How far the end of a request may lie from now before the frames are set
