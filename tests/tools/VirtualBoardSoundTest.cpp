@@ -69,9 +69,10 @@ TEST_F(VirtualBoardTest, EachWriteSoundsAtItsWireTime) {
 
     const Sound sound = readSound(wavPath());
     EXPECT_NE(written[0].event.find("frames=" + std::to_string(sound.count())), std::string::npos);
-    // From bit-bang mode to close: the 0.6 s on the wire and a little more.
+    // From bit-bang mode to close: the 0.6 s on the wire, and what the calls
+    // took (more under the sanitizers).
     EXPECT_GT(sound.count(), 48u * 600);
-    EXPECT_LT(sound.count(), 48u * 900);
+    EXPECT_LT(sound.count(), 48u * 2000);
     const std::size_t up = crossing(sound, 1000);
     const std::size_t down = crossing(sound, -1000, up);
     ASSERT_LT(down, sound.count());
