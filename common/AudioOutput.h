@@ -1,6 +1,9 @@
 // AudioOutput: live sound through the system's sound server, the one place
 // that talks to it (the PulseAudio client library on Linux, which PipeWire
-// serves too). Only the virtual board links it; the players never do.
+// serves too). Only the virtual board links it; the players never do. The
+// client library lives in a module of its own, libtonrig_audio_pulse.so,
+// loaded from beside the calling module at the first open(): a process that
+// plays nothing never maps it (nor the X11 libraries it brings).
 //
 // The output pulls: from the moment open() succeeds, its own thread calls the
 // source for the next frames (16-bit, interleaved left, right, at the rate

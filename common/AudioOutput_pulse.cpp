@@ -1,5 +1,7 @@
 // AudioOutput through the PulseAudio client library: a threaded main loop, one
-// playback stream whose write requests call the source. See AudioOutput.h.
+// playback stream whose write requests call the source. Built as a module of
+// its own (libtonrig_audio_pulse.so), loaded only when sound is asked for;
+// see AudioOutput.h.
 #include "common/AudioOutput.h"
 
 #include <pulse/pulseaudio.h>
@@ -216,12 +218,15 @@ void PulseOutput::close() {
 
 } // namespace
 
-std::unique_ptr<AudioOutput> AudioOutput::open(const std::string& device, std::uint32_t rate,
-                                               std::uint32_t bufferMs, Source source,
-                                               std::string& error) {
-    auto output = std::make_unique<PulseOutput>(rate, std::move(source));
-    if (!output->start(device, bufferMs, error)) return nullptr;
-    return output;
-}
-
 } // namespace platform
+
+// The module's one export, called by AudioOutput::open (AudioOutput_posix.cpp):
+// the output, or null with the reason in error. The caller owns the object;
+// the module stays loaded for the life of the process.
+extern "C" __attribute__((visibility("default"))) platform::AudioOutput*
+tonrigOpenAudioOutput(const std::string& device, std::uint32_t rate, std::uint32_t bufferMs,
+                      const platform::AudioOutput::Source& source, std::string& error) {
+    auto output = std::make_unique<platform::PulseOutput>(rate, source);
+    if (!output->start(device, bufferMs, error)) return nullptr;
+    return output.release();
+}

@@ -29,7 +29,8 @@ cleanup() {
 trap cleanup EXIT
 mkdir -p "$work/bin" "$work/lib" "$work/server/home" "$work/server/runtime"
 cp "$build/bin/tonrig" "$build/bin/VELKAN.BIN" "$build/bin/demo-song.vkn" "$work/bin/"
-cp "$build/lib/libtavro.so" "$build/lib/libtavro_virtualboard.so" "$work/lib/"
+cp "$build/lib/libtavro.so" "$build/lib/libtavro_virtualboard.so" "$build/lib/libtonrig_audio_pulse.so" \
+    "$work/lib/"
 printf '[ftd2xx(COM1)]\nSLOT_00_CHIP_ID=38\nSLOT_00_CHIP_CLOCK=4000000\n' >"$work/lib/libtavro.ini"
 module="$work/lib/libtavro_virtualboard.so"
 ticks=$(getconf CLK_TCK)
