@@ -8,11 +8,13 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -51,12 +53,27 @@ class MixedBoardSound final : public BoardSound {
 public:
     MixedBoardSound(const Settings& settings, std::chrono::steady_clock::time_point epoch)
         : epoch_(epoch) {
-        const std::uint32_t psgClock = settings.clock / 2;
-        const auto fm = settings.kind == BoardKind::trq05 ? BoardMixer::ChipKind::ym2413
-                                                          : BoardMixer::ChipKind::ym2151;
-        mixer_.addChip(BoardMixer::ChipKind::ssg, psgClock);
-        mixer_.addChip(fm, settings.clock);
-        mixer_.addChip(fm, settings.clock);
+        const catalog::BoardLayout& board = *settings.board;
+        const auto clock = static_cast<std::int32_t>(settings.clock);
+        for (std::size_t position = 0; position < board.chipCount; ++position) {
+            const catalog::ChipPlace& place = board.chips[position];
+            const auto chipClock = static_cast<std::uint32_t>(catalog::clockOf(place.clock, clock));
+            switch (board.typeAt(position, board.id)) {
+            case tavro::chipTypeYm2151:
+                chips_[position] = mixer_.addChip(BoardMixer::ChipKind::ym2151, chipClock);
+                break;
+            case tavro::chipTypeYm2413:
+                chips_[position] = mixer_.addChip(BoardMixer::ChipKind::ym2413, chipClock);
+                break;
+            case tavro::chipTypeYmz294: // runs as a PSG at half its clock
+                chips_[position] = mixer_.addChip(BoardMixer::ChipKind::ssg, chipClock / 2);
+                break;
+            case tavro::chipTypePsg:
+                chips_[position] = mixer_.addChip(BoardMixer::ChipKind::ssg, chipClock);
+                break;
+            default: break;
+            }
+        }
         incoming_.reserve(4096);
         due_.reserve(4096);
         pacerBuffer_.resize(2 * pacerChunk);
@@ -143,6 +160,12 @@ private:
         return frame > 0 ? static_cast<std::uint64_t>(frame) : 0;
     }
 
+    // The mixer's chip at a board position, if it has one.
+    std::optional<std::size_t> chipAt(int position) const {
+        const auto index = static_cast<std::size_t>(position);
+        return index < chips_.size() ? chips_[index] : std::nullopt;
+    }
+
     double nowMs() const {
         return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - epoch_)
             .count();
@@ -215,8 +238,8 @@ private:
             rendered_ = at;
             if (event.position < 0)
                 mixer_.reset();
-            else
-                mixer_.write(static_cast<std::size_t>(event.position), event.address, event.data);
+            else if (const std::optional<std::size_t> chip = chipAt(event.position))
+                mixer_.write(*chip, event.address, event.data);
         }
         due_.erase(due_.begin(), due_.begin() + static_cast<std::ptrdiff_t>(applied));
         mixer_.render(out, static_cast<std::size_t>(end - rendered_));
@@ -232,6 +255,7 @@ private:
 
     std::mutex renderMutex_; // everything below until the pacer's
     BoardMixer mixer_;
+    std::array<std::optional<std::size_t>, catalog::maxChipPlaces> chips_{}; // by position
     std::vector<TimedEvent> due_;
     std::uint64_t rendered_ = 0;
     std::uint64_t lateEvents_ = 0;

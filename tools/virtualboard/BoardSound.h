@@ -1,7 +1,8 @@
 // BoardSound: what one virtual board sounds like. The register writes and
 // resets the board decodes go, at their wire times, into software chips of
 // the board's model (KX7M: SSG, YM2151, YM2151; TRQ05: SSG, YM2413, YM2413;
-// the SSG as a PSG at half the board clock), mixed to 48 kHz stereo
+// the SSG as a PSG at half the board clock; a position whose chip has no
+// software model stays silent), mixed to 48 kHz stereo
 // (synth::BoardMixer), played live through the sound server and/or written
 // to a WAV or FLAC file.
 //
@@ -25,7 +26,7 @@
 // closed by finish().
 #pragma once
 
-#include "tools/virtualboard/BoardKind.h"
+#include "soundif/catalog/BoardLayout.h"
 
 #include <chrono>
 #include <cstdint>
@@ -37,8 +38,8 @@ namespace virtualboard {
 class BoardSound {
 public:
     struct Settings {
-        BoardKind kind = BoardKind::kx7m;
-        std::uint32_t clock = kx7mLayout.defaultClock;
+        const catalog::BoardLayout* board = &catalog::boardLayoutOf(tavro::boardIdKx7m);
+        std::uint32_t clock = 4000000;
         std::string audioDevice; // empty: no live sound; "default" or a sink name
         std::string wavPath;     // empty: no file; .flac: FLAC, else WAV
     };

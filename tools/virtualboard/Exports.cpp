@@ -1,6 +1,6 @@
 // The seven device functions the virtual board module exports, under the
 // vendor driver's names and with C linkage; every other symbol of the module
-// stays hidden. They forward to one process-wide CVirtualBoard, which is never
+// stays hidden. They forward to one process-wide VirtualBoard, which is never
 // destroyed, so that calls made late in process teardown stay safe; a
 // recording or sound file still running when the process ends is finished
 // then.
@@ -10,8 +10,8 @@
 
 namespace {
 
-virtualboard::CVirtualBoard& board() {
-    static auto* instance = new virtualboard::CVirtualBoard;
+virtualboard::VirtualBoard& board() {
+    static auto* instance = new virtualboard::VirtualBoard;
     return *instance;
 }
 
