@@ -1,14 +1,351 @@
+// Ym2151: the frame loop of the OPM model (see Ym2151.h for the register map
+// and what is not modelled). Per frame: timers (CSM key-on), LFO, noise, then
+// the 32 slots in the chip's order (M1, M2, C1, C2 of channels 0-7 each), each
+// slot's phase, envelope and operator, then the channel sums into the DAC word.
 #include "synth/Ym2151.h"
+
+#include "synth/Ym2151Tables.h"
 
 #include <algorithm>
 
 namespace synth {
 
-Ym2151::Ym2151(std::uint32_t) {}
-void Ym2151::reset() {}
-void Ym2151::write(std::uint8_t, std::uint8_t) {}
-void Ym2151::generate(std::int16_t* out, std::size_t frames) {
-    std::fill(out, out + frames * 2, std::int16_t{0});
+namespace {
+
+constexpr unsigned maxLevel = 0x3FF;
+
+// Slots of a channel, by role, and the role of a slot.
+enum Role : unsigned { m1 = 0, m2 = 1, c1 = 2, c2 = 3 };
+constexpr unsigned slotOf(Role role, unsigned ch) { return role * 8 + ch; }
+
+// Which roles each connection sends to the output, as a bit per role.
+constexpr std::array<std::uint8_t, 8> carriers{
+    1u << c2,           1u << c2, 1u << c2, 1u << c2, (1u << c1) | (1u << c2),
+    (1u << c1) | (1u << m2) | (1u << c2), (1u << c1) | (1u << m2) | (1u << c2), 0xF};
+
+// Envelope increments per eight-step cycle: for rates below 48 the 0/1
+// patterns of the four sub-rates (taken when the counter's low bits allow),
+// for rates 48 and up the patterns of 1/2 (doubled per quarter of the rate).
+constexpr std::array<std::array<std::uint8_t, 8>, 4> slowPattern{{
+    {0, 1, 0, 1, 0, 1, 0, 1},
+    {0, 1, 0, 1, 1, 1, 0, 1},
+    {0, 1, 1, 1, 0, 1, 1, 1},
+    {0, 1, 1, 1, 1, 1, 1, 1},
+}};
+constexpr std::array<std::array<std::uint8_t, 8>, 4> fastPattern{{
+    {1, 1, 1, 1, 1, 1, 1, 1},
+    {1, 1, 1, 2, 1, 1, 1, 2},
+    {1, 2, 1, 2, 1, 2, 1, 2},
+    {1, 2, 2, 2, 1, 2, 2, 2},
+}};
+
+constexpr unsigned envelopeIncrement(unsigned rate, std::uint32_t counter) {
+    if (rate == 0) return 0;
+    if (rate < 48) {
+        const unsigned shift = 11 - (rate >> 2);
+        if ((counter & ((1u << shift) - 1)) != 0) return 0;
+        return slowPattern[rate & 3][(counter >> shift) & 7];
+    }
+    if (rate >= 60) return 8;
+    return fastPattern[rate & 3][counter & 7] << ((rate >> 2) - 12);
+}
+
+// A signed value scaled by a 7-bit depth, rounded towards zero as the chip's
+// sign-and-magnitude arithmetic does.
+constexpr int scaleSigned(int value, unsigned depth) {
+    const int magnitude = ((value < 0 ? -value : value) * static_cast<int>(depth)) >> 7;
+    return value < 0 ? -magnitude : magnitude;
+}
+
+// The DAC: the clipped 16-bit sum as the 10-bit mantissa and 3-bit exponent
+// the chip sends, then the level ((m - 512) << e) >> 1 the DAC makes of it.
+constexpr std::int16_t dacLevel(int sum) {
+    sum = std::clamp(sum, -32768, 32767);
+    unsigned exponent = 1;
+    while (exponent < 7 && (sum < -512 * (1 << (exponent - 1)) || sum >= 512 * (1 << (exponent - 1))))
+        ++exponent;
+    const int mantissa = (sum >> (exponent - 1)) + 512;
+    return static_cast<std::int16_t>(((mantissa - 512) * (1 << exponent)) >> 1);
+}
+
+} // namespace
+
+Ym2151::Ym2151(std::uint32_t) { reset(); }
+
+void Ym2151::reset() {
+    regs_.fill(0);
+    amDepth_ = 0;
+    pmDepth_ = 0;
+    slots_.fill(Slot{});
+    channels_.fill(Channel{});
+    egDivider_ = 0;
+    egCounter_ = 0;
+    egTick_ = false;
+    lfoCounter_ = 0;
+    lfoPhase_ = 0;
+    lfoRandom_ = 0;
+    lfoAm_ = 0;
+    lfoPm_ = 0;
+    noiseShift_ = 1;
+    noiseCounter_ = 0;
+    timerA_ = 0;
+    timerB_ = 0;
+    timerBPrescale_ = 0;
+    csmKey_ = false;
+    lateLeft_ = 0;
+    lateRight_ = 0;
+    for (unsigned s = 0; s < 32; ++s) updateStep(s);
+}
+
+void Ym2151::write(std::uint8_t address, std::uint8_t data) {
+    if (address == 0x08) {
+        const unsigned ch = data & 7;
+        slots_[slotOf(m1, ch)].keyRegister = (data >> 3) & 1;
+        slots_[slotOf(c1, ch)].keyRegister = (data >> 4) & 1;
+        slots_[slotOf(m2, ch)].keyRegister = (data >> 5) & 1;
+        slots_[slotOf(c2, ch)].keyRegister = (data >> 6) & 1;
+        return;
+    }
+    if (address == 0x19) {
+        (data & 0x80 ? pmDepth_ : amDepth_) = data & 0x7F;
+        return;
+    }
+    if (address == 0x14) {
+        // The load bits start a timer from its period when they go from 0 to 1.
+        if ((data & 1) && !timerALoad()) timerA_ = timerAPeriod();
+        if ((data & 2) && !timerBLoad()) timerB_ = timerBPeriod(), timerBPrescale_ = 0;
+    }
+    regs_[address] = data;
+    if (address >= 0x28 && address < 0x38) {
+        for (unsigned role = 0; role < 4; ++role) updateStep(role * 8 + (address & 7));
+    } else if ((address >= 0x40 && address < 0x60) || address >= 0xC0) {
+        updateStep(address & 0x1F);
+    }
+}
+
+std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
+    const unsigned ch = slot & 7;
+    const unsigned kc = keyCode(ch);
+    const unsigned note = kc & 15;
+    int index = static_cast<int>((kc >> 4) * 768 + (note - (note >> 2)) * 64 + keyFraction(ch)) +
+                ym2151::coarseDetune[detune2(slot)] + pmOffset;
+    index = std::clamp(index, 0, 8 * 768 - 1);
+    const unsigned octave = static_cast<unsigned>(index) / 768;
+    std::uint32_t step = (ym2151::noteStep[static_cast<unsigned>(index) % 768] << octave) >> 2;
+    const unsigned dt1 = detune1(slot);
+    const unsigned offset = ym2151::detuneStep[dt1 & 3][kc >> 2];
+    step = ((dt1 & 4) ? step - offset : step + offset) & 0x1FFFF;
+    const unsigned mul = multiple(slot);
+    return mul ? step * mul : step >> 1;
+}
+
+void Ym2151::updateStep(unsigned slot) { slots_[slot].step = phaseStep(slot, 0); }
+
+unsigned Ym2151::envelopeRate(unsigned slot) const {
+    const Slot& s = slots_[slot];
+    unsigned base = 0;
+    switch (s.state) {
+    case EgState::attack: base = attackRate(slot) * 2; break;
+    case EgState::decay: base = decay1Rate(slot) * 2; break;
+    case EgState::sustain: base = decay2Rate(slot) * 2; break;
+    case EgState::release: base = releaseRate(slot) * 4 + 2; break;
+    }
+    if (base == 0) return 0;
+    const unsigned scaled = (keyCode(slot & 7) >> 2) >> (3 - keyScale(slot));
+    return std::min(base + scaled, 63u);
+}
+
+void Ym2151::keyEnvelope(unsigned slot, bool on) {
+    Slot& s = slots_[slot];
+    if (on == s.keyed) return;
+    s.keyed = on;
+    if (on) {
+        s.state = EgState::attack;
+        s.phase = 0;
+        if (envelopeRate(slot) >= 62) s.level = 0;
+    } else {
+        s.state = EgState::release;
+    }
+}
+
+void Ym2151::stepEnvelope(unsigned slot) {
+    Slot& s = slots_[slot];
+    if (s.state == EgState::attack && s.level == 0) s.state = EgState::decay;
+    const unsigned sustainLevel = decay1Level(slot) == 15 ? 0x3E0 : decay1Level(slot) << 5;
+    if (s.state == EgState::decay && s.level >= sustainLevel) s.state = EgState::sustain;
+    if (!egTick_) return;
+    const unsigned rate = envelopeRate(slot);
+    const unsigned inc = envelopeIncrement(rate, egCounter_);
+    if (inc == 0) return;
+    if (s.state == EgState::attack) {
+        if (rate >= 62) return;
+        const int level = s.level + ((~static_cast<int>(s.level) * static_cast<int>(inc)) >> 4);
+        s.level = static_cast<std::uint16_t>(std::max(level, 0));
+    } else {
+        s.level = static_cast<std::uint16_t>(std::min<unsigned>(s.level + inc, maxLevel));
+    }
+}
+
+void Ym2151::stepTimers() {
+    csmKey_ = false;
+    if (timerALoad() && ++timerA_ >= 1024) {
+        timerA_ = timerAPeriod();
+        csmKey_ = csm();
+    }
+    if (timerBLoad() && ++timerBPrescale_ >= 16) {
+        timerBPrescale_ = 0;
+        if (++timerB_ >= 256) timerB_ = timerBPeriod();
+    }
+}
+
+void Ym2151::stepLfo() {
+    if (lfoHeld()) {
+        lfoCounter_ = 0;
+        lfoPhase_ = 0;
+    } else {
+        lfoCounter_ = (lfoCounter_ + ((16u + (lfoRate() & 15)) << (lfoRate() >> 4))) & 0x3FFFFFFF;
+        const unsigned phase = lfoCounter_ >> 22;
+        if (phase != lfoPhase_) {
+            lfoPhase_ = phase;
+            lfoRandom_ = noiseShift_ & 0xFF;
+        }
+    }
+    const unsigned p = lfoPhase_;
+    unsigned am = 0;
+    int pm = 0;
+    switch (lfoWave()) {
+    case 0: // saw
+        am = 255 - p;
+        pm = p < 128 ? static_cast<int>(p) : static_cast<int>(p) - 256;
+        break;
+    case 1: // square
+        am = p < 128 ? 255 : 0;
+        pm = p < 128 ? 127 : -128;
+        break;
+    case 2: // triangle
+        am = p < 128 ? 255 - 2 * p : 2 * p - 256;
+        pm = p < 64 ? static_cast<int>(2 * p)
+                    : (p < 192 ? 255 - static_cast<int>(2 * p) : static_cast<int>(2 * p) - 512);
+        break;
+    default: // noise
+        am = lfoRandom_;
+        pm = static_cast<int>(lfoRandom_) - 128;
+        break;
+    }
+    lfoAm_ = (am * amDepth_) >> 7;
+    lfoPm_ = scaleSigned(pm, pmDepth_);
+}
+
+void Ym2151::stepNoise() {
+    for (int half = 0; half < 2; ++half) {
+        if (++noiseCounter_ >= 32 - noiseFrequency()) {
+            noiseCounter_ = 0;
+            const std::uint32_t bit = (noiseShift_ ^ (noiseShift_ >> 3)) & 1;
+            noiseShift_ = (noiseShift_ >> 1) | (bit << 16);
+        }
+    }
+}
+
+// The modulation input of a slot: M1's own feedback, or the sum of its
+// modulators' outputs halved. Where the chip takes a modulator's output is part
+// of the sound: M1's output reaches C1 and C2 in the same frame but M2 only in
+// the next; C1's reaches M2 and C2 in the next frame; M2's reaches C2 at once.
+int Ym2151::modulation(unsigned slot) const {
+    const unsigned ch = slot & 7;
+    const Role role = static_cast<Role>(slot >> 3);
+    if (role == m1) {
+        const unsigned fb = feedback(ch);
+        if (fb == 0) return 0;
+        return (channels_[ch].m1Previous[0] + channels_[ch].m1Previous[1]) >> (10 - fb);
+    }
+    const Slot& slotM1 = slots_[slotOf(m1, ch)];
+    const int m1Now = slotM1.out;
+    const int m1Late = slotM1.previous;
+    const int c1Late = role == m2 ? slots_[slotOf(c1, ch)].out : slots_[slotOf(c1, ch)].previous;
+    const int m2Now = slots_[slotOf(m2, ch)].out;
+    int sum = 0;
+    switch (connection(ch)) {
+    case 0: sum = role == c1 ? m1Now : role == m2 ? c1Late : m2Now; break;
+    case 1: sum = role == m2 ? m1Late + c1Late : role == c2 ? m2Now : 0; break;
+    case 2: sum = role == m2 ? c1Late : role == c2 ? m1Now + m2Now : 0; break;
+    case 3: sum = role == c1 ? m1Now : role == c2 ? c1Late + m2Now : 0; break;
+    case 4: sum = role == c1 ? m1Now : role == c2 ? m2Now : 0; break;
+    case 5: sum = role == m2 ? m1Late : m1Now; break;
+    case 6: sum = role == c1 ? m1Now : 0; break;
+    default: break;
+    }
+    return sum >> 1;
+}
+
+std::int16_t Ym2151::operatorOutput(std::uint32_t phase, int mod, unsigned attenuation) const {
+    const unsigned p = static_cast<unsigned>(static_cast<int>(phase >> 10) + mod) & 1023;
+    unsigned index = p & 255;
+    if (p & 256) index ^= 255;
+    const unsigned a = std::min(ym2151::logSin[index] + (attenuation << 2), 0x1FFFu);
+    const int value = ((ym2151::expFraction[(a & 255) ^ 255] | 0x400) << 2) >> (a >> 8);
+    return static_cast<std::int16_t>((p & 512) ? -value : value);
+}
+
+void Ym2151::frame(std::int16_t* leftRight) {
+    stepTimers();
+    stepLfo();
+    stepNoise();
+    egTick_ = false;
+    if (++egDivider_ == 3) {
+        egDivider_ = 0;
+        ++egCounter_;
+        egTick_ = true;
+    }
+
+    int left = lateLeft_;
+    int right = lateRight_;
+    lateLeft_ = 0;
+    lateRight_ = 0;
+    for (unsigned slot = 0; slot < 32; ++slot) {
+        Slot& s = slots_[slot];
+        const unsigned ch = slot & 7;
+        keyEnvelope(slot, s.keyRegister || csmKey_);
+        stepEnvelope(slot);
+
+        const unsigned pms = pmSensitivity(ch);
+        std::uint32_t step = s.step;
+        if (pms != 0 && lfoPm_ != 0) {
+            const int pm = pms < 6 ? scaleSigned(lfoPm_, 128u >> (6 - pms))
+                                   : lfoPm_ * (1 << (pms - 5));
+            step = phaseStep(slot, pm);
+        }
+
+        unsigned attenuation = s.level + (totalLevel(slot) << 3);
+        if (amEnabled(slot) && amSensitivity(ch) != 0)
+            attenuation += lfoAm_ << (amSensitivity(ch) - 1);
+        attenuation = std::min(attenuation, maxLevel);
+
+        std::int16_t out = 0;
+        if (slot == 31 && noiseEnabled()) {
+            const int amplitude = static_cast<int>((attenuation ^ maxLevel) << 3);
+            out = static_cast<std::int16_t>((noiseShift_ & 1) ? -amplitude : amplitude);
+        } else {
+            out = operatorOutput(s.phase, modulation(slot), attenuation);
+        }
+        s.phase = (s.phase + step) & 0xFFFFF;
+        s.previous = s.out;
+        s.out = out;
+        if (slot < 8) {
+            channels_[ch].m1Previous[1] = channels_[ch].m1Previous[0];
+            channels_[ch].m1Previous[0] = out;
+        }
+
+        if ((carriers[connection(ch)] >> (slot >> 3)) & 1) {
+            if (leftOn(ch)) (slot < 15 ? left : lateLeft_) += out;
+            if (rightOn(ch)) (slot < 31 ? right : lateRight_) += out;
+        }
+    }
+    leftRight[0] = dacLevel(left);
+    leftRight[1] = dacLevel(right);
+}
+
+void Ym2151::generate(std::int16_t* leftRight, std::size_t frames) {
+    for (std::size_t i = 0; i < frames; ++i) frame(leftRight + 2 * i);
 }
 
 } // namespace synth
