@@ -14,6 +14,17 @@ namespace {
 
 constexpr unsigned maxLevel = 0x3FF;
 
+// Pitch in 64ths of a semitone from C# of octave 0, the highest being C of
+// octave 8 less a 64th.
+constexpr int maxPitch = 8 * 768 - 1;
+
+// The 5-bit key code (octave and top two bits of the note code) of a pitch.
+constexpr unsigned keyCodeOf(int pitch) {
+    const unsigned semitone = static_cast<unsigned>(pitch % 768) / 64;
+    const unsigned noteCode = semitone + semitone / 3;
+    return (static_cast<unsigned>(pitch / 768) << 2) | (noteCode >> 2);
+}
+
 // Slots of a channel, by role, and the role of a slot.
 enum Role : unsigned { m1 = 0, m2 = 1, c1 = 2, c2 = 3 };
 constexpr unsigned slotOf(Role role, unsigned ch) { return role * 8 + ch; }
@@ -23,20 +34,22 @@ constexpr std::array<std::uint8_t, 8> carriers{
     1u << c2,           1u << c2, 1u << c2, 1u << c2, (1u << c1) | (1u << c2),
     (1u << c1) | (1u << m2) | (1u << c2), (1u << c1) | (1u << m2) | (1u << c2), 0xF};
 
-// Envelope increments per eight-step cycle: for rates below 48 the 0/1
-// patterns of the four sub-rates (taken when the counter's low bits allow),
-// for rates 48 and up the patterns of 1/2 (doubled per quarter of the rate).
+// Envelope steps. Below rate 48 a step of 1 comes every 2^(11 - rate/4) counts
+// of the envelope counter, thinned by the sub-rate's pattern over eight such
+// counts. From rate 48 there is a step at every count, of 2^(rate/4 - 12),
+// doubled on the counts the sub-rate's four-count pattern marks; from rate 60
+// the step is 8.
 constexpr std::array<std::array<std::uint8_t, 8>, 4> slowPattern{{
     {0, 1, 0, 1, 0, 1, 0, 1},
     {0, 1, 0, 1, 1, 1, 0, 1},
     {0, 1, 1, 1, 0, 1, 1, 1},
     {0, 1, 1, 1, 1, 1, 1, 1},
 }};
-constexpr std::array<std::array<std::uint8_t, 8>, 4> fastPattern{{
-    {1, 1, 1, 1, 1, 1, 1, 1},
-    {1, 1, 1, 2, 1, 1, 1, 2},
-    {1, 2, 1, 2, 1, 2, 1, 2},
-    {1, 2, 2, 2, 1, 2, 2, 2},
+constexpr std::array<std::array<std::uint8_t, 4>, 4> fastDoubling{{
+    {0, 0, 0, 0},
+    {0, 1, 0, 0},
+    {0, 1, 0, 1},
+    {1, 1, 0, 1},
 }};
 
 constexpr unsigned envelopeIncrement(unsigned rate, std::uint32_t counter) {
@@ -47,7 +60,7 @@ constexpr unsigned envelopeIncrement(unsigned rate, std::uint32_t counter) {
         return slowPattern[rate & 3][(counter >> shift) & 7];
     }
     if (rate >= 60) return 8;
-    return fastPattern[rate & 3][counter & 7] << ((rate >> 2) - 12);
+    return (1u << ((rate >> 2) - 12)) << fastDoubling[rate & 3][counter & 3];
 }
 
 // A signed value scaled by a 7-bit depth, rounded towards zero as the chip's
@@ -68,6 +81,18 @@ constexpr std::int16_t dacLevel(int sum) {
     return static_cast<std::int16_t>(((mantissa - 512) * (1 << exponent)) >> 1);
 }
 
+// Where in the frames after a write the chip's slot pipeline takes it up: the
+// slot before which it applies in the next frame, plus 32 for each frame later.
+// Channel registers reach the slots from M2 of channel 4 on in the next frame
+// (earlier slots a frame later), operator registers reach them a frame later
+// from slot 4 on, and key on/off reaches the envelopes two frames later.
+constexpr unsigned writePosition(unsigned address) {
+    if (address == 0x08) return 64;
+    if (address >= 0x20 && address < 0x40) return 12;
+    if (address >= 0x40) return 36;
+    return 0;
+}
+
 } // namespace
 
 Ym2151::Ym2151(std::uint32_t) { reset(); }
@@ -78,7 +103,7 @@ void Ym2151::reset() {
     pmDepth_ = 0;
     slots_.fill(Slot{});
     channels_.fill(Channel{});
-    egDivider_ = 0;
+    egDivider_ = 1;
     egCounter_ = 0;
     egTick_ = false;
     lfoCounter_ = 0;
@@ -94,10 +119,32 @@ void Ym2151::reset() {
     csmKey_ = false;
     lateLeft_ = 0;
     lateRight_ = 0;
+    pendingCount_ = 0;
     for (unsigned s = 0; s < 32; ++s) updateStep(s);
 }
 
 void Ym2151::write(std::uint8_t address, std::uint8_t data) {
+    if (pendingCount_ == pending_.size()) {
+        for (unsigned i = 0; i < pendingCount_; ++i) apply(pending_[i].address, pending_[i].data);
+        pendingCount_ = 0;
+    }
+    pending_[pendingCount_++] = {address, data, static_cast<std::uint8_t>(writePosition(address))};
+}
+
+void Ym2151::applyPending(unsigned position) {
+    unsigned kept = 0;
+    for (unsigned i = 0; i < pendingCount_; ++i) {
+        PendingWrite& w = pending_[i];
+        if (w.position == position) {
+            apply(w.address, w.data);
+        } else {
+            pending_[kept++] = w;
+        }
+    }
+    pendingCount_ = kept;
+}
+
+void Ym2151::apply(std::uint8_t address, std::uint8_t data) {
     if (address == 0x08) {
         const unsigned ch = data & 7;
         slots_[slotOf(m1, ch)].keyRegister = (data >> 3) & 1;
@@ -127,13 +174,15 @@ std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
     const unsigned ch = slot & 7;
     const unsigned kc = keyCode(ch);
     const unsigned note = kc & 15;
-    int index = static_cast<int>((kc >> 4) * 768 + (note - (note >> 2)) * 64 + keyFraction(ch)) +
-                ym2151::coarseDetune[detune2(slot)] + pmOffset;
-    index = std::clamp(index, 0, 8 * 768 - 1);
+    const int coarse =
+        std::clamp(static_cast<int>((kc >> 4) * 768 + (note - (note >> 2)) * 64 + keyFraction(ch) +
+                                    ym2151::coarseDetune[detune2(slot)]),
+                   0, maxPitch);
+    const int index = std::clamp(coarse + pmOffset, 0, maxPitch);
     const unsigned octave = static_cast<unsigned>(index) / 768;
     std::uint32_t step = (ym2151::noteStep[static_cast<unsigned>(index) % 768] << octave) >> 2;
     const unsigned dt1 = detune1(slot);
-    const unsigned offset = ym2151::detuneStep[dt1 & 3][kc >> 2];
+    const unsigned offset = ym2151::detuneStep[dt1 & 3][keyCodeOf(coarse)];
     step = ((dt1 & 4) ? step - offset : step + offset) & 0x1FFFF;
     const unsigned mul = multiple(slot);
     return mul ? step * mul : step >> 1;
@@ -290,22 +339,19 @@ void Ym2151::frame(std::int16_t* leftRight) {
     stepTimers();
     stepLfo();
     stepNoise();
-    egTick_ = false;
-    if (++egDivider_ == 3) {
-        egDivider_ = 0;
-        ++egCounter_;
-        egTick_ = true;
-    }
+    egTick_ = egDivider_ == 0;
+    if (egTick_) ++egCounter_;
+    egDivider_ = (egDivider_ + 1) % 3;
 
     int left = lateLeft_;
     int right = lateRight_;
     lateLeft_ = 0;
     lateRight_ = 0;
     for (unsigned slot = 0; slot < 32; ++slot) {
+        if (pendingCount_ != 0) applyPending(slot);
         Slot& s = slots_[slot];
         const unsigned ch = slot & 7;
         keyEnvelope(slot, s.keyRegister || csmKey_);
-        stepEnvelope(slot);
 
         const unsigned pms = pmSensitivity(ch);
         std::uint32_t step = s.step;
@@ -327,6 +373,7 @@ void Ym2151::frame(std::int16_t* leftRight) {
         } else {
             out = operatorOutput(s.phase, modulation(slot), attenuation);
         }
+        stepEnvelope(slot);
         s.phase = (s.phase + step) & 0xFFFFF;
         s.previous = s.out;
         s.out = out;
@@ -340,6 +387,7 @@ void Ym2151::frame(std::int16_t* leftRight) {
             if (rightOn(ch)) (slot < 31 ? right : lateRight_) += out;
         }
     }
+    for (unsigned i = 0; i < pendingCount_; ++i) pending_[i].position -= 32;
     leftRight[0] = dacLevel(left);
     leftRight[1] = dacLevel(right);
 }

@@ -111,6 +111,14 @@ private:
     unsigned decay1Level(unsigned s) const { return regs_[0xE0 + s] >> 4; }
     unsigned releaseRate(unsigned s) const { return regs_[0xE0 + s] & 15; }
 
+    struct PendingWrite {
+        std::uint8_t address;
+        std::uint8_t data;
+        std::uint8_t position;
+    };
+
+    void apply(std::uint8_t address, std::uint8_t data);
+    void applyPending(unsigned position);
     void updateStep(unsigned slot);
     std::uint32_t phaseStep(unsigned slot, int pmOffset) const;
     unsigned envelopeRate(unsigned slot) const;
@@ -150,6 +158,10 @@ private:
     unsigned timerB_ = 0;
     unsigned timerBPrescale_ = 0;
     bool csmKey_ = false;
+
+    // Writes not yet taken up by the slot pipeline.
+    std::array<PendingWrite, 64> pending_{};
+    unsigned pendingCount_ = 0;
 
     // Output values of slots whose contribution reaches the DAC a frame late.
     int lateLeft_ = 0;

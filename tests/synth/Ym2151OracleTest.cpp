@@ -24,7 +24,7 @@ using ym2151test::Stream;
 using ym2151test::comparisonStreams;
 
 // Frames by which the reference's output trails ours for the same writes.
-constexpr std::uint32_t referenceDelay = 5;
+constexpr std::uint32_t referenceDelay = 2;
 
 std::vector<std::int16_t> runModel(const Stream& stream, std::uint32_t frames) {
     synth::Ym2151 chip(3579545);

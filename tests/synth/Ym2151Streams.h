@@ -119,7 +119,7 @@ inline std::vector<Stream> comparisonStreams() {
     {
         Stream s("detune_mul");
         s.channel(1, 7, 0);
-        s.note(1, 0x3C, 20);
+        s.note(1, 0x3C);
         Operator o;
         s.op(1, 0, o);
         s.key(1, 1);
