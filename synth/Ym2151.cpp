@@ -107,10 +107,13 @@ void Ym2151::reset() {
     egCounter_ = 0;
     egTick_ = false;
     lfoCounter_ = 0;
+    lfoPrescale_ = 2;
     lfoPhase_ = 0;
     lfoRandom_ = 0;
     lfoAm_ = 0;
     lfoPm_ = 0;
+    lfoAmDelay_.fill(0);
+    lfoAmIndex_ = 0;
     noiseShift_ = 1;
     noiseCounter_ = 0;
     timerA_ = 0;
@@ -247,42 +250,50 @@ void Ym2151::stepTimers() {
     }
 }
 
+// The LFO advances in steps: every 8 << (15 - LFRQ/16) frames its phase
+// accumulator gains 16 + LFRQ%16 sixteenths of a phase step; the phase is 8
+// bits. The waves give AM as 0-255 and PM as a sign and a 7-bit magnitude, each
+// then scaled by its 7-bit depth.
 void Ym2151::stepLfo() {
     if (lfoHeld()) {
+        lfoPrescale_ = 0;
         lfoCounter_ = 0;
-        lfoPhase_ = 0;
-    } else {
-        lfoCounter_ = (lfoCounter_ + ((16u + (lfoRate() & 15)) << (lfoRate() >> 4))) & 0x3FFFFFFF;
-        const unsigned phase = lfoCounter_ >> 22;
-        if (phase != lfoPhase_) {
-            lfoPhase_ = phase;
-            lfoRandom_ = noiseShift_ & 0xFF;
-        }
+    } else if ((++lfoPrescale_ & ((8u << (15 - (lfoRate() >> 4))) - 1)) == 0) {
+        lfoCounter_ = (lfoCounter_ + 16 + (lfoRate() & 15)) & 0xFFF;
+        if (((lfoCounter_ >> 4) & 0xFF) != lfoPhase_) lfoRandom_ = noiseShift_ & 0xFF;
     }
-    const unsigned p = lfoPhase_;
+    const unsigned p = (lfoCounter_ >> 4) & 0xFF;
+    lfoPhase_ = p;
+    const unsigned q = p & 127;
+    const bool secondHalf = p >= 128;
     unsigned am = 0;
-    int pm = 0;
+    unsigned pmMagnitude = 0;
+    bool pmNegative = secondHalf;
     switch (lfoWave()) {
-    case 0: // saw
+    case 0: // saw: AM falls over the period; PM rises through zero, -127 to 127
         am = 255 - p;
-        pm = p < 128 ? static_cast<int>(p) : static_cast<int>(p) - 256;
+        pmMagnitude = secondHalf ? 127 - q : q;
         break;
     case 1: // square
-        am = p < 128 ? 255 : 0;
-        pm = p < 128 ? 127 : -128;
+        am = secondHalf ? 0 : 255;
+        pmMagnitude = 128;
         break;
     case 2: // triangle
-        am = p < 128 ? 255 - 2 * p : 2 * p - 256;
-        pm = p < 64 ? static_cast<int>(2 * p)
-                    : (p < 192 ? 255 - static_cast<int>(2 * p) : static_cast<int>(2 * p) - 512);
+        am = secondHalf ? 2 * p - 256 : 255 - 2 * p;
+        pmMagnitude = q < 64 ? 2 * q : 255 - 2 * q;
         break;
     default: // noise
         am = lfoRandom_;
-        pm = static_cast<int>(lfoRandom_) - 128;
+        pmMagnitude = lfoRandom_ & 127;
+        pmNegative = lfoRandom_ >= 128;
         break;
     }
-    lfoAm_ = (am * amDepth_) >> 7;
-    lfoPm_ = scaleSigned(pm, pmDepth_);
+    // AM reaches the envelopes four frames after PM reaches the phase generator.
+    lfoAm_ = lfoAmDelay_[lfoAmIndex_];
+    lfoAmDelay_[lfoAmIndex_] = static_cast<std::uint16_t>((am * amDepth_) >> 7);
+    lfoAmIndex_ = (lfoAmIndex_ + 1) % lfoAmDelay_.size();
+    const int pm = static_cast<int>((pmMagnitude * pmDepth_) >> 7);
+    lfoPm_ = pmNegative ? -pm : pm;
 }
 
 void Ym2151::stepNoise() {
@@ -368,8 +379,12 @@ void Ym2151::frame(std::int16_t* leftRight) {
 
         std::int16_t out = 0;
         if (slot == 31 && noiseEnabled()) {
-            const int amplitude = static_cast<int>((attenuation ^ maxLevel) << 3);
-            out = static_cast<std::int16_t>((noiseShift_ & 1) ? -amplitude : amplitude);
+            // The noise takes the operator's place with the exponent of its
+            // attenuation alone, at a quarter of a sine's full level.
+            const unsigned a = attenuation << 2;
+            const int amplitude =
+                (((ym2151::expFraction[(a & 255) ^ 255] | 0x400) << 2) >> (a >> 8)) >> 2;
+            out = static_cast<std::int16_t>((noiseShift_ & 1) ? ~amplitude : amplitude);
         } else {
             out = operatorOutput(s.phase, modulation(slot), attenuation);
         }

@@ -142,12 +142,15 @@ private:
     std::uint32_t egCounter_ = 0;
     bool egTick_ = false;
 
-    // LFO: a 30-bit phase accumulator whose top 8 bits are the wave's phase.
+    // LFO: a frame prescaler and a phase accumulator in 16ths of a phase step.
+    std::uint32_t lfoPrescale_ = 0;
     std::uint32_t lfoCounter_ = 0;
     unsigned lfoPhase_ = 0;
     unsigned lfoRandom_ = 0;
     unsigned lfoAm_ = 0; // 0-255 after AMD
-    int lfoPm_ = 0;      // -127..127 after PMD
+    int lfoPm_ = 0;      // -128..128 after PMD
+    std::array<std::uint16_t, 4> lfoAmDelay_{};
+    unsigned lfoAmIndex_ = 0;
 
     // Noise: a 17-bit shift register stepped twice a frame at most.
     std::uint32_t noiseShift_ = 1;
