@@ -27,12 +27,19 @@ constexpr unsigned keyCodeOf(int pitch) {
 
 // Slots of a channel, by role, and the role of a slot.
 enum Role : unsigned { m1 = 0, m2 = 1, c1 = 2, c2 = 3 };
-constexpr unsigned slotOf(Role role, unsigned ch) { return role * 8 + ch; }
+constexpr unsigned slotOf(Role role, unsigned ch) {
+    return role * 8 + ch;
+}
 
 // Which roles each connection sends to the output, as a bit per role.
-constexpr std::array<std::uint8_t, 8> carriers{
-    1u << c2,           1u << c2, 1u << c2, 1u << c2, (1u << c1) | (1u << c2),
-    (1u << c1) | (1u << m2) | (1u << c2), (1u << c1) | (1u << m2) | (1u << c2), 0xF};
+constexpr std::array<std::uint8_t, 8> carriers{1u << c2,
+                                               1u << c2,
+                                               1u << c2,
+                                               1u << c2,
+                                               (1u << c1) | (1u << c2),
+                                               (1u << c1) | (1u << m2) | (1u << c2),
+                                               (1u << c1) | (1u << m2) | (1u << c2),
+                                               0xF};
 
 // Envelope steps. Below rate 48 a step of 1 comes every 2^(11 - rate/4) counts
 // of the envelope counter, thinned by the sub-rate's pattern over eight such
@@ -75,7 +82,8 @@ constexpr int scaleSigned(int value, unsigned depth) {
 constexpr std::int16_t dacLevel(int sum) {
     sum = std::clamp(sum, -32768, 32767);
     unsigned exponent = 1;
-    while (exponent < 7 && (sum < -512 * (1 << (exponent - 1)) || sum >= 512 * (1 << (exponent - 1))))
+    while (exponent < 7 &&
+           (sum < -512 * (1 << (exponent - 1)) || sum >= 512 * (1 << (exponent - 1))))
         ++exponent;
     const int mantissa = (sum >> (exponent - 1)) + 512;
     return static_cast<std::int16_t>(((mantissa - 512) * (1 << exponent)) >> 1);
@@ -95,7 +103,9 @@ constexpr unsigned writePosition(unsigned address) {
 
 } // namespace
 
-Ym2151::Ym2151(std::uint32_t) { reset(); }
+Ym2151::Ym2151(std::uint32_t) {
+    reset();
+}
 
 void Ym2151::reset() {
     regs_.fill(0);
@@ -123,12 +133,14 @@ void Ym2151::reset() {
     lateLeft_ = 0;
     lateRight_ = 0;
     pendingCount_ = 0;
-    for (unsigned s = 0; s < 32; ++s) updateStep(s);
+    for (unsigned s = 0; s < 32; ++s)
+        updateStep(s);
 }
 
 void Ym2151::write(std::uint8_t address, std::uint8_t data) {
     if (pendingCount_ == pending_.size()) {
-        for (unsigned i = 0; i < pendingCount_; ++i) apply(pending_[i].address, pending_[i].data);
+        for (unsigned i = 0; i < pendingCount_; ++i)
+            apply(pending_[i].address, pending_[i].data);
         pendingCount_ = 0;
     }
     pending_[pendingCount_++] = {address, data, static_cast<std::uint8_t>(writePosition(address))};
@@ -167,7 +179,8 @@ void Ym2151::apply(std::uint8_t address, std::uint8_t data) {
     }
     regs_[address] = data;
     if (address >= 0x28 && address < 0x38) {
-        for (unsigned role = 0; role < 4; ++role) updateStep(role * 8 + (address & 7));
+        for (unsigned role = 0; role < 4; ++role)
+            updateStep(role * 8 + (address & 7));
     } else if ((address >= 0x40 && address < 0x60) || address >= 0xC0) {
         updateStep(address & 0x1F);
     }
@@ -191,7 +204,9 @@ std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
     return mul ? step * mul : step >> 1;
 }
 
-void Ym2151::updateStep(unsigned slot) { slots_[slot].step = phaseStep(slot, 0); }
+void Ym2151::updateStep(unsigned slot) {
+    slots_[slot].step = phaseStep(slot, 0);
+}
 
 unsigned Ym2151::envelopeRate(unsigned slot) const {
     const Slot& s = slots_[slot];
@@ -367,8 +382,8 @@ void Ym2151::frame(std::int16_t* leftRight) {
         const unsigned pms = pmSensitivity(ch);
         std::uint32_t step = s.step;
         if (pms != 0 && lfoPm_ != 0) {
-            const int pm = pms < 6 ? scaleSigned(lfoPm_, 128u >> (6 - pms))
-                                   : lfoPm_ * (1 << (pms - 5));
+            const int pm =
+                pms < 6 ? scaleSigned(lfoPm_, 128u >> (6 - pms)) : lfoPm_ * (1 << (pms - 5));
             step = phaseStep(slot, pm);
         }
 
@@ -402,13 +417,15 @@ void Ym2151::frame(std::int16_t* leftRight) {
             if (rightOn(ch)) (slot < 31 ? right : lateRight_) += out;
         }
     }
-    for (unsigned i = 0; i < pendingCount_; ++i) pending_[i].position -= 32;
+    for (unsigned i = 0; i < pendingCount_; ++i)
+        pending_[i].position -= 32;
     leftRight[0] = dacLevel(left);
     leftRight[1] = dacLevel(right);
 }
 
 void Ym2151::generate(std::int16_t* leftRight, std::size_t frames) {
-    for (std::size_t i = 0; i < frames; ++i) frame(leftRight + 2 * i);
+    for (std::size_t i = 0; i < frames; ++i)
+        frame(leftRight + 2 * i);
 }
 
 } // namespace synth

@@ -67,11 +67,11 @@ private:
 
     struct Slot {
         std::uint32_t phase = 0;
-        std::uint32_t step = 0;   // phase step per frame, DT1/DT2/MUL applied, without PM
+        std::uint32_t step = 0;      // phase step per frame, DT1/DT2/MUL applied, without PM
         std::uint16_t level = 0x3FF; // envelope attenuation, 0 = loudest
         EgState state = EgState::release;
-        bool keyRegister = false; // key as written to KON
-        bool keyed = false;       // key as the envelope last saw it (register or CSM)
+        bool keyRegister = false;  // key as written to KON
+        bool keyed = false;        // key as the envelope last saw it (register or CSM)
         std::int16_t out = 0;      // the operator's output this frame
         std::int16_t previous = 0; // and in the frame before
     };

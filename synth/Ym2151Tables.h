@@ -67,7 +67,9 @@ constexpr double powerOfTwo(double x) {
     return sum;
 }
 
-constexpr int roundToInt(double x) { return static_cast<int>(x + 0.5); }
+constexpr int roundToInt(double x) {
+    return static_cast<int>(x + 0.5);
+}
 
 } // namespace math
 
@@ -111,9 +113,9 @@ inline constexpr std::array<std::array<std::uint8_t, 32>, 4> detuneStep{{
     {},
     {0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2,
      2, 3, 3, 3, 4, 4, 4, 5, 5, 6, 6, 7, 8, 8, 8, 8},
-    {1, 1, 1, 1, 2, 2, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5,
+    {1, 1, 1, 1, 2, 2, 2, 2,  2,  3,  3,  3,  4,  4,  4,  5,
      5, 6, 6, 7, 8, 8, 9, 10, 11, 12, 13, 14, 16, 16, 16, 16},
-    {2, 2, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 6, 6, 7,
+    {2, 2, 2, 2,  2,  3,  3,  3,  4,  4,  4,  5,  5,  6,  6,  7,
      8, 8, 9, 10, 11, 12, 13, 14, 16, 17, 19, 20, 22, 22, 22, 22},
 }};
 

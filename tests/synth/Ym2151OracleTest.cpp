@@ -20,8 +20,8 @@
 
 namespace {
 
-using ym2151test::Stream;
 using ym2151test::comparisonStreams;
+using ym2151test::Stream;
 
 // Frames by which the reference's output trails ours for the same writes.
 constexpr std::uint32_t referenceDelay = 2;
@@ -46,7 +46,8 @@ std::vector<std::int16_t> runReference(const Stream& stream, std::uint32_t frame
     OPM_Reset(&chip, 0);
     std::int32_t value[2] = {0, 0};
     const auto clockFrame = [&](int calls) {
-        for (int i = 0; i < calls; ++i) OPM_Clock(&chip, value, nullptr, nullptr, nullptr);
+        for (int i = 0; i < calls; ++i)
+            OPM_Clock(&chip, value, nullptr, nullptr, nullptr);
     };
     clockFrame(3 * 32); // pre-roll after reset
     std::vector<std::int16_t> out(frames * 2);

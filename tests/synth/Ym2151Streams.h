@@ -16,8 +16,8 @@ struct TimedWrite {
 };
 
 struct Operator {
-    unsigned dt1 = 0, mul = 1, tl = 0, ks = 0, ar = 31, ame = 0, d1r = 0, dt2 = 0, d2r = 0,
-             d1l = 0, rr = 15;
+    unsigned dt1 = 0, mul = 1, tl = 0, ks = 0, ar = 31, ame = 0, d1r = 0, dt2 = 0, d2r = 0, d1l = 0,
+             rr = 15;
 };
 
 class Stream {
@@ -25,7 +25,8 @@ public:
     explicit Stream(std::string name) : name_(std::move(name)) {}
 
     void write(unsigned address, unsigned data) {
-        writes_.push_back({now_, static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(data)});
+        writes_.push_back(
+            {now_, static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(data)});
         now_ += 2;
     }
     void wait(std::uint32_t frames) { now_ += frames; }
@@ -252,7 +253,8 @@ inline std::vector<Stream> comparisonStreams() {
         s.channel(6, 7, 0);
         Operator o;
         o.ar = 28, o.d1r = 10, o.d1l = 6, o.rr = 9;
-        for (unsigned role = 0; role < 4; ++role) s.op(6, role, o);
+        for (unsigned role = 0; role < 4; ++role)
+            s.op(6, role, o);
         s.note(6, 0x44);
         s.write(0x10, 0xF0);
         s.write(0x11, 0x01);
