@@ -41,6 +41,33 @@ constexpr std::array<std::uint8_t, 8> carriers{1u << c2,
                                                (1u << c1) | (1u << m2) | (1u << c2),
                                                0xF};
 
+// The modulators of each connection's M2, C1 and C2 (M1 has its feedback), and
+// when their output is taken: M1's reaches C1 and C2 in the same frame but M2
+// only in the next; C1's reaches M2 and C2 in the next frame; M2's reaches C2
+// at once.
+enum Source : std::uint8_t { m1Now = 1, m1Late = 2, c1Late = 4, m2Now = 8 };
+constexpr std::array<std::array<std::uint8_t, 4>, 8> modulators{{
+    //  M1  M2               C1     C2
+    {{0, c1Late, m1Now, m2Now}},
+    {{0, m1Late | c1Late, 0, m2Now}},
+    {{0, c1Late, 0, m1Now | m2Now}},
+    {{0, 0, m1Now, c1Late | m2Now}},
+    {{0, 0, m1Now, m2Now}},
+    {{0, m1Late, m1Now, m1Now}},
+    {{0, 0, m1Now, 0}},
+    {{0, 0, 0, 0}},
+}};
+
+// The operator's output for the 8-bit fraction of its attenuation (in 256ths
+// of a factor two), before the shift by the attenuation's integer part: the
+// exponent table's 2^(-fraction) as an 11-bit mantissa, times 4.
+constexpr auto expOutput = [] {
+    std::array<std::uint16_t, 256> t{};
+    for (unsigned i = 0; i < 256; ++i)
+        t[i] = static_cast<std::uint16_t>((ym2151::expFraction[i ^ 255] | 0x400) << 2);
+    return t;
+}();
+
 // Envelope steps. Below rate 48 a step of 1 comes every 2^(11 - rate/4) counts
 // of the envelope counter, thinned by the sub-rate's pattern over eight such
 // counts. From rate 48 there is a step at every count, of 2^(rate/4 - 12),
@@ -179,10 +206,13 @@ void Ym2151::apply(std::uint8_t address, std::uint8_t data) {
     }
     regs_[address] = data;
     if (address >= 0x28 && address < 0x38) {
-        for (unsigned role = 0; role < 4; ++role)
+        for (unsigned role = 0; role < 4; ++role) {
             updateStep(role * 8 + (address & 7));
-    } else if ((address >= 0x40 && address < 0x60) || address >= 0xC0) {
+            updateRates(role * 8 + (address & 7));
+        }
+    } else if (address >= 0x40) {
         updateStep(address & 0x1F);
+        updateRates(address & 0x1F);
     }
 }
 
@@ -206,20 +236,27 @@ std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
 
 void Ym2151::updateStep(unsigned slot) {
     slots_[slot].step = phaseStep(slot, 0);
+    slots_[slot].pmOffset = 0;
+}
+
+// The envelope rates of a slot's four states: twice the 5-bit rate (four times
+// the release rate, plus 2) plus the key code scaled by KS; a rate of 0 stays 0.
+void Ym2151::updateRates(unsigned slot) {
+    const unsigned scaled = (keyCode(slot & 7) >> 2) >> (3 - keyScale(slot));
+    const auto rate = [&](unsigned base) {
+        return static_cast<std::uint8_t>(base == 0 ? 0 : std::min(base + scaled, 63u));
+    };
+    Slot& s = slots_[slot];
+    s.rates[static_cast<unsigned>(EgState::attack)] = rate(attackRate(slot) * 2);
+    s.rates[static_cast<unsigned>(EgState::decay)] = rate(decay1Rate(slot) * 2);
+    s.rates[static_cast<unsigned>(EgState::sustain)] = rate(decay2Rate(slot) * 2);
+    s.rates[static_cast<unsigned>(EgState::release)] = rate(releaseRate(slot) * 4 + 2);
+    s.sustainLevel = static_cast<std::uint16_t>(decay1Level(slot) == 15 ? 0x3E0 : decay1Level(slot) << 5);
 }
 
 unsigned Ym2151::envelopeRate(unsigned slot) const {
     const Slot& s = slots_[slot];
-    unsigned base = 0;
-    switch (s.state) {
-    case EgState::attack: base = attackRate(slot) * 2; break;
-    case EgState::decay: base = decay1Rate(slot) * 2; break;
-    case EgState::sustain: base = decay2Rate(slot) * 2; break;
-    case EgState::release: base = releaseRate(slot) * 4 + 2; break;
-    }
-    if (base == 0) return 0;
-    const unsigned scaled = (keyCode(slot & 7) >> 2) >> (3 - keyScale(slot));
-    return std::min(base + scaled, 63u);
+    return s.rates[static_cast<unsigned>(s.state)];
 }
 
 void Ym2151::keyEnvelope(unsigned slot, bool on) {
@@ -238,8 +275,7 @@ void Ym2151::keyEnvelope(unsigned slot, bool on) {
 void Ym2151::stepEnvelope(unsigned slot) {
     Slot& s = slots_[slot];
     if (s.state == EgState::attack && s.level == 0) s.state = EgState::decay;
-    const unsigned sustainLevel = decay1Level(slot) == 15 ? 0x3E0 : decay1Level(slot) << 5;
-    if (s.state == EgState::decay && s.level >= sustainLevel) s.state = EgState::sustain;
+    if (s.state == EgState::decay && s.level >= s.sustainLevel) s.state = EgState::sustain;
     if (!egTick_) return;
     const unsigned rate = envelopeRate(slot);
     const unsigned inc = envelopeIncrement(rate, egCounter_);
@@ -322,33 +358,24 @@ void Ym2151::stepNoise() {
 }
 
 // The modulation input of a slot: M1's own feedback, or the sum of its
-// modulators' outputs halved. Where the chip takes a modulator's output is part
-// of the sound: M1's output reaches C1 and C2 in the same frame but M2 only in
-// the next; C1's reaches M2 and C2 in the next frame; M2's reaches C2 at once.
+// modulators' outputs halved (see modulators above for when each is taken).
 int Ym2151::modulation(unsigned slot) const {
     const unsigned ch = slot & 7;
-    const Role role = static_cast<Role>(slot >> 3);
+    const unsigned role = slot >> 3;
     if (role == m1) {
         const unsigned fb = feedback(ch);
         if (fb == 0) return 0;
         return (channels_[ch].m1Previous[0] + channels_[ch].m1Previous[1]) >> (10 - fb);
     }
+    const unsigned sources = modulators[connection(ch)][role];
+    if (sources == 0) return 0;
     const Slot& slotM1 = slots_[slotOf(m1, ch)];
-    const int m1Now = slotM1.out;
-    const int m1Late = slotM1.previous;
-    const int c1Late = role == m2 ? slots_[slotOf(c1, ch)].out : slots_[slotOf(c1, ch)].previous;
-    const int m2Now = slots_[slotOf(m2, ch)].out;
+    const Slot& slotC1 = slots_[slotOf(c1, ch)];
     int sum = 0;
-    switch (connection(ch)) {
-    case 0: sum = role == c1 ? m1Now : role == m2 ? c1Late : m2Now; break;
-    case 1: sum = role == m2 ? m1Late + c1Late : role == c2 ? m2Now : 0; break;
-    case 2: sum = role == m2 ? c1Late : role == c2 ? m1Now + m2Now : 0; break;
-    case 3: sum = role == c1 ? m1Now : role == c2 ? c1Late + m2Now : 0; break;
-    case 4: sum = role == c1 ? m1Now : role == c2 ? m2Now : 0; break;
-    case 5: sum = role == m2 ? m1Late : m1Now; break;
-    case 6: sum = role == c1 ? m1Now : 0; break;
-    default: break;
-    }
+    if (sources & m1Now) sum += slotM1.out;
+    if (sources & m1Late) sum += slotM1.previous;
+    if (sources & c1Late) sum += role == m2 ? slotC1.out : slotC1.previous;
+    if (sources & m2Now) sum += slots_[slotOf(m2, ch)].out;
     return sum >> 1;
 }
 
@@ -356,8 +383,9 @@ std::int16_t Ym2151::operatorOutput(std::uint32_t phase, int mod, unsigned atten
     const unsigned p = static_cast<unsigned>(static_cast<int>(phase >> 10) + mod) & 1023;
     unsigned index = p & 255;
     if (p & 256) index ^= 255;
-    const unsigned a = std::min(ym2151::logSin[index] + (attenuation << 2), 0x1FFFu);
-    const int value = ((ym2151::expFraction[(a & 255) ^ 255] | 0x400) << 2) >> (a >> 8);
+    const unsigned a = ym2151::logSin[index] + (attenuation << 2);
+    if (a >= 0x1000) return 0;
+    const int value = expOutput[a & 255] >> (a >> 8);
     return static_cast<std::int16_t>((p & 512) ? -value : value);
 }
 
@@ -379,12 +407,18 @@ void Ym2151::frame(std::int16_t* leftRight) {
         const unsigned ch = slot & 7;
         keyEnvelope(slot, s.keyRegister || csmKey_);
 
+        // PM in 64ths of a semitone: the LFO's, scaled by the channel's PMS.
         const unsigned pms = pmSensitivity(ch);
+        const int pm = pms == 0  ? 0
+                       : pms < 6 ? scaleSigned(lfoPm_, 128u >> (6 - pms))
+                                 : lfoPm_ * (1 << (pms - 5));
         std::uint32_t step = s.step;
-        if (pms != 0 && lfoPm_ != 0) {
-            const int pm =
-                pms < 6 ? scaleSigned(lfoPm_, 128u >> (6 - pms)) : lfoPm_ * (1 << (pms - 5));
-            step = phaseStep(slot, pm);
+        if (pm != 0) {
+            if (pm != s.pmOffset) {
+                s.pmOffset = pm;
+                s.pmStep = phaseStep(slot, pm);
+            }
+            step = s.pmStep;
         }
 
         unsigned attenuation = s.level + (totalLevel(slot) << 3);

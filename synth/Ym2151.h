@@ -68,6 +68,10 @@ private:
     struct Slot {
         std::uint32_t phase = 0;
         std::uint32_t step = 0;      // phase step per frame, DT1/DT2/MUL applied, without PM
+        std::uint32_t pmStep = 0;    // the step with the PM offset last asked for
+        int pmOffset = 0;            // that offset; 0 while pmStep is not known
+        std::array<std::uint8_t, 4> rates{}; // envelope rate per state
+        std::uint16_t sustainLevel = 0;
         std::uint16_t level = 0x3FF; // envelope attenuation, 0 = loudest
         EgState state = EgState::release;
         bool keyRegister = false;  // key as written to KON
@@ -120,6 +124,7 @@ private:
     void apply(std::uint8_t address, std::uint8_t data);
     void applyPending(unsigned position);
     void updateStep(unsigned slot);
+    void updateRates(unsigned slot);
     std::uint32_t phaseStep(unsigned slot, int pmOffset) const;
     unsigned envelopeRate(unsigned slot) const;
     void keyEnvelope(unsigned slot, bool on);
