@@ -259,7 +259,7 @@ unsigned Ym2151::envelopeRate(unsigned slot) const {
     return s.rates[static_cast<unsigned>(s.state)];
 }
 
-void Ym2151::keyEnvelope(unsigned slot, bool on) {
+inline void Ym2151::keyEnvelope(unsigned slot, bool on) {
     Slot& s = slots_[slot];
     if (on == s.keyed) return;
     s.keyed = on;
@@ -272,7 +272,7 @@ void Ym2151::keyEnvelope(unsigned slot, bool on) {
     }
 }
 
-void Ym2151::stepEnvelope(unsigned slot) {
+inline void Ym2151::stepEnvelope(unsigned slot) {
     Slot& s = slots_[slot];
     if (s.state == EgState::attack && s.level == 0) s.state = EgState::decay;
     if (s.state == EgState::decay && s.level >= s.sustainLevel) s.state = EgState::sustain;
@@ -359,7 +359,7 @@ void Ym2151::stepNoise() {
 
 // The modulation input of a slot: M1's own feedback, or the sum of its
 // modulators' outputs halved (see modulators above for when each is taken).
-int Ym2151::modulation(unsigned slot) const {
+inline int Ym2151::modulation(unsigned slot) const {
     const unsigned ch = slot & 7;
     const unsigned role = slot >> 3;
     if (role == m1) {
