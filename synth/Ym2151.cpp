@@ -116,11 +116,12 @@ constexpr std::int16_t dacLevel(int sum) {
     return static_cast<std::int16_t>(((mantissa - 512) * (1 << exponent)) >> 1);
 }
 
-// Where in the frames after a write the chip's slot pipeline takes it up: the
-// slot before which it applies in the next frame, plus 32 for each frame later.
-// Channel registers reach the slots from M2 of channel 4 on in the next frame
-// (earlier slots a frame later), operator registers reach them a frame later
-// from slot 4 on, and key on/off reaches the envelopes two frames later.
+// Where the chip's slot pipeline takes up a write, counting the first frame
+// generated after it as frame 0: position p applies it just before slot p % 32
+// of frame p / 32. Channel registers reach the slots from M2 of channel 4 on in
+// frame 0 (the slots before it in frame 1), operator registers reach slots 4 on
+// in frame 1 (the slots before them in frame 2), and key on/off reaches every
+// slot in frame 2.
 constexpr unsigned writePosition(unsigned address) {
     if (address == 0x08) return 64;
     if (address >= 0x20 && address < 0x40) return 12;
@@ -154,8 +155,6 @@ void Ym2151::reset() {
     noiseShift_ = 1;
     noiseCounter_ = 0;
     timerA_ = 0;
-    timerB_ = 0;
-    timerBPrescale_ = 0;
     csmKey_ = false;
     lateLeft_ = 0;
     lateRight_ = 0;
@@ -200,9 +199,8 @@ void Ym2151::apply(std::uint8_t address, std::uint8_t data) {
         return;
     }
     if (address == 0x14) {
-        // The load bits start a timer from its period when they go from 0 to 1.
+        // The load bit starts timer A from its period when it goes from 0 to 1.
         if ((data & 1) && !timerALoad()) timerA_ = timerAPeriod();
-        if ((data & 2) && !timerBLoad()) timerB_ = timerBPeriod(), timerBPrescale_ = 0;
     }
     regs_[address] = data;
     if (address >= 0x28 && address < 0x38) {
@@ -251,7 +249,8 @@ void Ym2151::updateRates(unsigned slot) {
     s.rates[static_cast<unsigned>(EgState::decay)] = rate(decay1Rate(slot) * 2);
     s.rates[static_cast<unsigned>(EgState::sustain)] = rate(decay2Rate(slot) * 2);
     s.rates[static_cast<unsigned>(EgState::release)] = rate(releaseRate(slot) * 4 + 2);
-    s.sustainLevel = static_cast<std::uint16_t>(decay1Level(slot) == 15 ? 0x3E0 : decay1Level(slot) << 5);
+    s.sustainLevel =
+        static_cast<std::uint16_t>(decay1Level(slot) == 15 ? 0x3E0 : decay1Level(slot) << 5);
 }
 
 unsigned Ym2151::envelopeRate(unsigned slot) const {
@@ -294,10 +293,6 @@ void Ym2151::stepTimers() {
     if (timerALoad() && ++timerA_ >= 1024) {
         timerA_ = timerAPeriod();
         csmKey_ = csm();
-    }
-    if (timerBLoad() && ++timerBPrescale_ >= 16) {
-        timerBPrescale_ = 0;
-        if (++timerB_ >= 256) timerB_ = timerBPeriod();
     }
 }
 

@@ -20,7 +20,7 @@
 //   0x0F NOISE    |NE | - | - |      NFRQ         |  noise instead of ch 7 C2; its rate
 //   0x10 CLKA1    |     CLKA bits 9..2            |  timer A period: 1024 - CLKA frames
 //   0x11 CLKA2    | - | - | - | - | - | - | CLKA 1..0|
-//   0x12 CLKB     |          CLKB                 |  timer B: 16 * (256 - CLKB) frames
+//   0x12 CLKB     |          CLKB                 |  timer B period (no effect on sound)
 //   0x14 TIMER    |CSM| - |RSB|RSA|IRB|IRA|LDB|LDA|  CSM: key on all slots at timer A
 //   0x18 LFRQ     |          LFRQ                 |  LFO rate
 //   0x19 PMD/AMD  |P/A|          depth            |  P/A = 1: PM depth, 0: AM depth
@@ -42,11 +42,17 @@
 //   2: (M1+(C1-M2))-C2-out  6: M1-C1-out, M2-out, C2-out
 //   3: ((M1-C1)+M2)-C2-out  7: all four out
 //
-// Not modelled: the status register and the IRQ pin, and the CT1/CT2 output
-// pins (nothing of them reaches the sound); the test register's bits other
+// Not modelled: timer B, the status register and the IRQ pin, and the CT1/CT2
+// output pins (nothing of them reaches the sound); the test register's bits other
 // than the LFO reset; the analogue side of the DAC (its output filter and
 // level), the value being the DAC's code; the write-busy time (writes are
 // taken between frames, whatever their spacing).
+// Known differences from the chip: its frequency ROM between semitones (the
+// steps here follow the exponential curve, exact at every semitone, within two
+// cents elsewhere, so KF values, DT2 = 3 and LFO PM drift off the chip's
+// phase); the noise generator's bit sequence (rate and level are the chip's);
+// LFO noise wave values; an envelope step that the chip skips when a key-off
+// meets an operator still in its attack; key code 0x7F (note 15 of octave 7).
 #pragma once
 
 #include <array>
@@ -67,9 +73,9 @@ private:
 
     struct Slot {
         std::uint32_t phase = 0;
-        std::uint32_t step = 0;      // phase step per frame, DT1/DT2/MUL applied, without PM
-        std::uint32_t pmStep = 0;    // the step with the PM offset last asked for
-        int pmOffset = 0;            // that offset; 0 while pmStep is not known
+        std::uint32_t step = 0;   // phase step per frame, DT1/DT2/MUL applied, without PM
+        std::uint32_t pmStep = 0; // the step with the PM offset last asked for
+        int pmOffset = 0;         // that offset; 0 while pmStep is not known
         std::array<std::uint8_t, 4> rates{}; // envelope rate per state
         std::uint16_t sustainLevel = 0;
         std::uint16_t level = 0x3FF; // envelope attenuation, 0 = loudest
@@ -89,9 +95,7 @@ private:
     bool noiseEnabled() const { return regs_[0x0F] >> 7; }
     unsigned noiseFrequency() const { return regs_[0x0F] & 0x1F; }
     unsigned timerAPeriod() const { return (regs_[0x10] << 2) | (regs_[0x11] & 3); }
-    unsigned timerBPeriod() const { return regs_[0x12]; }
     bool csm() const { return regs_[0x14] >> 7; }
-    bool timerBLoad() const { return (regs_[0x14] >> 1) & 1; }
     bool timerALoad() const { return regs_[0x14] & 1; }
     unsigned lfoRate() const { return regs_[0x18]; }
     unsigned lfoWave() const { return regs_[0x1B] & 3; }
@@ -161,10 +165,8 @@ private:
     std::uint32_t noiseShift_ = 1;
     unsigned noiseCounter_ = 0;
 
-    // Timers: A counts frames, B counts 16-frame steps.
+    // Timer A, counting frames (timer B reaches no sound and is not kept).
     unsigned timerA_ = 0;
-    unsigned timerB_ = 0;
-    unsigned timerBPrescale_ = 0;
     bool csmKey_ = false;
 
     // Writes not yet taken up by the slot pipeline.

@@ -25,8 +25,7 @@ const ym2151test::Stream& stream() {
 
 // Calls write(address, data) for each write and generate(from, count) for the
 // frames between them, over the whole stream.
-template <typename Write, typename Generate>
-void play(Write&& write, Generate&& generate) {
+template <typename Write, typename Generate> void play(Write&& write, Generate&& generate) {
     std::uint32_t frame = 0;
     for (const ym2151test::TimedWrite& w : stream().writes()) {
         if (w.frame > frame) {
@@ -50,9 +49,8 @@ void ownModel(benchmark::State& state) {
              });
         benchmark::DoNotOptimize(buffer.data());
     }
-    state.counters["frames_per_cpu_second"] =
-        benchmark::Counter(static_cast<double>(streamFrames) * state.iterations(),
-                           benchmark::Counter::kIsRate);
+    state.counters["frames_per_cpu_second"] = benchmark::Counter(
+        static_cast<double>(streamFrames) * state.iterations(), benchmark::Counter::kIsRate);
 }
 BENCHMARK(ownModel)->Unit(benchmark::kMillisecond);
 
@@ -65,19 +63,19 @@ void fastReference(benchmark::State& state) {
         Chip chip(host);
         chip.reset();
         Chip::output_data* out = buffer.data();
-        play([&](std::uint8_t a, std::uint8_t d) {
-                 chip.write(0, a);
-                 chip.write(1, d);
-             },
-             [&](std::uint32_t n) {
-                 chip.generate(out, n);
-                 out += n;
-             });
+        play(
+            [&](std::uint8_t a, std::uint8_t d) {
+                chip.write(0, a);
+                chip.write(1, d);
+            },
+            [&](std::uint32_t n) {
+                chip.generate(out, n);
+                out += n;
+            });
         benchmark::DoNotOptimize(buffer.data());
     }
-    state.counters["frames_per_cpu_second"] =
-        benchmark::Counter(static_cast<double>(streamFrames) * state.iterations(),
-                           benchmark::Counter::kIsRate);
+    state.counters["frames_per_cpu_second"] = benchmark::Counter(
+        static_cast<double>(streamFrames) * state.iterations(), benchmark::Counter::kIsRate);
 }
 BENCHMARK(fastReference)->Unit(benchmark::kMillisecond);
 #endif
