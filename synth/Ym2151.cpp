@@ -120,8 +120,9 @@ constexpr std::int16_t dacLevel(int sum) {
 // generated after it as frame 0: position p applies it just before slot p % 32
 // of frame p / 32. Channel registers reach the slots from M2 of channel 4 on in
 // frame 0 (the slots before it in frame 1), operator registers reach slots 4 on
-// in frame 1 (the slots before them in frame 2), and key on/off reaches every
-// slot in frame 2.
+// in frame 1 (the slots before them in frame 2), and a key-on reaches every
+// slot in frame 2, a key-off in frame 1 (keyOffPosition).
+constexpr std::uint8_t keyOffPosition = 32;
 constexpr unsigned writePosition(unsigned address) {
     if (address == 0x08) return 64;
     if (address >= 0x20 && address < 0x40) return 12;
@@ -164,12 +165,17 @@ void Ym2151::reset() {
 }
 
 void Ym2151::write(std::uint8_t address, std::uint8_t data) {
-    if (pendingCount_ == pending_.size()) {
+    if (pendingCount_ + 2 > pending_.size()) {
         for (unsigned i = 0; i < pendingCount_; ++i)
             apply(pending_[i].address, pending_[i].data);
         pendingCount_ = 0;
     }
-    pending_[pendingCount_++] = {address, data, static_cast<std::uint8_t>(writePosition(address))};
+    if (address == 0x08) {
+        // A key-off reaches the envelopes a frame before a key-on does.
+        pending_[pendingCount_++] = {address, data, keyOffPosition, true};
+    }
+    pending_[pendingCount_++] = {address, data, static_cast<std::uint8_t>(writePosition(address)),
+                                 false};
 }
 
 void Ym2151::applyPending(unsigned position) {
@@ -177,12 +183,24 @@ void Ym2151::applyPending(unsigned position) {
     for (unsigned i = 0; i < pendingCount_; ++i) {
         PendingWrite& w = pending_[i];
         if (w.position == position) {
-            apply(w.address, w.data);
+            if (w.keyOffOnly) {
+                applyKeyOff(w.data);
+            } else {
+                apply(w.address, w.data);
+            }
         } else {
             pending_[kept++] = w;
         }
     }
     pendingCount_ = kept;
+}
+
+void Ym2151::applyKeyOff(std::uint8_t data) {
+    const unsigned ch = data & 7;
+    const Role roles[4] = {m1, c1, m2, c2}; // KON's bits 3-6
+    for (unsigned bit = 0; bit < 4; ++bit) {
+        if (((data >> (3 + bit)) & 1) == 0) slots_[slotOf(roles[bit], ch)].keyRegister = false;
+    }
 }
 
 void Ym2151::apply(std::uint8_t address, std::uint8_t data) {
@@ -258,25 +276,29 @@ unsigned Ym2151::envelopeRate(unsigned slot) const {
     return s.rates[static_cast<unsigned>(s.state)];
 }
 
-inline void Ym2151::keyEnvelope(unsigned slot, bool on) {
+inline bool Ym2151::keyEnvelope(unsigned slot, bool on) {
     Slot& s = slots_[slot];
-    if (on == s.keyed) return;
+    if (on == s.keyed) return false;
     s.keyed = on;
     if (on) {
         s.state = EgState::attack;
         s.phase = 0;
         if (envelopeRate(slot) >= 62) s.level = 0;
-    } else {
-        s.state = EgState::release;
+        return false;
     }
+    s.state = EgState::release;
+    return true;
 }
 
-inline void Ym2151::stepEnvelope(unsigned slot) {
+// One frame of a slot's envelope. On the frame a key-off reaches it, the step is
+// taken at the rate of the state it leaves, and none when it leaves the attack.
+inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left) {
     Slot& s = slots_[slot];
     if (s.state == EgState::attack && s.level == 0) s.state = EgState::decay;
     if (s.state == EgState::decay && s.level >= s.sustainLevel) s.state = EgState::sustain;
     if (!egTick_) return;
-    const unsigned rate = envelopeRate(slot);
+    if (released && left == EgState::attack) return;
+    const unsigned rate = s.rates[static_cast<unsigned>(released ? left : s.state)];
     const unsigned inc = envelopeIncrement(rate, egCounter_);
     if (inc == 0) return;
     if (s.state == EgState::attack) {
@@ -400,7 +422,8 @@ void Ym2151::frame(std::int16_t* leftRight) {
         if (pendingCount_ != 0) applyPending(slot);
         Slot& s = slots_[slot];
         const unsigned ch = slot & 7;
-        keyEnvelope(slot, s.keyRegister || csmKey_);
+        const EgState before = s.state;
+        const bool released = keyEnvelope(slot, s.keyRegister || csmKey_);
 
         // PM in 64ths of a semitone: the LFO's, scaled by the channel's PMS.
         const unsigned pms = pmSensitivity(ch);
@@ -432,7 +455,7 @@ void Ym2151::frame(std::int16_t* leftRight) {
         } else {
             out = operatorOutput(s.phase, modulation(slot), attenuation);
         }
-        stepEnvelope(slot);
+        stepEnvelope(slot, released, before);
         s.phase = (s.phase + step) & 0xFFFFF;
         s.previous = s.out;
         s.out = out;

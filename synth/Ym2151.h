@@ -51,8 +51,7 @@
 // steps here follow the exponential curve, exact at every semitone, within two
 // cents elsewhere, so KF values, DT2 = 3 and LFO PM drift off the chip's
 // phase); the noise generator's bit sequence (rate and level are the chip's);
-// LFO noise wave values; an envelope step that the chip skips when a key-off
-// meets an operator still in its attack; key code 0x7F (note 15 of octave 7).
+// LFO noise wave values; key code 0x7F (note 15 of octave 7).
 #pragma once
 
 #include <array>
@@ -123,16 +122,18 @@ private:
         std::uint8_t address;
         std::uint8_t data;
         std::uint8_t position;
+        bool keyOffOnly; // the key-off half of a KON write
     };
 
     void apply(std::uint8_t address, std::uint8_t data);
     void applyPending(unsigned position);
+    void applyKeyOff(std::uint8_t data);
     void updateStep(unsigned slot);
     void updateRates(unsigned slot);
     std::uint32_t phaseStep(unsigned slot, int pmOffset) const;
     unsigned envelopeRate(unsigned slot) const;
-    void keyEnvelope(unsigned slot, bool on);
-    void stepEnvelope(unsigned slot);
+    bool keyEnvelope(unsigned slot, bool on);
+    void stepEnvelope(unsigned slot, bool released, EgState left);
     void stepTimers();
     void stepLfo();
     void stepNoise();
