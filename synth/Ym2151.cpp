@@ -145,7 +145,7 @@ void Ym2151::reset() {
     egDivider_ = 1;
     egCounter_ = 0;
     egTick_ = false;
-    lfoCounter_ = 0;
+    lfoSteps_ = 0;
     lfoPrescale_ = 2;
     lfoPhase_ = 0;
     lfoRandom_ = 0;
@@ -318,20 +318,30 @@ void Ym2151::stepTimers() {
     }
 }
 
-// The LFO advances in steps: every 8 << (15 - LFRQ/16) frames its phase
-// accumulator gains 16 + LFRQ%16 sixteenths of a phase step; the phase is 8
-// bits. The waves give AM as 0-255 and PM as a sign and a 7-bit magnitude, each
-// then scaled by its 7-bit depth.
+// The LFO advances in steps, one every 8 << (15 - LFRQ/16) frames. A step adds
+// one to the 8-bit phase, and one more as a rate multiplier driven by a 4-bit
+// step count wants it: LFRQ's bit 3 on odd counts, bit 2 on counts 2 mod 4,
+// bit 1 on 4 mod 8, bit 0 on 8 mod 16, so that 16 steps gain 16 + LFRQ%16. The
+// waves give AM as 0-255 and PM as a sign and a 7-bit magnitude, each then
+// scaled by its 7-bit depth.
 void Ym2151::stepLfo() {
     if (lfoHeld()) {
         lfoPrescale_ = 0;
-        lfoCounter_ = 0;
+        lfoSteps_ = 0;
+        lfoPhase_ = 0;
     } else if ((++lfoPrescale_ & ((8u << (15 - (lfoRate() >> 4))) - 1)) == 0) {
-        lfoCounter_ = (lfoCounter_ + 16 + (lfoRate() & 15)) & 0xFFF;
-        if (((lfoCounter_ >> 4) & 0xFF) != lfoPhase_) lfoRandom_ = noiseShift_ & 0xFF;
+        lfoSteps_ = (lfoSteps_ + 1) & 15;
+        unsigned extra = 0;
+        if (lfoSteps_ != 0) {
+            unsigned trailingZeros = 0;
+            while (((lfoSteps_ >> trailingZeros) & 1) == 0)
+                ++trailingZeros;
+            extra = (lfoRate() >> (3 - trailingZeros)) & 1;
+        }
+        lfoPhase_ = (lfoPhase_ + 1 + extra) & 0xFF;
+        lfoRandom_ = noiseShift_ & 0xFF;
     }
-    const unsigned p = (lfoCounter_ >> 4) & 0xFF;
-    lfoPhase_ = p;
+    const unsigned p = lfoPhase_;
     const unsigned q = p & 127;
     const bool secondHalf = p >= 128;
     unsigned am = 0;

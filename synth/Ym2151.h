@@ -152,9 +152,9 @@ private:
     std::uint32_t egCounter_ = 0;
     bool egTick_ = false;
 
-    // LFO: a frame prescaler and a phase accumulator in 16ths of a phase step.
+    // LFO: a frame prescaler, the rate multiplier's step count and the 8-bit phase.
     std::uint32_t lfoPrescale_ = 0;
-    std::uint32_t lfoCounter_ = 0;
+    unsigned lfoSteps_ = 0; // the rate multiplier's 4-bit step count
     unsigned lfoPhase_ = 0;
     unsigned lfoRandom_ = 0;
     unsigned lfoAm_ = 0; // 0-255 after AMD
