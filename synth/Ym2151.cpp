@@ -150,6 +150,7 @@ void Ym2151::reset() {
     lfoPhase_ = 0;
     lfoRandom_ = 0;
     lfoAm_ = 0;
+    lfoAmModulators_ = 0;
     lfoPm_ = 0;
     lfoAmDelay_.fill(0);
     lfoAmIndex_ = 0;
@@ -366,10 +367,15 @@ void Ym2151::stepLfo() {
         pmNegative = lfoRandom_ >= 128;
         break;
     }
-    // AM reaches the envelopes four frames after PM reaches the phase generator.
-    lfoAm_ = lfoAmDelay_[lfoAmIndex_];
+    // AM reaches the envelopes of C1 and C2 four frames after PM reaches the
+    // phase generator, those of M1 and M2 five frames after.
     lfoAmDelay_[lfoAmIndex_] = static_cast<std::uint16_t>((am * amDepth_) >> 7);
     lfoAmIndex_ = (lfoAmIndex_ + 1) % lfoAmDelay_.size();
+    const auto framesAgo = [&](unsigned n) {
+        return lfoAmDelay_[(lfoAmIndex_ + lfoAmDelay_.size() - 1 - n) % lfoAmDelay_.size()];
+    };
+    lfoAm_ = framesAgo(4);
+    lfoAmModulators_ = framesAgo(5);
     const int pm = static_cast<int>((pmMagnitude * pmDepth_) >> 7);
     lfoPm_ = pmNegative ? -pm : pm;
 }
@@ -451,7 +457,7 @@ void Ym2151::frame(std::int16_t* leftRight) {
 
         unsigned attenuation = s.level + (totalLevel(slot) << 3);
         if (amEnabled(slot) && amSensitivity(ch) != 0)
-            attenuation += lfoAm_ << (amSensitivity(ch) - 1);
+            attenuation += (slot < 16 ? lfoAmModulators_ : lfoAm_) << (amSensitivity(ch) - 1);
         attenuation = std::min(attenuation, maxLevel);
 
         std::int16_t out = 0;

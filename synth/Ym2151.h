@@ -51,7 +51,8 @@
 // steps here follow the exponential curve, exact at every semitone, within two
 // cents elsewhere, so KF values, DT2 = 3 and LFO PM drift off the chip's
 // phase); the noise generator's bit sequence (rate and level are the chip's);
-// LFO noise wave values; key code 0x7F (note 15 of octave 7).
+// LFO noise wave values; key code 0x7F (note 15 of octave 7); a voice with
+// strong feedback re-keyed while still sounding can differ for a few frames.
 #pragma once
 
 #include <array>
@@ -157,9 +158,10 @@ private:
     unsigned lfoSteps_ = 0; // the rate multiplier's 4-bit step count
     unsigned lfoPhase_ = 0;
     unsigned lfoRandom_ = 0;
-    unsigned lfoAm_ = 0; // 0-255 after AMD
-    int lfoPm_ = 0;      // -128..128 after PMD
-    std::array<std::uint16_t, 4> lfoAmDelay_{};
+    unsigned lfoAm_ = 0;           // 0-255 after AMD, as C1 and C2 see it
+    unsigned lfoAmModulators_ = 0; // as M1 and M2 see it, a frame later
+    int lfoPm_ = 0;                // -128..128 after PMD
+    std::array<std::uint16_t, 6> lfoAmDelay_{};
     unsigned lfoAmIndex_ = 0;
 
     // Noise: a 17-bit shift register stepped twice a frame at most.
