@@ -469,7 +469,8 @@ void Ym2151::frame(std::int16_t* leftRight) {
                 (((ym2151::expFraction[(a & 255) ^ 255] | 0x400) << 2) >> (a >> 8)) >> 2;
             out = static_cast<std::int16_t>((noiseShift_ & 1) ? ~amplitude : amplitude);
         } else {
-            out = operatorOutput(s.phase, modulation(slot), attenuation);
+            // From attenuation 0x340 on the output is 0 whatever the phase.
+            if (attenuation < 0x340) out = operatorOutput(s.phase, modulation(slot), attenuation);
         }
         stepEnvelope(slot, released, before);
         s.phase = (s.phase + step) & 0xFFFFF;
