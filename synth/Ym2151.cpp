@@ -123,6 +123,12 @@ constexpr std::int16_t dacLevel(int sum) {
 // in frame 1 (the slots before them in frame 2), and a key-on reaches every
 // slot in frame 2, a key-off in frame 1 (keyOffPosition).
 constexpr std::uint8_t keyOffPosition = 32;
+
+// The noise generator: 17 bits, the newest (bit 0) the noise's sign, each new
+// bit the XOR of the bits 14 and 17 steps back; its state and its timer's count
+// after reset.
+constexpr std::uint32_t noiseSeed = 0x1FF68;
+constexpr unsigned noiseTimerStart = 4;
 constexpr unsigned writePosition(unsigned address) {
     if (address == 0x08) return 64;
     if (address >= 0x20 && address < 0x40) return 12;
@@ -154,8 +160,8 @@ void Ym2151::reset() {
     lfoPm_ = 0;
     lfoAmDelay_.fill(0);
     lfoAmIndex_ = 0;
-    noiseShift_ = 1;
-    noiseCounter_ = 0;
+    noiseShift_ = noiseSeed;
+    noiseCounter_ = noiseTimerStart;
     timerA_ = 0;
     csmKey_ = false;
     lateLeft_ = 0;
@@ -380,12 +386,16 @@ void Ym2151::stepLfo() {
     lfoPm_ = pmNegative ? -pm : pm;
 }
 
+// The noise timer: a 5-bit counter stepped twice a frame that clocks the
+// generator when it meets 31 - NFRQ, and starts again from 0.
 void Ym2151::stepNoise() {
     for (int half = 0; half < 2; ++half) {
-        if (++noiseCounter_ >= 32 - noiseFrequency()) {
+        if (noiseCounter_ == 31 - noiseFrequency()) {
             noiseCounter_ = 0;
-            const std::uint32_t bit = (noiseShift_ ^ (noiseShift_ >> 3)) & 1;
-            noiseShift_ = (noiseShift_ >> 1) | (bit << 16);
+            const std::uint32_t bit = ((noiseShift_ >> 13) ^ (noiseShift_ >> 16)) & 1;
+            noiseShift_ = ((noiseShift_ << 1) | bit) & 0x1FFFF;
+        } else {
+            noiseCounter_ = (noiseCounter_ + 1) & 31;
         }
     }
 }
@@ -467,7 +477,7 @@ void Ym2151::frame(std::int16_t* leftRight) {
             const unsigned a = attenuation << 2;
             const int amplitude =
                 (((ym2151::expFraction[(a & 255) ^ 255] | 0x400) << 2) >> (a >> 8)) >> 2;
-            out = static_cast<std::int16_t>((noiseShift_ & 1) ? ~amplitude : amplitude);
+            out = static_cast<std::int16_t>((noiseShift_ & 1) ? amplitude : ~amplitude);
         } else {
             // From attenuation 0x340 on the output is 0 whatever the phase.
             if (attenuation < 0x340) out = operatorOutput(s.phase, modulation(slot), attenuation);

@@ -50,9 +50,10 @@
 // Known differences from the chip: its frequency ROM between semitones (the
 // steps here follow the exponential curve, exact at every semitone, within two
 // cents elsewhere, so KF values, DT2 = 3 and LFO PM drift off the chip's
-// phase); the noise generator's bit sequence (rate and level are the chip's);
-// LFO noise wave values; key code 0x7F (note 15 of octave 7); a voice with
-// strong feedback re-keyed while still sounding can differ for a few frames.
+// phase); the noise's level below full volume and while silent, and its
+// timer's count when NFRQ changes while it runs (the bit sequence and its rates
+// are the chip's); key code 0x7F (note 15 of octave 7); a voice with strong
+// feedback re-keyed while still sounding can differ for a few frames.
 #pragma once
 
 #include <array>

@@ -231,6 +231,20 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        Stream s("noise_rates");
+        s.channel(7, 7, 0);
+        s.op(7, 3, Operator{});
+        s.note(7, 0x40);
+        s.write(0x0F, 0x80 | 31);
+        s.key(7, 8);
+        for (unsigned nf : {24u, 19u, 8u, 0u}) {
+            s.wait(600);
+            s.write(0x0F, 0x80 | nf);
+        }
+        s.wait(1200);
+        all.push_back(s);
+    }
+    {
         Stream s("key_on_off");
         s.channel(5, 4, 3);
         for (unsigned role = 0; role < 4; ++role) {
