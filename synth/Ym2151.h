@@ -52,8 +52,9 @@
 // cents elsewhere, so KF values, DT2 = 3 and LFO PM drift off the chip's
 // phase); the noise's level below full volume and while silent, and its
 // timer's count when NFRQ changes while it runs (the bit sequence and its rates
-// are the chip's); key code 0x7F (note 15 of octave 7); a voice with strong
-// feedback re-keyed while still sounding can differ for a few frames.
+// are the chip's); the values of the LFO's noise wave; key code 0x7F (note 15 of
+// octave 7); a voice with strong feedback re-keyed while still sounding can
+// differ for a few frames.
 #pragma once
 
 #include <array>
