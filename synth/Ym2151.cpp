@@ -7,6 +7,7 @@
 #include "synth/Ym2151Tables.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace synth {
 
@@ -108,10 +109,10 @@ constexpr int scaleSigned(int value, unsigned depth) {
 // the chip sends, then the level ((m - 512) << e) >> 1 the DAC makes of it.
 constexpr std::int16_t dacLevel(int sum) {
     sum = std::clamp(sum, -32768, 32767);
-    unsigned exponent = 1;
-    while (exponent < 7 &&
-           (sum < -512 * (1 << (exponent - 1)) || sum >= 512 * (1 << (exponent - 1))))
-        ++exponent;
+    // The exponent is 1 plus the shift that brings the sum into 10 bits.
+    const unsigned magnitude = static_cast<unsigned>(sum < 0 ? ~sum : sum);
+    const unsigned width = static_cast<unsigned>(std::bit_width(magnitude));
+    const unsigned exponent = width > 9 ? width - 8 : 1;
     const int mantissa = (sum >> (exponent - 1)) + 512;
     return static_cast<std::int16_t>(((mantissa - 512) * (1 << exponent)) >> 1);
 }
@@ -274,6 +275,7 @@ void Ym2151::updateRates(unsigned slot) {
     s.rates[static_cast<unsigned>(EgState::decay)] = rate(decay1Rate(slot) * 2);
     s.rates[static_cast<unsigned>(EgState::sustain)] = rate(decay2Rate(slot) * 2);
     s.rates[static_cast<unsigned>(EgState::release)] = rate(releaseRate(slot) * 4 + 2);
+    s.totalLevel = static_cast<std::uint16_t>(totalLevel(slot) << 3);
     s.sustainLevel =
         static_cast<std::uint16_t>(decay1Level(slot) == 15 ? 0x3E0 : decay1Level(slot) << 5);
 }
@@ -465,7 +467,7 @@ void Ym2151::frame(std::int16_t* leftRight) {
             step = s.pmStep;
         }
 
-        unsigned attenuation = s.level + (totalLevel(slot) << 3);
+        unsigned attenuation = s.level + s.totalLevel;
         if (amEnabled(slot) && amSensitivity(ch) != 0)
             attenuation += (slot < 16 ? lfoAmModulators_ : lfoAm_) << (amSensitivity(ch) - 1);
         attenuation = std::min(attenuation, maxLevel);

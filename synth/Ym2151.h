@@ -80,7 +80,8 @@ private:
         int pmOffset = 0;         // that offset; 0 while pmStep is not known
         std::array<std::uint8_t, 4> rates{}; // envelope rate per state
         std::uint16_t sustainLevel = 0;
-        std::uint16_t level = 0x3FF; // envelope attenuation, 0 = loudest
+        std::uint16_t totalLevel = 0; // TL in envelope steps
+        std::uint16_t level = 0x3FF;  // envelope attenuation, 0 = loudest
         EgState state = EgState::release;
         bool keyRegister = false;  // key as written to KON
         bool keyed = false;        // key as the envelope last saw it (register or CSM)
@@ -163,7 +164,7 @@ private:
     unsigned lfoAm_ = 0;           // 0-255 after AMD, as C1 and C2 see it
     unsigned lfoAmModulators_ = 0; // as M1 and M2 see it, a frame later
     int lfoPm_ = 0;                // -128..128 after PMD
-    std::array<std::uint16_t, 6> lfoAmDelay_{};
+    std::array<std::uint16_t, 8> lfoAmDelay_{};
     unsigned lfoAmIndex_ = 0;
 
     // Noise: a 17-bit shift register stepped twice a frame at most.
