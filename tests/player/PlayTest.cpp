@@ -3,7 +3,9 @@
 // and what they leave undone. Also the console stop handler.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
 #include "player/ConsoleStop.h"
 #include "player/Play.h"
@@ -78,6 +80,35 @@ TEST(ConsoleStopTest, EventSetsTheFlagAndStopsTheBoundMachineOnly) {
     machine.reset();
     onConsoleControl(); // the machine is gone and must not be touched
     EXPECT_TRUE(stopFlag.load());
+}
+
+// Console events come on a thread of the system's at any time, also while
+// the player ends: the binding's end waits out a handler call that still
+// holds the machine, so a machine is never stopped after it is freed (the
+// sanitizer builds see any such touch).
+TEST(ConsoleStopTest, EventsRacingTheMachinesEndNeverReachAFreedMachine) {
+    std::atomic<bool> done{false};
+    std::atomic<int> events{0};
+    std::thread system([&] {
+        while (!done.load()) {
+            onConsoleControl();
+            events.fetch_add(1);
+        }
+    });
+    int stopped = 0;
+    for (int round = 0; round < 300; ++round) {
+        auto machine = std::make_unique<Tonrig>();
+        {
+            ConsoleStopBinding binding(*machine);
+            const int before = events.load();
+            while (events.load() < before + 2)
+                std::this_thread::yield();
+        }
+        if (machine->stopRequested.load()) ++stopped;
+    }
+    done = true;
+    system.join();
+    EXPECT_EQ(stopped, 300) << "an event during the binding stops the machine";
 }
 
 } // namespace

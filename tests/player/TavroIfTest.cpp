@@ -19,8 +19,10 @@ const std::string kFake = FAKE_TAVRO_PATH;
 class TavroIfTest : public ::testing::Test {
 protected:
     TavroIfTest() {
+        clearFakeLibrarySettings();
         platform::setEnvironment("TAVRO_FAKE_LOG", (scratch.path() / "calls.log").string());
     }
+    ~TavroIfTest() override { clearFakeLibrarySettings(); }
     std::vector<std::string> calls() const { return readLines(scratch.path() / "calls.log"); }
 
     ScratchDirectory scratch;

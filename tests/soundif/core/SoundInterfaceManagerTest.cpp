@@ -115,6 +115,26 @@ TEST_F(ManagerTest, MalformedBoardSectionsOpenNothing) {
     EXPECT_TRUE(recording::calls().empty()) << "no section named a board to open";
 }
 
+// The port of a board section is plain decimal text: blanks and a sign may
+// come first, every digit after leading zeros counts, and no prefix selects
+// another base. A section names its board's port; the board's keys are those
+// of its own section, so the order of the interfaces shows which port each
+// section name was read as (a second interface for a port already open
+// cannot open its device and is dropped).
+TEST_F(ManagerTest, SectionNamesGiveTheirPortAsPlainDecimal) {
+    recording::setDevices("3,4,5,8,9");
+    writeIni("[ftd2xx(COM0x5)]\n[ftd2xx(COM" + std::string(30, '0') + "4)]\n" +
+             "[ftd2xx(COM \t+8)]\n[ftd2xx(COM-9)]\n" + board(3, 38, 4000000) +
+             board(4, 38, 4000000) + board(5, 38, 4000000) + board(8, 38, 4000000) +
+             board(9, 38, 4000000));
+    ASSERT_EQ(manager.openInterfaces(), 1);
+    std::vector<std::string> names;
+    for (std::uint32_t i = 0; i < static_cast<std::uint32_t>(manager.interfaceCount()); ++i)
+        names.push_back(manager.interfaceInfoAt(i)->name);
+    EXPECT_THAT(names, ::testing::ElementsAre("KX7M(COM4)", "KX7M(COM8)", "KX7M(COM3)",
+                                              "KX7M(COM5)", "KX7M(COM9)"));
+}
+
 TEST_F(ManagerTest, ABoardThatFailsToOpenIsDroppedBesideOneThatOpens) {
     recording::setDevices("4");
     writeIni(board(3, 38, 4000000) + board(4, 2, 4000000));

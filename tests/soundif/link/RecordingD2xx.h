@@ -2,7 +2,8 @@
 // library's device seam at the module and reads back what it recorded.
 //
 // useRecordingD2xx must run before the library first reaches a device in
-// this process (each test case runs in a process of its own).
+// this process; every test case calls it first, which also forgets what
+// earlier cases recorded, so that the cases pass in any order.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +12,18 @@
 
 namespace recording {
 
-// Sets TAVRO_D2XX_MODULE to the module and TAVRO_TEST_D2XX_DEVICES to devices.
+// Sets TAVRO_D2XX_MODULE to the module and TAVRO_TEST_D2XX_DEVICES to devices,
+// clears the other settings of the module's environment and empties its
+// record: no device open, nothing recorded, no call failing.
 void useRecordingD2xx(const std::string& devices);
+// Statuses that FT_SetBitMode, FT_SetBaudRate and FT_Write return from now
+// on (0: success). A failed write writes nothing.
+struct Failures {
+    std::uint32_t bitMode = 0;
+    std::uint32_t baudRate = 0;
+    std::uint32_t write = 0;
+};
+void failCalls(const Failures& failures);
 // Changes the attached devices (seen at the next device listing).
 void setDevices(const std::string& devices);
 // Every call so far, one line each ("list", "open 0", "port 0", "close 0",

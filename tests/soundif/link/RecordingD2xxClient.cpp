@@ -35,7 +35,15 @@ template <typename T> std::vector<T> copyOut(const char* name) {
 
 void useRecordingD2xx(const std::string& devices) {
     platform::setEnvironment("TAVRO_D2XX_MODULE", RECORDING_D2XX_PATH);
+    platform::unsetEnvironment("TAVRO_TEST_D2XX_LIST_STATUS");
+    platform::unsetEnvironment("TAVRO_TEST_D2XX_COUNT_ONLY");
+    function<void()>("recordingD2xxReset")();
     setDevices(devices);
+}
+
+void failCalls(const Failures& failures) {
+    function<void(std::uint32_t, std::uint32_t, std::uint32_t)>("recordingD2xxFail")(
+        failures.bitMode, failures.baudRate, failures.write);
 }
 
 void setDevices(const std::string& devices) {

@@ -145,6 +145,26 @@ TEST_F(TransmitQueue, AResetDropsQueuedWritesAndStillPulsesTheBoard) {
     EXPECT_EQ(events[1], (BoardEvent{BoardEvent::Kind::write, 36 + 107, 1, 0x30, 0x40}));
 }
 
+// Music retriggers the SSG's envelope by writing its shape again: every
+// such write reaches the board, while other repeated writes stay filtered.
+TEST_F(TransmitQueue, ARepeatedEnvelopeShapeReachesTheBoard) {
+    CSoundInterfaceFtd2xx board(kx7m());
+    board.setSendDelay(0);
+    SoundChip* ssg = board.chipAt(0);
+    for (int note = 0; note < 3; ++note) {
+        ssg->setRegister(0x0D, 0x0E);
+        ssg->setRegister(0x08, 0x10);
+    }
+    ASSERT_TRUE(waitForBytes(4 * 108));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::vector<std::pair<int, int>> writes;
+    for (const BoardEvent& event : decoded())
+        if (event.kind == BoardEvent::Kind::write && event.position == 0)
+            writes.emplace_back(event.address, event.data);
+    EXPECT_EQ(writes, (std::vector<std::pair<int, int>>{
+                          {0x0D, 0x0E}, {0x08, 0x10}, {0x0D, 0x0E}, {0x0D, 0x0E}}));
+}
+
 // Three writers (one per chip position) each send a numbered sequence, with
 // the number spread over address and data; a fourth thread resets the board
 // meanwhile. Writes may be dropped by a reset but never reordered, and every
