@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
 
@@ -43,6 +44,29 @@ TEST_F(PlayTest, WithDataRunsEntries1800Then1803AndPrintsTheTitle) {
     EXPECT_EQ(play(*machine, scratch.path() / "song.vkn"), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Overture\n");
     EXPECT_EQ(machine->memory[0x5001], 0x01 + 0x03);
+}
+
+// After each driver entry the player pauses 50 ms before it goes on, so the
+// tick loop (one tick, here one interrupt, per millisecond from its start)
+// runs at least 100 ms less than play as a whole.
+TEST_F(PlayTest, EachDriverEntryIsFollowedByA50MillisecondPause) {
+    scratch.write("VELKAN.BIN", testdrivers::counting());
+    stopFlag.store(false);
+    std::thread stopper([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stopFlag.store(true);
+    });
+    testing::internal::CaptureStdout();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(play(*machine, std::nullopt), 0);
+    const auto played = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - start)
+                            .count();
+    testing::internal::GetCapturedStdout();
+    stopper.join();
+    const int ticks = machine->memory[0x5000] | (machine->memory[0x5001] << 8);
+    EXPECT_GT(ticks, 0);
+    EXPECT_LE(ticks, played - 100 + 2) << "played " << played << " ms";
 }
 
 TEST_F(PlayTest, MissingDataFileStopsBeforeTheDriverIsLoaded) {

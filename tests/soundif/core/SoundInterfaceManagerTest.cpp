@@ -77,6 +77,20 @@ TEST_F(ManagerTest, AlternateClockIsTheBoardClockShiftedRight) {
     EXPECT_EQ(manager.acquireChip(2, 0), nullptr);
 }
 
+// Both alternate identities of a chip's record are searched, in order after
+// its own. (No board model fills the second; a record given one is served
+// by it.)
+TEST_F(ManagerTest, BothAlternatePairsOfAChipAreSearched) {
+    writeIni(board(3, 38, 4000000));
+    ASSERT_EQ(manager.openInterfaces(), 1);
+    SoundChip* opm = manager.interfaceAt(0)->chipAt(2);
+    opm->chipInfo()->altType[1] = 4;
+    opm->chipInfo()->altClock[1] = 3993600;
+    EXPECT_EQ(manager.acquireChip(4, 3993600), opm);
+    EXPECT_EQ(manager.acquireChip(4, 3993600), nullptr) << "now in use";
+    EXPECT_EQ(manager.acquireChip(4, 4000000), nullptr) << "the clock goes with its type";
+}
+
 TEST_F(ManagerTest, InterfacesFollowTheSectionOrderOfTheFile) {
     writeIni("[tavro]\nDelayTime=30\n" + board(5, 39, 3579545) + "[unrelated]\nx=1\n" +
              board(3, 4, 3993600) + board(7, 38, 4000000));
@@ -181,6 +195,17 @@ TEST_F(ManagerTest, WithoutAFileOrInterfacesEverythingReportsAsDocumented) {
     EXPECT_EQ(manager.setSendDelay(3), 1);
     EXPECT_EQ(manager.interfaceAt(0), nullptr);
     EXPECT_EQ(manager.interfaceInfoAt(0xFFFFFFFFu), nullptr);
+}
+
+// A board that reports failure does not keep the boards after it from being
+// initialised.
+TEST_F(ManagerTest, InitReachesTheBoardsAfterOneThatFails) {
+    writeIni(board(4, 1, 7987200) + board(3, 38, 4000000));
+    ASSERT_EQ(manager.openInterfaces(), 1);
+    ASSERT_EQ(manager.interfaceCount(), 2);
+    EXPECT_EQ(manager.initAllChips(), 0) << "the bare YM2608 has no silent state";
+    EXPECT_EQ(manager.interfaceAt(1)->chipAt(0)->getRegister(0x07), 0xFF) << "SSG mixer off";
+    EXPECT_EQ(manager.interfaceAt(1)->chipAt(1)->getRegister(0xFF), 0xFF) << "OPM release set";
 }
 
 TEST_F(ManagerTest, ResetAndInitReachEveryBoard) {
