@@ -2,6 +2,7 @@
 // opening from the INI file, the order of interfaces, acquiring and releasing
 // chips, the send delay, and the cases where nothing may open.
 #include "soundif/core/SoundInterfaceManager.h"
+#include "soundif/link/SoundInterfaceFtd2xx.h"
 #include "tests/soundif/link/RecordingD2xx.h"
 
 #include <gmock/gmock.h>
@@ -206,6 +207,22 @@ TEST_F(ManagerTest, InitReachesTheBoardsAfterOneThatFails) {
     EXPECT_EQ(manager.initAllChips(), 0) << "the bare YM2608 has no silent state";
     EXPECT_EQ(manager.interfaceAt(1)->chipAt(0)->getRegister(0x07), 0xFF) << "SSG mixer off";
     EXPECT_EQ(manager.interfaceAt(1)->chipAt(1)->getRegister(0xFF), 0xFF) << "OPM release set";
+}
+
+// A board that has lost its device cannot be reset; the boards after it
+// still are, and the failure is reported.
+TEST_F(ManagerTest, ResetReachesTheBoardsAfterOneThatFails) {
+    writeIni(board(3, 38, 4000000) + board(4, 38, 4000000));
+    ASSERT_EQ(manager.openInterfaces(), 1);
+    ASSERT_EQ(manager.interfaceCount(), 2);
+    auto* first = dynamic_cast<CSoundInterfaceFtd2xx*>(manager.interfaceAt(0));
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->openByComPort(99), ftDeviceNotFound) << "the device is gone";
+    recording::clear();
+    EXPECT_EQ(manager.resetInterfaces(), 0);
+    const auto calls = recording::calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "write 1 18"), 2)
+        << "the second board's pulse";
 }
 
 TEST_F(ManagerTest, ResetAndInitReachEveryBoard) {
