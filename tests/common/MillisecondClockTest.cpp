@@ -30,14 +30,15 @@ TEST(MillisecondClock, RunsAtRealTimeAndStaysContinuousAcrossRebase) {
 }
 
 // Readings are the system's tick count (milliseconds since it started) from
-// the start on, not counted from zero.
+// the start on, not counted from zero. The tick count itself may move in
+// steps of a scheduler period (about 16 ms on Windows).
 TEST(MillisecondClock, StartsAtTheSystemTickCount) {
     MillisecondClock clock;
     clock.start();
     ASSERT_NE(clock.frequency, 0);
     for (int reading = 0; reading < 3; ++reading) {
         const auto difference = static_cast<std::int32_t>(clock.now() - platform::tickCount());
-        EXPECT_LE(difference < 0 ? -difference : difference, 2);
+        EXPECT_LE(difference < 0 ? -difference : difference, 40);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }
