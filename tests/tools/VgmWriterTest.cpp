@@ -7,11 +7,10 @@
 
 namespace {
 
-using virtualboard::BoardKind;
 using virtualboard::VgmWriter;
 
 TEST(VgmWriter, WritesAKx7mBoardAsAnAyAndTwoYm2151) {
-    VgmWriter writer(BoardKind::kx7m, 4000000);
+    VgmWriter writer(catalog::boardLayoutOf(tavro::boardIdKx7m), 4000000);
     writer.write(0.0, 0, 0x07, 0x38);
     writer.write(10.0, 1, 0x28, 0x4A);
     writer.write(10.0, 2, 0x08, 0x01);
@@ -39,7 +38,7 @@ TEST(VgmWriter, WritesAKx7mBoardAsAnAyAndTwoYm2151) {
 }
 
 TEST(VgmWriter, WritesATrq05BoardAsAnAyAndTwoYm2413WithLongWaitsSplit) {
-    VgmWriter writer(BoardKind::trq05, 3579545);
+    VgmWriter writer(catalog::boardLayoutOf(tavro::boardIdTrq05), 3579545);
     writer.write(3000.0, 1, 0x10, 0x20);
     writer.write(3000.5, 2, 0x30, 0x40);
     writer.write(3001.0, 0, 0x08, 0x0F);

@@ -4,7 +4,7 @@
 // handles that are open.
 #pragma once
 
-#include "soundif/link/D2xx.h"
+#include "soundif/device/D2xxFunctions.h"
 
 #include <cstdint>
 #include <vector>

@@ -13,9 +13,8 @@
 //   TAVRO_TEST_D2XX_COUNT_ONLY   "1": keep byte counts and write times, not
 //                                the bytes (for long runs)
 // recordingD2xxFail makes FT_SetBitMode, FT_SetBaudRate or FT_Write fail
-// with a status of the test's choosing (a failed write writes nothing), and
-// recordingD2xxReset forgets everything, devices included, so that each
-// test case starts from an empty record.
+// with a status of the test's choosing (a failed write writes nothing, and
+// is recorded as "write H N failed").
 //
 // Like a real driver it lets a device be open only once at a time; unlike
 // one, it never loses bytes and takes no time to write them.
@@ -234,35 +233,37 @@ EXPORT std::uint64_t recordingD2xxByteCount() {
     return r.byteCount;
 }
 
+namespace {
+void clearRecord(Record& r) {
+    r.calls.clear();
+    r.bytes.clear();
+    r.writeSizes.clear();
+    r.bytesAfterWrite.clear();
+    r.writeTimes.clear();
+    r.byteCount = 0;
+}
+} // namespace
+
+EXPORT void recordingD2xxClear() {
+    Record& r = record();
+    const std::lock_guard guard(r.lock);
+    clearRecord(r);
+}
+
+// Forgets the devices and the failing calls too: the next listing attaches
+// the devices anew, none open, and every call succeeds.
+EXPORT void recordingD2xxReset() {
+    Record& r = record();
+    const std::lock_guard guard(r.lock);
+    clearRecord(r);
+    r.devices.clear();
+    r.bitModeStatus = r.baudStatus = r.writeStatus = 0;
+}
+
 EXPORT void recordingD2xxFail(std::uint32_t bitMode, std::uint32_t baud, std::uint32_t write) {
     Record& r = record();
     const std::lock_guard guard(r.lock);
     r.bitModeStatus = bitMode;
     r.baudStatus = baud;
     r.writeStatus = write;
-}
-
-EXPORT void recordingD2xxReset() {
-    Record& r = record();
-    const std::lock_guard guard(r.lock);
-    r.devices.clear();
-    r.calls.clear();
-    r.bytes.clear();
-    r.writeSizes.clear();
-    r.bytesAfterWrite.clear();
-    r.writeTimes.clear();
-    r.byteCount = 0;
-    r.countOnly = false;
-    r.bitModeStatus = r.baudStatus = r.writeStatus = 0;
-}
-
-EXPORT void recordingD2xxClear() {
-    Record& r = record();
-    const std::lock_guard guard(r.lock);
-    r.calls.clear();
-    r.bytes.clear();
-    r.writeSizes.clear();
-    r.bytesAfterWrite.clear();
-    r.writeTimes.clear();
-    r.byteCount = 0;
 }

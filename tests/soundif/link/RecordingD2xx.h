@@ -1,10 +1,10 @@
-// Test side of the recording device module (RecordingD2xx.cpp): points the
-// library's device seam at the module and reads back what it recorded.
-//
-// useRecordingD2xx must run before the library first reaches a device in
-// this process; every test case calls it first, which also forgets what
-// earlier cases recorded, so that the cases pass in any order.
+// Test side of the recording device module (RecordingD2xx.cpp): its device
+// functions, to hand to the board interfaces and managers under test, and
+// what it recorded. start gives each test case fresh devices and an empty
+// record, so the cases of one process do not see each other's.
 #pragma once
+
+#include "soundif/device/D2xxFunctions.h"
 
 #include <cstdint>
 #include <string>
@@ -12,12 +12,18 @@
 
 namespace recording {
 
-// Sets TAVRO_D2XX_MODULE to the module and TAVRO_TEST_D2XX_DEVICES to devices,
-// clears the other settings of the module's environment and empties its
-// record: no device open, nothing recorded, no call failing.
+// The module's seven device functions.
+const D2xxFunctions& functions();
+// Attaches devices (as TAVRO_TEST_D2XX_DEVICES describes them), lists without
+// error and records everything again, with no device open and nothing
+// recorded yet.
+void start(const std::string& devices);
+// start, and TAVRO_D2XX_MODULE set to the module, for a library loaded by
+// this process that takes its device functions from the environment; run it
+// before the library first reaches a device.
 void useRecordingD2xx(const std::string& devices);
 // Statuses that FT_SetBitMode, FT_SetBaudRate and FT_Write return from now
-// on (0: success). A failed write writes nothing.
+// on, until the next start (0: success). A failed write writes nothing.
 struct Failures {
     std::uint32_t bitMode = 0;
     std::uint32_t baudRate = 0;
@@ -35,6 +41,7 @@ std::vector<std::uint32_t> writeSizes();
 // Byte count after each write and the time of each write (steady clock, ns).
 void writeTimes(std::vector<std::uint64_t>& bytesAfter, std::vector<std::int64_t>& nanoseconds);
 std::uint64_t byteCount();
+// Forgets what was recorded; open devices stay open.
 void clear();
 
 } // namespace recording

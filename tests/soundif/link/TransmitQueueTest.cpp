@@ -46,16 +46,13 @@ std::vector<BoardEvent> decoded() {
 
 class TransmitQueue : public ::testing::Test {
 protected:
-    void SetUp() override {
-        recording::useRecordingD2xx("3");
-        recording::clear();
-    }
+    void SetUp() override { recording::start("3"); }
 };
 
 // Milliseconds from queuing one write until the device got it, with the
 // interface's clock set to start first.
 double leaveAfter(std::int32_t delay, std::uint32_t start) {
-    CSoundInterfaceFtd2xx board(kx7m());
+    CSoundInterfaceFtd2xx board(kx7m(), recording::functions());
     board.setSendDelay(delay);
     board.setClock(start);
     const auto queued = Clock::now();
@@ -81,7 +78,7 @@ TEST_F(TransmitQueue, DueTimesCompareCorrectlyAcrossTheClockWrap) {
 }
 
 TEST_F(TransmitQueue, WritesDueInOnePassGoOutInOrderInOneDeviceWrite) {
-    CSoundInterfaceFtd2xx board(kx7m(3000000));
+    CSoundInterfaceFtd2xx board(kx7m(3000000), recording::functions());
     board.setSendDelay(100000);
     board.setClock(0);
     for (std::uint32_t i = 0; i < 50; ++i)
@@ -105,7 +102,7 @@ TEST_F(TransmitQueue, WritesDueInOnePassGoOutInOrderInOneDeviceWrite) {
 // Writes leave in the order they were queued: one that is already due waits
 // behind an earlier one that is not (the send delay changed between them).
 TEST_F(TransmitQueue, ADueWriteWaitsBehindAnEarlierOneThatIsNot) {
-    CSoundInterfaceFtd2xx board(kx7m());
+    CSoundInterfaceFtd2xx board(kx7m(), recording::functions());
     board.setClock(0);
     board.setSendDelay(1000);
     board.writeRegister(0, 0x07, 0x38);
@@ -126,7 +123,7 @@ TEST_F(TransmitQueue, ADueWriteWaitsBehindAnEarlierOneThatIsNot) {
 // device write with the first write's own frames: the data-wait filler goes
 // only between writes of one pass.
 TEST_F(TransmitQueue, EachPassStartsWithAWriteNotWithFiller) {
-    CSoundInterfaceFtd2xx board(kx7m(3000000));
+    CSoundInterfaceFtd2xx board(kx7m(3000000), recording::functions());
     ASSERT_EQ(board.dataWaitRepeat(), 6u);
     board.setSendDelay(0);
     for (int pass = 0; pass < 3; ++pass) {
@@ -147,7 +144,7 @@ TEST_F(TransmitQueue, EachPassStartsWithAWriteNotWithFiller) {
 }
 
 TEST_F(TransmitQueue, BufferSizeOneMakesEachWriterWaitForAnEmptyQueue) {
-    CSoundInterfaceFtd2xx board(kx7m(115200, 1));
+    CSoundInterfaceFtd2xx board(kx7m(115200, 1), recording::functions());
     board.setSendDelay(25);
     const auto start = Clock::now();
     for (std::uint32_t i = 0; i < 4; ++i) {
@@ -160,7 +157,7 @@ TEST_F(TransmitQueue, BufferSizeOneMakesEachWriterWaitForAnEmptyQueue) {
 }
 
 TEST_F(TransmitQueue, BufferSizeZeroNeverWaits) {
-    CSoundInterfaceFtd2xx board(kx7m(115200, 0));
+    CSoundInterfaceFtd2xx board(kx7m(115200, 0), recording::functions());
     board.setSendDelay(100000);
     const auto start = Clock::now();
     for (std::uint32_t i = 0; i < 5000; ++i)
@@ -170,7 +167,7 @@ TEST_F(TransmitQueue, BufferSizeZeroNeverWaits) {
 }
 
 TEST_F(TransmitQueue, AResetDropsQueuedWritesAndStillPulsesTheBoard) {
-    CSoundInterfaceFtd2xx board(kx7m());
+    CSoundInterfaceFtd2xx board(kx7m(), recording::functions());
     board.setSendDelay(100000);
     SoundChip* opm = board.chipAt(1);
     opm->setRegister(0x30, 0x40);
@@ -203,7 +200,7 @@ TEST_F(TransmitQueue, TheBoardsSpeedAndPinMasksReachTheDevice) {
     settings.dBit = 0x40;
     settings.cBit = 0x20;
     settings.rBit = 0x10;
-    CSoundInterfaceFtd2xx board(settings);
+    CSoundInterfaceFtd2xx board(settings, recording::functions());
     board.setSendDelay(0);
     const auto calls = recording::calls();
     EXPECT_NE(std::find(calls.begin(), calls.end(), "baud 0 921600"), calls.end());
@@ -227,7 +224,7 @@ TEST_F(TransmitQueue, TheBoardsSpeedAndPinMasksReachTheDevice) {
 // loses only its own bytes, the worker going on with the next.
 TEST_F(TransmitQueue, DeviceErrorsAfterOpeningAreIgnored) {
     recording::failCalls({.bitMode = 4, .baudRate = 4, .write = 4});
-    CSoundInterfaceFtd2xx board(kx7m());
+    CSoundInterfaceFtd2xx board(kx7m(), recording::functions());
     ASSERT_EQ(board.chipCount(), 3);
     board.setSendDelay(0);
     EXPECT_EQ(board.writeRegister(1, 0x20, 0x01), 1);
@@ -253,7 +250,7 @@ TEST_F(TransmitQueue, DeviceErrorsAfterOpeningAreIgnored) {
 // Music retriggers the SSG's envelope by writing its shape again: every
 // such write reaches the board, while other repeated writes stay filtered.
 TEST_F(TransmitQueue, ARepeatedEnvelopeShapeReachesTheBoard) {
-    CSoundInterfaceFtd2xx board(kx7m());
+    CSoundInterfaceFtd2xx board(kx7m(), recording::functions());
     board.setSendDelay(0);
     SoundChip* ssg = board.chipAt(0);
     for (int note = 0; note < 3; ++note) {
@@ -277,7 +274,7 @@ TEST_F(TransmitQueue, ARepeatedEnvelopeShapeReachesTheBoard) {
 TEST_F(TransmitQueue, WritersResetsAndTeardownRaceWithoutLossOrReordering) {
     constexpr std::uint32_t perWriter = 3000;
     constexpr std::uint32_t afterResets = 200;
-    auto board = std::make_unique<CSoundInterfaceFtd2xx>(kx7m(115200, 64));
+    auto board = std::make_unique<CSoundInterfaceFtd2xx>(kx7m(115200, 64), recording::functions());
     board->setSendDelay(0);
     std::atomic<bool> resetsDone{false};
     std::atomic<int> writersInTail{0};
@@ -334,7 +331,7 @@ TEST_F(TransmitQueue, WritersResetsAndTeardownRaceWithoutLossOrReordering) {
 }
 
 TEST_F(TransmitQueue, TeardownWhileTheWorkerIsBusyLeavesTheBoardReset) {
-    auto board = std::make_unique<CSoundInterfaceFtd2xx>(kx7m(3000000, 0));
+    auto board = std::make_unique<CSoundInterfaceFtd2xx>(kx7m(3000000, 0), recording::functions());
     board->setSendDelay(0);
     for (std::uint32_t i = 0; i < 20000; ++i)
         board->writeRegister(i % 3, i & 0xFF, i >> 8);
