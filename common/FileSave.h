@@ -10,8 +10,9 @@
 // - Normally a complete new file is written beside the target, flushed to the
 //   disk, given the target's mode and owner and renamed over it, so that the
 //   file is at every moment either the old or the new one.
-// - Where that cannot be had (the directory takes no new file, or the owner
-//   cannot be kept) but the file itself is writable, the file is written in
+// - Where that cannot be had (the directory takes no new file, the owner
+//   cannot be kept, or the file has other names, hard links, that would keep
+//   the old content) but the file itself is writable, the file is written in
 //   place: the whole new content from its start, then cut to its length and
 //   flushed; it is never emptied first.
 // - A file that exists but may not be written, or is not a regular file, is

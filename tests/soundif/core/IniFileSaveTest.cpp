@@ -190,6 +190,17 @@ TEST_F(IniFileSave, AWritableFileInADirectoryThatTakesNoNewFileIsWrittenInPlace)
     EXPECT_EQ(fileText(path), after.substr(0, after.size() - 9) + "1\r\n");
 }
 
+// A file with a second name (a hard link) is the same file under both
+// names after the save.
+TEST_F(IniFileSave, AFileWithASecondNameKeepsBothNamesOnTheNewText) {
+    write(path, 0644);
+    fs::create_hard_link(path, directory / "other-name.ini");
+    ASSERT_TRUE(saveBoardSettings(kx7mOnCom3(), path));
+    EXPECT_EQ(fileText(path), after);
+    EXPECT_EQ(fileText(directory / "other-name.ini"), after);
+    EXPECT_EQ(fs::hard_link_count(path), 2u);
+}
+
 // A user who may write another user's file, in a directory where anyone may
 // make files: the file is written in place, so it keeps its owner.
 TEST_F(IniFileSave, AFileWhoseOwnerCannotBeKeptIsWrittenInPlace) {
