@@ -112,6 +112,8 @@ bool saveFile(const std::filesystem::path& path, std::string_view content) {
     }
     if (!S_ISREG(existing.st_mode) || faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
         return false;
+    // A file with several names keeps them all only when written in place.
+    if (existing.st_nlink > 1) return writeInPlace(target, content);
     switch (replaceByRename(target, &existing, content)) {
     case Replaced::yes: return true;
     case Replaced::no:
