@@ -30,6 +30,7 @@ root=$work/root
 dpkg-deb -x "$deb" "$root"
 expected=(
     usr/lib/libtavro.so usr/lib/libtavro_dialogs.so usr/lib/tavro/libtavro_virtualboard.so
+    usr/lib/libtonrig_audio_pulse.so
     usr/include/tavro/SoundInterface.h usr/lib/pkgconfig/tavro.pc
     usr/share/applications/tavroconfig.desktop usr/share/icons/hicolor/scalable/apps/tavroconfig.svg
     usr/share/doc/tonrig/copyright usr/share/doc/tonrig/changelog.gz usr/share/doc/tonrig/libtavro.ini
