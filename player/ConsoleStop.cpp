@@ -1,25 +1,24 @@
 // The player's stop request; see ConsoleStop.h.
 #include "player/ConsoleStop.h"
 
-#include "common/Platform.h"
-
-std::atomic<bool> stopFlag{false};
-
 namespace {
 std::atomic<Z80Cpu*> stoppedCpu{nullptr};
 
-static_assert(std::atomic<bool>::is_always_lock_free);
 static_assert(std::atomic<Z80Cpu*>::is_always_lock_free);
+
+void stopMachine() {
+    if (Z80Cpu* cpu = stoppedCpu.load()) cpu->requestStop();
+}
 } // namespace
 
 void onConsoleControl() {
     stopFlag.store(true, std::memory_order_relaxed);
-    if (Z80Cpu* cpu = stoppedCpu.load()) cpu->requestStop();
+    stopMachine();
 }
 
 ConsoleStopBinding::ConsoleStopBinding(Z80Cpu& cpu) {
     stoppedCpu.store(&cpu);
-    platform::installConsoleEventHandler(onConsoleControl);
+    installStopRequest(stopMachine);
 }
 
 ConsoleStopBinding::~ConsoleStopBinding() {

@@ -21,6 +21,11 @@ protected:
     TavroIfTest() {
         platform::setEnvironment("TAVRO_FAKE_LOG", (scratch.path() / "calls.log").string());
     }
+    // The settings would otherwise reach the programs that later tests start.
+    ~TavroIfTest() override {
+        platform::unsetEnvironment("TAVRO_FAKE_LOG");
+        platform::unsetEnvironment("TAVRO_FAKE_CHIPS");
+    }
     std::vector<std::string> calls() const { return readLines(scratch.path() / "calls.log"); }
 
     ScratchDirectory scratch;

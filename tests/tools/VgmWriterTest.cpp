@@ -1,17 +1,17 @@
 // The VGM writer on its own: header fields, the command of each chip position
 // for both board models, waits in samples, and writes the format cannot carry.
-#include "tools/virtualboard/VgmWriter.h"
-#include "VgmReader.h"
+#include "vgm/VgmWriter.h"
+#include "RecordedVgm.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using virtualboard::BoardKind;
-using virtualboard::VgmWriter;
+using vgm::VgmWriter;
+using FmPair = vgm::VgmWriter::FmPair;
 
 TEST(VgmWriter, WritesAKx7mBoardAsAnAyAndTwoYm2151) {
-    VgmWriter writer(BoardKind::kx7m, 4000000);
+    VgmWriter writer(FmPair::ym2151, 4000000);
     writer.write(0.0, 0, 0x07, 0x38);
     writer.write(10.0, 1, 0x28, 0x4A);
     writer.write(10.0, 2, 0x08, 0x01);
@@ -39,7 +39,7 @@ TEST(VgmWriter, WritesAKx7mBoardAsAnAyAndTwoYm2151) {
 }
 
 TEST(VgmWriter, WritesATrq05BoardAsAnAyAndTwoYm2413WithLongWaitsSplit) {
-    VgmWriter writer(BoardKind::trq05, 3579545);
+    VgmWriter writer(FmPair::ym2413, 3579545);
     writer.write(3000.0, 1, 0x10, 0x20);
     writer.write(3000.5, 2, 0x30, 0x40);
     writer.write(3001.0, 0, 0x08, 0x0F);

@@ -132,8 +132,12 @@ FT_STATUS CVirtualBoard::setBitMode(FT_HANDLE handle, std::uint8_t mask, std::ui
     const double now = nowMs(*device);
     log(now, format("bitmode port=%d mask=0x%02x mode=%u", device->port, mask, mode));
     if (mode == asyncBitBang && !recording_ && !settings_.vgmPath.empty())
-        recording_ = Recording{reinterpret_cast<std::uintptr_t>(handle), now,
-                               VgmWriter(device->kind, settings_.clock), settings_.vgmPath};
+        recording_ =
+            Recording{reinterpret_cast<std::uintptr_t>(handle), now,
+                      VgmWriter(device->kind == BoardKind::trq05 ? VgmWriter::FmPair::ym2413
+                                                                 : VgmWriter::FmPair::ym2151,
+                                settings_.clock),
+                      settings_.vgmPath};
     log_.flush();
     return ftOk;
 }

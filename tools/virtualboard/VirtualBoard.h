@@ -32,7 +32,7 @@
 
 #include "soundif/link/D2xx.h"
 #include "tools/virtualboard/BoardModel.h"
-#include "tools/virtualboard/VgmWriter.h"
+#include "vgm/VgmWriter.h"
 #include "tools/virtualboard/VirtualBoardSettings.h"
 
 #include <chrono>
@@ -44,6 +44,8 @@
 #include <string>
 
 namespace virtualboard {
+
+using VgmWriter = vgm::VgmWriter;
 
 class CVirtualBoard {
 public:

@@ -1,12 +1,12 @@
 // VGM file building; see VgmWriter.h.
-#include "tools/virtualboard/VgmWriter.h"
+#include "vgm/VgmWriter.h"
 
 #include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <utility>
 
-namespace virtualboard {
+namespace vgm {
 
 namespace {
 
@@ -56,7 +56,7 @@ void VgmWriter::write(double timeMs, int position, std::uint16_t address, std::u
     std::uint8_t command = 0;
     if (position == 0 && address < 0x10) command = ay8910Write;
     if ((position == 1 || position == 2) && address < 0x100)
-        command = fmWrite[kind_ == BoardKind::trq05][position - 1];
+        command = fmWrite[fm_ == FmPair::ym2413][position - 1];
     if (command == 0) return;
 
     const std::uint64_t at = sampleAt(timeMs);
@@ -85,11 +85,11 @@ std::vector<std::uint8_t> VgmWriter::finish(double endMs) {
     put32(file, versionOffset, version);
     put32(file, totalSamples, static_cast<std::uint32_t>(samples_));
     put32(file, dataOffset, static_cast<std::uint32_t>(headerSize - dataOffset));
-    put32(file, kind_ == BoardKind::trq05 ? ym2413Clock : ym2151Clock, clock_ | secondChip);
+    put32(file, fm_ == FmPair::ym2413 ? ym2413Clock : ym2151Clock, clock_ | secondChip);
     put32(file, ay8910Clock, clock_ >> 1);
     file[ay8910Type] = 0x00;
     file[ay8910Flags] = 0x01;
     return file;
 }
 
-} // namespace virtualboard
+} // namespace vgm

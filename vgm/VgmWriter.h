@@ -1,23 +1,23 @@
 // Builds a VGM file (version 1.71, 44100 samples per second) of the register
-// writes one virtual board received, so that what was played can be heard with
-// any VGM player. KX7M: the SSG as an AY-3-8910 at half the board clock (the
-// YMZ294 is register compatible) and two YM2151; TRQ05: the SSG and two
-// YM2413. Writes the format cannot carry (SSG registers above 0x0F, addresses
-// with bit 8 set) are left out; board resets are not recorded.
+// writes one board received, so that what was played can be heard with any
+// VGM player. The board is an SSG at position 0, written as an AY-3-8910 at
+// half the board clock (the YMZ294 is register compatible), and two FM chips
+// at positions 1 and 2: two YM2151 (KX7M) or two YM2413 (TRQ05). Writes the format cannot carry
+// (SSG registers above 0x0F, addresses with bit 8 set) are left out; board resets are not recorded.
 #pragma once
-
-#include "tools/virtualboard/BoardKind.h"
 
 #include <cstdint>
 #include <vector>
 
-namespace virtualboard {
+namespace vgm {
 
 class VgmWriter {
 public:
     static constexpr double sampleRate = 44100.0;
 
-    VgmWriter(BoardKind kind, std::uint32_t boardClock) : kind_(kind), clock_(boardClock) {}
+    enum class FmPair { ym2151, ym2413 };
+
+    VgmWriter(FmPair fm, std::uint32_t boardClock) : fm_(fm), clock_(boardClock) {}
 
     // Records a write at timeMs milliseconds after the start of the recording.
     // Times that go backwards are taken as the time already reached.
@@ -34,10 +34,10 @@ private:
     static void appendWait(std::vector<std::uint8_t>& out, std::uint64_t samples);
     static std::uint64_t sampleAt(double timeMs);
 
-    BoardKind kind_;
+    FmPair fm_;
     std::uint32_t clock_;
     std::vector<std::uint8_t> commands_;
     std::uint64_t samples_ = 0;
 };
 
-} // namespace virtualboard
+} // namespace vgm
