@@ -67,4 +67,22 @@ void setConsoleLocale();
 // Output errors are ignored.
 void writeErrorLine(std::wstring_view text);
 
+// Console text as UTF-8: on Windows the console's output code page becomes
+// UTF-8 for the life of the process; elsewhere the terminal's own encoding is
+// taken to be UTF-8 and nothing changes.
+void useUtf8Console();
+
+// Whether standard input / standard error is a terminal (a console).
+bool standardInputIsTerminal();
+bool standardErrorIsTerminal();
+
+// Single key presses from the terminal on standard input, without echo and
+// without waiting for a line end. beginKeyInput switches the terminal into
+// that mode (false when standard input is not a terminal); readKey gives the
+// next key pressed, or -1 at once when none is waiting; endKeyInput puts the
+// terminal back as it was.
+bool beginKeyInput();
+int readKey();
+void endKeyInput();
+
 } // namespace platform
