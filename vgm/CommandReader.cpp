@@ -54,6 +54,7 @@ std::size_t commandLength(std::uint8_t command, std::uint32_t version) {
     if (command == waitSamples) return 3;
     if (command == waitNtsc || command == waitPal || command == endOfData) return 1;
     if (command == 0x64) return 4;
+    if (command == dataBlock) return dataBlockHeader;
     if (command == 0x68) return 12;
     if (command >= 0x70 && command <= 0x8F) return 1;
     switch (command) {

@@ -37,7 +37,7 @@ struct VgmEvent {
 
 // Length in bytes of the command, its operands included; 0 for a command
 // byte the format does not define. Data blocks (0x67) have a length of their
-// own, read from the block.
+// own: 7 bytes of block header plus the size the block gives.
 std::size_t commandLength(std::uint8_t command, std::uint32_t version);
 
 class CommandReader {
