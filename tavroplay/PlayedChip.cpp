@@ -128,8 +128,9 @@ void PlayedChip::emitOpm(std::uint16_t address, bool onlyChanges) {
         const KeyCode corrected = correctKeyCode(
             {static_cast<std::uint8_t>(shadowOr0(kc)), static_cast<std::uint8_t>(shadowOr0(kf))},
             ratio_);
-        send(kc, corrected.kc, onlyChanges || address != kc);
-        send(kf, corrected.kf, onlyChanges || address != kf);
+        // The other register of the pair goes out only once the file has set it.
+        if (shadow(kc) >= 0) send(kc, corrected.kc, onlyChanges || address != kc);
+        if (shadow(kf) >= 0) send(kf, corrected.kf, onlyChanges || address != kf);
     } else if (address >= 0x60 && address < 0x80) {
         send(address, opmLevel(address), onlyChanges);
     } else {
@@ -201,9 +202,11 @@ void PlayedChip::emitSsg(std::uint16_t address, bool onlyChanges) {
         const std::uint32_t period =
             (static_cast<std::uint32_t>(shadowOr0(high)) << 8 | shadowOr0(low)) & mask;
         const std::uint32_t corrected = correctPeriod(period, ratio_, maximum);
-        send(low, static_cast<std::uint8_t>(corrected), onlyChanges || address != low);
-        send(high, static_cast<std::uint8_t>((shadowOr0(high) & ~(mask >> 8)) | corrected >> 8),
-             onlyChanges || address != high);
+        if (shadow(low) >= 0)
+            send(low, static_cast<std::uint8_t>(corrected), onlyChanges || address != low);
+        if (shadow(high) >= 0)
+            send(high, static_cast<std::uint8_t>((shadowOr0(high) & ~(mask >> 8)) | corrected >> 8),
+                 onlyChanges || address != high);
     };
     if (address < 6 && corrects()) {
         sendPeriod(static_cast<std::uint16_t>(address & ~1), 0x0FFF, 0x0FFF);
@@ -241,11 +244,13 @@ void PlayedChip::emitOpll(std::uint16_t address, bool onlyChanges) {
             correctFNumber({static_cast<std::uint16_t>((highValue & 1) << 8 | shadowOr0(low)),
                             static_cast<std::uint8_t>(highValue >> 1 & 7)},
                            ratio_, 9);
-        send(low, static_cast<std::uint8_t>(corrected.fnumber), onlyChanges || address != low);
-        send(high,
-             static_cast<std::uint8_t>((highValue & 0x30) | corrected.block << 1 |
-                                       corrected.fnumber >> 8),
-             onlyChanges || address != high);
+        if (shadow(low) >= 0)
+            send(low, static_cast<std::uint8_t>(corrected.fnumber), onlyChanges || address != low);
+        if (shadow(high) >= 0)
+            send(high,
+                 static_cast<std::uint8_t>((highValue & 0x30) | corrected.block << 1 |
+                                           corrected.fnumber >> 8),
+                 onlyChanges || address != high);
     } else if (address >= 0x30 && address < 0x39) {
         const int down = steps(volumeStepDecibels);
         const auto quieter = [down](int volume) { return std::min(15, volume + down); };
