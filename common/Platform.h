@@ -32,6 +32,12 @@ double processCpuMilliseconds();
 // the process.
 void sleepMilliseconds(std::uint32_t milliseconds);
 
+// Waits a short while (up to a few milliseconds) as exactly as the system
+// allows: a plain sleep on POSIX, whose timers are fine; on Windows, whose
+// sleeps end only on a timer period, by giving the processor away until the
+// time has come.
+void waitNanoseconds(std::int64_t nanoseconds);
+
 // Run-time library loading. loadLibrary takes a file name or path in UTF-8
 // (the platform's standard search applies when it has no directory) and
 // returns null on failure; findSymbol returns null when the name is not

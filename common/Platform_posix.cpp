@@ -40,6 +40,10 @@ void sleepMilliseconds(std::uint32_t milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
+void waitNanoseconds(std::int64_t nanoseconds) {
+    if (nanoseconds > 0) std::this_thread::sleep_for(std::chrono::nanoseconds(nanoseconds));
+}
+
 void* loadLibrary(const std::string& name) {
     return dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
 }

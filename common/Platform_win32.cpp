@@ -48,6 +48,18 @@ void sleepMilliseconds(std::uint32_t milliseconds) {
     Sleep(milliseconds);
 }
 
+void waitNanoseconds(std::int64_t nanoseconds) {
+    if (nanoseconds <= 0) return;
+    LARGE_INTEGER frequency{}, start{}, now{};
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    const double counts = static_cast<double>(nanoseconds) * frequency.QuadPart / 1e9;
+    do {
+        SwitchToThread();
+        QueryPerformanceCounter(&now);
+    } while (static_cast<double>(now.QuadPart - start.QuadPart) < counts);
+}
+
 void* loadLibrary(const std::string& name) {
     return reinterpret_cast<void*>(LoadLibraryW(wideText(name).c_str()));
 }

@@ -199,6 +199,9 @@ int runProgram(const std::vector<std::string>& arguments) {
         return 0;
     }
     platform::beginKeyInput();
+    // The first sleep makes the system timer fine enough (Windows): done
+    // here, before any timing starts.
+    platform::sleepMilliseconds(1);
     int code = 0;
     {
         BoardSession session(*line, library);

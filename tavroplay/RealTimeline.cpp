@@ -2,8 +2,6 @@
 #include "tavroplay/RealTimeline.h"
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 #include "client/StopRequest.h"
 #include "common/Platform.h"
@@ -55,7 +53,7 @@ void RealTimeline::sleepUntil(std::int64_t due) {
             static_cast<std::uint32_t>(std::min(remaining, longestSleep) / millisecond - 1));
         return;
     }
-    std::this_thread::sleep_for(std::chrono::nanoseconds(remaining));
+    platform::waitNanoseconds(remaining);
 }
 
 Request RealTimeline::pause(const Position& position) {
