@@ -138,9 +138,10 @@ VgmEvent CommandReader::next() {
         }
         if (event.samples != 0) return event;
 
+        // Register writes are three bytes long: command, address, data.
         event.kind = VgmEvent::write;
-        event.data = file_[here + 2];
         if (command == ay8910Write) {
+            event.data = file_[here + 2];
             event.chip = VgmChip::ay8910;
             event.index = (file_[here + 1] & ay8910SecondChip) ? 1 : 0;
             event.address = file_[here + 1] & 0x7F;
@@ -148,6 +149,7 @@ VgmEvent CommandReader::next() {
         }
         std::uint16_t port = 0;
         if (writeTarget(command, event.chip, event.index, port)) {
+            event.data = file_[here + 2];
             event.address = static_cast<std::uint16_t>(port | file_[here + 1]);
             return event;
         }

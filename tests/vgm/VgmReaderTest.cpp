@@ -91,6 +91,9 @@ TEST(VgmCommandReader, WaitsAddUpAsDocumented) {
     // bit 31 set (second chip) and is skipped by its 2 bytes.
     EXPECT_EQ(waits, (std::vector<std::uint32_t>{0x1234, 735, 882, 1, 16, 15}));
     EXPECT_EQ(file.streamSamples(), 0x1234u + 735 + 882 + 1 + 16 + 15);
+    // One-byte commands right before the end of the file read nothing past it.
+    EXPECT_EQ(parsed(VgmBuilder().bytes({0x80}).build()).streamSamples(), 0u);
+    EXPECT_EQ(parsed(VgmBuilder().bytes({0x62}).build()).streamSamples(), 735u);
 }
 
 TEST(VgmCommandReader, TellsChipsApartByBothDualChipConventions) {
