@@ -57,12 +57,13 @@ function(tonrig_test name)
     set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${label_script})
 endfunction()
 
-# Adds each named folder that has a CMakeLists.txt.
+# Adds each named folder; a named folder without a CMakeLists.txt is an error.
 macro(tonrig_subdirectories)
     foreach(dir ${ARGN})
-        if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
-            add_subdirectory(${dir})
+        if(NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+            message(FATAL_ERROR "${CMAKE_CURRENT_SOURCE_DIR}/${dir} has no CMakeLists.txt")
         endif()
+        add_subdirectory(${dir})
     endforeach()
 endmacro()
 

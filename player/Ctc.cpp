@@ -27,7 +27,7 @@ void Ctc::write(unsigned channel, std::uint8_t value) {
     } else if ((value & CtcChannel::kControlWord) != 0) {
         ch.control = value;
     } else if ((channel & 3) == 0) {
-        vector = value & 0xF8;
+        vector = value & vectorMask;
     }
 }
 
@@ -46,7 +46,7 @@ std::uint8_t Ctc::advance() {
         const bool chained = n == 3 && (ch.control & CtcChannel::kCounterMode) != 0;
         const std::uint32_t zeros = ch.step(chained ? channel0Zeros : kClocksPerTick);
         if (n == 0) channel0Zeros = zeros;
-        if (zeros != 0 && ch.interruptEnabled()) flags |= static_cast<std::uint8_t>(1u << n);
+        if (zeros != 0 && ch.interruptEnabled()) flags |= interruptFlag(n);
     }
     return flags;
 }

@@ -45,6 +45,17 @@ class Ctc {
 public:
     // Z80 clocks in one tick.
     static constexpr std::uint32_t kClocksPerTick = 4000;
+    // Bits 7 to 3 of a vector word; the channel's vector adds vectorOffset.
+    static constexpr std::uint8_t vectorMask = 0xF8;
+
+    // The bit of channel in advance's result.
+    static constexpr std::uint8_t interruptFlag(unsigned channel) {
+        return static_cast<std::uint8_t>(1u << channel);
+    }
+    // Offset of channel's entry from the vector in the mode-2 table.
+    static constexpr std::uint8_t vectorOffset(unsigned channel) {
+        return static_cast<std::uint8_t>(2 * channel);
+    }
 
     // A byte written by the driver to channel 0 to 3.
     void write(unsigned channel, std::uint8_t value);

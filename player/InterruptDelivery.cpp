@@ -8,8 +8,9 @@
 #include "player/Tonrig.h"
 
 void Tonrig::deliverInterrupts(std::uint8_t flags) {
-    if ((flags & 0x02) != 0) runVectoredRoutine(2);
-    if ((flags & 0x08) != 0) runVectoredRoutine(6);
+    for (unsigned channel : {1u, 3u})
+        if ((flags & Ctc::interruptFlag(channel)) != 0)
+            runVectoredRoutine(Ctc::vectorOffset(channel));
 }
 
 void Tonrig::runVectoredRoutine(std::uint8_t offset) {

@@ -2,18 +2,17 @@
 #include "player/TavroIf.h"
 
 #include <algorithm>
-#include <array>
 #include <utility>
+
+#include "soundif/catalog/ChipModel.h"
 
 namespace {
 
-// Library chip type codes and the kinds they mean to the player; every other
-// code is ChipKind::Other.
-constexpr std::array<std::pair<std::int32_t, ChipKind>, 3> kKindOfType{{
-    {tavro::chipTypeYm2151, ChipKind::Opm},
-    {tavro::chipTypePsg, ChipKind::Psg},
-    {tavro::chipTypeYm2413, ChipKind::Opll},
-}};
+// The catalog's client kinds are the player's chip kinds.
+static_assert(static_cast<int>(catalog::ClientKind::other) == static_cast<int>(ChipKind::Other));
+static_assert(static_cast<int>(catalog::ClientKind::psg) == static_cast<int>(ChipKind::Psg));
+static_assert(static_cast<int>(catalog::ClientKind::opll) == static_cast<int>(ChipKind::Opll));
+static_assert(static_cast<int>(catalog::ClientKind::opm) == static_cast<int>(ChipKind::Opm));
 
 } // namespace
 
@@ -26,10 +25,7 @@ CTavroIf::Chip::~Chip() {
 ChipKind CTavroIf::Chip::kind() {
     std::int32_t type = soundChip->chipType();
     if (const SoundChipInfo* info = soundChip->chipInfo(); info != nullptr) type = info->type;
-    for (const auto& [code, kind] : kKindOfType) {
-        if (code == type) return kind;
-    }
-    return ChipKind::Other;
+    return static_cast<ChipKind>(catalog::clientKindOf(type));
 }
 
 int CTavroIf::Chip::writeReg(int address, int data) {

@@ -4,8 +4,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "tavroplay/ChipTypes.h"
-
 namespace tavroplay {
 
 namespace {
@@ -22,7 +20,7 @@ std::string meterName(vgm::VgmChip chip, int index) {
 
 std::uint32_t fileClockOf(const vgm::VgmHeader& header, vgm::VgmChip chip) {
     std::uint32_t clock = header.clock(chip).hz;
-    if (clock == 0) clock = chipTypeOf(chip).defaultClock;
+    if (clock == 0) clock = vgm::chipModelOf(chip).defaultClock;
     if (chip == vgm::VgmChip::ay8910 && header.ay8910Type >= ym2149Family &&
         (header.ay8910Flags & clockDividerFlag) != 0)
         clock /= 2;
@@ -40,7 +38,7 @@ FileChips::FileChips(const vgm::VgmFile& file, BoardChips& boards) : boards_(boa
             if (!file.writesTo(chip, index)) continue;
             const std::string label = chipLabel(chip, index);
             const std::uint32_t clock = fileClockOf(file.header(), chip);
-            const auto found = boards.acquire(chipTypeOf(chip).type, clock);
+            const auto found = boards.acquire(vgm::chipTypeOf(chip), clock);
             if (!found) {
                 missing_.push_back(label);
                 continue;

@@ -12,9 +12,8 @@ constexpr std::uint8_t waitNtsc = 0x62;
 constexpr std::uint8_t waitPal = 0x63;
 constexpr std::uint8_t endOfData = 0x66;
 constexpr std::uint8_t dataBlock = 0x67;
-constexpr std::uint8_t ay8910Write = 0xA0;
-constexpr std::uint8_t secondChipOffset = 0x50;
-constexpr std::uint8_t ay8910SecondChip = 0x80;
+constexpr std::uint8_t ay8910Write = chipModelOf(VgmChip::ay8910).vgm.port0;
+constexpr std::uint8_t ay8910SecondChip = catalog::vgmSecondChipRegisterBit;
 constexpr std::size_t dataBlockHeader = 7; // 0x67 0x66 tt ss ss ss ss
 
 std::string hex(std::size_t value) {
@@ -23,25 +22,22 @@ std::string hex(std::size_t value) {
     return text;
 }
 
-// The chip and index of a register write command, or false.
+// The chip, index and port of a register write command (from the catalog's
+// commands), or false.
 bool writeTarget(std::uint8_t command, VgmChip& chip, std::uint8_t& index, std::uint16_t& port) {
-    index = 0;
-    port = 0;
-    if (command >= 0xA1 && command <= 0xAF) {
-        index = 1;
-        command = static_cast<std::uint8_t>(command - secondChipOffset);
+    for (std::size_t kind = 0; kind < chipCount; ++kind) {
+        const catalog::VgmCommands& vgm = chipModelOf(static_cast<VgmChip>(kind)).vgm;
+        if (vgm.secondByRegisterBit7) continue;
+        const std::uint8_t commands[4] = {vgm.port0, vgm.port1, vgm.secondPort0, vgm.secondPort1};
+        for (int i = 0; i < 4; ++i) {
+            if (commands[i] == 0 || commands[i] != command) continue;
+            chip = static_cast<VgmChip>(kind);
+            index = static_cast<std::uint8_t>(i / 2);
+            port = i % 2 == 1 ? 0x100 : 0;
+            return true;
+        }
     }
-    switch (command) {
-    case 0x51: chip = VgmChip::ym2413; return true;
-    case 0x54: chip = VgmChip::ym2151; return true;
-    case 0x55: chip = VgmChip::ym2203; return true;
-    case 0x56: chip = VgmChip::ym2608; return true;
-    case 0x57:
-        chip = VgmChip::ym2608;
-        port = 0x100;
-        return true;
-    default: return false;
-    }
+    return false;
 }
 
 } // namespace

@@ -22,7 +22,7 @@ constexpr std::size_t ay8910TypeField = 0x78;
 constexpr std::size_t ay8910FlagsField = 0x79;
 constexpr std::uint32_t dataFieldSince = 0x150;
 constexpr std::uint32_t ym2151ClockSince = 0x110;
-constexpr std::uint32_t dualChip = 0x40000000;
+constexpr std::uint32_t dualChip = catalog::vgmSecondChipClockFlag;
 constexpr std::uint32_t variantBit = 0x80000000;
 // Unpacked files larger than this are refused (the largest real ones are a
 // few megabytes).

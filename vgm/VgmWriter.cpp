@@ -12,25 +12,18 @@ namespace {
 
 constexpr std::size_t headerSize = 0x100;
 constexpr std::uint32_t version = 0x171;
-constexpr std::uint32_t secondChip = 0x40000000;
 
 // Header field offsets.
 constexpr std::size_t eofOffset = 0x04;
 constexpr std::size_t versionOffset = 0x08;
-constexpr std::size_t ym2413Clock = 0x10;
 constexpr std::size_t totalSamples = 0x18;
-constexpr std::size_t ym2151Clock = 0x30;
 constexpr std::size_t dataOffset = 0x34;
-constexpr std::size_t ay8910Clock = 0x74;
 constexpr std::size_t ay8910Type = 0x78;
 constexpr std::size_t ay8910Flags = 0x79;
 
 // Commands.
 constexpr std::uint8_t waitSamples = 0x61;
 constexpr std::uint8_t endOfData = 0x66;
-constexpr std::uint8_t ay8910Write = 0xA0;
-// First and second FM chip of each board.
-constexpr std::uint8_t fmWrite[2][2] = {{0x54, 0xA4}, {0x51, 0xA1}};
 
 void put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
     for (int i = 0; i < 4; ++i)
@@ -38,6 +31,24 @@ void put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) 
 }
 
 } // namespace
+
+VgmWriter::VgmWriter(const catalog::BoardLayout& board, std::uint32_t boardClock) {
+    const auto clock = static_cast<std::int32_t>(boardClock);
+    for (std::size_t position = 0; position < board.chipCount; ++position) {
+        const catalog::ChipPlace& place = board.chips[position];
+        const catalog::ChipModel* model = catalog::findChipModel(board.typeAt(position, board.id));
+        std::int32_t chipClock = catalog::clockOf(place.clock, clock);
+        if (model == nullptr || model->vgm.port0 == 0) {
+            model = catalog::findChipModel(place.altType);
+            chipClock = catalog::clockOf(place.altClock, clock);
+        }
+        if (model == nullptr || model->vgm.port0 == 0) continue;
+        const auto earlier = std::count_if(targets_.begin(), targets_.begin() + position,
+                                           [&](const Target& t) { return t.model == model; });
+        if (earlier > 1) continue;
+        targets_[position] = {model, earlier == 1, static_cast<std::uint32_t>(chipClock)};
+    }
+}
 
 std::uint64_t VgmWriter::sampleAt(double timeMs) {
     return timeMs <= 0 ? 0 : static_cast<std::uint64_t>(std::llround(timeMs * sampleRate / 1000));
@@ -53,18 +64,24 @@ void VgmWriter::appendWait(std::vector<std::uint8_t>& out, std::uint64_t samples
 }
 
 void VgmWriter::write(double timeMs, int position, std::uint16_t address, std::uint8_t data) {
-    std::uint8_t command = 0;
-    if (position == 0 && address < 0x10) command = ay8910Write;
-    if ((position == 1 || position == 2) && address < 0x100)
-        command = fmWrite[fm_ == FmPair::ym2413][position - 1];
+    if (position < 0 || position >= static_cast<int>(targets_.size())) return;
+    const Target& target = targets_[static_cast<std::size_t>(position)];
+    if (target.model == nullptr) return;
+    const catalog::VgmCommands& vgm = target.model->vgm;
+    if (address >= vgm.addressLimit) return;
+    const bool port1 = address > 0xFF;
+    const std::uint8_t command = target.second ? (port1 ? vgm.secondPort1 : vgm.secondPort0)
+                                               : (port1 ? vgm.port1 : vgm.port0);
     if (command == 0) return;
+    auto reg = static_cast<std::uint8_t>(address);
+    if (target.second && vgm.secondByRegisterBit7) reg |= catalog::vgmSecondChipRegisterBit;
 
     const std::uint64_t at = sampleAt(timeMs);
     if (at > samples_) {
         appendWait(commands_, at - samples_);
         samples_ = at;
     }
-    commands_.insert(commands_.end(), {command, static_cast<std::uint8_t>(address), data});
+    commands_.insert(commands_.end(), {command, reg, data});
 }
 
 std::vector<std::uint8_t> VgmWriter::finish(double endMs) {
@@ -85,10 +102,18 @@ std::vector<std::uint8_t> VgmWriter::finish(double endMs) {
     put32(file, versionOffset, version);
     put32(file, totalSamples, static_cast<std::uint32_t>(samples_));
     put32(file, dataOffset, static_cast<std::uint32_t>(headerSize - dataOffset));
-    put32(file, fm_ == FmPair::ym2413 ? ym2413Clock : ym2151Clock, clock_ | secondChip);
-    put32(file, ay8910Clock, clock_ >> 1);
-    file[ay8910Type] = 0x00;
-    file[ay8910Flags] = 0x01;
+    for (const Target& target : targets_) {
+        if (target.model == nullptr || target.second) continue;
+        const bool dual = std::any_of(targets_.begin(), targets_.end(), [&](const Target& t) {
+            return t.model == target.model && t.second;
+        });
+        put32(file, target.model->vgm.headerClockOffset,
+              target.clock | (dual ? catalog::vgmSecondChipClockFlag : 0));
+        if (target.model->type == tavro::chipTypePsg) {
+            file[ay8910Type] = 0x00;
+            file[ay8910Flags] = 0x01;
+        }
+    }
     return file;
 }
 

@@ -1,11 +1,16 @@
 // Builds a VGM file (version 1.71, 44100 samples per second) of the register
-// writes one board received, so that what was played can be heard with any
-// VGM player. The board is an SSG at position 0, written as an AY-3-8910 at
-// half the board clock (the YMZ294 is register compatible), and two FM chips
-// at positions 1 and 2: two YM2151 (KX7M) or two YM2413 (TRQ05). Writes the format cannot carry
-// (SSG registers above 0x0F, addresses with bit 8 set) are left out; board resets are not recorded.
+// writes one board received, so that what was played can be heard with
+// any VGM player. Each position's chip is written as its model in the catalog,
+// or as its alternate model when the format has no commands for its own (the
+// SSG, a YMZ294, as an AY-3-8910 at half the board clock); a third chip of one
+// model does not fit the format. Writes the format cannot carry (SSG registers
+// above 0x0F, addresses above the chip's ports) are left out; board resets are
+// not recorded.
 #pragma once
 
+#include "soundif/catalog/BoardLayout.h"
+
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -15,9 +20,7 @@ class VgmWriter {
 public:
     static constexpr double sampleRate = 44100.0;
 
-    enum class FmPair { ym2151, ym2413 };
-
-    VgmWriter(FmPair fm, std::uint32_t boardClock) : fm_(fm), clock_(boardClock) {}
+    VgmWriter(const catalog::BoardLayout& board, std::uint32_t boardClock);
 
     // Records a write at timeMs milliseconds after the start of the recording.
     // Times that go backwards are taken as the time already reached.
@@ -31,11 +34,17 @@ public:
     std::uint64_t samples() const { return samples_; }
 
 private:
+    // How the writes of one chip position go into the file.
+    struct Target {
+        const catalog::ChipModel* model = nullptr; // null: not recorded
+        bool second = false;                       // the model's second chip
+        std::uint32_t clock = 0;
+    };
+
     static void appendWait(std::vector<std::uint8_t>& out, std::uint64_t samples);
     static std::uint64_t sampleAt(double timeMs);
 
-    FmPair fm_;
-    std::uint32_t clock_;
+    std::array<Target, catalog::maxChipPlaces> targets_{};
     std::vector<std::uint8_t> commands_;
     std::uint64_t samples_ = 0;
 };

@@ -154,12 +154,13 @@ inline void cpl(Z80Cpu& c) {
 }
 
 inline void scf(Z80Cpu& c) {
-    setF(c, static_cast<std::uint8_t>((regF(c) & 0xED) | flagC));
+    setF(c, static_cast<std::uint8_t>((regF(c) & ~(flagH | flagN)) | flagC));
 }
 
 inline void ccf(Z80Cpu& c) {
     const unsigned f = regF(c);
-    setF(c, static_cast<std::uint8_t>(((f & 0xED) | ((f & flagC) << 4)) ^ flagC));
+    setF(c,
+         static_cast<std::uint8_t>(((f & ~unsigned{flagH | flagN}) | ((f & flagC) << 4)) ^ flagC));
 }
 
 // BIT b,v: Z from the tested bit, S only for bit 7 set, H set, P/V and N 0.

@@ -15,8 +15,9 @@ namespace {
 
 // F after LD A,I / LD A,R: S and Z of A, P/V while interrupts are enabled.
 inline void setInterruptFlags(Z80Cpu& c) {
-    setF(c, static_cast<std::uint8_t>((regF(c) & flagC) | szFlags[regA(c)] |
-                                      ((c.status & 0x01) == 0 ? flagPV : 0)));
+    setF(c, static_cast<std::uint8_t>(
+                (regF(c) & flagC) | szFlags[regA(c)] |
+                ((c.status & Z80Cpu::statusInterruptsDisabled) == 0 ? flagPV : 0)));
 }
 
 template <unsigned Op> void edExec(Z80Cpu& c) {
@@ -44,7 +45,7 @@ template <unsigned Op> void edExec(Z80Cpu& c) {
     } else if constexpr (z == 4) {
         neg(c);
     } else if constexpr (z == 5) {
-        if constexpr (q == 0) c.status &= static_cast<std::uint8_t>(~0x02);
+        if constexpr (q == 0) c.status &= static_cast<std::uint8_t>(~Z80Cpu::statusEiShadow);
         ret(c);
     } else if constexpr (z == 6) {
         c.IM = (y & 3) < 2 ? 0 : (y & 3) - 1;

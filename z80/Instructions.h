@@ -78,9 +78,9 @@ inline void ret(Z80Cpu& c) {
 }
 
 inline void enableInterrupts(Z80Cpu& c) {
-    if ((c.status & 0x01) == 0) return;
-    c.status &= static_cast<std::uint8_t>(~0x01);
-    if (c.cycles < 1 || ((c.status & 0x02) == 0 && c.intRequest != 0)) {
+    if ((c.status & Z80Cpu::statusInterruptsDisabled) == 0) return;
+    c.status &= static_cast<std::uint8_t>(~Z80Cpu::statusInterruptsDisabled);
+    if (c.cycles < 1 || ((c.status & Z80Cpu::statusEiShadow) == 0 && c.intRequest != 0)) {
         c.deferredCycles += 1u - static_cast<std::uint32_t>(c.cycles);
         c.cycles = 1;
     }
@@ -153,7 +153,7 @@ template <Index X, unsigned Op> void exec(Z80Cpu& c) {
         }
     } else if constexpr (x == 1) {
         if constexpr (y == 6 && z == 6) {
-            c.status |= 0x04;
+            c.status |= Z80Cpu::statusHalted;
             c.PC = static_cast<std::uint16_t>(c.PC - 1);
             c.cycles = 0;
         } else if constexpr (z == 6) {
@@ -204,7 +204,7 @@ template <Index X, unsigned Op> void exec(Z80Cpu& c) {
         } else if constexpr (y == 5) {
             std::swap(c.DE, c.HL);
         } else if constexpr (y == 6) {
-            c.status |= 0x01;
+            c.status |= Z80Cpu::statusInterruptsDisabled;
         } else if constexpr (y == 7) {
             enableInterrupts(c);
         }

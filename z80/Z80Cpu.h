@@ -52,6 +52,13 @@ public:
     std::uint16_t BC = 0;
     std::uint16_t DE = 0;
     std::uint16_t HL = 0;
+    // Bits of status. statusEiShadow is cleared by RETN, tested by EI and
+    // set by nothing in this system: while it is clear, EI with an interrupt
+    // request pending ends the cycle budget so that the request is taken.
+    static constexpr std::uint8_t statusInterruptsDisabled = 0x01; // DI sets, EI clears
+    static constexpr std::uint8_t statusEiShadow = 0x02;
+    static constexpr std::uint8_t statusHalted = 0x04; // HALT sets; nothing clears
+
     std::uint16_t AF = 0;
     std::uint16_t IX = 0;
     std::uint16_t IY = 0;
@@ -65,7 +72,7 @@ public:
     std::uint8_t IM = 0;
     std::uint8_t R = 0;
     std::uint8_t rBit7 = 0;
-    // 0x01 interrupts disabled, 0x02 cleared by RETN, 0x04 halted.
+    // State bits, below.
     std::uint8_t status = 0;
     std::uint32_t intRequest = 0;
     // Cycle budget: every instruction subtracts its cost; wraps modulo 2^32.

@@ -43,7 +43,7 @@ void setRegisterToDevice(benchmark::State& state) {
     std::vector<std::int64_t> queuedAt(writes);
     for (auto _ : state) {
         recording::clear();
-        CSoundInterfaceFtd2xx bare(board(1, 0));
+        CSoundInterfaceFtd2xx bare(board(1, 0), recording::functions());
         bare.setSendDelay(0);
         SoundChip* chip = bare.chipAt(0);
         const std::int64_t start = nanosecondsNow();
@@ -90,7 +90,7 @@ BENCHMARK(setRegisterToDevice)
 void openInterfaceWithFullQueue(benchmark::State& state) {
     for (auto _ : state) {
         const std::int64_t before = heapBytes.load();
-        auto kx7m = std::make_unique<CSoundInterfaceFtd2xx>(board(38, 512));
+        auto kx7m = std::make_unique<CSoundInterfaceFtd2xx>(board(38, 512), recording::functions());
         kx7m->setSendDelay(1'000'000);
         for (std::uint32_t i = 0; i < 512; ++i)
             kx7m->writeRegister(i % 3, i & 0xFF, i >> 8);
@@ -119,7 +119,7 @@ void operator delete(void* p, std::size_t size) noexcept {
 }
 
 int main(int argc, char** argv) {
-    recording::useRecordingD2xx("3");
+    recording::start("3");
     platform::setEnvironment("TAVRO_TEST_D2XX_COUNT_ONLY", "1");
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

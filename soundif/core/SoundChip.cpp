@@ -2,7 +2,7 @@
 #include "soundif/core/SoundChip.h"
 
 #include "soundif/core/SoundChipClasses.h"
-#include "soundif/core/SoundInterfaceBase.h"
+#include "soundif/core/SoundInterface.h"
 
 CSoundChip::CSoundChip(CSoundInterface* owner, const SoundChipInfo& info)
     : owner(owner), info(info) {

@@ -3,8 +3,6 @@
 
 #include "soundif/core/IniFile.h"
 #include "soundif/core/IniText.h"
-#include "soundif/core/SettingsDialog.h"
-#include "soundif/link/SoundInterfaceFtd2xx.h"
 
 #include <string_view>
 
@@ -28,7 +26,7 @@ template <typename Operation> std::int32_t allSucceed(auto& interfaces, Operatio
 
 } // namespace
 
-CSoundInterfaceManager::CSoundInterfaceManager(PathSource iniPath) : iniPath(iniPath) {}
+CSoundInterfaceManager::CSoundInterfaceManager(const Services& services) : services(services) {}
 
 CSoundInterfaceManager::~CSoundInterfaceManager() {
     closeInterfaces();
@@ -100,7 +98,7 @@ std::int32_t CSoundInterfaceManager::initAllChips() {
 
 std::int32_t CSoundInterfaceManager::openInterfaces() {
     if (!interfaces.empty()) return 0;
-    const std::filesystem::path path = iniPath();
+    const std::filesystem::path path = services.iniPath();
     sendDelay = readIniInt(path, "tavro", "DelayTime", defaultSendDelay);
     for (const std::string& name : listSections(path)) {
         if (name.compare(0, boardSectionPrefix.size(), boardSectionPrefix) != 0) continue;
@@ -108,7 +106,8 @@ std::int32_t CSoundInterfaceManager::openInterfaces() {
         settings.port = parseProfileInt(std::string_view(name).substr(boardSectionPrefix.size()));
         if (settings.port <= 0) continue;
         loadBoardSettings(settings, path);
-        auto soundInterface = std::make_unique<CSoundInterfaceFtd2xx>(settings);
+        std::unique_ptr<CSoundInterface> soundInterface =
+            services.makeInterface(settings, services.devices());
         if (soundInterface->chipCount() == 0) continue;
         soundInterface->setSendDelay(sendDelay);
         interfaces.push_back(std::move(soundInterface));
@@ -123,7 +122,7 @@ std::int32_t CSoundInterfaceManager::closeInterfaces() {
 }
 
 std::int32_t CSoundInterfaceManager::showSettingsDialog() {
-    return runSettingsDialog(iniPath());
+    return services.runSettingsDialog(services.iniPath(), services.devices());
 }
 
 std::int32_t CSoundInterfaceManager::reserved15(std::int32_t* out) {

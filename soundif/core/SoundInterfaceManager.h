@@ -1,15 +1,20 @@
 // CSoundInterfaceManager: the library's manager. openInterfaces reads the INI
-// file and opens one CSoundInterfaceFtd2xx per board section, keeping those
+// file and has one board interface built per board section, keeping those
 // that end up with chips; acquireChip hands out free chips by type and clock,
 // the first free match in list and position order winning. The manager takes
 // no lock: clients call it from one thread.
 //
-// The INI path is taken from a function given at construction (iniFilePath
-// for the library's own manager), so that tests can point a manager of their
-// own at a file of their own.
+// What the manager reaches beyond itself is given at construction (Services):
+// the INI path, the device functions, the factory that builds a board
+// interface (a CSoundInterfaceFtd2xx in the library) and the settings dialog.
+// The library's export wires in its own; tests give a manager of their own a
+// file and devices of their own. The INI path and the device functions are
+// asked for when they are needed, not at construction.
 #pragma once
 
-#include "soundif/core/SoundInterfaceBase.h"
+#include "soundif/core/BoardSettings.h"
+#include "soundif/core/SoundInterface.h"
+#include "soundif/device/D2xxFunctions.h"
 #include "tavro/SoundInterface.h"
 
 #include <cstdint>
@@ -20,8 +25,22 @@
 class CSoundInterfaceManager : public SoundInterfaceManager {
 public:
     using PathSource = std::filesystem::path (*)();
+    using DeviceSource = const D2xxFunctions& (*)();
+    // Builds the interface of one board section (never null).
+    using InterfaceFactory = std::unique_ptr<CSoundInterface> (*)(const BoardSettings& settings,
+                                                                  const D2xxFunctions& devices);
+    // Runs the settings dialog modally on the INI file; 1 when it closes.
+    using DialogRunner = std::int32_t (*)(const std::filesystem::path& iniPath,
+                                          const D2xxFunctions& devices);
 
-    explicit CSoundInterfaceManager(PathSource iniPath);
+    struct Services {
+        PathSource iniPath;
+        DeviceSource devices;
+        InterfaceFactory makeInterface;
+        DialogRunner runSettingsDialog;
+    };
+
+    explicit CSoundInterfaceManager(const Services& services);
     // Closes whatever is still open.
     ~CSoundInterfaceManager() override;
 
@@ -53,7 +72,7 @@ public:
     std::int32_t reserved25() override { return 1; }
 
 private:
-    PathSource iniPath;
+    Services services;
     std::vector<std::unique_ptr<CSoundInterface>> interfaces;
     std::int32_t sendDelay = 0;
 };

@@ -7,8 +7,8 @@
 // in a module of its own (and, in tests, on a table of fake devices).
 #pragma once
 
+#include "soundif/device/D2xxFunctions.h"
 #include "soundif/dialogs/DlgProc.h"
-#include "soundif/link/D2xx.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,6 +1,8 @@
 // The board setup dialog's lists, clock suggestions and handlers.
 #include "soundif/dialogs/Kx7mSetupDlg.h"
 
+#include "soundif/catalog/BoardLayout.h"
+#include "soundif/catalog/ChipModel.h"
 #include "soundif/dialogs/DecimalText.h"
 #include "soundif/dialogs/DialogResources.h"
 #include "soundif/dialogs/WindowMap.h"
@@ -12,20 +14,32 @@ namespace {
 constexpr std::array<std::uint32_t, 10> speeds{9600,   19200,  38400,  57600,   115200,
                                                230400, 460800, 921600, 1500000, 3000000};
 
-struct ChipType {
+// One entry of the chip type list: a board model, or a chip offered alone.
+struct ChipTypeEntry {
     std::string_view text;
     std::int32_t code;
     std::uint32_t clock; // put into the clock box when the entry is picked
 };
 
-constexpr ChipType noChip{"NONE", 0, 0};
-constexpr std::array<ChipType, 5> chipTypes{{
-    {"KX7M", 38, 4000000},
-    {"TRQ05", 39, 3579545},
-    {"YM2151", 2, 4000000},
-    {"YM2203", 4, 3993600},
-    {"YM2608", 1, 7987200},
-}};
+constexpr std::size_t offeredChipCount = [] {
+    std::size_t count = 0;
+    for (const catalog::ChipModel& model : catalog::chipModels)
+        count += model.offeredAlone ? 1 : 0;
+    return count;
+}();
+
+// The board models first, then the chips offered alone, as the catalog lists them.
+constexpr auto chipTypes = [] {
+    std::array<ChipTypeEntry, catalog::boardLayouts.size() + offeredChipCount> entries{};
+    std::size_t next = 0;
+    for (const catalog::BoardLayout& layout : catalog::boardLayouts)
+        entries[next++] = {layout.name, layout.id, layout.defaultClock};
+    for (const catalog::ChipModel& model : catalog::chipModels)
+        if (model.offeredAlone) entries[next++] = {model.name, model.type, model.defaultClock};
+    return entries;
+}();
+
+constexpr ChipTypeEntry noChip{"NONE", 0, 0};
 
 constexpr std::array<std::uint32_t, 5> clockSuggestions{3579545, 3993600, 4000000, 7987200,
                                                         8000000};
@@ -42,7 +56,7 @@ int CKx7mSetupDlg::onInitDialog() {
 
     attachWindow(&chipTypeList, dialogItem(chipTypeListId));
     chipTypeList.addEntry(std::string(noChip.text), noChip.code);
-    for (const ChipType& type : chipTypes)
+    for (const ChipTypeEntry& type : chipTypes)
         chipTypeList.addEntry(std::string(type.text), type.code);
     chipTypeList.selectData(settings->slotChipId);
 
@@ -58,7 +72,7 @@ int CKx7mSetupDlg::onInitDialog() {
 int CKx7mSetupDlg::onCommand(std::uint32_t command, MessageParam) {
     if ((command & 0xFFFFu) != chipTypeListId || (command >> 16) != notifySelChange) return 0;
     std::intptr_t code = chipTypeList.selectedData(0);
-    for (const ChipType& type : chipTypes)
+    for (const ChipTypeEntry& type : chipTypes)
         if (type.code == code) clockBox.setTextUnsigned(type.clock);
     showClockBoxFor(code);
     return 1;

@@ -2,6 +2,7 @@
 #include "soundif/link/SoundInterfaceFtd2xx.h"
 
 #include "common/Platform.h"
+#include "soundif/catalog/BoardLayout.h"
 
 #include <cstdio>
 #include <cstring>
@@ -11,36 +12,18 @@ namespace {
 constexpr std::uint32_t useBoardDefault = 0xFFFFFFFFu;
 constexpr std::size_t maxBatchBytes = std::size_t{1} << 20;
 
-struct BoardModel {
-    std::int32_t id;
-    const char* nameFormat;
-    std::uint32_t addressWait;
-    std::uint32_t dataWait;
-    const char* fmName;
-    std::int32_t fmType;
-};
-
-// The two board models; any other id is a bare port with one chip, whose type
-// code is the id itself.
-constexpr BoardModel kx7m{tavro::boardIdKx7m, "KX7M(COM%d)", 5, 21, "OPM", tavro::chipTypeYm2151};
-constexpr BoardModel trq05{tavro::boardIdTrq05,  "TRQ05(COM%d)", 10, 60, "OPLL",
-                           tavro::chipTypeYm2413};
-constexpr BoardModel barePort{0, "COM%d", 5, 15, "FM", tavro::chipTypeNone};
-
-const BoardModel& modelOf(std::int32_t id) {
-    if (id == kx7m.id) return kx7m;
-    if (id == trq05.id) return trq05;
-    return barePort;
-}
-
-SoundChipInfo chipInfo(const char* name, std::int32_t type, std::int32_t clock,
-                       std::int32_t position, std::int32_t attribute) {
+// The record of the chip at a position of a board, with board clock K.
+SoundChipInfo chipInfoAt(const catalog::BoardLayout& layout, std::size_t position,
+                         std::int32_t boardId, std::int32_t boardClock) {
+    const catalog::ChipPlace& place = layout.chips[position];
     SoundChipInfo info{};
-    std::strncpy(info.name, name, sizeof info.name - 1);
-    info.type = type;
-    info.clock = clock;
-    info.position = position;
-    info.attribute = attribute;
+    place.name.copy(info.name, sizeof info.name - 1);
+    info.type = layout.typeAt(position, boardId);
+    info.clock = catalog::clockOf(place.clock, boardClock);
+    info.altType[0] = place.altType;
+    info.altClock[0] = catalog::clockOf(place.altClock, boardClock);
+    info.position = static_cast<std::int32_t>(position);
+    info.attribute = place.attribute;
     return info;
 }
 
@@ -50,24 +33,25 @@ void sleepOneMillisecond() {
 
 } // namespace
 
-CSoundInterfaceFtd2xx::CSoundInterfaceFtd2xx(const BoardSettings& settings) : settings(settings) {
+CSoundInterfaceFtd2xx::CSoundInterfaceFtd2xx(const BoardSettings& settings,
+                                             const D2xxFunctions& devices)
+    : settings(settings), devices(devices) {
     clock.start();
     if (settings.slotChipId == 0) return;
 
-    const BoardModel& model = modelOf(settings.slotChipId);
-    std::snprintf(info.name, sizeof info.name, model.nameFormat, settings.port);
+    const catalog::BoardLayout& layout = catalog::boardLayoutOf(settings.slotChipId);
+    std::snprintf(info.name, sizeof info.name, layout.interfaceNameFormat, settings.port);
     const std::uint32_t addressWait =
-        settings.addrWait != useBoardDefault ? settings.addrWait : model.addressWait;
+        settings.addrWait != useBoardDefault ? settings.addrWait : layout.addressWait;
     const std::uint32_t dataWait =
-        settings.dataWait != useBoardDefault ? settings.dataWait : model.dataWait;
+        settings.dataWait != useBoardDefault ? settings.dataWait : layout.dataWait;
     addressRepeat = wire::waitRepeat(addressWait, settings.speed);
     dataRepeat = wire::waitRepeat(dataWait, settings.speed);
 
     if (openByComPort(settings.port) != ftOk) return;
-    const D2xxFunctions& functions = d2xx();
-    functions.setBitMode(device, 0x00, 0);
-    functions.setBitMode(device, 0xFF, 1);
-    functions.setBaudRate(device, settings.speed);
+    devices.setBitMode(device, 0, ftBitModeReset);
+    devices.setBitMode(device, ftAllPinsOutput, ftBitModeAsyncBitBang);
+    devices.setBaudRate(device, settings.speed);
 
     buildChips();
     info.chipCount = chipCount();
@@ -85,49 +69,39 @@ CSoundInterfaceFtd2xx::~CSoundInterfaceFtd2xx() {
 }
 
 void CSoundInterfaceFtd2xx::buildChips() {
-    const std::int32_t clockHz = settings.slotChipClock;
-    const BoardModel& model = modelOf(settings.slotChipId);
-    if (&model == &barePort) {
-        addChip(chipInfo(model.fmName, settings.slotChipId, clockHz, 0, 3));
-        return;
-    }
-    SoundChipInfo ssg = chipInfo("SSG", tavro::chipTypeYmz294, clockHz, 0, 0);
-    ssg.altType[0] = tavro::chipTypePsg;
-    ssg.altClock[0] = static_cast<std::int32_t>(static_cast<std::uint32_t>(clockHz) >> 1);
-    addChip(ssg);
-    addChip(chipInfo(model.fmName, model.fmType, clockHz, 1, 3));
-    addChip(chipInfo(model.fmName, model.fmType, clockHz, 2, 3));
+    const catalog::BoardLayout& layout = catalog::boardLayoutOf(settings.slotChipId);
+    for (std::size_t position = 0; position < layout.chipCount; ++position)
+        addChip(chipInfoAt(layout, position, settings.slotChipId, settings.slotChipClock));
 }
 
 FT_STATUS CSoundInterfaceFtd2xx::openByComPort(std::int32_t wantedPort) {
     const std::lock_guard lock(deviceLock);
-    const D2xxFunctions& functions = d2xx();
     if (device != nullptr) {
-        functions.close(device);
+        devices.close(device);
         device = nullptr;
         deviceOpen = false;
     }
     std::uint32_t count = 0;
-    if (const FT_STATUS status = functions.listDevices(&count, nullptr, ftListNumberOnly);
+    if (const FT_STATUS status = devices.listDevices(&count, nullptr, ftListNumberOnly);
         status != ftOk)
         return status;
     FT_STATUS result = ftDeviceNotFound;
     for (std::uint32_t index = 0; index < count; ++index) {
         FT_HANDLE handle = nullptr;
-        if (const FT_STATUS status = functions.open(static_cast<std::int32_t>(index), &handle);
+        if (const FT_STATUS status = devices.open(static_cast<std::int32_t>(index), &handle);
             status != ftOk) {
             result = status;
             continue;
         }
         std::int32_t port = 0;
-        const FT_STATUS status = functions.getComPortNumber(handle, &port);
+        const FT_STATUS status = devices.getComPortNumber(handle, &port);
         if (status == ftOk && port == wantedPort) {
             device = handle;
             deviceOpen = true;
             return ftOk;
         }
         result = status != ftOk ? status : ftDeviceNotFound;
-        functions.close(handle);
+        devices.close(handle);
     }
     return result;
 }
@@ -135,9 +109,8 @@ FT_STATUS CSoundInterfaceFtd2xx::openByComPort(std::int32_t wantedPort) {
 void CSoundInterfaceFtd2xx::closeDevice() {
     const std::lock_guard lock(deviceLock);
     if (device == nullptr) return;
-    const D2xxFunctions& functions = d2xx();
-    functions.setBitMode(device, 0x00, 0);
-    functions.close(device);
+    devices.setBitMode(device, 0, ftBitModeReset);
+    devices.close(device);
     device = nullptr;
     deviceOpen = false;
 }
@@ -195,7 +168,7 @@ bool CSoundInterfaceFtd2xx::runStep() {
                                   pinState, addressRepeat);
     }
     std::uint32_t written = 0;
-    d2xx().write(device, buffer.data(), static_cast<std::uint32_t>(buffer.size()), &written);
+    devices.write(device, buffer.data(), static_cast<std::uint32_t>(buffer.size()), &written);
     return true;
 }
 
@@ -218,7 +191,7 @@ void CSoundInterfaceFtd2xx::sendWord(std::uint16_t word) {
     std::vector<std::uint8_t> frame;
     wire::appendFrame(frame, word, pinMasks(), pinState);
     std::uint32_t written = 0;
-    d2xx().write(device, frame.data(), static_cast<std::uint32_t>(frame.size()), &written);
+    devices.write(device, frame.data(), static_cast<std::uint32_t>(frame.size()), &written);
 }
 
 wire::PinMasks CSoundInterfaceFtd2xx::pinMasks() const {

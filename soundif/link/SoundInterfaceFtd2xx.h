@@ -27,8 +27,8 @@
 
 #include "common/MillisecondClock.h"
 #include "soundif/core/BoardSettings.h"
-#include "soundif/core/SoundInterfaceBase.h"
-#include "soundif/link/D2xx.h"
+#include "soundif/core/SoundInterface.h"
+#include "soundif/device/D2xxFunctions.h"
 #include "soundif/link/ThreadBase.h"
 #include "soundif/link/WireEncoder.h"
 
@@ -49,7 +49,9 @@ static_assert(sizeof(PendingWrite) == 8);
 
 class CSoundInterfaceFtd2xx : public CSoundInterface, public CThreadBase {
 public:
-    explicit CSoundInterfaceFtd2xx(const BoardSettings& settings);
+    // devices: the device functions the board is reached through; the
+    // interface keeps its own copy of the table.
+    CSoundInterfaceFtd2xx(const BoardSettings& settings, const D2xxFunctions& devices);
     // Stops the worker, resets the board, destroys the chips, closes the device.
     ~CSoundInterfaceFtd2xx() override;
 
@@ -81,6 +83,7 @@ private:
     wire::PinMasks pinMasks() const;
 
     BoardSettings settings;
+    const D2xxFunctions devices;
     FT_HANDLE device = nullptr;
     // Mirrors device != nullptr for writeRegister, which must not wait for the
     // device lock while the worker holds it across a device write.

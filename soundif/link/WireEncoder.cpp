@@ -13,17 +13,15 @@ std::uint32_t waitRepeat(std::uint32_t wait, std::uint32_t speed) {
 }
 
 std::uint8_t controlByte(std::uint32_t position, std::uint32_t address) {
-    const std::uint32_t select = position < 3 ? (2u << position) : 0u;
-    std::uint8_t control = static_cast<std::uint8_t>(controlIdle & ~select);
-    if (address & 0x100u) control |= addressBit8;
-    return control;
+    const int selected = static_cast<int>(std::min<std::uint32_t>(position, positionCount));
+    return idleControl.selecting(selected).withAddressBit8((address & 0x100u) != 0).value();
 }
 
 std::uint8_t encodeFrame(std::uint8_t* out, std::uint16_t word, const PinMasks& masks,
                          std::uint8_t pinState) {
-    const unsigned chipBus = word >> 8;
-    const unsigned control = word & 0xFFu;
-    const unsigned keep = ~unsigned(masks.data | masks.control | masks.clock) & 0xFFu;
+    const unsigned chipBus = chipBusOf(word);
+    const unsigned control = controlOf(word).value();
+    const unsigned keep = ~unsigned(masks.data | masks.control | masks.shiftClock) & 0xFFu;
     unsigned b = pinState & ~unsigned(masks.latch) & 0xFFu;
     *out++ = static_cast<std::uint8_t>(b);
     for (int bit = 7; bit >= 0; --bit) {
@@ -31,7 +29,7 @@ std::uint8_t encodeFrame(std::uint8_t* out, std::uint16_t word, const PinMasks& 
         const unsigned dataPins = (0u - ((chipBus >> bit) & 1u)) & masks.data;
         b = (b & keep) | controlPins | dataPins;
         *out++ = static_cast<std::uint8_t>(b);
-        b |= masks.clock;
+        b |= masks.shiftClock;
         *out++ = static_cast<std::uint8_t>(b);
     }
     b |= masks.latch;
@@ -55,7 +53,8 @@ namespace {
 std::uint8_t encodePhase(std::uint8_t* out, std::uint16_t word, const PinMasks& masks,
                          std::uint8_t pinState) {
     pinState = encodeFrame(out, word, masks, pinState);
-    pinState = encodeFrame(out + frameBytes, word & ~std::uint16_t{writeStrobe}, masks, pinState);
+    const std::uint16_t strobed = wire::word(chipBusOf(word), controlOf(word).strobe(true));
+    pinState = encodeFrame(out + frameBytes, strobed, masks, pinState);
     return encodeFrame(out + 2 * frameBytes, word, masks, pinState);
 }
 } // namespace
@@ -63,10 +62,9 @@ std::uint8_t encodePhase(std::uint8_t* out, std::uint16_t word, const PinMasks& 
 void appendRegisterWrite(std::vector<std::uint8_t>& buffer, std::uint32_t position,
                          std::uint32_t address, std::uint32_t data, const PinMasks& masks,
                          std::uint8_t& pinState, std::uint32_t addressWaitRepeat) {
-    const std::uint8_t control = controlByte(position, address);
-    const auto addressWord = static_cast<std::uint16_t>(((address & 0xFFu) << 8) | control);
-    const auto dataWord =
-        static_cast<std::uint16_t>(((data & 0xFFu) << 8) | (control + registerSelect));
+    const ControlByte control(controlByte(position, address));
+    const std::uint16_t addressWord = word(static_cast<std::uint8_t>(address), control);
+    const std::uint16_t dataWord = word(static_cast<std::uint8_t>(data), control.inDataPhase(true));
     const std::size_t at = buffer.size();
     buffer.resize(at + registerWriteBytes + addressWaitRepeat);
     std::uint8_t* out = buffer.data() + at;

@@ -9,8 +9,11 @@
 //
 // Pure functions over a byte buffer and a pin state, so they can be tested
 // and measured alone. Masks may name several pins; pins in no mask keep their
-// level. A position above 2 selects no chip (the board has three).
+// level. A position above 2 selects no chip (the board has three). The
+// words and the control byte are drawn in soundif/wire/ControlByte.h.
 #pragma once
+
+#include "soundif/wire/ControlByte.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -18,27 +21,8 @@
 
 namespace wire {
 
-// Pin masks of the four lines ("SBit", "DBit", "CBit", "RBit").
-struct PinMasks {
-    std::uint8_t clock = 1;
-    std::uint8_t data = 2;
-    std::uint8_t control = 4;
-    std::uint8_t latch = 8;
-};
-
 inline constexpr std::size_t frameBytes = 18;
 inline constexpr std::size_t registerWriteBytes = 6 * frameBytes;
-
-// Reset pulse: every chip deselected, strobe at rest; the reset line low in
-// the first word and high in the second.
-inline constexpr std::uint16_t resetAssertWord = 0x002E;
-inline constexpr std::uint16_t resetReleaseWord = 0x006E;
-
-// Control byte bits.
-inline constexpr std::uint8_t controlIdle = 0x6E;    // chips deselected, strobe high, reset high
-inline constexpr std::uint8_t registerSelect = 0x10; // 0 address phase, 1 data phase
-inline constexpr std::uint8_t writeStrobe = 0x20;    // active low, in the middle frame
-inline constexpr std::uint8_t addressBit8 = 0x80;
 
 // Longest wait filler, in pin bytes. A wait setting that would ask for more
 // is cut to this (65,536 bytes: over 20 ms of pin time even at 3,000,000
@@ -50,8 +34,8 @@ inline constexpr std::uint32_t maxWaitRepeat = 65536;
 std::uint32_t waitRepeat(std::uint32_t wait, std::uint32_t speed);
 
 // Control byte of a register write to the chip at position, with bit 8 of
-// the address; the address phase uses it as is, the data phase with
-// registerSelect added.
+// the address; the address phase uses it as is, the data phase with its
+// register select set.
 std::uint8_t controlByte(std::uint32_t position, std::uint32_t address);
 
 // Writes the 18 bytes of one frame of word to out and returns the new pin

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "player/PortMap.h"
 #include "player/Tonrig.h"
 
 namespace {
@@ -25,7 +26,7 @@ protected:
             machine->memory[0x2011 + 2 * id] = static_cast<std::uint8_t>(routine >> 8);
         }
         machine->I = 0x20;
-        machine->portOut(0x1FA0, 0x10); // vector 0x10
+        machine->portOut(portmap::ctcPort(0), 0x10); // vector 0x10
     }
 
     std::string log() const {
@@ -44,10 +45,10 @@ protected:
 };
 
 TEST_F(InterruptTest, Channel1ThenChannel3AtMostOncePerTick) {
-    machine->portOut(0x1FA1, 0x85); // 400 clocks: ten zeros a tick
-    machine->portOut(0x1FA1, 25);
-    machine->portOut(0x1FA3, 0x85); // 4,000 clocks
-    machine->portOut(0x1FA3, 250);
+    machine->portOut(portmap::ctcPort(1), 0x85); // 400 clocks: ten zeros a tick
+    machine->portOut(portmap::ctcPort(1), 25);
+    machine->portOut(portmap::ctcPort(3), 0x85); // 4,000 clocks
+    machine->portOut(portmap::ctcPort(3), 250);
     for (int tick = 0; tick < 3; ++tick)
         machine->tick();
     EXPECT_EQ(log(), "131313");
@@ -55,19 +56,19 @@ TEST_F(InterruptTest, Channel1ThenChannel3AtMostOncePerTick) {
 }
 
 TEST_F(InterruptTest, Channels0And2NeverRunARoutine) {
-    machine->portOut(0x1FA0, 0x85);
-    machine->portOut(0x1FA0, 250);
-    machine->portOut(0x1FA2, 0x85);
-    machine->portOut(0x1FA2, 250);
-    machine->portOut(0x1FA3, 0xC5); // counts channel 0's zeros
-    machine->portOut(0x1FA3, 2);
+    machine->portOut(portmap::ctcPort(0), 0x85);
+    machine->portOut(portmap::ctcPort(0), 250);
+    machine->portOut(portmap::ctcPort(2), 0x85);
+    machine->portOut(portmap::ctcPort(2), 250);
+    machine->portOut(portmap::ctcPort(3), 0xC5); // counts channel 0's zeros
+    machine->portOut(portmap::ctcPort(3), 2);
     for (int tick = 0; tick < 4; ++tick)
         machine->tick();
     EXPECT_EQ(log(), "33");
 }
 
 TEST_F(InterruptTest, TableEntryFollowsIAndVector) {
-    machine->portOut(0x1FA0, 0xF8);
+    machine->portOut(portmap::ctcPort(0), 0xF8);
     machine->memory[0x20FA] = 0x20; // channel 1: routine 2
     machine->memory[0x20FB] = 0x30;
     machine->memory[0x20FE] = 0x10; // channel 3: routine 1

@@ -4,10 +4,13 @@
 
 #include <memory>
 
+#include "player/PortMap.h"
 #include "player/Tonrig.h"
 #include "support/TestDrivers.h"
 
 namespace {
+
+using namespace portmap;
 
 using Writes = std::vector<std::pair<int, int>>;
 
@@ -26,23 +29,23 @@ protected:
 };
 
 TEST_F(PortMapTest, OpmDataGoesToTheLatchedRegister) {
-    machine->portOut(0x0700, 0x14);
-    machine->portOut(0x0701, 0x2A);
-    machine->portOut(0x0701, 0x15);
-    machine->portOut(0x0708, 0x20);
-    machine->portOut(0x0709, 0xC7);
+    machine->portOut(opm1Address, 0x14);
+    machine->portOut(opm1Data, 0x2A);
+    machine->portOut(opm1Data, 0x15);
+    machine->portOut(opm2Address, 0x20);
+    machine->portOut(opm2Data, 0xC7);
     EXPECT_EQ(opm1.writes, (Writes{{0x14, 0x2A}, {0x14, 0x15}}));
     EXPECT_EQ(opm2.writes, (Writes{{0x20, 0xC7}}));
     EXPECT_TRUE(psg.writes.empty());
 }
 
 TEST_F(PortMapTest, PsgPortsTakeAnyLowByte) {
-    machine->portOut(0x1C07, 0x07);
-    machine->portOut(0x1B38, 0x38);
-    machine->portOut(0x1CFF, 0x08);
-    machine->portOut(0x1B00, 0x0F);
-    machine->portOut(0x1C00, 0x09);
-    machine->portOut(0x1BFF, 0x0E);
+    machine->portOut(psgAddressPort(0x07), 0x07);
+    machine->portOut(psgDataPort(0x38), 0x38);
+    machine->portOut(psgAddressPort(0xFF), 0x08);
+    machine->portOut(psgDataPort(0x00), 0x0F);
+    machine->portOut(psgAddressPort(0x00), 0x09);
+    machine->portOut(psgDataPort(0xFF), 0x0E);
     EXPECT_EQ(psg.writes, (Writes{{0x07, 0x38}, {0x08, 0x0F}, {0x09, 0x0E}}));
     EXPECT_TRUE(opm1.writes.empty());
     EXPECT_TRUE(opm2.writes.empty());
@@ -64,51 +67,53 @@ TEST_F(PortMapTest, UnmappedPortsAreIgnored) {
 }
 
 TEST_F(PortMapTest, CtcPortsReachTheirChannels) {
-    const std::uint16_t ports[] = {0x1FA0, 0x1FA1, 0x1FA2, 0x1FA3};
+    const std::uint16_t ports[] = {ctcPort(0), ctcPort(1), ctcPort(2), ctcPort(3)};
     for (unsigned n = 0; n < 4; ++n) {
         machine->portOut(ports[n], static_cast<std::uint8_t>(0x05 | n << 4));
         EXPECT_EQ(machine->ctc.channels[n].control, 0x05 | n << 4) << "channel " << n;
     }
-    machine->portOut(0x0704, 0x10); // time constant for channel 0
+    machine->portOut(ctcChannel0Mirror, 0x10); // time constant for channel 0
     EXPECT_EQ(machine->ctc.channels[0].timeConstant, 0x10);
-    machine->portOut(0x070C, 0x95);
+    machine->portOut(ctcChannel0SecondMirror, 0x95);
     EXPECT_EQ(machine->ctc.channels[0].control, 0x95);
     EXPECT_EQ(machine->ctc.channels[1].control, 0x15);
 }
 
 TEST_F(PortMapTest, InReadsTheCtcAndFFElsewhere) {
-    machine->portOut(0x1FA1, 0x85);
-    machine->portOut(0x1FA1, 0xFA);
-    machine->portOut(0x1FA0, 0x05);
-    machine->portOut(0x1FA0, 0x19);
-    machine->portOut(0x1FA3, 0x45);
-    machine->portOut(0x1FA3, 0x64);
+    machine->portOut(ctcPort(1), 0x85);
+    machine->portOut(ctcPort(1), 0xFA);
+    machine->portOut(ctcPort(0), 0x05);
+    machine->portOut(ctcPort(0), 0x19);
+    machine->portOut(ctcPort(3), 0x45);
+    machine->portOut(ctcPort(3), 0x64);
     machine->ctc.advance();
 
-    EXPECT_EQ(machine->portIn(0x1FA1), 0xFA); // time constant, not the count
-    EXPECT_EQ(machine->portIn(0x1FA0), 0x19);
-    EXPECT_EQ(machine->portIn(0x0704), 0x19);
-    EXPECT_EQ(machine->portIn(0x070C), 0x19);
-    EXPECT_EQ(machine->portIn(0x1FA3), 90); // live count: ten zeros of channel 0
-    for (std::uint16_t port : {0x0700, 0x0701, 0x0709, 0x1B00, 0x1C00, 0x0705, 0x1FA4, 0x0000}) {
-        EXPECT_EQ(machine->portIn(port), 0xFF) << std::hex << port;
+    EXPECT_EQ(machine->portIn(ctcPort(1)), 0xFA); // time constant, not the count
+    EXPECT_EQ(machine->portIn(ctcPort(0)), 0x19);
+    EXPECT_EQ(machine->portIn(ctcChannel0Mirror), 0x19);
+    EXPECT_EQ(machine->portIn(ctcChannel0SecondMirror), 0x19);
+    EXPECT_EQ(machine->portIn(ctcPort(3)), 90); // live count: ten zeros of channel 0
+    for (std::uint16_t port :
+         {opm1Address, opm1Data, opm2Data, psgDataPort(), psgAddressPort(), std::uint16_t{0x0705},
+          std::uint16_t{0x1FA4}, std::uint16_t{0x0000}}) {
+        EXPECT_EQ(machine->portIn(port), openBusRead) << std::hex << port;
     }
 }
 
 TEST_F(PortMapTest, WritesToMissingChipsAreDroppedButLatchesKept) {
     machine->opm1 = machine->opm2 = machine->psg = nullptr;
-    machine->portOut(0x0700, 0x14);
-    machine->portOut(0x0701, 0x2A);
-    machine->portOut(0x0708, 0x15);
-    machine->portOut(0x0709, 0x2B);
-    machine->portOut(0x1C07, 0x07);
-    machine->portOut(0x1B00, 0x38);
+    machine->portOut(opm1Address, 0x14);
+    machine->portOut(opm1Data, 0x2A);
+    machine->portOut(opm2Address, 0x15);
+    machine->portOut(opm2Data, 0x2B);
+    machine->portOut(psgAddressPort(0x07), 0x07);
+    machine->portOut(psgDataPort(0x00), 0x38);
     EXPECT_EQ(machine->opm1Latch, 0x14);
     EXPECT_EQ(machine->opm2Latch, 0x15);
     EXPECT_EQ(machine->psgLatch, 0x07);
 
     machine->opm1 = &opm1;
-    machine->portOut(0x0701, 0x01);
+    machine->portOut(opm1Data, 0x01);
     EXPECT_EQ(opm1.writes, (Writes{{0x14, 0x01}}));
 }
 

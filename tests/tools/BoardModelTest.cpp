@@ -10,7 +10,7 @@ namespace {
 using boardmodel::BoardEvent;
 using boardmodel::BoardModel;
 using boardmodel::PinDecoder;
-using boardmodel::PinMasks;
+using wire::PinMasks;
 using Kind = BoardEvent::Kind;
 
 constexpr std::size_t frameSize = 18;
@@ -24,14 +24,14 @@ TEST(PinDecoder, LatchesTheWordOfAFrameAtItsLastByte) {
     const std::vector<std::uint8_t> frame = {0xF7, 0xF0, 0xF1, 0xF0, 0xF1, 0xF4, 0xF5, 0xF0, 0xF1,
                                              0xF4, 0xF5, 0xF4, 0xF5, 0xF4, 0xF5, 0xF0, 0xF1, 0xF9};
     TestWire wire;
-    wire.frame(0x002E);
+    wire.frame(wire::resetAssertWord);
     ASSERT_EQ(wire.bytes, frame);
     EXPECT_EQ(wire.pins, 0xF9);
 
     PinDecoder decoder;
     for (std::size_t i = 0; i + 1 < frame.size(); ++i)
         EXPECT_FALSE(decoder.step(frame[i])) << i;
-    EXPECT_EQ(decoder.step(frame.back()), 0x002E);
+    EXPECT_EQ(decoder.step(frame.back()), wire::resetAssertWord);
 
     // Both bytes of a word are carried, most significant bit first.
     wire.bytes.clear();
@@ -119,7 +119,7 @@ TEST(BoardModel, ResetWordsResetOnceAndClearTheAddressLatches) {
     const std::uint8_t held = TestWire::controlFor(2, 0x30) & ~0x40;
     wire.phase(static_cast<std::uint16_t>(0x30 << 8 | held));
     wire.phase(static_cast<std::uint16_t>(0x33 << 8 | held | 0x10));
-    wire.frame(0x006E);
+    wire.frame(wire::resetReleaseWord);
     wire.registerWrite(2, 0x31, 0x44);
 
     BoardModel model;

@@ -24,7 +24,7 @@ void expectNoDevices(const D2xxFunctions& functions) {
     EXPECT_EQ(handle, nullptr);
     std::int32_t port = 0;
     EXPECT_NE(functions.getComPortNumber(nullptr, &port), ftOk);
-    EXPECT_NE(functions.setBitMode(nullptr, 0xFF, 1), ftOk);
+    EXPECT_NE(functions.setBitMode(nullptr, ftAllPinsOutput, ftBitModeAsyncBitBang), ftOk);
     EXPECT_NE(functions.setBaudRate(nullptr, 115200), ftOk);
     std::uint8_t byte = 0;
     std::uint32_t written = 7;
@@ -65,7 +65,7 @@ TEST(D2xxFtdiBackend, ListsAndRefusesIndexesBeyondTheCount) {
     EXPECT_EQ(ftdi.open(-1, &handle), ftDeviceNotFound);
     EXPECT_NE(ftdi.open(0, nullptr), ftOk);
     EXPECT_NE(ftdi.close(nullptr), ftOk);
-    EXPECT_NE(ftdi.setBitMode(nullptr, 0xFF, 1), ftOk);
+    EXPECT_NE(ftdi.setBitMode(nullptr, ftAllPinsOutput, ftBitModeAsyncBitBang), ftOk);
 }
 
 TEST(D2xxFtdiBackend, NumbersDevicesByBusSocketAndInterface) {

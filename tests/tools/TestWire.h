@@ -10,7 +10,7 @@
 #include <vector>
 
 struct TestWire {
-    boardmodel::PinMasks masks;
+    wire::PinMasks masks;
     std::uint8_t pins = 0xFF;
     std::vector<std::uint8_t> bytes;
 
@@ -33,14 +33,17 @@ struct TestWire {
 
     void phase(std::uint16_t word) {
         frame(word);
-        frame(word & ~0x20);
+        frame(word & ~wire::ControlByte::writeStrobeBit);
         frame(word);
     }
 
     void filler(int count) { bytes.insert(bytes.end(), count, pins); }
 
     static std::uint8_t controlFor(int position, std::uint16_t address) {
-        return static_cast<std::uint8_t>((0x6E & ~(2 << position)) | (address & 0x100 ? 0x80 : 0));
+        using wire::ControlByte;
+        return static_cast<std::uint8_t>(
+            (wire::idleControl.value() & ~(ControlByte::chipSelect0Bit << position)) |
+            (address & 0x100 ? ControlByte::addressBit8Bit : 0));
     }
 
     void registerWrite(int position, std::uint16_t address, std::uint8_t data,
@@ -48,11 +51,12 @@ struct TestWire {
         const std::uint8_t control = controlFor(position, address);
         phase(static_cast<std::uint16_t>((address & 0xFF) << 8 | control));
         filler(addressWait);
-        phase(static_cast<std::uint16_t>(data << 8 | control | 0x10));
+        phase(
+            static_cast<std::uint16_t>(data << 8 | control | wire::ControlByte::registerSelectBit));
     }
 
     void reset() {
-        frame(0x002E);
-        frame(0x006E);
+        frame(wire::resetAssertWord);
+        frame(wire::resetReleaseWord);
     }
 };

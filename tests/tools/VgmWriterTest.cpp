@@ -8,10 +8,9 @@
 namespace {
 
 using vgm::VgmWriter;
-using FmPair = vgm::VgmWriter::FmPair;
 
 TEST(VgmWriter, WritesAKx7mBoardAsAnAyAndTwoYm2151) {
-    VgmWriter writer(FmPair::ym2151, 4000000);
+    VgmWriter writer(catalog::boardLayoutOf(tavro::boardIdKx7m), 4000000);
     writer.write(0.0, 0, 0x07, 0x38);
     writer.write(10.0, 1, 0x28, 0x4A);
     writer.write(10.0, 2, 0x08, 0x01);
@@ -39,7 +38,7 @@ TEST(VgmWriter, WritesAKx7mBoardAsAnAyAndTwoYm2151) {
 }
 
 TEST(VgmWriter, WritesATrq05BoardAsAnAyAndTwoYm2413WithLongWaitsSplit) {
-    VgmWriter writer(FmPair::ym2413, 3579545);
+    VgmWriter writer(catalog::boardLayoutOf(tavro::boardIdTrq05), 3579545);
     writer.write(3000.0, 1, 0x10, 0x20);
     writer.write(3000.5, 2, 0x30, 0x40);
     writer.write(3001.0, 0, 0x08, 0x0F);

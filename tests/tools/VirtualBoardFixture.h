@@ -5,7 +5,7 @@
 
 #include "TestWire.h"
 #include "common/Platform.h"
-#include "soundif/link/D2xx.h"
+#include "soundif/link/d2xx/D2xxBackends.h"
 
 #include <gtest/gtest.h>
 
@@ -72,8 +72,8 @@ protected:
         listCount();
         FT_HANDLE handle = nullptr;
         EXPECT_EQ(d2xx().open(index, &handle), ftOk);
-        EXPECT_EQ(d2xx().setBitMode(handle, 0, 0), ftOk);
-        EXPECT_EQ(d2xx().setBitMode(handle, 0xFF, 1), ftOk);
+        EXPECT_EQ(d2xx().setBitMode(handle, 0, ftBitModeReset), ftOk);
+        EXPECT_EQ(d2xx().setBitMode(handle, ftAllPinsOutput, ftBitModeAsyncBitBang), ftOk);
         EXPECT_EQ(d2xx().setBaudRate(handle, baud), ftOk);
         return handle;
     }

@@ -85,9 +85,9 @@ TEST_F(VirtualBoardTest, LogsAndRecordsAKx7mSessionWithWireTiming) {
     // queues behind the bytes of the one before.
     handle = openForPlaying(0, 100);
     wire.pins = 0xFF;
-    wire.frame(0x002E);
+    wire.frame(wire::resetAssertWord);
     ASSERT_EQ(send(handle, wire), ftOk);
-    wire.frame(0x006E);
+    wire.frame(wire::resetReleaseWord);
     ASSERT_EQ(send(handle, wire), ftOk);
     wire.registerWrite(0, 0x07, 0x38);
     wire.registerWrite(1, 0x28, 0x4A);

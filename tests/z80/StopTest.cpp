@@ -55,7 +55,7 @@ TEST(StopRequest, EndsAHalt) {
     m.memory[0x1800] = 0x76; // HALT
     EXPECT_LT(secondsToStop(m, 0x1800), 0.1);
     EXPECT_EQ(m.PC, 0x0000);
-    EXPECT_EQ(m.status, 0x04);
+    EXPECT_EQ(m.status, Z80Cpu::statusHalted);
 }
 
 } // namespace

@@ -20,27 +20,28 @@ std::optional<std::uint16_t> PinDecoder::step(std::uint8_t pins) {
         controlShift_ = static_cast<std::uint8_t>(controlShift_ << 1 | high(pins, masks_.control));
     }
     if (!rising(before, pins, masks_.latch)) return std::nullopt;
-    return static_cast<std::uint16_t>(dataShift_ << 8 | controlShift_);
+    return wire::word(dataShift_, wire::ControlByte(controlShift_));
 }
 
 void ChipBus::apply(std::uint16_t word, std::size_t offset, std::vector<BoardEvent>& events) {
-    const std::uint8_t before = word_ & 0xFF;
-    const std::uint8_t busBefore = word_ >> 8;
-    const std::uint8_t after = word & 0xFF;
+    const wire::ControlByte before = wire::controlOf(word_);
+    const std::uint8_t busBefore = wire::chipBusOf(word_);
+    const wire::ControlByte after = wire::controlOf(word);
     word_ = word;
 
-    if (!high(after, resetLine)) {
-        if (high(before, resetLine)) events.push_back({BoardEvent::Kind::reset, offset, -1});
+    if (after.resetting()) {
+        if (!before.resetting()) events.push_back({BoardEvent::Kind::reset, offset, -1});
         addressLatch_.fill(std::nullopt);
         return;
     }
-    if (!high(before, resetLine) || !rising(before, after, writeStrobe)) return;
+    // The strobe's rising edge, with the lines as they were while it was low.
+    if (before.resetting() || !before.strobing() || after.strobing()) return;
 
-    for (int position = 0; position < positionCount; ++position) {
-        if (high(before, static_cast<std::uint8_t>(selectPosition0 << position))) continue;
+    for (int position = 0; position < wire::positionCount; ++position) {
+        if (!before.selects(position)) continue;
         auto& latch = addressLatch_[position];
-        if (!high(before, registerSelect)) {
-            latch = static_cast<std::uint16_t>((high(before, addressBit8) ? 0x100 : 0) | busBefore);
+        if (!before.dataPhase()) {
+            latch = static_cast<std::uint16_t>((before.addressBit8() ? 0x100 : 0) | busBefore);
         } else if (latch) {
             events.push_back({BoardEvent::Kind::write, offset, position, *latch, busBefore});
         } else {

@@ -11,6 +11,8 @@
 // minimum cycle times) is not modelled.
 #pragma once
 
+#include "soundif/wire/ControlByte.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -20,21 +22,7 @@
 
 namespace boardmodel {
 
-// Pin masks of the four lines, the library's SBit, DBit, CBit and RBit.
-struct PinMasks {
-    std::uint8_t shiftClock = 0x01;
-    std::uint8_t data = 0x02;
-    std::uint8_t control = 0x04;
-    std::uint8_t latch = 0x08;
-};
-
-// Control byte bits (the low byte of a latched word).
-inline constexpr std::uint8_t selectPosition0 = 0x02; // position p: selectPosition0 << p, low = on
-inline constexpr std::uint8_t registerSelect = 0x10;  // 0 address, 1 data
-inline constexpr std::uint8_t writeStrobe = 0x20;     // low while writing
-inline constexpr std::uint8_t resetLine = 0x40;       // low = reset
-inline constexpr std::uint8_t addressBit8 = 0x80;
-inline constexpr int positionCount = 3;
+using wire::PinMasks;
 
 // Two 8-bit shift registers (chip-bus byte from the data line, control byte
 // from the control line, most significant bit first) clocked on the rising
@@ -79,8 +67,8 @@ public:
     void apply(std::uint16_t word, std::size_t offset, std::vector<BoardEvent>& events);
 
 private:
-    std::uint16_t word_ = 0x00FF;
-    std::array<std::optional<std::uint16_t>, positionCount> addressLatch_{};
+    std::uint16_t word_ = wire::word(0, wire::ControlByte(0xFF));
+    std::array<std::optional<std::uint16_t>, wire::positionCount> addressLatch_{};
 };
 
 class BoardModel {

@@ -1,6 +1,6 @@
 // The seven device functions the virtual board module exports, under the
 // vendor driver's names and with C linkage; every other symbol of the module
-// stays hidden. They forward to one process-wide CVirtualBoard, which is never
+// stays hidden. They forward to one process-wide VirtualBoard, which is never
 // destroyed, so that calls made late in process teardown stay safe; a
 // recording still running when the process ends is written out then.
 #include "tools/virtualboard/VirtualBoard.h"
@@ -9,8 +9,8 @@
 
 namespace {
 
-virtualboard::CVirtualBoard& board() {
-    static auto* instance = new virtualboard::CVirtualBoard;
+virtualboard::VirtualBoard& board() {
+    static auto* instance = new virtualboard::VirtualBoard;
     return *instance;
 }
 

@@ -1,8 +1,6 @@
 // The virtual board's devices, event log and recording; see VirtualBoard.h.
 #include "tools/virtualboard/VirtualBoard.h"
 
-#include "soundif/link/d2xx/D2xxStatus.h"
-
 #include <algorithm>
 #include <cstdio>
 
@@ -10,7 +8,12 @@ namespace virtualboard {
 
 namespace {
 
-constexpr std::uint8_t asyncBitBang = 1;
+// The part name of the chip at a position of the board, as the log shows it.
+std::string chipName(const catalog::BoardLayout& board, int position) {
+    const catalog::ChipModel* model =
+        catalog::findChipModel(board.typeAt(static_cast<std::size_t>(position), board.id));
+    return model != nullptr ? std::string(model->name) : std::string("?");
+}
 
 std::string format(const char* pattern, auto... values) {
     const int length = std::snprintf(nullptr, 0, pattern, values...);
@@ -25,21 +28,21 @@ bool contains(const std::vector<std::int32_t>& ports, std::int32_t port) {
 
 } // namespace
 
-double CVirtualBoard::nowMs() const {
+double VirtualBoard::nowMs() const {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - epoch_)
         .count();
 }
 
-double CVirtualBoard::nowMs(const Device& device) const {
+double VirtualBoard::nowMs(const Device& device) const {
     return std::max(nowMs(), device.wireFreeMs);
 }
 
-CVirtualBoard::Device* CVirtualBoard::find(FT_HANDLE handle) {
+VirtualBoard::Device* VirtualBoard::find(FT_HANDLE handle) {
     const auto found = devices_.find(reinterpret_cast<std::uintptr_t>(handle));
     return found == devices_.end() ? nullptr : &found->second;
 }
 
-void CVirtualBoard::readSettings() {
+void VirtualBoard::readSettings() {
     settings_ = readVirtualBoardSettings();
     settingsRead_ = true;
     if (settings_.logPath == logPath_) return;
@@ -48,11 +51,11 @@ void CVirtualBoard::readSettings() {
     if (!logPath_.empty()) log_.open(logPath_, std::ios::out | std::ios::trunc);
 }
 
-void CVirtualBoard::log(double ms, const std::string& text) {
+void VirtualBoard::log(double ms, const std::string& text) {
     if (log_.is_open()) log_ << format("%.3f ", ms) << text << '\n';
 }
 
-FT_STATUS CVirtualBoard::listDevices(void* arg1, void*, std::uint32_t flags) {
+FT_STATUS VirtualBoard::listDevices(void* arg1, void*, std::uint32_t flags) {
     if (flags != ftListNumberOnly || arg1 == nullptr) return ftInvalidParameter;
     std::lock_guard lock(mutex_);
     readSettings();
@@ -60,7 +63,7 @@ FT_STATUS CVirtualBoard::listDevices(void* arg1, void*, std::uint32_t flags) {
     return ftOk;
 }
 
-FT_STATUS CVirtualBoard::open(std::int32_t index, FT_HANDLE* handle) {
+FT_STATUS VirtualBoard::open(std::int32_t index, FT_HANDLE* handle) {
     if (handle == nullptr) return ftInvalidParameter;
     *handle = nullptr;
     std::lock_guard lock(mutex_);
@@ -78,7 +81,7 @@ FT_STATUS CVirtualBoard::open(std::int32_t index, FT_HANDLE* handle) {
     const std::uintptr_t id = nextHandle_++;
     const Device& device =
         devices_
-            .emplace(id, Device{port, settings_.kind, 0, 9600,
+            .emplace(id, Device{port, settings_.board, 0, 9600,
                                 boardmodel::BoardModel(settings_.masks), wireFreeMs_[port]})
             .first->second;
     *handle = reinterpret_cast<FT_HANDLE>(id);
@@ -87,7 +90,7 @@ FT_STATUS CVirtualBoard::open(std::int32_t index, FT_HANDLE* handle) {
     return ftOk;
 }
 
-FT_STATUS CVirtualBoard::getComPortNumber(FT_HANDLE handle, std::int32_t* port) {
+FT_STATUS VirtualBoard::getComPortNumber(FT_HANDLE handle, std::int32_t* port) {
     std::lock_guard lock(mutex_);
     const Device* device = find(handle);
     if (device == nullptr) return ftInvalidHandle;
@@ -96,7 +99,7 @@ FT_STATUS CVirtualBoard::getComPortNumber(FT_HANDLE handle, std::int32_t* port) 
     return ftOk;
 }
 
-void CVirtualBoard::endRecording(double ms) {
+void VirtualBoard::endRecording(double ms) {
     const Device& device = devices_.at(recording_->device);
     VgmWriter& vgm = recording_->vgm;
     const std::vector<std::uint8_t> file = vgm.finish(ms - recording_->startMs);
@@ -110,7 +113,7 @@ void CVirtualBoard::endRecording(double ms) {
     recording_.reset();
 }
 
-FT_STATUS CVirtualBoard::close(FT_HANDLE handle) {
+FT_STATUS VirtualBoard::close(FT_HANDLE handle) {
     std::lock_guard lock(mutex_);
     const Device* device = find(handle);
     if (device == nullptr) return ftInvalidHandle;
@@ -124,25 +127,21 @@ FT_STATUS CVirtualBoard::close(FT_HANDLE handle) {
     return ftOk;
 }
 
-FT_STATUS CVirtualBoard::setBitMode(FT_HANDLE handle, std::uint8_t mask, std::uint8_t mode) {
+FT_STATUS VirtualBoard::setBitMode(FT_HANDLE handle, std::uint8_t mask, std::uint8_t mode) {
     std::lock_guard lock(mutex_);
     Device* device = find(handle);
     if (device == nullptr) return ftInvalidHandle;
     device->mode = mode;
     const double now = nowMs(*device);
     log(now, format("bitmode port=%d mask=0x%02x mode=%u", device->port, mask, mode));
-    if (mode == asyncBitBang && !recording_ && !settings_.vgmPath.empty())
-        recording_ =
-            Recording{reinterpret_cast<std::uintptr_t>(handle), now,
-                      VgmWriter(device->kind == BoardKind::trq05 ? VgmWriter::FmPair::ym2413
-                                                                 : VgmWriter::FmPair::ym2151,
-                                settings_.clock),
-                      settings_.vgmPath};
+    if (mode == ftBitModeAsyncBitBang && !recording_ && !settings_.vgmPath.empty())
+        recording_ = Recording{reinterpret_cast<std::uintptr_t>(handle), now,
+                               VgmWriter(*device->board, settings_.clock), settings_.vgmPath};
     log_.flush();
     return ftOk;
 }
 
-FT_STATUS CVirtualBoard::setBaudRate(FT_HANDLE handle, std::uint32_t baud) {
+FT_STATUS VirtualBoard::setBaudRate(FT_HANDLE handle, std::uint32_t baud) {
     std::lock_guard lock(mutex_);
     Device* device = find(handle);
     if (device == nullptr) return ftInvalidHandle;
@@ -153,8 +152,8 @@ FT_STATUS CVirtualBoard::setBaudRate(FT_HANDLE handle, std::uint32_t baud) {
     return ftOk;
 }
 
-FT_STATUS CVirtualBoard::write(FT_HANDLE handle, void* buffer, std::uint32_t length,
-                               std::uint32_t* written) {
+FT_STATUS VirtualBoard::write(FT_HANDLE handle, void* buffer, std::uint32_t length,
+                              std::uint32_t* written) {
     if (written != nullptr) *written = 0;
     std::lock_guard lock(mutex_);
     Device* device = find(handle);
@@ -165,7 +164,7 @@ FT_STATUS CVirtualBoard::write(FT_HANDLE handle, void* buffer, std::uint32_t len
     const double msPerByte = 1000.0 / device->baud;
     device->wireFreeMs = start + length * msPerByte;
     if (written != nullptr) *written = length;
-    if (device->mode != asyncBitBang) {
+    if (device->mode != ftBitModeAsyncBitBang) {
         log(start, format("ignored port=%d bytes=%u", device->port, length));
         log_.flush();
         return ftOk;
@@ -174,7 +173,7 @@ FT_STATUS CVirtualBoard::write(FT_HANDLE handle, void* buffer, std::uint32_t len
     const auto* pins = static_cast<const std::uint8_t*>(buffer);
     const bool recorded =
         recording_ && recording_->device == reinterpret_cast<std::uintptr_t>(handle);
-    const BoardLayout& layout = layoutOf(device->kind);
+    const catalog::BoardLayout& board = *device->board;
     for (const boardmodel::BoardEvent& event : device->model.feed({pins, length})) {
         const double at = start + event.offset * msPerByte;
         using Kind = boardmodel::BoardEvent::Kind;
@@ -182,7 +181,7 @@ FT_STATUS CVirtualBoard::write(FT_HANDLE handle, void* buffer, std::uint32_t len
             log(at, format("reset port=%d", device->port));
             continue;
         }
-        const std::string chip(layout.chips[event.position]);
+        const std::string chip = chipName(board, event.position);
         if (event.kind == Kind::strayData) {
             log(at, format("stray port=%d pos=%d chip=%s data=0x%02x", device->port, event.position,
                            chip.c_str(), event.data));
@@ -198,7 +197,7 @@ FT_STATUS CVirtualBoard::write(FT_HANDLE handle, void* buffer, std::uint32_t len
     return ftOk;
 }
 
-void CVirtualBoard::finishRecording() {
+void VirtualBoard::finishRecording() {
     std::lock_guard lock(mutex_);
     if (!recording_) return;
     endRecording(nowMs(devices_.at(recording_->device)));

@@ -1,4 +1,4 @@
-// CVirtualBoard stands in for attached interface boards behind the seven
+// VirtualBoard stands in for attached interface boards behind the seven
 // device functions: it reports the devices of TAVRO_VB_PORTS, refuses those of
 // TAVRO_VB_BUSY, decodes the bit-bang pin stream written to each open device
 // with the board model, logs every event and records the first board that
@@ -30,10 +30,10 @@
 // reused, so a call on a closed handle fails instead of touching freed state.
 #pragma once
 
-#include "soundif/link/D2xx.h"
+#include "soundif/device/D2xxFunctions.h"
 #include "tools/virtualboard/BoardModel.h"
-#include "vgm/VgmWriter.h"
 #include "tools/virtualboard/VirtualBoardSettings.h"
+#include "vgm/VgmWriter.h"
 
 #include <chrono>
 #include <cstdint>
@@ -47,9 +47,9 @@ namespace virtualboard {
 
 using VgmWriter = vgm::VgmWriter;
 
-class CVirtualBoard {
+class VirtualBoard {
 public:
-    CVirtualBoard() : epoch_(std::chrono::steady_clock::now()) {}
+    VirtualBoard() : epoch_(std::chrono::steady_clock::now()) {}
 
     FT_STATUS listDevices(void* arg1, void* arg2, std::uint32_t flags);
     FT_STATUS open(std::int32_t index, FT_HANDLE* handle);
@@ -66,7 +66,7 @@ public:
 private:
     struct Device {
         std::int32_t port;
-        BoardKind kind;
+        const catalog::BoardLayout* board;
         std::uint8_t mode = 0;
         std::uint32_t baud = 9600;
         boardmodel::BoardModel model;

@@ -53,9 +53,10 @@ VirtualBoardSettings readVirtualBoardSettings() {
         std::string name = model;
         std::transform(name.begin(), name.end(), name.begin(),
                        [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-        if (name == trq05Layout.name) settings.kind = BoardKind::trq05;
+        if (const catalog::BoardLayout* board = catalog::findBoardLayout(name))
+            settings.board = board;
     }
-    settings.clock = layoutOf(settings.kind).defaultClock;
+    settings.clock = settings.board->defaultClock;
     if (const char* clock = std::getenv("TAVRO_VB_CLOCK")) {
         const auto value = number(clock);
         if (value && *value > 0 && *value <= UINT32_MAX)

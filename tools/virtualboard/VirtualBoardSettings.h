@@ -3,16 +3,16 @@
 //                   device index order (default "1"; empty: no devices)
 //   TAVRO_VB_BUSY   comma-separated COM numbers whose open fails, as if another
 //                   process held them
-//   TAVRO_VB_MODEL  KX7M (default) or TRQ05
-//   TAVRO_VB_CLOCK  board clock in Hz (default 4000000 for KX7M, 3579545 for
-//                   TRQ05)
+//   TAVRO_VB_MODEL  a board model of the catalog, KX7M (default) or TRQ05
+//   TAVRO_VB_CLOCK  board clock in Hz (default: the model's, 4000000 for KX7M,
+//                   3579545 for TRQ05)
 //   TAVRO_VB_MASKS  S,D,C,R pin masks (default 1,2,4,8; decimal or 0x hex)
 //   TAVRO_VB_LOG    path of the event log (none when unset)
 //   TAVRO_VB_VGM    path of the VGM file (none when unset)
 // Entries that cannot be read are ignored and leave the default.
 #pragma once
 
-#include "tools/virtualboard/BoardKind.h"
+#include "soundif/catalog/BoardLayout.h"
 #include "tools/virtualboard/BoardModel.h"
 
 #include <cstdint>
@@ -24,9 +24,9 @@ namespace virtualboard {
 struct VirtualBoardSettings {
     std::vector<std::int32_t> ports{1};
     std::vector<std::int32_t> busyPorts;
-    BoardKind kind = BoardKind::kx7m;
-    std::uint32_t clock = kx7mLayout.defaultClock;
-    boardmodel::PinMasks masks;
+    const catalog::BoardLayout* board = &catalog::boardLayoutOf(tavro::boardIdKx7m);
+    std::uint32_t clock = board->defaultClock;
+    wire::PinMasks masks;
     std::string logPath;
     std::string vgmPath;
 };

@@ -6,7 +6,6 @@
 
 namespace {
 HINSTANCE module = nullptr;
-DWORD thread = 0;
 HHOOK hook = nullptr;
 CWin32Binding binding;
 
@@ -20,9 +19,8 @@ LRESULT CALLBACK onCbtEvent(int code, WPARAM first, LPARAM second) {
 
 void startDialogSupport(HINSTANCE libraryModule) {
     module = libraryModule;
-    thread = GetCurrentThreadId();
     installWindowBinding(&binding);
-    hook = SetWindowsHookExW(WH_CBT, onCbtEvent, nullptr, thread);
+    hook = SetWindowsHookExW(WH_CBT, onCbtEvent, nullptr, GetCurrentThreadId());
 }
 
 void stopDialogSupport() {
@@ -33,8 +31,4 @@ void stopDialogSupport() {
 
 HINSTANCE libraryModule() {
     return module;
-}
-
-DWORD loadingThread() {
-    return thread;
 }

@@ -16,4 +16,3 @@ void startDialogSupport(HINSTANCE module);
 void stopDialogSupport();
 
 HINSTANCE libraryModule();
-DWORD loadingThread();

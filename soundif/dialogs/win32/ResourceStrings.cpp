@@ -1,9 +1,10 @@
-// loadResourceString on Windows: the library's string resources, by block.
+// loadResourceString on Windows: the string resources of the module this
+// code is linked into (TAVRO.DLL, or a test program with the library's
+// resources), by block.
 #include "soundif/dialogs/win32/ResourceStrings.h"
 
 #include "common/WideText.h"
 #include "soundif/dialogs/DialogResources.h"
-#include "soundif/dialogs/win32/DialogSupport.h"
 
 #include <algorithm>
 
@@ -24,5 +25,10 @@ std::string loadStringResource(HMODULE module, std::uint32_t id) {
 }
 
 std::string loadResourceString(std::uint32_t id) {
-    return loadStringResource(libraryModule(), id);
+    HMODULE own = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(&loadResourceString), &own))
+        return {};
+    return loadStringResource(own, id);
 }

@@ -5,7 +5,6 @@
 // (platformD2xx: libftdi1 on Linux, ftd2xx.dll on Windows).
 #include "common/Platform.h"
 #include "soundif/link/d2xx/D2xxBackends.h"
-#include "soundif/link/d2xx/D2xxStatus.h"
 
 #include <cstdlib>
 

@@ -1,12 +1,19 @@
-// The sources of device functions that d2xx() chooses from. Exposed so that
-// tests can reach each one directly, whatever the process environment says.
+// Where a process's device functions come from. d2xx() is the table the
+// library hands its manager: the functions of the module named by the
+// environment variable TAVRO_D2XX_MODULE when it is set (a module that cannot
+// be loaded, or lacks one of the seven, gives no devices), otherwise the
+// system's own backend; the choice is made once, on first use. The sources it
+// chooses from are exposed so that tests can reach each one directly, whatever
+// the process environment says.
 #pragma once
 
-#include "soundif/link/D2xx.h"
+#include "soundif/device/D2xxFunctions.h"
 
 #include <cstdint>
 #include <span>
 #include <string>
+
+const D2xxFunctions& d2xx();
 
 // Functions taken from the shared module at the given path. A module that
 // cannot be loaded, or lacks one of the seven exports, gives noD2xxDevices().

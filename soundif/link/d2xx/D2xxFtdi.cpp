@@ -13,7 +13,6 @@
 // listed wins. The bit-bang pace is libftdi's, which may differ from the
 // vendor driver's for the same baud rate.
 #include "soundif/link/d2xx/D2xxBackends.h"
-#include "soundif/link/d2xx/D2xxStatus.h"
 
 #include <climits>
 #include <ftdi.h>

@@ -18,7 +18,6 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <thread>
 
 namespace {
@@ -173,8 +172,8 @@ TEST_F(LibraryExport, ABoardConfiguredBesideTheLibraryIsPlayedThroughSlots) {
 
 // On Windows the dialogs are part of the library itself (tests/soundif/dialogs).
 #ifndef _WIN32
-TEST_F(LibraryExport, TheSettingsDialogModuleBesideTheLibraryGetsTheIniPath) {
-    recording::useRecordingD2xx("");
+TEST_F(LibraryExport, TheSettingsDialogModuleBesideTheLibraryGetsTheIniPathAndDevices) {
+    recording::useRecordingD2xx("3,5");
     const auto path = copyLibrary("");
     void* manager = load(path.string());
     ASSERT_NE(manager, nullptr);
@@ -187,8 +186,12 @@ TEST_F(LibraryExport, TheSettingsDialogModuleBesideTheLibraryGetsTheIniPath) {
     platform::setEnvironment("TAVRO_TEST_DIALOG_OUT", out.string());
     EXPECT_EQ(call<std::int32_t>(manager, 14), 1);
     std::ifstream in(out);
-    const std::string given{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string given;
+    std::string devices;
+    std::getline(in, given);
+    std::getline(in, devices);
     EXPECT_EQ(std::filesystem::path(given), std::filesystem::canonical(directory) / "libtavro.ini");
+    EXPECT_EQ(devices, "2") << "the module lists devices through the library's functions";
 }
 
 #endif

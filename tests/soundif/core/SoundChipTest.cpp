@@ -1,7 +1,7 @@
 // Chip objects: write filters, register caches, init sequences and the class
 // that makeSoundChip picks for each type code, against an interface that
 // records what the chips hand it.
-#include "soundif/core/SoundInterfaceBase.h"
+#include "soundif/core/SoundInterface.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -137,7 +137,7 @@ TEST(SoundChip, ARefusedWriteStillCountsAsTheRegistersValue) {
     EXPECT_EQ(opm.setRegister(0x28, 0x40), 1);
 }
 
-TEST(SoundInterfaceBase, InitChipsReportsWhetherEveryChipSilenced) {
+TEST(SoundInterface, InitChipsReportsWhetherEveryChipSilenced) {
     RecordingInterface kx7m;
     kx7m.add(20);
     kx7m.add(2, 1);

@@ -2,6 +2,7 @@
 // opening from the INI file, the order of interfaces, acquiring and releasing
 // chips, the send delay, and the cases where nothing may open.
 #include "soundif/core/SoundInterfaceManager.h"
+#include "soundif/link/SoundInterfaceFtd2xx.h"
 #include "tests/soundif/link/RecordingD2xx.h"
 
 #include <gmock/gmock.h>
@@ -17,6 +18,25 @@ std::filesystem::path testIniPath() {
     return iniPath;
 }
 
+std::unique_ptr<CSoundInterface> makeBoard(const BoardSettings& settings,
+                                           const D2xxFunctions& devices) {
+    return std::make_unique<CSoundInterfaceFtd2xx>(settings, devices);
+}
+
+// What the settings dialog was run with.
+struct DialogRun {
+    std::filesystem::path iniPath;
+    const D2xxFunctions* devices = nullptr;
+    int count = 0;
+} dialogRun;
+
+std::int32_t recordDialog(const std::filesystem::path& path, const D2xxFunctions& devices) {
+    dialogRun.iniPath = path;
+    dialogRun.devices = &devices;
+    ++dialogRun.count;
+    return 1;
+}
+
 class ManagerTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -26,7 +46,8 @@ protected:
         std::filesystem::create_directories(directory);
         iniPath = directory / "libtavro.ini";
         std::filesystem::remove(iniPath);
-        recording::useRecordingD2xx("3,4,5,7");
+        recording::start("3,4,5,7");
+        dialogRun = {};
     }
     void TearDown() override {
         manager.closeInterfaces();
@@ -41,45 +62,48 @@ protected:
     std::int32_t positionOf(SoundChip* chip) { return chip ? chip->chipInfo()->position : -1; }
 
     std::filesystem::path directory;
-    CSoundInterfaceManager manager{testIniPath};
+    CSoundInterfaceManager manager{{testIniPath, recording::functions, makeBoard, recordDialog}};
 };
 
 TEST_F(ManagerTest, Kx7mChipsAreHandedOutInPositionOrderOnce) {
-    writeIni(board(3, 38, 4000000));
+    writeIni(board(3, tavro::boardIdKx7m, 4000000));
     ASSERT_EQ(manager.openInterfaces(), 1);
     ASSERT_EQ(manager.interfaceCount(), 1);
     EXPECT_STREQ(manager.interfaceInfoAt(0)->name, "KX7M(COM3)");
     EXPECT_EQ(manager.interfaceInfoAt(0)->chipCount, 3);
 
-    SoundChip* first = manager.acquireChip(2, 4000000);
+    SoundChip* first = manager.acquireChip(tavro::chipTypeYm2151, 4000000);
     EXPECT_EQ(positionOf(first), 1);
-    EXPECT_EQ(positionOf(manager.acquireChip(2, 4000000)), 2);
-    EXPECT_EQ(manager.acquireChip(2, 4000000), nullptr);
-    EXPECT_EQ(positionOf(manager.acquireChip(6, 2000000)), 0);
-    EXPECT_EQ(manager.acquireChip(20, 4000000), nullptr) << "the SSG is in use as the PSG";
+    EXPECT_EQ(positionOf(manager.acquireChip(tavro::chipTypeYm2151, 4000000)), 2);
+    EXPECT_EQ(manager.acquireChip(tavro::chipTypeYm2151, 4000000), nullptr);
+    EXPECT_EQ(positionOf(manager.acquireChip(tavro::chipTypePsg, 2000000)), 0);
+    EXPECT_EQ(manager.acquireChip(tavro::chipTypeYmz294, 4000000), nullptr)
+        << "the SSG is in use as the PSG";
 
     EXPECT_EQ(manager.releaseChip(first), 1);
     EXPECT_EQ(manager.releaseChip(first), 0);
     EXPECT_EQ(manager.releaseChip(nullptr), 0);
-    EXPECT_EQ(manager.acquireChip(2, 4000000), first);
+    EXPECT_EQ(manager.acquireChip(tavro::chipTypeYm2151, 4000000), first);
     EXPECT_EQ(manager.releaseAllChips(), 1);
-    EXPECT_EQ(positionOf(manager.acquireChip(20, 4000000)), 0);
+    EXPECT_EQ(positionOf(manager.acquireChip(tavro::chipTypeYmz294, 4000000)), 0);
 }
 
 TEST_F(ManagerTest, AlternateClockIsTheBoardClockShiftedRight) {
-    writeIni(board(3, 38, 4000001) + board(4, 38, 3999999));
+    writeIni(board(3, tavro::boardIdKx7m, 4000001) + board(4, tavro::boardIdKx7m, 3999999));
     ASSERT_EQ(manager.openInterfaces(), 1);
-    SoundChip* psg = manager.acquireChip(6, 2000000);
+    SoundChip* psg = manager.acquireChip(tavro::chipTypePsg, 2000000);
     ASSERT_NE(psg, nullptr);
     EXPECT_EQ(psg, manager.interfaceAt(0)->chipAt(0));
-    EXPECT_EQ(manager.acquireChip(6, 2000000), nullptr) << "3999999 halves to 1999999";
-    EXPECT_EQ(manager.acquireChip(0, 4000001), nullptr);
-    EXPECT_EQ(manager.acquireChip(2, 0), nullptr);
+    EXPECT_EQ(manager.acquireChip(tavro::chipTypePsg, 2000000), nullptr)
+        << "3999999 halves to 1999999";
+    EXPECT_EQ(manager.acquireChip(tavro::chipTypeNone, 4000001), nullptr);
+    EXPECT_EQ(manager.acquireChip(tavro::chipTypeYm2151, 0), nullptr);
 }
 
 TEST_F(ManagerTest, InterfacesFollowTheSectionOrderOfTheFile) {
-    writeIni("[tavro]\nDelayTime=30\n" + board(5, 39, 3579545) + "[unrelated]\nx=1\n" +
-             board(3, 4, 3993600) + board(7, 38, 4000000));
+    writeIni("[tavro]\nDelayTime=30\n" + board(5, tavro::boardIdTrq05, 3579545) +
+             "[unrelated]\nx=1\n" + board(3, tavro::chipTypeYm2203, 3993600) +
+             board(7, tavro::boardIdKx7m, 4000000));
     ASSERT_EQ(manager.openInterfaces(), 1);
     ASSERT_EQ(manager.interfaceCount(), 3);
     EXPECT_STREQ(manager.interfaceInfoAt(0)->name, "TRQ05(COM5)");
@@ -98,15 +122,16 @@ TEST_F(ManagerTest, InterfacesFollowTheSectionOrderOfTheFile) {
     EXPECT_EQ(fm->type, 4);
     EXPECT_EQ(fm->altType[0], 0);
 
-    EXPECT_EQ(manager.acquireChip(20, 3579545), trq05->chipAt(0));
-    EXPECT_EQ(manager.acquireChip(20, 4000000), manager.interfaceAt(2)->chipAt(0));
+    EXPECT_EQ(manager.acquireChip(tavro::chipTypeYmz294, 3579545), trq05->chipAt(0));
+    EXPECT_EQ(manager.acquireChip(tavro::chipTypeYmz294, 4000000),
+              manager.interfaceAt(2)->chipAt(0));
     EXPECT_EQ(manager.getSendDelay(), 30);
     for (std::uint32_t i = 0; i < 3; ++i)
         EXPECT_EQ(manager.interfaceAt(i)->getSendDelay(), 30);
 }
 
 TEST_F(ManagerTest, MalformedBoardSectionsOpenNothing) {
-    writeIni(board(0, 38, 4000000) + "[FTD2XX(COM3)]\nSLOT_00_CHIP_ID=38\n" +
+    writeIni(board(0, tavro::boardIdKx7m, 4000000) + "[FTD2XX(COM3)]\nSLOT_00_CHIP_ID=38\n" +
              "[ftd2xx(COM-4)]\nSLOT_00_CHIP_ID=38\n[ftd2xx(COMx)]\nSLOT_00_CHIP_ID=38\n" +
              "[ftd2xx(COM 5)]\nSLOT_00_CHIP_ID=38\n" + board(7, 0, 4000000));
     EXPECT_EQ(manager.openInterfaces(), 0);
@@ -117,17 +142,18 @@ TEST_F(ManagerTest, MalformedBoardSectionsOpenNothing) {
 
 TEST_F(ManagerTest, ABoardThatFailsToOpenIsDroppedBesideOneThatOpens) {
     recording::setDevices("4");
-    writeIni(board(3, 38, 4000000) + board(4, 2, 4000000));
+    writeIni(board(3, tavro::boardIdKx7m, 4000000) + board(4, 2, 4000000));
     EXPECT_EQ(manager.openInterfaces(), 1);
     ASSERT_EQ(manager.interfaceCount(), 1);
     EXPECT_STREQ(manager.interfaceInfoAt(0)->name, "COM4");
 }
 
 TEST_F(ManagerTest, OpeningTwiceChangesNothingUntilClosed) {
-    writeIni("[tavro]\nDelayTime=10\n" + board(3, 38, 4000000));
+    writeIni("[tavro]\nDelayTime=10\n" + board(3, tavro::boardIdKx7m, 4000000));
     ASSERT_EQ(manager.openInterfaces(), 1);
     SoundInterface* first = manager.interfaceAt(0);
-    writeIni("[tavro]\nDelayTime=20\n" + board(3, 38, 4000000) + board(4, 38, 4000000));
+    writeIni("[tavro]\nDelayTime=20\n" + board(3, tavro::boardIdKx7m, 4000000) +
+             board(4, tavro::boardIdKx7m, 4000000));
     EXPECT_EQ(manager.openInterfaces(), 0);
     EXPECT_EQ(manager.interfaceCount(), 1);
     EXPECT_EQ(manager.getSendDelay(), 10);
@@ -145,7 +171,7 @@ TEST_F(ManagerTest, SendDelaySetBeforeOpeningIsReplacedByTheFile) {
     EXPECT_EQ(manager.getSendDelay(), 0);
     EXPECT_EQ(manager.setSendDelay(50), 1);
     EXPECT_EQ(manager.getSendDelay(), 50);
-    writeIni(board(3, 38, 4000000));
+    writeIni(board(3, tavro::boardIdKx7m, 4000000));
     ASSERT_EQ(manager.openInterfaces(), 1);
     EXPECT_EQ(manager.getSendDelay(), 100);
     EXPECT_EQ(manager.interfaceAt(0)->getSendDelay(), 100);
@@ -164,7 +190,7 @@ TEST_F(ManagerTest, WithoutAFileOrInterfacesEverythingReportsAsDocumented) {
 }
 
 TEST_F(ManagerTest, ResetAndInitReachEveryBoard) {
-    writeIni(board(3, 38, 4000000) + board(4, 1, 7987200));
+    writeIni(board(3, tavro::boardIdKx7m, 4000000) + board(4, 1, 7987200));
     ASSERT_EQ(manager.openInterfaces(), 1);
     ASSERT_EQ(manager.interfaceCount(), 2);
     EXPECT_EQ(manager.interfaceAt(1)->chipCount(), 1);
@@ -176,15 +202,14 @@ TEST_F(ManagerTest, ResetAndInitReachEveryBoard) {
     EXPECT_EQ(manager.interfaceInfoAt(2), nullptr);
 }
 
-// The dialog module is Linux's; on Windows the dialogs are inside the
-// library (tests/soundif/dialogs/win32).
-#ifndef _WIN32
-TEST_F(ManagerTest, TheSettingsDialogWithoutItsModuleStillReturns) {
-    ::testing::internal::CaptureStderr();
+TEST_F(ManagerTest, TheSettingsDialogGetsTheIniFileAndTheDevicesAndOpensNothing) {
+    writeIni(board(3, tavro::boardIdKx7m, 4000000));
     EXPECT_EQ(manager.showSettingsDialog(), 1);
-    EXPECT_THAT(::testing::internal::GetCapturedStderr(),
-                ::testing::HasSubstr("libtavro_dialogs.so"));
+    EXPECT_EQ(dialogRun.count, 1);
+    EXPECT_EQ(dialogRun.iniPath, iniPath);
+    EXPECT_EQ(dialogRun.devices, &recording::functions());
+    EXPECT_EQ(manager.interfaceCount(), 0);
+    EXPECT_TRUE(recording::calls().empty());
 }
-#endif
 
 } // namespace

@@ -3,7 +3,7 @@
 // fails). Counts the handles that are open.
 #pragma once
 
-#include "soundif/link/D2xx.h"
+#include "soundif/device/D2xxFunctions.h"
 
 #include <cstdint>
 #include <vector>

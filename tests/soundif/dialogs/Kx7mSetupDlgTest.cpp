@@ -3,6 +3,7 @@
 #include "ScriptedBinding.h"
 
 #include "soundif/dialogs/Kx7mSetupDlg.h"
+#include "tavro/SoundInterface.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +27,7 @@ MessageResult run(ScriptedBinding& user, BoardSettings& record,
 
 TEST(Kx7mSetupDlg, ShowsTheRecordWithItsListsInOrder) {
     ScriptedBinding user;
-    BoardSettings record = boardWith(38, 4000000);
+    BoardSettings record = boardWith(tavro::boardIdKx7m, 4000000);
     run(user, record,
         {[](ScriptedBinding& u) {
              auto& speeds = u.control(1002);
@@ -38,7 +39,10 @@ TEST(Kx7mSetupDlg, ShowsTheRecordWithItsListsInOrder) {
              auto& types = u.control(1003);
              EXPECT_EQ(types.entries,
                        (Entries{"NONE", "KX7M", "TRQ05", "YM2151", "YM2203", "YM2608"}));
-             EXPECT_EQ(types.data, (std::vector<std::intptr_t>{0, 38, 39, 2, 4, 1}));
+             EXPECT_EQ(types.data,
+                       (std::vector<std::intptr_t>{tavro::chipTypeNone, tavro::boardIdKx7m,
+                                                   tavro::boardIdTrq05, tavro::chipTypeYm2151,
+                                                   tavro::chipTypeYm2203, tavro::chipTypeYm2608}));
              EXPECT_EQ(types.selection, 1);
              auto& clock = u.control(1004);
              EXPECT_EQ(clock.entries,
@@ -48,7 +52,7 @@ TEST(Kx7mSetupDlg, ShowsTheRecordWithItsListsInOrder) {
          },
          [](ScriptedBinding& u) { u.click(1); }});
     EXPECT_EQ(record.speed, 115200U);
-    EXPECT_EQ(record.slotChipId, 38);
+    EXPECT_EQ(record.slotChipId, tavro::boardIdKx7m);
     EXPECT_EQ(record.slotChipClock, 4000000);
 }
 
@@ -122,15 +126,15 @@ TEST(Kx7mSetupDlg, StoredValuesWithoutAnEntryShowNoSelection) {
 TEST(Kx7mSetupDlg, ClockTextThatIsNotANumberReadsZero) {
     for (const char* typed : {"abc", "4000000Hz", "-5", "", "4294967296"}) {
         ScriptedBinding user;
-        BoardSettings record = boardWith(38, 4000000);
+        BoardSettings record = boardWith(tavro::boardIdKx7m, 4000000);
         run(user, record,
             {[typed](ScriptedBinding& u) { u.type(1004, typed); },
              [](ScriptedBinding& u) { u.click(1); }});
         EXPECT_EQ(record.slotChipClock, 0) << typed;
-        EXPECT_EQ(record.slotChipId, 38);
+        EXPECT_EQ(record.slotChipId, tavro::boardIdKx7m);
     }
     ScriptedBinding user;
-    BoardSettings record = boardWith(38, 4000000);
+    BoardSettings record = boardWith(tavro::boardIdKx7m, 4000000);
     run(user, record,
         {[](ScriptedBinding& u) { u.type(1004, " 4294967295 "); },
          [](ScriptedBinding& u) { u.click(1); }});

@@ -15,14 +15,14 @@ using ::testing::ElementsAre;
 BoardSettings kx7m(std::int32_t port) {
     BoardSettings settings;
     settings.port = port;
-    settings.slotChipId = 38;
+    settings.slotChipId = tavro::boardIdKx7m;
     settings.slotChipClock = 4000000;
     return settings;
 }
 
 TEST(BoardOpening, TheSecondDeviceWithTheWantedPortIsKept) {
-    recording::useRecordingD2xx("3,5");
-    CSoundInterfaceFtd2xx board(kx7m(5));
+    recording::start("3,5");
+    CSoundInterfaceFtd2xx board(kx7m(5), recording::functions());
     EXPECT_EQ(board.chipCount(), 3);
     EXPECT_EQ(board.interfaceInfo()->chipCount, 3);
     EXPECT_STREQ(board.interfaceInfo()->name, "KX7M(COM5)");
@@ -33,8 +33,8 @@ TEST(BoardOpening, TheSecondDeviceWithTheWantedPortIsKept) {
 }
 
 TEST(BoardOpening, AFailedOpenIsReportedAndLeavesNoChips) {
-    recording::useRecordingD2xx("!3");
-    CSoundInterfaceFtd2xx board(kx7m(3));
+    recording::start("!3");
+    CSoundInterfaceFtd2xx board(kx7m(3), recording::functions());
     EXPECT_EQ(board.chipCount(), 0);
     EXPECT_STREQ(board.interfaceInfo()->name, "KX7M(COM3)");
     EXPECT_FALSE(board.threadRunning());
@@ -44,8 +44,8 @@ TEST(BoardOpening, AFailedOpenIsReportedAndLeavesNoChips) {
 }
 
 TEST(BoardOpening, NoDeviceOrNoMatchingPortIsNotFound) {
-    recording::useRecordingD2xx("");
-    CSoundInterfaceFtd2xx none(kx7m(3));
+    recording::start("");
+    CSoundInterfaceFtd2xx none(kx7m(3), recording::functions());
     EXPECT_EQ(none.chipCount(), 0);
     EXPECT_EQ(none.openByComPort(3), ftDeviceNotFound);
     recording::setDevices("4,6");
@@ -58,11 +58,11 @@ TEST(BoardOpening, NoDeviceOrNoMatchingPortIsNotFound) {
 }
 
 TEST(BoardOpening, ChipIdZeroTouchesNoDevice) {
-    recording::useRecordingD2xx("3");
+    recording::start("3");
     BoardSettings settings = kx7m(3);
     settings.slotChipId = 0;
     {
-        CSoundInterfaceFtd2xx board(settings);
+        CSoundInterfaceFtd2xx board(settings, recording::functions());
         EXPECT_EQ(board.chipCount(), 0);
         EXPECT_STREQ(board.interfaceInfo()->name, "");
     }
@@ -70,10 +70,10 @@ TEST(BoardOpening, ChipIdZeroTouchesNoDevice) {
 }
 
 TEST(BoardOpening, EachBoardModelHasItsChipsAndWaits) {
-    recording::useRecordingD2xx("1,2,3");
+    recording::start("1,2,3");
     BoardSettings settings = kx7m(1);
     settings.speed = 3000000;
-    CSoundInterfaceFtd2xx k(settings);
+    CSoundInterfaceFtd2xx k(settings, recording::functions());
     EXPECT_EQ(k.addressWaitRepeat(), 1u);
     EXPECT_EQ(k.dataWaitRepeat(), 6u);
     const SoundChipInfo* ssg = k.chipAt(0)->chipInfo();
@@ -85,19 +85,19 @@ TEST(BoardOpening, EachBoardModelHasItsChipsAndWaits) {
     EXPECT_EQ(k.chipAt(2)->chipInfo()->position, 2);
 
     settings.port = 2;
-    settings.slotChipId = 39;
+    settings.slotChipId = tavro::boardIdTrq05;
     settings.addrWait = 0;
-    CSoundInterfaceFtd2xx t(settings);
+    CSoundInterfaceFtd2xx t(settings, recording::functions());
     EXPECT_STREQ(t.interfaceInfo()->name, "TRQ05(COM2)");
     EXPECT_EQ(t.addressWaitRepeat(), 0u);
     EXPECT_EQ(t.dataWaitRepeat(), 17u);
     EXPECT_EQ(t.chipAt(1)->chipType(), 10);
 
     settings.port = 3;
-    settings.slotChipId = 4;
+    settings.slotChipId = tavro::chipTypeYm2203;
     settings.addrWait = 0xFFFFFFFEu;
     settings.dataWait = 0xFFFFFFFFu;
-    CSoundInterfaceFtd2xx bare(settings);
+    CSoundInterfaceFtd2xx bare(settings, recording::functions());
     EXPECT_STREQ(bare.interfaceInfo()->name, "COM3");
     EXPECT_EQ(bare.chipCount(), 1);
     EXPECT_EQ(bare.addressWaitRepeat(), wire::maxWaitRepeat);
@@ -105,9 +105,9 @@ TEST(BoardOpening, EachBoardModelHasItsChipsAndWaits) {
 }
 
 TEST(BoardOpening, TeardownResetsTheBoardThenLeavesBitBangAndCloses) {
-    recording::useRecordingD2xx("3");
+    recording::start("3");
     {
-        CSoundInterfaceFtd2xx board(kx7m(3));
+        CSoundInterfaceFtd2xx board(kx7m(3), recording::functions());
         recording::clear();
     }
     EXPECT_THAT(recording::calls(),

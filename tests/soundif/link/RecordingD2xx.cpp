@@ -223,13 +223,27 @@ EXPORT std::uint64_t recordingD2xxByteCount() {
     return r.byteCount;
 }
 
-EXPORT void recordingD2xxClear() {
-    Record& r = record();
-    const std::lock_guard guard(r.lock);
+namespace {
+void clearRecord(Record& r) {
     r.calls.clear();
     r.bytes.clear();
     r.writeSizes.clear();
     r.bytesAfterWrite.clear();
     r.writeTimes.clear();
     r.byteCount = 0;
+}
+} // namespace
+
+EXPORT void recordingD2xxClear() {
+    Record& r = record();
+    const std::lock_guard guard(r.lock);
+    clearRecord(r);
+}
+
+// Forgets the devices too: the next listing attaches them anew, none open.
+EXPORT void recordingD2xxReset() {
+    Record& r = record();
+    const std::lock_guard guard(r.lock);
+    clearRecord(r);
+    r.devices.clear();
 }

@@ -1,9 +1,10 @@
-// Test side of the recording device module (RecordingD2xx.cpp): points the
-// library's device seam at the module and reads back what it recorded.
-//
-// useRecordingD2xx must run before the library first reaches a device in
-// this process (each test case runs in a process of its own).
+// Test side of the recording device module (RecordingD2xx.cpp): its device
+// functions, to hand to the board interfaces and managers under test, and
+// what it recorded. start gives each test case fresh devices and an empty
+// record, so the cases of one process do not see each other's.
 #pragma once
+
+#include "soundif/device/D2xxFunctions.h"
 
 #include <cstdint>
 #include <string>
@@ -11,7 +12,15 @@
 
 namespace recording {
 
-// Sets TAVRO_D2XX_MODULE to the module and TAVRO_TEST_D2XX_DEVICES to devices.
+// The module's seven device functions.
+const D2xxFunctions& functions();
+// Attaches devices (as TAVRO_TEST_D2XX_DEVICES describes them), lists without
+// error and records everything again, with no device open and nothing
+// recorded yet.
+void start(const std::string& devices);
+// start, and TAVRO_D2XX_MODULE set to the module, for a library loaded by
+// this process that takes its device functions from the environment; run it
+// before the library first reaches a device.
 void useRecordingD2xx(const std::string& devices);
 // Changes the attached devices (seen at the next device listing).
 void setDevices(const std::string& devices);
@@ -24,6 +33,7 @@ std::vector<std::uint32_t> writeSizes();
 // Byte count after each write and the time of each write (steady clock, ns).
 void writeTimes(std::vector<std::uint64_t>& bytesAfter, std::vector<std::int64_t>& nanoseconds);
 std::uint64_t byteCount();
+// Forgets what was recorded; open devices stay open.
 void clear();
 
 } // namespace recording

@@ -2,6 +2,7 @@
 #include "tests/soundif/link/RecordingD2xx.h"
 
 #include "common/Platform.h"
+#include "soundif/link/d2xx/D2xxBackends.h"
 
 #include <cstddef>
 #include <stdexcept>
@@ -33,9 +34,22 @@ template <typename T> std::vector<T> copyOut(const char* name) {
 
 } // namespace
 
+const D2xxFunctions& functions() {
+    module();
+    static const D2xxFunctions bound = loadD2xxModule(RECORDING_D2XX_PATH);
+    return bound;
+}
+
+void start(const std::string& devices) {
+    setDevices(devices);
+    platform::setEnvironment("TAVRO_TEST_D2XX_LIST_STATUS", "0");
+    platform::setEnvironment("TAVRO_TEST_D2XX_COUNT_ONLY", "0");
+    function<void()>("recordingD2xxReset")();
+}
+
 void useRecordingD2xx(const std::string& devices) {
     platform::setEnvironment("TAVRO_D2XX_MODULE", RECORDING_D2XX_PATH);
-    setDevices(devices);
+    start(devices);
 }
 
 void setDevices(const std::string& devices) {

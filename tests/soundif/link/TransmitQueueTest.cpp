@@ -45,16 +45,13 @@ std::vector<BoardEvent> decoded() {
 
 class TransmitQueue : public ::testing::Test {
 protected:
-    void SetUp() override {
-        recording::useRecordingD2xx("3");
-        recording::clear();
-    }
+    void SetUp() override { recording::start("3"); }
 };
 
 // Milliseconds from queuing one write until the device got it, with the
 // interface's clock set to start first.
 double leaveAfter(std::int32_t delay, std::uint32_t start) {
-    CSoundInterfaceFtd2xx board(kx7m());
+    CSoundInterfaceFtd2xx board(kx7m(), recording::functions());
     board.setSendDelay(delay);
     board.setClock(start);
     const auto queued = Clock::now();
@@ -80,7 +77,7 @@ TEST_F(TransmitQueue, DueTimesCompareCorrectlyAcrossTheClockWrap) {
 }
 
 TEST_F(TransmitQueue, WritesDueInOnePassGoOutInOrderInOneDeviceWrite) {
-    CSoundInterfaceFtd2xx board(kx7m(3000000));
+    CSoundInterfaceFtd2xx board(kx7m(3000000), recording::functions());
     board.setSendDelay(100000);
     board.setClock(0);
     for (std::uint32_t i = 0; i < 50; ++i)
@@ -102,7 +99,7 @@ TEST_F(TransmitQueue, WritesDueInOnePassGoOutInOrderInOneDeviceWrite) {
 }
 
 TEST_F(TransmitQueue, BufferSizeOneMakesEachWriterWaitForAnEmptyQueue) {
-    CSoundInterfaceFtd2xx board(kx7m(115200, 1));
+    CSoundInterfaceFtd2xx board(kx7m(115200, 1), recording::functions());
     board.setSendDelay(25);
     const auto start = Clock::now();
     for (std::uint32_t i = 0; i < 4; ++i) {
@@ -115,7 +112,7 @@ TEST_F(TransmitQueue, BufferSizeOneMakesEachWriterWaitForAnEmptyQueue) {
 }
 
 TEST_F(TransmitQueue, BufferSizeZeroNeverWaits) {
-    CSoundInterfaceFtd2xx board(kx7m(115200, 0));
+    CSoundInterfaceFtd2xx board(kx7m(115200, 0), recording::functions());
     board.setSendDelay(100000);
     const auto start = Clock::now();
     for (std::uint32_t i = 0; i < 5000; ++i)
@@ -125,7 +122,7 @@ TEST_F(TransmitQueue, BufferSizeZeroNeverWaits) {
 }
 
 TEST_F(TransmitQueue, AResetDropsQueuedWritesAndStillPulsesTheBoard) {
-    CSoundInterfaceFtd2xx board(kx7m());
+    CSoundInterfaceFtd2xx board(kx7m(), recording::functions());
     board.setSendDelay(100000);
     SoundChip* opm = board.chipAt(1);
     opm->setRegister(0x30, 0x40);
@@ -152,7 +149,7 @@ TEST_F(TransmitQueue, AResetDropsQueuedWritesAndStillPulsesTheBoard) {
 TEST_F(TransmitQueue, WritersResetsAndTeardownRaceWithoutLossOrReordering) {
     constexpr std::uint32_t perWriter = 3000;
     constexpr std::uint32_t afterResets = 200;
-    auto board = std::make_unique<CSoundInterfaceFtd2xx>(kx7m(115200, 64));
+    auto board = std::make_unique<CSoundInterfaceFtd2xx>(kx7m(115200, 64), recording::functions());
     board->setSendDelay(0);
     std::atomic<bool> resetsDone{false};
     std::atomic<int> writersInTail{0};
@@ -209,7 +206,7 @@ TEST_F(TransmitQueue, WritersResetsAndTeardownRaceWithoutLossOrReordering) {
 }
 
 TEST_F(TransmitQueue, TeardownWhileTheWorkerIsBusyLeavesTheBoardReset) {
-    auto board = std::make_unique<CSoundInterfaceFtd2xx>(kx7m(3000000, 0));
+    auto board = std::make_unique<CSoundInterfaceFtd2xx>(kx7m(3000000, 0), recording::functions());
     board->setSendDelay(0);
     for (std::uint32_t i = 0; i < 20000; ++i)
         board->writeRegister(i % 3, i & 0xFF, i >> 8);

@@ -15,8 +15,36 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using boardmodel::BoardEvent;
 
-boardmodel::PinMasks modelMasks(const wire::PinMasks& m) {
-    return {m.clock, m.data, m.control, m.latch};
+TEST(ControlByte, EachFieldReadsAndChangesItsOwnBitWithTheRightPolarity) {
+    using wire::ControlByte;
+    const ControlByte idle = wire::idleControl;
+    for (int position = -1; position <= wire::positionCount; ++position)
+        EXPECT_FALSE(idle.selects(position)) << position;
+    EXPECT_FALSE(idle.dataPhase());
+    EXPECT_FALSE(idle.strobing());
+    EXPECT_FALSE(idle.resetting());
+    EXPECT_FALSE(idle.addressBit8());
+
+    const ControlByte second = idle.selecting(1);
+    EXPECT_EQ(second.value(), 0x6A);
+    EXPECT_TRUE(second.selects(1));
+    EXPECT_FALSE(second.selects(0));
+    EXPECT_FALSE(second.selects(2));
+    EXPECT_EQ(idle.selecting(3).value(), idle.value()) << "no fourth chip";
+    EXPECT_EQ(idle.selecting(-1).value(), idle.value());
+
+    EXPECT_EQ(idle.inDataPhase(true).value(), 0x7E);
+    EXPECT_EQ(idle.strobe(true).value(), 0x4E);
+    EXPECT_EQ(idle.reset(true).value(), 0x2E);
+    EXPECT_EQ(idle.withAddressBit8(true).value(), 0xEE);
+    EXPECT_EQ(idle.strobe(true).strobe(false).value(), idle.value());
+    EXPECT_TRUE(ControlByte(0x00).resetting());
+    EXPECT_TRUE(ControlByte(0x00).strobing());
+    EXPECT_TRUE(ControlByte(0x00).selects(2));
+
+    EXPECT_EQ(wire::word(0x12, idle), 0x126E);
+    EXPECT_EQ(wire::chipBusOf(0x126E), 0x12);
+    EXPECT_EQ(wire::controlOf(0x126E).value(), 0x6E);
 }
 
 TEST(WireEncoder, AFrameOfTheResetWordMatchesTheReferenceBytes) {
@@ -32,7 +60,7 @@ TEST(WireEncoder, ARegisterWriteIsSixFramesWithBit8InTheControlByte) {
     EXPECT_EQ(wire::controlByte(0, 0x10), 0x6C);
     EXPECT_EQ(wire::controlByte(1, 0x108), 0xEA);
     EXPECT_EQ(wire::controlByte(2, 0xFF), 0x66);
-    EXPECT_EQ(wire::controlByte(3, 0), 0x6E) << "no fourth chip to select";
+    EXPECT_EQ(wire::controlByte(3, 0), wire::idleControl.value()) << "no fourth chip to select";
 
     Bytes written;
     std::uint8_t pinState = 255;
@@ -63,7 +91,7 @@ TEST(WireEncoder, MasksMayNameSeveralPinsAndOtherPinsKeepTheirLevel) {
             ASSERT_EQ((byte & 0x11) == 0, (byte & 0x01) == 0) << "both clock pins move together";
             ASSERT_EQ((byte & 0x22) == 0, (byte & 0x02) == 0);
         }
-        boardmodel::BoardModel board(modelMasks(masks));
+        boardmodel::BoardModel board(masks);
         const auto events = board.feed(buffer);
         ASSERT_EQ(events.size(), 1u);
         EXPECT_EQ(events[0].position, 2);
@@ -124,8 +152,8 @@ TEST(WireEncoder, TheBoardModelDecodesRandomWritesUnderRandomSettings) {
         const std::uint32_t dataRepeat = random() % 8;
         std::uint8_t pinState = static_cast<std::uint8_t>(random());
         const std::uint8_t idle = static_cast<std::uint8_t>(
-            pinState & ~(masks.clock | masks.data | masks.control | masks.latch));
-        pinState |= masks.clock | masks.data | masks.control | masks.latch;
+            pinState & ~(masks.shiftClock | masks.data | masks.control | masks.latch));
+        pinState |= masks.shiftClock | masks.data | masks.control | masks.latch;
 
         Bytes buffer;
         std::vector<BoardEvent> expected;
@@ -141,8 +169,8 @@ TEST(WireEncoder, TheBoardModelDecodesRandomWritesUnderRandomSettings) {
                 {BoardEvent::Kind::write, buffer.size() - 1, position, address, data});
         }
         for (std::uint8_t byte : buffer)
-            ASSERT_EQ(byte & ~(masks.clock | masks.data | masks.control | masks.latch), idle);
-        boardmodel::BoardModel board(modelMasks(masks));
+            ASSERT_EQ(byte & ~(masks.shiftClock | masks.data | masks.control | masks.latch), idle);
+        boardmodel::BoardModel board(masks);
         ASSERT_EQ(board.feed(buffer), expected) << "round " << round;
     }
 }

@@ -1,7 +1,7 @@
 // runSettingsDialog for systems whose dialogs live in a module of their own:
 // loads the module from the library's own directory, calls its entry and
 // unloads it again.
-#include "soundif/core/SettingsDialog.h"
+#include "soundif/dialogs/SettingsDialog.h"
 
 #include "common/Platform.h"
 
@@ -14,7 +14,7 @@ std::filesystem::path ownDirectory() {
 }
 } // namespace
 
-std::int32_t runSettingsDialog(const std::filesystem::path& iniPath) {
+std::int32_t runSettingsDialog(const std::filesystem::path& iniPath, const D2xxFunctions& devices) {
     const std::filesystem::path modulePath = ownDirectory() / dialogModuleFileName;
     void* module = platform::loadLibrary(modulePath.string());
     if (module == nullptr) {
@@ -28,7 +28,7 @@ std::int32_t runSettingsDialog(const std::filesystem::path& iniPath) {
         std::fprintf(stderr, "tavro: %s has no entry %s\n", modulePath.string().c_str(),
                      dialogEntryName);
     } else {
-        entry(reinterpret_cast<const char*>(iniPath.u8string().c_str()));
+        entry(reinterpret_cast<const char*>(iniPath.u8string().c_str()), &devices);
     }
     platform::freeLibrary(module);
     return 1;

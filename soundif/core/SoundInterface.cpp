@@ -1,5 +1,5 @@
-// CSoundInterface: see SoundInterfaceBase.h.
-#include "soundif/core/SoundInterfaceBase.h"
+// CSoundInterface: see SoundInterface.h.
+#include "soundif/core/SoundInterface.h"
 
 CSoundInterface::~CSoundInterface() {
     invalidateChipCaches();
