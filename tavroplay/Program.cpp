@@ -174,6 +174,12 @@ int runProgram(const std::vector<std::string>& arguments) {
     platform::useUtf8Console();
     std::string error;
     const std::optional<CommandLine> line = CommandLine::parse(arguments, error);
+    if (arguments.empty()) {
+        for (const char* const* text = usageText; *text != nullptr; ++text)
+            std::cerr << *text << '\n';
+        std::cerr << std::flush;
+        return 1;
+    }
     if (!line) {
         std::cerr << program << ": " << error << " (tavroplay --help shows the options)"
                   << std::endl;

@@ -295,7 +295,7 @@ TEST_F(BoardPlayTest, AChipAtAnotherClockIsCorrectedAndAMissingOneIsNamed) {
     EXPECT_NE(corrected.kc, 0x4A);
 }
 
-TEST_F(BoardPlayTest, ListsTheBoardsChipsAndSaysWhenThereIsNoLibrary) {
+TEST_F(BoardPlayTest, ListsTheBoardsChipsShowsItsUsageAndSaysWhenThereIsNoLibrary) {
     auto lister = start({"--list"});
     EXPECT_EQ(lister->wait(10s).code, 0);
     EXPECT_EQ(lister->standardOutput(),
@@ -303,6 +303,10 @@ TEST_F(BoardPlayTest, ListsTheBoardsChipsAndSaysWhenThereIsNoLibrary) {
               "  0 SSG: YMZ294 (type 20) at 4000000 Hz, also PSG (type 6) at 2000000 Hz" CONSOLE_NL
               "  1 OPM: YM2151 (type 2) at 4000000 Hz" CONSOLE_NL
               "  2 OPM: YM2151 (type 2) at 4000000 Hz" CONSOLE_NL);
+
+    auto bare = start({});
+    EXPECT_EQ(bare->wait(10s).code, 1);
+    EXPECT_EQ(bare->standardError().rfind("Plays VGM files", 0), 0u) << bare->standardError();
 
     std::filesystem::remove(libraryDirectory() / kLibraryName);
     auto orphan = start({"song.vgm"});
