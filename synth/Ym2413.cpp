@@ -1,14 +1,353 @@
+// Ym2413.cpp: the YM2413 model's frame loop: phase generator, envelope generator, operators,
+// rhythm section and output pins (see Ym2413.h for the register map and the differences from
+// the chip).
 #include "synth/Ym2413.h"
+
+#include "synth/Ym2413Tables.h"
 
 #include <algorithm>
 
 namespace synth {
 
-Ym2413::Ym2413(std::uint32_t) {}
-void Ym2413::reset() {}
-void Ym2413::write(std::uint8_t, std::uint8_t) {}
-void Ym2413::generate(std::int16_t* out, std::size_t frames) {
-    std::fill(out, out + frames * 1, std::int16_t{0});
+namespace {
+
+using namespace ym2413;
+
+constexpr int maxLevel = 127;
+constexpr int dampRate = 12;
+// The envelope counter in the first frame after reset, where it stands against the chip's
+// (measured with the die-shot model).
+constexpr std::uint32_t envelopeCounterAtReset = 4;
+
+// The tremolo: a triangle from 0 to 13 envelope steps (4.875 dB), one step per 8 x 64
+// frames, 210 x 64 frames per period (3.7 Hz at the nominal clock).
+constexpr std::uint32_t tremoloPeriod = 210 * 64;
+
+int tremolo(std::uint32_t tremoloCounter) {
+    const int position = static_cast<int>(tremoloCounter >> 6);
+    if (position < 104) return position >> 3;
+    if (position < 107) return 13;
+    if (position < 203) return 12 - ((position - 107) >> 3);
+    return 0;
+}
+
+// The vibrato: an eight-step wave (0, +1/2, +1, +1/2, 0, -1/2, -1, -1/2) of the F-number's
+// top three bits, added to twice the F-number; one step per 1024 frames (6.1 Hz).
+int vibrato(std::uint32_t lfoCounter, int fNumber) {
+    const int depth = fNumber >> 6;
+    const int step = (lfoCounter >> 10) & 7;
+    const int magnitude = (step & 3) == 0 ? 0 : ((step & 1) ? depth >> 1 : depth);
+    return (step & 4) ? -magnitude : magnitude;
+}
+
+// What an operator output (13 bits, ones' complement) adds to the frame on the two pins,
+// counted from their rest of 1: its 8-bit magnitude m, or -(m + 4) when negative, as then one
+// pin carries -(m + 1) and the other -1.
+int pinSum(int value) {
+    const int sign = value >> 31;
+    return (((value ^ sign) >> 4) ^ sign) + (sign & -3);
+}
+
+int keyScaleRate(bool ksr, int block, int fNumber) {
+    const int rate = block << 1 | fNumber >> 8;
+    return ksr ? rate : rate >> 2;
+}
+
+} // namespace
+
+Ym2413::Ym2413(std::uint32_t) {
+    reset();
+}
+
+void Ym2413::reset() {
+    registers_.fill(0);
+    stale_ = true;
+    for (Slot& slot : slots_)
+        slot = Slot{0, {0, 0}, maxLevel, Envelope::release, Envelope::release, false, false, false};
+    envelopeCounter_ = envelopeCounterAtReset;
+    lfoCounter_ = 1;
+    tremoloCounter_ = 0; // the tremolo runs one frame behind the vibrato
+    noise_ = 1;
+    tcPhasePrevious_ = 0;
+    lateOutputs_ = 0;
+}
+
+void Ym2413::write(std::uint8_t address, std::uint8_t data) {
+    if (address >= registers_.size()) return;
+    const int low = address & 0x0f;
+    if (address < 0x10 ? (address > 0x07 && address != 0x0e) : low > 8) return;
+    registers_[address] = data;
+    stale_ = true;
+}
+
+void Ym2413::generate(std::int16_t* mono, std::size_t frames) {
+    for (std::size_t i = 0; i < frames; ++i)
+        mono[i] = static_cast<std::int16_t>(frame());
+}
+
+Ym2413::Voice Ym2413::voiceOf(int ch, bool rhythm) const {
+    if (rhythm && ch >= 6)
+        return Voice{instrumentRom[static_cast<std::size_t>(16 + ch - 6)].data()};
+    const int inst = instrument(ch);
+    return Voice{inst == 0 ? registers_.data()
+                           : instrumentRom[static_cast<std::size_t>(inst)].data()};
+}
+
+void Ym2413::keySlot(Slot& slot, bool on) {
+    if (on && !slot.keyOn) {
+        slot.state = Envelope::damp;
+        slot.keyOn = true;
+    } else if (!on && slot.keyOn) {
+        // The envelope takes a key-off one frame after the key-on logic sees it.
+        if (slot.keyOffSeen) {
+            slot.state = Envelope::release;
+            slot.keyOn = false;
+        }
+        slot.keyOffSeen = !slot.keyOffSeen;
+        return;
+    }
+    slot.keyOffSeen = false;
+}
+
+void Ym2413::startAttack(Slot& slot, const Setup& setup) {
+    slot.phase = 0;
+    slot.state = Envelope::attack;
+    slot.instantAttack = std::min(15, setup.attack + (setup.keyScale >> 2)) == 15;
+}
+
+void Ym2413::prepare() {
+    stale_ = false;
+    const bool rhythm = rhythmMode();
+    for (int ch = 0; ch < 9; ++ch) {
+        const Voice voice = voiceOf(ch, rhythm);
+        const bool drum = rhythm && ch >= 7;
+        const int f = fNumber(ch);
+        const int b = block(ch);
+        for (int op = 0; op < 2; ++op) {
+            Setup& s = setups_[static_cast<std::size_t>(ch * 2 + op)];
+            s.fNumber = static_cast<std::int16_t>(f);
+            s.block = static_cast<std::uint8_t>(b);
+            s.multTimesTwo = multiplierTimesTwo[static_cast<std::size_t>(voice.mult(op))];
+            s.increment = static_cast<std::uint32_t>((f * 2 * s.multTimesTwo) << b) >> 2;
+            s.keyScale = static_cast<std::uint8_t>(keyScaleRate(voice.ksr(op), b, f));
+            int keyScaleLevel = 0;
+            if (voice.ksl(op) != 0) {
+                const int base = keyScaleBase[static_cast<std::size_t>(f >> 5)] - 8 * (7 - b);
+                if (base > 0) keyScaleLevel = (base << 1) >> (3 - voice.ksl(op));
+            }
+            const int level = op == 1 ? volume(ch) << 3
+                              : drum  ? instrument(ch) << 3
+                                      : voice.totalLevel() << 1;
+            s.baseLevel = static_cast<std::uint8_t>(std::min(maxLevel, level + keyScaleLevel));
+            s.attack = static_cast<std::uint8_t>(voice.attackRate(op));
+            s.sustainLevel = static_cast<std::uint8_t>(voice.sustainLevel(op));
+            // Percussive voices fall at their release rate once they reach the sustain level
+            // and at rate 7 after key-off (5 with SUS), sustained ones hold and release at
+            // their release rate; a melody modulator holds after key-off; the hi-hat and the
+            // tom-tom release at their release rate.
+            const int release = voice.releaseRate(op);
+            const bool sustained = voice.egType(op);
+            const bool drumModulator = drum && op == 0;
+            int releaseRate = sustainOn(ch) ? 5 : sustained || drumModulator ? release : 7;
+            if (op == 0 && !drum) releaseRate = 0;
+            auto effective = [&](int rate) {
+                return static_cast<std::uint8_t>(
+                    rate == 0 ? 0 : std::min(15, rate + (s.keyScale >> 2)) << 2 | (s.keyScale & 3));
+            };
+            s.rates[static_cast<std::size_t>(Envelope::attack)] = effective(s.attack);
+            s.rates[static_cast<std::size_t>(Envelope::decay)] = effective(voice.decayRate(op));
+            s.rates[static_cast<std::size_t>(Envelope::sustain)] =
+                effective(sustained ? 0 : release);
+            s.rates[static_cast<std::size_t>(Envelope::release)] = effective(releaseRate);
+            s.rates[static_cast<std::size_t>(Envelope::damp)] = effective(dampRate);
+            s.feedback = static_cast<std::uint8_t>(
+                op == 0 && !drum && voice.feedback() != 0 ? 9 - voice.feedback() : 0);
+            s.tremolo = voice.am(op);
+            s.vibrato = voice.vib(op);
+            s.halfSine = voice.halfSine(op);
+            // The slots do not all stand at the same point of the chip's turn: a melody
+            // modulator runs a frame ahead of its carrier; the hi-hat, snare drum, tom-tom and
+            // top cymbal run a frame behind.
+            s.lead = static_cast<std::int8_t>(drum ? -1 : op == 0 ? 1 : 0);
+            const bool drumChannel = rhythm && ch >= 6;
+            s.key = keyOn(ch) || (drumChannel && rhythmKey(ch == 6   ? 4
+                                                           : ch == 7 ? (op ? 3 : 0)
+                                                                     : (op ? 1 : 2)));
+        }
+    }
+}
+
+inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key) const {
+    if (slot.instantAttack) {
+        slot.level = 0;
+        slot.instantAttack = false;
+    }
+    // A state's rate applies from the frame after the state is entered.
+    Envelope stepping = slot.rateState;
+    keySlot(slot, key);
+    if (slot.state == Envelope::damp) stepping = Envelope::damp; // a key-on damps at once
+    slot.rateState = slot.state;
+    const bool resting = stepping == Envelope::damp && slot.state != Envelope::damp;
+    const int rate = resting ? 0 : setup.rates[static_cast<std::size_t>(stepping)];
+    const int rateHigh = rate >> 2;
+    const std::size_t rateLow = static_cast<std::size_t>(rate & 3);
+    const std::uint32_t counter = envelopeCounter_ + static_cast<std::uint32_t>(setup.lead);
+    const auto& steps = envelopeSteps[rateLow];
+    const auto& high = envelopeStepsHigh[rateLow];
+    // Rates below 12 step in windows of four frames, every 2^(13 - rate) frames.
+    const int shift = rateHigh < 13 ? 13 - rateHigh : 0;
+    const std::uint32_t slow = counter - 4;
+    const bool window = (slow & ((1u << shift) - 1) & ~3u) == 0;
+    if (stepping == Envelope::attack) {
+        int attackShift = 0;
+        const std::size_t quarter = (counter & 0x0c) >> 1;
+        switch (rateHigh) {
+        case 0:
+        case 15: break;
+        case 12: attackShift = 4 - high[quarter]; break;
+        case 13: attackShift = 3 - high[quarter]; break;
+        case 14: attackShift = 2 - high[quarter]; break;
+        default:
+            if (window && steps[(slow >> shift) & 7]) attackShift = 4;
+            break;
+        }
+        if (attackShift > 0 && slot.level > 0)
+            slot.level = static_cast<std::uint8_t>(
+                std::max(0, slot.level - (slot.level >> attackShift) - 1));
+    } else {
+        int increment = 0;
+        switch (rateHigh) {
+        case 0: break;
+        case 12: increment = (counter & 1) ? high[(counter >> 1) & 7] : 0; break;
+        case 13: increment = high[((counter & 0x0c) >> 1) | (counter & 1)]; break;
+        case 14: increment = envelopeStepsFast[rateLow][(counter >> 2) & 7]; break;
+        case 15: increment = 2; break;
+        default: increment = window && (counter & 3) == 3 ? steps[(slow >> shift) & 7] : 0; break;
+        }
+        // The decay stops at the sustain level at once.
+        if (stepping == Envelope::decay && (slot.level >> 3) == setup.sustainLevel) increment = 0;
+        // The fall ends at 124: from there the slot goes silent.
+        slot.level = static_cast<std::uint8_t>(
+            slot.level >= 124 ? maxLevel : std::min(maxLevel, slot.level + increment));
+    }
+    switch (slot.state) {
+    case Envelope::damp:
+        if (slot.level >= maxLevel) startAttack(slot, setup);
+        break;
+    case Envelope::attack:
+        if (slot.level == 0) slot.state = Envelope::decay;
+        break;
+    case Envelope::decay:
+        if ((slot.level >> 3) == setup.sustainLevel) slot.state = Envelope::sustain;
+        break;
+    default: break;
+    }
+}
+
+std::uint32_t Ym2413::phaseStep(const Setup& setup) const {
+    if (!setup.vibrato) return setup.increment;
+    const int twice = setup.fNumber * 2 +
+                      vibrato(lfoCounter_ + static_cast<std::uint32_t>(setup.lead), setup.fNumber);
+    return static_cast<std::uint32_t>((twice * setup.multTimesTwo) << setup.block) >> 2;
+}
+
+std::int16_t Ym2413::operatorOutput(std::uint32_t phase10, int attenuation, bool halfSine) {
+    const bool negative = phase10 & 0x200;
+    if (negative && halfSine) return ~0 * 2; // the negative half-wave muted: a negative zero
+    std::size_t index = phase10 & 0xff;
+    if (phase10 & 0x100) index ^= 0xff;
+    const int level = logSinTable[index] + (attenuation << 4);
+    // At most 2137 + 127 * 16: a shift of up to 16, which leaves nothing of the 11 bits.
+    const int magnitude =
+        (expTable[static_cast<std::size_t>((level & 0xff) ^ 0xff)] | 0x400) >> (level >> 8);
+    return static_cast<std::int16_t>((negative ? ~magnitude : magnitude) * 2);
+}
+
+int Ym2413::frame() {
+    if (stale_) prepare();
+    const bool rhythm = rhythmMode();
+    // The noise generator, a 23-bit shift register fed back from bits 0 and 14, steps once per
+    // slot; the hi-hat and the snare drum take its output after the 13th and the 16th step.
+    const std::uint32_t hhNoise = (noise_ >> 13) & 1;
+    const std::uint32_t sdNoise = (noise_ >> 16) & 1;
+    const std::uint32_t fedBack = (noise_ ^ (noise_ >> 14)) & 0x1ff;
+    noise_ = (noise_ >> 18) | (fedBack | (((noise_ >> 9) ^ fedBack) & 0x1ff) << 9) << 5;
+    const std::uint32_t hhPhase = slots_[14].phase >> 9;
+    const std::uint32_t tcPhase = slots_[17].phase >> 9;
+    // The tremolo a frame behind, now and a frame ahead.
+    const int tremoloLevels[3] = {
+        tremolo(tremoloCounter_ == 0 ? tremoloPeriod - 1 : tremoloCounter_ - 1),
+        tremolo(tremoloCounter_),
+        tremolo(tremoloCounter_ + 1 == tremoloPeriod ? 0 : tremoloCounter_ + 1)};
+    auto attenuation = [&](const Slot& slot, const Setup& setup) {
+        return std::min(maxLevel, slot.level + setup.baseLevel +
+                                      (setup.tremolo ? tremoloLevels[setup.lead + 1] : 0));
+    };
+    int sum = lateOutputs_;
+    int late = 0;
+    for (int ch = 0; ch < 9; ++ch) {
+        Slot& mod = slots_[static_cast<std::size_t>(ch * 2)];
+        Slot& car = slots_[static_cast<std::size_t>(ch * 2 + 1)];
+        const Setup& modSetup = setups_[static_cast<std::size_t>(ch * 2)];
+        const Setup& carSetup = setups_[static_cast<std::size_t>(ch * 2 + 1)];
+        const bool drum = rhythm && ch >= 6;
+        stepEnvelope(mod, modSetup, modSetup.key);
+        stepEnvelope(car, carSetup, carSetup.key);
+
+        const int feedbackIn =
+            modSetup.feedback == 0 ? 0 : (mod.output[0] + mod.output[1]) >> modSetup.feedback;
+        std::uint32_t modPhase = (mod.phase >> 9) + static_cast<std::uint32_t>(feedbackIn);
+        // The carrier takes the modulator's output of the previous frame.
+        std::uint32_t carPhase = (car.phase >> 9) + static_cast<std::uint32_t>(mod.output[0]);
+        if (drum && ch != 6) {
+            // The hi-hat, snare drum and top cymbal take their phase from bits of the hi-hat's
+            // and the top cymbal's phase (the hi-hat sees the cymbal's of the previous turn)
+            // and from the noise.
+            auto bit = [](std::uint32_t v, int n) { return (v >> n) & 1; };
+            const std::uint32_t tc = ch == 7 ? tcPhasePrevious_ : tcPhase;
+            const std::uint32_t hh = hhPhase;
+            const std::uint32_t ring =
+                (bit(hh, 2) ^ bit(hh, 7)) | (bit(hh, 3) ^ bit(tc, 5)) | (bit(tc, 3) ^ bit(tc, 5));
+            if (ch == 7) {
+                modPhase = ring << 9 | ((ring ^ hhNoise) ? 0xd0 : 0x34);
+                carPhase = bit(hh, 8) << 9 | (bit(hh, 8) ^ sdNoise) << 8;
+            } else {
+                carPhase = ring << 9 | 0x100;
+            }
+        }
+        mod.output[1] = mod.output[0];
+        mod.output[0] =
+            mod.level >= maxLevel
+                ? 0
+                : operatorOutput(modPhase & 0x3ff, attenuation(mod, modSetup), modSetup.halfSine);
+        car.output[1] = car.output[0];
+        car.output[0] =
+            car.level >= maxLevel
+                ? 0
+                : operatorOutput(carPhase & 0x3ff, attenuation(car, carSetup), carSetup.halfSine);
+        mod.phase = (mod.phase + phaseStep(modSetup)) & 0x7ffff;
+        car.phase = (car.phase + phaseStep(carSetup)) & 0x7ffff;
+
+        // Which output phases fall into this frame's window of the pins: channel 5 and one of
+        // the hi-hat's two from this turn, the rest from the previous one. Each drum is on the
+        // rhythm pin twice.
+        if (!drum) {
+            (ch == 5 ? sum : late) += pinSum(car.output[0]);
+        } else if (ch == 6) {
+            late += 2 * pinSum(car.output[0]);
+        } else if (ch == 7) {
+            late += 2 * pinSum(car.output[0]) + pinSum(mod.output[0]);
+            sum += pinSum(mod.output[0]);
+        } else {
+            late += 2 * pinSum(mod.output[0]) + 2 * pinSum(car.output[0]);
+        }
+    }
+    ++envelopeCounter_;
+    ++lfoCounter_;
+    tremoloCounter_ = tremoloCounter_ + 1 == tremoloPeriod ? 0 : tremoloCounter_ + 1;
+    lateOutputs_ = late;
+    tcPhasePrevious_ = tcPhase;
+    return sum;
 }
 
 } // namespace synth

@@ -1,0 +1,90 @@
+// Frames per CPU second of the YM2413 model on a busy register stream (all nine channels
+// sounding, vibrato and tremolo on, a key change every few hundred frames), beside the fast
+// reference emulator's OPLL on the same stream when ../shared/reference is there.
+#include "synth/Ym2413.h"
+
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#ifdef TONRIG_YM2413_FAST_REFERENCE
+#include "ymfm_opl.h"
+#endif
+
+namespace {
+
+struct Write {
+    std::uint8_t address;
+    std::uint8_t data;
+};
+
+constexpr std::size_t framesPerBurst = 256;
+
+// The set-up writes, then one burst of writes per 256 frames: a note change on a channel.
+std::vector<Write> setupWrites() {
+    std::vector<Write> w = {{0x00, 0xe1}, {0x01, 0xc1}, {0x02, 0x1a}, {0x03, 0x03},
+                            {0x04, 0xf3}, {0x05, 0xf3}, {0x06, 0x13}, {0x07, 0x13}};
+    for (int ch = 0; ch < 9; ++ch) {
+        w.push_back(
+            {static_cast<std::uint8_t>(0x10 + ch), static_cast<std::uint8_t>(0x90 + ch * 17)});
+        w.push_back({static_cast<std::uint8_t>(0x30 + ch),
+                     static_cast<std::uint8_t>((ch * 5) % 16 << 4 | ch % 4)});
+        w.push_back(
+            {static_cast<std::uint8_t>(0x20 + ch), static_cast<std::uint8_t>(0x15 + (ch % 3) * 2)});
+    }
+    return w;
+}
+
+std::array<Write, 2> burst(std::uint32_t n) {
+    const auto ch = static_cast<std::uint8_t>(n % 9);
+    return {
+        Write{static_cast<std::uint8_t>(0x10 + ch),
+              static_cast<std::uint8_t>(0x80 + (n * 29) % 120)},
+        Write{static_cast<std::uint8_t>(0x20 + ch), static_cast<std::uint8_t>(0x15 + (n % 3) * 2)}};
+}
+
+void ym2413Model(benchmark::State& state) {
+    synth::Ym2413 chip(3579545);
+    for (const Write& w : setupWrites())
+        chip.write(w.address, w.data);
+    std::array<std::int16_t, framesPerBurst> out{};
+    std::uint32_t n = 0;
+    for (auto _ : state) {
+        for (const Write& w : burst(n++))
+            chip.write(w.address, w.data);
+        chip.generate(out.data(), out.size());
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * framesPerBurst));
+    state.SetLabel("frames");
+}
+BENCHMARK(ym2413Model)->Unit(benchmark::kMicrosecond);
+
+#ifdef TONRIG_YM2413_FAST_REFERENCE
+class NoHost : public ymfm::ymfm_interface {};
+
+void ym2413FastReference(benchmark::State& state) {
+    NoHost host;
+    ymfm::ym2413 chip(host);
+    chip.reset();
+    for (const Write& w : setupWrites())
+        chip.write(0, w.address), chip.write(1, w.data);
+    std::array<ymfm::ym2413::output_data, framesPerBurst> out{};
+    std::uint32_t n = 0;
+    for (auto _ : state) {
+        for (const Write& w : burst(n++))
+            chip.write(0, w.address), chip.write(1, w.data);
+        chip.generate(out.data(), static_cast<std::uint32_t>(out.size()));
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * framesPerBurst));
+    state.SetLabel("frames");
+}
+BENCHMARK(ym2413FastReference)->Unit(benchmark::kMicrosecond);
+#endif
+
+} // namespace
+
+BENCHMARK_MAIN();
