@@ -1,14 +1,512 @@
+// Ym2151: the frame loop of the OPM model (see Ym2151.h for the register map
+// and what is not modelled). Per frame: timers (CSM key-on), LFO, noise, then
+// the 32 slots in the chip's order (M1, M2, C1, C2 of channels 0-7 each), each
+// slot's phase, envelope and operator, then the channel sums into the DAC word.
 #include "synth/Ym2151.h"
 
+#include "synth/Ym2151Tables.h"
+
 #include <algorithm>
+#include <bit>
 
 namespace synth {
 
-Ym2151::Ym2151(std::uint32_t) {}
-void Ym2151::reset() {}
-void Ym2151::write(std::uint8_t, std::uint8_t) {}
-void Ym2151::generate(std::int16_t* out, std::size_t frames) {
-    std::fill(out, out + frames * 2, std::int16_t{0});
+namespace {
+
+constexpr unsigned maxLevel = 0x3FF;
+
+// Pitch in 64ths of a semitone from C# of octave 0, the highest being C of
+// octave 8 less a 64th.
+constexpr int maxPitch = 8 * 768 - 1;
+
+// The 5-bit key code (octave and top two bits of the note code) of a pitch.
+constexpr unsigned keyCodeOf(int pitch) {
+    const unsigned semitone = static_cast<unsigned>(pitch % 768) / 64;
+    const unsigned noteCode = semitone + semitone / 3;
+    return (static_cast<unsigned>(pitch / 768) << 2) | (noteCode >> 2);
+}
+
+// Slots of a channel, by role, and the role of a slot.
+enum Role : unsigned { m1 = 0, m2 = 1, c1 = 2, c2 = 3 };
+constexpr unsigned slotOf(Role role, unsigned ch) {
+    return role * 8 + ch;
+}
+
+// Which roles each connection sends to the output, as a bit per role.
+constexpr std::array<std::uint8_t, 8> carriers{1u << c2,
+                                               1u << c2,
+                                               1u << c2,
+                                               1u << c2,
+                                               (1u << c1) | (1u << c2),
+                                               (1u << c1) | (1u << m2) | (1u << c2),
+                                               (1u << c1) | (1u << m2) | (1u << c2),
+                                               0xF};
+
+// The modulators of each connection's M2, C1 and C2 (M1 has its feedback), and
+// when their output is taken: M1's reaches C1 and C2 in the same frame but M2
+// only in the next; C1's reaches M2 and C2 in the next frame; M2's reaches C2
+// at once.
+enum Source : std::uint8_t { m1Now = 1, m1Late = 2, c1Late = 4, m2Now = 8 };
+constexpr std::array<std::array<std::uint8_t, 4>, 8> modulators{{
+    //  M1  M2               C1     C2
+    {{0, c1Late, m1Now, m2Now}},
+    {{0, m1Late | c1Late, 0, m2Now}},
+    {{0, c1Late, 0, m1Now | m2Now}},
+    {{0, 0, m1Now, c1Late | m2Now}},
+    {{0, 0, m1Now, m2Now}},
+    {{0, m1Late, m1Now, m1Now}},
+    {{0, 0, m1Now, 0}},
+    {{0, 0, 0, 0}},
+}};
+
+// The operator's output for the 8-bit fraction of its attenuation (in 256ths
+// of a factor two), before the shift by the attenuation's integer part: the
+// exponent table's 2^(-fraction) as an 11-bit mantissa, times 4.
+constexpr auto expOutput = [] {
+    std::array<std::uint16_t, 256> t{};
+    for (unsigned i = 0; i < 256; ++i)
+        t[i] = static_cast<std::uint16_t>((ym2151::expFraction[i ^ 255] | 0x400) << 2);
+    return t;
+}();
+
+// Envelope steps. Below rate 48 a step of 1 comes every 2^(11 - rate/4) counts
+// of the envelope counter, thinned by the sub-rate's pattern over eight such
+// counts. From rate 48 there is a step at every count, of 2^(rate/4 - 12),
+// doubled on the counts the sub-rate's four-count pattern marks; from rate 60
+// the step is 8.
+constexpr std::array<std::array<std::uint8_t, 8>, 4> slowPattern{{
+    {0, 1, 0, 1, 0, 1, 0, 1},
+    {0, 1, 0, 1, 1, 1, 0, 1},
+    {0, 1, 1, 1, 0, 1, 1, 1},
+    {0, 1, 1, 1, 1, 1, 1, 1},
+}};
+constexpr std::array<std::array<std::uint8_t, 4>, 4> fastDoubling{{
+    {0, 0, 0, 0},
+    {0, 1, 0, 0},
+    {0, 1, 0, 1},
+    {1, 1, 0, 1},
+}};
+
+constexpr unsigned envelopeIncrement(unsigned rate, std::uint32_t counter) {
+    if (rate == 0) return 0;
+    if (rate < 48) {
+        const unsigned shift = 11 - (rate >> 2);
+        if ((counter & ((1u << shift) - 1)) != 0) return 0;
+        return slowPattern[rate & 3][(counter >> shift) & 7];
+    }
+    if (rate >= 60) return 8;
+    return (1u << ((rate >> 2) - 12)) << fastDoubling[rate & 3][counter & 3];
+}
+
+// A signed value scaled by a 7-bit depth, rounded towards zero as the chip's
+// sign-and-magnitude arithmetic does.
+constexpr int scaleSigned(int value, unsigned depth) {
+    const int magnitude = ((value < 0 ? -value : value) * static_cast<int>(depth)) >> 7;
+    return value < 0 ? -magnitude : magnitude;
+}
+
+// The DAC: the clipped 16-bit sum as the 10-bit mantissa and 3-bit exponent
+// the chip sends, then the level ((m - 512) << e) >> 1 the DAC makes of it.
+constexpr std::int16_t dacLevel(int sum) {
+    sum = std::clamp(sum, -32768, 32767);
+    // The exponent is 1 plus the shift that brings the sum into 10 bits.
+    const unsigned magnitude = static_cast<unsigned>(sum < 0 ? ~sum : sum);
+    const unsigned width = static_cast<unsigned>(std::bit_width(magnitude));
+    const unsigned exponent = width > 9 ? width - 8 : 1;
+    const int mantissa = (sum >> (exponent - 1)) + 512;
+    return static_cast<std::int16_t>(((mantissa - 512) * (1 << exponent)) >> 1);
+}
+
+// Where the chip's slot pipeline takes up a write, counting the first frame
+// generated after it as frame 0: position p applies it just before slot p % 32
+// of frame p / 32. Channel registers reach the slots from M2 of channel 4 on in
+// frame 0 (the slots before it in frame 1), operator registers reach slots 4 on
+// in frame 1 (the slots before them in frame 2), and a key-on reaches every
+// slot in frame 2, a key-off in frame 1 (keyOffPosition).
+constexpr std::uint8_t keyOffPosition = 32;
+
+// The noise generator: 17 bits, the newest (bit 0) the noise's sign, each new
+// bit the XOR of the bits 14 and 17 steps back; its state and its timer's count
+// after reset.
+constexpr std::uint32_t noiseSeed = 0x1FF68;
+constexpr unsigned noiseTimerStart = 4;
+constexpr unsigned writePosition(unsigned address) {
+    if (address == 0x08) return 64;
+    if (address >= 0x20 && address < 0x40) return 12;
+    if (address >= 0x40) return 36;
+    return 0;
+}
+
+} // namespace
+
+Ym2151::Ym2151(std::uint32_t) {
+    reset();
+}
+
+void Ym2151::reset() {
+    regs_.fill(0);
+    amDepth_ = 0;
+    pmDepth_ = 0;
+    slots_.fill(Slot{});
+    channels_.fill(Channel{});
+    egDivider_ = 1;
+    egCounter_ = 0;
+    egTick_ = false;
+    lfoSteps_ = 0;
+    lfoPrescale_ = 2;
+    lfoPhase_ = 0;
+    lfoRandom_ = 0;
+    lfoAm_ = 0;
+    lfoAmModulators_ = 0;
+    lfoPm_ = 0;
+    lfoAmDelay_.fill(0);
+    lfoAmIndex_ = 0;
+    noiseShift_ = noiseSeed;
+    noiseCounter_ = noiseTimerStart;
+    timerA_ = 0;
+    csmKey_ = false;
+    lateLeft_ = 0;
+    lateRight_ = 0;
+    pendingCount_ = 0;
+    for (unsigned s = 0; s < 32; ++s)
+        updateStep(s);
+}
+
+void Ym2151::write(std::uint8_t address, std::uint8_t data) {
+    if (pendingCount_ + 2 > pending_.size()) {
+        for (unsigned i = 0; i < pendingCount_; ++i)
+            apply(pending_[i].address, pending_[i].data);
+        pendingCount_ = 0;
+    }
+    if (address == 0x08) {
+        // A key-off reaches the envelopes a frame before a key-on does.
+        pending_[pendingCount_++] = {address, data, keyOffPosition, true};
+    }
+    pending_[pendingCount_++] = {address, data, static_cast<std::uint8_t>(writePosition(address)),
+                                 false};
+}
+
+void Ym2151::applyPending(unsigned position) {
+    unsigned kept = 0;
+    for (unsigned i = 0; i < pendingCount_; ++i) {
+        PendingWrite& w = pending_[i];
+        if (w.position == position) {
+            if (w.keyOffOnly) {
+                applyKeyOff(w.data);
+            } else {
+                apply(w.address, w.data);
+            }
+        } else {
+            pending_[kept++] = w;
+        }
+    }
+    pendingCount_ = kept;
+}
+
+void Ym2151::applyKeyOff(std::uint8_t data) {
+    const unsigned ch = data & 7;
+    const Role roles[4] = {m1, c1, m2, c2}; // KON's bits 3-6
+    for (unsigned bit = 0; bit < 4; ++bit) {
+        if (((data >> (3 + bit)) & 1) == 0) slots_[slotOf(roles[bit], ch)].keyRegister = false;
+    }
+}
+
+void Ym2151::apply(std::uint8_t address, std::uint8_t data) {
+    if (address == 0x08) {
+        const unsigned ch = data & 7;
+        slots_[slotOf(m1, ch)].keyRegister = (data >> 3) & 1;
+        slots_[slotOf(c1, ch)].keyRegister = (data >> 4) & 1;
+        slots_[slotOf(m2, ch)].keyRegister = (data >> 5) & 1;
+        slots_[slotOf(c2, ch)].keyRegister = (data >> 6) & 1;
+        return;
+    }
+    if (address == 0x19) {
+        (data & 0x80 ? pmDepth_ : amDepth_) = data & 0x7F;
+        return;
+    }
+    if (address == 0x14) {
+        // The load bit starts timer A from its period when it goes from 0 to 1.
+        if ((data & 1) && !timerALoad()) timerA_ = timerAPeriod();
+    }
+    regs_[address] = data;
+    if (address >= 0x28 && address < 0x38) {
+        for (unsigned role = 0; role < 4; ++role) {
+            updateStep(role * 8 + (address & 7));
+            updateRates(role * 8 + (address & 7));
+        }
+    } else if (address >= 0x40) {
+        updateStep(address & 0x1F);
+        updateRates(address & 0x1F);
+    }
+}
+
+std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
+    const unsigned ch = slot & 7;
+    const unsigned kc = keyCode(ch);
+    const unsigned note = kc & 15;
+    const int coarse =
+        std::clamp(static_cast<int>((kc >> 4) * 768 + (note - (note >> 2)) * 64 + keyFraction(ch) +
+                                    ym2151::coarseDetune[detune2(slot)]),
+                   0, maxPitch);
+    const int index = std::clamp(coarse + pmOffset, 0, maxPitch);
+    const unsigned octave = static_cast<unsigned>(index) / 768;
+    std::uint32_t step = (ym2151::noteStep[static_cast<unsigned>(index) % 768] << octave) >> 2;
+    const unsigned dt1 = detune1(slot);
+    const unsigned offset = ym2151::detuneStep[dt1 & 3][keyCodeOf(coarse)];
+    step = ((dt1 & 4) ? step - offset : step + offset) & 0x1FFFF;
+    const unsigned mul = multiple(slot);
+    return mul ? step * mul : step >> 1;
+}
+
+void Ym2151::updateStep(unsigned slot) {
+    slots_[slot].step = phaseStep(slot, 0);
+    slots_[slot].pmOffset = 0;
+}
+
+// The envelope rates of a slot's four states: twice the 5-bit rate (four times
+// the release rate, plus 2) plus the key code scaled by KS; a rate of 0 stays 0.
+void Ym2151::updateRates(unsigned slot) {
+    const unsigned scaled = (keyCode(slot & 7) >> 2) >> (3 - keyScale(slot));
+    const auto rate = [&](unsigned base) {
+        return static_cast<std::uint8_t>(base == 0 ? 0 : std::min(base + scaled, 63u));
+    };
+    Slot& s = slots_[slot];
+    s.rates[static_cast<unsigned>(EgState::attack)] = rate(attackRate(slot) * 2);
+    s.rates[static_cast<unsigned>(EgState::decay)] = rate(decay1Rate(slot) * 2);
+    s.rates[static_cast<unsigned>(EgState::sustain)] = rate(decay2Rate(slot) * 2);
+    s.rates[static_cast<unsigned>(EgState::release)] = rate(releaseRate(slot) * 4 + 2);
+    s.totalLevel = static_cast<std::uint16_t>(totalLevel(slot) << 3);
+    s.sustainLevel =
+        static_cast<std::uint16_t>(decay1Level(slot) == 15 ? 0x3E0 : decay1Level(slot) << 5);
+}
+
+unsigned Ym2151::envelopeRate(unsigned slot) const {
+    const Slot& s = slots_[slot];
+    return s.rates[static_cast<unsigned>(s.state)];
+}
+
+inline bool Ym2151::keyEnvelope(unsigned slot, bool on) {
+    Slot& s = slots_[slot];
+    if (on == s.keyed) return false;
+    s.keyed = on;
+    if (on) {
+        s.state = EgState::attack;
+        s.phase = 0;
+        if (envelopeRate(slot) >= 62) s.level = 0;
+        return false;
+    }
+    s.state = EgState::release;
+    return true;
+}
+
+// One frame of a slot's envelope. On the frame a key-off reaches it, the step is
+// taken at the rate of the state it leaves, and none when it leaves the attack.
+inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left) {
+    Slot& s = slots_[slot];
+    if (s.state == EgState::attack && s.level == 0) s.state = EgState::decay;
+    if (s.state == EgState::decay && s.level >= s.sustainLevel) s.state = EgState::sustain;
+    if (!egTick_) return;
+    if (released && left == EgState::attack) return;
+    const unsigned rate = s.rates[static_cast<unsigned>(released ? left : s.state)];
+    const unsigned inc = envelopeIncrement(rate, egCounter_);
+    if (inc == 0) return;
+    if (s.state == EgState::attack) {
+        if (rate >= 62) return;
+        const int level = s.level + ((~static_cast<int>(s.level) * static_cast<int>(inc)) >> 4);
+        s.level = static_cast<std::uint16_t>(std::max(level, 0));
+    } else {
+        s.level = static_cast<std::uint16_t>(std::min<unsigned>(s.level + inc, maxLevel));
+    }
+}
+
+void Ym2151::stepTimers() {
+    csmKey_ = false;
+    if (timerALoad() && ++timerA_ >= 1024) {
+        timerA_ = timerAPeriod();
+        csmKey_ = csm();
+    }
+}
+
+// The LFO advances in steps, one every 8 << (15 - LFRQ/16) frames. A step adds
+// one to the 8-bit phase, and one more as a rate multiplier driven by a 4-bit
+// step count wants it: LFRQ's bit 3 on odd counts, bit 2 on counts 2 mod 4,
+// bit 1 on 4 mod 8, bit 0 on 8 mod 16, so that 16 steps gain 16 + LFRQ%16. The
+// waves give AM as 0-255 and PM as a sign and a 7-bit magnitude, each then
+// scaled by its 7-bit depth.
+void Ym2151::stepLfo() {
+    if (lfoHeld()) {
+        lfoPrescale_ = 0;
+        lfoSteps_ = 0;
+        lfoPhase_ = 0;
+    } else if ((++lfoPrescale_ & ((8u << (15 - (lfoRate() >> 4))) - 1)) == 0) {
+        lfoSteps_ = (lfoSteps_ + 1) & 15;
+        unsigned extra = 0;
+        if (lfoSteps_ != 0) {
+            unsigned trailingZeros = 0;
+            while (((lfoSteps_ >> trailingZeros) & 1) == 0)
+                ++trailingZeros;
+            extra = (lfoRate() >> (3 - trailingZeros)) & 1;
+        }
+        lfoPhase_ = (lfoPhase_ + 1 + extra) & 0xFF;
+        lfoRandom_ = noiseShift_ & 0xFF;
+    }
+    const unsigned p = lfoPhase_;
+    const unsigned q = p & 127;
+    const bool secondHalf = p >= 128;
+    unsigned am = 0;
+    unsigned pmMagnitude = 0;
+    bool pmNegative = secondHalf;
+    switch (lfoWave()) {
+    case 0: // saw: AM falls over the period; PM rises through zero, -127 to 127
+        am = 255 - p;
+        pmMagnitude = secondHalf ? 127 - q : q;
+        break;
+    case 1: // square
+        am = secondHalf ? 0 : 255;
+        pmMagnitude = 128;
+        break;
+    case 2: // triangle
+        am = secondHalf ? 2 * p - 256 : 255 - 2 * p;
+        pmMagnitude = q < 64 ? 2 * q : 255 - 2 * q;
+        break;
+    default: // noise
+        am = lfoRandom_;
+        pmMagnitude = lfoRandom_ & 127;
+        pmNegative = lfoRandom_ >= 128;
+        break;
+    }
+    // AM reaches the envelopes of C1 and C2 four frames after PM reaches the
+    // phase generator, those of M1 and M2 five frames after.
+    lfoAmDelay_[lfoAmIndex_] = static_cast<std::uint16_t>((am * amDepth_) >> 7);
+    lfoAmIndex_ = (lfoAmIndex_ + 1) % lfoAmDelay_.size();
+    const auto framesAgo = [&](unsigned n) {
+        return lfoAmDelay_[(lfoAmIndex_ + lfoAmDelay_.size() - 1 - n) % lfoAmDelay_.size()];
+    };
+    lfoAm_ = framesAgo(4);
+    lfoAmModulators_ = framesAgo(5);
+    const int pm = static_cast<int>((pmMagnitude * pmDepth_) >> 7);
+    lfoPm_ = pmNegative ? -pm : pm;
+}
+
+// The noise timer: a 5-bit counter stepped twice a frame that clocks the
+// generator when it meets 31 - NFRQ, and starts again from 0.
+void Ym2151::stepNoise() {
+    for (int half = 0; half < 2; ++half) {
+        if (noiseCounter_ == 31 - noiseFrequency()) {
+            noiseCounter_ = 0;
+            const std::uint32_t bit = ((noiseShift_ >> 13) ^ (noiseShift_ >> 16)) & 1;
+            noiseShift_ = ((noiseShift_ << 1) | bit) & 0x1FFFF;
+        } else {
+            noiseCounter_ = (noiseCounter_ + 1) & 31;
+        }
+    }
+}
+
+// The modulation input of a slot: M1's own feedback, or the sum of its
+// modulators' outputs halved (see modulators above for when each is taken).
+inline int Ym2151::modulation(unsigned slot) const {
+    const unsigned ch = slot & 7;
+    const unsigned role = slot >> 3;
+    if (role == m1) {
+        const unsigned fb = feedback(ch);
+        if (fb == 0) return 0;
+        return (channels_[ch].m1Previous[0] + channels_[ch].m1Previous[1]) >> (10 - fb);
+    }
+    const unsigned sources = modulators[connection(ch)][role];
+    if (sources == 0) return 0;
+    const Slot& slotM1 = slots_[slotOf(m1, ch)];
+    const Slot& slotC1 = slots_[slotOf(c1, ch)];
+    int sum = 0;
+    if (sources & m1Now) sum += slotM1.out;
+    if (sources & m1Late) sum += slotM1.previous;
+    if (sources & c1Late) sum += role == m2 ? slotC1.out : slotC1.previous;
+    if (sources & m2Now) sum += slots_[slotOf(m2, ch)].out;
+    return sum >> 1;
+}
+
+std::int16_t Ym2151::operatorOutput(std::uint32_t phase, int mod, unsigned attenuation) const {
+    const unsigned p = static_cast<unsigned>(static_cast<int>(phase >> 10) + mod) & 1023;
+    unsigned index = p & 255;
+    if (p & 256) index ^= 255;
+    const unsigned a = ym2151::logSin[index] + (attenuation << 2);
+    if (a >= 0x1000) return 0;
+    const int value = expOutput[a & 255] >> (a >> 8);
+    return static_cast<std::int16_t>((p & 512) ? -value : value);
+}
+
+void Ym2151::frame(std::int16_t* leftRight) {
+    stepTimers();
+    stepLfo();
+    stepNoise();
+    egTick_ = egDivider_ == 0;
+    if (egTick_) ++egCounter_;
+    egDivider_ = (egDivider_ + 1) % 3;
+
+    int left = lateLeft_;
+    int right = lateRight_;
+    lateLeft_ = 0;
+    lateRight_ = 0;
+    for (unsigned slot = 0; slot < 32; ++slot) {
+        if (pendingCount_ != 0) applyPending(slot);
+        Slot& s = slots_[slot];
+        const unsigned ch = slot & 7;
+        const EgState before = s.state;
+        const bool released = keyEnvelope(slot, s.keyRegister || csmKey_);
+
+        // PM in 64ths of a semitone: the LFO's, scaled by the channel's PMS.
+        const unsigned pms = pmSensitivity(ch);
+        const int pm = pms == 0  ? 0
+                       : pms < 6 ? scaleSigned(lfoPm_, 128u >> (6 - pms))
+                                 : lfoPm_ * (1 << (pms - 5));
+        std::uint32_t step = s.step;
+        if (pm != 0) {
+            if (pm != s.pmOffset) {
+                s.pmOffset = pm;
+                s.pmStep = phaseStep(slot, pm);
+            }
+            step = s.pmStep;
+        }
+
+        unsigned attenuation = s.level + s.totalLevel;
+        if (amEnabled(slot) && amSensitivity(ch) != 0)
+            attenuation += (slot < 16 ? lfoAmModulators_ : lfoAm_) << (amSensitivity(ch) - 1);
+        attenuation = std::min(attenuation, maxLevel);
+
+        std::int16_t out = 0;
+        if (slot == 31 && noiseEnabled()) {
+            // The noise takes the operator's place with the exponent of its
+            // attenuation alone, at a quarter of a sine's full level.
+            const unsigned a = attenuation << 2;
+            const int amplitude =
+                (((ym2151::expFraction[(a & 255) ^ 255] | 0x400) << 2) >> (a >> 8)) >> 2;
+            out = static_cast<std::int16_t>((noiseShift_ & 1) ? amplitude : ~amplitude);
+        } else {
+            // From attenuation 0x340 on the output is 0 whatever the phase.
+            if (attenuation < 0x340) out = operatorOutput(s.phase, modulation(slot), attenuation);
+        }
+        stepEnvelope(slot, released, before);
+        s.phase = (s.phase + step) & 0xFFFFF;
+        s.previous = s.out;
+        s.out = out;
+        if (slot < 8) {
+            channels_[ch].m1Previous[1] = channels_[ch].m1Previous[0];
+            channels_[ch].m1Previous[0] = out;
+        }
+
+        if ((carriers[connection(ch)] >> (slot >> 3)) & 1) {
+            if (leftOn(ch)) (slot < 15 ? left : lateLeft_) += out;
+            if (rightOn(ch)) (slot < 31 ? right : lateRight_) += out;
+        }
+    }
+    for (unsigned i = 0; i < pendingCount_; ++i)
+        pending_[i].position -= 32;
+    leftRight[0] = dacLevel(left);
+    leftRight[1] = dacLevel(right);
+}
+
+void Ym2151::generate(std::int16_t* leftRight, std::size_t frames) {
+    for (std::size_t i = 0; i < frames; ++i)
+        frame(leftRight + 2 * i);
 }
 
 } // namespace synth

@@ -1,5 +1,63 @@
+// Ym2151: a software YM2151 (OPM), the eight-channel four-operator FM chip,
+// with the YM3012 DAC that turns its serial words into levels.
+//
+// Use: construct with the chip's input clock, write registers as the chip's
+// address/data pair would, and call generate() for frames. One frame is one
+// turn of the chip's 32 operator slots, 64 input clocks (62,500 frames/s at
+// 4 MHz, 55,930 at 3.579545 MHz); it gives two values, left then right, each
+// the level the DAC makes of the chip's floating-point output word:
+// ((m - 512) << e) >> 1 for its 10-bit mantissa m and 3-bit exponent e. The
+// model steps by frames, so the clock only sets how many frames a second are.
+// A write takes effect from the next frame generated. Everything is integer
+// arithmetic on the object's own state: no allocation, nothing shared.
+//
+// Register map (address: bits 7..0). "slot" registers have one byte per
+// operator: address + s with s = 0-7 M1, 8-15 M2, 16-23 C1, 24-31 C2 of
+// channels 0-7; "channel" registers address + ch.
+//
+//   0x01 TEST     | - | - | - | - | - | - |LFR| - |  LFR: LFO held at its start
+//   0x08 KON      | - |C2 |M2 |C1 |M1 |   CH      |  key on/off of a channel's slots
+//   0x0F NOISE    |NE | - | - |      NFRQ         |  noise instead of ch 7 C2; its rate
+//   0x10 CLKA1    |     CLKA bits 9..2            |  timer A period: 1024 - CLKA frames
+//   0x11 CLKA2    | - | - | - | - | - | - | CLKA 1..0|
+//   0x12 CLKB     |          CLKB                 |  timer B period (no effect on sound)
+//   0x14 TIMER    |CSM| - |RSB|RSA|IRB|IRA|LDB|LDA|  CSM: key on all slots at timer A
+//   0x18 LFRQ     |          LFRQ                 |  LFO rate
+//   0x19 PMD/AMD  |P/A|          depth            |  P/A = 1: PM depth, 0: AM depth
+//   0x1B CT/W     |CT2|CT1| - | - | - | - |   W   |  LFO wave: saw, square, triangle, noise
+//   0x20 channel  | R | L |    FB     |   CON     |  outputs, M1 feedback, connection
+//   0x28 channel  | - |  OCT      |     NOTE      |  key code
+//   0x30 channel  |          KF           | - | - |  key fraction, 64ths of a semitone
+//   0x38 channel  | - |    PMS    | - | - |  AMS  |  LFO sensitivities
+//   0x40 slot     | - |   DT1     |     MUL       |  fine detune, frequency multiple
+//   0x60 slot     | - |           TL              |  total level, 0.75 dB steps
+//   0x80 slot     |  KS   | - |       AR          |  key scaling, attack rate
+//   0xA0 slot     |AME| - | - |       D1R         |  LFO AM enable, first decay rate
+//   0xC0 slot     |  DT2  | - |       D2R         |  coarse detune, second decay rate
+//   0xE0 slot     |     D1L       |      RR       |  sustain level, release rate
+//
+// Connections (CON), each arrow a modulation, "out" the channel's output:
+//   0: M1-C1-M2-C2-out      4: M1-C1-out, M2-C2-out
+//   1: (M1+C1)-M2-C2-out    5: M1 into C1, M2 and C2; all three out
+//   2: (M1+(C1-M2))-C2-out  6: M1-C1-out, M2-out, C2-out
+//   3: ((M1-C1)+M2)-C2-out  7: all four out
+//
+// Not modelled: timer B, the status register and the IRQ pin, and the CT1/CT2
+// output pins (nothing of them reaches the sound); the test register's bits other
+// than the LFO reset; the analogue side of the DAC (its output filter and
+// level), the value being the DAC's code; the write-busy time (writes are
+// taken between frames, whatever their spacing).
+// Known differences from the chip: its frequency ROM between semitones (the
+// steps here follow the exponential curve, exact at every semitone, within two
+// cents elsewhere, so KF values, DT2 = 3 and LFO PM drift off the chip's
+// phase); the noise's level below full volume and while silent, and its
+// timer's count when NFRQ changes while it runs (the bit sequence and its rates
+// are the chip's); the values of the LFO's noise wave; key code 0x7F (note 15 of
+// octave 7); a voice with strong feedback re-keyed while still sounding can
+// differ for a few frames.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -11,6 +69,119 @@ public:
     void reset();
     void write(std::uint8_t address, std::uint8_t data);
     void generate(std::int16_t* leftRight, std::size_t frames);
+
+private:
+    enum class EgState : std::uint8_t { attack, decay, sustain, release };
+
+    struct Slot {
+        std::uint32_t phase = 0;
+        std::uint32_t step = 0;   // phase step per frame, DT1/DT2/MUL applied, without PM
+        std::uint32_t pmStep = 0; // the step with the PM offset last asked for
+        int pmOffset = 0;         // that offset; 0 while pmStep is not known
+        std::array<std::uint8_t, 4> rates{}; // envelope rate per state
+        std::uint16_t sustainLevel = 0;
+        std::uint16_t totalLevel = 0; // TL in envelope steps
+        std::uint16_t level = 0x3FF;  // envelope attenuation, 0 = loudest
+        EgState state = EgState::release;
+        bool keyRegister = false;  // key as written to KON
+        bool keyed = false;        // key as the envelope last saw it (register or CSM)
+        std::int16_t out = 0;      // the operator's output this frame
+        std::int16_t previous = 0; // and in the frame before
+    };
+
+    struct Channel {
+        std::int16_t m1Previous[2] = {0, 0}; // M1's last two outputs, for feedback
+    };
+
+    // Register fields, one accessor each (see the map above).
+    bool lfoHeld() const { return (regs_[0x01] >> 1) & 1; }
+    bool noiseEnabled() const { return regs_[0x0F] >> 7; }
+    unsigned noiseFrequency() const { return regs_[0x0F] & 0x1F; }
+    unsigned timerAPeriod() const { return (regs_[0x10] << 2) | (regs_[0x11] & 3); }
+    bool csm() const { return regs_[0x14] >> 7; }
+    bool timerALoad() const { return regs_[0x14] & 1; }
+    unsigned lfoRate() const { return regs_[0x18]; }
+    unsigned lfoWave() const { return regs_[0x1B] & 3; }
+    bool rightOn(unsigned ch) const { return regs_[0x20 + ch] >> 7; }
+    bool leftOn(unsigned ch) const { return (regs_[0x20 + ch] >> 6) & 1; }
+    unsigned feedback(unsigned ch) const { return (regs_[0x20 + ch] >> 3) & 7; }
+    unsigned connection(unsigned ch) const { return regs_[0x20 + ch] & 7; }
+    unsigned keyCode(unsigned ch) const { return regs_[0x28 + ch] & 0x7F; }
+    unsigned keyFraction(unsigned ch) const { return regs_[0x30 + ch] >> 2; }
+    unsigned pmSensitivity(unsigned ch) const { return (regs_[0x38 + ch] >> 4) & 7; }
+    unsigned amSensitivity(unsigned ch) const { return regs_[0x38 + ch] & 3; }
+    unsigned detune1(unsigned s) const { return (regs_[0x40 + s] >> 4) & 7; }
+    unsigned multiple(unsigned s) const { return regs_[0x40 + s] & 15; }
+    unsigned totalLevel(unsigned s) const { return regs_[0x60 + s] & 0x7F; }
+    unsigned keyScale(unsigned s) const { return regs_[0x80 + s] >> 6; }
+    unsigned attackRate(unsigned s) const { return regs_[0x80 + s] & 0x1F; }
+    bool amEnabled(unsigned s) const { return regs_[0xA0 + s] >> 7; }
+    unsigned decay1Rate(unsigned s) const { return regs_[0xA0 + s] & 0x1F; }
+    unsigned detune2(unsigned s) const { return regs_[0xC0 + s] >> 6; }
+    unsigned decay2Rate(unsigned s) const { return regs_[0xC0 + s] & 0x1F; }
+    unsigned decay1Level(unsigned s) const { return regs_[0xE0 + s] >> 4; }
+    unsigned releaseRate(unsigned s) const { return regs_[0xE0 + s] & 15; }
+
+    struct PendingWrite {
+        std::uint8_t address;
+        std::uint8_t data;
+        std::uint8_t position;
+        bool keyOffOnly; // the key-off half of a KON write
+    };
+
+    void apply(std::uint8_t address, std::uint8_t data);
+    void applyPending(unsigned position);
+    void applyKeyOff(std::uint8_t data);
+    void updateStep(unsigned slot);
+    void updateRates(unsigned slot);
+    std::uint32_t phaseStep(unsigned slot, int pmOffset) const;
+    unsigned envelopeRate(unsigned slot) const;
+    bool keyEnvelope(unsigned slot, bool on);
+    void stepEnvelope(unsigned slot, bool released, EgState left);
+    void stepTimers();
+    void stepLfo();
+    void stepNoise();
+    int modulation(unsigned slot) const;
+    std::int16_t operatorOutput(std::uint32_t phase, int mod, unsigned attenuation) const;
+    void frame(std::int16_t* leftRight);
+
+    std::array<std::uint8_t, 256> regs_{};
+    unsigned amDepth_ = 0; // 0x19 with bit 7 clear
+    unsigned pmDepth_ = 0; // 0x19 with bit 7 set
+    std::array<Slot, 32> slots_{};
+    std::array<Channel, 8> channels_{};
+
+    // Envelope clock: the counter steps once every three frames.
+    unsigned egDivider_ = 0;
+    std::uint32_t egCounter_ = 0;
+    bool egTick_ = false;
+
+    // LFO: a frame prescaler, the rate multiplier's step count and the 8-bit phase.
+    std::uint32_t lfoPrescale_ = 0;
+    unsigned lfoSteps_ = 0; // the rate multiplier's 4-bit step count
+    unsigned lfoPhase_ = 0;
+    unsigned lfoRandom_ = 0;
+    unsigned lfoAm_ = 0;           // 0-255 after AMD, as C1 and C2 see it
+    unsigned lfoAmModulators_ = 0; // as M1 and M2 see it, a frame later
+    int lfoPm_ = 0;                // -128..128 after PMD
+    std::array<std::uint16_t, 8> lfoAmDelay_{};
+    unsigned lfoAmIndex_ = 0;
+
+    // Noise: a 17-bit shift register stepped twice a frame at most.
+    std::uint32_t noiseShift_ = 1;
+    unsigned noiseCounter_ = 0;
+
+    // Timer A, counting frames (timer B reaches no sound and is not kept).
+    unsigned timerA_ = 0;
+    bool csmKey_ = false;
+
+    // Writes not yet taken up by the slot pipeline.
+    std::array<PendingWrite, 64> pending_{};
+    unsigned pendingCount_ = 0;
+
+    // Output values of slots whose contribution reaches the DAC a frame late.
+    int lateLeft_ = 0;
+    int lateRight_ = 0;
 };
 
 } // namespace synth

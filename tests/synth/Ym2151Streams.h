@@ -1,0 +1,285 @@
+// Register streams for the YM2151 tests and the benchmark: timed writes that
+// set up voices the way a driver would. Writes are spaced two frames apart, the
+// least the chip needs to latch each one.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ym2151test {
+
+struct TimedWrite {
+    std::uint32_t frame;
+    std::uint8_t address;
+    std::uint8_t data;
+};
+
+struct Operator {
+    unsigned dt1 = 0, mul = 1, tl = 0, ks = 0, ar = 31, ame = 0, d1r = 0, dt2 = 0, d2r = 0, d1l = 0,
+             rr = 15;
+};
+
+class Stream {
+public:
+    explicit Stream(std::string name) : name_(std::move(name)) {}
+
+    void write(unsigned address, unsigned data) {
+        writes_.push_back(
+            {now_, static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(data)});
+        now_ += 2;
+    }
+    void wait(std::uint32_t frames) { now_ += frames; }
+
+    // Slot s of channel ch: role 0 = M1, 1 = M2, 2 = C1, 3 = C2.
+    void op(unsigned ch, unsigned role, const Operator& o) {
+        const unsigned s = role * 8 + ch;
+        write(0x40 + s, (o.dt1 << 4) | o.mul);
+        write(0x60 + s, o.tl);
+        write(0x80 + s, (o.ks << 6) | o.ar);
+        write(0xA0 + s, (o.ame << 7) | o.d1r);
+        write(0xC0 + s, (o.dt2 << 6) | o.d2r);
+        write(0xE0 + s, (o.d1l << 4) | o.rr);
+    }
+    void channel(unsigned ch, unsigned con, unsigned fb, unsigned rl = 3, unsigned pms = 0,
+                 unsigned ams = 0) {
+        write(0x20 + ch, (rl << 6) | (fb << 3) | con);
+        write(0x38 + ch, (pms << 4) | ams);
+    }
+    void note(unsigned ch, unsigned kc, unsigned kf = 0) {
+        write(0x28 + ch, kc);
+        write(0x30 + ch, kf << 2);
+    }
+    // Key bits: 1 = M1, 2 = C1, 4 = M2, 8 = C2.
+    void key(unsigned ch, unsigned mask) { write(0x08, (mask << 3) | ch); }
+
+    const std::string& name() const { return name_; }
+    const std::vector<TimedWrite>& writes() const { return writes_; }
+    std::uint32_t length() const { return now_; }
+
+private:
+    std::string name_;
+    std::vector<TimedWrite> writes_;
+    std::uint32_t now_ = 0;
+};
+
+// All eight channels sounding with different connections, the LFO on with AM
+// and PM, notes changing: a busy stream for the benchmark and a comparison.
+inline Stream busyStream(std::uint32_t frames) {
+    Stream s("busy");
+    s.write(0x18, 0xC8);
+    s.write(0x19, 0x40);
+    s.write(0x19, 0x80 | 0x30);
+    s.write(0x1B, 0x02);
+    for (unsigned ch = 0; ch < 8; ++ch) {
+        s.channel(ch, ch, (ch * 3) & 7, 1 + (ch & 1) * 2, (ch + 2) & 7, ch & 3);
+        for (unsigned role = 0; role < 4; ++role) {
+            Operator o;
+            o.mul = (ch + role) % 15 + 1;
+            o.dt1 = (ch + role) & 7;
+            o.tl = 10 + 6 * role + ch;
+            o.ar = 24 + role;
+            o.d1r = 4 + ch;
+            o.d1l = 3;
+            o.d2r = 2;
+            o.rr = 6;
+            o.ame = role & 1;
+            s.op(ch, role, o);
+        }
+        s.note(ch, 0x20 + ch * 9, ch * 7);
+        s.key(ch, 15);
+    }
+    unsigned step = 0;
+    while (s.length() < frames) {
+        const unsigned ch = step & 7;
+        s.key(ch, 0);
+        s.note(ch, 0x18 + ((step * 11) & 0x5F), (step * 13) & 63);
+        s.key(ch, 15);
+        s.wait(400);
+        ++step;
+    }
+    return s;
+}
+
+// The streams compared with the reference, one feature each.
+inline std::vector<Stream> comparisonStreams() {
+    std::vector<Stream> all;
+    {
+        Stream s("sine_notes");
+        s.channel(0, 7, 0);
+        s.op(0, 3, Operator{});
+        s.note(0, 0x4A);
+        s.key(0, 8);
+        for (unsigned kc : {0x00u, 0x0Eu, 0x15u, 0x26u, 0x3Cu, 0x51u, 0x6Au, 0x7Eu}) {
+            s.wait(300);
+            s.note(0, kc, (kc * 5) & 63);
+        }
+        s.wait(300);
+        all.push_back(s);
+    }
+    {
+        Stream s("detune_mul");
+        s.channel(1, 7, 0);
+        s.note(1, 0x3C);
+        Operator o;
+        s.op(1, 0, o);
+        s.key(1, 1);
+        for (unsigned v = 0; v < 16; ++v) {
+            s.wait(200);
+            s.write(0x41, ((v & 7) << 4) | ((v * 5) % 16));
+            s.write(0xC1, (v >> 2) << 6);
+        }
+        s.wait(200);
+        all.push_back(s);
+    }
+    {
+        Stream s("feedback");
+        s.channel(2, 7, 0);
+        s.note(2, 0x2A);
+        s.op(2, 0, Operator{});
+        s.key(2, 1);
+        for (unsigned fb = 0; fb < 8; ++fb) {
+            s.channel(2, 7, fb);
+            s.wait(300);
+        }
+        all.push_back(s);
+    }
+    for (unsigned con = 0; con < 8; ++con) {
+        Stream s("connection" + std::to_string(con));
+        const unsigned ch = con;
+        s.channel(ch, con, 5, 3);
+        for (unsigned role = 0; role < 4; ++role) {
+            Operator o;
+            o.mul = role + 1;
+            o.tl = role == 3 ? 0 : 20 + role * 4;
+            o.d1r = 3;
+            o.d1l = 4;
+            o.rr = 8;
+            s.op(ch, role, o);
+        }
+        s.note(ch, 0x3A, 10);
+        s.key(ch, 15);
+        s.wait(600);
+        s.note(ch, 0x45);
+        s.wait(400);
+        s.key(ch, 0);
+        s.wait(300);
+        s.key(ch, 15);
+        s.wait(400);
+        all.push_back(s);
+    }
+    {
+        Stream s("envelope_extremes");
+        s.channel(3, 7, 0);
+        s.note(3, 0x6C);
+        Operator fast;
+        fast.ar = 31, fast.d1r = 31, fast.d1l = 8, fast.d2r = 31, fast.rr = 15, fast.ks = 3;
+        s.op(3, 3, fast);
+        s.key(3, 8);
+        s.wait(300);
+        s.key(3, 0);
+        s.wait(100);
+        Operator slow;
+        slow.ar = 4, slow.d1r = 1, slow.d1l = 15, slow.d2r = 1, slow.rr = 1, slow.ks = 0;
+        s.op(3, 3, slow);
+        s.note(3, 0x10);
+        s.key(3, 8);
+        s.wait(3000);
+        s.key(3, 0);
+        s.wait(1000);
+        Operator mid;
+        mid.ar = 18, mid.d1r = 12, mid.d1l = 5, mid.d2r = 7, mid.rr = 4, mid.ks = 2;
+        s.op(3, 3, mid);
+        s.note(3, 0x48);
+        s.key(3, 8);
+        s.wait(1500);
+        s.key(3, 0);
+        s.wait(1000);
+        all.push_back(s);
+    }
+    for (unsigned wave = 0; wave < 4; ++wave) {
+        Stream s("lfo_wave" + std::to_string(wave));
+        s.write(0x18, 0xE0 + wave * 5);
+        s.write(0x19, 0x7F);
+        s.write(0x19, 0x80 | 0x60);
+        s.write(0x1B, wave);
+        s.channel(4, 7, 0, 3, 6 + (wave & 1), 3 - (wave & 1));
+        Operator o;
+        o.ame = 1;
+        s.op(4, 3, o);
+        s.note(4, 0x4A);
+        s.key(4, 8);
+        s.wait(2500);
+        s.channel(4, 7, 0, 3, 3, 1);
+        s.wait(1500);
+        all.push_back(s);
+    }
+    {
+        Stream s("noise");
+        s.channel(7, 7, 0);
+        Operator o;
+        o.d1r = 5, o.d1l = 2, o.rr = 6;
+        s.op(7, 3, o);
+        s.note(7, 0x40);
+        for (unsigned nf : {0x1Fu, 0x10u, 0x00u}) {
+            s.write(0x0F, 0x80 | nf);
+            s.key(7, 8);
+            s.wait(800);
+            s.key(7, 0);
+            s.wait(200);
+        }
+        all.push_back(s);
+    }
+    {
+        Stream s("noise_rates");
+        s.channel(7, 7, 0);
+        s.op(7, 3, Operator{});
+        s.note(7, 0x40);
+        s.write(0x0F, 0x80 | 31);
+        s.key(7, 8);
+        for (unsigned nf : {24u, 19u, 8u, 0u}) {
+            s.wait(600);
+            s.write(0x0F, 0x80 | nf);
+        }
+        s.wait(1200);
+        all.push_back(s);
+    }
+    {
+        Stream s("key_on_off");
+        s.channel(5, 4, 3);
+        for (unsigned role = 0; role < 4; ++role) {
+            Operator o;
+            o.ar = 20 + role * 3, o.d1r = 6, o.d1l = 3, o.rr = 3 + role * 4, o.tl = role * 6;
+            s.op(5, role, o);
+        }
+        s.note(5, 0x32);
+        for (unsigned i = 0; i < 12; ++i) {
+            s.key(5, 15);
+            s.wait(37 + i * 23);
+            s.key(5, i & 15);
+            s.wait(19 + i * 11);
+        }
+        s.wait(500);
+        all.push_back(s);
+    }
+    {
+        Stream s("csm");
+        s.channel(6, 7, 0);
+        Operator o;
+        o.ar = 28, o.d1r = 10, o.d1l = 6, o.rr = 9;
+        for (unsigned role = 0; role < 4; ++role)
+            s.op(6, role, o);
+        s.note(6, 0x44);
+        s.write(0x10, 0xF0);
+        s.write(0x11, 0x01);
+        s.write(0x14, 0x81);
+        s.wait(3000);
+        s.write(0x14, 0x00);
+        s.wait(500);
+        all.push_back(s);
+    }
+    all.push_back(busyStream(8000));
+    return all;
+}
+
+} // namespace ym2151test
