@@ -1,7 +1,7 @@
 // The player's stop request. Every console event (interrupt, terminate,
 // hang-up, quit) sets stopFlag (client/StopRequest.h, shared with the other
-// player), which the tick loop and the start-up pauses read, and asks the machine's CPU to stop, so that a driver routine that
-// never returns cannot keep the player from ending.
+// player), which the tick loop and the start-up pauses read, and asks the machine's CPU to stop, so
+// that a driver routine that never returns cannot keep the player from ending.
 //
 // The handler runs on a thread of the system's (Windows) or in signal
 // context (POSIX), at any moment from its installation to the end of the
