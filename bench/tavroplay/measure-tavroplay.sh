@@ -46,8 +46,7 @@ for run in 1 2 3 4 5; do
 done
 
 echo "== --wav render speed"
-if ./tavroplay --wav dense.wav dense.vgm 2>wav.err; then
-    /usr/bin/time -f "%e" -o wav.time ./tavroplay --quiet --wav dense.wav dense.vgm
+if /usr/bin/time -f "%e" -o wav.time ./tavroplay --quiet --wav dense.wav dense.vgm 2>wav.err; then
     awk '{ printf "30 s of music in %.2f s: %.0f times real time\n", $1, 30 / ($1 > 0 ? $1 : 0.01) }' wav.time
 else
     cat wav.err
