@@ -8,6 +8,7 @@ packages=(
     pasmo libz80ex-dev
     libftdi1-dev libusb-1.0-0-dev libgtk-3-dev
     lintian dpkg-dev
+    zlib1g-dev
     clang libclang-rt-14-dev
     xvfb xdotool
     g++-mingw-w64-x86-64-posix googletest wine wine64
