@@ -166,9 +166,9 @@ void Ym2413::prepare() {
             s.vibrato = voice.vib(op);
             s.halfSine = voice.halfSine(op);
             // The slots do not all stand at the same point of the chip's turn: a melody
-            // modulator runs a frame ahead of its carrier; the hi-hat, snare drum, tom-tom and
-            // top cymbal run a frame behind.
-            s.lead = static_cast<std::int8_t>(drum ? -1 : op == 0 ? 1 : 0);
+            // modulator runs a frame ahead of its carrier, channels 5-8 a frame behind
+            // channels 0-4; the hi-hat, snare drum, tom-tom and top cymbal run a frame behind.
+            s.lead = static_cast<std::int8_t>(drum ? -1 : (op == 0 ? 1 : 0) - (ch >= 5 ? 1 : 0));
             const bool drumChannel = rhythm && ch >= 6;
             s.key = keyOn(ch) || (drumChannel && rhythmKey(ch == 6   ? 4
                                                            : ch == 7 ? (op ? 3 : 0)

@@ -38,17 +38,14 @@
 // (a key-on first damps the slot to silence, then resets its phase and attacks), computes
 // each operator from the log-sine and exponent ROMs with the modulator's previous output as
 // phase modulation, and sums the pins. The slots do not all sit at the same point of the
-// chip's turn, so a melody modulator runs a frame ahead of its carrier, the rhythm slots of
-// channels 7 and 8 a frame behind, and channel 5's output reaches the pins a turn before the
+// chip's turn, so a melody modulator runs a frame ahead of its carrier, the envelopes and
+// LFOs of channels 5-8 a frame behind those of channels 0-4, the rhythm slots of channels 7
+// and 8 a frame behind, and channel 5's output reaches the pins a turn before the
 // other channels' (the frame holds the others' output of the previous turn).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
 //   0x29-0x2f, 0x39-0x3f), which the chip decodes as mirrors.
-// - A write takes effect for all slots in the next frame. The chip takes it at one point of
-//   its turn, so the modulators of channels 3-8 see a key-on or a new F-number a frame before
-//   those of channels 0-2: on those channels the first frame of a note, or the frames after
-//   an F-number change, differ while the modulator is audible.
 // - After an instant attack, a decay at a rate raised past 15 by key scaling starts a frame
 //   late; the bass drum's modulator envelope and a note re-keyed while still sounding differ
 //   in some frames.
