@@ -62,8 +62,12 @@ Ym2413::Ym2413(std::uint32_t) {
 void Ym2413::reset() {
     registers_.fill(0);
     stale_ = true;
-    for (Slot& slot : slots_)
-        slot = Slot{0, {0, 0}, maxLevel, Envelope::release, Envelope::release, false, false, false};
+    for (Slot& slot : slots_) {
+        slot = Slot{};
+        slot.level = maxLevel;
+        slot.state = slot.rateState = Envelope::release;
+        slot.silent = true;
+    }
     envelopeCounter_ = envelopeCounterAtReset;
     lfoCounter_ = 1;
     tremoloCounter_ = 0; // the tremolo runs one frame behind the vibrato
@@ -109,10 +113,14 @@ void Ym2413::keySlot(Slot& slot, bool on) {
     slot.keyOffSeen = false;
 }
 
+bool Ym2413::instantAttack(const Setup& setup) {
+    return std::min(15, setup.attack + (setup.keyScale >> 2)) == 15;
+}
+
 void Ym2413::startAttack(Slot& slot, const Setup& setup) {
-    slot.phase = 0;
+    slot.phaseReset = true;
     slot.state = Envelope::attack;
-    slot.instantAttack = std::min(15, setup.attack + (setup.keyScale >> 2)) == 15;
+    slot.instantAttack = instantAttack(setup);
 }
 
 void Ym2413::prepare() {
@@ -170,6 +178,15 @@ void Ym2413::prepare() {
             // channels 0-4; the hi-hat, snare drum, tom-tom and top cymbal run a frame behind.
             s.lead = static_cast<std::int8_t>(drum ? -1 : (op == 0 ? 1 : 0) - (ch >= 5 ? 1 : 0));
             const bool drumChannel = rhythm && ch >= 6;
+            // A key-on damps a sounding slot before its attack. A melody carrier whose attack
+            // is not made instant by key scaling attacks in the frame its level reaches 124,
+            // from there, and its phase restarts after that frame's output; the other slots
+            // attack at the start of a frame, the rhythm slots and modulators once the level
+            // has reached 127, the others from 124.
+            s.modulator = op == 0 && !drumChannel;
+            s.dampEnd = drumChannel || s.modulator ? maxLevel : 124;
+            s.attackAtFrameStart =
+                drumChannel || s.modulator || (s.attack < 15 && s.attack + (s.keyScale >> 2) >= 15);
             s.key = keyOn(ch) || (drumChannel && rhythmKey(ch == 6   ? 4
                                                            : ch == 7 ? (op ? 3 : 0)
                                                                      : (op ? 1 : 2)));
@@ -187,6 +204,18 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key) const
     keySlot(slot, key);
     if (slot.state == Envelope::damp) stepping = Envelope::damp; // a key-on damps at once
     slot.rateState = slot.state;
+    // The end of the damping (see prepare()): a slot that starts its attack at the start of a
+    // frame restarts its phase at once; a melody modulator waits until its level has stood
+    // at 127 for a whole frame (a key-on from silence attacks at once).
+    const bool wasSilent = slot.silent;
+    slot.silent = slot.level >= maxLevel;
+    if (slot.state == Envelope::damp && setup.attackAtFrameStart && slot.level >= setup.dampEnd &&
+        (wasSilent || !setup.modulator)) {
+        startAttack(slot, setup);
+        slot.phase = 0;
+        slot.phaseReset = false;
+        return;
+    }
     const bool resting = stepping == Envelope::damp && slot.state != Envelope::damp;
     const int rate = resting ? 0 : setup.rates[static_cast<std::size_t>(stepping)];
     const int rateHigh = rate >> 2;
@@ -227,12 +256,13 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key) const
         // The decay stops at the sustain level at once.
         if (stepping == Envelope::decay && (slot.level >> 3) == setup.sustainLevel) increment = 0;
         // The fall ends at 124: from there the slot goes silent.
-        slot.level = static_cast<std::uint8_t>(
-            slot.level >= 124 ? maxLevel : std::min(maxLevel, slot.level + increment));
+        slot.level = static_cast<std::uint8_t>(slot.level >= 124 && slot.state != Envelope::attack
+                                                   ? maxLevel
+                                                   : std::min(maxLevel, slot.level + increment));
     }
     switch (slot.state) {
     case Envelope::damp:
-        if (slot.level >= maxLevel) startAttack(slot, setup);
+        if (!setup.attackAtFrameStart && slot.level >= setup.dampEnd) startAttack(slot, setup);
         break;
     case Envelope::attack:
         if (slot.level == 0) slot.state = Envelope::decay;
@@ -325,8 +355,10 @@ int Ym2413::frame() {
             car.level >= maxLevel
                 ? 0
                 : operatorOutput(carPhase & 0x3ff, attenuation(car, carSetup), carSetup.halfSine);
-        mod.phase = (mod.phase + phaseStep(modSetup)) & 0x7ffff;
-        car.phase = (car.phase + phaseStep(carSetup)) & 0x7ffff;
+        mod.phase = ((mod.phaseReset ? 0 : mod.phase) + phaseStep(modSetup)) & 0x7ffff;
+        car.phase = ((car.phaseReset ? 0 : car.phase) + phaseStep(carSetup)) & 0x7ffff;
+        mod.phaseReset = false;
+        car.phaseReset = false;
 
         // Which output phases fall into this frame's window of the pins: channel 5 and one of
         // the hi-hat's two from this turn, the rest from the previous one. Each drum is on the

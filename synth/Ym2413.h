@@ -79,6 +79,8 @@ private:
         bool keyOn;
         bool keyOffSeen;    // key-off seen by the key logic, not yet by the envelope
         bool instantAttack; // attack rate 15: full level from the frame after the attack starts
+        bool silent;        // the level stood at 127 at the start of the frame
+        bool phaseReset;    // the attack started: the phase restarts after this frame's output
     };
 
     // One operator's view of an instrument (ROM voice or the user registers 0x00-0x07).
@@ -124,7 +126,10 @@ private:
         std::uint8_t feedback;             // 0, or the feedback's shift 9 - FB
         bool tremolo, vibrato, halfSine;
         bool key;
-        std::int8_t lead; // the slot's place in the chip's turn against its carrier
+        std::uint8_t dampEnd;    // the level at which a damped slot starts its attack
+        bool attackAtFrameStart; // at the start of a frame, or in the frame it gets there
+        bool modulator;          // a melody channel's modulator
+        std::int8_t lead;        // the slot's place in the chip's turn against its carrier
     };
 
     Voice voiceOf(int ch, bool rhythm) const;
@@ -133,6 +138,7 @@ private:
     static void keySlot(Slot& slot, bool on);
     void stepEnvelope(Slot& slot, const Setup& setup, bool key) const;
     static void startAttack(Slot& slot, const Setup& setup);
+    static bool instantAttack(const Setup& setup);
     std::uint32_t phaseStep(const Setup& setup) const;
     static std::int16_t operatorOutput(std::uint32_t phase10, int attenuation, bool halfSine);
 
