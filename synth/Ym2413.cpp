@@ -48,6 +48,32 @@ int pinSum(int value) {
     return (((value ^ sign) >> 4) ^ sign) + (sign & -3);
 }
 
+// The steps of the rates 12-15 (rate 48-63 with the low two bits) by the envelope counter's
+// low five bits: the increment of a decay or release, and the attack's shift (0: no step),
+// folded once from the step patterns.
+struct FastRates {
+    std::array<std::array<std::uint8_t, 32>, 16> increment;
+    std::array<std::array<std::uint8_t, 32>, 16> attackShift;
+};
+
+constexpr FastRates fastRates = [] {
+    FastRates t{};
+    for (std::size_t r = 0; r < 16; ++r) {
+        const int high = 12 + static_cast<int>(r >> 2);
+        const std::size_t low = r & 3;
+        for (std::size_t c = 0; c < 32; ++c) {
+            int increment = 2;
+            if (high == 12) increment = (c & 1) ? envelopeStepsHigh[low][(c >> 1) & 7] : 0;
+            if (high == 13) increment = envelopeStepsHigh[low][((c & 0x0c) >> 1) | (c & 1)];
+            if (high == 14) increment = envelopeStepsFast[low][(c >> 2) & 7];
+            t.increment[r][c] = static_cast<std::uint8_t>(increment);
+            t.attackShift[r][c] = static_cast<std::uint8_t>(
+                high == 15 ? 0 : 16 - high - envelopeStepsHigh[low][(c & 0x0c) >> 1]);
+        }
+    }
+    return t;
+}();
+
 int keyScaleRate(bool ksr, int block, int fNumber) {
     const int rate = block << 1 | fNumber >> 8;
     return ksr ? rate : rate >> 2;
@@ -125,6 +151,7 @@ void Ym2413::startAttack(Slot& slot, const Setup& setup) {
 
 void Ym2413::prepare() {
     stale_ = false;
+    modulationStale_ = true;
     const bool rhythm = rhythmMode();
     for (int ch = 0; ch < 9; ++ch) {
         const Voice voice = voiceOf(ch, rhythm);
@@ -195,6 +222,13 @@ void Ym2413::prepare() {
 }
 
 inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key) const {
+    // A silent slot whose key stays off has nothing to do.
+    if (!key && !slot.keyOn && slot.level >= maxLevel && slot.state == Envelope::release &&
+        slot.rateState == Envelope::release && !slot.instantAttack) {
+        slot.keyOffSeen = false;
+        slot.silent = true;
+        return;
+    }
     if (slot.instantAttack) {
         slot.level = 0;
         slot.instantAttack = false;
@@ -218,41 +252,28 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key) const
     }
     const bool resting = stepping == Envelope::damp && slot.state != Envelope::damp;
     const int rate = resting ? 0 : setup.rates[static_cast<std::size_t>(stepping)];
-    const int rateHigh = rate >> 2;
-    const std::size_t rateLow = static_cast<std::size_t>(rate & 3);
     const std::uint32_t counter = envelopeCounter_ + static_cast<std::uint32_t>(setup.lead);
-    const auto& steps = envelopeSteps[rateLow];
-    const auto& high = envelopeStepsHigh[rateLow];
-    // Rates below 12 step in windows of four frames, every 2^(13 - rate) frames.
-    const int shift = rateHigh < 13 ? 13 - rateHigh : 0;
+    // Rates 1-11 step in windows of four frames, every 2^(13 - rate) frames, by the pattern of
+    // their low two bits; rates 12-15 step in every frame (see fastRates).
+    const int shift = 13 - (rate >> 2);
     const std::uint32_t slow = counter - 4;
-    const bool window = (slow & ((1u << shift) - 1) & ~3u) == 0;
+    const bool window = rate >= 4 && (slow & ((1u << shift) - 1) & ~3u) == 0;
+    const auto& steps = envelopeSteps[static_cast<std::size_t>(rate & 3)];
     if (stepping == Envelope::attack) {
         int attackShift = 0;
-        const std::size_t quarter = (counter & 0x0c) >> 1;
-        switch (rateHigh) {
-        case 0:
-        case 15: break;
-        case 12: attackShift = 4 - high[quarter]; break;
-        case 13: attackShift = 3 - high[quarter]; break;
-        case 14: attackShift = 2 - high[quarter]; break;
-        default:
-            if (window && steps[(slow >> shift) & 7]) attackShift = 4;
-            break;
-        }
+        if (rate >= 48)
+            attackShift = fastRates.attackShift[static_cast<std::size_t>(rate - 48)][counter & 31];
+        else if (window && steps[(slow >> shift) & 7])
+            attackShift = 4;
         if (attackShift > 0 && slot.level > 0)
             slot.level = static_cast<std::uint8_t>(
                 std::max(0, slot.level - (slot.level >> attackShift) - 1));
     } else {
         int increment = 0;
-        switch (rateHigh) {
-        case 0: break;
-        case 12: increment = (counter & 1) ? high[(counter >> 1) & 7] : 0; break;
-        case 13: increment = high[((counter & 0x0c) >> 1) | (counter & 1)]; break;
-        case 14: increment = envelopeStepsFast[rateLow][(counter >> 2) & 7]; break;
-        case 15: increment = 2; break;
-        default: increment = window && (counter & 3) == 3 ? steps[(slow >> shift) & 7] : 0; break;
-        }
+        if (rate >= 48)
+            increment = fastRates.increment[static_cast<std::size_t>(rate - 48)][counter & 31];
+        else if (window && (counter & 3) == 3)
+            increment = steps[(slow >> shift) & 7];
         // The decay stops at the sustain level at once.
         if (stepping == Envelope::decay && (slot.level >> 3) == setup.sustainLevel) increment = 0;
         // The fall ends at 124: from there the slot goes silent.
@@ -282,15 +303,29 @@ std::uint32_t Ym2413::phaseStep(const Setup& setup) const {
 }
 
 std::int16_t Ym2413::operatorOutput(std::uint32_t phase10, int attenuation, bool halfSine) {
-    const bool negative = phase10 & 0x200;
-    if (negative && halfSine) return ~0 * 2; // the negative half-wave muted: a negative zero
-    std::size_t index = phase10 & 0xff;
-    if (phase10 & 0x100) index ^= 0xff;
+    const int negative = static_cast<int>((phase10 >> 9) & 1);
+    // The second and fourth quarter read the table backwards.
+    const std::size_t index = (phase10 ^ (0u - ((phase10 >> 8) & 1))) & 0xff;
     const int level = logSinTable[index] + (attenuation << 4);
     // At most 2137 + 127 * 16: a shift of up to 16, which leaves nothing of the 11 bits.
-    const int magnitude =
+    int magnitude =
         (expTable[static_cast<std::size_t>((level & 0xff) ^ 0xff)] | 0x400) >> (level >> 8);
-    return static_cast<std::int16_t>((negative ? ~magnitude : magnitude) * 2);
+    if (halfSine && negative) magnitude = 0; // the negative half-wave muted: a negative zero
+    return static_cast<std::int16_t>((magnitude ^ -negative) * 2);
+}
+
+void Ym2413::modulate() {
+    modulationStale_ = false;
+    // The tremolo a frame behind, now and a frame ahead.
+    const int tremoloLevels[3] = {
+        tremolo(tremoloCounter_ == 0 ? tremoloPeriod - 1 : tremoloCounter_ - 1),
+        tremolo(tremoloCounter_),
+        tremolo(tremoloCounter_ + 1 == tremoloPeriod ? 0 : tremoloCounter_ + 1)};
+    for (Setup& setup : setups_) {
+        setup.stepNow = phaseStep(setup);
+        setup.levelNow = static_cast<std::uint8_t>(
+            setup.baseLevel + (setup.tremolo ? tremoloLevels[setup.lead + 1] : 0));
+    }
 }
 
 int Ym2413::frame() {
@@ -304,14 +339,12 @@ int Ym2413::frame() {
     noise_ = (noise_ >> 18) | (fedBack | (((noise_ >> 9) ^ fedBack) & 0x1ff) << 9) << 5;
     const std::uint32_t hhPhase = slots_[14].phase >> 9;
     const std::uint32_t tcPhase = slots_[17].phase >> 9;
-    // The tremolo a frame behind, now and a frame ahead.
-    const int tremoloLevels[3] = {
-        tremolo(tremoloCounter_ == 0 ? tremoloPeriod - 1 : tremoloCounter_ - 1),
-        tremolo(tremoloCounter_),
-        tremolo(tremoloCounter_ + 1 == tremoloPeriod ? 0 : tremoloCounter_ + 1)};
-    auto attenuation = [&](const Slot& slot, const Setup& setup) {
-        return std::min(maxLevel, slot.level + setup.baseLevel +
-                                      (setup.tremolo ? tremoloLevels[setup.lead + 1] : 0));
+    // The LFOs move a slot's step or level only every 1024 or 64 frames (a frame apart by the
+    // slot's place in the turn): the slots follow them then, and after writes.
+    if (modulationStale_ || ((lfoCounter_ + 1) & 1023) <= 2 || ((tremoloCounter_ + 1) & 63) <= 2)
+        modulate();
+    auto attenuation = [](const Slot& slot, const Setup& setup) {
+        return std::min(maxLevel, slot.level + setup.levelNow);
     };
     int sum = lateOutputs_;
     int late = 0;
@@ -355,8 +388,8 @@ int Ym2413::frame() {
             car.level >= maxLevel
                 ? 0
                 : operatorOutput(carPhase & 0x3ff, attenuation(car, carSetup), carSetup.halfSine);
-        mod.phase = ((mod.phaseReset ? 0 : mod.phase) + phaseStep(modSetup)) & 0x7ffff;
-        car.phase = ((car.phaseReset ? 0 : car.phase) + phaseStep(carSetup)) & 0x7ffff;
+        mod.phase = ((mod.phaseReset ? 0 : mod.phase) + modSetup.stepNow) & 0x7ffff;
+        car.phase = ((car.phaseReset ? 0 : car.phase) + carSetup.stepNow) & 0x7ffff;
         mod.phaseReset = false;
         car.phaseReset = false;
 

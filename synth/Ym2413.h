@@ -121,6 +121,8 @@ private:
         std::uint8_t multTimesTwo;
         std::uint8_t keyScale;  // key-scale rate, 0-15
         std::uint8_t baseLevel; // total level or volume plus key-scale level, envelope steps
+        std::uint32_t stepNow;  // the phase step with the vibrato of this frame
+        std::uint8_t levelNow;  // the base level with the tremolo of this frame
         std::uint8_t attack, sustainLevel;
         std::array<std::uint8_t, 5> rates; // per envelope state: 4 x rate + key scale, 0 = none
         std::uint8_t feedback;             // 0, or the feedback's shift 9 - FB
@@ -140,12 +142,14 @@ private:
     static void startAttack(Slot& slot, const Setup& setup);
     static bool instantAttack(const Setup& setup);
     std::uint32_t phaseStep(const Setup& setup) const;
+    void modulate();
     static std::int16_t operatorOutput(std::uint32_t phase10, int attenuation, bool halfSine);
 
     std::array<std::uint8_t, 0x40> registers_{};
     std::array<Slot, 18> slots_{}; // channel * 2 + operator (0 modulator, 1 carrier)
     std::array<Setup, 18> setups_{};
-    bool stale_ = true; // registers written since setups_ was decoded
+    bool stale_ = true;           // registers written since setups_ was decoded
+    bool modulationStale_ = true; // the LFOs' share of setups_ to be brought up to date
     std::uint32_t envelopeCounter_ = 0;
     std::uint32_t lfoCounter_ = 0;
     std::uint32_t tremoloCounter_ = 0;
