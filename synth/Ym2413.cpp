@@ -74,6 +74,22 @@ constexpr FastRates fastRates = [] {
     return t;
 }();
 
+// The log-sine ROM unfolded to a half wave (the second quarter reads it backwards), and the
+// exponent ROM with its implied leading one, indexed by the attenuation's fraction.
+constexpr auto logSinHalf = [] {
+    std::array<std::uint16_t, 512> t{};
+    for (std::size_t i = 0; i < 512; ++i)
+        t[i] = logSinTable[(i & 0x100) ? (i & 0xff) ^ 0xff : i & 0xff];
+    return t;
+}();
+
+constexpr auto expWhole = [] {
+    std::array<std::uint16_t, 256> t{};
+    for (std::size_t i = 0; i < 256; ++i)
+        t[i] = static_cast<std::uint16_t>(expTable[i ^ 0xff] | 0x400);
+    return t;
+}();
+
 int keyScaleRate(bool ksr, int block, int fNumber) {
     const int rate = block << 1 | fNumber >> 8;
     return ksr ? rate : rate >> 2;
@@ -199,7 +215,7 @@ void Ym2413::prepare() {
                 op == 0 && !drum && voice.feedback() != 0 ? 9 - voice.feedback() : 0);
             s.tremolo = voice.am(op);
             s.vibrato = voice.vib(op);
-            s.halfSine = voice.halfSine(op);
+            s.halfSineMask = voice.halfSine(op) ? -1 : 0;
             // The slots do not all stand at the same point of the chip's turn: a melody
             // modulator runs a frame ahead of its carrier, channels 5-8 a frame behind
             // channels 0-4; the hi-hat, snare drum, tom-tom and top cymbal run a frame behind.
@@ -276,10 +292,12 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key) const
             increment = steps[(slow >> shift) & 7];
         // The decay stops at the sustain level at once.
         if (stepping == Envelope::decay && (slot.level >> 3) == setup.sustainLevel) increment = 0;
-        // The fall ends at 124: from there the slot goes silent.
-        slot.level = static_cast<std::uint8_t>(slot.level >= 124 && slot.state != Envelope::attack
-                                                   ? maxLevel
-                                                   : std::min(maxLevel, slot.level + increment));
+        // The fall ends at 124: from there the slot goes silent (an attack that starts there
+        // keeps the level).
+        if (slot.level < 124)
+            slot.level = static_cast<std::uint8_t>(slot.level + increment);
+        else if (slot.state != Envelope::attack)
+            slot.level = maxLevel;
     }
     switch (slot.state) {
     case Envelope::damp:
@@ -302,15 +320,12 @@ std::uint32_t Ym2413::phaseStep(const Setup& setup) const {
     return static_cast<std::uint32_t>((twice * setup.multTimesTwo) << setup.block) >> 2;
 }
 
-std::int16_t Ym2413::operatorOutput(std::uint32_t phase10, int attenuation, bool halfSine) {
+std::int16_t Ym2413::operatorOutput(std::uint32_t phase10, int attenuation, int halfSineMask) {
     const int negative = static_cast<int>((phase10 >> 9) & 1);
-    // The second and fourth quarter read the table backwards.
-    const std::size_t index = (phase10 ^ (0u - ((phase10 >> 8) & 1))) & 0xff;
-    const int level = logSinTable[index] + (attenuation << 4);
+    const int level = logSinHalf[phase10 & 0x1ff] + (attenuation << 4);
     // At most 2137 + 127 * 16: a shift of up to 16, which leaves nothing of the 11 bits.
-    int magnitude =
-        (expTable[static_cast<std::size_t>((level & 0xff) ^ 0xff)] | 0x400) >> (level >> 8);
-    if (halfSine && negative) magnitude = 0; // the negative half-wave muted: a negative zero
+    int magnitude = expWhole[static_cast<std::size_t>(level & 0xff)] >> (level >> 8);
+    magnitude &= ~(halfSineMask & -negative); // the muted negative half-wave: a negative zero
     return static_cast<std::int16_t>((magnitude ^ -negative) * 2);
 }
 
@@ -379,15 +394,15 @@ int Ym2413::frame() {
             }
         }
         mod.output[1] = mod.output[0];
-        mod.output[0] =
-            mod.level >= maxLevel
-                ? 0
-                : operatorOutput(modPhase & 0x3ff, attenuation(mod, modSetup), modSetup.halfSine);
+        mod.output[0] = mod.level >= maxLevel
+                            ? 0
+                            : operatorOutput(modPhase & 0x3ff, attenuation(mod, modSetup),
+                                             modSetup.halfSineMask);
         car.output[1] = car.output[0];
-        car.output[0] =
-            car.level >= maxLevel
-                ? 0
-                : operatorOutput(carPhase & 0x3ff, attenuation(car, carSetup), carSetup.halfSine);
+        car.output[0] = car.level >= maxLevel
+                            ? 0
+                            : operatorOutput(carPhase & 0x3ff, attenuation(car, carSetup),
+                                             carSetup.halfSineMask);
         mod.phase = ((mod.phaseReset ? 0 : mod.phase) + modSetup.stepNow) & 0x7ffff;
         car.phase = ((car.phaseReset ? 0 : car.phase) + carSetup.stepNow) & 0x7ffff;
         mod.phaseReset = false;

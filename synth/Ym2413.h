@@ -126,7 +126,8 @@ private:
         std::uint8_t attack, sustainLevel;
         std::array<std::uint8_t, 5> rates; // per envelope state: 4 x rate + key scale, 0 = none
         std::uint8_t feedback;             // 0, or the feedback's shift 9 - FB
-        bool tremolo, vibrato, halfSine;
+        bool tremolo, vibrato;
+        int halfSineMask; // -1 when the negative half-wave is muted
         bool key;
         std::uint8_t dampEnd;    // the level at which a damped slot starts its attack
         bool attackAtFrameStart; // at the start of a frame, or in the frame it gets there
@@ -143,7 +144,7 @@ private:
     static bool instantAttack(const Setup& setup);
     std::uint32_t phaseStep(const Setup& setup) const;
     void modulate();
-    static std::int16_t operatorOutput(std::uint32_t phase10, int attenuation, bool halfSine);
+    static std::int16_t operatorOutput(std::uint32_t phase10, int attenuation, int halfSineMask);
 
     std::array<std::uint8_t, 0x40> registers_{};
     std::array<Slot, 18> slots_{}; // channel * 2 + operator (0 modulator, 1 carrier)
