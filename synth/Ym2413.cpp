@@ -6,6 +6,7 @@
 #include "synth/Ym2413Tables.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace synth {
 
@@ -237,7 +238,8 @@ void Ym2413::prepare() {
     }
 }
 
-inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key) const {
+inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
+                                 const EnvelopeClock* clocks) {
     // A silent slot whose key stays off has nothing to do.
     if (!key && !slot.keyOn && slot.level >= maxLevel && slot.state == Envelope::release &&
         slot.rateState == Envelope::release && !slot.instantAttack) {
@@ -268,18 +270,19 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key) const
     }
     const bool resting = stepping == Envelope::damp && slot.state != Envelope::damp;
     const int rate = resting ? 0 : setup.rates[static_cast<std::size_t>(stepping)];
-    const std::uint32_t counter = envelopeCounter_ + static_cast<std::uint32_t>(setup.lead);
+    const EnvelopeClock& clock = clocks[setup.lead + 1];
+    const std::uint32_t counter = clock.counter;
     // Rates 1-11 step in windows of four frames, every 2^(13 - rate) frames, by the pattern of
     // their low two bits; rates 12-15 step in every frame (see fastRates).
-    const int shift = 13 - (rate >> 2);
-    const std::uint32_t slow = counter - 4;
-    const bool window = rate >= 4 && (slow & ((1u << shift) - 1) & ~3u) == 0;
-    const auto& steps = envelopeSteps[static_cast<std::size_t>(rate & 3)];
+    const auto step = [&] {
+        const std::uint32_t slow = counter - 4;
+        return envelopeSteps[static_cast<std::size_t>(rate & 3)][(slow >> (13 - (rate >> 2))) & 7];
+    };
     if (stepping == Envelope::attack) {
         int attackShift = 0;
         if (rate >= 48)
             attackShift = fastRates.attackShift[static_cast<std::size_t>(rate - 48)][counter & 31];
-        else if (window && steps[(slow >> shift) & 7])
+        else if (rate >= clock.attackFrom && step())
             attackShift = 4;
         if (attackShift > 0 && slot.level > 0)
             slot.level = static_cast<std::uint8_t>(
@@ -288,8 +291,8 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key) const
         int increment = 0;
         if (rate >= 48)
             increment = fastRates.increment[static_cast<std::size_t>(rate - 48)][counter & 31];
-        else if (window && (counter & 3) == 3)
-            increment = steps[(slow >> shift) & 7];
+        else if (rate >= clock.fallFrom)
+            increment = step();
         // The decay stops at the sustain level at once.
         if (stepping == Envelope::decay && (slot.level >> 3) == setup.sustainLevel) increment = 0;
         // The fall ends at 124: from there the slot goes silent (an attack that starts there
@@ -361,6 +364,17 @@ int Ym2413::frame() {
     auto attenuation = [](const Slot& slot, const Setup& setup) {
         return std::min(maxLevel, slot.level + setup.levelNow);
     };
+    // Where the envelope counter stands for the slots a frame behind, level and ahead, and
+    // from which rate the slow rates (1-11) step in this frame: in windows of four frames
+    // every 2^(13 - rate) frames, a fall in the window's last frame.
+    EnvelopeClock clocks[3];
+    for (int lead = -1; lead <= 1; ++lead) {
+        EnvelopeClock& clock = clocks[lead + 1];
+        clock.counter = envelopeCounter_ + static_cast<std::uint32_t>(lead);
+        const int quietBits = std::countr_zero((clock.counter - 4) >> 2);
+        clock.attackFrom = 4 * std::max(1, 11 - quietBits);
+        clock.fallFrom = (clock.counter & 3) == 3 ? clock.attackFrom : 48;
+    }
     int sum = lateOutputs_;
     int late = 0;
     for (int ch = 0; ch < 9; ++ch) {
@@ -369,8 +383,8 @@ int Ym2413::frame() {
         const Setup& modSetup = setups_[static_cast<std::size_t>(ch * 2)];
         const Setup& carSetup = setups_[static_cast<std::size_t>(ch * 2 + 1)];
         const bool drum = rhythm && ch >= 6;
-        stepEnvelope(mod, modSetup, modSetup.key);
-        stepEnvelope(car, carSetup, carSetup.key);
+        stepEnvelope(mod, modSetup, modSetup.key, clocks);
+        stepEnvelope(car, carSetup, carSetup.key, clocks);
 
         const int feedbackIn =
             modSetup.feedback == 0 ? 0 : (mod.output[0] + mod.output[1]) >> modSetup.feedback;

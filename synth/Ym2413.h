@@ -139,7 +139,12 @@ private:
     void prepare();
     int frame();
     static void keySlot(Slot& slot, bool on);
-    void stepEnvelope(Slot& slot, const Setup& setup, bool key) const;
+    struct EnvelopeClock {
+        std::uint32_t counter; // the envelope counter as a slot sees it
+        int attackFrom;        // the lowest rate whose attack steps in this frame
+        int fallFrom;          // the lowest rate below 48 whose decay or release steps
+    };
+    static void stepEnvelope(Slot& slot, const Setup& setup, bool key, const EnvelopeClock* clocks);
     static void startAttack(Slot& slot, const Setup& setup);
     static bool instantAttack(const Setup& setup);
     std::uint32_t phaseStep(const Setup& setup) const;
