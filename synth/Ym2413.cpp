@@ -316,10 +316,11 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
     }
 }
 
-std::uint32_t Ym2413::phaseStep(const Setup& setup) const {
+std::uint32_t Ym2413::phaseStep(const Setup& setup, int frameOffset) const {
     if (!setup.vibrato) return setup.increment;
-    const int twice = setup.fNumber * 2 +
-                      vibrato(lfoCounter_ + static_cast<std::uint32_t>(setup.lead), setup.fNumber);
+    const int twice =
+        setup.fNumber * 2 +
+        vibrato(lfoCounter_ + static_cast<std::uint32_t>(setup.lead + frameOffset), setup.fNumber);
     return static_cast<std::uint32_t>((twice * setup.multTimesTwo) << setup.block) >> 2;
 }
 
@@ -347,7 +348,21 @@ void Ym2413::modulate() {
 }
 
 int Ym2413::frame() {
-    if (stale_) prepare();
+    if (stale_) {
+        // A sounding modulator of channels 3-8 takes a write a turn earlier than the rest of
+        // the chip: its phase has already moved by its new step once.
+        std::array<std::uint32_t, 6> previousSteps{};
+        for (std::size_t ch = 3; ch < 9; ++ch)
+            previousSteps[ch - 3] = setups_[ch * 2].stepNow;
+        prepare();
+        modulate();
+        for (std::size_t ch = 3; ch < 9; ++ch) {
+            Slot& mod = slots_[ch * 2];
+            if (mod.keyOn)
+                mod.phase =
+                    (mod.phase + phaseStep(setups_[ch * 2], -1) - previousSteps[ch - 3]) & 0x7ffff;
+        }
+    }
     const bool rhythm = rhythmMode();
     // The noise generator, a 23-bit shift register fed back from bits 0 and 14, steps once per
     // slot; the hi-hat and the snare drum take its output after the 13th and the 16th step.

@@ -147,7 +147,7 @@ private:
     static void stepEnvelope(Slot& slot, const Setup& setup, bool key, const EnvelopeClock* clocks);
     static void startAttack(Slot& slot, const Setup& setup);
     static bool instantAttack(const Setup& setup);
-    std::uint32_t phaseStep(const Setup& setup) const;
+    std::uint32_t phaseStep(const Setup& setup, int frameOffset = 0) const;
     void modulate();
     static std::int16_t operatorOutput(std::uint32_t phase10, int attenuation, int halfSineMask);
 
