@@ -333,6 +333,16 @@ std::int16_t Ym2413::operatorOutput(std::uint32_t phase10, int attenuation, int 
     return static_cast<std::int16_t>((magnitude ^ -negative) * 2);
 }
 
+void Ym2413::clock(std::uint32_t counter, EnvelopeClock* clocks) {
+    for (int lead = -1; lead <= 1; ++lead) {
+        EnvelopeClock& clock = clocks[lead + 1];
+        clock.counter = counter + static_cast<std::uint32_t>(lead);
+        const int quietBits = std::countr_zero((clock.counter - 4) >> 2);
+        clock.attackFrom = 4 * std::max(1, 11 - quietBits);
+        clock.fallFrom = (clock.counter & 3) == 3 ? clock.attackFrom : 48;
+    }
+}
+
 void Ym2413::modulate() {
     modulationStale_ = false;
     // The tremolo a frame behind, now and a frame ahead.
@@ -349,16 +359,21 @@ void Ym2413::modulate() {
 
 int Ym2413::frame() {
     if (stale_) {
-        // A sounding modulator of channels 3-8 takes a write a turn earlier than the rest of
-        // the chip: its phase has already moved by its new step once.
+        // A melody modulator of channels 3-8 takes a write a turn earlier than the rest of the
+        // chip: a key-on has already stepped its envelope once (from the previous frame's
+        // counter), and a sounding one has already moved its phase by its new step.
         std::array<std::uint32_t, 6> previousSteps{};
         for (std::size_t ch = 3; ch < 9; ++ch)
             previousSteps[ch - 3] = setups_[ch * 2].stepNow;
         prepare();
         modulate();
+        EnvelopeClock previous[3];
+        clock(envelopeCounter_ - 1, previous);
         for (std::size_t ch = 3; ch < 9; ++ch) {
             Slot& mod = slots_[ch * 2];
-            if (mod.keyOn)
+            if (setups_[ch * 2].key && !mod.keyOn && setups_[ch * 2].modulator)
+                stepEnvelope(mod, setups_[ch * 2], true, previous);
+            else if (mod.keyOn)
                 mod.phase =
                     (mod.phase + phaseStep(setups_[ch * 2], -1) - previousSteps[ch - 3]) & 0x7ffff;
         }
@@ -383,13 +398,7 @@ int Ym2413::frame() {
     // from which rate the slow rates (1-11) step in this frame: in windows of four frames
     // every 2^(13 - rate) frames, a fall in the window's last frame.
     EnvelopeClock clocks[3];
-    for (int lead = -1; lead <= 1; ++lead) {
-        EnvelopeClock& clock = clocks[lead + 1];
-        clock.counter = envelopeCounter_ + static_cast<std::uint32_t>(lead);
-        const int quietBits = std::countr_zero((clock.counter - 4) >> 2);
-        clock.attackFrom = 4 * std::max(1, 11 - quietBits);
-        clock.fallFrom = (clock.counter & 3) == 3 ? clock.attackFrom : 48;
-    }
+    clock(envelopeCounter_, clocks);
     int sum = lateOutputs_;
     int late = 0;
     for (int ch = 0; ch < 9; ++ch) {

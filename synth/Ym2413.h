@@ -149,6 +149,7 @@ private:
     static bool instantAttack(const Setup& setup);
     std::uint32_t phaseStep(const Setup& setup, int frameOffset = 0) const;
     void modulate();
+    static void clock(std::uint32_t counter, EnvelopeClock* clocks);
     static std::int16_t operatorOutput(std::uint32_t phase10, int attenuation, int halfSineMask);
 
     std::array<std::uint8_t, 0x40> registers_{};
