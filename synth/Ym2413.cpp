@@ -373,7 +373,7 @@ int Ym2413::frame() {
             Slot& mod = slots_[ch * 2];
             if (setups_[ch * 2].key && !mod.keyOn && setups_[ch * 2].modulator)
                 stepEnvelope(mod, setups_[ch * 2], true, previous);
-            else if (mod.keyOn)
+            else if (mod.keyOn && setups_[ch * 2].modulator)
                 mod.phase =
                     (mod.phase + phaseStep(setups_[ch * 2], -1) - previousSteps[ch - 3]) & 0x7ffff;
         }

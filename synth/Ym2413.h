@@ -41,14 +41,24 @@
 // chip's turn, so a melody modulator runs a frame ahead of its carrier, the envelopes and
 // LFOs of channels 5-8 a frame behind those of channels 0-4, the rhythm slots of channels 7
 // and 8 a frame behind, and channel 5's output reaches the pins a turn before the
-// other channels' (the frame holds the others' output of the previous turn).
+// other channels' (the frame holds the others' output of the previous turn). The chip takes
+// a write at one point of its turn, so the melody modulators of channels 3-8 see it a turn
+// before the other slots; the model takes every write at the start of a frame and makes up
+// for it there: a key-on steps those modulators' envelopes once more, from the previous
+// frame's counter, and a new F-number, block or multiple moves a sounding one's phase by its
+// new step once.
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
 //   0x29-0x2f, 0x39-0x3f), which the chip decodes as mirrors.
-// - After an instant attack, a decay at a rate raised past 15 by key scaling starts a frame
-//   late; the bass drum's modulator envelope and a note re-keyed while still sounding differ
-//   in some frames.
+// - A note re-keyed while its modulator still sounds differs from the chip once the
+//   modulator restarts (its damping and restart are not the chip's), and a carrier's damping
+//   is a step apart in a few frames.
+// - A key-off during an attack lets one more attack step through.
+// - Channel 8's carrier now and then steps its release a frame apart; a modulator attacking
+//   at rate 15 on channels 3-8 differs in the note's first frames.
+// - The bass drum's first frames, a tom-tom re-keyed while still sounding and the top cymbal
+//   now and then differ.
 // - Switching rhythm mode on or off mid-note is applied at once, not through the chip's
 //   transition cycles.
 // - The analogue side (the DAC's step sizes and filtering) is left to whoever plays the frames.

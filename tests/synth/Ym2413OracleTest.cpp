@@ -250,6 +250,24 @@ TEST_F(Ym2413Oracle, RhythmMode) {
     EXPECT_GE(a.signalToError, 20.0);
 }
 
+// The hi-hat and snare drum while channel 7's F-number and block change under them.
+TEST_F(Ym2413Oracle, RhythmPitchChanges) {
+    Stream s;
+    s.put(0x17, 0x50);
+    s.put(0x27, 0x05);
+    s.put(0x37, 0x31);
+    s.put(0x0e, 0x29);
+    s.wait(500);
+    s.put(0x17, 0x60);
+    s.wait(1000);
+    s.put(0x27, 0x07);
+    s.wait(1000);
+    s.put(0x0e, 0x20);
+    s.wait(500);
+    const Agreement a = compare("rhythm, pitch changes", s);
+    EXPECT_EQ(a.equalShare, 100.0);
+}
+
 TEST_F(Ym2413Oracle, SustainAndKeyOffMidNote) {
     Stream s;
     s.note(2, 0x16b, 4, 3, 0, true);
