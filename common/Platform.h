@@ -58,6 +58,12 @@ void setEnvironment(const std::string& name, const std::string& value);
 // Removes an environment variable of this process; same caveat.
 void unsetEnvironment(const std::string& name);
 
+// Makes a write to a pipe whose reader has gone fail with an error instead of
+// ending the process (POSIX: SIGPIPE is ignored; Windows raises no signal for
+// it), so that console output errors can be ignored. Call before the first
+// console write.
+void ignoreClosedPipes();
+
 // The process locale for the player's console text: "Japanese_Japan.932" on
 // Windows, the user's locale elsewhere. A failure is ignored.
 void setConsoleLocale();

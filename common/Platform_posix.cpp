@@ -84,6 +84,10 @@ void unsetEnvironment(const std::string& name) {
     unsetenv(name.c_str());
 }
 
+void ignoreClosedPipes() {
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
 void setConsoleLocale() {
     std::setlocale(LC_ALL, "");
 }

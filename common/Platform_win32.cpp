@@ -99,6 +99,8 @@ void unsetEnvironment(const std::string& name) {
     _wputenv_s(wideText(name).c_str(), L"");
 }
 
+void ignoreClosedPipes() {}
+
 void setConsoleLocale() {
     std::setlocale(LC_ALL, "Japanese_Japan.932");
 }

@@ -10,6 +10,7 @@ packages=(
     clang libclang-rt-14-dev
     xvfb xdotool
     g++-mingw-w64-x86-64-posix googletest wine wine64
+    libsoxr-dev libsndfile1-dev libpulse-dev pulseaudio pulseaudio-utils sox
 )
 missing=()
 for package in "${packages[@]}"; do

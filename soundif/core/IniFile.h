@@ -10,7 +10,9 @@
 // Where the two differ knowingly: the Windows writer rewrites the whole file in
 // its own layout (CRLF line endings, blanks around names and '=' and blank
 // lines dropped), the POSIX one changes only the value it sets, keeps every
-// other byte and replaces the file atomically.
+// other byte and saves the file as common/FileSave.h describes (a symbolic
+// link keeps pointing at the file it names, mode and owner are kept, and the
+// file is never left half written where that can be avoided).
 #pragma once
 
 #include "soundif/core/BoardSettings.h"

@@ -1,7 +1,10 @@
 // IniFile on POSIX systems: the file is read whole for every call and read or
-// edited through IniText. Writing a key writes a complete new file beside the
-// old one and renames it over the old, so the file is either the old or the
-// new one, never half written.
+// edited through IniText. Writing a key saves the whole edited text with
+// platform::saveFile: through a symbolic link into the file it names, with
+// the file's mode and owner kept, as a new file renamed over the old one so
+// that it is never half written, or in place where the directory takes no new
+// file.
+#include "common/FileSave.h"
 #include "common/Platform.h"
 #include "soundif/core/IniFile.h"
 #include "soundif/core/IniText.h"
@@ -34,30 +37,6 @@ IniText load(const std::filesystem::path& path) {
     return IniText(readWholeFile(path).value_or(std::string()));
 }
 
-bool replaceAtomically(const std::filesystem::path& path, const std::string& text) {
-    std::filesystem::path temporary = path;
-    temporary += ".new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
 std::filesystem::path iniFilePath() {
@@ -80,5 +59,5 @@ bool writeIniString(const std::filesystem::path& path, const std::string& sectio
     if (!text) return false;
     IniText ini(*text);
     ini.set(section, key, value);
-    return replaceAtomically(path, ini.text());
+    return platform::saveFile(path, ini.text());
 }

@@ -45,8 +45,8 @@ protected:
     std::int32_t key(const std::string& section, const std::string& name) {
         return readIniInt(ini, section, name, -12345);
     }
-    MessageResult run(const std::vector<FakeDevice>& devices) {
-        CConfigDlg dialog(ini, fakeDevices(devices));
+    MessageResult run(const std::vector<FakeDevice>& devices, FT_STATUS listStatus = ftOk) {
+        CConfigDlg dialog(ini, fakeDevices(devices, listStatus));
         return dialog.doModal();
     }
 
@@ -89,6 +89,25 @@ TEST_F(ConfigDlgTest, LeavesOutBoardsHeldByAnotherProgram) {
         [](ScriptedBinding& u) { u.click(2); },
     });
     run({{3, true}, {7}});
+    EXPECT_EQ(openFakeHandles(), 0);
+}
+
+TEST_F(ConfigDlgTest, LeavesOutBoardsWhosePortCannotBeReadAndClosesThem) {
+    user.script({
+        [](ScriptedBinding& u) {
+            EXPECT_EQ(u.control(1000).entries, (Entries{"ftd2xx(COM7)"}));
+            EXPECT_EQ(u.control(1000).data, (std::vector<std::intptr_t>{7}));
+        },
+        [](ScriptedBinding& u) { u.click(2); },
+    });
+    run({{3, false, true}, {7}});
+    EXPECT_EQ(openFakeHandles(), 0);
+}
+
+TEST_F(ConfigDlgTest, AFailedDeviceListingShowsTheMessageAndOpensNothing) {
+    EXPECT_EQ(run({{3}, {7}}, 4), 0);
+    ASSERT_EQ(user.messages.size(), 1U);
+    EXPECT_EQ(user.messages[0].caption, "インフォメーション");
     EXPECT_EQ(openFakeHandles(), 0);
 }
 
