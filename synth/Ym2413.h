@@ -142,13 +142,14 @@ private:
         std::uint8_t dampEnd;    // the level at which a damped slot starts its attack
         bool attackAtFrameStart; // at the start of a frame, or in the frame it gets there
         bool modulator;          // a melody channel's modulator
-        std::int8_t lead;        // the slot's place in the chip's turn against its carrier
+        std::int8_t lead; // frames the slot's envelope and LFOs run ahead of channel 0's carrier
     };
 
     Voice voiceOf(int ch, bool rhythm) const;
     void prepare();
     int frame();
     static void keySlot(Slot& slot, bool on);
+    // The envelope counter as the slots of one place in the turn see it in a frame.
     struct EnvelopeClock {
         std::uint32_t counter; // the envelope counter as a slot sees it
         int attackFrom;        // the lowest rate whose attack steps in this frame
