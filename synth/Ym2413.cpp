@@ -109,7 +109,6 @@ void Ym2413::reset() {
         slot = Slot{};
         slot.level = maxLevel;
         slot.state = slot.rateState = Envelope::release;
-        slot.silent = true;
     }
     envelopeCounter_ = envelopeCounterAtReset;
     lfoCounter_ = 1;
@@ -244,7 +243,6 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
     if (!key && !slot.keyOn && slot.level >= maxLevel && slot.state == Envelope::release &&
         slot.rateState == Envelope::release && !slot.instantAttack) {
         slot.keyOffSeen = false;
-        slot.silent = true;
         return;
     }
     if (slot.instantAttack) {
@@ -254,15 +252,13 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
     // A state's rate applies from the frame after the state is entered.
     Envelope stepping = slot.rateState;
     keySlot(slot, key);
-    if (slot.state == Envelope::damp) stepping = Envelope::damp; // a key-on damps at once
+    // A key-on damps a carrier or rhythm slot at once; a melody modulator's damping rate, like
+    // every other rate, applies from the frame after.
+    if (slot.state == Envelope::damp && !setup.modulator) stepping = Envelope::damp;
     slot.rateState = slot.state;
     // The end of the damping (see prepare()): a slot that starts its attack at the start of a
-    // frame restarts its phase at once; a melody modulator waits until its level has stood
-    // at 127 for a whole frame (a key-on from silence attacks at once).
-    const bool wasSilent = slot.silent;
-    slot.silent = slot.level >= maxLevel;
-    if (slot.state == Envelope::damp && setup.attackAtFrameStart && slot.level >= setup.dampEnd &&
-        (wasSilent || !setup.modulator)) {
+    // frame restarts its phase at once.
+    if (slot.state == Envelope::damp && setup.attackAtFrameStart && slot.level >= setup.dampEnd) {
         startAttack(slot, setup);
         slot.phase = 0;
         slot.phaseReset = false;

@@ -89,7 +89,6 @@ private:
         bool keyOn;
         bool keyOffSeen;    // key-off seen by the key logic, not yet by the envelope
         bool instantAttack; // attack rate 15: full level from the frame after the attack starts
-        bool silent;        // the level stood at 127 at the start of the frame
         bool phaseReset;    // the attack started: the phase restarts after this frame's output
     };
 
