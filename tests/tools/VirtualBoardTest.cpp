@@ -1,7 +1,7 @@
 // The virtual board module through the device seam: the devices it reports,
 // busy devices, the event log with its timing, the VGM file written at close
 // and at process exit, and the board model and pin-mask settings.
-#include "VgmReader.h"
+#include "RecordedVgm.h"
 #include "VirtualBoardFixture.h"
 
 #include <cstdlib>

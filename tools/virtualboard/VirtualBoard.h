@@ -37,8 +37,8 @@
 #include "soundif/device/D2xxFunctions.h"
 #include "tools/virtualboard/BoardModel.h"
 #include "tools/virtualboard/BoardSound.h"
-#include "tools/virtualboard/VgmWriter.h"
 #include "tools/virtualboard/VirtualBoardSettings.h"
+#include "vgm/VgmWriter.h"
 
 #include <chrono>
 #include <cstdint>
@@ -50,6 +50,8 @@
 #include <string>
 
 namespace virtualboard {
+
+using VgmWriter = vgm::VgmWriter;
 
 class VirtualBoard {
 public:
