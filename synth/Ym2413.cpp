@@ -6,6 +6,7 @@
 #include "synth/Ym2413Tables.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace synth {
 
@@ -48,6 +49,48 @@ int pinSum(int value) {
     return (((value ^ sign) >> 4) ^ sign) + (sign & -3);
 }
 
+// The steps of the rates 12-15 (rate 48-63 with the low two bits) by the envelope counter's
+// low five bits: the increment of a decay or release, and the attack's shift (0: no step),
+// folded once from the step patterns.
+struct FastRates {
+    std::array<std::array<std::uint8_t, 32>, 16> increment;
+    std::array<std::array<std::uint8_t, 32>, 16> attackShift;
+};
+
+constexpr FastRates fastRates = [] {
+    FastRates t{};
+    for (std::size_t r = 0; r < 16; ++r) {
+        const int high = 12 + static_cast<int>(r >> 2);
+        const std::size_t low = r & 3;
+        for (std::size_t c = 0; c < 32; ++c) {
+            int increment = 2;
+            if (high == 12) increment = (c & 1) ? envelopeStepsHigh[low][(c >> 1) & 7] : 0;
+            if (high == 13) increment = envelopeStepsHigh[low][((c & 0x0c) >> 1) | (c & 1)];
+            if (high == 14) increment = envelopeStepsFast[low][(c >> 2) & 7];
+            t.increment[r][c] = static_cast<std::uint8_t>(increment);
+            t.attackShift[r][c] = static_cast<std::uint8_t>(
+                high == 15 ? 0 : 16 - high - envelopeStepsHigh[low][(c & 0x0c) >> 1]);
+        }
+    }
+    return t;
+}();
+
+// The log-sine ROM unfolded to a half wave (the second quarter reads it backwards), and the
+// exponent ROM with its implied leading one, indexed by the attenuation's fraction.
+constexpr auto logSinHalf = [] {
+    std::array<std::uint16_t, 512> t{};
+    for (std::size_t i = 0; i < 512; ++i)
+        t[i] = logSinTable[(i & 0x100) ? (i & 0xff) ^ 0xff : i & 0xff];
+    return t;
+}();
+
+constexpr auto expWhole = [] {
+    std::array<std::uint16_t, 256> t{};
+    for (std::size_t i = 0; i < 256; ++i)
+        t[i] = static_cast<std::uint16_t>(expTable[i ^ 0xff] | 0x400);
+    return t;
+}();
+
 int keyScaleRate(bool ksr, int block, int fNumber) {
     const int rate = block << 1 | fNumber >> 8;
     return ksr ? rate : rate >> 2;
@@ -62,8 +105,11 @@ Ym2413::Ym2413(std::uint32_t) {
 void Ym2413::reset() {
     registers_.fill(0);
     stale_ = true;
-    for (Slot& slot : slots_)
-        slot = Slot{0, {0, 0}, maxLevel, Envelope::release, Envelope::release, false, false, false};
+    for (Slot& slot : slots_) {
+        slot = Slot{};
+        slot.level = maxLevel;
+        slot.state = slot.rateState = Envelope::release;
+    }
     envelopeCounter_ = envelopeCounterAtReset;
     lfoCounter_ = 1;
     tremoloCounter_ = 0; // the tremolo runs one frame behind the vibrato
@@ -109,14 +155,19 @@ void Ym2413::keySlot(Slot& slot, bool on) {
     slot.keyOffSeen = false;
 }
 
+bool Ym2413::instantAttack(const Setup& setup) {
+    return std::min(15, setup.attack + (setup.keyScale >> 2)) == 15;
+}
+
 void Ym2413::startAttack(Slot& slot, const Setup& setup) {
-    slot.phase = 0;
+    slot.phaseReset = true;
     slot.state = Envelope::attack;
-    slot.instantAttack = std::min(15, setup.attack + (setup.keyScale >> 2)) == 15;
+    slot.instantAttack = instantAttack(setup);
 }
 
 void Ym2413::prepare() {
     stale_ = false;
+    modulationStale_ = true;
     const bool rhythm = rhythmMode();
     for (int ch = 0; ch < 9; ++ch) {
         const Voice voice = voiceOf(ch, rhythm);
@@ -164,12 +215,21 @@ void Ym2413::prepare() {
                 op == 0 && !drum && voice.feedback() != 0 ? 9 - voice.feedback() : 0);
             s.tremolo = voice.am(op);
             s.vibrato = voice.vib(op);
-            s.halfSine = voice.halfSine(op);
+            s.halfSineMask = voice.halfSine(op) ? -1 : 0;
             // The slots do not all stand at the same point of the chip's turn: a melody
-            // modulator runs a frame ahead of its carrier; the hi-hat, snare drum, tom-tom and
-            // top cymbal run a frame behind.
-            s.lead = static_cast<std::int8_t>(drum ? -1 : op == 0 ? 1 : 0);
+            // modulator runs a frame ahead of its carrier, channels 5-8 a frame behind
+            // channels 0-4; the hi-hat, snare drum, tom-tom and top cymbal run a frame behind.
+            s.lead = static_cast<std::int8_t>(drum ? -1 : (op == 0 ? 1 : 0) - (ch >= 5 ? 1 : 0));
             const bool drumChannel = rhythm && ch >= 6;
+            // A key-on damps a sounding slot before its attack. A melody carrier whose attack
+            // is not made instant by key scaling attacks in the frame its level reaches 124,
+            // from there, and its phase restarts after that frame's output; the other slots
+            // attack at the start of a frame, the rhythm slots and modulators once the level
+            // has reached 127, the others from 124.
+            s.modulator = op == 0 && !drumChannel;
+            s.dampEnd = drumChannel || s.modulator ? maxLevel : 124;
+            s.attackAtFrameStart =
+                drumChannel || s.modulator || (s.attack < 15 && s.attack + (s.keyScale >> 2) >= 15);
             s.key = keyOn(ch) || (drumChannel && rhythmKey(ch == 6   ? 4
                                                            : ch == 7 ? (op ? 3 : 0)
                                                                      : (op ? 1 : 2)));
@@ -177,7 +237,14 @@ void Ym2413::prepare() {
     }
 }
 
-inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key) const {
+inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
+                                 const EnvelopeClock* clocks) {
+    // A silent slot whose key stays off has nothing to do.
+    if (!key && !slot.keyOn && slot.level >= maxLevel && slot.state == Envelope::release &&
+        slot.rateState == Envelope::release && !slot.instantAttack) {
+        slot.keyOffSeen = false;
+        return;
+    }
     if (slot.instantAttack) {
         slot.level = 0;
         slot.instantAttack = false;
@@ -185,54 +252,55 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key) const
     // A state's rate applies from the frame after the state is entered.
     Envelope stepping = slot.rateState;
     keySlot(slot, key);
-    if (slot.state == Envelope::damp) stepping = Envelope::damp; // a key-on damps at once
+    // A key-on damps a carrier or rhythm slot at once; a melody modulator's damping rate, like
+    // every other rate, applies from the frame after.
+    if (slot.state == Envelope::damp && !setup.modulator) stepping = Envelope::damp;
     slot.rateState = slot.state;
+    // The end of the damping (see prepare()): a slot that starts its attack at the start of a
+    // frame restarts its phase at once.
+    if (slot.state == Envelope::damp && setup.attackAtFrameStart && slot.level >= setup.dampEnd) {
+        startAttack(slot, setup);
+        slot.phase = 0;
+        slot.phaseReset = false;
+        return;
+    }
     const bool resting = stepping == Envelope::damp && slot.state != Envelope::damp;
     const int rate = resting ? 0 : setup.rates[static_cast<std::size_t>(stepping)];
-    const int rateHigh = rate >> 2;
-    const std::size_t rateLow = static_cast<std::size_t>(rate & 3);
-    const std::uint32_t counter = envelopeCounter_ + static_cast<std::uint32_t>(setup.lead);
-    const auto& steps = envelopeSteps[rateLow];
-    const auto& high = envelopeStepsHigh[rateLow];
-    // Rates below 12 step in windows of four frames, every 2^(13 - rate) frames.
-    const int shift = rateHigh < 13 ? 13 - rateHigh : 0;
-    const std::uint32_t slow = counter - 4;
-    const bool window = (slow & ((1u << shift) - 1) & ~3u) == 0;
+    const EnvelopeClock& clock = clocks[setup.lead + 1];
+    const std::uint32_t counter = clock.counter;
+    // Rates 1-11 step in windows of four frames, every 2^(13 - rate) frames, by the pattern of
+    // their low two bits; rates 12-15 step in every frame (see fastRates).
+    const auto step = [&] {
+        const std::uint32_t slow = counter - 4;
+        return envelopeSteps[static_cast<std::size_t>(rate & 3)][(slow >> (13 - (rate >> 2))) & 7];
+    };
     if (stepping == Envelope::attack) {
         int attackShift = 0;
-        const std::size_t quarter = (counter & 0x0c) >> 1;
-        switch (rateHigh) {
-        case 0:
-        case 15: break;
-        case 12: attackShift = 4 - high[quarter]; break;
-        case 13: attackShift = 3 - high[quarter]; break;
-        case 14: attackShift = 2 - high[quarter]; break;
-        default:
-            if (window && steps[(slow >> shift) & 7]) attackShift = 4;
-            break;
-        }
+        if (rate >= 48)
+            attackShift = fastRates.attackShift[static_cast<std::size_t>(rate - 48)][counter & 31];
+        else if (rate >= clock.attackFrom && step())
+            attackShift = 4;
         if (attackShift > 0 && slot.level > 0)
             slot.level = static_cast<std::uint8_t>(
                 std::max(0, slot.level - (slot.level >> attackShift) - 1));
     } else {
         int increment = 0;
-        switch (rateHigh) {
-        case 0: break;
-        case 12: increment = (counter & 1) ? high[(counter >> 1) & 7] : 0; break;
-        case 13: increment = high[((counter & 0x0c) >> 1) | (counter & 1)]; break;
-        case 14: increment = envelopeStepsFast[rateLow][(counter >> 2) & 7]; break;
-        case 15: increment = 2; break;
-        default: increment = window && (counter & 3) == 3 ? steps[(slow >> shift) & 7] : 0; break;
-        }
+        if (rate >= 48)
+            increment = fastRates.increment[static_cast<std::size_t>(rate - 48)][counter & 31];
+        else if (rate >= clock.fallFrom)
+            increment = step();
         // The decay stops at the sustain level at once.
         if (stepping == Envelope::decay && (slot.level >> 3) == setup.sustainLevel) increment = 0;
-        // The fall ends at 124: from there the slot goes silent.
-        slot.level = static_cast<std::uint8_t>(
-            slot.level >= 124 ? maxLevel : std::min(maxLevel, slot.level + increment));
+        // The fall ends at 124: from there the slot goes silent (an attack that starts there
+        // keeps the level).
+        if (slot.level < 124)
+            slot.level = static_cast<std::uint8_t>(slot.level + increment);
+        else if (slot.state != Envelope::attack)
+            slot.level = maxLevel;
     }
     switch (slot.state) {
     case Envelope::damp:
-        if (slot.level >= maxLevel) startAttack(slot, setup);
+        if (!setup.attackAtFrameStart && slot.level >= setup.dampEnd) startAttack(slot, setup);
         break;
     case Envelope::attack:
         if (slot.level == 0) slot.state = Envelope::decay;
@@ -244,27 +312,68 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key) const
     }
 }
 
-std::uint32_t Ym2413::phaseStep(const Setup& setup) const {
+std::uint32_t Ym2413::phaseStep(const Setup& setup, int frameOffset) const {
     if (!setup.vibrato) return setup.increment;
-    const int twice = setup.fNumber * 2 +
-                      vibrato(lfoCounter_ + static_cast<std::uint32_t>(setup.lead), setup.fNumber);
+    const int twice =
+        setup.fNumber * 2 +
+        vibrato(lfoCounter_ + static_cast<std::uint32_t>(setup.lead + frameOffset), setup.fNumber);
     return static_cast<std::uint32_t>((twice * setup.multTimesTwo) << setup.block) >> 2;
 }
 
-std::int16_t Ym2413::operatorOutput(std::uint32_t phase10, int attenuation, bool halfSine) {
-    const bool negative = phase10 & 0x200;
-    if (negative && halfSine) return ~0 * 2; // the negative half-wave muted: a negative zero
-    std::size_t index = phase10 & 0xff;
-    if (phase10 & 0x100) index ^= 0xff;
-    const int level = logSinTable[index] + (attenuation << 4);
+std::int16_t Ym2413::operatorOutput(std::uint32_t phase10, int attenuation, int halfSineMask) {
+    const int negative = static_cast<int>((phase10 >> 9) & 1);
+    const int level = logSinHalf[phase10 & 0x1ff] + (attenuation << 4);
     // At most 2137 + 127 * 16: a shift of up to 16, which leaves nothing of the 11 bits.
-    const int magnitude =
-        (expTable[static_cast<std::size_t>((level & 0xff) ^ 0xff)] | 0x400) >> (level >> 8);
-    return static_cast<std::int16_t>((negative ? ~magnitude : magnitude) * 2);
+    int magnitude = expWhole[static_cast<std::size_t>(level & 0xff)] >> (level >> 8);
+    magnitude &= ~(halfSineMask & -negative); // the muted negative half-wave: a negative zero
+    return static_cast<std::int16_t>((magnitude ^ -negative) * 2);
+}
+
+void Ym2413::clock(std::uint32_t counter, EnvelopeClock* clocks) {
+    for (int lead = -1; lead <= 1; ++lead) {
+        EnvelopeClock& clock = clocks[lead + 1];
+        clock.counter = counter + static_cast<std::uint32_t>(lead);
+        const int quietBits = std::countr_zero((clock.counter - 4) >> 2);
+        clock.attackFrom = 4 * std::max(1, 11 - quietBits);
+        clock.fallFrom = (clock.counter & 3) == 3 ? clock.attackFrom : 48;
+    }
+}
+
+void Ym2413::modulate() {
+    modulationStale_ = false;
+    // The tremolo a frame behind, now and a frame ahead.
+    const int tremoloLevels[3] = {
+        tremolo(tremoloCounter_ == 0 ? tremoloPeriod - 1 : tremoloCounter_ - 1),
+        tremolo(tremoloCounter_),
+        tremolo(tremoloCounter_ + 1 == tremoloPeriod ? 0 : tremoloCounter_ + 1)};
+    for (Setup& setup : setups_) {
+        setup.stepNow = phaseStep(setup);
+        setup.levelNow = static_cast<std::uint8_t>(
+            setup.baseLevel + (setup.tremolo ? tremoloLevels[setup.lead + 1] : 0));
+    }
 }
 
 int Ym2413::frame() {
-    if (stale_) prepare();
+    if (stale_) {
+        // A melody modulator of channels 3-8 takes a write a turn earlier than the rest of the
+        // chip: a key-on has already stepped its envelope once (from the previous frame's
+        // counter), and a sounding one has already moved its phase by its new step.
+        std::array<std::uint32_t, 6> previousSteps{};
+        for (std::size_t ch = 3; ch < 9; ++ch)
+            previousSteps[ch - 3] = setups_[ch * 2].stepNow;
+        prepare();
+        modulate();
+        EnvelopeClock previous[3];
+        clock(envelopeCounter_ - 1, previous);
+        for (std::size_t ch = 3; ch < 9; ++ch) {
+            Slot& mod = slots_[ch * 2];
+            if (setups_[ch * 2].key && !mod.keyOn && setups_[ch * 2].modulator)
+                stepEnvelope(mod, setups_[ch * 2], true, previous);
+            else if (mod.keyOn && setups_[ch * 2].modulator)
+                mod.phase =
+                    (mod.phase + phaseStep(setups_[ch * 2], -1) - previousSteps[ch - 3]) & 0x7ffff;
+        }
+    }
     const bool rhythm = rhythmMode();
     // The noise generator, a 23-bit shift register fed back from bits 0 and 14, steps once per
     // slot; the hi-hat and the snare drum take its output after the 13th and the 16th step.
@@ -274,15 +383,18 @@ int Ym2413::frame() {
     noise_ = (noise_ >> 18) | (fedBack | (((noise_ >> 9) ^ fedBack) & 0x1ff) << 9) << 5;
     const std::uint32_t hhPhase = slots_[14].phase >> 9;
     const std::uint32_t tcPhase = slots_[17].phase >> 9;
-    // The tremolo a frame behind, now and a frame ahead.
-    const int tremoloLevels[3] = {
-        tremolo(tremoloCounter_ == 0 ? tremoloPeriod - 1 : tremoloCounter_ - 1),
-        tremolo(tremoloCounter_),
-        tremolo(tremoloCounter_ + 1 == tremoloPeriod ? 0 : tremoloCounter_ + 1)};
-    auto attenuation = [&](const Slot& slot, const Setup& setup) {
-        return std::min(maxLevel, slot.level + setup.baseLevel +
-                                      (setup.tremolo ? tremoloLevels[setup.lead + 1] : 0));
+    // The LFOs move a slot's step or level only every 1024 or 64 frames (a frame apart by the
+    // slot's place in the turn): the slots follow them then, and after writes.
+    if (modulationStale_ || ((lfoCounter_ + 1) & 1023) <= 2 || ((tremoloCounter_ + 1) & 63) <= 2)
+        modulate();
+    auto attenuation = [](const Slot& slot, const Setup& setup) {
+        return std::min(maxLevel, slot.level + setup.levelNow);
     };
+    // Where the envelope counter stands for the slots a frame behind, level and ahead, and
+    // from which rate the slow rates (1-11) step in this frame: in windows of four frames
+    // every 2^(13 - rate) frames, a fall in the window's last frame.
+    EnvelopeClock clocks[3];
+    clock(envelopeCounter_, clocks);
     int sum = lateOutputs_;
     int late = 0;
     for (int ch = 0; ch < 9; ++ch) {
@@ -291,8 +403,8 @@ int Ym2413::frame() {
         const Setup& modSetup = setups_[static_cast<std::size_t>(ch * 2)];
         const Setup& carSetup = setups_[static_cast<std::size_t>(ch * 2 + 1)];
         const bool drum = rhythm && ch >= 6;
-        stepEnvelope(mod, modSetup, modSetup.key);
-        stepEnvelope(car, carSetup, carSetup.key);
+        stepEnvelope(mod, modSetup, modSetup.key, clocks);
+        stepEnvelope(car, carSetup, carSetup.key, clocks);
 
         const int feedbackIn =
             modSetup.feedback == 0 ? 0 : (mod.output[0] + mod.output[1]) >> modSetup.feedback;
@@ -316,17 +428,19 @@ int Ym2413::frame() {
             }
         }
         mod.output[1] = mod.output[0];
-        mod.output[0] =
-            mod.level >= maxLevel
-                ? 0
-                : operatorOutput(modPhase & 0x3ff, attenuation(mod, modSetup), modSetup.halfSine);
+        mod.output[0] = mod.level >= maxLevel
+                            ? 0
+                            : operatorOutput(modPhase & 0x3ff, attenuation(mod, modSetup),
+                                             modSetup.halfSineMask);
         car.output[1] = car.output[0];
-        car.output[0] =
-            car.level >= maxLevel
-                ? 0
-                : operatorOutput(carPhase & 0x3ff, attenuation(car, carSetup), carSetup.halfSine);
-        mod.phase = (mod.phase + phaseStep(modSetup)) & 0x7ffff;
-        car.phase = (car.phase + phaseStep(carSetup)) & 0x7ffff;
+        car.output[0] = car.level >= maxLevel
+                            ? 0
+                            : operatorOutput(carPhase & 0x3ff, attenuation(car, carSetup),
+                                             carSetup.halfSineMask);
+        mod.phase = ((mod.phaseReset ? 0 : mod.phase) + modSetup.stepNow) & 0x7ffff;
+        car.phase = ((car.phaseReset ? 0 : car.phase) + carSetup.stepNow) & 0x7ffff;
+        mod.phaseReset = false;
+        car.phaseReset = false;
 
         // Which output phases fall into this frame's window of the pins: channel 5 and one of
         // the hi-hat's two from this turn, the rest from the previous one. Each drum is on the

@@ -38,20 +38,27 @@
 // (a key-on first damps the slot to silence, then resets its phase and attacks), computes
 // each operator from the log-sine and exponent ROMs with the modulator's previous output as
 // phase modulation, and sums the pins. The slots do not all sit at the same point of the
-// chip's turn, so a melody modulator runs a frame ahead of its carrier, the rhythm slots of
-// channels 7 and 8 a frame behind, and channel 5's output reaches the pins a turn before the
-// other channels' (the frame holds the others' output of the previous turn).
+// chip's turn, so a melody modulator runs a frame ahead of its carrier, the envelopes and
+// LFOs of channels 5-8 a frame behind those of channels 0-4, the rhythm slots of channels 7
+// and 8 a frame behind, and channel 5's output reaches the pins a turn before the
+// other channels' (the frame holds the others' output of the previous turn). The chip takes
+// a write at one point of its turn, so the melody modulators of channels 3-8 see it a turn
+// before the other slots; the model takes every write at the start of a frame and makes up
+// for it there: a key-on steps those modulators' envelopes once more, from the previous
+// frame's counter, and a new F-number, block or multiple moves a sounding one's phase by its
+// new step once.
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
 //   0x29-0x2f, 0x39-0x3f), which the chip decodes as mirrors.
-// - A write takes effect for all slots in the next frame. The chip takes it at one point of
-//   its turn, so the modulators of channels 3-8 see a key-on or a new F-number a frame before
-//   those of channels 0-2: on those channels the first frame of a note, or the frames after
-//   an F-number change, differ while the modulator is audible.
-// - After an instant attack, a decay at a rate raised past 15 by key scaling starts a frame
-//   late; the bass drum's modulator envelope and a note re-keyed while still sounding differ
-//   in some frames.
+// - A note re-keyed while its modulator still sounds differs from the chip once the
+//   modulator restarts (its damping and restart are not the chip's), and a carrier's damping
+//   is a step apart in a few frames.
+// - A key-off during an attack lets one more attack step through.
+// - Channel 8's carrier now and then steps its release a frame apart; a modulator attacking
+//   at rate 15 on channels 3-8 differs in the note's first frames.
+// - The bass drum's first frames, a tom-tom re-keyed while still sounding and the top cymbal
+//   now and then differ.
 // - Switching rhythm mode on or off mid-note is applied at once, not through the chip's
 //   transition cycles.
 // - The analogue side (the DAC's step sizes and filtering) is left to whoever plays the frames.
@@ -82,6 +89,7 @@ private:
         bool keyOn;
         bool keyOffSeen;    // key-off seen by the key logic, not yet by the envelope
         bool instantAttack; // attack rate 15: full level from the frame after the attack starts
+        bool phaseReset;    // the attack started: the phase restarts after this frame's output
     };
 
     // One operator's view of an instrument (ROM voice or the user registers 0x00-0x07).
@@ -122,27 +130,43 @@ private:
         std::uint8_t multTimesTwo;
         std::uint8_t keyScale;  // key-scale rate, 0-15
         std::uint8_t baseLevel; // total level or volume plus key-scale level, envelope steps
+        std::uint32_t stepNow;  // the phase step with the vibrato of this frame
+        std::uint8_t levelNow;  // the base level with the tremolo of this frame
         std::uint8_t attack, sustainLevel;
         std::array<std::uint8_t, 5> rates; // per envelope state: 4 x rate + key scale, 0 = none
         std::uint8_t feedback;             // 0, or the feedback's shift 9 - FB
-        bool tremolo, vibrato, halfSine;
+        bool tremolo, vibrato;
+        int halfSineMask; // -1 when the negative half-wave is muted
         bool key;
-        std::int8_t lead; // the slot's place in the chip's turn against its carrier
+        std::uint8_t dampEnd;    // the level at which a damped slot starts its attack
+        bool attackAtFrameStart; // at the start of a frame, or in the frame it gets there
+        bool modulator;          // a melody channel's modulator
+        std::int8_t lead; // frames the slot's envelope and LFOs run ahead of channel 0's carrier
     };
 
     Voice voiceOf(int ch, bool rhythm) const;
     void prepare();
     int frame();
     static void keySlot(Slot& slot, bool on);
-    void stepEnvelope(Slot& slot, const Setup& setup, bool key) const;
+    // The envelope counter as the slots of one place in the turn see it in a frame.
+    struct EnvelopeClock {
+        std::uint32_t counter; // the envelope counter as a slot sees it
+        int attackFrom;        // the lowest rate whose attack steps in this frame
+        int fallFrom;          // the lowest rate below 48 whose decay or release steps
+    };
+    static void stepEnvelope(Slot& slot, const Setup& setup, bool key, const EnvelopeClock* clocks);
     static void startAttack(Slot& slot, const Setup& setup);
-    std::uint32_t phaseStep(const Setup& setup) const;
-    static std::int16_t operatorOutput(std::uint32_t phase10, int attenuation, bool halfSine);
+    static bool instantAttack(const Setup& setup);
+    std::uint32_t phaseStep(const Setup& setup, int frameOffset = 0) const;
+    void modulate();
+    static void clock(std::uint32_t counter, EnvelopeClock* clocks);
+    static std::int16_t operatorOutput(std::uint32_t phase10, int attenuation, int halfSineMask);
 
     std::array<std::uint8_t, 0x40> registers_{};
     std::array<Slot, 18> slots_{}; // channel * 2 + operator (0 modulator, 1 carrier)
     std::array<Setup, 18> setups_{};
-    bool stale_ = true; // registers written since setups_ was decoded
+    bool stale_ = true;           // registers written since setups_ was decoded
+    bool modulationStale_ = true; // the LFOs' share of setups_ to be brought up to date
     std::uint32_t envelopeCounter_ = 0;
     std::uint32_t lfoCounter_ = 0;
     std::uint32_t tremoloCounter_ = 0;

@@ -199,14 +199,33 @@ TEST_F(Ym2413Oracle, BuiltInInstruments) {
         s.wait(4000);
         const std::string name = std::to_string(inst) + " " + names[inst - 1];
         const Agreement a = compare(name.c_str(), s);
-        // The instruments on channels 0-2 are exact; on the others a modulator sees the
-        // key-on a frame early in the chip (see Ym2413.h).
-        if (inst % 9 < 3) {
+        // All but three are exact: the organ on channel 8 releases a frame apart now and then,
+        // the vibraphone and the electric guitar differ in their first frames.
+        if (inst != 8 && inst != 12 && inst != 15) {
             EXPECT_EQ(a.equalShare, 100.0) << name;
         }
-        EXPECT_GE(a.equalShare, 95.0) << name;
-        EXPECT_GE(a.signalToError, 30.0) << name;
+        EXPECT_GE(a.equalShare, 99.7) << name;
+        EXPECT_GE(a.signalToError, 35.0) << name;
     }
+}
+
+// New F-numbers and blocks while notes sound, on channels the chip serves at different
+// points of its turn, with and without vibrato.
+TEST_F(Ym2413Oracle, PitchChangesWhileSounding) {
+    Stream s;
+    s.user({0x21, 0x21, 0x10, 0x02, 0xf0, 0xf0, 0x05, 0x05});
+    for (int ch : {1, 4, 7})
+        s.note(ch, 0xad, 5, ch == 7 ? 1 : 0, 0);
+    s.wait(300);
+    for (int step = 0; step < 12; ++step) {
+        for (int ch : {1, 4, 7})
+            s.put(0x10 + ch, 0xad + step * 11 + ch);
+        s.put(0x24, 0x10 | (step % 3 + 4) << 1);
+        s.wait(150);
+    }
+    const Agreement a = compare("pitch changes", s);
+    EXPECT_GE(a.equalShare, 99.8);
+    EXPECT_GE(a.signalToError, 40.0);
 }
 
 TEST_F(Ym2413Oracle, RhythmMode) {
@@ -227,7 +246,26 @@ TEST_F(Ym2413Oracle, RhythmMode) {
         s.wait(1000);
     }
     const Agreement a = compare("rhythm, five drums", s);
-    EXPECT_GE(a.equalShare, 90.0);
+    EXPECT_GE(a.equalShare, 95.0);
+    EXPECT_GE(a.signalToError, 20.0);
+}
+
+// The hi-hat and snare drum while channel 7's F-number and block change under them.
+TEST_F(Ym2413Oracle, RhythmPitchChanges) {
+    Stream s;
+    s.put(0x17, 0x50);
+    s.put(0x27, 0x05);
+    s.put(0x37, 0x31);
+    s.put(0x0e, 0x29);
+    s.wait(500);
+    s.put(0x17, 0x60);
+    s.wait(1000);
+    s.put(0x27, 0x07);
+    s.wait(1000);
+    s.put(0x0e, 0x20);
+    s.wait(500);
+    const Agreement a = compare("rhythm, pitch changes", s);
+    EXPECT_EQ(a.equalShare, 100.0);
 }
 
 TEST_F(Ym2413Oracle, SustainAndKeyOffMidNote) {
@@ -247,7 +285,8 @@ TEST_F(Ym2413Oracle, SustainAndKeyOffMidNote) {
     s.keyOff(3, 0xc0, 5);
     s.wait(3000);
     const Agreement a = compare("sustain, key off mid-note", s);
-    EXPECT_GE(a.equalShare, 50.0);
+    EXPECT_GE(a.equalShare, 55.0);
+    EXPECT_GE(a.signalToError, 10.0);
 }
 
 TEST_F(Ym2413Oracle, EnvelopeExtremes) {
@@ -268,8 +307,8 @@ TEST_F(Ym2413Oracle, EnvelopeExtremes) {
     s.keyOff(0, 0x1c0, 7);
     s.wait(2000);
     const Agreement a = compare("envelope extremes", s);
-    EXPECT_GE(a.equalShare, 80.0);
-    EXPECT_GE(a.signalToError, 20.0);
+    EXPECT_GE(a.equalShare, 92.0);
+    EXPECT_GE(a.signalToError, 30.0);
 }
 
 TEST_F(Ym2413Oracle, AllChannelsWithVibratoAndTremolo) {
@@ -279,8 +318,7 @@ TEST_F(Ym2413Oracle, AllChannelsWithVibratoAndTremolo) {
         s.note(ch, 0x90 + ch * 37, 3 + ch % 3, (ch * 5) % 16, ch % 4);
     s.wait(12000);
     const Agreement a = compare("nine channels, LFOs", s);
-    EXPECT_GE(a.equalShare, 80.0);
-    EXPECT_GE(a.signalToError, 45.0);
+    EXPECT_EQ(a.equalShare, 100.0);
 }
 
 // The melody voices of the instrument ROM against the ones the die-shot emulator holds, field
