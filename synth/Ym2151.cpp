@@ -240,14 +240,19 @@ void Ym2151::apply(std::uint8_t address, std::uint8_t data) {
     }
 }
 
-std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
-    const unsigned ch = slot & 7;
+// A channel's KC and KF as a pitch in 64ths of a semitone from C# of octave 0.
+// The unused note codes 3, 7, 11 and 15 sound as the code after them (the
+// next octave's C# for 15), and the key scaling of the envelope rates sees
+// them so too.
+int Ym2151::pitch(unsigned ch) const {
     const unsigned kc = keyCode(ch);
     const unsigned note = kc & 15;
-    const int coarse =
-        std::clamp(static_cast<int>((kc >> 4) * 768 + (note - (note >> 2)) * 64 + keyFraction(ch) +
-                                    ym2151::coarseDetune[detune2(slot)]),
-                   0, maxPitch);
+    return static_cast<int>((kc >> 4) * 768 + (note - (note >> 2)) * 64 + keyFraction(ch));
+}
+
+std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
+    const int coarse = std::clamp(
+        pitch(slot & 7) + static_cast<int>(ym2151::coarseDetune[detune2(slot)]), 0, maxPitch);
     const int index = std::clamp(coarse + pmOffset, 0, maxPitch);
     const unsigned octave = static_cast<unsigned>(index) / 768;
     std::uint32_t step = (ym2151::noteStep[static_cast<unsigned>(index) % 768] << octave) >> 2;
@@ -264,9 +269,10 @@ void Ym2151::updateStep(unsigned slot) {
 }
 
 // The envelope rates of a slot's four states: twice the 5-bit rate (four times
-// the release rate, plus 2) plus the key code scaled by KS; a rate of 0 stays 0.
+// the release rate, plus 2) plus the 5-bit key code scaled by KS; a rate of 0
+// stays 0.
 void Ym2151::updateRates(unsigned slot) {
-    const unsigned scaled = (keyCode(slot & 7) >> 2) >> (3 - keyScale(slot));
+    const unsigned scaled = keyCodeOf(pitch(slot & 7)) >> (3 - keyScale(slot));
     const auto rate = [&](unsigned base) {
         return static_cast<std::uint8_t>(base == 0 ? 0 : std::min(base + scaled, 63u));
     };

@@ -134,6 +134,7 @@ private:
     void applyKeyOff(std::uint8_t data);
     void updateStep(unsigned slot);
     void updateRates(unsigned slot);
+    int pitch(unsigned ch) const;
     std::uint32_t phaseStep(unsigned slot, int pmOffset) const;
     unsigned envelopeRate(unsigned slot) const;
     bool keyEnvelope(unsigned slot, bool on);
