@@ -160,6 +160,7 @@ void Ym2151::reset() {
     lfoAmModulators_ = 0;
     lfoPm_ = 0;
     lfoAmDelay_.fill(0);
+    lfoPmDelay_.fill(0);
     lfoAmIndex_ = 0;
     noiseShift_ = noiseSeed;
     noiseCounter_ = noiseTimerStart;
@@ -257,7 +258,7 @@ std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
     const unsigned octave = static_cast<unsigned>(index) / 768;
     std::uint32_t step = (ym2151::noteStep[static_cast<unsigned>(index) % 768] << octave) >> 2;
     const unsigned dt1 = detune1(slot);
-    const unsigned offset = ym2151::detuneStep[dt1 & 3][keyCodeOf(coarse)];
+    const unsigned offset = ym2151::detuneStep[dt1 & 3][keyCodeOf(index)];
     step = ((dt1 & 4) ? step - offset : step + offset) & 0x1FFFF;
     const unsigned mul = multiple(slot);
     return mul ? step * mul : step >> 1;
@@ -384,14 +385,18 @@ void Ym2151::stepLfo() {
     // AM reaches the envelopes of C1 and C2 four frames after PM reaches the
     // phase generator, those of M1 and M2 five frames after.
     lfoAmDelay_[lfoAmIndex_] = static_cast<std::uint16_t>((am * amDepth_) >> 7);
-    lfoAmIndex_ = (lfoAmIndex_ + 1) % lfoAmDelay_.size();
     const auto framesAgo = [&](unsigned n) {
-        return lfoAmDelay_[(lfoAmIndex_ + lfoAmDelay_.size() - 1 - n) % lfoAmDelay_.size()];
+        return lfoPmDelay_[(lfoAmIndex_ + lfoAmDelay_.size() - n) % lfoAmDelay_.size()];
     };
-    lfoAm_ = framesAgo(4);
-    lfoAmModulators_ = framesAgo(5);
-    const int pm = static_cast<int>((pmMagnitude * pmDepth_) >> 7);
+    const auto amAgo = [&](unsigned n) {
+        return lfoAmDelay_[(lfoAmIndex_ + lfoAmDelay_.size() - n) % lfoAmDelay_.size()];
+    };
+    lfoAm_ = amAgo(4);
+    lfoAmModulators_ = amAgo(5);
+    lfoPmDelay_[lfoAmIndex_] = static_cast<std::uint16_t>((pmMagnitude * pmDepth_) >> 7);
+    const int pm = framesAgo(8);
     lfoPm_ = pmNegative ? -pm : pm;
+    lfoAmIndex_ = (lfoAmIndex_ + 1) % lfoAmDelay_.size();
 }
 
 // The noise timer: a 5-bit counter stepped twice a frame that clocks the

@@ -165,7 +165,8 @@ private:
     unsigned lfoAm_ = 0;           // 0-255 after AMD, as C1 and C2 see it
     unsigned lfoAmModulators_ = 0; // as M1 and M2 see it, a frame later
     int lfoPm_ = 0;                // -128..128 after PMD
-    std::array<std::uint16_t, 8> lfoAmDelay_{};
+    std::array<std::uint16_t, 16> lfoAmDelay_{};
+    std::array<std::uint16_t, 16> lfoPmDelay_{};
     unsigned lfoAmIndex_ = 0;
 
     // Noise: a 17-bit shift register stepped twice a frame at most.
