@@ -159,6 +159,8 @@ void Ym2151::reset() {
     lfoAm_ = 0;
     lfoAmModulators_ = 0;
     lfoPm_ = 0;
+    lfoPmEarly_ = 0;
+    lfoPmNegative_ = false;
     lfoAmDelay_.fill(0);
     lfoPmDelay_.fill(0);
     lfoAmIndex_ = 0;
@@ -396,6 +398,9 @@ void Ym2151::stepLfo() {
     lfoPmDelay_[lfoAmIndex_] = static_cast<std::uint16_t>((pmMagnitude * pmDepth_) >> 7);
     const int pm = framesAgo(8);
     lfoPm_ = pmNegative ? -pm : pm;
+    const int pmEarly = framesAgo(9);
+    lfoPmEarly_ = lfoPmNegative_ ? -pmEarly : pmEarly;
+    lfoPmNegative_ = pmNegative;
     lfoAmIndex_ = (lfoAmIndex_ + 1) % lfoAmDelay_.size();
 }
 
@@ -467,8 +472,8 @@ void Ym2151::frame(std::int16_t* leftRight) {
         // PM in 64ths of a semitone: the LFO's, scaled by the channel's PMS.
         const unsigned pms = pmSensitivity(ch);
         const int pm = pms == 0  ? 0
-                       : pms < 6 ? scaleSigned(lfoPm_, 128u >> (6 - pms))
-                                 : lfoPm_ * (1 << (pms - 5));
+                       : pms < 6 ? scaleSigned(slot < 23 ? lfoPmEarly_ : lfoPm_, 128u >> (6 - pms))
+                                 : (slot < 23 ? lfoPmEarly_ : lfoPm_) * (1 << (pms - 5));
         std::uint32_t step = s.step;
         if (pm != 0) {
             if (pm != s.pmOffset) {

@@ -165,6 +165,8 @@ private:
     unsigned lfoAm_ = 0;           // 0-255 after AMD, as C1 and C2 see it
     unsigned lfoAmModulators_ = 0; // as M1 and M2 see it, a frame later
     int lfoPm_ = 0;                // -128..128 after PMD
+    int lfoPmEarly_ = 0;
+    bool lfoPmNegative_ = false;
     std::array<std::uint16_t, 16> lfoAmDelay_{};
     std::array<std::uint16_t, 16> lfoPmDelay_{};
     unsigned lfoAmIndex_ = 0;
