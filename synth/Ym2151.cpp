@@ -161,9 +161,9 @@ void Ym2151::reset() {
     lfoPm_ = 0;
     lfoPmEarly_ = 0;
     lfoPmNegative_ = false;
-    lfoAmDelay_.fill(0);
-    lfoPmDelay_.fill(0);
-    lfoAmIndex_ = 0;
+    lfoAmHistory_.fill(0);
+    lfoPmHistory_.fill(0);
+    lfoHistoryIndex_ = 0;
     noiseShift_ = noiseSeed;
     noiseCounter_ = noiseTimerStart;
     timerA_ = 0;
@@ -384,24 +384,24 @@ void Ym2151::stepLfo() {
         pmNegative = lfoRandom_ >= 128;
         break;
     }
-    // AM reaches the envelopes of C1 and C2 four frames after PM reaches the
-    // phase generator, those of M1 and M2 five frames after.
-    lfoAmDelay_[lfoAmIndex_] = static_cast<std::uint16_t>((am * amDepth_) >> 7);
-    const auto framesAgo = [&](unsigned n) {
-        return lfoPmDelay_[(lfoAmIndex_ + lfoAmDelay_.size() - n) % lfoAmDelay_.size()];
+    // The wave's values after their depths pass through the chip's pipeline
+    // before they take effect: PM's sign at once, its magnitude eight frames
+    // later for C1 of channel 7 to C2 of channel 7 and nine for the slots
+    // before them (which also take the sign a frame late); AM four frames
+    // later for C1 and C2, five for M1 and M2.
+    lfoAmHistory_[lfoHistoryIndex_] = static_cast<std::uint8_t>((am * amDepth_) >> 7);
+    lfoPmHistory_[lfoHistoryIndex_] = static_cast<std::uint8_t>((pmMagnitude * pmDepth_) >> 7);
+    const auto framesAgo = [&](const std::array<std::uint8_t, 16>& history, unsigned n) {
+        return static_cast<int>(history[(lfoHistoryIndex_ - n) & 15]);
     };
-    const auto amAgo = [&](unsigned n) {
-        return lfoAmDelay_[(lfoAmIndex_ + lfoAmDelay_.size() - n) % lfoAmDelay_.size()];
-    };
-    lfoAm_ = amAgo(4);
-    lfoAmModulators_ = amAgo(5);
-    lfoPmDelay_[lfoAmIndex_] = static_cast<std::uint16_t>((pmMagnitude * pmDepth_) >> 7);
-    const int pm = framesAgo(8);
-    lfoPm_ = pmNegative ? -pm : pm;
-    const int pmEarly = framesAgo(9);
+    lfoAm_ = static_cast<unsigned>(framesAgo(lfoAmHistory_, 4));
+    lfoAmModulators_ = static_cast<unsigned>(framesAgo(lfoAmHistory_, 5));
+    const int pmLate = framesAgo(lfoPmHistory_, 8);
+    const int pmEarly = framesAgo(lfoPmHistory_, 9);
     lfoPmEarly_ = lfoPmNegative_ ? -pmEarly : pmEarly;
+    lfoPm_ = pmNegative ? -pmLate : pmLate;
     lfoPmNegative_ = pmNegative;
-    lfoAmIndex_ = (lfoAmIndex_ + 1) % lfoAmDelay_.size();
+    lfoHistoryIndex_ = (lfoHistoryIndex_ + 1) & 15;
 }
 
 // The noise timer: a 5-bit counter stepped twice a frame that clocks the
@@ -471,9 +471,10 @@ void Ym2151::frame(std::int16_t* leftRight) {
 
         // PM in 64ths of a semitone: the LFO's, scaled by the channel's PMS.
         const unsigned pms = pmSensitivity(ch);
+        const int lfoPm = slot < 23 ? lfoPmEarly_ : lfoPm_;
         const int pm = pms == 0  ? 0
-                       : pms < 6 ? scaleSigned(slot < 23 ? lfoPmEarly_ : lfoPm_, 128u >> (6 - pms))
-                                 : (slot < 23 ? lfoPmEarly_ : lfoPm_) * (1 << (pms - 5));
+                       : pms < 6 ? scaleSigned(lfoPm, 128u >> (6 - pms))
+                                 : lfoPm * (1 << (pms - 5));
         std::uint32_t step = s.step;
         if (pm != 0) {
             if (pm != s.pmOffset) {

@@ -164,12 +164,12 @@ private:
     unsigned lfoRandom_ = 0;
     unsigned lfoAm_ = 0;           // 0-255 after AMD, as C1 and C2 see it
     unsigned lfoAmModulators_ = 0; // as M1 and M2 see it, a frame later
-    int lfoPm_ = 0;                // -128..128 after PMD
-    int lfoPmEarly_ = 0;
-    bool lfoPmNegative_ = false;
-    std::array<std::uint16_t, 16> lfoAmDelay_{};
-    std::array<std::uint16_t, 16> lfoPmDelay_{};
-    unsigned lfoAmIndex_ = 0;
+    int lfoPm_ = 0;                // -127..127 after PMD, as C1 and C2 of channel 7 on see it
+    int lfoPmEarly_ = 0;           // as the slots before them see it, a frame later
+    bool lfoPmNegative_ = false;   // the PM sign of the frame before
+    std::array<std::uint8_t, 16> lfoAmHistory_{}; // AM and PM magnitude after their depths,
+    std::array<std::uint8_t, 16> lfoPmHistory_{}; // one per frame, the newest at the index
+    unsigned lfoHistoryIndex_ = 0;
 
     // Noise: a 17-bit shift register stepped twice a frame at most.
     std::uint32_t noiseShift_ = 1;
