@@ -418,26 +418,26 @@ void Ym2151::stepNoise() {
     }
 }
 
-// The modulation input of a slot: M1's own feedback, or the sum of its
-// modulators' outputs halved (see modulators above for when each is taken).
-inline int Ym2151::modulation(unsigned slot) const {
-    const unsigned ch = slot & 7;
-    const unsigned role = slot >> 3;
-    if (role == m1) {
+// The modulation input of a slot of the given role: M1's own feedback, or the
+// sum of its modulators' outputs halved (see modulators above for when each is
+// taken).
+template <unsigned role> inline int Ym2151::modulation(unsigned ch) const {
+    if constexpr (role == m1) {
         const unsigned fb = feedback(ch);
         if (fb == 0) return 0;
         return (channels_[ch].m1Previous[0] + channels_[ch].m1Previous[1]) >> (10 - fb);
+    } else {
+        const unsigned sources = modulators[connection(ch)][role];
+        if (sources == 0) return 0;
+        const Slot& slotM1 = slots_[slotOf(m1, ch)];
+        const Slot& slotC1 = slots_[slotOf(c1, ch)];
+        int sum = 0;
+        if (sources & m1Now) sum += slotM1.out;
+        if (sources & m1Late) sum += slotM1.previous;
+        if (sources & c1Late) sum += role == m2 ? slotC1.out : slotC1.previous;
+        if (sources & m2Now) sum += slots_[slotOf(m2, ch)].out;
+        return sum >> 1;
     }
-    const unsigned sources = modulators[connection(ch)][role];
-    if (sources == 0) return 0;
-    const Slot& slotM1 = slots_[slotOf(m1, ch)];
-    const Slot& slotC1 = slots_[slotOf(c1, ch)];
-    int sum = 0;
-    if (sources & m1Now) sum += slotM1.out;
-    if (sources & m1Late) sum += slotM1.previous;
-    if (sources & c1Late) sum += role == m2 ? slotC1.out : slotC1.previous;
-    if (sources & m2Now) sum += slots_[slotOf(m2, ch)].out;
-    return sum >> 1;
 }
 
 std::int16_t Ym2151::operatorOutput(std::uint32_t phase, int mod, unsigned attenuation) const {
@@ -450,22 +450,13 @@ std::int16_t Ym2151::operatorOutput(std::uint32_t phase, int mod, unsigned atten
     return static_cast<std::int16_t>((p & 512) ? -value : value);
 }
 
-void Ym2151::frame(std::int16_t* leftRight) {
-    stepTimers();
-    stepLfo();
-    stepNoise();
-    egTick_ = egDivider_ == 0;
-    if (egTick_) ++egCounter_;
-    egDivider_ = (egDivider_ + 1) % 3;
-
-    int left = lateLeft_;
-    int right = lateRight_;
-    lateLeft_ = 0;
-    lateRight_ = 0;
-    for (unsigned slot = 0; slot < 32; ++slot) {
+// One frame of the eight slots of a role, in channel order: key, phase, the
+// operator's output and envelope, and its share of the outputs.
+template <unsigned role> inline void Ym2151::runSlots(int& left, int& right) {
+    for (unsigned ch = 0; ch < 8; ++ch) {
+        const unsigned slot = role * 8 + ch;
         if (pendingCount_ != 0) applyPending(slot);
         Slot& s = slots_[slot];
-        const unsigned ch = slot & 7;
         const EgState before = s.state;
         const bool released = keyEnvelope(slot, s.keyRegister || csmKey_);
 
@@ -486,11 +477,11 @@ void Ym2151::frame(std::int16_t* leftRight) {
 
         unsigned attenuation = s.level + s.totalLevel;
         if (amEnabled(slot) && amSensitivity(ch) != 0)
-            attenuation += (slot < 16 ? lfoAmModulators_ : lfoAm_) << (amSensitivity(ch) - 1);
+            attenuation += (role <= m2 ? lfoAmModulators_ : lfoAm_) << (amSensitivity(ch) - 1);
         attenuation = std::min(attenuation, maxLevel);
 
         std::int16_t out = 0;
-        if (slot == 31 && noiseEnabled()) {
+        if (role == c2 && ch == 7 && noiseEnabled()) {
             // The noise takes the operator's place with the exponent of its
             // attenuation alone, at a quarter of a sine's full level.
             const unsigned a = attenuation << 2;
@@ -499,22 +490,41 @@ void Ym2151::frame(std::int16_t* leftRight) {
             out = static_cast<std::int16_t>((noiseShift_ & 1) ? amplitude : ~amplitude);
         } else {
             // From attenuation 0x340 on the output is 0 whatever the phase.
-            if (attenuation < 0x340) out = operatorOutput(s.phase, modulation(slot), attenuation);
+            if (attenuation < 0x340)
+                out = operatorOutput(s.phase, modulation<role>(ch), attenuation);
         }
         stepEnvelope(slot, released, before);
         s.phase = (s.phase + step) & 0xFFFFF;
         s.previous = s.out;
         s.out = out;
-        if (slot < 8) {
+        if constexpr (role == m1) {
             channels_[ch].m1Previous[1] = channels_[ch].m1Previous[0];
             channels_[ch].m1Previous[0] = out;
         }
 
-        if ((carriers[connection(ch)] >> (slot >> 3)) & 1) {
+        if ((carriers[connection(ch)] >> role) & 1) {
             if (leftOn(ch)) (slot < 15 ? left : lateLeft_) += out;
             if (rightOn(ch)) (slot < 31 ? right : lateRight_) += out;
         }
     }
+}
+
+void Ym2151::frame(std::int16_t* leftRight) {
+    stepTimers();
+    stepLfo();
+    stepNoise();
+    egTick_ = egDivider_ == 0;
+    if (egTick_) ++egCounter_;
+    egDivider_ = (egDivider_ + 1) % 3;
+
+    int left = lateLeft_;
+    int right = lateRight_;
+    lateLeft_ = 0;
+    lateRight_ = 0;
+    runSlots<m1>(left, right);
+    runSlots<m2>(left, right);
+    runSlots<c1>(left, right);
+    runSlots<c2>(left, right);
     for (unsigned i = 0; i < pendingCount_; ++i)
         pending_[i].position -= 32;
     leftRight[0] = dacLevel(left);

@@ -155,7 +155,8 @@ private:
     void stepTimers();
     void stepLfo();
     void stepNoise();
-    int modulation(unsigned slot) const;
+    template <unsigned role> int modulation(unsigned ch) const;
+    template <unsigned role> void runSlots(int& left, int& right);
     std::int16_t operatorOutput(std::uint32_t phase, int mod, unsigned attenuation) const;
     void frame(std::int16_t* leftRight);
 
