@@ -26,6 +26,7 @@ constexpr std::wstring_view kUsage[] = {
 };
 
 template <typename Char> int run(int argc, Char** argv) {
+    platform::ignoreClosedPipes();
     platform::setConsoleLocale();
     std::optional<std::filesystem::path> dataPath;
     if (argc < 2) {
@@ -34,7 +35,10 @@ template <typename Char> int run(int argc, Char** argv) {
     } else {
         dataPath = argv[1];
     }
+    installConsoleStop();
     auto machine = std::make_unique<Tonrig>();
+    // Declared after the machine, so it ends first: no console event can
+    // reach the machine while it is destroyed.
     ConsoleStopBinding stopBinding(*machine);
     return play(*machine, dataPath);
 }

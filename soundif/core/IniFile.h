@@ -10,7 +10,9 @@
 // Where the two differ knowingly: the Windows writer rewrites the whole file in
 // its own layout (CRLF line endings, blanks around names and '=' and blank
 // lines dropped), the POSIX one changes only the value it sets, keeps every
-// other byte and replaces the file atomically.
+// other byte and saves the file as common/FileSave.h describes (a symbolic
+// link keeps pointing at the file it names, mode and owner are kept, and the
+// file is never left half written where that can be avoided).
 #pragma once
 
 #include "soundif/core/BoardSettings.h"
@@ -21,9 +23,16 @@
 #include <vector>
 
 // The library's own file with the extension ".ini": TAVRO.ini beside TAVRO.DLL,
-// libtavro.ini beside libtavro.so. Only meaningful inside the library itself:
-// other modules are given the path.
+// libtavro.ini beside libtavro.so. On POSIX systems that file is used when it
+// exists (portable and build-tree setups); otherwise the user's own file of
+// that name in $XDG_CONFIG_HOME/tavro/ (~/.config/tavro/ when the variable is
+// unset or not an absolute path), which need not exist yet. Only meaningful
+// inside the library itself: other modules are given the path.
 std::filesystem::path iniFilePath();
+
+// A sentence telling users where the file is looked for, for messages; empty
+// where the file is always the one beside the library.
+std::string iniFileLocationNote();
 
 // Every section name of the file, in file order, a name that appears twice
 // listed twice; empty for a missing file.

@@ -1,11 +1,15 @@
 // IniFile on POSIX systems: the file is read whole for every call and read or
-// edited through IniText. Writing a key writes a complete new file beside the
-// old one and renames it over the old, so the file is either the old or the
-// new one, never half written.
+// edited through IniText. Writing a key saves the whole edited text with
+// platform::saveFile: through a symbolic link into the file it names, with
+// the file's mode and owner kept, as a new file renamed over the old one so
+// that it is never half written, or in place where the directory takes no new
+// file.
+#include "common/FileSave.h"
 #include "common/Platform.h"
 #include "soundif/core/IniFile.h"
 #include "soundif/core/IniText.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -34,35 +38,29 @@ IniText load(const std::filesystem::path& path) {
     return IniText(readWholeFile(path).value_or(std::string()));
 }
 
-bool replaceAtomically(const std::filesystem::path& path, const std::string& text) {
-    std::filesystem::path temporary = path;
-    temporary += ".new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
 std::filesystem::path iniFilePath() {
-    auto path = platform::modulePathOf(reinterpret_cast<const void*>(&iniFilePath));
-    return path.replace_extension(".ini");
+    auto beside = platform::modulePathOf(reinterpret_cast<const void*>(&iniFilePath));
+    beside.replace_extension(".ini");
+    std::error_code error;
+    if (std::filesystem::exists(beside, error)) return beside;
+    std::filesystem::path folder;
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    if (config != nullptr && std::filesystem::path(config).is_absolute())
+        folder = config;
+    else if (home != nullptr && std::filesystem::path(home).is_absolute())
+        folder = std::filesystem::path(home) / ".config";
+    else
+        return beside;
+    return folder / "tavro" / beside.filename();
+}
+
+std::string iniFileLocationNote() {
+    return "The settings are kept in libtavro.ini beside the library when that file exists, "
+           "otherwise in $XDG_CONFIG_HOME/tavro/libtavro.ini (~/.config/tavro/ by default). "
+           "Make sure that file and its folder may be written.";
 }
 
 std::vector<std::string> listSections(const std::filesystem::path& path) {
@@ -80,5 +78,5 @@ bool writeIniString(const std::filesystem::path& path, const std::string& sectio
     if (!text) return false;
     IniText ini(*text);
     ini.set(section, key, value);
-    return replaceAtomically(path, ini.text());
+    return platform::saveFile(path, ini.text());
 }

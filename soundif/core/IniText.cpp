@@ -210,3 +210,19 @@ std::int32_t parseProfileInt(std::string_view text) {
     }
     return static_cast<std::int32_t>(negative ? 0u - magnitude : magnitude);
 }
+
+std::int32_t parseDecimalInt(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    // The magnitude saturates one past the largest value, which a minus sign
+    // still makes the smallest.
+    constexpr std::int64_t limit = std::int64_t{INT32_MAX} + 1;
+    std::int64_t magnitude = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        magnitude = std::min(limit, magnitude * 10 + (text[i] - '0'));
+    if (negative) return static_cast<std::int32_t>(-magnitude);
+    return static_cast<std::int32_t>(std::min<std::int64_t>(magnitude, INT32_MAX));
+}

@@ -83,3 +83,11 @@ private:
 // digits read as 0. The digits are accumulated in unsigned 32-bit arithmetic,
 // so values beyond 32 bits wrap: "4294967297" reads as 1, "-1" as -1.
 std::int32_t parseProfileInt(std::string_view text);
+
+// Reads a plain decimal integer, as the C library reads one: leading blanks
+// (space, tab, line breaks, vertical tab, form feed), an optional sign, then
+// decimal digits up to the first other character. No prefix selects another
+// base, and every digit counts however many leading zeros come first. No
+// digits read as 0; values beyond the 32-bit range saturate. The port numbers
+// of board section names are read this way.
+std::int32_t parseDecimalInt(std::string_view text);

@@ -17,6 +17,9 @@ constexpr std::uint32_t opllChannels = 9;
 constexpr std::uint32_t opllRegisterLimit = 0x40;
 
 constexpr std::uint32_t ssgMixer = 0x07;
+// Every write to the envelope shape restarts the envelope, even with the
+// shape it already has.
+constexpr std::uint32_t ssgEnvelopeShape = 0x0D;
 constexpr std::uint32_t ssgRegisterLimit = 14;
 
 } // namespace
@@ -52,5 +55,5 @@ std::int32_t CSoundChipYmz294::init() {
 }
 
 bool CSoundChipYmz294::needsWrite(std::uint32_t index, std::uint32_t data) {
-    return index < ssgRegisterLimit && changes(index, data);
+    return index < ssgRegisterLimit && (index == ssgEnvelopeShape || changes(index, data));
 }

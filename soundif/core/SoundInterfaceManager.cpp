@@ -103,7 +103,7 @@ std::int32_t CSoundInterfaceManager::openInterfaces() {
     for (const std::string& name : listSections(path)) {
         if (name.compare(0, boardSectionPrefix.size(), boardSectionPrefix) != 0) continue;
         BoardSettings settings;
-        settings.port = parseProfileInt(std::string_view(name).substr(boardSectionPrefix.size()));
+        settings.port = parseDecimalInt(std::string_view(name).substr(boardSectionPrefix.size()));
         if (settings.port <= 0) continue;
         loadBoardSettings(settings, path);
         std::unique_ptr<CSoundInterface> soundInterface =

@@ -1,4 +1,5 @@
 #include "common/MillisecondClock.h"
+#include "common/Platform.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +27,20 @@ TEST(MillisecondClock, RunsAtRealTimeAndStaysContinuousAcrossRebase) {
         std::this_thread::sleep_for(std::chrono::milliseconds(7));
     }
     EXPECT_GE(clock.baseMilliseconds - first, 1990u); // rebased twice, by whole seconds
+}
+
+// Readings are the system's tick count (milliseconds since it started) from
+// the start on, not counted from zero. The tick count itself may move in
+// steps of a scheduler period (about 16 ms on Windows).
+TEST(MillisecondClock, StartsAtTheSystemTickCount) {
+    MillisecondClock clock;
+    clock.start();
+    ASSERT_NE(clock.frequency, 0);
+    for (int reading = 0; reading < 3; ++reading) {
+        const auto difference = static_cast<std::int32_t>(clock.now() - platform::tickCount());
+        EXPECT_LE(difference < 0 ? -difference : difference, 40);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 TEST(MillisecondClock, WithoutFrequencyReturnsTheTickCount) {

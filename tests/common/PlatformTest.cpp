@@ -53,6 +53,7 @@ void countEvent() {
 // this process's own. (Ctrl+C only: Wine cannot raise Ctrl+Break for a
 // whole console.)
 TEST(Platform, ConsoleEventsReachTheHandlerAndDoNotEndTheProcess) {
+    events = 0;
     FreeConsole();
     ASSERT_TRUE(AllocConsole());
     platform::installConsoleEventHandler(countEvent);
@@ -65,6 +66,7 @@ TEST(Platform, ConsoleEventsReachTheHandlerAndDoNotEndTheProcess) {
 }
 #else
 TEST(Platform, ConsoleEventsReachTheHandlerAndDoNotEndTheProcess) {
+    events = 0;
     platform::installConsoleEventHandler(countEvent);
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
         std::raise(signal);

@@ -68,6 +68,13 @@ bool appearInOrder(const std::vector<std::string>& lines, const std::vector<std:
     return true;
 }
 
+// The programs started here get the stand-in's settings each case gives
+// them, and none left in this process by another case.
+class ClientProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override { clearFakeLibrarySettings(); }
+};
+
 void expectCleanExit(const PlayedRun& run) {
     EXPECT_TRUE(run.exit.exited);
     EXPECT_EQ(run.exit.code, 0);
@@ -75,7 +82,7 @@ void expectCleanExit(const PlayedRun& run) {
     EXPECT_EQ(run.err, "");
 }
 
-TEST(ClientProgramTest, PlaysThroughTheLibraryAndGivesEverythingBackOnInterrupt) {
+TEST_F(ClientProgramTest, PlaysThroughTheLibraryAndGivesEverythingBackOnInterrupt) {
     const PlayedRun run = playTestSong(kFake, {});
     expectCleanExit(run);
     const std::vector<std::string> writes = registerWrites(run.calls);
@@ -92,7 +99,7 @@ TEST(ClientProgramTest, PlaysThroughTheLibraryAndGivesEverythingBackOnInterrupt)
                                        "setRegister 2 0x18 0xfe", "setRegister 3 0x00 0x54"}));
 }
 
-TEST(ClientProgramTest, TerminateAndAHungDriverStillReleaseEverything) {
+TEST_F(ClientProgramTest, TerminateAndAHungDriverStillReleaseEverything) {
     const std::vector<std::string> release = {"releaseChip 1",   "releaseChip 2",   "releaseChip 3",
                                               "releaseAllChips", "closeInterfaces", "unload"};
     {
@@ -117,7 +124,7 @@ TEST(ClientProgramTest, TerminateAndAHungDriverStillReleaseEverything) {
     EXPECT_THAT(readLines(layout.file("calls.log")), ElementsAreArray(expected));
 }
 
-TEST(ClientProgramTest, AMissingChipIsSilentWhileTheOthersPlay) {
+TEST_F(ClientProgramTest, AMissingChipIsSilentWhileTheOthersPlay) {
     const PlayedRun run = playTestSong(kFake, {"TAVRO_FAKE_CHIPS=2:4000000,6:2000000"});
     expectCleanExit(run);
     EXPECT_TRUE(
@@ -132,7 +139,7 @@ TEST(ClientProgramTest, AMissingChipIsSilentWhileTheOthersPlay) {
                             "unload"));
 }
 
-TEST(ClientProgramTest, ALibraryThatCannotServeIsTriedThreeTimesSilently) {
+TEST_F(ClientProgramTest, ALibraryThatCannotServeIsTriedThreeTimesSilently) {
     const PlayedRun notOpening = playTestSong(kFake, {"TAVRO_FAKE_OPEN=0"}, SIGINT, 100ms);
     expectCleanExit(notOpening);
     std::vector<std::string> expected;
@@ -156,7 +163,7 @@ TEST(ClientProgramTest, ALibraryThatCannotServeIsTriedThreeTimesSilently) {
 #ifdef _WIN32
 // A library that cannot be loaded logs each attempt to load it: the player
 // looks for it once per request and plays on without it.
-TEST(ClientProgramTest, AMissingLibraryIsLookedForOncePerRequest) {
+TEST_F(ClientProgramTest, AMissingLibraryIsLookedForOncePerRequest) {
     const PlayedRun run = playTestSong(FAKE_TAVRO_REFUSING_PATH, {}, SIGINT, 100ms);
     expectCleanExit(run);
     // Each attempt maps the module, which refuses and is unmapped again.
@@ -165,7 +172,7 @@ TEST(ClientProgramTest, AMissingLibraryIsLookedForOncePerRequest) {
 }
 #else
 // The dynamic loader's own trace counts the searches for the library.
-TEST(ClientProgramTest, AMissingLibraryIsLookedForOncePerRequest) {
+TEST_F(ClientProgramTest, AMissingLibraryIsLookedForOncePerRequest) {
     PlayerLayout layout(kProgram, {});
     layout.addToBin(kDrivers / "VELKAN.BIN");
     layout.addToBin(kDrivers / "test-song.vkn");

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "player/PortMap.h"
 #include "player/Tonrig.h"
@@ -81,6 +82,40 @@ TEST_F(InterruptTest, TableEntryFollowsIAndVector) {
     machine->memory[0x21FB] = 0x30;
     machine->deliverInterrupts(0x02);
     EXPECT_EQ(log(), "213");
+}
+
+// Channel 3's table entry is looked up after channel 1's routine has run,
+// with the I register and vector that routine left.
+TEST_F(InterruptTest, Channel3FollowsWhatChannel1sRoutineChanged) {
+    // Log id, RET.
+    const auto logAndReturn = [](std::uint8_t id) {
+        return std::vector<std::uint8_t>{0x2A, 0x00, 0x50, 0x36, id, 0x23, 0x22, 0x00, 0x50, 0xC9};
+    };
+    std::vector<std::uint8_t> changesI = {0x3E, 0x21, 0xED, 0x47}; // LD A,0x21; LD I,A
+    std::vector<std::uint8_t> changesVector = {0x01, 0xA0, 0x1F,   // LD BC,0x1FA0
+                                               0x3E, 0x30,         // LD A,0x30
+                                               0xED, 0x79};        // OUT (C),A
+    for (auto* code : {&changesI, &changesVector}) {
+        const auto tail = logAndReturn(code == &changesI ? 5 : 6);
+        code->insert(code->end(), tail.begin(), tail.end());
+    }
+    std::copy(changesI.begin(), changesI.end(), machine->memory.begin() + 0x3100);
+    std::copy(changesVector.begin(), changesVector.end(), machine->memory.begin() + 0x3200);
+    machine->memory[0x2116] = 0x10; // I = 0x21, vector 0x10, channel 3: routine 1
+    machine->memory[0x2117] = 0x30;
+    machine->memory[0x2036] = 0x00; // I = 0x20, vector 0x30, channel 3: routine 0
+    machine->memory[0x2037] = 0x30;
+
+    machine->memory[0x2012] = 0x00; // channel 1: the routine that changes I
+    machine->memory[0x2013] = 0x31;
+    machine->deliverInterrupts(0x0A);
+    EXPECT_EQ(log(), "51");
+
+    machine->I = 0x20;
+    machine->memory[0x2012] = 0x00; // channel 1: the routine that changes the vector
+    machine->memory[0x2013] = 0x32;
+    machine->deliverInterrupts(0x0A);
+    EXPECT_EQ(log(), "5160");
 }
 
 } // namespace

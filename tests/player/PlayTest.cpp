@@ -3,7 +3,10 @@
 // and what they leave undone. Also the console stop handler.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "player/ConsoleStop.h"
 #include "player/Play.h"
@@ -43,6 +46,29 @@ TEST_F(PlayTest, WithDataRunsEntries1800Then1803AndPrintsTheTitle) {
     EXPECT_EQ(machine->memory[0x5001], 0x01 + 0x03);
 }
 
+// After each driver entry the player pauses 50 ms before it goes on, so the
+// tick loop (one tick, here one interrupt, per millisecond from its start)
+// runs at least 100 ms less than play as a whole.
+TEST_F(PlayTest, EachDriverEntryIsFollowedByA50MillisecondPause) {
+    scratch.write("VELKAN.BIN", testdrivers::counting());
+    stopFlag.store(false);
+    std::thread stopper([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stopFlag.store(true);
+    });
+    testing::internal::CaptureStdout();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(play(*machine, std::nullopt), 0);
+    const auto played = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - start)
+                            .count();
+    testing::internal::GetCapturedStdout();
+    stopper.join();
+    const int ticks = machine->memory[0x5000] | (machine->memory[0x5001] << 8);
+    EXPECT_GT(ticks, 0);
+    EXPECT_LE(ticks, played - 100 + 2) << "played " << played << " ms";
+}
+
 TEST_F(PlayTest, MissingDataFileStopsBeforeTheDriverIsLoaded) {
     scratch.write("VELKAN.BIN", testdrivers::entryMarkers());
     scratch.write("empty.vkn", {});
@@ -78,6 +104,35 @@ TEST(ConsoleStopTest, EventSetsTheFlagAndStopsTheBoundMachineOnly) {
     machine.reset();
     onConsoleControl(); // the machine is gone and must not be touched
     EXPECT_TRUE(stopFlag.load());
+}
+
+// Console events come on a thread of the system's at any time, also while
+// the player ends: the binding's end waits out a handler call that still
+// holds the machine, so a machine is never stopped after it is freed (the
+// sanitizer builds see any such touch).
+TEST(ConsoleStopTest, EventsRacingTheMachinesEndNeverReachAFreedMachine) {
+    std::atomic<bool> done{false};
+    std::atomic<int> events{0};
+    std::thread system([&] {
+        while (!done.load()) {
+            onConsoleControl();
+            events.fetch_add(1);
+        }
+    });
+    int stopped = 0;
+    for (int round = 0; round < 300; ++round) {
+        auto machine = std::make_unique<Tonrig>();
+        {
+            ConsoleStopBinding binding(*machine);
+            const int before = events.load();
+            while (events.load() < before + 2)
+                std::this_thread::yield();
+        }
+        if (machine->stopRequested.load()) ++stopped;
+    }
+    done = true;
+    system.join();
+    EXPECT_EQ(stopped, 300) << "an event during the binding stops the machine";
 }
 
 } // namespace

@@ -4,6 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <optional>
+#include <thread>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "support/ChildProcess.h"
 #include "support/TestDrivers.h"
@@ -119,5 +127,92 @@ TEST(ProgramTest, StopEndsADriverThatNeverReturns) {
         EXPECT_LT(stopped.afterSignal, 150ms) << stuck.what;
     }
 }
+
+#ifndef _WIN32
+// How a program run into a pipe ended: its exit code, or the signal that
+// ended it.
+struct PipeRunEnd {
+    bool exited = false;
+    int code = -1;
+    int signal = 0;
+};
+
+// Runs the player in directory with standard output (stream 1) or standard
+// error (stream 2) a pipe that nobody reads any more, as in
+// `tonrig song.vkn | head -0`; the other stream goes to /dev/null. SIGPIPE
+// has its default action, as a shell leaves it. With stopAfter, the player
+// is sent SIGINT after that time; it is killed after 10 s.
+PipeRunEnd runIntoClosedPipe(const std::filesystem::path& directory,
+                             const std::vector<std::string>& arguments, int closedStream,
+                             std::optional<std::chrono::milliseconds> stopAfter) {
+    int ends[2];
+    if (pipe(ends) != 0) return {};
+    close(ends[0]); // the reader is gone before the player starts
+    const pid_t child = fork();
+    if (child == 0) {
+        const int other = open("/dev/null", O_WRONLY);
+        if (chdir(directory.c_str()) != 0 || other < 0 || dup2(ends[1], closedStream) < 0 ||
+            dup2(other, closedStream == 1 ? 2 : 1) < 0)
+            _exit(126);
+        std::signal(SIGPIPE, SIG_DFL);
+        std::vector<char*> argv;
+        std::string name = kProgram.string();
+        argv.push_back(name.data());
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        execv(name.c_str(), argv.data());
+        _exit(127);
+    }
+    close(ends[1]);
+    PipeRunEnd end;
+    if (child < 0) return end;
+    if (stopAfter) {
+        std::this_thread::sleep_for(*stopAfter);
+        kill(child, SIGINT);
+    }
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (waitpid(child, &status, WNOHANG) != child) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            return end;
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    end.exited = WIFEXITED(status);
+    end.code = end.exited ? WEXITSTATUS(status) : -1;
+    end.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    return end;
+}
+
+// Output errors on the console are ignored: a console stream that is a pipe
+// without a reader ends neither the title, nor the usage text, nor a load
+// failure's message with a signal.
+TEST(ProgramTest, AConsolePipeWithoutAReaderIsIgnored) {
+    ScratchDirectory dir;
+    dir.write("VELKAN.BIN", testdrivers::counting());
+    dir.write("song.vkn", testdrivers::songWithTitle("Prelude"));
+    const struct {
+        const char* what;
+        std::vector<std::string> arguments;
+        int closedStream;
+        std::optional<std::chrono::milliseconds> stopAfter;
+        int code;
+    } cases[] = {
+        {"the title", {"song.vkn"}, 1, 300ms, 0},
+        {"the usage text", {}, 2, 300ms, 0},
+        {"a load failure", {"missing.vkn"}, 2, std::nullopt, 1},
+    };
+    for (const auto& run : cases) {
+        const PipeRunEnd end =
+            runIntoClosedPipe(dir.path(), run.arguments, run.closedStream, run.stopAfter);
+        EXPECT_EQ(end.signal, 0) << run.what;
+        EXPECT_TRUE(end.exited) << run.what;
+        EXPECT_EQ(end.code, run.code) << run.what;
+    }
+}
+#endif
 
 } // namespace

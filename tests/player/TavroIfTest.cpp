@@ -19,8 +19,10 @@ const std::string kFake = FAKE_TAVRO_PATH;
 class TavroIfTest : public ::testing::Test {
 protected:
     TavroIfTest() {
+        clearFakeLibrarySettings();
         platform::setEnvironment("TAVRO_FAKE_LOG", (scratch.path() / "calls.log").string());
     }
+    ~TavroIfTest() override { clearFakeLibrarySettings(); }
     std::vector<std::string> calls() const { return readLines(scratch.path() / "calls.log"); }
 
     ScratchDirectory scratch;
@@ -41,6 +43,20 @@ TEST_F(TavroIfTest, BindReportsOnlyAFreshBindingAndUnbindGivesBackLiveChips) {
                                      "resetInterfaces", "acquireChip 2 4000000 -> 1",
                                      "acquireChip 2 4000000 -> 2", "releaseChip 2", "releaseChip 1",
                                      "releaseAllChips", "closeInterfaces", "unload"));
+}
+
+// The chips still recorded at unbind are given back in the order they were
+// made, before the library's own release and close.
+TEST_F(TavroIfTest, UnbindGivesBackTheRecordedChipsInCreationOrder) {
+    CTavroIf tavro(kFake);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_NE(tavro.createChip(i < 2 ? 2 : 6, i < 2 ? 4000000 : 2000000), nullptr);
+    tavro.unbind();
+    const std::vector<std::string> log = calls();
+    ASSERT_GE(log.size(), 6u);
+    EXPECT_THAT(std::vector<std::string>(log.end() - 6, log.end()),
+                ElementsAre("releaseChip 1", "releaseChip 2", "releaseChip 3", "releaseAllChips",
+                            "closeInterfaces", "unload"));
 }
 
 TEST_F(TavroIfTest, WriteRegPassesTheLowDataByteAndReturnsTheLibrarysResult) {

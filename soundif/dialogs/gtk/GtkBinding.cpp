@@ -3,39 +3,13 @@
 // modally in nested main loops.
 #include "soundif/dialogs/gtk/GtkBinding.h"
 
+#include "soundif/dialogs/MnemonicText.h"
 #include "soundif/dialogs/WindowMap.h"
+
+#include <cmath>
 
 namespace {
 CGtkBinding* instance = nullptr;
-
-// Dialog units to pixels: GTK's controls and the desktop's fonts are larger
-// than the classic ones the templates were laid out for.
-constexpr int pixelsPerUnit = 2;
-int pixels(int dialogUnits) {
-    return dialogUnits * pixelsPerUnit;
-}
-
-// "&Setup" -> "_Setup"; "&&" -> "&"; a literal '_' is doubled.
-std::string mnemonicText(std::string_view text) {
-    std::string out;
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        char c = text[at];
-        if (c == '&' && at + 1 < text.size()) {
-            out += text[at + 1] == '&' ? '&' : '_';
-            if (text[at + 1] == '&') ++at;
-        } else {
-            out += c == '_' ? "__" : std::string(1, c);
-        }
-    }
-    return out;
-}
-
-std::string plainText(std::string_view text) {
-    std::string out;
-    for (std::size_t at = 0; at < text.size(); ++at)
-        if (text[at] != '&' || (at + 1 < text.size() && text[++at] == '&')) out += text[at];
-    return out;
-}
 
 // Line breaks of the string table are CR LF; GTK wants LF.
 std::string gtkLines(const std::string& text) {
@@ -52,7 +26,38 @@ GtkWidget* widgetOf(WindowHandle window) {
 bool takesFocus(ControlKind kind) {
     return kind != ControlKind::staticText && kind != ControlKind::groupBox;
 }
+
+// A drop-down list without an entry (or a part of one), which would open its
+// list on Enter.
+bool isDropDownList(GtkWidget* widget) {
+    GtkWidget* combo =
+        widget != nullptr ? gtk_widget_get_ancestor(widget, GTK_TYPE_COMBO_BOX) : nullptr;
+    return combo != nullptr && !gtk_combo_box_get_has_entry(GTK_COMBO_BOX(combo));
+}
 } // namespace
+
+// The dialog manager's rule: a horizontal dialog unit is a quarter of the
+// font's average character width (the width of the 52 letters A to Z and a to
+// z, over 52), a vertical one an eighth of its line height. The average width
+// keeps its fraction, where the dialog manager rounds it to whole pixels.
+CGtkBinding::DialogUnits CGtkBinding::DialogUnits::of(GtkWidget* dialog) {
+    PangoLayout* layout = gtk_widget_create_pango_layout(
+        dialog, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    int width = 0;
+    int height = 0;
+    pango_layout_get_size(layout, &width, &height);
+    g_object_unref(layout);
+    return {static_cast<double>(width) / PANGO_SCALE / 52.0 / 4.0,
+            static_cast<double>(height) / PANGO_SCALE / 8.0};
+}
+
+int CGtkBinding::DialogUnits::x(int units) const {
+    return static_cast<int>(std::lround(units * pixelsPerX));
+}
+
+int CGtkBinding::DialogUnits::y(int units) const {
+    return static_cast<int>(std::lround(units * pixelsPerY));
+}
 
 CGtkBinding::CGtkBinding() {
     instance = this;
@@ -74,14 +79,17 @@ void CGtkBinding::track(GtkWidget* widget, GtkWidget* dialog, int id, ControlKin
     g_signal_connect(widget, "destroy", G_CALLBACK(onDestroy), this);
 }
 
-GtkWidget* CGtkBinding::createControl(GtkWidget* dialog, const ControlTemplate& control) {
+GtkWidget* CGtkBinding::createControl(GtkWidget* dialog, const ControlTemplate& control,
+                                      const DialogUnits& units) {
     GtkWidget* widget = nullptr;
     switch (control.kind) {
     case ControlKind::staticText:
-        widget = gtk_label_new_with_mnemonic(mnemonicText(control.text).c_str());
+        widget = gtk_label_new_with_mnemonic(underscoreMnemonics(control.text).c_str());
         gtk_label_set_xalign(GTK_LABEL(widget), 0.0F);
         break;
-    case ControlKind::groupBox: widget = gtk_frame_new(plainText(control.text).c_str()); break;
+    case ControlKind::groupBox:
+        widget = gtk_frame_new(withoutMnemonics(control.text).c_str());
+        break;
     case ControlKind::dropDownList:
         widget = gtk_combo_box_text_new();
         g_signal_connect(widget, "changed", G_CALLBACK(onChanged), this);
@@ -96,7 +104,7 @@ GtkWidget* CGtkBinding::createControl(GtkWidget* dialog, const ControlTemplate& 
     }
     case ControlKind::pushButton:
     case ControlKind::defaultPushButton:
-        widget = gtk_button_new_with_mnemonic(mnemonicText(control.text).c_str());
+        widget = gtk_button_new_with_mnemonic(underscoreMnemonics(control.text).c_str());
         g_signal_connect(widget, "clicked", G_CALLBACK(onClicked), this);
         break;
     }
@@ -105,8 +113,8 @@ GtkWidget* CGtkBinding::createControl(GtkWidget* dialog, const ControlTemplate& 
     bool fixedHeight = control.kind == ControlKind::groupBox ||
                        control.kind == ControlKind::pushButton ||
                        control.kind == ControlKind::defaultPushButton;
-    gtk_widget_set_size_request(widget, pixels(control.width),
-                                fixedHeight ? pixels(control.height) : -1);
+    gtk_widget_set_size_request(widget, units.x(control.width),
+                                fixedHeight ? units.y(control.height) : -1);
     track(widget, dialog, control.id, control.kind);
     return widget;
 }
@@ -126,8 +134,9 @@ MessageResult CGtkBinding::runModalDialog(int templateId, WindowHandle owner) {
     } else {
         gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
     }
+    const DialogUnits units = DialogUnits::of(dialog);
     GtkWidget* fixed = gtk_fixed_new();
-    gtk_widget_set_size_request(fixed, pixels(layout->width), pixels(layout->height));
+    gtk_widget_set_size_request(fixed, units.x(layout->width), units.y(layout->height));
     gtk_container_add(GTK_CONTAINER(dialog), fixed);
     track(dialog, dialog, 0, ControlKind::staticText);
     g_signal_connect(dialog, "delete-event", G_CALLBACK(onDelete), this);
@@ -135,8 +144,8 @@ MessageResult CGtkBinding::runModalDialog(int templateId, WindowHandle owner) {
 
     GtkWidget* mnemonicLabel = nullptr;
     for (const ControlTemplate& control : layout->controls) {
-        GtkWidget* widget = createControl(dialog, control);
-        gtk_fixed_put(GTK_FIXED(fixed), widget, pixels(control.x), pixels(control.y));
+        GtkWidget* widget = createControl(dialog, control, units);
+        gtk_fixed_put(GTK_FIXED(fixed), widget, units.x(control.x), units.y(control.y));
         if (control.kind == ControlKind::defaultPushButton) {
             gtk_widget_set_can_default(widget, TRUE);
             gtk_window_set_default(GTK_WINDOW(dialog), widget);
@@ -358,9 +367,21 @@ gboolean CGtkBinding::onDelete(GtkWidget* dialog, GdkEvent*, gpointer self) {
 }
 
 gboolean CGtkBinding::onKeyPress(GtkWidget* dialog, GdkEventKey* event, gpointer self) {
-    if (event->keyval != GDK_KEY_Escape) return FALSE;
-    onDelete(dialog, nullptr, self);
-    return TRUE;
+    switch (event->keyval) {
+    case GDK_KEY_Escape: onDelete(dialog, nullptr, self); return TRUE;
+    case GDK_KEY_Return:
+    case GDK_KEY_KP_Enter:
+    case GDK_KEY_ISO_Enter:
+        // As in the classic dialogs, Enter in a closed list presses the
+        // default button; the list opens with Alt+Down or a click.
+        // (The list's own button would take the default action itself.)
+        if (!isDropDownList(gtk_window_get_focus(GTK_WINDOW(dialog)))) return FALSE;
+        if (GtkWidget* button = gtk_window_get_default_widget(GTK_WINDOW(dialog));
+            button != nullptr && gtk_widget_is_sensitive(button))
+            gtk_widget_activate(button);
+        return TRUE;
+    default: return FALSE;
+    }
 }
 
 void CGtkBinding::onDestroy(GtkWidget* widget, gpointer self) {

@@ -1,10 +1,13 @@
 // CGtkBinding: the WindowBinding on GTK 3. Dialog templates become GTK
-// windows with a fixed layout (two pixels per dialog unit, in the desktop's
-// font), '&' mnemonics become GTK mnemonics, and the widgets'
-// signals become command messages to the dialog: a button's click, a combo
-// box's change, the window's close box and the Escape key (cancel). Changes
-// made from code send nothing, as with the classic controls. Modal runs nest
-// a main loop; an owned dialog stays above its owner, which it blocks.
+// windows with a fixed layout in the desktop's font, whose dialog units are
+// sized from that font as the classic dialog manager sizes them, so that the
+// layout grows with the text scaling; '&' mnemonics become GTK mnemonics, and
+// the widgets' signals become command messages to the dialog: a button's
+// click, a combo box's change, the window's close box and the Escape key
+// (cancel). Enter presses the default button, also from a drop-down list.
+// Changes made from code send nothing, as with the classic controls. Modal
+// runs nest a main loop; an owned dialog stays above its owner, which it
+// blocks.
 #pragma once
 
 #include "soundif/dialogs/DialogResources.h"
@@ -60,8 +63,18 @@ private:
         MessageResult result = 0;
     };
 
+    // Pixels per dialog unit in a dialog's font.
+    struct DialogUnits {
+        double pixelsPerX;
+        double pixelsPerY;
+        static DialogUnits of(GtkWidget* dialog);
+        int x(int units) const;
+        int y(int units) const;
+    };
+
     Window* find(WindowHandle window);
-    GtkWidget* createControl(GtkWidget* dialog, const ControlTemplate& control);
+    GtkWidget* createControl(GtkWidget* dialog, const ControlTemplate& control,
+                             const DialogUnits& units);
     void track(GtkWidget* widget, GtkWidget* dialog, int id, ControlKind kind);
     void sendCommand(GtkWidget* control, std::uint32_t notification);
     // Delivers a message to the window's current procedure, if it has one.

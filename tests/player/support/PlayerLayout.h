@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Platform.h"
 #include "support/ChildProcess.h"
 
 class PlayerLayout {
@@ -72,4 +73,13 @@ inline std::vector<std::string> readLines(const std::filesystem::path& path) {
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     return lines;
+}
+
+// Removes the stand-in library's settings (TAVRO_FAKE_*) from this process's
+// environment, which programs started from it inherit, so that a test case
+// sees only the settings it makes itself.
+inline void clearFakeLibrarySettings() {
+    for (const char* name :
+         {"TAVRO_FAKE_LOG", "TAVRO_FAKE_CHIPS", "TAVRO_FAKE_OPEN", "TAVRO_FAKE_MANAGER"})
+        platform::unsetEnvironment(name);
 }

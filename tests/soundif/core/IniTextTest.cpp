@@ -83,6 +83,25 @@ TEST(IniText, IntegersReadLikeTheProfileReader) {
     EXPECT_EQ(parseProfileInt(std::string(29, ' ') + "7"), 0) << "only 29 characters are read";
 }
 
+TEST(IniText, PlainDecimalIntegersKnowNoPrefixOrLengthLimitAndSaturate) {
+    const std::pair<std::string, std::int32_t> cases[] = {
+        {"5)", 5},
+        {" \t\r\n+12x", 12},
+        {"-7", -7},
+        {"0x5", 0},
+        {"0b1", 0},
+        {"", 0},
+        {"- 3", 0},
+        {"2147483647", INT32_MAX},
+        {"2147483648", INT32_MAX},
+        {"-2147483648", INT32_MIN},
+        {"-99999999999", INT32_MIN},
+        {std::string(40, '0') + "9", 9},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(parseDecimalInt(text), expected) << text;
+}
+
 TEST(IniText, IntegerValuesFallBackOnlyWhenAbsentOrEmpty) {
     const IniText ini("[a]\nempty=\nquoted=\"\"\nbare\nspace=\" \"\nword=x\n");
     EXPECT_EQ(ini.intValue("a", "empty", 9), 9);

@@ -100,6 +100,21 @@ TEST(SoundChip, Ymz294NeverSendsPortRegistersAndInitsOnce) {
     EXPECT_EQ(board.writes, writesTo(0, {{0x07, 0xFF}}));
 }
 
+// A write to the envelope shape restarts the envelope on the chip, so a
+// repeated shape is a new note and goes out; other repeats still do not.
+TEST(SoundChip, Ymz294SendsEveryEnvelopeShapeWriteAndOtherRegistersOnlyWhenChanged) {
+    RecordingInterface board;
+    SoundChip& ssg = board.add(20);
+    for (int round = 0; round < 3; ++round) {
+        ssg.setRegister(0x0B, 0x40);
+        ssg.setRegister(0x0D, 0x0E);
+        ssg.setRegister(0x08, 0x10);
+    }
+    EXPECT_EQ(ssg.getRegister(0x0D), 0x0E);
+    EXPECT_EQ(board.writes,
+              writesTo(0, {{0x0B, 0x40}, {0x0D, 0x0E}, {0x08, 0x10}, {0x0D, 0x0E}, {0x0D, 0x0E}}));
+}
+
 TEST(SoundChip, PlainChipSendsEveryWriteAndMasksTheCacheIndex) {
     RecordingInterface board;
     SoundChip& fm = board.add(1);

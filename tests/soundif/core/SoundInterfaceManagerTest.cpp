@@ -100,6 +100,20 @@ TEST_F(ManagerTest, AlternateClockIsTheBoardClockShiftedRight) {
     EXPECT_EQ(manager.acquireChip(tavro::chipTypeYm2151, 0), nullptr);
 }
 
+// Both alternate identities of a chip's record are searched, in order after
+// its own. (No board model fills the second; a record given one is served
+// by it.)
+TEST_F(ManagerTest, BothAlternatePairsOfAChipAreSearched) {
+    writeIni(board(3, 38, 4000000));
+    ASSERT_EQ(manager.openInterfaces(), 1);
+    SoundChip* opm = manager.interfaceAt(0)->chipAt(2);
+    opm->chipInfo()->altType[1] = 4;
+    opm->chipInfo()->altClock[1] = 3993600;
+    EXPECT_EQ(manager.acquireChip(4, 3993600), opm);
+    EXPECT_EQ(manager.acquireChip(4, 3993600), nullptr) << "now in use";
+    EXPECT_EQ(manager.acquireChip(4, 4000000), nullptr) << "the clock goes with its type";
+}
+
 TEST_F(ManagerTest, InterfacesFollowTheSectionOrderOfTheFile) {
     writeIni("[tavro]\nDelayTime=30\n" + board(5, tavro::boardIdTrq05, 3579545) +
              "[unrelated]\nx=1\n" + board(3, tavro::chipTypeYm2203, 3993600) +
@@ -138,6 +152,26 @@ TEST_F(ManagerTest, MalformedBoardSectionsOpenNothing) {
     EXPECT_EQ(manager.interfaceCount(), 0);
     EXPECT_EQ(manager.getSendDelay(), 100);
     EXPECT_TRUE(recording::calls().empty()) << "no section named a board to open";
+}
+
+// The port of a board section is plain decimal text: blanks and a sign may
+// come first, every digit after leading zeros counts, and no prefix selects
+// another base. A section names its board's port; the board's keys are those
+// of its own section, so the order of the interfaces shows which port each
+// section name was read as (a second interface for a port already open
+// cannot open its device and is dropped).
+TEST_F(ManagerTest, SectionNamesGiveTheirPortAsPlainDecimal) {
+    recording::setDevices("3,4,5,8,9");
+    writeIni("[ftd2xx(COM0x5)]\n[ftd2xx(COM" + std::string(30, '0') + "4)]\n" +
+             "[ftd2xx(COM \t+8)]\n[ftd2xx(COM-9)]\n" + board(3, 38, 4000000) +
+             board(4, 38, 4000000) + board(5, 38, 4000000) + board(8, 38, 4000000) +
+             board(9, 38, 4000000));
+    ASSERT_EQ(manager.openInterfaces(), 1);
+    std::vector<std::string> names;
+    for (std::uint32_t i = 0; i < static_cast<std::uint32_t>(manager.interfaceCount()); ++i)
+        names.push_back(manager.interfaceInfoAt(i)->name);
+    EXPECT_THAT(names, ::testing::ElementsAre("KX7M(COM4)", "KX7M(COM8)", "KX7M(COM3)",
+                                              "KX7M(COM5)", "KX7M(COM9)"));
 }
 
 TEST_F(ManagerTest, ABoardThatFailsToOpenIsDroppedBesideOneThatOpens) {
@@ -187,6 +221,33 @@ TEST_F(ManagerTest, WithoutAFileOrInterfacesEverythingReportsAsDocumented) {
     EXPECT_EQ(manager.setSendDelay(3), 1);
     EXPECT_EQ(manager.interfaceAt(0), nullptr);
     EXPECT_EQ(manager.interfaceInfoAt(0xFFFFFFFFu), nullptr);
+}
+
+// A board that reports failure does not keep the boards after it from being
+// initialised.
+TEST_F(ManagerTest, InitReachesTheBoardsAfterOneThatFails) {
+    writeIni(board(4, 1, 7987200) + board(3, 38, 4000000));
+    ASSERT_EQ(manager.openInterfaces(), 1);
+    ASSERT_EQ(manager.interfaceCount(), 2);
+    EXPECT_EQ(manager.initAllChips(), 0) << "the bare YM2608 has no silent state";
+    EXPECT_EQ(manager.interfaceAt(1)->chipAt(0)->getRegister(0x07), 0xFF) << "SSG mixer off";
+    EXPECT_EQ(manager.interfaceAt(1)->chipAt(1)->getRegister(0xFF), 0xFF) << "OPM release set";
+}
+
+// A board that has lost its device cannot be reset; the boards after it
+// still are, and the failure is reported.
+TEST_F(ManagerTest, ResetReachesTheBoardsAfterOneThatFails) {
+    writeIni(board(3, 38, 4000000) + board(4, 38, 4000000));
+    ASSERT_EQ(manager.openInterfaces(), 1);
+    ASSERT_EQ(manager.interfaceCount(), 2);
+    auto* first = dynamic_cast<CSoundInterfaceFtd2xx*>(manager.interfaceAt(0));
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->openByComPort(99), ftDeviceNotFound) << "the device is gone";
+    recording::clear();
+    EXPECT_EQ(manager.resetInterfaces(), 0);
+    const auto calls = recording::calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "write 1 18"), 2)
+        << "the second board's pulse";
 }
 
 TEST_F(ManagerTest, ResetAndInitReachEveryBoard) {

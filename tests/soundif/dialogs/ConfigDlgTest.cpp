@@ -45,8 +45,8 @@ protected:
     std::int32_t key(const std::string& section, const std::string& name) {
         return readIniInt(ini, section, name, -12345);
     }
-    MessageResult run(const std::vector<FakeDevice>& devices) {
-        CConfigDlg dialog(ini, fakeDevices(devices));
+    MessageResult run(const std::vector<FakeDevice>& devices, FT_STATUS listStatus = ftOk) {
+        CConfigDlg dialog(ini, fakeDevices(devices, listStatus));
         return dialog.doModal();
     }
 
@@ -92,6 +92,25 @@ TEST_F(ConfigDlgTest, LeavesOutBoardsHeldByAnotherProgram) {
     EXPECT_EQ(openFakeHandles(), 0);
 }
 
+TEST_F(ConfigDlgTest, LeavesOutBoardsWhosePortCannotBeReadAndClosesThem) {
+    user.script({
+        [](ScriptedBinding& u) {
+            EXPECT_EQ(u.control(1000).entries, (Entries{"ftd2xx(COM7)"}));
+            EXPECT_EQ(u.control(1000).data, (std::vector<std::intptr_t>{7}));
+        },
+        [](ScriptedBinding& u) { u.click(2); },
+    });
+    run({{3, false, true}, {7}});
+    EXPECT_EQ(openFakeHandles(), 0);
+}
+
+TEST_F(ConfigDlgTest, AFailedDeviceListingShowsTheMessageAndOpensNothing) {
+    EXPECT_EQ(run({{3}, {7}}, 4), 0);
+    ASSERT_EQ(user.messages.size(), 1U);
+    EXPECT_EQ(user.messages[0].caption, "インフォメーション");
+    EXPECT_EQ(openFakeHandles(), 0);
+}
+
 TEST_F(ConfigDlgTest, WithNoUsableBoardShowsTheMessageAndCloses) {
     for (const auto& devices : {std::vector<FakeDevice>{}, std::vector<FakeDevice>{{3, true}}}) {
         user.messages.clear();
@@ -127,6 +146,20 @@ TEST_F(ConfigDlgTest, BoardWithoutSectionStartsFromDefaultsAndOkCreatesIt) {
     EXPECT_EQ(key("ftd2xx(COM7)", "SLOT_00_CHIP_ID"), 4);
     EXPECT_EQ(key("ftd2xx(COM7)", "SLOT_00_CHIP_CLOCK"), 3993600);
     EXPECT_EQ(key("ftd2xx(COM7)", "BufferSize"), -12345);
+}
+
+TEST_F(ConfigDlgTest, TheFirstSaveCreatesTheFileAndItsMissingFolders) {
+    ini = directory / "config" / "tavro" / "libtavro.ini";
+    user.script({
+        [](ScriptedBinding& u) { u.click(1001); },
+        [](ScriptedBinding& u) { u.pick(1003, "KX7M"); },
+        [](ScriptedBinding& u) { u.click(1); },
+        [](ScriptedBinding& u) { u.click(2); },
+    });
+    run({{3040}});
+    EXPECT_TRUE(user.messages.empty());
+    EXPECT_EQ(key("ftd2xx(COM3040)", "SLOT_00_CHIP_ID"), 38);
+    EXPECT_EQ(key("ftd2xx(COM3040)", "Speed"), 115200);
 }
 
 TEST_F(ConfigDlgTest, SetupReadsTheSectionAndOkWritesOnlyTheThreeKeys) {
@@ -167,8 +200,9 @@ TEST_F(ConfigDlgTest, OkThatCannotSaveSaysSoAndKeepsTheFile) {
     dialog.doModal();
     ASSERT_EQ(user.messages.size(), 1U);
     EXPECT_EQ(user.messages[0].caption, "インフォメーション");
-    EXPECT_EQ(user.messages[0].text,
-              "The settings could not be saved to this file:\r\n" + blocked.string());
+    std::string note = iniFileLocationNote();
+    EXPECT_EQ(user.messages[0].text, "The settings could not be saved to this file:\r\n" +
+                                         blocked.string() + (note.empty() ? "" : "\r\n" + note));
     EXPECT_TRUE(fs::is_directory(blocked));
 
     // A successful save shows nothing.

@@ -3,12 +3,13 @@
 
 namespace {
 std::vector<FakeDevice> attached;
+FT_STATUS listing = ftOk;
 int openHandles = 0;
 
 FT_STATUS listDevices(void* count, void*, std::uint32_t flags) {
     if (flags != ftListNumberOnly) return 4;
     *static_cast<std::uint32_t*>(count) = static_cast<std::uint32_t>(attached.size());
-    return ftOk;
+    return listing;
 }
 
 FT_STATUS open(std::int32_t index, FT_HANDLE* handle) {
@@ -21,7 +22,9 @@ FT_STATUS open(std::int32_t index, FT_HANDLE* handle) {
 }
 
 FT_STATUS getComPortNumber(FT_HANDLE handle, std::int32_t* port) {
-    *port = static_cast<FakeDevice*>(handle)->port;
+    const auto* device = static_cast<FakeDevice*>(handle);
+    if (device->portUnreadable) return 4;
+    *port = device->port;
     return ftOk;
 }
 
@@ -44,8 +47,9 @@ constexpr D2xxFunctions functions{listDevices, open,        getComPortNumber, cl
                                   notUsed,     notUsedBaud, notUsedWrite};
 } // namespace
 
-const D2xxFunctions& fakeDevices(std::vector<FakeDevice> devices) {
+const D2xxFunctions& fakeDevices(std::vector<FakeDevice> devices, FT_STATUS listStatus) {
     attached = std::move(devices);
+    listing = listStatus;
     openHandles = 0;
     return functions;
 }

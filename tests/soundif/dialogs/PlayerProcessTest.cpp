@@ -2,13 +2,18 @@
 // a (virtual) board and writing registers must not map any GUI library,
 // because the dialogs live in a module of their own that is loaded only for
 // showSettingsDialog. Without a display that call writes one line to standard
-// error and returns 1. Each case runs in its own process; the library is a
-// copy in a temporary directory with its own INI file.
+// error and returns 1. The library is a copy in a temporary directory with
+// its own INI file. The dialog case runs in a child process: a toolkit once
+// mapped stays mapped, which would fail the other case after it.
 #include "common/Platform.h"
 
 #include <tavro/SoundInterface.h>
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -86,12 +91,22 @@ TEST_F(PlayerProcess, PlayingMapsNoGuiLibrary) {
 
 TEST_F(PlayerProcess, SettingsDialogWithoutDisplayWritesOneLine) {
     fs::copy_file(TAVRO_DIALOG_MODULE, directory / "libtavro_dialogs.so");
-    platform::unsetEnvironment("DISPLAY");
-    platform::unsetEnvironment("WAYLAND_DISPLAY");
-    ::testing::internal::CaptureStderr();
-    const std::int32_t result = manager->showSettingsDialog();
-    const std::string message = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(result, 1);
+    const fs::path errors = directory / "stderr.txt";
+    std::cout.flush();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const int err = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (err < 0 || dup2(err, 2) < 0) _exit(126);
+        platform::unsetEnvironment("DISPLAY");
+        platform::unsetEnvironment("WAYLAND_DISPLAY");
+        _exit(manager->showSettingsDialog());
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::string message = fileText(errors);
     ASSERT_FALSE(message.empty());
     EXPECT_EQ(message.find('\n'), message.size() - 1) << message;
     EXPECT_NE(message.find("no display"), std::string::npos) << message;

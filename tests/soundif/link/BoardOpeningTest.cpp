@@ -32,6 +32,18 @@ TEST(BoardOpening, TheSecondDeviceWithTheWantedPortIsKept) {
     EXPECT_TRUE(board.threadRunning());
 }
 
+// Opening again closes the device that is open first: a device can be open
+// only once, so it is found again, and no handle is left behind.
+TEST(BoardOpening, OpeningAgainClosesTheOpenDeviceFirst) {
+    recording::start("3");
+    CSoundInterfaceFtd2xx board(kx7m(3), recording::functions());
+    ASSERT_EQ(board.chipCount(), 3);
+    recording::clear();
+    EXPECT_EQ(board.openByComPort(3), 0u);
+    EXPECT_THAT(recording::calls(), ElementsAre("close 0", "list 2147483648", "open 0", "port 0"));
+    EXPECT_EQ(board.writeRegister(1, 0x20, 0x40), 1);
+}
+
 TEST(BoardOpening, AFailedOpenIsReportedAndLeavesNoChips) {
     recording::start("!3");
     CSoundInterfaceFtd2xx board(kx7m(3), recording::functions());

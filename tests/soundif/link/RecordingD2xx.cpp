@@ -12,6 +12,9 @@
 //   TAVRO_TEST_D2XX_LIST_STATUS  status of FT_ListDevices (default 0)
 //   TAVRO_TEST_D2XX_COUNT_ONLY   "1": keep byte counts and write times, not
 //                                the bytes (for long runs)
+// recordingD2xxFail makes FT_SetBitMode, FT_SetBaudRate or FT_Write fail
+// with a status of the test's choosing (a failed write writes nothing, and
+// is recorded as "write H N failed").
 //
 // Like a real driver it lets a device be open only once at a time; unlike
 // one, it never loses bytes and takes no time to write them.
@@ -44,6 +47,9 @@ struct Record {
     std::vector<std::int64_t> writeTimes;
     std::uint64_t byteCount = 0;
     bool countOnly = false;
+    std::uint32_t bitModeStatus = 0;
+    std::uint32_t baudStatus = 0;
+    std::uint32_t writeStatus = 0;
 };
 
 Record& record() {
@@ -153,14 +159,14 @@ EXPORT std::uint32_t FT_SetBitMode(void* handle, std::uint8_t mask, std::uint8_t
     Record& r = record();
     const std::lock_guard guard(r.lock);
     log("bitmode " + handleText(handle) + " " + std::to_string(mask) + " " + std::to_string(mode));
-    return deviceOf(handle) != nullptr ? 0 : invalidHandle;
+    return deviceOf(handle) != nullptr ? r.bitModeStatus : invalidHandle;
 }
 
 EXPORT std::uint32_t FT_SetBaudRate(void* handle, std::uint32_t baud) {
     Record& r = record();
     const std::lock_guard guard(r.lock);
     log("baud " + handleText(handle) + " " + std::to_string(baud));
-    return deviceOf(handle) != nullptr ? 0 : invalidHandle;
+    return deviceOf(handle) != nullptr ? r.baudStatus : invalidHandle;
 }
 
 EXPORT std::uint32_t FT_Write(void* handle, void* buffer, std::uint32_t length,
@@ -170,6 +176,10 @@ EXPORT std::uint32_t FT_Write(void* handle, void* buffer, std::uint32_t length,
     const std::lock_guard guard(r.lock);
     *written = 0;
     if (deviceOf(handle) == nullptr) return invalidHandle;
+    if (r.writeStatus != 0) {
+        log("write " + handleText(handle) + " " + std::to_string(length) + " failed");
+        return r.writeStatus;
+    }
     r.byteCount += length;
     r.bytesAfterWrite.push_back(r.byteCount);
     r.writeTimes.push_back(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
@@ -240,10 +250,20 @@ EXPORT void recordingD2xxClear() {
     clearRecord(r);
 }
 
-// Forgets the devices too: the next listing attaches them anew, none open.
+// Forgets the devices and the failing calls too: the next listing attaches
+// the devices anew, none open, and every call succeeds.
 EXPORT void recordingD2xxReset() {
     Record& r = record();
     const std::lock_guard guard(r.lock);
     clearRecord(r);
     r.devices.clear();
+    r.bitModeStatus = r.baudStatus = r.writeStatus = 0;
+}
+
+EXPORT void recordingD2xxFail(std::uint32_t bitMode, std::uint32_t baud, std::uint32_t write) {
+    Record& r = record();
+    const std::lock_guard guard(r.lock);
+    r.bitModeStatus = bitMode;
+    r.baudStatus = baud;
+    r.writeStatus = write;
 }

@@ -22,6 +22,14 @@ void start(const std::string& devices);
 // this process that takes its device functions from the environment; run it
 // before the library first reaches a device.
 void useRecordingD2xx(const std::string& devices);
+// Statuses that FT_SetBitMode, FT_SetBaudRate and FT_Write return from now
+// on, until the next start (0: success). A failed write writes nothing.
+struct Failures {
+    std::uint32_t bitMode = 0;
+    std::uint32_t baudRate = 0;
+    std::uint32_t write = 0;
+};
+void failCalls(const Failures& failures);
 // Changes the attached devices (seen at the next device listing).
 void setDevices(const std::string& devices);
 // Every call so far, one line each ("list", "open 0", "port 0", "close 0",

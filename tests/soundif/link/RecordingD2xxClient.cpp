@@ -52,6 +52,11 @@ void useRecordingD2xx(const std::string& devices) {
     start(devices);
 }
 
+void failCalls(const Failures& failures) {
+    function<void(std::uint32_t, std::uint32_t, std::uint32_t)>("recordingD2xxFail")(
+        failures.bitMode, failures.baudRate, failures.write);
+}
+
 void setDevices(const std::string& devices) {
     platform::setEnvironment("TAVRO_TEST_D2XX_DEVICES", devices);
 }

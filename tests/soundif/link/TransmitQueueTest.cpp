@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -98,6 +99,50 @@ TEST_F(TransmitQueue, WritesDueInOnePassGoOutInOrderInOneDeviceWrite) {
     }
 }
 
+// Writes leave in the order they were queued: one that is already due waits
+// behind an earlier one that is not (the send delay changed between them).
+TEST_F(TransmitQueue, ADueWriteWaitsBehindAnEarlierOneThatIsNot) {
+    CSoundInterfaceFtd2xx board(kx7m(), recording::functions());
+    board.setClock(0);
+    board.setSendDelay(1000);
+    board.writeRegister(0, 0x07, 0x38);
+    board.setSendDelay(0);
+    board.writeRegister(1, 0x20, 0xC7);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_EQ(recording::byteCount(), 0u) << "nothing may pass the write that is not due";
+    EXPECT_EQ(board.pendingWrites(), 2u);
+    board.setClock(1000);
+    ASSERT_TRUE(waitForBytes(2 * 108));
+    const auto events = decoded();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].address, 0x07);
+    EXPECT_EQ(events[1].address, 0x20);
+}
+
+// A pass that finds writes due after an earlier pass sent others starts its
+// device write with the first write's own frames: the data-wait filler goes
+// only between writes of one pass.
+TEST_F(TransmitQueue, EachPassStartsWithAWriteNotWithFiller) {
+    CSoundInterfaceFtd2xx board(kx7m(3000000), recording::functions());
+    ASSERT_EQ(board.dataWaitRepeat(), 6u);
+    board.setSendDelay(0);
+    for (int pass = 0; pass < 3; ++pass) {
+        board.writeRegister(1, 0x10 + pass, pass);
+        board.writeRegister(2, 0x10 + pass, pass);
+        ASSERT_TRUE(waitForBytes((pass + 1) * 2 * (108 + 1)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const auto sizes = recording::writeSizes();
+    const auto bytes = recording::bytes();
+    std::size_t start = 0;
+    for (std::uint32_t size : sizes) {
+        EXPECT_EQ(bytes[start] & 0x08, 0) << "a write call begins with a frame's first byte";
+        EXPECT_EQ(size % (108 + 1 + 6), 108u + 1) << "fillers only between the writes of a pass";
+        start += size;
+    }
+    EXPECT_EQ(decoded().size(), 6u);
+}
+
 TEST_F(TransmitQueue, BufferSizeOneMakesEachWriterWaitForAnEmptyQueue) {
     CSoundInterfaceFtd2xx board(kx7m(115200, 1), recording::functions());
     board.setSendDelay(25);
@@ -132,6 +177,11 @@ TEST_F(TransmitQueue, AResetDropsQueuedWritesAndStillPulsesTheBoard) {
     EXPECT_EQ(board.pendingWrites(), 0u);
     EXPECT_EQ(opm->getRegister(0x30), -1);
     EXPECT_EQ(recording::writeSizes(), (std::vector<std::uint32_t>{18, 18}));
+    std::vector<std::uint64_t> bytesAfter;
+    std::vector<std::int64_t> times;
+    recording::writeTimes(bytesAfter, times);
+    ASSERT_EQ(times.size(), 2u);
+    EXPECT_GE(times[1] - times[0], 1000000) << "the reset line is held low for 1 ms at least";
 
     board.setSendDelay(0);
     opm->setRegister(0x30, 0x40);
@@ -140,6 +190,81 @@ TEST_F(TransmitQueue, AResetDropsQueuedWritesAndStillPulsesTheBoard) {
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].kind, BoardEvent::Kind::reset);
     EXPECT_EQ(events[1], (BoardEvent{BoardEvent::Kind::write, 36 + 107, 1, 0x30, 0x40}));
+}
+
+// The section's Speed goes to the device's baud rate, and its pin masks
+// decide which pins carry the four lines; the other pins keep their level.
+TEST_F(TransmitQueue, TheBoardsSpeedAndPinMasksReachTheDevice) {
+    BoardSettings settings = kx7m(921600);
+    settings.sBit = 0x80;
+    settings.dBit = 0x40;
+    settings.cBit = 0x20;
+    settings.rBit = 0x10;
+    CSoundInterfaceFtd2xx board(settings, recording::functions());
+    board.setSendDelay(0);
+    const auto calls = recording::calls();
+    EXPECT_NE(std::find(calls.begin(), calls.end(), "baud 0 921600"), calls.end());
+    board.writeRegister(2, 0x1A5, 0x3C);
+    ASSERT_TRUE(waitForBytes(108));
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const auto bytes = recording::bytes();
+    for (std::uint8_t pins : bytes)
+        ASSERT_EQ(pins & 0x0F, 0x0F) << "a pin outside the masks changed";
+    boardmodel::BoardModel model({0x80, 0x40, 0x20, 0x10});
+    const auto events = model.feed(bytes);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].kind, BoardEvent::Kind::write);
+    EXPECT_EQ(events[0].position, 2);
+    EXPECT_EQ(events[0].address, 0x1A5);
+    EXPECT_EQ(events[0].data, 0x3C);
+}
+
+// Errors of the device calls after opening are ignored: a board whose bit
+// mode or baud rate cannot be set is used all the same, and a failed write
+// loses only its own bytes, the worker going on with the next.
+TEST_F(TransmitQueue, DeviceErrorsAfterOpeningAreIgnored) {
+    recording::failCalls({.bitMode = 4, .baudRate = 4, .write = 4});
+    CSoundInterfaceFtd2xx board(kx7m(), recording::functions());
+    ASSERT_EQ(board.chipCount(), 3);
+    board.setSendDelay(0);
+    EXPECT_EQ(board.writeRegister(1, 0x20, 0x01), 1);
+    const auto limit = Clock::now() + std::chrono::seconds(5);
+    const auto failedWrites = [] {
+        const auto calls = recording::calls();
+        return std::count(calls.begin(), calls.end(), "write 0 108 failed");
+    };
+    while (failedWrites() == 0 && Clock::now() < limit)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(failedWrites(), 1);
+    EXPECT_EQ(board.resetInterface(), 1) << "the reset pulse counts as sent";
+
+    recording::failCalls({});
+    board.chipAt(1)->setRegister(0x20, 0x02);
+    ASSERT_TRUE(waitForBytes(108));
+    const auto events = decoded();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].address, 0x20);
+    EXPECT_EQ(events[0].data, 0x02);
+}
+
+// Music retriggers the SSG's envelope by writing its shape again: every
+// such write reaches the board, while other repeated writes stay filtered.
+TEST_F(TransmitQueue, ARepeatedEnvelopeShapeReachesTheBoard) {
+    CSoundInterfaceFtd2xx board(kx7m(), recording::functions());
+    board.setSendDelay(0);
+    SoundChip* ssg = board.chipAt(0);
+    for (int note = 0; note < 3; ++note) {
+        ssg->setRegister(0x0D, 0x0E);
+        ssg->setRegister(0x08, 0x10);
+    }
+    ASSERT_TRUE(waitForBytes(4 * 108));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::vector<std::pair<int, int>> writes;
+    for (const BoardEvent& event : decoded())
+        if (event.kind == BoardEvent::Kind::write && event.position == 0)
+            writes.emplace_back(event.address, event.data);
+    EXPECT_EQ(writes, (std::vector<std::pair<int, int>>{
+                          {0x0D, 0x0E}, {0x08, 0x10}, {0x0D, 0x0E}, {0x0D, 0x0E}}));
 }
 
 // Three writers (one per chip position) each send a numbered sequence, with

@@ -152,6 +152,79 @@ TEST_F(Win32Binding, DialogResourcesMatchTheTemplateData) {
     }
 }
 
+// What the templates give beyond the controls' kinds and places: a modal,
+// centred pop-up with caption and system menu in a 9-point "ＭＳ Ｐゴシック";
+// lists that keep the order of their entries,
+// only the interface list with a vertical scroll bar, and a clock box that
+// scrolls its text.
+TEST_F(Win32Binding, DialogResourcesHaveTheirStylesAndFont) {
+    constexpr LONG dialogStyleBits = WS_POPUP | WS_CHILD | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME |
+                                     WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_VSCROLL | WS_HSCROLL |
+                                     DS_SETFONT | DS_MODALFRAME | DS_CENTER | DS_SYSMODAL |
+                                     DS_ABSALIGN | DS_CONTROL | DS_NOIDLEMSG | DS_LOCALEDIT;
+    // A combo box's own style; its vertical scroll bar is its list's.
+    constexpr LONG comboStyleBits =
+        0xFFFF | WS_HSCROLL | WS_TABSTOP | WS_GROUP | WS_DISABLED | WS_BORDER;
+    const auto comboStyle = [](int id) -> LONG {
+        switch (id) {
+        case interfaceListId:
+        case speedListId:
+        case chipTypeListId: return CBS_DROPDOWNLIST | WS_TABSTOP;
+        case clockBoxId: return CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_TABSTOP;
+        }
+        return -1;
+    };
+    for (int id : {settingsDialogTemplate, boardSetupDialogTemplate}) {
+        SCOPED_TRACE(id);
+        HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), nullptr,
+                                         plainDialogProc, 0);
+        ASSERT_NE(dialog, nullptr);
+        ShowWindow(dialog, SW_SHOW);
+        EXPECT_EQ(GetWindowLongW(dialog, GWL_STYLE) & dialogStyleBits,
+                  WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_SETFONT | DS_MODALFRAME | DS_CENTER);
+
+        LOGFONTW font{};
+        ASSERT_EQ(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)),
+                             sizeof font, &font),
+                  static_cast<int>(sizeof font));
+        EXPECT_STREQ(font.lfFaceName, L"ＭＳ Ｐゴシック");
+        HDC screen = GetDC(nullptr);
+        EXPECT_EQ(font.lfHeight, -MulDiv(9, GetDeviceCaps(screen, LOGPIXELSY), 72));
+        ReleaseDC(nullptr, screen);
+        EXPECT_EQ(font.lfItalic, 0);
+        EXPECT_LE(font.lfWeight, FW_NORMAL);
+
+        for (const ControlTemplate& control : findDialogTemplate(id)->controls) {
+            if (control.kind != ControlKind::dropDownList &&
+                control.kind != ControlKind::dropDownCombo)
+                continue;
+            SCOPED_TRACE(control.id);
+            HWND combo = GetDlgItem(dialog, control.id);
+            ASSERT_NE(combo, nullptr);
+            EXPECT_EQ(GetWindowLongW(combo, GWL_STYLE) & comboStyleBits, comboStyle(control.id));
+            for (const wchar_t* entry : {L"9600", L"115200", L"ftd2xx(COM7)", L"ftd2xx(COM3)"})
+                SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
+            EXPECT_EQ(
+                comboEntries(combo),
+                (std::vector<std::wstring>{L"9600", L"115200", L"ftd2xx(COM7)", L"ftd2xx(COM3)"}))
+                << "entries stay in the order they were added";
+            // With more entries than its open list shows, only a list with a
+            // vertical scroll bar shows one.
+            for (int i = 0; i < 40; ++i)
+                SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"entry"));
+            SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+            COMBOBOXINFO parts{};
+            parts.cbSize = sizeof parts;
+            ASSERT_TRUE(GetComboBoxInfo(combo, &parts));
+            EXPECT_EQ((GetWindowLongW(parts.hwndList, GWL_STYLE) & WS_VSCROLL) != 0,
+                      control.id == interfaceListId)
+                << "only the interface list has a vertical scroll bar";
+            SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
+        }
+        DestroyWindow(dialog);
+    }
+}
+
 TEST_F(Win32Binding, StringResourcesMatchTheStringTableAndMissingOnesAreEmpty) {
     ASSERT_FALSE(stringTable().empty());
     for (const StringResource& entry : stringTable())
