@@ -159,8 +159,11 @@ void Ym2151::reset() {
     lfoAm_ = 0;
     lfoAmModulators_ = 0;
     lfoPm_ = 0;
-    lfoAmDelay_.fill(0);
-    lfoAmIndex_ = 0;
+    lfoPmEarly_ = 0;
+    lfoPmNegative_ = false;
+    lfoAmHistory_.fill(0);
+    lfoPmHistory_.fill(0);
+    lfoHistoryIndex_ = 0;
     noiseShift_ = noiseSeed;
     noiseCounter_ = noiseTimerStart;
     timerA_ = 0;
@@ -240,19 +243,24 @@ void Ym2151::apply(std::uint8_t address, std::uint8_t data) {
     }
 }
 
-std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
-    const unsigned ch = slot & 7;
+// A channel's KC and KF as a pitch in 64ths of a semitone from C# of octave 0.
+// The unused note codes 3, 7, 11 and 15 sound as the code after them (the
+// next octave's C# for 15), and the key scaling of the envelope rates sees
+// them so too.
+int Ym2151::pitch(unsigned ch) const {
     const unsigned kc = keyCode(ch);
     const unsigned note = kc & 15;
-    const int coarse =
-        std::clamp(static_cast<int>((kc >> 4) * 768 + (note - (note >> 2)) * 64 + keyFraction(ch) +
-                                    ym2151::coarseDetune[detune2(slot)]),
-                   0, maxPitch);
+    return static_cast<int>((kc >> 4) * 768 + (note - (note >> 2)) * 64 + keyFraction(ch));
+}
+
+std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
+    const int coarse = std::clamp(
+        pitch(slot & 7) + static_cast<int>(ym2151::coarseDetune[detune2(slot)]), 0, maxPitch);
     const int index = std::clamp(coarse + pmOffset, 0, maxPitch);
     const unsigned octave = static_cast<unsigned>(index) / 768;
     std::uint32_t step = (ym2151::noteStep[static_cast<unsigned>(index) % 768] << octave) >> 2;
     const unsigned dt1 = detune1(slot);
-    const unsigned offset = ym2151::detuneStep[dt1 & 3][keyCodeOf(coarse)];
+    const unsigned offset = ym2151::detuneStep[dt1 & 3][keyCodeOf(index)];
     step = ((dt1 & 4) ? step - offset : step + offset) & 0x1FFFF;
     const unsigned mul = multiple(slot);
     return mul ? step * mul : step >> 1;
@@ -264,9 +272,10 @@ void Ym2151::updateStep(unsigned slot) {
 }
 
 // The envelope rates of a slot's four states: twice the 5-bit rate (four times
-// the release rate, plus 2) plus the key code scaled by KS; a rate of 0 stays 0.
+// the release rate, plus 2) plus the 5-bit key code scaled by KS; a rate of 0
+// stays 0.
 void Ym2151::updateRates(unsigned slot) {
-    const unsigned scaled = (keyCode(slot & 7) >> 2) >> (3 - keyScale(slot));
+    const unsigned scaled = keyCodeOf(pitch(slot & 7)) >> (3 - keyScale(slot));
     const auto rate = [&](unsigned base) {
         return static_cast<std::uint8_t>(base == 0 ? 0 : std::min(base + scaled, 63u));
     };
@@ -375,17 +384,24 @@ void Ym2151::stepLfo() {
         pmNegative = lfoRandom_ >= 128;
         break;
     }
-    // AM reaches the envelopes of C1 and C2 four frames after PM reaches the
-    // phase generator, those of M1 and M2 five frames after.
-    lfoAmDelay_[lfoAmIndex_] = static_cast<std::uint16_t>((am * amDepth_) >> 7);
-    lfoAmIndex_ = (lfoAmIndex_ + 1) % lfoAmDelay_.size();
-    const auto framesAgo = [&](unsigned n) {
-        return lfoAmDelay_[(lfoAmIndex_ + lfoAmDelay_.size() - 1 - n) % lfoAmDelay_.size()];
+    // The wave's values after their depths pass through the chip's pipeline
+    // before they take effect: PM's sign at once, its magnitude eight frames
+    // later for C1 of channel 7 to C2 of channel 7 and nine for the slots
+    // before them (which also take the sign a frame late); AM four frames
+    // later for C1 and C2, five for M1 and M2.
+    lfoAmHistory_[lfoHistoryIndex_] = static_cast<std::uint8_t>((am * amDepth_) >> 7);
+    lfoPmHistory_[lfoHistoryIndex_] = static_cast<std::uint8_t>((pmMagnitude * pmDepth_) >> 7);
+    const auto framesAgo = [&](const std::array<std::uint8_t, 16>& history, unsigned n) {
+        return static_cast<int>(history[(lfoHistoryIndex_ - n) & 15]);
     };
-    lfoAm_ = framesAgo(4);
-    lfoAmModulators_ = framesAgo(5);
-    const int pm = static_cast<int>((pmMagnitude * pmDepth_) >> 7);
-    lfoPm_ = pmNegative ? -pm : pm;
+    lfoAm_ = static_cast<unsigned>(framesAgo(lfoAmHistory_, 4));
+    lfoAmModulators_ = static_cast<unsigned>(framesAgo(lfoAmHistory_, 5));
+    const int pmLate = framesAgo(lfoPmHistory_, 8);
+    const int pmEarly = framesAgo(lfoPmHistory_, 9);
+    lfoPmEarly_ = lfoPmNegative_ ? -pmEarly : pmEarly;
+    lfoPm_ = pmNegative ? -pmLate : pmLate;
+    lfoPmNegative_ = pmNegative;
+    lfoHistoryIndex_ = (lfoHistoryIndex_ + 1) & 15;
 }
 
 // The noise timer: a 5-bit counter stepped twice a frame that clocks the
@@ -402,26 +418,26 @@ void Ym2151::stepNoise() {
     }
 }
 
-// The modulation input of a slot: M1's own feedback, or the sum of its
-// modulators' outputs halved (see modulators above for when each is taken).
-inline int Ym2151::modulation(unsigned slot) const {
-    const unsigned ch = slot & 7;
-    const unsigned role = slot >> 3;
-    if (role == m1) {
+// The modulation input of a slot of the given role: M1's own feedback, or the
+// sum of its modulators' outputs halved (see modulators above for when each is
+// taken).
+template <unsigned role> inline int Ym2151::modulation(unsigned ch) const {
+    if constexpr (role == m1) {
         const unsigned fb = feedback(ch);
         if (fb == 0) return 0;
         return (channels_[ch].m1Previous[0] + channels_[ch].m1Previous[1]) >> (10 - fb);
+    } else {
+        const unsigned sources = modulators[connection(ch)][role];
+        if (sources == 0) return 0;
+        const Slot& slotM1 = slots_[slotOf(m1, ch)];
+        const Slot& slotC1 = slots_[slotOf(c1, ch)];
+        int sum = 0;
+        if (sources & m1Now) sum += slotM1.out;
+        if (sources & m1Late) sum += slotM1.previous;
+        if (sources & c1Late) sum += role == m2 ? slotC1.out : slotC1.previous;
+        if (sources & m2Now) sum += slots_[slotOf(m2, ch)].out;
+        return sum >> 1;
     }
-    const unsigned sources = modulators[connection(ch)][role];
-    if (sources == 0) return 0;
-    const Slot& slotM1 = slots_[slotOf(m1, ch)];
-    const Slot& slotC1 = slots_[slotOf(c1, ch)];
-    int sum = 0;
-    if (sources & m1Now) sum += slotM1.out;
-    if (sources & m1Late) sum += slotM1.previous;
-    if (sources & c1Late) sum += role == m2 ? slotC1.out : slotC1.previous;
-    if (sources & m2Now) sum += slots_[slotOf(m2, ch)].out;
-    return sum >> 1;
 }
 
 std::int16_t Ym2151::operatorOutput(std::uint32_t phase, int mod, unsigned attenuation) const {
@@ -432,6 +448,65 @@ std::int16_t Ym2151::operatorOutput(std::uint32_t phase, int mod, unsigned atten
     if (a >= 0x1000) return 0;
     const int value = expOutput[a & 255] >> (a >> 8);
     return static_cast<std::int16_t>((p & 512) ? -value : value);
+}
+
+// One frame of the eight slots of a role, in channel order: key, phase, the
+// operator's output and envelope, and its share of the outputs.
+template <unsigned role> inline void Ym2151::runSlots(int& left, int& right) {
+    for (unsigned ch = 0; ch < 8; ++ch) {
+        const unsigned slot = role * 8 + ch;
+        if (pendingCount_ != 0) applyPending(slot);
+        Slot& s = slots_[slot];
+        const EgState before = s.state;
+        const bool released = keyEnvelope(slot, s.keyRegister || csmKey_);
+
+        // PM in 64ths of a semitone: the LFO's, scaled by the channel's PMS.
+        const unsigned pms = pmSensitivity(ch);
+        const int lfoPm = slot < 23 ? lfoPmEarly_ : lfoPm_;
+        const int pm = pms == 0  ? 0
+                       : pms < 6 ? scaleSigned(lfoPm, 128u >> (6 - pms))
+                                 : lfoPm * (1 << (pms - 5));
+        std::uint32_t step = s.step;
+        if (pm != 0) {
+            if (pm != s.pmOffset) {
+                s.pmOffset = pm;
+                s.pmStep = phaseStep(slot, pm);
+            }
+            step = s.pmStep;
+        }
+
+        unsigned attenuation = s.level + s.totalLevel;
+        if (amEnabled(slot) && amSensitivity(ch) != 0)
+            attenuation += (role <= m2 ? lfoAmModulators_ : lfoAm_) << (amSensitivity(ch) - 1);
+        attenuation = std::min(attenuation, maxLevel);
+
+        std::int16_t out = 0;
+        if (role == c2 && ch == 7 && noiseEnabled()) {
+            // The noise takes the operator's place with the exponent of its
+            // attenuation alone, at a quarter of a sine's full level.
+            const unsigned a = attenuation << 2;
+            const int amplitude =
+                (((ym2151::expFraction[(a & 255) ^ 255] | 0x400) << 2) >> (a >> 8)) >> 2;
+            out = static_cast<std::int16_t>((noiseShift_ & 1) ? amplitude : ~amplitude);
+        } else {
+            // From attenuation 0x340 on the output is 0 whatever the phase.
+            if (attenuation < 0x340)
+                out = operatorOutput(s.phase, modulation<role>(ch), attenuation);
+        }
+        stepEnvelope(slot, released, before);
+        s.phase = (s.phase + step) & 0xFFFFF;
+        s.previous = s.out;
+        s.out = out;
+        if constexpr (role == m1) {
+            channels_[ch].m1Previous[1] = channels_[ch].m1Previous[0];
+            channels_[ch].m1Previous[0] = out;
+        }
+
+        if ((carriers[connection(ch)] >> role) & 1) {
+            if (leftOn(ch)) (slot < 15 ? left : lateLeft_) += out;
+            if (rightOn(ch)) (slot < 31 ? right : lateRight_) += out;
+        }
+    }
 }
 
 void Ym2151::frame(std::int16_t* leftRight) {
@@ -446,58 +521,10 @@ void Ym2151::frame(std::int16_t* leftRight) {
     int right = lateRight_;
     lateLeft_ = 0;
     lateRight_ = 0;
-    for (unsigned slot = 0; slot < 32; ++slot) {
-        if (pendingCount_ != 0) applyPending(slot);
-        Slot& s = slots_[slot];
-        const unsigned ch = slot & 7;
-        const EgState before = s.state;
-        const bool released = keyEnvelope(slot, s.keyRegister || csmKey_);
-
-        // PM in 64ths of a semitone: the LFO's, scaled by the channel's PMS.
-        const unsigned pms = pmSensitivity(ch);
-        const int pm = pms == 0  ? 0
-                       : pms < 6 ? scaleSigned(lfoPm_, 128u >> (6 - pms))
-                                 : lfoPm_ * (1 << (pms - 5));
-        std::uint32_t step = s.step;
-        if (pm != 0) {
-            if (pm != s.pmOffset) {
-                s.pmOffset = pm;
-                s.pmStep = phaseStep(slot, pm);
-            }
-            step = s.pmStep;
-        }
-
-        unsigned attenuation = s.level + s.totalLevel;
-        if (amEnabled(slot) && amSensitivity(ch) != 0)
-            attenuation += (slot < 16 ? lfoAmModulators_ : lfoAm_) << (amSensitivity(ch) - 1);
-        attenuation = std::min(attenuation, maxLevel);
-
-        std::int16_t out = 0;
-        if (slot == 31 && noiseEnabled()) {
-            // The noise takes the operator's place with the exponent of its
-            // attenuation alone, at a quarter of a sine's full level.
-            const unsigned a = attenuation << 2;
-            const int amplitude =
-                (((ym2151::expFraction[(a & 255) ^ 255] | 0x400) << 2) >> (a >> 8)) >> 2;
-            out = static_cast<std::int16_t>((noiseShift_ & 1) ? amplitude : ~amplitude);
-        } else {
-            // From attenuation 0x340 on the output is 0 whatever the phase.
-            if (attenuation < 0x340) out = operatorOutput(s.phase, modulation(slot), attenuation);
-        }
-        stepEnvelope(slot, released, before);
-        s.phase = (s.phase + step) & 0xFFFFF;
-        s.previous = s.out;
-        s.out = out;
-        if (slot < 8) {
-            channels_[ch].m1Previous[1] = channels_[ch].m1Previous[0];
-            channels_[ch].m1Previous[0] = out;
-        }
-
-        if ((carriers[connection(ch)] >> (slot >> 3)) & 1) {
-            if (leftOn(ch)) (slot < 15 ? left : lateLeft_) += out;
-            if (rightOn(ch)) (slot < 31 ? right : lateRight_) += out;
-        }
-    }
+    runSlots<m1>(left, right);
+    runSlots<m2>(left, right);
+    runSlots<c1>(left, right);
+    runSlots<c2>(left, right);
     for (unsigned i = 0; i < pendingCount_; ++i)
         pending_[i].position -= 32;
     leftRight[0] = dacLevel(left);

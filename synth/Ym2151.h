@@ -8,8 +8,22 @@
 // the level the DAC makes of the chip's floating-point output word:
 // ((m - 512) << e) >> 1 for its 10-bit mantissa m and 3-bit exponent e. The
 // model steps by frames, so the clock only sets how many frames a second are.
-// A write takes effect from the next frame generated. Everything is integer
-// arithmetic on the object's own state: no allocation, nothing shared.
+// Everything is integer arithmetic on the object's own state: no allocation,
+// nothing shared.
+//
+// When a write takes effect, counting the first frame generated after it as
+// frame 0 (the chip's slot pipeline takes each one up at its own point, and
+// the model reproduces where):
+//   - 0x01-0x1F (test, noise, timers, LFO): from frame 0;
+//   - 0x20-0x3F (channel registers): from frame 0 for the slots from M2 of
+//     channel 4 on, frame 1 for the slots before it;
+//   - 0x40-0xFF (operator registers): from frame 1 for slots 4 on, frame 2 for
+//     slots 0-3;
+//   - 0x08 (KON): a key-off reaches the envelopes in frame 1, a key-on in
+//     frame 2 (where the phase restarts).
+// The LFO's values take effect later still: PM eight frames after the wave
+// moves (nine for the slots before C1 of channel 7), AM four frames after for
+// C1 and C2 and five for M1 and M2.
 //
 // Register map (address: bits 7..0). "slot" registers have one byte per
 // operator: address + s with s = 0-7 M1, 8-15 M2, 16-23 C1, 24-31 C2 of
@@ -47,14 +61,13 @@
 // than the LFO reset; the analogue side of the DAC (its output filter and
 // level), the value being the DAC's code; the write-busy time (writes are
 // taken between frames, whatever their spacing).
-// Known differences from the chip: its frequency ROM between semitones (the
-// steps here follow the exponential curve, exact at every semitone, within two
-// cents elsewhere, so KF values, DT2 = 3 and LFO PM drift off the chip's
-// phase); the noise's level below full volume and while silent, and its
-// timer's count when NFRQ changes while it runs (the bit sequence and its rates
-// are the chip's); the values of the LFO's noise wave; key code 0x7F (note 15 of
-// octave 7); a voice with strong feedback re-keyed while still sounding can
-// differ for a few frames.
+// Known differences from the chip: the noise's level below full volume and
+// while silent, and its timer's count when NFRQ changes while it runs (the bit
+// sequence and its rates are the chip's); the values of the LFO's noise wave;
+// the unused note codes (3, 7, 11, 15) under LFO PM large enough to carry past
+// them, and key code 0x7F (note 15 of octave 7); a change of AMS while the
+// triangle wave's AM is deep can come a frame early; a voice re-keyed a few
+// frames after its key-off can, at some timings, differ for a few frames.
 #pragma once
 
 #include <array>
@@ -134,6 +147,7 @@ private:
     void applyKeyOff(std::uint8_t data);
     void updateStep(unsigned slot);
     void updateRates(unsigned slot);
+    int pitch(unsigned ch) const;
     std::uint32_t phaseStep(unsigned slot, int pmOffset) const;
     unsigned envelopeRate(unsigned slot) const;
     bool keyEnvelope(unsigned slot, bool on);
@@ -141,7 +155,8 @@ private:
     void stepTimers();
     void stepLfo();
     void stepNoise();
-    int modulation(unsigned slot) const;
+    template <unsigned role> int modulation(unsigned ch) const;
+    template <unsigned role> void runSlots(int& left, int& right);
     std::int16_t operatorOutput(std::uint32_t phase, int mod, unsigned attenuation) const;
     void frame(std::int16_t* leftRight);
 
@@ -163,9 +178,12 @@ private:
     unsigned lfoRandom_ = 0;
     unsigned lfoAm_ = 0;           // 0-255 after AMD, as C1 and C2 see it
     unsigned lfoAmModulators_ = 0; // as M1 and M2 see it, a frame later
-    int lfoPm_ = 0;                // -128..128 after PMD
-    std::array<std::uint16_t, 8> lfoAmDelay_{};
-    unsigned lfoAmIndex_ = 0;
+    int lfoPm_ = 0;                // -127..127 after PMD, as C1 and C2 of channel 7 on see it
+    int lfoPmEarly_ = 0;           // as the slots before them see it, a frame later
+    bool lfoPmNegative_ = false;   // the PM sign of the frame before
+    std::array<std::uint8_t, 16> lfoAmHistory_{}; // AM and PM magnitude after their depths,
+    std::array<std::uint8_t, 16> lfoPmHistory_{}; // one per frame, the newest at the index
+    unsigned lfoHistoryIndex_ = 0;
 
     // Noise: a 17-bit shift register stepped twice a frame at most.
     std::uint32_t noiseShift_ = 1;
