@@ -200,7 +200,7 @@ protected:
         return texts;
     }
 
-    CGtkBinding binding;
+    GtkBinding binding;
     std::filesystem::path ini = std::filesystem::temp_directory_path() / "tavro-gtk-unused.ini";
 };
 
@@ -237,7 +237,7 @@ INSTANTIATE_TEST_SUITE_P(TextScaling, GtkDialogs, ::testing::Values(1.0, 1.25, 1
 // settings dialog, "&OK" in the board setup dialog (which then stores what
 // the lists show).
 TEST(GtkDialogKeys, EnterInAFocusedListPressesTheDefaultButton) {
-    CGtkBinding binding;
+    GtkBinding binding;
     installWindowBinding(&binding);
     const auto enterInList = [](int listId) {
         return [listId](GtkWindow* window) {
