@@ -4,11 +4,11 @@
 #include <algorithm>
 
 void WatchedTonrig::writeByte(std::uint16_t address, std::uint8_t value) {
-    const bool ram = address >= kRamBegin && address < kRamEnd;
-    const bool stack = address >= kStackBottom && address < kReturnAddress;
+    const bool ram = address >= ramBegin && address < ramEnd;
+    const bool stack = address >= stackBottom && address < returnAddress;
     // The runner itself pushes the return address 0xFFFF at 0xFFFE.
-    const bool returnAddress = address >= kReturnAddress && value == 0xFF;
-    if (!ram && !stack && !returnAddress) strayWrites.push_back(address);
+    const bool runnerReturn = address >= returnAddress && value == 0xFF;
+    if (!ram && !stack && !runnerReturn) strayWrites.push_back(address);
     Tonrig::writeByte(address, value);
 }
 
@@ -18,15 +18,15 @@ std::filesystem::path DriverRig::image(const std::string& name) {
 
 DriverRig::DriverRig(const std::optional<std::string>& song) {
     withSong = song.has_value();
-    loaded = (!withSong || machine.loadImage(Tonrig::kDataAddress, image(*song))) &&
-             machine.loadImage(Tonrig::kDriverAddress, image("VELKAN.BIN"));
+    loaded = (!withSong || machine.loadImage(Tonrig::dataAddress, image(*song))) &&
+             machine.loadImage(Tonrig::driverAddress, image("VELKAN.BIN"));
     attachChips();
 }
 
 DriverRig::DriverRig(std::span<const std::uint8_t> song) {
     withSong = true;
-    std::copy(song.begin(), song.end(), machine.memory.begin() + Tonrig::kDataAddress);
-    loaded = machine.loadImage(Tonrig::kDriverAddress, image("VELKAN.BIN"));
+    std::copy(song.begin(), song.end(), machine.memory.begin() + Tonrig::dataAddress);
+    loaded = machine.loadImage(Tonrig::driverAddress, image("VELKAN.BIN"));
     attachChips();
 }
 
@@ -37,10 +37,9 @@ void DriverRig::attachChips() {
 }
 
 void DriverRig::start() {
-    machine.callSubroutine(Tonrig::kDriverAddress);
+    machine.callSubroutine(Tonrig::driverAddress);
     stackAfterEntries.push_back(machine.SP);
-    machine.callSubroutine(withSong ? Tonrig::kDriverEntryWithData
-                                    : Tonrig::kDriverEntryWithoutData);
+    machine.callSubroutine(withSong ? Tonrig::driverEntryWithData : Tonrig::driverEntryWithoutData);
     stackAfterEntries.push_back(machine.SP);
 }
 

@@ -46,10 +46,10 @@ private:
 // Tonrig that notes driver writes outside the driver's RAM and the stack.
 class WatchedTonrig : public Tonrig {
 public:
-    static constexpr std::uint16_t kRamBegin = 0xF000;
-    static constexpr std::uint16_t kRamEnd = 0xF100;
-    static constexpr std::uint16_t kStackBottom = 0xFF00;
-    static constexpr std::uint16_t kReturnAddress = 0xFFFE;
+    static constexpr std::uint16_t ramBegin = 0xF000;
+    static constexpr std::uint16_t ramEnd = 0xF100;
+    static constexpr std::uint16_t stackBottom = 0xFF00;
+    static constexpr std::uint16_t returnAddress = 0xFFFE;
 
     void writeByte(std::uint16_t address, std::uint8_t value) override;
 
