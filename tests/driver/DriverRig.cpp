@@ -17,29 +17,30 @@ std::filesystem::path DriverRig::image(const std::string& name) {
 }
 
 DriverRig::DriverRig(const std::optional<std::string>& song) {
-    withSong = song.has_value();
-    loaded = (!withSong || machine.loadImage(Tonrig::dataAddress, image(*song))) &&
+    withSong_ = song.has_value();
+    loaded = (!withSong_ || machine.loadImage(Tonrig::dataAddress, image(*song))) &&
              machine.loadImage(Tonrig::driverAddress, image("VELKAN.BIN"));
     attachChips();
 }
 
 DriverRig::DriverRig(std::span<const std::uint8_t> song) {
-    withSong = true;
+    withSong_ = true;
     std::copy(song.begin(), song.end(), machine.memory.begin() + Tonrig::dataAddress);
     loaded = machine.loadImage(Tonrig::driverAddress, image("VELKAN.BIN"));
     attachChips();
 }
 
 void DriverRig::attachChips() {
-    machine.opm1 = &opm1;
-    machine.opm2 = &opm2;
-    machine.psg = &psg;
+    machine.opm1 = &opm1_;
+    machine.opm2 = &opm2_;
+    machine.psg = &psg_;
 }
 
 void DriverRig::start() {
     machine.callSubroutine(Tonrig::driverAddress);
     stackAfterEntries.push_back(machine.SP);
-    machine.callSubroutine(withSong ? Tonrig::driverEntryWithData : Tonrig::driverEntryWithoutData);
+    machine.callSubroutine(withSong_ ? Tonrig::driverEntryWithData
+                                     : Tonrig::driverEntryWithoutData);
     stackAfterEntries.push_back(machine.SP);
 }
 
