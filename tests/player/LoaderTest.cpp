@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "player/Tonrig.h"
-#include "support/ChildProcess.h"
+#include "support/ScratchDirectory.h"
 
 #ifdef _WIN32
 #include <windows.h>

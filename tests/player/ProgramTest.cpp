@@ -39,11 +39,12 @@ const char expectedUsage[] =
     "B\r\n";
 #else
 // UTF-8, whatever the locale says.
-const char expectedUsage[] = "VKN ファイルを再生します。\n"
-                      "\n"
-                      "  TONRIG VKNファイル名\n"
-                      "\n"
-                      "再生するには VELKAN.BIN と TAVRO.DLL および対応モジュールが必要です。\n";
+const char expectedUsage[] =
+    "VKN ファイルを再生します。\n"
+    "\n"
+    "  TONRIG VKNファイル名\n"
+    "\n"
+    "再生するには VELKAN.BIN と TAVRO.DLL および対応モジュールが必要です。\n";
 #endif
 
 // Starts the player, waits for its title line, lets it play a while, then
@@ -155,14 +156,7 @@ PipeRunEnd runIntoClosedPipe(const std::filesystem::path& directory,
             dup2(other, closedStream == 1 ? 2 : 1) < 0)
             _exit(126);
         std::signal(SIGPIPE, SIG_DFL);
-        std::vector<char*> argv;
-        std::string name = tonrigProgram.string();
-        argv.push_back(name.data());
-        for (const std::string& argument : arguments)
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        execv(name.c_str(), argv.data());
-        _exit(127);
+        execProgram(tonrigProgram, arguments);
     }
     close(ends[1]);
     PipeRunEnd end;
