@@ -32,6 +32,12 @@ double processCpuMilliseconds();
 // the process.
 void sleepMilliseconds(std::uint32_t milliseconds);
 
+// Waits a short while (up to a few milliseconds) as exactly as the system
+// allows: a plain sleep on POSIX, whose timers are fine; on Windows, whose
+// sleeps end only on a timer period, by giving the processor away until the
+// time has come.
+void waitNanoseconds(std::int64_t nanoseconds);
+
 // Run-time library loading. loadLibrary takes a file name or path in UTF-8
 // (the platform's standard search applies when it has no directory) and
 // returns null on failure; findSymbol returns null when the name is not
@@ -72,5 +78,23 @@ void setConsoleLocale();
 // it: converted through the process locale on Windows, as UTF-8 elsewhere.
 // Output errors are ignored.
 void writeErrorLine(std::wstring_view text);
+
+// Console text as UTF-8: on Windows the console's output code page becomes
+// UTF-8 for the life of the process; elsewhere the terminal's own encoding is
+// taken to be UTF-8 and nothing changes.
+void useUtf8Console();
+
+// Whether standard input / standard error is a terminal (a console).
+bool standardInputIsTerminal();
+bool standardErrorIsTerminal();
+
+// Single key presses from the terminal on standard input, without echo and
+// without waiting for a line end. beginKeyInput switches the terminal into
+// that mode (false when standard input is not a terminal); readKey gives the
+// next key pressed, or -1 at once when none is waiting; endKeyInput puts the
+// terminal back as it was.
+bool beginKeyInput();
+int readKey();
+void endKeyInput();
 
 } // namespace platform

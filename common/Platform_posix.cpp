@@ -8,8 +8,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
+#include <termios.h>
 #include <thread>
 #include <time.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -36,6 +38,10 @@ double processCpuMilliseconds() {
 
 void sleepMilliseconds(std::uint32_t milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void waitNanoseconds(std::int64_t nanoseconds) {
+    if (nanoseconds > 0) std::this_thread::sleep_for(std::chrono::nanoseconds(nanoseconds));
 }
 
 void* loadLibrary(const std::string& name) {
@@ -115,6 +121,45 @@ void writeErrorLine(std::wstring_view text) {
     bytes += '\n';
     std::fwrite(bytes.data(), 1, bytes.size(), stderr);
     std::fflush(stderr);
+}
+
+void useUtf8Console() {}
+
+bool standardInputIsTerminal() {
+    return isatty(STDIN_FILENO) == 1;
+}
+
+bool standardErrorIsTerminal() {
+    return isatty(STDERR_FILENO) == 1;
+}
+
+namespace {
+termios savedTerminal{};
+bool keyInput = false;
+} // namespace
+
+bool beginKeyInput() {
+    if (keyInput) return true;
+    if (!standardInputIsTerminal() || tcgetattr(STDIN_FILENO, &savedTerminal) != 0) return false;
+    termios raw = savedTerminal;
+    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    raw.c_cc[VMIN] = 0;
+    raw.c_cc[VTIME] = 0;
+    if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) != 0) return false;
+    keyInput = true;
+    return true;
+}
+
+int readKey() {
+    if (!keyInput) return -1;
+    unsigned char key = 0;
+    return read(STDIN_FILENO, &key, 1) == 1 ? key : -1;
+}
+
+void endKeyInput() {
+    if (!keyInput) return;
+    tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+    keyInput = false;
 }
 
 } // namespace platform

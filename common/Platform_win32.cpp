@@ -8,9 +8,11 @@
 #include <windows.h>
 
 #include <clocale>
+#include <conio.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
+#include <io.h>
 #include <mutex>
 
 namespace platform {
@@ -44,6 +46,18 @@ void sleepMilliseconds(std::uint32_t milliseconds) {
     static std::once_flag resolution;
     std::call_once(resolution, [] { timeBeginPeriod(1); });
     Sleep(milliseconds);
+}
+
+void waitNanoseconds(std::int64_t nanoseconds) {
+    if (nanoseconds <= 0) return;
+    LARGE_INTEGER frequency{}, start{}, now{};
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    const double counts = static_cast<double>(nanoseconds) * frequency.QuadPart / 1e9;
+    do {
+        SwitchToThread();
+        QueryPerformanceCounter(&now);
+    } while (static_cast<double>(now.QuadPart - start.QuadPart) < counts);
 }
 
 void* loadLibrary(const std::string& name) {
@@ -110,6 +124,42 @@ void writeErrorLine(std::wstring_view text) {
         std::fputwc(c, stderr);
     std::fputwc(L'\n', stderr);
     std::fflush(stderr);
+}
+
+void useUtf8Console() {
+    SetConsoleOutputCP(CP_UTF8);
+}
+
+bool standardInputIsTerminal() {
+    return _isatty(_fileno(stdin)) != 0;
+}
+
+bool standardErrorIsTerminal() {
+    return _isatty(_fileno(stderr)) != 0;
+}
+
+namespace {
+bool keyInput = false;
+} // namespace
+
+bool beginKeyInput() {
+    keyInput = standardInputIsTerminal();
+    return keyInput;
+}
+
+int readKey() {
+    if (!keyInput || _kbhit() == 0) return -1;
+    const int key = _getch();
+    // Function and arrow keys come as two codes; the second is dropped.
+    if (key == 0 || key == 0xE0) {
+        _getch();
+        return -1;
+    }
+    return key;
+}
+
+void endKeyInput() {
+    keyInput = false;
 }
 
 } // namespace platform

@@ -5,8 +5,6 @@
 
 #include <thread>
 
-std::atomic<bool> stopFlag{false};
-
 namespace {
 std::atomic<Z80Cpu*> stoppedCpu{nullptr};
 // Handler calls that have begun and not yet ended. A handler call counts
@@ -15,7 +13,6 @@ std::atomic<Z80Cpu*> stoppedCpu{nullptr};
 // call sees no machine or the binding sees the call and waits for it.
 std::atomic<int> handlerCalls{0};
 
-static_assert(std::atomic<bool>::is_always_lock_free);
 static_assert(std::atomic<Z80Cpu*>::is_always_lock_free);
 static_assert(std::atomic<int>::is_always_lock_free);
 } // namespace

@@ -1,7 +1,7 @@
 // The player's stop request. Every console event (interrupt, terminate,
-// hang-up, quit) sets stopFlag, which the tick loop and the start-up pauses
-// read, and asks the machine's CPU to stop, so that a driver routine that
-// never returns cannot keep the player from ending.
+// hang-up, quit) sets stopFlag (client/StopRequest.h, shared with the other
+// player), which the tick loop and the start-up pauses read, and asks the machine's CPU to stop, so
+// that a driver routine that never returns cannot keep the player from ending.
 //
 // The handler runs on a thread of the system's (Windows) or in signal
 // context (POSIX), at any moment from its installation to the end of the
@@ -11,12 +11,8 @@
 // machine is destroyed.
 #pragma once
 
-#include <atomic>
-
+#include "client/StopRequest.h"
 #include "z80/Z80Cpu.h"
-
-// Set by the first console event; never cleared.
-extern std::atomic<bool> stopFlag;
 
 // The console event handler. Only touches lock-free atomics (and the bound
 // machine's stop request), so it is safe in signal context.

@@ -11,7 +11,7 @@
 
 #include "player/ConsoleStop.h"
 #include "player/ExternalChipSet.h"
-#include "player/SystemTime.h"
+#include "client/SystemTime.h"
 #include "player/TickLoop.h"
 
 namespace {

@@ -4,12 +4,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "common/Platform.h"
 #include "soundif/catalog/ChipModel.h"
 
 namespace {
-
-constexpr const char* kExportName = "getSoundInterfaceManager";
 
 // The catalog's client kinds are the player's chip kinds.
 static_assert(static_cast<int>(catalog::ClientKind::other) == static_cast<int>(ChipKind::Other));
@@ -17,14 +14,12 @@ static_assert(static_cast<int>(catalog::ClientKind::psg) == static_cast<int>(Chi
 static_assert(static_cast<int>(catalog::ClientKind::opll) == static_cast<int>(ChipKind::Opll));
 static_assert(static_cast<int>(catalog::ClientKind::opm) == static_cast<int>(ChipKind::Opm));
 
-using ManagerExport = SoundInterfaceManager* (*)();
-
 } // namespace
 
 CTavroIf::Chip::~Chip() {
     const auto found = std::find(owner.chips.begin(), owner.chips.end(), this);
     if (found != owner.chips.end()) owner.chips.erase(found);
-    if (owner.manager != nullptr) owner.manager->releaseChip(soundChip);
+    if (owner.library.bound()) owner.library.manager()->releaseChip(soundChip);
 }
 
 ChipKind CTavroIf::Chip::kind() {
@@ -39,44 +34,21 @@ int CTavroIf::Chip::writeReg(int address, int data) {
 }
 
 bool CTavroIf::bind() {
-    if (module != nullptr) return false;
-    module = platform::loadLibrary(libraryName);
-    if (module == nullptr) {
-        unbind();
-        return false;
-    }
-    const auto entry = reinterpret_cast<ManagerExport>(platform::findSymbol(module, kExportName));
-    if (entry == nullptr) {
-        unbind();
-        return false;
-    }
-    manager = entry();
-    if (manager == nullptr || manager->openInterfaces() == 0) {
-        unbind();
-        return false;
-    }
-    manager->resetInterfaces();
-    return true;
+    return library.bind();
 }
 
 void CTavroIf::unbind() {
-    if (manager != nullptr) {
+    if (library.bound()) {
         while (!chips.empty())
             delete chips.front();
-        manager->releaseAllChips();
-        manager->closeInterfaces();
-        manager = nullptr;
     }
-    if (module != nullptr) {
-        platform::freeLibrary(module);
-        module = nullptr;
-    }
+    library.unbind();
 }
 
 IExternalChip* CTavroIf::createChip(int type, int clock) {
     bind();
-    if (manager == nullptr) return nullptr;
-    SoundChip* soundChip = manager->acquireChip(type, clock);
+    if (!library.bound()) return nullptr;
+    SoundChip* soundChip = library.manager()->acquireChip(type, clock);
     if (soundChip == nullptr) return nullptr;
     chips.push_back(new Chip(*this, soundChip));
     return chips.back();

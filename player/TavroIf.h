@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "client/TavroLibrary.h"
 #include "player/IExternalChip.h"
-#include "tavro/SoundInterface.h"
 
 class CTavroIf {
 public:
@@ -43,7 +43,7 @@ public:
     // libraryName is looked up by the platform's standard library search
     // when it has no directory.
     explicit CTavroIf(std::string libraryName = defaultLibraryName)
-        : libraryName(std::move(libraryName)) {}
+        : library(std::move(libraryName)) {}
     ~CTavroIf() { unbind(); }
     CTavroIf(const CTavroIf&) = delete;
     CTavroIf& operator=(const CTavroIf&) = delete;
@@ -61,16 +61,10 @@ public:
     // unbind destroys any that still exist.
     IExternalChip* createChip(int type, int clock);
 
-#ifdef _WIN32
-    static constexpr const char* defaultLibraryName = "TAVRO.DLL";
-#else
-    static constexpr const char* defaultLibraryName = "libtavro.so";
-#endif
+    static constexpr const char* defaultLibraryName = TavroLibrary::defaultName;
 
 private:
-    std::string libraryName;
-    void* module = nullptr;
-    SoundInterfaceManager* manager = nullptr;
+    TavroLibrary library;
     // The chips created that still exist, in creation order.
     std::vector<Chip*> chips;
 };

@@ -7,9 +7,11 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     pasmo libz80ex-dev
     libftdi1-dev libgtk-3-dev
+    zlib1g-dev
     clang libclang-rt-14-dev
     xvfb xdotool
     g++-mingw-w64-x86-64-posix googletest wine wine64
+    libsoxr-dev libsndfile1-dev libpulse-dev pulseaudio pulseaudio-utils sox
 )
 missing=()
 for package in "${packages[@]}"; do

@@ -21,7 +21,7 @@
 
 #include "BusyDriver.h"
 #include "common/Platform.h"
-#include "player/SystemTime.h"
+#include "client/SystemTime.h"
 #include "player/TickLoop.h"
 #include "player/Tonrig.h"
 

@@ -5,7 +5,13 @@
 ;   OPM #2 register 0x18 = (k mod 256) xor 0xFF
 ;   PSG    register 0    = (k mod 256) xor 0x55
 ; Each track is 256 steps long and loops, so the values run on seamlessly and
-; differ from the previous write of the same register every time.
+; differ from the previous write of the same register every time. Before its
+; first pattern write, each track starts one steady tone that the pattern
+; leaves alone (the LFO rate is unheard while the LFO depths are 0, PSG
+; channel A is at volume 0):
+;   OPM #1 channel 0: a sine (operator M1 alone), key code 0x4A, left only
+;   OPM #2 channel 0: a sine (operator M1 alone), key code 0x54, right only
+;   PSG channel B: tone period 0x190, volume 12
 
         INCLUDE "format.inc"
 
@@ -35,9 +41,24 @@ song:
 
 voices:
 
+; A sine on channel 0: outputs (0x40 left, 0x80 right) with connection 7,
+; operator M1 at MUL 1 and attack rate 31 (TL 0 from reset), key on M1.
+opm_sine MACRO outputs, keycode
+        reg 20h, outputs | 07h
+        reg 40h, 01h
+        reg 80h, 1Fh
+        reg 28h, keycode
+        reg 08h, 08h
+        ENDM
+
 opm1Track:
+        opm_sine 40h, 4Ah
         pattern OPM_TEST_REG, 0
 opm2Track:
+        opm_sine 80h, 54h
         pattern OPM_TEST_REG, 0FFh
 psgTrack:
+        reg 2, 90h
+        reg 3, 01h
+        reg 9, 0Ch
         pattern PSG_TEST_REG, 55h

@@ -17,16 +17,31 @@ namespace {
 
 using ::testing::HasSubstr;
 
-// The test song's pattern, recomputed from its documentation: step k runs in
-// tick 10 (k + 1) and writes OPM #1 0x18 = k, OPM #2 0x18 = k xor 0xFF,
-// PSG 0 = k xor 0x55 (k mod 256).
+// The test song's writes, recomputed from its documentation: in step 0 each
+// track first starts its tone; step k runs in tick 10 (k + 1) and writes
+// OPM #1 0x18 = k, OPM #2 0x18 = k xor 0xFF, PSG 0 = k xor 0x55 (k mod 256).
 std::vector<ChipWrite> testSongPattern(int ticks) {
+    const auto opmSine = [](Chip chip, int outputs, int keyCode) {
+        return std::vector<ChipWrite>{{chip, 10, 0x20, outputs | 0x07},
+                                      {chip, 10, 0x40, 0x01},
+                                      {chip, 10, 0x80, 0x1F},
+                                      {chip, 10, 0x28, keyCode},
+                                      {chip, 10, 0x08, 0x08}};
+    };
+    const std::vector<ChipWrite> tones[3] = {
+        opmSine(Chip::Opm1, 0x40, 0x4A),
+        opmSine(Chip::Opm2, 0x80, 0x54),
+        {{Chip::Psg, 10, 2, 0x90}, {Chip::Psg, 10, 3, 0x01}, {Chip::Psg, 10, 9, 12}}};
     std::vector<ChipWrite> pattern;
     for (int tick = 10; tick <= ticks; tick += 10) {
         const int k = (tick / 10 - 1) % 256;
-        pattern.push_back({Chip::Opm1, tick, 0x18, k});
-        pattern.push_back({Chip::Opm2, tick, 0x18, k ^ 0xFF});
-        pattern.push_back({Chip::Psg, tick, 0x00, k ^ 0x55});
+        const auto step = [&](int track, ChipWrite write) {
+            if (tick == 10) pattern.insert(pattern.end(), tones[track].begin(), tones[track].end());
+            pattern.push_back(write);
+        };
+        step(0, {Chip::Opm1, tick, 0x18, k});
+        step(1, {Chip::Opm2, tick, 0x18, k ^ 0xFF});
+        step(2, {Chip::Psg, tick, 0x00, k ^ 0x55});
     }
     return pattern;
 }

@@ -96,13 +96,26 @@ std::vector<BoardWrite> setupWrites() {
 }
 
 // Step k of the test song: OPM #1 0x18 = k, OPM #2 0x18 = k xor 0xFF, PSG
-// register 0 = k xor 0x55.
+// register 0 = k xor 0x55; in step 0 each track first starts its tone.
 std::vector<BoardWrite> patternWrites(int steps) {
+    const auto opmSine = [](int opm, int outputs, int keyCode) {
+        return std::vector<BoardWrite>{{opm, 0x20, outputs | 0x07},
+                                       {opm, 0x40, 0x01},
+                                       {opm, 0x80, 0x1F},
+                                       {opm, 0x28, keyCode},
+                                       {opm, 0x08, 0x08}};
+    };
+    const std::vector<BoardWrite> tones[3] = {opmSine(kOpm1, 0x40, 0x4A),
+                                              opmSine(kOpm2, 0x80, 0x54),
+                                              {{kSsg, 2, 0x90}, {kSsg, 3, 0x01}, {kSsg, 9, 12}}};
     std::vector<BoardWrite> pattern;
     for (int k = 0; k < steps; ++k) {
         const int v = k % 256;
-        pattern.insert(pattern.end(),
-                       {{kOpm1, 0x18, v}, {kOpm2, 0x18, v ^ 0xFF}, {kSsg, 0, v ^ 0x55}});
+        const BoardWrite step[3] = {{kOpm1, 0x18, v}, {kOpm2, 0x18, v ^ 0xFF}, {kSsg, 0, v ^ 0x55}};
+        for (int track = 0; track < 3; ++track) {
+            if (k == 0) pattern.insert(pattern.end(), tones[track].begin(), tones[track].end());
+            pattern.push_back(step[track]);
+        }
     }
     return pattern;
 }

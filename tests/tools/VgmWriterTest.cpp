@@ -1,13 +1,13 @@
 // The VGM writer on its own: header fields, the command of each chip position
 // for both board models, waits in samples, and writes the format cannot carry.
-#include "tools/virtualboard/VgmWriter.h"
-#include "VgmReader.h"
+#include "vgm/VgmWriter.h"
+#include "RecordedVgm.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using virtualboard::VgmWriter;
+using vgm::VgmWriter;
 
 TEST(VgmWriter, WritesAKx7mBoardAsAnAyAndTwoYm2151) {
     VgmWriter writer(catalog::boardLayoutOf(tavro::boardIdKx7m), 4000000);

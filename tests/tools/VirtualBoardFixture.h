@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,33 @@ inline const bool virtualBoardChosen = [] {
     platform::setEnvironment("TAVRO_D2XX_MODULE", TAVRO_VB_MODULE_PATH);
     return true;
 }();
+
+// One line of the board's log: its time and the rest.
+struct LogLine {
+    double ms;
+    std::string event; // everything after the time
+};
+
+inline std::vector<LogLine> parsed(const std::vector<std::string>& lines) {
+    std::vector<LogLine> result;
+    for (const std::string& line : lines) {
+        std::istringstream in(line);
+        LogLine entry{};
+        in >> entry.ms >> std::ws;
+        std::getline(in, entry.event);
+        EXPECT_FALSE(in.fail() && entry.event.empty()) << line;
+        result.push_back(entry);
+    }
+    return result;
+}
+
+inline std::vector<LogLine> withPrefix(const std::vector<LogLine>& lines,
+                                       const std::string& prefix) {
+    std::vector<LogLine> result;
+    for (const LogLine& line : lines)
+        if (line.event.rfind(prefix, 0) == 0) result.push_back(line);
+    return result;
+}
 
 class VirtualBoardTest : public testing::Test {
 protected:
@@ -39,8 +67,8 @@ protected:
         }
         std::filesystem::create_directories(directory_);
         setting("TAVRO_VB_PORTS", "1");
-        for (const char* name :
-             {"TAVRO_VB_BUSY", "TAVRO_VB_MODEL", "TAVRO_VB_CLOCK", "TAVRO_VB_MASKS"})
+        for (const char* name : {"TAVRO_VB_BUSY", "TAVRO_VB_MODEL", "TAVRO_VB_CLOCK",
+                                 "TAVRO_VB_MASKS", "TAVRO_VB_AUDIO", "TAVRO_VB_WAV"})
             setting(name, "");
         setting("TAVRO_VB_LOG", logPath());
         setting("TAVRO_VB_VGM", vgmPath());
@@ -60,6 +88,7 @@ protected:
 
     std::string logPath() const { return (directory_ / "board.log").string(); }
     std::string vgmPath() const { return (directory_ / "board.vgm").string(); }
+    std::string wavPath() const { return (directory_ / "board.wav").string(); }
 
     static std::uint32_t listCount() {
         std::uint32_t count = 12345;

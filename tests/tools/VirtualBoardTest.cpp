@@ -1,38 +1,12 @@
 // The virtual board module through the device seam: the devices it reports,
 // busy devices, the event log with its timing, the VGM file written at close
 // and at process exit, and the board model and pin-mask settings.
-#include "VgmReader.h"
+#include "RecordedVgm.h"
 #include "VirtualBoardFixture.h"
 
 #include <cstdlib>
-#include <sstream>
 
 namespace {
-
-struct LogLine {
-    double ms;
-    std::string event; // everything after the time
-};
-
-std::vector<LogLine> parsed(const std::vector<std::string>& lines) {
-    std::vector<LogLine> result;
-    for (const std::string& line : lines) {
-        std::istringstream in(line);
-        LogLine entry{};
-        in >> entry.ms >> std::ws;
-        std::getline(in, entry.event);
-        EXPECT_FALSE(in.fail() && entry.event.empty()) << line;
-        result.push_back(entry);
-    }
-    return result;
-}
-
-std::vector<LogLine> withPrefix(const std::vector<LogLine>& lines, const std::string& prefix) {
-    std::vector<LogLine> result;
-    for (const LogLine& line : lines)
-        if (line.event.rfind(prefix, 0) == 0) result.push_back(line);
-    return result;
-}
 
 TEST_F(VirtualBoardTest, ReportsItsPortsAndRefusesBusyOrHeldDevices) {
     setting("TAVRO_VB_PORTS", "3, 7,9,x,-4");

@@ -1,7 +1,7 @@
 // The virtual board under concurrent use, as the library's worker writes
 // while another thread closes the device: no write may be lost or torn, and
 // calls on the closed handle fail cleanly.
-#include "VgmReader.h"
+#include "RecordedVgm.h"
 #include "VirtualBoardFixture.h"
 
 #include <atomic>

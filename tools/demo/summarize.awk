@@ -1,6 +1,7 @@
 # Summarises the virtual board's event log (tools/virtualboard/README.md) of a
 # KX7M board: register writes per chip position, key-ons, the first and last
-# write, and whether the board was left in reset and closed.
+# write, whether the board was left in reset and closed, and what it played
+# and wrote.
 #
 #   awk -f summarize.awk board.log
 #
@@ -38,6 +39,14 @@ $2 == "write" {
 $2 == "reset" { lastResetLine = NR }
 $2 == "close" { closed = 1 }
 $2 == "vgm" && $NF ~ /^samples=/ { vgmSeconds = substr($NF, 9) / 44100 }
+$2 == "audio" { playedLive = 1 }
+$2 == "audio-end" {
+    for (i = 3; i <= NF; i++) {
+        split($i, kv, "=")
+        sound[kv[1]] = kv[2]
+    }
+}
+$2 == "wav" && $NF ~ /^frames=/ { wavSeconds = substr($NF, 8) / 48000 }
 END {
     split("OPM #1,OPM #2,PSG", label, ",")
     order[1] = 1; order[2] = 2; order[3] = 0
@@ -56,4 +65,7 @@ END {
     else
         print "  WARNING: the board was not left in reset and closed."
     if (vgmSeconds > 0) printf "  The VGM recording is %.1f s long.\n", vgmSeconds
+    if (playedLive)
+        printf "  Played live: started %s ms after the board opened, %s underruns, %s late writes, %s resyncs.\n", sound["start-ms"], sound["underruns"], sound["late"], sound["resyncs"]
+    if (wavSeconds > 0) printf "  The sound file is %.1f s long.\n", wavSeconds
 }

@@ -2,7 +2,8 @@
 // vendor driver's names and with C linkage; every other symbol of the module
 // stays hidden. They forward to one process-wide VirtualBoard, which is never
 // destroyed, so that calls made late in process teardown stay safe; a
-// recording still running when the process ends is written out then.
+// recording or sound file still running when the process ends is finished
+// then.
 #include "tools/virtualboard/VirtualBoard.h"
 
 #define VIRTUALBOARD_EXPORT extern "C" __attribute__((visibility("default")))

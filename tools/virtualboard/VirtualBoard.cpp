@@ -113,6 +113,42 @@ void VirtualBoard::endRecording(double ms) {
     recording_.reset();
 }
 
+void VirtualBoard::startSound(std::uintptr_t id, const Device& device, double ms) {
+    const std::string& audio = settings_.audioDevice;
+    const std::string& wav = settings_.wavPath;
+    if (audio.empty() && wav.empty()) return;
+    sound_ = BoardSound::start({device.board, settings_.clock, audio, wav}, epoch_, ms);
+    if (!audio.empty())
+        log(ms,
+            format("%s port=%d device=%s", sound_ && sound_->playing() ? "audio" : "audio-failed",
+                   device.port, audio.c_str()));
+    if (!sound_) {
+        if (!wav.empty()) log(ms, format("wav-failed port=%d file=%s", device.port, wav.c_str()));
+        return;
+    }
+    soundDevice_ = id;
+    soundWavPath_ = wav;
+}
+
+void VirtualBoard::endSound(double ms) {
+    const Device& device = devices_.at(soundDevice_);
+    const BoardSound::Summary summary = sound_->finish(ms);
+    if (summary.audio)
+        log(ms, format("audio-end port=%d frames=%llu underruns=%llu late=%llu resyncs=%llu "
+                       "start-ms=%.1f%s",
+                       device.port, static_cast<unsigned long long>(summary.frames),
+                       static_cast<unsigned long long>(summary.underruns),
+                       static_cast<unsigned long long>(summary.lateEvents),
+                       static_cast<unsigned long long>(summary.resyncs), summary.startLatencyMs,
+                       summary.audioFailed ? " lost=1" : ""));
+    if (!soundWavPath_.empty())
+        log(ms, summary.wavWritten
+                    ? format("wav port=%d file=%s frames=%llu", device.port, soundWavPath_.c_str(),
+                             static_cast<unsigned long long>(summary.frames))
+                    : format("wav-failed port=%d file=%s", device.port, soundWavPath_.c_str()));
+    sound_.reset();
+}
+
 FT_STATUS VirtualBoard::close(FT_HANDLE handle) {
     std::lock_guard lock(mutex_);
     const Device* device = find(handle);
@@ -120,6 +156,7 @@ FT_STATUS VirtualBoard::close(FT_HANDLE handle) {
     const double now = nowMs(*device);
     const auto id = reinterpret_cast<std::uintptr_t>(handle);
     if (recording_ && recording_->device == id) endRecording(now);
+    if (sound_ && soundDevice_ == id) endSound(now);
     log(now, format("close port=%d", device->port));
     log_.flush();
     wireFreeMs_[device->port] = device->wireFreeMs;
@@ -137,6 +174,8 @@ FT_STATUS VirtualBoard::setBitMode(FT_HANDLE handle, std::uint8_t mask, std::uin
     if (mode == ftBitModeAsyncBitBang && !recording_ && !settings_.vgmPath.empty())
         recording_ = Recording{reinterpret_cast<std::uintptr_t>(handle), now,
                                VgmWriter(*device->board, settings_.clock), settings_.vgmPath};
+    if (mode == ftBitModeAsyncBitBang && !sound_)
+        startSound(reinterpret_cast<std::uintptr_t>(handle), *device, now);
     log_.flush();
     return ftOk;
 }
@@ -173,12 +212,15 @@ FT_STATUS VirtualBoard::write(FT_HANDLE handle, void* buffer, std::uint32_t leng
     const auto* pins = static_cast<const std::uint8_t*>(buffer);
     const bool recorded =
         recording_ && recording_->device == reinterpret_cast<std::uintptr_t>(handle);
+    BoardSound* sound =
+        sound_ && soundDevice_ == reinterpret_cast<std::uintptr_t>(handle) ? sound_.get() : nullptr;
     const catalog::BoardLayout& board = *device->board;
     for (const boardmodel::BoardEvent& event : device->model.feed({pins, length})) {
         const double at = start + event.offset * msPerByte;
         using Kind = boardmodel::BoardEvent::Kind;
         if (event.kind == Kind::reset) {
             log(at, format("reset port=%d", device->port));
+            if (sound) sound->reset(at);
             continue;
         }
         const std::string chip = chipName(board, event.position);
@@ -192,6 +234,8 @@ FT_STATUS VirtualBoard::write(FT_HANDLE handle, void* buffer, std::uint32_t leng
         if (recorded)
             recording_->vgm.write(at - recording_->startMs, event.position, event.address,
                                   event.data);
+        if (sound && event.address <= 0xFF)
+            sound->write(at, event.position, static_cast<std::uint8_t>(event.address), event.data);
     }
     log_.flush();
     return ftOk;
@@ -199,8 +243,8 @@ FT_STATUS VirtualBoard::write(FT_HANDLE handle, void* buffer, std::uint32_t leng
 
 void VirtualBoard::finishRecording() {
     std::lock_guard lock(mutex_);
-    if (!recording_) return;
-    endRecording(nowMs(devices_.at(recording_->device)));
+    if (recording_) endRecording(nowMs(devices_.at(recording_->device)));
+    if (sound_) endSound(nowMs(devices_.at(soundDevice_)));
     log_.flush();
 }
 

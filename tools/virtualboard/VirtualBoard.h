@@ -1,8 +1,9 @@
 // VirtualBoard stands in for attached interface boards behind the seven
 // device functions: it reports the devices of TAVRO_VB_PORTS, refuses those of
 // TAVRO_VB_BUSY, decodes the bit-bang pin stream written to each open device
-// with the board model, logs every event and records the first board that
-// enters bit-bang mode as a VGM file (settings: VirtualBoardSettings.h).
+// with the board model, logs every event, records the first board that
+// enters bit-bang mode as a VGM file and makes the first such board heard
+// (BoardSound.h; settings: VirtualBoardSettings.h).
 //
 // Timing: a device takes one pin byte per baud period (Speed bytes per
 // second, as the library sizes its waits), so an event's time is the time of
@@ -24,6 +25,9 @@
 //   106.000 reset port=1
 //   107.000 ignored port=1 bytes=18                   (not in bit-bang mode)
 //   2000.000 vgm port=1 file=out.vgm samples=88200
+//   0.430 audio port=1 device=default                 (live sound started)
+//   2000.000 audio-end port=1 frames=96000 underruns=0 late=0 resyncs=0 start-ms=31.2
+//   2000.000 wav port=1 file=out.wav frames=96000     (or wav-failed)
 //   2000.000 close port=1
 //
 // Thread-safe: one lock guards every call. Handles are numbers that are never
@@ -32,18 +36,22 @@
 
 #include "soundif/device/D2xxFunctions.h"
 #include "tools/virtualboard/BoardModel.h"
-#include "tools/virtualboard/VgmWriter.h"
+#include "tools/virtualboard/BoardSound.h"
 #include "tools/virtualboard/VirtualBoardSettings.h"
+#include "vgm/VgmWriter.h"
 
 #include <chrono>
 #include <cstdint>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 
 namespace virtualboard {
+
+using VgmWriter = vgm::VgmWriter;
 
 class VirtualBoard {
 public:
@@ -57,8 +65,8 @@ public:
     FT_STATUS setBaudRate(FT_HANDLE handle, std::uint32_t baud);
     FT_STATUS write(FT_HANDLE handle, void* buffer, std::uint32_t length, std::uint32_t* written);
 
-    // Writes the VGM file of a recording that is still running; used when the
-    // process ends with a device open.
+    // Writes the VGM file of a recording that is still running and finishes
+    // the sound file; used when the process ends with a device open.
     void finishRecording();
 
 private:
@@ -84,6 +92,8 @@ private:
     void readSettings();
     void log(double ms, const std::string& text);
     void endRecording(double ms);
+    void startSound(std::uintptr_t id, const Device& device, double ms);
+    void endSound(double ms);
 
     std::mutex mutex_;
     const std::chrono::steady_clock::time_point epoch_;
@@ -95,6 +105,9 @@ private:
     std::ofstream log_;
     std::string logPath_;
     std::optional<Recording> recording_;
+    std::unique_ptr<BoardSound> sound_;
+    std::uintptr_t soundDevice_ = 0;
+    std::string soundWavPath_;
 };
 
 } // namespace virtualboard

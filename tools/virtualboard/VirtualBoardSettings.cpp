@@ -73,6 +73,8 @@ VirtualBoardSettings readVirtualBoardSettings() {
     }
     if (const char* log = std::getenv("TAVRO_VB_LOG")) settings.logPath = log;
     if (const char* vgm = std::getenv("TAVRO_VB_VGM")) settings.vgmPath = vgm;
+    if (const char* audio = std::getenv("TAVRO_VB_AUDIO")) settings.audioDevice = audio;
+    if (const char* wav = std::getenv("TAVRO_VB_WAV")) settings.wavPath = wav;
     return settings;
 }
 

@@ -9,6 +9,10 @@
 //   TAVRO_VB_MASKS  S,D,C,R pin masks (default 1,2,4,8; decimal or 0x hex)
 //   TAVRO_VB_LOG    path of the event log (none when unset)
 //   TAVRO_VB_VGM    path of the VGM file (none when unset)
+//   TAVRO_VB_AUDIO  "default" or a sound-server device name: play the board
+//                   live (none when unset or empty)
+//   TAVRO_VB_WAV    path of a WAV file (FLAC when it ends in .flac) of the
+//                   board's sound (none when unset)
 // Entries that cannot be read are ignored and leave the default.
 #pragma once
 
@@ -29,6 +33,8 @@ struct VirtualBoardSettings {
     wire::PinMasks masks;
     std::string logPath;
     std::string vgmPath;
+    std::string audioDevice;
+    std::string wavPath;
 };
 
 VirtualBoardSettings readVirtualBoardSettings();

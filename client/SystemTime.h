@@ -1,4 +1,4 @@
-// SystemTime: the real time source of the tick loop, the millisecond clock
+// SystemTime: the real time source of the player's tick loop, the millisecond clock
 // and a 1 ms sleep of the calling thread.
 #pragma once
 

@@ -1,5 +1,5 @@
 // Builds a VGM file (version 1.71, 44100 samples per second) of the register
-// writes one virtual board received, so that what was played can be heard with
+// writes one board received, so that what was played can be heard with
 // any VGM player. Each position's chip is written as its model in the catalog,
 // or as its alternate model when the format has no commands for its own (the
 // SSG, a YMZ294, as an AY-3-8910 at half the board clock); a third chip of one
@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace virtualboard {
+namespace vgm {
 
 class VgmWriter {
 public:
@@ -49,4 +49,4 @@ private:
     std::uint64_t samples_ = 0;
 };
 
-} // namespace virtualboard
+} // namespace vgm

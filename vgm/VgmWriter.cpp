@@ -1,12 +1,12 @@
 // VGM file building; see VgmWriter.h.
-#include "tools/virtualboard/VgmWriter.h"
+#include "vgm/VgmWriter.h"
 
 #include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <utility>
 
-namespace virtualboard {
+namespace vgm {
 
 namespace {
 
@@ -117,4 +117,4 @@ std::vector<std::uint8_t> VgmWriter::finish(double endMs) {
     return file;
 }
 
-} // namespace virtualboard
+} // namespace vgm

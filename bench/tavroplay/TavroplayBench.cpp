@@ -1,0 +1,190 @@
+// tavroplay_bench: files and figures for measuring tavroplay on the virtual
+// board (see measure-tavroplay.sh, which runs it):
+//
+//   tavroplay_bench timing FILE SECONDS         a YM2151 file with one write
+//                                               every 5 to 25 ms, each value new
+//   tavroplay_bench dense FILE SECONDS RATE     a busy YM2151 file: RATE writes
+//                                               a second, 8 channels playing
+//   tavroplay_bench analyse FILE LOG           timing of the log's writes
+//                                               against the file's own times
+//
+// analyse matches the file's writes with the board log's in order and prints
+// the error of each write's wire time against its file time, taken from the
+// median offset (the send delay and start-up): mean and 99th percentile of
+// its size, the largest, and the drift: the median error of the last ten
+// seconds less that of the first ten.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "vgm/VgmFile.h"
+
+namespace {
+
+struct Writer {
+    std::vector<std::uint8_t> data;
+    void write(std::uint8_t address, std::uint8_t value) {
+        data.insert(data.end(), {0x54, address, value});
+    }
+    void wait(std::uint32_t samples) {
+        while (samples > 0) {
+            const std::uint32_t step = std::min<std::uint32_t>(samples, 0xFFFF);
+            data.insert(data.end(), {0x61, static_cast<std::uint8_t>(step),
+                                     static_cast<std::uint8_t>(step >> 8)});
+            samples -= step;
+        }
+    }
+    void save(const char* path, std::uint32_t totalSamples) const {
+        std::vector<std::uint8_t> file(0x100, 0);
+        const auto put = [&file](std::size_t at, std::uint32_t value) {
+            for (int i = 0; i < 4; ++i)
+                file[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+        };
+        file.insert(file.end(), data.begin(), data.end());
+        file.push_back(0x66);
+        put(0x00, 0x206D6756);
+        put(0x04, static_cast<std::uint32_t>(file.size() - 4));
+        put(0x08, 0x171);
+        put(0x18, totalSamples);
+        put(0x30, 4000000);
+        put(0x34, 0x100 - 0x34);
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(file.data()),
+                   static_cast<std::streamsize>(file.size()));
+    }
+};
+
+int writeTiming(const char* path, double seconds) {
+    std::mt19937 random(1);
+    Writer writer;
+    std::uint32_t samples = 0;
+    std::uint8_t value = 0;
+    const auto total = static_cast<std::uint32_t>(seconds * 44100);
+    while (samples < total) {
+        // Key code of channel 0, a new value every time: the chip's
+        // change-only filter lets every write through.
+        writer.write(0x28, value++);
+        const std::uint32_t wait = 220 + random() % 882;
+        writer.wait(wait);
+        samples += wait;
+    }
+    writer.save(path, samples);
+    return 0;
+}
+
+int writeDense(const char* path, double seconds, double rate) {
+    Writer writer;
+    const auto total = static_cast<std::uint32_t>(seconds * 44100);
+    for (int ch = 0; ch < 8; ++ch) {
+        writer.write(static_cast<std::uint8_t>(0x20 + ch), 0xC7);
+        for (int op = 0; op < 4; ++op) {
+            writer.write(static_cast<std::uint8_t>(0x80 + 8 * op + ch), 0x1F);
+            writer.write(static_cast<std::uint8_t>(0xE0 + 8 * op + ch), 0x0F);
+        }
+    }
+    const double step = 44100 / rate;
+    double due = 0;
+    std::uint32_t samples = 0;
+    for (std::uint32_t i = 0; samples < total; ++i) {
+        const int ch = static_cast<int>(i % 8);
+        switch (i / 8 % 4) {
+        case 0:
+            writer.write(static_cast<std::uint8_t>(0x28 + ch),
+                         static_cast<std::uint8_t>(0x30 + (i / 32) % 0x4E));
+            break;
+        case 1: writer.write(0x08, static_cast<std::uint8_t>(0x78 | ch)); break;
+        case 2:
+            writer.write(static_cast<std::uint8_t>(0x30 + ch), static_cast<std::uint8_t>(i << 2));
+            break;
+        default: writer.write(0x08, static_cast<std::uint8_t>(ch)); break;
+        }
+        due += step;
+        if (due >= samples + 1) {
+            const auto wait = static_cast<std::uint32_t>(due) - samples;
+            writer.wait(wait);
+            samples += wait;
+        }
+    }
+    writer.save(path, samples);
+    return 0;
+}
+
+double percentile(std::vector<double> values, double part) {
+    std::sort(values.begin(), values.end());
+    return values[static_cast<std::size_t>(part * (values.size() - 1))];
+}
+
+int analyse(const char* vgmPath, const char* logPath) {
+    std::string error;
+    const auto file = vgm::VgmFile::load(vgmPath, error);
+    if (!file) {
+        std::fprintf(stderr, "%s: %s\n", vgmPath, error.c_str());
+        return 1;
+    }
+    std::vector<double> fileMs;
+    std::uint64_t samples = 0;
+    vgm::CommandReader reader = file->commands();
+    for (vgm::VgmEvent event = reader.next(); event.kind != vgm::VgmEvent::end;
+         event = reader.next()) {
+        if (event.kind == vgm::VgmEvent::wait) samples += event.samples;
+        if (event.kind == vgm::VgmEvent::write && event.address == 0x28)
+            fileMs.push_back(samples * 1000.0 / 44100);
+    }
+    std::vector<double> wireMs;
+    std::ifstream log(logPath);
+    for (std::string line; std::getline(log, line);) {
+        std::istringstream in(line);
+        double ms = 0;
+        std::string name, port, pos, chip, addr;
+        in >> ms >> name >> port >> pos >> chip >> addr;
+        if (name == "write" && pos == "pos=1" && addr == "addr=0x28") wireMs.push_back(ms);
+    }
+    if (wireMs.size() < fileMs.size()) {
+        std::fprintf(stderr, "the log has %zu of the file's %zu writes\n", wireMs.size(),
+                     fileMs.size());
+        return 1;
+    }
+    std::vector<double> offsets;
+    for (std::size_t i = 0; i < fileMs.size(); ++i)
+        offsets.push_back(wireMs[i] - fileMs[i]);
+    const double median = percentile(offsets, 0.5);
+    std::vector<double> errors;
+    double sum = 0;
+    for (double offset : offsets) {
+        errors.push_back(std::abs(offset - median));
+        sum += errors.back();
+    }
+    const auto window = [&](bool last) {
+        std::vector<double> part;
+        const double end = fileMs.back();
+        for (std::size_t i = 0; i < fileMs.size(); ++i)
+            if (last ? fileMs[i] >= end - 10000 : fileMs[i] < 10000) part.push_back(offsets[i]);
+        return part.empty() ? 0.0 : percentile(part, 0.5);
+    };
+    std::printf("writes %zu over %.1f s, offset (send delay and start) %.3f ms\n", fileMs.size(),
+                fileMs.back() / 1000, median);
+    std::printf("error: mean %.3f ms, p99 %.3f ms, max %.3f ms\n", sum / errors.size(),
+                percentile(errors, 0.99), percentile(errors, 1.0));
+    std::printf("drift (median error, last 10 s less first 10 s): %.3f ms\n",
+                window(true) - window(false));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "timing" && argc == 4) return writeTiming(argv[2], std::atof(argv[3]));
+    if (command == "dense" && argc == 5)
+        return writeDense(argv[2], std::atof(argv[3]), std::atof(argv[4]));
+    if (command == "analyse" && argc == 4) return analyse(argv[2], argv[3]);
+    std::fprintf(stderr, "usage: tavroplay_bench timing FILE SECONDS | dense FILE SECONDS RATE | "
+                         "analyse FILE LOG\n");
+    return 2;
+}

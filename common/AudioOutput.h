@@ -1,0 +1,53 @@
+// AudioOutput: live sound through the system's sound server, the one place
+// that talks to it (the PulseAudio client library on Linux, which PipeWire
+// serves too). Only the virtual board links it; the players never do. The
+// client library lives in a module of its own, libtonrig_audio_pulse.so,
+// loaded from beside the calling module at the first open(): a process that
+// plays nothing never maps it (nor the X11 libraries it brings).
+//
+// The output pulls: from the moment open() succeeds, its own thread calls the
+// source for the next frames (16-bit, interleaved left, right, at the rate
+// given) whenever the server's buffer needs them, until close(). The source
+// must not block. An underrun is a moment the server found the buffer empty
+// while playing; each one is counted.
+//
+// Buffering: the server is asked to keep about bufferMs of sound queued and
+// to ask for more in pieces of about a fifth of it; the sound is heard that
+// much (plus the device's own latency) after the source makes it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+class AudioOutput {
+public:
+    using Source = std::function<void(std::int16_t* leftRight, std::size_t frames)>;
+
+    // Connects to the server and starts playing on device ("default": the
+    // server's default sink); nullptr, with the reason in error, when no
+    // server answers or the stream cannot be made. Never starts a server.
+    static std::unique_ptr<AudioOutput> open(const std::string& device, std::uint32_t rate,
+                                             std::uint32_t bufferMs, Source source,
+                                             std::string& error);
+
+    virtual ~AudioOutput() = default;
+
+    // Plays out what the source gave (waiting at most about a second), then
+    // stops; the source is not called any more. Also done on destruction.
+    virtual void close() = 0;
+    // Underruns counted so far.
+    virtual std::uint64_t underruns() const = 0;
+    // Milliseconds from open() to the moment the server started playing; a
+    // negative value until it has.
+    virtual double startLatencyMs() const = 0;
+    // The stream was lost after it started (the server went away); the source
+    // is not called any more.
+    virtual bool failed() const = 0;
+};
+
+} // namespace platform

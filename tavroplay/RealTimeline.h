@@ -1,0 +1,45 @@
+// RealTimeline: the board player's time. Each position is due at its sample
+// time on the file's 44,100 Hz clock, counted from one absolute start on the
+// host's monotonic clock, so waits never add up to drift. While waiting it
+// reads the keys (space pause, n next, p previous, q quit), the stop request,
+// and refreshes the status line about ten times a second. A pause silences
+// the chips; resuming restores their registers and moves the start on by the
+// time paused.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "client/HostClock.h"
+#include "tavroplay/SongPlayer.h"
+
+namespace tavroplay {
+
+class RealTimeline : public Timeline {
+public:
+    // status, when given, is called with the position about ten times a
+    // second and whenever the pause state changes.
+    RealTimeline(std::vector<PlayedChip*> chips,
+                 std::function<void(const Position&, bool paused)> status);
+
+    Request reach(const Position& position) override;
+
+    // Nanoseconds from the start to the sample's time.
+    static std::int64_t dueNanoseconds(std::uint64_t sample);
+
+private:
+    Request pause(const Position& position);
+    Request keyRequest(int key) const;
+    void sleepUntil(std::int64_t due);
+    void showStatus(const Position& position, bool paused);
+
+    std::vector<PlayedChip*> chips_;
+    std::function<void(const Position&, bool)> status_;
+    HostClock clock_;
+    std::int64_t start_ = 0;
+    std::int64_t lastStatus_ = -1;
+    bool started_ = false;
+};
+
+} // namespace tavroplay

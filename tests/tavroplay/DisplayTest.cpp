@@ -1,0 +1,45 @@
+// What the terminal shows: times, the tag with its Japanese fallback, and the
+// status line with the loop, fade or pause and each chip's channels.
+#include <gtest/gtest.h>
+
+#include "RecordingSink.h"
+#include "tavroplay/Display.h"
+
+namespace {
+
+using namespace tavroplay;
+
+TEST(Display, TimesTagAndStatusLine) {
+    EXPECT_EQ(formatTime(0), "0:00");
+    EXPECT_EQ(formatTime(44100 * 61 + 44099), "1:01");
+    EXPECT_EQ(formatTime(44100ull * 3723), "1:02:03");
+
+    vgm::Gd3Tag tag;
+    tag.track = "Title";
+    tag.gameJapanese = "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0";
+    tag.systemJapanese = "ignored";
+    tag.system = "X68000";
+    EXPECT_EQ(tagLines(tag), (std::vector<std::string>{
+                                 "Track:  Title", "Game:   \xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0",
+                                 "System: X68000"}));
+
+    RecordingSink sink;
+    PlayedChip opm(vgm::VgmChip::ym2151, 1.0, sink);
+    opm.write(0x08, 0x7A);
+    PlayedChip psg(vgm::VgmChip::ay8910, 1.0, sink);
+    const std::vector<MeterChip> chips = {{"OPM", &opm}, {"PSG", &psg}};
+    Position position;
+    position.sample = 44100 * 5;
+    position.pass = 2;
+    EXPECT_EQ(statusLine(position, 44100 * 90, true, 3, chips, false),
+              "0:05 / 1:30  loop 2/3  OPM ..#.....  PSG ...");
+    EXPECT_EQ(statusLine(position, 44100 * 90, false, 3, chips, false),
+              "0:05 / 1:30  OPM ..#.....  PSG ...");
+    position.fading = true;
+    EXPECT_EQ(statusLine(position, 44100 * 90, true, 3, chips, false).substr(0, 17),
+              "0:05 / 1:30  fade");
+    EXPECT_EQ(statusLine(position, 44100 * 90, true, 3, chips, true).substr(0, 19),
+              "0:05 / 1:30  paused");
+}
+
+} // namespace

@@ -1,0 +1,77 @@
+// BoardSound: what one virtual board sounds like. The register writes and
+// resets the board decodes go, at their wire times, into software chips of
+// the board's model (KX7M: SSG, YM2151, YM2151; TRQ05: SSG, YM2413, YM2413;
+// the SSG as a PSG at half the board clock; a position whose chip has no
+// software model stays silent), mixed to 48 kHz stereo
+// (synth::BoardMixer), played live through the sound server and/or written
+// to a WAV or FLAC file.
+//
+// Timing: output frame n stands for the board time originMs + n / 48 ms.
+// The chips are rendered continuously, up to each event's time, then the
+// event is applied, so the sound keeps the wire's timing to the output frame.
+// While playing live, the server's requests pace the rendering and originMs
+// lies lead = buffer + 50 ms before the start, so that every event is known
+// before the frames around it are rendered; events that come later than
+// that (a stalled caller) are applied at once and counted as late. Should the
+// server's pace part from the wire's clock by more than a few tens of
+// milliseconds (a server that starts late, a sound card's clock drift over
+// hours), originMs is moved to bring them together again (a resync): the
+// events of a skipped span sound at its end. Without
+// live sound a thread of its own renders every 10 ms up to 20 ms ago. If the
+// server goes away while playing, that thread takes over: the file still
+// gets everything.
+//
+// The file gets exactly the frames the server was given, its header kept up
+// to date after every block (a WAV is complete even if the process dies) and
+// closed by finish().
+#pragma once
+
+#include "soundif/catalog/BoardLayout.h"
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace virtualboard {
+
+class BoardSound {
+public:
+    struct Settings {
+        const catalog::BoardLayout* board = &catalog::boardLayoutOf(tavro::boardIdKx7m);
+        std::uint32_t clock = 4000000;
+        std::string audioDevice; // empty: no live sound; "default" or a sink name
+        std::string wavPath;     // empty: no file; .flac: FLAC, else WAV
+    };
+    struct Summary {
+        bool audio = false;       // played live
+        bool audioFailed = false; // the server was lost while playing
+        std::uint64_t underruns = 0;
+        double startLatencyMs = -1; // from start to the server playing
+        std::uint64_t lateEvents = 0;
+        std::uint64_t resyncs = 0;
+        std::uint64_t frames = 0; // 48 kHz frames made
+        bool wavWritten = false;
+    };
+
+    // Starts sound at board time nowMs (milliseconds since epoch); nullptr,
+    // with one line on standard error for each part that could not start,
+    // when neither live sound nor a file runs. On a system without sound
+    // support it says so and gives nullptr.
+    static std::unique_ptr<BoardSound>
+    start(const Settings& settings, std::chrono::steady_clock::time_point epoch, double nowMs);
+
+    virtual ~BoardSound() = default;
+    // Plays live (the server answered).
+    virtual bool playing() const = 0;
+    // A register write (address up to 0xFF) to the chip at position, at board
+    // time ms.
+    virtual void write(double ms, int position, std::uint8_t address, std::uint8_t data) = 0;
+    // The board's reset line, at board time ms: every chip reset.
+    virtual void reset(double ms) = 0;
+    // Stops rendering (without live sound, after rendering up to ms), plays
+    // out what the server holds, closes the file.
+    virtual Summary finish(double ms) = 0;
+};
+
+} // namespace virtualboard

@@ -1,0 +1,72 @@
+// gzip unpacking through zlib, or a clear refusal in builds without it; see
+// VgmFile.h.
+#include "vgm/VgmFile.h"
+
+#ifdef TONRIG_HAVE_ZLIB
+#include <zlib.h>
+#endif
+
+namespace vgm {
+
+#ifdef TONRIG_HAVE_ZLIB
+
+bool gunzip(std::span<const std::uint8_t> in, std::vector<std::uint8_t>& out, std::string& error,
+            std::size_t limit) {
+    out.clear();
+    z_stream stream{};
+    if (inflateInit2(&stream, 15 + 16) != Z_OK) {
+        error = "cannot unpack: out of memory";
+        return false;
+    }
+    stream.next_in = const_cast<Bytef*>(in.data());
+    stream.avail_in = static_cast<uInt>(in.size());
+    std::uint8_t buffer[65536];
+    int result = Z_OK;
+    while (true) {
+        stream.next_out = buffer;
+        stream.avail_out = sizeof buffer;
+        result = inflate(&stream, Z_NO_FLUSH);
+        out.insert(out.end(), buffer, buffer + (sizeof buffer - stream.avail_out));
+        if (out.size() > limit) {
+            inflateEnd(&stream);
+            error = "compressed data unpacks to more than a VGM file can be";
+            return false;
+        }
+        if (result == Z_STREAM_END) {
+            // Another gzip member may follow; trailing zero padding is allowed.
+            if (stream.avail_in >= 2 && stream.next_in[0] == 0x1F && stream.next_in[1] == 0x8B) {
+                inflateReset(&stream);
+                continue;
+            }
+            break;
+        }
+        if (result != Z_OK) break;
+        if (stream.avail_in == 0 && stream.avail_out != 0) {
+            result = Z_BUF_ERROR;
+            break;
+        }
+    }
+    const bool ended = result == Z_STREAM_END;
+    const std::string message = stream.msg != nullptr ? stream.msg : "";
+    inflateEnd(&stream);
+    if (!ended) {
+        error = result == Z_BUF_ERROR ? "bad gzip stream: truncated"
+                                      : "bad gzip stream" + (message.empty() ? "" : ": " + message);
+        return false;
+    }
+    return true;
+}
+
+#else
+
+bool gunzip(std::span<const std::uint8_t>, std::vector<std::uint8_t>& out, std::string& error,
+            std::size_t) {
+    out.clear();
+    error = "compressed (.vgz) files are not supported by this build; unpack it first "
+            "(e.g. rename it to .gz and unpack it with gzip or 7-Zip)";
+    return false;
+}
+
+#endif
+
+} // namespace vgm

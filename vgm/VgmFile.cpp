@@ -1,0 +1,178 @@
+// VGM file reading and checking; see VgmFile.h.
+#include "vgm/VgmFile.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+namespace vgm {
+
+namespace {
+
+constexpr std::uint32_t magic = 0x206D6756; // "Vgm "
+constexpr std::size_t minimumHeader = 0x40;
+constexpr std::size_t eofField = 0x04;
+constexpr std::size_t versionField = 0x08;
+constexpr std::size_t gd3Field = 0x14;
+constexpr std::size_t totalSamplesField = 0x18;
+constexpr std::size_t loopField = 0x1C;
+constexpr std::size_t loopSamplesField = 0x20;
+constexpr std::size_t dataField = 0x34;
+constexpr std::size_t ay8910TypeField = 0x78;
+constexpr std::size_t ay8910FlagsField = 0x79;
+constexpr std::uint32_t dataFieldSince = 0x150;
+constexpr std::uint32_t ym2151ClockSince = 0x110;
+constexpr std::uint32_t dualChip = catalog::vgmSecondChipClockFlag;
+constexpr std::uint32_t variantBit = 0x80000000;
+// Unpacked files larger than this are refused (the largest real ones are a
+// few megabytes).
+constexpr std::size_t maximumSize = 256u << 20;
+
+std::uint32_t read32(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+           static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+}
+
+std::string hex(std::size_t value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%zX", value);
+    return text;
+}
+
+} // namespace
+
+bool isGzip(std::span<const std::uint8_t> bytes) {
+    return bytes.size() >= 2 && bytes[0] == 0x1F && bytes[1] == 0x8B;
+}
+
+std::optional<VgmFile> VgmFile::load(const std::filesystem::path& path, std::string& error) {
+    std::error_code code;
+    if (!std::filesystem::exists(path, code)) {
+        error = "no such file";
+        return std::nullopt;
+    }
+    if (std::filesystem::is_directory(path, code)) {
+        error = "is a directory";
+        return std::nullopt;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot be opened";
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> bytes;
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + in.gcount());
+        if (bytes.size() > maximumSize) {
+            error = "too large to be a VGM file";
+            return std::nullopt;
+        }
+    }
+    if (in.bad()) {
+        error = "cannot be read";
+        return std::nullopt;
+    }
+    return parse(std::move(bytes), error);
+}
+
+std::optional<VgmFile> VgmFile::parse(std::vector<std::uint8_t> bytes, std::string& error) {
+    if (isGzip(bytes)) {
+        std::vector<std::uint8_t> unpacked;
+        if (!gunzip(bytes, unpacked, error, maximumSize)) return std::nullopt;
+        bytes = std::move(unpacked);
+    }
+    if (bytes.size() < minimumHeader) {
+        error = bytes.empty() ? "empty file" : "too short for a VGM header";
+        return std::nullopt;
+    }
+    if (read32(bytes, 0) != magic) {
+        error = "not a VGM file (no \"Vgm \" at its start)";
+        return std::nullopt;
+    }
+
+    VgmFile file;
+    VgmHeader& header = file.header_;
+    header.version = read32(bytes, versionField);
+    const std::uint32_t eof = read32(bytes, eofField);
+    header.dataEnd = eof == 0 ? bytes.size() : eofField + std::size_t{eof};
+    if (header.dataEnd > bytes.size()) {
+        error = "truncated: the header gives " + std::to_string(header.dataEnd) +
+                " bytes, the file has " + std::to_string(bytes.size());
+        return std::nullopt;
+    }
+    header.dataStart = minimumHeader;
+    if (header.version >= dataFieldSince && read32(bytes, dataField) != 0)
+        header.dataStart = dataField + std::size_t{read32(bytes, dataField)};
+    if (header.dataStart < minimumHeader || header.dataStart >= header.dataEnd) {
+        error = "data offset " + hex(header.dataStart) + " outside the file";
+        return std::nullopt;
+    }
+    // Header fields that lie in the data or that the version lacks read as 0.
+    const auto field = [&](std::size_t offset, std::uint32_t since) -> std::uint32_t {
+        return header.version >= since && offset + 4 <= header.dataStart ? read32(bytes, offset)
+                                                                         : 0;
+    };
+    header.totalSamples = read32(bytes, totalSamplesField);
+    header.loopSamples = read32(bytes, loopSamplesField);
+    if (const std::uint32_t loop = read32(bytes, loopField); loop != 0) {
+        header.loopStart = loopField + std::size_t{loop};
+        if (header.loopStart < header.dataStart || header.loopStart >= header.dataEnd) {
+            error = "loop offset " + hex(header.loopStart) + " outside the data";
+            return std::nullopt;
+        }
+    }
+    if (const std::uint32_t gd3 = read32(bytes, gd3Field); gd3 != 0)
+        header.gd3Start = gd3Field + std::size_t{gd3};
+    for (std::size_t chip = 0; chip < chipCount; ++chip) {
+        const ClockField where = clockField(static_cast<VgmChip>(chip));
+        std::uint32_t value = field(where.offset, where.sinceVersion);
+        // Before 1.10 the YM2413 field held the clock of every FM chip.
+        if (static_cast<VgmChip>(chip) == VgmChip::ym2151 && header.version < ym2151ClockSince)
+            value = read32(bytes, clockField(VgmChip::ym2413).offset);
+        header.clocks[chip] = {value & ~(dualChip | variantBit), (value & dualChip) != 0,
+                               (value & variantBit) != 0};
+    }
+    if (header.version >= 0x151 && ay8910FlagsField < header.dataStart) {
+        header.ay8910Type = bytes[ay8910TypeField];
+        header.ay8910Flags = bytes[ay8910FlagsField];
+    }
+    file.bytes_ = std::move(bytes);
+    if (header.gd3Start != 0) file.tag_ = readGd3Tag(file.bytes_, header.gd3Start);
+
+    // One pass over the stream: well formed, which chips, how long.
+    CommandReader reader = file.commands();
+    std::uint64_t samples = 0;
+    std::uint64_t samplesAtLoop = 0;
+    bool loopSeen = header.loopStart == 0;
+    for (VgmEvent event = reader.next(); event.kind != VgmEvent::end; event = reader.next()) {
+        if (!loopSeen && event.offset >= header.loopStart) {
+            if (event.offset != header.loopStart) {
+                error = "loop offset " + hex(header.loopStart) + " is not at a command";
+                return std::nullopt;
+            }
+            loopSeen = true;
+            samplesAtLoop = samples;
+        }
+        if (event.kind == VgmEvent::fault) {
+            error = reader.error();
+            return std::nullopt;
+        }
+        if (event.kind == VgmEvent::wait) samples += event.samples;
+        if (event.kind == VgmEvent::write)
+            file.used_[static_cast<std::size_t>(event.chip)][event.index] = true;
+    }
+    if (!loopSeen) {
+        // The loop starts at the end command: an empty loop plays nothing.
+        if (reader.offset() != header.loopStart) {
+            error = "loop offset " + hex(header.loopStart) + " is not at a command";
+            return std::nullopt;
+        }
+        samplesAtLoop = samples;
+    }
+    file.streamSamples_ = samples;
+    file.streamLoopSamples_ = header.loopStart != 0 ? samples - samplesAtLoop : 0;
+    return file;
+}
+
+} // namespace vgm

@@ -1,0 +1,71 @@
+// VgmFile: one VGM file in memory, checked as a whole before anything plays:
+// the header read by its version, the GD3 tag, and one pass over the command
+// stream that proves it well formed and finds which chips it writes to.
+//
+//   std::string error;
+//   if (auto file = vgm::VgmFile::load("song.vgz", error)) ... else report(error);
+//
+// .vgz files (gzip) are unpacked with zlib where the build has it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "vgm/CommandReader.h"
+#include "vgm/Gd3Tag.h"
+#include "vgm/VgmHeader.h"
+
+namespace vgm {
+
+class VgmFile {
+public:
+    // Reads and checks a file; on failure gives nothing and error says why,
+    // without the file name ("truncated: ...", "not a VGM file ...").
+    static std::optional<VgmFile> load(const std::filesystem::path& path, std::string& error);
+    // The same for bytes already in memory (gzip-compressed or not).
+    static std::optional<VgmFile> parse(std::vector<std::uint8_t> bytes, std::string& error);
+
+    const VgmHeader& header() const { return header_; }
+    const std::optional<Gd3Tag>& tag() const { return tag_; }
+    std::span<const std::uint8_t> bytes() const { return bytes_; }
+
+    // A reader at the first command.
+    CommandReader commands() const {
+        return CommandReader(bytes_, header_.dataStart, header_.dataEnd, header_.version);
+    }
+
+    // Whether the stream writes to the first (index 0) or second chip of a kind.
+    bool writesTo(VgmChip chip, int index) const {
+        return used_[static_cast<std::size_t>(chip)][index];
+    }
+    // Samples from the first command to the end command, and from the loop
+    // start to the end command (0 without a loop), as the stream gives them.
+    std::uint64_t streamSamples() const { return streamSamples_; }
+    std::uint64_t streamLoopSamples() const { return streamLoopSamples_; }
+
+private:
+    VgmFile() = default;
+
+    std::vector<std::uint8_t> bytes_;
+    VgmHeader header_;
+    std::optional<Gd3Tag> tag_;
+    std::array<std::array<bool, 2>, chipCount> used_{};
+    std::uint64_t streamSamples_ = 0;
+    std::uint64_t streamLoopSamples_ = 0;
+};
+
+// Whether bytes start as a gzip stream does.
+bool isGzip(std::span<const std::uint8_t> bytes);
+
+// Unpacks a whole gzip stream (several members allowed) into out, at most
+// limit bytes. False with error set on a corrupt or truncated stream, one
+// that unpacks to more than limit, or a build without zlib.
+bool gunzip(std::span<const std::uint8_t> in, std::vector<std::uint8_t>& out, std::string& error,
+            std::size_t limit);
+
+} // namespace vgm
