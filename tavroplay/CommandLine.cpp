@@ -16,7 +16,7 @@ const char* const usageText[] = {
     "  --fade S      fades out over S seconds (default 3; 0 stops at the loop's end)",
     "  --quiet       shows only errors",
     "  --wav OUT     renders to a 48 kHz WAV file with the software chips instead",
-    "  --list        lists the boards and chips and exits",
+    "  --list        lists the boards, their chips and the devices attached, and exits",
     "",
     "Keys while playing: space pause, n next file, p previous file, q quit.",
     nullptr,

@@ -11,6 +11,7 @@
 #include "client/StopRequest.h"
 #include "client/TavroLibrary.h"
 #include "common/Platform.h"
+#include "soundif/link/d2xx/DeviceDiagnosis.h"
 #include "tavroplay/BoardChips.h"
 #include "tavroplay/CommandLine.h"
 #include "tavroplay/Display.h"
@@ -193,17 +194,23 @@ int runProgram(const std::vector<std::string>& arguments) {
     installStopRequest();
     if (line->wav) return renderWav(*line);
 
+    // --list: the boards the library offers, then every device attached and,
+    // for one that cannot be opened, why and what to do about it (looked at
+    // before the library holds its boards).
+    const std::string devices =
+        line->list ? diagnosis::describe(diagnosis::diagnoseDevices()) : std::string();
     TavroLibrary library;
-    if (!library.bind()) {
+    const bool bound = library.bind();
+    if (line->list) {
+        if (bound) BoardChips(*library.manager()).list(std::cout);
+        std::cout << '\n' << devices << std::flush;
+        if (bound) library.unbind();
+    }
+    if (!bound) {
         std::cerr << program << ": " << bindFault(library) << std::endl;
         return 1;
     }
-    if (line->list) {
-        BoardChips(*library.manager()).list(std::cout);
-        std::cout << std::flush;
-        library.unbind();
-        return 0;
-    }
+    if (line->list) return 0;
     platform::beginKeyInput();
     // The first sleep makes the system timer fine enough (Windows): done
     // here, before any timing starts.

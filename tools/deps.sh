@@ -6,7 +6,8 @@ packages=(
     cmake ninja-build g++ pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     pasmo libz80ex-dev
-    libftdi1-dev libgtk-3-dev
+    libftdi1-dev libusb-1.0-0-dev libgtk-3-dev
+    lintian dpkg-dev
     zlib1g-dev
     clang libclang-rt-14-dev
     xvfb xdotool

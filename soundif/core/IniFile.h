@@ -23,9 +23,16 @@
 #include <vector>
 
 // The library's own file with the extension ".ini": TAVRO.ini beside TAVRO.DLL,
-// libtavro.ini beside libtavro.so. Only meaningful inside the library itself:
-// other modules are given the path.
+// libtavro.ini beside libtavro.so. On POSIX systems that file is used when it
+// exists (portable and build-tree setups); otherwise the user's own file of
+// that name in $XDG_CONFIG_HOME/tavro/ (~/.config/tavro/ when the variable is
+// unset or not an absolute path), which need not exist yet. Only meaningful
+// inside the library itself: other modules are given the path.
 std::filesystem::path iniFilePath();
+
+// A sentence telling users where the file is looked for, for messages; empty
+// where the file is always the one beside the library.
+std::string iniFileLocationNote();
 
 // Every section name of the file, in file order, a name that appears twice
 // listed twice; empty for a missing file.

@@ -9,6 +9,7 @@
 #include "soundif/core/IniFile.h"
 #include "soundif/core/IniText.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -40,8 +41,26 @@ IniText load(const std::filesystem::path& path) {
 } // namespace
 
 std::filesystem::path iniFilePath() {
-    auto path = platform::modulePathOf(reinterpret_cast<const void*>(&iniFilePath));
-    return path.replace_extension(".ini");
+    auto beside = platform::modulePathOf(reinterpret_cast<const void*>(&iniFilePath));
+    beside.replace_extension(".ini");
+    std::error_code error;
+    if (std::filesystem::exists(beside, error)) return beside;
+    std::filesystem::path folder;
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    if (config != nullptr && std::filesystem::path(config).is_absolute())
+        folder = config;
+    else if (home != nullptr && std::filesystem::path(home).is_absolute())
+        folder = std::filesystem::path(home) / ".config";
+    else
+        return beside;
+    return folder / "tavro" / beside.filename();
+}
+
+std::string iniFileLocationNote() {
+    return "The settings are kept in libtavro.ini beside the library when that file exists, "
+           "otherwise in $XDG_CONFIG_HOME/tavro/libtavro.ini (~/.config/tavro/ by default). "
+           "Make sure that file and its folder may be written.";
 }
 
 std::vector<std::string> listSections(const std::filesystem::path& path) {

@@ -9,6 +9,10 @@ std::filesystem::path iniFilePath() {
     return platform::profilePathBeside(reinterpret_cast<const void*>(&iniFilePath));
 }
 
+std::string iniFileLocationNote() {
+    return {};
+}
+
 std::vector<std::string> listSections(const std::filesystem::path& path) {
     return platform::profileSectionNames(path);
 }

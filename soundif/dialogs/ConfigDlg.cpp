@@ -53,12 +53,17 @@ int CConfigDlg::onCommand(std::uint32_t command, MessageParam) {
     record.port = port;
     loadBoardSettings(record, iniPath);
     CKx7mSetupDlg setup(record, window());
-    if (setup.doModal() == 1 && !saveBoardSettings(record, iniPath)) {
+    if (setup.doModal() != 1) return 1;
+    // The user's own file is saved for the first time into a folder that may
+    // not exist yet.
+    std::error_code ignored;
+    std::filesystem::create_directories(iniPath.parent_path(), ignored);
+    if (!saveBoardSettings(record, iniPath)) {
         // An INI file the user may not write (a library installed for all
         // users) must not look saved.
-        windowBinding().messageBox(
-            window(), loadResourceString(saveFailedMessageString) + "\r\n" + iniPath.string(),
-            loadResourceString(messageCaptionString));
+        std::string text = loadResourceString(saveFailedMessageString) + "\r\n" + iniPath.string();
+        if (const std::string note = iniFileLocationNote(); !note.empty()) text += "\r\n" + note;
+        windowBinding().messageBox(window(), text, loadResourceString(messageCaptionString));
     }
     return 1;
 }

@@ -3,9 +3,12 @@
 
 #include "common/Platform.h"
 #include "soundif/catalog/BoardLayout.h"
+#include "soundif/device/D2xxStatusText.h"
+#include "soundif/link/DeviceLog.h"
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -48,7 +51,11 @@ CSoundInterfaceFtd2xx::CSoundInterfaceFtd2xx(const BoardSettings& settings,
     addressRepeat = wire::waitRepeat(addressWait, settings.speed);
     dataRepeat = wire::waitRepeat(dataWait, settings.speed);
 
-    if (openByComPort(settings.port) != ftOk) return;
+    if (const FT_STATUS status = openByComPort(settings.port); status != ftOk) {
+        devicelog::write(settings.port, "not opened: " + d2xxStatusText(status) + " (status " +
+                                            std::to_string(status) + ")");
+        return;
+    }
     devices.setBitMode(device, 0, ftBitModeReset);
     devices.setBitMode(device, ftAllPinsOutput, ftBitModeAsyncBitBang);
     devices.setBaudRate(device, settings.speed);
@@ -168,7 +175,9 @@ bool CSoundInterfaceFtd2xx::runStep() {
                                   pinState, addressRepeat);
     }
     std::uint32_t written = 0;
-    devices.write(device, buffer.data(), static_cast<std::uint32_t>(buffer.size()), &written);
+    noteWrite(
+        devices.write(device, buffer.data(), static_cast<std::uint32_t>(buffer.size()), &written),
+        buffer.size());
     return true;
 }
 
@@ -191,7 +200,20 @@ void CSoundInterfaceFtd2xx::sendWord(std::uint16_t word) {
     std::vector<std::uint8_t> frame;
     wire::appendFrame(frame, word, pinMasks(), pinState);
     std::uint32_t written = 0;
-    devices.write(device, frame.data(), static_cast<std::uint32_t>(frame.size()), &written);
+    noteWrite(
+        devices.write(device, frame.data(), static_cast<std::uint32_t>(frame.size()), &written),
+        frame.size());
+}
+
+void CSoundInterfaceFtd2xx::noteWrite(FT_STATUS status, std::size_t length) {
+    if (status == lastWriteStatus) return;
+    if (status != ftOk)
+        devicelog::write(settings.port, "write of " + std::to_string(length) +
+                                            " bytes failed: " + d2xxStatusText(status) +
+                                            " (status " + std::to_string(status) + ")");
+    else
+        devicelog::write(settings.port, "writes work again");
+    lastWriteStatus = status;
 }
 
 wire::PinMasks CSoundInterfaceFtd2xx::pinMasks() const {

@@ -79,6 +79,9 @@ private:
     void buildChips();
     // Encodes one word and writes it on its own; device lock held.
     void sendWord(std::uint16_t word);
+    // Logs a failed write that follows a good one, and the first good one
+    // after failures (DeviceLog.h); device lock held.
+    void noteWrite(FT_STATUS status, std::size_t length);
     // The wire's pin masks, from the "SBit", "DBit", "CBit" and "RBit" settings.
     wire::PinMasks pinMasks() const;
 
@@ -89,6 +92,7 @@ private:
     // device lock while the worker holds it across a device write.
     std::atomic<bool> deviceOpen{false};
     std::uint8_t pinState = 255;
+    FT_STATUS lastWriteStatus = ftOk;
     std::uint32_t addressRepeat = 0;
     std::uint32_t dataRepeat = 0;
     std::mutex deviceLock;

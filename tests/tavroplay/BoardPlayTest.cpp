@@ -76,13 +76,17 @@ protected:
                    static_cast<std::streamsize>(bytes.size()));
     }
 
-    std::unique_ptr<ChildProcess> start(const std::vector<std::string>& arguments) {
+    // The virtual board reports the devices of `ports`, and refuses to open
+    // those of `busy` as if another program held them.
+    std::unique_ptr<ChildProcess> start(const std::vector<std::string>& arguments,
+                                        const std::string& ports = "1",
+                                        const std::string& busy = "") {
         std::filesystem::remove(logPath());
         return std::make_unique<ChildProcess>(
             bin() / kProgramName, arguments, bin(),
             std::vector<std::string>{"TAVRO_D2XX_MODULE=" + kVirtualBoard.string(),
-                                     "TAVRO_VB_PORTS=1", "TAVRO_VB_MODEL=KX7M",
-                                     "TAVRO_VB_LOG=" + logPath().string()});
+                                     "TAVRO_VB_PORTS=" + ports, "TAVRO_VB_BUSY=" + busy,
+                                     "TAVRO_VB_MODEL=KX7M", "TAVRO_VB_LOG=" + logPath().string()});
     }
 
     struct Run {
@@ -303,7 +307,18 @@ TEST_F(BoardPlayTest, ListsTheBoardsChipsShowsItsUsageAndSaysWhenThereIsNoLibrar
               "KX7M(COM1)" CONSOLE_NL
               "  0 SSG: YMZ294 (type 20) at 4000000 Hz, also PSG (type 6) at 2000000 Hz" CONSOLE_NL
               "  1 OPM: YM2151 (type 2) at 4000000 Hz" CONSOLE_NL
-              "  2 OPM: YM2151 (type 2) at 4000000 Hz" CONSOLE_NL);
+              "  2 OPM: YM2151 (type 2) at 4000000 Hz" CONSOLE_NL CONSOLE_NL
+              "FTDI devices, through the module " +
+                  kVirtualBoard.string() +
+                  ":" CONSOLE_NL "  COM1     device 0: can be opened" CONSOLE_NL);
+
+    // A board that another program holds is named, with why and the mend.
+    auto held = start({"--list"}, "1,2", "2");
+    EXPECT_EQ(held->wait(10s).code, 0);
+    const std::string heldOut = held->standardOutput();
+    EXPECT_NE(heldOut.find("  COM1     device 0: can be opened"), std::string::npos) << heldOut;
+    EXPECT_NE(heldOut.find("device 1: cannot be opened"), std::string::npos) << heldOut;
+    EXPECT_NE(heldOut.find("Mend: close any other program"), std::string::npos) << heldOut;
 
     auto bare = start({});
     EXPECT_EQ(bare->wait(10s).code, 1);

@@ -27,6 +27,16 @@ const D2xxFunctions& noD2xxDevices();
 // ftd2xx.dll found by name on Windows (D2xxVendor.cpp).
 const D2xxFunctions& platformD2xx();
 
+// Linux: the FTDI products the built-in backend serves (vendor 0x0403), in
+// the order it lists them, with their number of interfaces.
+struct FtdiProduct {
+    int id;
+    int interfaces;
+};
+inline constexpr int ftdiVendor = 0x0403;
+inline constexpr FtdiProduct ftdiProducts[] = {
+    {0x6001, 1}, {0x6010, 2}, {0x6011, 4}, {0x6014, 1}, {0x6015, 1}};
+
 // Linux: the COM number the built-in backend gives a device interface (0 to 3 for
 // A to D) from its USB bus number and port path: bus * 1000 + socket * 10 +
 // interface, where socket is the last element of the path (0 when empty).

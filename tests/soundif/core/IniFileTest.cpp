@@ -10,8 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 namespace {
 
@@ -349,13 +351,44 @@ TEST(IniFile, TheBoardSectionNameCarriesThePortInDecimal) {
     EXPECT_EQ(boardSectionName(-1), "ftd2xx(COM-1)");
 }
 
-TEST(IniFile, ThePathIsTheModulesOwnWithTheExtensionIni) {
+TEST(IniFile, ThePathIsTheModulesOwnWithTheExtensionIniWhenThatFileExists) {
     // Linked statically into this test program, the INI code's module is the
     // program itself.
     const std::filesystem::path module =
         platform::modulePathOf(reinterpret_cast<const void*>(&boardSectionName));
     ASSERT_FALSE(module.empty());
-    EXPECT_EQ(iniFilePath(), std::filesystem::path(module).replace_extension(".ini"));
+    const auto beside = std::filesystem::path(module).replace_extension(".ini");
+#ifdef _WIN32
+    EXPECT_EQ(iniFilePath(), beside);
+    EXPECT_EQ(iniFileLocationNote(), "");
+#else
+    // Without it, the user's own file: $XDG_CONFIG_HOME/tavro/, else
+    // ~/.config/tavro/; a relative XDG_CONFIG_HOME is ignored.
+    const auto saved = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value == nullptr ? std::optional<std::string>() : std::string(value);
+    };
+    const auto config = saved("XDG_CONFIG_HOME");
+    const auto home = saved("HOME");
+    std::filesystem::remove(beside);
+    platform::setEnvironment("XDG_CONFIG_HOME", "/cfg/x");
+    platform::setEnvironment("HOME", "/home/u");
+    EXPECT_EQ(iniFilePath(), std::filesystem::path("/cfg/x/tavro") / beside.filename());
+    platform::setEnvironment("XDG_CONFIG_HOME", "relative/cfg");
+    EXPECT_EQ(iniFilePath(), std::filesystem::path("/home/u/.config/tavro") / beside.filename());
+    platform::unsetEnvironment("XDG_CONFIG_HOME");
+    EXPECT_EQ(iniFilePath(), std::filesystem::path("/home/u/.config/tavro") / beside.filename());
+    platform::unsetEnvironment("HOME");
+    EXPECT_EQ(iniFilePath(), beside) << "nowhere else to go";
+    platform::setEnvironment("HOME", "/home/u");
+    std::ofstream(beside) << "[tavro]\n";
+    EXPECT_EQ(iniFilePath(), beside);
+    std::filesystem::remove(beside);
+    for (const auto& [name, value] :
+         {std::pair{"XDG_CONFIG_HOME", config}, std::pair{"HOME", home}})
+        value ? platform::setEnvironment(name, *value) : platform::unsetEnvironment(name);
+    EXPECT_NE(iniFileLocationNote().find("~/.config/tavro/"), std::string::npos);
+#endif
 }
 
 } // namespace

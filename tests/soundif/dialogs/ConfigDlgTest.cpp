@@ -148,6 +148,20 @@ TEST_F(ConfigDlgTest, BoardWithoutSectionStartsFromDefaultsAndOkCreatesIt) {
     EXPECT_EQ(key("ftd2xx(COM7)", "BufferSize"), -12345);
 }
 
+TEST_F(ConfigDlgTest, TheFirstSaveCreatesTheFileAndItsMissingFolders) {
+    ini = directory / "config" / "tavro" / "libtavro.ini";
+    user.script({
+        [](ScriptedBinding& u) { u.click(1001); },
+        [](ScriptedBinding& u) { u.pick(1003, "KX7M"); },
+        [](ScriptedBinding& u) { u.click(1); },
+        [](ScriptedBinding& u) { u.click(2); },
+    });
+    run({{3040}});
+    EXPECT_TRUE(user.messages.empty());
+    EXPECT_EQ(key("ftd2xx(COM3040)", "SLOT_00_CHIP_ID"), 38);
+    EXPECT_EQ(key("ftd2xx(COM3040)", "Speed"), 115200);
+}
+
 TEST_F(ConfigDlgTest, SetupReadsTheSectionAndOkWritesOnlyTheThreeKeys) {
     writeIni(handWritten);
     user.script({
@@ -186,8 +200,9 @@ TEST_F(ConfigDlgTest, OkThatCannotSaveSaysSoAndKeepsTheFile) {
     dialog.doModal();
     ASSERT_EQ(user.messages.size(), 1U);
     EXPECT_EQ(user.messages[0].caption, "インフォメーション");
-    EXPECT_EQ(user.messages[0].text,
-              "The settings could not be saved to this file:\r\n" + blocked.string());
+    std::string note = iniFileLocationNote();
+    EXPECT_EQ(user.messages[0].text, "The settings could not be saved to this file:\r\n" +
+                                         blocked.string() + (note.empty() ? "" : "\r\n" + note));
     EXPECT_TRUE(fs::is_directory(blocked));
 
     // A successful save shows nothing.
