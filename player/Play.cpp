@@ -9,9 +9,9 @@
 
 #include <iostream>
 
+#include "client/SystemTime.h"
 #include "player/ConsoleStop.h"
 #include "player/ExternalChipSet.h"
-#include "client/SystemTime.h"
 #include "player/TickLoop.h"
 
 namespace {

@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "BusyDriver.h"
-#include "common/Platform.h"
 #include "client/SystemTime.h"
+#include "common/Platform.h"
 #include "player/TickLoop.h"
 #include "player/Tonrig.h"
 
