@@ -49,10 +49,16 @@ function(tonrig_test name)
         PROPERTIES ENVIRONMENT "TONRIG_SHARED=${PROJECT_SOURCE_DIR}/../shared")
     # Labels are set after discovery: a list of them does not survive being
     # passed through the discovery properties.
+    # Window tests look for their windows by title on one desktop, so no two
+    # of them run at once.
+    set(lock "")
+    if("gui" IN_LIST T_LABELS)
+        set(lock " RESOURCE_LOCK desktop")
+    endif()
     set(label_script ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
     file(WRITE ${label_script}
         "foreach(t IN LISTS ${name}_TESTS)\n"
-        "  set_tests_properties(\"\${t}\" PROPERTIES LABELS \"${T_LABELS}\" TIMEOUT 300)\n"
+        "  set_tests_properties(\"\${t}\" PROPERTIES LABELS \"${T_LABELS}\" TIMEOUT 300${lock})\n"
         "endforeach()\n")
     set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${label_script})
 endfunction()

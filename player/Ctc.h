@@ -17,19 +17,19 @@
 
 struct CtcChannel {
     // Control bits as the emulation uses them.
-    static constexpr std::uint8_t kControlWord = 0x01;
-    static constexpr std::uint8_t kReset = 0x02;
-    static constexpr std::uint8_t kTimeConstantFollows = 0x04;
-    static constexpr std::uint8_t kPrescaler256 = 0x20;
-    static constexpr std::uint8_t kCounterMode = 0x40;
-    static constexpr std::uint8_t kInterruptEnabled = 0x80;
+    static constexpr std::uint8_t controlWordBit = 0x01;
+    static constexpr std::uint8_t resetBit = 0x02;
+    static constexpr std::uint8_t timeConstantFollowsBit = 0x04;
+    static constexpr std::uint8_t prescaler256Bit = 0x20;
+    static constexpr std::uint8_t counterModeBit = 0x40;
+    static constexpr std::uint8_t interruptEnabledBit = 0x80;
 
     // Counts input units down by input; returns how often the count reached
     // zero (and reloaded) on the way. Costs at most one division.
     std::uint32_t step(std::uint32_t input);
 
-    bool stopped() const { return (control & kReset) != 0; }
-    bool interruptEnabled() const { return (control & kInterruptEnabled) != 0; }
+    bool stopped() const { return (control & resetBit) != 0; }
+    bool interruptEnabled() const { return (control & interruptEnabledBit) != 0; }
 
     std::uint8_t control = 0x23;
     // Prescaler as a power of two: 4 divides by 16, 8 by 256, 0 is counter mode.
@@ -44,7 +44,7 @@ struct CtcChannel {
 class Ctc {
 public:
     // Z80 clocks in one tick.
-    static constexpr std::uint32_t kClocksPerTick = 4000;
+    static constexpr std::uint32_t clocksPerTick = 4000;
     // Bits 7 to 3 of a vector word; the channel's vector adds vectorOffset.
     static constexpr std::uint8_t vectorMask = 0xF8;
 

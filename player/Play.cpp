@@ -9,47 +9,46 @@
 
 #include <iostream>
 
+#include "client/SystemTime.h"
 #include "player/ConsoleStop.h"
 #include "player/ExternalChipSet.h"
-#include "client/SystemTime.h"
 #include "player/TickLoop.h"
 
 namespace {
-constexpr const char* kDriverFile = "VELKAN.BIN";
-constexpr std::uint32_t kEntryPauseMilliseconds = 50;
+constexpr const char* driverFile = "VELKAN.BIN";
+constexpr std::uint32_t entryPauseMilliseconds = 50;
 
 // The chips the driver writes to: library chip type and clock in Hz.
 struct ChipRequest {
     int type;
     int clock;
 };
-constexpr ChipRequest kOpm1{tavro::chipTypeYm2151, 4000000};
-constexpr ChipRequest kOpm2{tavro::chipTypeYm2151, 4000000};
-constexpr ChipRequest kPsg{tavro::chipTypePsg, 2000000};
+constexpr ChipRequest opm1Request{tavro::chipTypeYm2151, 4000000};
+constexpr ChipRequest opm2Request{tavro::chipTypeYm2151, 4000000};
+constexpr ChipRequest psgRequest{tavro::chipTypePsg, 2000000};
 } // namespace
 
 int play(Tonrig& machine, const std::optional<std::filesystem::path>& dataPath) {
-    if (dataPath && !machine.loadImage(Tonrig::kDataAddress, *dataPath)) {
+    if (dataPath && !machine.loadImage(Tonrig::dataAddress, *dataPath)) {
         std::cerr << "Cloudn't open file." << std::endl;
         return 1;
     }
-    if (!machine.loadImage(Tonrig::kDriverAddress, kDriverFile)) {
+    if (!machine.loadImage(Tonrig::driverAddress, driverFile)) {
         std::cerr << "Cloudn't open VELKAN.BIN." << std::endl;
         return 1;
     }
     std::cout << machine.title() << std::endl;
 
-    machine.opm1 = externalChipSet.requestChip(kOpm1.type, kOpm1.clock);
-    machine.opm2 = externalChipSet.requestChip(kOpm2.type, kOpm2.clock);
-    machine.psg = externalChipSet.requestChip(kPsg.type, kPsg.clock);
+    machine.opm1 = externalChipSet.requestChip(opm1Request.type, opm1Request.clock);
+    machine.opm2 = externalChipSet.requestChip(opm2Request.type, opm2Request.clock);
+    machine.psg = externalChipSet.requestChip(psgRequest.type, psgRequest.clock);
 
     SystemTime time;
     time.start();
-    machine.callSubroutine(Tonrig::kDriverAddress);
-    pauseFor(time, kEntryPauseMilliseconds, stopFlag);
-    machine.callSubroutine(dataPath ? Tonrig::kDriverEntryWithData
-                                    : Tonrig::kDriverEntryWithoutData);
-    pauseFor(time, kEntryPauseMilliseconds, stopFlag);
+    machine.callSubroutine(Tonrig::driverAddress);
+    pauseFor(time, entryPauseMilliseconds, stopFlag);
+    machine.callSubroutine(dataPath ? Tonrig::driverEntryWithData : Tonrig::driverEntryWithoutData);
+    pauseFor(time, entryPauseMilliseconds, stopFlag);
 
     runTickLoop(time, stopFlag, [&machine] { machine.tick(); });
 

@@ -12,12 +12,12 @@ bool Tonrig::loadImage(std::uint16_t address, const std::filesystem::path& path)
     MappedFile file;
     if (!file.open(path)) return false;
     const auto bytes = file.bytes();
-    if (address + bytes.size() > kMemorySize) return false;
+    if (address + bytes.size() > memorySize) return false;
     std::copy(bytes.begin(), bytes.end(), memory.begin() + address);
     return true;
 }
 std::string_view Tonrig::title() const {
-    const auto begin = memory.begin() + kTitleAddress;
+    const auto begin = memory.begin() + titleAddress;
     const auto end = std::find(begin, memory.end(), std::uint8_t{0});
     return {reinterpret_cast<const char*>(&*begin), static_cast<std::size_t>(end - begin)};
 }

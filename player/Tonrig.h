@@ -21,12 +21,12 @@
 class Tonrig : public Z80Cpu {
 public:
     // Where the player puts things in memory.
-    static constexpr std::uint16_t kDriverAddress = 0x1800;
-    static constexpr std::uint16_t kDriverEntryWithData = 0x1803;
-    static constexpr std::uint16_t kDriverEntryWithoutData = 0x180F;
-    static constexpr std::uint16_t kDataAddress = 0x4000;
-    static constexpr std::uint16_t kTitleAddress = 0x4029;
-    static constexpr std::size_t kMemorySize = 65536;
+    static constexpr std::uint16_t driverAddress = 0x1800;
+    static constexpr std::uint16_t driverEntryWithData = 0x1803;
+    static constexpr std::uint16_t driverEntryWithoutData = 0x180F;
+    static constexpr std::uint16_t dataAddress = 0x4000;
+    static constexpr std::uint16_t titleAddress = 0x4029;
+    static constexpr std::size_t memorySize = 65536;
 
     Tonrig() = default;
     virtual ~Tonrig();
@@ -41,7 +41,7 @@ public:
     // the end of memory.
     bool loadImage(std::uint16_t address, const std::filesystem::path& path);
 
-    // The data's title: the bytes from kTitleAddress up to the first zero, or
+    // The data's title: the bytes from titleAddress up to the first zero, or
     // up to the end of memory when there is none.
     std::string_view title() const;
 
@@ -61,7 +61,7 @@ public:
     IExternalChip* opm2 = nullptr;
     IExternalChip* psg = nullptr;
     Ctc ctc;
-    std::array<std::uint8_t, kMemorySize> memory{};
+    std::array<std::uint8_t, memorySize> memory{};
 
 private:
     void runVectoredRoutine(std::uint8_t offset);

@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr std::wstring_view kUsage[] = {
+constexpr std::wstring_view usageText[] = {
     L"VKN ファイルを再生します。",
     L"",
     L"  TONRIG VKNファイル名",
@@ -30,7 +30,7 @@ template <typename Char> int run(int argc, Char** argv) {
     platform::setConsoleLocale();
     std::optional<std::filesystem::path> dataPath;
     if (argc < 2) {
-        for (std::wstring_view line : kUsage)
+        for (std::wstring_view line : usageText)
             platform::writeErrorLine(line);
     } else {
         dataPath = argv[1];

@@ -24,8 +24,8 @@ BENCHMARK(ctcAdvance);
 void busyTick(benchmark::State& state) {
     auto machine = std::make_unique<Tonrig>();
     const auto image = busyDriverImage();
-    std::copy(image.begin(), image.end(), machine->memory.begin() + Tonrig::kDriverAddress);
-    machine->callSubroutine(Tonrig::kDriverAddress);
+    std::copy(image.begin(), image.end(), machine->memory.begin() + Tonrig::driverAddress);
+    machine->callSubroutine(Tonrig::driverAddress);
     for (auto _ : state)
         machine->tick();
 }

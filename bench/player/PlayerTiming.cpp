@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "BusyDriver.h"
-#include "common/Platform.h"
 #include "client/SystemTime.h"
+#include "common/Platform.h"
 #include "player/TickLoop.h"
 #include "player/Tonrig.h"
 
@@ -88,18 +88,18 @@ int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::max(1, std::stoi(argv[1])) : 60;
     auto machine = std::make_unique<Tonrig>();
     if (argc > 2) {
-        if (argc > 3 && !machine->loadImage(Tonrig::kDataAddress, argv[3])) return 1;
-        if (!machine->loadImage(Tonrig::kDriverAddress, argv[2])) return 1;
+        if (argc > 3 && !machine->loadImage(Tonrig::dataAddress, argv[3])) return 1;
+        if (!machine->loadImage(Tonrig::driverAddress, argv[2])) return 1;
     } else {
         const auto image = busyDriverImage();
-        std::copy(image.begin(), image.end(), machine->memory.begin() + Tonrig::kDriverAddress);
+        std::copy(image.begin(), image.end(), machine->memory.begin() + Tonrig::driverAddress);
     }
 
     std::atomic<bool> stop{false};
     time.system.start();
-    machine->callSubroutine(Tonrig::kDriverAddress);
-    machine->callSubroutine(argc > 3 ? Tonrig::kDriverEntryWithData
-                                     : Tonrig::kDriverEntryWithoutData);
+    machine->callSubroutine(Tonrig::driverAddress);
+    machine->callSubroutine(argc > 3 ? Tonrig::driverEntryWithData
+                                     : Tonrig::driverEntryWithoutData);
 
     std::vector<std::uint64_t> lateness;
     lateness.reserve(static_cast<std::size_t>(seconds) * 1000 + 100);

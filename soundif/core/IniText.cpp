@@ -61,25 +61,25 @@ int digitValue(char c) {
 
 IniText::IniText(std::string_view text) {
     if (text.starts_with(utf8Signature)) {
-        signature = utf8Signature;
+        signature_ = utf8Signature;
         text.remove_prefix(utf8Signature.size());
     }
     std::size_t start = 0;
     while (start < text.size()) {
         const auto end = text.find_first_of("\r\n", start);
         if (end == std::string_view::npos) {
-            lines.push_back({std::string(text.substr(start)), ""});
+            lines_.push_back({std::string(text.substr(start)), ""});
             break;
         }
         const std::size_t endingLength = text.substr(end, 2) == "\r\n" ? 2 : 1;
-        lines.push_back({std::string(text.substr(start, end - start)),
-                         std::string(text.substr(end, endingLength))});
+        lines_.push_back({std::string(text.substr(start, end - start)),
+                          std::string(text.substr(end, endingLength))});
         start = end + endingLength;
     }
 }
 
 std::optional<std::string> IniText::sectionNameOf(std::size_t line) const {
-    const std::string_view trimmed = trim(lines[line].content);
+    const std::string_view trimmed = trim(lines_[line].content);
     if (trimmed.empty() || trimmed.front() != '[') return std::nullopt;
     const auto close = trimmed.rfind(']');
     if (close == std::string_view::npos) return std::nullopt;
@@ -88,7 +88,7 @@ std::optional<std::string> IniText::sectionNameOf(std::size_t line) const {
 
 std::vector<std::string> IniText::sections() const {
     std::vector<std::string> names;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
         auto name = sectionNameOf(i);
         if (name && !name->empty()) names.push_back(std::move(*name));
     }
@@ -99,7 +99,7 @@ std::optional<IniText::Range> IniText::findSection(std::string_view section) con
     const std::string_view wanted = nameOf(section);
     std::optional<Range> found;
     if (wanted.empty()) found = Range{0, 0};
-    for (std::size_t i = 0; i < lines.size(); ++i) {
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
         if (const auto name = sectionNameOf(i)) {
             if (found) {
                 found->end = i;
@@ -108,7 +108,7 @@ std::optional<IniText::Range> IniText::findSection(std::string_view section) con
             if (sameName(*name, wanted)) found = Range{i + 1, i + 1};
         }
     }
-    if (found) found->end = lines.size();
+    if (found) found->end = lines_.size();
     return found;
 }
 
@@ -117,7 +117,7 @@ std::optional<std::size_t> IniText::findKey(std::string_view section, std::strin
     if (!range) return std::nullopt;
     const std::string_view wanted = nameOf(key);
     for (std::size_t i = range->begin; i < range->end; ++i) {
-        const std::string_view trimmed = trim(lines[i].content);
+        const std::string_view trimmed = trim(lines_[i].content);
         if (!trimmed.empty() && sameName(keyOf(trimmed), wanted)) return i;
     }
     return std::nullopt;
@@ -126,7 +126,7 @@ std::optional<std::size_t> IniText::findKey(std::string_view section, std::strin
 std::optional<std::string> IniText::value(std::string_view section, std::string_view key) const {
     const auto line = findKey(section, key);
     if (!line) return std::nullopt;
-    const std::string_view trimmed = trim(lines[*line].content);
+    const std::string_view trimmed = trim(lines_[*line].content);
     const auto equals = trimmed.find('=');
     if (equals == std::string_view::npos) return std::nullopt;
     return std::string(unquoted(nameOf(trimmed.substr(equals + 1))));
@@ -139,14 +139,14 @@ std::int32_t IniText::intValue(std::string_view section, std::string_view key,
 }
 
 std::string IniText::lineEnding() const {
-    for (const Line& line : lines)
+    for (const Line& line : lines_)
         if (!line.ending.empty()) return line.ending;
     return "\n";
 }
 
 void IniText::set(std::string_view section, std::string_view key, std::string_view value) {
     if (const auto found = findKey(section, key)) {
-        std::string& content = lines[*found].content;
+        std::string& content = lines_[*found].content;
         const auto equals = content.find('=');
         if (equals == std::string::npos) {
             content.erase(content.find_last_not_of(blanks) + 1);
@@ -165,26 +165,26 @@ void IniText::set(std::string_view section, std::string_view key, std::string_vi
         // After the last key line, or right after the header.
         std::size_t insertAt = range->begin;
         for (std::size_t i = range->begin; i < range->end; ++i) {
-            const std::string_view trimmed = trim(lines[i].content);
+            const std::string_view trimmed = trim(lines_[i].content);
             if (!trimmed.empty() && !isComment(trimmed)) insertAt = i + 1;
         }
         Line added{keyLine, ending};
-        if (insertAt > 0 && lines[insertAt - 1].ending.empty())
-            std::swap(lines[insertAt - 1].ending, added.ending);
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), added);
+        if (insertAt > 0 && lines_[insertAt - 1].ending.empty())
+            std::swap(lines_[insertAt - 1].ending, added.ending);
+        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), added);
         return;
     }
-    const bool finalNewline = lines.empty() || !lines.back().ending.empty();
-    if (!lines.empty() && lines.back().ending.empty()) lines.back().ending = ending;
+    const bool finalNewline = lines_.empty() || !lines_.back().ending.empty();
+    if (!lines_.empty() && lines_.back().ending.empty()) lines_.back().ending = ending;
     std::string header(1, '[');
     header.append(nameOf(section)).push_back(']');
-    lines.push_back({std::move(header), ending});
-    lines.push_back({keyLine, finalNewline ? ending : ""});
+    lines_.push_back({std::move(header), ending});
+    lines_.push_back({keyLine, finalNewline ? ending : ""});
 }
 
 std::string IniText::text() const {
-    std::string result = signature;
-    for (const Line& line : lines)
+    std::string result = signature_;
+    for (const Line& line : lines_)
         result += line.content + line.ending;
     return result;
 }

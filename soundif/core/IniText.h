@@ -71,8 +71,8 @@ private:
     std::optional<std::size_t> findKey(std::string_view section, std::string_view key) const;
     std::string lineEnding() const;
 
-    std::string signature; // a UTF-8 signature that opened the text, kept as it was
-    std::vector<Line> lines;
+    std::string signature_; // a UTF-8 signature that opened the text, kept as it was
+    std::vector<Line> lines_;
 };
 
 // Reads an integer as the platform's profile reader does: of the first 29

@@ -1,7 +1,9 @@
 // CSoundChip and makeSoundChip: see SoundChip.h.
 #include "soundif/core/SoundChip.h"
 
-#include "soundif/core/SoundChipClasses.h"
+#include "soundif/core/SoundChipYm2151.h"
+#include "soundif/core/SoundChipYm2413.h"
+#include "soundif/core/SoundChipYmz294.h"
 #include "soundif/core/SoundInterface.h"
 
 CSoundChip::CSoundChip(CSoundInterface* owner, const SoundChipInfo& info)

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "soundif/device/D2xxFunctions.h"
+#include "soundif/dialogs/ComboData.h"
 #include "soundif/dialogs/DlgProc.h"
 
 #include <cstdint>

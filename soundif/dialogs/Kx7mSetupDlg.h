@@ -4,6 +4,7 @@
 #pragma once
 
 #include "soundif/core/BoardSettings.h"
+#include "soundif/dialogs/ComboData.h"
 #include "soundif/dialogs/DlgProc.h"
 
 class CKx7mSetupDlg : public CDlgProc {

@@ -1,4 +1,4 @@
-// CWndProc's default handlers and the combo box wrappers.
+// CWndProc's default handlers and its text and enable operations.
 #include "soundif/dialogs/WndProc.h"
 
 #include "soundif/dialogs/DecimalText.h"
@@ -82,45 +82,4 @@ void CWndProc::setTextUnsigned(std::uint32_t value) {
 
 void CWndProc::enable(bool enable) {
     windowBinding().enableWindow(base.window, enable);
-}
-
-int CComboBoxProc::addString(const std::string& text) {
-    return windowBinding().comboAddString(window(), text);
-}
-
-int CComboBoxProc::count() const {
-    return windowBinding().comboCount(window());
-}
-
-int CComboBoxProc::selection() const {
-    return windowBinding().comboSelection(window());
-}
-
-void CComboBoxProc::select(int index) {
-    windowBinding().comboSelect(window(), index);
-}
-
-int CComboData::addEntry(const std::string& text, std::intptr_t data) {
-    int index = addString(text);
-    if (index >= 0) windowBinding().comboSetItemData(window(), index, data);
-    return index;
-}
-
-std::intptr_t CComboData::itemData(int index) const {
-    return windowBinding().comboItemData(window(), index);
-}
-
-bool CComboData::selectData(std::intptr_t data) {
-    for (int index = 0, entries = count(); index < entries; ++index) {
-        if (itemData(index) == data) {
-            select(index);
-            return true;
-        }
-    }
-    return false;
-}
-
-std::intptr_t CComboData::selectedData(std::intptr_t fallback) const {
-    int index = selection();
-    return index < 0 ? fallback : itemData(index);
 }

@@ -1,9 +1,9 @@
 // Window objects: CWndProc is an object with virtual message handlers that can
-// be bound to one window of the current WindowBinding; CComboBoxProc and
-// CComboData wrap the dialogs' combo boxes. Binding goes through the window
-// map (WindowMap.h): once bound, every message of the window reaches the
-// object's windowProc, and what the object does not handle goes on to the
-// window's previous procedure.
+// be bound to one window of the current WindowBinding; CWndBase is the part
+// of it that the binding sets. Binding goes through the window map
+// (WindowMap.h): once bound, every message of the window reaches the object's
+// windowProc, and what the object does not handle goes on to the window's
+// previous procedure.
 #pragma once
 
 #include "soundif/dialogs/WindowBinding.h"
@@ -50,24 +50,4 @@ protected:
 
 private:
     CWndBase base;
-};
-
-class CComboBoxProc : public CWndProc {
-public:
-    int addString(const std::string& text); // index of the new entry, -1 on failure
-    int count() const;
-    int selection() const; // -1 with no selection
-    void select(int index);
-};
-
-class CComboData : public CComboBoxProc {
-public:
-    // Adds an entry carrying data; an entry that cannot be added gets none.
-    int addEntry(const std::string& text, std::intptr_t data);
-    std::intptr_t itemData(int index) const;
-    // Selects the first entry whose data equals data; leaves the selection
-    // alone when there is none.
-    bool selectData(std::intptr_t data);
-    // The selected entry's data, or fallback with no selection.
-    std::intptr_t selectedData(std::intptr_t fallback) const;
 };

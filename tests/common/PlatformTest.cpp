@@ -17,29 +17,29 @@
 namespace {
 
 #ifdef _WIN32
-constexpr const char* kSystemLibrary = "kernel32.dll";
-constexpr const char* kSystemFunction = "GetTickCount";
-constexpr const char* kMissingLibrary = "does-not-exist-anywhere.dll";
-constexpr const char* kOwnFileName = "common_tests.exe";
+constexpr const char* systemLibrary = "kernel32.dll";
+constexpr const char* systemFunction = "GetTickCount";
+constexpr const char* missingLibrary = "does-not-exist-anywhere.dll";
+constexpr const char* ownFileName = "common_tests.exe";
 #else
-constexpr const char* kSystemLibrary = "libm.so.6";
-constexpr const char* kSystemFunction = "cos";
-constexpr const char* kMissingLibrary = "libdoes-not-exist-anywhere.so";
-constexpr const char* kOwnFileName = "common_tests";
+constexpr const char* systemLibrary = "libm.so.6";
+constexpr const char* systemFunction = "cos";
+constexpr const char* missingLibrary = "libdoes-not-exist-anywhere.so";
+constexpr const char* ownFileName = "common_tests";
 #endif
 
 TEST(Platform, LibraryLoadingReportsMissingLibrariesAndSymbols) {
-    EXPECT_EQ(platform::loadLibrary(kMissingLibrary), nullptr);
-    void* library = platform::loadLibrary(kSystemLibrary);
+    EXPECT_EQ(platform::loadLibrary(missingLibrary), nullptr);
+    void* library = platform::loadLibrary(systemLibrary);
     ASSERT_NE(library, nullptr);
-    EXPECT_NE(platform::findSymbol(library, kSystemFunction), nullptr);
+    EXPECT_NE(platform::findSymbol(library, systemFunction), nullptr);
     EXPECT_EQ(platform::findSymbol(library, "no_such_function_here"), nullptr);
     platform::freeLibrary(library);
 }
 
 TEST(Platform, ModulePathOfOwnCodeIsThisExecutable) {
     const auto path = platform::modulePathOf(reinterpret_cast<const void*>(&platform::tickCount));
-    EXPECT_EQ(path.filename(), kOwnFileName);
+    EXPECT_EQ(path.filename(), ownFileName);
     EXPECT_TRUE(path.is_absolute());
 }
 

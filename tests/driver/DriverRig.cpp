@@ -4,11 +4,11 @@
 #include <algorithm>
 
 void WatchedTonrig::writeByte(std::uint16_t address, std::uint8_t value) {
-    const bool ram = address >= kRamBegin && address < kRamEnd;
-    const bool stack = address >= kStackBottom && address < kReturnAddress;
+    const bool ram = address >= ramBegin && address < ramEnd;
+    const bool stack = address >= stackBottom && address < returnAddress;
     // The runner itself pushes the return address 0xFFFF at 0xFFFE.
-    const bool returnAddress = address >= kReturnAddress && value == 0xFF;
-    if (!ram && !stack && !returnAddress) strayWrites.push_back(address);
+    const bool runnerReturn = address >= returnAddress && value == 0xFF;
+    if (!ram && !stack && !runnerReturn) strayWrites.push_back(address);
     Tonrig::writeByte(address, value);
 }
 
@@ -17,30 +17,30 @@ std::filesystem::path DriverRig::image(const std::string& name) {
 }
 
 DriverRig::DriverRig(const std::optional<std::string>& song) {
-    withSong = song.has_value();
-    loaded = (!withSong || machine.loadImage(Tonrig::kDataAddress, image(*song))) &&
-             machine.loadImage(Tonrig::kDriverAddress, image("VELKAN.BIN"));
+    withSong_ = song.has_value();
+    loaded = (!withSong_ || machine.loadImage(Tonrig::dataAddress, image(*song))) &&
+             machine.loadImage(Tonrig::driverAddress, image("VELKAN.BIN"));
     attachChips();
 }
 
 DriverRig::DriverRig(std::span<const std::uint8_t> song) {
-    withSong = true;
-    std::copy(song.begin(), song.end(), machine.memory.begin() + Tonrig::kDataAddress);
-    loaded = machine.loadImage(Tonrig::kDriverAddress, image("VELKAN.BIN"));
+    withSong_ = true;
+    std::copy(song.begin(), song.end(), machine.memory.begin() + Tonrig::dataAddress);
+    loaded = machine.loadImage(Tonrig::driverAddress, image("VELKAN.BIN"));
     attachChips();
 }
 
 void DriverRig::attachChips() {
-    machine.opm1 = &opm1;
-    machine.opm2 = &opm2;
-    machine.psg = &psg;
+    machine.opm1 = &opm1_;
+    machine.opm2 = &opm2_;
+    machine.psg = &psg_;
 }
 
 void DriverRig::start() {
-    machine.callSubroutine(Tonrig::kDriverAddress);
+    machine.callSubroutine(Tonrig::driverAddress);
     stackAfterEntries.push_back(machine.SP);
-    machine.callSubroutine(withSong ? Tonrig::kDriverEntryWithData
-                                    : Tonrig::kDriverEntryWithoutData);
+    machine.callSubroutine(withSong_ ? Tonrig::driverEntryWithData
+                                     : Tonrig::driverEntryWithoutData);
     stackAfterEntries.push_back(machine.SP);
 }
 

@@ -29,27 +29,27 @@ struct ChipWrite {
 class RecordingChip : public IExternalChip {
 public:
     RecordingChip(Chip which, std::vector<ChipWrite>& log, const int& tick)
-        : which(which), log(log), tick(tick) {}
-    ChipKind kind() override { return which == Chip::Psg ? ChipKind::Psg : ChipKind::Opm; }
+        : which_(which), log_(log), tick_(tick) {}
+    ChipKind kind() override { return which_ == Chip::Psg ? ChipKind::Psg : ChipKind::Opm; }
     void finish() override {}
     int writeReg(int address, int data) override {
-        log.push_back({which, tick, address, data & 0xFF});
+        log_.push_back({which_, tick_, address, data & 0xFF});
         return 0;
     }
 
 private:
-    Chip which;
-    std::vector<ChipWrite>& log;
-    const int& tick;
+    Chip which_;
+    std::vector<ChipWrite>& log_;
+    const int& tick_;
 };
 
 // Tonrig that notes driver writes outside the driver's RAM and the stack.
 class WatchedTonrig : public Tonrig {
 public:
-    static constexpr std::uint16_t kRamBegin = 0xF000;
-    static constexpr std::uint16_t kRamEnd = 0xF100;
-    static constexpr std::uint16_t kStackBottom = 0xFF00;
-    static constexpr std::uint16_t kReturnAddress = 0xFFFE;
+    static constexpr std::uint16_t ramBegin = 0xF000;
+    static constexpr std::uint16_t ramEnd = 0xF100;
+    static constexpr std::uint16_t stackBottom = 0xFF00;
+    static constexpr std::uint16_t returnAddress = 0xFFFE;
 
     void writeByte(std::uint16_t address, std::uint8_t value) override;
 
@@ -82,8 +82,8 @@ public:
 private:
     void attachChips();
 
-    bool withSong = false;
-    RecordingChip opm1{Chip::Opm1, writes, tick};
-    RecordingChip opm2{Chip::Opm2, writes, tick};
-    RecordingChip psg{Chip::Psg, writes, tick};
+    bool withSong_ = false;
+    RecordingChip opm1_{Chip::Opm1, writes, tick};
+    RecordingChip opm2_{Chip::Opm2, writes, tick};
+    RecordingChip psg_{Chip::Psg, writes, tick};
 };

@@ -11,18 +11,18 @@
 
 namespace {
 
-constexpr std::uint16_t kEntries[] = {0x1800, 0x1803, 0x1806, 0x1809, 0x180C, 0x180F};
+constexpr std::uint16_t driverEntries[] = {0x1800, 0x1803, 0x1806, 0x1809, 0x180C, 0x180F};
 // The driver must end before the data file at 0x4000.
-constexpr std::uintmax_t kDriverLimit = 0x4000 - 0x1800;
+constexpr std::uintmax_t driverLimit = 0x4000 - 0x1800;
 
 TEST(DriverEntries, ReturnWithTheStackBalancedAndTheImageEndsBelowTheData) {
-    EXPECT_LT(std::filesystem::file_size(DriverRig::image("VELKAN.BIN")), kDriverLimit);
+    EXPECT_LT(std::filesystem::file_size(DriverRig::image("VELKAN.BIN")), driverLimit);
 
     DriverRig rig("demo-song.vkn");
     ASSERT_TRUE(rig.loaded);
     rig.start();
     EXPECT_EQ(rig.stackAfterEntries, (std::vector<std::uint16_t>{0, 0}));
-    for (const std::uint16_t entry : kEntries) {
+    for (const std::uint16_t entry : driverEntries) {
         rig.machine.callSubroutine(entry);
         EXPECT_EQ(rig.machine.SP, 0) << "entry " << std::hex << entry;
         rig.run(200);
@@ -35,19 +35,19 @@ TEST(DriverEntries, ReturnWithTheStackBalancedAndTheImageEndsBelowTheData) {
 TEST(DriverEntries, InitSetsUpMode2AndTheCtcForTwoInterruptsOfTheDriver) {
     DriverRig rig;
     ASSERT_TRUE(rig.loaded);
-    rig.machine.callSubroutine(Tonrig::kDriverAddress);
+    rig.machine.callSubroutine(Tonrig::driverAddress);
     EXPECT_EQ(rig.machine.IM, 2);
 
     const auto imageEnd =
-        Tonrig::kDriverAddress + std::filesystem::file_size(DriverRig::image("VELKAN.BIN"));
+        Tonrig::driverAddress + std::filesystem::file_size(DriverRig::image("VELKAN.BIN"));
     for (const int offset : {2, 6}) {
         const int entry = rig.machine.I * 256 + ((rig.machine.ctc.vector + offset) & 0xFF);
         const int routine = rig.machine.memory[entry] | rig.machine.memory[entry + 1] << 8;
-        EXPECT_GE(routine, Tonrig::kDriverAddress) << "vector + " << offset;
+        EXPECT_GE(routine, Tonrig::driverAddress) << "vector + " << offset;
         EXPECT_LT(routine, imageEnd) << "vector + " << offset;
     }
     const auto& channels = rig.machine.ctc.channels;
-    EXPECT_TRUE(channels[3].control & CtcChannel::kCounterMode);
+    EXPECT_TRUE(channels[3].control & CtcChannel::counterModeBit);
 
     // Channel 1 interrupts every millisecond; channel 3 counts channel 0's
     // periods and interrupts every frame of 20 ms.

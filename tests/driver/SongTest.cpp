@@ -111,8 +111,8 @@ std::vector<std::array<int, 3>> keyOns(const std::vector<ChipWrite>& writes) {
 
 // The demo song: 256 steps of 125 ms from tick 125 on, so its loop starts
 // again at tick 125 + 32000.
-constexpr int kDemoStart = 125;
-constexpr int kDemoLength = 32000;
+constexpr int demoStart = 125;
+constexpr int demoLength = 32000;
 
 TEST(DemoSong, SetsUpVoicesAndPlaysBothOpmsAndThePsg) {
     DriverRig rig("demo-song.vkn");
@@ -185,25 +185,25 @@ TEST(DemoSong, LoopsBackToItsStartAfterSixteenBars) {
     DriverRig rig("demo-song.vkn");
     ASSERT_TRUE(rig.loaded);
     rig.start();
-    constexpr int kWindow = 2000;
-    rig.run(kDemoStart + kDemoLength + kWindow + 1);
+    constexpr int compareTicks = 2000;
+    rig.run(demoStart + demoLength + compareTicks + 1);
 
     // Everything after the first step (which also loads the voices) repeats
     // exactly one song length later.
     for (const Chip chip : {Chip::Opm1, Chip::Opm2, Chip::Psg}) {
-        auto first = rig.writesOf(chip, kDemoStart + 1, kDemoStart + 1 + kWindow);
-        auto again = rig.writesOf(chip, kDemoStart + kDemoLength + 1,
-                                  kDemoStart + kDemoLength + 1 + kWindow);
+        auto first = rig.writesOf(chip, demoStart + 1, demoStart + 1 + compareTicks);
+        auto again = rig.writesOf(chip, demoStart + demoLength + 1,
+                                  demoStart + demoLength + 1 + compareTicks);
         for (ChipWrite& w : again)
-            w.tick -= kDemoLength;
+            w.tick -= demoLength;
         EXPECT_FALSE(first.empty());
         EXPECT_EQ(again, first);
     }
-    const auto firstNotes = keyOns(rig.writesOf(Chip::Opm1, kDemoStart, kDemoStart + 1));
+    const auto firstNotes = keyOns(rig.writesOf(Chip::Opm1, demoStart, demoStart + 1));
     auto loopNotes =
-        keyOns(rig.writesOf(Chip::Opm1, kDemoStart + kDemoLength, kDemoStart + kDemoLength + 1));
+        keyOns(rig.writesOf(Chip::Opm1, demoStart + demoLength, demoStart + demoLength + 1));
     for (auto& n : loopNotes)
-        n[0] -= kDemoLength;
+        n[0] -= demoLength;
     EXPECT_EQ(loopNotes, firstNotes);
 }
 

@@ -27,10 +27,10 @@ namespace {
 using namespace std::chrono_literals;
 using namespace toneanalysis;
 
-const std::filesystem::path kProgram = TONRIG_PROGRAM;
-const std::filesystem::path kLibrary = TAVRO_LIBRARY_PATH;
-const std::filesystem::path kVirtualBoard = TAVRO_VB_MODULE_PATH;
-const std::filesystem::path kDrivers = DRIVER_IMAGES_DIR;
+const std::filesystem::path tonrigProgram = TONRIG_PROGRAM;
+const std::filesystem::path tavroLibrary = TAVRO_LIBRARY_PATH;
+const std::filesystem::path virtualBoard = TAVRO_VB_MODULE_PATH;
+const std::filesystem::path driverImages = DRIVER_IMAGES_DIR;
 
 constexpr double rate = 48000;
 // The test song's tones on a 4 MHz KX7M: YM2151 #1 key code 0x4A (A4) on the
@@ -100,8 +100,8 @@ std::optional<std::string> logLine(const std::vector<std::string>& lines,
 class AudibleBoardTest : public ::testing::Test {
 protected:
     AudibleBoardTest() {
-        layout.addToBin(kDrivers / "VELKAN.BIN");
-        layout.addToBin(kDrivers / "test-song.vkn");
+        layout.addToBin(driverImages / "VELKAN.BIN");
+        layout.addToBin(driverImages / "test-song.vkn");
         std::ofstream(layout.libraryDirectory() / PlayerLayout::iniName)
             << "[ftd2xx(COM1)]\nSLOT_00_CHIP_ID=38\nSLOT_00_CHIP_CLOCK=4000000\n";
     }
@@ -109,8 +109,8 @@ protected:
     // Starts the test song on the audible board with the given sound settings.
     ChildProcess startPlayer(const std::vector<std::string>& sound) {
         std::vector<std::string> environment = {
-            "TAVRO_D2XX_MODULE=" + kVirtualBoard.string(), "TAVRO_VB_PORTS=1",
-            "TAVRO_VB_MODEL=KX7M", "TAVRO_VB_LOG=" + layout.file("board.log").string()};
+            "TAVRO_D2XX_MODULE=" + virtualBoard.string(), "TAVRO_VB_PORTS=1", "TAVRO_VB_MODEL=KX7M",
+            "TAVRO_VB_LOG=" + layout.file("board.log").string()};
         environment.insert(environment.end(), sound.begin(), sound.end());
         return layout.start({"test-song.vkn"}, environment);
     }
@@ -151,7 +151,7 @@ protected:
         EXPECT_NEAR(amplitudeAt(right, rate, psgHz), psgLeft, psgLeft * 0.01);
     }
 
-    PlayerLayout layout{kProgram, kLibrary};
+    PlayerLayout layout{tonrigProgram, tavroLibrary};
     std::vector<std::string> log;
 };
 

@@ -20,18 +20,18 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const std::filesystem::path kProgram = TONRIG_PROGRAM;
-const std::filesystem::path kLibrary = TAVRO_LIBRARY_PATH;
-const std::filesystem::path kVirtualBoard = TAVRO_VB_MODULE_PATH;
-const std::filesystem::path kDrivers = DRIVER_IMAGES_DIR;
+const std::filesystem::path tonrigProgram = TONRIG_PROGRAM;
+const std::filesystem::path tavroLibrary = TAVRO_LIBRARY_PATH;
+const std::filesystem::path virtualBoard = TAVRO_VB_MODULE_PATH;
+const std::filesystem::path driverImages = DRIVER_IMAGES_DIR;
 
-constexpr int kSsg = 0, kOpm1 = 1, kOpm2 = 2;
+constexpr int ssgPosition = 0, opm1Position = 1, opm2Position = 2;
 
 class BoardEndToEndTest : public ::testing::Test {
 protected:
     BoardEndToEndTest() {
-        layout.addToBin(kDrivers / "VELKAN.BIN");
-        layout.addToBin(kDrivers / "test-song.vkn");
+        layout.addToBin(driverImages / "VELKAN.BIN");
+        layout.addToBin(driverImages / "test-song.vkn");
         std::ofstream(layout.libraryDirectory() / PlayerLayout::iniName)
             << "[ftd2xx(COM1)]\nSLOT_00_CHIP_ID=38\nSLOT_00_CHIP_CLOCK=4000000\n";
     }
@@ -41,7 +41,7 @@ protected:
     ChildExit play(std::chrono::milliseconds playing) {
         std::filesystem::remove(layout.file("board.log"));
         ChildProcess player =
-            layout.start({"test-song.vkn"}, {"TAVRO_D2XX_MODULE=" + kVirtualBoard.string(),
+            layout.start({"test-song.vkn"}, {"TAVRO_D2XX_MODULE=" + virtualBoard.string(),
                                              "TAVRO_VB_PORTS=1", "TAVRO_VB_MODEL=KX7M",
                                              "TAVRO_VB_LOG=" + layout.file("board.log").string()});
         EXPECT_TRUE(player.waitForOutputLine(10s));
@@ -75,14 +75,14 @@ protected:
         EXPECT_LT(lastReset, lastWrite) << "no reset after the last write";
     }
 
-    PlayerLayout layout{kProgram, kLibrary};
+    PlayerLayout layout{tonrigProgram, tavroLibrary};
     std::vector<BoardEvent> events;
 };
 
 // The init and start entries' writes, as the driver documents them.
 std::vector<BoardWrite> setupWrites() {
     std::vector<BoardWrite> setup;
-    for (const int opm : {kOpm1, kOpm2}) {
+    for (const int opm : {opm1Position, opm2Position}) {
         for (int channel = 0; channel < 8; ++channel)
             setup.push_back({opm, 0x08, channel});
         for (int reg = 0xE0; reg <= 0xFF; ++reg)
@@ -90,8 +90,10 @@ std::vector<BoardWrite> setupWrites() {
         setup.insert(setup.end(),
                      {{opm, 0x0F, 0x00}, {opm, 0x19, 0x00}, {opm, 0x19, 0x80}, {opm, 0x1B, 0x00}});
     }
-    setup.insert(setup.end(), {{kSsg, 7, 0x3F}, {kSsg, 8, 0}, {kSsg, 9, 0}, {kSsg, 10, 0}});
-    setup.push_back({kSsg, 7, 0x38});
+    setup.insert(
+        setup.end(),
+        {{ssgPosition, 7, 0x3F}, {ssgPosition, 8, 0}, {ssgPosition, 9, 0}, {ssgPosition, 10, 0}});
+    setup.push_back({ssgPosition, 7, 0x38});
     return setup;
 }
 
@@ -105,13 +107,15 @@ std::vector<BoardWrite> patternWrites(int steps) {
                                        {opm, 0x28, keyCode},
                                        {opm, 0x08, 0x08}};
     };
-    const std::vector<BoardWrite> tones[3] = {opmSine(kOpm1, 0x40, 0x4A),
-                                              opmSine(kOpm2, 0x80, 0x54),
-                                              {{kSsg, 2, 0x90}, {kSsg, 3, 0x01}, {kSsg, 9, 12}}};
+    const std::vector<BoardWrite> tones[3] = {
+        opmSine(opm1Position, 0x40, 0x4A),
+        opmSine(opm2Position, 0x80, 0x54),
+        {{ssgPosition, 2, 0x90}, {ssgPosition, 3, 0x01}, {ssgPosition, 9, 12}}};
     std::vector<BoardWrite> pattern;
     for (int k = 0; k < steps; ++k) {
         const int v = k % 256;
-        const BoardWrite step[3] = {{kOpm1, 0x18, v}, {kOpm2, 0x18, v ^ 0xFF}, {kSsg, 0, v ^ 0x55}};
+        const BoardWrite step[3] = {
+            {opm1Position, 0x18, v}, {opm2Position, 0x18, v ^ 0xFF}, {ssgPosition, 0, v ^ 0x55}};
         for (int track = 0; track < 3; ++track) {
             if (k == 0) pattern.insert(pattern.end(), tones[track].begin(), tones[track].end());
             pattern.push_back(step[track]);
@@ -134,7 +138,7 @@ TEST_F(BoardEndToEndTest, TestSongReachesEachChipInOrderAtItsRate) {
         if (event.name != "write") continue;
         if (writes.empty()) firstWriteMs = event.ms;
         writes.push_back(writeOf(event));
-        if (writes.back().position == kOpm1 && writes.back().address == 0x18)
+        if (writes.back().position == opm1Position && writes.back().address == 0x18)
             opm1PatternTimes.push_back(event.ms);
     }
 

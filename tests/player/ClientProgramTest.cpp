@@ -18,13 +18,13 @@ using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
-const std::filesystem::path kProgram = TONRIG_PROGRAM;
-const std::filesystem::path kFake = FAKE_TAVRO_PATH;
-const std::filesystem::path kFakeWithoutExport = FAKE_TAVRO_NOEXPORT_PATH;
-const std::filesystem::path kDrivers = DRIVER_IMAGES_DIR;
+const std::filesystem::path tonrigProgram = TONRIG_PROGRAM;
+const std::filesystem::path fakeLibrary = FAKE_TAVRO_PATH;
+const std::filesystem::path fakeLibraryWithoutExport = FAKE_TAVRO_NOEXPORT_PATH;
+const std::filesystem::path driverImages = DRIVER_IMAGES_DIR;
 
-const std::vector<std::string> kBinding = {"load", "getSoundInterfaceManager",
-                                           "openInterfaces -> 1", "resetInterfaces"};
+const std::vector<std::string> bindingCalls = {"load", "getSoundInterfaceManager",
+                                               "openInterfaces -> 1", "resetInterfaces"};
 
 struct PlayedRun {
     ChildExit exit;
@@ -38,9 +38,9 @@ struct PlayedRun {
 PlayedRun playTestSong(const std::filesystem::path& library,
                        const std::vector<std::string>& settings, int signal = SIGINT,
                        std::chrono::milliseconds playing = 400ms) {
-    PlayerLayout layout(kProgram, library);
-    layout.addToBin(kDrivers / "VELKAN.BIN");
-    layout.addToBin(kDrivers / "test-song.vkn");
+    PlayerLayout layout(tonrigProgram, library);
+    layout.addToBin(driverImages / "VELKAN.BIN");
+    layout.addToBin(driverImages / "test-song.vkn");
     std::vector<std::string> environment = settings;
     environment.push_back("TAVRO_FAKE_LOG=" + layout.file("calls.log").string());
     ChildProcess player = layout.start({"test-song.vkn"}, environment);
@@ -83,10 +83,10 @@ void expectCleanExit(const PlayedRun& run) {
 }
 
 TEST_F(ClientProgramTest, PlaysThroughTheLibraryAndGivesEverythingBackOnInterrupt) {
-    const PlayedRun run = playTestSong(kFake, {});
+    const PlayedRun run = playTestSong(fakeLibrary, {});
     expectCleanExit(run);
     const std::vector<std::string> writes = registerWrites(run.calls);
-    std::vector<std::string> expected = kBinding;
+    std::vector<std::string> expected = bindingCalls;
     expected.insert(expected.end(), {"acquireChip 2 4000000 -> 1", "acquireChip 2 4000000 -> 2",
                                      "acquireChip 6 2000000 -> 3"});
     expected.insert(expected.end(), writes.begin(), writes.end());
@@ -103,13 +103,13 @@ TEST_F(ClientProgramTest, TerminateAndAHungDriverStillReleaseEverything) {
     const std::vector<std::string> release = {"releaseChip 1",   "releaseChip 2",   "releaseChip 3",
                                               "releaseAllChips", "closeInterfaces", "unload"};
     {
-        const PlayedRun run = playTestSong(kFake, {}, SIGTERM, 100ms);
+        const PlayedRun run = playTestSong(fakeLibrary, {}, SIGTERM, 100ms);
         expectCleanExit(run);
         ASSERT_GE(run.calls.size(), release.size());
         EXPECT_THAT(std::vector<std::string>(run.calls.end() - 6, run.calls.end()),
                     ElementsAreArray(release));
     }
-    PlayerLayout layout(kProgram, kFake);
+    PlayerLayout layout(tonrigProgram, fakeLibrary);
     layout.writeToBin("VELKAN.BIN", testdrivers::stuckInStartUp());
     ChildProcess player = layout.start({}, {"TAVRO_FAKE_LOG=" + layout.file("calls.log").string()});
     std::this_thread::sleep_for(300ms);
@@ -117,7 +117,7 @@ TEST_F(ClientProgramTest, TerminateAndAHungDriverStillReleaseEverything) {
     const ChildExit exit = player.wait(10s);
     EXPECT_TRUE(exit.exited);
     EXPECT_EQ(exit.code, 0);
-    std::vector<std::string> expected = kBinding;
+    std::vector<std::string> expected = bindingCalls;
     expected.insert(expected.end(), {"acquireChip 2 4000000 -> 1", "acquireChip 2 4000000 -> 2",
                                      "acquireChip 6 2000000 -> 3"});
     expected.insert(expected.end(), release.begin(), release.end());
@@ -125,7 +125,7 @@ TEST_F(ClientProgramTest, TerminateAndAHungDriverStillReleaseEverything) {
 }
 
 TEST_F(ClientProgramTest, AMissingChipIsSilentWhileTheOthersPlay) {
-    const PlayedRun run = playTestSong(kFake, {"TAVRO_FAKE_CHIPS=2:4000000,6:2000000"});
+    const PlayedRun run = playTestSong(fakeLibrary, {"TAVRO_FAKE_CHIPS=2:4000000,6:2000000"});
     expectCleanExit(run);
     EXPECT_TRUE(
         appearInOrder(run.calls, {"acquireChip 2 4000000 -> 1", "acquireChip 2 4000000 -> null",
@@ -140,7 +140,7 @@ TEST_F(ClientProgramTest, AMissingChipIsSilentWhileTheOthersPlay) {
 }
 
 TEST_F(ClientProgramTest, ALibraryThatCannotServeIsTriedThreeTimesSilently) {
-    const PlayedRun notOpening = playTestSong(kFake, {"TAVRO_FAKE_OPEN=0"}, SIGINT, 100ms);
+    const PlayedRun notOpening = playTestSong(fakeLibrary, {"TAVRO_FAKE_OPEN=0"}, SIGINT, 100ms);
     expectCleanExit(notOpening);
     std::vector<std::string> expected;
     for (int attempt = 0; attempt < 3; ++attempt)
@@ -148,13 +148,14 @@ TEST_F(ClientProgramTest, ALibraryThatCannotServeIsTriedThreeTimesSilently) {
                                          "releaseAllChips", "closeInterfaces", "unload"});
     EXPECT_THAT(notOpening.calls, ElementsAreArray(expected));
 
-    const PlayedRun nullManager = playTestSong(kFake, {"TAVRO_FAKE_MANAGER=null"}, SIGINT, 100ms);
+    const PlayedRun nullManager =
+        playTestSong(fakeLibrary, {"TAVRO_FAKE_MANAGER=null"}, SIGINT, 100ms);
     expectCleanExit(nullManager);
     EXPECT_THAT(nullManager.calls, ElementsAre("load", "getSoundInterfaceManager", "unload", "load",
                                                "getSoundInterfaceManager", "unload", "load",
                                                "getSoundInterfaceManager", "unload"));
 
-    const PlayedRun withoutExport = playTestSong(kFakeWithoutExport, {}, SIGINT, 100ms);
+    const PlayedRun withoutExport = playTestSong(fakeLibraryWithoutExport, {}, SIGINT, 100ms);
     expectCleanExit(withoutExport);
     EXPECT_THAT(withoutExport.calls,
                 ElementsAre("load", "unload", "load", "unload", "load", "unload"));
@@ -173,11 +174,11 @@ TEST_F(ClientProgramTest, AMissingLibraryIsLookedForOncePerRequest) {
 #else
 // The dynamic loader's own trace counts the searches for the library.
 TEST_F(ClientProgramTest, AMissingLibraryIsLookedForOncePerRequest) {
-    PlayerLayout layout(kProgram, {});
-    layout.addToBin(kDrivers / "VELKAN.BIN");
-    layout.addToBin(kDrivers / "test-song.vkn");
+    PlayerLayout layout(tonrigProgram, {});
+    layout.addToBin(driverImages / "VELKAN.BIN");
+    layout.addToBin(driverImages / "test-song.vkn");
     // A library in the working directory is not on the search path.
-    std::filesystem::copy_file(kFake, layout.bin() / "libtavro.so");
+    std::filesystem::copy_file(fakeLibrary, layout.bin() / "libtavro.so");
     const std::filesystem::path trace = layout.file("loader");
     ChildProcess player =
         layout.start({"test-song.vkn"}, {"LD_DEBUG=libs", "LD_DEBUG_OUTPUT=" + trace.string(),

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "player/Tonrig.h"
-#include "support/ChildProcess.h"
+#include "support/ScratchDirectory.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -45,8 +45,8 @@ TEST_F(LoaderTest, DataFileFitsUpToTheEndOfMemory) {
 
     // The first driver call pushes its return address 0xFFFF over the last
     // two bytes of such a file.
-    machine->memory[Tonrig::kDriverAddress] = 0xC9; // RET
-    machine->callSubroutine(Tonrig::kDriverAddress);
+    machine->memory[Tonrig::driverAddress] = 0xC9; // RET
+    machine->callSubroutine(Tonrig::driverAddress);
     EXPECT_EQ(machine->memory[0xFFFE], 0xFF);
     EXPECT_EQ(machine->memory[0xFFFF], 0xFF);
     EXPECT_NE(bytes[bytes.size() - 2], 0xFF);

@@ -10,7 +10,7 @@
 
 #include "player/ConsoleStop.h"
 #include "player/Play.h"
-#include "support/ChildProcess.h"
+#include "support/ScratchDirectory.h"
 #include "support/TestDrivers.h"
 
 namespace {

@@ -20,12 +20,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const std::filesystem::path kProgram = TONRIG_PROGRAM;
+const std::filesystem::path tonrigProgram = TONRIG_PROGRAM;
 
 #ifdef _WIN32
 // The usage text is code page 932 (the bytes as an independent encoder gives
 // them), its lines ending in CR LF.
-const char kUsage[] =
+const char expectedUsage[] =
     "VKN \x83t\x83@\x83"
     "C\x83\x8B\x82\xF0\x8D\xC4\x90\xB6\x82\xB5\x82\xDC\x82\xB7\x81"
     "B\r\n"
@@ -39,11 +39,12 @@ const char kUsage[] =
     "B\r\n";
 #else
 // UTF-8, whatever the locale says.
-const char kUsage[] = "VKN ファイルを再生します。\n"
-                      "\n"
-                      "  TONRIG VKNファイル名\n"
-                      "\n"
-                      "再生するには VELKAN.BIN と TAVRO.DLL および対応モジュールが必要です。\n";
+const char expectedUsage[] =
+    "VKN ファイルを再生します。\n"
+    "\n"
+    "  TONRIG VKNファイル名\n"
+    "\n"
+    "再生するには VELKAN.BIN と TAVRO.DLL および対応モジュールが必要です。\n";
 #endif
 
 // Starts the player, waits for its title line, lets it play a while, then
@@ -67,11 +68,11 @@ Stopped playThenSignal(ChildProcess& player, int signal, std::chrono::millisecon
 TEST(ProgramTest, NoArgumentWritesUsageThenPlaysWithoutData) {
     ScratchDirectory dir;
     dir.write("VELKAN.BIN", testdrivers::counting());
-    ChildProcess player(kProgram, {}, dir.path(), {"LANG=C", "LC_ALL=C"});
+    ChildProcess player(tonrigProgram, {}, dir.path(), {"LANG=C", "LC_ALL=C"});
     const Stopped stopped = playThenSignal(player, SIGINT, 200ms);
     EXPECT_TRUE(stopped.exit.exited);
     EXPECT_EQ(stopped.exit.code, 0);
-    EXPECT_EQ(player.standardError(), kUsage);
+    EXPECT_EQ(player.standardError(), expectedUsage);
     EXPECT_EQ(player.standardOutput(), CONSOLE_NL);
 }
 
@@ -79,7 +80,7 @@ TEST(ProgramTest, PlaysTheFirstArgumentUntilTerminated) {
     ScratchDirectory dir;
     dir.write("VELKAN.BIN", testdrivers::counting());
     dir.write("song.vkn", testdrivers::songWithTitle("Prelude in C"));
-    ChildProcess player(kProgram, {"song.vkn", "missing.vkn"}, dir.path());
+    ChildProcess player(tonrigProgram, {"song.vkn", "missing.vkn"}, dir.path());
     const Stopped stopped = playThenSignal(player, SIGTERM, 200ms);
     EXPECT_TRUE(stopped.exit.exited);
     EXPECT_EQ(stopped.exit.code, 0);
@@ -91,7 +92,7 @@ TEST(ProgramTest, MissingFilesEndWithTheirMessage) {
     ScratchDirectory dir;
     dir.write("song.vkn", testdrivers::songWithTitle("Prelude"));
     {
-        ChildProcess player(kProgram, {"song.vkn"}, dir.path());
+        ChildProcess player(tonrigProgram, {"song.vkn"}, dir.path());
         const ChildExit exit = player.wait(5s);
         EXPECT_TRUE(exit.exited);
         EXPECT_EQ(exit.code, 1);
@@ -100,7 +101,7 @@ TEST(ProgramTest, MissingFilesEndWithTheirMessage) {
     }
     dir.write("VELKAN.BIN", testdrivers::quiet());
     {
-        ChildProcess player(kProgram, {"other.vkn"}, dir.path());
+        ChildProcess player(tonrigProgram, {"other.vkn"}, dir.path());
         const ChildExit exit = player.wait(5s);
         EXPECT_TRUE(exit.exited);
         EXPECT_EQ(exit.code, 1);
@@ -120,7 +121,7 @@ TEST(ProgramTest, StopEndsADriverThatNeverReturns) {
           Case{"halted in its interrupt routine", testdrivers::haltsInInterrupt(), 300ms}}) {
         ScratchDirectory dir;
         dir.write("VELKAN.BIN", stuck.driver);
-        ChildProcess player(kProgram, {}, dir.path());
+        ChildProcess player(tonrigProgram, {}, dir.path());
         const Stopped stopped = playThenSignal(player, SIGINT, stuck.playing);
         EXPECT_TRUE(stopped.exit.exited) << stuck.what;
         EXPECT_EQ(stopped.exit.code, 0) << stuck.what;
@@ -155,14 +156,7 @@ PipeRunEnd runIntoClosedPipe(const std::filesystem::path& directory,
             dup2(other, closedStream == 1 ? 2 : 1) < 0)
             _exit(126);
         std::signal(SIGPIPE, SIG_DFL);
-        std::vector<char*> argv;
-        std::string name = kProgram.string();
-        argv.push_back(name.data());
-        for (const std::string& argument : arguments)
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        execv(name.c_str(), argv.data());
-        _exit(127);
+        execProgram(tonrigProgram, arguments);
     }
     close(ends[1]);
     PipeRunEnd end;

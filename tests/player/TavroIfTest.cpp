@@ -14,7 +14,7 @@ namespace {
 
 using ::testing::ElementsAre;
 
-const std::string kFake = FAKE_TAVRO_PATH;
+const std::string fakeLibrary = FAKE_TAVRO_PATH;
 
 class TavroIfTest : public ::testing::Test {
 protected:
@@ -29,7 +29,7 @@ protected:
 };
 
 TEST_F(TavroIfTest, BindReportsOnlyAFreshBindingAndUnbindGivesBackLiveChips) {
-    CTavroIf tavro(kFake);
+    CTavroIf tavro(fakeLibrary);
     EXPECT_TRUE(tavro.bind());
     EXPECT_FALSE(tavro.bind());
     IExternalChip* first = tavro.createChip(2, 4000000);
@@ -48,7 +48,7 @@ TEST_F(TavroIfTest, BindReportsOnlyAFreshBindingAndUnbindGivesBackLiveChips) {
 // The chips still recorded at unbind are given back in the order they were
 // made, before the library's own release and close.
 TEST_F(TavroIfTest, UnbindGivesBackTheRecordedChipsInCreationOrder) {
-    CTavroIf tavro(kFake);
+    CTavroIf tavro(fakeLibrary);
     for (int i = 0; i < 3; ++i)
         ASSERT_NE(tavro.createChip(i < 2 ? 2 : 6, i < 2 ? 4000000 : 2000000), nullptr);
     tavro.unbind();
@@ -60,7 +60,7 @@ TEST_F(TavroIfTest, UnbindGivesBackTheRecordedChipsInCreationOrder) {
 }
 
 TEST_F(TavroIfTest, WriteRegPassesTheLowDataByteAndReturnsTheLibrarysResult) {
-    CTavroIf tavro(kFake);
+    CTavroIf tavro(fakeLibrary);
     IExternalChip* chip = tavro.createChip(6, 2000000);
     ASSERT_NE(chip, nullptr);
     EXPECT_EQ(chip->writeReg(0x18, 0x1FF), 0x1FF);
@@ -74,7 +74,7 @@ TEST_F(TavroIfTest, KindFollowsTheInfoRecordsTypeOverTheChipType) {
     // type:clock[:type in the info record]
     platform::setEnvironment("TAVRO_FAKE_CHIPS",
                              "20:1,2:1,6:1,10:1,4:1,2:2:6,6:2:2,10:2:none,20:2:10");
-    CTavroIf tavro(kFake);
+    CTavroIf tavro(fakeLibrary);
     const std::vector<std::pair<std::pair<int, int>, ChipKind>> expected = {
         {{20, 1}, ChipKind::Other}, {{2, 1}, ChipKind::Opm},   {{6, 1}, ChipKind::Psg},
         {{10, 1}, ChipKind::Opll},  {{4, 1}, ChipKind::Other}, {{2, 2}, ChipKind::Psg},

@@ -17,7 +17,7 @@ tavroShowSettingsDialog(const char* iniPath, const D2xxFunctions* devices) {
                    stderr);
         return 1;
     }
-    CGtkBinding binding;
+    GtkBinding binding;
     installWindowBinding(&binding);
     {
         CConfigDlg dialog(iniPath != nullptr ? iniPath : "", *devices);

@@ -9,7 +9,7 @@
 #include <cmath>
 
 namespace {
-CGtkBinding* instance = nullptr;
+GtkBinding* instance = nullptr;
 
 // Line breaks of the string table are CR LF; GTK wants LF.
 std::string gtkLines(const std::string& text) {
@@ -40,7 +40,7 @@ bool isDropDownList(GtkWidget* widget) {
 // font's average character width (the width of the 52 letters A to Z and a to
 // z, over 52), a vertical one an eighth of its line height. The average width
 // keeps its fraction, where the dialog manager rounds it to whole pixels.
-CGtkBinding::DialogUnits CGtkBinding::DialogUnits::of(GtkWidget* dialog) {
+GtkBinding::DialogUnits GtkBinding::DialogUnits::of(GtkWidget* dialog) {
     PangoLayout* layout = gtk_widget_create_pango_layout(
         dialog, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     int width = 0;
@@ -51,36 +51,36 @@ CGtkBinding::DialogUnits CGtkBinding::DialogUnits::of(GtkWidget* dialog) {
             static_cast<double>(height) / PANGO_SCALE / 8.0};
 }
 
-int CGtkBinding::DialogUnits::x(int units) const {
+int GtkBinding::DialogUnits::x(int units) const {
     return static_cast<int>(std::lround(units * pixelsPerX));
 }
 
-int CGtkBinding::DialogUnits::y(int units) const {
+int GtkBinding::DialogUnits::y(int units) const {
     return static_cast<int>(std::lround(units * pixelsPerY));
 }
 
-CGtkBinding::CGtkBinding() {
+GtkBinding::GtkBinding() {
     instance = this;
 }
 
-CGtkBinding::~CGtkBinding() {
-    while (!windows.empty())
-        destroyWindow(windows.begin()->first);
+GtkBinding::~GtkBinding() {
+    while (!windows_.empty())
+        destroyWindow(windows_.begin()->first);
     instance = nullptr;
 }
 
-CGtkBinding::Window* CGtkBinding::find(WindowHandle window) {
-    auto entry = windows.find(window);
-    return entry == windows.end() ? nullptr : &entry->second;
+GtkBinding::Window* GtkBinding::find(WindowHandle window) {
+    auto entry = windows_.find(window);
+    return entry == windows_.end() ? nullptr : &entry->second;
 }
 
-void CGtkBinding::track(GtkWidget* widget, GtkWidget* dialog, int id, ControlKind kind) {
-    windows[widget] = Window{procedureRef(bindingProcedure), dialog, id, kind, {}};
+void GtkBinding::track(GtkWidget* widget, GtkWidget* dialog, int id, ControlKind kind) {
+    windows_[widget] = Window{procedureRef(bindingProcedure), dialog, id, kind, {}};
     g_signal_connect(widget, "destroy", G_CALLBACK(onDestroy), this);
 }
 
-GtkWidget* CGtkBinding::createControl(GtkWidget* dialog, const ControlTemplate& control,
-                                      const DialogUnits& units) {
+GtkWidget* GtkBinding::createControl(GtkWidget* dialog, const ControlTemplate& control,
+                                     const DialogUnits& units) {
     GtkWidget* widget = nullptr;
     switch (control.kind) {
     case ControlKind::staticText:
@@ -119,7 +119,7 @@ GtkWidget* CGtkBinding::createControl(GtkWidget* dialog, const ControlTemplate& 
     return widget;
 }
 
-MessageResult CGtkBinding::runModalDialog(int templateId, WindowHandle owner) {
+MessageResult GtkBinding::runModalDialog(int templateId, WindowHandle owner) {
     const DialogTemplate* layout = findDialogTemplate(templateId);
     if (layout == nullptr) return -1;
 
@@ -175,7 +175,7 @@ MessageResult CGtkBinding::runModalDialog(int templateId, WindowHandle owner) {
     return result;
 }
 
-void CGtkBinding::endDialog(WindowHandle dialog, MessageResult result) {
+void GtkBinding::endDialog(WindowHandle dialog, MessageResult result) {
     Window* state = find(dialog);
     if (state == nullptr || state->ended) return;
     state->ended = true;
@@ -183,51 +183,51 @@ void CGtkBinding::endDialog(WindowHandle dialog, MessageResult result) {
     if (state->loop != nullptr) g_main_loop_quit(state->loop);
 }
 
-bool CGtkBinding::destroyWindow(WindowHandle window) {
+bool GtkBinding::destroyWindow(WindowHandle window) {
     if (find(window) == nullptr) return false;
     gtk_widget_destroy(widgetOf(window));
     return true;
 }
 
-WindowHandle CGtkBinding::dialogItem(WindowHandle dialog, int id) {
-    for (auto& [widget, state] : windows)
+WindowHandle GtkBinding::dialogItem(WindowHandle dialog, int id) {
+    for (auto& [widget, state] : windows_)
         if (state.dialog == dialog && widget != dialog && state.id == id) return widget;
     return nullptr;
 }
 
-ProcedureRef CGtkBinding::windowProcedure(WindowHandle window) {
+ProcedureRef GtkBinding::windowProcedure(WindowHandle window) {
     Window* state = find(window);
     return state != nullptr ? state->procedure : ProcedureRef::none;
 }
 
-void CGtkBinding::setWindowProcedure(WindowHandle window, ProcedureRef procedure) {
+void GtkBinding::setWindowProcedure(WindowHandle window, ProcedureRef procedure) {
     if (Window* state = find(window)) state->procedure = procedure;
 }
 
-ProcedureRef CGtkBinding::sharedProcedure() {
+ProcedureRef GtkBinding::sharedProcedure() {
     return procedureRef(sharedWindowProc);
 }
 
-MessageResult CGtkBinding::callWindowProcedure(ProcedureRef procedure, WindowHandle window,
-                                               WindowMessage message, MessageParam first,
-                                               MessageParam second) {
+MessageResult GtkBinding::callWindowProcedure(ProcedureRef procedure, WindowHandle window,
+                                              WindowMessage message, MessageParam first,
+                                              MessageParam second) {
     return windowProcedureOf(procedure)(window, message, first, second);
 }
 
-void CGtkBinding::send(WindowHandle window, WindowMessage message, MessageParam first,
-                       MessageParam second) {
+void GtkBinding::send(WindowHandle window, WindowMessage message, MessageParam first,
+                      MessageParam second) {
     ProcedureRef procedure = windowProcedure(window);
     if (procedure != ProcedureRef::none)
         callWindowProcedure(procedure, window, message, first, second);
 }
 
-MessageResult CGtkBinding::bindingProcedure(WindowHandle window, WindowMessage message,
-                                            MessageParam first, MessageParam second) {
+MessageResult GtkBinding::bindingProcedure(WindowHandle window, WindowMessage message,
+                                           MessageParam first, MessageParam second) {
     return instance->defaultWindowProc(window, message, first, second);
 }
 
-MessageResult CGtkBinding::defaultWindowProc(WindowHandle window, WindowMessage message,
-                                             MessageParam first, MessageParam) {
+MessageResult GtkBinding::defaultWindowProc(WindowHandle window, WindowMessage message,
+                                            MessageParam first, MessageParam) {
     // A dialog without an object still closes on its cancel command.
     Window* state = find(window);
     if (state != nullptr && state->dialog == window && message == WindowMessage::command &&
@@ -236,17 +236,17 @@ MessageResult CGtkBinding::defaultWindowProc(WindowHandle window, WindowMessage 
     return 0;
 }
 
-int CGtkBinding::comboAddString(WindowHandle combo, const std::string& text) {
+int GtkBinding::comboAddString(WindowHandle combo, const std::string& text) {
     Window* state = find(combo);
     if (state == nullptr || !GTK_IS_COMBO_BOX_TEXT(widgetOf(combo))) return -1;
-    ++quiet;
+    ++quiet_;
     gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(widgetOf(combo)), text.c_str());
-    --quiet;
+    --quiet_;
     state->itemData.push_back(0);
     return static_cast<int>(state->itemData.size()) - 1;
 }
 
-bool CGtkBinding::comboSetItemData(WindowHandle combo, int index, std::intptr_t data) {
+bool GtkBinding::comboSetItemData(WindowHandle combo, int index, std::intptr_t data) {
     Window* state = find(combo);
     if (state == nullptr || index < 0 || index >= static_cast<int>(state->itemData.size()))
         return false;
@@ -254,31 +254,31 @@ bool CGtkBinding::comboSetItemData(WindowHandle combo, int index, std::intptr_t 
     return true;
 }
 
-std::intptr_t CGtkBinding::comboItemData(WindowHandle combo, int index) {
+std::intptr_t GtkBinding::comboItemData(WindowHandle combo, int index) {
     Window* state = find(combo);
     if (state == nullptr || index < 0 || index >= static_cast<int>(state->itemData.size()))
         return -1;
     return state->itemData[static_cast<std::size_t>(index)];
 }
 
-int CGtkBinding::comboCount(WindowHandle combo) {
+int GtkBinding::comboCount(WindowHandle combo) {
     Window* state = find(combo);
     return state != nullptr ? static_cast<int>(state->itemData.size()) : 0;
 }
 
-int CGtkBinding::comboSelection(WindowHandle combo) {
+int GtkBinding::comboSelection(WindowHandle combo) {
     if (find(combo) == nullptr || !GTK_IS_COMBO_BOX(widgetOf(combo))) return -1;
     return gtk_combo_box_get_active(GTK_COMBO_BOX(widgetOf(combo)));
 }
 
-void CGtkBinding::comboSelect(WindowHandle combo, int index) {
+void GtkBinding::comboSelect(WindowHandle combo, int index) {
     if (find(combo) == nullptr || !GTK_IS_COMBO_BOX(widgetOf(combo))) return;
-    ++quiet;
+    ++quiet_;
     gtk_combo_box_set_active(GTK_COMBO_BOX(widgetOf(combo)), index);
-    --quiet;
+    --quiet_;
 }
 
-std::string CGtkBinding::windowText(WindowHandle window) {
+std::string GtkBinding::windowText(WindowHandle window) {
     Window* state = find(window);
     if (state == nullptr) return {};
     GtkWidget* widget = widgetOf(window);
@@ -301,11 +301,11 @@ std::string CGtkBinding::windowText(WindowHandle window) {
     return {};
 }
 
-void CGtkBinding::setWindowText(WindowHandle window, const std::string& text) {
+void GtkBinding::setWindowText(WindowHandle window, const std::string& text) {
     Window* state = find(window);
     if (state == nullptr) return;
     GtkWidget* widget = widgetOf(window);
-    ++quiet;
+    ++quiet_;
     switch (state->kind) {
     case ControlKind::dropDownCombo:
         gtk_entry_set_text(GTK_ENTRY(gtk_bin_get_child(GTK_BIN(widget))), text.c_str());
@@ -323,15 +323,15 @@ void CGtkBinding::setWindowText(WindowHandle window, const std::string& text) {
         gtk_button_set_label(GTK_BUTTON(widget), text.c_str());
         break;
     }
-    --quiet;
+    --quiet_;
 }
 
-void CGtkBinding::enableWindow(WindowHandle window, bool enable) {
+void GtkBinding::enableWindow(WindowHandle window, bool enable) {
     if (find(window) != nullptr) gtk_widget_set_sensitive(widgetOf(window), enable);
 }
 
-void CGtkBinding::messageBox(WindowHandle owner, const std::string& text,
-                             const std::string& caption) {
+void GtkBinding::messageBox(WindowHandle owner, const std::string& text,
+                            const std::string& caption) {
     GtkWindow* parent = find(owner) != nullptr ? GTK_WINDOW(widgetOf(owner)) : nullptr;
     GtkWidget* box = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
                                             GTK_BUTTONS_OK, "%s", gtkLines(text).c_str());
@@ -342,31 +342,31 @@ void CGtkBinding::messageBox(WindowHandle owner, const std::string& text,
     gtk_widget_destroy(box);
 }
 
-void CGtkBinding::sendCommand(GtkWidget* control, std::uint32_t notification) {
+void GtkBinding::sendCommand(GtkWidget* control, std::uint32_t notification) {
     Window* state = find(control);
-    if (quiet > 0 || state == nullptr) return;
+    if (quiet_ > 0 || state == nullptr) return;
     send(state->dialog, WindowMessage::command,
          commandWord(static_cast<std::uint32_t>(state->id), notification),
          reinterpret_cast<MessageParam>(control));
 }
 
-void CGtkBinding::onClicked(GtkButton* button, gpointer self) {
-    static_cast<CGtkBinding*>(self)->sendCommand(GTK_WIDGET(button), notifyClicked);
+void GtkBinding::onClicked(GtkButton* button, gpointer self) {
+    static_cast<GtkBinding*>(self)->sendCommand(GTK_WIDGET(button), notifyClicked);
 }
 
-void CGtkBinding::onChanged(GtkComboBox* combo, gpointer self) {
+void GtkBinding::onChanged(GtkComboBox* combo, gpointer self) {
     bool picked = gtk_combo_box_get_active(combo) >= 0;
-    static_cast<CGtkBinding*>(self)->sendCommand(GTK_WIDGET(combo),
-                                                 picked ? notifySelChange : notifyEditChange);
+    static_cast<GtkBinding*>(self)->sendCommand(GTK_WIDGET(combo),
+                                                picked ? notifySelChange : notifyEditChange);
 }
 
-gboolean CGtkBinding::onDelete(GtkWidget* dialog, GdkEvent*, gpointer self) {
-    static_cast<CGtkBinding*>(self)->send(dialog, WindowMessage::command,
-                                          commandWord(idCancel, notifyClicked), 0);
+gboolean GtkBinding::onDelete(GtkWidget* dialog, GdkEvent*, gpointer self) {
+    static_cast<GtkBinding*>(self)->send(dialog, WindowMessage::command,
+                                         commandWord(idCancel, notifyClicked), 0);
     return TRUE;
 }
 
-gboolean CGtkBinding::onKeyPress(GtkWidget* dialog, GdkEventKey* event, gpointer self) {
+gboolean GtkBinding::onKeyPress(GtkWidget* dialog, GdkEventKey* event, gpointer self) {
     switch (event->keyval) {
     case GDK_KEY_Escape: onDelete(dialog, nullptr, self); return TRUE;
     case GDK_KEY_Return:
@@ -384,8 +384,8 @@ gboolean CGtkBinding::onKeyPress(GtkWidget* dialog, GdkEventKey* event, gpointer
     }
 }
 
-void CGtkBinding::onDestroy(GtkWidget* widget, gpointer self) {
-    auto* binding = static_cast<CGtkBinding*>(self);
+void GtkBinding::onDestroy(GtkWidget* widget, gpointer self) {
+    auto* binding = static_cast<GtkBinding*>(self);
     binding->send(widget, WindowMessage::ncDestroy, 0, 0);
-    binding->windows.erase(widget);
+    binding->windows_.erase(widget);
 }

@@ -1,4 +1,4 @@
-// CGtkBinding: the WindowBinding on GTK 3. Dialog templates become GTK
+// GtkBinding: the WindowBinding on GTK 3. Dialog templates become GTK
 // windows with a fixed layout in the desktop's font, whose dialog units are
 // sized from that font as the classic dialog manager sizes them, so that the
 // layout grows with the text scaling; '&' mnemonics become GTK mnemonics, and
@@ -18,10 +18,10 @@
 #include <map>
 #include <vector>
 
-class CGtkBinding final : public WindowBinding {
+class GtkBinding final : public WindowBinding {
 public:
-    CGtkBinding();
-    ~CGtkBinding() override;
+    GtkBinding();
+    ~GtkBinding() override;
 
     MessageResult runModalDialog(int templateId, WindowHandle owner) override;
     void endDialog(WindowHandle dialog, MessageResult result) override;
@@ -88,6 +88,6 @@ private:
     static gboolean onKeyPress(GtkWidget* dialog, GdkEventKey* event, gpointer self);
     static void onDestroy(GtkWidget* widget, gpointer self);
 
-    std::map<WindowHandle, Window> windows;
-    int quiet = 0; // > 0 while code changes a control: no notifications
+    std::map<WindowHandle, Window> windows_;
+    int quiet_ = 0; // > 0 while code changes a control: no notifications
 };

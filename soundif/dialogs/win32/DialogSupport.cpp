@@ -7,7 +7,7 @@
 namespace {
 HINSTANCE module = nullptr;
 HHOOK hook = nullptr;
-CWin32Binding binding;
+Win32Binding binding;
 
 // Every window created on the loading thread passes here before its first
 // message; the first one after doModal is that dialog.

@@ -31,94 +31,94 @@ LRESULT send(WindowHandle window, UINT message, WPARAM first, LPARAM second) {
 }
 } // namespace
 
-MessageResult CWin32Binding::runModalDialog(int templateId, WindowHandle owner) {
+MessageResult Win32Binding::runModalDialog(int templateId, WindowHandle owner) {
     return DialogBoxParamW(libraryModule(), MAKEINTRESOURCEW(templateId), hwnd(owner), dialogProc,
                            0);
 }
 
-void CWin32Binding::endDialog(WindowHandle dialog, MessageResult result) {
+void Win32Binding::endDialog(WindowHandle dialog, MessageResult result) {
     EndDialog(hwnd(dialog), result);
 }
 
-bool CWin32Binding::destroyWindow(WindowHandle window) {
+bool Win32Binding::destroyWindow(WindowHandle window) {
     return DestroyWindow(hwnd(window)) != FALSE;
 }
 
-WindowHandle CWin32Binding::dialogItem(WindowHandle dialog, int id) {
+WindowHandle Win32Binding::dialogItem(WindowHandle dialog, int id) {
     return GetDlgItem(hwnd(dialog), id);
 }
 
-ProcedureRef CWin32Binding::windowProcedure(WindowHandle window) {
+ProcedureRef Win32Binding::windowProcedure(WindowHandle window) {
     return static_cast<ProcedureRef>(GetWindowLongPtrW(hwnd(window), GWLP_WNDPROC));
 }
 
-void CWin32Binding::setWindowProcedure(WindowHandle window, ProcedureRef procedure) {
+void Win32Binding::setWindowProcedure(WindowHandle window, ProcedureRef procedure) {
     SetWindowLongPtrW(hwnd(window), GWLP_WNDPROC, static_cast<LONG_PTR>(procedure));
 }
 
-ProcedureRef CWin32Binding::sharedProcedure() {
+ProcedureRef Win32Binding::sharedProcedure() {
     return static_cast<ProcedureRef>(reinterpret_cast<std::uintptr_t>(&sharedWndProc));
 }
 
-MessageResult CWin32Binding::callWindowProcedure(ProcedureRef procedure, WindowHandle window,
-                                                 WindowMessage message, MessageParam first,
-                                                 MessageParam second) {
+MessageResult Win32Binding::callWindowProcedure(ProcedureRef procedure, WindowHandle window,
+                                                WindowMessage message, MessageParam first,
+                                                MessageParam second) {
     return CallWindowProcW(reinterpret_cast<WNDPROC>(static_cast<std::uintptr_t>(procedure)),
                            hwnd(window), static_cast<UINT>(message), first,
                            static_cast<LPARAM>(second));
 }
 
-MessageResult CWin32Binding::defaultWindowProc(WindowHandle window, WindowMessage message,
-                                               MessageParam first, MessageParam second) {
+MessageResult Win32Binding::defaultWindowProc(WindowHandle window, WindowMessage message,
+                                              MessageParam first, MessageParam second) {
     return DefWindowProcW(hwnd(window), static_cast<UINT>(message), first,
                           static_cast<LPARAM>(second));
 }
 
-int CWin32Binding::comboAddString(WindowHandle combo, const std::string& text) {
+int Win32Binding::comboAddString(WindowHandle combo, const std::string& text) {
     const std::wstring wide = platform::wideText(text);
     const LRESULT index = send(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
     return index < 0 ? -1 : static_cast<int>(index);
 }
 
-bool CWin32Binding::comboSetItemData(WindowHandle combo, int index, std::intptr_t data) {
+bool Win32Binding::comboSetItemData(WindowHandle combo, int index, std::intptr_t data) {
     return send(combo, CB_SETITEMDATA, static_cast<WPARAM>(index), data) != CB_ERR;
 }
 
-std::intptr_t CWin32Binding::comboItemData(WindowHandle combo, int index) {
+std::intptr_t Win32Binding::comboItemData(WindowHandle combo, int index) {
     return send(combo, CB_GETITEMDATA, static_cast<WPARAM>(index), 0);
 }
 
-int CWin32Binding::comboCount(WindowHandle combo) {
+int Win32Binding::comboCount(WindowHandle combo) {
     const LRESULT count = send(combo, CB_GETCOUNT, 0, 0);
     return count < 0 ? 0 : static_cast<int>(count);
 }
 
-int CWin32Binding::comboSelection(WindowHandle combo) {
+int Win32Binding::comboSelection(WindowHandle combo) {
     const LRESULT index = send(combo, CB_GETCURSEL, 0, 0);
     return index < 0 ? -1 : static_cast<int>(index);
 }
 
-void CWin32Binding::comboSelect(WindowHandle combo, int index) {
+void Win32Binding::comboSelect(WindowHandle combo, int index) {
     send(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
-std::string CWin32Binding::windowText(WindowHandle window) {
+std::string Win32Binding::windowText(WindowHandle window) {
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd(window))) + 1, L'\0');
     const int length = GetWindowTextW(hwnd(window), text.data(), static_cast<int>(text.size()));
     text.resize(static_cast<std::size_t>(length > 0 ? length : 0));
     return platform::utf8Text(text);
 }
 
-void CWin32Binding::setWindowText(WindowHandle window, const std::string& text) {
+void Win32Binding::setWindowText(WindowHandle window, const std::string& text) {
     SetWindowTextW(hwnd(window), platform::wideText(text).c_str());
 }
 
-void CWin32Binding::enableWindow(WindowHandle window, bool enable) {
+void Win32Binding::enableWindow(WindowHandle window, bool enable) {
     EnableWindow(hwnd(window), enable ? TRUE : FALSE);
 }
 
-void CWin32Binding::messageBox(WindowHandle owner, const std::string& text,
-                               const std::string& caption) {
+void Win32Binding::messageBox(WindowHandle owner, const std::string& text,
+                              const std::string& caption) {
     MessageBoxW(hwnd(owner), platform::wideText(text).c_str(), platform::wideText(caption).c_str(),
                 MB_OK);
 }

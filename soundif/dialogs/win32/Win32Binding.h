@@ -1,4 +1,4 @@
-// CWin32Binding: the WindowBinding on the Win32 user interface. Dialogs are
+// Win32Binding: the WindowBinding on the Win32 user interface. Dialogs are
 // the library's dialog resources run by DialogBoxParamW; the system's dialog
 // manager creates the controls, and the loading thread's CBT hook
 // (DialogSupport.h) binds the dialog window to its pending object. Window
@@ -11,7 +11,7 @@
 
 #include "soundif/dialogs/WindowBinding.h"
 
-class CWin32Binding final : public WindowBinding {
+class Win32Binding final : public WindowBinding {
 public:
     MessageResult runModalDialog(int templateId, WindowHandle owner) override;
     void endDialog(WindowHandle dialog, MessageResult result) override;

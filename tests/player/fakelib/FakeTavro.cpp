@@ -106,7 +106,7 @@ public:
     SoundChip* acquireChip(std::int32_t type, std::int32_t clock) override {
         std::string line =
             "acquireChip " + std::to_string(type) + " " + std::to_string(clock) + " -> ";
-        for (FakeChip& chip : chips) {
+        for (FakeChip& chip : chips_) {
             if (chip.inUse || chip.type != type || chip.clock != clock) continue;
             chip.inUse = true;
             record(line + std::to_string(chip.number));
@@ -124,7 +124,7 @@ public:
     }
     std::int32_t releaseAllChips() override {
         record("releaseAllChips");
-        for (FakeChip& chip : chips)
+        for (FakeChip& chip : chips_)
             chip.inUse = false;
         return 1;
     }
@@ -138,12 +138,12 @@ public:
     std::int32_t openInterfaces() override {
         const bool opens = setting("TAVRO_FAKE_OPEN", "1") != "0";
         record(opens ? "openInterfaces -> 1" : "openInterfaces -> 0");
-        if (opens) chips = configuredChips();
+        if (opens) chips_ = configuredChips();
         return opens ? 1 : 0;
     }
     std::int32_t closeInterfaces() override {
         record("closeInterfaces");
-        chips.clear();
+        chips_.clear();
         return 1;
     }
     std::int32_t showSettingsDialog() override { return unexpected("showSettingsDialog"); }
@@ -183,7 +183,7 @@ private:
         return result;
     }
 
-    std::vector<FakeChip> chips;
+    std::vector<FakeChip> chips_;
 };
 
 // Logs the module's mapping and unmapping.

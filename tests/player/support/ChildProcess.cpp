@@ -13,18 +13,6 @@ std::string readFile(const std::filesystem::path& path) {
 }
 } // namespace
 
-ScratchDirectory::~ScratchDirectory() {
-    std::error_code error;
-    if (!root.empty()) std::filesystem::remove_all(root, error);
-}
-
-void ScratchDirectory::write(const std::string& name,
-                             const std::vector<unsigned char>& bytes) const {
-    std::ofstream file(root / name, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
-
 bool ChildProcess::waitForOutputLine(std::chrono::milliseconds timeout) const {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (standardOutput().find('\n') == std::string::npos) {
@@ -35,9 +23,9 @@ bool ChildProcess::waitForOutputLine(std::chrono::milliseconds timeout) const {
 }
 
 std::string ChildProcess::standardOutput() const {
-    return readFile(directory / "stdout.txt");
+    return readFile(directory_ / "stdout.txt");
 }
 
 std::string ChildProcess::standardError() const {
-    return readFile(directory / "stderr.txt");
+    return readFile(directory_ / "stderr.txt");
 }

@@ -1,8 +1,10 @@
 // Test support: runs a program as a user would, in its own working directory
 // and environment, with standard output and error going to files, and sends
 // it console signals (on Windows: a Ctrl+C event on a console shared with it).
-// Also makes scratch directories. One source per system.
+// One source per system.
 #pragma once
+
+#include "ScratchDirectory.h"
 
 #include <chrono>
 #include <filesystem>
@@ -17,21 +19,6 @@
 #else
 #define CONSOLE_NL "\n"
 #endif
-
-// A scratch directory, removed with everything in it on destruction.
-class ScratchDirectory {
-public:
-    ScratchDirectory();
-    ~ScratchDirectory();
-    ScratchDirectory(const ScratchDirectory&) = delete;
-    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-
-    const std::filesystem::path& path() const { return root; }
-    void write(const std::string& name, const std::vector<unsigned char>& bytes) const;
-
-private:
-    std::filesystem::path root;
-};
 
 // How a program ended: through exit with code, or else by a signal or killed
 // at the deadline.
@@ -64,10 +51,17 @@ public:
     std::string standardError() const;
 
 private:
-    std::filesystem::path directory;
+    std::filesystem::path directory_;
 #ifdef _WIN32
-    void* process = nullptr;
+    void* process_ = nullptr;
 #else
-    int pid = -1;
+    int pid_ = -1;
 #endif
 };
+
+#ifndef _WIN32
+// Replaces this process (a forked child) with program run with the
+// arguments; ends it with exit code 127 when the program cannot be started.
+[[noreturn]] void execProgram(const std::filesystem::path& program,
+                              const std::vector<std::string>& arguments);
+#endif

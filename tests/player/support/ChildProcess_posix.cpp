@@ -24,6 +24,12 @@ namespace {
     if (in >= 0) dup2(in, 0);
     for (const std::string& entry : environment)
         putenv(const_cast<char*>(entry.c_str()));
+    execProgram(program, arguments);
+}
+
+} // namespace
+
+void execProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments) {
     std::vector<char*> argv;
     std::string name = program.string();
     argv.push_back(name.data());
@@ -34,51 +40,44 @@ namespace {
     _exit(127);
 }
 
-} // namespace
-
-ScratchDirectory::ScratchDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tonrig-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) root = pattern;
-}
-
 ChildProcess::ChildProcess(const std::filesystem::path& program,
                            const std::vector<std::string>& arguments,
                            const std::filesystem::path& workDirectory,
                            const std::vector<std::string>& environment)
-    : directory(workDirectory) {
-    pid = fork();
-    if (pid == 0) runChild(program, arguments, workDirectory, environment);
+    : directory_(workDirectory) {
+    pid_ = fork();
+    if (pid_ == 0) runChild(program, arguments, workDirectory, environment);
 }
 
 ChildProcess::~ChildProcess() {
-    if (pid > 0) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
     }
 }
 
 void ChildProcess::sendSignal(int signal) const {
-    if (pid > 0) kill(pid, signal);
+    if (pid_ > 0) kill(pid_, signal);
 }
 
 ChildExit ChildProcess::wait(std::chrono::milliseconds timeout) {
     ChildExit result;
-    if (pid <= 0) return result;
+    if (pid_ <= 0) return result;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     int status = 0;
     for (;;) {
-        const int done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) break;
+        const int done = waitpid(pid_, &status, WNOHANG);
+        if (done == pid_) break;
         if (done < 0 && errno != EINTR) return result;
         if (std::chrono::steady_clock::now() >= deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            pid = -1;
+            kill(pid_, SIGKILL);
+            waitpid(pid_, &status, 0);
+            pid_ = -1;
             return result;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    pid = -1;
+    pid_ = -1;
     if (WIFEXITED(status)) {
         result.exited = true;
         result.code = WEXITSTATUS(status);

@@ -10,7 +10,6 @@
 
 #include <map>
 #include <mutex>
-#include <random>
 
 namespace {
 
@@ -78,21 +77,11 @@ HANDLE inheritableFile(const std::filesystem::path& path, DWORD access, DWORD di
 
 } // namespace
 
-ScratchDirectory::ScratchDirectory() {
-    std::random_device random;
-    for (int attempt = 0; attempt < 100 && root.empty(); ++attempt) {
-        auto candidate =
-            std::filesystem::temp_directory_path() / ("tonrig-test-" + std::to_string(random()));
-        std::error_code error;
-        if (std::filesystem::create_directory(candidate, error)) root = candidate;
-    }
-}
-
 ChildProcess::ChildProcess(const std::filesystem::path& program,
                            const std::vector<std::string>& arguments,
                            const std::filesystem::path& workDirectory,
                            const std::vector<std::string>& environment)
-    : directory(workDirectory) {
+    : directory_(workDirectory) {
     ensureOwnConsole();
     HANDLE out = inheritableFile(workDirectory / "stdout.txt", GENERIC_WRITE, CREATE_ALWAYS);
     HANDLE err = inheritableFile(workDirectory / "stderr.txt", GENERIC_WRITE, CREATE_ALWAYS);
@@ -115,37 +104,37 @@ ChildProcess::ChildProcess(const std::filesystem::path& program,
                        CREATE_UNICODE_ENVIRONMENT, block.data(), workDirectory.c_str(), &startup,
                        &info)) {
         CloseHandle(info.hThread);
-        process = info.hProcess;
+        process_ = info.hProcess;
     }
     for (HANDLE handle : {out, err, in})
         if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
 }
 
 ChildProcess::~ChildProcess() {
-    if (process != nullptr) {
-        TerminateProcess(process, 137);
-        WaitForSingleObject(process, INFINITE);
-        CloseHandle(process);
+    if (process_ != nullptr) {
+        TerminateProcess(process_, 137);
+        WaitForSingleObject(process_, INFINITE);
+        CloseHandle(process_);
     }
 }
 
 void ChildProcess::sendSignal(int) const {
-    if (process != nullptr) GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+    if (process_ != nullptr) GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
 }
 
 ChildExit ChildProcess::wait(std::chrono::milliseconds timeout) {
     ChildExit result;
-    if (process == nullptr) return result;
-    if (WaitForSingleObject(process, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0) {
+    if (process_ == nullptr) return result;
+    if (WaitForSingleObject(process_, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0) {
         DWORD code = 0;
-        GetExitCodeProcess(process, &code);
+        GetExitCodeProcess(process_, &code);
         result.exited = true;
         result.code = static_cast<int>(code);
     } else {
-        TerminateProcess(process, 137);
-        WaitForSingleObject(process, INFINITE);
+        TerminateProcess(process_, 137);
+        WaitForSingleObject(process_, INFINITE);
     }
-    CloseHandle(process);
-    process = nullptr;
+    CloseHandle(process_);
+    process_ = nullptr;
     return result;
 }

@@ -40,13 +40,13 @@ public:
     }
 
     std::filesystem::path bin() const {
-        return scratch.path() / "bin";
+        return scratch_.path() / "bin";
     }
     std::filesystem::path lib() const {
-        return scratch.path() / "lib";
+        return scratch_.path() / "lib";
     }
     std::filesystem::path file(const std::string& name) const {
-        return scratch.path() / name;
+        return scratch_.path() / name;
     }
 
     // Copies a file into bin/ under its own name.
@@ -54,7 +54,7 @@ public:
         std::filesystem::copy_file(source, bin() / source.filename());
     }
     void writeToBin(const std::string& name, const std::vector<unsigned char>& bytes) const {
-        scratch.write("bin/" + name, bytes);
+        scratch_.write("bin/" + name, bytes);
     }
 
     ChildProcess start(const std::vector<std::string>& arguments,
@@ -63,7 +63,7 @@ public:
     }
 
 private:
-    ScratchDirectory scratch;
+    ScratchDirectory scratch_;
 };
 
 // The lines of a text file; none when it does not exist.

@@ -109,8 +109,8 @@ inline Image haltsInInterrupt() {
 // Records every register write it is given.
 class RecordingChip : public IExternalChip {
 public:
-    explicit RecordingChip(ChipKind chipKind) : chipKind(chipKind) {}
-    ChipKind kind() override { return chipKind; }
+    explicit RecordingChip(ChipKind chipKind) : chipKind_(chipKind) {}
+    ChipKind kind() override { return chipKind_; }
     void finish() override {}
     int writeReg(int address, int data) override {
         writes.emplace_back(address, data);
@@ -120,5 +120,5 @@ public:
     std::vector<std::pair<int, int>> writes;
 
 private:
-    ChipKind chipKind;
+    ChipKind chipKind_;
 };

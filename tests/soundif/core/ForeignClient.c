@@ -60,7 +60,7 @@ static void sleepMillisecond(void) {
 }
 #endif
 
-static const char kWrite[] = "write port=3 pos=1 chip=YM2151 addr=0x20 data=0xc0";
+static const char expectedWrite[] = "write port=3 pos=1 chip=YM2151 addr=0x20 data=0xc0";
 static int failures = 0;
 #define CHECK(condition)                                                                           \
     do {                                                                                           \
@@ -170,7 +170,7 @@ int main(int argc, char** argv) {
     CHECK(((TwoArguments)slot(opm, 2))(opm, 0x20, 0xC0) == 1); /* setRegister */
     CHECK(((OneArgument)slot(opm, 6))(opm, 0x20) == 0xC0);     /* getRegister */
     /* The write leaves from the board's worker; wait until it arrived. */
-    for (int i = 0; i < 5000 && !fileContains(log, kWrite); ++i)
+    for (int i = 0; i < 5000 && !fileContains(log, expectedWrite); ++i)
         sleepMillisecond();
 
     CHECK(((WithPointer)slot(manager, 6))(manager, opm) == 1); /* releaseChip */
@@ -180,7 +180,7 @@ int main(int argc, char** argv) {
     CHECK(((NoArgument)slot(manager, 0))(manager) == 0);
     closeLibrary(module);
 
-    CHECK(fileContains(log, kWrite));
+    CHECK(fileContains(log, expectedWrite));
     CHECK(fileContains(log, "close port=3"));
     if (failures == 0) printf("every check held\n");
     return failures == 0 ? 0 : 1;

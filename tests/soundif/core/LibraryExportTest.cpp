@@ -23,11 +23,11 @@
 namespace {
 
 #ifdef _WIN32
-constexpr const char* kLibraryName = "TAVRO.DLL";
-constexpr const char* kIniName = "TAVRO.ini";
+constexpr const char* libraryName = "TAVRO.DLL";
+constexpr const char* iniName = "TAVRO.ini";
 #else
-constexpr const char* kLibraryName = "libtavro.so";
-constexpr const char* kIniName = "libtavro.ini";
+constexpr const char* libraryName = "libtavro.so";
+constexpr const char* iniName = "libtavro.ini";
 #endif
 
 // Calls slot `slot` of object with the given arguments.
@@ -61,9 +61,9 @@ protected:
                      std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         std::filesystem::remove_all(directory);
         std::filesystem::create_directories(directory);
-        std::filesystem::copy_file(TAVRO_LIBRARY_PATH, directory / kLibraryName);
-        std::ofstream(directory / kIniName) << ini;
-        return directory / kLibraryName;
+        std::filesystem::copy_file(TAVRO_LIBRARY_PATH, directory / libraryName);
+        std::ofstream(directory / iniName) << ini;
+        return directory / libraryName;
     }
 
     void* library = nullptr;
@@ -72,7 +72,7 @@ protected:
 
 TEST_F(LibraryExport, TheManagerAnswersByNameThroughItsSlots) {
     recording::useRecordingD2xx("");
-    void* manager = load(kLibraryName);
+    void* manager = load(libraryName);
     ASSERT_NE(manager, nullptr) << "found by the standard search";
     auto entry =
         reinterpret_cast<ManagerEntry>(platform::findSymbol(library, "getSoundInterfaceManager"));

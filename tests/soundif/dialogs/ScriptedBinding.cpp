@@ -31,11 +31,11 @@ ScriptedBinding::~ScriptedBinding() {
 }
 
 void ScriptedBinding::script(std::vector<Step> newSteps) {
-    steps.assign(newSteps.begin(), newSteps.end());
+    steps_.assign(newSteps.begin(), newSteps.end());
 }
 
 ScriptedBinding::FakeWindow& ScriptedBinding::front() {
-    return *open.back();
+    return *open_.back();
 }
 
 ScriptedBinding::FakeWindow& ScriptedBinding::control(int id) {
@@ -78,8 +78,8 @@ ScriptedBinding::FakeWindow* ScriptedBinding::makeWindow(int id) {
     window->id = id;
     window->dialog = window.get();
     window->procedure = procedureRef(ownProcedure);
-    loose.push_back(std::move(window));
-    return loose.back().get();
+    loose_.push_back(std::move(window));
+    return loose_.back().get();
 }
 
 MessageResult ScriptedBinding::runModalDialog(int templateId, WindowHandle) {
@@ -99,21 +99,21 @@ MessageResult ScriptedBinding::runModalDialog(int templateId, WindowHandle) {
         child->procedure = procedureRef(ownProcedure);
         dialog.children.push_back(std::move(child));
     }
-    open.push_back(&dialog);
+    open_.push_back(&dialog);
     bindCreatedWindow(&dialog);
     dialogProcedure(&dialog, WindowMessage::initDialog, 0, 0);
     while (!dialog.ended) {
-        if (steps.empty()) {
+        if (steps_.empty()) {
             ADD_FAILURE() << "the script ended while dialog " << templateId << " was open";
             endDialog(&dialog, -1);
             break;
         }
-        Step step = std::move(steps.front());
-        steps.pop_front();
+        Step step = std::move(steps_.front());
+        steps_.pop_front();
         step(*this);
     }
     destroy(dialog);
-    open.pop_back();
+    open_.pop_back();
     return dialog.result;
 }
 

@@ -91,7 +91,7 @@ private:
     void send(FakeWindow& window, std::uint32_t id, std::uint32_t notification);
     void destroy(FakeWindow& window);
 
-    std::deque<Step> steps;
-    std::vector<FakeWindow*> open; // modal dialogs, innermost last
-    std::vector<std::unique_ptr<FakeWindow>> loose;
+    std::deque<Step> steps_;
+    std::vector<FakeWindow*> open_; // modal dialogs, innermost last
+    std::vector<std::unique_ptr<FakeWindow>> loose_;
 };

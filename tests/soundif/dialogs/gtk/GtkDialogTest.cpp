@@ -31,9 +31,9 @@ public:
     void SetUp() override {
         int ends[2];
         ASSERT_EQ(pipe(ends), 0);
-        server = fork();
-        ASSERT_GE(server, 0);
-        if (server == 0) {
+        server_ = fork();
+        ASSERT_GE(server_, 0);
+        if (server_ == 0) {
             close(ends[0]);
             const std::string fd = std::to_string(ends[1]);
             execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
@@ -56,14 +56,14 @@ public:
         ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
     }
     void TearDown() override {
-        if (server > 0) {
-            kill(server, SIGTERM);
-            waitpid(server, nullptr, 0);
+        if (server_ > 0) {
+            kill(server_, SIGTERM);
+            waitpid(server_, nullptr, 0);
         }
     }
 
 private:
-    pid_t server = -1;
+    pid_t server_ = -1;
 };
 [[maybe_unused]] auto* const display = ::testing::AddGlobalTestEnvironment(new VirtualDisplay);
 
@@ -200,7 +200,7 @@ protected:
         return texts;
     }
 
-    CGtkBinding binding;
+    GtkBinding binding;
     std::filesystem::path ini = std::filesystem::temp_directory_path() / "tavro-gtk-unused.ini";
 };
 
@@ -237,7 +237,7 @@ INSTANTIATE_TEST_SUITE_P(TextScaling, GtkDialogs, ::testing::Values(1.0, 1.25, 1
 // settings dialog, "&OK" in the board setup dialog (which then stores what
 // the lists show).
 TEST(GtkDialogKeys, EnterInAFocusedListPressesTheDefaultButton) {
-    CGtkBinding binding;
+    GtkBinding binding;
     installWindowBinding(&binding);
     const auto enterInList = [](int listId) {
         return [listId](GtkWindow* window) {
