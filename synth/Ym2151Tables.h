@@ -1,13 +1,13 @@
 // Constant tables of the YM2151 (OPM) model, computed at compile time from the
-// formulas the chip's ROMs follow:
+// formulas the chip's ROMs follow, so that no table is typed in by hand:
 //
 //  - logSin: the quarter-wave log-sine ROM, 256 entries of 12 bits, attenuation
 //    in units of 1/256 of a factor two: round(-log2(sin((i + 0.5) / 256 * pi/2)) * 256).
 //  - expFraction: the exponent ROM, 256 entries of 10 bits, the fraction part of
 //    2 to the power i/256: round((2^(i/256) - 1) * 1024).
 //  - noteStep: the phase step of one 64th of a semitone for octave 0, with two
-//    fraction bits, 768 entries from C# to C of the next octave, built from the
-//    chip's steps at each quarter semitone and its increments between them.
+//    fraction bits, 768 entries from C# to C of the next octave, tuned so that
+//    key code 0x4A (octave 4, A) sounds at 440 Hz from a 3.58 MHz clock.
 //  - detuneStep: the DT1 phase-step offsets per key code (the datasheet's table).
 //
 // Used by Ym2151.cpp only.
@@ -92,43 +92,17 @@ inline constexpr auto expFraction = [] {
 }();
 
 // Phase step per frame of a 20-bit phase, times 4, for octave 0 and each 64th of
-// a semitone from C# (index 0) upwards; A is index 512 (2062: 440 Hz at octave 4
-// from a 3.58 MHz clock). The chip does not follow the exponential curve between
-// semitones: it holds a step at each quarter semitone (the curve rounded, within
-// one unit) and walks the 16 steps to the next one by fixed increments of 1 to
-// 3 units, its own piecewise approximation, found by matching its output note
-// by note. Each row: the quarter semitone's step, then its 15 increments.
-struct QuarterSemitone {
-    std::uint16_t step;
-    const char* increments;
-};
-inline constexpr std::array<QuarterSemitone, 48> quarterSemitones{{
-    {1299, "111111121112111"}, {1318, "111111121112111"}, {1337, "111111121112111"},
-    {1356, "111211121112111"}, {1376, "111211121112111"}, {1396, "111211121112111"},
-    {1416, "111211121211121"}, {1437, "111211121112111"}, {1458, "111211121211121"},
-    {1479, "111211121211121"}, {1501, "111212121112121"}, {1523, "111212121112121"},
-    {1545, "111212121112121"}, {1567, "111212121112121"}, {1590, "111212121212111"},
-    {1613, "111212121212111"}, {1637, "111212121212111"}, {1660, "121212121212121"},
-    {1685, "121212121212121"}, {1709, "121212121212121"}, {1734, "121212122121212"},
-    {1759, "121212122121212"}, {1785, "121221221212212"}, {1811, "121221221212212"},
-    {1837, "121221221212212"}, {1864, "121221222122121"}, {1891, "121221222122121"},
-    {1918, "122212221222122"}, {1946, "122212221222122"}, {1975, "122212221222122"},
-    {2003, "122212222212221"}, {2032, "122222131222221"}, {2062, "122222131222221"},
-    {2092, "122222131222221"}, {2122, "122222132213122"}, {2153, "122222132213122"},
-    {2185, "122222132213122"}, {2216, "222131322221313"}, {2249, "222131322221313"},
-    {2281, "222131322221313"}, {2315, "222131322221313"}, {2348, "222131322221313"},
-    {2382, "222131322223313"}, {2417, "222131322223313"}, {2452, "222131322223313"},
-    {2488, "222131322223313"}, {2524, "222131322223313"}, {2561, "222131322223313"},
-}};
-
+// a semitone from C# (index 0) upwards; A is index 512. The chip's table is
+// tuned for its nominal 3.58 MHz clock: A at octave 4 is 440 Hz from
+// 3,580,000 / 64 frames per second, 440 * 2^20 / (3580000 / 64) / 16 * 4. Each
+// semitone is that exponential rounded; between semitones the chip's ROM stays
+// at or below the curve, and these steps take its integer part.
 inline constexpr auto noteStep = [] {
     std::array<std::uint16_t, 768> t{};
-    for (unsigned q = 0; q < 48; ++q) {
-        unsigned step = quarterSemitones[q].step;
-        for (unsigned k = 0; k < 16; ++k) {
-            if (k != 0) step += static_cast<unsigned>(quarterSemitones[q].increments[k - 1] - '0');
-            t[q * 16 + k] = static_cast<std::uint16_t>(step);
-        }
+    const double a = 440.0 * 1048576.0 / (3580000.0 / 64.0) / 16.0 * 4.0;
+    for (int i = 0; i < 768; ++i) {
+        const double v = a * math::powerOfTwo((i - 512) / 768.0);
+        t[i] = static_cast<std::uint16_t>(i % 64 == 0 ? math::roundToInt(v) : static_cast<int>(v));
     }
     return t;
 }();
