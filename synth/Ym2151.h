@@ -61,7 +61,10 @@
 // than the LFO reset; the analogue side of the DAC (its output filter and
 // level), the value being the DAC's code; the write-busy time (writes are
 // taken between frames, whatever their spacing).
-// Known differences from the chip: the noise's level below full volume and
+// Known differences from the chip: the phase steps between semitones follow the
+// exponential curve (the chip's own steps between them are a piecewise
+// approximation of it, within two cents), so a note with KF other than 0, DT2
+// or LFO PM drifts slowly in phase against the chip; the noise's level below full volume and
 // while silent, and its timer's count when NFRQ changes while it runs (the bit
 // sequence and its rates are the chip's); the values of the LFO's noise wave;
 // the unused note codes (3, 7, 11, 15) under LFO PM large enough to carry past
