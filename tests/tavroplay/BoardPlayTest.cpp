@@ -155,11 +155,11 @@ TEST_F(BoardPlayTest, WritesLeaveInOrderPerChipAtTheFilesTimes) {
     }
     writeFile("song.vgm", builder.build());
     // A busy machine can hold a thread up now and then: the timing is
-    // required of one of three runs, the order of every run.
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    // required of one of five runs, the order of every run.
+    for (int attempt = 0; attempt < 5; ++attempt) {
         const double late = playAndCheck(file);
         if (late == 0) break;
-        EXPECT_LT(attempt, 2) << "every run had writes more than 2 ms late, the last " << late;
+        EXPECT_LT(attempt, 4) << "every run had writes more than 2 ms late, the last " << late;
     }
 }
 
