@@ -107,20 +107,8 @@ protected:
         return found;
     }
 
-    // Opened once, and the last events are a reset after the last write and
-    // then the close.
     void expectLeftInResetAndClosed() const {
-        EXPECT_EQ(named("open").size(), 1u);
-        EXPECT_EQ(named("close").size(), 1u);
-        EXPECT_TRUE(named("stray").empty());
-        ASSERT_FALSE(events.empty());
-        EXPECT_EQ(events.back().name, "close");
-        const auto lastWrite = std::find_if(events.rbegin(), events.rend(),
-                                            [](const BoardEvent& e) { return e.name == "write"; });
-        const auto lastReset = std::find_if(events.rbegin(), events.rend(),
-                                            [](const BoardEvent& e) { return e.name == "reset"; });
-        ASSERT_NE(lastReset, events.rend());
-        EXPECT_LT(lastReset, lastWrite) << "no reset after the last write";
+        ::expectLeftInResetAndClosed(events);
     }
 
     // Plays song.vgm, checks what each chip received against the file and
