@@ -134,8 +134,8 @@ bool PulseOutput::start(const std::string& device, std::uint32_t bufferMs, std::
         pa_threaded_mainloop_wait(loop_);
     }
 
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, rate_, 2};
-    stream_ = pa_stream_new(context_, "virtual board", &spec, nullptr);
+    const pa_sample_spec format{PA_SAMPLE_S16LE, rate_, 2};
+    stream_ = pa_stream_new(context_, "virtual board", &format, nullptr);
     if (stream_ == nullptr) {
         error = "cannot make a sound stream: " + lastError();
         pa_threaded_mainloop_unlock(loop_);
@@ -146,7 +146,7 @@ bool PulseOutput::start(const std::string& device, std::uint32_t bufferMs, std::
     pa_stream_set_underflow_callback(stream_, streamUnderflow, this);
     pa_stream_set_started_callback(stream_, streamStarted, this);
     const auto bytes = [&](std::uint32_t ms) {
-        return static_cast<std::uint32_t>(pa_usec_to_bytes(std::uint64_t{ms} * 1000, &spec));
+        return static_cast<std::uint32_t>(pa_usec_to_bytes(std::uint64_t{ms} * 1000, &format));
     };
     pa_buffer_attr buffer{};
     buffer.maxlength = static_cast<std::uint32_t>(-1);

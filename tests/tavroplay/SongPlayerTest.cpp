@@ -47,6 +47,15 @@ vgm::VgmFile parsed(const std::vector<std::uint8_t>& bytes) {
     return std::move(*file);
 }
 
+// One YM2151 whose writes are noted against a timeline of their own.
+struct OneYm2151 {
+    OneYm2151() { table[static_cast<std::size_t>(vgm::VgmChip::ym2151)][0] = &chip; }
+    RecordingTimeline timeline;
+    TimedSink sink{timeline};
+    PlayedChip chip{vgm::VgmChip::ym2151, 1.0, sink};
+    ChipTable table{};
+};
+
 TEST(SongPlayer, AFileWithoutLoopPlaysOnceAndEndsAfterItsLastWait) {
     const vgm::VgmFile file = parsed(VgmBuilder()
                                          .write(0x54, 0x20, 0xC7)
@@ -55,11 +64,8 @@ TEST(SongPlayer, AFileWithoutLoopPlaysOnceAndEndsAfterItsLastWait) {
                                          .write(0xA4, 0x28, 0x3A) // no second chip: dropped
                                          .wait(50)
                                          .build());
-    RecordingTimeline timeline;
-    TimedSink sink(timeline);
-    PlayedChip chip(vgm::VgmChip::ym2151, 1.0, sink);
-    ChipTable table{};
-    table[static_cast<std::size_t>(vgm::VgmChip::ym2151)][0] = &chip;
+    OneYm2151 board;
+    auto& [timeline, sink, chip, table] = board;
     SongPlayer player(file, table, {2, 3.0});
     EXPECT_FALSE(player.loops());
     EXPECT_EQ(player.totalSamples(), 150u);
@@ -78,11 +84,8 @@ TEST(SongPlayer, LoopsTheGivenNumberOfTimesThenFadesOut) {
                                          .write(0x54, 0x08, 0x78)
                                          .wait(22050)
                                          .build());
-    RecordingTimeline timeline;
-    TimedSink sink(timeline);
-    PlayedChip chip(vgm::VgmChip::ym2151, 1.0, sink);
-    ChipTable table{};
-    table[static_cast<std::size_t>(vgm::VgmChip::ym2151)][0] = &chip;
+    OneYm2151 board;
+    auto& [timeline, sink, chip, table] = board;
     SongPlayer player(file, table, {3, 1.0});
     EXPECT_TRUE(player.loops());
     EXPECT_EQ(player.totalSamples(), 1000u + 3 * 22050 + 44100);
@@ -114,22 +117,16 @@ TEST(SongPlayer, LoopsTheGivenNumberOfTimesThenFadesOut) {
 TEST(SongPlayer, WithoutFadeItStopsAtTheEndOfTheLastLoopAndARequestEndsItEarly) {
     const vgm::VgmFile file =
         parsed(VgmBuilder().loopHere().write(0x54, 0x08, 0x78).wait(1000).build());
-    RecordingTimeline timeline;
-    TimedSink sink(timeline);
-    PlayedChip chip(vgm::VgmChip::ym2151, 1.0, sink);
-    ChipTable table{};
-    table[static_cast<std::size_t>(vgm::VgmChip::ym2151)][0] = &chip;
+    OneYm2151 board;
+    auto& [timeline, sink, chip, table] = board;
     EXPECT_EQ(SongPlayer(file, table, {2, 0.0}).play(timeline), Request::go);
     EXPECT_EQ(timeline.positions.back().sample, 2000u);
     EXPECT_EQ(sink.writes.size(), 2u);
 
-    RecordingTimeline stopping;
-    stopping.stopAt = 2500;
-    TimedSink stoppedSink(stopping);
-    PlayedChip stoppedChip(vgm::VgmChip::ym2151, 1.0, stoppedSink);
-    table[static_cast<std::size_t>(vgm::VgmChip::ym2151)][0] = &stoppedChip;
-    EXPECT_EQ(SongPlayer(file, table, {10, 0.0}).play(stopping), Request::next);
-    EXPECT_EQ(stoppedSink.writes.size(), 3u);
+    OneYm2151 stopped;
+    stopped.timeline.stopAt = 2500;
+    EXPECT_EQ(SongPlayer(file, stopped.table, {10, 0.0}).play(stopped.timeline), Request::next);
+    EXPECT_EQ(stopped.sink.writes.size(), 3u);
 }
 
 } // namespace

@@ -70,7 +70,7 @@ struct InterfaceState {
 
 struct DeviceState {
     int id;
-    DeviceSpec spec;
+    DeviceDescription description;
     ChipFacts facts;
     bool present = true;
     int openError = 0;
@@ -140,12 +140,12 @@ void reset() {
     nextId = 1;
 }
 
-int plug(const DeviceSpec& spec) {
+int plug(const DeviceDescription& description) {
     std::lock_guard guard(lock);
     auto state = std::make_shared<DeviceState>();
     state->id = nextId++;
-    state->spec = spec;
-    state->facts = factsOf(spec.chip);
+    state->description = description;
+    state->facts = factsOf(description.chip);
     state->interfaces.resize(static_cast<std::size_t>(state->facts.interfaces));
     plugged.push_back(state);
     everPlugged[state->id] = state;
@@ -248,14 +248,14 @@ void plugFromEnvironment() {
     while (std::getline(entries, entry, ',')) {
         std::istringstream fields(entry);
         std::string chip, path, flag;
-        DeviceSpec spec;
-        if (!(fields >> chip >> spec.bus >> path) || !chipNamed(chip)) continue;
-        spec.chip = *chipNamed(chip);
-        spec.portPath.clear();
+        DeviceDescription description;
+        if (!(fields >> chip >> description.bus >> path) || !chipNamed(chip)) continue;
+        description.chip = *chipNamed(chip);
+        description.portPath.clear();
         std::istringstream steps(path);
         for (std::string step; std::getline(steps, step, '.');)
-            spec.portPath.push_back(static_cast<std::uint8_t>(std::stoi(step)));
-        const int device = plug(spec);
+            description.portPath.push_back(static_cast<std::uint8_t>(std::stoi(step)));
+        const int device = plug(description);
         while (fields >> flag) {
             if (flag == "access") refuseOpen(device, LIBUSB_ERROR_ACCESS);
             if (flag == "held") {
@@ -431,7 +431,7 @@ void libusb_free_device_list(libusb_device** list, int unrefDevices) {
 }
 
 uint8_t libusb_get_bus_number(libusb_device* device) {
-    return static_cast<uint8_t>(device->state->spec.bus);
+    return static_cast<uint8_t>(device->state->description.bus);
 }
 
 uint8_t libusb_get_device_address(libusb_device* device) {
@@ -439,7 +439,7 @@ uint8_t libusb_get_device_address(libusb_device* device) {
 }
 
 int libusb_get_port_numbers(libusb_device* device, uint8_t* numbers, int length) {
-    const auto& path = device->state->spec.portPath;
+    const auto& path = device->state->description.portPath;
     if (length < 0 || static_cast<std::size_t>(length) < path.size()) return LIBUSB_ERROR_OVERFLOW;
     std::copy(path.begin(), path.end(), numbers);
     return static_cast<int>(path.size());
@@ -675,7 +675,7 @@ int libusb_get_string_descriptor_ascii(libusb_device_handle* handle, uint8_t ind
     switch (index) {
     case 1: text = "FTDI"; break;
     case 2: text = state.facts.name; break;
-    case 3: text = state.spec.serial; break;
+    case 3: text = state.description.serial; break;
     default: return LIBUSB_ERROR_PIPE;
     }
     if (length <= 0) return LIBUSB_ERROR_INVALID_PARAM;

@@ -28,7 +28,7 @@ namespace emulatedusb {
 
 enum class Chip { ft232r, ft2232d, ft2232h, ft4232h, ft232h, ft230x };
 
-struct DeviceSpec {
+struct DeviceDescription {
     Chip chip = Chip::ft232r;
     int bus = 1;
     std::vector<std::uint8_t> portPath{1}; // hubs first, the device's own socket last
@@ -59,7 +59,7 @@ EMULATED_USB_API void reset();
 
 // Plugs a device in; returns its id (1, 2, ... in plugging order, which is
 // also the order the bus lists them).
-EMULATED_USB_API int plug(const DeviceSpec& spec);
+EMULATED_USB_API int plug(const DeviceDescription& description);
 EMULATED_USB_API void unplug(int device);
 
 // libusb_open fails with this error (e.g. LIBUSB_ERROR_ACCESS when the user
