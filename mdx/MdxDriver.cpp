@@ -52,21 +52,30 @@ constexpr std::size_t softLfoParameterBytes = 5;
 constexpr std::size_t chipLfoParameterBytes = 5;
 constexpr std::size_t extendedParameterBytes = 2;
 
-constexpr unsigned fullGate = 8;
+// Gate time (measured, tests "Gate" and "GateNegative"): with q below 0x80
+// the key goes off ((clocks - 1) x q / 8) + 1 clocks after the note starts,
+// so 8 holds it to the end and more holds it into the next note; 0x80 + x
+// ends it 0x80 - x clocks before the end, after one clock at least.
+constexpr unsigned gateShift = 3;
+constexpr unsigned negativeGateFlag = 0x80;
+constexpr unsigned byteRange = 0x100;
+constexpr int maximumCommandsPerTick = 0x10000;
 constexpr unsigned volumeSteps = 16;
 constexpr unsigned maximumVolume = volumeSteps - 1;
 constexpr int pitchUnitsPerNote = 64;
 constexpr int noteCount = 96;
 constexpr int maximumPitch = noteCount * pitchUnitsPerNote - 1;
 constexpr int notesPerOctave = 12;
-constexpr std::array<std::uint8_t, notesPerOctave> keyCodeNotes = {0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14};
+constexpr std::array<std::uint8_t, notesPerOctave> keyCodeNotes = {0, 1, 2,  4,  5,  6,
+                                                                   8, 9, 10, 12, 13, 14};
 constexpr std::uint8_t lfoResetOn = Regs::lfoResetField::make(1);
 constexpr std::uint8_t lfoResetOff = 0;
 constexpr std::uint8_t keyOffSlots = 0;
 constexpr unsigned panShift = 6;
 constexpr std::uint8_t voiceBits = 0x3F;
-constexpr std::array<std::uint8_t, MdxVoice::groupCount> voiceGroupBases = {Regs::detuneMultipleBase,
-    Regs::totalLevelBase, Regs::attackBase, Regs::decay1Base, Regs::decay2Base, Regs::releaseBase};
+constexpr std::array<std::uint8_t, MdxVoice::groupCount> voiceGroupBases = {
+    Regs::detuneMultipleBase, Regs::totalLevelBase, Regs::attackBase,
+    Regs::decay1Base,         Regs::decay2Base,     Regs::releaseBase};
 
 } // namespace
 
@@ -129,56 +138,55 @@ int MdxDriver::wordAt(std::size_t at) const {
 }
 
 bool MdxDriver::need(Track& t, std::size_t bytes) {
-    if (t.pc + bytes <= body_.size())
-        return true;
+    if (t.pc + bytes <= body_.size()) return true;
     t.ended = true;
     return false;
 }
 
 void MdxDriver::tickTrack(Track& t) {
-    if (t.ended)
-        return;
+    if (t.ended) return;
     bool noteTick = false;
     if (t.waiting) {
-        if (!t.signalled)
-            return;
+        if (!t.signalled) return;
         t.waiting = false;
         t.signalled = false;
         noteTick = runCommands(t);
-    } else if (--t.clocksLeft == 0) {
-        if (t.keyed && !t.tied)
-            keyOff(t);
-        noteTick = runCommands(t);
     } else {
-        if (t.gateLeft > 0 && --t.gateLeft == 0 && !t.tied && t.keyed)
-            keyOff(t);
-        if (t.keyOnDelayLeft > 0 && --t.keyOnDelayLeft == 0)
-            keyOnStage(t, !t.prevTied);
+        // The key goes off only when the gate runs out: a gate longer than
+        // the note (q above 8, or legato) holds the key into the next note,
+        // which then starts without a key-on (test "GateNegative").
+        if (t.gateLeft > 0 && --t.gateLeft == 0 && t.keyed) keyOff(t);
+        if (--t.clocksLeft == 0)
+            noteTick = runCommands(t);
+        else if (t.keyOnDelayLeft > 0 && --t.keyOnDelayLeft == 0)
+            keyOnStage(t, !t.keyed);
     }
-    if (!noteTick)
-        effects(t);
+    if (!noteTick) effects(t);
 }
 
 void MdxDriver::keyOff(Track& t) {
     t.keyed = false;
-    if (isFm(t))
-        write(Regs::keyOn, Regs::keyOnByte(t.index, keyOffSlots));
+    if (isFm(t)) write(Regs::keyOn, Regs::keyOnByte(t.index, keyOffSlots));
 }
 
 bool MdxDriver::runCommands(Track& t) {
-    for (;;) {
-        if (!need(t, 1))
+    // A program that jumps around without reaching a note or rest (a corrupt
+    // file) ends its track instead of hanging the player.
+    for (int commands = 0;; ++commands) {
+        if (commands == maximumCommandsPerTick) {
+            t.ended = true;
             return false;
+        }
+        if (!need(t, 1)) return false;
         std::uint8_t c = byteAt(t.pc);
         if (c <= lastRest) {
             t.clocksLeft = c + 1;
-            t.gateLeft = 0;
+            t.restSinceNote = true;
             t.pc += 1;
             return false;
         }
         if (c <= lastNote) {
-            if (!need(t, 2))
-                return false;
+            if (!need(t, 2)) return false;
             int clocks = byteAt(t.pc + 1) + 1;
             t.pc += 2;
             startNote(t, c - firstNote, clocks);
@@ -186,39 +194,33 @@ bool MdxDriver::runCommands(Track& t) {
         }
         switch (c) {
         case commandTempo:
-            if (!need(t, 2))
-                return false;
+            if (!need(t, 2)) return false;
             timerB_ = byteAt(t.pc + 1);
             t.pc += 2;
             break;
         case commandRegister:
-            if (!need(t, 3))
-                return false;
+            if (!need(t, 3)) return false;
             write(byteAt(t.pc + 1), byteAt(t.pc + 2));
             t.pc += 3;
             break;
         case commandVoice: {
-            if (!need(t, 2))
-                return false;
+            if (!need(t, 2)) return false;
             if (auto v = song_->voice(byteAt(t.pc + 1)); v && isFm(t)) {
                 t.voice = *v;
-                t.voiceDirty = t.panDirty = t.volumeDirty = true;
+                t.voiceDirty = t.panDirty = true;
             }
             t.pc += 2;
             break;
         }
         case commandPan:
-            if (!need(t, 2))
-                return false;
+            if (!need(t, 2)) return false;
             t.pan = byteAt(t.pc + 1) & 3;
             t.panDirty = true;
             t.pc += 2;
             break;
         case commandVolume:
-            if (!need(t, 2))
-                return false;
-            t.volume = byteAt(t.pc + 1);
-            t.volumeDirty = true;
+            if (!need(t, 2)) return false;
+            setVolume(t, byteAt(t.pc + 1));
             t.pc += 2;
             break;
         case commandVolumeDown:
@@ -230,19 +232,17 @@ bool MdxDriver::runCommands(Track& t) {
                     --attenuation;
                 else if (!up && attenuation < Regs::maximumTotalLevel)
                     ++attenuation;
-                t.volume = measured::directVolumeFlag | attenuation;
+                setVolume(t, measured::directVolumeFlag | attenuation);
             } else if (up && t.volume < maximumVolume) {
-                ++t.volume;
+                setVolume(t, t.volume + 1);
             } else if (!up && t.volume > 0) {
-                --t.volume;
+                setVolume(t, t.volume - 1);
             }
-            t.volumeDirty = true;
             t.pc += 1;
             break;
         }
         case commandGate:
-            if (!need(t, 2))
-                return false;
+            if (!need(t, 2)) return false;
             t.gate = byteAt(t.pc + 1);
             t.pc += 2;
             break;
@@ -251,14 +251,12 @@ bool MdxDriver::runCommands(Track& t) {
             t.pc += 1;
             break;
         case commandRepeatStart:
-            if (!need(t, 3))
-                return false;
+            if (!need(t, 3)) return false;
             body_[t.pc + 2] = byteAt(t.pc + 1);
             t.pc += 3;
             break;
         case commandRepeatEnd: {
-            if (!need(t, 3))
-                return false;
+            if (!need(t, 3)) return false;
             std::size_t after = t.pc + 3;
             std::ptrdiff_t target = static_cast<std::ptrdiff_t>(after) + wordAt(t.pc + 1);
             if (target < 1 || static_cast<std::size_t>(target) > body_.size()) {
@@ -276,34 +274,29 @@ bool MdxDriver::runCommands(Track& t) {
             break;
         }
         case commandRepeatEscape: {
-            if (!need(t, 3))
-                return false;
+            // The escape leads to the repeat end's word, which leads back to
+            // the repeat's counter: on the last pass the track goes on after
+            // the repeat end (test "Repeats").
+            if (!need(t, 3)) return false;
             std::size_t after = t.pc + 3;
-            std::size_t exit = after + static_cast<std::size_t>(wordAt(t.pc + 1));
+            std::size_t endWord = after + static_cast<std::size_t>(wordAt(t.pc + 1));
             t.pc = after;
-            // The escape jumps to just after the repeat's end, whose jump
-            // leads to the repeat's counter.
-            constexpr std::size_t repeatEndBytes = 3;
-            if (exit < repeatEndBytes || exit > body_.size())
-                break;
-            std::size_t end = exit - repeatEndBytes;
-            std::ptrdiff_t target = static_cast<std::ptrdiff_t>(exit) + wordAt(end + 1);
-            if (target >= 1 && static_cast<std::size_t>(target) <= body_.size()
-                && body_[static_cast<std::size_t>(target) - 1] == 1) {
+            if (endWord + 2 > body_.size()) break;
+            std::ptrdiff_t target = static_cast<std::ptrdiff_t>(endWord + 2) + wordAt(endWord);
+            if (target >= 1 && static_cast<std::size_t>(target) <= body_.size() &&
+                body_[static_cast<std::size_t>(target) - 1] == 1) {
                 body_[static_cast<std::size_t>(target) - 1] = 0;
-                t.pc = exit;
+                t.pc = endWord + 2;
             }
             break;
         }
         case commandDetune:
-            if (!need(t, 3))
-                return false;
+            if (!need(t, 3)) return false;
             t.detune = wordAt(t.pc + 1);
             t.pc += 3;
             break;
         case commandPortamento:
-            if (!need(t, 3))
-                return false;
+            if (!need(t, 3)) return false;
             t.portamentoNext = wordAt(t.pc + 1);
             t.pc += 3;
             break;
@@ -328,17 +321,14 @@ bool MdxDriver::runCommands(Track& t) {
             break;
         }
         case commandKeyOnDelay:
-            if (!need(t, 2))
-                return false;
+            if (!need(t, 2)) return false;
             t.keyOnDelay = byteAt(t.pc + 1);
             t.pc += 2;
             break;
         case commandSyncSend: {
-            if (!need(t, 2))
-                return false;
+            if (!need(t, 2)) return false;
             unsigned to = byteAt(t.pc + 1);
-            if (to < tracks_.size())
-                tracks_[to].signalled = true;
+            if (to < tracks_.size()) tracks_[to].signalled = true;
             t.pc += 2;
             break;
         }
@@ -351,8 +341,7 @@ bool MdxDriver::runCommands(Track& t) {
             t.signalled = false;
             break;
         case commandNoise:
-            if (!need(t, 2))
-                return false;
+            if (!need(t, 2)) return false;
             if (isFm(t))
                 write(Regs::noise, byteAt(t.pc + 1));
             else
@@ -361,37 +350,29 @@ bool MdxDriver::runCommands(Track& t) {
             break;
         case commandPitchLfo:
         case commandVolumeLfo: {
-            if (!need(t, 2))
-                return false;
+            if (!need(t, 2)) return false;
             std::uint8_t mode = byteAt(t.pc + 1);
-            Lfo& lfo = c == commandPitchLfo ? t.pitchLfo : t.volumeLfo;
+            SoftLfo& lfo = c == commandPitchLfo ? t.pitchLfo : t.volumeLfo;
             if (mode == lfoOff || mode == lfoOn) {
-                lfo.enabled = mode == lfoOn;
+                lfo.setEnabled(mode == lfoOn);
                 t.pc += 2;
                 break;
             }
-            if (!need(t, 1 + softLfoParameterBytes + 1))
-                return false;
-            lfo.enabled = true;
-            lfo.wave = static_cast<Wave>(std::min<unsigned>(mode, 2));
-            lfo.period = std::max(1, wordAt(t.pc + 2));
-            lfo.amplitude = wordAt(t.pc + 4);
-            t.pc += 1 + softLfoParameterBytes + 1;
+            if (!need(t, 1 + softLfoParameterBytes)) return false;
+            lfo.configure(mode, std::max(1, wordAt(t.pc + 2)), wordAt(t.pc + 4));
+            t.pc += 1 + softLfoParameterBytes;
             break;
         }
         case commandChipLfo: {
-            if (!need(t, 2))
-                return false;
+            if (!need(t, 2)) return false;
             std::uint8_t mode = byteAt(t.pc + 1);
             unsigned sensitivity = Regs::channelRegister(Regs::sensitivityBase, t.index);
             if (mode == lfoOff || mode == lfoOn) {
-                if (isFm(t))
-                    write(sensitivity, mode == lfoOn ? t.chipSensitivity : 0);
+                if (isFm(t)) write(sensitivity, mode == lfoOn ? t.chipSensitivity : 0);
                 t.pc += 2;
                 break;
             }
-            if (!need(t, 1 + chipLfoParameterBytes + 1))
-                return false;
+            if (!need(t, 1 + chipLfoParameterBytes)) return false;
             t.chipLfoSync = (mode & chipLfoSyncFlag) != 0;
             t.chipSensitivity = byteAt(t.pc + 5);
             if (isFm(t)) {
@@ -401,21 +382,17 @@ bool MdxDriver::runCommands(Track& t) {
                 write(Regs::lfoDepth, byteAt(t.pc + 4));
                 write(sensitivity, byteAt(t.pc + 5));
             }
-            t.pc += 1 + chipLfoParameterBytes + 1;
+            t.pc += 1 + chipLfoParameterBytes;
             break;
         }
         case commandLfoDelay:
-            if (!need(t, 2))
-                return false;
+            if (!need(t, 2)) return false;
             t.lfoDelay = byteAt(t.pc + 1);
             t.pc += 2;
             break;
-        case commandPcm8:
-            t.pc += 1;
-            break;
+        case commandPcm8: t.pc += 1; break;
         case commandExtended:
-            if (!need(t, 1 + extendedParameterBytes))
-                return false;
+            if (!need(t, 1 + extendedParameterBytes)) return false;
             t.pc += 1 + extendedParameterBytes;
             break;
         default:
@@ -428,14 +405,19 @@ bool MdxDriver::runCommands(Track& t) {
 
 void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
     t.clocksLeft = clocks;
-    t.prevTied = t.tied;
-    t.tied = t.tieNext;
+    int gateClocks = t.gate & negativeGateFlag
+                         ? std::max(1, clocks - static_cast<int>(byteRange - t.gate))
+                         : ((clocks - 1) * static_cast<int>(t.gate) >> gateShift) + 1;
+    t.gateLeft = t.tieNext ? 0 : gateClocks;
     t.tieNext = false;
-    unsigned gateClocks = t.gate >= fullGate ? 0 : std::max<unsigned>(1, clocks * t.gate / fullGate);
-    t.gateLeft = static_cast<int>(gateClocks);
+    // A key still on from the last note holds into this one; after a rest it
+    // goes off and on again (test "LegatoThenRest").
+    if (t.keyed && t.restSinceNote) keyOff(t);
+    t.restSinceNote = false;
     if (!isFm(t)) {
         if (samples_)
-            samples_->push_back({t.index - static_cast<unsigned>(MdxFile::fmTrackCount), note, t.rate, t.pan, t.volume});
+            samples_->push_back({t.index - static_cast<unsigned>(MdxFile::fmTrackCount), note,
+                                 t.rate, t.pan, t.volume});
         t.keyed = true;
         return;
     }
@@ -443,28 +425,19 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
     t.portamento = t.portamentoNext;
     t.portamentoNext = 0;
     t.portamentoSum = 0;
-    Lfo& lfo = t.pitchLfo;
-    lfo.offset = 0;
-    lfo.step = lfo.amplitude;
-    switch (lfo.wave) {
-    case Wave::saw:
-        lfo.counter = lfo.period / 2;
-        break;
-    case Wave::square:
-        lfo.counter = lfo.period;
-        break;
-    case Wave::triangle:
-        lfo.counter = lfo.period / 2;
-        if (lfo.enabled)
-            lfo.offset = lfo.step;
-        break;
-    }
-    t.lfoDelayLeft = t.lfoDelay;
+    if (t.lfoDelay != 0) t.pitchLfo.restart(t.lfoDelay);
+    t.pitchLfo.tick();
     t.keyOnDelayLeft = t.keyOnDelay;
     if (t.keyOnDelay == 0) {
-        keyOnStage(t, !t.prevTied);
+        keyOnStage(t, !t.keyed);
     } else {
-        writePitch(t, t.notePitch + (lfo.enabled ? lfo.offset >> measured::fractionBits : 0));
+        // With a key-on delay the pitch and the volume go at the note, the
+        // rest at the key-on (test "KeyOnDelay").
+        writePitch(t, currentPitch(t));
+        if (t.volumeDirty) {
+            writeVolume(t);
+            t.volumeDirty = false;
+        }
     }
 }
 
@@ -475,21 +448,27 @@ void MdxDriver::keyOnStage(Track& t, bool key) {
         for (std::size_t g = 0; g < MdxVoice::groupCount; ++g)
             for (unsigned op = 0; op < MdxVoice::operatorCount; ++op) {
                 std::uint8_t value = t.voice.groups[g][op];
-                if (g == MdxVoice::totalLevelGroup && Regs::isCarrier(connection, static_cast<Regs::Operator>(op)))
+                if (g == MdxVoice::totalLevelGroup &&
+                    Regs::isCarrier(connection, static_cast<Regs::Operator>(op)))
                     value = Regs::maximumTotalLevel;
-                write(Regs::slotRegister(voiceGroupBases[g], Regs::slot(ch, static_cast<Regs::Operator>(op))), value);
+                write(Regs::slotRegister(voiceGroupBases[g],
+                                         Regs::slot(ch, static_cast<Regs::Operator>(op))),
+                      value);
             }
+        // The carriers' TL went to the maximum: the volume is written again.
         t.voiceDirty = false;
+        t.volumeDirty = true;
     }
     if (t.panDirty) {
-        write(Regs::channelControl(ch), t.pan << panShift | (t.voice.feedbackConnection & voiceBits));
+        write(Regs::channelControl(ch),
+              t.pan << panShift | (t.voice.feedbackConnection & voiceBits));
         t.panDirty = false;
     }
     if (t.chipLfoSync) {
         write(Regs::test, lfoResetOn);
         write(Regs::test, lfoResetOff);
     }
-    writePitch(t, t.notePitch + (t.pitchLfo.enabled ? t.pitchLfo.offset >> measured::fractionBits : 0));
+    writePitch(t, currentPitch(t));
     if (t.volumeDirty) {
         writeVolume(t);
         t.volumeDirty = false;
@@ -500,63 +479,47 @@ void MdxDriver::keyOnStage(Track& t, bool key) {
     }
 }
 
+void MdxDriver::setVolume(Track& t, unsigned volume) {
+    if (volume != t.volume) t.volumeDirty = true;
+    t.volume = volume;
+}
+
 void MdxDriver::writeVolume(Track& t) {
-    unsigned attenuation = t.volume & measured::directVolumeFlag ? t.volume & ~measured::directVolumeFlag & 0xFF
-                                                                 : measured::volumeAttenuation[t.volume & maximumVolume];
+    unsigned attenuation = t.volume & measured::directVolumeFlag
+                               ? t.volume & ~measured::directVolumeFlag & 0xFF
+                               : measured::volumeAttenuation[t.volume & maximumVolume];
     unsigned connection = Regs::connectionField::of(t.voice.feedbackConnection);
     for (unsigned op = 0; op < MdxVoice::operatorCount; ++op) {
-        if (!Regs::isCarrier(connection, static_cast<Regs::Operator>(op)))
-            continue;
-        unsigned level = std::min<unsigned>(Regs::maximumTotalLevel,
-            t.voice.groups[MdxVoice::totalLevelGroup][op] + attenuation);
-        write(Regs::totalLevelRegister(Regs::slot(t.index, static_cast<Regs::Operator>(op))), level);
+        if (!Regs::isCarrier(connection, static_cast<Regs::Operator>(op))) continue;
+        unsigned level = std::min<unsigned>(
+            Regs::maximumTotalLevel, t.voice.groups[MdxVoice::totalLevelGroup][op] + attenuation);
+        write(Regs::totalLevelRegister(Regs::slot(t.index, static_cast<Regs::Operator>(op))),
+              level);
     }
 }
 
 void MdxDriver::effects(Track& t) {
-    if (!isFm(t))
-        return;
+    if (!isFm(t)) return;
     t.portamentoSum += t.portamento;
-    Lfo& lfo = t.pitchLfo;
-    bool lfoRuns = lfo.enabled && !(t.lfoDelayLeft > 0 && --t.lfoDelayLeft > 0);
-    if (lfoRuns) {
-        switch (lfo.wave) {
-        case Wave::saw:
-            lfo.offset += lfo.step;
-            if (--lfo.counter == 0) {
-                lfo.counter = lfo.period;
-                lfo.offset = -lfo.offset;
-            }
-            break;
-        case Wave::square:
-            lfo.offset = lfo.step;
-            if (--lfo.counter == 0) {
-                lfo.counter = lfo.period;
-                lfo.step = -lfo.step;
-            }
-            break;
-        case Wave::triangle:
-            lfo.offset += lfo.step;
-            if (--lfo.counter == 0) {
-                lfo.counter = lfo.period;
-                lfo.step = -lfo.step;
-            }
-            break;
-        }
-    }
-    int offset = t.portamentoSum + (lfo.enabled ? lfo.offset : 0);
-    writePitch(t, t.notePitch + (offset >> measured::fractionBits));
+    t.pitchLfo.tick();
+    writePitch(t, currentPitch(t));
+}
+
+// Portamento and LFO each in whole KF steps (test "PortamentoWithLfo").
+int MdxDriver::currentPitch(const Track& t) const {
+    return t.notePitch + (t.portamentoSum >> measured::fractionBits) +
+           (t.pitchLfo.offset() >> measured::fractionBits);
 }
 
 void MdxDriver::writePitch(Track& t, int pitch) {
     pitch = std::clamp(pitch, 0, maximumPitch);
-    if (pitch == t.lastPitch)
-        return;
+    if (pitch == t.lastPitch) return;
     t.lastPitch = pitch;
     int note = pitch / pitchUnitsPerNote;
-    unsigned keyCode = Regs::octaveField::make(static_cast<unsigned>(note / notesPerOctave))
-                       | keyCodeNotes[static_cast<std::size_t>(note % notesPerOctave)];
-    write(Regs::keyFractionRegister(t.index), Regs::keyFractionField::make(pitch % pitchUnitsPerNote));
+    unsigned keyCode = Regs::octaveField::make(static_cast<unsigned>(note / notesPerOctave)) |
+                       keyCodeNotes[static_cast<std::size_t>(note % notesPerOctave)];
+    write(Regs::keyFractionRegister(t.index),
+          Regs::keyFractionField::make(pitch % pitchUnitsPerNote));
     write(Regs::keyCodeRegister(t.index), keyCode);
 }
 

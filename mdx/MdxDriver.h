@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "mdx/MdxFile.h"
+#include "mdx/SoftLfo.h"
 
 namespace mdx {
 
@@ -63,18 +64,6 @@ public:
 private:
     static constexpr int noPitch = -1;
 
-    enum class Wave { saw, square, triangle };
-
-    struct Lfo {
-        bool enabled = false;
-        Wave wave = Wave::saw;
-        int period = 0;
-        int amplitude = 0;
-        int offset = 0;
-        int step = 0;
-        int counter = 0;
-    };
-
     struct Track {
         unsigned index = 0;
         std::size_t pc = 0;
@@ -89,8 +78,7 @@ private:
         int keyOnDelayLeft = 0;
         bool keyed = false;
         bool tieNext = false;
-        bool tied = false;     // the note now playing is held into the next
-        bool prevTied = false; // the note now playing continues the last one
+        bool restSinceNote = false;
         unsigned gate = 8;
         int detune = 0;
         int notePitch = 0;
@@ -98,10 +86,9 @@ private:
         int portamento = 0;
         int portamentoNext = 0;
         int portamentoSum = 0;
-        Lfo pitchLfo;
-        Lfo volumeLfo;
+        SoftLfo pitchLfo;
+        SoftLfo volumeLfo;
         int lfoDelay = 0;
-        int lfoDelayLeft = 0;
         unsigned pan = 3;
         unsigned volume = 8;
         bool voiceDirty = false;
@@ -124,7 +111,9 @@ private:
     void keyOnStage(Track& t, bool key);
     void keyOff(Track& t);
     void effects(Track& t);
+    int currentPitch(const Track& t) const;
     void writePitch(Track& t, int pitch);
+    void setVolume(Track& t, unsigned volume);
     void writeVolume(Track& t);
     void write(unsigned address, unsigned data);
 

@@ -18,14 +18,15 @@ std::uint16_t wordAt(std::span<const std::uint8_t> bytes, std::size_t at) {
 std::optional<MdxFile> MdxFile::parse(std::span<const std::uint8_t> bytes, std::string& error) {
     MdxFile file;
     std::size_t at = 0;
-    while (at + 2 < bytes.size()
-           && !(bytes[at] == titleEnd[0] && bytes[at + 1] == titleEnd[1] && bytes[at + 2] == titleEnd[2]))
+    while (at + 2 < bytes.size() && !(bytes[at] == titleEnd[0] && bytes[at + 1] == titleEnd[1] &&
+                                      bytes[at + 2] == titleEnd[2]))
         ++at;
     if (at + 2 >= bytes.size()) {
         error = "not an MDX song (no title end)";
         return std::nullopt;
     }
-    file.title_ = shiftJisToUtf8(std::string(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(at)));
+    file.title_ =
+        shiftJisToUtf8(std::string(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(at)));
     at += sizeof titleEnd;
     std::size_t nameStart = at;
     while (at < bytes.size() && bytes[at] != 0)
@@ -35,7 +36,7 @@ std::optional<MdxFile> MdxFile::parse(std::span<const std::uint8_t> bytes, std::
         return std::nullopt;
     }
     file.pdxName_.assign(bytes.begin() + static_cast<std::ptrdiff_t>(nameStart),
-        bytes.begin() + static_cast<std::ptrdiff_t>(at));
+                         bytes.begin() + static_cast<std::ptrdiff_t>(at));
     std::span<const std::uint8_t> body = bytes.subspan(at + 1);
     if (body.size() < offsetSize * (1 + shortTrackCount)) {
         error = "MDX song cut short in its offset table";
@@ -44,8 +45,7 @@ std::optional<MdxFile> MdxFile::parse(std::span<const std::uint8_t> bytes, std::
     std::uint16_t voiceOffset = wordAt(body, 0);
     // The first track's offset tells the size of the offset table.
     std::size_t trackCount = (wordAt(body, offsetSize) - offsetSize) / offsetSize;
-    if (trackCount != shortTrackCount && trackCount != longTrackCount)
-        trackCount = shortTrackCount;
+    if (trackCount != shortTrackCount && trackCount != longTrackCount) trackCount = shortTrackCount;
     if (body.size() < offsetSize * (1 + trackCount)) {
         error = "MDX song cut short in its offset table";
         return std::nullopt;
@@ -65,7 +65,8 @@ std::optional<MdxFile> MdxFile::parse(std::span<const std::uint8_t> bytes, std::
         voice.slotMask = body[v + 2];
         for (std::size_t g = 0; g < MdxVoice::groupCount; ++g)
             for (std::size_t o = 0; o < MdxVoice::operatorCount; ++o)
-                voice.groups[g][o] = body[v + MdxVoice::firstGroup + g * MdxVoice::operatorCount + o];
+                voice.groups[g][o] =
+                    body[v + MdxVoice::firstGroup + g * MdxVoice::operatorCount + o];
         file.voices_.push_back(voice);
     }
     file.body_.assign(body.begin(), body.end());
@@ -74,8 +75,7 @@ std::optional<MdxFile> MdxFile::parse(std::span<const std::uint8_t> bytes, std::
 
 std::optional<MdxVoice> MdxFile::voice(unsigned number) const {
     for (const MdxVoice& v : voices_)
-        if (v.number == number)
-            return v;
+        if (v.number == number) return v;
     return std::nullopt;
 }
 

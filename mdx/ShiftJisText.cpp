@@ -24,8 +24,7 @@ std::string asciiOnly(const std::string& text) {
 std::string shiftJisToUtf8(const std::string& text) {
 #ifdef MDX_HAVE_ICONV
     iconv_t cd = iconv_open("UTF-8", "SHIFT_JIS");
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return asciiOnly(text);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return asciiOnly(text);
     // A Shift_JIS character of one or two bytes is at most three in UTF-8.
     constexpr std::size_t growth = 3;
     std::string out(text.size() * growth, '\0');
@@ -35,8 +34,7 @@ std::string shiftJisToUtf8(const std::string& text) {
     std::size_t outLeft = out.size();
     std::size_t result = iconv(cd, &in, &inLeft, &outAt, &outLeft);
     iconv_close(cd);
-    if (result == static_cast<std::size_t>(-1))
-        return asciiOnly(text);
+    if (result == static_cast<std::size_t>(-1)) return asciiOnly(text);
     out.resize(out.size() - outLeft);
     return out;
 #else

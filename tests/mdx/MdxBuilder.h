@@ -24,9 +24,13 @@ struct Track {
         }
         return *this;
     }
-    Track& note(int key, int clocks) { return raw({static_cast<std::uint8_t>(0x80 + key), static_cast<std::uint8_t>(clocks - 1)}); }
+    Track& note(int key, int clocks) {
+        return raw({static_cast<std::uint8_t>(0x80 + key), static_cast<std::uint8_t>(clocks - 1)});
+    }
     Track& tempo(int timerB) { return raw({0xFF, static_cast<std::uint8_t>(timerB)}); }
-    Track& reg(int r, int v) { return raw({0xFE, static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(v)}); }
+    Track& reg(int r, int v) {
+        return raw({0xFE, static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(v)});
+    }
     Track& voice(int n) { return raw({0xFD, static_cast<std::uint8_t>(n)}); }
     Track& pan(int p) { return raw({0xFC, static_cast<std::uint8_t>(p)}); }
     Track& volume(int v) { return raw({0xFB, static_cast<std::uint8_t>(v)}); }
@@ -41,13 +45,14 @@ struct Track {
         int back = static_cast<int>(afterStart) - static_cast<int>(code.size() + 3);
         return word(0xF5, back);
     }
-    // Escape: the jump target is patched by escapeTarget().
+    // Escape: the jump target is patched by escapeTarget(), called right
+    // after the repeat end: the escape leads to the repeat end's word.
     Track& repeatEscape(std::size_t& at) {
         at = code.size();
         return word(0xF4, 0);
     }
     Track& escapeTarget(std::size_t at) {
-        int forward = static_cast<int>(code.size()) - static_cast<int>(at + 3);
+        int forward = static_cast<int>(code.size() - 2) - static_cast<int>(at + 3);
         code[at + 1] = static_cast<std::uint8_t>(forward >> 8);
         code[at + 2] = static_cast<std::uint8_t>(forward);
         return *this;
@@ -64,12 +69,19 @@ struct Track {
     Track& syncSend(int track) { return raw({0xEF, static_cast<std::uint8_t>(track)}); }
     Track& syncWait() { return raw({0xEE}); }
     Track& noise(int n) { return raw({0xED, static_cast<std::uint8_t>(n)}); }
-    Track& lfoSwitch(int command, int onOff) { return raw({static_cast<std::uint8_t>(command), static_cast<std::uint8_t>(onOff)}); }
-    Track& pitchLfo(int wave, int period, int amplitude) { return lfo(0xEC, wave, period, amplitude); }
-    Track& volumeLfo(int wave, int period, int amplitude) { return lfo(0xEB, wave, period, amplitude); }
+    Track& lfoSwitch(int command, int onOff) {
+        return raw({static_cast<std::uint8_t>(command), static_cast<std::uint8_t>(onOff)});
+    }
+    Track& pitchLfo(int wave, int period, int amplitude) {
+        return lfo(0xEC, wave, period, amplitude);
+    }
+    Track& volumeLfo(int wave, int period, int amplitude) {
+        return lfo(0xEB, wave, period, amplitude);
+    }
     Track& chipLfo(int syncWave, int lfrq, int pmd, int amd, int pmsAms) {
         return raw({0xEA, static_cast<std::uint8_t>(syncWave), static_cast<std::uint8_t>(lfrq),
-            static_cast<std::uint8_t>(pmd), static_cast<std::uint8_t>(amd), static_cast<std::uint8_t>(pmsAms)});
+                    static_cast<std::uint8_t>(pmd), static_cast<std::uint8_t>(amd),
+                    static_cast<std::uint8_t>(pmsAms)});
     }
     Track& lfoDelay(int n) { return raw({0xE9, static_cast<std::uint8_t>(n)}); }
     Track& fade(int speed) { return raw({0xE7, 0x01, static_cast<std::uint8_t>(speed)}); }
@@ -80,7 +92,8 @@ struct Track {
         return *this;
     }
     Track& word(std::uint8_t command, int value) {
-        return raw({command, static_cast<std::uint8_t>((value >> 8) & 0xFF), static_cast<std::uint8_t>(value & 0xFF)});
+        return raw({command, static_cast<std::uint8_t>((value >> 8) & 0xFF),
+                    static_cast<std::uint8_t>(value & 0xFF)});
     }
     Track& lfo(std::uint8_t command, int wave, int period, int amplitude) {
         raw({command, static_cast<std::uint8_t>(wave)});
@@ -103,8 +116,9 @@ inline Voice testVoice(int number, int flCon = 0x3A) {
     v[0] = static_cast<std::uint8_t>(number);
     v[1] = static_cast<std::uint8_t>(flCon);
     v[2] = 0x0F;
-    const std::uint8_t groups[6][4] = {{0x01, 0x12, 0x23, 0x34}, {0x20, 0x18, 0x28, 0x04}, {0x1F, 0x5E, 0x9D, 0xDC},
-        {0x05, 0x86, 0x07, 0x08}, {0x01, 0x42, 0x83, 0xC4}, {0x15, 0x26, 0x37, 0x48}};
+    const std::uint8_t groups[6][4] = {{0x01, 0x12, 0x23, 0x34}, {0x20, 0x18, 0x28, 0x04},
+                                       {0x1F, 0x5E, 0x9D, 0xDC}, {0x05, 0x86, 0x07, 0x08},
+                                       {0x01, 0x42, 0x83, 0xC4}, {0x15, 0x26, 0x37, 0x48}};
     for (int g = 0; g < 6; ++g)
         for (int o = 0; o < 4; ++o)
             v[3 + g * 4 + o] = static_cast<std::uint8_t>(groups[g][o] + (g == 1 ? number : 0));

@@ -31,8 +31,8 @@ void onTick() {
 
 } // namespace
 
-ReferenceRecord recordReference(
-    const std::vector<std::uint8_t>& mdx, const std::vector<std::uint8_t>& pdx, int maxTicks) {
+ReferenceRecord recordReference(const std::vector<std::uint8_t>& mdx,
+                                const std::vector<std::uint8_t>& pdx, int maxTicks) {
     ReferenceRecord record;
     MxdrvContext context;
     MxdrvContext_Initialize(&context, memoryPool);
@@ -40,22 +40,31 @@ ReferenceRecord recordReference(
     std::uint32_t mdxSize = 0;
     std::uint32_t pdxSize = 0;
     auto pdxBytes = static_cast<std::uint32_t>(pdx.size());
-    MdxGetRequiredBufferSize(mdx.data(), static_cast<std::uint32_t>(mdx.size()), pdxBytes, &mdxSize, &pdxSize);
+    MdxGetRequiredBufferSize(mdx.data(), static_cast<std::uint32_t>(mdx.size()), pdxBytes, &mdxSize,
+                             &pdxSize);
     std::vector<std::uint8_t> mdxBuffer(mdxSize);
     std::vector<std::uint8_t> pdxBuffer(pdxSize);
-    MdxUtilCreateMdxPdxBuffer(mdx.data(), static_cast<std::uint32_t>(mdx.size()), pdx.empty() ? nullptr : pdx.data(),
-        pdxBytes, mdxBuffer.data(), mdxSize, pdx.empty() ? nullptr : pdxBuffer.data(), pdxSize);
-    *static_cast<MXCALLBACK_OPMINTFUNC**>(const_cast<void*>(MXDRV_GetWork(&context, MXDRV_CALLBACK_OPMINT))) =
-        &onTick;
+    MdxUtilCreateMdxPdxBuffer(mdx.data(), static_cast<std::uint32_t>(mdx.size()),
+                              pdx.empty() ? nullptr : pdx.data(), pdxBytes, mdxBuffer.data(),
+                              mdxSize, pdx.empty() ? nullptr : pdxBuffer.data(), pdxSize);
+    *static_cast<MXCALLBACK_OPMINTFUNC**>(
+        const_cast<void*>(MXDRV_GetWork(&context, MXDRV_CALLBACK_OPMINT))) = &onTick;
     recording = &record;
     current = &record.start;
-    MXDRV_Play(&context, mdxBuffer.data(), mdxSize, pdx.empty() ? nullptr : pdxBuffer.data(), pdxSize);
+    MXDRV_Play(&context, mdxBuffer.data(), mdxSize, pdx.empty() ? nullptr : pdxBuffer.data(),
+               pdxSize);
     // The callback comes at the end of each tick: the writes after it belong
     // to the next one.
     record.ticks.emplace_back();
     current = &record.ticks.back();
     short samples[2 * samplesPerStep];
-    while (static_cast<int>(record.ticks.size()) <= maxTicks) {
+    // The longest tick (timer B at 0) lasts 1024 x 256 chip clocks: a driver
+    // that stops ticking stops the recording there.
+    constexpr double longestTick = 1024.0 * 256 / 4000000;
+    const long maxSteps =
+        static_cast<long>(maxTicks * longestTick * sampleRate / samplesPerStep) + 1;
+    for (long step = 0; step < maxSteps && static_cast<int>(record.ticks.size()) <= maxTicks;
+         ++step) {
         MXDRV_GetPCM(&context, samples, samplesPerStep);
         if (MXDRV_GetTerminated(&context)) {
             record.ended = true;

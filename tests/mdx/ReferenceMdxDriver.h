@@ -15,13 +15,13 @@
 namespace mdxtest {
 
 struct ReferenceRecord {
-    std::vector<mdx::Ym2151Write> start;             // written when play starts
+    std::vector<mdx::Ym2151Write> start;              // written when play starts
     std::vector<std::vector<mdx::Ym2151Write>> ticks; // written in each tick
-    bool ended = false;                              // the driver said the song ended
+    bool ended = false;                               // the driver said the song ended
 };
 
 // Plays the MDX (and PDX, may be empty) for at most maxTicks ticks.
-ReferenceRecord recordReference(
-    const std::vector<std::uint8_t>& mdx, const std::vector<std::uint8_t>& pdx, int maxTicks);
+ReferenceRecord recordReference(const std::vector<std::uint8_t>& mdx,
+                                const std::vector<std::uint8_t>& pdx, int maxTicks);
 
 } // namespace mdxtest
