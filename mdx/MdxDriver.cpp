@@ -51,6 +51,7 @@ constexpr std::uint8_t chipLfoSyncFlag = 0x40;
 constexpr std::size_t softLfoParameterBytes = 5;
 constexpr std::size_t chipLfoParameterBytes = 5;
 constexpr std::size_t extendedParameterBytes = 2;
+constexpr std::uint8_t extendedFade = 0x01;
 
 // Gate time (measured, tests "Gate" and "GateNegative"): with q below 0x80
 // the key goes off ((clocks - 1) x q / 8) + 1 clocks after the note starts,
@@ -108,6 +109,7 @@ void MdxDriver::start(std::vector<Ym2151Write>& out) {
 void MdxDriver::tick(std::vector<Ym2151Write>& out, std::vector<AdpcmNote>* samples) {
     out_ = &out;
     samples_ = samples;
+    if (fadeInterval_ > 0 && --fadeCounter_ == 0) fadeStep();
     for (Track& t : tracks_)
         tickTrack(t);
     out_ = nullptr;
@@ -129,6 +131,28 @@ unsigned MdxDriver::loops() const {
     return fewest;
 }
 
+void MdxDriver::fadeOut(unsigned speed) {
+    fadeInterval_ =
+        static_cast<int>(speed / measured::fadeSpeedDivisor + measured::fadeIntervalBase);
+    fadeCounter_ = fadeInterval_;
+}
+
+void MdxDriver::fadeStep() {
+    fadeCounter_ = fadeInterval_;
+    if (++fadeLevel_ < measured::fadeEndLevel) {
+        for (Track& t : tracks_)
+            t.volumeDirty = true;
+        return;
+    }
+    // Faded out: every voiced channel's carriers silenced, and the song ends.
+    for (Track& t : tracks_) {
+        if (isFm(t) && t.hasVoice) writeCarrierLevels(t, Regs::maximumTotalLevel);
+        t.ended = true;
+        t.keyed = false;
+    }
+    fadeInterval_ = 0;
+}
+
 void MdxDriver::write(unsigned address, unsigned data) {
     out_->push_back({static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(data)});
 }
@@ -144,7 +168,11 @@ bool MdxDriver::need(Track& t, std::size_t bytes) {
 }
 
 void MdxDriver::tickTrack(Track& t) {
-    if (t.ended) return;
+    if (t.ended) {
+        // The fade reaches ended tracks too (test "Fade").
+        if (isFm(t) && t.hasVoice && t.volumeDirty) writeVolume(t);
+        return;
+    }
     bool noteTick = false;
     if (t.waiting) {
         if (!t.signalled) return;
@@ -207,7 +235,7 @@ bool MdxDriver::runCommands(Track& t) {
             if (!need(t, 2)) return false;
             if (auto v = song_->voice(byteAt(t.pc + 1)); v && isFm(t)) {
                 t.voice = *v;
-                t.voiceDirty = t.panDirty = true;
+                t.hasVoice = t.voiceDirty = t.panDirty = true;
             }
             t.pc += 2;
             break;
@@ -393,6 +421,7 @@ bool MdxDriver::runCommands(Track& t) {
         case commandPcm8: t.pc += 1; break;
         case commandExtended:
             if (!need(t, 1 + extendedParameterBytes)) return false;
+            if (byteAt(t.pc + 1) == extendedFade) fadeOut(byteAt(t.pc + 2));
             t.pc += 1 + extendedParameterBytes;
             break;
         default:
@@ -488,6 +517,11 @@ void MdxDriver::writeVolume(Track& t) {
     unsigned attenuation = t.volume & measured::directVolumeFlag
                                ? t.volume & ~measured::directVolumeFlag & 0xFF
                                : measured::volumeAttenuation[t.volume & maximumVolume];
+    writeCarrierLevels(t, attenuation + fadeLevel_);
+    t.volumeDirty = false;
+}
+
+void MdxDriver::writeCarrierLevels(Track& t, unsigned attenuation) {
     unsigned connection = Regs::connectionField::of(t.voice.feedbackConnection);
     for (unsigned op = 0; op < MdxVoice::operatorCount; ++op) {
         if (!Regs::isCarrier(connection, static_cast<Regs::Operator>(op))) continue;
@@ -503,6 +537,8 @@ void MdxDriver::effects(Track& t) {
     t.portamentoSum += t.portamento;
     t.pitchLfo.tick();
     writePitch(t, currentPitch(t));
+    // A volume changed by the fade goes out at once (test "Fade").
+    if (t.volumeDirty && t.hasVoice) writeVolume(t);
 }
 
 // Portamento and LFO each in whole KF steps (test "PortamentoWithLfo").

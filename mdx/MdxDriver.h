@@ -60,6 +60,10 @@ public:
     unsigned loops() const;
     std::size_t trackCount() const { return tracks_.size(); }
     bool keyOn(std::size_t track) const { return tracks_[track].keyed; }
+    // Starts the driver's fade-out at a speed as the song's fade command
+    // gives it; the song ends when it has faded out.
+    void fadeOut(unsigned speed);
+    bool fading() const { return fadeInterval_ > 0; }
 
 private:
     static constexpr int noPitch = -1;
@@ -91,6 +95,7 @@ private:
         int lfoDelay = 0;
         unsigned pan = 3;
         unsigned volume = 8;
+        bool hasVoice = false;
         bool voiceDirty = false;
         bool panDirty = false;
         bool volumeDirty = false;
@@ -115,12 +120,17 @@ private:
     void writePitch(Track& t, int pitch);
     void setVolume(Track& t, unsigned volume);
     void writeVolume(Track& t);
+    void writeCarrierLevels(Track& t, unsigned attenuation);
+    void fadeStep();
     void write(unsigned address, unsigned data);
 
     std::vector<std::uint8_t> body_;
     std::vector<Track> tracks_;
     const MdxFile* song_;
     unsigned timerB_ = defaultTimerB;
+    int fadeInterval_ = 0;
+    int fadeCounter_ = 0;
+    unsigned fadeLevel_ = 0;
     std::vector<Ym2151Write>* out_ = nullptr;
     std::vector<AdpcmNote>* samples_ = nullptr;
 };

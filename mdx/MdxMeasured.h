@@ -31,4 +31,11 @@ constexpr int fractionBits = 8;
 constexpr int startRepeats = 3;
 constexpr std::uint8_t startReleaseByte = 0x0F;
 
+// Fade-out (0xE7 0x01 n): every speed / 2 + 2 ticks the attenuation of
+// every channel grows by one step; at the 63rd step the carriers are
+// silenced and the song ends (test "Fade").
+constexpr unsigned fadeSpeedDivisor = 2;
+constexpr unsigned fadeIntervalBase = 2;
+constexpr unsigned fadeEndLevel = 63;
+
 } // namespace mdx::measured

@@ -308,6 +308,38 @@ const std::vector<Case>& cases() {
              std::size_t top = t.mark();
              t.note(30, 3).note(32, 2).loopTo(top);
          }},
+        {"VolumeLfoWaves",
+         [](Song& s) {
+             Track& t = s.tracks[0].voice(voiceOne).volume(8);
+             for (int wave = 0; wave < 3; ++wave)
+                 for (int period : {1, 4, 5})
+                     t.volumeLfo(wave, period, 3).note(30, 12);
+             t.lfoSwitch(0xEB, 0x80)
+                 .note(30, 4)
+                 .lfoSwitch(0xEB, 0x81)
+                 .note(30, 6)
+                 .lfoDelay(3)
+                 .note(31, 8)
+                 .volume(0x80)
+                 .note(31, 6)
+                 .volume(0x85)
+                 .volumeLfo(0, 3, -2)
+                 .note(31, 5)
+                 .end();
+             s.tracks[1].voice(voiceTwo).volume(12).volumeLfo(2, 6, 40).note(40, 30).end();
+         }},
+        {"Fade",
+         [](Song& s) {
+             Track& t = s.tracks[0].voice(voiceOne).volume(12);
+             std::size_t top = t.mark();
+             t.note(30, 10).note(31, 10).loopTo(top);
+             s.tracks[1].voice(voiceTwo).volume(0x83).note(40, 40).fade(5).note(41, 200).end();
+         }},
+        {"AdpcmTrack",
+         [](Song& s) {
+             s.tracks[0].voice(voiceOne).note(30, 3).end();
+             s.tracks[8].noise(4).pan(2).volume(10).note(0, 3).note(5, 2).rest(2).note(2, 4).end();
+         }},
         {"AllChannels",
          [](Song& s) {
              for (int ch = 0; ch < 8; ++ch)
