@@ -300,7 +300,16 @@ const std::vector<Case>& cases() {
                  .end();
              s.tracks[1].voice(voiceOne).syncWait().note(40, 3).syncWait().note(41, 2).end();
              s.tracks[2].voice(voiceTwo).syncSend(3).note(20, 2).syncWait().note(21, 2).end();
-             s.tracks[3].voice(voiceTwo).note(22, 1).syncWait().note(23, 1).rest(3).syncSend(1).note(24, 2).syncSend(0).end();
+             s.tracks[3]
+                 .voice(voiceTwo)
+                 .note(22, 1)
+                 .syncWait()
+                 .note(23, 1)
+                 .rest(3)
+                 .syncSend(1)
+                 .note(24, 2)
+                 .syncSend(0)
+                 .end();
          }},
         {"Loop",
          [](Song& s) {
@@ -411,10 +420,11 @@ TEST_P(MdxReference, WritesEqualTheReferenceTickForTick) {
                           << "\n reference:" << show(b);
     }
     EXPECT_EQ(ours.size(), reference.ticks.size()) << "song length in ticks";
-    std::printf("[ share ] %s: %zu of %zu writes equal in the same tick (%.1f%%) over %zu ticks%s\n",
-                GetParam().name, equal, total,
-                total ? 100.0 * static_cast<double>(equal) / static_cast<double>(total) : 100.0,
-                reference.ticks.size(), reference.ended ? ", song ended" : "");
+    std::printf(
+        "[ share ] %s: %zu of %zu writes equal in the same tick (%.1f%%) over %zu ticks%s\n",
+        GetParam().name, equal, total,
+        total ? 100.0 * static_cast<double>(equal) / static_cast<double>(total) : 100.0,
+        reference.ticks.size(), reference.ended ? ", song ended" : "");
 #endif
 }
 
