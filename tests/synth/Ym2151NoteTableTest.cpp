@@ -42,13 +42,7 @@ int sineLevel(std::uint32_t phase) {
     const unsigned a = synth::ym2151::logSin[index];
     int v =
         static_cast<int>(((synth::ym2151::expFraction[(a & 255) ^ 255] | 0x400) << 2) >> (a >> 8));
-    if (p & 512) v = -v;
-    const unsigned magnitude = static_cast<unsigned>(v < 0 ? ~v : v);
-    unsigned width = 0;
-    while ((magnitude >> width) != 0)
-        ++width;
-    const unsigned exponent = width > 9 ? width - 8 : 1;
-    return ((v >> (exponent - 1)) * (1 << exponent)) >> 1;
+    return ym2151test::dacLevel((p & 512) ? -v : v);
 }
 
 // The step that, with the phase restarting at one of the frames from `from`

@@ -14,6 +14,18 @@
 
 namespace ym2151test {
 
+// The DAC's level for a channel sum: the sum as the chip's floating-point word
+// (10-bit mantissa, exponent 1 + the shift that fits it), then
+// ((m - 512) << e) >> 1, as the oracle reports it.
+inline int dacLevel(int sum) {
+    const unsigned magnitude = static_cast<unsigned>(sum < 0 ? ~sum : sum);
+    unsigned width = 0;
+    while ((magnitude >> width) != 0)
+        ++width;
+    const unsigned exponent = width > 9 ? width - 8 : 1;
+    return ((sum >> (exponent - 1)) * (1 << exponent)) >> 1;
+}
+
 // The oracle's output, left and right per frame, for the stream's writes.
 inline std::vector<std::int16_t> runOracle(const Stream& stream, std::uint32_t frames) {
     static opm_t chip; // large; one test runs at a time
