@@ -166,6 +166,7 @@ void Ym2151::reset() {
     lfoAmHistory_.fill(0);
     lfoPmHistory_.fill(0);
     lfoHistoryIndex_ = 0;
+    lfoQuietFrames_ = 0;
     noiseShift_ = noiseSeed;
     noiseCounter_ = noiseTimerStart;
     timerA_ = 0;
@@ -232,6 +233,9 @@ void Ym2151::apply(std::uint8_t address, std::uint8_t data) {
         !registers_.timerALoad())
         timerA_ = registers_.timerAPeriod();
     registers_.write(address, data);
+    if (Regs::isChannelRegister(address, Regs::channelControlBase) ||
+        Regs::isChannelRegister(address, Regs::sensitivityBase))
+        updateChannel(address & 7);
     if (address >= Regs::keyCodeBase && address < Regs::sensitivityBase) {
         for (unsigned role = 0; role < 4; ++role) {
             updateStep(Regs::slot(address & 7, Regs::operatorOfSlot(role * 8)));
@@ -240,6 +244,7 @@ void Ym2151::apply(std::uint8_t address, std::uint8_t data) {
     } else if (address >= Regs::detuneMultipleBase) {
         updateStep(address & 0x1F);
         updateRates(address & 0x1F);
+        if (Regs::isSlotRegister(address, Regs::decay1Base)) updateChannel(address & 7);
     }
 }
 
@@ -266,6 +271,25 @@ std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
     step = ((dt1 & 4) ? step - offset : step + offset) & 0x1FFFF;
     const unsigned mul = registers_.multiple(slot);
     return mul ? step * mul : step >> 1;
+}
+
+void Ym2151::updateChannel(unsigned ch) {
+    Channel& c = channels_[ch];
+    const unsigned con = registers_.connection(ch);
+    unsigned carrierRoles = 0;
+    for (unsigned role = 0; role < 4; ++role) {
+        if (Regs::isCarrier(con, static_cast<Role>(role))) carrierRoles |= 1u << role;
+        c.sources[role] = modulators[con][role];
+        const unsigned slot = Regs::slot(ch, static_cast<Role>(role));
+        const unsigned ams = registers_.amSensitivity(ch);
+        slots_[slot].amShift =
+            registers_.amEnabled(slot) && ams != 0 ? static_cast<int>(ams) - 1 : -1;
+    }
+    c.leftRoles = static_cast<std::uint8_t>(registers_.leftOn(ch) ? carrierRoles : 0);
+    c.rightRoles = static_cast<std::uint8_t>(registers_.rightOn(ch) ? carrierRoles : 0);
+    const unsigned fb = registers_.feedback(ch);
+    c.feedbackShift = static_cast<std::uint8_t>(fb == 0 ? 0 : 10 - fb);
+    c.pmSensitivity = static_cast<std::uint8_t>(registers_.pmSensitivity(ch));
 }
 
 void Ym2151::updateStep(unsigned slot) {
@@ -361,6 +385,13 @@ void Ym2151::stepLfo() {
         lfoPhase_ = (lfoPhase_ + 1 + extra) & 0xFF;
         lfoRandom_ = noiseShift_ & 0xFF;
     }
+    // With both depths 0 the values are 0 once the history holds no others.
+    if (amDepth_ == 0 && pmDepth_ == 0) {
+        if (lfoQuietFrames_ == lfoAmHistory_.size()) return;
+        ++lfoQuietFrames_;
+    } else {
+        lfoQuietFrames_ = 0;
+    }
     const unsigned p = lfoPhase_;
     const unsigned q = p & 127;
     const bool secondHalf = p >= 128;
@@ -425,11 +456,11 @@ void Ym2151::stepNoise() {
 // taken).
 template <unsigned role> inline int Ym2151::modulation(unsigned ch) const {
     if constexpr (role == m1) {
-        const unsigned fb = registers_.feedback(ch);
-        if (fb == 0) return 0;
-        return (channels_[ch].m1Previous[0] + channels_[ch].m1Previous[1]) >> (10 - fb);
+        const Channel& c = channels_[ch];
+        if (c.feedbackShift == 0) return 0;
+        return (c.m1Previous[0] + c.m1Previous[1]) >> c.feedbackShift;
     } else {
-        const unsigned sources = modulators[registers_.connection(ch)][role];
+        const unsigned sources = channels_[ch].sources[role];
         if (sources == 0) return 0;
         const Slot& slotM1 = slots_[Regs::slot(ch, m1)];
         const Slot& slotC1 = slots_[Regs::slot(ch, c1)];
@@ -450,16 +481,16 @@ std::int16_t Ym2151::operatorOutput(std::uint32_t phase, int mod, unsigned atten
 
 // One frame of the eight slots of a role, in channel order: key, phase, the
 // operator's output and envelope, and its share of the outputs.
-template <unsigned role> inline void Ym2151::runSlots(int& left, int& right) {
+template <unsigned role, bool pending> inline void Ym2151::runSlots(int& left, int& right) {
     for (unsigned ch = 0; ch < 8; ++ch) {
         const unsigned slot = role * 8 + ch;
-        if (!pending_.empty()) applyPending(slot);
+        if constexpr (pending) applyPending(slot);
         Slot& s = slots_[slot];
         const EgState before = s.state;
         const bool released = keyEnvelope(slot, s.keyRegister || csmKey_);
 
         // PM in 64ths of a semitone: the LFO's, scaled by the channel's PMS.
-        const unsigned pms = registers_.pmSensitivity(ch);
+        const unsigned pms = channels_[ch].pmSensitivity;
         const int lfoPm = slot < firstLatePmSlot ? lfoPmEarly_ : lfoPm_;
         const int pm = pms == 0  ? 0
                        : pms < 6 ? scaleSigned(lfoPm, 128u >> (6 - pms))
@@ -474,9 +505,7 @@ template <unsigned role> inline void Ym2151::runSlots(int& left, int& right) {
         }
 
         unsigned attenuation = s.level + s.totalLevel;
-        if (registers_.amEnabled(slot) && registers_.amSensitivity(ch) != 0)
-            attenuation += (role <= m2 ? lfoAmModulators_ : lfoAm_)
-                           << (registers_.amSensitivity(ch) - 1);
+        if (s.amShift >= 0) attenuation += (role <= m2 ? lfoAmModulators_ : lfoAm_) << s.amShift;
         attenuation = std::min(attenuation, maxLevel);
 
         std::int16_t out = 0;
@@ -500,10 +529,10 @@ template <unsigned role> inline void Ym2151::runSlots(int& left, int& right) {
             channels_[ch].m1Previous[0] = out;
         }
 
-        if (Regs::isCarrier(registers_.connection(ch), static_cast<Role>(role))) {
-            if (registers_.leftOn(ch)) (slot < firstLateLeftSlot ? left : lateLeft_) += out;
-            if (registers_.rightOn(ch)) (slot < firstLateRightSlot ? right : lateRight_) += out;
-        }
+        if ((channels_[ch].leftRoles >> role) & 1)
+            (slot < firstLateLeftSlot ? left : lateLeft_) += out;
+        if ((channels_[ch].rightRoles >> role) & 1)
+            (slot < firstLateRightSlot ? right : lateRight_) += out;
     }
 }
 
@@ -519,10 +548,17 @@ void Ym2151::frame(std::int16_t* leftRight) {
     int right = lateRight_;
     lateLeft_ = 0;
     lateRight_ = 0;
-    runSlots<m1>(left, right);
-    runSlots<m2>(left, right);
-    runSlots<c1>(left, right);
-    runSlots<c2>(left, right);
+    if (pending_.empty()) {
+        runSlots<m1, false>(left, right);
+        runSlots<m2, false>(left, right);
+        runSlots<c1, false>(left, right);
+        runSlots<c2, false>(left, right);
+    } else {
+        runSlots<m1, true>(left, right);
+        runSlots<m2, true>(left, right);
+        runSlots<c1, true>(left, right);
+        runSlots<c2, true>(left, right);
+    }
     for (PendingWrite& w : pending_)
         w.position -= 32;
     leftRight[0] = dacLevel(left);

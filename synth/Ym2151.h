@@ -82,12 +82,20 @@ private:
         EgState state = EgState::release;
         bool keyRegister = false;  // key as written to KON
         bool keyed = false;        // key as the envelope last saw it (register or CSM)
+        int amShift = -1;          // AMS - 1 when AM applies to the slot, else -1
         std::int16_t out = 0;      // the operator's output this frame
         std::int16_t previous = 0; // and in the frame before
     };
 
+    // What the frame loop reads of a channel's registers, kept up to date as
+    // they are written (updateChannel).
     struct Channel {
         std::int16_t m1Previous[2] = {0, 0}; // M1's last two outputs, for feedback
+        std::uint8_t leftRoles = 0;          // roles sent to each output, a bit per role
+        std::uint8_t rightRoles = 0;
+        std::uint8_t feedbackShift = 0; // 10 - FB, 0 without feedback
+        std::uint8_t pmSensitivity = 0;
+        std::array<std::uint8_t, 4> sources{}; // each role's modulators (see modulators)
     };
 
     struct PendingWrite {
@@ -102,6 +110,7 @@ private:
     void applyKeyOff(std::uint8_t data);
     void updateStep(unsigned slot);
     void updateRates(unsigned slot);
+    void updateChannel(unsigned ch);
     int pitch(unsigned ch) const;
     std::uint32_t phaseStep(unsigned slot, int pmOffset) const;
     unsigned envelopeRate(unsigned slot) const;
@@ -111,7 +120,7 @@ private:
     void stepLfo();
     void stepNoise();
     template <unsigned role> int modulation(unsigned ch) const;
-    template <unsigned role> void runSlots(int& left, int& right);
+    template <unsigned role, bool pending> void runSlots(int& left, int& right);
     std::int16_t operatorOutput(std::uint32_t phase, int mod, unsigned attenuation) const;
     void frame(std::int16_t* leftRight);
 
@@ -139,6 +148,7 @@ private:
     std::array<std::uint8_t, 16> lfoAmHistory_{}; // AM and PM magnitude after their depths,
     std::array<std::uint8_t, 16> lfoPmHistory_{}; // one per frame, the newest at the index
     unsigned lfoHistoryIndex_ = 0;
+    unsigned lfoQuietFrames_ = 0; // frames since both depths were last other than 0
 
     // Noise: a 17-bit shift register stepped twice a frame at most.
     std::uint32_t noiseShift_ = 1;
