@@ -33,6 +33,7 @@ public:
         if (destination_.stop_.load(std::memory_order_relaxed)) return Request::stop;
         const std::uint64_t frame =
             position.sample * synth::BoardMixer::outputRate / songs::sampleRate;
+        destination_.songEnd_ = std::max(destination_.songEnd_, frame);
         return destination_.renderTo(frame) ? Request::go : Request::stop;
     }
 
@@ -68,17 +69,15 @@ std::unique_ptr<Timeline> MixerDestination::timeline(std::vector<ChipFamily*>, S
     return std::make_unique<Render>(*this);
 }
 
-bool MixerDestination::renderTo(std::uint64_t frame) {
-    songEnd_ = std::max(songEnd_, frame);
+bool MixerDestination::renderTo(std::uint64_t target) {
     if (failed_ || !mixer_) return !failed_;
     std::array<std::int16_t, channels * blockFrames> buffer{};
-    const std::uint64_t target = frame + delay_;
     while (rendered_ < target) {
         const auto count =
             static_cast<std::size_t>(std::min<std::uint64_t>(target - rendered_, blockFrames));
         mixer_->render(buffer.data(), count);
-        // The first frames, before the delay has passed, belong before the
-        // song's start: left out.
+        // The mixer sounds each write delay_ frames late: its first frames
+        // belong before the song's start and are left out.
         const std::uint64_t skip =
             rendered_ < delay_ ? std::min<std::uint64_t>(delay_ - rendered_, count) : 0;
         rendered_ += count;
@@ -93,7 +92,7 @@ bool MixerDestination::renderTo(std::uint64_t frame) {
 
 void MixerDestination::end(bool finished) {
     // The sound of the song's last writes, the mixer's delay after them.
-    if (finished) renderTo(songEnd_);
+    if (finished) renderTo(songEnd_ + delay_);
     sinks_.clear();
     mixer_.reset();
 }

@@ -39,9 +39,9 @@ private:
     class Sink;
     class Render;
 
-    // Renders the mixer up to an output frame of the song's time, the
-    // mixer's delay later, and writes what is due; false when writing fails.
-    bool renderTo(std::uint64_t frame);
+    // Renders the mixer up to an output frame and writes what is due (all
+    // but the first delay_ frames of the song); false when writing fails.
+    bool renderTo(std::uint64_t target);
 
     SNDFILE* out_;
     const std::atomic<bool>& stop_;
