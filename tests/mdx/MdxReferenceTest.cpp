@@ -34,8 +34,9 @@ struct Case {
     std::function<void(Song&)> make;
 };
 
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
 
 // The songs: each named after what it shows.
 const std::vector<Case>& cases() {
