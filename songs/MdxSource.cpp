@@ -44,9 +44,11 @@ std::optional<Song> readMdx(std::span<const std::uint8_t> bytes, std::string& er
     };
     keep();
     unsigned loops = 0;
+    std::uint64_t lastTick = 0;
     while (!driver.ended() && now() < longestPass) {
         std::size_t tickStart = song.writes.size();
         std::uint64_t tickTime = now();
+        lastTick = tickTime;
         driver.tick(writes);
         keep();
         if (driver.loops() > loops) {
@@ -62,8 +64,9 @@ std::optional<Song> readMdx(std::span<const std::uint8_t> bytes, std::string& er
         scaledTime += static_cast<std::uint64_t>(mdx::MdxDriver::timerBUnit) *
                       (mdx::MdxDriver::timerBSteps - driver.timerB()) * sampleRate;
     }
+    // The song ended at the start of its last tick (or was cut).
     song.loop.reset();
-    song.length = now();
+    song.length = driver.ended() ? lastTick : now();
     return song;
 }
 
