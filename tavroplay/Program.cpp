@@ -12,7 +12,7 @@
 #include "client/TavroLibrary.h"
 #include "common/Platform.h"
 #include "common/ThreadScheduling.h"
-#include "soundif/link/d2xx/DeviceDiagnosis.h"
+#include "soundif/diagnosis/DeviceDiagnosis.h"
 #include "tavroplay/BoardChips.h"
 #include "tavroplay/BoardDestination.h"
 #include "tavroplay/CommandLine.h"
