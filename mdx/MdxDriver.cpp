@@ -141,12 +141,12 @@ void MdxDriver::fadeStep() {
     fadeCounter_ = fadeInterval_;
     if (++fadeLevel_ < measured::fadeEndLevel) {
         for (Track& t : tracks_)
-            t.volumeDirty = true;
+            t.fadeDirty = true;
         return;
     }
     // Faded out: every voiced channel's carriers silenced, and the song ends.
     for (Track& t : tracks_) {
-        if (isFm(t) && t.hasVoice) writeCarrierLevels(t, Regs::maximumTotalLevel);
+        if (isFm(t)) writeCarrierLevels(t, Regs::maximumTotalLevel);
         t.ended = true;
         t.keyed = false;
     }
@@ -170,7 +170,7 @@ bool MdxDriver::need(Track& t, std::size_t bytes) {
 void MdxDriver::tickTrack(Track& t) {
     if (t.ended) {
         // The fade reaches ended tracks too (test "Fade").
-        if (isFm(t) && t.hasVoice && t.volumeDirty) writeVolume(t);
+        if (isFm(t) && t.fadeDirty) writeVolume(t);
         return;
     }
     bool noteTick = false;
@@ -210,6 +210,9 @@ bool MdxDriver::runCommands(Track& t) {
         if (c <= lastRest) {
             t.clocksLeft = c + 1;
             t.restSinceNote = true;
+            // A volume changed before a rest goes out at the rest (test
+            // "VolumeBeforeRest").
+            if (isFm(t) && t.volumeDirty) writeVolume(t);
             t.pc += 1;
             return false;
         }
@@ -235,7 +238,7 @@ bool MdxDriver::runCommands(Track& t) {
             if (!need(t, 2)) return false;
             if (auto v = song_->voice(byteAt(t.pc + 1)); v && isFm(t)) {
                 t.voice = *v;
-                t.hasVoice = t.voiceDirty = t.panDirty = true;
+                t.voiceDirty = t.panDirty = true;
             }
             t.pc += 2;
             break;
@@ -404,7 +407,7 @@ bool MdxDriver::runCommands(Track& t) {
             t.chipLfoSync = (mode & chipLfoSyncFlag) != 0;
             t.chipSensitivity = byteAt(t.pc + 5);
             if (isFm(t)) {
-                write(Regs::lfoWaveform, Regs::lfoWaveField::of(mode));
+                write(Regs::lfoWaveform, mode & ~chipLfoSyncFlag);
                 write(Regs::lfoFrequency, byteAt(t.pc + 2));
                 write(Regs::lfoDepth, byteAt(t.pc + 3));
                 write(Regs::lfoDepth, byteAt(t.pc + 4));
@@ -463,10 +466,7 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
         // With a key-on delay the pitch and the volume go at the note, the
         // rest at the key-on (test "KeyOnDelay").
         writePitch(t, currentPitch(t));
-        if (t.volumeDirty) {
-            writeVolume(t);
-            t.volumeDirty = false;
-        }
+        if (t.volumeDirty || t.fadeDirty) writeVolume(t);
     }
 }
 
@@ -474,6 +474,7 @@ void MdxDriver::keyOnStage(Track& t, bool key) {
     unsigned ch = t.index;
     if (t.voiceDirty) {
         unsigned connection = Regs::connectionField::of(t.voice.feedbackConnection);
+        t.chipConnection = static_cast<int>(connection);
         for (std::size_t g = 0; g < MdxVoice::groupCount; ++g)
             for (unsigned op = 0; op < MdxVoice::operatorCount; ++op) {
                 std::uint8_t value = t.voice.groups[g][op];
@@ -498,7 +499,7 @@ void MdxDriver::keyOnStage(Track& t, bool key) {
         write(Regs::test, lfoResetOff);
     }
     writePitch(t, currentPitch(t));
-    if (t.volumeDirty) {
+    if (t.volumeDirty || t.fadeDirty) {
         writeVolume(t);
         t.volumeDirty = false;
     }
@@ -519,10 +520,15 @@ void MdxDriver::writeVolume(Track& t) {
                                : measured::volumeAttenuation[t.volume & maximumVolume];
     writeCarrierLevels(t, attenuation + fadeLevel_);
     t.volumeDirty = false;
+    t.fadeDirty = false;
 }
 
 void MdxDriver::writeCarrierLevels(Track& t, unsigned attenuation) {
-    unsigned connection = Regs::connectionField::of(t.voice.feedbackConnection);
+    // Until a new voice reaches the chip at its key-on, the carriers are
+    // those of the voice the chip has, their levels from the new voice
+    // (test "VolumeBeforeRest"); nothing before the first voice.
+    if (t.chipConnection < 0) return;
+    auto connection = static_cast<unsigned>(t.chipConnection);
     for (unsigned op = 0; op < MdxVoice::operatorCount; ++op) {
         if (!Regs::isCarrier(connection, static_cast<Regs::Operator>(op))) continue;
         unsigned level = std::min<unsigned>(
@@ -538,7 +544,7 @@ void MdxDriver::effects(Track& t) {
     t.pitchLfo.tick();
     writePitch(t, currentPitch(t));
     // A volume changed by the fade goes out at once (test "Fade").
-    if (t.volumeDirty && t.hasVoice) writeVolume(t);
+    if (t.fadeDirty) writeVolume(t);
 }
 
 // Portamento and LFO each in whole KF steps (test "PortamentoWithLfo").

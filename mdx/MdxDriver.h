@@ -95,10 +95,11 @@ private:
         int lfoDelay = 0;
         unsigned pan = 3;
         unsigned volume = 8;
-        bool hasVoice = false;
+        int chipConnection = -1; // the connection of the voice last written to the chip
         bool voiceDirty = false;
         bool panDirty = false;
-        bool volumeDirty = false;
+        bool volumeDirty = false; // by a volume command or a new voice: written at the note
+        bool fadeDirty = false;   // by the fade: written in the tick
         bool chipLfoSync = false;
         std::uint8_t chipSensitivity = 0;
         unsigned rate = 4;

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <random>
 #include <string>
 
 #include "MdxBuilder.h"
@@ -143,6 +145,10 @@ const std::vector<Case>& cases() {
                  .note(34, 4)
                  .note(35, 4)
                  .end();
+         }},
+        {"VolumeBeforeRest", [](Song& s) {
+             s.tracks[0].voice(voiceTwo).volume(3).note(30, 4).volume(0xE8).rest(4).note(30, 4).volumeDown().rest(2).note(31, 2).volume(5).voice(voiceOne).rest(3).note(32, 3).end();
+             s.tracks[1].volume(4).rest(2).voice(voiceOne).volumeUp().rest(2).note(40, 2).end();
          }},
         {"LegatoThenRest",
          [](Song& s) {
@@ -422,11 +428,20 @@ TEST_P(MdxReference, WritesEqualTheReferenceTickForTick) {
         total += std::max(a.size(), b.size());
         for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i)
             equal += a[i] == b[i];
+        if (std::getenv("MDX_SHOW_ALL"))
+            std::printf("%3zu%s\n  ours:%s\n  ref: %s\n", t, a == b ? "" : " *", show(a).c_str(), show(b).c_str());
         if (a != b && reported++ < 3)
             ADD_FAILURE() << "tick " << t << "\n ours:     " << show(a)
                           << "\n reference:" << show(b);
     }
     EXPECT_EQ(ours.size(), reference.ticks.size()) << "song length in ticks";
+    if (HasFailure() && std::getenv("MDX_SHOW_PROGRAMS")) {
+        for (std::size_t t = 0; t < song.tracks.size(); ++t) {
+            std::printf("track %zu:", t);
+            for (std::uint8_t b : song.tracks[t].code) std::printf(" %02X", b);
+            std::printf("\n");
+        }
+    }
     std::printf(
         "[ share ] %s: %zu of %zu writes equal in the same tick (%.1f%%) over %zu ticks%s\n",
         GetParam().name, equal, total,
@@ -434,6 +449,86 @@ TEST_P(MdxReference, WritesEqualTheReferenceTickForTick) {
         reference.ticks.size(), reference.ended ? ", song ended" : "");
 #endif
 }
+
+// Songs of random commands on every FM track: combinations no song made for
+// one command shows (volume changed during a tie, detune during portamento,
+// LFOs across rests, key-on delays with legato...).
+void randomTrack(Track& t, std::mt19937& random, int track) {
+    auto pick = [&](int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(random);
+    };
+    t.voice(pick(1, 2));
+    for (int i = 0; i < 40; ++i) {
+        switch (pick(0, 20)) {
+        case 0: t.volume(pick(0, 15)); break;
+        case 1: t.volume(0x80 + pick(0, 0x7F)); break;
+        case 2: t.volumeUp(); break;
+        case 3: t.volumeDown(); break;
+        case 4: t.gate(pick(0, 1) ? pick(1, 8) : 0x100 - pick(1, 6)); break;
+        case 5: t.legato(); break;
+        case 6: t.detune(pick(-300, 300)); break;
+        case 7: t.portamento(pick(-900, 900)); break;
+        case 8: t.keyOnDelay(pick(0, 3)); break;
+        case 9: t.pitchLfo(pick(0, 2), pick(1, 9), pick(-1500, 1500)); break;
+        case 10: t.lfoSwitch(0xEC, pick(0x80, 0x81)); break;
+        case 11: t.lfoDelay(pick(0, 4)); break;
+        case 12: t.pan(pick(0, 3)); break;
+        case 13: t.voice(pick(1, 2)); break;
+        case 14: t.rest(pick(1, 6)); break;
+        case 15:
+            if (track == 7) t.noise(pick(0, 1) ? 0x80 | pick(0, 0x1F) : 0);
+            break;
+        case 16:
+            t.chipLfo(pick(0, 0x43), pick(0, 255), 0x80 | pick(0, 0x7F), pick(0, 0x7F),
+                      pick(0, 0x73));
+            break;
+        default: t.note(pick(0, 95), pick(1, 12)); break;
+        }
+    }
+    t.note(pick(0, 95), pick(1, 12)).end();
+}
+
+std::vector<Case> soloCases() {
+    static const char* const names[] = {"Solo1", "Solo2", "Solo3", "Solo4", "Solo5", "Solo6",
+                                        "Solo7", "Solo8", "Solo9", "Solo10", "Solo11", "Solo12"};
+    std::vector<Case> all;
+    unsigned seed = 100;
+    for (const char* name : names) {
+        all.push_back({name, [seed](Song& s) {
+                           std::mt19937 random(seed);
+                           int track = static_cast<int>(seed % 8);
+                           randomTrack(s.tracks[static_cast<std::size_t>(track)], random, track);
+                       }});
+        ++seed;
+    }
+    return all;
+}
+
+std::vector<Case> randomCases() {
+    static const char* const names[] = {"Random1", "Random2",  "Random3",  "Random4",
+                                        "Random5", "Random6",  "Random7",  "Random8",
+                                        "Random9", "Random10", "Random11", "Random12"};
+    std::vector<Case> all;
+    unsigned seed = 1;
+    for (const char* name : names) {
+        all.push_back({name, [seed](Song& s) {
+                           std::mt19937 random(seed);
+                           for (int track = 0; track < 8; ++track)
+                               randomTrack(s.tracks[static_cast<std::size_t>(track)], random,
+                                           track);
+                       }});
+        ++seed;
+    }
+    return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(SoloSongs, MdxReference, testing::ValuesIn(soloCases()),
+                         [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(RandomSongs, MdxReference, testing::ValuesIn(randomCases()),
+                         [](const testing::TestParamInfo<Case>& info) {
+                             return std::string(info.param.name);
+                         });
 
 INSTANTIATE_TEST_SUITE_P(Songs, MdxReference, testing::ValuesIn(cases()),
                          [](const testing::TestParamInfo<Case>& info) {
