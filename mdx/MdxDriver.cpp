@@ -184,10 +184,19 @@ void MdxDriver::tickTrack(Track& t) {
         // the note (q above 8, or legato) holds the key into the next note,
         // which then starts without a key-on (test "GateNegative").
         if (t.gateLeft > 0 && --t.gateLeft == 0 && t.keyed) keyOff(t);
+        // Portamento moves before the tick's commands: the step of a tick
+        // that starts a rest still counts (test "PortamentoAcrossRests").
+        t.portamentoSum += t.portamento;
         if (--t.clocksLeft == 0)
             noteTick = runCommands(t);
-        else if (t.keyOnDelayLeft > 0 && --t.keyOnDelayLeft == 0)
+        else if (t.keyOnDelayLeft > 0 && --t.keyOnDelayLeft == 0) {
+            // A delayed key-on starts the LFO's delay from itself; the pitch
+            // of that tick goes with the key-on (test "LfoAndKeyOnDelay").
+            if (t.lfoDelay != 0) t.pitchLfo.restart(t.lfoDelay);
+            t.pitchLfo.tick();
             keyOnStage(t, !t.keyed);
+            noteTick = true;
+        }
     }
     if (!noteTick) effects(t);
 }
@@ -210,6 +219,7 @@ bool MdxDriver::runCommands(Track& t) {
         if (c <= lastRest) {
             t.clocksLeft = c + 1;
             t.restSinceNote = true;
+            endPortamento(t);
             // A volume changed before a rest goes out at the rest (test
             // "VolumeBeforeRest").
             if (isFm(t) && t.volumeDirty) writeVolume(t);
@@ -220,6 +230,7 @@ bool MdxDriver::runCommands(Track& t) {
             if (!need(t, 2)) return false;
             int clocks = byteAt(t.pc + 1) + 1;
             t.pc += 2;
+            endPortamento(t);
             startNote(t, c - firstNote, clocks);
             return true;
         }
@@ -328,7 +339,8 @@ bool MdxDriver::runCommands(Track& t) {
             break;
         case commandPortamento:
             if (!need(t, 3)) return false;
-            t.portamentoNext = wordAt(t.pc + 1);
+            t.portamento = wordAt(t.pc + 1);
+            t.portamentoArmed = true;
             t.pc += 3;
             break;
         case commandEnd: {
@@ -435,6 +447,13 @@ bool MdxDriver::runCommands(Track& t) {
     }
 }
 
+// A portamento lasts from its command to the end of the note or rest that
+// follows it (test "PortamentoAcrossRests").
+void MdxDriver::endPortamento(Track& t) {
+    if (!t.portamentoArmed) t.portamento = 0;
+    t.portamentoArmed = false;
+}
+
 void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
     t.clocksLeft = clocks;
     int gateClocks = t.gate & negativeGateFlag
@@ -454,10 +473,8 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
         return;
     }
     t.notePitch = static_cast<int>(note) * pitchUnitsPerNote + t.detune + measured::pitchOffset;
-    t.portamento = t.portamentoNext;
-    t.portamentoNext = 0;
     t.portamentoSum = 0;
-    if (t.lfoDelay != 0) t.pitchLfo.restart(t.lfoDelay);
+    if (t.lfoDelay != 0 && t.keyOnDelay == 0) t.pitchLfo.restart(t.lfoDelay);
     t.pitchLfo.tick();
     t.keyOnDelayLeft = t.keyOnDelay;
     if (t.keyOnDelay == 0) {
@@ -540,7 +557,6 @@ void MdxDriver::writeCarrierLevels(Track& t, unsigned attenuation) {
 
 void MdxDriver::effects(Track& t) {
     if (!isFm(t)) return;
-    t.portamentoSum += t.portamento;
     t.pitchLfo.tick();
     writePitch(t, currentPitch(t));
     // A volume changed by the fade goes out at once (test "Fade").

@@ -88,7 +88,7 @@ private:
         int notePitch = 0;
         int lastPitch = noPitch;
         int portamento = 0;
-        int portamentoNext = 0;
+        bool portamentoArmed = false; // set by the command, until the next note or rest
         int portamentoSum = 0;
         SoftLfo pitchLfo;
         SoftLfo volumeLfo;
@@ -113,6 +113,7 @@ private:
     bool need(Track& t, std::size_t bytes);
     std::uint8_t byteAt(std::size_t at) const { return body_[at]; }
     int wordAt(std::size_t at) const;
+    void endPortamento(Track& t);
     void startNote(Track& t, unsigned note, int clocks);
     void keyOnStage(Track& t, bool key);
     void keyOff(Track& t);

@@ -232,6 +232,13 @@ const std::vector<Case>& cases() {
                  .note(33, 6)
                  .end();
          }},
+        {"PortamentoAcrossRests", [](Song& s) {
+             s.tracks[0].voice(voiceOne).note(30, 4).portamento(821).rest(1).rest(4).note(40, 4).portamento(-700).rest(3).note(41, 4).portamento(600).note(30, 4).rest(3).note(40, 4).end();
+             s.tracks[1].voice(voiceOne).portamento(821).rest(2).note(30, 4).note(40, 4).end();
+         }},
+        {"LfoAndKeyOnDelay", [](Song& s) {
+             s.tracks[0].voice(voiceOne).keyOnDelay(1).lfoDelay(3).pitchLfo(2, 1, 1172).note(16, 8).keyOnDelay(2).pitchLfo(0, 3, 900).note(17, 8).lfoDelay(0).portamento(500).note(18, 6).end();
+         }},
         {"PortamentoWithLfo",
          [](Song& s) {
              s.tracks[0].voice(voiceOne).pitchLfo(2, 4, 500).portamento(300).note(30, 12).end();
