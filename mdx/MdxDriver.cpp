@@ -219,6 +219,7 @@ bool MdxDriver::runCommands(Track& t) {
         if (c <= lastRest) {
             t.clocksLeft = c + 1;
             t.restSinceNote = true;
+            t.tieNext = false; // a legato before a rest is spent on it (test "LegatoBeforeRest")
             endPortamento(t);
             // A volume changed before a rest goes out at the rest (test
             // "VolumeBeforeRest").
@@ -526,16 +527,21 @@ void MdxDriver::keyOnStage(Track& t, bool key) {
     }
 }
 
+// The volume is written again only when its attenuation changes (test
+// "VolumeSameLevel": volume 8 and 0x80 + 0x15 are one level).
 void MdxDriver::setVolume(Track& t, unsigned volume) {
-    if (volume != t.volume) t.volumeDirty = true;
+    if (attenuationOf(volume) != attenuationOf(t.volume)) t.volumeDirty = true;
     t.volume = volume;
 }
 
+unsigned MdxDriver::attenuationOf(unsigned volume) {
+    return volume & measured::directVolumeFlag
+               ? volume & ~measured::directVolumeFlag & 0xFF
+               : measured::volumeAttenuation[volume & maximumVolume];
+}
+
 void MdxDriver::writeVolume(Track& t) {
-    unsigned attenuation = t.volume & measured::directVolumeFlag
-                               ? t.volume & ~measured::directVolumeFlag & 0xFF
-                               : measured::volumeAttenuation[t.volume & maximumVolume];
-    writeCarrierLevels(t, attenuation + fadeLevel_);
+    writeCarrierLevels(t, attenuationOf(t.volume) + fadeLevel_);
     t.volumeDirty = false;
     t.fadeDirty = false;
 }

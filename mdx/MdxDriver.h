@@ -121,6 +121,7 @@ private:
     int currentPitch(const Track& t) const;
     void writePitch(Track& t, int pitch);
     void setVolume(Track& t, unsigned volume);
+    static unsigned attenuationOf(unsigned volume);
     void writeVolume(Track& t);
     void writeCarrierLevels(Track& t, unsigned attenuation);
     void fadeStep();

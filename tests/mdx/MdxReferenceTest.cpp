@@ -146,8 +146,23 @@ const std::vector<Case>& cases() {
                  .note(35, 4)
                  .end();
          }},
-        {"VolumeBeforeRest", [](Song& s) {
-             s.tracks[0].voice(voiceTwo).volume(3).note(30, 4).volume(0xE8).rest(4).note(30, 4).volumeDown().rest(2).note(31, 2).volume(5).voice(voiceOne).rest(3).note(32, 3).end();
+        {"VolumeBeforeRest",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceTwo)
+                 .volume(3)
+                 .note(30, 4)
+                 .volume(0xE8)
+                 .rest(4)
+                 .note(30, 4)
+                 .volumeDown()
+                 .rest(2)
+                 .note(31, 2)
+                 .volume(5)
+                 .voice(voiceOne)
+                 .rest(3)
+                 .note(32, 3)
+                 .end();
              s.tracks[1].volume(4).rest(2).voice(voiceOne).volumeUp().rest(2).note(40, 2).end();
          }},
         {"LegatoThenRest",
@@ -232,12 +247,86 @@ const std::vector<Case>& cases() {
                  .note(33, 6)
                  .end();
          }},
-        {"PortamentoAcrossRests", [](Song& s) {
-             s.tracks[0].voice(voiceOne).note(30, 4).portamento(821).rest(1).rest(4).note(40, 4).portamento(-700).rest(3).note(41, 4).portamento(600).note(30, 4).rest(3).note(40, 4).end();
+        {"PortamentoAcrossRests",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .note(30, 4)
+                 .portamento(821)
+                 .rest(1)
+                 .rest(4)
+                 .note(40, 4)
+                 .portamento(-700)
+                 .rest(3)
+                 .note(41, 4)
+                 .portamento(600)
+                 .note(30, 4)
+                 .rest(3)
+                 .note(40, 4)
+                 .end();
              s.tracks[1].voice(voiceOne).portamento(821).rest(2).note(30, 4).note(40, 4).end();
          }},
-        {"LfoAndKeyOnDelay", [](Song& s) {
-             s.tracks[0].voice(voiceOne).keyOnDelay(1).lfoDelay(3).pitchLfo(2, 1, 1172).note(16, 8).keyOnDelay(2).pitchLfo(0, 3, 900).note(17, 8).lfoDelay(0).portamento(500).note(18, 6).end();
+        {"LegatoBeforeRest",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .note(33, 3)
+                 .legato()
+                 .rest(3)
+                 .gate(0xFC)
+                 .note(34, 12)
+                 .legato()
+                 .note(35, 4)
+                 .end();
+         }},
+        {"VolumeBeforeRestAfterGate",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .gate(4)
+                 .note(30, 4)
+                 .volume(3)
+                 .rest(2)
+                 .note(31, 2)
+                 .gate(8)
+                 .legato()
+                 .note(32, 2)
+                 .volume(7)
+                 .rest(2)
+                 .note(33, 2)
+                 .end();
+         }},
+        {"VolumeSameLevel",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceTwo)
+                 .gate(7)
+                 .note(84, 4)
+                 .volume(0x95)
+                 .rest(1)
+                 .note(60, 6)
+                 .volume(0x94)
+                 .note(61, 2)
+                 .volume(7)
+                 .rest(1)
+                 .note(62, 2)
+                 .end();
+         }},
+        {"LfoAndKeyOnDelay",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .keyOnDelay(1)
+                 .lfoDelay(3)
+                 .pitchLfo(2, 1, 1172)
+                 .note(16, 8)
+                 .keyOnDelay(2)
+                 .pitchLfo(0, 3, 900)
+                 .note(17, 8)
+                 .lfoDelay(0)
+                 .portamento(500)
+                 .note(18, 6)
+                 .end();
          }},
         {"PortamentoWithLfo",
          [](Song& s) {
@@ -436,7 +525,8 @@ TEST_P(MdxReference, WritesEqualTheReferenceTickForTick) {
         for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i)
             equal += a[i] == b[i];
         if (std::getenv("MDX_SHOW_ALL"))
-            std::printf("%3zu%s\n  ours:%s\n  ref: %s\n", t, a == b ? "" : " *", show(a).c_str(), show(b).c_str());
+            std::printf("%3zu%s\n  ours:%s\n  ref: %s\n", t, a == b ? "" : " *", show(a).c_str(),
+                        show(b).c_str());
         if (a != b && reported++ < 3)
             ADD_FAILURE() << "tick " << t << "\n ours:     " << show(a)
                           << "\n reference:" << show(b);
@@ -445,7 +535,8 @@ TEST_P(MdxReference, WritesEqualTheReferenceTickForTick) {
     if (HasFailure() && std::getenv("MDX_SHOW_PROGRAMS")) {
         for (std::size_t t = 0; t < song.tracks.size(); ++t) {
             std::printf("track %zu:", t);
-            for (std::uint8_t b : song.tracks[t].code) std::printf(" %02X", b);
+            for (std::uint8_t b : song.tracks[t].code)
+                std::printf(" %02X", b);
             std::printf("\n");
         }
     }
@@ -496,7 +587,7 @@ void randomTrack(Track& t, std::mt19937& random, int track) {
 }
 
 std::vector<Case> soloCases() {
-    static const char* const names[] = {"Solo1", "Solo2", "Solo3", "Solo4", "Solo5", "Solo6",
+    static const char* const names[] = {"Solo1", "Solo2", "Solo3", "Solo4",  "Solo5",  "Solo6",
                                         "Solo7", "Solo8", "Solo9", "Solo10", "Solo11", "Solo12"};
     std::vector<Case> all;
     unsigned seed = 100;
@@ -530,7 +621,9 @@ std::vector<Case> randomCases() {
 }
 
 INSTANTIATE_TEST_SUITE_P(SoloSongs, MdxReference, testing::ValuesIn(soloCases()),
-                         [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<Case>& info) {
+                             return std::string(info.param.name);
+                         });
 
 INSTANTIATE_TEST_SUITE_P(RandomSongs, MdxReference, testing::ValuesIn(randomCases()),
                          [](const testing::TestParamInfo<Case>& info) {
