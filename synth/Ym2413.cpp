@@ -19,6 +19,7 @@ constexpr int maxLevel = 127;
 // The envelope's 0.375 dB steps in the operator's 1/256 octaves: 16 per step.
 constexpr unsigned attenuationShift = 4;
 constexpr int dampRate = 12;
+constexpr auto dampIndex = static_cast<std::size_t>(fm::EnvelopeState::damp);
 // The envelope counter in the first frame after reset, where it stands against the chip's
 // (measured with the die-shot model).
 constexpr std::uint32_t envelopeCounterAtReset = 4;
@@ -240,9 +241,12 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
     // A state's rate applies from the frame after the state is entered.
     EnvelopeState stepping = slot.rateState;
     keySlot(slot, key);
-    // A key-on damps a carrier or rhythm slot at once; a melody modulator's damping rate, like
-    // every other rate, applies from the frame after.
-    if (slot.state == EnvelopeState::damp && !setup.modulator) stepping = EnvelopeState::damp;
+    // A key-on damps a carrier or rhythm slot at once, unless the rate it had (a fast release)
+    // is the faster: that one steps once more. A melody modulator's damping rate, like every
+    // other rate, applies from the frame after.
+    if (slot.state == EnvelopeState::damp && !setup.modulator &&
+        setup.rates[static_cast<std::size_t>(slot.rateState)] <= setup.rates[dampIndex])
+        stepping = EnvelopeState::damp;
     slot.rateState = slot.state;
     // The end of the damping (see prepare()): a slot that starts its attack at the start of a
     // frame restarts its phase at once.
@@ -394,7 +398,12 @@ int Ym2413::frame() {
         const Setup& carSetup = setups_[static_cast<std::size_t>(ch * 2 + 1)];
         const bool drum = rhythm && ch >= 6;
         stepEnvelope(mod, modSetup, modSetup.key, clocks);
+        const EnvelopeState carBefore = car.state;
         stepEnvelope(car, carSetup, carSetup.key, clocks);
+        // A melody carrier's attack restarts its modulator's phase too (after this frame's
+        // output), wherever the modulator's own envelope stands.
+        if (!drum && carBefore == EnvelopeState::damp && car.state != EnvelopeState::damp)
+            mod.phaseReset = true;
 
         const int feedbackIn =
             modSetup.feedback == 0 ? 0 : (mod.output[0] + mod.output[1]) >> modSetup.feedback;
