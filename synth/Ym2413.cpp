@@ -215,8 +215,15 @@ void Ym2413::prepare() {
             // from there, and its phase restarts after that frame's output; the other slots
             // attack at the start of a frame, the rhythm slots and modulators once the level
             // has reached 127, the others from 124.
-            s.modulator = op == 0 && !drumChannel;
-            s.dampEnd = drumChannel || s.modulator ? maxLevel : 124;
+            // The bass drum's modulator keys, damps and restarts as a melody modulator does; the
+            // snare drum's damping ends at 124 as a melody carrier's; the tom-tom's damping rate
+            // applies from the frame after the key-on as a modulator's; the top cymbal takes a
+            // key-off at once.
+            const bool snareDrum = drumChannel && ch == 7 && op == 1;
+            s.modulator = op == 0 && (!drumChannel || ch == 6);
+            s.dampLags = s.modulator || (drumChannel && ch == 8 && op == 0);
+            s.keyOffAtOnce = drumChannel && ch == 8 && op == 1;
+            s.dampEnd = (drumChannel && !snareDrum) || s.modulator ? maxLevel : 124;
             s.attackAtFrameStart =
                 drumChannel || s.modulator || (s.attack < 15 && s.attack + (s.keyScale >> 2) >= 15);
             s.key = keyOn(ch) || (drumChannel && rhythmKey(ch == 6   ? 4
@@ -240,11 +247,12 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
     }
     // A state's rate applies from the frame after the state is entered.
     EnvelopeState stepping = slot.rateState;
+    if (setup.keyOffAtOnce && !key) slot.keyOffSeen = true;
     keySlot(slot, key);
     // A key-on damps a carrier or rhythm slot at once, unless the rate it had (a fast release)
     // is the faster: that one steps once more. A melody modulator's damping rate, like every
     // other rate, applies from the frame after.
-    if (slot.state == EnvelopeState::damp && !setup.modulator &&
+    if (slot.state == EnvelopeState::damp && !setup.dampLags &&
         setup.rates[static_cast<std::size_t>(slot.rateState)] <= setup.rates[dampIndex])
         stepping = EnvelopeState::damp;
     slot.rateState = slot.state;

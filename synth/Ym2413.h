@@ -142,7 +142,9 @@ private:
         bool key;
         std::uint8_t dampEnd;    // the level at which a damped slot starts its attack
         bool attackAtFrameStart; // at the start of a frame, or in the frame it gets there
-        bool modulator;          // a melody channel's modulator
+        bool modulator;          // a melody channel's modulator, or the bass drum's
+        bool dampLags;           // a key-on's damping rate applies from the frame after
+        bool keyOffAtOnce;       // the envelope takes a key-off in the frame it comes
         std::int8_t lead; // frames the slot's envelope and LFOs run ahead of channel 0's carrier
     };
 
