@@ -86,7 +86,7 @@ int keyScaleRate(bool ksr, int block, int fNumber) {
 
 } // namespace
 
-Ym2413::Ym2413(std::uint32_t) {
+Ym2413::Ym2413() {
     reset();
 }
 

@@ -1,16 +1,15 @@
 // Ym2413.h: a software YM2413 (OPLL), the nine-channel two-operator FM chip with a built-in
 // instrument ROM and a five-voice rhythm section, in fixed-point integer arithmetic.
 //
-// How it is used: construct with the chip's input clock, give it register writes with
-// write(address, data) (each takes effect from the next frame) and pull frames with
-// generate(). One frame is 72 input clocks (49,716 frames/s at 3.579545 MHz), one turn of the
-// chip's 18 operator slots. A frame's value is the sum, over the turn's 18 output phases, of
+// How it is used: construct, give it register writes with write(address, data) (each takes
+// effect from the next frame) and pull frames with generate(). One frame is clocksPerFrame
+// (72) input clocks (49,716 frames/s at 3.579545 MHz), one turn of the chip's 18 operator
+// slots; the model counts in frames and needs no clock. A frame's value is the sum, over the turn's 18 output phases, of
 // what the melody (MO) and rhythm (RO) pins carry, each counted from its resting level, in
 // the chip's own 9-bit output steps: a silent frame is 0. The chip puts each melody channel on
 // MO for one phase and each rhythm voice on RO for two. Its output is sign and magnitude: a
 // phase carrying magnitude m puts m + 1 on its pin and 1 (the rest) on the other, or -(m + 1)
-// and -1 when negative, so a negative value counts -(m + 4) in the sum. The clock only sets
-// how many frames make a second. The model keeps no state outside the object, allocates
+// and -1 when negative, so a negative value counts -(m + 4) in the sum. The model keeps no state outside the object, allocates
 // nothing and never blocks.
 //
 // Register map (address: bits 7..0). M = modulator, C = carrier.
@@ -74,7 +73,14 @@ namespace synth {
 
 class Ym2413 {
 public:
-    explicit Ym2413(std::uint32_t clockHz);
+    // Input clocks per frame; one value per frame (mono), at most fullScale in magnitude:
+    // 18 output phases of 255 steps.
+    static constexpr std::uint32_t clocksPerFrame = 72;
+    static constexpr std::size_t outputs = 1;
+    static constexpr std::int32_t fullScale = 4590;
+    static constexpr bool unipolar = false;
+
+    Ym2413();
     void reset();
     void write(std::uint8_t address, std::uint8_t data);
     void generate(std::int16_t* mono, std::size_t frames);

@@ -13,10 +13,12 @@
 #include <array>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "client/StopRequest.h"
-#include "synth/BoardMixer.h"
+#include "mixer/BoardMixer.h"
+#include "tavro/SoundInterface.h"
 #include "tavroplay/FileChips.h"
 #include "tavroplay/SongPlayer.h"
 #include "vgm/VgmFile.h"
@@ -32,25 +34,25 @@ std::string displayName(const std::filesystem::path& path) {
 
 class MixerSink : public RegisterSink {
 public:
-    MixerSink(synth::BoardMixer& mixer, std::size_t chip) : mixer_(mixer), chip_(chip) {}
+    MixerSink(mixer::BoardMixer& mixer, std::size_t chip) : mixer_(mixer), chip_(chip) {}
     void write(std::uint16_t address, std::uint8_t data) override {
         if (address < 0x100) mixer_.write(chip_, static_cast<std::uint8_t>(address), data);
     }
 
 private:
-    synth::BoardMixer& mixer_;
+    mixer::BoardMixer& mixer_;
     std::size_t chip_;
 };
 
 // Renders the mixer's output up to each position and writes it out.
 class RenderTimeline : public Timeline {
 public:
-    RenderTimeline(synth::BoardMixer& mixer, SNDFILE* out) : mixer_(mixer), out_(out) {}
+    RenderTimeline(mixer::BoardMixer& mixer, SNDFILE* out) : mixer_(mixer), out_(out) {}
 
     Request reach(const Position& position) override {
         if (stopFlag.load(std::memory_order_relaxed)) return Request::stop;
         const std::uint64_t target =
-            position.sample * synth::BoardMixer::outputRate / vgm::sampleRate;
+            position.sample * mixer::BoardMixer::outputRate / vgm::sampleRate;
         while (frames_ < target) {
             const std::size_t count =
                 static_cast<std::size_t>(std::min<std::uint64_t>(target - frames_, blockFrames));
@@ -69,7 +71,7 @@ public:
 
 private:
     static constexpr std::size_t blockFrames = 4096;
-    synth::BoardMixer& mixer_;
+    mixer::BoardMixer& mixer_;
     SNDFILE* out_;
     std::array<std::int16_t, 2 * blockFrames> buffer_{};
     std::uint64_t frames_ = 0;
@@ -94,7 +96,7 @@ bool renderFile(const CommandLine& line, const PlayItem& item, SNDFILE* out, boo
         std::cerr << name << ": " << error << std::endl;
         return false;
     }
-    synth::BoardMixer mixer;
+    mixer::BoardMixer mixer;
     std::vector<SoftwareChip> chips;
     ChipTable table{};
     std::string missing;
@@ -102,20 +104,21 @@ bool renderFile(const CommandLine& line, const PlayItem& item, SNDFILE* out, boo
         const auto chip = static_cast<vgm::VgmChip>(kind);
         for (int index = 0; index < 2; ++index) {
             if (!file->writesTo(chip, index)) continue;
-            synth::BoardMixer::ChipKind software;
+            std::int32_t type = 0;
             if (chip == vgm::VgmChip::ym2151)
-                software = synth::BoardMixer::ChipKind::ym2151;
+                type = tavro::chipTypeYm2151;
             else if (chip == vgm::VgmChip::ym2413)
-                software = synth::BoardMixer::ChipKind::ym2413;
+                type = tavro::chipTypeYm2413;
             else if (chip == vgm::VgmChip::ay8910)
-                software = synth::BoardMixer::ChipKind::ssg;
-            else {
+                type = tavro::chipTypePsg;
+            const std::optional<std::size_t> number =
+                mixer.addChip(type, fileClockOf(file->header(), chip));
+            if (!number) {
                 missing += (missing.empty() ? "" : ", ") + chipLabel(chip, index);
                 continue;
             }
-            const std::size_t number = mixer.addChip(software, fileClockOf(file->header(), chip));
             SoftwareChip entry;
-            entry.sink = std::make_unique<MixerSink>(mixer, number);
+            entry.sink = std::make_unique<MixerSink>(mixer, *number);
             entry.chip = std::make_unique<PlayedChip>(chip, 1.0, *entry.sink);
             table[kind][index] = entry.chip.get();
             chips.push_back(std::move(entry));
@@ -138,7 +141,7 @@ bool renderFile(const CommandLine& line, const PlayItem& item, SNDFILE* out, boo
 
 int renderWav(const CommandLine& line) {
     SF_INFO format{};
-    format.samplerate = synth::BoardMixer::outputRate;
+    format.samplerate = mixer::BoardMixer::outputRate;
     format.channels = 2;
     format.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
     const std::string path = displayName(*line.wav);

@@ -69,7 +69,7 @@ private:
 };
 
 std::vector<int> renderModel(const Stream& stream) {
-    synth::Ym2413 chip(3579545);
+    synth::Ym2413 chip;
     std::int16_t settle[preRollFrames];
     chip.generate(settle, preRollFrames);
     std::vector<int> out;
