@@ -15,6 +15,32 @@ namespace {
 
 constexpr unsigned maxLevel = 0x3FF;
 
+// Register addresses the model acts on when they are written (see the map in
+// Ym2151.h), and the fields of a byte being written to KON, PMD/AMD and TIMER.
+constexpr std::uint8_t keyOnAddress = 0x08;
+constexpr std::uint8_t timerAddress = 0x14;
+constexpr std::uint8_t depthAddress = 0x19;
+constexpr std::uint8_t firstChannelAddress = 0x20;
+constexpr std::uint8_t keyCodeAddress = 0x28;
+constexpr std::uint8_t pmsAmsAddress = 0x38;
+constexpr std::uint8_t firstSlotAddress = 0x40;
+
+constexpr unsigned keyOnChannel(std::uint8_t data) {
+    return data & 7;
+}
+constexpr bool keyOnBit(std::uint8_t data, unsigned bit) {
+    return (data >> (3 + bit)) & 1;
+}
+constexpr bool depthIsPm(std::uint8_t data) {
+    return data >> 7;
+}
+constexpr unsigned depthValue(std::uint8_t data) {
+    return data & 0x7F;
+}
+constexpr bool timerALoadBit(std::uint8_t data) {
+    return data & 1;
+}
+
 // Pitch in 64ths of a semitone from C# of octave 0, the highest being C of
 // octave 8 less a 64th.
 constexpr int maxPitch = 8 * 768 - 1;
@@ -31,6 +57,9 @@ enum Role : unsigned { m1 = 0, m2 = 1, c1 = 2, c2 = 3 };
 constexpr unsigned slotOf(Role role, unsigned ch) {
     return role * 8 + ch;
 }
+
+// KON (0x08) bits 3 to 6 key these roles.
+constexpr std::array<Role, 4> keyOnBitRoles{m1, c1, m2, c2};
 
 // Which roles each connection sends to the output, as a bit per role.
 constexpr std::array<std::uint8_t, 8> carriers{1u << c2,
@@ -125,21 +154,44 @@ constexpr std::int16_t dacLevel(int sum) {
 // slot in frame 2, a key-off in frame 1 (keyOffPosition).
 constexpr std::uint8_t keyOffPosition = 32;
 
+// Room for the writes a driver makes between two frames, reserved at once.
+constexpr std::size_t usualPendingWrites = 64;
+
+// Where the chip's pipeline splits the slots (slot = role * 8 + channel). Its
+// two outputs are accumulated over windows 16 phases apart: on the left (bit 6
+// of 0x20-0x27) the slots from M2 of channel 7 (slot 15) on reach the DAC a
+// frame late, on the right only the last slot, C2 of channel 7 (31), does. The
+// LFO's PM value reaches the slots from C1 of channel 7 (23) on a frame before
+// the slots ahead of them.
+constexpr unsigned firstLateLeftSlot = 15;
+constexpr unsigned firstLateRightSlot = 31;
+constexpr unsigned firstLatePmSlot = 23;
+
 // The noise generator: 17 bits, the newest (bit 0) the noise's sign, each new
 // bit the XOR of the bits 14 and 17 steps back; its state and its timer's count
 // after reset.
 constexpr std::uint32_t noiseSeed = 0x1FF68;
+
+// The noise's output for an attenuation and the noise bit, as measured on the
+// die-shot-derived emulator (tests/synth/Ym2151OracleTest.cpp, NoiseLevel).
+constexpr std::int16_t noiseOutput(unsigned attenuation, bool positive) {
+    constexpr int silentNegative = -8;
+    const int magnitude = static_cast<int>(((attenuation ^ maxLevel) >> 2) << 3);
+    if (positive) return static_cast<std::int16_t>(magnitude);
+    return static_cast<std::int16_t>(attenuation == maxLevel ? silentNegative : ~magnitude);
+}
 constexpr unsigned noiseTimerStart = 4;
 constexpr unsigned writePosition(unsigned address) {
-    if (address == 0x08) return 64;
-    if (address >= 0x20 && address < 0x40) return 12;
-    if (address >= 0x40) return 36;
+    if (address == keyOnAddress) return 64;
+    if (address >= firstChannelAddress && address < firstSlotAddress) return 12;
+    if (address >= firstSlotAddress) return 36;
     return 0;
 }
 
 } // namespace
 
 Ym2151::Ym2151(std::uint32_t) {
+    pending_.reserve(usualPendingWrites);
     reset();
 }
 
@@ -170,29 +222,25 @@ void Ym2151::reset() {
     csmKey_ = false;
     lateLeft_ = 0;
     lateRight_ = 0;
-    pendingCount_ = 0;
+    pending_.clear();
     for (unsigned s = 0; s < 32; ++s)
         updateStep(s);
 }
 
+// Every write waits for its point in the pipeline, however many arrive between
+// two frames: the queue grows when a burst needs it and keeps its capacity.
 void Ym2151::write(std::uint8_t address, std::uint8_t data) {
-    if (pendingCount_ + 2 > pending_.size()) {
-        for (unsigned i = 0; i < pendingCount_; ++i)
-            apply(pending_[i].address, pending_[i].data);
-        pendingCount_ = 0;
-    }
-    if (address == 0x08) {
+    if (address == keyOnAddress) {
         // A key-off reaches the envelopes a frame before a key-on does.
-        pending_[pendingCount_++] = {address, data, keyOffPosition, true};
+        pending_.push_back({address, data, keyOffPosition, true});
     }
-    pending_[pendingCount_++] = {address, data, static_cast<std::uint8_t>(writePosition(address)),
-                                 false};
+    pending_.push_back({address, data, static_cast<std::uint8_t>(writePosition(address)), false});
 }
 
 void Ym2151::applyPending(unsigned position) {
-    unsigned kept = 0;
-    for (unsigned i = 0; i < pendingCount_; ++i) {
-        PendingWrite& w = pending_[i];
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < pending_.size(); ++i) {
+        const PendingWrite& w = pending_[i];
         if (w.position == position) {
             if (w.keyOffOnly) {
                 applyKeyOff(w.data);
@@ -203,41 +251,36 @@ void Ym2151::applyPending(unsigned position) {
             pending_[kept++] = w;
         }
     }
-    pendingCount_ = kept;
+    pending_.resize(kept);
 }
 
 void Ym2151::applyKeyOff(std::uint8_t data) {
-    const unsigned ch = data & 7;
-    const Role roles[4] = {m1, c1, m2, c2}; // KON's bits 3-6
-    for (unsigned bit = 0; bit < 4; ++bit) {
-        if (((data >> (3 + bit)) & 1) == 0) slots_[slotOf(roles[bit], ch)].keyRegister = false;
+    for (unsigned bit = 0; bit < keyOnBitRoles.size(); ++bit) {
+        if (!keyOnBit(data, bit))
+            slots_[slotOf(keyOnBitRoles[bit], keyOnChannel(data))].keyRegister = false;
     }
 }
 
 void Ym2151::apply(std::uint8_t address, std::uint8_t data) {
-    if (address == 0x08) {
-        const unsigned ch = data & 7;
-        slots_[slotOf(m1, ch)].keyRegister = (data >> 3) & 1;
-        slots_[slotOf(c1, ch)].keyRegister = (data >> 4) & 1;
-        slots_[slotOf(m2, ch)].keyRegister = (data >> 5) & 1;
-        slots_[slotOf(c2, ch)].keyRegister = (data >> 6) & 1;
+    if (address == keyOnAddress) {
+        for (unsigned bit = 0; bit < keyOnBitRoles.size(); ++bit)
+            slots_[slotOf(keyOnBitRoles[bit], keyOnChannel(data))].keyRegister =
+                keyOnBit(data, bit);
         return;
     }
-    if (address == 0x19) {
-        (data & 0x80 ? pmDepth_ : amDepth_) = data & 0x7F;
+    if (address == depthAddress) {
+        (depthIsPm(data) ? pmDepth_ : amDepth_) = depthValue(data);
         return;
     }
-    if (address == 0x14) {
-        // The load bit starts timer A from its period when it goes from 0 to 1.
-        if ((data & 1) && !timerALoad()) timerA_ = timerAPeriod();
-    }
+    // The load bit starts timer A from its period when it goes from 0 to 1.
+    if (address == timerAddress && timerALoadBit(data) && !timerALoad()) timerA_ = timerAPeriod();
     regs_[address] = data;
-    if (address >= 0x28 && address < 0x38) {
+    if (address >= keyCodeAddress && address < pmsAmsAddress) {
         for (unsigned role = 0; role < 4; ++role) {
-            updateStep(role * 8 + (address & 7));
-            updateRates(role * 8 + (address & 7));
+            updateStep(slotOf(static_cast<Role>(role), address & 7));
+            updateRates(slotOf(static_cast<Role>(role), address & 7));
         }
-    } else if (address >= 0x40) {
+    } else if (address >= firstSlotAddress) {
         updateStep(address & 0x1F);
         updateRates(address & 0x1F);
     }
@@ -455,14 +498,14 @@ std::int16_t Ym2151::operatorOutput(std::uint32_t phase, int mod, unsigned atten
 template <unsigned role> inline void Ym2151::runSlots(int& left, int& right) {
     for (unsigned ch = 0; ch < 8; ++ch) {
         const unsigned slot = role * 8 + ch;
-        if (pendingCount_ != 0) applyPending(slot);
+        if (!pending_.empty()) applyPending(slot);
         Slot& s = slots_[slot];
         const EgState before = s.state;
         const bool released = keyEnvelope(slot, s.keyRegister || csmKey_);
 
         // PM in 64ths of a semitone: the LFO's, scaled by the channel's PMS.
         const unsigned pms = pmSensitivity(ch);
-        const int lfoPm = slot < 23 ? lfoPmEarly_ : lfoPm_;
+        const int lfoPm = slot < firstLatePmSlot ? lfoPmEarly_ : lfoPm_;
         const int pm = pms == 0  ? 0
                        : pms < 6 ? scaleSigned(lfoPm, 128u >> (6 - pms))
                                  : lfoPm * (1 << (pms - 5));
@@ -482,12 +525,11 @@ template <unsigned role> inline void Ym2151::runSlots(int& left, int& right) {
 
         std::int16_t out = 0;
         if (role == c2 && ch == 7 && noiseEnabled()) {
-            // The noise takes the operator's place with the exponent of its
-            // attenuation alone, at a quarter of a sine's full level.
-            const unsigned a = attenuation << 2;
-            const int amplitude =
-                (((ym2151::expFraction[(a & 255) ^ 255] | 0x400) << 2) >> (a >> 8)) >> 2;
-            out = static_cast<std::int16_t>((noiseShift_ & 1) ? amplitude : ~amplitude);
+            // The noise takes the operator's place at a level linear in its
+            // attenuation: the top 8 bits of the attenuation's complement,
+            // times 8, positive or (one's) complemented with the noise bit;
+            // at full attenuation the negative value is -8.
+            out = noiseOutput(attenuation, noiseShift_ & 1);
         } else {
             // From attenuation 0x340 on the output is 0 whatever the phase.
             if (attenuation < 0x340)
@@ -503,8 +545,8 @@ template <unsigned role> inline void Ym2151::runSlots(int& left, int& right) {
         }
 
         if ((carriers[connection(ch)] >> role) & 1) {
-            if (leftOn(ch)) (slot < 15 ? left : lateLeft_) += out;
-            if (rightOn(ch)) (slot < 31 ? right : lateRight_) += out;
+            if (leftOn(ch)) (slot < firstLateLeftSlot ? left : lateLeft_) += out;
+            if (rightOn(ch)) (slot < firstLateRightSlot ? right : lateRight_) += out;
         }
     }
 }
@@ -525,8 +567,8 @@ void Ym2151::frame(std::int16_t* leftRight) {
     runSlots<m2>(left, right);
     runSlots<c1>(left, right);
     runSlots<c2>(left, right);
-    for (unsigned i = 0; i < pendingCount_; ++i)
-        pending_[i].position -= 32;
+    for (PendingWrite& w : pending_)
+        w.position -= 32;
     leftRight[0] = dacLevel(left);
     leftRight[1] = dacLevel(right);
 }

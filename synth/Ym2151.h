@@ -8,8 +8,9 @@
 // the level the DAC makes of the chip's floating-point output word:
 // ((m - 512) << e) >> 1 for its 10-bit mantissa m and 3-bit exponent e. The
 // model steps by frames, so the clock only sets how many frames a second are.
-// Everything is integer arithmetic on the object's own state: no allocation,
-// nothing shared.
+// Everything is integer arithmetic on the object's own state, nothing shared;
+// the only allocation is the queue of writes waiting for their point in the
+// pipeline, sized at construction for 64 and grown once by a larger burst.
 //
 // When a write takes effect, counting the first frame generated after it as
 // frame 0 (the chip's slot pipeline takes each one up at its own point, and
@@ -61,12 +62,11 @@
 // than the LFO reset; the analogue side of the DAC (its output filter and
 // level), the value being the DAC's code; the write-busy time (writes are
 // taken between frames, whatever their spacing).
-// Known differences from the chip: the phase steps between semitones follow the
-// exponential curve (the chip's own steps between them are a piecewise
-// approximation of it, within two cents), so a note with KF other than 0, DT2
-// or LFO PM drifts slowly in phase against the chip; the noise's level below full volume and
-// while silent, and its timer's count when NFRQ changes while it runs (the bit
-// sequence and its rates are the chip's); the values of the LFO's noise wave;
+// Known differences from the chip (measured against the die-shot-derived
+// emulator): the noise generator's sequence after NFRQ changes while it runs,
+// and with NFRQ 17 (the other rates from reset are the chip's), and the first
+// frame after noise is enabled; the values of the LFO's noise wave; the
+// triangle wave's PM at PMS below 6 (off by one step of the offset at times);
 // the unused note codes (3, 7, 11, 15) under LFO PM large enough to carry past
 // them, and key code 0x7F (note 15 of octave 7); a change of AMS while the
 // triangle wave's AM is deep can come a frame early; a voice re-keyed a few
@@ -76,6 +76,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace synth {
 
@@ -197,8 +198,7 @@ private:
     bool csmKey_ = false;
 
     // Writes not yet taken up by the slot pipeline.
-    std::array<PendingWrite, 64> pending_{};
-    unsigned pendingCount_ = 0;
+    std::vector<PendingWrite> pending_;
 
     // Output values of slots whose contribution reaches the DAC a frame late.
     int lateLeft_ = 0;

@@ -11,6 +11,7 @@
 #include "client/StopRequest.h"
 #include "client/TavroLibrary.h"
 #include "common/Platform.h"
+#include "common/ThreadScheduling.h"
 #include "soundif/link/d2xx/DeviceDiagnosis.h"
 #include "tavroplay/BoardChips.h"
 #include "tavroplay/CommandLine.h"
@@ -201,8 +202,13 @@ int runProgram(const std::vector<std::string>& arguments) {
         line->list ? diagnosis::describe(diagnosis::diagnoseDevices()) : std::string();
     TavroLibrary library;
     const bool bound = library.bind();
+    // The timing thread (this one) and the boards' workers ask for real-time
+    // scheduling alike, and are granted the same.
+    const platform::SchedulingState scheduling = platform::requestRealTimeScheduling();
     if (line->list) {
         if (bound) BoardChips(*library.manager()).list(std::cout);
+        std::cout << "Timing threads' scheduling: " << platform::describeScheduling(scheduling)
+                  << '\n';
         std::cout << '\n' << devices << std::flush;
         if (bound) library.unbind();
     }
