@@ -91,7 +91,7 @@ Ym2413::Ym2413() {
 }
 
 void Ym2413::reset() {
-    registers_.fill(0);
+    registers_ = Ym2413Registers{};
     stale_ = true;
     for (Slot& slot : slots_) {
         slot = Slot{};
@@ -107,10 +107,13 @@ void Ym2413::reset() {
 }
 
 void Ym2413::write(std::uint8_t address, std::uint8_t data) {
-    if (address >= registers_.size()) return;
+    if (address >= Ym2413Registers::registerCount) return;
     const int low = address & 0x0f;
-    if (address < 0x10 ? (address > 0x07 && address != 0x0e) : low > 8) return;
-    registers_[address] = data;
+    if (address < Ym2413Registers::fNumberLowBase
+            ? (address > 0x07 && address != Ym2413Registers::rhythm)
+            : low >= int(Ym2413Registers::channelCount))
+        return;
+    registers_.write(address, data);
     stale_ = true;
 }
 
@@ -120,11 +123,16 @@ void Ym2413::generate(std::int16_t* mono, std::size_t frames) {
 }
 
 Ym2413::Voice Ym2413::voiceOf(int ch, bool rhythm) const {
-    if (rhythm && ch >= 6)
-        return Voice{instrumentRom[static_cast<std::size_t>(16 + ch - 6)].data()};
-    const int inst = instrument(ch);
-    return Voice{inst == 0 ? registers_.data()
-                           : instrumentRom[static_cast<std::size_t>(inst)].data()};
+    if (!rhythm || ch < 6) {
+        const int inst = instrument(ch);
+        if (inst == 0) return registers_;
+    }
+    const auto& rom =
+        instrumentRom[static_cast<std::size_t>(rhythm && ch >= 6 ? 16 + ch - 6 : instrument(ch))];
+    Voice voice;
+    for (unsigned i = 0; i < rom.size(); ++i)
+        voice.write(i, rom[i]);
+    return voice;
 }
 
 void Ym2413::keySlot(Slot& slot, bool on) {
@@ -164,28 +172,29 @@ void Ym2413::prepare() {
         const int b = block(ch);
         for (int op = 0; op < 2; ++op) {
             Setup& s = setups_[static_cast<std::size_t>(ch * 2 + op)];
+            const Ym2413Registers::Operator o = operatorAt(op);
             s.fNumber = static_cast<std::int16_t>(f);
             s.block = static_cast<std::uint8_t>(b);
-            s.multTimesTwo = multiplierTimesTwo[static_cast<std::size_t>(voice.mult(op))];
+            s.multTimesTwo = multiplierTimesTwo[static_cast<std::size_t>(voice.mult(o))];
             s.increment = static_cast<std::uint32_t>((f * 2 * s.multTimesTwo) << b) >> 2;
-            s.keyScale = static_cast<std::uint8_t>(keyScaleRate(voice.ksr(op), b, f));
+            s.keyScale = static_cast<std::uint8_t>(keyScaleRate(voice.ksr(o), b, f));
             int keyScaleLevel = 0;
-            if (voice.ksl(op) != 0) {
+            if (voice.ksl(o) != 0) {
                 const int base = keyScaleBase[static_cast<std::size_t>(f >> 5)] - 8 * (7 - b);
-                if (base > 0) keyScaleLevel = (base << 1) >> (3 - voice.ksl(op));
+                if (base > 0) keyScaleLevel = (base << 1) >> (3 - voice.ksl(o));
             }
             const int level = op == 1 ? volume(ch) << 3
                               : drum  ? instrument(ch) << 3
                                       : voice.totalLevel() << 1;
             s.baseLevel = static_cast<std::uint8_t>(std::min(maxLevel, level + keyScaleLevel));
-            s.attack = static_cast<std::uint8_t>(voice.attackRate(op));
-            s.sustainLevel = static_cast<std::uint8_t>(voice.sustainLevel(op));
+            s.attack = static_cast<std::uint8_t>(voice.attackRate(o));
+            s.sustainLevel = static_cast<std::uint8_t>(voice.sustainLevel(o));
             // Percussive voices fall at their release rate once they reach the sustain level
             // and at rate 7 after key-off (5 with SUS), sustained ones hold and release at
             // their release rate; a melody modulator holds after key-off; the hi-hat and the
             // tom-tom release at their release rate.
-            const int release = voice.releaseRate(op);
-            const bool sustained = voice.egType(op);
+            const int release = voice.releaseRate(o);
+            const bool sustained = voice.egType(o);
             const bool drumModulator = drum && op == 0;
             int releaseRate = sustainOn(ch) ? 5 : sustained || drumModulator ? release : 7;
             if (op == 0 && !drum) releaseRate = 0;
@@ -194,17 +203,16 @@ void Ym2413::prepare() {
                     rate == 0 ? 0 : std::min(15, rate + (s.keyScale >> 2)) << 2 | (s.keyScale & 3));
             };
             s.rates[static_cast<std::size_t>(EnvelopeState::attack)] = effective(s.attack);
-            s.rates[static_cast<std::size_t>(EnvelopeState::decay)] =
-                effective(voice.decayRate(op));
+            s.rates[static_cast<std::size_t>(EnvelopeState::decay)] = effective(voice.decayRate(o));
             s.rates[static_cast<std::size_t>(EnvelopeState::sustain)] =
                 effective(sustained ? 0 : release);
             s.rates[static_cast<std::size_t>(EnvelopeState::release)] = effective(releaseRate);
             s.rates[static_cast<std::size_t>(EnvelopeState::damp)] = effective(dampRate);
             s.feedback = static_cast<std::uint8_t>(
                 op == 0 && !drum && voice.feedback() != 0 ? 9 - voice.feedback() : 0);
-            s.tremolo = voice.am(op);
-            s.vibrato = voice.vib(op);
-            s.halfSineMask = voice.halfSine(op) ? -1 : 0;
+            s.tremolo = voice.am(o);
+            s.vibrato = voice.vib(o);
+            s.halfSineMask = voice.halfSine(o) ? -1 : 0;
             // The slots do not all stand at the same point of the chip's turn: a melody
             // modulator runs a frame ahead of its carrier, channels 5-8 a frame behind
             // channels 0-4; the hi-hat, snare drum, tom-tom and top cymbal run a frame behind.
@@ -226,9 +234,11 @@ void Ym2413::prepare() {
             s.dampEnd = (drumChannel && !snareDrum) || s.modulator ? maxLevel : 124;
             s.attackAtFrameStart =
                 drumChannel || s.modulator || (s.attack < 15 && s.attack + (s.keyScale >> 2) >= 15);
-            s.key = keyOn(ch) || (drumChannel && rhythmKey(ch == 6   ? 4
-                                                           : ch == 7 ? (op ? 3 : 0)
-                                                                     : (op ? 1 : 2)));
+            using R = Ym2413Registers;
+            s.key = keyOn(ch) ||
+                    (drumChannel && rhythmKey(ch == 6   ? R::bassDrumBit
+                                              : ch == 7 ? (op ? R::snareDrumBit : R::hiHatBit)
+                                                        : (op ? R::topCymbalBit : R::tomTomBit)));
         }
     }
 }
