@@ -117,6 +117,11 @@ public:
     void reset() {
         std::visit([](auto& chip) { chip.reset(); }, chip_);
     }
+    // The lead in output frames: a write sounds that much after the frames
+    // already rendered (the resampler's output is aligned with its input).
+    std::uint64_t latencyFrames() const {
+        return (lead_ * facts_.clocksPerFrame * outputRate + clock_ / 2) / clock_;
+    }
     double gain() const { return gain_; }
 
     // Generates up to the chip frame that output frame outputEnd stands for
@@ -237,6 +242,10 @@ void BoardMixer::write(std::size_t chip, std::uint8_t address, std::uint8_t data
 void BoardMixer::reset() {
     for (auto& chip : chips_)
         chip->reset();
+}
+
+std::uint64_t BoardMixer::latencyFrames(std::size_t chip) const {
+    return chip < chips_.size() ? chips_[chip]->latencyFrames() : 0;
 }
 
 double BoardMixer::gain(std::size_t chip) const {
