@@ -12,11 +12,12 @@
 #include "client/TavroLibrary.h"
 #include "common/Platform.h"
 #include "common/ThreadScheduling.h"
-#include "soundif/link/d2xx/DeviceDiagnosis.h"
+#include "soundif/diagnosis/DeviceDiagnosis.h"
 #include "tavroplay/BoardChips.h"
 #include "tavroplay/BoardDestination.h"
 #include "tavroplay/CommandLine.h"
 #include "tavroplay/Session.h"
+#include "tavroplay/SongListing.h"
 #include "tavroplay/WavRenderer.h"
 
 namespace tavroplay {
@@ -58,6 +59,7 @@ int runProgram(const std::vector<std::string>& arguments) {
             std::cout << *text << '\n';
         return 0;
     }
+    if (line->list && !line->items.empty()) return listSongs(line->items, std::cout, std::cerr);
     installStopRequest();
     if (line->wav) return renderWav(*line, stopFlag);
 

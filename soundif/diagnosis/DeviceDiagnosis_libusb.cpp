@@ -4,8 +4,8 @@
 // permission as using it; an interface is claimed for a moment only when no
 // kernel driver holds it, so no serial port is taken from anybody. With
 // TAVRO_D2XX_MODULE set, the module's own devices are reported instead.
+#include "soundif/diagnosis/DeviceDiagnosis.h"
 #include "soundif/link/d2xx/D2xxBackends.h"
-#include "soundif/link/d2xx/DeviceDiagnosis.h"
 
 #include <cstdlib>
 #include <libusb.h>
@@ -95,9 +95,8 @@ std::string serialOf(libusb_device_handle* handle, const libusb_device_descripto
 } // namespace
 
 Diagnosis diagnoseDevices() {
-    const char* module = std::getenv("TAVRO_D2XX_MODULE");
-    if (module != nullptr && *module != '\0')
-        return diagnoseThroughFunctions(d2xx(), std::string("the module ") + module);
+    if (const std::string module = d2xxModulePath(); !module.empty())
+        return diagnoseThroughFunctions(loadD2xxModule(module), "the module " + module);
     Diagnosis result;
     result.source = "libftdi1 on the USB bus";
     libusb_context* context = nullptr;

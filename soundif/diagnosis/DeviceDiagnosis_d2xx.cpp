@@ -1,16 +1,15 @@
 // diagnoseDevices on Windows: through the vendor's D2XX driver, or the module
 // that TAVRO_D2XX_MODULE names; without the driver, a clear "not available".
+#include "soundif/diagnosis/DeviceDiagnosis.h"
 #include "soundif/link/d2xx/D2xxBackends.h"
-#include "soundif/link/d2xx/DeviceDiagnosis.h"
 
 #include <cstdlib>
 
 namespace diagnosis {
 
 Diagnosis diagnoseDevices() {
-    const char* module = std::getenv("TAVRO_D2XX_MODULE");
-    if (module != nullptr && *module != '\0')
-        return diagnoseThroughFunctions(d2xx(), std::string("the module ") + module);
+    if (const std::string module = d2xxModulePath(); !module.empty())
+        return diagnoseThroughFunctions(loadD2xxModule(module), "the module " + module);
     const D2xxFunctions& vendor = platformD2xx();
     if (vendor.listDevices == noD2xxDevices().listDevices) {
         Diagnosis none;

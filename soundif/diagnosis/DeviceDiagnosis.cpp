@@ -1,7 +1,7 @@
 // The shared half of the device diagnosis: the look through the seven device
 // functions, and the text for users. The platform halves supply
 // diagnoseDevices (DeviceDiagnosis_libusb.cpp, DeviceDiagnosis_d2xx.cpp).
-#include "soundif/link/d2xx/DeviceDiagnosis.h"
+#include "soundif/diagnosis/DeviceDiagnosis.h"
 #include "soundif/device/D2xxStatusText.h"
 
 namespace diagnosis {
