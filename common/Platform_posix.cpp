@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
+#include <strings.h>
 #include <termios.h>
 #include <thread>
 #include <time.h>
@@ -160,6 +161,18 @@ void endKeyInput() {
     if (!keyInput) return;
     tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
     keyInput = false;
+}
+
+std::filesystem::path findFileIgnoringCase(const std::filesystem::path& directory,
+                                           const std::string& name) {
+    std::error_code error;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(directory.empty() ? "." : directory, error)) {
+        if (strcasecmp(entry.path().filename().string().c_str(), name.c_str()) == 0 &&
+            entry.is_regular_file(error))
+            return entry.path();
+    }
+    return {};
 }
 
 } // namespace platform

@@ -26,30 +26,7 @@
 // moves (nine for the slots before C1 of channel 7), AM four frames after for
 // C1 and C2 and five for M1 and M2.
 //
-// Register map (address: bits 7..0). "slot" registers have one byte per
-// operator: address + s with s = 0-7 M1, 8-15 M2, 16-23 C1, 24-31 C2 of
-// channels 0-7; "channel" registers address + ch.
-//
-//   0x01 TEST     | - | - | - | - | - | - |LFR| - |  LFR: LFO held at its start
-//   0x08 KON      | - |C2 |M2 |C1 |M1 |   CH      |  key on/off of a channel's slots
-//   0x0F NOISE    |NE | - | - |      NFRQ         |  noise instead of ch 7 C2; its rate
-//   0x10 CLKA1    |     CLKA bits 9..2            |  timer A period: 1024 - CLKA frames
-//   0x11 CLKA2    | - | - | - | - | - | - | CLKA 1..0|
-//   0x12 CLKB     |          CLKB                 |  timer B period (no effect on sound)
-//   0x14 TIMER    |CSM| - |RSB|RSA|IRB|IRA|LDB|LDA|  CSM: key on all slots at timer A
-//   0x18 LFRQ     |          LFRQ                 |  LFO rate
-//   0x19 PMD/AMD  |P/A|          depth            |  P/A = 1: PM depth, 0: AM depth
-//   0x1B CT/W     |CT2|CT1| - | - | - | - |   W   |  LFO wave: saw, square, triangle, noise
-//   0x20 channel  | R | L |    FB     |   CON     |  outputs, M1 feedback, connection
-//   0x28 channel  | - |  OCT      |     NOTE      |  key code
-//   0x30 channel  |          KF           | - | - |  key fraction, 64ths of a semitone
-//   0x38 channel  | - |    PMS    | - | - |  AMS  |  LFO sensitivities
-//   0x40 slot     | - |   DT1     |     MUL       |  fine detune, frequency multiple
-//   0x60 slot     | - |           TL              |  total level, 0.75 dB steps
-//   0x80 slot     |  KS   | - |       AR          |  key scaling, attack rate
-//   0xA0 slot     |AME| - | - |       D1R         |  LFO AM enable, first decay rate
-//   0xC0 slot     |  DT2  | - |       D2R         |  coarse detune, second decay rate
-//   0xE0 slot     |     D1L       |      RR       |  sustain level, release rate
+// Register map: Ym2151Registers.h (one accessor per field, used here too).
 //
 // Connections (CON), each arrow a modulation, "out" the channel's output:
 //   0: M1-C1-M2-C2-out      4: M1-C1-out, M2-C2-out
@@ -78,6 +55,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "synth/FmCore.h"
+#include "synth/Ym2151Registers.h"
+
 namespace synth {
 
 class Ym2151 {
@@ -88,7 +68,8 @@ public:
     void generate(std::int16_t* leftRight, std::size_t frames);
 
 private:
-    enum class EgState : std::uint8_t { attack, decay, sustain, release };
+    using EgState = fm::EnvelopeState;
+    static constexpr std::uint16_t noTransition = 0xFFFF;
 
     struct Slot {
         std::uint32_t phase = 0;
@@ -100,44 +81,23 @@ private:
         std::uint16_t totalLevel = 0; // TL in envelope steps
         std::uint16_t level = 0x3FF;  // envelope attenuation, 0 = loudest
         EgState state = EgState::release;
-        bool keyRegister = false;  // key as written to KON
+        std::uint16_t transitionLevel = noTransition; // the level that may end the state
+        bool keyRegister = false;                     // key as written to KON
         bool keyed = false;        // key as the envelope last saw it (register or CSM)
+        int amShift = -1;          // AMS - 1 when AM applies to the slot, else -1
         std::int16_t out = 0;      // the operator's output this frame
-        std::int16_t previous = 0; // and in the frame before
+        std::int16_t previous = 0; // and in the frame before (kept for M1 and C1)
     };
 
+    // What the frame loop reads of a channel's registers, kept up to date as
+    // they are written (updateChannel).
     struct Channel {
-        std::int16_t m1Previous[2] = {0, 0}; // M1's last two outputs, for feedback
+        std::uint8_t leftRoles = 0; // roles sent to each output, a bit per role
+        std::uint8_t rightRoles = 0;
+        std::uint8_t feedbackShift = 0; // 10 - FB, 0 without feedback
+        std::uint8_t pmSensitivity = 0;
+        std::array<std::uint8_t, 4> sources{}; // each role's modulators (see modulators)
     };
-
-    // Register fields, one accessor each (see the map above).
-    bool lfoHeld() const { return (regs_[0x01] >> 1) & 1; }
-    bool noiseEnabled() const { return regs_[0x0F] >> 7; }
-    unsigned noiseFrequency() const { return regs_[0x0F] & 0x1F; }
-    unsigned timerAPeriod() const { return (regs_[0x10] << 2) | (regs_[0x11] & 3); }
-    bool csm() const { return regs_[0x14] >> 7; }
-    bool timerALoad() const { return regs_[0x14] & 1; }
-    unsigned lfoRate() const { return regs_[0x18]; }
-    unsigned lfoWave() const { return regs_[0x1B] & 3; }
-    bool rightOn(unsigned ch) const { return regs_[0x20 + ch] >> 7; }
-    bool leftOn(unsigned ch) const { return (regs_[0x20 + ch] >> 6) & 1; }
-    unsigned feedback(unsigned ch) const { return (regs_[0x20 + ch] >> 3) & 7; }
-    unsigned connection(unsigned ch) const { return regs_[0x20 + ch] & 7; }
-    unsigned keyCode(unsigned ch) const { return regs_[0x28 + ch] & 0x7F; }
-    unsigned keyFraction(unsigned ch) const { return regs_[0x30 + ch] >> 2; }
-    unsigned pmSensitivity(unsigned ch) const { return (regs_[0x38 + ch] >> 4) & 7; }
-    unsigned amSensitivity(unsigned ch) const { return regs_[0x38 + ch] & 3; }
-    unsigned detune1(unsigned s) const { return (regs_[0x40 + s] >> 4) & 7; }
-    unsigned multiple(unsigned s) const { return regs_[0x40 + s] & 15; }
-    unsigned totalLevel(unsigned s) const { return regs_[0x60 + s] & 0x7F; }
-    unsigned keyScale(unsigned s) const { return regs_[0x80 + s] >> 6; }
-    unsigned attackRate(unsigned s) const { return regs_[0x80 + s] & 0x1F; }
-    bool amEnabled(unsigned s) const { return regs_[0xA0 + s] >> 7; }
-    unsigned decay1Rate(unsigned s) const { return regs_[0xA0 + s] & 0x1F; }
-    unsigned detune2(unsigned s) const { return regs_[0xC0 + s] >> 6; }
-    unsigned decay2Rate(unsigned s) const { return regs_[0xC0 + s] & 0x1F; }
-    unsigned decay1Level(unsigned s) const { return regs_[0xE0 + s] >> 4; }
-    unsigned releaseRate(unsigned s) const { return regs_[0xE0 + s] & 15; }
 
     struct PendingWrite {
         std::uint8_t address;
@@ -151,20 +111,22 @@ private:
     void applyKeyOff(std::uint8_t data);
     void updateStep(unsigned slot);
     void updateRates(unsigned slot);
+    void updateChannel(unsigned ch);
     int pitch(unsigned ch) const;
     std::uint32_t phaseStep(unsigned slot, int pmOffset) const;
     unsigned envelopeRate(unsigned slot) const;
+    static void enterState(Slot& s, EgState state);
     bool keyEnvelope(unsigned slot, bool on);
     void stepEnvelope(unsigned slot, bool released, EgState left);
     void stepTimers();
     void stepLfo();
     void stepNoise();
     template <unsigned role> int modulation(unsigned ch) const;
-    template <unsigned role> void runSlots(int& left, int& right);
+    template <unsigned role, bool pending> void runSlots(int& left, int& right);
     std::int16_t operatorOutput(std::uint32_t phase, int mod, unsigned attenuation) const;
     void frame(std::int16_t* leftRight);
 
-    std::array<std::uint8_t, 256> regs_{};
+    Ym2151Registers registers_;
     unsigned amDepth_ = 0; // 0x19 with bit 7 clear
     unsigned pmDepth_ = 0; // 0x19 with bit 7 set
     std::array<Slot, 32> slots_{};
@@ -188,6 +150,7 @@ private:
     std::array<std::uint8_t, 16> lfoAmHistory_{}; // AM and PM magnitude after their depths,
     std::array<std::uint8_t, 16> lfoPmHistory_{}; // one per frame, the newest at the index
     unsigned lfoHistoryIndex_ = 0;
+    unsigned lfoQuietFrames_ = 0; // frames since both depths were last other than 0
 
     // Noise: a 17-bit shift register stepped twice a frame at most.
     std::uint32_t noiseShift_ = 1;

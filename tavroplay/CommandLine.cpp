@@ -8,7 +8,8 @@
 namespace tavroplay {
 
 const char* const usageText[] = {
-    "Plays VGM files (.vgm, .vgz, .m3u playlists) on the sound chips of the boards.",
+    "Plays VGM, S98 and MDX files (.vgm, .vgz, .s98, .mdx, .m3u playlists) on the sound chips of the",
+    "boards.",
     "",
     "  tavroplay [options] FILE...",
     "",
@@ -18,6 +19,8 @@ const char* const usageText[] = {
     "  --wav OUT     renders to a 48 kHz WAV file with the software chips instead",
     "  --list        lists the boards, their chips, the timing threads' scheduling and the",
     "                devices attached, and exits",
+    "  --list FILE...  lists each file's chips, length, loop, tags and peak write rate",
+    "                without playing it",
     "",
     "Keys while playing: space pause, n next file, p previous file, q quit.",
     nullptr,

@@ -3,7 +3,7 @@
 // folder; blank lines and #-comments skipped).
 //
 //   tavroplay [--loops N] [--fade S] [--quiet] [--wav OUT.wav] FILE...
-//   tavroplay --list
+//   tavroplay --list [FILE...]
 #pragma once
 
 #include <filesystem>

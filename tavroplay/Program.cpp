@@ -12,13 +12,12 @@
 #include "client/TavroLibrary.h"
 #include "common/Platform.h"
 #include "common/ThreadScheduling.h"
-#include "soundif/link/d2xx/DeviceDiagnosis.h"
+#include "soundif/diagnosis/DeviceDiagnosis.h"
 #include "tavroplay/BoardChips.h"
+#include "tavroplay/BoardDestination.h"
 #include "tavroplay/CommandLine.h"
-#include "tavroplay/Display.h"
-#include "tavroplay/FileChips.h"
-#include "tavroplay/RealTimeline.h"
-#include "tavroplay/SongPlayer.h"
+#include "tavroplay/Session.h"
+#include "tavroplay/SongListing.h"
 #include "tavroplay/WavRenderer.h"
 
 namespace tavroplay {
@@ -37,138 +36,6 @@ std::string bindFault(const TavroLibrary& library) {
     default: return "no board is open (none configured, or none attached)";
     }
 }
-
-std::string displayName(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-// The terminal's status line, overwritten in place.
-class StatusLine {
-public:
-    void show(const std::string& text) {
-        std::string line = "\r" + text;
-        if (text.size() < width_) line.append(width_ - text.size(), ' ');
-        width_ = text.size();
-        std::cerr << line << std::flush;
-    }
-    void end() {
-        if (width_ == 0) return;
-        std::cerr << '\n' << std::flush;
-        width_ = 0;
-    }
-
-private:
-    std::size_t width_ = 0;
-};
-
-class BoardSession {
-public:
-    BoardSession(const CommandLine& line, TavroLibrary& library)
-        : line_(line), library_(library), boards_(*library.manager()),
-          display_(!line.quiet && platform::standardErrorIsTerminal()) {}
-
-    int run() {
-        bool failed = false;
-        std::size_t index = 0;
-        while (index < line_.items.size() && !stopFlag.load()) {
-            const Request request = playItem(line_.items[index], failed);
-            if (request == Request::stop || request == Request::quit) break;
-            if (request == Request::previous)
-                index = index == 0 ? 0 : index - 1;
-            else
-                ++index;
-        }
-        return failed ? 1 : 0;
-    }
-
-private:
-    void fault(const PlayItem& item, const std::string& text) {
-        status_.end();
-        std::cerr << displayName(item.path) << ": " << text << std::endl;
-    }
-    void notice(const PlayItem& item, const std::string& text) {
-        if (line_.quiet) return;
-        status_.end();
-        std::cerr << displayName(item.path) << ": " << text << std::endl;
-    }
-
-    // Waits until what was sent has left (the library's send delay), so the
-    // end of a file is heard; a stop request cuts it short.
-    void drain() {
-        const std::int32_t delay = library_.manager()->getSendDelay();
-        for (std::int32_t waited = 0; waited < delay + 20 && !stopFlag.load(); waited += 10)
-            platform::sleepMilliseconds(10);
-    }
-
-    Request playItem(const PlayItem& item, bool& failed) {
-        if (!item.fault.empty()) {
-            fault(item, item.fault);
-            failed = true;
-            return Request::go;
-        }
-        std::string error;
-        const std::optional<vgm::VgmFile> file = vgm::VgmFile::load(item.path, error);
-        if (!file) {
-            fault(item, error);
-            failed = true;
-            return Request::go;
-        }
-        FileChips chips(*file, boards_);
-        if (!chips.missing().empty()) {
-            std::string list;
-            for (const std::string& label : chips.missing())
-                list += (list.empty() ? "" : ", ") + label;
-            if (!chips.any()) {
-                fault(item, "none of its chips is on the boards (" + list + ")");
-                failed = true;
-                return Request::go;
-            }
-            notice(item, "not on the boards, its writes are dropped: " + list);
-        }
-        for (const std::string& correction : chips.corrections())
-            notice(item, correction);
-        if (!chips.any()) {
-            fault(item, "it writes to no chip that can be played");
-            failed = true;
-            return Request::go;
-        }
-
-        SongPlayer player(*file, chips.table(), {line_.loops, line_.fadeSeconds});
-        if (display_) {
-            std::cerr << displayName(item.path) << '\n';
-            if (file->tag())
-                for (const std::string& text : tagLines(*file->tag()))
-                    std::cerr << "  " << text << '\n';
-            std::cerr << "  Chips:  " << chips.placement() << std::endl;
-        }
-        const std::vector<MeterChip> meter = chips.meter();
-        const std::uint64_t total = player.totalSamples();
-        const bool looping = player.loops();
-        std::function<void(const Position&, bool)> status;
-        if (display_)
-            status = [&](const Position& position, bool paused) {
-                status_.show(statusLine(position, total, looping, line_.loops, meter, paused));
-            };
-        RealTimeline timeline(chips.played(), status);
-        // Each file starts on chips in their reset state.
-        library_.manager()->resetInterfaces();
-        const Request request = player.play(timeline);
-
-        chips.silence();
-        if (request == Request::go) drain();
-        library_.manager()->resetInterfaces();
-        chips.release();
-        status_.end();
-        return stopFlag.load() ? Request::stop : request;
-    }
-
-    const CommandLine& line_;
-    TavroLibrary& library_;
-    BoardChips boards_;
-    bool display_;
-    StatusLine status_;
-};
 
 } // namespace
 
@@ -192,8 +59,9 @@ int runProgram(const std::vector<std::string>& arguments) {
             std::cout << *text << '\n';
         return 0;
     }
+    if (line->list && !line->items.empty()) return listSongs(line->items, std::cout, std::cerr);
     installStopRequest();
-    if (line->wav) return renderWav(*line);
+    if (line->wav) return renderWav(*line, stopFlag);
 
     // --list: the boards the library offers, then every device attached and,
     // for one that cannot be opened, why and what to do about it (looked at
@@ -223,8 +91,13 @@ int runProgram(const std::vector<std::string>& arguments) {
     platform::sleepMilliseconds(1);
     int code = 0;
     {
-        BoardSession session(*line, library);
-        code = session.run();
+        BoardDestination destination(*library.manager(), stopFlag);
+        Session session(destination,
+                        {{line->loops, line->fadeSeconds},
+                         line->quiet,
+                         !line->quiet && platform::standardErrorIsTerminal()},
+                        stopFlag, std::cerr);
+        code = session.run(line->items);
     }
     platform::endKeyInput();
     library.unbind();

@@ -1,27 +1,24 @@
-// Playing one file; see SongPlayer.h.
+// Playing one song; see SongPlayer.h.
 #include "tavroplay/SongPlayer.h"
 
 #include <algorithm>
 #include <cmath>
 
+#include "tavroplay/SongChips.h"
+
 namespace tavroplay {
 
 namespace {
 // While fading, the level is brought down at least this often (10 ms).
-constexpr std::uint64_t fadeStepSamples = vgm::sampleRate / 100;
+constexpr std::uint64_t fadeStepSamples = songs::sampleRate / 100;
 // The fade's depth at its end; it then stops.
 constexpr double fadeDepthDecibels = 60.0;
 } // namespace
 
-bool SongPlayer::loops() const {
-    return file_.header().loopStart != 0 && file_.streamLoopSamples() != 0;
-}
-
 std::uint64_t SongPlayer::totalSamples() const {
-    if (!loops()) return file_.streamSamples();
-    const std::uint64_t intro = file_.streamSamples() - file_.streamLoopSamples();
-    return intro + file_.streamLoopSamples() * static_cast<std::uint64_t>(options_.loops) +
-           static_cast<std::uint64_t>(std::llround(options_.fadeSeconds * vgm::sampleRate));
+    if (!loops()) return song_.length;
+    return song_.loop->time + song_.loopLength() * static_cast<std::uint64_t>(options_.loops) +
+           static_cast<std::uint64_t>(std::llround(options_.fadeSeconds * songs::sampleRate));
 }
 
 double SongPlayer::fadeAttenuation(std::uint64_t sample, std::uint64_t fadeStart,
@@ -31,66 +28,57 @@ double SongPlayer::fadeAttenuation(std::uint64_t sample, std::uint64_t fadeStart
     return fadeDepthDecibels * std::min(1.0, part);
 }
 
-void SongPlayer::setAttenuation(double decibels) {
-    for (auto& pair : chips_)
-        for (PlayedChip* chip : pair)
-            if (chip != nullptr) chip->setAttenuation(decibels);
+std::optional<Request> SongPlayer::advance(Timeline& timeline, std::uint64_t target) {
+    if (!position_.fading) {
+        position_.sample = std::max(position_.sample, target);
+        return std::nullopt;
+    }
+    while (position_.sample < target) {
+        position_.sample = std::min(target, position_.sample + fadeStepSamples);
+        if (Request request = timeline.reach(position_); request != Request::go) return request;
+        reached_ = position_.sample;
+        if (position_.sample >= fadeStart_ + fadeLength_) return Request::go;
+        chips_.setAttenuation(fadeAttenuation(position_.sample, fadeStart_, fadeLength_));
+    }
+    return std::nullopt;
 }
 
 Request SongPlayer::play(Timeline& timeline) {
-    vgm::CommandReader reader = file_.commands();
-    Position position;
-    std::uint64_t reached = 0;
-    std::uint64_t fadeStart = 0;
-    const auto fadeLength = static_cast<std::uint64_t>(
-        std::llround(std::max(0.0, options_.fadeSeconds) * vgm::sampleRate));
+    position_ = {};
+    reached_ = 0;
+    fadeStart_ = 0;
+    fadeLength_ = static_cast<std::uint64_t>(
+        std::llround(std::max(0.0, options_.fadeSeconds) * songs::sampleRate));
     const int passes = std::max(1, options_.loops);
+    std::uint64_t passStart = 0; // the song's time 0 in this pass, on the position's clock
+    std::size_t next = 0;
 
-    if (Request request = timeline.reach(position); request != Request::go) return request;
+    if (Request request = timeline.reach(position_); request != Request::go) return request;
     while (true) {
-        const vgm::VgmEvent event = reader.next();
-        switch (event.kind) {
-        case vgm::VgmEvent::wait:
-            if (!position.fading) {
-                position.sample += event.samples;
-                break;
-            }
-            // Fading: the levels come down in steps, writes or not.
-            for (std::uint64_t target = position.sample + event.samples;
-                 position.sample < target;) {
-                position.sample = std::min(target, position.sample + fadeStepSamples);
-                if (Request request = timeline.reach(position); request != Request::go)
+        if (next < song_.writes.size()) {
+            const songs::SongWrite& write = song_.writes[next++];
+            if (auto ended = advance(timeline, passStart + write.time)) return *ended;
+            if (position_.sample != reached_) {
+                if (Request request = timeline.reach(position_); request != Request::go)
                     return request;
-                reached = position.sample;
-                if (position.sample >= fadeStart + fadeLength) return Request::go;
-                setAttenuation(fadeAttenuation(position.sample, fadeStart, fadeLength));
+                reached_ = position_.sample;
             }
-            break;
-        case vgm::VgmEvent::write: {
-            if (position.sample != reached) {
-                if (Request request = timeline.reach(position); request != Request::go)
-                    return request;
-                reached = position.sample;
-            }
-            if (PlayedChip* chip = chips_[static_cast<std::size_t>(event.chip)][event.index])
-                chip->write(event.address, event.data);
-            break;
+            chips_.write(write);
+            continue;
         }
-        case vgm::VgmEvent::end:
-            if (loops() && (position.pass < passes || (fadeLength > 0))) {
-                if (position.pass >= passes && !position.fading) {
-                    position.fading = true;
-                    fadeStart = position.sample;
-                }
-                ++position.pass;
-                reader.seek(file_.header().loopStart);
-                break;
+        if (auto ended = advance(timeline, passStart + song_.length)) return *ended;
+        if (loops() && (position_.pass < passes || fadeLength_ > 0)) {
+            if (position_.pass >= passes && !position_.fading) {
+                position_.fading = true;
+                fadeStart_ = position_.sample;
             }
-            if (position.sample != reached) return timeline.reach(position);
-            return Request::go;
-        case vgm::VgmEvent::fault: return Request::go;
-        case vgm::VgmEvent::other: break;
+            ++position_.pass;
+            passStart += song_.length - song_.loop->time;
+            next = song_.loop->write;
+            continue;
         }
+        if (position_.sample != reached_) return timeline.reach(position_);
+        return Request::go;
     }
 }
 

@@ -1,23 +1,24 @@
-// SongPlayer: plays one checked VGM file onto its PlayedChips along a
-// Timeline: the board player's waits in real time, or the renderer's, which
-// makes the sound of each stretch as fast as it can.
+// SongPlayer: plays one song onto its chips along a Timeline: the board
+// player's waits in real time, or the renderer's, which makes the sound of
+// each stretch as fast as it can.
 //
-// A file with a loop plays its loop `loops` times in all, then goes on
-// looping while it fades out over fadeSeconds (0: it ends at once); a file
-// without a loop ends at its end command, after its last wait.
+// A song with a loop plays its loop `loops` times in all, then goes on
+// looping while it fades out over fadeSeconds (0: it ends at once); a song
+// without a loop ends at its end, after its last wait.
 #pragma once
 
-#include <array>
 #include <cstdint>
+#include <optional>
 
-#include "tavroplay/PlayedChip.h"
-#include "vgm/VgmFile.h"
+#include "songs/Song.h"
 
 namespace tavroplay {
 
+class SongChips;
+
 // Where playing stands, for the timeline and the status line.
 struct Position {
-    std::uint64_t sample = 0; // since the start of the file, loops included
+    std::uint64_t sample = 0; // since the start of the song, loops included
     int pass = 1;             // 1 for the first pass, up to loops; then fading
     bool fading = false;
 };
@@ -37,32 +38,35 @@ struct PlayOptions {
     double fadeSeconds = 3;
 };
 
-// The chips of a file, by VGM chip and index; null where a chip is missing
-// (its writes are dropped).
-using ChipTable = std::array<std::array<PlayedChip*, 2>, vgm::chipCount>;
-
 class SongPlayer {
 public:
-    SongPlayer(const vgm::VgmFile& file, const ChipTable& chips, PlayOptions options)
-        : file_(file), chips_(chips), options_(options) {}
+    SongPlayer(const songs::Song& song, SongChips& chips, PlayOptions options)
+        : song_(song), chips_(chips), options_(options) {}
 
     // Plays to the end; go when it ended by itself, else the listener's request.
     Request play(Timeline& timeline);
 
     // Samples the whole performance lasts: the intro, the loops and the fade.
     std::uint64_t totalSamples() const;
-    bool loops() const;
+    bool loops() const { return song_.loop && song_.loopLength() != 0; }
 
     // Attenuation in dB at a sample of the fade that began at fadeStart.
     static double fadeAttenuation(std::uint64_t sample, std::uint64_t fadeStart,
                                   std::uint64_t fadeLength);
 
 private:
-    void setAttenuation(double decibels);
+    // Moves the position on to a sample; while fading the levels come down
+    // on the way. Nothing to go on, else the request that ends playing (go
+    // when the fade has ended).
+    std::optional<Request> advance(Timeline& timeline, std::uint64_t target);
 
-    const vgm::VgmFile& file_;
-    ChipTable chips_;
+    const songs::Song& song_;
+    SongChips& chips_;
     PlayOptions options_;
+    Position position_;
+    std::uint64_t reached_ = 0;
+    std::uint64_t fadeStart_ = 0;
+    std::uint64_t fadeLength_ = 0;
 };
 
 } // namespace tavroplay

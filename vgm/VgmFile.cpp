@@ -24,9 +24,7 @@ constexpr std::uint32_t dataFieldSince = 0x150;
 constexpr std::uint32_t ym2151ClockSince = 0x110;
 constexpr std::uint32_t dualChip = catalog::vgmSecondChipClockFlag;
 constexpr std::uint32_t variantBit = 0x80000000;
-// Unpacked files larger than this are refused (the largest real ones are a
-// few megabytes).
-constexpr std::size_t maximumSize = 256u << 20;
+constexpr std::size_t maximumSize = maximumFileSize;
 
 std::uint32_t read32(std::span<const std::uint8_t> bytes, std::size_t at) {
     return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
@@ -45,34 +43,41 @@ bool isGzip(std::span<const std::uint8_t> bytes) {
     return bytes.size() >= 2 && bytes[0] == 0x1F && bytes[1] == 0x8B;
 }
 
-std::optional<VgmFile> VgmFile::load(const std::filesystem::path& path, std::string& error) {
+bool readFileBytes(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes,
+                   std::string& error, std::size_t limit) {
     std::error_code code;
     if (!std::filesystem::exists(path, code)) {
         error = "no such file";
-        return std::nullopt;
+        return false;
     }
     if (std::filesystem::is_directory(path, code)) {
         error = "is a directory";
-        return std::nullopt;
+        return false;
     }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = "cannot be opened";
-        return std::nullopt;
+        return false;
     }
-    std::vector<std::uint8_t> bytes;
+    bytes.clear();
     char buffer[65536];
     while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
         bytes.insert(bytes.end(), buffer, buffer + in.gcount());
-        if (bytes.size() > maximumSize) {
-            error = "too large to be a VGM file";
-            return std::nullopt;
+        if (bytes.size() > limit) {
+            error = "too large to be a song file";
+            return false;
         }
     }
     if (in.bad()) {
         error = "cannot be read";
-        return std::nullopt;
+        return false;
     }
+    return true;
+}
+
+std::optional<VgmFile> VgmFile::load(const std::filesystem::path& path, std::string& error) {
+    std::vector<std::uint8_t> bytes;
+    if (!readFileBytes(path, bytes, error, maximumSize)) return std::nullopt;
     return parse(std::move(bytes), error);
 }
 

@@ -7,6 +7,7 @@
 // Skips when ../shared/reference is absent.
 #include "Ym2151Oracle.h"
 #include "Ym2151Streams.h"
+#include "synth/FmCore.h"
 #include "synth/Ym2151Tables.h"
 
 #include <gtest/gtest.h>
@@ -36,13 +37,10 @@ constexpr std::uint32_t latestRestart = 12;
 // The DAC level of a full-volume sine at the phase's top 10 bits, from the
 // chip's log-sine and exponent ROMs and the DAC's floating-point format.
 int sineLevel(std::uint32_t phase) {
-    const unsigned p = phase >> (phaseBits - 10);
-    unsigned index = p & 255;
-    if (p & 256) index ^= 255;
-    const unsigned a = synth::ym2151::logSin[index];
-    int v =
-        static_cast<int>(((synth::ym2151::expFraction[(a & 255) ^ 255] | 0x400) << 2) >> (a >> 8));
-    return ym2151test::dacLevel((p & 512) ? -v : v);
+    constexpr unsigned magnitudeBits = 13;
+    const unsigned p = phase >> (phaseBits - synth::fm::phaseBits);
+    const int v = synth::fm::sineMagnitude<magnitudeBits>(p, 0);
+    return ym2151test::dacLevel(synth::fm::negativeHalf(p) ? -v : v);
 }
 
 // The step that, with the phase restarting at one of the frames from `from`

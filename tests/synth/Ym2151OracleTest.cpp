@@ -82,7 +82,7 @@ Comparison compare(const std::vector<std::int16_t>& ours, const std::vector<std:
 const std::set<std::string> exactStreams{
     "sine_notes",  "detune_mul",  "feedback",    "connection0", "connection1", "connection2",
     "connection3", "connection4", "connection5", "connection6", "connection7", "envelope_extremes",
-    "lfo_wave0",   "lfo_wave1",   "key_on_off",  "csm"};
+    "lfo_wave0",   "lfo_wave1",   "key_on_off",  "csm",         "busy_no_lfo"};
 struct Floor {
     double equalShare;
     double serDb;

@@ -8,25 +8,26 @@
 namespace {
 
 using namespace tavroplay;
+using songs::ChipType;
 
 TEST(Display, TimesTagAndStatusLine) {
     EXPECT_EQ(formatTime(0), "0:00");
     EXPECT_EQ(formatTime(44100 * 61 + 44099), "1:01");
     EXPECT_EQ(formatTime(44100ull * 3723), "1:02:03");
 
-    vgm::Gd3Tag tag;
-    tag.track = "Title";
-    tag.gameJapanese = "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0";
-    tag.systemJapanese = "ignored";
-    tag.system = "X68000";
-    EXPECT_EQ(tagLines(tag), (std::vector<std::string>{
-                                 "Track:  Title", "Game:   \xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0",
-                                 "System: X68000"}));
+    const std::vector<songs::SongTag> tags = {{"Track", "Title"},
+                                              {"Game", "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0"},
+                                              {"Copyright", "1987"}};
+    EXPECT_EQ(tagLines(tags), (std::vector<std::string>{
+                                  "Track:  Title", "Game:   \xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0",
+                                  "Copyright: 1987"}));
 
     RecordingSink sink;
-    PlayedChip opm(vgm::VgmChip::ym2151, 1.0, sink);
+    auto opmOwner = makeFamily(ChipType::ym2151, 1.0, sink);
+    ChipFamily& opm = *opmOwner;
     opm.write(0x08, 0x7A);
-    PlayedChip psg(vgm::VgmChip::ay8910, 1.0, sink);
+    auto psgOwner = makeFamily(ChipType::ssg, 1.0, sink);
+    ChipFamily& psg = *psgOwner;
     const std::vector<MeterChip> chips = {{"OPM", &opm}, {"PSG", &psg}};
     Position position;
     position.sample = 44100 * 5;

@@ -1,11 +1,12 @@
-// Playing a file along a timeline: writes reach the chips at their sample
+// Playing a song along a timeline: writes reach the chips at their sample
 // times, a loop plays its number of times and then fades out over the fade
-// time, a file without loop ends after its last wait, and a listener's
+// time, a song without loop ends after its last wait, and a listener's
 // request ends playing at once.
 #include <gtest/gtest.h>
 
 #include "../vgm/VgmBuilder.h"
-#include "RecordingSink.h"
+#include "RecordingDestination.h"
+#include "tavroplay/SongChips.h"
 #include "tavroplay/SongPlayer.h"
 
 namespace {
@@ -40,33 +41,33 @@ public:
     std::vector<Write> writes;
 };
 
-vgm::VgmFile parsed(const std::vector<std::uint8_t>& bytes) {
+songs::Song parsed(const std::vector<std::uint8_t>& bytes) {
     std::string error;
-    auto file = vgm::VgmFile::parse(bytes, error);
-    if (!file) throw std::runtime_error(error);
-    return std::move(*file);
+    auto song = songs::parseSong(bytes, error);
+    if (!song) throw std::runtime_error(error);
+    return std::move(*song);
 }
 
 // One YM2151 whose writes are noted against a timeline of their own.
 struct OneYm2151 {
-    OneYm2151() { table[static_cast<std::size_t>(vgm::VgmChip::ym2151)][0] = &chip; }
+    explicit OneYm2151(const songs::Song& song) : chips(song, destination) {}
     RecordingTimeline timeline;
     TimedSink sink{timeline};
-    PlayedChip chip{vgm::VgmChip::ym2151, 1.0, sink};
-    ChipTable table{};
+    RecordingDestination destination{{{songs::ChipType::ym2151, 4000000}}, &sink};
+    SongChips chips;
 };
 
 TEST(SongPlayer, AFileWithoutLoopPlaysOnceAndEndsAfterItsLastWait) {
-    const vgm::VgmFile file = parsed(VgmBuilder()
-                                         .write(0x54, 0x20, 0xC7)
-                                         .wait(100)
-                                         .write(0x54, 0x28, 0x4A)
-                                         .write(0xA4, 0x28, 0x3A) // no second chip: dropped
-                                         .wait(50)
-                                         .build());
-    OneYm2151 board;
-    auto& [timeline, sink, chip, table] = board;
-    SongPlayer player(file, table, {2, 3.0});
+    const songs::Song file = parsed(VgmBuilder()
+                                        .write(0x54, 0x20, 0xC7)
+                                        .wait(100)
+                                        .write(0x54, 0x28, 0x4A)
+                                        .write(0xA4, 0x28, 0x3A) // no second chip: dropped
+                                        .wait(50)
+                                        .build());
+    OneYm2151 board(file);
+    auto& [timeline, sink, destination, chips] = board;
+    SongPlayer player(file, chips, {2, 3.0});
     EXPECT_FALSE(player.loops());
     EXPECT_EQ(player.totalSamples(), 150u);
     EXPECT_EQ(player.play(timeline), Request::go);
@@ -76,17 +77,17 @@ TEST(SongPlayer, AFileWithoutLoopPlaysOnceAndEndsAfterItsLastWait) {
 }
 
 TEST(SongPlayer, LoopsTheGivenNumberOfTimesThenFadesOut) {
-    const vgm::VgmFile file = parsed(VgmBuilder()
-                                         .write(0x54, 0x20, 0xC7)
-                                         .write(0x54, 0x78, 0x00)
-                                         .wait(1000)
-                                         .loopHere()
-                                         .write(0x54, 0x08, 0x78)
-                                         .wait(22050)
-                                         .build());
-    OneYm2151 board;
-    auto& [timeline, sink, chip, table] = board;
-    SongPlayer player(file, table, {3, 1.0});
+    const songs::Song file = parsed(VgmBuilder()
+                                        .write(0x54, 0x20, 0xC7)
+                                        .write(0x54, 0x78, 0x00)
+                                        .wait(1000)
+                                        .loopHere()
+                                        .write(0x54, 0x08, 0x78)
+                                        .wait(22050)
+                                        .build());
+    OneYm2151 board(file);
+    auto& [timeline, sink, destination, chips] = board;
+    SongPlayer player(file, chips, {3, 1.0});
     EXPECT_TRUE(player.loops());
     EXPECT_EQ(player.totalSamples(), 1000u + 3 * 22050 + 44100);
     EXPECT_EQ(player.play(timeline), Request::go);
@@ -115,17 +116,17 @@ TEST(SongPlayer, LoopsTheGivenNumberOfTimesThenFadesOut) {
 }
 
 TEST(SongPlayer, WithoutFadeItStopsAtTheEndOfTheLastLoopAndARequestEndsItEarly) {
-    const vgm::VgmFile file =
+    const songs::Song file =
         parsed(VgmBuilder().loopHere().write(0x54, 0x08, 0x78).wait(1000).build());
-    OneYm2151 board;
-    auto& [timeline, sink, chip, table] = board;
-    EXPECT_EQ(SongPlayer(file, table, {2, 0.0}).play(timeline), Request::go);
+    OneYm2151 board(file);
+    auto& [timeline, sink, destination, chips] = board;
+    EXPECT_EQ(SongPlayer(file, chips, {2, 0.0}).play(timeline), Request::go);
     EXPECT_EQ(timeline.positions.back().sample, 2000u);
     EXPECT_EQ(sink.writes.size(), 2u);
 
-    OneYm2151 stopped;
+    OneYm2151 stopped(file);
     stopped.timeline.stopAt = 2500;
-    EXPECT_EQ(SongPlayer(file, stopped.table, {10, 0.0}).play(stopped.timeline), Request::next);
+    EXPECT_EQ(SongPlayer(file, stopped.chips, {10, 0.0}).play(stopped.timeline), Request::next);
     EXPECT_EQ(stopped.sink.writes.size(), 3u);
 }
 
