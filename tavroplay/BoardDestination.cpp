@@ -3,6 +3,7 @@
 
 #include "common/Platform.h"
 #include "tavroplay/FamilyFactory.h"
+#include "tavroplay/LinkHeadStart.h"
 #include "tavroplay/LinkLoad.h"
 #include "tavroplay/RealTimeline.h"
 
@@ -15,7 +16,7 @@ constexpr std::int32_t drainMarginMilliseconds = 20;
 } // namespace
 
 BoardDestination::BoardDestination(SoundInterfaceManager& manager, const std::atomic<bool>& stop)
-    : manager_(manager), stop_(stop), boards_(manager) {}
+    : manager_(manager), stop_(stop), sendDelay_(manager.getSendDelay()), boards_(manager) {}
 
 std::optional<PlacedChip> BoardDestination::place(songs::ChipType type, std::uint32_t clock) {
     const std::optional<std::int32_t> libraryType = libraryChipType(type);
@@ -47,7 +48,12 @@ void BoardDestination::end(bool finished) {
             platform::sleepMilliseconds(drainStepMilliseconds);
     }
     manager_.resetInterfaces();
+    manager_.setSendDelay(sendDelay_);
     release();
+}
+
+void BoardDestination::setHeadStart(double milliseconds) {
+    manager_.setSendDelay(sendDelayFor(sendDelay_, milliseconds));
 }
 
 double BoardDestination::linkWritesPerSecond() const {
