@@ -28,7 +28,7 @@ std::optional<Song> readMdx(std::span<const std::uint8_t> bytes, std::string& er
     song.chips.push_back({ChipType::ym2151, "YM2151", ym2151Clock, 0, {}});
     if (!file->title().empty()) song.tags.push_back({"Title", utf8FromShiftJis(file->title())});
     if (!file->pdxName().empty())
-        song.tags.push_back({"Samples", utf8FromShiftJis(file->pdxName())});
+        song.tags.push_back({"Bank", utf8FromShiftJis(file->pdxName())});
 
     mdx::MdxDriver driver(*file);
     std::vector<mdx::Ym2151Write> writes;

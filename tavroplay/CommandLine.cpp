@@ -8,7 +8,7 @@
 namespace tavroplay {
 
 const char* const usageText[] = {
-    "Plays VGM and S98 files (.vgm, .vgz, .s98, .m3u playlists) on the sound chips of the",
+    "Plays VGM, S98 and MDX files (.vgm, .vgz, .s98, .mdx, .m3u playlists) on the sound chips of the",
     "boards.",
     "",
     "  tavroplay [options] FILE...",
