@@ -38,6 +38,11 @@ struct SchedulingState {
 // under afterwards (normal when nothing was granted).
 SchedulingState requestRealTimeScheduling();
 
+// Puts the calling thread back on the normal scheduling (a thread that
+// does other work between its timing, such as reading the next song, leaves
+// real time for it).
+void leaveRealTimeScheduling();
+
 // What the calling thread runs under now (realTime for any POSIX real-time
 // policy: the thread cannot tell who granted it).
 SchedulingState currentThreadScheduling();

@@ -110,6 +110,11 @@ SchedulingState requestRealTimeScheduling() {
     return currentThreadScheduling();
 }
 
+void leaveRealTimeScheduling() {
+    const sched_param parameters{};
+    pthread_setschedparam(pthread_self(), SCHED_OTHER, &parameters);
+}
+
 SchedulingState currentThreadScheduling() {
     int policy = 0;
     sched_param parameters{};

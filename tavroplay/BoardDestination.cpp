@@ -2,6 +2,7 @@
 #include "tavroplay/BoardDestination.h"
 
 #include "common/Platform.h"
+#include "common/ThreadScheduling.h"
 #include "tavroplay/FamilyFactory.h"
 #include "tavroplay/LinkHeadStart.h"
 #include "tavroplay/LinkLoad.h"
@@ -31,6 +32,9 @@ std::optional<PlacedChip> BoardDestination::place(songs::ChipType type, std::uin
 void BoardDestination::begin() {
     // Each song starts on chips in their reset state.
     manager_.resetInterfaces();
+    // This thread keeps the song's time from here to end; reading the next
+    // song is no timing work.
+    platform::requestRealTimeScheduling();
 }
 
 std::unique_ptr<Timeline> BoardDestination::timeline(std::vector<ChipFamily*> chips,
@@ -49,6 +53,7 @@ void BoardDestination::end(bool finished) {
     }
     manager_.resetInterfaces();
     manager_.setSendDelay(sendDelay_);
+    platform::leaveRealTimeScheduling();
     release();
 }
 

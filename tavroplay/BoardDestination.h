@@ -4,7 +4,9 @@
 // for the library's send delay before the boards are reset and its chips
 // given back. The library's board worker starts a burst of writes early
 // enough that the link finishes it by its time, within the send delay; a
-// song whose bursts need longer plays with a longer delay.
+// song whose bursts need longer plays with a longer delay. From begin to
+// end the calling thread, which keeps the song's time, asks for real-time
+// scheduling.
 #pragma once
 
 #include <atomic>

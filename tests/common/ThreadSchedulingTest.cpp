@@ -40,6 +40,15 @@ TEST(ThreadScheduling, RequestChangesOnlyTheCallingThreadAndReportsItsState) {
     EXPECT_EQ(main.priority, before.priority);
 }
 
+TEST(ThreadScheduling, AThreadLeavesRealTimeForTheNormalScheduling) {
+    std::thread worker([] {
+        platform::requestRealTimeScheduling();
+        platform::leaveRealTimeScheduling();
+        EXPECT_EQ(platform::currentThreadScheduling().kind, ThreadScheduling::normal);
+    });
+    worker.join();
+}
+
 TEST(ThreadScheduling, DescriptionSaysWhetherRealTimeIsInEffect) {
     const SchedulingState normal{};
     EXPECT_NE(platform::describeScheduling(normal).find("normal"), std::string::npos);
