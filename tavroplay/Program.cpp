@@ -70,13 +70,12 @@ int runProgram(const std::vector<std::string>& arguments) {
         line->list ? diagnosis::describe(diagnosis::diagnoseDevices()) : std::string();
     TavroLibrary library;
     const bool bound = library.bind();
-    // The timing thread (this one) and the boards' workers ask for real-time
-    // scheduling alike, and are granted the same.
-    const platform::SchedulingState scheduling = platform::requestRealTimeScheduling();
     if (line->list) {
         if (bound) BoardChips(*library.manager()).list(std::cout);
-        std::cout << "Timing threads' scheduling: " << platform::describeScheduling(scheduling)
-                  << '\n';
+        // The timing thread (this one, while a song plays) and the boards'
+        // workers ask for real-time scheduling alike, and are granted the same.
+        std::cout << "Timing threads' scheduling: "
+                  << platform::describeScheduling(platform::requestRealTimeScheduling()) << '\n';
         std::cout << '\n' << devices << std::flush;
         if (bound) library.unbind();
     }

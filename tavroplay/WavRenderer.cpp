@@ -15,7 +15,7 @@ namespace tavroplay {
 
 int renderWav(const CommandLine& line, const std::atomic<bool>& stop) {
     SF_INFO format{};
-    format.samplerate = synth::BoardMixer::outputRate;
+    format.samplerate = mixer::BoardMixer::outputRate;
     format.channels = 2;
     format.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
     const std::string path = displayName(*line.wav);
