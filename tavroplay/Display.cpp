@@ -5,6 +5,34 @@
 
 namespace tavroplay {
 
+std::string terminalText(const std::string& text) {
+    constexpr unsigned char delete_ = 0x7F;
+    constexpr unsigned char c1Lead = 0xC2; // UTF-8 of U+0080-U+00BF
+    constexpr unsigned char c1First = 0x80;
+    constexpr unsigned char c1Last = 0x9F;
+    std::string out;
+    out.reserve(text.size());
+    const auto escape = [&out](unsigned code) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02X", code);
+        out += hex;
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x20 || byte == delete_) {
+            escape(byte);
+        } else if (byte == c1Lead && i + 1 < text.size() &&
+                   static_cast<unsigned char>(text[i + 1]) >= c1First &&
+                   static_cast<unsigned char>(text[i + 1]) <= c1Last) {
+            escape(static_cast<unsigned char>(text[i + 1]));
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 std::string formatTime(std::uint64_t samples) {
     const std::uint64_t seconds = samples / vgm::sampleRate;
     char text[32];
@@ -25,7 +53,7 @@ std::vector<std::string> tagLines(const vgm::Gd3Tag& tag) {
     const auto add = [&lines](const char* label, const std::string& english,
                               const std::string& japanese) {
         const std::string& text = vgm::Gd3Tag::preferred(english, japanese);
-        if (!text.empty()) lines.push_back(label + text);
+        if (!text.empty()) lines.push_back(label + terminalText(text));
     };
     add("Track:  ", tag.track, tag.trackJapanese);
     add("Game:   ", tag.game, tag.gameJapanese);
@@ -36,11 +64,15 @@ std::vector<std::string> tagLines(const vgm::Gd3Tag& tag) {
 
 std::string statusLine(const Position& position, std::uint64_t totalSamples, bool looping,
                        int loops, const std::vector<MeterChip>& chips, bool paused) {
-    std::string line = formatTime(position.sample) + " / " + formatTime(totalSamples);
+    const bool endless = looping && loops == 0;
+    std::string line =
+        formatTime(position.sample) + " / " + (endless ? "endless" : formatTime(totalSamples));
     if (paused)
         line += "  paused";
     else if (position.fading)
         line += "  fade  ";
+    else if (endless)
+        line += "  loop " + std::to_string(position.pass);
     else if (looping)
         line += "  loop " + std::to_string(position.pass) + "/" + std::to_string(loops);
     for (const MeterChip& chip : chips)

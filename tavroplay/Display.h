@@ -11,11 +11,18 @@
 
 namespace tavroplay {
 
+// Text from a file (a tag, a file name) made safe for a terminal: every
+// control character (C0, DEL and the C1 controls) is shown as an escape
+// such as "\x1B" instead of reaching the terminal, where it could move the
+// cursor, clear the screen or retitle the window.
+std::string terminalText(const std::string& text);
+
 // "m:ss" (or "h:mm:ss") of a sample count at 44,100 per second.
 std::string formatTime(std::uint64_t samples);
 
 // "Track: ...", "Game: ...", "System: ...", "Author: ..." for the fields that
-// are not empty, English first, Japanese where the English is empty.
+// are not empty, English first, Japanese where the English is empty; as
+// terminalText.
 std::vector<std::string> tagLines(const vgm::Gd3Tag& tag);
 
 // A chip in the status line: a short label and its played chip.
@@ -25,7 +32,7 @@ struct MeterChip {
 };
 
 // "  0:12 / 2:45  loop 1/2  OPM #.#..... PSG ##." ; "fade" while fading,
-// "paused" while paused.
+// "paused" while paused; "0:12 / endless  loop 3" for loops 0.
 std::string statusLine(const Position& position, std::uint64_t totalSamples, bool looping,
                        int loops, const std::vector<MeterChip>& chips, bool paused);
 

@@ -16,6 +16,7 @@
 #include "tavroplay/CommandLine.h"
 #include "tavroplay/Display.h"
 #include "tavroplay/FileChips.h"
+#include "tavroplay/PlayOrder.h"
 #include "tavroplay/RealTimeline.h"
 #include "tavroplay/SongPlayer.h"
 #include "tavroplay/WavRenderer.h"
@@ -25,6 +26,9 @@ namespace tavroplay {
 namespace {
 
 constexpr const char* program = "tavroplay";
+// The exit status of a program ended by SIGINT, where the event cannot be
+// raised again.
+constexpr int exitStatusOfInterrupt = 130;
 
 std::string bindFault(const TavroLibrary& library) {
     switch (library.failure()) {
@@ -39,7 +43,15 @@ std::string bindFault(const TavroLibrary& library) {
 
 std::string displayName(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
+    return terminalText(std::string(text.begin(), text.end()));
+}
+
+// A run ended by a console event ends as that event ends a program (130
+// after Ctrl+C), so that a shell loop over files stops too.
+int endsAsStopped(int code) {
+    if (!stopFlag.load()) return code;
+    platform::endAsConsoleEvent(platform::lastConsoleEvent());
+    return exitStatusOfInterrupt;
 }
 
 // The terminal's status line, overwritten in place.
@@ -69,14 +81,20 @@ public:
 
     int run() {
         bool failed = false;
-        std::size_t index = 0;
-        while (index < line_.items.size() && !stopFlag.load()) {
-            const Request request = playItem(line_.items[index], failed);
+        PlayOrder order(line_.items.size(), line_.shuffle, line_.repeat);
+        while (const std::optional<std::size_t> index = order.current()) {
+            if (stopFlag.load()) break;
+            bool refused = false;
+            const Request request = playItem(line_.items[*index], refused);
+            failed = failed || refused;
             if (request == Request::stop || request == Request::quit) break;
+            // A refused file is passed over in the direction of travel.
             if (request == Request::previous)
-                index = index == 0 ? 0 : index - 1;
+                order.back();
+            else if (refused)
+                order.passOver();
             else
-                ++index;
+                order.forward(true);
         }
         return failed ? 1 : 0;
     }
@@ -113,6 +131,7 @@ private:
             failed = true;
             return Request::go;
         }
+        if (!file->warning().empty()) notice(item, file->warning());
         FileChips chips(*file, boards_);
         if (!chips.missing().empty()) {
             std::string list;
@@ -192,7 +211,10 @@ int runProgram(const std::vector<std::string>& arguments) {
         return 0;
     }
     installStopRequest();
-    if (line->wav) return renderWav(*line);
+    // A reader that went away (tavroplay ... | head) fails the writes
+    // instead of ending the program with the board open.
+    platform::ignoreClosedPipes();
+    if (line->wav) return endsAsStopped(renderWav(*line));
 
     // --list: the boards the library offers, then every device attached and,
     // for one that cannot be opened, why and what to do about it (looked at
@@ -222,7 +244,7 @@ int runProgram(const std::vector<std::string>& arguments) {
     }
     platform::endKeyInput();
     library.unbind();
-    return code;
+    return endsAsStopped(code);
 }
 
 } // namespace tavroplay

@@ -17,6 +17,7 @@
 
 #include "client/StopRequest.h"
 #include "synth/BoardMixer.h"
+#include "tavroplay/Display.h"
 #include "tavroplay/FileChips.h"
 #include "tavroplay/SongPlayer.h"
 #include "vgm/VgmFile.h"
@@ -27,7 +28,7 @@ namespace {
 
 std::string displayName(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
+    return terminalText(std::string(text.begin(), text.end()));
 }
 
 class MixerSink : public RegisterSink {
@@ -94,6 +95,8 @@ bool renderFile(const CommandLine& line, const PlayItem& item, SNDFILE* out, boo
         std::cerr << name << ": " << error << std::endl;
         return false;
     }
+    if (!file->warning().empty() && !line.quiet)
+        std::cerr << name << ": " << file->warning() << std::endl;
     synth::BoardMixer mixer;
     std::vector<SoftwareChip> chips;
     ChipTable table{};
