@@ -5,14 +5,18 @@
 // when standard error is a terminal.
 #include "tavroplay/Program.h"
 
+#include <cstring>
 #include <iostream>
 #include <optional>
+#include <set>
 
 #include "client/StopRequest.h"
 #include "client/TavroLibrary.h"
 #include "common/Platform.h"
+#include "soundif/core/IniFile.h"
 #include "soundif/link/d2xx/DeviceDiagnosis.h"
 #include "tavroplay/BoardChips.h"
+#include "tavroplay/BoardReport.h"
 #include "tavroplay/CommandLine.h"
 #include "tavroplay/Display.h"
 #include "tavroplay/FileChips.h"
@@ -37,8 +41,21 @@ std::string bindFault(const TavroLibrary& library) {
     case TavroLibrary::Failure::noExport:
     case TavroLibrary::Failure::noManager:
         return library.libraryName() + " is not the sound-interface library";
-    default: return "no board is open (none configured, or none attached)";
+    default: return "no board could be opened";
     }
+}
+
+// The boards of the INI file the library read, and why each is or is not open.
+BoardReport reportBoards(const TavroLibrary& library, const diagnosis::Diagnosis* devices) {
+    std::set<std::int32_t> opened;
+    if (SoundInterfaceManager* manager = library.manager()) {
+        const auto count = static_cast<std::uint32_t>(manager->interfaceCount());
+        for (std::uint32_t i = 0; i < count; ++i)
+            if (const SoundInterfaceInfo* info = manager->interfaceInfoAt(i))
+                opened.insert(portOfInterfaceName(
+                    std::string(info->name, strnlen(info->name, sizeof info->name))));
+    }
+    return BoardReport::look(iniFilePathFor(library.libraryPath()), devices, opened);
 }
 
 std::string displayName(const std::filesystem::path& path) {
@@ -216,23 +233,46 @@ int runProgram(const std::vector<std::string>& arguments) {
     platform::ignoreClosedPipes();
     if (line->wav) return endsAsStopped(renderWav(*line));
 
-    // --list: the boards the library offers, then every device attached and,
-    // for one that cannot be opened, why and what to do about it (looked at
-    // before the library holds its boards).
-    const std::string devices =
-        line->list ? diagnosis::describe(diagnosis::diagnoseDevices()) : std::string();
+    // --list: the boards the library offers, the INI file read and what
+    // became of each board in it, then every device attached and, for one
+    // that cannot be opened, why and what to do about it (looked at before
+    // the library holds its boards).
+    const diagnosis::Diagnosis devices =
+        line->list ? diagnosis::diagnoseDevices() : diagnosis::Diagnosis();
     TavroLibrary library;
     const bool bound = library.bind();
     if (line->list) {
         if (bound) BoardChips(*library.manager()).list(std::cout);
-        std::cout << '\n' << devices << std::flush;
+        if (!library.libraryPath().empty()) {
+            std::cout << (bound ? "\n" : "");
+            const BoardReport report = reportBoards(library, &devices);
+            for (const std::string& text : report.lines())
+                std::cout << text << '\n';
+        }
+        std::cout << '\n' << diagnosis::describe(devices) << std::flush;
         if (bound) library.unbind();
     }
     if (!bound) {
         std::cerr << program << ": " << bindFault(library) << std::endl;
+        // Why: the file read and each board in it (the devices looked at now
+        // that the library has let them go).
+        if (library.failure() == TavroLibrary::Failure::noBoard && !line->list) {
+            const diagnosis::Diagnosis now = diagnosis::diagnoseDevices();
+            const BoardReport report = reportBoards(library, &now);
+            for (const std::string& text : report.lines())
+                std::cerr << "  " << text << '\n';
+        }
+        std::cerr << std::flush;
         return 1;
     }
     if (line->list) return 0;
+    if (!line->quiet) {
+        // A board that is configured but cannot play is named at the start.
+        const BoardReport report = reportBoards(library, nullptr);
+        if (report.anyProblem())
+            for (const std::string& text : report.lines())
+                std::cerr << text << '\n';
+    }
     platform::beginKeyInput();
     // The first sleep makes the system timer fine enough (Windows): done
     // here, before any timing starts.

@@ -114,6 +114,14 @@ protected:
         ::expectLeftInResetAndClosed(events);
     }
 
+    // The INI file's path as tavroplay names it: the library's own folder
+    // as the system gives it.
+    std::string iniPathShown() const {
+        const std::u8string text =
+            (std::filesystem::canonical(libraryDirectory()) / kIniName).u8string();
+        return std::string(text.begin(), text.end());
+    }
+
     // Plays song.vgm, checks what each chip received against the file and
     // returns how many writes left more than 2 ms off their time (beyond what
     // the system allows).
@@ -307,6 +315,52 @@ TEST_F(BoardPlayTest, FunctionKeysDoNothingAndTheArrowsSeek) {
 }
 #endif
 
+TEST_F(BoardPlayTest, SaysWhichIniFileItReadAndWhyEachBoardIsNotOpen) {
+    writeFile("song.vgm", VgmBuilder().set32(0x30, 4000000).write(0x54, 0x28, 0x4A).build());
+    const auto errorOf = [&](const std::string& ports, const std::string& busy) {
+        auto player = start({"song.vgm"}, ports, busy);
+        EXPECT_EQ(player->wait(10s).code, 1);
+        return player->standardError();
+    };
+    // Held by another program.
+    std::string err = errorOf("1", "1");
+    EXPECT_EQ(err.rfind("tavroplay: no board could be opened" CONSOLE_NL "  Settings read from " +
+                            iniPathShown() + CONSOLE_NL "    [ftd2xx(COM1)] KX7M: not open: ",
+                        0),
+              0u)
+        << err;
+    EXPECT_NE(err.find("cannot be opened"), std::string::npos) << err;
+    EXPECT_NE(err.find("Mend: close any other program"), std::string::npos) << err;
+    // The board attached has no section; the one configured is not attached.
+    std::ofstream(libraryDirectory() / kIniName)
+        << "[ftd2xx(COM2)]\nSLOT_00_CHIP_ID=38\nSLOT_00_CHIP_CLOCK=4000000\n";
+    err = errorOf("1", "");
+    EXPECT_NE(
+        err.find("[ftd2xx(COM2)] KX7M: not open: no device COM2 is attached (attached: COM1)"),
+        std::string::npos)
+        << err;
+    EXPECT_NE(err.find("COM1 is attached but has no section [ftd2xx(COM1)] in the file"),
+              std::string::npos)
+        << err;
+    // A board without a clock opens, but its chips cannot be used.
+    std::ofstream(libraryDirectory() / kIniName) << "[ftd2xx(COM1)]\nSLOT_00_CHIP_ID=38\n";
+    err = errorOf("1", "");
+    EXPECT_NE(err.find("[ftd2xx(COM1)] KX7M: open, but without a clock (SLOT_00_CHIP_CLOCK)"),
+              std::string::npos)
+        << err;
+    // A device module that cannot be loaded is named, not "check the cable".
+    std::ofstream(libraryDirectory() / kIniName)
+        << "[ftd2xx(COM1)]\nSLOT_00_CHIP_ID=38\nSLOT_00_CHIP_CLOCK=4000000\n";
+    const std::string missingModule = (scratch.path() / "missing-module.so").string();
+    ChildProcess lister(bin() / kProgramName, {"--list"}, bin(),
+                        {"TAVRO_D2XX_MODULE=" + missingModule});
+    EXPECT_EQ(lister.wait(10s).code, 1);
+    EXPECT_NE(lister.standardOutput().find("not available: the module cannot be loaded"),
+              std::string::npos)
+        << lister.standardOutput();
+    EXPECT_EQ(lister.standardOutput().find("Check the cable"), std::string::npos);
+}
+
 TEST_F(BoardPlayTest, BadFilesGetOneLineEachAndTheNextFilePlays) {
     const std::vector<std::uint8_t> good =
         VgmBuilder().set32(0x30, 4000000).write(0x54, 0x28, 0x4A).wait(441).build();
@@ -369,8 +423,10 @@ TEST_F(BoardPlayTest, ListsTheBoardsChipsShowsItsUsageAndSaysWhenThereIsNoLibrar
               "KX7M(COM1)" CONSOLE_NL
               "  0 SSG: YMZ294 (type 20) at 4000000 Hz, also PSG (type 6) at 2000000 Hz" CONSOLE_NL
               "  1 OPM: YM2151 (type 2) at 4000000 Hz" CONSOLE_NL
-              "  2 OPM: YM2151 (type 2) at 4000000 Hz" CONSOLE_NL CONSOLE_NL
-              "FTDI devices, through the module " +
+              "  2 OPM: YM2151 (type 2) at 4000000 Hz" CONSOLE_NL CONSOLE_NL "Settings read from " +
+                  iniPathShown() +
+                  CONSOLE_NL "  [ftd2xx(COM1)] KX7M at 4000000 Hz: open" CONSOLE_NL CONSOLE_NL
+                             "FTDI devices, through the module " +
                   kVirtualBoard.string() +
                   ":" CONSOLE_NL "  COM1     device 0: can be opened" CONSOLE_NL);
 

@@ -3,6 +3,9 @@
 // diagnoseDevices (DeviceDiagnosis_libusb.cpp, DeviceDiagnosis_d2xx.cpp).
 #include "soundif/link/d2xx/DeviceDiagnosis.h"
 #include "soundif/device/D2xxStatusText.h"
+#include "soundif/link/d2xx/D2xxBackends.h"
+
+#include <cstdlib>
 
 namespace diagnosis {
 
@@ -34,6 +37,19 @@ Diagnosis diagnoseThroughFunctions(const D2xxFunctions& functions, std::string s
         result.devices.push_back(std::move(finding));
     }
     return result;
+}
+
+std::optional<Diagnosis> diagnoseNamedModule() {
+    const char* module = std::getenv("TAVRO_D2XX_MODULE");
+    if (module == nullptr || *module == '\0') return std::nullopt;
+    const std::string source = std::string("the module ") + module;
+    if (const std::string fault = d2xxModuleFault(module); !fault.empty()) {
+        Diagnosis unusable;
+        unusable.source = source;
+        unusable.unavailable = "the module " + fault + " (TAVRO_D2XX_MODULE)";
+        return unusable;
+    }
+    return diagnoseThroughFunctions(d2xx(), source);
 }
 
 std::string describe(const Diagnosis& diagnosis) {

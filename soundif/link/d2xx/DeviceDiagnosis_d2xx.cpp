@@ -8,9 +8,7 @@
 namespace diagnosis {
 
 Diagnosis diagnoseDevices() {
-    const char* module = std::getenv("TAVRO_D2XX_MODULE");
-    if (module != nullptr && *module != '\0')
-        return diagnoseThroughFunctions(d2xx(), std::string("the module ") + module);
+    if (std::optional<Diagnosis> module = diagnoseNamedModule()) return *module;
     const D2xxFunctions& vendor = platformD2xx();
     if (vendor.listDevices == noD2xxDevices().listDevices) {
         Diagnosis none;

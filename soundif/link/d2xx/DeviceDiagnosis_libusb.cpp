@@ -95,9 +95,7 @@ std::string serialOf(libusb_device_handle* handle, const libusb_device_descripto
 } // namespace
 
 Diagnosis diagnoseDevices() {
-    const char* module = std::getenv("TAVRO_D2XX_MODULE");
-    if (module != nullptr && *module != '\0')
-        return diagnoseThroughFunctions(d2xx(), std::string("the module ") + module);
+    if (std::optional<Diagnosis> module = diagnoseNamedModule()) return *module;
     Diagnosis result;
     result.source = "libftdi1 on the USB bus";
     libusb_context* context = nullptr;
