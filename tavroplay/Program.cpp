@@ -30,6 +30,10 @@ namespace tavroplay {
 namespace {
 
 constexpr const char* program = "tavroplay";
+// What is sent leaves after the library's send delay; this much more is
+// waited for it, in steps of the second.
+constexpr std::int32_t drainMarginMilliseconds = 20;
+constexpr std::uint32_t drainStepMilliseconds = 10;
 // The exit status of a program ended by SIGINT, where the event cannot be
 // raised again.
 constexpr int exitStatusOfInterrupt = 130;
@@ -127,12 +131,13 @@ private:
         std::cerr << displayName(item.path) << ": " << text << std::endl;
     }
 
-    // Waits until what was sent has left (the library's send delay), so the
-    // end of a file is heard; a stop request cuts it short.
+    // Waits until what was sent has left (the library's send delay), so that
+    // a reset after it drops nothing; a stop request does not cut it short.
     void drain() {
         const std::int32_t delay = library_.manager()->getSendDelay();
-        for (std::int32_t waited = 0; waited < delay + 20 && !stopFlag.load(); waited += 10)
-            platform::sleepMilliseconds(10);
+        for (std::int32_t waited = 0; waited < delay + drainMarginMilliseconds;
+             waited += drainStepMilliseconds)
+            platform::sleepMilliseconds(drainStepMilliseconds);
     }
 
     Request playItem(const PlayItem& item, bool& failed) {
@@ -190,8 +195,10 @@ private:
         library_.manager()->resetInterfaces();
         const Request request = player.play(timeline);
 
+        // The file's end is heard out, and after a stop or a skip too the
+        // key-offs reach the wire before the reset clears what is queued.
         chips.silence();
-        if (request == Request::go) drain();
+        drain();
         library_.manager()->resetInterfaces();
         chips.release();
         status_.end();

@@ -245,6 +245,22 @@ TEST_F(BoardPlayTest, CtrlCAtAnyMomentSilencesResetsAndClosesTheBoard) {
         EXPECT_EQ(player->standardError(), "");
         events = readBoardLog(logPath());
         if (!named("open").empty()) expectLeftInResetAndClosed();
+        // Once a key is on, the stop keys every channel off on the wire
+        // before the reset.
+        std::set<int> keyedOff;
+        bool keyedOn = false;
+        for (const BoardEvent& event : named("write")) {
+            if (event.number("pos") != kOpm1 || event.number("addr") != 0x08) continue;
+            if ((event.number("data") & 0x78) != 0) {
+                keyedOn = true;
+                keyedOff.clear();
+            } else {
+                keyedOff.insert(event.number("data"));
+            }
+        }
+        if (keyedOn) {
+            EXPECT_EQ(keyedOff, (std::set<int>{0, 1, 2, 3, 4, 5, 6, 7})) << delay.count();
+        }
     }
 }
 
