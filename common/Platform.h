@@ -46,6 +46,13 @@ void* loadLibrary(const std::string& name);
 void* findSymbol(void* module, const char* name);
 void freeLibrary(void* module);
 
+// The file in a directory whose name equals the given one without regard to
+// ASCII case (an MDX song's sample bank, named in capitals on a machine whose
+// file names had no case); empty when there is none. POSIX lists the
+// directory; Windows, whose file names ignore case, looks the name up.
+std::filesystem::path findFileIgnoringCase(const std::filesystem::path& directory,
+                                           const std::string& name);
+
 // Full path of the loaded module (program or shared library) that contains
 // the given address; empty when it cannot be told.
 std::filesystem::path modulePathOf(const void* address);

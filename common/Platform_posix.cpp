@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <dlfcn.h>
 #include <poll.h>
+#include <strings.h>
 #include <termios.h>
 #include <thread>
 #include <time.h>
@@ -250,6 +251,18 @@ void endKeyInput() {
     catchJobControl(false);
     keyInput = 0;
     tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+}
+
+std::filesystem::path findFileIgnoringCase(const std::filesystem::path& directory,
+                                           const std::string& name) {
+    std::error_code error;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(directory.empty() ? "." : directory, error)) {
+        if (strcasecmp(entry.path().filename().string().c_str(), name.c_str()) == 0 &&
+            entry.is_regular_file(error))
+            return entry.path();
+    }
+    return {};
 }
 
 } // namespace platform

@@ -188,4 +188,13 @@ void endKeyInput() {
     keyInput = false;
 }
 
+std::filesystem::path findFileIgnoringCase(const std::filesystem::path& directory,
+                                           const std::string& name) {
+    std::filesystem::path path = directory / wideText(name);
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return {};
+    return path;
+}
+
 } // namespace platform

@@ -10,6 +10,7 @@
 #include <iostream>
 
 #include "client/SystemTime.h"
+#include "common/ThreadScheduling.h"
 #include "player/ConsoleStop.h"
 #include "player/ExternalChipSet.h"
 #include "player/TickLoop.h"
@@ -43,6 +44,8 @@ int play(Tonrig& machine, const std::optional<std::filesystem::path>& dataPath) 
     machine.opm2 = externalChipSet.requestChip(opm2Request.type, opm2Request.clock);
     machine.psg = externalChipSet.requestChip(psgRequest.type, psgRequest.clock);
 
+    // This thread keeps the CTC's time from here on.
+    platform::requestRealTimeScheduling();
     SystemTime time;
     time.start();
     machine.callSubroutine(Tonrig::driverAddress);

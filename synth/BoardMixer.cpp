@@ -84,6 +84,11 @@ public:
         std::visit([](auto& chip) { chip.reset(); }, chip_);
     }
     void setGain(double gain) { gain_ = gain * 32768.0 / traits_.fullScale; }
+    // The lead in output frames: a write sounds that much after the frames
+    // already rendered (the resampler's output is aligned with its input).
+    std::uint64_t latencyFrames() const {
+        return (lead_ * traits_.clocksPerFrame * outputRate + clock_ / 2) / clock_;
+    }
     double gain() const { return gain_; }
 
     // Generates up to the chip frame that output frame outputEnd stands for
@@ -191,6 +196,10 @@ void BoardMixer::write(std::size_t chip, std::uint8_t address, std::uint8_t data
 void BoardMixer::reset() {
     for (auto& chip : chips_)
         chip->reset();
+}
+
+std::uint64_t BoardMixer::latencyFrames(std::size_t chip) const {
+    return chip < chips_.size() ? chips_[chip]->latencyFrames() : 0;
 }
 
 double BoardMixer::gain(std::size_t chip) const {

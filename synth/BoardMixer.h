@@ -62,6 +62,11 @@ public:
     // The next frames at 48 kHz, interleaved left, right.
     void render(std::int16_t* leftRight, std::size_t frames);
 
+    // The output frames from a write to a chip to its sound (the chip's
+    // lead; the last frames rendered before the write stand for the time of
+    // the write).
+    std::uint64_t latencyFrames(std::size_t chip) const;
+
     // The factor from a chip's sample to the output's, both in 16-bit steps
     // (the levels documented above).
     double gain(std::size_t chip) const;

@@ -4,6 +4,7 @@
 // slot's phase, envelope and operator, then the channel sums into the DAC word.
 #include "synth/Ym2151.h"
 
+#include "synth/FmCore.h"
 #include "synth/Ym2151Tables.h"
 
 #include <algorithm>
@@ -14,6 +15,8 @@ namespace synth {
 namespace {
 
 constexpr unsigned maxLevel = 0x3FF;
+
+using Regs = Ym2151Registers;
 
 // Pitch in 64ths of a semitone from C# of octave 0, the highest being C of
 // octave 8 less a 64th.
@@ -27,20 +30,8 @@ constexpr unsigned keyCodeOf(int pitch) {
 }
 
 // Slots of a channel, by role, and the role of a slot.
-enum Role : unsigned { m1 = 0, m2 = 1, c1 = 2, c2 = 3 };
-constexpr unsigned slotOf(Role role, unsigned ch) {
-    return role * 8 + ch;
-}
-
-// Which roles each connection sends to the output, as a bit per role.
-constexpr std::array<std::uint8_t, 8> carriers{1u << c2,
-                                               1u << c2,
-                                               1u << c2,
-                                               1u << c2,
-                                               (1u << c1) | (1u << c2),
-                                               (1u << c1) | (1u << m2) | (1u << c2),
-                                               (1u << c1) | (1u << m2) | (1u << c2),
-                                               0xF};
+using Role = Regs::Operator;
+constexpr Role m1 = Regs::m1, m2 = Regs::m2, c1 = Regs::c1, c2 = Regs::c2;
 
 // The modulators of each connection's M2, C1 and C2 (M1 has its feedback), and
 // when their output is taken: M1's reaches C1 and C2 in the same frame but M2
@@ -59,27 +50,15 @@ constexpr std::array<std::array<std::uint8_t, 4>, 8> modulators{{
     {{0, 0, 0, 0}},
 }};
 
-// The operator's output for the 8-bit fraction of its attenuation (in 256ths
-// of a factor two), before the shift by the attenuation's integer part: the
-// exponent table's 2^(-fraction) as an 11-bit mantissa, times 4.
-constexpr auto expOutput = [] {
-    std::array<std::uint16_t, 256> t{};
-    for (unsigned i = 0; i < 256; ++i)
-        t[i] = static_cast<std::uint16_t>((ym2151::expFraction[i ^ 255] | 0x400) << 2);
-    return t;
-}();
+// The operator's output magnitude has 13 bits; its attenuation is in 1/64
+// octaves (1/256 octaves shifted by 2).
+constexpr unsigned operatorBits = 13;
 
-// Envelope steps. Below rate 48 a step of 1 comes every 2^(11 - rate/4) counts
-// of the envelope counter, thinned by the sub-rate's pattern over eight such
+// Envelope steps (the slow rates' pattern is the FM core's). Below rate 48 a step of 1 comes every
+// 2^(11 - rate/4) counts of the envelope counter, thinned by the sub-rate's pattern over eight such
 // counts. From rate 48 there is a step at every count, of 2^(rate/4 - 12),
 // doubled on the counts the sub-rate's four-count pattern marks; from rate 60
 // the step is 8.
-constexpr std::array<std::array<std::uint8_t, 8>, 4> slowPattern{{
-    {0, 1, 0, 1, 0, 1, 0, 1},
-    {0, 1, 0, 1, 1, 1, 0, 1},
-    {0, 1, 1, 1, 0, 1, 1, 1},
-    {0, 1, 1, 1, 1, 1, 1, 1},
-}};
 constexpr std::array<std::array<std::uint8_t, 4>, 4> fastDoubling{{
     {0, 0, 0, 0},
     {0, 1, 0, 0},
@@ -92,7 +71,7 @@ constexpr unsigned envelopeIncrement(unsigned rate, std::uint32_t counter) {
     if (rate < 48) {
         const unsigned shift = 11 - (rate >> 2);
         if ((counter & ((1u << shift) - 1)) != 0) return 0;
-        return slowPattern[rate & 3][(counter >> shift) & 7];
+        return fm::envelopeSteps[rate & 3][(counter >> shift) & 7];
     }
     if (rate >= 60) return 8;
     return (1u << ((rate >> 2) - 12)) << fastDoubling[rate & 3][counter & 3];
@@ -125,26 +104,49 @@ constexpr std::int16_t dacLevel(int sum) {
 // slot in frame 2, a key-off in frame 1 (keyOffPosition).
 constexpr std::uint8_t keyOffPosition = 32;
 
+// Room for the writes a driver makes between two frames, reserved at once.
+constexpr std::size_t usualPendingWrites = 64;
+
+// Where the chip's pipeline splits the slots (slot = role * 8 + channel). Its
+// two outputs are accumulated over windows 16 phases apart: on the left (bit 6
+// of 0x20-0x27) the slots from M2 of channel 7 (slot 15) on reach the DAC a
+// frame late, on the right only the last slot, C2 of channel 7 (31), does. The
+// LFO's PM value reaches the slots from C1 of channel 7 (23) on a frame before
+// the slots ahead of them.
+constexpr unsigned firstLateLeftSlot = 15;
+constexpr unsigned firstLateRightSlot = 31;
+constexpr unsigned firstLatePmSlot = 23;
+
 // The noise generator: 17 bits, the newest (bit 0) the noise's sign, each new
 // bit the XOR of the bits 14 and 17 steps back; its state and its timer's count
 // after reset.
 constexpr std::uint32_t noiseSeed = 0x1FF68;
+
+// The noise's output for an attenuation and the noise bit, as measured on the
+// die-shot-derived emulator (tests/synth/Ym2151OracleTest.cpp, NoiseLevel).
+constexpr std::int16_t noiseOutput(unsigned attenuation, bool positive) {
+    constexpr int silentNegative = -8;
+    const int magnitude = static_cast<int>(((attenuation ^ maxLevel) >> 2) << 3);
+    if (positive) return static_cast<std::int16_t>(magnitude);
+    return static_cast<std::int16_t>(attenuation == maxLevel ? silentNegative : ~magnitude);
+}
 constexpr unsigned noiseTimerStart = 4;
 constexpr unsigned writePosition(unsigned address) {
-    if (address == 0x08) return 64;
-    if (address >= 0x20 && address < 0x40) return 12;
-    if (address >= 0x40) return 36;
+    if (address == Regs::keyOn) return 64;
+    if (address >= Regs::channelControlBase && address < Regs::detuneMultipleBase) return 12;
+    if (address >= Regs::detuneMultipleBase) return 36;
     return 0;
 }
 
 } // namespace
 
 Ym2151::Ym2151(std::uint32_t) {
+    pending_.reserve(usualPendingWrites);
     reset();
 }
 
 void Ym2151::reset() {
-    regs_.fill(0);
+    registers_ = Ym2151Registers{};
     amDepth_ = 0;
     pmDepth_ = 0;
     slots_.fill(Slot{});
@@ -164,35 +166,32 @@ void Ym2151::reset() {
     lfoAmHistory_.fill(0);
     lfoPmHistory_.fill(0);
     lfoHistoryIndex_ = 0;
+    lfoQuietFrames_ = 0;
     noiseShift_ = noiseSeed;
     noiseCounter_ = noiseTimerStart;
     timerA_ = 0;
     csmKey_ = false;
     lateLeft_ = 0;
     lateRight_ = 0;
-    pendingCount_ = 0;
+    pending_.clear();
     for (unsigned s = 0; s < 32; ++s)
         updateStep(s);
 }
 
+// Every write waits for its point in the pipeline, however many arrive between
+// two frames: the queue grows when a burst needs it and keeps its capacity.
 void Ym2151::write(std::uint8_t address, std::uint8_t data) {
-    if (pendingCount_ + 2 > pending_.size()) {
-        for (unsigned i = 0; i < pendingCount_; ++i)
-            apply(pending_[i].address, pending_[i].data);
-        pendingCount_ = 0;
-    }
-    if (address == 0x08) {
+    if (address == Regs::keyOn) {
         // A key-off reaches the envelopes a frame before a key-on does.
-        pending_[pendingCount_++] = {address, data, keyOffPosition, true};
+        pending_.push_back({address, data, keyOffPosition, true});
     }
-    pending_[pendingCount_++] = {address, data, static_cast<std::uint8_t>(writePosition(address)),
-                                 false};
+    pending_.push_back({address, data, static_cast<std::uint8_t>(writePosition(address)), false});
 }
 
 void Ym2151::applyPending(unsigned position) {
-    unsigned kept = 0;
-    for (unsigned i = 0; i < pendingCount_; ++i) {
-        PendingWrite& w = pending_[i];
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < pending_.size(); ++i) {
+        const PendingWrite& w = pending_[i];
         if (w.position == position) {
             if (w.keyOffOnly) {
                 applyKeyOff(w.data);
@@ -203,43 +202,49 @@ void Ym2151::applyPending(unsigned position) {
             pending_[kept++] = w;
         }
     }
-    pendingCount_ = kept;
+    pending_.resize(kept);
 }
 
 void Ym2151::applyKeyOff(std::uint8_t data) {
-    const unsigned ch = data & 7;
-    const Role roles[4] = {m1, c1, m2, c2}; // KON's bits 3-6
-    for (unsigned bit = 0; bit < 4; ++bit) {
-        if (((data >> (3 + bit)) & 1) == 0) slots_[slotOf(roles[bit], ch)].keyRegister = false;
+    const unsigned keys = Regs::keyOnSlotsField::of(data);
+    for (unsigned s = 0; s < 4; ++s) {
+        const Role role = Regs::operatorOfSlot(s * 8);
+        if ((keys & Regs::keyOnBit(role)) == 0)
+            slots_[Regs::slot(Regs::keyOnChannelField::of(data), role)].keyRegister = false;
     }
 }
 
 void Ym2151::apply(std::uint8_t address, std::uint8_t data) {
-    if (address == 0x08) {
-        const unsigned ch = data & 7;
-        slots_[slotOf(m1, ch)].keyRegister = (data >> 3) & 1;
-        slots_[slotOf(c1, ch)].keyRegister = (data >> 4) & 1;
-        slots_[slotOf(m2, ch)].keyRegister = (data >> 5) & 1;
-        slots_[slotOf(c2, ch)].keyRegister = (data >> 6) & 1;
-        return;
-    }
-    if (address == 0x19) {
-        (data & 0x80 ? pmDepth_ : amDepth_) = data & 0x7F;
-        return;
-    }
-    if (address == 0x14) {
-        // The load bit starts timer A from its period when it goes from 0 to 1.
-        if ((data & 1) && !timerALoad()) timerA_ = timerAPeriod();
-    }
-    regs_[address] = data;
-    if (address >= 0x28 && address < 0x38) {
-        for (unsigned role = 0; role < 4; ++role) {
-            updateStep(role * 8 + (address & 7));
-            updateRates(role * 8 + (address & 7));
+    if (address == Regs::keyOn) {
+        const unsigned keys = Regs::keyOnSlotsField::of(data);
+        for (unsigned s = 0; s < 4; ++s) {
+            const Role role = Regs::operatorOfSlot(s * 8);
+            slots_[Regs::slot(Regs::keyOnChannelField::of(data), role)].keyRegister =
+                (keys & Regs::keyOnBit(role)) != 0;
         }
-    } else if (address >= 0x40) {
+        return;
+    }
+    if (address == Regs::lfoDepth) {
+        (Regs::depthSelectField::of(data) ? pmDepth_ : amDepth_) = Regs::depthField::of(data);
+        return;
+    }
+    // The load bit starts timer A from its period when it goes from 0 to 1.
+    if (address == Regs::timerControl && Regs::timerALoadField::of(data) &&
+        !registers_.timerALoad())
+        timerA_ = registers_.timerAPeriod();
+    registers_.write(address, data);
+    if (Regs::isChannelRegister(address, Regs::channelControlBase) ||
+        Regs::isChannelRegister(address, Regs::sensitivityBase))
+        updateChannel(address & 7);
+    if (address >= Regs::keyCodeBase && address < Regs::sensitivityBase) {
+        for (unsigned role = 0; role < 4; ++role) {
+            updateStep(Regs::slot(address & 7, Regs::operatorOfSlot(role * 8)));
+            updateRates(Regs::slot(address & 7, Regs::operatorOfSlot(role * 8)));
+        }
+    } else if (address >= Regs::detuneMultipleBase) {
         updateStep(address & 0x1F);
         updateRates(address & 0x1F);
+        if (Regs::isSlotRegister(address, Regs::decay1Base)) updateChannel(address & 7);
     }
 }
 
@@ -248,22 +253,43 @@ void Ym2151::apply(std::uint8_t address, std::uint8_t data) {
 // next octave's C# for 15), and the key scaling of the envelope rates sees
 // them so too.
 int Ym2151::pitch(unsigned ch) const {
-    const unsigned kc = keyCode(ch);
+    const unsigned kc = registers_.keyCode(ch);
     const unsigned note = kc & 15;
-    return static_cast<int>((kc >> 4) * 768 + (note - (note >> 2)) * 64 + keyFraction(ch));
+    return static_cast<int>((kc >> 4) * 768 + (note - (note >> 2)) * 64 +
+                            registers_.keyFraction(ch));
 }
 
 std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
     const int coarse = std::clamp(
-        pitch(slot & 7) + static_cast<int>(ym2151::coarseDetune[detune2(slot)]), 0, maxPitch);
+        pitch(slot & 7) + static_cast<int>(ym2151::coarseDetune[registers_.detune2(slot)]), 0,
+        maxPitch);
     const int index = std::clamp(coarse + pmOffset, 0, maxPitch);
     const unsigned octave = static_cast<unsigned>(index) / 768;
     std::uint32_t step = (ym2151::noteStep[static_cast<unsigned>(index) % 768] << octave) >> 2;
-    const unsigned dt1 = detune1(slot);
+    const unsigned dt1 = registers_.detune1(slot);
     const unsigned offset = ym2151::detuneStep[dt1 & 3][keyCodeOf(index)];
     step = ((dt1 & 4) ? step - offset : step + offset) & 0x1FFFF;
-    const unsigned mul = multiple(slot);
+    const unsigned mul = registers_.multiple(slot);
     return mul ? step * mul : step >> 1;
+}
+
+void Ym2151::updateChannel(unsigned ch) {
+    Channel& c = channels_[ch];
+    const unsigned con = registers_.connection(ch);
+    unsigned carrierRoles = 0;
+    for (unsigned role = 0; role < 4; ++role) {
+        if (Regs::isCarrier(con, static_cast<Role>(role))) carrierRoles |= 1u << role;
+        c.sources[role] = modulators[con][role];
+        const unsigned slot = Regs::slot(ch, static_cast<Role>(role));
+        const unsigned ams = registers_.amSensitivity(ch);
+        slots_[slot].amShift =
+            registers_.amEnabled(slot) && ams != 0 ? static_cast<int>(ams) - 1 : -1;
+    }
+    c.leftRoles = static_cast<std::uint8_t>(registers_.leftOn(ch) ? carrierRoles : 0);
+    c.rightRoles = static_cast<std::uint8_t>(registers_.rightOn(ch) ? carrierRoles : 0);
+    const unsigned fb = registers_.feedback(ch);
+    c.feedbackShift = static_cast<std::uint8_t>(fb == 0 ? 0 : 10 - fb);
+    c.pmSensitivity = static_cast<std::uint8_t>(registers_.pmSensitivity(ch));
 }
 
 void Ym2151::updateStep(unsigned slot) {
@@ -275,18 +301,18 @@ void Ym2151::updateStep(unsigned slot) {
 // the release rate, plus 2) plus the 5-bit key code scaled by KS; a rate of 0
 // stays 0.
 void Ym2151::updateRates(unsigned slot) {
-    const unsigned scaled = keyCodeOf(pitch(slot & 7)) >> (3 - keyScale(slot));
+    const unsigned scaled = keyCodeOf(pitch(slot & 7)) >> (3 - registers_.keyScale(slot));
     const auto rate = [&](unsigned base) {
         return static_cast<std::uint8_t>(base == 0 ? 0 : std::min(base + scaled, 63u));
     };
     Slot& s = slots_[slot];
-    s.rates[static_cast<unsigned>(EgState::attack)] = rate(attackRate(slot) * 2);
-    s.rates[static_cast<unsigned>(EgState::decay)] = rate(decay1Rate(slot) * 2);
-    s.rates[static_cast<unsigned>(EgState::sustain)] = rate(decay2Rate(slot) * 2);
-    s.rates[static_cast<unsigned>(EgState::release)] = rate(releaseRate(slot) * 4 + 2);
-    s.totalLevel = static_cast<std::uint16_t>(totalLevel(slot) << 3);
-    s.sustainLevel =
-        static_cast<std::uint16_t>(decay1Level(slot) == 15 ? 0x3E0 : decay1Level(slot) << 5);
+    s.rates[static_cast<unsigned>(EgState::attack)] = rate(registers_.attackRate(slot) * 2);
+    s.rates[static_cast<unsigned>(EgState::decay)] = rate(registers_.decay1Rate(slot) * 2);
+    s.rates[static_cast<unsigned>(EgState::sustain)] = rate(registers_.decay2Rate(slot) * 2);
+    s.rates[static_cast<unsigned>(EgState::release)] = rate(registers_.releaseRate(slot) * 4 + 2);
+    s.totalLevel = static_cast<std::uint16_t>(registers_.totalLevel(slot) << 3);
+    s.sustainLevel = static_cast<std::uint16_t>(
+        registers_.decay1Level(slot) == 15 ? 0x3E0 : registers_.decay1Level(slot) << 5);
 }
 
 unsigned Ym2151::envelopeRate(unsigned slot) const {
@@ -330,9 +356,9 @@ inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left) {
 
 void Ym2151::stepTimers() {
     csmKey_ = false;
-    if (timerALoad() && ++timerA_ >= 1024) {
-        timerA_ = timerAPeriod();
-        csmKey_ = csm();
+    if (registers_.timerALoad() && ++timerA_ >= 1024) {
+        timerA_ = registers_.timerAPeriod();
+        csmKey_ = registers_.csm();
     }
 }
 
@@ -343,21 +369,28 @@ void Ym2151::stepTimers() {
 // waves give AM as 0-255 and PM as a sign and a 7-bit magnitude, each then
 // scaled by its 7-bit depth.
 void Ym2151::stepLfo() {
-    if (lfoHeld()) {
+    if (registers_.lfoHeld()) {
         lfoPrescale_ = 0;
         lfoSteps_ = 0;
         lfoPhase_ = 0;
-    } else if ((++lfoPrescale_ & ((8u << (15 - (lfoRate() >> 4))) - 1)) == 0) {
+    } else if ((++lfoPrescale_ & ((8u << (15 - (registers_.lfoRate() >> 4))) - 1)) == 0) {
         lfoSteps_ = (lfoSteps_ + 1) & 15;
         unsigned extra = 0;
         if (lfoSteps_ != 0) {
             unsigned trailingZeros = 0;
             while (((lfoSteps_ >> trailingZeros) & 1) == 0)
                 ++trailingZeros;
-            extra = (lfoRate() >> (3 - trailingZeros)) & 1;
+            extra = (registers_.lfoRate() >> (3 - trailingZeros)) & 1;
         }
         lfoPhase_ = (lfoPhase_ + 1 + extra) & 0xFF;
         lfoRandom_ = noiseShift_ & 0xFF;
+    }
+    // With both depths 0 the values are 0 once the history holds no others.
+    if (amDepth_ == 0 && pmDepth_ == 0) {
+        if (lfoQuietFrames_ == lfoAmHistory_.size()) return;
+        ++lfoQuietFrames_;
+    } else {
+        lfoQuietFrames_ = 0;
     }
     const unsigned p = lfoPhase_;
     const unsigned q = p & 127;
@@ -365,7 +398,7 @@ void Ym2151::stepLfo() {
     unsigned am = 0;
     unsigned pmMagnitude = 0;
     bool pmNegative = secondHalf;
-    switch (lfoWave()) {
+    switch (registers_.lfoWave()) {
     case 0: // saw: AM falls over the period; PM rises through zero, -127 to 127
         am = 255 - p;
         pmMagnitude = secondHalf ? 127 - q : q;
@@ -408,7 +441,7 @@ void Ym2151::stepLfo() {
 // generator when it meets 31 - NFRQ, and starts again from 0.
 void Ym2151::stepNoise() {
     for (int half = 0; half < 2; ++half) {
-        if (noiseCounter_ == 31 - noiseFrequency()) {
+        if (noiseCounter_ == 31 - registers_.noiseFrequency()) {
             noiseCounter_ = 0;
             const std::uint32_t bit = ((noiseShift_ >> 13) ^ (noiseShift_ >> 16)) & 1;
             noiseShift_ = ((noiseShift_ << 1) | bit) & 0x1FFFF;
@@ -423,46 +456,42 @@ void Ym2151::stepNoise() {
 // taken).
 template <unsigned role> inline int Ym2151::modulation(unsigned ch) const {
     if constexpr (role == m1) {
-        const unsigned fb = feedback(ch);
-        if (fb == 0) return 0;
-        return (channels_[ch].m1Previous[0] + channels_[ch].m1Previous[1]) >> (10 - fb);
+        const Channel& c = channels_[ch];
+        if (c.feedbackShift == 0) return 0;
+        return (c.m1Previous[0] + c.m1Previous[1]) >> c.feedbackShift;
     } else {
-        const unsigned sources = modulators[connection(ch)][role];
+        const unsigned sources = channels_[ch].sources[role];
         if (sources == 0) return 0;
-        const Slot& slotM1 = slots_[slotOf(m1, ch)];
-        const Slot& slotC1 = slots_[slotOf(c1, ch)];
+        const Slot& slotM1 = slots_[Regs::slot(ch, m1)];
+        const Slot& slotC1 = slots_[Regs::slot(ch, c1)];
         int sum = 0;
         if (sources & m1Now) sum += slotM1.out;
         if (sources & m1Late) sum += slotM1.previous;
         if (sources & c1Late) sum += role == m2 ? slotC1.out : slotC1.previous;
-        if (sources & m2Now) sum += slots_[slotOf(m2, ch)].out;
+        if (sources & m2Now) sum += slots_[Regs::slot(ch, m2)].out;
         return sum >> 1;
     }
 }
 
 std::int16_t Ym2151::operatorOutput(std::uint32_t phase, int mod, unsigned attenuation) const {
-    const unsigned p = static_cast<unsigned>(static_cast<int>(phase >> 10) + mod) & 1023;
-    unsigned index = p & 255;
-    if (p & 256) index ^= 255;
-    const unsigned a = ym2151::logSin[index] + (attenuation << 2);
-    if (a >= 0x1000) return 0;
-    const int value = expOutput[a & 255] >> (a >> 8);
-    return static_cast<std::int16_t>((p & 512) ? -value : value);
+    const unsigned p = static_cast<unsigned>(static_cast<int>(phase >> 10) + mod) & fm::phaseMask;
+    const int value = fm::sineMagnitude<operatorBits>(p, attenuation << 2);
+    return static_cast<std::int16_t>(fm::negativeHalf(p) ? -value : value);
 }
 
 // One frame of the eight slots of a role, in channel order: key, phase, the
 // operator's output and envelope, and its share of the outputs.
-template <unsigned role> inline void Ym2151::runSlots(int& left, int& right) {
+template <unsigned role, bool pending> inline void Ym2151::runSlots(int& left, int& right) {
     for (unsigned ch = 0; ch < 8; ++ch) {
         const unsigned slot = role * 8 + ch;
-        if (pendingCount_ != 0) applyPending(slot);
+        if constexpr (pending) applyPending(slot);
         Slot& s = slots_[slot];
         const EgState before = s.state;
         const bool released = keyEnvelope(slot, s.keyRegister || csmKey_);
 
         // PM in 64ths of a semitone: the LFO's, scaled by the channel's PMS.
-        const unsigned pms = pmSensitivity(ch);
-        const int lfoPm = slot < 23 ? lfoPmEarly_ : lfoPm_;
+        const unsigned pms = channels_[ch].pmSensitivity;
+        const int lfoPm = slot < firstLatePmSlot ? lfoPmEarly_ : lfoPm_;
         const int pm = pms == 0  ? 0
                        : pms < 6 ? scaleSigned(lfoPm, 128u >> (6 - pms))
                                  : lfoPm * (1 << (pms - 5));
@@ -476,18 +505,16 @@ template <unsigned role> inline void Ym2151::runSlots(int& left, int& right) {
         }
 
         unsigned attenuation = s.level + s.totalLevel;
-        if (amEnabled(slot) && amSensitivity(ch) != 0)
-            attenuation += (role <= m2 ? lfoAmModulators_ : lfoAm_) << (amSensitivity(ch) - 1);
+        if (s.amShift >= 0) attenuation += (role <= m2 ? lfoAmModulators_ : lfoAm_) << s.amShift;
         attenuation = std::min(attenuation, maxLevel);
 
         std::int16_t out = 0;
-        if (role == c2 && ch == 7 && noiseEnabled()) {
-            // The noise takes the operator's place with the exponent of its
-            // attenuation alone, at a quarter of a sine's full level.
-            const unsigned a = attenuation << 2;
-            const int amplitude =
-                (((ym2151::expFraction[(a & 255) ^ 255] | 0x400) << 2) >> (a >> 8)) >> 2;
-            out = static_cast<std::int16_t>((noiseShift_ & 1) ? amplitude : ~amplitude);
+        if (role == c2 && ch == 7 && registers_.noiseEnabled()) {
+            // The noise takes the operator's place at a level linear in its
+            // attenuation: the top 8 bits of the attenuation's complement,
+            // times 8, positive or (one's) complemented with the noise bit;
+            // at full attenuation the negative value is -8.
+            out = noiseOutput(attenuation, noiseShift_ & 1);
         } else {
             // From attenuation 0x340 on the output is 0 whatever the phase.
             if (attenuation < 0x340)
@@ -502,10 +529,10 @@ template <unsigned role> inline void Ym2151::runSlots(int& left, int& right) {
             channels_[ch].m1Previous[0] = out;
         }
 
-        if ((carriers[connection(ch)] >> role) & 1) {
-            if (leftOn(ch)) (slot < 15 ? left : lateLeft_) += out;
-            if (rightOn(ch)) (slot < 31 ? right : lateRight_) += out;
-        }
+        if ((channels_[ch].leftRoles >> role) & 1)
+            (slot < firstLateLeftSlot ? left : lateLeft_) += out;
+        if ((channels_[ch].rightRoles >> role) & 1)
+            (slot < firstLateRightSlot ? right : lateRight_) += out;
     }
 }
 
@@ -521,12 +548,19 @@ void Ym2151::frame(std::int16_t* leftRight) {
     int right = lateRight_;
     lateLeft_ = 0;
     lateRight_ = 0;
-    runSlots<m1>(left, right);
-    runSlots<m2>(left, right);
-    runSlots<c1>(left, right);
-    runSlots<c2>(left, right);
-    for (unsigned i = 0; i < pendingCount_; ++i)
-        pending_[i].position -= 32;
+    if (pending_.empty()) {
+        runSlots<m1, false>(left, right);
+        runSlots<m2, false>(left, right);
+        runSlots<c1, false>(left, right);
+        runSlots<c2, false>(left, right);
+    } else {
+        runSlots<m1, true>(left, right);
+        runSlots<m2, true>(left, right);
+        runSlots<c1, true>(left, right);
+        runSlots<c2, true>(left, right);
+    }
+    for (PendingWrite& w : pending_)
+        w.position -= 32;
     leftRight[0] = dacLevel(left);
     leftRight[1] = dacLevel(right);
 }

@@ -8,8 +8,9 @@
 // the level the DAC makes of the chip's floating-point output word:
 // ((m - 512) << e) >> 1 for its 10-bit mantissa m and 3-bit exponent e. The
 // model steps by frames, so the clock only sets how many frames a second are.
-// Everything is integer arithmetic on the object's own state: no allocation,
-// nothing shared.
+// Everything is integer arithmetic on the object's own state, nothing shared;
+// the only allocation is the queue of writes waiting for their point in the
+// pipeline, sized at construction for 64 and grown once by a larger burst.
 //
 // When a write takes effect, counting the first frame generated after it as
 // frame 0 (the chip's slot pipeline takes each one up at its own point, and
@@ -25,30 +26,7 @@
 // moves (nine for the slots before C1 of channel 7), AM four frames after for
 // C1 and C2 and five for M1 and M2.
 //
-// Register map (address: bits 7..0). "slot" registers have one byte per
-// operator: address + s with s = 0-7 M1, 8-15 M2, 16-23 C1, 24-31 C2 of
-// channels 0-7; "channel" registers address + ch.
-//
-//   0x01 TEST     | - | - | - | - | - | - |LFR| - |  LFR: LFO held at its start
-//   0x08 KON      | - |C2 |M2 |C1 |M1 |   CH      |  key on/off of a channel's slots
-//   0x0F NOISE    |NE | - | - |      NFRQ         |  noise instead of ch 7 C2; its rate
-//   0x10 CLKA1    |     CLKA bits 9..2            |  timer A period: 1024 - CLKA frames
-//   0x11 CLKA2    | - | - | - | - | - | - | CLKA 1..0|
-//   0x12 CLKB     |          CLKB                 |  timer B period (no effect on sound)
-//   0x14 TIMER    |CSM| - |RSB|RSA|IRB|IRA|LDB|LDA|  CSM: key on all slots at timer A
-//   0x18 LFRQ     |          LFRQ                 |  LFO rate
-//   0x19 PMD/AMD  |P/A|          depth            |  P/A = 1: PM depth, 0: AM depth
-//   0x1B CT/W     |CT2|CT1| - | - | - | - |   W   |  LFO wave: saw, square, triangle, noise
-//   0x20 channel  | R | L |    FB     |   CON     |  outputs, M1 feedback, connection
-//   0x28 channel  | - |  OCT      |     NOTE      |  key code
-//   0x30 channel  |          KF           | - | - |  key fraction, 64ths of a semitone
-//   0x38 channel  | - |    PMS    | - | - |  AMS  |  LFO sensitivities
-//   0x40 slot     | - |   DT1     |     MUL       |  fine detune, frequency multiple
-//   0x60 slot     | - |           TL              |  total level, 0.75 dB steps
-//   0x80 slot     |  KS   | - |       AR          |  key scaling, attack rate
-//   0xA0 slot     |AME| - | - |       D1R         |  LFO AM enable, first decay rate
-//   0xC0 slot     |  DT2  | - |       D2R         |  coarse detune, second decay rate
-//   0xE0 slot     |     D1L       |      RR       |  sustain level, release rate
+// Register map: Ym2151Registers.h (one accessor per field, used here too).
 //
 // Connections (CON), each arrow a modulation, "out" the channel's output:
 //   0: M1-C1-M2-C2-out      4: M1-C1-out, M2-C2-out
@@ -61,12 +39,11 @@
 // than the LFO reset; the analogue side of the DAC (its output filter and
 // level), the value being the DAC's code; the write-busy time (writes are
 // taken between frames, whatever their spacing).
-// Known differences from the chip: the phase steps between semitones follow the
-// exponential curve (the chip's own steps between them are a piecewise
-// approximation of it, within two cents), so a note with KF other than 0, DT2
-// or LFO PM drifts slowly in phase against the chip; the noise's level below full volume and
-// while silent, and its timer's count when NFRQ changes while it runs (the bit
-// sequence and its rates are the chip's); the values of the LFO's noise wave;
+// Known differences from the chip (measured against the die-shot-derived
+// emulator): the noise generator's sequence after NFRQ changes while it runs,
+// and with NFRQ 17 (the other rates from reset are the chip's), and the first
+// frame after noise is enabled; the values of the LFO's noise wave; the
+// triangle wave's PM at PMS below 6 (off by one step of the offset at times);
 // the unused note codes (3, 7, 11, 15) under LFO PM large enough to carry past
 // them, and key code 0x7F (note 15 of octave 7); a change of AMS while the
 // triangle wave's AM is deep can come a frame early; a voice re-keyed a few
@@ -76,6 +53,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
+
+#include "synth/FmCore.h"
+#include "synth/Ym2151Registers.h"
 
 namespace synth {
 
@@ -87,7 +68,7 @@ public:
     void generate(std::int16_t* leftRight, std::size_t frames);
 
 private:
-    enum class EgState : std::uint8_t { attack, decay, sustain, release };
+    using EgState = fm::EnvelopeState;
 
     struct Slot {
         std::uint32_t phase = 0;
@@ -101,42 +82,21 @@ private:
         EgState state = EgState::release;
         bool keyRegister = false;  // key as written to KON
         bool keyed = false;        // key as the envelope last saw it (register or CSM)
+        int amShift = -1;          // AMS - 1 when AM applies to the slot, else -1
         std::int16_t out = 0;      // the operator's output this frame
         std::int16_t previous = 0; // and in the frame before
     };
 
+    // What the frame loop reads of a channel's registers, kept up to date as
+    // they are written (updateChannel).
     struct Channel {
         std::int16_t m1Previous[2] = {0, 0}; // M1's last two outputs, for feedback
+        std::uint8_t leftRoles = 0;          // roles sent to each output, a bit per role
+        std::uint8_t rightRoles = 0;
+        std::uint8_t feedbackShift = 0; // 10 - FB, 0 without feedback
+        std::uint8_t pmSensitivity = 0;
+        std::array<std::uint8_t, 4> sources{}; // each role's modulators (see modulators)
     };
-
-    // Register fields, one accessor each (see the map above).
-    bool lfoHeld() const { return (regs_[0x01] >> 1) & 1; }
-    bool noiseEnabled() const { return regs_[0x0F] >> 7; }
-    unsigned noiseFrequency() const { return regs_[0x0F] & 0x1F; }
-    unsigned timerAPeriod() const { return (regs_[0x10] << 2) | (regs_[0x11] & 3); }
-    bool csm() const { return regs_[0x14] >> 7; }
-    bool timerALoad() const { return regs_[0x14] & 1; }
-    unsigned lfoRate() const { return regs_[0x18]; }
-    unsigned lfoWave() const { return regs_[0x1B] & 3; }
-    bool rightOn(unsigned ch) const { return regs_[0x20 + ch] >> 7; }
-    bool leftOn(unsigned ch) const { return (regs_[0x20 + ch] >> 6) & 1; }
-    unsigned feedback(unsigned ch) const { return (regs_[0x20 + ch] >> 3) & 7; }
-    unsigned connection(unsigned ch) const { return regs_[0x20 + ch] & 7; }
-    unsigned keyCode(unsigned ch) const { return regs_[0x28 + ch] & 0x7F; }
-    unsigned keyFraction(unsigned ch) const { return regs_[0x30 + ch] >> 2; }
-    unsigned pmSensitivity(unsigned ch) const { return (regs_[0x38 + ch] >> 4) & 7; }
-    unsigned amSensitivity(unsigned ch) const { return regs_[0x38 + ch] & 3; }
-    unsigned detune1(unsigned s) const { return (regs_[0x40 + s] >> 4) & 7; }
-    unsigned multiple(unsigned s) const { return regs_[0x40 + s] & 15; }
-    unsigned totalLevel(unsigned s) const { return regs_[0x60 + s] & 0x7F; }
-    unsigned keyScale(unsigned s) const { return regs_[0x80 + s] >> 6; }
-    unsigned attackRate(unsigned s) const { return regs_[0x80 + s] & 0x1F; }
-    bool amEnabled(unsigned s) const { return regs_[0xA0 + s] >> 7; }
-    unsigned decay1Rate(unsigned s) const { return regs_[0xA0 + s] & 0x1F; }
-    unsigned detune2(unsigned s) const { return regs_[0xC0 + s] >> 6; }
-    unsigned decay2Rate(unsigned s) const { return regs_[0xC0 + s] & 0x1F; }
-    unsigned decay1Level(unsigned s) const { return regs_[0xE0 + s] >> 4; }
-    unsigned releaseRate(unsigned s) const { return regs_[0xE0 + s] & 15; }
 
     struct PendingWrite {
         std::uint8_t address;
@@ -150,6 +110,7 @@ private:
     void applyKeyOff(std::uint8_t data);
     void updateStep(unsigned slot);
     void updateRates(unsigned slot);
+    void updateChannel(unsigned ch);
     int pitch(unsigned ch) const;
     std::uint32_t phaseStep(unsigned slot, int pmOffset) const;
     unsigned envelopeRate(unsigned slot) const;
@@ -159,11 +120,11 @@ private:
     void stepLfo();
     void stepNoise();
     template <unsigned role> int modulation(unsigned ch) const;
-    template <unsigned role> void runSlots(int& left, int& right);
+    template <unsigned role, bool pending> void runSlots(int& left, int& right);
     std::int16_t operatorOutput(std::uint32_t phase, int mod, unsigned attenuation) const;
     void frame(std::int16_t* leftRight);
 
-    std::array<std::uint8_t, 256> regs_{};
+    Ym2151Registers registers_;
     unsigned amDepth_ = 0; // 0x19 with bit 7 clear
     unsigned pmDepth_ = 0; // 0x19 with bit 7 set
     std::array<Slot, 32> slots_{};
@@ -187,6 +148,7 @@ private:
     std::array<std::uint8_t, 16> lfoAmHistory_{}; // AM and PM magnitude after their depths,
     std::array<std::uint8_t, 16> lfoPmHistory_{}; // one per frame, the newest at the index
     unsigned lfoHistoryIndex_ = 0;
+    unsigned lfoQuietFrames_ = 0; // frames since both depths were last other than 0
 
     // Noise: a 17-bit shift register stepped twice a frame at most.
     std::uint32_t noiseShift_ = 1;
@@ -197,8 +159,7 @@ private:
     bool csmKey_ = false;
 
     // Writes not yet taken up by the slot pipeline.
-    std::array<PendingWrite, 64> pending_{};
-    unsigned pendingCount_ = 0;
+    std::vector<PendingWrite> pending_;
 
     // Output values of slots whose contribution reaches the DAC a frame late.
     int lateLeft_ = 0;

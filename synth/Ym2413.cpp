@@ -3,6 +3,7 @@
 // the chip).
 #include "synth/Ym2413.h"
 
+#include "synth/FmCore.h"
 #include "synth/Ym2413Tables.h"
 
 #include <algorithm>
@@ -15,6 +16,8 @@ namespace {
 using namespace ym2413;
 
 constexpr int maxLevel = 127;
+// The envelope's 0.375 dB steps in the operator's 1/256 octaves: 16 per step.
+constexpr unsigned attenuationShift = 4;
 constexpr int dampRate = 12;
 // The envelope counter in the first frame after reset, where it stands against the chip's
 // (measured with the die-shot model).
@@ -75,22 +78,6 @@ constexpr FastRates fastRates = [] {
     return t;
 }();
 
-// The log-sine ROM unfolded to a half wave (the second quarter reads it backwards), and the
-// exponent ROM with its implied leading one, indexed by the attenuation's fraction.
-constexpr auto logSinHalf = [] {
-    std::array<std::uint16_t, 512> t{};
-    for (std::size_t i = 0; i < 512; ++i)
-        t[i] = logSinTable[(i & 0x100) ? (i & 0xff) ^ 0xff : i & 0xff];
-    return t;
-}();
-
-constexpr auto expWhole = [] {
-    std::array<std::uint16_t, 256> t{};
-    for (std::size_t i = 0; i < 256; ++i)
-        t[i] = static_cast<std::uint16_t>(expTable[i ^ 0xff] | 0x400);
-    return t;
-}();
-
 int keyScaleRate(bool ksr, int block, int fNumber) {
     const int rate = block << 1 | fNumber >> 8;
     return ksr ? rate : rate >> 2;
@@ -108,7 +95,7 @@ void Ym2413::reset() {
     for (Slot& slot : slots_) {
         slot = Slot{};
         slot.level = maxLevel;
-        slot.state = slot.rateState = Envelope::release;
+        slot.state = slot.rateState = EnvelopeState::release;
     }
     envelopeCounter_ = envelopeCounterAtReset;
     lfoCounter_ = 1;
@@ -141,12 +128,12 @@ Ym2413::Voice Ym2413::voiceOf(int ch, bool rhythm) const {
 
 void Ym2413::keySlot(Slot& slot, bool on) {
     if (on && !slot.keyOn) {
-        slot.state = Envelope::damp;
+        slot.state = EnvelopeState::damp;
         slot.keyOn = true;
     } else if (!on && slot.keyOn) {
         // The envelope takes a key-off one frame after the key-on logic sees it.
         if (slot.keyOffSeen) {
-            slot.state = Envelope::release;
+            slot.state = EnvelopeState::release;
             slot.keyOn = false;
         }
         slot.keyOffSeen = !slot.keyOffSeen;
@@ -161,7 +148,7 @@ bool Ym2413::instantAttack(const Setup& setup) {
 
 void Ym2413::startAttack(Slot& slot, const Setup& setup) {
     slot.phaseReset = true;
-    slot.state = Envelope::attack;
+    slot.state = EnvelopeState::attack;
     slot.instantAttack = instantAttack(setup);
 }
 
@@ -205,12 +192,13 @@ void Ym2413::prepare() {
                 return static_cast<std::uint8_t>(
                     rate == 0 ? 0 : std::min(15, rate + (s.keyScale >> 2)) << 2 | (s.keyScale & 3));
             };
-            s.rates[static_cast<std::size_t>(Envelope::attack)] = effective(s.attack);
-            s.rates[static_cast<std::size_t>(Envelope::decay)] = effective(voice.decayRate(op));
-            s.rates[static_cast<std::size_t>(Envelope::sustain)] =
+            s.rates[static_cast<std::size_t>(EnvelopeState::attack)] = effective(s.attack);
+            s.rates[static_cast<std::size_t>(EnvelopeState::decay)] =
+                effective(voice.decayRate(op));
+            s.rates[static_cast<std::size_t>(EnvelopeState::sustain)] =
                 effective(sustained ? 0 : release);
-            s.rates[static_cast<std::size_t>(Envelope::release)] = effective(releaseRate);
-            s.rates[static_cast<std::size_t>(Envelope::damp)] = effective(dampRate);
+            s.rates[static_cast<std::size_t>(EnvelopeState::release)] = effective(releaseRate);
+            s.rates[static_cast<std::size_t>(EnvelopeState::damp)] = effective(dampRate);
             s.feedback = static_cast<std::uint8_t>(
                 op == 0 && !drum && voice.feedback() != 0 ? 9 - voice.feedback() : 0);
             s.tremolo = voice.am(op);
@@ -240,8 +228,8 @@ void Ym2413::prepare() {
 inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
                                  const EnvelopeClock* clocks) {
     // A silent slot whose key stays off has nothing to do.
-    if (!key && !slot.keyOn && slot.level >= maxLevel && slot.state == Envelope::release &&
-        slot.rateState == Envelope::release && !slot.instantAttack) {
+    if (!key && !slot.keyOn && slot.level >= maxLevel && slot.state == EnvelopeState::release &&
+        slot.rateState == EnvelopeState::release && !slot.instantAttack) {
         slot.keyOffSeen = false;
         return;
     }
@@ -250,21 +238,22 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
         slot.instantAttack = false;
     }
     // A state's rate applies from the frame after the state is entered.
-    Envelope stepping = slot.rateState;
+    EnvelopeState stepping = slot.rateState;
     keySlot(slot, key);
     // A key-on damps a carrier or rhythm slot at once; a melody modulator's damping rate, like
     // every other rate, applies from the frame after.
-    if (slot.state == Envelope::damp && !setup.modulator) stepping = Envelope::damp;
+    if (slot.state == EnvelopeState::damp && !setup.modulator) stepping = EnvelopeState::damp;
     slot.rateState = slot.state;
     // The end of the damping (see prepare()): a slot that starts its attack at the start of a
     // frame restarts its phase at once.
-    if (slot.state == Envelope::damp && setup.attackAtFrameStart && slot.level >= setup.dampEnd) {
+    if (slot.state == EnvelopeState::damp && setup.attackAtFrameStart &&
+        slot.level >= setup.dampEnd) {
         startAttack(slot, setup);
         slot.phase = 0;
         slot.phaseReset = false;
         return;
     }
-    const bool resting = stepping == Envelope::damp && slot.state != Envelope::damp;
+    const bool resting = stepping == EnvelopeState::damp && slot.state != EnvelopeState::damp;
     const int rate = resting ? 0 : setup.rates[static_cast<std::size_t>(stepping)];
     const EnvelopeClock& clock = clocks[setup.lead + 1];
     const std::uint32_t counter = clock.counter;
@@ -272,9 +261,10 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
     // their low two bits; rates 12-15 step in every frame (see fastRates).
     const auto step = [&] {
         const std::uint32_t slow = counter - 4;
-        return envelopeSteps[static_cast<std::size_t>(rate & 3)][(slow >> (13 - (rate >> 2))) & 7];
+        return fm::envelopeSteps[static_cast<std::size_t>(rate & 3)]
+                                [(slow >> (13 - (rate >> 2))) & 7];
     };
-    if (stepping == Envelope::attack) {
+    if (stepping == EnvelopeState::attack) {
         int attackShift = 0;
         if (rate >= 48)
             attackShift = fastRates.attackShift[static_cast<std::size_t>(rate - 48)][counter & 31];
@@ -290,23 +280,24 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
         else if (rate >= clock.fallFrom)
             increment = step();
         // The decay stops at the sustain level at once.
-        if (stepping == Envelope::decay && (slot.level >> 3) == setup.sustainLevel) increment = 0;
+        if (stepping == EnvelopeState::decay && (slot.level >> 3) == setup.sustainLevel)
+            increment = 0;
         // The fall ends at 124: from there the slot goes silent (an attack that starts there
         // keeps the level).
         if (slot.level < 124)
             slot.level = static_cast<std::uint8_t>(slot.level + increment);
-        else if (slot.state != Envelope::attack)
+        else if (slot.state != EnvelopeState::attack)
             slot.level = maxLevel;
     }
     switch (slot.state) {
-    case Envelope::damp:
+    case EnvelopeState::damp:
         if (!setup.attackAtFrameStart && slot.level >= setup.dampEnd) startAttack(slot, setup);
         break;
-    case Envelope::attack:
-        if (slot.level == 0) slot.state = Envelope::decay;
+    case EnvelopeState::attack:
+        if (slot.level == 0) slot.state = EnvelopeState::decay;
         break;
-    case Envelope::decay:
-        if ((slot.level >> 3) == setup.sustainLevel) slot.state = Envelope::sustain;
+    case EnvelopeState::decay:
+        if ((slot.level >> 3) == setup.sustainLevel) slot.state = EnvelopeState::sustain;
         break;
     default: break;
     }
@@ -321,10 +312,9 @@ std::uint32_t Ym2413::phaseStep(const Setup& setup, int frameOffset) const {
 }
 
 std::int16_t Ym2413::operatorOutput(std::uint32_t phase10, int attenuation, int halfSineMask) {
-    const int negative = static_cast<int>((phase10 >> 9) & 1);
-    const int level = logSinHalf[phase10 & 0x1ff] + (attenuation << 4);
-    // At most 2137 + 127 * 16: a shift of up to 16, which leaves nothing of the 11 bits.
-    int magnitude = expWhole[static_cast<std::size_t>(level & 0xff)] >> (level >> 8);
+    const int negative = fm::negativeHalf(phase10);
+    int magnitude = fm::sineMagnitude<fm::mantissaBits>(phase10, static_cast<unsigned>(attenuation)
+                                                                     << attenuationShift);
     magnitude &= ~(halfSineMask & -negative); // the muted negative half-wave: a negative zero
     return static_cast<std::int16_t>((magnitude ^ -negative) * 2);
 }

@@ -64,6 +64,8 @@
 // - The analogue side (the DAC's step sizes and filtering) is left to whoever plays the frames.
 #pragma once
 
+#include "synth/FmCore.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -78,14 +80,14 @@ public:
     void generate(std::int16_t* mono, std::size_t frames);
 
 private:
-    enum class Envelope : std::uint8_t { attack, decay, sustain, release, damp };
+    using EnvelopeState = fm::EnvelopeState;
 
     struct Slot {
         std::uint32_t phase;    // 19-bit accumulator; the top 10 bits address the wave
         std::int16_t output[2]; // the last two operator outputs, newest first (feedback)
         std::uint8_t level;     // 7-bit attenuation in 0.375 dB steps
-        Envelope state;
-        Envelope rateState; // the state whose rate applies now: the chip's one-frame lag
+        EnvelopeState state;
+        EnvelopeState rateState; // the state whose rate applies now: the chip's one-frame lag
         bool keyOn;
         bool keyOffSeen;    // key-off seen by the key logic, not yet by the envelope
         bool instantAttack; // attack rate 15: full level from the frame after the attack starts

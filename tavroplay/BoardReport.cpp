@@ -40,9 +40,9 @@ std::string whyClosed(const diagnosis::Diagnosis& devices, std::int32_t port) {
     if (finding == nullptr)
         for (const diagnosis::DeviceFinding& device : devices.devices)
             if (device.comNumber == 0 && device.verdict != diagnosis::Verdict::usable) {
-                std::string text = "no device COM" + std::to_string(port) +
-                                   " can be seen; a device that may be it cannot be opened: " +
-                                   device.reason;
+                std::string text =
+                    "no device COM" + std::to_string(port) +
+                    " can be seen; a device that may be it cannot be opened: " + device.reason;
                 if (!device.mend.empty()) text += ". Mend: " + device.mend;
                 return text;
             }

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "common/WholeFile.h"
+#include "songs/Song.h"
 
 namespace tavroplay {
 
@@ -23,9 +24,10 @@ const char* const usageText[] = {
     "  --repeat      plays the files again from the first after the last",
     "  --quiet       shows only errors",
     "  --wav OUT     renders to a 48 kHz WAV file with the software chips instead",
-    "  --list        lists the boards, their chips and the devices attached, and exits",
+    "  --list        lists the boards, their chips, the timing threads' scheduling and the",
+    "                devices attached, and exits",
     "",
-    "A FILE may be a folder (its .vgm and .vgz files in name order) or - for a",
+    "A FILE may be a folder (its song files in name order) or - for a",
     "playlist read from standard input.",
     "",
     "Keys while playing: space pause, left/right arrow 5 s back/forward, n next file,",
@@ -49,12 +51,6 @@ std::string lowerExtension(const std::filesystem::path& path) {
 bool isPlaylist(const std::filesystem::path& path) {
     const std::string extension = lowerExtension(path);
     return extension == ".m3u" || extension == ".m3u8";
-}
-
-// The files a folder given as an argument contributes.
-bool isSong(const std::filesystem::path& path) {
-    const std::string extension = lowerExtension(path);
-    return extension == ".vgm" || extension == ".vgz";
 }
 
 std::filesystem::path pathFromUtf8(const std::string& text) {
@@ -130,7 +126,7 @@ std::vector<PlayItem> folderSongs(const std::filesystem::path& folder) {
     std::error_code code;
     for (std::filesystem::directory_iterator entry(folder, code), end; !code && entry != end;
          entry.increment(code)) {
-        if (isSong(entry->path()) && entry->is_regular_file(code))
+        if (songs::isSongFileName(entry->path()) && entry->is_regular_file(code))
             items.push_back({entry->path(), ""});
     }
     if (code) return {{folder, "cannot be read as a folder"}};

@@ -34,7 +34,7 @@ std::string terminalText(const std::string& text) {
 }
 
 std::string formatTime(std::uint64_t samples) {
-    const std::uint64_t seconds = samples / vgm::sampleRate;
+    const std::uint64_t seconds = samples / songs::sampleRate;
     char text[32];
     if (seconds >= 3600)
         std::snprintf(text, sizeof text, "%llu:%02llu:%02llu",
@@ -48,17 +48,15 @@ std::string formatTime(std::uint64_t samples) {
     return text;
 }
 
-std::vector<std::string> tagLines(const vgm::Gd3Tag& tag) {
+std::vector<std::string> tagLines(const std::vector<songs::SongTag>& tags) {
+    // "System: " is the widest of the usual names.
+    constexpr std::size_t labelWidth = 8;
     std::vector<std::string> lines;
-    const auto add = [&lines](const char* label, const std::string& english,
-                              const std::string& japanese) {
-        const std::string& text = vgm::Gd3Tag::preferred(english, japanese);
-        if (!text.empty()) lines.push_back(label + terminalText(text));
-    };
-    add("Track:  ", tag.track, tag.trackJapanese);
-    add("Game:   ", tag.game, tag.gameJapanese);
-    add("System: ", tag.system, tag.systemJapanese);
-    add("Author: ", tag.author, tag.authorJapanese);
+    for (const songs::SongTag& tag : tags) {
+        std::string label = tag.name + ":";
+        label.append(label.size() < labelWidth ? labelWidth - label.size() : 1, ' ');
+        lines.push_back(label + terminalText(tag.value));
+    }
     return lines;
 }
 

@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "songs/Song.h"
+#include "tavroplay/ChipFamily.h"
 #include "tavroplay/SongPlayer.h"
-#include "vgm/Gd3Tag.h"
 
 namespace tavroplay {
 
@@ -20,15 +21,14 @@ std::string terminalText(const std::string& text);
 // "m:ss" (or "h:mm:ss") of a sample count at 44,100 per second.
 std::string formatTime(std::uint64_t samples);
 
-// "Track: ...", "Game: ...", "System: ...", "Author: ..." for the fields that
-// are not empty, English first, Japanese where the English is empty; as
-// terminalText.
-std::vector<std::string> tagLines(const vgm::Gd3Tag& tag);
+// "Track:  ...", "Game:   ...": one line per tag, the values aligned and
+// made safe as terminalText.
+std::vector<std::string> tagLines(const std::vector<songs::SongTag>& tags);
 
-// A chip in the status line: a short label and its played chip.
+// A chip in the status line: a short label and its family.
 struct MeterChip {
     std::string label;
-    const PlayedChip* chip;
+    const ChipFamily* chip;
 };
 
 // "  0:12 / 2:45  loop 1/2  OPM #.#..... PSG ##." ; "fade" while fading,

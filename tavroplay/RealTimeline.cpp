@@ -3,7 +3,6 @@
 
 #include <algorithm>
 
-#include "client/StopRequest.h"
 #include "common/KeySequence.h"
 #include "common/Platform.h"
 
@@ -16,14 +15,15 @@ constexpr std::int64_t statusPeriod = 100 * millisecond;
 constexpr std::int64_t longestSleep = 10 * millisecond;
 } // namespace
 
-RealTimeline::RealTimeline(std::vector<PlayedChip*> chips,
-                           std::function<void(const Position&, bool)> status)
-    : chips_(std::move(chips)), status_(std::move(status)) {}
+RealTimeline::RealTimeline(std::vector<ChipFamily*> chips,
+                           std::function<void(const Position&, bool)> status,
+                           const std::atomic<bool>& stop)
+    : chips_(std::move(chips)), status_(std::move(status)), stop_(stop) {}
 
 std::int64_t RealTimeline::dueNanoseconds(std::uint64_t sample) {
     constexpr std::uint64_t second = 1000000000;
-    return static_cast<std::int64_t>(sample / vgm::sampleRate * second +
-                                     sample % vgm::sampleRate * second / vgm::sampleRate);
+    return static_cast<std::int64_t>(sample / songs::sampleRate * second +
+                                     sample % songs::sampleRate * second / songs::sampleRate);
 }
 
 Request RealTimeline::keyRequest(int key) const {
@@ -61,12 +61,12 @@ void RealTimeline::sleepUntil(std::int64_t due) {
 
 Request RealTimeline::pause(const Position& position) {
     const std::int64_t pausedAt = clock_.nanoseconds();
-    for (PlayedChip* chip : chips_)
+    for (ChipFamily* chip : chips_)
         chip->silence();
     showStatus(position, true);
     Request request = Request::go;
     while (true) {
-        if (stopFlag.load(std::memory_order_relaxed)) {
+        if (stop_.load(std::memory_order_relaxed)) {
             request = Request::stop;
             break;
         }
@@ -77,7 +77,7 @@ Request RealTimeline::pause(const Position& position) {
         platform::sleepMilliseconds(10);
     }
     if (request != Request::go) return request;
-    for (PlayedChip* chip : chips_)
+    for (ChipFamily* chip : chips_)
         chip->restore();
     start_ += clock_.nanoseconds() - pausedAt;
     showStatus(position, false);
@@ -91,7 +91,7 @@ std::uint64_t RealTimeline::heardSample(const Position& position) const {
 }
 
 std::uint64_t RealTimeline::samplesOf(std::int64_t nanoseconds) {
-    return static_cast<std::uint64_t>(nanoseconds / 1000 * vgm::sampleRate / 1000000);
+    return static_cast<std::uint64_t>(nanoseconds / 1000 * songs::sampleRate / 1000000);
 }
 
 void RealTimeline::jumped(const Position& position) {
@@ -107,7 +107,7 @@ Request RealTimeline::reach(const Position& position) {
     }
     const std::int64_t offset = dueNanoseconds(position.sample);
     while (true) {
-        if (stopFlag.load(std::memory_order_relaxed)) return Request::stop;
+        if (stop_.load(std::memory_order_relaxed)) return Request::stop;
         for (int key = platform::readKey(); key >= 0; key = platform::readKey()) {
             if (key == ' ') {
                 if (Request request = pause(position); request != Request::go) return request;

@@ -9,11 +9,13 @@
 // time paused.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <vector>
 
 #include "client/HostClock.h"
+#include "tavroplay/ChipFamily.h"
 #include "tavroplay/SongPlayer.h"
 
 namespace tavroplay {
@@ -21,9 +23,11 @@ namespace tavroplay {
 class RealTimeline : public Timeline {
 public:
     // status, when given, is called with the position about ten times a
-    // second and whenever the pause state changes.
-    RealTimeline(std::vector<PlayedChip*> chips,
-                 std::function<void(const Position&, bool paused)> status);
+    // second and whenever the pause state changes; stop, once set, ends
+    // playing (Request::stop).
+    RealTimeline(std::vector<ChipFamily*> chips,
+                 std::function<void(const Position&, bool paused)> status,
+                 const std::atomic<bool>& stop);
 
     Request reach(const Position& position) override;
     std::uint64_t heardSample(const Position& position) const override;
@@ -39,8 +43,9 @@ private:
     void sleepUntil(std::int64_t due);
     void showStatus(const Position& position, bool paused);
 
-    std::vector<PlayedChip*> chips_;
+    std::vector<ChipFamily*> chips_;
     std::function<void(const Position&, bool)> status_;
+    const std::atomic<bool>& stop_;
     HostClock clock_;
     std::int64_t start_ = 0;
     std::int64_t lastStatus_ = -1;

@@ -1,32 +1,25 @@
-// Playing one file; see SongPlayer.h.
+// Playing one song; see SongPlayer.h.
 #include "tavroplay/SongPlayer.h"
 
 #include <algorithm>
 #include <cmath>
 
+#include "tavroplay/SongChips.h"
+
 namespace tavroplay {
 
 namespace {
 // While fading, the level is brought down at least this often (10 ms).
-constexpr std::uint64_t fadeStepSamples = vgm::sampleRate / 100;
+constexpr std::uint64_t fadeStepSamples = songs::sampleRate / 100;
 // The fade's depth at its end; it then stops.
 constexpr double fadeDepthDecibels = 60.0;
 } // namespace
 
-bool SongPlayer::loops() const {
-    return file_.header().loopStart != 0 && file_.streamLoopSamples() != 0;
-}
-
-bool SongPlayer::endless() const {
-    return loops() && options_.loops == 0;
-}
-
 std::uint64_t SongPlayer::totalSamples() const {
-    if (!loops()) return file_.streamSamples();
+    if (!loops()) return song_.length;
     if (endless()) return 0;
-    const std::uint64_t intro = file_.streamSamples() - file_.streamLoopSamples();
-    return intro + file_.streamLoopSamples() * static_cast<std::uint64_t>(options_.loops) +
-           static_cast<std::uint64_t>(std::llround(options_.fadeSeconds * vgm::sampleRate));
+    return song_.loop->time + song_.loopLength() * static_cast<std::uint64_t>(options_.loops) +
+           static_cast<std::uint64_t>(std::llround(options_.fadeSeconds * songs::sampleRate));
 }
 
 double SongPlayer::fadeAttenuation(std::uint64_t sample, std::uint64_t fadeStart,
@@ -36,108 +29,105 @@ double SongPlayer::fadeAttenuation(std::uint64_t sample, std::uint64_t fadeStart
     return fadeDepthDecibels * std::min(1.0, part);
 }
 
-void SongPlayer::setAttenuation(double decibels) {
-    for (auto& pair : chips_)
-        for (PlayedChip* chip : pair)
-            if (chip != nullptr) chip->setAttenuation(decibels);
-}
-
-void SongPlayer::forEachChip(void (PlayedChip::*action)()) {
-    for (auto& pair : chips_)
-        for (PlayedChip* chip : pair)
-            if (chip != nullptr) (chip->*action)();
-}
-
-std::uint64_t SongPlayer::fadeLength() const {
-    return static_cast<std::uint64_t>(
-        std::llround(std::max(0.0, options_.fadeSeconds) * vgm::sampleRate));
-}
-
-Request SongPlayer::advance(Cursor& cursor, Timeline* timeline, std::uint64_t until) {
+std::optional<Request> SongPlayer::advance(Timeline* timeline, std::uint64_t target,
+                                           std::uint64_t until) {
     const bool forward = timeline == nullptr;
-    const int passes = std::max(1, options_.loops);
-    Position& position = cursor.position;
-    while (true) {
-        // The rest of the wait under way: while fading, the levels come down
-        // in steps, writes or not.
-        while (position.sample < cursor.waitEnd) {
-            const std::uint64_t next =
-                position.fading ? std::min(cursor.waitEnd, position.sample + fadeStepSamples)
-                                : cursor.waitEnd;
-            if (forward && next >= until) {
-                position.sample = until;
-                if (position.fading)
-                    setAttenuation(fadeAttenuation(until, cursor.fadeStart, fadeLength()));
-                return Request::go;
-            }
-            position.sample = next;
-            if (!position.fading) break;
-            if (!forward) {
-                if (Request request = timeline->reach(position); request != Request::go)
-                    return request;
-                cursor.reached = position.sample;
-            }
-            if (position.sample >= cursor.fadeStart + fadeLength()) {
-                cursor.finished = true;
-                return Request::go;
-            }
-            setAttenuation(fadeAttenuation(position.sample, cursor.fadeStart, fadeLength()));
-        }
-        const vgm::VgmEvent event = cursor.reader.next();
-        switch (event.kind) {
-        case vgm::VgmEvent::wait: cursor.waitEnd = position.sample + event.samples; break;
-        case vgm::VgmEvent::write:
-            if (!forward && position.sample != cursor.reached) {
-                if (Request request = timeline->reach(position); request != Request::go)
-                    return request;
-                cursor.reached = position.sample;
-            }
-            if (PlayedChip* chip = chips_[static_cast<std::size_t>(event.chip)][event.index])
-                chip->write(event.address, event.data);
-            break;
-        case vgm::VgmEvent::end:
-            if (loops() && (endless() || position.pass < passes || fadeLength() > 0)) {
-                if (!endless() && position.pass >= passes && !position.fading) {
-                    position.fading = true;
-                    cursor.fadeStart = position.sample;
-                }
-                ++position.pass;
-                cursor.reader.seek(file_.header().loopStart);
-                break;
-            }
-            cursor.finished = true;
-            if (!forward && position.sample != cursor.reached) return timeline->reach(position);
+    if (!position_.fading) {
+        if (forward && target >= until) {
+            position_.sample = std::max(position_.sample, until);
             return Request::go;
-        case vgm::VgmEvent::fault: cursor.finished = true; return Request::go;
-        case vgm::VgmEvent::other: break;
         }
+        position_.sample = std::max(position_.sample, target);
+        return std::nullopt;
+    }
+    while (position_.sample < target) {
+        position_.sample = std::min(target, position_.sample + fadeStepSamples);
+        if (forward && position_.sample >= until) {
+            position_.sample = until;
+            chips_.setAttenuation(fadeAttenuation(until, fadeStart_, fadeLength_));
+            return Request::go;
+        }
+        if (!forward) {
+            if (Request request = timeline->reach(position_); request != Request::go)
+                return request;
+            reached_ = position_.sample;
+        }
+        if (position_.sample >= fadeStart_ + fadeLength_) {
+            finished_ = true;
+            return Request::go;
+        }
+        chips_.setAttenuation(fadeAttenuation(position_.sample, fadeStart_, fadeLength_));
+    }
+    return std::nullopt;
+}
+
+Request SongPlayer::run(Timeline* timeline, std::uint64_t until) {
+    const int passes = std::max(1, options_.loops);
+    while (true) {
+        if (next_ < song_.writes.size()) {
+            const songs::SongWrite& write = song_.writes[next_];
+            if (auto ended = advance(timeline, passStart_ + write.time, until)) return *ended;
+            ++next_;
+            if (timeline != nullptr && position_.sample != reached_) {
+                if (Request request = timeline->reach(position_); request != Request::go)
+                    return request;
+                reached_ = position_.sample;
+            }
+            chips_.write(write);
+            continue;
+        }
+        if (auto ended = advance(timeline, passStart_ + song_.length, until)) return *ended;
+        if (loops() && (endless() || position_.pass < passes || fadeLength_ > 0)) {
+            if (!endless() && position_.pass >= passes && !position_.fading) {
+                position_.fading = true;
+                fadeStart_ = position_.sample;
+            }
+            ++position_.pass;
+            passStart_ += song_.length - song_.loop->time;
+            next_ = song_.loop->write;
+            continue;
+        }
+        finished_ = true;
+        if (timeline != nullptr && position_.sample != reached_) return timeline->reach(position_);
+        return Request::go;
     }
 }
 
-Request SongPlayer::seek(Cursor& cursor, Timeline& timeline, Request request) {
-    constexpr std::uint64_t step = seekSeconds * vgm::sampleRate;
-    const std::uint64_t from = timeline.heardSample(cursor.position);
+void SongPlayer::rewind() {
+    position_ = {};
+    reached_ = 0;
+    fadeStart_ = 0;
+    passStart_ = 0;
+    next_ = 0;
+    finished_ = false;
+}
+
+Request SongPlayer::seek(Timeline& timeline, Request request) {
+    constexpr std::uint64_t step = seekSeconds * songs::sampleRate;
+    const std::uint64_t from = timeline.heardSample(position_);
     const std::uint64_t target =
         request == Request::seekBack ? (from > step ? from - step : 0) : from + step;
-    forEachChip(&PlayedChip::silence);
-    setAttenuation(0);
-    cursor = Cursor{file_.commands(), {}};
-    if (target > 0) advance(cursor, nullptr, target);
-    forEachChip(&PlayedChip::restore);
-    if (cursor.finished) return Request::go;
-    timeline.jumped(cursor.position);
-    cursor.reached = cursor.position.sample;
-    return timeline.reach(cursor.position);
+    chips_.silence();
+    chips_.setAttenuation(0);
+    rewind();
+    if (target > 0) run(nullptr, target);
+    chips_.restore();
+    if (finished_) return Request::go;
+    timeline.jumped(position_);
+    reached_ = position_.sample;
+    return timeline.reach(position_);
 }
 
 Request SongPlayer::play(Timeline& timeline) {
-    Cursor cursor{file_.commands(), {}};
-    Request request = timeline.reach(cursor.position);
+    rewind();
+    fadeLength_ = static_cast<std::uint64_t>(
+        std::llround(std::max(0.0, options_.fadeSeconds) * songs::sampleRate));
+    Request request = timeline.reach(position_);
     while (true) {
         while (request == Request::seekBack || request == Request::seekForward)
-            request = seek(cursor, timeline, request);
-        if (request != Request::go || cursor.finished) return request;
-        request = advance(cursor, &timeline, 0);
+            request = seek(timeline, request);
+        if (request != Request::go || finished_) return request;
+        request = run(&timeline, 0);
     }
 }
 

@@ -7,7 +7,7 @@
 
 namespace tavroplay {
 
-int renderWav(const CommandLine&) {
+int renderWav(const CommandLine&, const std::atomic<bool>&) {
     std::cerr << "tavroplay: --wav is not available in this build (it needs the software chips' "
                  "mixer and libsndfile)"
               << std::endl;

@@ -24,9 +24,7 @@ constexpr std::uint32_t dataFieldSince = 0x150;
 constexpr std::uint32_t ym2151ClockSince = 0x110;
 constexpr std::uint32_t dualChip = catalog::vgmSecondChipClockFlag;
 constexpr std::uint32_t variantBit = 0x80000000;
-// Unpacked files larger than this are refused (the largest real ones are a
-// few megabytes).
-constexpr std::size_t maximumSize = 256u << 20;
+constexpr std::size_t maximumSize = maximumFileSize;
 
 std::uint32_t read32(std::span<const std::uint8_t> bytes, std::size_t at) {
     return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
@@ -45,17 +43,23 @@ bool isGzip(std::span<const std::uint8_t> bytes) {
     return bytes.size() >= 2 && bytes[0] == 0x1F && bytes[1] == 0x8B;
 }
 
-std::optional<VgmFile> VgmFile::load(const std::filesystem::path& path, std::string& error) {
-    std::vector<std::uint8_t> bytes;
-    const platform::FileFault fault = platform::readWholeFile(path, maximumSize, bytes);
+bool readFileBytes(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes,
+                   std::string& error, std::size_t limit) {
+    const platform::FileFault fault = platform::readWholeFile(path, limit, bytes);
     if (fault == platform::FileFault::tooLarge) {
-        error = "too large to be a VGM file (over " + std::to_string(maximumSize >> 20) + " MB)";
-        return std::nullopt;
+        error = "too large to be a song file (over " + std::to_string(limit >> 20) + " MB)";
+        return false;
     }
     if (fault != platform::FileFault::none) {
         error = platform::fileFaultText(fault);
-        return std::nullopt;
+        return false;
     }
+    return true;
+}
+
+std::optional<VgmFile> VgmFile::load(const std::filesystem::path& path, std::string& error) {
+    std::vector<std::uint8_t> bytes;
+    if (!readFileBytes(path, bytes, error, maximumSize)) return std::nullopt;
     return parse(std::move(bytes), error);
 }
 

@@ -67,6 +67,17 @@ private:
     std::uint64_t streamLoopSamples_ = 0;
 };
 
+// The largest file a song reader takes (unpacked): the largest real ones are
+// a few megabytes.
+inline constexpr std::size_t maximumFileSize = 256u << 20;
+
+// Reads a whole file of at most limit bytes, refusing a larger one by its
+// size and a FIFO or device without waiting on it; false with error set
+// (without the file name: "no such file", "not a regular file", ...)
+// otherwise.
+bool readFileBytes(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes,
+                   std::string& error, std::size_t limit = maximumFileSize);
+
 // Whether bytes start as a gzip stream does.
 bool isGzip(std::span<const std::uint8_t> bytes);
 

@@ -1,8 +1,8 @@
-// Frames per second of CPU time for the YM2151 model on a busy register stream
-// (all eight channels sounding with different connections, the LFO on with AM
-// and PM, a note change every 400 frames), beside the fast reference emulator
-// from ../shared/reference/ymfm on the same stream. Both generate the frames
-// between two writes in one call, as a board does.
+// Frames per second of CPU time for the YM2151 model on busy register streams
+// (all eight channels sounding with different connections, a note change every
+// 400 frames; with the LFO on with AM and PM, and with it off), beside the fast
+// reference emulator from ../shared/reference/ymfm on the same streams. Both
+// generate the frames between two writes in one call, as a board does.
 #include "Ym2151Streams.h"
 #include "synth/Ym2151.h"
 
@@ -18,16 +18,18 @@ namespace {
 
 constexpr std::uint32_t streamFrames = 200000;
 
-const ym2151test::Stream& stream() {
-    static const ym2151test::Stream s = ym2151test::busyStream(streamFrames);
-    return s;
+const ym2151test::Stream& stream(bool lfo) {
+    static const ym2151test::Stream withLfo = ym2151test::busyStream(streamFrames, true);
+    static const ym2151test::Stream withoutLfo = ym2151test::busyStream(streamFrames, false);
+    return lfo ? withLfo : withoutLfo;
 }
 
 // Calls write(address, data) for each write and generate(from, count) for the
 // frames between them, over the whole stream.
-template <typename Write, typename Generate> void play(Write&& write, Generate&& generate) {
+template <typename Write, typename Generate>
+void play(bool lfo, Write&& write, Generate&& generate) {
     std::uint32_t frame = 0;
-    for (const ym2151test::TimedWrite& w : stream().writes()) {
+    for (const ym2151test::TimedWrite& w : stream(lfo).writes()) {
         if (w.frame > frame) {
             generate(w.frame - frame);
             frame = w.frame;
@@ -37,25 +39,27 @@ template <typename Write, typename Generate> void play(Write&& write, Generate&&
     generate(streamFrames - frame);
 }
 
-void ownModel(benchmark::State& state) {
+void ownModel(benchmark::State& state, bool lfo) {
     std::vector<std::int16_t> buffer(2 * streamFrames);
     for (auto _ : state) {
         synth::Ym2151 chip(3579545);
         std::int16_t* out = buffer.data();
-        play([&](std::uint8_t a, std::uint8_t d) { chip.write(a, d); },
-             [&](std::uint32_t n) {
-                 chip.generate(out, n);
-                 out += 2 * n;
-             });
+        play(
+            lfo, [&](std::uint8_t a, std::uint8_t d) { chip.write(a, d); },
+            [&](std::uint32_t n) {
+                chip.generate(out, n);
+                out += 2 * n;
+            });
         benchmark::DoNotOptimize(buffer.data());
     }
     state.counters["frames_per_cpu_second"] = benchmark::Counter(
         static_cast<double>(streamFrames) * state.iterations(), benchmark::Counter::kIsRate);
 }
-BENCHMARK(ownModel)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ownModel, busy, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ownModel, busy_no_lfo, false)->Unit(benchmark::kMillisecond);
 
 #ifdef TONRIG_HAVE_YMFM_OPM
-void fastReference(benchmark::State& state) {
+void fastReference(benchmark::State& state, bool lfo) {
     using Chip = ymfm::ym2151;
     std::vector<Chip::output_data> buffer(streamFrames);
     for (auto _ : state) {
@@ -64,6 +68,7 @@ void fastReference(benchmark::State& state) {
         chip.reset();
         Chip::output_data* out = buffer.data();
         play(
+            lfo,
             [&](std::uint8_t a, std::uint8_t d) {
                 chip.write(0, a);
                 chip.write(1, d);
@@ -77,7 +82,8 @@ void fastReference(benchmark::State& state) {
     state.counters["frames_per_cpu_second"] = benchmark::Counter(
         static_cast<double>(streamFrames) * state.iterations(), benchmark::Counter::kIsRate);
 }
-BENCHMARK(fastReference)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(fastReference, busy, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(fastReference, busy_no_lfo, false)->Unit(benchmark::kMillisecond);
 #endif
 
 } // namespace

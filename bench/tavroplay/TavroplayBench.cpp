@@ -7,6 +7,18 @@
 //                                               a second, 8 channels playing
 //   tavroplay_bench analyse FILE LOG           timing of the log's writes
 //                                               against the file's own times
+//   tavroplay_bench bursts FILE SECONDS SIZE    a YM2151 song with a burst of
+//                                               SIZE writes at one instant
+//                                               (voice set-up, then its key-on)
+//                                               every half second, single
+//                                               writes 50 ms apart in between
+//   tavroplay_bench keyons FILE LOG            lateness of the key-on writes
+//
+// keyons matches the file's writes with the board log's in order and takes
+// the on-time offset (the send delay and start-up) as the median offset of
+// the writes that are alone in the file (none other within 5 ms); a write's
+// lateness is its offset less that. It prints the p50, p99 and largest
+// lateness of every key-on, and of the key-ons that end a burst.
 //
 // analyse matches the file's writes with the board log's in order and prints
 // the error of each write's wire time against its file time, taken from the
@@ -115,6 +127,44 @@ int writeDense(const char* path, double seconds, double rate) {
     return 0;
 }
 
+// Voice set-up bursts: every half second SIZE - 1 writes to the operator
+// registers 0x40 to 0xFF (taken in turn, each value new), then a key-on, all
+// at one instant; between bursts a key-off, key codes and key-ons one at a
+// time, 50 ms apart. About 2 * SIZE + 20 writes a second.
+int writeBursts(const char* path, double seconds, int size) {
+    constexpr std::uint32_t burstSpacing = 22050;
+    constexpr std::uint32_t singleSpacing = 2205;
+    constexpr int operatorFirst = 0x40, operatorCount = 0xC0;
+    Writer writer;
+    const auto total = static_cast<std::uint32_t>(seconds * 44100);
+    int next = 0;
+    std::uint8_t value = 0;
+    std::uint32_t samples = 0;
+    for (int burst = 0; samples + burstSpacing <= total; ++burst) {
+        const auto channel = static_cast<std::uint8_t>(burst % 8);
+        writer.write(0x08, channel);
+        for (int i = 0; i + 1 < size; ++i) {
+            writer.write(static_cast<std::uint8_t>(operatorFirst + next), value);
+            next = (next + 1) % operatorCount;
+            value = static_cast<std::uint8_t>(value + 37);
+        }
+        writer.write(0x08, static_cast<std::uint8_t>(0x78 | channel));
+        for (std::uint32_t at = singleSpacing; at < burstSpacing; at += singleSpacing) {
+            writer.wait(singleSpacing);
+            const auto other = static_cast<std::uint8_t>((channel + 1 + at / singleSpacing) % 8);
+            switch (at / singleSpacing % 3) {
+            case 0: writer.write(0x08, other); break;
+            case 1: writer.write(static_cast<std::uint8_t>(0x28 + other), value++); break;
+            default: writer.write(0x08, static_cast<std::uint8_t>(0x78 | other)); break;
+            }
+        }
+        writer.wait(singleSpacing);
+        samples += burstSpacing;
+    }
+    writer.save(path, samples);
+    return 0;
+}
+
 double percentile(std::vector<double> values, double part) {
     std::sort(values.begin(), values.end());
     return values[static_cast<std::size_t>(part * (values.size() - 1))];
@@ -176,6 +226,86 @@ int analyse(const char* vgmPath, const char* logPath) {
     return 0;
 }
 
+struct TimedWrite {
+    double ms;
+    int address;
+    int data;
+};
+
+int keyOns(const char* vgmPath, const char* logPath) {
+    std::string error;
+    const auto file = vgm::VgmFile::load(vgmPath, error);
+    if (!file) {
+        std::fprintf(stderr, "%s: %s\n", vgmPath, error.c_str());
+        return 1;
+    }
+    std::vector<TimedWrite> fileWrites;
+    std::uint64_t samples = 0;
+    vgm::CommandReader reader = file->commands();
+    for (vgm::VgmEvent event = reader.next(); event.kind != vgm::VgmEvent::end;
+         event = reader.next()) {
+        if (event.kind == vgm::VgmEvent::wait) samples += event.samples;
+        if (event.kind == vgm::VgmEvent::write)
+            fileWrites.push_back({samples * 1000.0 / 44100, event.address, event.data});
+    }
+    std::vector<TimedWrite> wire;
+    std::ifstream log(logPath);
+    for (std::string line; std::getline(log, line);) {
+        std::istringstream in(line);
+        double ms = 0;
+        std::string name, port, pos, chip, addr, data;
+        in >> ms >> name >> port >> pos >> chip >> addr >> data;
+        if (name != "write" || pos != "pos=1") continue;
+        wire.push_back({ms, static_cast<int>(std::stoul(addr.substr(5), nullptr, 16)),
+                        static_cast<int>(std::stoul(data.substr(5), nullptr, 16))});
+    }
+    // The library's start-up writes (key-offs, release rates) come first.
+    std::size_t first = 0;
+    while (first + fileWrites.size() <= wire.size() &&
+           (wire[first].address != fileWrites[0].address || wire[first].data != fileWrites[0].data))
+        ++first;
+    if (first + fileWrites.size() > wire.size()) {
+        std::fprintf(stderr, "the log lacks the file's writes\n");
+        return 1;
+    }
+    constexpr double aloneMs = 5;
+    std::vector<double> aloneOffsets;
+    for (std::size_t i = 0; i < fileWrites.size(); ++i) {
+        const TimedWrite& w = wire[first + i];
+        if (w.address != fileWrites[i].address || w.data != fileWrites[i].data) {
+            std::fprintf(stderr, "write %zu differs between the file and the log\n", i);
+            return 1;
+        }
+        const bool alone =
+            (i == 0 || fileWrites[i].ms - fileWrites[i - 1].ms > aloneMs) &&
+            (i + 1 == fileWrites.size() || fileWrites[i + 1].ms - fileWrites[i].ms > aloneMs);
+        if (alone) aloneOffsets.push_back(w.ms - fileWrites[i].ms);
+    }
+    if (aloneOffsets.empty()) {
+        std::fprintf(stderr, "the file has no write on its own\n");
+        return 1;
+    }
+    const double onTime = percentile(aloneOffsets, 0.5);
+    std::vector<double> all, afterBurst;
+    for (std::size_t i = 0; i < fileWrites.size(); ++i) {
+        if (fileWrites[i].address != 0x08 || (fileWrites[i].data & 0x78) == 0) continue;
+        const double lateness = wire[first + i].ms - fileWrites[i].ms - onTime;
+        all.push_back(lateness);
+        if (i > 0 && fileWrites[i].ms - fileWrites[i - 1].ms < aloneMs)
+            afterBurst.push_back(lateness);
+    }
+    std::printf("on-time offset (send delay and start) %.3f ms\n", onTime);
+    const auto show = [](const char* what, const std::vector<double>& values) {
+        if (values.empty()) return;
+        std::printf("%s (%zu): lateness p50 %.3f ms, p99 %.3f ms, max %.3f ms\n", what,
+                    values.size(), percentile(values, 0.5), percentile(values, 0.99),
+                    percentile(values, 1.0));
+    };
+    show("key-ons", all);
+    show("key-ons ending a burst", afterBurst);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -184,7 +314,10 @@ int main(int argc, char** argv) {
     if (command == "dense" && argc == 5)
         return writeDense(argv[2], std::atof(argv[3]), std::atof(argv[4]));
     if (command == "analyse" && argc == 4) return analyse(argv[2], argv[3]);
+    if (command == "bursts" && argc == 5)
+        return writeBursts(argv[2], std::atof(argv[3]), std::atoi(argv[4]));
+    if (command == "keyons" && argc == 4) return keyOns(argv[2], argv[3]);
     std::fprintf(stderr, "usage: tavroplay_bench timing FILE SECONDS | dense FILE SECONDS RATE | "
-                         "analyse FILE LOG\n");
+                         "analyse FILE LOG | bursts FILE SECONDS SIZE | keyons FILE LOG\n");
     return 2;
 }

@@ -5,6 +5,7 @@
 #include "soundif/catalog/BoardLayout.h"
 #include "soundif/device/D2xxStatusText.h"
 #include "soundif/link/DeviceLog.h"
+#include "soundif/link/SendSchedule.h"
 
 #include <cstdio>
 #include <cstring>
@@ -151,9 +152,13 @@ bool CSoundInterfaceFtd2xx::runStep() {
         const std::size_t bytesPerWrite = wire::registerWriteBytes + addressRepeat + dataRepeat;
         std::size_t bytes = 0;
         const std::uint32_t now = clock.now();
-        while (!queue.empty() && bytes < maxBatchBytes) {
+        std::size_t toStart = sendschedule::writesToStart(
+            queue, sendschedule::writeMicroseconds(bytesPerWrite, settings.speed),
+            [now](const PendingWrite& write) {
+                return static_cast<std::int32_t>(static_cast<std::uint32_t>(write.due) - now);
+            });
+        for (; toStart > 0 && bytes < maxBatchBytes; --toStart) {
             const PendingWrite& front = queue.front();
-            if (static_cast<std::int32_t>(static_cast<std::uint32_t>(front.due) - now) > 0) break;
             batch.push_back(front);
             queue.pop_front();
             bytes += bytesPerWrite;

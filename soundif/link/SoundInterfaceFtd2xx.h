@@ -4,7 +4,9 @@
 // and starts the worker thread; whether the board was reached shows only in
 // chipCount. Register writes from the chips are stamped with a due time (now
 // plus the send delay) and queued; the worker takes every write that has come
-// due, encodes the batch and hands it to one device write per pass.
+// due, and ahead of them any that a burst behind them needs on the wire early
+// (SendSchedule.h), encodes the batch and hands it to one device write per
+// pass.
 //
 // Locks: the queue lock guards the queue, the clock and the send delay used
 // for stamping; the device lock guards the device handle, every device write
@@ -18,7 +20,7 @@
 // before a reset reaches the board after the reset pulse.
 //
 // Choices of this implementation: a pass reads the clock once and
-// takes the writes due at that moment, at most about 1 MiB of pin bytes of
+// takes the writes to start at that moment, at most about 1 MiB of pin bytes of
 // them (the rest leave in the next pass, at once); wait fillers are capped
 // (wire::maxWaitRepeat); and a worker that cannot be started leaves the
 // interface without chips, so the manager discards it instead of keeping a

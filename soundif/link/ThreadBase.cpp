@@ -1,6 +1,8 @@
 // CThreadBase: see ThreadBase.h.
 #include "soundif/link/ThreadBase.h"
 
+#include "common/ThreadScheduling.h"
+
 #include <system_error>
 
 CThreadBase::~CThreadBase() {
@@ -26,6 +28,7 @@ void CThreadBase::stopThread() {
 }
 
 void CThreadBase::threadEntry() {
+    platform::requestRealTimeScheduling();
     while (!stopRequested.load(std::memory_order_acquire) && runStep()) {
     }
     finished.store(true, std::memory_order_release);

@@ -2,7 +2,9 @@
 // or a stop is requested. The flags are atomics with one writer each: the
 // stopping thread writes stopRequested, the worker writes finished as its last
 // act; a stop waits for the thread itself, not for finished. The thread runs
-// with the system's default stack size.
+// with the system's default stack size and asks for real-time scheduling as it
+// starts (its one user, the board worker, keeps the writes' time), staying
+// with the normal scheduling where that is not granted.
 //
 // A derived class stops the thread in its own destructor, before the members
 // that runStep uses are destroyed; the base destructor only catches a thread

@@ -63,16 +63,19 @@ private:
     std::uint32_t now_ = 0;
 };
 
-// All eight channels sounding with different connections, the LFO on with AM
-// and PM, notes changing: a busy stream for the benchmark and a comparison.
-inline Stream busyStream(std::uint32_t frames) {
-    Stream s("busy");
-    s.write(0x18, 0xC8);
-    s.write(0x19, 0x40);
-    s.write(0x19, 0x80 | 0x30);
-    s.write(0x1B, 0x02);
+// All eight channels sounding with different connections, notes changing, the
+// LFO on with AM and PM (or, with lfo false, off as in much music): busy
+// streams for the benchmark and the comparison.
+inline Stream busyStream(std::uint32_t frames, bool lfo = true) {
+    Stream s(lfo ? "busy" : "busy_no_lfo");
+    if (lfo) {
+        s.write(0x18, 0xC8);
+        s.write(0x19, 0x40);
+        s.write(0x19, 0x80 | 0x30);
+        s.write(0x1B, 0x02);
+    }
     for (unsigned ch = 0; ch < 8; ++ch) {
-        s.channel(ch, ch, (ch * 3) & 7, 1 + (ch & 1) * 2, (ch + 2) & 7, ch & 3);
+        s.channel(ch, ch, (ch * 3) & 7, 1 + (ch & 1) * 2, lfo ? (ch + 2) & 7 : 0, lfo ? ch & 3 : 0);
         for (unsigned role = 0; role < 4; ++role) {
             Operator o;
             o.mul = (ch + role) % 15 + 1;
@@ -279,6 +282,7 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     all.push_back(busyStream(8000));
+    all.push_back(busyStream(8000, false));
     return all;
 }
 

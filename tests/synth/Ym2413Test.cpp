@@ -81,16 +81,6 @@ bool silent(const std::vector<std::int16_t>& s) {
     return std::all_of(s.begin(), s.end(), [](std::int16_t v) { return v == 0; });
 }
 
-TEST(Ym2413Tables, RomsFollowTheirFormulas) {
-    for (int i = 0; i < 256; ++i) {
-        const double logSin = -std::log2(std::sin((i + 0.5) * std::numbers::pi / 512)) * 256;
-        const double exponent = (std::exp2(i / 256.0) - 1) * 1024;
-        EXPECT_EQ(synth::ym2413::logSinTable[static_cast<std::size_t>(i)], std::lround(logSin))
-            << i;
-        EXPECT_EQ(synth::ym2413::expTable[static_cast<std::size_t>(i)], std::lround(exponent)) << i;
-    }
-}
-
 // Datasheet: f = F-number x fsam x 2^(block - 1) / 2^18, times the operator's multiplier
 // (MULT 0 is one half), fsam = clock / 72.
 TEST(Ym2413, NoteFrequencyFollowsFNumberAndBlock) {

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "../vgm/VgmBuilder.h"
+#include "common/ThreadScheduling.h"
 #include "support/BoardLog.h"
 #ifndef _WIN32
 #include "TerminalChild.h"
@@ -432,6 +433,15 @@ TEST_F(BoardPlayTest, AChipAtAnotherClockIsCorrectedAndAMissingOneIsNamed) {
     EXPECT_NE(corrected.kc, 0x4A);
 }
 
+// The scheduling that a thread of this machine is granted, as --list says it.
+std::string grantedScheduling() {
+    std::string text;
+    std::thread asker(
+        [&text] { text = platform::describeScheduling(platform::requestRealTimeScheduling()); });
+    asker.join();
+    return text;
+}
+
 TEST_F(BoardPlayTest, ListsTheBoardsChipsShowsItsUsageAndSaysWhenThereIsNoLibrary) {
     auto lister = start({"--list"});
     EXPECT_EQ(lister->wait(10s).code, 0);
@@ -439,7 +449,8 @@ TEST_F(BoardPlayTest, ListsTheBoardsChipsShowsItsUsageAndSaysWhenThereIsNoLibrar
               "KX7M(COM1)" CONSOLE_NL
               "  0 SSG: YMZ294 (type 20) at 4000000 Hz, also PSG (type 6) at 2000000 Hz" CONSOLE_NL
               "  1 OPM: YM2151 (type 2) at 4000000 Hz" CONSOLE_NL
-              "  2 OPM: YM2151 (type 2) at 4000000 Hz" CONSOLE_NL CONSOLE_NL "Settings read from " +
+              "  2 OPM: YM2151 (type 2) at 4000000 Hz" CONSOLE_NL "Timing threads' scheduling: " +
+                  grantedScheduling() + CONSOLE_NL CONSOLE_NL "Settings read from " +
                   iniPathShown() +
                   CONSOLE_NL "  [ftd2xx(COM1)] KX7M at 4000000 Hz: open" CONSOLE_NL CONSOLE_NL
                              "FTDI devices, through the module " +

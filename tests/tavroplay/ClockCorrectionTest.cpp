@@ -12,6 +12,7 @@
 namespace {
 
 using namespace tavroplay;
+using songs::ChipType;
 
 // YM2151: key code 0x4A (octave 4, note code 10) is A at 440 Hz with a
 // 3,579,545 Hz clock; note codes in rising order of pitch below, 64 fraction
@@ -98,9 +99,10 @@ TEST(ClockCorrection, Ym2413FNumbersStayWithinOneStep) {
     }
 }
 
-TEST(ClockCorrection, PlayedChipsSendTheCorrectedPairs) {
+TEST(ClockCorrection, FamiliesSendTheCorrectedPairs) {
     RecordingSink opmSink;
-    PlayedChip opm(vgm::VgmChip::ym2151, 3579545.0 / 4000000.0, opmSink);
+    auto opmOwner = makeFamily(ChipType::ym2151, 3579545.0 / 4000000.0, opmSink);
+    ChipFamily& opm = *opmOwner;
     opm.write(0x30, 0x00);
     opm.write(0x28, 0x4A);
     const KeyCode expected = correctKeyCode({0x4A, 0x00}, 3579545.0 / 4000000.0);
@@ -109,7 +111,8 @@ TEST(ClockCorrection, PlayedChipsSendTheCorrectedPairs) {
     EXPECT_NE(opmSink.state[0x28], 0x4A);
 
     RecordingSink psgSink;
-    PlayedChip psg(vgm::VgmChip::ay8910, 0.5, psgSink); // a chip at twice the file's clock
+    auto psgOwner = makeFamily(ChipType::ssg, 0.5, psgSink);
+    ChipFamily& psg = *psgOwner; // a chip at twice the file's clock
     psg.write(0x00, 0x34);
     psg.write(0x01, 0x01);
     EXPECT_EQ(psgSink.state[0x00], 0x68);
@@ -118,14 +121,16 @@ TEST(ClockCorrection, PlayedChipsSendTheCorrectedPairs) {
     EXPECT_EQ(psgSink.state[0x06], 0x1F);
 
     RecordingSink opllSink;
-    PlayedChip opll(vgm::VgmChip::ym2413, 2.0, opllSink);
+    auto opllOwner = makeFamily(ChipType::ym2413, 2.0, opllSink);
+    ChipFamily& opll = *opllOwner;
     opll.write(0x10, 0x20);
     opll.write(0x20, 0x13); // key on, block 1, F-number 0x120
     EXPECT_EQ(opllSink.state[0x10], 0x20);
     EXPECT_EQ(opllSink.state[0x20], 0x15); // block 2, key kept
     // Same clock: everything goes through as written.
     RecordingSink plainSink;
-    PlayedChip plain(vgm::VgmChip::ym2151, 1.0, plainSink);
+    auto plainOwner = makeFamily(ChipType::ym2151, 1.0, plainSink);
+    ChipFamily& plain = *plainOwner;
     plain.write(0x28, 0x4A);
     EXPECT_EQ(plainSink.writes, (std::vector<SentWrite>{{0x28, 0x4A}}));
 }

@@ -8,25 +8,26 @@
 namespace {
 
 using namespace tavroplay;
+using songs::ChipType;
 
 TEST(Display, TimesTagAndStatusLine) {
     EXPECT_EQ(formatTime(0), "0:00");
     EXPECT_EQ(formatTime(44100 * 61 + 44099), "1:01");
     EXPECT_EQ(formatTime(44100ull * 3723), "1:02:03");
 
-    vgm::Gd3Tag tag;
-    tag.track = "Title";
-    tag.gameJapanese = "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0";
-    tag.systemJapanese = "ignored";
-    tag.system = "X68000";
-    EXPECT_EQ(tagLines(tag), (std::vector<std::string>{
-                                 "Track:  Title", "Game:   \xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0",
-                                 "System: X68000"}));
+    const std::vector<songs::SongTag> tags = {{"Track", "Title"},
+                                              {"Game", "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0"},
+                                              {"Copyright", "1987"}};
+    EXPECT_EQ(tagLines(tags), (std::vector<std::string>{
+                                  "Track:  Title", "Game:   \xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0",
+                                  "Copyright: 1987"}));
 
     RecordingSink sink;
-    PlayedChip opm(vgm::VgmChip::ym2151, 1.0, sink);
+    auto opmOwner = makeFamily(ChipType::ym2151, 1.0, sink);
+    ChipFamily& opm = *opmOwner;
     opm.write(0x08, 0x7A);
-    PlayedChip psg(vgm::VgmChip::ay8910, 1.0, sink);
+    auto psgOwner = makeFamily(ChipType::ssg, 1.0, sink);
+    ChipFamily& psg = *psgOwner;
     const std::vector<MeterChip> chips = {{"OPM", &opm}, {"PSG", &psg}};
     Position position;
     position.sample = 44100 * 5;
@@ -47,14 +48,14 @@ TEST(Display, TimesTagAndStatusLine) {
 
 TEST(Display, TextFromFilesNeverReachesTheTerminalAsControls) {
     // Retitle the window, clear the screen, a C1 CSI (U+009B), a bell, DEL.
-    vgm::Gd3Tag tag;
-    tag.track = "\x1B]0;owned\x07Song\x1B[2J";
-    tag.game = "a\xC2\x9B"
-               "2Jb\x7F\r\n";
-    tag.author = "\xC3\xA9t\xC3\xA9 \xE3\x82\xB2"; // text outside the controls stays
-    EXPECT_EQ(tagLines(tag), (std::vector<std::string>{"Track:  \\x1B]0;owned\\x07Song\\x1B[2J",
-                                                       "Game:   a\\x9B2Jb\\x7F\\x0D\\x0A",
-                                                       "Author: \xC3\xA9t\xC3\xA9 \xE3\x82\xB2"}));
+    const std::vector<songs::SongTag> tags = {
+        {"Track", "\x1B]0;owned\x07Song\x1B[2J"},
+        {"Game", "a\xC2\x9B"
+                 "2Jb\x7F\r\n"},
+        {"Author", "\xC3\xA9t\xC3\xA9 \xE3\x82\xB2"}}; // text outside the controls stays
+    EXPECT_EQ(tagLines(tags), (std::vector<std::string>{"Track:  \\x1B]0;owned\\x07Song\\x1B[2J",
+                                                        "Game:   a\\x9B2Jb\\x7F\\x0D\\x0A",
+                                                        "Author: \xC3\xA9t\xC3\xA9 \xE3\x82\xB2"}));
     EXPECT_EQ(terminalText("dir/\x1B[31mred.vgm"), "dir/\\x1B[31mred.vgm");
 }
 

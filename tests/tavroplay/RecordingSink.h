@@ -1,11 +1,12 @@
-// Test support: a register sink that records what a played chip sends.
+// Test support: a register sink that records every write a chip family
+// sends, in order, and the chip's state (the last value of each register).
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <vector>
 
-#include "tavroplay/PlayedChip.h"
+#include "tavroplay/FamilyFactory.h"
 
 struct SentWrite {
     std::uint16_t address;

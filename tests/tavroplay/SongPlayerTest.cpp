@@ -1,13 +1,14 @@
-// Playing a file along a timeline: writes reach the chips at their sample
+// Playing a song along a timeline: writes reach the chips at their sample
 // times, a loop plays its number of times and then fades out over the fade
-// time, a file without loop ends after its last wait, and a listener's
+// time, a song without loop ends after its last wait, and a listener's
 // request ends playing at once.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "../vgm/VgmBuilder.h"
-#include "RecordingSink.h"
+#include "RecordingDestination.h"
+#include "tavroplay/SongChips.h"
 #include "tavroplay/SongPlayer.h"
 
 namespace {
@@ -42,33 +43,33 @@ public:
     std::vector<Write> writes;
 };
 
-vgm::VgmFile parsed(const std::vector<std::uint8_t>& bytes) {
+songs::Song parsed(const std::vector<std::uint8_t>& bytes) {
     std::string error;
-    auto file = vgm::VgmFile::parse(bytes, error);
-    if (!file) throw std::runtime_error(error);
-    return std::move(*file);
+    auto song = songs::parseSong(bytes, error);
+    if (!song) throw std::runtime_error(error);
+    return std::move(*song);
 }
 
 // One YM2151 whose writes are noted against a timeline of their own.
 struct OneYm2151 {
-    OneYm2151() { table[static_cast<std::size_t>(vgm::VgmChip::ym2151)][0] = &chip; }
+    explicit OneYm2151(const songs::Song& song) : chips(song, destination) {}
     RecordingTimeline timeline;
     TimedSink sink{timeline};
-    PlayedChip chip{vgm::VgmChip::ym2151, 1.0, sink};
-    ChipTable table{};
+    RecordingDestination destination{{{songs::ChipType::ym2151, 4000000}}, &sink};
+    SongChips chips;
 };
 
 TEST(SongPlayer, AFileWithoutLoopPlaysOnceAndEndsAfterItsLastWait) {
-    const vgm::VgmFile file = parsed(VgmBuilder()
-                                         .write(0x54, 0x20, 0xC7)
-                                         .wait(100)
-                                         .write(0x54, 0x28, 0x4A)
-                                         .write(0xA4, 0x28, 0x3A) // no second chip: dropped
-                                         .wait(50)
-                                         .build());
-    OneYm2151 board;
-    auto& [timeline, sink, chip, table] = board;
-    SongPlayer player(file, table, {2, 3.0});
+    const songs::Song file = parsed(VgmBuilder()
+                                        .write(0x54, 0x20, 0xC7)
+                                        .wait(100)
+                                        .write(0x54, 0x28, 0x4A)
+                                        .write(0xA4, 0x28, 0x3A) // no second chip: dropped
+                                        .wait(50)
+                                        .build());
+    OneYm2151 board(file);
+    auto& [timeline, sink, destination, chips] = board;
+    SongPlayer player(file, chips, {2, 3.0});
     EXPECT_FALSE(player.loops());
     EXPECT_EQ(player.totalSamples(), 150u);
     EXPECT_EQ(player.play(timeline), Request::go);
@@ -78,17 +79,17 @@ TEST(SongPlayer, AFileWithoutLoopPlaysOnceAndEndsAfterItsLastWait) {
 }
 
 TEST(SongPlayer, LoopsTheGivenNumberOfTimesThenFadesOut) {
-    const vgm::VgmFile file = parsed(VgmBuilder()
-                                         .write(0x54, 0x20, 0xC7)
-                                         .write(0x54, 0x78, 0x00)
-                                         .wait(1000)
-                                         .loopHere()
-                                         .write(0x54, 0x08, 0x78)
-                                         .wait(22050)
-                                         .build());
-    OneYm2151 board;
-    auto& [timeline, sink, chip, table] = board;
-    SongPlayer player(file, table, {3, 1.0});
+    const songs::Song file = parsed(VgmBuilder()
+                                        .write(0x54, 0x20, 0xC7)
+                                        .write(0x54, 0x78, 0x00)
+                                        .wait(1000)
+                                        .loopHere()
+                                        .write(0x54, 0x08, 0x78)
+                                        .wait(22050)
+                                        .build());
+    OneYm2151 board(file);
+    auto& [timeline, sink, destination, chips] = board;
+    SongPlayer player(file, chips, {3, 1.0});
     EXPECT_TRUE(player.loops());
     EXPECT_EQ(player.totalSamples(), 1000u + 3 * 22050 + 44100);
     EXPECT_EQ(player.play(timeline), Request::go);
@@ -117,17 +118,17 @@ TEST(SongPlayer, LoopsTheGivenNumberOfTimesThenFadesOut) {
 }
 
 TEST(SongPlayer, WithoutFadeItStopsAtTheEndOfTheLastLoopAndARequestEndsItEarly) {
-    const vgm::VgmFile file =
+    const songs::Song file =
         parsed(VgmBuilder().loopHere().write(0x54, 0x08, 0x78).wait(1000).build());
-    OneYm2151 board;
-    auto& [timeline, sink, chip, table] = board;
-    EXPECT_EQ(SongPlayer(file, table, {2, 0.0}).play(timeline), Request::go);
+    OneYm2151 board(file);
+    auto& [timeline, sink, destination, chips] = board;
+    EXPECT_EQ(SongPlayer(file, chips, {2, 0.0}).play(timeline), Request::go);
     EXPECT_EQ(timeline.positions.back().sample, 2000u);
     EXPECT_EQ(sink.writes.size(), 2u);
 
-    OneYm2151 stopped;
+    OneYm2151 stopped(file);
     stopped.timeline.stopAt = 2500;
-    EXPECT_EQ(SongPlayer(file, stopped.table, {10, 0.0}).play(stopped.timeline), Request::next);
+    EXPECT_EQ(SongPlayer(file, stopped.chips, {10, 0.0}).play(stopped.timeline), Request::next);
     EXPECT_EQ(stopped.sink.writes.size(), 3u);
 }
 
@@ -173,27 +174,31 @@ public:
     }
 };
 
-TEST(SongPlayerSeek, FastForwardsTheChipStateAndGoesBackByReplaying) {
-    constexpr std::uint64_t second = vgm::sampleRate;
-    // 0x20 set at 0 s and changed at 10 s; a key-on at 2 s held to the end.
-    const vgm::VgmFile file = parsed(VgmBuilder()
-                                         .write(0x54, 0x20, 0xC1)
-                                         .wait(2 * second)
-                                         .write(0x54, 0x08, 0x78)
-                                         .wait(8 * second)
-                                         .write(0x54, 0x20, 0xC2)
-                                         .wait(10 * second)
-                                         .build());
-    const auto chipFor = [](ListSink& sink) { return PlayedChip(vgm::VgmChip::ym2151, 1.0, sink); };
-    ChipTable table{};
+// A song on one YM2151 whose every write is listed.
+struct ListedYm2151 {
+    explicit ListedYm2151(const songs::Song& song) : chips(song, destination) {}
+    ListSink sink;
+    RecordingDestination destination{{{songs::ChipType::ym2151, 4000000}}, &sink};
+    SongChips chips;
+};
 
+TEST(SongPlayerSeek, FastForwardsTheChipStateAndGoesBackByReplaying) {
+    constexpr std::uint64_t second = songs::sampleRate;
+    // 0x20 set at 0 s and changed at 10 s; a key-on at 2 s held to the end.
+    const songs::Song song = parsed(VgmBuilder()
+                                        .set32(0x30, 4000000)
+                                        .write(0x54, 0x20, 0xC1)
+                                        .wait(2 * second)
+                                        .write(0x54, 0x08, 0x78)
+                                        .wait(8 * second)
+                                        .write(0x54, 0x20, 0xC2)
+                                        .wait(10 * second)
+                                        .build());
     // Forward from 0 s: at 5 s at once, with the state of 5 s on the chip.
     {
-        ListSink sink;
-        PlayedChip chip = chipFor(sink);
-        table[static_cast<std::size_t>(vgm::VgmChip::ym2151)][0] = &chip;
+        ListedYm2151 board(song);
         ScriptedTimeline timeline({{0, Request::seekForward}, {12 * second, Request::quit}});
-        EXPECT_EQ(SongPlayer(file, table, {1, 0.0}).play(timeline), Request::quit);
+        EXPECT_EQ(SongPlayer(song, board.chips, {1, 0.0}).play(timeline), Request::quit);
         EXPECT_EQ(timeline.jumps, (std::vector<std::uint64_t>{5 * second}));
         // The next times reached are the 5 s jumped to, then 10 s: no waiting
         // for the skipped time.
@@ -202,51 +207,50 @@ TEST(SongPlayerSeek, FastForwardsTheChipStateAndGoesBackByReplaying) {
         EXPECT_EQ(timeline.positions[2].sample, 10 * second);
         // The chip got the skipped writes' state at once, the key on last,
         // then the write at 10 s.
-        const std::pair<std::uint16_t, std::uint8_t> keyOn{0x08, 0x78};
-        const auto restored = std::find(sink.writes.begin(), sink.writes.end(), keyOn);
-        ASSERT_NE(restored, sink.writes.end());
-        EXPECT_EQ(std::find(sink.writes.begin(), restored,
-                            std::make_pair<std::uint16_t, std::uint8_t>(0x20, 0xC1)) != restored,
-                  true);
-        EXPECT_EQ(sink.writes.back(), (std::pair<std::uint16_t, std::uint8_t>{0x20, 0xC2}));
+        const std::vector<std::pair<std::uint16_t, std::uint8_t>>& writes = board.sink.writes;
+        const auto restored = std::find(writes.begin(), writes.end(),
+                                        std::pair<std::uint16_t, std::uint8_t>{0x08, 0x78});
+        ASSERT_NE(restored, writes.end());
+        EXPECT_NE(
+            std::find(writes.begin(), restored, std::pair<std::uint16_t, std::uint8_t>{0x20, 0xC1}),
+            restored);
+        EXPECT_EQ(writes.back(), (std::pair<std::uint16_t, std::uint8_t>{0x20, 0xC2}));
     }
     // Back from 10 s: 5 s, where 0x20 holds its first value again.
     {
-        ListSink sink;
-        PlayedChip chip = chipFor(sink);
-        table[static_cast<std::size_t>(vgm::VgmChip::ym2151)][0] = &chip;
+        ListedYm2151 board(song);
         ScriptedTimeline timeline({{10 * second, Request::seekBack}, {0, Request::quit}});
-        EXPECT_EQ(SongPlayer(file, table, {1, 0.0}).play(timeline), Request::quit);
+        EXPECT_EQ(SongPlayer(song, board.chips, {1, 0.0}).play(timeline), Request::quit);
         EXPECT_EQ(timeline.jumps, (std::vector<std::uint64_t>{5 * second}));
-        EXPECT_EQ(sink.last(0x20), 0xC1);
-        EXPECT_EQ(sink.lastKeyOfChannel0(), 0x78);
+        EXPECT_EQ(board.sink.last(0x20), 0xC1);
+        EXPECT_EQ(board.sink.lastKeyOfChannel0(), 0x78);
     }
-    // Forward past the end: the file ends.
+    // Forward past the end: the song ends.
     {
-        ListSink sink;
-        PlayedChip chip = chipFor(sink);
-        table[static_cast<std::size_t>(vgm::VgmChip::ym2151)][0] = &chip;
+        ListedYm2151 board(song);
         ScriptedTimeline timeline({{18 * second, Request::seekForward}});
-        EXPECT_EQ(SongPlayer(file, table, {1, 0.0}).play(timeline), Request::go);
+        EXPECT_EQ(SongPlayer(song, board.chips, {1, 0.0}).play(timeline), Request::go);
         EXPECT_TRUE(timeline.jumps.empty());
     }
 }
 
 TEST(SongPlayer, LoopsWithoutEndWithLoopsZeroUntilTheListenerGoesOn) {
-    const vgm::VgmFile file = parsed(
-        VgmBuilder().write(0x54, 0x60, 0x10).loopHere().write(0x54, 0x08, 0x78).wait(1000).build());
-    ListSink sink;
-    PlayedChip chip(vgm::VgmChip::ym2151, 1.0, sink);
-    ChipTable table{};
-    table[static_cast<std::size_t>(vgm::VgmChip::ym2151)][0] = &chip;
-    SongPlayer player(file, table, {0, 3.0});
+    const songs::Song song = parsed(VgmBuilder()
+                                        .set32(0x30, 4000000)
+                                        .write(0x54, 0x60, 0x10)
+                                        .loopHere()
+                                        .write(0x54, 0x08, 0x78)
+                                        .wait(1000)
+                                        .build());
+    ListedYm2151 board(song);
+    SongPlayer player(song, board.chips, {0, 3.0});
     EXPECT_TRUE(player.endless());
     EXPECT_EQ(player.totalSamples(), 0u);
     ScriptedTimeline timeline({{50000, Request::next}});
     EXPECT_EQ(player.play(timeline), Request::next);
     EXPECT_EQ(timeline.positions.back().pass, 51);
     EXPECT_FALSE(timeline.positions.back().fading);
-    EXPECT_EQ(sink.last(0x60), 0x10); // never faded
+    EXPECT_EQ(board.sink.last(0x60), 0x10); // never faded
 }
 
 } // namespace

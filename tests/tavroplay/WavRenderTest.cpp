@@ -6,8 +6,10 @@
 #include <sndfile.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 
+#include "../songs/S98Builder.h"
 #include "../vgm/VgmBuilder.h"
 #include "support/ChildProcess.h"
 #include "tavroplay/Program.h"
@@ -77,6 +79,61 @@ TEST(WavRender, RendersTheFilesOneAfterTheOtherAt48kHz) {
     EXPECT_LT(loudness(samples, 0, 24000), 1.0);
     EXPECT_GT(loudness(samples, 24000, 24000), 100.0);
     EXPECT_GT(loudness(samples, 48000, 12000), 100.0);
+}
+
+// The first and last frame of a tone: where the left channel steps by more
+// than a threshold from one frame to the next (the square wave's edges; the
+// output coupling's slow decay after the tone does not).
+std::pair<std::size_t, std::size_t> soundingSpan(const std::vector<std::int16_t>& samples) {
+    constexpr int threshold = 1000;
+    std::size_t first = samples.size(), last = 0;
+    for (std::size_t frame = 1; 2 * frame < samples.size(); ++frame)
+        if (std::abs(samples[2 * frame] - samples[2 * frame - 2]) > threshold) {
+            first = std::min(first, frame);
+            last = frame;
+        }
+    return {first, last};
+}
+
+TEST(WavRender, TheSoundStartsAndEndsWhereTheSongPutsIt) {
+    ScratchDirectory scratch;
+    // A quarter second of silence, a quarter second of a PSG tone, then a
+    // quarter second of silence; and an S98 file of the same on a YM2149.
+    save(scratch.path() / "tone.vgm", VgmBuilder()
+                                          .set32(0x74, 2000000)
+                                          .write(0xA0, 0x00, 0x40)
+                                          .write(0xA0, 0x07, 0x3E)
+                                          .wait(11025)
+                                          .write(0xA0, 0x08, 0x0F)
+                                          .wait(11025)
+                                          .write(0xA0, 0x08, 0x00)
+                                          .wait(11025)
+                                          .build());
+    save(scratch.path() / "tone.s98", S98Builder('3')
+                                          .timer(1, 4) // a sync is a quarter second
+                                          .device(1, 4000000)
+                                          .write(0, 0x00, 0x40)
+                                          .write(0, 0x07, 0x3E)
+                                          .sync()
+                                          .write(0, 0x08, 0x0F)
+                                          .sync()
+                                          .write(0, 0x08, 0x00)
+                                          .sync()
+                                          .build());
+    for (const char* name : {"tone.vgm", "tone.s98"}) {
+        const std::filesystem::path wav = scratch.path() / "tone.wav";
+        EXPECT_EQ(tavroplay::runProgram(
+                      {"--quiet", "--wav", wav.string(), (scratch.path() / name).string()}),
+                  0);
+        SF_INFO info;
+        const std::vector<std::int16_t> samples = readWav(wav, info);
+        EXPECT_EQ(info.frames, 36000) << name;
+        const auto [first, last] = soundingSpan(samples);
+        // Within 2 ms (96 frames) of 12,000 and 24,000: the mixer's delay
+        // made up for.
+        EXPECT_NEAR(static_cast<double>(first), 12000.0, 96.0) << name;
+        EXPECT_NEAR(static_cast<double>(last), 24000.0, 96.0) << name;
+    }
 }
 
 } // namespace

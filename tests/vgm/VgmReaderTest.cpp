@@ -272,7 +272,7 @@ TEST_F(VgmLoad, NamesWhatIsNoFileToReadWithoutReadingOrBlocking) {
     const std::filesystem::path large = folder_ / "large.vgm";
     std::ofstream(large).put('V');
     std::filesystem::resize_file(large, std::uintmax_t{300} << 20);
-    EXPECT_EQ(loadFault(large), "too large to be a VGM file (over 256 MB)");
+    EXPECT_EQ(loadFault(large), "too large to be a song file (over 256 MB)");
     // And a good file still loads.
     const std::vector<std::uint8_t> bytes = VgmBuilder().write(0x54, 1, 2).build();
     std::ofstream(folder_ / "good.vgm", std::ios::binary)

@@ -99,24 +99,52 @@ TEST_F(TransmitQueue, WritesDueInOnePassGoOutInOrderInOneDeviceWrite) {
     }
 }
 
-// Writes leave in the order they were queued: one that is already due waits
-// behind an earlier one that is not (the send delay changed between them).
-TEST_F(TransmitQueue, ADueWriteWaitsBehindAnEarlierOneThatIsNot) {
+// Writes leave in the order they were queued: one that is already due takes
+// an earlier one that is not along with it (the send delay changed between
+// them), and nothing passes it.
+TEST_F(TransmitQueue, ADueWriteTakesAnEarlierOneThatIsNotAlongInOrder) {
     CSoundInterfaceFtd2xx board(kx7m(), recording::functions());
     board.setClock(0);
-    board.setSendDelay(1000);
+    board.setSendDelay(100000);
     board.writeRegister(0, 0x07, 0x38);
-    board.setSendDelay(0);
     board.writeRegister(1, 0x20, 0xC7);
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
-    EXPECT_EQ(recording::byteCount(), 0u) << "nothing may pass the write that is not due";
-    EXPECT_EQ(board.pendingWrites(), 2u);
-    board.setClock(1000);
-    ASSERT_TRUE(waitForBytes(2 * 108));
+    EXPECT_EQ(recording::byteCount(), 0u) << "writes on their own wait for their time";
+    board.setSendDelay(0);
+    board.writeRegister(2, 0x21, 0xC7);
+    ASSERT_TRUE(waitForBytes(3 * 108));
     const auto events = decoded();
-    ASSERT_EQ(events.size(), 2u);
+    ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[0].address, 0x07);
     EXPECT_EQ(events[1].address, 0x20);
+    EXPECT_EQ(events[2].address, 0x21);
+}
+
+// A burst that the link needs longer for than its writes have left starts
+// ahead of its due time: 200 writes of 937 us each (108 pin bytes at 115200)
+// due in 100 ms cannot all wait, so the first 94 (those whose latest start,
+// 100 ms less their 199 - i followers' wire time, has come) go at once,
+// long before the burst is due.
+TEST_F(TransmitQueue, ABurstOnASlowLinkStartsAheadOfItsTime) {
+    CSoundInterfaceFtd2xx board(kx7m(), recording::functions());
+    ASSERT_EQ(board.addressWaitRepeat() + board.dataWaitRepeat(), 0u);
+    board.setClock(0);
+    board.setSendDelay(1000);
+    for (std::uint32_t i = 0; i < 200; ++i)
+        board.writeRegister(1, 0x40 + i % 0xC0, i);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_EQ(recording::byteCount(), 0u) << "the burst has time left";
+    board.setClock(900);
+    const auto moved = Clock::now();
+    ASSERT_TRUE(waitForBytes(94 * 108));
+    EXPECT_LT(Clock::now() - moved, std::chrono::milliseconds(90))
+        << "the burst's head went out before the burst was due";
+    board.setClock(2000);
+    ASSERT_TRUE(waitForBytes(200 * 108));
+    const auto events = decoded();
+    ASSERT_EQ(events.size(), 200u);
+    for (std::uint32_t i = 0; i < 200; ++i)
+        EXPECT_EQ(events[i].data, i % 256);
 }
 
 // A pass that finds writes due after an earlier pass sent others starts its

@@ -1,0 +1,41 @@
+// What the X68000's MDX driver does that the format does not say, measured
+// by recording the reference driver's YM2151 writes for songs made for one
+// command each (tests/mdx/MdxReferenceTest.cpp makes those songs and compares
+// our writes with its writes, tick for tick). The numbers here are those
+// measurements; the test named beside each one shows it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace mdx::measured {
+
+// Volume 0-15 (0xFB n): attenuation added to each carrier's TL
+// (test "VolumeSteps": TL written at key-on minus the voice's TL).
+constexpr std::array<std::uint8_t, 16> volumeAttenuation = {
+    0x2A, 0x28, 0x25, 0x22, 0x20, 0x1D, 0x1A, 0x18, 0x15, 0x12, 0x10, 0x0D, 0x0A, 0x08, 0x05, 0x02};
+// Volume 0x80 + x: attenuation x itself.
+constexpr std::uint8_t directVolumeFlag = 0x80;
+
+// A note's pitch in 64ths of a semitone is note x 64 + detune + this offset
+// (test "Detune": KF 5 with no detune).
+constexpr int pitchOffset = 5;
+
+// Portamento and the pitch LFO count in 256ths of a KF step
+// (test "Portamento": +100 a clock moves KF by one step on the third clock).
+constexpr int fractionBits = 8;
+
+// At play start the driver sets every slot's D1L/RR to 0x0F and keys off every
+// channel, three times over, then clears PMS/AMS, the test register, the noise
+// and both LFO depths (test "Start": the writes before the first tick).
+constexpr int startRepeats = 3;
+constexpr std::uint8_t startReleaseByte = 0x0F;
+
+// Fade-out (0xE7 0x01 n): every speed / 2 + 2 ticks the attenuation of
+// every channel grows by one step; at the 63rd step the carriers are
+// silenced and the song ends (test "Fade").
+constexpr unsigned fadeSpeedDivisor = 2;
+constexpr unsigned fadeIntervalBase = 2;
+constexpr unsigned fadeEndLevel = 63;
+
+} // namespace mdx::measured

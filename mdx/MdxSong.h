@@ -1,0 +1,26 @@
+// loadMdxSong: an MDX song read from a file with the PDX sample bank it
+// names, looked for beside it whatever the case of its name (and with
+// ".PDX" added when the name has no extension). A missing or unreadable bank
+// is not an error: the song plays without its samples and bankMessage says
+// why.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "mdx/MdxFile.h"
+#include "mdx/PdxBank.h"
+
+namespace mdx {
+
+struct MdxSong {
+    MdxFile file;
+    PdxBank bank;
+    bool hasBank = false;
+    std::string bankMessage;
+};
+
+std::optional<MdxSong> loadMdxSong(const std::filesystem::path& path, std::string& error);
+
+} // namespace mdx

@@ -1,0 +1,100 @@
+// SoftLfo: the MDX driver's software LFO (pitch and volume), stepped once a
+// timer-B tick from the key-on. Shapes as measured on the reference driver
+// (tests/mdx/MdxReferenceTest.cpp, songs "PitchLfoWaves" and "LfoDelay"):
+// the offset moves by the amplitude each tick (in 256ths of the unit it
+// modulates);
+//   saw:      from 0, half a period up, then it turns to minus its value and
+//             climbs again, turning every period;
+//   square:   0 at the start tick, then +amplitude, changing sign every period;
+//   triangle: +amplitude at the start tick, turning every period, its first
+//             turn after half a period.
+// A new shape, or the LFO switched on again, starts at the next tick. With an LFO delay d (d > 0)
+// each key-on starts the shape again, held at 0 until d - 1 ticks after the key-on; without one the
+// LFO runs on across notes.
+#pragma once
+
+#include <algorithm>
+
+namespace mdx {
+
+class SoftLfo {
+public:
+    enum class Wave { saw, square, triangle };
+    static constexpr unsigned waveCount = 3;
+
+    void configure(unsigned wave, int period, int amplitude) {
+        wave_ = static_cast<Wave>(std::min(wave, waveCount - 1));
+        period_ = period;
+        amplitude_ = amplitude;
+        enabled_ = true;
+        restart(0);
+    }
+    // Off, or on again from the shape's start.
+    void setEnabled(bool on) {
+        enabled_ = on;
+        if (on) restart(0);
+    }
+    bool enabled() const { return enabled_; }
+
+    // Starts the shape again, held for a delay.
+    void restart(int delay) {
+        offset_ = 0;
+        step_ = amplitude_;
+        started_ = false;
+        delayLeft_ = std::max(delay - 1, 0);
+        counter_ = wave_ == Wave::square ? period_ : period_ / 2;
+    }
+
+    // One tick, the key-on's own included.
+    void tick() {
+        if (!enabled_) return;
+        if (delayLeft_ > 0) {
+            --delayLeft_;
+            return;
+        }
+        if (!started_) {
+            started_ = true;
+            if (wave_ == Wave::triangle) offset_ = step_;
+            return;
+        }
+        switch (wave_) {
+        case Wave::saw:
+            offset_ += step_;
+            if (--counter_ == 0) {
+                counter_ = period_;
+                offset_ = -offset_;
+            }
+            break;
+        case Wave::square:
+            offset_ = step_;
+            if (--counter_ == 0) {
+                counter_ = period_;
+                step_ = -step_;
+            }
+            break;
+        case Wave::triangle:
+            offset_ += step_;
+            if (--counter_ == 0) {
+                counter_ = period_;
+                step_ = -step_;
+            }
+            break;
+        }
+    }
+
+    // The offset now, 0 while off.
+    int offset() const { return enabled_ ? offset_ : 0; }
+
+private:
+    Wave wave_ = Wave::saw;
+    int period_ = 1;
+    int amplitude_ = 0;
+    bool enabled_ = false;
+    bool started_ = false;
+    int offset_ = 0;
+    int step_ = 0;
+    int counter_ = 0;
+    int delayLeft_ = 0;
+};
+
+} // namespace mdx

@@ -1,0 +1,64 @@
+// The boards as a destination; see BoardDestination.h.
+#include "tavroplay/BoardDestination.h"
+
+#include "common/Platform.h"
+#include "tavroplay/FamilyFactory.h"
+#include "tavroplay/LinkLoad.h"
+#include "tavroplay/RealTimeline.h"
+
+namespace tavroplay {
+
+namespace {
+constexpr std::uint32_t drainStepMilliseconds = 10;
+// Beyond the send delay, for the last writes to leave the link.
+constexpr std::int32_t drainMarginMilliseconds = 20;
+} // namespace
+
+BoardDestination::BoardDestination(SoundInterfaceManager& manager, const std::atomic<bool>& stop)
+    : manager_(manager), stop_(stop), boards_(manager) {}
+
+std::optional<PlacedChip> BoardDestination::place(songs::ChipType type, std::uint32_t clock) {
+    const std::optional<std::int32_t> libraryType = libraryChipType(type);
+    if (!libraryType) return std::nullopt;
+    const auto found = boards_.acquire(*libraryType, clock);
+    if (!found) return std::nullopt;
+    acquired_.push_back(found->chip);
+    sinks_.push_back(std::make_unique<Sink>(found->chip));
+    return PlacedChip{sinks_.back().get(), found->clock, found->board};
+}
+
+void BoardDestination::begin() {
+    // Each song starts on chips in their reset state.
+    manager_.resetInterfaces();
+}
+
+std::unique_ptr<Timeline> BoardDestination::timeline(std::vector<ChipFamily*> chips,
+                                                     StatusFunction status) {
+    return std::make_unique<RealTimeline>(std::move(chips), std::move(status), stop_);
+}
+
+void BoardDestination::end(bool) {
+    // What was sent leaves after the library's send delay: waited for, so
+    // that the end of a song is heard and, after a stop or a skip too, the
+    // silence (every channel keyed off) reaches the wire before the reset
+    // clears what is queued.
+    const std::int32_t delay = manager_.getSendDelay();
+    for (std::int32_t waited = 0; waited < delay + drainMarginMilliseconds;
+         waited += drainStepMilliseconds)
+        platform::sleepMilliseconds(drainStepMilliseconds);
+    manager_.resetInterfaces();
+    release();
+}
+
+double BoardDestination::linkWritesPerSecond() const {
+    return linkCapacity(defaultLinkSpeed);
+}
+
+void BoardDestination::release() {
+    for (SoundChip* chip : acquired_)
+        boards_.release(chip);
+    acquired_.clear();
+    sinks_.clear();
+}
+
+} // namespace tavroplay

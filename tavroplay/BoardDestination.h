@@ -1,0 +1,52 @@
+// BoardDestination: the boards' chips as a song's destination, through the
+// library's manager by slot only (BoardChips finds and gives back the
+// chips). Songs play along a RealTimeline; a song that finished is let out
+// for the library's send delay before the boards are reset and its chips
+// given back.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+#include "tavro/SoundInterface.h"
+#include "tavroplay/BoardChips.h"
+#include "tavroplay/Destination.h"
+
+namespace tavroplay {
+
+class BoardDestination : public Destination {
+public:
+    BoardDestination(SoundInterfaceManager& manager, const std::atomic<bool>& stop);
+    ~BoardDestination() override { release(); }
+
+    std::optional<PlacedChip> place(songs::ChipType type, std::uint32_t clock) override;
+    void begin() override;
+    std::unique_ptr<Timeline> timeline(std::vector<ChipFamily*> chips,
+                                       StatusFunction status) override;
+    void end(bool finished) override;
+    double linkWritesPerSecond() const override;
+    std::string_view scope() const override { return "on the boards"; }
+
+private:
+    class Sink : public RegisterSink {
+    public:
+        explicit Sink(SoundChip* chip) : chip_(chip) {}
+        void write(std::uint16_t address, std::uint8_t data) override {
+            chip_->setRegister(address, data);
+        }
+
+    private:
+        SoundChip* chip_;
+    };
+
+    void release();
+
+    SoundInterfaceManager& manager_;
+    const std::atomic<bool>& stop_;
+    BoardChips boards_;
+    std::vector<SoundChip*> acquired_;
+    std::vector<std::unique_ptr<Sink>> sinks_;
+};
+
+} // namespace tavroplay

@@ -1,0 +1,54 @@
+// A song's load on the link; see LinkLoad.h.
+#include "tavroplay/LinkLoad.h"
+
+#include <array>
+#include <map>
+#include <utility>
+
+namespace tavroplay {
+
+namespace {
+constexpr std::array<std::uint32_t, 8> usualSpeeds = {115200,  230400,  460800,  921600,
+                                                      1000000, 1500000, 2000000, 3000000};
+constexpr double windowsPerSecond = static_cast<double>(songs::sampleRate) / loadWindowSamples;
+} // namespace
+
+LinkLoad measureLinkLoad(const songs::Song& song) {
+    LinkLoad load;
+    std::map<std::pair<std::uint8_t, std::uint16_t>, std::uint8_t> ym2151Registers;
+    std::uint64_t window = 0;
+    std::uint64_t count = 0;
+    const auto close = [&] {
+        const double rate = static_cast<double>(count) * windowsPerSecond;
+        if (rate > load.peakWritesPerSecond) {
+            load.peakWritesPerSecond = rate;
+            load.peakAt = window * loadWindowSamples;
+        }
+    };
+    for (const songs::SongWrite& write : song.writes) {
+        if (write.chip < song.chips.size() &&
+            song.chips[write.chip].type == songs::ChipType::ym2151) {
+            const auto key = std::make_pair(write.chip, write.address);
+            const auto found = ym2151Registers.find(key);
+            if (found != ym2151Registers.end() && found->second == write.data) continue;
+            ym2151Registers[key] = write.data;
+        }
+        const std::uint64_t at = write.time / loadWindowSamples;
+        if (at != window) {
+            close();
+            window = at;
+            count = 0;
+        }
+        ++count;
+    }
+    close();
+    return load;
+}
+
+std::uint32_t speedToCarry(double writesPerSecond) {
+    for (std::uint32_t speed : usualSpeeds)
+        if (linkCapacity(speed) >= writesPerSecond) return speed;
+    return 0;
+}
+
+} // namespace tavroplay

@@ -1,0 +1,100 @@
+// The software chips as a destination; see MixerDestination.h.
+#include "tavroplay/MixerDestination.h"
+
+#include <algorithm>
+#include <array>
+
+#include "tavroplay/FamilyFactory.h"
+
+namespace tavroplay {
+
+namespace {
+constexpr std::size_t blockFrames = 4096;
+constexpr std::size_t channels = 2;
+} // namespace
+
+class MixerDestination::Sink : public RegisterSink {
+public:
+    Sink(synth::BoardMixer& mixer, std::size_t chip) : mixer_(mixer), chip_(chip) {}
+    void write(std::uint16_t address, std::uint8_t data) override {
+        if (address <= 0xFF) mixer_.write(chip_, static_cast<std::uint8_t>(address), data);
+    }
+
+private:
+    synth::BoardMixer& mixer_;
+    std::size_t chip_;
+};
+
+// Renders up to each position as it is reached.
+class MixerDestination::Render : public Timeline {
+public:
+    explicit Render(MixerDestination& destination) : destination_(destination) {}
+    Request reach(const Position& position) override {
+        if (destination_.stop_.load(std::memory_order_relaxed)) return Request::stop;
+        const std::uint64_t frame =
+            position.sample * synth::BoardMixer::outputRate / songs::sampleRate;
+        destination_.songEnd_ = std::max(destination_.songEnd_, frame);
+        return destination_.renderTo(frame) ? Request::go : Request::stop;
+    }
+
+private:
+    MixerDestination& destination_;
+};
+
+MixerDestination::MixerDestination(SNDFILE* out, const std::atomic<bool>& stop)
+    : out_(out), stop_(stop) {}
+
+MixerDestination::~MixerDestination() = default;
+
+std::optional<PlacedChip> MixerDestination::place(songs::ChipType type, std::uint32_t clock) {
+    const std::optional<SoftwareChip> software = softwareChip(type);
+    if (!software) return std::nullopt;
+    if (!mixer_) mixer_ = std::make_unique<synth::BoardMixer>();
+    if (clock == 0) clock = software->defaultClock;
+    const std::size_t number = mixer_->addChip(software->kind, clock);
+    sinks_.push_back(std::make_unique<Sink>(*mixer_, number));
+    return PlacedChip{sinks_.back().get(), clock, "the software chips"};
+}
+
+void MixerDestination::begin() {
+    rendered_ = 0;
+    songEnd_ = 0;
+    delay_ = 0;
+    if (!mixer_) return;
+    for (std::size_t chip = 0; chip < sinks_.size(); ++chip)
+        delay_ = std::max(delay_, mixer_->latencyFrames(chip));
+}
+
+std::unique_ptr<Timeline> MixerDestination::timeline(std::vector<ChipFamily*>, StatusFunction) {
+    return std::make_unique<Render>(*this);
+}
+
+bool MixerDestination::renderTo(std::uint64_t target) {
+    if (failed_ || !mixer_) return !failed_;
+    std::array<std::int16_t, channels * blockFrames> buffer{};
+    while (rendered_ < target) {
+        const auto count =
+            static_cast<std::size_t>(std::min<std::uint64_t>(target - rendered_, blockFrames));
+        mixer_->render(buffer.data(), count);
+        // The mixer sounds each write delay_ frames late: its first frames
+        // belong before the song's start and are left out.
+        const std::uint64_t skip =
+            rendered_ < delay_ ? std::min<std::uint64_t>(delay_ - rendered_, count) : 0;
+        rendered_ += count;
+        const auto kept = static_cast<sf_count_t>(count - skip);
+        if (kept > 0 && sf_writef_short(out_, buffer.data() + channels * skip, kept) != kept) {
+            failed_ = true;
+            return false;
+        }
+    }
+    return true;
+}
+
+void MixerDestination::end(bool finished) {
+    // The sound of the song's last writes, the mixer's delay after them.
+    if (finished) renderTo(songEnd_ + delay_);
+    sinks_.clear();
+    mixer_.reset();
+}
+
+} // namespace tavroplay
