@@ -33,6 +33,14 @@ std::string terminalText(const std::string& text) {
     return out;
 }
 
+std::string speedText(std::uint64_t samples, double seconds) {
+    if (seconds <= 0) return "x-";
+    char text[32];
+    std::snprintf(text, sizeof text, "x%.0f",
+                  static_cast<double>(samples) / songs::sampleRate / seconds);
+    return text;
+}
+
 std::string formatTime(std::uint64_t samples) {
     const std::uint64_t seconds = samples / songs::sampleRate;
     char text[32];

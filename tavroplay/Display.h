@@ -18,6 +18,10 @@ namespace tavroplay {
 // cursor, clear the screen or retitle the window.
 std::string terminalText(const std::string& text);
 
+// How fast a render runs: "x123" times real time for samples rendered in
+// that many seconds of the clock ("x-" before any time has passed).
+std::string speedText(std::uint64_t samples, double seconds);
+
 // "m:ss" (or "h:mm:ss") of a sample count at 44,100 per second.
 std::string formatTime(std::uint64_t samples);
 

@@ -1,6 +1,7 @@
 // Playing the entries of a command line; see Session.h.
 #include "tavroplay/Session.h"
 
+#include <chrono>
 #include <cstdio>
 #include <optional>
 
@@ -38,6 +39,10 @@ private:
 };
 
 namespace {
+
+// The clocks a chip is played at: every real chip's lies far inside.
+constexpr std::uint32_t minimumChipClock = 100000;
+constexpr std::uint32_t maximumChipClock = 20000000;
 
 std::string joined(const std::vector<std::string>& parts) {
     std::string text;
@@ -108,6 +113,22 @@ Request Session::playItem(const PlayItem& item, bool& failed, StatusLine& status
         return Request::go;
     }
     if (!song->warning.empty()) notice(item, song->warning, status);
+    // A chip cannot be given any clock (a 1 Hz clock in a header would ask
+    // a resampler or a clock correction for the impossible).
+    for (std::size_t chip = 0; chip < song->chips.size(); ++chip) {
+        const std::uint32_t clock = song->chips[chip].clock;
+        if (clock == 0 || !song->writesTo(chip) ||
+            (clock >= minimumChipClock && clock <= maximumChipClock))
+            continue;
+        fault(item,
+              song->chips[chip].label() + " at " + std::to_string(clock) +
+                  " Hz: a chip cannot be given that clock (from " +
+                  std::to_string(minimumChipClock) + " to " + std::to_string(maximumChipClock) +
+                  " Hz)",
+              status);
+        failed = true;
+        return Request::go;
+    }
     SongChips chips(*song, destination_);
     const std::string scope(destination_.scope());
     if (!chips.dropped().empty()) {
@@ -147,9 +168,17 @@ Request Session::playItem(const PlayItem& item, bool& failed, StatusLine& status
     const std::uint64_t total = player.totalSamples();
     const bool looping = player.loops();
     StatusFunction show;
+    const auto started = std::chrono::steady_clock::now();
     if (settings_.display)
         show = [&](const Position& position, bool paused) {
-            status.show(statusLine(position, total, looping, settings_.play.loops, meter, paused));
+            std::string text =
+                statusLine(position, total, looping, settings_.play.loops, meter, paused);
+            if (settings_.showSpeed) {
+                const std::chrono::duration<double> spent =
+                    std::chrono::steady_clock::now() - started;
+                text += "  " + speedText(position.sample, spent.count());
+            }
+            status.show(text);
         };
     destination_.begin();
     const std::unique_ptr<Timeline> timeline = destination_.timeline(chips.families(), show);

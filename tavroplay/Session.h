@@ -25,8 +25,9 @@ struct SessionSettings {
     PlayOptions play;
     bool quiet = false;
     bool display = false;
-    bool shuffle = false; // a random order, new each round
-    bool repeat = false;  // the entries again after the last
+    bool shuffle = false;   // a random order, new each round
+    bool repeat = false;    // the entries again after the last
+    bool showSpeed = false; // the status line tells how many times real time it runs
 };
 
 class Session {
