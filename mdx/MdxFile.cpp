@@ -1,8 +1,6 @@
 // MdxFile: see MdxFile.h.
 #include "mdx/MdxFile.h"
 
-#include "mdx/ShiftJisText.h"
-
 namespace mdx {
 namespace {
 
@@ -25,8 +23,7 @@ std::optional<MdxFile> MdxFile::parse(std::span<const std::uint8_t> bytes, std::
         error = "not an MDX song (no title end)";
         return std::nullopt;
     }
-    file.title_ =
-        shiftJisToUtf8(std::string(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(at)));
+    file.title_.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
     at += sizeof titleEnd;
     std::size_t nameStart = at;
     while (at < bytes.size() && bytes[at] != 0)

@@ -1,5 +1,5 @@
-// MdxFile: an MDX song read from its bytes: the title (Shift_JIS, given back
-// in UTF-8), the name of the PDX sample bank it asks for, the voices and the
+// MdxFile: an MDX song read from its bytes: the title (Shift_JIS, as the
+// file has it), the name of the PDX sample bank it asks for, the voices and the
 // programs of its 9 or 16 tracks (A-H on the YM2151, P and Q-W on ADPCM
 // voices). Words are big-endian; offsets count from the byte after the bank
 // name's terminating zero (the body). The reader checks every offset against

@@ -3,10 +3,22 @@
 
 #include <algorithm>
 
+#include "songs/MdxSource.h"
 #include "songs/S98Source.h"
 #include "songs/VgmSource.h"
 
 namespace songs {
+namespace {
+
+// A VGM file or a gzip stream (a VGZ): MDX, having no magic number, is tried
+// only on other files.
+bool looksLikeVgm(std::span<const std::uint8_t> bytes) {
+    constexpr std::string_view vgmMagic = "Vgm ";
+    return vgm::isGzip(bytes) || (bytes.size() >= vgmMagic.size() &&
+                                  std::equal(vgmMagic.begin(), vgmMagic.end(), bytes.begin()));
+}
+
+} // namespace
 
 std::string_view typeName(ChipType type) {
     switch (type) {
@@ -29,6 +41,7 @@ bool Song::writesTo(std::size_t chip) const {
 
 std::optional<Song> parseSong(std::vector<std::uint8_t> bytes, std::string& error) {
     if (isS98(bytes)) return readS98(bytes, error);
+    if (!looksLikeVgm(bytes) && isMdx(bytes)) return readMdx(bytes, error);
     std::optional<vgm::VgmFile> file = vgm::VgmFile::parse(std::move(bytes), error);
     if (!file) return std::nullopt;
     return songOfVgm(*file);
@@ -44,7 +57,7 @@ bool isSongFileName(const std::filesystem::path& path) {
     std::string extension = path.extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == ".vgm" || extension == ".vgz" || extension == ".s98";
+    return extension == ".vgm" || extension == ".vgz" || extension == ".s98" || extension == ".mdx";
 }
 
 } // namespace songs

@@ -2,7 +2,8 @@
 // stream writes to (first and second of a kind) becomes a SongChip at the
 // file's clock for it (the header's, the default where it gives none, and a
 // YM2149 with its divider pin low at half); the GD3 tag's texts become tags,
-// English first.
+// English first. The SN76489 (with its noise pattern from the header) and
+// the YM2612, which the reader skips, are read here.
 #pragma once
 
 #include "songs/Song.h"

@@ -46,9 +46,7 @@ constexpr std::uint32_t framesLeft(std::uint32_t count, std::uint32_t period) {
 
 } // namespace
 
-// Counting in frames, the model needs no clock: the caller knows its frame rate
-// (clockHz / 8).
-Ssg::Ssg(std::uint32_t /*clockHz*/) {
+Ssg::Ssg() {
     reset();
 }
 

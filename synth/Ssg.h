@@ -1,9 +1,10 @@
 // Ssg: the three-channel square-wave sound generator of the AY-3-8910 family as
 // the YM2149 and YMZ294 build it (32-step envelope, 5-bit DAC levels).
 //
-// Use: construct with the chip's PSG clock, write registers 0-15 with write()
-// between calls of generate(), which renders one frame per 8 PSG clocks
-// (clockHz / 8 frames per second, 250,000 at 2 MHz). Every counter of the chip
+// Use: construct, write registers 0-15 with write() between calls of
+// generate(), which renders one frame per clocksPerFrame (8) PSG clocks
+// (250,000 frames per second at 2 MHz): the model counts in frames and needs
+// no clock; whoever plays the frames knows their rate. Every counter of the chip
 // steps once per frame, so a frame is one chip state and no resampling happens
 // here. A write takes effect from the next frame. Each frame is the sum of the
 // three channels' DAC outputs, unipolar like the chip's output pins: 0 when
@@ -11,9 +12,8 @@
 // level. levels() tells the channels' current 5-bit level indices.
 //
 // The KX7M board clocks its SSG at the board clock and runs it as a PSG at
-// half of it (the library announces that as the chip's alternate clock), so a
-// caller with that board constructs Ssg(boardClockHz / 2): a 4 MHz board gives
-// a 2 MHz PSG and 250,000 frames per second.
+// half of it (the catalog states that as the chip's alternate type and clock):
+// a 4 MHz board gives a 2 MHz PSG and 250,000 frames per second.
 //
 // Register map (bit 7 on the left; '-' bits are ignored):
 //
@@ -62,7 +62,14 @@ namespace synth {
 
 class Ssg {
 public:
-    explicit Ssg(std::uint32_t clockHz);
+    // PSG clocks per frame; one value per frame (mono), unipolar, 0 to fullScale
+    // (three channels at their loudest step).
+    static constexpr std::uint32_t clocksPerFrame = 8;
+    static constexpr std::size_t outputs = 1;
+    static constexpr std::int32_t fullScale = 32766;
+    static constexpr bool unipolar = true;
+
+    Ssg();
     void reset();
     void write(std::uint8_t address, std::uint8_t data);
     void generate(std::int16_t* mono, std::size_t frames);

@@ -313,6 +313,16 @@ void Ym2151::updateRates(unsigned slot) {
     s.totalLevel = static_cast<std::uint16_t>(registers_.totalLevel(slot) << 3);
     s.sustainLevel = static_cast<std::uint16_t>(
         registers_.decay1Level(slot) == 15 ? 0x3E0 : registers_.decay1Level(slot) << 5);
+    enterState(s, s.state);
+}
+
+// The attack ends at level 0 (looked at from any level), the first decay at the
+// sustain level; the other states end only by a key.
+void Ym2151::enterState(Slot& s, EgState state) {
+    s.state = state;
+    s.transitionLevel = state == EgState::attack  ? 0
+                        : state == EgState::decay ? s.sustainLevel
+                                                  : noTransition;
 }
 
 unsigned Ym2151::envelopeRate(unsigned slot) const {
@@ -325,12 +335,12 @@ inline bool Ym2151::keyEnvelope(unsigned slot, bool on) {
     if (on == s.keyed) return false;
     s.keyed = on;
     if (on) {
-        s.state = EgState::attack;
+        enterState(s, EgState::attack);
         s.phase = 0;
         if (envelopeRate(slot) >= 62) s.level = 0;
         return false;
     }
-    s.state = EgState::release;
+    enterState(s, EgState::release);
     return true;
 }
 
@@ -338,8 +348,10 @@ inline bool Ym2151::keyEnvelope(unsigned slot, bool on) {
 // taken at the rate of the state it leaves, and none when it leaves the attack.
 inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left) {
     Slot& s = slots_[slot];
-    if (s.state == EgState::attack && s.level == 0) s.state = EgState::decay;
-    if (s.state == EgState::decay && s.level >= s.sustainLevel) s.state = EgState::sustain;
+    if (s.level >= s.transitionLevel) {
+        if (s.state == EgState::attack && s.level == 0) enterState(s, EgState::decay);
+        if (s.state == EgState::decay && s.level >= s.sustainLevel) enterState(s, EgState::sustain);
+    }
     if (!egTick_) return;
     if (released && left == EgState::attack) return;
     const unsigned rate = s.rates[static_cast<unsigned>(released ? left : s.state)];
@@ -456,9 +468,10 @@ void Ym2151::stepNoise() {
 // taken).
 template <unsigned role> inline int Ym2151::modulation(unsigned ch) const {
     if constexpr (role == m1) {
-        const Channel& c = channels_[ch];
-        if (c.feedbackShift == 0) return 0;
-        return (c.m1Previous[0] + c.m1Previous[1]) >> c.feedbackShift;
+        const unsigned shift = channels_[ch].feedbackShift;
+        if (shift == 0) return 0;
+        const Slot& self = slots_[Regs::slot(ch, m1)];
+        return (self.out + self.previous) >> shift;
     } else {
         const unsigned sources = channels_[ch].sources[role];
         if (sources == 0) return 0;
@@ -475,7 +488,11 @@ template <unsigned role> inline int Ym2151::modulation(unsigned ch) const {
 
 std::int16_t Ym2151::operatorOutput(std::uint32_t phase, int mod, unsigned attenuation) const {
     const unsigned p = static_cast<unsigned>(static_cast<int>(phase >> 10) + mod) & fm::phaseMask;
-    const int value = fm::sineMagnitude<operatorBits>(p, attenuation << 2);
+    // As fm::sineMagnitude, without its test for shifts of 16 and more: below
+    // attenuation 0x340 (the caller's test) the shift stays under 22.
+    const unsigned level = fm::logSinHalf[p & (fm::phaseMask >> 1)] + (attenuation << 2);
+    const int value =
+        (fm::expMantissa[level & 0xFF] << (operatorBits - fm::mantissaBits)) >> (level >> 8);
     return static_cast<std::int16_t>(fm::negativeHalf(p) ? -value : value);
 }
 
@@ -522,12 +539,8 @@ template <unsigned role, bool pending> inline void Ym2151::runSlots(int& left, i
         }
         stepEnvelope(slot, released, before);
         s.phase = (s.phase + step) & 0xFFFFF;
-        s.previous = s.out;
+        if constexpr (role == m1 || role == c1) s.previous = s.out; // read by later slots
         s.out = out;
-        if constexpr (role == m1) {
-            channels_[ch].m1Previous[1] = channels_[ch].m1Previous[0];
-            channels_[ch].m1Previous[0] = out;
-        }
 
         if ((channels_[ch].leftRoles >> role) & 1)
             (slot < firstLateLeftSlot ? left : lateLeft_) += out;

@@ -69,6 +69,7 @@ public:
 
 private:
     using EgState = fm::EnvelopeState;
+    static constexpr std::uint16_t noTransition = 0xFFFF;
 
     struct Slot {
         std::uint32_t phase = 0;
@@ -80,18 +81,18 @@ private:
         std::uint16_t totalLevel = 0; // TL in envelope steps
         std::uint16_t level = 0x3FF;  // envelope attenuation, 0 = loudest
         EgState state = EgState::release;
-        bool keyRegister = false;  // key as written to KON
+        std::uint16_t transitionLevel = noTransition; // the level that may end the state
+        bool keyRegister = false;                     // key as written to KON
         bool keyed = false;        // key as the envelope last saw it (register or CSM)
         int amShift = -1;          // AMS - 1 when AM applies to the slot, else -1
         std::int16_t out = 0;      // the operator's output this frame
-        std::int16_t previous = 0; // and in the frame before
+        std::int16_t previous = 0; // and in the frame before (kept for M1 and C1)
     };
 
     // What the frame loop reads of a channel's registers, kept up to date as
     // they are written (updateChannel).
     struct Channel {
-        std::int16_t m1Previous[2] = {0, 0}; // M1's last two outputs, for feedback
-        std::uint8_t leftRoles = 0;          // roles sent to each output, a bit per role
+        std::uint8_t leftRoles = 0; // roles sent to each output, a bit per role
         std::uint8_t rightRoles = 0;
         std::uint8_t feedbackShift = 0; // 10 - FB, 0 without feedback
         std::uint8_t pmSensitivity = 0;
@@ -114,6 +115,7 @@ private:
     int pitch(unsigned ch) const;
     std::uint32_t phaseStep(unsigned slot, int pmOffset) const;
     unsigned envelopeRate(unsigned slot) const;
+    static void enterState(Slot& s, EgState state);
     bool keyEnvelope(unsigned slot, bool on);
     void stepEnvelope(unsigned slot, bool released, EgState left);
     void stepTimers();

@@ -19,6 +19,7 @@ constexpr int maxLevel = 127;
 // The envelope's 0.375 dB steps in the operator's 1/256 octaves: 16 per step.
 constexpr unsigned attenuationShift = 4;
 constexpr int dampRate = 12;
+constexpr auto dampIndex = static_cast<std::size_t>(fm::EnvelopeState::damp);
 // The envelope counter in the first frame after reset, where it stands against the chip's
 // (measured with the die-shot model).
 constexpr std::uint32_t envelopeCounterAtReset = 4;
@@ -85,12 +86,12 @@ int keyScaleRate(bool ksr, int block, int fNumber) {
 
 } // namespace
 
-Ym2413::Ym2413(std::uint32_t) {
+Ym2413::Ym2413() {
     reset();
 }
 
 void Ym2413::reset() {
-    registers_.fill(0);
+    registers_ = Ym2413Registers{};
     stale_ = true;
     for (Slot& slot : slots_) {
         slot = Slot{};
@@ -106,10 +107,13 @@ void Ym2413::reset() {
 }
 
 void Ym2413::write(std::uint8_t address, std::uint8_t data) {
-    if (address >= registers_.size()) return;
+    if (address >= Ym2413Registers::registerCount) return;
     const int low = address & 0x0f;
-    if (address < 0x10 ? (address > 0x07 && address != 0x0e) : low > 8) return;
-    registers_[address] = data;
+    if (address < Ym2413Registers::fNumberLowBase
+            ? (address > 0x07 && address != Ym2413Registers::rhythm)
+            : low >= int(Ym2413Registers::channelCount))
+        return;
+    registers_.write(address, data);
     stale_ = true;
 }
 
@@ -119,11 +123,16 @@ void Ym2413::generate(std::int16_t* mono, std::size_t frames) {
 }
 
 Ym2413::Voice Ym2413::voiceOf(int ch, bool rhythm) const {
-    if (rhythm && ch >= 6)
-        return Voice{instrumentRom[static_cast<std::size_t>(16 + ch - 6)].data()};
-    const int inst = instrument(ch);
-    return Voice{inst == 0 ? registers_.data()
-                           : instrumentRom[static_cast<std::size_t>(inst)].data()};
+    if (!rhythm || ch < 6) {
+        const int inst = instrument(ch);
+        if (inst == 0) return registers_;
+    }
+    const auto& rom =
+        instrumentRom[static_cast<std::size_t>(rhythm && ch >= 6 ? 16 + ch - 6 : instrument(ch))];
+    Voice voice;
+    for (unsigned i = 0; i < rom.size(); ++i)
+        voice.write(i, rom[i]);
+    return voice;
 }
 
 void Ym2413::keySlot(Slot& slot, bool on) {
@@ -163,28 +172,29 @@ void Ym2413::prepare() {
         const int b = block(ch);
         for (int op = 0; op < 2; ++op) {
             Setup& s = setups_[static_cast<std::size_t>(ch * 2 + op)];
+            const Ym2413Registers::Operator o = operatorAt(op);
             s.fNumber = static_cast<std::int16_t>(f);
             s.block = static_cast<std::uint8_t>(b);
-            s.multTimesTwo = multiplierTimesTwo[static_cast<std::size_t>(voice.mult(op))];
+            s.multTimesTwo = multiplierTimesTwo[static_cast<std::size_t>(voice.mult(o))];
             s.increment = static_cast<std::uint32_t>((f * 2 * s.multTimesTwo) << b) >> 2;
-            s.keyScale = static_cast<std::uint8_t>(keyScaleRate(voice.ksr(op), b, f));
+            s.keyScale = static_cast<std::uint8_t>(keyScaleRate(voice.ksr(o), b, f));
             int keyScaleLevel = 0;
-            if (voice.ksl(op) != 0) {
+            if (voice.ksl(o) != 0) {
                 const int base = keyScaleBase[static_cast<std::size_t>(f >> 5)] - 8 * (7 - b);
-                if (base > 0) keyScaleLevel = (base << 1) >> (3 - voice.ksl(op));
+                if (base > 0) keyScaleLevel = (base << 1) >> (3 - voice.ksl(o));
             }
             const int level = op == 1 ? volume(ch) << 3
                               : drum  ? instrument(ch) << 3
                                       : voice.totalLevel() << 1;
             s.baseLevel = static_cast<std::uint8_t>(std::min(maxLevel, level + keyScaleLevel));
-            s.attack = static_cast<std::uint8_t>(voice.attackRate(op));
-            s.sustainLevel = static_cast<std::uint8_t>(voice.sustainLevel(op));
+            s.attack = static_cast<std::uint8_t>(voice.attackRate(o));
+            s.sustainLevel = static_cast<std::uint8_t>(voice.sustainLevel(o));
             // Percussive voices fall at their release rate once they reach the sustain level
             // and at rate 7 after key-off (5 with SUS), sustained ones hold and release at
             // their release rate; a melody modulator holds after key-off; the hi-hat and the
             // tom-tom release at their release rate.
-            const int release = voice.releaseRate(op);
-            const bool sustained = voice.egType(op);
+            const int release = voice.releaseRate(o);
+            const bool sustained = voice.egType(o);
             const bool drumModulator = drum && op == 0;
             int releaseRate = sustainOn(ch) ? 5 : sustained || drumModulator ? release : 7;
             if (op == 0 && !drum) releaseRate = 0;
@@ -193,17 +203,16 @@ void Ym2413::prepare() {
                     rate == 0 ? 0 : std::min(15, rate + (s.keyScale >> 2)) << 2 | (s.keyScale & 3));
             };
             s.rates[static_cast<std::size_t>(EnvelopeState::attack)] = effective(s.attack);
-            s.rates[static_cast<std::size_t>(EnvelopeState::decay)] =
-                effective(voice.decayRate(op));
+            s.rates[static_cast<std::size_t>(EnvelopeState::decay)] = effective(voice.decayRate(o));
             s.rates[static_cast<std::size_t>(EnvelopeState::sustain)] =
                 effective(sustained ? 0 : release);
             s.rates[static_cast<std::size_t>(EnvelopeState::release)] = effective(releaseRate);
             s.rates[static_cast<std::size_t>(EnvelopeState::damp)] = effective(dampRate);
             s.feedback = static_cast<std::uint8_t>(
                 op == 0 && !drum && voice.feedback() != 0 ? 9 - voice.feedback() : 0);
-            s.tremolo = voice.am(op);
-            s.vibrato = voice.vib(op);
-            s.halfSineMask = voice.halfSine(op) ? -1 : 0;
+            s.tremolo = voice.am(o);
+            s.vibrato = voice.vib(o);
+            s.halfSineMask = voice.halfSine(o) ? -1 : 0;
             // The slots do not all stand at the same point of the chip's turn: a melody
             // modulator runs a frame ahead of its carrier, channels 5-8 a frame behind
             // channels 0-4; the hi-hat, snare drum, tom-tom and top cymbal run a frame behind.
@@ -214,13 +223,22 @@ void Ym2413::prepare() {
             // from there, and its phase restarts after that frame's output; the other slots
             // attack at the start of a frame, the rhythm slots and modulators once the level
             // has reached 127, the others from 124.
-            s.modulator = op == 0 && !drumChannel;
-            s.dampEnd = drumChannel || s.modulator ? maxLevel : 124;
+            // The bass drum's modulator keys, damps and restarts as a melody modulator does; the
+            // snare drum's damping ends at 124 as a melody carrier's; the tom-tom's damping rate
+            // applies from the frame after the key-on as a modulator's; the top cymbal takes a
+            // key-off at once.
+            const bool snareDrum = drumChannel && ch == 7 && op == 1;
+            s.modulator = op == 0 && (!drumChannel || ch == 6);
+            s.dampLags = s.modulator || (drumChannel && ch == 8 && op == 0);
+            s.keyOffAtOnce = drumChannel && ch == 8 && op == 1;
+            s.dampEnd = (drumChannel && !snareDrum) || s.modulator ? maxLevel : 124;
             s.attackAtFrameStart =
                 drumChannel || s.modulator || (s.attack < 15 && s.attack + (s.keyScale >> 2) >= 15);
-            s.key = keyOn(ch) || (drumChannel && rhythmKey(ch == 6   ? 4
-                                                           : ch == 7 ? (op ? 3 : 0)
-                                                                     : (op ? 1 : 2)));
+            using R = Ym2413Registers;
+            s.key = keyOn(ch) ||
+                    (drumChannel && rhythmKey(ch == 6   ? R::bassDrumBit
+                                              : ch == 7 ? (op ? R::snareDrumBit : R::hiHatBit)
+                                                        : (op ? R::topCymbalBit : R::tomTomBit)));
         }
     }
 }
@@ -239,10 +257,14 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
     }
     // A state's rate applies from the frame after the state is entered.
     EnvelopeState stepping = slot.rateState;
+    if (setup.keyOffAtOnce && !key) slot.keyOffSeen = true;
     keySlot(slot, key);
-    // A key-on damps a carrier or rhythm slot at once; a melody modulator's damping rate, like
-    // every other rate, applies from the frame after.
-    if (slot.state == EnvelopeState::damp && !setup.modulator) stepping = EnvelopeState::damp;
+    // A key-on damps a carrier or rhythm slot at once, unless the rate it had (a fast release)
+    // is the faster: that one steps once more. A melody modulator's damping rate, like every
+    // other rate, applies from the frame after.
+    if (slot.state == EnvelopeState::damp && !setup.dampLags &&
+        setup.rates[static_cast<std::size_t>(slot.rateState)] <= setup.rates[dampIndex])
+        stepping = EnvelopeState::damp;
     slot.rateState = slot.state;
     // The end of the damping (see prepare()): a slot that starts its attack at the start of a
     // frame restarts its phase at once.
@@ -394,7 +416,12 @@ int Ym2413::frame() {
         const Setup& carSetup = setups_[static_cast<std::size_t>(ch * 2 + 1)];
         const bool drum = rhythm && ch >= 6;
         stepEnvelope(mod, modSetup, modSetup.key, clocks);
+        const EnvelopeState carBefore = car.state;
         stepEnvelope(car, carSetup, carSetup.key, clocks);
+        // A melody carrier's attack restarts its modulator's phase too (after this frame's
+        // output), wherever the modulator's own envelope stands.
+        if (!drum && carBefore == EnvelopeState::damp && car.state != EnvelopeState::damp)
+            mod.phaseReset = true;
 
         const int feedbackIn =
             modSetup.feedback == 0 ? 0 : (mod.output[0] + mod.output[1]) >> modSetup.feedback;

@@ -1,31 +1,18 @@
 // Ym2413.h: a software YM2413 (OPLL), the nine-channel two-operator FM chip with a built-in
 // instrument ROM and a five-voice rhythm section, in fixed-point integer arithmetic.
 //
-// How it is used: construct with the chip's input clock, give it register writes with
-// write(address, data) (each takes effect from the next frame) and pull frames with
-// generate(). One frame is 72 input clocks (49,716 frames/s at 3.579545 MHz), one turn of the
-// chip's 18 operator slots. A frame's value is the sum, over the turn's 18 output phases, of
-// what the melody (MO) and rhythm (RO) pins carry, each counted from its resting level, in
-// the chip's own 9-bit output steps: a silent frame is 0. The chip puts each melody channel on
-// MO for one phase and each rhythm voice on RO for two. Its output is sign and magnitude: a
-// phase carrying magnitude m puts m + 1 on its pin and 1 (the rest) on the other, or -(m + 1)
-// and -1 when negative, so a negative value counts -(m + 4) in the sum. The clock only sets
-// how many frames make a second. The model keeps no state outside the object, allocates
-// nothing and never blocks.
+// How it is used: construct, give it register writes with write(address, data) (each takes
+// effect from the next frame) and pull frames with generate(). One frame is clocksPerFrame
+// (72) input clocks (49,716 frames/s at 3.579545 MHz), one turn of the chip's 18 operator
+// slots; the model counts in frames and needs no clock. A frame's value is the sum, over the turn's
+// 18 output phases, of what the melody (MO) and rhythm (RO) pins carry, each counted from its
+// resting level, in the chip's own 9-bit output steps: a silent frame is 0. The chip puts each
+// melody channel on MO for one phase and each rhythm voice on RO for two. Its output is sign and
+// magnitude: a phase carrying magnitude m puts m + 1 on its pin and 1 (the rest) on the other, or
+// -(m + 1) and -1 when negative, so a negative value counts -(m + 4) in the sum. The model keeps no
+// state outside the object, allocates nothing and never blocks.
 //
-// Register map (address: bits 7..0). M = modulator, C = carrier.
-//
-//   0x00 M, 0x01 C   | AM | VIB | EG | KSR |     MULT      |   am() vib() egType() ksr() mult()
-//   0x02             |  KSL(M) |          TL (M)           |   ksl() totalLevel()
-//   0x03             |  KSL(C) | -  | DC | DM |    FB     |   ksl() halfSine() feedback()
-//   0x04 M, 0x05 C   |      AR       |      DR       |        attackRate() decayRate()
-//   0x06 M, 0x07 C   |      SL       |      RR       |        sustainLevel() releaseRate()
-//   0x0e             | -  | -  | R  | BD | SD | TOM| TC | HH |   rhythmMode() rhythmKey()
-//   0x10-0x18        |        F-number bits 7..0             |   fNumber()
-//   0x20-0x28        | -  | -  |SUS |KEY|    BLOCK     | F8 |   sustainOn() keyOn() block()
-//   0x30-0x38        |      INST      |      VOL      |        instrument() volume()
-//     in rhythm mode: 0x36 low VOL = bass drum; 0x37 INST = hi-hat, VOL = snare drum;
-//                     0x38 INST = tom-tom, VOL = top cymbal
+// The register map is drawn in Ym2413Registers.h, whose accessors the model reads.
 //
 // Registers 0x00-0x07 are the user instrument (INST 0); INST 1-15 select the ROM voices, and
 // rhythm mode plays channels 6-8 with the three rhythm voices of the ROM: bass drum (both
@@ -46,25 +33,31 @@
 // before the other slots; the model takes every write at the start of a frame and makes up
 // for it there: a key-on steps those modulators' envelopes once more, from the previous
 // frame's counter, and a new F-number, block or multiple moves a sounding one's phase by its
-// new step once.
+// new step once. A melody carrier's attack (the end of its damping) restarts its modulator's
+// phase too, wherever the modulator's envelope stands; a key-on that finds a release faster
+// than the damping lets that release step once more. The bass drum's modulator keys as a
+// melody modulator; the snare drum's damping ends at 124 as a melody carrier's, the
+// tom-tom's damping rate applies a frame late as a modulator's, and the top cymbal takes a
+// key-off in the frame it comes (all measured against the die-shot emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
 //   0x29-0x2f, 0x39-0x3f), which the chip decodes as mirrors.
-// - A note re-keyed while its modulator still sounds differs from the chip once the
-//   modulator restarts (its damping and restart are not the chip's), and a carrier's damping
-//   is a step apart in a few frames.
+// - A modulator that restarts (ends its damping) while its carrier still damps differs a
+//   little in the frames until the carrier attacks.
 // - A key-off during an attack lets one more attack step through.
 // - Channel 8's carrier now and then steps its release a frame apart; a modulator attacking
 //   at rate 15 on channels 3-8 differs in the note's first frames.
-// - The bass drum's first frames, a tom-tom re-keyed while still sounding and the top cymbal
-//   now and then differ.
+// - Drums re-keyed while still sounding, above all the hi-hat, the bass drum and the tom-tom
+//   struck again within a few hundred frames, differ in level and sign from the re-key on;
+//   the top cymbal now and then differs.
 // - Switching rhythm mode on or off mid-note is applied at once, not through the chip's
 //   transition cycles.
 // - The analogue side (the DAC's step sizes and filtering) is left to whoever plays the frames.
 #pragma once
 
 #include "synth/FmCore.h"
+#include "synth/Ym2413Registers.h"
 
 #include <array>
 #include <cstddef>
@@ -74,7 +67,14 @@ namespace synth {
 
 class Ym2413 {
 public:
-    explicit Ym2413(std::uint32_t clockHz);
+    // Input clocks per frame; one value per frame (mono), at most fullScale in magnitude:
+    // 18 output phases of 255 steps.
+    static constexpr std::uint32_t clocksPerFrame = 72;
+    static constexpr std::size_t outputs = 1;
+    static constexpr std::int32_t fullScale = 4590;
+    static constexpr bool unipolar = false;
+
+    Ym2413();
     void reset();
     void write(std::uint8_t address, std::uint8_t data);
     void generate(std::int16_t* mono, std::size_t frames);
@@ -94,35 +94,22 @@ private:
         bool phaseReset;    // the attack started: the phase restarts after this frame's output
     };
 
-    // One operator's view of an instrument (ROM voice or the user registers 0x00-0x07).
-    struct Voice {
-        const std::uint8_t* bytes;
-        bool am(int op) const { return bytes[op] & 0x80; }
-        bool vib(int op) const { return bytes[op] & 0x40; }
-        bool egType(int op) const { return bytes[op] & 0x20; } // 1: sustained, 0: percussive
-        bool ksr(int op) const { return bytes[op] & 0x10; }
-        int mult(int op) const { return bytes[op] & 0x0f; }
-        int ksl(int op) const { return bytes[2 + op] >> 6; }
-        int totalLevel() const { return bytes[2] & 0x3f; }
-        bool halfSine(int op) const { return bytes[3] & (op ? 0x10 : 0x08); }
-        int feedback() const { return bytes[3] & 0x07; }
-        int attackRate(int op) const { return bytes[4 + op] >> 4; }
-        int decayRate(int op) const { return bytes[4 + op] & 0x0f; }
-        int sustainLevel(int op) const { return bytes[6 + op] >> 4; }
-        int releaseRate(int op) const { return bytes[6 + op] & 0x0f; }
-    };
+    // An instrument (ROM voice or the user registers 0x00-0x07) in the user instrument's
+    // register layout, read through the register map's accessors.
+    using Voice = Ym2413Registers;
+    static Ym2413Registers::Operator operatorAt(int op) {
+        return op == 0 ? Ym2413Registers::modulator : Ym2413Registers::carrier;
+    }
 
     // Channel and rhythm registers.
-    int fNumber(int ch) const {
-        return registers_[0x10 + ch] | (registers_[0x20 + ch] & 0x01) << 8;
-    }
-    int block(int ch) const { return (registers_[0x20 + ch] >> 1) & 0x07; }
-    bool keyOn(int ch) const { return registers_[0x20 + ch] & 0x10; }
-    bool sustainOn(int ch) const { return registers_[0x20 + ch] & 0x20; }
-    int instrument(int ch) const { return registers_[0x30 + ch] >> 4; }
-    int volume(int ch) const { return registers_[0x30 + ch] & 0x0f; }
-    bool rhythmMode() const { return registers_[0x0e] & 0x20; }
-    bool rhythmKey(int bit) const { return registers_[0x0e] & (1 << bit); }
+    int fNumber(int ch) const { return static_cast<int>(registers_.fNumber(unsigned(ch))); }
+    int block(int ch) const { return static_cast<int>(registers_.block(unsigned(ch))); }
+    bool keyOn(int ch) const { return registers_.keyOn(unsigned(ch)); }
+    bool sustainOn(int ch) const { return registers_.sustainOn(unsigned(ch)); }
+    int instrument(int ch) const { return static_cast<int>(registers_.instrument(unsigned(ch))); }
+    int volume(int ch) const { return static_cast<int>(registers_.volume(unsigned(ch))); }
+    bool rhythmMode() const { return registers_.rhythmMode(); }
+    bool rhythmKey(unsigned bit) const { return registers_.rhythmKeys() & bit; }
 
     // What a slot's registers say, decoded once after writes rather than every frame.
     struct Setup {
@@ -142,7 +129,9 @@ private:
         bool key;
         std::uint8_t dampEnd;    // the level at which a damped slot starts its attack
         bool attackAtFrameStart; // at the start of a frame, or in the frame it gets there
-        bool modulator;          // a melody channel's modulator
+        bool modulator;          // a melody channel's modulator, or the bass drum's
+        bool dampLags;           // a key-on's damping rate applies from the frame after
+        bool keyOffAtOnce;       // the envelope takes a key-off in the frame it comes
         std::int8_t lead; // frames the slot's envelope and LFOs run ahead of channel 0's carrier
     };
 
@@ -164,7 +153,7 @@ private:
     static void clock(std::uint32_t counter, EnvelopeClock* clocks);
     static std::int16_t operatorOutput(std::uint32_t phase10, int attenuation, int halfSineMask);
 
-    std::array<std::uint8_t, 0x40> registers_{};
+    Ym2413Registers registers_;
     std::array<Slot, 18> slots_{}; // channel * 2 + operator (0 modulator, 1 carrier)
     std::array<Setup, 18> setups_{};
     bool stale_ = true;           // registers written since setups_ was decoded

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "soundif/link/d2xx/DeviceDiagnosis.h"
+#include "soundif/diagnosis/DeviceDiagnosis.h"
 
 namespace tavroplay {
 

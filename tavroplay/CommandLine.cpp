@@ -13,7 +13,9 @@
 namespace tavroplay {
 
 const char* const usageText[] = {
-    "Plays VGM files (.vgm, .vgz, .m3u playlists) on the sound chips of the boards.",
+    "Plays VGM, S98 and MDX files (.vgm, .vgz, .s98, .mdx, .m3u playlists) on the sound chips of "
+    "the",
+    "boards.",
     "",
     "  tavroplay [options] FILE...",
     "",
@@ -26,6 +28,8 @@ const char* const usageText[] = {
     "  --wav OUT     renders to a 48 kHz WAV file with the software chips instead",
     "  --list        lists the boards, their chips, the timing threads' scheduling and the",
     "                devices attached, and exits",
+    "  --list FILE...  lists each file's chips, length, loop, tags and peak write rate",
+    "                without playing it",
     "",
     "A FILE may be a folder (its song files in name order) or - for a",
     "playlist read from standard input.",

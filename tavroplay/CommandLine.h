@@ -6,7 +6,7 @@
 // size cap and never block (a FIFO is refused).
 //
 //   tavroplay [--loops N] [--fade S] [--shuffle] [--repeat] [--quiet] [--wav OUT] FILE...
-//   tavroplay --list
+//   tavroplay --list [FILE...]
 #pragma once
 
 #include <filesystem>

@@ -1,6 +1,7 @@
 // The families of the chip types; see FamilyFactory.h.
 #include "tavroplay/FamilyFactory.h"
 
+#include "soundif/catalog/ChipModel.h"
 #include "tavro/SoundInterface.h"
 
 #include "tavroplay/OpnFamily.h"
@@ -30,21 +31,12 @@ std::unique_ptr<ChipFamily> makeFamily(songs::ChipType type, double ratio, Regis
 
 std::optional<SoftwareChip> softwareChip(songs::ChipType type) {
     using songs::ChipType;
-    using Kind = synth::BoardMixer::ChipKind;
-    constexpr std::uint32_t ym2151Clock = 4000000;
-    constexpr std::uint32_t ym2413Clock = 3579545;
-    constexpr std::uint32_t psgClock = 2000000;
-    switch (type) {
-    case ChipType::ym2151: return SoftwareChip{Kind::ym2151, ym2151Clock};
-    case ChipType::ym2413: return SoftwareChip{Kind::ym2413, ym2413Clock};
-    case ChipType::ssg: return SoftwareChip{Kind::ssg, psgClock};
-    case ChipType::ym2203:
-    case ChipType::ym2608:
-    case ChipType::ym2612:
-    case ChipType::sn76489:
-    case ChipType::other: break;
-    }
-    return std::nullopt;
+    if (type != ChipType::ym2151 && type != ChipType::ym2413 && type != ChipType::ssg)
+        return std::nullopt;
+    const std::int32_t library = libraryChipType(type).value_or(0);
+    const catalog::ChipModel* model = catalog::findChipModel(library);
+    if (model == nullptr) return std::nullopt;
+    return SoftwareChip{library, model->defaultClock};
 }
 
 std::optional<std::int32_t> libraryChipType(songs::ChipType type) {

@@ -9,7 +9,6 @@
 #include <optional>
 
 #include "songs/SongChip.h"
-#include "synth/BoardMixer.h"
 #include "tavroplay/ChipFamily.h"
 
 namespace tavroplay {
@@ -17,11 +16,12 @@ namespace tavroplay {
 // Null for a type without a family.
 std::unique_ptr<ChipFamily> makeFamily(songs::ChipType type, double ratio, RegisterSink& sink);
 
-// The software chip (synth/BoardMixer.h) that plays a chip type, and its
-// clock when a conversion picks it: the KX7M's (YM2151 4 MHz, its SSG a
-// 2 MHz PSG); nothing when no software chip does.
+// The software chip (mixer/BoardMixer.h) that plays a chip type: its
+// library chip type code, and its clock when a conversion picks it, the
+// catalog's default for the model (YM2151 4 MHz, YM2413 3.579545 MHz, PSG
+// 2 MHz); nothing when no software chip does.
 struct SoftwareChip {
-    synth::BoardMixer::ChipKind kind;
+    std::int32_t type;
     std::uint32_t defaultClock;
 };
 std::optional<SoftwareChip> softwareChip(songs::ChipType type);

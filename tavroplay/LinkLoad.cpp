@@ -13,9 +13,24 @@ constexpr std::array<std::uint32_t, 8> usualSpeeds = {115200,  230400,  460800, 
 constexpr double windowsPerSecond = static_cast<double>(songs::sampleRate) / loadWindowSamples;
 } // namespace
 
+std::vector<std::uint64_t> linkWriteTimes(const songs::Song& song) {
+    std::vector<std::uint64_t> times;
+    std::map<std::pair<std::uint8_t, std::uint16_t>, std::uint8_t> ym2151Registers;
+    for (const songs::SongWrite& write : song.writes) {
+        if (write.chip < song.chips.size() &&
+            song.chips[write.chip].type == songs::ChipType::ym2151) {
+            const auto key = std::make_pair(write.chip, write.address);
+            const auto found = ym2151Registers.find(key);
+            if (found != ym2151Registers.end() && found->second == write.data) continue;
+            ym2151Registers[key] = write.data;
+        }
+        times.push_back(write.time);
+    }
+    return times;
+}
+
 LinkLoad measureLinkLoad(const songs::Song& song) {
     LinkLoad load;
-    std::map<std::pair<std::uint8_t, std::uint16_t>, std::uint8_t> ym2151Registers;
     std::uint64_t window = 0;
     std::uint64_t count = 0;
     const auto close = [&] {
@@ -25,15 +40,8 @@ LinkLoad measureLinkLoad(const songs::Song& song) {
             load.peakAt = window * loadWindowSamples;
         }
     };
-    for (const songs::SongWrite& write : song.writes) {
-        if (write.chip < song.chips.size() &&
-            song.chips[write.chip].type == songs::ChipType::ym2151) {
-            const auto key = std::make_pair(write.chip, write.address);
-            const auto found = ym2151Registers.find(key);
-            if (found != ym2151Registers.end() && found->second == write.data) continue;
-            ym2151Registers[key] = write.data;
-        }
-        const std::uint64_t at = write.time / loadWindowSamples;
+    for (const std::uint64_t time : linkWriteTimes(song)) {
+        const std::uint64_t at = time / loadWindowSamples;
         if (at != window) {
             close();
             window = at;

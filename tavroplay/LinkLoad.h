@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "songs/Song.h"
 
@@ -27,6 +28,10 @@ struct LinkLoad {
 };
 
 LinkLoad measureLinkLoad(const songs::Song& song);
+
+// The times of one pass's writes that reach the link, in order: a YM2151's
+// only when they change a register.
+std::vector<std::uint64_t> linkWriteTimes(const songs::Song& song);
 
 // The smallest of the usual Speed settings whose link carries a load; 0 when
 // none does.

@@ -16,13 +16,13 @@ constexpr std::size_t channels = 2;
 
 class MixerDestination::Sink : public RegisterSink {
 public:
-    Sink(synth::BoardMixer& mixer, std::size_t chip) : mixer_(mixer), chip_(chip) {}
+    Sink(mixer::BoardMixer& mixer, std::size_t chip) : mixer_(mixer), chip_(chip) {}
     void write(std::uint16_t address, std::uint8_t data) override {
         if (address <= 0xFF) mixer_.write(chip_, static_cast<std::uint8_t>(address), data);
     }
 
 private:
-    synth::BoardMixer& mixer_;
+    mixer::BoardMixer& mixer_;
     std::size_t chip_;
 };
 
@@ -33,7 +33,7 @@ public:
     Request reach(const Position& position) override {
         if (destination_.stop_.load(std::memory_order_relaxed)) return Request::stop;
         const std::uint64_t frame =
-            position.sample * synth::BoardMixer::outputRate / songs::sampleRate;
+            position.sample * mixer::BoardMixer::outputRate / songs::sampleRate;
         destination_.songEnd_ = std::max(destination_.songEnd_, frame);
         if (!destination_.renderTo(frame)) return Request::stop;
         const auto now = std::chrono::steady_clock::now();
@@ -58,10 +58,11 @@ MixerDestination::~MixerDestination() = default;
 std::optional<PlacedChip> MixerDestination::place(songs::ChipType type, std::uint32_t clock) {
     const std::optional<SoftwareChip> software = softwareChip(type);
     if (!software) return std::nullopt;
-    if (!mixer_) mixer_ = std::make_unique<synth::BoardMixer>();
+    if (!mixer_) mixer_ = std::make_unique<mixer::BoardMixer>();
     if (clock == 0) clock = software->defaultClock;
-    const std::size_t number = mixer_->addChip(software->kind, clock);
-    sinks_.push_back(std::make_unique<Sink>(*mixer_, number));
+    const std::optional<std::size_t> number = mixer_->addChip(software->type, clock);
+    if (!number) return std::nullopt;
+    sinks_.push_back(std::make_unique<Sink>(*mixer_, *number));
     return PlacedChip{sinks_.back().get(), clock, "the software chips"};
 }
 

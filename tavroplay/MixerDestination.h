@@ -1,4 +1,4 @@
-// MixerDestination: the software chips (synth/BoardMixer.h) as a song's
+// MixerDestination: the software chips (mixer/BoardMixer.h) as a song's
 // destination, rendering into a 48 kHz 16-bit stereo sound file: each song's
 // chips become software chips at the song's own clocks (so nothing is clock
 // corrected), and each stretch of time between writes is rendered at once,
@@ -15,7 +15,7 @@
 #include <memory>
 #include <vector>
 
-#include "synth/BoardMixer.h"
+#include "mixer/BoardMixer.h"
 #include "tavroplay/Destination.h"
 
 namespace tavroplay {
@@ -48,7 +48,7 @@ private:
 
     SNDFILE* out_;
     const std::atomic<bool>& stop_;
-    std::unique_ptr<synth::BoardMixer> mixer_;
+    std::unique_ptr<mixer::BoardMixer> mixer_;
     std::vector<std::unique_ptr<Sink>> sinks_;
     std::uint64_t delay_ = 0;    // output frames from a write to its sound
     std::uint64_t rendered_ = 0; // frames the mixer has rendered for this song

@@ -15,12 +15,13 @@
 #include "common/Platform.h"
 #include "common/ThreadScheduling.h"
 #include "soundif/core/IniFile.h"
-#include "soundif/link/d2xx/DeviceDiagnosis.h"
+#include "soundif/diagnosis/DeviceDiagnosis.h"
 #include "tavroplay/BoardChips.h"
 #include "tavroplay/BoardDestination.h"
 #include "tavroplay/BoardReport.h"
 #include "tavroplay/CommandLine.h"
 #include "tavroplay/Session.h"
+#include "tavroplay/SongListing.h"
 #include "tavroplay/WavRenderer.h"
 
 namespace tavroplay {
@@ -86,6 +87,7 @@ int runProgram(const std::vector<std::string>& arguments) {
             std::cout << *text << '\n';
         return 0;
     }
+    if (line->list && !line->items.empty()) return listSongs(line->items, std::cout, std::cerr);
     installStopRequest();
     // A reader that went away (tavroplay ... | head) fails the writes
     // instead of ending the program with the board open.
@@ -100,13 +102,12 @@ int runProgram(const std::vector<std::string>& arguments) {
         line->list ? diagnosis::diagnoseDevices() : diagnosis::Diagnosis();
     TavroLibrary library;
     const bool bound = library.bind();
-    // The timing thread (this one) and the boards' workers ask for real-time
-    // scheduling alike, and are granted the same.
-    const platform::SchedulingState scheduling = platform::requestRealTimeScheduling();
     if (line->list) {
         if (bound) BoardChips(*library.manager()).list(std::cout);
-        std::cout << "Timing threads' scheduling: " << platform::describeScheduling(scheduling)
-                  << '\n';
+        // The timing thread (this one, while a song plays) and the boards'
+        // workers ask for real-time scheduling alike, and are granted the same.
+        std::cout << "Timing threads' scheduling: "
+                  << platform::describeScheduling(platform::requestRealTimeScheduling()) << '\n';
         if (!library.libraryPath().empty()) {
             std::cout << '\n';
             const BoardReport report = reportBoards(library, &devices);

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "tavroplay/Display.h"
+#include "tavroplay/LinkHeadStart.h"
 #include "tavroplay/LinkLoad.h"
 #include "tavroplay/PlayOrder.h"
 #include "tavroplay/SongChips.h"
@@ -155,6 +156,7 @@ Request Session::playItem(const PlayItem& item, bool& failed, StatusLine& status
     if (const double capacity = destination_.linkWritesPerSecond(); capacity > 0) {
         const LinkLoad load = measureLinkLoad(*song);
         if (load.peakWritesPerSecond > capacity) notice(item, linkNotice(load, capacity), status);
+        destination_.setHeadStart(linkHeadStartMilliseconds(linkWriteTimes(*song), capacity));
     }
 
     SongPlayer player(*song, chips, settings_.play);

@@ -75,7 +75,7 @@ int renderWav(const CommandLine& line, const std::atomic<bool>& stop) {
 
     const SoundFileFormat format = soundFileFormat(out);
     SF_INFO info{};
-    info.samplerate = synth::BoardMixer::outputRate;
+    info.samplerate = mixer::BoardMixer::outputRate;
     info.channels = 2;
     info.format = format.format;
     const std::filesystem::path partial = partialPath(out);

@@ -56,7 +56,7 @@ const SsgStream& streamFor(int which) {
 void ssg(benchmark::State& state) {
     const SsgStream& stream = streamFor(static_cast<int>(state.range(0)));
     std::vector<std::int16_t> out(stream.frames);
-    synth::Ssg chip(clockHz);
+    synth::Ssg chip;
     for (auto _ : state) {
         chip.reset();
         auto next = stream.writes.begin();

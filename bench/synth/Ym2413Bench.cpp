@@ -46,7 +46,7 @@ std::array<Write, 2> burst(std::uint32_t n) {
 }
 
 void ym2413Model(benchmark::State& state) {
-    synth::Ym2413 chip(3579545);
+    synth::Ym2413 chip;
     for (const Write& w : setupWrites())
         chip.write(w.address, w.data);
     std::array<std::int16_t, framesPerBurst> out{};

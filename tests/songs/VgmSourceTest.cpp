@@ -64,4 +64,33 @@ TEST(VgmSource, Version100TakesTheFmClockForTheYm2151) {
     EXPECT_FALSE(error.empty());
 }
 
+TEST(VgmSource, Sn76489AndYm2612WithTheirHeaderSettings) {
+    const Song song = read(VgmBuilder(0x151)
+                               .set32(0x0C, 3579545 | 0x40000000)
+                               .set32(0x28, 0x0003) // TI noise: feedback 0x0003, 15 bits
+                               .set8(0x2A, 15)
+                               .set32(0x2C, 7670453)
+                               .write(0x52, 0x28, 0xF0)
+                               .bytes({0x50, 0x9F})
+                               .wait(10)
+                               .write(0x53, 0xA4, 0x22)
+                               .bytes({0x30, 0xBF, 0x4F, 0x33})
+                               .bytes({0x81}) // a YM2612 PCM write: a wait of one
+                               .build());
+    ASSERT_EQ(song.chips.size(), 3u);
+    EXPECT_EQ(song.chips[0].type, ChipType::sn76489);
+    EXPECT_EQ(song.chips[0].clock, 3579545u);
+    EXPECT_EQ(song.chips[0].noise.feedback, 0x0003);
+    EXPECT_EQ(song.chips[0].noise.width, 15);
+    EXPECT_EQ(song.chips[1].label(), "SN76489 #2");
+    EXPECT_EQ(song.chips[2].type, ChipType::ym2612);
+    EXPECT_EQ(song.chips[2].clock, 7670453u);
+    EXPECT_EQ(song.writes, (std::vector<SongWrite>{{0, 0x28, 2, 0xF0},
+                                                   {0, 0, 0, 0x9F},
+                                                   {10, 0x1A4, 2, 0x22},
+                                                   {10, 0, 1, 0xBF},
+                                                   {10, 1, 0, 0x33}}));
+    EXPECT_EQ(song.length, 11u);
+}
+
 } // namespace

@@ -40,7 +40,7 @@ std::uint8_t fixedStep(int level) {
 }
 
 struct OurChip {
-    synth::Ssg chip{clockHz};
+    synth::Ssg chip;
     void write(std::uint8_t reg, std::uint8_t data) { chip.write(reg, data); }
     Levels step() {
         std::int16_t sample;

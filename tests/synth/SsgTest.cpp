@@ -38,7 +38,7 @@ std::vector<std::int16_t> render(Ssg& chip, std::initializer_list<Reg> writes, s
 }
 
 std::vector<std::int16_t> render(std::initializer_list<Reg> writes, std::size_t frames) {
-    Ssg chip(clockHz);
+    Ssg chip;
     return render(chip, writes, frames);
 }
 
@@ -150,7 +150,7 @@ TEST(Ssg, AllSixteenEnvelopeShapes) {
     for (int period : {1, 3}) {
         for (int shape = 0; shape < 16; ++shape) {
             SCOPED_TRACE("shape " + std::to_string(shape) + ", period " + std::to_string(period));
-            Ssg chip(clockHz);
+            Ssg chip;
             for (Reg w : {Reg{7, 0x3f}, Reg{8, 0x10}, Reg{11, static_cast<std::uint8_t>(period)},
                           Reg{13, static_cast<std::uint8_t>(shape)}})
                 chip.write(w.reg, w.data);
@@ -215,7 +215,7 @@ TEST(Ssg, MixerBitsGateEachChannelAlone) {
     EXPECT_GT(steady[0], 0);
 
     // Tone alone: a square wave whose low half reports level 0.
-    Ssg chip(clockHz);
+    Ssg chip;
     for (Reg w : {Reg{0, 5}, Reg{7, 0x3e}, Reg{8, 15}}) // tone A on, noise A off
         chip.write(w.reg, w.data);
     for (int frame = 0; frame < 40; ++frame) {
@@ -240,7 +240,7 @@ TEST(Ssg, MixerBitsGateEachChannelAlone) {
 
     // Channel B's bits and level do not touch channel A's level.
     const auto traceOfA = [](std::initializer_list<Reg> writes) {
-        Ssg chip(clockHz);
+        Ssg chip;
         render(chip, writes, 0);
         std::vector<std::uint8_t> trace;
         for (int frame = 0; frame < 3000; ++frame) {
@@ -258,7 +258,7 @@ TEST(Ssg, MixerBitsGateEachChannelAlone) {
 TEST(Ssg, WritingShapeRestartsTheEnvelopeEvenWithTheSameValue) {
     for (std::uint8_t shape : {0x0c, 0x08, 0x0e}) {
         SCOPED_TRACE(static_cast<int>(shape));
-        Ssg chip(clockHz);
+        Ssg chip;
         const auto first = render(chip, {{7, 0x3f}, {8, 0x10}, {11, 4}, {13, shape}}, 4 * 45 + 2);
         const auto again = render(chip, {{13, shape}}, 4 * 45 + 2);
         EXPECT_NE(again.front(), first.back());
@@ -314,7 +314,7 @@ TEST(Ssg, UnusedBitsAndAddressesAreIgnored) {
 
 TEST(Ssg, OutputDoesNotDependOnHowFramesAreRequested) {
     const SsgStream stream = synth::test::busyStream(200000);
-    Ssg whole(clockHz), single(clockHz), odd(clockHz);
+    Ssg whole, single, odd;
     const auto reference = render(whole, stream, stream.frames);
     EXPECT_EQ(render(single, stream, 1), reference);
     EXPECT_EQ(render(odd, stream, 37), reference);
@@ -323,12 +323,12 @@ TEST(Ssg, OutputDoesNotDependOnHowFramesAreRequested) {
 TEST(Ssg, TwoInstancesAreIndependent) {
     const SsgStream a = synth::test::busyStream(60000, 1);
     const SsgStream b = synth::test::busyStream(60000, 2);
-    Ssg aloneA(clockHz), aloneB(clockHz);
+    Ssg aloneA, aloneB;
     const auto expectedA = render(aloneA, a, a.frames);
     const auto expectedB = render(aloneB, b, b.frames);
     ASSERT_NE(expectedA, expectedB);
 
-    Ssg chipA(clockHz), chipB(clockHz);
+    Ssg chipA, chipB;
     Player playerA(chipA, a), playerB(chipB, b);
     for (std::size_t frame = 100; frame <= a.frames; frame += 100) {
         playerB.playTo(frame);
@@ -340,7 +340,7 @@ TEST(Ssg, TwoInstancesAreIndependent) {
 
 TEST(Ssg, ResetSilencesAndStartsAfresh) {
     const SsgStream stream = synth::test::busyStream(50000);
-    Ssg used(clockHz);
+    Ssg used;
     render(used, stream, stream.frames);
     used.reset();
     std::uint8_t levels[3];
@@ -350,7 +350,7 @@ TEST(Ssg, ResetSilencesAndStartsAfresh) {
     EXPECT_TRUE(std::all_of(after.begin(), after.end(), [](std::int16_t v) { return v == 0; }));
 
     used.reset();
-    Ssg fresh(clockHz);
+    Ssg fresh;
     EXPECT_EQ(render(used, stream, stream.frames), render(fresh, stream, stream.frames));
 }
 

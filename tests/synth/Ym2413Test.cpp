@@ -91,7 +91,7 @@ TEST(Ym2413, NoteFrequencyFollowsFNumberAndBlock) {
     for (const Case c : {Case{0x120, 4, 1, 1.0}, Case{0x1ff, 2, 1, 1.0}, Case{0x0ab, 6, 1, 1.0},
                          Case{0x100, 3, 0, 0.5}, Case{0x100, 3, 2, 2.0}, Case{0x0c0, 2, 12, 12.0},
                          Case{0x181, 1, 15, 15.0}}) {
-        synth::Ym2413 chip(3579545);
+        synth::Ym2413 chip;
         sineInstrument(chip, c.mult, 15, 0, 0, 0);
         keyOn(chip, 0, c.fNumber, c.block);
         const double expected =
@@ -107,7 +107,7 @@ TEST(Ym2413, NoteFrequencyFollowsFNumberAndBlock) {
 // peaks from -6 dB to -30 dB during the decay.
 TEST(Ym2413, DecayRateFollowsTheRateLaw) {
     for (int rate : {6, 8, 10}) {
-        synth::Ym2413 chip(3579545);
+        synth::Ym2413 chip;
         sineInstrument(chip, 15, 15, rate, 15, 0);
         keyOn(chip, 0, 0x100, 1);
         const std::size_t window = 70; // a little over one period of the 728 Hz tone
@@ -128,13 +128,13 @@ TEST(Ym2413, DecayRateFollowsTheRateLaw) {
 
 // Attack rate 15 reaches full level at once; a slow attack takes time to get there.
 TEST(Ym2413, AttackRates) {
-    synth::Ym2413 fast(3579545);
+    synth::Ym2413 fast;
     sineInstrument(fast, 4, 15, 0, 0, 0);
     keyOn(fast, 0, 0x100, 5);
     const std::vector<int> f = peaks(render(fast, 400), 20);
     EXPECT_GE(*std::max_element(f.begin(), f.begin() + 3), 250);
 
-    synth::Ym2413 slow(3579545);
+    synth::Ym2413 slow;
     sineInstrument(slow, 4, 6, 0, 0, 0);
     keyOn(slow, 0, 0x100, 5);
     const std::vector<int> s = peaks(render(slow, 20000), 20);
@@ -145,7 +145,7 @@ TEST(Ym2413, AttackRates) {
 // Key off releases a sustained voice at its release rate; with SUS set a percussive voice
 // releases at rate 5 instead of 7, more slowly; the note stays while the key is held.
 TEST(Ym2413, KeyOffReleases) {
-    synth::Ym2413 chip(3579545);
+    synth::Ym2413 chip;
     sineInstrument(chip, 4, 15, 0, 0, 10);
     keyOn(chip, 0, 0x100, 5);
     const std::vector<int> held = peaks(render(chip, 5000), 100);
@@ -155,7 +155,7 @@ TEST(Ym2413, KeyOffReleases) {
     EXPECT_TRUE(silent(render(chip, 1000)));
 
     auto releaseFrames = [](bool sustain) {
-        synth::Ym2413 c(3579545);
+        synth::Ym2413 c;
         sineInstrument(c, 4, 15, 0, 0, 0, false);
         keyOn(c, 0, 0x100, 1, 0, sustain);
         render(c, 100);
@@ -175,7 +175,7 @@ TEST(Ym2413, KeyOffReleases) {
 TEST(Ym2413, EachInstrumentIsDistinct) {
     std::vector<std::vector<std::int16_t>> voices;
     for (int inst = 1; inst <= 15; ++inst) {
-        synth::Ym2413 chip(3579545);
+        synth::Ym2413 chip;
         keyOn(chip, 0, 0x120, 4, inst);
         voices.push_back(render(chip, 8000));
         EXPECT_FALSE(silent(voices.back())) << "instrument " << inst;
@@ -197,7 +197,7 @@ TEST(Ym2413, EachInstrumentIsDistinct) {
 // Rhythm mode: each drum bit sounds only with rhythm mode on; off, they are silent.
 TEST(Ym2413, RhythmDrumsSoundInRhythmModeOnly) {
     for (int bit = 0; bit < 5; ++bit) {
-        synth::Ym2413 chip(3579545);
+        synth::Ym2413 chip;
         for (int ch = 6; ch < 9; ++ch) {
             chip.write(static_cast<std::uint8_t>(0x10 + ch), 0x80);
             chip.write(static_cast<std::uint8_t>(0x20 + ch), 0x06);
@@ -214,12 +214,12 @@ TEST(Ym2413, RhythmDrumsSoundInRhythmModeOnly) {
 // Two chips share nothing: one playing leaves the other silent, and a chip plays the same
 // whether or not another one runs beside it.
 TEST(Ym2413, InstancesAreIndependent) {
-    synth::Ym2413 alone(3579545);
+    synth::Ym2413 alone;
     keyOn(alone, 0, 0x150, 4, 7);
     const std::vector<std::int16_t> reference = render(alone, 3000);
 
-    synth::Ym2413 a(3579545);
-    synth::Ym2413 b(3579545);
+    synth::Ym2413 a;
+    synth::Ym2413 b;
     keyOn(a, 0, 0x150, 4, 7);
     keyOn(b, 5, 0x0d0, 5, 11);
     std::vector<std::int16_t> fromA;
@@ -233,7 +233,7 @@ TEST(Ym2413, InstancesAreIndependent) {
     EXPECT_EQ(fromA, reference);
     EXPECT_FALSE(silent(fromB));
 
-    synth::Ym2413 quiet(3579545);
+    synth::Ym2413 quiet;
     keyOn(a, 1, 0x100, 3, 2);
     EXPECT_TRUE(silent(render(quiet, 1000)));
 }
@@ -241,14 +241,14 @@ TEST(Ym2413, InstancesAreIndependent) {
 // Reset, as the IC pin: every register 0 and all keys off, the output silent at once and
 // the chip then plays exactly as a new one.
 TEST(Ym2413, ResetSilencesAndRestarts) {
-    synth::Ym2413 chip(3579545);
+    synth::Ym2413 chip;
     for (int ch = 0; ch < 9; ++ch)
         keyOn(chip, ch, 0x100 + ch * 20, 4, ch + 1);
     EXPECT_FALSE(silent(render(chip, 1000)));
     chip.reset();
     EXPECT_TRUE(silent(render(chip, 2000)));
 
-    synth::Ym2413 fresh(3579545);
+    synth::Ym2413 fresh;
     chip.reset();
     keyOn(chip, 2, 0x133, 5, 4);
     keyOn(fresh, 2, 0x133, 5, 4);

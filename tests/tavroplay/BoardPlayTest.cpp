@@ -467,7 +467,7 @@ TEST_F(BoardPlayTest, ListsTheBoardsChipsShowsItsUsageAndSaysWhenThereIsNoLibrar
 
     auto bare = start({});
     EXPECT_EQ(bare->wait(10s).code, 1);
-    EXPECT_EQ(bare->standardError().rfind("Plays VGM files", 0), 0u) << bare->standardError();
+    EXPECT_EQ(bare->standardError().rfind("Plays VGM, S98 and MDX files", 0), 0u) << bare->standardError();
 
     std::filesystem::remove(libraryDirectory() / kLibraryName);
     auto orphan = start({"song.vgm"});

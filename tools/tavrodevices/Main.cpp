@@ -1,7 +1,7 @@
 // tavrodevices: lists every FTDI device attached, with whether the library
 // can open it and, when not, why and what to do about it. No arguments; the
 // exit code is 0 when the list could be made, 1 otherwise.
-#include "soundif/link/d2xx/DeviceDiagnosis.h"
+#include "soundif/diagnosis/DeviceDiagnosis.h"
 
 #include <cstdio>
 #include <cstring>

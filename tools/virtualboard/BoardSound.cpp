@@ -3,7 +3,7 @@
 #include "tools/virtualboard/BoardSound.h"
 
 #include "common/AudioOutput.h"
-#include "synth/BoardMixer.h"
+#include "mixer/BoardMixer.h"
 
 #include <sndfile.h>
 
@@ -22,7 +22,7 @@ namespace virtualboard {
 
 namespace {
 
-using synth::BoardMixer;
+using mixer::BoardMixer;
 
 constexpr std::uint32_t bufferMs = 200;         // what the server keeps queued
 constexpr double audioLeadMs = bufferMs + 50.0; // see BoardSound.h
@@ -56,23 +56,17 @@ public:
         const catalog::BoardLayout& board = *settings.board;
         const auto clock = static_cast<std::int32_t>(settings.clock);
         for (std::size_t position = 0; position < board.chipCount; ++position) {
+            // A chip without a software chip of its own plays as its alternate
+            // (the SSG as the PSG at the clock the catalog gives it).
             const catalog::ChipPlace& place = board.chips[position];
-            const auto chipClock = static_cast<std::uint32_t>(catalog::clockOf(place.clock, clock));
-            switch (board.typeAt(position, board.id)) {
-            case tavro::chipTypeYm2151:
-                chips_[position] = mixer_.addChip(BoardMixer::ChipKind::ym2151, chipClock);
-                break;
-            case tavro::chipTypeYm2413:
-                chips_[position] = mixer_.addChip(BoardMixer::ChipKind::ym2413, chipClock);
-                break;
-            case tavro::chipTypeYmz294: // runs as a PSG at half its clock
-                chips_[position] = mixer_.addChip(BoardMixer::ChipKind::ssg, chipClock / 2);
-                break;
-            case tavro::chipTypePsg:
-                chips_[position] = mixer_.addChip(BoardMixer::ChipKind::ssg, chipClock);
-                break;
-            default: break;
+            std::int32_t type = board.typeAt(position, board.id);
+            catalog::ClockRule clockRule = place.clock;
+            if (!BoardMixer::plays(type) && place.altType != 0) {
+                type = place.altType;
+                clockRule = place.altClock;
             }
+            chips_[position] = mixer_.addChip(
+                type, static_cast<std::uint32_t>(catalog::clockOf(clockRule, clock)));
         }
         incoming_.reserve(4096);
         due_.reserve(4096);

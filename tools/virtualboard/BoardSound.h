@@ -3,7 +3,7 @@
 // the board's model (KX7M: SSG, YM2151, YM2151; TRQ05: SSG, YM2413, YM2413;
 // the SSG as a PSG at half the board clock; a position whose chip has no
 // software model stays silent), mixed to 48 kHz stereo
-// (synth::BoardMixer), played live through the sound server and/or written
+// (mixer::BoardMixer), played live through the sound server and/or written
 // to a WAV or FLAC file.
 //
 // Timing: output frame n stands for the board time originMs + n / 48 ms.

@@ -15,6 +15,9 @@
 
 const D2xxFunctions& d2xx();
 
+// The module TAVRO_D2XX_MODULE names; empty when it names none (D2xxModule.cpp).
+std::string d2xxModulePath();
+
 // Functions taken from the shared module at the given path. A module that
 // cannot be loaded, or lacks one of the seven exports, gives noD2xxDevices().
 // A module that was bound stays loaded for the life of the process.

@@ -233,8 +233,3 @@ constexpr D2xxFunctions ftdiFunctions{listDevices, open, getComPortNumber, close
 const D2xxFunctions& platformD2xx() {
     return ftdiFunctions;
 }
-
-std::int32_t ftdiComPortNumber(int bus, std::span<const std::uint8_t> portPath, int interface) {
-    const int socket = portPath.empty() ? 0 : portPath.back();
-    return bus * 1000 + socket * 10 + interface;
-}

@@ -2,7 +2,7 @@
 // chip listed with the backend's COM number, the reason and the mend for one
 // that cannot be opened, interfaces of the kernel's serial driver left to it;
 // and the text users read.
-#include "soundif/link/d2xx/DeviceDiagnosis.h"
+#include "soundif/diagnosis/DeviceDiagnosis.h"
 #include "tests/soundif/link/RecordingD2xx.h"
 #include "tests/soundif/link/usb/EmulatedUsb.h"
 

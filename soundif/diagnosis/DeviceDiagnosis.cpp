@@ -1,11 +1,9 @@
 // The shared half of the device diagnosis: the look through the seven device
 // functions, and the text for users. The platform halves supply
 // diagnoseDevices (DeviceDiagnosis_libusb.cpp, DeviceDiagnosis_d2xx.cpp).
-#include "soundif/link/d2xx/DeviceDiagnosis.h"
+#include "soundif/diagnosis/DeviceDiagnosis.h"
 #include "soundif/device/D2xxStatusText.h"
 #include "soundif/link/d2xx/D2xxBackends.h"
-
-#include <cstdlib>
 
 namespace diagnosis {
 
@@ -40,16 +38,16 @@ Diagnosis diagnoseThroughFunctions(const D2xxFunctions& functions, std::string s
 }
 
 std::optional<Diagnosis> diagnoseNamedModule() {
-    const char* module = std::getenv("TAVRO_D2XX_MODULE");
-    if (module == nullptr || *module == '\0') return std::nullopt;
-    const std::string source = std::string("the module ") + module;
+    const std::string module = d2xxModulePath();
+    if (module.empty()) return std::nullopt;
+    const std::string source = "the module " + module;
     if (const std::string fault = d2xxModuleFault(module); !fault.empty()) {
         Diagnosis unusable;
         unusable.source = source;
         unusable.unavailable = "the module " + fault + " (TAVRO_D2XX_MODULE)";
         return unusable;
     }
-    return diagnoseThroughFunctions(d2xx(), source);
+    return diagnoseThroughFunctions(loadD2xxModule(module), source);
 }
 
 std::string describe(const Diagnosis& diagnosis) {

@@ -4,8 +4,8 @@
 // permission as using it; an interface is claimed for a moment only when no
 // kernel driver holds it, so no serial port is taken from anybody. With
 // TAVRO_D2XX_MODULE set, the module's own devices are reported instead.
+#include "soundif/diagnosis/DeviceDiagnosis.h"
 #include "soundif/link/d2xx/D2xxBackends.h"
-#include "soundif/link/d2xx/DeviceDiagnosis.h"
 
 #include <cstdlib>
 #include <libusb.h>

@@ -1,7 +1,8 @@
 // Why a board is missing: every FTDI device that can be seen, with whether it
 // can be opened, and when not, the reason and the mend (install the udev rule,
 // close the other program, re-plug the board). For tools that talk to users
-// (tavrodevices); the library itself stays silent toward players.
+// (tavrodevices, tavroplay --list); the library itself stays silent toward
+// players. Its header is the public face; it needs no backend of the library.
 //
 // Where the facts come from: on Linux the USB bus itself (libusb), looked at
 // without disturbing anything: an interface that the kernel's serial driver

@@ -1,9 +1,10 @@
 // The board's chips, resampled to 48 kHz and mixed; see BoardMixer.h.
-#include "synth/BoardMixer.h"
+#include "mixer/BoardMixer.h"
 
 #include "synth/Ssg.h"
 #include "synth/Ym2151.h"
 #include "synth/Ym2413.h"
+#include "tavro/SoundInterface.h"
 
 #include <soxr.h>
 
@@ -14,7 +15,7 @@
 #include <string>
 #include <variant>
 
-namespace synth {
+namespace mixer {
 
 namespace {
 
@@ -23,25 +24,58 @@ constexpr std::size_t sliceFrames = 256;
 // Resampled frames a chip can hold ahead of the mix: the resampler hands its
 // output over in blocks.
 constexpr std::size_t fifoFrames = 8192;
-// The share of the output's full scale that the chips' full scales fill.
-constexpr double headroom = 0.9;
 // The SSG's output coupling: a first-order high-pass at this corner.
 constexpr double highPassHz = 10.0;
 
-struct KindTraits {
+// What the mixer needs of a chip: what its class states, and its share of the
+// output (the mixing rule, see BoardMixer.h).
+struct ChipFacts {
     std::uint32_t clocksPerFrame;
-    int channels;
+    std::size_t outputs;
     double fullScale;
     bool unipolar;
+    double fullScaleShare;
 };
 
-constexpr KindTraits traitsOf(BoardMixer::ChipKind kind) {
-    switch (kind) {
-    case BoardMixer::ChipKind::ssg: return {8, 1, 32766.0, true};
-    case BoardMixer::ChipKind::ym2151: return {64, 2, 32768.0, false};
-    case BoardMixer::ChipKind::ym2413: return {72, 1, 4590.0, false};
+template <class Chip> constexpr ChipFacts factsOf(double fullScaleShare) {
+    return {Chip::clocksPerFrame, Chip::outputs, static_cast<double>(Chip::fullScale),
+            Chip::unipolar, fullScaleShare};
+}
+
+// One YM2151 voice at full volume, a quarter of its full scale, at 0.3 of the
+// output's full scale: -22.5 dBFS; the SSG's full scale at 0.3 too.
+constexpr double ym2151Share = 0.3;
+constexpr double ssgShare = 0.3;
+// A YM2413 melody voice (255 of its 4590 steps) this far below a YM2151 voice
+// (a quarter of 32768), as the fast reference emulator puts them (measured by
+// the mixer's tests).
+constexpr double ym2413VoiceBelowYm2151Db = 7.0;
+constexpr double ym2413VoiceSteps = 255;
+constexpr double ym2151VoiceShareOfFullScale = 0.25;
+
+using Chip = std::variant<synth::Ssg, synth::Ym2151, synth::Ym2413>;
+
+// The software chip of a type code and its facts; nothing for other types.
+std::optional<ChipFacts> factsOfType(std::int32_t chipType) {
+    switch (chipType) {
+    case tavro::chipTypePsg: return factsOf<synth::Ssg>(ssgShare);
+    case tavro::chipTypeYm2151: return ChipFacts{64, 2, 32768.0, false, ym2151Share};
+    case tavro::chipTypeYm2413: {
+        const double voiceShare = ym2151Share * ym2151VoiceShareOfFullScale *
+                                  std::pow(10.0, -ym2413VoiceBelowYm2151Db / 20.0);
+        return factsOf<synth::Ym2413>(voiceShare * synth::Ym2413::fullScale / ym2413VoiceSteps);
     }
-    return {64, 2, 32768.0, false};
+    default: return std::nullopt;
+    }
+}
+
+Chip makeChip(std::int32_t chipType, std::uint32_t clockHz) {
+    switch (chipType) {
+    case tavro::chipTypePsg: return Chip(std::in_place_type<synth::Ssg>);
+    case tavro::chipTypeYm2413: return Chip(std::in_place_type<synth::Ym2413>);
+    default: break;
+    }
+    return Chip(std::in_place_type<synth::Ym2151>, clockHz);
 }
 
 } // namespace
@@ -49,21 +83,21 @@ constexpr KindTraits traitsOf(BoardMixer::ChipKind kind) {
 // One chip with its resampler and the resampled frames not yet mixed.
 class BoardMixer::Source {
 public:
-    Source(ChipKind kind, std::uint32_t clockHz)
-        : traits_(traitsOf(kind)), clock_(std::max<std::uint32_t>(clockHz, 1)),
-          chip_(makeChip(kind, clock_)) {
-        const double inputRate = static_cast<double>(clock_) / traits_.clocksPerFrame;
+    Source(std::int32_t chipType, const ChipFacts& facts, std::uint32_t clockHz)
+        : facts_(facts), clock_(clockHz), chip_(makeChip(chipType, clockHz)),
+          gain_(facts.fullScaleShare * 32768.0 / facts.fullScale) {
+        const double inputRate = static_cast<double>(clock_) / facts_.clocksPerFrame;
         const soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_FLOAT32_I);
         const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
         soxr_error_t error = nullptr;
-        resampler_ = soxr_create(inputRate, outputRate, static_cast<unsigned>(traits_.channels),
+        resampler_ = soxr_create(inputRate, outputRate, static_cast<unsigned>(facts_.outputs),
                                  &error, &io, &quality, nullptr);
         if (error != nullptr) throw std::runtime_error(std::string("resampler: ") + error);
         leadChunk_ = std::max<std::uint64_t>(1, static_cast<std::uint64_t>(inputRate / 1000));
         const auto sliceInput =
             static_cast<std::size_t>(std::ceil(sliceFrames * inputRate / outputRate));
-        input_.resize((std::max<std::size_t>(sliceInput, leadChunk_) + 2) * traits_.channels);
-        fifo_.resize(fifoFrames * traits_.channels);
+        input_.resize((std::max<std::size_t>(sliceInput, leadChunk_) + 2) * facts_.outputs);
+        fifo_.resize(fifoFrames * facts_.outputs);
         const double rc = 1.0 / (2 * std::numbers::pi * highPassHz);
         highPassKeep_ = static_cast<float>(rc / (rc + 1.0 / outputRate));
         // The lead: enough chip frames (the chip's silence after reset) that
@@ -83,11 +117,10 @@ public:
     void reset() {
         std::visit([](auto& chip) { chip.reset(); }, chip_);
     }
-    void setGain(double gain) { gain_ = gain * 32768.0 / traits_.fullScale; }
     // The lead in output frames: a write sounds that much after the frames
     // already rendered (the resampler's output is aligned with its input).
     std::uint64_t latencyFrames() const {
-        return (lead_ * traits_.clocksPerFrame * outputRate + clock_ / 2) / clock_;
+        return (lead_ * facts_.clocksPerFrame * outputRate + clock_ / 2) / clock_;
     }
     double gain() const { return gain_; }
 
@@ -96,7 +129,7 @@ public:
     // interleaved stereo.
     void mixInto(float* mix, std::uint64_t outputEnd, std::size_t frames) {
         const std::uint64_t target =
-            outputEnd * clock_ / (std::uint64_t{traits_.clocksPerFrame} * outputRate) + lead_;
+            outputEnd * clock_ / (std::uint64_t{facts_.clocksPerFrame} * outputRate) + lead_;
         if (target > generated_) generate(target - generated_);
         // Should the resampler ever hold back more than at the start, the lead
         // grows to cover it.
@@ -105,13 +138,13 @@ public:
             generate(leadChunk_);
         }
         const float g = static_cast<float>(gain_);
-        if (traits_.channels == 2) {
+        if (facts_.outputs == 2) {
             for (std::size_t i = 0; i < 2 * frames; ++i)
                 mix[i] += fifo_[i] * g;
         } else {
             for (std::size_t i = 0; i < frames; ++i) {
                 float sample = fifo_[i];
-                if (traits_.unipolar) {
+                if (facts_.unipolar) {
                     highPassOut_ = highPassKeep_ * (highPassOut_ + sample - highPassIn_);
                     // Its decay after the last change ends at 0, not in
                     // subnormal numbers, which are slow on most processors.
@@ -123,46 +156,49 @@ public:
                 mix[2 * i + 1] += sample * g;
             }
         }
-        const std::size_t used = frames * traits_.channels;
-        std::copy(fifo_.begin() + used, fifo_.begin() + held_ * traits_.channels, fifo_.begin());
+        const std::size_t used = frames * facts_.outputs;
+        std::copy(fifo_.begin() + used, fifo_.begin() + held_ * facts_.outputs, fifo_.begin());
         held_ -= frames;
     }
 
 private:
-    using Chip = std::variant<Ssg, Ym2151, Ym2413>;
-
-    static Chip makeChip(ChipKind kind, std::uint32_t clock) {
-        switch (kind) {
-        case ChipKind::ssg: return Chip(std::in_place_type<Ssg>, clock);
-        case ChipKind::ym2413: return Chip(std::in_place_type<Ym2413>, clock);
-        case ChipKind::ym2151: break;
+    // Passes the waiting chip frames to the resampler, as far as the FIFO has
+    // room for its output; what it cannot take yet stays waiting.
+    void feed() {
+        std::size_t consumed = 0;
+        while (consumed < waiting_) {
+            std::size_t taken = 0, produced = 0;
+            soxr_process(resampler_, input_.data() + consumed * facts_.outputs,
+                         waiting_ - consumed, &taken, fifo_.data() + held_ * facts_.outputs,
+                         fifoFrames - held_, &produced);
+            consumed += taken;
+            held_ += produced;
+            if (taken == 0 && produced == 0) break; // the FIFO is full
         }
-        return Chip(std::in_place_type<Ym2151>, clock);
+        std::copy(input_.begin() + consumed * facts_.outputs,
+                  input_.begin() + waiting_ * facts_.outputs, input_.begin());
+        waiting_ -= consumed;
     }
 
-    // Generates count chip frames and passes them through the resampler.
+    // Generates count chip frames and passes them through the resampler. A
+    // chip generates only into an empty input buffer, so should the FIFO ever
+    // be full, the chip waits (and its frames with it) instead of losing any.
     void generate(std::uint64_t count) {
-        const std::size_t capacity = input_.size() / traits_.channels;
+        const std::size_t capacity = input_.size() / facts_.outputs;
         while (count > 0) {
+            feed();
+            if (waiting_ > 0) return;
             const std::size_t n =
                 static_cast<std::size_t>(std::min<std::uint64_t>(count, capacity));
             std::visit([&](auto& chip) { chip.generate(input_.data(), n); }, chip_);
             generated_ += n;
             count -= n;
-            std::size_t consumed = 0;
-            while (consumed < n) {
-                std::size_t taken = 0, produced = 0;
-                soxr_process(resampler_, input_.data() + consumed * traits_.channels, n - consumed,
-                             &taken, fifo_.data() + held_ * traits_.channels, fifoFrames - held_,
-                             &produced);
-                consumed += taken;
-                held_ += produced;
-                if (taken == 0 && produced == 0) break; // full: cannot happen at these sizes
-            }
+            waiting_ = n;
         }
+        feed();
     }
 
-    KindTraits traits_;
+    ChipFacts facts_;
     std::uint32_t clock_;
     Chip chip_;
     soxr_t resampler_ = nullptr;
@@ -171,6 +207,7 @@ private:
     std::uint64_t lead_ = 0;      // chip frames generated ahead of the output
     std::uint64_t leadChunk_ = 1; // about a millisecond of chip frames
     std::vector<std::int16_t> input_;
+    std::size_t waiting_ = 0; // chip frames in input_ the resampler has not taken
     std::vector<float> fifo_; // resampled frames not yet mixed, interleaved
     std::size_t held_ = 0;    // frames in fifo_
     float highPassKeep_ = 1;
@@ -182,10 +219,19 @@ BoardMixer::BoardMixer() : mix_(2 * sliceFrames) {}
 
 BoardMixer::~BoardMixer() = default;
 
-std::size_t BoardMixer::addChip(ChipKind kind, std::uint32_t clockHz) {
-    chips_.push_back(std::make_unique<Source>(kind, clockHz));
-    for (auto& chip : chips_)
-        chip->setGain(headroom / static_cast<double>(chips_.size()));
+bool BoardMixer::plays(std::int32_t chipType) {
+    return factsOfType(chipType).has_value();
+}
+
+double BoardMixer::fullScaleShare(std::int32_t chipType) {
+    const std::optional<ChipFacts> facts = factsOfType(chipType);
+    return facts ? facts->fullScaleShare : 0.0;
+}
+
+std::optional<std::size_t> BoardMixer::addChip(std::int32_t chipType, std::uint32_t clockHz) {
+    const std::optional<ChipFacts> facts = factsOfType(chipType);
+    if (!facts || clockHz < minClockHz || clockHz > maxClockHz) return std::nullopt;
+    chips_.push_back(std::make_unique<Source>(chipType, *facts, clockHz));
     return chips_.size() - 1;
 }
 
@@ -226,4 +272,4 @@ void BoardMixer::renderSlice(std::int16_t* leftRight, std::size_t frames) {
     }
 }
 
-} // namespace synth
+} // namespace mixer

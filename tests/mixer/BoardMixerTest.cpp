@@ -1,29 +1,43 @@
 // The board mixer: each chip's tone keeps the frequency its registers program
-// through the resampler, the documented levels and panning hold and a full
-// board stays below full scale, writes land at the frame rendered so far with
-// a latency that does not depend on how the output is sliced, and a reset
-// silences the board.
-#include "synth/BoardMixer.h"
+// through the resampler, the documented levels (the one mixing rule, whatever
+// the number of chips) and panning hold and a full board stays below full
+// scale, writes land at the frame rendered so far with a latency that does not
+// depend on how the output is sliced, clocks outside the accepted range are
+// refused and the extreme ones play at their pitch, and a reset silences the
+// board.
+#include "mixer/BoardMixer.h"
 
-#include "ToneAnalysis.h"
+#include "../synth/ToneAnalysis.h"
+#include "tavro/SoundInterface.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 namespace {
 
-using synth::BoardMixer;
-using Kind = BoardMixer::ChipKind;
+using mixer::BoardMixer;
 using namespace toneanalysis;
+
+constexpr std::int32_t ym2151 = tavro::chipTypeYm2151;
+constexpr std::int32_t ym2413 = tavro::chipTypeYm2413;
+constexpr std::int32_t psg = tavro::chipTypePsg;
 
 constexpr double rate = BoardMixer::outputRate;
 constexpr std::uint32_t boardClock = 4000000;
 constexpr std::uint32_t psgClock = boardClock / 2;
 constexpr std::uint32_t opllClock = 3579545;
+
+// Adds a chip the mixer must take.
+std::size_t add(BoardMixer& mixer, std::int32_t type, std::uint32_t clock) {
+    const std::optional<std::size_t> chip = mixer.addChip(type, clock);
+    EXPECT_TRUE(chip.has_value()) << "type " << type << " at " << clock << " Hz refused";
+    return chip.value_or(0);
+}
 
 std::vector<std::int16_t> render(BoardMixer& mixer, std::size_t frames) {
     std::vector<std::int16_t> out(2 * frames);
@@ -88,28 +102,28 @@ std::vector<double> settledLeft(BoardMixer& mixer) {
 TEST(BoardMixer, EachChipsToneKeepsItsProgrammedFrequencyThroughTheResampler) {
     {
         BoardMixer mixer;
-        opmSine(mixer, mixer.addChip(Kind::ym2151, boardClock), 0, 0x4A, 0xC0);
+        opmSine(mixer, add(mixer, ym2151, boardClock), 0, 0x4A, 0xC0);
         const double expected = opmFrequency(boardClock, 0x4A);
         EXPECT_NEAR(peakNear(settledLeft(mixer), rate, expected, 0.03), expected, expected * 0.002)
             << "YM2151 A4";
     }
     {
         BoardMixer mixer;
-        opmSine(mixer, mixer.addChip(Kind::ym2151, 3579545), 3, 0x5E, 0xC0);
+        opmSine(mixer, add(mixer, ym2151, 3579545), 3, 0x5E, 0xC0);
         const double expected = opmFrequency(3579545, 0x5E);
         EXPECT_NEAR(peakNear(settledLeft(mixer), rate, expected, 0.03), expected, expected * 0.002)
             << "YM2151 C6 at 3.58 MHz";
     }
     {
         BoardMixer mixer;
-        opllSine(mixer, mixer.addChip(Kind::ym2413, opllClock), 288, 4);
+        opllSine(mixer, add(mixer, ym2413, opllClock), 288, 4);
         const double expected = opllFrequency(opllClock, 288, 4);
         EXPECT_NEAR(peakNear(settledLeft(mixer), rate, expected, 0.03), expected, expected * 0.002)
             << "YM2413 F-number 288, block 4";
     }
     for (const int period : {400, 71}) {
         BoardMixer mixer;
-        ssgTone(mixer, mixer.addChip(Kind::ssg, psgClock), period);
+        ssgTone(mixer, add(mixer, psg, psgClock), period);
         const double expected = psgClock / (16.0 * period);
         EXPECT_NEAR(peakNear(settledLeft(mixer), rate, expected, 0.03), expected, expected * 0.0005)
             << "SSG period " << period;
@@ -119,9 +133,9 @@ TEST(BoardMixer, EachChipsToneKeepsItsProgrammedFrequencyThroughTheResampler) {
 // A KX7M board: SSG, YM2151, YM2151.
 struct Kx7m {
     Kx7m() {
-        ssg = mixer.addChip(Kind::ssg, psgClock);
-        opm1 = mixer.addChip(Kind::ym2151, boardClock);
-        opm2 = mixer.addChip(Kind::ym2151, boardClock);
+        ssg = add(mixer, psg, psgClock);
+        opm1 = add(mixer, ym2151, boardClock);
+        opm2 = add(mixer, ym2151, boardClock);
     }
     BoardMixer mixer;
     std::size_t ssg, opm1, opm2;
@@ -130,6 +144,8 @@ struct Kx7m {
 TEST(BoardMixer, YM2151PlaysInStereoAndTheSsgCentredAtTheDocumentedLevels) {
     Kx7m board;
     EXPECT_DOUBLE_EQ(board.mixer.gain(board.opm1), 0.3);
+    EXPECT_DOUBLE_EQ(BoardMixer::fullScaleShare(ym2151), 0.3);
+    EXPECT_DOUBLE_EQ(BoardMixer::fullScaleShare(psg), 0.3);
     opmSine(board.mixer, board.opm1, 0, 0x4A, 0x40); // left only
     opmSine(board.mixer, board.opm2, 0, 0x5E, 0x80); // right only
     ssgTone(board.mixer, board.ssg, 400);            // 312.5 Hz
@@ -156,6 +172,78 @@ TEST(BoardMixer, YM2151PlaysInStereoAndTheSsgCentredAtTheDocumentedLevels) {
     for (const double sample : left)
         sum += sample;
     EXPECT_LT(std::abs(sum / left.size()), 50.0);
+}
+
+// One rule for every mix: a chip's level depends on its family alone, not on
+// how many chips share the output (a one-chip file renders as loud as the same
+// chip on a full board), and a YM2413 voice sits 7 dB below a YM2151 voice.
+TEST(BoardMixer, EachFamilyComesOutAtOneLevelWhateverTheNumberOfChips) {
+    const double opmHz = opmFrequency(boardClock, 0x4A);
+    double alone = 0;
+    {
+        BoardMixer mixer;
+        opmSine(mixer, add(mixer, ym2151, boardClock), 0, 0x4A, 0xC0);
+        alone = amplitudeAt(settledLeft(mixer), rate, opmHz);
+        EXPECT_NEAR(decibels(alone), -22.5, 1.0);
+    }
+    {
+        Kx7m board;
+        opmSine(board.mixer, board.opm2, 0, 0x4A, 0xC0);
+        EXPECT_NEAR(amplitudeAt(settledLeft(board.mixer), rate, opmHz), alone, alone * 0.01);
+    }
+    const double opllHz = opllFrequency(opllClock, 288, 4);
+    double opllAlone = 0;
+    {
+        BoardMixer mixer;
+        opllSine(mixer, add(mixer, ym2413, opllClock), 288, 4);
+        opllAlone = amplitudeAt(settledLeft(mixer), rate, opllHz);
+        EXPECT_NEAR(decibels(opllAlone) - decibels(alone), -7.0, 0.5);
+    }
+    {
+        // A TRQ05: SSG, YM2413, YM2413.
+        BoardMixer mixer;
+        add(mixer, psg, boardClock / 2);
+        add(mixer, ym2413, opllClock);
+        opllSine(mixer, add(mixer, ym2413, opllClock), 288, 4);
+        EXPECT_NEAR(amplitudeAt(settledLeft(mixer), rate, opllHz), opllAlone, opllAlone * 0.01);
+    }
+}
+
+// A chip is refused at a clock it could not be given (its frames would come too
+// slowly for its resampler, or a header's nonsense clock); at both ends of the
+// accepted range it plays at its pitch, every chip frame resampled.
+TEST(BoardMixer, ClocksOutsideTheRangeAreRefusedAndTheEndsPlayAtPitch) {
+    BoardMixer refusing;
+    for (const std::int32_t type : {ym2151, ym2413, psg}) {
+        EXPECT_FALSE(refusing.addChip(type, 1)) << type;
+        EXPECT_FALSE(refusing.addChip(type, BoardMixer::minClockHz - 1)) << type;
+        EXPECT_FALSE(refusing.addChip(type, BoardMixer::maxClockHz + 1)) << type;
+        EXPECT_TRUE(BoardMixer::plays(type)) << type;
+    }
+    EXPECT_FALSE(refusing.addChip(tavro::chipTypeYm2203, boardClock)) << "no software YM2203";
+    EXPECT_FALSE(BoardMixer::plays(tavro::chipTypeYmz294)) << "a YMZ294 is added as its PSG";
+    EXPECT_EQ(BoardMixer::fullScaleShare(tavro::chipTypeYm2203), 0.0);
+
+    for (const std::uint32_t clock : {BoardMixer::minClockHz, BoardMixer::maxClockHz}) {
+        {
+            BoardMixer mixer;
+            const int period = clock == BoardMixer::minClockHz ? 40 : 4000;
+            ssgTone(mixer, add(mixer, psg, clock), period);
+            const double expected = clock / (16.0 * period);
+            EXPECT_NEAR(peakNear(settledLeft(mixer), rate, expected, 0.03), expected,
+                        expected * 0.002)
+                << "SSG at " << clock << " Hz";
+        }
+        {
+            BoardMixer mixer;
+            const int block = clock == BoardMixer::minClockHz ? 7 : 1;
+            opllSine(mixer, add(mixer, ym2413, clock), 288, block);
+            const double expected = opllFrequency(clock, 288, block);
+            EXPECT_NEAR(peakNear(settledLeft(mixer), rate, expected, 0.03), expected,
+                        expected * 0.002)
+                << "YM2413 at " << clock << " Hz";
+        }
+    }
 }
 
 TEST(BoardMixer, AFullBoardStaysBelowFullScale) {
@@ -196,13 +284,13 @@ std::size_t onset(const std::vector<std::int16_t>& out, int threshold) {
 }
 
 TEST(BoardMixer, AWriteLandsAtTheRenderedFrameWithAFixedLatencyWhateverTheSlicing) {
-    for (const Kind kind : {Kind::ym2151, Kind::ssg}) {
+    for (const std::int32_t kind : {ym2151, psg}) {
         std::vector<std::int16_t> outputs[3];
         const std::size_t keyOnAt[3] = {1000, 1000, 30011};
         const std::size_t slice[3] = {48000, 7, 1000};
         for (int run = 0; run < 3; ++run) {
             BoardMixer mixer;
-            const std::size_t chip = mixer.addChip(kind, kind == Kind::ssg ? psgClock : boardClock);
+            const std::size_t chip = add(mixer, kind, kind == psg ? psgClock : boardClock);
             std::vector<std::int16_t>& out = outputs[run];
             out.resize(2 * 48000);
             const auto renderRange = [&](std::size_t from, std::size_t to) {
@@ -210,7 +298,7 @@ TEST(BoardMixer, AWriteLandsAtTheRenderedFrameWithAFixedLatencyWhateverTheSlicin
                     mixer.render(out.data() + 2 * at, std::min(slice[run], to - at));
             };
             renderRange(0, keyOnAt[run]);
-            if (kind == Kind::ssg) {
+            if (kind == psg) {
                 mixer.write(chip, 7, 0x3F); // gate open: the level itself, a step
                 mixer.write(chip, 8, 0x0F);
             } else {
@@ -218,7 +306,7 @@ TEST(BoardMixer, AWriteLandsAtTheRenderedFrameWithAFixedLatencyWhateverTheSlicin
             }
             renderRange(keyOnAt[run], 48000);
         }
-        SCOPED_TRACE(kind == Kind::ssg ? "SSG" : "YM2151");
+        SCOPED_TRACE(kind == psg ? "SSG" : "YM2151");
         const std::size_t latency = onset(outputs[0], 300) - keyOnAt[0];
         EXPECT_LT(latency, 48u * 20) << "more than 20 ms from write to sound";
         EXPECT_EQ(outputs[1], outputs[0]) << "the output depends on the slicing";

@@ -4,9 +4,10 @@
 // envelope; notes changing every 20 ms). The counter "realtime" is seconds of
 // sound made per second of CPU time. kx7mChips runs the same chips on the
 // same stream without resampling and mixing, for the mixer's share.
-#include "synth/BoardMixer.h"
+#include "mixer/BoardMixer.h"
 #include "synth/Ssg.h"
 #include "synth/Ym2151.h"
+#include "tavro/SoundInterface.h"
 
 #include <benchmark/benchmark.h>
 
@@ -15,7 +16,7 @@
 
 namespace {
 
-using synth::BoardMixer;
+using mixer::BoardMixer;
 
 // The KX7M's chips alone, written and generated as the mixer does.
 class Kx7mChips {
@@ -34,7 +35,7 @@ public:
     }
 
 private:
-    synth::Ssg ssg_{2000000};
+    synth::Ssg ssg_;
     synth::Ym2151 opm1_{4000000}, opm2_{4000000};
     std::vector<std::int16_t> ssgFrames_ = std::vector<std::int16_t>(5000);
     std::vector<std::int16_t> opmFrames_ = std::vector<std::int16_t>(2 * 1250);
@@ -73,13 +74,13 @@ void setUpOpll(BoardMixer& mixer, std::size_t opll) {
 
 // Key codes / F-numbers that change every 20 ms across the channels.
 template <class Board>
-void notes(Board& mixer, BoardMixer::ChipKind kind, std::size_t chip, int step) {
-    if (kind == BoardMixer::ChipKind::ym2151) {
+void notes(Board& mixer, std::int32_t kind, std::size_t chip, int step) {
+    if (kind == tavro::chipTypeYm2151) {
         const std::uint8_t ch = static_cast<std::uint8_t>(step % 8);
         mixer.write(chip, 0x08, ch);
         mixer.write(chip, 0x28 + ch, static_cast<std::uint8_t>(0x30 + step % 0x40));
         mixer.write(chip, 0x08, static_cast<std::uint8_t>(0x78 | ch));
-    } else if (kind == BoardMixer::ChipKind::ym2413) {
+    } else if (kind == tavro::chipTypeYm2413) {
         const std::uint8_t ch = static_cast<std::uint8_t>(step % 9);
         mixer.write(chip, 0x20 + ch, 0x00);
         mixer.write(chip, 0x10 + ch, static_cast<std::uint8_t>(0x80 + step % 0x7F));
@@ -90,19 +91,20 @@ void notes(Board& mixer, BoardMixer::ChipKind kind, std::size_t chip, int step) 
     }
 }
 
-void board(benchmark::State& state, BoardMixer::ChipKind fm, std::uint32_t clock) {
+void board(benchmark::State& state, std::int32_t fm, std::uint32_t clock) {
     BoardMixer mixer;
-    const std::size_t ssg = mixer.addChip(BoardMixer::ChipKind::ssg, clock / 2);
-    const std::size_t fm1 = mixer.addChip(fm, clock), fm2 = mixer.addChip(fm, clock);
+    const std::size_t ssg = mixer.addChip(tavro::chipTypePsg, clock / 2).value_or(0);
+    const std::size_t fm1 = mixer.addChip(fm, clock).value_or(0);
+    const std::size_t fm2 = mixer.addChip(fm, clock).value_or(0);
     setUpSsg(mixer, ssg);
     for (const std::size_t chip : {fm1, fm2})
-        fm == BoardMixer::ChipKind::ym2151 ? setUpOpm(mixer, chip) : setUpOpll(mixer, chip);
+        fm == tavro::chipTypeYm2151 ? setUpOpm(mixer, chip) : setUpOpll(mixer, chip);
     constexpr std::size_t stepFrames = 960; // 20 ms
     std::vector<std::int16_t> out(2 * stepFrames);
     int step = 0;
     for (auto _ : state) {
         for (int i = 0; i < 50; ++i, ++step) { // one second
-            notes(mixer, BoardMixer::ChipKind::ssg, ssg, step);
+            notes(mixer, tavro::chipTypePsg, ssg, step);
             notes(mixer, fm, fm1, step);
             notes(mixer, fm, fm2, step + 3);
             mixer.render(out.data(), stepFrames);
@@ -114,10 +116,10 @@ void board(benchmark::State& state, BoardMixer::ChipKind fm, std::uint32_t clock
 }
 
 void kx7m(benchmark::State& state) {
-    board(state, BoardMixer::ChipKind::ym2151, 4000000);
+    board(state, tavro::chipTypeYm2151, 4000000);
 }
 void trq05(benchmark::State& state) {
-    board(state, BoardMixer::ChipKind::ym2413, 3579545);
+    board(state, tavro::chipTypeYm2413, 3579545);
 }
 
 void kx7mChips(benchmark::State& state) {
@@ -128,9 +130,9 @@ void kx7mChips(benchmark::State& state) {
     int step = 0;
     for (auto _ : state) {
         for (int i = 0; i < 50; ++i, ++step) {
-            notes(chips, BoardMixer::ChipKind::ssg, 0, step);
-            notes(chips, BoardMixer::ChipKind::ym2151, 1, step);
-            notes(chips, BoardMixer::ChipKind::ym2151, 2, step + 3);
+            notes(chips, tavro::chipTypePsg, 0, step);
+            notes(chips, tavro::chipTypeYm2151, 1, step);
+            notes(chips, tavro::chipTypeYm2151, 2, step + 3);
             chips.generate();
         }
     }
@@ -142,9 +144,9 @@ void kx7mChips(benchmark::State& state) {
 // generates, resamples and mixes.
 void kx7mSilent(benchmark::State& state) {
     BoardMixer mixer;
-    mixer.addChip(BoardMixer::ChipKind::ssg, 2000000);
-    mixer.addChip(BoardMixer::ChipKind::ym2151, 4000000);
-    mixer.addChip(BoardMixer::ChipKind::ym2151, 4000000);
+    mixer.addChip(tavro::chipTypePsg, 2000000);
+    mixer.addChip(tavro::chipTypeYm2151, 4000000);
+    mixer.addChip(tavro::chipTypeYm2151, 4000000);
     std::vector<std::int16_t> out(2 * 48000);
     for (auto _ : state) {
         mixer.render(out.data(), 48000);

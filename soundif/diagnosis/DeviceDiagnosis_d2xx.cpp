@@ -1,7 +1,7 @@
 // diagnoseDevices on Windows: through the vendor's D2XX driver, or the module
 // that TAVRO_D2XX_MODULE names; without the driver, a clear "not available".
+#include "soundif/diagnosis/DeviceDiagnosis.h"
 #include "soundif/link/d2xx/D2xxBackends.h"
-#include "soundif/link/d2xx/DeviceDiagnosis.h"
 
 #include <cstdlib>
 

@@ -1,0 +1,101 @@
+// The MDX song source: our driver's writes on the song's sample clock, each
+// tick as long as timer B's period at the song's tempo on a 4 MHz YM2151,
+// the loop found where every looping track has jumped back, and MDX picked
+// by parseSong when the bytes are no VGM.
+#include <gtest/gtest.h>
+
+#include "../mdx/MdxBuilder.h"
+#include "songs/MdxSource.h"
+
+namespace {
+
+using mdxtest::Song;
+
+constexpr std::uint8_t keyOn = 0x08;
+constexpr double chipClock = 4e6;
+
+// The sample time of the start of tick k at a steady timer B value.
+std::uint64_t tickTime(std::uint64_t k, unsigned timerB) {
+    return k * 1024 * (256 - timerB) * songs::sampleRate / static_cast<std::uint64_t>(chipClock);
+}
+
+std::vector<songs::SongWrite> keyOns(const songs::Song& song) {
+    std::vector<songs::SongWrite> out;
+    for (const songs::SongWrite& w : song.writes)
+        if (w.address == keyOn && (w.data & 0x78) != 0) out.push_back(w);
+    return out;
+}
+
+TEST(MdxSource, WritesAreTimedByTheTempoAndTheSongEnds) {
+    Song s;
+    s.title = "\x83\x65\x83\x58\x83\x67";
+    s.voices.push_back(mdxtest::testVoice(1));
+    s.tracks[0]
+        .tempo(200)
+        .voice(1)
+        .note(30, 10)
+        .note(31, 7)
+        .tempo(100)
+        .note(32, 5)
+        .note(33, 3)
+        .end();
+    std::string error;
+    std::optional<songs::Song> song = songs::parseSong(s.build(), error);
+    ASSERT_TRUE(song) << error;
+    EXPECT_EQ(song->format, "MDX");
+    ASSERT_EQ(song->chips.size(), 1u);
+    EXPECT_EQ(song->chips[0].type, songs::ChipType::ym2151);
+    EXPECT_EQ(song->chips[0].clock, 4000000u);
+#ifdef TONRIG_HAVE_ICONV
+    ASSERT_FALSE(song->tags.empty());
+    EXPECT_EQ(song->tags[0].value, "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88");
+#endif
+    auto ons = keyOns(*song);
+    ASSERT_EQ(ons.size(), 4u);
+    EXPECT_EQ(ons[0].time, 0u);
+    EXPECT_EQ(ons[1].time, tickTime(10, 200));
+    // The tempo changes in the tick of the third note: that tick still lasts
+    // as at the old tempo, the following ones as at the new.
+    EXPECT_EQ(ons[2].time, tickTime(17, 200));
+    std::uint64_t scaled =
+        17ull * 1024 * 56 * songs::sampleRate + 5ull * 1024 * 156 * songs::sampleRate;
+    EXPECT_EQ(ons[3].time, scaled / 4000000);
+    EXPECT_FALSE(song->loop);
+    // The song ends in the tick of its last note's end.
+    EXPECT_EQ(song->length, (scaled + 3ull * 1024 * 156 * songs::sampleRate) / 4000000);
+    for (std::size_t i = 1; i < song->writes.size(); ++i)
+        ASSERT_LE(song->writes[i - 1].time, song->writes[i].time);
+}
+
+TEST(MdxSource, TheLoopRunsFromTheFirstJumpBackToTheSecond) {
+    Song s;
+    s.voices.push_back(mdxtest::testVoice(1));
+    s.tracks[0].tempo(200).voice(1).note(20, 4);
+    std::size_t top = s.tracks[0].mark();
+    s.tracks[0].note(30, 6).note(31, 6).loopTo(top);
+    s.tracks[1].voice(1).note(40, 20).end();
+    std::string error;
+    std::optional<songs::Song> song = songs::parseSong(s.build(), error);
+    ASSERT_TRUE(song) << error;
+    ASSERT_TRUE(song->loop);
+    // Intro 4 ticks, then 12-tick passes: jumps back at ticks 16 and 28.
+    EXPECT_EQ(song->loop->time, tickTime(16, 200));
+    EXPECT_EQ(song->length, tickTime(28, 200));
+    auto ons = keyOns(*song);
+    ASSERT_GE(ons.size(), 5u);
+    // The loop starts with the key-on of its first note.
+    EXPECT_EQ(song->writes[song->loop->write].time, tickTime(16, 200));
+    EXPECT_EQ(song->writes.back().time < song->length, true);
+}
+
+TEST(MdxSource, VgmBytesAreNotTakenForMdx) {
+    std::vector<std::uint8_t> vgmLike = {'V', 'g', 'm', ' ', 0x0D, 0x0A, 0x1A, 0, 0, 0x14, 0, 0x14};
+    vgmLike.resize(64);
+    EXPECT_TRUE(songs::isMdx(vgmLike));
+    std::string error;
+    auto song = songs::parseSong(vgmLike, error);
+    EXPECT_TRUE(!song || song->format != "MDX");
+    EXPECT_TRUE(songs::isSongFileName("SONG.MDX"));
+}
+
+} // namespace
