@@ -2,7 +2,8 @@
 // board (see measure-tavroplay.sh, which runs it):
 //
 //   tavroplay_bench timing FILE SECONDS         a YM2151 file with one write
-//                                               every 5 to 25 ms, each value new
+//                                               every 5 to 25 ms, each value
+//                                               new, and a second's silence
 //   tavroplay_bench dense FILE SECONDS RATE     a busy YM2151 file: RATE writes
 //                                               a second, 8 channels playing
 //   tavroplay_bench analyse FILE LOG           timing of the log's writes
@@ -72,6 +73,8 @@ struct Writer {
     }
 };
 
+constexpr std::uint32_t tailSamples = 44100;
+
 int writeTiming(const char* path, double seconds) {
     std::mt19937 random(1);
     Writer writer;
@@ -86,7 +89,10 @@ int writeTiming(const char* path, double seconds) {
         writer.wait(wait);
         samples += wait;
     }
-    writer.save(path, samples);
+    // A second of silence at the end: the chips are silenced when the song
+    // ends, a burst that would otherwise take the last writes along early.
+    writer.wait(tailSamples);
+    writer.save(path, samples + tailSamples);
     return 0;
 }
 
