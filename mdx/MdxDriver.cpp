@@ -61,6 +61,9 @@ constexpr unsigned gateShift = 3;
 constexpr unsigned negativeGateFlag = 0x80;
 constexpr unsigned byteRange = 0x100;
 constexpr int maximumCommandsPerTick = 0x10000;
+constexpr bool isTimerRegister(unsigned address) {
+    return address >= Regs::timerAHigh && address <= Regs::timerControl;
+}
 constexpr unsigned volumeSteps = 16;
 constexpr unsigned maximumVolume = volumeSteps - 1;
 constexpr int pitchUnitsPerNote = 64;
@@ -243,7 +246,8 @@ bool MdxDriver::runCommands(Track& t) {
             break;
         case commandRegister:
             if (!need(t, 3)) return false;
-            write(byteAt(t.pc + 1), byteAt(t.pc + 2));
+            // Time is kept on the host: a song's own timer writes are left out.
+            if (!isTimerRegister(byteAt(t.pc + 1))) write(byteAt(t.pc + 1), byteAt(t.pc + 2));
             t.pc += 3;
             break;
         case commandVoice: {

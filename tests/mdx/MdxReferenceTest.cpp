@@ -357,7 +357,14 @@ const std::vector<Case>& cases() {
          }},
         {"RegisterWrite",
          [](Song& s) {
-             s.tracks[0].voice(voiceOne).reg(0x1B, 0x02).note(30, 2).reg(0x60, 0x11).rest(1).end();
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .reg(0x1B, 0x02)
+                 .note(30, 2)
+                 .reg(0x60, 0x11)
+                 .reg(0x10, 0x55)
+                 .rest(1)
+                 .end();
          }},
         {"NoiseOnChannel8",
          [](Song& s) {
