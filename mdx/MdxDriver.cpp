@@ -177,6 +177,7 @@ void MdxDriver::tickTrack(Track& t) {
         return;
     }
     bool noteTick = false;
+    t.lfoConfigured = false;
     if (t.waiting) {
         if (!t.signalled) return;
         t.waiting = false;
@@ -408,6 +409,7 @@ bool MdxDriver::runCommands(Track& t) {
             }
             if (!need(t, 1 + softLfoParameterBytes)) return false;
             lfo.configure(mode, std::max(1, wordAt(t.pc + 2)), wordAt(t.pc + 4));
+            t.lfoConfigured = true;
             t.pc += 1 + softLfoParameterBytes;
             break;
         }
@@ -479,8 +481,14 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
     }
     t.notePitch = static_cast<int>(note) * pitchUnitsPerNote + t.detune + measured::pitchOffset;
     t.portamentoSum = 0;
-    if (t.lfoDelay != 0 && t.keyOnDelay == 0) t.pitchLfo.restart(t.lfoDelay);
-    t.pitchLfo.tick();
+    // The LFO moves in a note's first tick, except in a tied note's when it
+    // was set up in that tick (test "LfoOnTiedNote").
+    if (!t.keyed) {
+        if (t.lfoDelay != 0 && t.keyOnDelay == 0) t.pitchLfo.restart(t.lfoDelay);
+        t.pitchLfo.tick();
+    } else if (!t.lfoConfigured) {
+        t.pitchLfo.tick();
+    }
     t.keyOnDelayLeft = t.keyOnDelay;
     if (t.keyOnDelay == 0) {
         keyOnStage(t, !t.keyed);
