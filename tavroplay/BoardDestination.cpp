@@ -42,15 +42,15 @@ std::unique_ptr<Timeline> BoardDestination::timeline(std::vector<ChipFamily*> ch
     return std::make_unique<RealTimeline>(std::move(chips), std::move(status), stop_);
 }
 
-void BoardDestination::end(bool finished) {
-    if (finished) {
-        // What was sent leaves after the library's send delay, so the end of
-        // a song is heard; a stop request cuts it short.
-        const std::int32_t delay = manager_.getSendDelay();
-        for (std::int32_t waited = 0; waited < delay + drainMarginMilliseconds && !stop_.load();
-             waited += drainStepMilliseconds)
-            platform::sleepMilliseconds(drainStepMilliseconds);
-    }
+void BoardDestination::end(bool) {
+    // What was sent leaves after the library's send delay: waited for, so
+    // that the end of a song is heard and, after a stop or a skip too, the
+    // silence (every channel keyed off) reaches the wire before the reset
+    // clears what is queued.
+    const std::int32_t delay = manager_.getSendDelay();
+    for (std::int32_t waited = 0; waited < delay + drainMarginMilliseconds;
+         waited += drainStepMilliseconds)
+        platform::sleepMilliseconds(drainStepMilliseconds);
     manager_.resetInterfaces();
     manager_.setSendDelay(sendDelay_);
     platform::leaveRealTimeScheduling();

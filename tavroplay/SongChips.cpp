@@ -122,4 +122,9 @@ void SongChips::silence() {
         played.family->silence();
 }
 
+void SongChips::restore() {
+    for (Played& played : families_)
+        played.family->restore();
+}
+
 } // namespace tavroplay
