@@ -322,6 +322,28 @@ TEST_F(BoardPlayTest, AClosedOutputPipeNeitherEndsItNorLeavesTheBoardOpen) {
     expectLeftInResetAndClosed();
 }
 
+TEST_F(BoardPlayTest, AnInterruptedRenderEndsAsCtrlCEndsAProgramAndNamesItsFile) {
+    // A note, then an hour of silence.
+    VgmBuilder builder;
+    builder.set32(0x74, 2000000).write(0xA0, 0x08, 0x0F).wait(3600u * 44100u);
+    writeFile("long.vgm", builder.build());
+    auto render = start({"--wav", "long.wav", "long.vgm"});
+    const std::filesystem::path partial = bin() / "long.partial.wav";
+    const auto giveUp = std::chrono::steady_clock::now() + 60s;
+    std::error_code code;
+    while ((std::filesystem::file_size(partial, code) < 48000 * 4 || code) &&
+           std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(10ms);
+    render->sendSignal(SIGINT);
+    const ChildExit exit = render->wait(60s);
+    EXPECT_EQ(exit.signal, SIGINT);
+    EXPECT_NE(render->standardError().find("long.wav: stopped; what was rendered is in "),
+              std::string::npos)
+        << render->standardError();
+    EXPECT_TRUE(std::filesystem::exists(partial));
+    EXPECT_FALSE(std::filesystem::exists(bin() / "long.wav"));
+}
+
 TEST_F(BoardPlayTest, FunctionKeysDoNothingAndTheArrowsSeek) {
     // Ten seconds of one write per 100 ms: the time shown tells where it is.
     VgmBuilder builder;
