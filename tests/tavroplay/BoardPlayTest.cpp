@@ -80,6 +80,15 @@ protected:
                    static_cast<std::streamsize>(bytes.size()));
     }
 
+    // loop.vgm: a YM2151 key-on every 100 samples, looping.
+    void writeLoopingFile() const {
+        VgmBuilder builder;
+        builder.set32(0x30, 4000000).loopHere();
+        for (int i = 0; i < 200; ++i)
+            builder.write(0x54, 0x08, static_cast<std::uint8_t>(0x78 | (i & 7))).wait(100);
+        writeFile("loop.vgm", builder.build());
+    }
+
     // The virtual board reports the devices of `ports`, and refuses to open
     // those of `busy` as if another program held them.
     std::unique_ptr<ChildProcess> start(const std::vector<std::string>& arguments,
@@ -225,11 +234,7 @@ double BoardPlayTest::playAndCheck(const std::vector<FileWrite>& file) {
 }
 
 TEST_F(BoardPlayTest, CtrlCAtAnyMomentSilencesResetsAndClosesTheBoard) {
-    VgmBuilder builder;
-    builder.set32(0x30, 4000000).loopHere();
-    for (int i = 0; i < 200; ++i)
-        builder.write(0x54, 0x08, static_cast<std::uint8_t>(0x78 | (i & 7))).wait(100);
-    writeFile("loop.vgm", builder.build());
+    writeLoopingFile();
     std::mt19937 random(std::random_device{}());
     for (int round = 0; round < 4; ++round) {
         auto player = start({"loop.vgm"});
@@ -267,11 +272,7 @@ TEST_F(BoardPlayTest, CtrlCAtAnyMomentSilencesResetsAndClosesTheBoard) {
 
 #ifndef _WIN32
 TEST_F(BoardPlayTest, CtrlZThenFgGivesTheTerminalBackAndTakesTheKeysAgain) {
-    VgmBuilder builder;
-    builder.set32(0x30, 4000000).loopHere();
-    for (int i = 0; i < 200; ++i)
-        builder.write(0x54, 0x08, static_cast<std::uint8_t>(0x78 | (i & 7))).wait(100);
-    writeFile("loop.vgm", builder.build());
+    writeLoopingFile();
     std::filesystem::remove(logPath());
     TerminalChild player(bin() / kProgramName, {"loop.vgm"}, bin(),
                          {"TAVRO_D2XX_MODULE=" + kVirtualBoard.string(), "TAVRO_VB_PORTS=1",
