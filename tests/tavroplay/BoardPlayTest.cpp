@@ -342,6 +342,34 @@ TEST_F(BoardPlayTest, CtrlZThenFgGivesTheTerminalBackAndTakesTheKeysAgain) {
     expectLeftInResetAndClosed();
 }
 
+TEST_F(BoardPlayTest, AClosedOutputPipeNeitherEndsItNorLeavesTheBoardOpen) {
+    writeFile("song.vgm",
+              VgmBuilder().set32(0x30, 4000000).write(0x54, 0x28, 0x4A).wait(441).build());
+    std::filesystem::remove(logPath());
+    // Its output goes to a pipe whose reader is gone, as after "| head -1".
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(ends[1], 1);
+        dup2(ends[1], 2);
+        if (chdir(bin().c_str()) != 0) _exit(126);
+        setenv("TAVRO_D2XX_MODULE", kVirtualBoard.c_str(), 1);
+        setenv("TAVRO_VB_LOG", logPath().c_str(), 1);
+        execProgram(bin() / kProgramName, {"missing.vgm", "song.vgm"});
+    }
+    close(ends[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    // It said why missing.vgm failed (into the broken pipe) and played on.
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    events = readBoardLog(logPath());
+    ASSERT_FALSE(named("write").empty());
+    expectLeftInResetAndClosed();
+}
+
 TEST_F(BoardPlayTest, FunctionKeysDoNothingAndTheArrowsSeek) {
     // Ten seconds of one write per 100 ms: the time shown tells where it is.
     VgmBuilder builder;
