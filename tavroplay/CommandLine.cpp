@@ -8,7 +8,8 @@
 namespace tavroplay {
 
 const char* const usageText[] = {
-    "Plays VGM, S98 and MDX files (.vgm, .vgz, .s98, .mdx, .m3u playlists) on the sound chips of the",
+    "Plays VGM, S98 and MDX files (.vgm, .vgz, .s98, .mdx, .m3u playlists) on the sound chips of "
+    "the",
     "boards.",
     "",
     "  tavroplay [options] FILE...",

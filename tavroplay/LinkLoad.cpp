@@ -13,7 +13,7 @@ constexpr std::array<std::uint32_t, 8> usualSpeeds = {115200,  230400,  460800, 
 constexpr double windowsPerSecond = static_cast<double>(songs::sampleRate) / loadWindowSamples;
 } // namespace
 
-LinkLoad measureLinkLoad(const songs::Song& song) {
+LinkLoad measureLinkLoad(const songs::Song& song, const std::vector<bool>& played) {
     LinkLoad load;
     std::map<std::pair<std::uint8_t, std::uint16_t>, std::uint8_t> ym2151Registers;
     std::uint64_t window = 0;
@@ -26,6 +26,7 @@ LinkLoad measureLinkLoad(const songs::Song& song) {
         }
     };
     for (const songs::SongWrite& write : song.writes) {
+        if (!played.empty() && (write.chip >= played.size() || !played[write.chip])) continue;
         if (write.chip < song.chips.size() &&
             song.chips[write.chip].type == songs::ChipType::ym2151) {
             const auto key = std::make_pair(write.chip, write.address);

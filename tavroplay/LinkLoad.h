@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "songs/Song.h"
 
@@ -26,7 +27,9 @@ struct LinkLoad {
     std::uint64_t peakAt = 0; // the start of the busiest window, in samples
 };
 
-LinkLoad measureLinkLoad(const songs::Song& song);
+// played, when not empty, tells per song chip whether its writes reach the
+// link (a dropped chip's do not).
+LinkLoad measureLinkLoad(const songs::Song& song, const std::vector<bool>& played = {});
 
 // The smallest of the usual Speed settings whose link carries a load; 0 when
 // none does.
