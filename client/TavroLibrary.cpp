@@ -16,6 +16,8 @@ bool TavroLibrary::bind() {
         return false;
     }
     const auto entry = reinterpret_cast<ManagerExport>(platform::findSymbol(module_, exportName));
+    if (entry != nullptr)
+        libraryPath_ = platform::modulePathOf(reinterpret_cast<const void*>(entry));
     if (entry == nullptr) {
         failure_ = Failure::noExport;
         unbind();

@@ -11,6 +11,7 @@
 // one thread binds, uses and unbinds.
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 #include "tavro/SoundInterface.h"
@@ -39,6 +40,9 @@ public:
     // Why the last bind failed.
     Failure failure() const { return failure_; }
     const std::string& libraryName() const { return libraryName_; }
+    // The file of the library as loaded (empty when it never was): where its
+    // INI file is looked for.
+    const std::filesystem::path& libraryPath() const { return libraryPath_; }
 
 #ifdef _WIN32
     static constexpr const char* defaultName = "TAVRO.DLL";
@@ -48,6 +52,7 @@ public:
 
 private:
     std::string libraryName_;
+    std::filesystem::path libraryPath_;
     void* module_ = nullptr;
     SoundInterfaceManager* manager_ = nullptr;
     Failure failure_ = Failure::none;

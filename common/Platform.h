@@ -64,6 +64,17 @@ std::filesystem::path modulePathOf(const void* address);
 // longer end the process by themselves.
 void installConsoleEventHandler(void (*handler)());
 
+// The console event that came last: on POSIX its signal number, on Windows
+// the control event plus one; 0 when none has come.
+int lastConsoleEvent();
+
+// Ends the process as an unhandled console event ends it, so that a shell
+// sees the program stopped by it (a shell loop stops at an interrupted
+// program): POSIX restores the signal's default action and raises it again
+// (exit status 128 + the signal number); Windows exits with the code of a
+// Ctrl+C. Does nothing for 0.
+void endAsConsoleEvent(int event);
+
 // Sets an environment variable of this process, replacing any earlier value
 // (reading one is std::getenv). Not safe while other threads read the
 // environment.
@@ -98,8 +109,12 @@ bool standardErrorIsTerminal();
 // Single key presses from the terminal on standard input, without echo and
 // without waiting for a line end. beginKeyInput switches the terminal into
 // that mode (false when standard input is not a terminal); readKey gives the
-// next key pressed, or -1 at once when none is waiting; endKeyInput puts the
-// terminal back as it was.
+// next key pressed (a byte, or one of the arrow codes of KeySequence; other
+// function keys and escape sequences are read whole and dropped), or -1 at
+// once when none is waiting; it never blocks, whatever mode the terminal is
+// in. endKeyInput puts the terminal back as it was. On POSIX a stop of the
+// job (Ctrl+Z) gives the terminal back as it was before the process stops,
+// and a continue in the foreground (fg) takes key mode up again.
 bool beginKeyInput();
 int readKey();
 void endKeyInput();

@@ -1,13 +1,17 @@
 // Platform layer for Linux and other POSIX systems: monotonic clock, dlopen,
-// dladdr, signals and UTF-8 console text.
+// dladdr, signals (job control included) and UTF-8 console text.
 #include "common/Platform.h"
 
+#include "common/KeySequence.h"
+
+#include <cerrno>
 #include <chrono>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
+#include <poll.h>
 #include <strings.h>
 #include <termios.h>
 #include <thread>
@@ -67,11 +71,32 @@ std::filesystem::path modulePathOf(const void* address) {
 
 namespace {
 void (*consoleHandler)() = nullptr;
+volatile std::sig_atomic_t lastEvent = 0;
 
-extern "C" void onSignal(int) {
+extern "C" void onSignal(int signal) {
+    lastEvent = signal;
     if (consoleHandler != nullptr) consoleHandler();
 }
 } // namespace
+
+int lastConsoleEvent() {
+    return lastEvent;
+}
+
+void endAsConsoleEvent(int event) {
+    if (event == 0) return;
+    std::fflush(stdout);
+    std::fflush(stderr);
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(event, &action, nullptr);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, event);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    std::raise(event);
+}
 
 void installConsoleEventHandler(void (*handler)()) {
     consoleHandler = handler;
@@ -136,31 +161,96 @@ bool standardErrorIsTerminal() {
 
 namespace {
 termios savedTerminal{};
-bool keyInput = false;
+termios keyTerminal{};
+volatile std::sig_atomic_t keyInput = 0;
+KeySequence keySequence;
+// How long the rest of an escape sequence begun may take to arrive.
+constexpr int sequenceWaitMilliseconds = 30;
+
+bool inForeground() {
+    return tcgetpgrp(STDIN_FILENO) == getpgrp();
+}
+
+extern "C" void onContinue(int);
+
+// Ctrl+Z: the terminal back as it was, then the stop itself.
+extern "C" void onTerminalStop(int signal) {
+    const int savedErrno = errno;
+    if (keyInput != 0) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, signal);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    raise(signal);
+    // Continued: onContinue has run; catch the next stop again.
+    action.sa_handler = onTerminalStop;
+    sigaction(signal, &action, nullptr);
+    errno = savedErrno;
+}
+
+// fg: key mode again, when the terminal is this job's.
+extern "C" void onContinue(int) {
+    const int savedErrno = errno;
+    if (keyInput != 0 && inForeground()) tcsetattr(STDIN_FILENO, TCSANOW, &keyTerminal);
+    errno = savedErrno;
+}
+
+void catchJobControl(bool on) {
+    struct sigaction action {};
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    action.sa_handler = on ? onTerminalStop : SIG_DFL;
+    sigaction(SIGTSTP, &action, nullptr);
+    action.sa_handler = on ? onContinue : SIG_DFL;
+    sigaction(SIGCONT, &action, nullptr);
+}
+
+// One byte if one is waiting (or comes within the milliseconds given).
+int readByte(int waitMilliseconds) {
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    if (poll(&input, 1, waitMilliseconds) <= 0 || (input.revents & POLLIN) == 0) return -1;
+    unsigned char byte = 0;
+    return read(STDIN_FILENO, &byte, 1) == 1 ? byte : -1;
+}
 } // namespace
 
 bool beginKeyInput() {
-    if (keyInput) return true;
+    if (keyInput != 0) return true;
     if (!standardInputIsTerminal() || tcgetattr(STDIN_FILENO, &savedTerminal) != 0) return false;
-    termios raw = savedTerminal;
-    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
-    raw.c_cc[VMIN] = 0;
-    raw.c_cc[VTIME] = 0;
-    if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) != 0) return false;
-    keyInput = true;
+    keyTerminal = savedTerminal;
+    keyTerminal.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    keyTerminal.c_cc[VMIN] = 0;
+    keyTerminal.c_cc[VTIME] = 0;
+    if (tcsetattr(STDIN_FILENO, TCSANOW, &keyTerminal) != 0) return false;
+    keySequence.reset();
+    keyInput = 1;
+    catchJobControl(true);
     return true;
 }
 
 int readKey() {
-    if (!keyInput) return -1;
-    unsigned char key = 0;
-    return read(STDIN_FILENO, &key, 1) == 1 ? key : -1;
+    if (keyInput == 0) return -1;
+    while (true) {
+        const int byte = readByte(keySequence.pending() ? sequenceWaitMilliseconds : 0);
+        if (byte < 0) {
+            keySequence.reset(); // a lone Escape
+            return -1;
+        }
+        const int key = keySequence.feed(static_cast<std::uint8_t>(byte));
+        if (key != KeySequence::none) return key;
+        if (!keySequence.pending()) return -1;
+    }
 }
 
 void endKeyInput() {
-    if (!keyInput) return;
+    if (keyInput == 0) return;
+    catchJobControl(false);
+    keyInput = 0;
     tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
-    keyInput = false;
 }
 
 std::filesystem::path findFileIgnoringCase(const std::filesystem::path& directory,

@@ -3,10 +3,13 @@
 // C runtime's locale conversion for console text.
 #include "common/Platform.h"
 
+#include "common/KeySequence.h"
+
 #include "common/WideText.h"
 
 #include <windows.h>
 
+#include <atomic>
 #include <clocale>
 #include <conio.h>
 #include <cstdio>
@@ -93,12 +96,25 @@ std::filesystem::path modulePathOf(const void* address) {
 
 namespace {
 void (*consoleHandler)() = nullptr;
+std::atomic<int> lastEvent{0};
 
-BOOL WINAPI onControlEvent(DWORD) {
+BOOL WINAPI onControlEvent(DWORD event) {
+    lastEvent.store(static_cast<int>(event) + 1);
     if (consoleHandler != nullptr) consoleHandler();
     return TRUE;
 }
 } // namespace
+
+int lastConsoleEvent() {
+    return lastEvent.load();
+}
+
+void endAsConsoleEvent(int event) {
+    if (event == 0) return;
+    std::fflush(stdout);
+    std::fflush(stderr);
+    ExitProcess(static_cast<UINT>(STATUS_CONTROL_C_EXIT));
+}
 
 void installConsoleEventHandler(void (*handler)()) {
     consoleHandler = handler;
@@ -148,12 +164,22 @@ bool beginKeyInput() {
 }
 
 int readKey() {
+    constexpr int leftCode = 0x4B;
+    constexpr int rightCode = 0x4D;
+    constexpr int upCode = 0x48;
+    constexpr int downCode = 0x50;
     if (!keyInput || _kbhit() == 0) return -1;
     const int key = _getch();
-    // Function and arrow keys come as two codes; the second is dropped.
+    // Function and arrow keys come as two codes: the arrows are named, the
+    // others dropped.
     if (key == 0 || key == 0xE0) {
-        _getch();
-        return -1;
+        switch (_getch()) {
+        case leftCode: return KeySequence::arrowLeft;
+        case rightCode: return KeySequence::arrowRight;
+        case upCode: return KeySequence::arrowUp;
+        case downCode: return KeySequence::arrowDown;
+        default: return -1;
+        }
     }
     return key;
 }

@@ -6,7 +6,10 @@
 // falls back silently to the normal scheduling where it is not granted. On
 // POSIX it asks for the first-in first-out real-time policy at a moderate
 // priority, within the process's RLIMIT_RTPRIO (a privileged process may go
-// beyond it), with reset-on-fork so that child processes start normal. On
+// beyond it), with reset-on-fork so that child processes start normal; on
+// Linux, where that is refused, it asks the desktop's real-time policy
+// service over D-Bus, as sound servers do (which bounds the process's
+// RLIMIT_RTTIME, as that service demands). On
 // Windows it asks the multimedia class scheduler for the "Pro Audio" task and,
 // where that service is missing, raises the thread to time-critical priority
 // within its process's class. currentThreadScheduling tells what the calling
@@ -18,10 +21,11 @@
 namespace platform {
 
 enum class ThreadScheduling {
-    normal,       // the system's ordinary time sharing
-    realTime,     // POSIX first-in first-out real-time policy
-    multimedia,   // Windows multimedia class scheduler task
-    timeCritical, // Windows time-critical thread priority
+    normal,          // the system's ordinary time sharing
+    realTime,        // POSIX first-in first-out real-time policy
+    realTimeService, // Linux real-time policy service (round-robin real time)
+    multimedia,      // Windows multimedia class scheduler task
+    timeCritical,    // Windows time-critical thread priority
 };
 
 struct SchedulingState {
@@ -34,7 +38,13 @@ struct SchedulingState {
 // under afterwards (normal when nothing was granted).
 SchedulingState requestRealTimeScheduling();
 
-// What the calling thread runs under now.
+// Puts the calling thread back on the normal scheduling (a thread that
+// does other work between its timing, such as reading the next song, leaves
+// real time for it).
+void leaveRealTimeScheduling();
+
+// What the calling thread runs under now (realTime for any POSIX real-time
+// policy: the thread cannot tell who granted it).
 SchedulingState currentThreadScheduling();
 
 // One line for people: "real-time (first-in first-out, priority 10)",

@@ -1,6 +1,6 @@
 // Real-time scheduling on Windows (see ThreadScheduling.h): the multimedia
 // class scheduler's "Pro Audio" task through avrt, else time-critical thread
-// priority. The task is kept until the thread ends.
+// priority. The task is kept until the thread leaves it or ends.
 #include "common/ThreadScheduling.h"
 
 #include <windows.h>
@@ -10,23 +10,30 @@
 namespace platform {
 namespace {
 
-// Whether this thread has joined a multimedia task (a Windows thread cannot
-// be asked which task it belongs to).
-thread_local bool inMultimediaTask = false;
+// The multimedia task this thread has joined, if any (a Windows thread
+// cannot be asked which task it belongs to).
+thread_local HANDLE multimediaTask = nullptr;
 
 } // namespace
 
 SchedulingState requestRealTimeScheduling() {
     DWORD taskIndex = 0;
-    if (!inMultimediaTask && AvSetMmThreadCharacteristicsW(L"Pro Audio", &taskIndex) != nullptr)
-        inMultimediaTask = true;
-    if (!inMultimediaTask) SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+    if (multimediaTask == nullptr)
+        multimediaTask = AvSetMmThreadCharacteristicsW(L"Pro Audio", &taskIndex);
+    if (multimediaTask == nullptr)
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
     return currentThreadScheduling();
+}
+
+void leaveRealTimeScheduling() {
+    if (multimediaTask != nullptr) AvRevertMmThreadCharacteristics(multimediaTask);
+    multimediaTask = nullptr;
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
 }
 
 SchedulingState currentThreadScheduling() {
     const int priority = GetThreadPriority(GetCurrentThread());
-    if (inMultimediaTask) return {ThreadScheduling::multimedia, priority};
+    if (multimediaTask != nullptr) return {ThreadScheduling::multimedia, priority};
     if (priority == THREAD_PRIORITY_TIME_CRITICAL)
         return {ThreadScheduling::timeCritical, priority};
     return {ThreadScheduling::normal, priority};

@@ -141,12 +141,12 @@ void MdxDriver::fadeStep() {
     fadeCounter_ = fadeInterval_;
     if (++fadeLevel_ < measured::fadeEndLevel) {
         for (Track& t : tracks_)
-            t.volumeDirty = true;
+            t.fadeDirty = true;
         return;
     }
     // Faded out: every voiced channel's carriers silenced, and the song ends.
     for (Track& t : tracks_) {
-        if (isFm(t) && t.hasVoice) writeCarrierLevels(t, Regs::maximumTotalLevel);
+        if (isFm(t)) writeCarrierLevels(t, Regs::maximumTotalLevel);
         t.ended = true;
         t.keyed = false;
     }
@@ -170,7 +170,7 @@ bool MdxDriver::need(Track& t, std::size_t bytes) {
 void MdxDriver::tickTrack(Track& t) {
     if (t.ended) {
         // The fade reaches ended tracks too (test "Fade").
-        if (isFm(t) && t.hasVoice && t.volumeDirty) writeVolume(t);
+        if (isFm(t) && t.fadeDirty) writeVolume(t);
         return;
     }
     bool noteTick = false;
@@ -184,10 +184,19 @@ void MdxDriver::tickTrack(Track& t) {
         // the note (q above 8, or legato) holds the key into the next note,
         // which then starts without a key-on (test "GateNegative").
         if (t.gateLeft > 0 && --t.gateLeft == 0 && t.keyed) keyOff(t);
+        // Portamento moves before the tick's commands: the step of a tick
+        // that starts a rest still counts (test "PortamentoAcrossRests").
+        t.portamentoSum += t.portamento;
         if (--t.clocksLeft == 0)
             noteTick = runCommands(t);
-        else if (t.keyOnDelayLeft > 0 && --t.keyOnDelayLeft == 0)
+        else if (t.keyOnDelayLeft > 0 && --t.keyOnDelayLeft == 0) {
+            // A delayed key-on starts the LFO's delay from itself; the pitch
+            // of that tick goes with the key-on (test "LfoAndKeyOnDelay").
+            if (t.lfoDelay != 0) t.pitchLfo.restart(t.lfoDelay);
+            t.pitchLfo.tick();
             keyOnStage(t, !t.keyed);
+            noteTick = true;
+        }
     }
     if (!noteTick) effects(t);
 }
@@ -210,6 +219,11 @@ bool MdxDriver::runCommands(Track& t) {
         if (c <= lastRest) {
             t.clocksLeft = c + 1;
             t.restSinceNote = true;
+            t.tieNext = false; // a legato before a rest is spent on it (test "LegatoBeforeRest")
+            endPortamento(t);
+            // A volume changed before a rest goes out at the rest (test
+            // "VolumeBeforeRest").
+            if (isFm(t) && t.volumeDirty) writeVolume(t);
             t.pc += 1;
             return false;
         }
@@ -217,6 +231,7 @@ bool MdxDriver::runCommands(Track& t) {
             if (!need(t, 2)) return false;
             int clocks = byteAt(t.pc + 1) + 1;
             t.pc += 2;
+            endPortamento(t);
             startNote(t, c - firstNote, clocks);
             return true;
         }
@@ -235,7 +250,7 @@ bool MdxDriver::runCommands(Track& t) {
             if (!need(t, 2)) return false;
             if (auto v = song_->voice(byteAt(t.pc + 1)); v && isFm(t)) {
                 t.voice = *v;
-                t.hasVoice = t.voiceDirty = t.panDirty = true;
+                t.voiceDirty = t.panDirty = true;
             }
             t.pc += 2;
             break;
@@ -325,7 +340,8 @@ bool MdxDriver::runCommands(Track& t) {
             break;
         case commandPortamento:
             if (!need(t, 3)) return false;
-            t.portamentoNext = wordAt(t.pc + 1);
+            t.portamento = wordAt(t.pc + 1);
+            t.portamentoArmed = true;
             t.pc += 3;
             break;
         case commandEnd: {
@@ -404,7 +420,7 @@ bool MdxDriver::runCommands(Track& t) {
             t.chipLfoSync = (mode & chipLfoSyncFlag) != 0;
             t.chipSensitivity = byteAt(t.pc + 5);
             if (isFm(t)) {
-                write(Regs::lfoWaveform, Regs::lfoWaveField::of(mode));
+                write(Regs::lfoWaveform, mode & ~chipLfoSyncFlag);
                 write(Regs::lfoFrequency, byteAt(t.pc + 2));
                 write(Regs::lfoDepth, byteAt(t.pc + 3));
                 write(Regs::lfoDepth, byteAt(t.pc + 4));
@@ -432,6 +448,13 @@ bool MdxDriver::runCommands(Track& t) {
     }
 }
 
+// A portamento lasts from its command to the end of the note or rest that
+// follows it (test "PortamentoAcrossRests").
+void MdxDriver::endPortamento(Track& t) {
+    if (!t.portamentoArmed) t.portamento = 0;
+    t.portamentoArmed = false;
+}
+
 void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
     t.clocksLeft = clocks;
     int gateClocks = t.gate & negativeGateFlag
@@ -451,10 +474,8 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
         return;
     }
     t.notePitch = static_cast<int>(note) * pitchUnitsPerNote + t.detune + measured::pitchOffset;
-    t.portamento = t.portamentoNext;
-    t.portamentoNext = 0;
     t.portamentoSum = 0;
-    if (t.lfoDelay != 0) t.pitchLfo.restart(t.lfoDelay);
+    if (t.lfoDelay != 0 && t.keyOnDelay == 0) t.pitchLfo.restart(t.lfoDelay);
     t.pitchLfo.tick();
     t.keyOnDelayLeft = t.keyOnDelay;
     if (t.keyOnDelay == 0) {
@@ -463,10 +484,7 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
         // With a key-on delay the pitch and the volume go at the note, the
         // rest at the key-on (test "KeyOnDelay").
         writePitch(t, currentPitch(t));
-        if (t.volumeDirty) {
-            writeVolume(t);
-            t.volumeDirty = false;
-        }
+        if (t.volumeDirty || t.fadeDirty) writeVolume(t);
     }
 }
 
@@ -474,6 +492,7 @@ void MdxDriver::keyOnStage(Track& t, bool key) {
     unsigned ch = t.index;
     if (t.voiceDirty) {
         unsigned connection = Regs::connectionField::of(t.voice.feedbackConnection);
+        t.chipConnection = static_cast<int>(connection);
         for (std::size_t g = 0; g < MdxVoice::groupCount; ++g)
             for (unsigned op = 0; op < MdxVoice::operatorCount; ++op) {
                 std::uint8_t value = t.voice.groups[g][op];
@@ -498,7 +517,7 @@ void MdxDriver::keyOnStage(Track& t, bool key) {
         write(Regs::test, lfoResetOff);
     }
     writePitch(t, currentPitch(t));
-    if (t.volumeDirty) {
+    if (t.volumeDirty || t.fadeDirty) {
         writeVolume(t);
         t.volumeDirty = false;
     }
@@ -508,21 +527,31 @@ void MdxDriver::keyOnStage(Track& t, bool key) {
     }
 }
 
+// The volume is written again only when its attenuation changes (test
+// "VolumeSameLevel": volume 8 and 0x80 + 0x15 are one level).
 void MdxDriver::setVolume(Track& t, unsigned volume) {
-    if (volume != t.volume) t.volumeDirty = true;
+    if (attenuationOf(volume) != attenuationOf(t.volume)) t.volumeDirty = true;
     t.volume = volume;
 }
 
+unsigned MdxDriver::attenuationOf(unsigned volume) {
+    return volume & measured::directVolumeFlag
+               ? volume & ~measured::directVolumeFlag & 0xFF
+               : measured::volumeAttenuation[volume & maximumVolume];
+}
+
 void MdxDriver::writeVolume(Track& t) {
-    unsigned attenuation = t.volume & measured::directVolumeFlag
-                               ? t.volume & ~measured::directVolumeFlag & 0xFF
-                               : measured::volumeAttenuation[t.volume & maximumVolume];
-    writeCarrierLevels(t, attenuation + fadeLevel_);
+    writeCarrierLevels(t, attenuationOf(t.volume) + fadeLevel_);
     t.volumeDirty = false;
+    t.fadeDirty = false;
 }
 
 void MdxDriver::writeCarrierLevels(Track& t, unsigned attenuation) {
-    unsigned connection = Regs::connectionField::of(t.voice.feedbackConnection);
+    // Until a new voice reaches the chip at its key-on, the carriers are
+    // those of the voice the chip has, their levels from the new voice
+    // (test "VolumeBeforeRest"); nothing before the first voice.
+    if (t.chipConnection < 0) return;
+    auto connection = static_cast<unsigned>(t.chipConnection);
     for (unsigned op = 0; op < MdxVoice::operatorCount; ++op) {
         if (!Regs::isCarrier(connection, static_cast<Regs::Operator>(op))) continue;
         unsigned level = std::min<unsigned>(
@@ -534,11 +563,10 @@ void MdxDriver::writeCarrierLevels(Track& t, unsigned attenuation) {
 
 void MdxDriver::effects(Track& t) {
     if (!isFm(t)) return;
-    t.portamentoSum += t.portamento;
     t.pitchLfo.tick();
     writePitch(t, currentPitch(t));
     // A volume changed by the fade goes out at once (test "Fade").
-    if (t.volumeDirty && t.hasVoice) writeVolume(t);
+    if (t.fadeDirty) writeVolume(t);
 }
 
 // Portamento and LFO each in whole KF steps (test "PortamentoWithLfo").

@@ -88,17 +88,18 @@ private:
         int notePitch = 0;
         int lastPitch = noPitch;
         int portamento = 0;
-        int portamentoNext = 0;
+        bool portamentoArmed = false; // set by the command, until the next note or rest
         int portamentoSum = 0;
         SoftLfo pitchLfo;
         SoftLfo volumeLfo;
         int lfoDelay = 0;
         unsigned pan = 3;
         unsigned volume = 8;
-        bool hasVoice = false;
+        int chipConnection = -1; // the connection of the voice last written to the chip
         bool voiceDirty = false;
         bool panDirty = false;
-        bool volumeDirty = false;
+        bool volumeDirty = false; // by a volume command or a new voice: written at the note
+        bool fadeDirty = false;   // by the fade: written in the tick
         bool chipLfoSync = false;
         std::uint8_t chipSensitivity = 0;
         unsigned rate = 4;
@@ -112,6 +113,7 @@ private:
     bool need(Track& t, std::size_t bytes);
     std::uint8_t byteAt(std::size_t at) const { return body_[at]; }
     int wordAt(std::size_t at) const;
+    void endPortamento(Track& t);
     void startNote(Track& t, unsigned note, int clocks);
     void keyOnStage(Track& t, bool key);
     void keyOff(Track& t);
@@ -119,6 +121,7 @@ private:
     int currentPitch(const Track& t) const;
     void writePitch(Track& t, int pitch);
     void setVolume(Track& t, unsigned volume);
+    static unsigned attenuationOf(unsigned volume);
     void writeVolume(Track& t);
     void writeCarrierLevels(Track& t, unsigned attenuation);
     void fadeStep();

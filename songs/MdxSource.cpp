@@ -8,6 +8,9 @@ namespace songs {
 namespace {
 
 constexpr std::uint32_t ym2151Clock = 4000000;
+// The X68000's ADPCM chip, named so that players say its notes are dropped.
+constexpr std::uint32_t adpcmClock = 8000000;
+constexpr std::uint8_t adpcmChip = 1;
 // A song that neither ends nor loops (a track waiting for a sync that never
 // comes while another plays on) is cut after this long.
 constexpr std::uint64_t longestPass = 30ull * 60 * sampleRate;
@@ -26,12 +29,13 @@ std::optional<Song> readMdx(std::span<const std::uint8_t> bytes, std::string& er
     Song song;
     song.format = "MDX";
     song.chips.push_back({ChipType::ym2151, "YM2151", ym2151Clock, 0, {}});
+    song.chips.push_back({ChipType::other, "MSM6258 ADPCM", adpcmClock, 0, {}});
     if (!file->title().empty()) song.tags.push_back({"Title", utf8FromShiftJis(file->title())});
-    if (!file->pdxName().empty())
-        song.tags.push_back({"Bank", utf8FromShiftJis(file->pdxName())});
+    if (!file->pdxName().empty()) song.tags.push_back({"Bank", utf8FromShiftJis(file->pdxName())});
 
     mdx::MdxDriver driver(*file);
     std::vector<mdx::Ym2151Write> writes;
+    std::vector<mdx::AdpcmNote> samples;
     driver.start(writes);
     // Time in chip clocks x samples per second, so that no tick's length is
     // rounded: a tick is timerBUnit x (256 - timer B) chip clocks.
@@ -40,7 +44,11 @@ std::optional<Song> readMdx(std::span<const std::uint8_t> bytes, std::string& er
     auto keep = [&] {
         for (const mdx::Ym2151Write& w : writes)
             song.writes.push_back({now(), w.address, 0, w.data});
+        for (const mdx::AdpcmNote& n : samples)
+            song.writes.push_back({now(), static_cast<std::uint16_t>(n.track), adpcmChip,
+                                   static_cast<std::uint8_t>(n.sample)});
         writes.clear();
+        samples.clear();
     };
     keep();
     unsigned loops = 0;
@@ -49,7 +57,7 @@ std::optional<Song> readMdx(std::span<const std::uint8_t> bytes, std::string& er
         std::size_t tickStart = song.writes.size();
         std::uint64_t tickTime = now();
         lastTick = tickTime;
-        driver.tick(writes);
+        driver.tick(writes, &samples);
         keep();
         if (driver.loops() > loops) {
             loops = driver.loops();

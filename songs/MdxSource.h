@@ -7,7 +7,9 @@
 // or to the first time every looping track has jumped back; the loop is from
 // there to the second time. When a song's tracks loop at different lengths
 // that repeats the second pass, which differs from the driver going on.
-// The ADPCM tracks (PDX samples) are not in a Song: they are left out.
+// The ADPCM tracks (PDX samples) are not played: their notes are writes to a
+// second chip, of type other ("MSM6258 ADPCM"), address the ADPCM track (0 =
+// P), data the sample number, so that players say they drop them.
 #pragma once
 
 #include <cstdint>

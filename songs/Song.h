@@ -52,6 +52,9 @@ struct Song {
     std::uint64_t length = 0; // samples of one pass, to the end command
     std::optional<SongLoop> loop;
     std::vector<SongTag> tags;
+    // What was wrong with a file that plays all the same (a header field
+    // off, a tag cut short), as one line; empty for a sound file.
+    std::string warning;
 
     // Whether the chip at index is written to at all.
     bool writesTo(std::size_t chip) const;

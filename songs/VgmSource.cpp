@@ -193,6 +193,7 @@ Song songOfVgm(const vgm::VgmFile& file) {
     }
     if (loops && !song.loop) song.loop = SongLoop{song.writes.size(), time};
     song.length = time;
+    song.warning = file.warning();
 
     if (file.tag()) {
         const vgm::Gd3Tag& tag = *file.tag();

@@ -2,7 +2,9 @@
 #include "tavroplay/BoardDestination.h"
 
 #include "common/Platform.h"
+#include "common/ThreadScheduling.h"
 #include "tavroplay/FamilyFactory.h"
+#include "tavroplay/LinkHeadStart.h"
 #include "tavroplay/LinkLoad.h"
 #include "tavroplay/RealTimeline.h"
 
@@ -15,7 +17,7 @@ constexpr std::int32_t drainMarginMilliseconds = 20;
 } // namespace
 
 BoardDestination::BoardDestination(SoundInterfaceManager& manager, const std::atomic<bool>& stop)
-    : manager_(manager), stop_(stop), boards_(manager) {}
+    : manager_(manager), stop_(stop), sendDelay_(manager.getSendDelay()), boards_(manager) {}
 
 std::optional<PlacedChip> BoardDestination::place(songs::ChipType type, std::uint32_t clock) {
     const std::optional<std::int32_t> libraryType = libraryChipType(type);
@@ -30,6 +32,9 @@ std::optional<PlacedChip> BoardDestination::place(songs::ChipType type, std::uin
 void BoardDestination::begin() {
     // Each song starts on chips in their reset state.
     manager_.resetInterfaces();
+    // This thread keeps the song's time from here to end; reading the next
+    // song is no timing work.
+    platform::requestRealTimeScheduling();
 }
 
 std::unique_ptr<Timeline> BoardDestination::timeline(std::vector<ChipFamily*> chips,
@@ -37,17 +42,23 @@ std::unique_ptr<Timeline> BoardDestination::timeline(std::vector<ChipFamily*> ch
     return std::make_unique<RealTimeline>(std::move(chips), std::move(status), stop_);
 }
 
-void BoardDestination::end(bool finished) {
-    if (finished) {
-        // What was sent leaves after the library's send delay, so the end of
-        // a song is heard; a stop request cuts it short.
-        const std::int32_t delay = manager_.getSendDelay();
-        for (std::int32_t waited = 0; waited < delay + drainMarginMilliseconds && !stop_.load();
-             waited += drainStepMilliseconds)
-            platform::sleepMilliseconds(drainStepMilliseconds);
-    }
+void BoardDestination::end(bool) {
+    // What was sent leaves after the library's send delay: waited for, so
+    // that the end of a song is heard and, after a stop or a skip too, the
+    // silence (every channel keyed off) reaches the wire before the reset
+    // clears what is queued.
+    const std::int32_t delay = manager_.getSendDelay();
+    for (std::int32_t waited = 0; waited < delay + drainMarginMilliseconds;
+         waited += drainStepMilliseconds)
+        platform::sleepMilliseconds(drainStepMilliseconds);
     manager_.resetInterfaces();
+    manager_.setSendDelay(sendDelay_);
+    platform::leaveRealTimeScheduling();
     release();
+}
+
+void BoardDestination::setHeadStart(double milliseconds) {
+    manager_.setSendDelay(sendDelayFor(sendDelay_, milliseconds));
 }
 
 double BoardDestination::linkWritesPerSecond() const {

@@ -2,7 +2,11 @@
 // library's manager by slot only (BoardChips finds and gives back the
 // chips). Songs play along a RealTimeline; a song that finished is let out
 // for the library's send delay before the boards are reset and its chips
-// given back.
+// given back. The library's board worker starts a burst of writes early
+// enough that the link finishes it by its time, within the send delay; a
+// song whose bursts need longer plays with a longer delay. From begin to
+// end the calling thread, which keeps the song's time, asks for real-time
+// scheduling.
 #pragma once
 
 #include <atomic>
@@ -26,6 +30,9 @@ public:
                                        StatusFunction status) override;
     void end(bool finished) override;
     double linkWritesPerSecond() const override;
+    // Lengthens the library's send delay for the song where its bursts need
+    // a longer head start than the delay gives; end puts it back.
+    void setHeadStart(double milliseconds) override;
     std::string_view scope() const override { return "on the boards"; }
 
 private:
@@ -44,6 +51,8 @@ private:
 
     SoundInterfaceManager& manager_;
     const std::atomic<bool>& stop_;
+    // The library's own send delay.
+    const std::int32_t sendDelay_;
     BoardChips boards_;
     std::vector<SoundChip*> acquired_;
     std::vector<std::unique_ptr<Sink>> sinks_;

@@ -55,6 +55,11 @@ public:
     // Register writes a second the link to the chips carries; 0 without a
     // limit.
     virtual double linkWritesPerSecond() const { return 0; }
+    // Before begin: how long before their time the song's writes must reach
+    // the link so that it finishes its bursts by their time
+    // (LinkHeadStart.h). A destination with a link hands the writes on at
+    // least that early; the others ignore it.
+    virtual void setHeadStart(double /*milliseconds*/) {}
     // Where its chips are, for messages: "on the boards".
     virtual std::string_view scope() const = 0;
 };

@@ -13,18 +13,10 @@ constexpr std::array<std::uint32_t, 8> usualSpeeds = {115200,  230400,  460800, 
 constexpr double windowsPerSecond = static_cast<double>(songs::sampleRate) / loadWindowSamples;
 } // namespace
 
-LinkLoad measureLinkLoad(const songs::Song& song, const std::vector<bool>& played) {
-    LinkLoad load;
+std::vector<std::uint64_t> linkWriteTimes(const songs::Song& song,
+                                          const std::vector<bool>& played) {
+    std::vector<std::uint64_t> times;
     std::map<std::pair<std::uint8_t, std::uint16_t>, std::uint8_t> ym2151Registers;
-    std::uint64_t window = 0;
-    std::uint64_t count = 0;
-    const auto close = [&] {
-        const double rate = static_cast<double>(count) * windowsPerSecond;
-        if (rate > load.peakWritesPerSecond) {
-            load.peakWritesPerSecond = rate;
-            load.peakAt = window * loadWindowSamples;
-        }
-    };
     for (const songs::SongWrite& write : song.writes) {
         if (!played.empty() && (write.chip >= played.size() || !played[write.chip])) continue;
         if (write.chip < song.chips.size() &&
@@ -34,7 +26,24 @@ LinkLoad measureLinkLoad(const songs::Song& song, const std::vector<bool>& playe
             if (found != ym2151Registers.end() && found->second == write.data) continue;
             ym2151Registers[key] = write.data;
         }
-        const std::uint64_t at = write.time / loadWindowSamples;
+        times.push_back(write.time);
+    }
+    return times;
+}
+
+LinkLoad measureLinkLoad(const songs::Song& song, const std::vector<bool>& played) {
+    LinkLoad load;
+    std::uint64_t window = 0;
+    std::uint64_t count = 0;
+    const auto close = [&] {
+        const double rate = static_cast<double>(count) * windowsPerSecond;
+        if (rate > load.peakWritesPerSecond) {
+            load.peakWritesPerSecond = rate;
+            load.peakAt = window * loadWindowSamples;
+        }
+    };
+    for (const std::uint64_t time : linkWriteTimes(song, played)) {
+        const std::uint64_t at = time / loadWindowSamples;
         if (at != window) {
             close();
             window = at;

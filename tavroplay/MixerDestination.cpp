@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <deque>
 #include <optional>
 
@@ -67,11 +68,19 @@ public:
         const std::uint64_t frame =
             position.sample * mixer::BoardMixer::outputRate / songs::sampleRate;
         destination_.songEnd_ = std::max(destination_.songEnd_, frame);
-        return destination_.renderTo(frame) ? Request::go : Request::stop;
+        if (!destination_.renderTo(frame)) return Request::stop;
+        const auto now = std::chrono::steady_clock::now();
+        if (destination_.status_ && now - lastStatus_ >= statusPeriod) {
+            destination_.status_(position, false);
+            lastStatus_ = now;
+        }
+        return Request::go;
     }
 
 private:
+    static constexpr std::chrono::milliseconds statusPeriod{100};
     MixerDestination& destination_;
+    std::chrono::steady_clock::time_point lastStatus_{};
 };
 
 MixerDestination::MixerDestination(SNDFILE* out, const std::atomic<bool>& stop)
@@ -101,7 +110,9 @@ void MixerDestination::begin() {
         sink->setLag(delay_ - mixer_->latencyFrames(sink->chip()));
 }
 
-std::unique_ptr<Timeline> MixerDestination::timeline(std::vector<ChipFamily*>, StatusFunction) {
+std::unique_ptr<Timeline> MixerDestination::timeline(std::vector<ChipFamily*>,
+                                                     StatusFunction status) {
+    status_ = std::move(status);
     return std::make_unique<Render>(*this);
 }
 
@@ -116,6 +127,8 @@ bool MixerDestination::renderTo(std::uint64_t target) {
             if (const auto due = sink->nextDue()) end = std::min(end, *due);
         }
         if (rendered_ >= end) break;
+        // A long wait (hours of silence) is many blocks: a stop ends it.
+        if (stop_.load(std::memory_order_relaxed)) return false;
         const auto count =
             static_cast<std::size_t>(std::min<std::uint64_t>(end - rendered_, blockFrames));
         mixer_->render(buffer.data(), count);
@@ -129,6 +142,7 @@ bool MixerDestination::renderTo(std::uint64_t target) {
             failed_ = true;
             return false;
         }
+        written_ += static_cast<std::uint64_t>(kept);
     }
     return true;
 }
@@ -136,6 +150,7 @@ bool MixerDestination::renderTo(std::uint64_t target) {
 void MixerDestination::end(bool finished) {
     // The sound of the song's last writes, the mixer's delay after them.
     if (finished) renderTo(songEnd_ + delay_);
+    status_ = nullptr;
     sinks_.clear();
     mixer_.reset();
 }

@@ -34,13 +34,16 @@ public:
 
     // Whether writing the file failed.
     bool failed() const { return failed_; }
+    // Frames written to the file so far, every song.
+    std::uint64_t framesWritten() const { return written_; }
 
 private:
     class Sink;
     class Render;
 
     // Renders the mixer up to an output frame and writes what is due (all
-    // but the first delay_ frames of the song); false when writing fails.
+    // but the first delay_ frames of the song), looking at the stop request
+    // after every block; false when writing fails or a stop is asked for.
     bool renderTo(std::uint64_t target);
 
     SNDFILE* out_;
@@ -50,6 +53,8 @@ private:
     std::uint64_t delay_ = 0;    // output frames from a write to its sound
     std::uint64_t rendered_ = 0; // frames the mixer has rendered for this song
     std::uint64_t songEnd_ = 0;  // the song's last frame reached
+    std::uint64_t written_ = 0;  // frames in the file
+    StatusFunction status_;
     bool failed_ = false;
 };
 

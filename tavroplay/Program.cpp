@@ -5,16 +5,20 @@
 // when standard error is a terminal.
 #include "tavroplay/Program.h"
 
+#include <cstring>
 #include <iostream>
 #include <optional>
+#include <set>
 
 #include "client/StopRequest.h"
 #include "client/TavroLibrary.h"
 #include "common/Platform.h"
 #include "common/ThreadScheduling.h"
+#include "soundif/core/IniFile.h"
 #include "soundif/diagnosis/DeviceDiagnosis.h"
 #include "tavroplay/BoardChips.h"
 #include "tavroplay/BoardDestination.h"
+#include "tavroplay/BoardReport.h"
 #include "tavroplay/CommandLine.h"
 #include "tavroplay/Session.h"
 #include "tavroplay/SongListing.h"
@@ -25,6 +29,9 @@ namespace tavroplay {
 namespace {
 
 constexpr const char* program = "tavroplay";
+// The exit status of a program ended by SIGINT, where the event cannot be
+// raised again.
+constexpr int exitStatusOfInterrupt = 130;
 
 std::string bindFault(const TavroLibrary& library) {
     switch (library.failure()) {
@@ -33,8 +40,29 @@ std::string bindFault(const TavroLibrary& library) {
     case TavroLibrary::Failure::noExport:
     case TavroLibrary::Failure::noManager:
         return library.libraryName() + " is not the sound-interface library";
-    default: return "no board is open (none configured, or none attached)";
+    default: return "no board could be opened";
     }
+}
+
+// The boards of the INI file the library read, and why each is or is not open.
+BoardReport reportBoards(const TavroLibrary& library, const diagnosis::Diagnosis* devices) {
+    std::set<std::int32_t> opened;
+    if (SoundInterfaceManager* manager = library.manager()) {
+        const auto count = static_cast<std::uint32_t>(manager->interfaceCount());
+        for (std::uint32_t i = 0; i < count; ++i)
+            if (const SoundInterfaceInfo* info = manager->interfaceInfoAt(i))
+                opened.insert(portOfInterfaceName(
+                    std::string(info->name, strnlen(info->name, sizeof info->name))));
+    }
+    return BoardReport::look(iniFilePathFor(library.libraryPath()), devices, opened);
+}
+
+// A run ended by a console event ends as that event ends a program (130
+// after Ctrl+C), so that a shell loop over files stops too.
+int endsAsStopped(int code) {
+    if (!stopFlag.load()) return code;
+    platform::endAsConsoleEvent(platform::lastConsoleEvent());
+    return exitStatusOfInterrupt;
 }
 
 } // namespace
@@ -61,30 +89,55 @@ int runProgram(const std::vector<std::string>& arguments) {
     }
     if (line->list && !line->items.empty()) return listSongs(line->items, std::cout, std::cerr);
     installStopRequest();
-    if (line->wav) return renderWav(*line, stopFlag);
+    // A reader that went away (tavroplay ... | head) fails the writes
+    // instead of ending the program with the board open.
+    platform::ignoreClosedPipes();
+    if (line->wav) return endsAsStopped(renderWav(*line, stopFlag));
 
-    // --list: the boards the library offers, then every device attached and,
-    // for one that cannot be opened, why and what to do about it (looked at
-    // before the library holds its boards).
-    const std::string devices =
-        line->list ? diagnosis::describe(diagnosis::diagnoseDevices()) : std::string();
+    // --list: the boards the library offers, the INI file read and what
+    // became of each board in it, then every device attached and, for one
+    // that cannot be opened, why and what to do about it (looked at before
+    // the library holds its boards).
+    const diagnosis::Diagnosis devices =
+        line->list ? diagnosis::diagnoseDevices() : diagnosis::Diagnosis();
     TavroLibrary library;
     const bool bound = library.bind();
-    // The timing thread (this one) and the boards' workers ask for real-time
-    // scheduling alike, and are granted the same.
-    const platform::SchedulingState scheduling = platform::requestRealTimeScheduling();
     if (line->list) {
         if (bound) BoardChips(*library.manager()).list(std::cout);
-        std::cout << "Timing threads' scheduling: " << platform::describeScheduling(scheduling)
-                  << '\n';
-        std::cout << '\n' << devices << std::flush;
+        // The timing thread (this one, while a song plays) and the boards'
+        // workers ask for real-time scheduling alike, and are granted the same.
+        std::cout << "Timing threads' scheduling: "
+                  << platform::describeScheduling(platform::requestRealTimeScheduling()) << '\n';
+        if (!library.libraryPath().empty()) {
+            std::cout << '\n';
+            const BoardReport report = reportBoards(library, &devices);
+            for (const std::string& text : report.lines())
+                std::cout << text << '\n';
+        }
+        std::cout << '\n' << diagnosis::describe(devices) << std::flush;
         if (bound) library.unbind();
     }
     if (!bound) {
         std::cerr << program << ": " << bindFault(library) << std::endl;
+        // Why: the file read and each board in it (the devices looked at now
+        // that the library has let them go).
+        if (library.failure() == TavroLibrary::Failure::noBoard && !line->list) {
+            const diagnosis::Diagnosis now = diagnosis::diagnoseDevices();
+            const BoardReport report = reportBoards(library, &now);
+            for (const std::string& text : report.lines())
+                std::cerr << "  " << text << '\n';
+        }
+        std::cerr << std::flush;
         return 1;
     }
     if (line->list) return 0;
+    if (!line->quiet) {
+        // A board that is configured but cannot play is named at the start.
+        const BoardReport report = reportBoards(library, nullptr);
+        if (report.anyProblem())
+            for (const std::string& text : report.lines())
+                std::cerr << text << '\n';
+    }
     platform::beginKeyInput();
     // The first sleep makes the system timer fine enough (Windows): done
     // here, before any timing starts.
@@ -95,13 +148,15 @@ int runProgram(const std::vector<std::string>& arguments) {
         Session session(destination,
                         {{line->loops, line->fadeSeconds},
                          line->quiet,
-                         !line->quiet && platform::standardErrorIsTerminal()},
+                         !line->quiet && platform::standardErrorIsTerminal(),
+                         line->shuffle,
+                         line->repeat},
                         stopFlag, std::cerr);
         code = session.run(line->items);
     }
     platform::endKeyInput();
     library.unbind();
-    return code;
+    return endsAsStopped(code);
 }
 
 } // namespace tavroplay

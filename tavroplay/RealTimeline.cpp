@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "common/KeySequence.h"
 #include "common/Platform.h"
 
 namespace tavroplay {
@@ -33,6 +34,8 @@ Request RealTimeline::keyRequest(int key) const {
     case 'P': return Request::previous;
     case 'q':
     case 'Q': return Request::quit;
+    case KeySequence::arrowLeft: return Request::seekBack;
+    case KeySequence::arrowRight: return Request::seekForward;
     default: return Request::go;
     }
 }
@@ -81,6 +84,21 @@ Request RealTimeline::pause(const Position& position) {
     return Request::go;
 }
 
+std::uint64_t RealTimeline::heardSample(const Position& position) const {
+    if (!started_) return 0;
+    const std::int64_t played = std::max<std::int64_t>(0, clock_.nanoseconds() - start_);
+    return std::min<std::uint64_t>(position.sample, samplesOf(played));
+}
+
+std::uint64_t RealTimeline::samplesOf(std::int64_t nanoseconds) {
+    return static_cast<std::uint64_t>(nanoseconds / 1000 * songs::sampleRate / 1000000);
+}
+
+void RealTimeline::jumped(const Position& position) {
+    start_ = clock_.nanoseconds() - dueNanoseconds(position.sample);
+    lastStatus_ = -1;
+}
+
 Request RealTimeline::reach(const Position& position) {
     if (!started_) {
         clock_.start();
@@ -99,12 +117,10 @@ Request RealTimeline::reach(const Position& position) {
         }
         const std::int64_t now = clock_.nanoseconds();
         if (status_ && now - lastStatus_ >= statusPeriod) {
-            Position shown = position;
             // Between writes the time shown runs on with the clock.
-            const std::int64_t played = std::max<std::int64_t>(0, now - start_);
+            Position shown = position;
             shown.sample = std::min<std::uint64_t>(
-                position.sample,
-                static_cast<std::uint64_t>(played / 1000 * songs::sampleRate / 1000000));
+                position.sample, samplesOf(std::max<std::int64_t>(0, now - start_)));
             showStatus(shown, false);
         }
         const std::int64_t due = start_ + offset;

@@ -1,7 +1,9 @@
 // RealTimeline: the board player's time. Each position is due at its sample
 // time on the file's 44,100 Hz clock, counted from one absolute start on the
 // host's monotonic clock, so waits never add up to drift. While waiting it
-// reads the keys (space pause, n next, p previous, q quit), the stop request,
+// reads the keys (space pause, n next, p previous, q quit, left and right
+// arrows seek; a seek moves the start so that the new position is due now),
+// the stop request,
 // and refreshes the status line about ten times a second. A pause silences
 // the chips; resuming restores their registers and moves the start on by the
 // time paused.
@@ -28,11 +30,14 @@ public:
                  const std::atomic<bool>& stop);
 
     Request reach(const Position& position) override;
+    std::uint64_t heardSample(const Position& position) const override;
+    void jumped(const Position& position) override;
 
     // Nanoseconds from the start to the sample's time.
     static std::int64_t dueNanoseconds(std::uint64_t sample);
 
 private:
+    static std::uint64_t samplesOf(std::int64_t nanoseconds);
     Request pause(const Position& position);
     Request keyRequest(int key) const;
     void sleepUntil(std::int64_t due);

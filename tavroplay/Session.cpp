@@ -1,18 +1,21 @@
 // Playing the entries of a command line; see Session.h.
 #include "tavroplay/Session.h"
 
+#include <chrono>
 #include <cstdio>
 #include <optional>
 
 #include "tavroplay/Display.h"
+#include "tavroplay/LinkHeadStart.h"
 #include "tavroplay/LinkLoad.h"
+#include "tavroplay/PlayOrder.h"
 #include "tavroplay/SongChips.h"
 
 namespace tavroplay {
 
 std::string displayName(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
+    return terminalText(std::string(text.begin(), text.end()));
 }
 
 // The terminal's status line, overwritten in place.
@@ -37,6 +40,10 @@ private:
 };
 
 namespace {
+
+// The clocks a chip is played at: every real chip's lies far inside.
+constexpr std::uint32_t minimumChipClock = 100000;
+constexpr std::uint32_t maximumChipClock = 20000000;
 
 std::string joined(const std::vector<std::string>& parts) {
     std::string text;
@@ -74,14 +81,21 @@ void Session::notice(const PlayItem& item, const std::string& text, StatusLine& 
 int Session::run(const std::vector<PlayItem>& items) {
     StatusLine status(messages_);
     bool failed = false;
-    std::size_t index = 0;
-    while (index < items.size() && !stop_.load()) {
-        const Request request = playItem(items[index], failed, status);
+    PlayOrder order(items.size(), settings_.shuffle, settings_.repeat);
+    while (const std::optional<std::size_t> index = order.current()) {
+        if (stop_.load()) break;
+        bool refused = false;
+        const Request request = playItem(items[*index], refused, status);
+        failed = failed || refused;
         if (request == Request::stop || request == Request::quit) break;
+        // A file that cannot be played is passed over in the direction of
+        // travel, so that p onto one goes on back past it.
         if (request == Request::previous)
-            index = index == 0 ? 0 : index - 1;
+            order.back();
+        else if (refused)
+            order.passOver();
         else
-            ++index;
+            order.forward(true);
     }
     return failed ? 1 : 0;
 }
@@ -96,6 +110,23 @@ Request Session::playItem(const PlayItem& item, bool& failed, StatusLine& status
     const std::optional<songs::Song> song = songs::loadSong(item.path, error);
     if (!song) {
         fault(item, error, status);
+        failed = true;
+        return Request::go;
+    }
+    if (!song->warning.empty()) notice(item, song->warning, status);
+    // A chip cannot be given any clock (a 1 Hz clock in a header would ask
+    // a resampler or a clock correction for the impossible).
+    for (std::size_t chip = 0; chip < song->chips.size(); ++chip) {
+        const std::uint32_t clock = song->chips[chip].clock;
+        if (clock == 0 || !song->writesTo(chip) ||
+            (clock >= minimumChipClock && clock <= maximumChipClock))
+            continue;
+        fault(item,
+              song->chips[chip].label() + " at " + std::to_string(clock) +
+                  " Hz: a chip cannot be given that clock (from " +
+                  std::to_string(minimumChipClock) + " to " + std::to_string(maximumChipClock) +
+                  " Hz)",
+              status);
         failed = true;
         return Request::go;
     }
@@ -125,6 +156,8 @@ Request Session::playItem(const PlayItem& item, bool& failed, StatusLine& status
     if (const double capacity = destination_.linkWritesPerSecond(); capacity > 0) {
         const LinkLoad load = measureLinkLoad(*song, chips.played());
         if (load.peakWritesPerSecond > capacity) notice(item, linkNotice(load, capacity), status);
+        destination_.setHeadStart(
+            linkHeadStartMilliseconds(linkWriteTimes(*song, chips.played()), capacity));
     }
 
     SongPlayer player(*song, chips, settings_.play);
@@ -138,9 +171,17 @@ Request Session::playItem(const PlayItem& item, bool& failed, StatusLine& status
     const std::uint64_t total = player.totalSamples();
     const bool looping = player.loops();
     StatusFunction show;
+    const auto started = std::chrono::steady_clock::now();
     if (settings_.display)
         show = [&](const Position& position, bool paused) {
-            status.show(statusLine(position, total, looping, settings_.play.loops, meter, paused));
+            std::string text =
+                statusLine(position, total, looping, settings_.play.loops, meter, paused);
+            if (settings_.showSpeed) {
+                const std::chrono::duration<double> spent =
+                    std::chrono::steady_clock::now() - started;
+                text += "  " + speedText(position.sample, spent.count());
+            }
+            status.show(text);
         };
     destination_.begin();
     const std::unique_ptr<Timeline> timeline = destination_.timeline(chips.families(), show);

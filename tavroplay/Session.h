@@ -3,8 +3,9 @@
 // same code for both: each song read by its source, its chips placed, one
 // line of notice for what is dropped, clock-corrected, converted or too dense
 // for the link, the song played along the destination's timeline, then its
-// chips silenced and given back. n and p move between entries; a stop
-// request (passed in) ends the session.
+// chips silenced and given back. n and p move between entries (a file that
+// cannot be played is passed over in the direction of travel), in order or
+// shuffled, once or repeated; a stop request (passed in) ends the session.
 //
 // Messages go to the stream given: faults always, notices unless quiet, the
 // tag, chips and status line only with display.
@@ -24,6 +25,9 @@ struct SessionSettings {
     PlayOptions play;
     bool quiet = false;
     bool display = false;
+    bool shuffle = false;   // a random order, new each round
+    bool repeat = false;    // the entries again after the last
+    bool showSpeed = false; // the status line tells how many times real time it runs
 };
 
 class Session {

@@ -129,4 +129,9 @@ void SongChips::silence() {
         played.family->silence();
 }
 
+void SongChips::restore() {
+    for (Played& played : families_)
+        played.family->restore();
+}
+
 } // namespace tavroplay

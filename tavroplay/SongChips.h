@@ -47,6 +47,8 @@ public:
 
     void setAttenuation(double decibels);
     void silence();
+    // Every register the song set sent again, keys last (after a seek).
+    void restore();
 
 private:
     struct Played {

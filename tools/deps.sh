@@ -13,6 +13,7 @@ packages=(
     xvfb xdotool
     g++-mingw-w64-x86-64-posix googletest wine wine64
     libsoxr-dev libsndfile1-dev libpulse-dev pulseaudio pulseaudio-utils sox
+    libdbus-1-dev
 )
 missing=()
 for package in "${packages[@]}"; do

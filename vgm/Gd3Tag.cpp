@@ -61,11 +61,19 @@ std::string utf8FromUtf16(std::span<const std::uint16_t> units) {
     return out;
 }
 
-std::optional<Gd3Tag> readGd3Tag(std::span<const std::uint8_t> file, std::size_t offset) {
-    if (offset > file.size() || file.size() - offset < headerSize) return std::nullopt;
-    if (read32(file, offset) != magic) return std::nullopt;
+std::optional<Gd3Tag> readGd3Tag(std::span<const std::uint8_t> file, std::size_t offset,
+                                 std::string& fault) {
+    if (offset > file.size() || file.size() - offset < headerSize) {
+        fault = "the file ends before its tag";
+        return std::nullopt;
+    }
+    if (read32(file, offset) != magic) {
+        fault = "no GD3 tag where the header points";
+        return std::nullopt;
+    }
     const std::size_t length = read32(file, offset + 8);
     const std::size_t start = offset + headerSize;
+    if (length > file.size() - start) fault = "cut short by the end of the file";
     const std::size_t end = start + std::min(length, file.size() - start);
 
     Gd3Tag tag;

@@ -23,9 +23,11 @@ struct Gd3Tag {
 };
 
 // Decodes the tag at offset of file; nothing when there is no well-formed
-// tag there. Unpaired surrogates become U+FFFD; texts that run past the tag's
-// length are cut at it.
-std::optional<Gd3Tag> readGd3Tag(std::span<const std::uint8_t> file, std::size_t offset);
+// tag there, with fault saying why. Unpaired surrogates become U+FFFD; texts
+// that run past the tag's length are cut at it. A tag that the file's end cuts
+// short gives the texts that are whole and sets fault.
+std::optional<Gd3Tag> readGd3Tag(std::span<const std::uint8_t> file, std::size_t offset,
+                                 std::string& fault);
 
 // UTF-16LE (little-endian code units) to UTF-8.
 std::string utf8FromUtf16(std::span<const std::uint16_t> units);

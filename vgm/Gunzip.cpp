@@ -2,6 +2,8 @@
 // VgmFile.h.
 #include "vgm/VgmFile.h"
 
+#include <algorithm>
+
 #ifdef TONRIG_HAVE_ZLIB
 #include <zlib.h>
 #endif
@@ -26,12 +28,17 @@ bool gunzip(std::span<const std::uint8_t> in, std::vector<std::uint8_t>& out, st
         stream.next_out = buffer;
         stream.avail_out = sizeof buffer;
         result = inflate(&stream, Z_NO_FLUSH);
-        out.insert(out.end(), buffer, buffer + (sizeof buffer - stream.avail_out));
-        if (out.size() > limit) {
+        const std::size_t produced = sizeof buffer - stream.avail_out;
+        // Checked before the bytes are kept, so that memory stays near the limit.
+        if (produced > limit - out.size()) {
             inflateEnd(&stream);
+            out.clear();
             error = "compressed data unpacks to more than a VGM file can be";
             return false;
         }
+        if (out.capacity() - out.size() < produced)
+            out.reserve(std::min(limit, std::max(out.size() * 2, out.size() + produced)));
+        out.insert(out.end(), buffer, buffer + produced);
         if (result == Z_STREAM_END) {
             // Another gzip member may follow; trailing zero padding is allowed.
             if (stream.avail_in >= 2 && stream.next_in[0] == 0x1F && stream.next_in[1] == 0x8B) {

@@ -2,8 +2,8 @@
 #include "vgm/VgmFile.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+
+#include "common/WholeFile.h"
 
 namespace vgm {
 
@@ -45,31 +45,13 @@ bool isGzip(std::span<const std::uint8_t> bytes) {
 
 bool readFileBytes(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes,
                    std::string& error, std::size_t limit) {
-    std::error_code code;
-    if (!std::filesystem::exists(path, code)) {
-        error = "no such file";
+    const platform::FileFault fault = platform::readWholeFile(path, limit, bytes);
+    if (fault == platform::FileFault::tooLarge) {
+        error = "too large to be a song file (over " + std::to_string(limit >> 20) + " MB)";
         return false;
     }
-    if (std::filesystem::is_directory(path, code)) {
-        error = "is a directory";
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot be opened";
-        return false;
-    }
-    bytes.clear();
-    char buffer[65536];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        bytes.insert(bytes.end(), buffer, buffer + in.gcount());
-        if (bytes.size() > limit) {
-            error = "too large to be a song file";
-            return false;
-        }
-    }
-    if (in.bad()) {
-        error = "cannot be read";
+    if (fault != platform::FileFault::none) {
+        error = platform::fileFaultText(fault);
         return false;
     }
     return true;
@@ -99,19 +81,34 @@ std::optional<VgmFile> VgmFile::parse(std::vector<std::uint8_t> bytes, std::stri
     VgmFile file;
     VgmHeader& header = file.header_;
     header.version = read32(bytes, versionField);
-    const std::uint32_t eof = read32(bytes, eofField);
-    header.dataEnd = eof == 0 ? bytes.size() : eofField + std::size_t{eof};
-    if (header.dataEnd > bytes.size()) {
-        error = "truncated: the header gives " + std::to_string(header.dataEnd) +
-                " bytes, the file has " + std::to_string(bytes.size());
-        return std::nullopt;
-    }
     header.dataStart = minimumHeader;
     if (header.version >= dataFieldSince && read32(bytes, dataField) != 0)
         header.dataStart = dataField + std::size_t{read32(bytes, dataField)};
-    if (header.dataStart < minimumHeader || header.dataStart >= header.dataEnd) {
-        error = "data offset " + hex(header.dataStart) + " outside the file";
+    if (header.dataStart < minimumHeader) {
+        error = "data offset " + hex(header.dataStart) + " lies inside the header";
         return std::nullopt;
+    }
+    if (header.dataStart >= bytes.size()) {
+        error = "data offset " + hex(header.dataStart) + " lies past the end of the file (" +
+                std::to_string(bytes.size()) + " bytes)";
+        return std::nullopt;
+    }
+    const std::uint32_t eof = read32(bytes, eofField);
+    header.dataEnd = eof == 0 ? bytes.size() : eofField + std::size_t{eof};
+    if (header.dataEnd <= header.dataStart) {
+        error = "bad end-of-file field: it gives " + std::to_string(header.dataEnd) +
+                " bytes, which ends before the data at " + hex(header.dataStart);
+        return std::nullopt;
+    }
+    // A file shorter than its header says is played when its music is whole
+    // (the end command is there): an end-of-file field off by 4 (the file's
+    // size written in it), or a file cut inside its tag.
+    std::string shortFile;
+    const std::size_t declaredEnd = header.dataEnd;
+    if (header.dataEnd > bytes.size()) {
+        shortFile = "the header gives " + std::to_string(header.dataEnd) + " bytes, the file has " +
+                    std::to_string(bytes.size());
+        header.dataEnd = bytes.size();
     }
     // Header fields that lie in the data or that the version lacks read as 0.
     const auto field = [&](std::size_t offset, std::uint32_t since) -> std::uint32_t {
@@ -120,15 +117,18 @@ std::optional<VgmFile> VgmFile::parse(std::vector<std::uint8_t> bytes, std::stri
     };
     header.totalSamples = read32(bytes, totalSamplesField);
     header.loopSamples = read32(bytes, loopSamplesField);
+    if (const std::uint32_t gd3 = read32(bytes, gd3Field); gd3 != 0) {
+        header.gd3Start = gd3Field + std::size_t{gd3};
+        // The commands end where the tag begins, end command or not.
+        if (header.gd3Start > header.dataStart && header.gd3Start < header.dataEnd)
+            header.dataEnd = header.gd3Start;
+    }
+    std::string loopFault;
     if (const std::uint32_t loop = read32(bytes, loopField); loop != 0) {
         header.loopStart = loopField + std::size_t{loop};
-        if (header.loopStart < header.dataStart || header.loopStart >= header.dataEnd) {
-            error = "loop offset " + hex(header.loopStart) + " outside the data";
-            return std::nullopt;
-        }
+        if (header.loopStart < header.dataStart || header.loopStart >= header.dataEnd)
+            loopFault = "loop offset " + hex(header.loopStart) + " lies outside the data";
     }
-    if (const std::uint32_t gd3 = read32(bytes, gd3Field); gd3 != 0)
-        header.gd3Start = gd3Field + std::size_t{gd3};
     for (std::size_t chip = 0; chip < chipCount; ++chip) {
         const ClockField where = clockField(static_cast<VgmChip>(chip));
         std::uint32_t value = field(where.offset, where.sinceVersion);
@@ -143,38 +143,59 @@ std::optional<VgmFile> VgmFile::parse(std::vector<std::uint8_t> bytes, std::stri
         header.ay8910Flags = bytes[ay8910FlagsField];
     }
     file.bytes_ = std::move(bytes);
-    if (header.gd3Start != 0) file.tag_ = readGd3Tag(file.bytes_, header.gd3Start);
+    std::string tagFault;
+    if (header.gd3Start != 0) {
+        file.tag_ = readGd3Tag(file.bytes_, header.gd3Start, tagFault);
+        if (!file.tag_ && tagFault.empty()) tagFault = "no tag where the header points";
+    }
 
-    // One pass over the stream: well formed, which chips, how long.
+    // One pass over the stream: well formed, which chips, how long, and
+    // where the loop starts.
     CommandReader reader = file.commands();
     std::uint64_t samples = 0;
     std::uint64_t samplesAtLoop = 0;
-    bool loopSeen = header.loopStart == 0;
+    bool loopSeen = header.loopStart == 0 || !loopFault.empty();
     for (VgmEvent event = reader.next(); event.kind != VgmEvent::end; event = reader.next()) {
         if (!loopSeen && event.offset >= header.loopStart) {
-            if (event.offset != header.loopStart) {
-                error = "loop offset " + hex(header.loopStart) + " is not at a command";
-                return std::nullopt;
-            }
             loopSeen = true;
+            if (event.offset != header.loopStart)
+                loopFault = "loop offset " + hex(header.loopStart) + " is not at a command";
             samplesAtLoop = samples;
         }
         if (event.kind == VgmEvent::fault) {
             error = reader.error();
+            if (!shortFile.empty()) error = "truncated: " + shortFile + " (" + error + ")";
             return std::nullopt;
         }
         if (event.kind == VgmEvent::wait) samples += event.samples;
         if (event.kind == VgmEvent::write)
             file.used_[static_cast<std::size_t>(event.chip)][event.index] = true;
     }
+    // A loop that starts at the end command is empty: it plays nothing.
     if (!loopSeen) {
-        // The loop starts at the end command: an empty loop plays nothing.
-        if (reader.offset() != header.loopStart) {
-            error = "loop offset " + hex(header.loopStart) + " is not at a command";
-            return std::nullopt;
-        }
+        if (reader.offset() != header.loopStart)
+            loopFault = "loop offset " + hex(header.loopStart) + " is not at a command";
         samplesAtLoop = samples;
     }
+
+    // What was wrong but did not spoil the music: one warning.
+    std::string& warning = file.warning_;
+    const auto warn = [&warning](const std::string& text) {
+        warning += (warning.empty() ? "" : "; ") + text;
+    };
+    if (!shortFile.empty()) {
+        if (declaredEnd == file.bytes_.size() + eofField)
+            warn("its end-of-file field is off by 4 (it gives the file's size)");
+        else
+            warn("cut short after its music: " + shortFile);
+    }
+    if (!loopFault.empty()) {
+        warn(loopFault + "; played without its loop");
+        header.loopStart = 0;
+        header.loopSamples = 0;
+    }
+    if (!tagFault.empty()) warn("its tag: " + tagFault);
+
     file.streamSamples_ = samples;
     file.streamLoopSamples_ = header.loopStart != 0 ? samples - samplesAtLoop : 0;
     return file;

@@ -1,6 +1,9 @@
 // VgmFile: one VGM file in memory, checked as a whole before anything plays:
 // the header read by its version, the GD3 tag, and one pass over the command
-// stream that proves it well formed and finds which chips it writes to.
+// stream that proves it well formed and finds which chips it writes to. The
+// commands end at the end command, and never reach past the tag's start or
+// the file's end. A file whose music is whole plays even where its header is
+// off (see warning()); one whose music is not is refused.
 //
 //   std::string error;
 //   if (auto file = vgm::VgmFile::load("song.vgz", error)) ... else report(error);
@@ -32,6 +35,10 @@ public:
 
     const VgmHeader& header() const { return header_; }
     const std::optional<Gd3Tag>& tag() const { return tag_; }
+    // What was wrong with a file that plays all the same (an end-of-file
+    // field off by 4, a tag cut short, a loop offset that is not at a
+    // command, played without its loop), as one line; empty for a sound file.
+    const std::string& warning() const { return warning_; }
     std::span<const std::uint8_t> bytes() const { return bytes_; }
 
     // A reader at the first command.
@@ -54,6 +61,7 @@ private:
     std::vector<std::uint8_t> bytes_;
     VgmHeader header_;
     std::optional<Gd3Tag> tag_;
+    std::string warning_;
     std::array<std::array<bool, 2>, chipCount> used_{};
     std::uint64_t streamSamples_ = 0;
     std::uint64_t streamLoopSamples_ = 0;
@@ -63,8 +71,10 @@ private:
 // a few megabytes.
 inline constexpr std::size_t maximumFileSize = 256u << 20;
 
-// Reads a whole file of at most limit bytes; false with error set (without
-// the file name: "no such file", "is a directory", ...) otherwise.
+// Reads a whole file of at most limit bytes, refusing a larger one by its
+// size and a FIFO or device without waiting on it; false with error set
+// (without the file name: "no such file", "not a regular file", ...)
+// otherwise.
 bool readFileBytes(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes,
                    std::string& error, std::size_t limit = maximumFileSize);
 

@@ -30,6 +30,10 @@
 // inside the library itself: other modules are given the path.
 std::filesystem::path iniFilePath();
 
+// The file that the library at that path reads, by the rule above: for
+// clients, which tell users which file was read.
+std::filesystem::path iniFilePathFor(const std::filesystem::path& library);
+
 // A sentence telling users where the file is looked for, for messages; empty
 // where the file is always the one beside the library.
 std::string iniFileLocationNote();

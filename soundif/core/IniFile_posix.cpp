@@ -41,7 +41,11 @@ IniText load(const std::filesystem::path& path) {
 } // namespace
 
 std::filesystem::path iniFilePath() {
-    auto beside = platform::modulePathOf(reinterpret_cast<const void*>(&iniFilePath));
+    return iniFilePathFor(platform::modulePathOf(reinterpret_cast<const void*>(&iniFilePath)));
+}
+
+std::filesystem::path iniFilePathFor(const std::filesystem::path& library) {
+    auto beside = library;
     beside.replace_extension(".ini");
     std::error_code error;
     if (std::filesystem::exists(beside, error)) return beside;

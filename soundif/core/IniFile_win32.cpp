@@ -9,6 +9,12 @@ std::filesystem::path iniFilePath() {
     return platform::profilePathBeside(reinterpret_cast<const void*>(&iniFilePath));
 }
 
+std::filesystem::path iniFilePathFor(const std::filesystem::path& library) {
+    auto beside = library;
+    beside.replace_extension(".ini");
+    return beside;
+}
+
 std::string iniFileLocationNote() {
     return {};
 }

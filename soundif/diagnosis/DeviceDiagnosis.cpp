@@ -3,6 +3,7 @@
 // diagnoseDevices (DeviceDiagnosis_libusb.cpp, DeviceDiagnosis_d2xx.cpp).
 #include "soundif/diagnosis/DeviceDiagnosis.h"
 #include "soundif/device/D2xxStatusText.h"
+#include "soundif/link/d2xx/D2xxBackends.h"
 
 namespace diagnosis {
 
@@ -34,6 +35,19 @@ Diagnosis diagnoseThroughFunctions(const D2xxFunctions& functions, std::string s
         result.devices.push_back(std::move(finding));
     }
     return result;
+}
+
+std::optional<Diagnosis> diagnoseNamedModule() {
+    const std::string module = d2xxModulePath();
+    if (module.empty()) return std::nullopt;
+    const std::string source = "the module " + module;
+    if (const std::string fault = d2xxModuleFault(module); !fault.empty()) {
+        Diagnosis unusable;
+        unusable.source = source;
+        unusable.unavailable = "the module " + fault + " (TAVRO_D2XX_MODULE)";
+        return unusable;
+    }
+    return diagnoseThroughFunctions(loadD2xxModule(module), source);
 }
 
 std::string describe(const Diagnosis& diagnosis) {

@@ -14,6 +14,7 @@
 #include "soundif/device/D2xxFunctions.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,10 @@ struct Diagnosis {
 
 // Looks at the devices attached now.
 Diagnosis diagnoseDevices();
+
+// With TAVRO_D2XX_MODULE set: the devices of that module, or why the module
+// cannot be used; nothing when the variable is not set.
+std::optional<Diagnosis> diagnoseNamedModule();
 
 // The diagnosis as text for a console, one entry per device.
 std::string describe(const Diagnosis& diagnosis);

@@ -8,8 +8,7 @@
 namespace diagnosis {
 
 Diagnosis diagnoseDevices() {
-    if (const std::string module = d2xxModulePath(); !module.empty())
-        return diagnoseThroughFunctions(loadD2xxModule(module), "the module " + module);
+    if (std::optional<Diagnosis> module = diagnoseNamedModule()) return *module;
     const D2xxFunctions& vendor = platformD2xx();
     if (vendor.listDevices == noD2xxDevices().listDevices) {
         Diagnosis none;

@@ -95,8 +95,7 @@ std::string serialOf(libusb_device_handle* handle, const libusb_device_descripto
 } // namespace
 
 Diagnosis diagnoseDevices() {
-    if (const std::string module = d2xxModulePath(); !module.empty())
-        return diagnoseThroughFunctions(loadD2xxModule(module), "the module " + module);
+    if (std::optional<Diagnosis> module = diagnoseNamedModule()) return *module;
     Diagnosis result;
     result.source = "libftdi1 on the USB bus";
     libusb_context* context = nullptr;

@@ -15,7 +15,9 @@ using platform::SchedulingState;
 using platform::ThreadScheduling;
 
 bool isRealTime(const SchedulingState& state) {
-    return state.kind == ThreadScheduling::realTime || state.kind == ThreadScheduling::multimedia;
+    return state.kind == ThreadScheduling::realTime ||
+           state.kind == ThreadScheduling::realTimeService ||
+           state.kind == ThreadScheduling::multimedia;
 }
 
 TEST(ThreadScheduling, RequestChangesOnlyTheCallingThreadAndReportsItsState) {
@@ -27,15 +29,24 @@ TEST(ThreadScheduling, RequestChangesOnlyTheCallingThreadAndReportsItsState) {
         afterwards = platform::currentThreadScheduling();
     });
     worker.join();
-    EXPECT_EQ(granted.kind, afterwards.kind);
+    EXPECT_EQ(isRealTime(granted), isRealTime(afterwards));
     EXPECT_EQ(granted.priority, afterwards.priority);
-    if (granted.kind == ThreadScheduling::realTime) {
+    if (isRealTime(granted) && granted.kind != ThreadScheduling::multimedia) {
         EXPECT_GE(granted.priority, 1);
         EXPECT_LE(granted.priority, 10);
     }
     const SchedulingState main = platform::currentThreadScheduling();
     EXPECT_EQ(main.kind, before.kind);
     EXPECT_EQ(main.priority, before.priority);
+}
+
+TEST(ThreadScheduling, AThreadLeavesRealTimeForTheNormalScheduling) {
+    std::thread worker([] {
+        platform::requestRealTimeScheduling();
+        platform::leaveRealTimeScheduling();
+        EXPECT_EQ(platform::currentThreadScheduling().kind, ThreadScheduling::normal);
+    });
+    worker.join();
 }
 
 TEST(ThreadScheduling, DescriptionSaysWhetherRealTimeIsInEffect) {

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <random>
 #include <string>
 
 #include "MdxBuilder.h"
@@ -32,6 +34,11 @@ constexpr int tempo = 200;
 struct Case {
     const char* name;
     std::function<void(Song&)> make;
+    // The share of writes that must be equal: 1 (every write, tick for
+    // tick) for the songs made for one command; for the random songs and the
+    // known differences below, the share measured when they were last
+    // mended, so that none gets worse.
+    double floor = 1.0;
 };
 
 void PrintTo(const Case& c, std::ostream* os) {
@@ -144,6 +151,25 @@ const std::vector<Case>& cases() {
                  .note(35, 4)
                  .end();
          }},
+        {"VolumeBeforeRest",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceTwo)
+                 .volume(3)
+                 .note(30, 4)
+                 .volume(0xE8)
+                 .rest(4)
+                 .note(30, 4)
+                 .volumeDown()
+                 .rest(2)
+                 .note(31, 2)
+                 .volume(5)
+                 .voice(voiceOne)
+                 .rest(3)
+                 .note(32, 3)
+                 .end();
+             s.tracks[1].volume(4).rest(2).voice(voiceOne).volumeUp().rest(2).note(40, 2).end();
+         }},
         {"LegatoThenRest",
          [](Song& s) {
              s.tracks[0]
@@ -226,6 +252,91 @@ const std::vector<Case>& cases() {
                  .note(33, 6)
                  .end();
          }},
+        {"PortamentoAcrossRests",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .note(30, 4)
+                 .portamento(821)
+                 .rest(1)
+                 .rest(4)
+                 .note(40, 4)
+                 .portamento(-700)
+                 .rest(3)
+                 .note(41, 4)
+                 .portamento(600)
+                 .note(30, 4)
+                 .rest(3)
+                 .note(40, 4)
+                 .end();
+             s.tracks[1].voice(voiceOne).portamento(821).rest(2).note(30, 4).note(40, 4).end();
+         }},
+        {"LegatoBeforeRest",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .note(33, 3)
+                 .legato()
+                 .rest(3)
+                 .gate(0xFC)
+                 .note(34, 12)
+                 .legato()
+                 .note(35, 4)
+                 .end();
+         }},
+        {"VolumeBeforeRestAfterGate",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .gate(4)
+                 .note(30, 4)
+                 .volume(3)
+                 .rest(2)
+                 .note(31, 2)
+                 .gate(8)
+                 .legato()
+                 .note(32, 2)
+                 .volume(7)
+                 .rest(2)
+                 .note(33, 2)
+                 .end();
+         }},
+        {"VolumeSameLevel",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceTwo)
+                 .gate(7)
+                 .note(84, 4)
+                 .volume(0x95)
+                 .rest(1)
+                 .note(60, 6)
+                 .volume(0x94)
+                 .note(61, 2)
+                 .volume(7)
+                 .rest(1)
+                 .note(62, 2)
+                 .end();
+         }},
+        // Known differences, kept at their share.
+        {"LfoAndKeyOnDelay",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .keyOnDelay(1)
+                 .lfoDelay(3)
+                 .pitchLfo(2, 1, 1172)
+                 .note(16, 8)
+                 .keyOnDelay(2)
+                 .pitchLfo(0, 3, 900)
+                 .note(17, 8)
+                 .lfoDelay(0)
+                 .portamento(500)
+                 .note(18, 6)
+                 .end();
+         },
+         // Known difference: while a key-on waits its delay, the reference's
+         // LFO does not run when an LFO delay is set, but does when none is.
+         0.88},
         {"PortamentoWithLfo",
          [](Song& s) {
              s.tracks[0].voice(voiceOne).pitchLfo(2, 4, 500).portamento(300).note(30, 12).end();
@@ -386,6 +497,22 @@ std::vector<std::vector<Ym2151Write>> runOurs(const std::vector<std::uint8_t>& b
     return out;
 }
 
+// How many writes two ticks have in common in the same order (the longest
+// common subsequence): one write more or less counts once, not for every
+// write after it.
+std::size_t commonInOrder(const std::vector<Ym2151Write>& a, const std::vector<Ym2151Write>& b) {
+    std::vector<std::size_t> row(b.size() + 1, 0);
+    for (const Ym2151Write& x : a) {
+        std::size_t diagonal = 0;
+        for (std::size_t j = 0; j < b.size(); ++j) {
+            std::size_t above = row[j + 1];
+            row[j + 1] = x == b[j] ? diagonal + 1 : std::max(row[j + 1], row[j]);
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
 std::string show(const std::vector<Ym2151Write>& writes) {
     std::string s;
     char buffer[16];
@@ -420,20 +547,123 @@ TEST_P(MdxReference, WritesEqualTheReferenceTickForTick) {
         const auto& b =
             t < reference.ticks.size() ? reference.ticks[t] : std::vector<Ym2151Write>{};
         total += std::max(a.size(), b.size());
-        for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i)
-            equal += a[i] == b[i];
-        if (a != b && reported++ < 3)
+        equal += commonInOrder(a, b);
+        if (std::getenv("MDX_SHOW_ALL"))
+            std::printf("%3zu%s\n  ours:%s\n  ref: %s\n", t, a == b ? "" : " *", show(a).c_str(),
+                        show(b).c_str());
+        if (a != b && GetParam().floor >= 1.0 && reported++ < 3)
             ADD_FAILURE() << "tick " << t << "\n ours:     " << show(a)
                           << "\n reference:" << show(b);
     }
+    double share = total ? static_cast<double>(equal) / static_cast<double>(total) : 1.0;
     EXPECT_EQ(ours.size(), reference.ticks.size()) << "song length in ticks";
+    EXPECT_GE(share, GetParam().floor);
+    if (share < 1.0 && std::getenv("MDX_SHOW_PROGRAMS")) {
+        for (std::size_t t = 0; t < song.tracks.size(); ++t) {
+            std::printf("track %zu:", t);
+            for (std::uint8_t b : song.tracks[t].code)
+                std::printf(" %02X", b);
+            std::printf("\n");
+        }
+    }
     std::printf(
         "[ share ] %s: %zu of %zu writes equal in the same tick (%.1f%%) over %zu ticks%s\n",
-        GetParam().name, equal, total,
-        total ? 100.0 * static_cast<double>(equal) / static_cast<double>(total) : 100.0,
-        reference.ticks.size(), reference.ended ? ", song ended" : "");
+        GetParam().name, equal, total, 100.0 * share, reference.ticks.size(),
+        reference.ended ? ", song ended" : "");
 #endif
 }
+
+// Songs of random commands on every FM track: combinations no song made for
+// one command shows (volume changed during a tie, detune during portamento,
+// LFOs across rests, key-on delays with legato...).
+void randomTrack(Track& t, std::mt19937& random, int track) {
+    auto pick = [&](int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(random);
+    };
+    t.voice(pick(1, 2));
+    for (int i = 0; i < 40; ++i) {
+        switch (pick(0, 20)) {
+        case 0: t.volume(pick(0, 15)); break;
+        case 1: t.volume(0x80 + pick(0, 0x7F)); break;
+        case 2: t.volumeUp(); break;
+        case 3: t.volumeDown(); break;
+        case 4: t.gate(pick(0, 1) ? pick(1, 8) : 0x100 - pick(1, 6)); break;
+        case 5: t.legato(); break;
+        case 6: t.detune(pick(-300, 300)); break;
+        case 7: t.portamento(pick(-900, 900)); break;
+        case 8: t.keyOnDelay(pick(0, 3)); break;
+        case 9: t.pitchLfo(pick(0, 2), pick(1, 9), pick(-1500, 1500)); break;
+        case 10: t.lfoSwitch(0xEC, pick(0x80, 0x81)); break;
+        case 11: t.lfoDelay(pick(0, 4)); break;
+        case 12: t.pan(pick(0, 3)); break;
+        case 13: t.voice(pick(1, 2)); break;
+        case 14: t.rest(pick(1, 6)); break;
+        case 15:
+            if (track == 7) t.noise(pick(0, 1) ? 0x80 | pick(0, 0x1F) : 0);
+            break;
+        case 16:
+            t.chipLfo(pick(0, 0x43), pick(0, 255), 0x80 | pick(0, 0x7F), pick(0, 0x7F),
+                      pick(0, 0x73));
+            break;
+        default: t.note(pick(0, 95), pick(1, 12)); break;
+        }
+    }
+    t.note(pick(0, 95), pick(1, 12)).end();
+}
+
+// Floors of the random songs (see Case::floor).
+constexpr double soloFloors[] = {0.95, 1.0,  0.90, 1.0,  0.95, 0.91,
+                                 0.93, 0.88, 0.96, 0.86, 0.84, 0.88};
+constexpr double randomFloors[] = {0.82, 0.71, 0.80, 0.67, 0.89, 0.86,
+                                   0.80, 0.87, 0.73, 0.80, 0.64, 0.68};
+
+std::vector<Case> soloCases() {
+    static const char* const names[] = {"Solo1", "Solo2", "Solo3", "Solo4",  "Solo5",  "Solo6",
+                                        "Solo7", "Solo8", "Solo9", "Solo10", "Solo11", "Solo12"};
+    std::vector<Case> all;
+    unsigned seed = 100;
+    for (const char* name : names) {
+        all.push_back({name,
+                       [seed](Song& s) {
+                           std::mt19937 random(seed);
+                           int track = static_cast<int>(seed % 8);
+                           randomTrack(s.tracks[static_cast<std::size_t>(track)], random, track);
+                       },
+                       soloFloors[all.size()]});
+        ++seed;
+    }
+    return all;
+}
+
+std::vector<Case> randomCases() {
+    static const char* const names[] = {"Random1", "Random2",  "Random3",  "Random4",
+                                        "Random5", "Random6",  "Random7",  "Random8",
+                                        "Random9", "Random10", "Random11", "Random12"};
+    std::vector<Case> all;
+    unsigned seed = 1;
+    for (const char* name : names) {
+        all.push_back({name,
+                       [seed](Song& s) {
+                           std::mt19937 random(seed);
+                           for (int track = 0; track < 8; ++track)
+                               randomTrack(s.tracks[static_cast<std::size_t>(track)], random,
+                                           track);
+                       },
+                       randomFloors[all.size()]});
+        ++seed;
+    }
+    return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(SoloSongs, MdxReference, testing::ValuesIn(soloCases()),
+                         [](const testing::TestParamInfo<Case>& info) {
+                             return std::string(info.param.name);
+                         });
+
+INSTANTIATE_TEST_SUITE_P(RandomSongs, MdxReference, testing::ValuesIn(randomCases()),
+                         [](const testing::TestParamInfo<Case>& info) {
+                             return std::string(info.param.name);
+                         });
 
 INSTANTIATE_TEST_SUITE_P(Songs, MdxReference, testing::ValuesIn(cases()),
                          [](const testing::TestParamInfo<Case>& info) {

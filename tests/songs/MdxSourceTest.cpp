@@ -43,7 +43,9 @@ TEST(MdxSource, WritesAreTimedByTheTempoAndTheSongEnds) {
     std::optional<songs::Song> song = songs::parseSong(s.build(), error);
     ASSERT_TRUE(song) << error;
     EXPECT_EQ(song->format, "MDX");
-    ASSERT_EQ(song->chips.size(), 1u);
+    ASSERT_EQ(song->chips.size(), 2u);
+    EXPECT_EQ(song->chips[1].type, songs::ChipType::other);
+    EXPECT_FALSE(song->writesTo(1));
     EXPECT_EQ(song->chips[0].type, songs::ChipType::ym2151);
     EXPECT_EQ(song->chips[0].clock, 4000000u);
 #ifdef TONRIG_HAVE_ICONV
@@ -86,6 +88,23 @@ TEST(MdxSource, TheLoopRunsFromTheFirstJumpBackToTheSecond) {
     // The loop starts with the key-on of its first note.
     EXPECT_EQ(song->writes[song->loop->write].time, tickTime(16, 200));
     EXPECT_EQ(song->writes.back().time < song->length, true);
+}
+
+TEST(MdxSource, AdpcmNotesAreWritesToTheDroppedChip) {
+    Song s;
+    s.tracks[8].note(5, 3).rest(2).note(7, 1).end();
+    std::string error;
+    std::optional<songs::Song> song = songs::parseSong(s.build(), error);
+    ASSERT_TRUE(song) << error;
+    std::vector<songs::SongWrite> notes;
+    for (const songs::SongWrite& w : song->writes)
+        if (w.chip == 1) notes.push_back(w);
+    ASSERT_EQ(notes.size(), 2u);
+    EXPECT_EQ(notes[0].time, 0u);
+    EXPECT_EQ(notes[0].data, 5);
+    EXPECT_EQ(notes[0].address, 0);
+    EXPECT_EQ(notes[1].time, tickTime(5, 200));
+    EXPECT_EQ(notes[1].data, 7);
 }
 
 TEST(MdxSource, VgmBytesAreNotTakenForMdx) {

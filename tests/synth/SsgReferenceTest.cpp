@@ -33,6 +33,8 @@ using Levels = std::array<std::uint8_t, 3>;
 
 constexpr std::uint32_t clockHz = 2000000;
 
+#if TONRIG_SSG_REFERENCES
+
 std::uint8_t fixedStep(int level) {
     return level == 0 ? 0 : static_cast<std::uint8_t>(2 * level + 1);
 }
@@ -67,8 +69,6 @@ double shareEqual(const std::vector<Levels>& a, const std::vector<Levels>& b) {
         equal += a[i] == b[i];
     return a.empty() ? 1.0 : static_cast<double>(equal) / static_cast<double>(a.size());
 }
-
-#if TONRIG_SSG_REFERENCES
 
 // Registers mapped onto the oracle's setters; one update of its mixer per
 // call of its output function (sample rate = clock / 8 makes its step an

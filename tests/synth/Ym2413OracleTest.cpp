@@ -68,6 +68,7 @@ private:
     int frame_ = 2;
 };
 
+#ifdef TONRIG_YM2413_ORACLE
 std::vector<int> renderModel(const Stream& stream) {
     synth::Ym2413 chip;
     std::int16_t settle[preRollFrames];
@@ -86,7 +87,6 @@ std::vector<int> renderModel(const Stream& stream) {
     return out;
 }
 
-#ifdef TONRIG_YM2413_ORACLE
 std::vector<int> renderOracle(const Stream& stream) {
     static opll_t chip; // large; one at a time
     OPLL_Reset(&chip, opll_type_ym2413);

@@ -18,6 +18,9 @@
 #include "../vgm/VgmBuilder.h"
 #include "common/ThreadScheduling.h"
 #include "support/BoardLog.h"
+#ifndef _WIN32
+#include "TerminalChild.h"
+#endif
 #include "tavroplay/ClockCorrection.h"
 
 namespace {
@@ -110,6 +113,14 @@ protected:
 
     void expectLeftInResetAndClosed() const {
         ::expectLeftInResetAndClosed(events);
+    }
+
+    // The INI file's path as tavroplay names it: the library's own folder
+    // as the system gives it.
+    std::string iniPathShown() const {
+        const std::u8string text =
+            (std::filesystem::canonical(libraryDirectory()) / kIniName).u8string();
+        return std::string(text.begin(), text.end());
     }
 
     // Plays song.vgm, checks what each chip received against the file and
@@ -226,12 +237,173 @@ TEST_F(BoardPlayTest, CtrlCAtAnyMomentSilencesResetsAndClosesTheBoard) {
         std::this_thread::sleep_for(delay);
         player->sendSignal(SIGINT);
         const ChildExit exit = player->wait(10s);
-        EXPECT_TRUE(exit.exited) << delay.count();
-        EXPECT_EQ(exit.code, 0) << delay.count();
+        // Ended as a program that Ctrl+C ends, so that a shell loop ends too.
+#ifdef _WIN32
+        EXPECT_EQ(static_cast<unsigned>(exit.code), 0xC000013Au) << delay.count();
+#else
+        EXPECT_EQ(exit.signal, SIGINT) << delay.count();
+#endif
         EXPECT_EQ(player->standardError(), "");
         events = readBoardLog(logPath());
         if (!named("open").empty()) expectLeftInResetAndClosed();
+        // Once a key is on, the stop keys every channel off on the wire
+        // before the reset.
+        std::set<int> keyedOff;
+        bool keyedOn = false;
+        for (const BoardEvent& event : named("write")) {
+            if (event.number("pos") != kOpm1 || event.number("addr") != 0x08) continue;
+            if ((event.number("data") & 0x78) != 0) {
+                keyedOn = true;
+                keyedOff.clear();
+            } else {
+                keyedOff.insert(event.number("data"));
+            }
+        }
+        if (keyedOn) {
+            EXPECT_EQ(keyedOff, (std::set<int>{0, 1, 2, 3, 4, 5, 6, 7})) << delay.count();
+        }
     }
+}
+
+#ifndef _WIN32
+TEST_F(BoardPlayTest, CtrlZThenFgGivesTheTerminalBackAndTakesTheKeysAgain) {
+    VgmBuilder builder;
+    builder.set32(0x30, 4000000).loopHere();
+    for (int i = 0; i < 200; ++i)
+        builder.write(0x54, 0x08, static_cast<std::uint8_t>(0x78 | (i & 7))).wait(100);
+    writeFile("loop.vgm", builder.build());
+    std::filesystem::remove(logPath());
+    TerminalChild player(bin() / kProgramName, {"loop.vgm"}, bin(),
+                         {"TAVRO_D2XX_MODULE=" + kVirtualBoard.string(), "TAVRO_VB_PORTS=1",
+                          "TAVRO_VB_MODEL=KX7M", "TAVRO_VB_LOG=" + logPath().string()});
+    ASSERT_TRUE(player.started());
+    ASSERT_TRUE(player.waitFor([&] { return !player.inLineMode(); })) << player.output();
+    // Ctrl+Z: stopped, with the terminal as the shell wants it.
+    player.signal(SIGTSTP);
+    ASSERT_TRUE(player.waitFor([&] { return player.stopped(); }));
+    EXPECT_TRUE(player.inLineMode());
+    // fg (the shell has the terminal in line mode meanwhile): keys one at a
+    // time again, and Ctrl+C typed on the terminal stops it.
+    player.setLineMode();
+    player.signal(SIGCONT);
+    EXPECT_TRUE(player.waitFor([&] { return !player.inLineMode(); }));
+    player.type("\x03");
+    EXPECT_EQ(player.exitStatus(), 128 + SIGINT) << player.output();
+    EXPECT_TRUE(player.inLineMode());
+    events = readBoardLog(logPath());
+    expectLeftInResetAndClosed();
+}
+
+TEST_F(BoardPlayTest, AClosedOutputPipeNeitherEndsItNorLeavesTheBoardOpen) {
+    writeFile("song.vgm",
+              VgmBuilder().set32(0x30, 4000000).write(0x54, 0x28, 0x4A).wait(441).build());
+    std::filesystem::remove(logPath());
+    // Its output goes to a pipe whose reader is gone, as after "| head -1".
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(ends[1], 1);
+        dup2(ends[1], 2);
+        if (chdir(bin().c_str()) != 0) _exit(126);
+        setenv("TAVRO_D2XX_MODULE", kVirtualBoard.c_str(), 1);
+        setenv("TAVRO_VB_LOG", logPath().c_str(), 1);
+        execProgram(bin() / kProgramName, {"missing.vgm", "song.vgm"});
+    }
+    close(ends[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    // It said why missing.vgm failed (into the broken pipe) and played on.
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    events = readBoardLog(logPath());
+    ASSERT_FALSE(named("write").empty());
+    expectLeftInResetAndClosed();
+}
+
+TEST_F(BoardPlayTest, FunctionKeysDoNothingAndTheArrowsSeek) {
+    // Ten seconds of one write per 100 ms: the time shown tells where it is.
+    VgmBuilder builder;
+    builder.set32(0x30, 4000000);
+    for (int i = 0; i < 100; ++i)
+        builder.write(0x54, 0x20, static_cast<std::uint8_t>(i)).wait(4410);
+    writeFile("ten.vgm", builder.build());
+    std::filesystem::remove(logPath());
+    TerminalChild player(bin() / kProgramName, {"ten.vgm"}, bin(),
+                         {"TAVRO_D2XX_MODULE=" + kVirtualBoard.string(), "TAVRO_VB_PORTS=1",
+                          "TAVRO_VB_MODEL=KX7M", "TAVRO_VB_LOG=" + logPath().string()});
+    ASSERT_TRUE(player.started());
+    ASSERT_TRUE(player.waitFor([&] {
+        return player.output().find("0:00 / 0:10") != std::string::npos;
+    })) << player.output();
+    // F1 and F2 (ESC O P, ESC O Q) are neither p nor q: it plays on, and the
+    // right arrow jumps 5 s on, shown at once.
+    player.type("\x1BOP\x1BOQ\x1B[C");
+    EXPECT_TRUE(player.waitFor([&] {
+        const std::string& out = player.output();
+        return out.find("0:05 / 0:10") != std::string::npos ||
+               out.find("0:06 / 0:10") != std::string::npos;
+    })) << player.output();
+    EXPECT_EQ(player.exitStatus(), 0) << player.output();
+    events = readBoardLog(logPath());
+    // It played to the end (F2 did not quit), and the writes of the 5 s
+    // jumped over never went out.
+    std::vector<int> values;
+    for (const BoardEvent& event : named("write"))
+        if (event.number("pos") == kOpm1 && event.number("addr") == 0x20)
+            values.push_back(event.number("data"));
+    ASSERT_FALSE(values.empty());
+    EXPECT_EQ(values.back(), 99);
+    EXPECT_LT(values.size(), 70u);
+    expectLeftInResetAndClosed();
+}
+#endif
+
+TEST_F(BoardPlayTest, SaysWhichIniFileItReadAndWhyEachBoardIsNotOpen) {
+    writeFile("song.vgm", VgmBuilder().set32(0x30, 4000000).write(0x54, 0x28, 0x4A).build());
+    const auto errorOf = [&](const std::string& ports, const std::string& busy) {
+        auto player = start({"song.vgm"}, ports, busy);
+        EXPECT_EQ(player->wait(10s).code, 1);
+        return player->standardError();
+    };
+    // Held by another program.
+    std::string err = errorOf("1", "1");
+    EXPECT_EQ(err.rfind("tavroplay: no board could be opened" CONSOLE_NL "  Settings read from " +
+                            iniPathShown() + CONSOLE_NL "    [ftd2xx(COM1)] KX7M: not open: ",
+                        0),
+              0u)
+        << err;
+    EXPECT_NE(err.find("cannot be opened"), std::string::npos) << err;
+    EXPECT_NE(err.find("Mend: close any other program"), std::string::npos) << err;
+    // The board attached has no section; the one configured is not attached.
+    std::ofstream(libraryDirectory() / kIniName)
+        << "[ftd2xx(COM2)]\nSLOT_00_CHIP_ID=38\nSLOT_00_CHIP_CLOCK=4000000\n";
+    err = errorOf("1", "");
+    EXPECT_NE(
+        err.find("[ftd2xx(COM2)] KX7M: not open: no device COM2 is attached (attached: COM1)"),
+        std::string::npos)
+        << err;
+    EXPECT_NE(err.find("COM1 is attached but has no section [ftd2xx(COM1)] in the file"),
+              std::string::npos)
+        << err;
+    // A board without a clock opens, but its chips cannot be used.
+    std::ofstream(libraryDirectory() / kIniName) << "[ftd2xx(COM1)]\nSLOT_00_CHIP_ID=38\n";
+    err = errorOf("1", "");
+    EXPECT_NE(err.find("[ftd2xx(COM1)] KX7M: open, but without a clock (SLOT_00_CHIP_CLOCK)"),
+              std::string::npos)
+        << err;
+    // A device module that cannot be loaded is named, not "check the cable".
+    std::ofstream(libraryDirectory() / kIniName)
+        << "[ftd2xx(COM1)]\nSLOT_00_CHIP_ID=38\nSLOT_00_CHIP_CLOCK=4000000\n";
+    const std::string missingModule = (scratch.path() / "missing-module.so").string();
+    ChildProcess lister(bin() / kProgramName, {"--list"}, bin(),
+                        {"TAVRO_D2XX_MODULE=" + missingModule});
+    EXPECT_EQ(lister.wait(10s).code, 1);
+    EXPECT_NE(lister.standardOutput().find("not available: the module cannot be loaded"),
+              std::string::npos)
+        << lister.standardOutput();
+    EXPECT_EQ(lister.standardOutput().find("Check the cable"), std::string::npos);
 }
 
 TEST_F(BoardPlayTest, BadFilesGetOneLineEachAndTheNextFilePlays) {
@@ -306,7 +478,10 @@ TEST_F(BoardPlayTest, ListsTheBoardsChipsShowsItsUsageAndSaysWhenThereIsNoLibrar
               "  0 SSG: YMZ294 (type 20) at 4000000 Hz, also PSG (type 6) at 2000000 Hz" CONSOLE_NL
               "  1 OPM: YM2151 (type 2) at 4000000 Hz" CONSOLE_NL
               "  2 OPM: YM2151 (type 2) at 4000000 Hz" CONSOLE_NL "Timing threads' scheduling: " +
-                  grantedScheduling() + CONSOLE_NL CONSOLE_NL "FTDI devices, through the module " +
+                  grantedScheduling() + CONSOLE_NL CONSOLE_NL "Settings read from " +
+                  iniPathShown() +
+                  CONSOLE_NL "  [ftd2xx(COM1)] KX7M at 4000000 Hz: open" CONSOLE_NL CONSOLE_NL
+                             "FTDI devices, through the module " +
                   kVirtualBoard.string() +
                   ":" CONSOLE_NL "  COM1     device 0: can be opened" CONSOLE_NL);
 
@@ -320,7 +495,8 @@ TEST_F(BoardPlayTest, ListsTheBoardsChipsShowsItsUsageAndSaysWhenThereIsNoLibrar
 
     auto bare = start({});
     EXPECT_EQ(bare->wait(10s).code, 1);
-    EXPECT_EQ(bare->standardError().rfind("Plays VGM, S98 and MDX files", 0), 0u) << bare->standardError();
+    EXPECT_EQ(bare->standardError().rfind("Plays VGM, S98 and MDX files", 0), 0u)
+        << bare->standardError();
 
     std::filesystem::remove(libraryDirectory() / kLibraryName);
     auto orphan = start({"song.vgm"});

@@ -41,6 +41,22 @@ TEST(Display, TimesTagAndStatusLine) {
               "0:05 / 1:30  fade");
     EXPECT_EQ(statusLine(position, 44100 * 90, true, 3, chips, true).substr(0, 19),
               "0:05 / 1:30  paused");
+    position.fading = false;
+    EXPECT_EQ(statusLine(position, 0, true, 0, chips, false).substr(0, 24),
+              "0:05 / endless  loop 2  ");
+}
+
+TEST(Display, TextFromFilesNeverReachesTheTerminalAsControls) {
+    // Retitle the window, clear the screen, a C1 CSI (U+009B), a bell, DEL.
+    const std::vector<songs::SongTag> tags = {
+        {"Track", "\x1B]0;owned\x07Song\x1B[2J"},
+        {"Game", "a\xC2\x9B"
+                 "2Jb\x7F\r\n"},
+        {"Author", "\xC3\xA9t\xC3\xA9 \xE3\x82\xB2"}}; // text outside the controls stays
+    EXPECT_EQ(tagLines(tags), (std::vector<std::string>{"Track:  \\x1B]0;owned\\x07Song\\x1B[2J",
+                                                        "Game:   a\\x9B2Jb\\x7F\\x0D\\x0A",
+                                                        "Author: \xC3\xA9t\xC3\xA9 \xE3\x82\xB2"}));
+    EXPECT_EQ(terminalText("dir/\x1B[31mred.vgm"), "dir/\\x1B[31mred.vgm");
 }
 
 } // namespace

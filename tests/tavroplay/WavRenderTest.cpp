@@ -5,14 +5,22 @@
 
 #include <sndfile.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <future>
+#include <sstream>
+#include <thread>
 
 #include "../songs/S98Builder.h"
 #include "../vgm/VgmBuilder.h"
 #include "support/ChildProcess.h"
+#include "tavroplay/MixerDestination.h"
 #include "tavroplay/Program.h"
+#include "tavroplay/Session.h"
+#include "tavroplay/WavRenderer.h"
 
 namespace {
 
@@ -67,9 +75,8 @@ TEST(WavRender, RendersTheFilesOneAfterTheOtherAt48kHz) {
     const std::filesystem::path wav = scratch.path() / "out.wav";
     const int code = tavroplay::runProgram(
         {"--quiet", "--wav", wav.string(), (scratch.path() / "psg.vgm").string(),
-         (scratch.path() / "missing.vgm").string(), (scratch.path() / "opn.vgm").string(),
-         (scratch.path() / "opm.vgm").string()});
-    EXPECT_EQ(code, 1); // two files could not be rendered
+         (scratch.path() / "opn.vgm").string(), (scratch.path() / "opm.vgm").string()});
+    EXPECT_EQ(code, 1); // one file could not be rendered
     SF_INFO info;
     const std::vector<std::int16_t> samples = readWav(wav, info);
     EXPECT_EQ(info.samplerate, 48000);
@@ -138,6 +145,139 @@ TEST(WavRender, TheSoundStartsAndEndsWhereTheSongPutsIt) {
         EXPECT_NEAR(static_cast<double>(first), 12000.0, 96.0) << name;
         EXPECT_NEAR(static_cast<double>(last), 24000.0, 96.0) << name;
     }
+}
+
+std::string contents(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// runProgram with what it says on standard error.
+int runCapturing(const std::vector<std::string>& arguments, std::string& err) {
+    testing::internal::CaptureStderr();
+    const int code = tavroplay::runProgram(arguments);
+    err = testing::internal::GetCapturedStderr();
+    return code;
+}
+
+TEST(WavRenderFiles, LosesNoFileWritesNothingForNothingAndChoosesTheFormatByName) {
+    ScratchDirectory scratch;
+    const std::filesystem::path song = scratch.path() / "song.vgm";
+    save(song, VgmBuilder().set32(0x74, 2000000).write(0xA0, 0x08, 0x0F).wait(4410).build());
+    const std::filesystem::path out = scratch.path() / "out.wav";
+    std::ofstream(out) << "an earlier render";
+    std::string err;
+    // A mistyped input: nothing is written, the earlier file is kept.
+    EXPECT_EQ(runCapturing({"--quiet", "--wav", out.string(), song.string(),
+                            (scratch.path() / "sogn.vgm").string()},
+                           err),
+              1);
+    EXPECT_NE(err.find("sogn.vgm: no such file"), std::string::npos) << err;
+    EXPECT_NE(err.find("out.wav: not written"), std::string::npos) << err;
+    EXPECT_EQ(contents(out), "an earlier render");
+    // The output is one of the inputs: refused, the song kept.
+    const std::string songBytes = contents(song);
+    EXPECT_EQ(runCapturing({"--wav", song.string(), song.string()}, err), 1);
+    EXPECT_NE(err.find("is one of the files to render"), std::string::npos) << err;
+    EXPECT_EQ(contents(song), songBytes);
+    // Nothing to render (only a chip without a software chip): no file.
+    const std::filesystem::path opn = scratch.path() / "opn.vgm";
+    save(opn, VgmBuilder().write(0x55, 0x28, 0xF0).wait(441).build());
+    const std::filesystem::path empty = scratch.path() / "empty.wav";
+    EXPECT_EQ(runCapturing({"--quiet", "--wav", empty.string(), opn.string()}, err), 1);
+    EXPECT_FALSE(std::filesystem::exists(empty));
+    EXPECT_FALSE(std::filesystem::exists(tavroplay::partialPath(empty)));
+    // A render that is done replaces the file, a small one as plain WAV;
+    // .flac gives FLAC.
+    EXPECT_EQ(runCapturing({"--quiet", "--wav", out.string(), song.string()}, err), 0) << err;
+    EXPECT_EQ(contents(out).substr(0, 4), "RIFF");
+    EXPECT_FALSE(std::filesystem::exists(tavroplay::partialPath(out)));
+    const std::filesystem::path flac = scratch.path() / "out.FLAC";
+    EXPECT_EQ(runCapturing({"--quiet", "--wav", flac.string(), song.string()}, err), 0) << err;
+    SF_INFO info;
+    EXPECT_EQ(readWav(flac, info).size(), 2u * 4800);
+    EXPECT_EQ(info.format & SF_FORMAT_TYPEMASK, SF_FORMAT_FLAC);
+    // WAV files are begun as RF64, made plain WAV at the end below 4 GiB.
+    const tavroplay::SoundFileFormat wavFormat = tavroplay::soundFileFormat("x.Wav");
+    EXPECT_EQ(wavFormat.format & SF_FORMAT_TYPEMASK, SF_FORMAT_RF64);
+    EXPECT_TRUE(wavFormat.rf64WhenLarge);
+    EXPECT_EQ(tavroplay::partialPath("/a/b.wav"), std::filesystem::path("/a/b.partial.wav"));
+}
+
+TEST(WavRenderFiles, RefusesAClockNoChipCanBeGiven) {
+    ScratchDirectory scratch;
+    const std::filesystem::path song = scratch.path() / "slow.vgm";
+    save(song, VgmBuilder().set32(0x30, 1).write(0x54, 0x28, 0x4A).wait(441).build());
+    std::string err;
+    EXPECT_EQ(runCapturing(
+                  {"--quiet", "--wav", (scratch.path() / "slow.wav").string(), song.string()}, err),
+              1);
+    EXPECT_NE(err.find("slow.vgm: YM2151 at 1 Hz: a chip cannot be given that clock"),
+              std::string::npos)
+        << err;
+}
+
+TEST(WavRenderFiles, AStopEndsALongSilenceAndKeepsWhatWasRendered) {
+    ScratchDirectory scratch;
+    // A note, then ten hours of silence.
+    VgmBuilder builder;
+    builder.set32(0x74, 2000000).write(0xA0, 0x08, 0x0F).wait(44100);
+    for (int hour = 0; hour < 10; ++hour)
+        builder.wait(3600u * 44100u);
+    const std::filesystem::path song = scratch.path() / "long.vgm";
+    save(song, builder.build());
+    const std::filesystem::path out = scratch.path() / "long.wav";
+    std::string error;
+    const auto line =
+        tavroplay::CommandLine::parse({"--quiet", "--wav", out.string(), song.string()}, error);
+    ASSERT_TRUE(line) << error;
+    std::atomic<bool> stop{false};
+    testing::internal::CaptureStderr();
+    auto render = std::async(std::launch::async, [&] { return tavroplay::renderWav(*line, stop); });
+    // Once a second of sound is in the file, a stop.
+    const std::filesystem::path partial = tavroplay::partialPath(out);
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    const auto rendered = [&partial] {
+        std::error_code code;
+        const std::uintmax_t size = std::filesystem::file_size(partial, code);
+        return !code && size >= 4u * 48000;
+    };
+    while (!rendered() && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    stop = true;
+    // The hours left are not rendered first (a guard against a hang, not a timing).
+    ASSERT_EQ(render.wait_for(std::chrono::seconds(120)), std::future_status::ready)
+        << "the stop was not looked at while rendering the silence";
+    render.get();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("long.wav: stopped; what was rendered is in"), std::string::npos) << err;
+    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_TRUE(std::filesystem::exists(partial));
+}
+
+TEST(WavRenderFiles, ShowsProgressWithTheSpeedOnATerminal) {
+    ScratchDirectory scratch;
+    const std::filesystem::path song = scratch.path() / "song.vgm";
+    save(song, VgmBuilder().set32(0x74, 2000000).write(0xA0, 0x08, 0x0F).wait(44100).build());
+    SF_INFO info{};
+    info.samplerate = 48000;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open((scratch.path() / "p.wav").string().c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr);
+    std::atomic<bool> stop{false};
+    std::ostringstream messages;
+    {
+        tavroplay::MixerDestination destination(file, stop);
+        tavroplay::Session session(destination, {{1, 0.0}, false, true, false, false, true}, stop,
+                                   messages);
+        EXPECT_EQ(session.run({{song, ""}}), 0);
+    }
+    sf_close(file);
+    // "0:00 / 0:01  SSG ...  x123": the time rendered, the total and the speed.
+    const std::string text = messages.str();
+    EXPECT_NE(text.find("\r0:00 / 0:01"), std::string::npos) << text;
+    EXPECT_NE(text.find("  x"), std::string::npos) << text;
 }
 
 } // namespace

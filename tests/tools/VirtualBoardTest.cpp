@@ -143,6 +143,48 @@ TEST_F(VirtualBoardTest, FollowsTheModelClockAndMaskSettings) {
     EXPECT_EQ(vgm.writes[1].command, 0xA1);
 }
 
+TEST_F(VirtualBoardTest, ABoardModelPerPort) {
+    setting("TAVRO_VB_PORTS", "1,2");
+    setting("TAVRO_VB_MODEL", "1:kx7m,2:TRQ05");
+    FT_HANDLE first = openForPlaying(0, 3000000);
+    FT_HANDLE second = openForPlaying(1, 3000000);
+    TestWire wire;
+    wire.registerWrite(1, 0x10, 0x20);
+    ASSERT_EQ(send(first, wire), ftOk);
+    wire.registerWrite(1, 0x10, 0x20);
+    ASSERT_EQ(send(second, wire), ftOk);
+    ASSERT_EQ(d2xx().close(first), ftOk);
+    ASSERT_EQ(d2xx().close(second), ftOk);
+    const auto writes = withPrefix(parsed(logLines()), "write");
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(writes[0].event, "write port=1 pos=1 chip=YM2151 addr=0x10 data=0x20");
+    EXPECT_EQ(writes[1].event, "write port=2 pos=1 chip=YM2413 addr=0x10 data=0x20");
+    // The one value for every port, as before; a default with exceptions.
+    setting("TAVRO_VB_MODEL", "TRQ05,2:KX7M");
+    FT_HANDLE third = openForPlaying(0, 3000000);
+    wire.registerWrite(1, 0x10, 0x20);
+    ASSERT_EQ(send(third, wire), ftOk);
+    ASSERT_EQ(d2xx().close(third), ftOk);
+    EXPECT_EQ(withPrefix(parsed(logLines()), "write").back().event,
+              "write port=1 pos=1 chip=YM2413 addr=0x10 data=0x20");
+}
+
+TEST_F(VirtualBoardTest, SaysWhenABoardIsClosedHeldInReset) {
+    FT_HANDLE handle = openForPlaying(0, 3000000);
+    TestWire wire;
+    wire.pins = 0xFF;
+    wire.reset();
+    ASSERT_EQ(send(handle, wire), ftOk);
+    ASSERT_EQ(d2xx().close(handle), ftOk);
+    EXPECT_EQ(parsed(logLines()).back().event, "close port=1");
+    // A reset pulse that is never ended leaves the chips in reset.
+    handle = openForPlaying(0, 3000000);
+    wire.frame(wire::resetAssertWord);
+    ASSERT_EQ(send(handle, wire), ftOk);
+    ASSERT_EQ(d2xx().close(handle), ftOk);
+    EXPECT_EQ(parsed(logLines()).back().event, "close port=1 reset=held");
+}
+
 TEST_F(VirtualBoardTest, WritesTheVgmAtProcessExitWhenNotClosed) {
     EXPECT_EXIT(
         {

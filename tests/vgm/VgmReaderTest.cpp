@@ -3,13 +3,21 @@
 // arithmetic, GD3 decoding, files cut short at every byte, and gzip.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <future>
 #include <map>
+#include <random>
 
 #include "VgmBuilder.h"
 #include "vgm/VgmFile.h"
 
 #ifdef TONRIG_HAVE_ZLIB
 #include <zlib.h>
+#endif
+#ifndef _WIN32
+#include <sys/stat.h>
 #endif
 
 namespace {
@@ -183,16 +191,26 @@ TEST(VgmHeader, LoopOffsetIsRelativeAndItsSamplesComeFromTheStream) {
     EXPECT_EQ(file.streamSamples(), 1316u);
     EXPECT_EQ(file.streamLoopSamples(), 316u);
 
-    // A loop offset inside a command, past the data, or before it.
+    // A loop offset inside a command, past the data, or before it: the music
+    // is whole, so it plays once, without the loop, with one warning.
     std::vector<std::uint8_t> bytes = VgmBuilder().write(0x54, 1, 2).loopHere().wait(5).build();
+    const auto withoutLoop = [&bytes](const std::string& warning) {
+        const VgmFile played = parsed(bytes);
+        EXPECT_FALSE(played.header().loops());
+        EXPECT_EQ(played.header().loopStart, 0u);
+        EXPECT_EQ(played.streamLoopSamples(), 0u);
+        EXPECT_EQ(played.streamSamples(), 5u);
+        EXPECT_EQ(played.warning(), warning);
+    };
+    EXPECT_EQ(parsed(bytes).warning(), "");
     bytes[0x1C] += 1;
-    EXPECT_EQ(refusal(bytes), "loop offset 0x104 is not at a command");
+    withoutLoop("loop offset 0x104 is not at a command; played without its loop");
     bytes[0x1C] = 0xF0;
     bytes[0x1D] = 0x10;
-    EXPECT_EQ(refusal(bytes), "loop offset 0x110C outside the data");
+    withoutLoop("loop offset 0x110C lies outside the data; played without its loop");
     bytes[0x1C] = 0x04;
     bytes[0x1D] = 0x00;
-    EXPECT_EQ(refusal(bytes), "loop offset 0x20 outside the data");
+    withoutLoop("loop offset 0x20 lies outside the data; played without its loop");
 }
 
 TEST(VgmHeader, RefusesWhatIsNoVgmFile) {
@@ -203,7 +221,7 @@ TEST(VgmHeader, RefusesWhatIsNoVgmFile) {
     EXPECT_EQ(refusal(bytes), "not a VGM file (no \"Vgm \" at its start)");
     bytes = VgmBuilder().build();
     bytes[0x34] = 0xF0;
-    EXPECT_EQ(refusal(bytes), "data offset 0x124 outside the file");
+    EXPECT_EQ(refusal(bytes), "data offset 0x124 lies past the end of the file (257 bytes)");
     EXPECT_EQ(refusal(VgmBuilder().write(0x54, 1, 2).withoutEnd().build()),
               "the data ends without an end command");
     EXPECT_EQ(refusal(VgmBuilder().bytes({0x54, 1}).withoutEnd().build()),
@@ -212,9 +230,105 @@ TEST(VgmHeader, RefusesWhatIsNoVgmFile) {
               "data block at 0x100 runs past the end of the data");
     EXPECT_EQ(refusal(VgmBuilder().bytes({0x54, 1, 2, 0x2A}).build()),
               "unknown command 0x2A at 0x103");
+}
+
+// A scratch folder of its own, removed at the end.
+class VgmLoad : public testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = std::filesystem::temp_directory_path() /
+                  ("vgm-load-" + std::to_string(std::random_device()()));
+        std::filesystem::create_directories(folder_);
+    }
+    void TearDown() override { std::filesystem::remove_all(folder_); }
+    std::string loadFault(const std::filesystem::path& path) {
+        std::string error;
+        EXPECT_FALSE(VgmFile::load(path, error).has_value());
+        return error;
+    }
+    std::filesystem::path folder_;
+};
+
+TEST_F(VgmLoad, NamesWhatIsNoFileToReadWithoutReadingOrBlocking) {
+    EXPECT_EQ(loadFault(folder_ / "missing.vgm"), "no such file");
+    EXPECT_EQ(loadFault(folder_), "is a directory");
+#ifndef _WIN32
+    std::filesystem::create_symlink(folder_ / "b.vgm", folder_ / "a.vgm");
+    std::filesystem::create_symlink(folder_ / "a.vgm", folder_ / "b.vgm");
+    EXPECT_EQ(loadFault(folder_ / "a.vgm"), "its symbolic links point at one another (a loop)");
+    EXPECT_EQ(loadFault("/dev/zero"), "not a regular file");
+    // A FIFO without a writer: the open must not wait for one.
+    const std::filesystem::path fifo = folder_ / "fifo.vgm";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    auto fault = std::async(std::launch::async, [&] { return loadFault(fifo); });
+    if (fault.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+        ADD_FAILURE() << "loading a FIFO blocks";
+        // Lets the blocked open go on, so that the test can end.
+        std::ofstream unblock(fifo);
+    }
+    EXPECT_EQ(fault.get(), "not a regular file");
+#endif
+    // Refused by its size before anything is read (a sparse file).
+    const std::filesystem::path large = folder_ / "large.vgm";
+    std::ofstream(large).put('V');
+    std::filesystem::resize_file(large, std::uintmax_t{300} << 20);
+    EXPECT_EQ(loadFault(large), "too large to be a song file (over 256 MB)");
+    // And a good file still loads.
+    const std::vector<std::uint8_t> bytes = VgmBuilder().write(0x54, 1, 2).build();
+    std::ofstream(folder_ / "good.vgm", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     std::string error;
-    EXPECT_FALSE(VgmFile::load("/nonexistent/song.vgm", error));
-    EXPECT_EQ(error, "no such file");
+    const std::optional<VgmFile> good = VgmFile::load(folder_ / "good.vgm", error);
+    ASSERT_TRUE(good.has_value()) << error;
+    EXPECT_EQ(eventsOf(*good).size(), 1u);
+}
+
+TEST(VgmHeader, NamesTheFaultOfABrokenHeader) {
+    // A data offset into the header itself is not one past the file.
+    EXPECT_EQ(refusal(VgmBuilder().set32(0x34, 0x04).write(0x54, 1, 2).build()),
+              "data offset 0x38 lies inside the header");
+    // An end-of-file field that ends before the data is its own fault.
+    std::vector<std::uint8_t> bytes = VgmBuilder().write(0x54, 1, 2).build();
+    bytes[0x04] = 0x10;
+    bytes[0x05] = 0x00;
+    EXPECT_EQ(refusal(bytes), "bad end-of-file field: it gives 20 bytes, which ends before the "
+                              "data at 0x100");
+    // Without an end command the commands stop at the tag: not "unknown
+    // command 0x20" from the tag's "Gd3 ".
+    EXPECT_EQ(refusal(VgmBuilder().write(0x54, 1, 2).withoutEnd().tag({u"t"}).build()),
+              "the data ends without an end command");
+    // A file cut inside its music says how much is missing and why.
+    bytes = VgmBuilder().write(0x54, 1, 2).wait(10).build();
+    bytes.resize(bytes.size() - 2);
+    EXPECT_EQ(refusal(bytes), "truncated: the header gives 263 bytes, the file has 261 (command "
+                              "0x61 at 0x103 runs past the end of the data)");
+}
+
+TEST(VgmHeader, PlaysAWholeSongWhoseHeaderOrTagIsOffWithOneWarning) {
+    const std::vector<std::uint8_t> whole =
+        VgmBuilder().write(0x54, 0x20, 1).wait(100).tag({u"Track", u"", u"Game"}).build();
+    // The end-of-file field holding the file's size instead of the size - 4.
+    std::vector<std::uint8_t> bytes = whole;
+    bytes[0x04] = static_cast<std::uint8_t>(bytes.size());
+    bytes[0x05] = static_cast<std::uint8_t>(bytes.size() >> 8);
+    VgmFile file = parsed(bytes);
+    EXPECT_EQ(file.warning(), "its end-of-file field is off by 4 (it gives the file's size)");
+    EXPECT_EQ(file.streamSamples(), 100u);
+    ASSERT_TRUE(file.tag().has_value());
+    EXPECT_EQ(file.tag()->game, "Game");
+    // A tag cut in its middle: the texts that are whole, and one warning.
+    bytes = whole;
+    bytes.resize(bytes.size() - 6);
+    file = parsed(bytes);
+    EXPECT_EQ(file.warning(), "cut short after its music: the header gives " +
+                                  std::to_string(whole.size()) + " bytes, the file has " +
+                                  std::to_string(bytes.size()) +
+                                  "; its tag: cut short by the end of the file");
+    EXPECT_EQ(file.streamSamples(), 100u);
+    ASSERT_TRUE(file.tag().has_value());
+    EXPECT_EQ(file.tag()->track, "Track");
+    EXPECT_EQ(eventsOf(file).size(), 2u);
 }
 
 TEST(Gd3Tag, DecodesUtf16IntoUtf8WithEnglishBeforeJapanese) {
@@ -242,9 +356,10 @@ TEST(Gd3Tag, DecodesUtf16IntoUtf8WithEnglishBeforeJapanese) {
     std::vector<std::uint8_t> bytes = VgmBuilder().tag({u"a"}).build();
     bytes[bytes.size() - 16] = 'X';
     EXPECT_FALSE(parsed(bytes).tag().has_value());
+    EXPECT_EQ(parsed(bytes).warning(), "its tag: no GD3 tag where the header points");
 }
 
-TEST(VgmFileCut, RefusesEveryTruncationAndAcceptsEveryPrefixThatHoldsTheEnd) {
+TEST(VgmFileCut, RefusesEveryCutIntoTheMusicAndPlaysEveryPrefixThatHoldsTheEnd) {
     const std::vector<std::uint8_t> whole = VgmBuilder()
                                                 .write(0x54, 0x20, 1)
                                                 .wait(100)
@@ -259,8 +374,13 @@ TEST(VgmFileCut, RefusesEveryTruncationAndAcceptsEveryPrefixThatHoldsTheEnd) {
     for (std::size_t size = 0; size < whole.size(); ++size) {
         std::vector<std::uint8_t> cut(whole.begin(), whole.begin() + size);
         std::string error;
-        EXPECT_FALSE(VgmFile::parse(cut, error)) << size;
-        EXPECT_FALSE(error.empty()) << size;
+        // Cut after the end command: the music plays, with a warning.
+        const std::optional<VgmFile> file = VgmFile::parse(cut, error);
+        EXPECT_EQ(file.has_value(), size > endCommand) << size;
+        if (file) {
+            EXPECT_FALSE(file->warning().empty()) << size;
+        }
+        EXPECT_EQ(error.empty(), size > endCommand) << size;
         // Without the end offset in the header, the reader relies on the data.
         if (size >= 0x40) {
             cut[4] = cut[5] = cut[6] = cut[7] = 0;
@@ -309,6 +429,17 @@ TEST(VgmGzip, UnpacksVgzFilesAndReportsBrokenStreams) {
     EXPECT_EQ(refusal(badCheck), "bad gzip stream: incorrect data check");
     // A gzip stream of something that is not a VGM file.
     EXPECT_EQ(refusal(gzipped({'h', 'e', 'l', 'l', 'o'})), "too short for a VGM header");
+}
+
+TEST(VgmGzip, KeepsMemoryNearTheLimitWhenTheDataUnpacksBeyondIt) {
+    const std::vector<std::uint8_t> packed = gzipped(std::vector<std::uint8_t>(300000, 0x61));
+    constexpr std::size_t limit = 100000;
+    std::vector<std::uint8_t> out;
+    std::string error;
+    EXPECT_FALSE(vgm::gunzip(packed, out, error, limit));
+    EXPECT_EQ(error, "compressed data unpacks to more than a VGM file can be");
+    // Not grown by doubling past the limit before the limit was checked.
+    EXPECT_LE(out.capacity(), limit);
 }
 
 #else

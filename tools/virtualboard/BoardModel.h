@@ -65,6 +65,8 @@ class ChipBus {
 public:
     // Applies one latched word; appends what the chips saw to events.
     void apply(std::uint16_t word, std::size_t offset, std::vector<BoardEvent>& events);
+    // Whether the reset line is low now: every chip held in reset.
+    bool resetHeld() const { return wire::controlOf(word_).resetting(); }
 
 private:
     std::uint16_t word_ = wire::word(0, wire::ControlByte(0xFF));
@@ -77,6 +79,9 @@ public:
 
     // Feeds pin bytes in wire order; gives the events they caused.
     std::vector<BoardEvent> feed(std::span<const std::uint8_t> pins);
+    // Whether the chips are held in reset now (a reset pulse that was never
+    // ended).
+    bool resetHeld() const { return bus_.resetHeld(); }
 
 private:
     PinDecoder decoder_;

@@ -81,7 +81,7 @@ FT_STATUS VirtualBoard::open(std::int32_t index, FT_HANDLE* handle) {
     const std::uintptr_t id = nextHandle_++;
     const Device& device =
         devices_
-            .emplace(id, Device{port, settings_.board, 0, 9600,
+            .emplace(id, Device{port, &settings_.boardFor(port), 0, 9600,
                                 boardmodel::BoardModel(settings_.masks), wireFreeMs_[port]})
             .first->second;
     *handle = reinterpret_cast<FT_HANDLE>(id);
@@ -117,7 +117,8 @@ void VirtualBoard::startSound(std::uintptr_t id, const Device& device, double ms
     const std::string& audio = settings_.audioDevice;
     const std::string& wav = settings_.wavPath;
     if (audio.empty() && wav.empty()) return;
-    sound_ = BoardSound::start({device.board, settings_.clock, audio, wav}, epoch_, ms);
+    sound_ =
+        BoardSound::start({device.board, settings_.clockFor(device.port), audio, wav}, epoch_, ms);
     if (!audio.empty())
         log(ms,
             format("%s port=%d device=%s", sound_ && sound_->playing() ? "audio" : "audio-failed",
@@ -157,7 +158,9 @@ FT_STATUS VirtualBoard::close(FT_HANDLE handle) {
     const auto id = reinterpret_cast<std::uintptr_t>(handle);
     if (recording_ && recording_->device == id) endRecording(now);
     if (sound_ && soundDevice_ == id) endSound(now);
-    log(now, format("close port=%d", device->port));
+    // A board whose reset line was left low keeps its chips silent for good.
+    log(now, format(device->model.resetHeld() ? "close port=%d reset=held" : "close port=%d",
+                    device->port));
     log_.flush();
     wireFreeMs_[device->port] = device->wireFreeMs;
     devices_.erase(id);
@@ -173,7 +176,8 @@ FT_STATUS VirtualBoard::setBitMode(FT_HANDLE handle, std::uint8_t mask, std::uin
     log(now, format("bitmode port=%d mask=0x%02x mode=%u", device->port, mask, mode));
     if (mode == ftBitModeAsyncBitBang && !recording_ && !settings_.vgmPath.empty())
         recording_ = Recording{reinterpret_cast<std::uintptr_t>(handle), now,
-                               VgmWriter(*device->board, settings_.clock), settings_.vgmPath};
+                               VgmWriter(*device->board, settings_.clockFor(device->port)),
+                               settings_.vgmPath};
     if (mode == ftBitModeAsyncBitBang && !sound_)
         startSound(reinterpret_cast<std::uintptr_t>(handle), *device, now);
     log_.flush();

@@ -28,7 +28,8 @@
 //   0.430 audio port=1 device=default                 (live sound started)
 //   2000.000 audio-end port=1 frames=96000 underruns=0 late=0 resyncs=0 start-ms=31.2
 //   2000.000 wav port=1 file=out.wav frames=96000     (or wav-failed)
-//   2000.000 close port=1
+//   2000.000 close port=1                             (reset=held added when the
+//                                                     reset line was left low)
 //
 // Thread-safe: one lock guards every call. Handles are numbers that are never
 // reused, so a call on a closed handle fails instead of touching freed state.

@@ -49,14 +49,23 @@ VirtualBoardSettings readVirtualBoardSettings() {
     VirtualBoardSettings settings;
     if (const char* ports = std::getenv("TAVRO_VB_PORTS")) settings.ports = portList(ports);
     if (const char* busy = std::getenv("TAVRO_VB_BUSY")) settings.busyPorts = portList(busy);
-    if (const char* model = std::getenv("TAVRO_VB_MODEL")) {
-        std::string name = model;
-        std::transform(name.begin(), name.end(), name.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-        if (const catalog::BoardLayout* board = catalog::findBoardLayout(name))
-            settings.board = board;
+    if (const char* models = std::getenv("TAVRO_VB_MODEL")) {
+        for (std::string entry : fields(models)) {
+            std::transform(entry.begin(), entry.end(), entry.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+            const std::size_t colon = entry.find(':');
+            const std::string name = colon == std::string::npos ? entry : entry.substr(colon + 1);
+            const catalog::BoardLayout* board = catalog::findBoardLayout(name);
+            if (board == nullptr) continue;
+            if (colon == std::string::npos) {
+                settings.board = board;
+                continue;
+            }
+            const auto port = number(entry.substr(0, colon));
+            if (port && *port > 0 && *port <= INT32_MAX)
+                settings.boardByPort[static_cast<std::int32_t>(*port)] = board;
+        }
     }
-    settings.clock = settings.board->defaultClock;
     if (const char* clock = std::getenv("TAVRO_VB_CLOCK")) {
         const auto value = number(clock);
         if (value && *value > 0 && *value <= UINT32_MAX)

@@ -23,6 +23,10 @@ std::string d2xxModulePath();
 // A module that was bound stays loaded for the life of the process.
 D2xxFunctions loadD2xxModule(const std::string& path);
 
+// Why the module at the given path cannot serve as the device functions
+// ("cannot be loaded ...", "does not export FT_Open"); empty when it can.
+std::string d2xxModuleFault(const std::string& path);
+
 // A table that lists no devices: the count is 0, every other call fails.
 const D2xxFunctions& noD2xxDevices();
 

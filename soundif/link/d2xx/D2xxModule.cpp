@@ -69,6 +69,19 @@ D2xxFunctions loadD2xxModule(const std::string& path) {
     return noDevices;
 }
 
+std::string d2xxModuleFault(const std::string& path) {
+    void* module = platform::loadLibrary(path);
+    if (module == nullptr)
+        return "cannot be loaded (no such file, or not a shared module for this system)";
+    std::string fault;
+    for (const char* name : {"FT_ListDevices", "FT_Open", "FT_GetComPortNumber", "FT_Close",
+                             "FT_SetBitMode", "FT_SetBaudRate", "FT_Write"})
+        if (fault.empty() && platform::findSymbol(module, name) == nullptr)
+            fault = std::string("does not export ") + name;
+    platform::freeLibrary(module);
+    return fault;
+}
+
 std::string d2xxModulePath() {
     const char* module = std::getenv("TAVRO_D2XX_MODULE");
     return module != nullptr ? std::string(module) : std::string();

@@ -70,4 +70,6 @@ inline void expectLeftInResetAndClosed(const std::vector<BoardEvent>& events) {
                                         [](const BoardEvent& e) { return e.name == "reset"; });
     ASSERT_NE(lastReset, events.rend());
     EXPECT_LT(lastReset, lastWrite) << "no reset after the last write";
+    // The reset was a pulse: the chips were let out of it again.
+    EXPECT_EQ(events.back().fields.count("reset"), 0u) << "the board is left held in reset";
 }

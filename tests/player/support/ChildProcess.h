@@ -25,6 +25,8 @@
 struct ChildExit {
     bool exited = false;
     int code = -1;
+    int signal =
+        0; // POSIX: the signal that ended it, 0 when it exited or was killed at the deadline
 };
 
 class ChildProcess {

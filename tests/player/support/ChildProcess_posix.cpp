@@ -81,6 +81,8 @@ ChildExit ChildProcess::wait(std::chrono::milliseconds timeout) {
     if (WIFEXITED(status)) {
         result.exited = true;
         result.code = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.signal = WTERMSIG(status);
     }
     return result;
 }

@@ -205,6 +205,14 @@ TEST_F(TransmitQueue, AResetDropsQueuedWritesAndStillPulsesTheBoard) {
     EXPECT_EQ(board.pendingWrites(), 0u);
     EXPECT_EQ(opm->getRegister(0x30), -1);
     EXPECT_EQ(recording::writeSizes(), (std::vector<std::uint32_t>{18, 18}));
+    // What the board sees: the reset line low, then high again, with no
+    // write needed to let the chips out of reset.
+    boardmodel::BoardModel wire;
+    const std::vector<std::uint8_t> pulse = recording::bytes();
+    EXPECT_EQ(wire.feed(std::span(pulse).first(18)).front().kind, BoardEvent::Kind::reset);
+    EXPECT_TRUE(wire.resetHeld());
+    wire.feed(std::span(pulse).subspan(18));
+    EXPECT_FALSE(wire.resetHeld()) << "the board is left held in reset";
     std::vector<std::uint64_t> bytesAfter;
     std::vector<std::int64_t> times;
     recording::writeTimes(bytesAfter, times);
