@@ -13,10 +13,12 @@ constexpr std::array<std::uint32_t, 8> usualSpeeds = {115200,  230400,  460800, 
 constexpr double windowsPerSecond = static_cast<double>(songs::sampleRate) / loadWindowSamples;
 } // namespace
 
-std::vector<std::uint64_t> linkWriteTimes(const songs::Song& song) {
+std::vector<std::uint64_t> linkWriteTimes(const songs::Song& song,
+                                          const std::vector<bool>& played) {
     std::vector<std::uint64_t> times;
     std::map<std::pair<std::uint8_t, std::uint16_t>, std::uint8_t> ym2151Registers;
     for (const songs::SongWrite& write : song.writes) {
+        if (!played.empty() && (write.chip >= played.size() || !played[write.chip])) continue;
         if (write.chip < song.chips.size() &&
             song.chips[write.chip].type == songs::ChipType::ym2151) {
             const auto key = std::make_pair(write.chip, write.address);
@@ -29,7 +31,7 @@ std::vector<std::uint64_t> linkWriteTimes(const songs::Song& song) {
     return times;
 }
 
-LinkLoad measureLinkLoad(const songs::Song& song) {
+LinkLoad measureLinkLoad(const songs::Song& song, const std::vector<bool>& played) {
     LinkLoad load;
     std::uint64_t window = 0;
     std::uint64_t count = 0;
@@ -40,7 +42,7 @@ LinkLoad measureLinkLoad(const songs::Song& song) {
             load.peakAt = window * loadWindowSamples;
         }
     };
-    for (const std::uint64_t time : linkWriteTimes(song)) {
+    for (const std::uint64_t time : linkWriteTimes(song, played)) {
         const std::uint64_t at = time / loadWindowSamples;
         if (at != window) {
             close();

@@ -27,11 +27,14 @@ struct LinkLoad {
     std::uint64_t peakAt = 0; // the start of the busiest window, in samples
 };
 
-LinkLoad measureLinkLoad(const songs::Song& song);
+// played, when not empty, tells per song chip whether its writes reach the
+// link (a dropped chip's do not).
+LinkLoad measureLinkLoad(const songs::Song& song, const std::vector<bool>& played = {});
 
 // The times of one pass's writes that reach the link, in order: a YM2151's
-// only when they change a register.
-std::vector<std::uint64_t> linkWriteTimes(const songs::Song& song);
+// only when they change a register; with played, only the chips that play.
+std::vector<std::uint64_t> linkWriteTimes(const songs::Song& song,
+                                          const std::vector<bool>& played = {});
 
 // The smallest of the usual Speed settings whose link carries a load; 0 when
 // none does.

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <deque>
+#include <optional>
 
 #include "tavroplay/FamilyFactory.h"
 
@@ -14,16 +16,47 @@ constexpr std::size_t blockFrames = 4096;
 constexpr std::size_t channels = 2;
 } // namespace
 
+// One software chip's writes. A chip that sounds sooner after a write than
+// the slowest of the song's chips gets its writes that much later, so that
+// every chip sounds a write the same delay after it.
 class MixerDestination::Sink : public RegisterSink {
 public:
-    Sink(mixer::BoardMixer& mixer, std::size_t chip) : mixer_(mixer), chip_(chip) {}
+    Sink(MixerDestination& destination, std::size_t chip)
+        : destination_(destination), chip_(chip) {}
     void write(std::uint16_t address, std::uint8_t data) override {
-        if (address <= 0xFF) mixer_.write(chip_, static_cast<std::uint8_t>(address), data);
+        if (address > 0xFF) return;
+        if (lag_ == 0) {
+            destination_.mixer_->write(chip_, static_cast<std::uint8_t>(address), data);
+            return;
+        }
+        pending_.push_back(
+            {destination_.rendered_ + lag_, static_cast<std::uint8_t>(address), data});
+    }
+    std::size_t chip() const { return chip_; }
+    void setLag(std::uint64_t frames) { lag_ = frames; }
+    // The frame the next held write is due at; none when none is held.
+    std::optional<std::uint64_t> nextDue() const {
+        if (pending_.empty()) return std::nullopt;
+        return pending_.front().frame;
+    }
+    // Passes on the held writes due by a frame.
+    void applyDue(std::uint64_t frame) {
+        while (!pending_.empty() && pending_.front().frame <= frame) {
+            destination_.mixer_->write(chip_, pending_.front().address, pending_.front().data);
+            pending_.pop_front();
+        }
     }
 
 private:
-    mixer::BoardMixer& mixer_;
+    struct Pending {
+        std::uint64_t frame;
+        std::uint8_t address;
+        std::uint8_t data;
+    };
+    MixerDestination& destination_;
     std::size_t chip_;
+    std::uint64_t lag_ = 0;
+    std::deque<Pending> pending_;
 };
 
 // Renders up to each position as it is reached.
@@ -62,7 +95,7 @@ std::optional<PlacedChip> MixerDestination::place(songs::ChipType type, std::uin
     if (clock == 0) clock = software->defaultClock;
     const std::optional<std::size_t> number = mixer_->addChip(software->type, clock);
     if (!number) return std::nullopt;
-    sinks_.push_back(std::make_unique<Sink>(*mixer_, *number));
+    sinks_.push_back(std::make_unique<Sink>(*this, *number));
     return PlacedChip{sinks_.back().get(), clock, "the software chips"};
 }
 
@@ -71,8 +104,10 @@ void MixerDestination::begin() {
     songEnd_ = 0;
     delay_ = 0;
     if (!mixer_) return;
-    for (std::size_t chip = 0; chip < sinks_.size(); ++chip)
-        delay_ = std::max(delay_, mixer_->latencyFrames(chip));
+    for (const auto& sink : sinks_)
+        delay_ = std::max(delay_, mixer_->latencyFrames(sink->chip()));
+    for (const auto& sink : sinks_)
+        sink->setLag(delay_ - mixer_->latencyFrames(sink->chip()));
 }
 
 std::unique_ptr<Timeline> MixerDestination::timeline(std::vector<ChipFamily*>,
@@ -84,11 +119,18 @@ std::unique_ptr<Timeline> MixerDestination::timeline(std::vector<ChipFamily*>,
 bool MixerDestination::renderTo(std::uint64_t target) {
     if (failed_ || !mixer_) return !failed_;
     std::array<std::int16_t, channels * blockFrames> buffer{};
-    while (rendered_ < target) {
+    while (true) {
+        // Up to the target, or to the next held write first.
+        std::uint64_t end = target;
+        for (const auto& sink : sinks_) {
+            sink->applyDue(rendered_);
+            if (const auto due = sink->nextDue()) end = std::min(end, *due);
+        }
+        if (rendered_ >= end) break;
         // A long wait (hours of silence) is many blocks: a stop ends it.
         if (stop_.load(std::memory_order_relaxed)) return false;
         const auto count =
-            static_cast<std::size_t>(std::min<std::uint64_t>(target - rendered_, blockFrames));
+            static_cast<std::size_t>(std::min<std::uint64_t>(end - rendered_, blockFrames));
         mixer_->render(buffer.data(), count);
         // The mixer sounds each write delay_ frames late: its first frames
         // belong before the song's start and are left out.

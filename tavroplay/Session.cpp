@@ -58,10 +58,10 @@ std::string linkNotice(const LinkLoad& load, double capacity) {
     const std::string carry = speed != 0 ? "Speed " + std::to_string(speed) + " would carry them"
                                          : "no Speed up to 3000000 carries them";
     std::snprintf(text, sizeof text,
-                  "up to %.0f writes a second (at %s), more than the link carries at Speed %u "
+                  "up to %.0f writes a second (at %s), more than the link carries at Speed %.0f "
                   "(%.0f a second): they fall behind; %s",
-                  load.peakWritesPerSecond, formatTime(load.peakAt).c_str(), defaultLinkSpeed,
-                  capacity, carry.c_str());
+                  load.peakWritesPerSecond, formatTime(load.peakAt).c_str(),
+                  capacity * pinBytesPerWrite, capacity, carry.c_str());
     return text;
 }
 
@@ -154,9 +154,10 @@ Request Session::playItem(const PlayItem& item, bool& failed, StatusLine& status
     if (chips.placementLine().find("(converted") != std::string::npos && !settings_.display)
         notice(item, chips.placementLine(), status);
     if (const double capacity = destination_.linkWritesPerSecond(); capacity > 0) {
-        const LinkLoad load = measureLinkLoad(*song);
+        const LinkLoad load = measureLinkLoad(*song, chips.played());
         if (load.peakWritesPerSecond > capacity) notice(item, linkNotice(load, capacity), status);
-        destination_.setHeadStart(linkHeadStartMilliseconds(linkWriteTimes(*song), capacity));
+        destination_.setHeadStart(
+            linkHeadStartMilliseconds(linkWriteTimes(*song, chips.played()), capacity));
     }
 
     SongPlayer player(*song, chips, settings_.play);

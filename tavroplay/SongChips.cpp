@@ -101,6 +101,13 @@ std::vector<ChipFamily*> SongChips::families() const {
     return result;
 }
 
+std::vector<bool> SongChips::played() const {
+    std::vector<bool> result;
+    for (const Input& input : inputs_)
+        result.push_back(input.family != nullptr || input.conversion != nullptr);
+    return result;
+}
+
 std::vector<MeterChip> SongChips::meter() const {
     std::vector<MeterChip> result;
     for (const Played& played : families_)

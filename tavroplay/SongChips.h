@@ -33,6 +33,8 @@ public:
     void write(const songs::SongWrite& write);
 
     std::vector<ChipFamily*> families() const;
+    // Per song chip, whether it plays somewhere (directly or converted).
+    std::vector<bool> played() const;
     std::vector<MeterChip> meter() const;
     bool any() const { return !families_.empty(); }
 

@@ -31,6 +31,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -176,22 +177,39 @@ double percentile(std::vector<double> values, double part) {
     return values[static_cast<std::size_t>(part * (values.size() - 1))];
 }
 
-int analyse(const char* vgmPath, const char* logPath) {
+struct TimedWrite {
+    double ms;
+    int address;
+    int data;
+};
+
+// The file's register writes with their times; nothing (and a message) when
+// it cannot be read.
+std::optional<std::vector<TimedWrite>> readFileWrites(const char* vgmPath) {
     std::string error;
     const auto file = vgm::VgmFile::load(vgmPath, error);
     if (!file) {
         std::fprintf(stderr, "%s: %s\n", vgmPath, error.c_str());
-        return 1;
+        return std::nullopt;
     }
-    std::vector<double> fileMs;
+    std::vector<TimedWrite> writes;
     std::uint64_t samples = 0;
     vgm::CommandReader reader = file->commands();
     for (vgm::VgmEvent event = reader.next(); event.kind != vgm::VgmEvent::end;
          event = reader.next()) {
         if (event.kind == vgm::VgmEvent::wait) samples += event.samples;
-        if (event.kind == vgm::VgmEvent::write && event.address == 0x28)
-            fileMs.push_back(samples * 1000.0 / 44100);
+        if (event.kind == vgm::VgmEvent::write)
+            writes.push_back({samples * 1000.0 / 44100, event.address, event.data});
     }
+    return writes;
+}
+
+int analyse(const char* vgmPath, const char* logPath) {
+    const auto writes = readFileWrites(vgmPath);
+    if (!writes) return 1;
+    std::vector<double> fileMs;
+    for (const TimedWrite& write : *writes)
+        if (write.address == 0x28) fileMs.push_back(write.ms);
     std::vector<double> wireMs;
     std::ifstream log(logPath);
     for (std::string line; std::getline(log, line);) {
@@ -232,28 +250,10 @@ int analyse(const char* vgmPath, const char* logPath) {
     return 0;
 }
 
-struct TimedWrite {
-    double ms;
-    int address;
-    int data;
-};
-
 int keyOns(const char* vgmPath, const char* logPath) {
-    std::string error;
-    const auto file = vgm::VgmFile::load(vgmPath, error);
-    if (!file) {
-        std::fprintf(stderr, "%s: %s\n", vgmPath, error.c_str());
-        return 1;
-    }
-    std::vector<TimedWrite> fileWrites;
-    std::uint64_t samples = 0;
-    vgm::CommandReader reader = file->commands();
-    for (vgm::VgmEvent event = reader.next(); event.kind != vgm::VgmEvent::end;
-         event = reader.next()) {
-        if (event.kind == vgm::VgmEvent::wait) samples += event.samples;
-        if (event.kind == vgm::VgmEvent::write)
-            fileWrites.push_back({samples * 1000.0 / 44100, event.address, event.data});
-    }
+    const auto read = readFileWrites(vgmPath);
+    if (!read) return 1;
+    const std::vector<TimedWrite>& fileWrites = *read;
     std::vector<TimedWrite> wire;
     std::ifstream log(logPath);
     for (std::string line; std::getline(log, line);) {

@@ -11,17 +11,10 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 seconds=${2:-30}
 size=${3:-119}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/bin" "$work/lib"
-cp "$build/bin/tavroplay" "$work/bin/"
-cp "$build/lib/libtavro.so" "$work/lib/"
-export TAVRO_D2XX_MODULE=$build/lib/libtavro_virtualboard.so TAVRO_VB_PORTS=1 TAVRO_VB_MODEL=KX7M
-cd "$work/bin"
+source "$(dirname "$0")/scratch-install.sh"
 "$build/bin/tavroplay_bench" bursts bursts.vgm "$seconds" "$size"
 for speed in 115200 921600; do
-    printf '[ftd2xx(COM1)]\nSLOT_00_CHIP_ID=38\nSLOT_00_CHIP_CLOCK=4000000\nSpeed=%s\n' "$speed" \
-        >"$work/lib/libtavro.ini"
+    write_board_ini "$speed"
     echo "== Speed $speed, bursts of $size writes, $seconds s"
     rm -f bursts.log
     TAVRO_VB_LOG=bursts.log ./tavroplay --quiet bursts.vgm

@@ -12,15 +12,8 @@
 set -euo pipefail
 build=$(cd "$1" && pwd)
 seconds=${2:-60}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/bin" "$work/lib"
-cp "$build/bin/tavroplay" "$work/bin/"
-cp "$build/lib/libtavro.so" "$work/lib/"
-printf '[ftd2xx(COM1)]\nSLOT_00_CHIP_ID=38\nSLOT_00_CHIP_CLOCK=4000000\n' >"$work/lib/libtavro.ini"
-export TAVRO_D2XX_MODULE=$build/lib/libtavro_virtualboard.so TAVRO_VB_PORTS=1 TAVRO_VB_MODEL=KX7M
+source "$(dirname "$0")/scratch-install.sh"
 bench=$build/bin/tavroplay_bench
-cd "$work/bin"
 
 echo "== timing over $seconds s"
 "$bench" timing timing.vgm "$seconds"

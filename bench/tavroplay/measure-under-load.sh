@@ -12,20 +12,14 @@ build=$(cd "$1" && pwd)
 seconds=${2:-30}
 jobs=${3:-2}
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
-work=$(mktemp -d)
 loaders=()
 stop_load() {
     for pid in "${loaders[@]}"; do kill "$pid" 2>/dev/null || true; done
     for pid in "${loaders[@]}"; do wait "$pid" 2>/dev/null || true; done
     loaders=()
 }
-trap 'stop_load; rm -rf "$work"' EXIT
-mkdir -p "$work/bin" "$work/lib"
-cp "$build/bin/tavroplay" "$work/bin/"
-cp "$build/lib/libtavro.so" "$work/lib/"
-printf '[ftd2xx(COM1)]\nSLOT_00_CHIP_ID=38\nSLOT_00_CHIP_CLOCK=4000000\n' >"$work/lib/libtavro.ini"
-export TAVRO_D2XX_MODULE=$build/lib/libtavro_virtualboard.so TAVRO_VB_PORTS=1 TAVRO_VB_MODEL=KX7M
-cd "$work/bin"
+on_exit() { stop_load; }
+source "$source_dir/bench/tavroplay/scratch-install.sh"
 "$build/bin/tavroplay_bench" timing timing.vgm "$seconds"
 
 # One compiler job after another, as a build would run them.

@@ -80,6 +80,15 @@ protected:
                    static_cast<std::streamsize>(bytes.size()));
     }
 
+    // loop.vgm: a YM2151 key-on every 100 samples, looping.
+    void writeLoopingFile() const {
+        VgmBuilder builder;
+        builder.set32(0x30, 4000000).loopHere();
+        for (int i = 0; i < 200; ++i)
+            builder.write(0x54, 0x08, static_cast<std::uint8_t>(0x78 | (i & 7))).wait(100);
+        writeFile("loop.vgm", builder.build());
+    }
+
     // The virtual board reports the devices of `ports`, and refuses to open
     // those of `busy` as if another program held them.
     std::unique_ptr<ChildProcess> start(const std::vector<std::string>& arguments,
@@ -163,6 +172,54 @@ TEST_F(BoardPlayTest, WritesLeaveInOrderPerChipAtTheFilesTimes) {
     }
 }
 
+// A voice set-up of 150 writes at one instant before its key-on needs 141 ms
+// of the link at the default Speed 115200, longer than the library's send
+// delay: the burst still starts early enough that the key-on leaves on time
+// (it would be 141 ms late if the burst waited for its time, 41 ms if it
+// started only within the send delay).
+TEST_F(BoardPlayTest, AKeyOnAfterALongVoiceSetUpBurstLeavesOnTime) {
+    constexpr int burst = 150;
+    constexpr std::uint32_t step = 2205; // 50 ms
+    VgmBuilder builder;
+    builder.set32(0x30, 4000000);
+    for (int i = 0; i < 4; ++i)
+        builder.write(0x54, 0x28, static_cast<std::uint8_t>(i + 1)).wait(step);
+    for (int i = 0; i < burst; ++i)
+        builder.write(0x54, static_cast<std::uint8_t>(0x40 + i % 0xC0),
+                      static_cast<std::uint8_t>(i + 1));
+    builder.write(0x54, 0x08, 0x78).wait(step);
+    for (int i = 0; i < 4; ++i)
+        builder.write(0x54, 0x28, static_cast<std::uint8_t>(i + 10)).wait(step);
+    writeFile("burst.vgm", builder.build());
+    // The single writes' offset from the file is the on-time one; a busy
+    // machine can hold a thread up now and then, so the key-on is required
+    // on time in one of three runs.
+    double lateness = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const Run run = play({"burst.vgm"});
+        ASSERT_EQ(run.exit.code, 0) << run.err;
+        std::vector<double> singleOffsets;
+        double keyOnMs = -1;
+        int singles = 0;
+        for (const BoardEvent& event : named("write")) {
+            if (event.number("pos") != kOpm1) continue;
+            if (event.number("addr") == 0x28) {
+                const int index = singles++;
+                const double fileMs = (index < 4 ? index : index + 1) * 50.0;
+                singleOffsets.push_back(event.ms - fileMs);
+            }
+            if (event.number("addr") == 0x08 && event.number("data") == 0x78) keyOnMs = event.ms;
+        }
+        ASSERT_EQ(singleOffsets.size(), 8u);
+        ASSERT_GE(keyOnMs, 0);
+        std::sort(singleOffsets.begin(), singleOffsets.end());
+        lateness = keyOnMs - 200.0 - singleOffsets[4];
+        EXPECT_GT(lateness, -5.0) << "the key-on left before its time";
+        if (lateness < 5.0) break;
+    }
+    EXPECT_LT(lateness, 5.0) << "the key-on after the burst left late in every run";
+}
+
 double BoardPlayTest::playAndCheck(const std::vector<FileWrite>& file) {
     const Run run = play({"song.vgm"});
     EXPECT_TRUE(run.exit.exited);
@@ -225,11 +282,7 @@ double BoardPlayTest::playAndCheck(const std::vector<FileWrite>& file) {
 }
 
 TEST_F(BoardPlayTest, CtrlCAtAnyMomentSilencesResetsAndClosesTheBoard) {
-    VgmBuilder builder;
-    builder.set32(0x30, 4000000).loopHere();
-    for (int i = 0; i < 200; ++i)
-        builder.write(0x54, 0x08, static_cast<std::uint8_t>(0x78 | (i & 7))).wait(100);
-    writeFile("loop.vgm", builder.build());
+    writeLoopingFile();
     std::mt19937 random(std::random_device{}());
     for (int round = 0; round < 4; ++round) {
         auto player = start({"loop.vgm"});
@@ -267,11 +320,7 @@ TEST_F(BoardPlayTest, CtrlCAtAnyMomentSilencesResetsAndClosesTheBoard) {
 
 #ifndef _WIN32
 TEST_F(BoardPlayTest, CtrlZThenFgGivesTheTerminalBackAndTakesTheKeysAgain) {
-    VgmBuilder builder;
-    builder.set32(0x30, 4000000).loopHere();
-    for (int i = 0; i < 200; ++i)
-        builder.write(0x54, 0x08, static_cast<std::uint8_t>(0x78 | (i & 7))).wait(100);
-    writeFile("loop.vgm", builder.build());
+    writeLoopingFile();
     std::filesystem::remove(logPath());
     TerminalChild player(bin() / kProgramName, {"loop.vgm"}, bin(),
                          {"TAVRO_D2XX_MODULE=" + kVirtualBoard.string(), "TAVRO_VB_PORTS=1",
@@ -292,6 +341,56 @@ TEST_F(BoardPlayTest, CtrlZThenFgGivesTheTerminalBackAndTakesTheKeysAgain) {
     EXPECT_TRUE(player.inLineMode());
     events = readBoardLog(logPath());
     expectLeftInResetAndClosed();
+}
+
+TEST_F(BoardPlayTest, AClosedOutputPipeNeitherEndsItNorLeavesTheBoardOpen) {
+    writeFile("song.vgm",
+              VgmBuilder().set32(0x30, 4000000).write(0x54, 0x28, 0x4A).wait(441).build());
+    std::filesystem::remove(logPath());
+    // Its output goes to a pipe whose reader is gone, as after "| head -1".
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(ends[1], 1);
+        dup2(ends[1], 2);
+        if (chdir(bin().c_str()) != 0) _exit(126);
+        setenv("TAVRO_D2XX_MODULE", kVirtualBoard.c_str(), 1);
+        setenv("TAVRO_VB_LOG", logPath().c_str(), 1);
+        execProgram(bin() / kProgramName, {"missing.vgm", "song.vgm"});
+    }
+    close(ends[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    // It said why missing.vgm failed (into the broken pipe) and played on.
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    events = readBoardLog(logPath());
+    ASSERT_FALSE(named("write").empty());
+    expectLeftInResetAndClosed();
+}
+
+TEST_F(BoardPlayTest, AnInterruptedRenderEndsAsCtrlCEndsAProgramAndNamesItsFile) {
+    // A note, then an hour of silence.
+    VgmBuilder builder;
+    builder.set32(0x74, 2000000).write(0xA0, 0x08, 0x0F).wait(3600u * 44100u);
+    writeFile("long.vgm", builder.build());
+    auto render = start({"--wav", "long.wav", "long.vgm"});
+    const std::filesystem::path partial = bin() / "long.partial.wav";
+    const auto giveUp = std::chrono::steady_clock::now() + 60s;
+    std::error_code code;
+    while ((std::filesystem::file_size(partial, code) < 48000 * 4 || code) &&
+           std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(10ms);
+    render->sendSignal(SIGINT);
+    const ChildExit exit = render->wait(60s);
+    EXPECT_EQ(exit.signal, SIGINT);
+    EXPECT_NE(render->standardError().find("long.wav: stopped; what was rendered is in "),
+              std::string::npos)
+        << render->standardError();
+    EXPECT_TRUE(std::filesystem::exists(partial));
+    EXPECT_FALSE(std::filesystem::exists(bin() / "long.wav"));
 }
 
 TEST_F(BoardPlayTest, FunctionKeysDoNothingAndTheArrowsSeek) {
@@ -467,7 +566,8 @@ TEST_F(BoardPlayTest, ListsTheBoardsChipsShowsItsUsageAndSaysWhenThereIsNoLibrar
 
     auto bare = start({});
     EXPECT_EQ(bare->wait(10s).code, 1);
-    EXPECT_EQ(bare->standardError().rfind("Plays VGM, S98 and MDX files", 0), 0u) << bare->standardError();
+    EXPECT_EQ(bare->standardError().rfind("Plays VGM, S98 and MDX files", 0), 0u)
+        << bare->standardError();
 
     std::filesystem::remove(libraryDirectory() / kLibraryName);
     auto orphan = start({"song.vgm"});

@@ -29,6 +29,9 @@ TEST(LinkLoad, PeakWindowAfterTheYm2151ChangeFilter) {
     EXPECT_DOUBLE_EQ(load.peakWritesPerSecond, 2000.0);
     EXPECT_EQ(load.peakAt, 5 * loadWindowSamples);
 
+    // With the YM2151 dropped only the SSG's writes reach the link.
+    EXPECT_DOUBLE_EQ(measureLinkLoad(song, {false, true}).peakWritesPerSecond, 1200.0);
+
     EXPECT_NEAR(linkCapacity(defaultLinkSpeed), 1066.7, 0.1);
     EXPECT_EQ(speedToCarry(1000), 115200u);
     EXPECT_EQ(speedToCarry(2000), 230400u);

@@ -45,6 +45,9 @@ public:
         taken_.assign(offers_.size(), false);
     }
     std::string_view scope() const override { return "on the test board"; }
+    double linkWritesPerSecond() const override { return linkCapacity; }
+
+    double linkCapacity = 0; // writes a second; 0: no limit
 
     std::deque<RecordingSink> sinks; // one per offer, in order
     int begun = 0;

@@ -106,8 +106,12 @@ TEST(WavRender, TheSoundStartsAndEndsWhereTheSongPutsIt) {
     ScratchDirectory scratch;
     // A quarter second of silence, a quarter second of a PSG tone, then a
     // quarter second of silence; and an S98 file of the same on a YM2149.
+    // The VGM file also has a silent YM2413, a chip the mixer sounds later
+    // than the SSG: the SSG's writes wait for it.
     save(scratch.path() / "tone.vgm", VgmBuilder()
                                           .set32(0x74, 2000000)
+                                          .set32(0x10, 3579545)
+                                          .write(0x51, 0x30, 0x0F)
                                           .write(0xA0, 0x00, 0x40)
                                           .write(0xA0, 0x07, 0x3E)
                                           .wait(11025)

@@ -252,10 +252,10 @@ protected:
 TEST_F(VgmLoad, NamesWhatIsNoFileToReadWithoutReadingOrBlocking) {
     EXPECT_EQ(loadFault(folder_ / "missing.vgm"), "no such file");
     EXPECT_EQ(loadFault(folder_), "is a directory");
+#ifndef _WIN32
     std::filesystem::create_symlink(folder_ / "b.vgm", folder_ / "a.vgm");
     std::filesystem::create_symlink(folder_ / "a.vgm", folder_ / "b.vgm");
     EXPECT_EQ(loadFault(folder_ / "a.vgm"), "its symbolic links point at one another (a loop)");
-#ifndef _WIN32
     EXPECT_EQ(loadFault("/dev/zero"), "not a regular file");
     // A FIFO without a writer: the open must not wait for one.
     const std::filesystem::path fifo = folder_ / "fifo.vgm";
