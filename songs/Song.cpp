@@ -53,7 +53,8 @@ std::optional<Song> loadSong(const std::filesystem::path& path, std::string& err
     if (!vgm::readFileBytes(path, bytes, error)) return std::nullopt;
     // An MDX song's samples are in a bank beside it.
     if (!looksLikeVgm(bytes) && !isS98(bytes) && isMdx(bytes))
-        return readMdx(bytes, error, path.parent_path());
+        return readMdx(bytes, error,
+                       path.has_parent_path() ? path.parent_path() : std::filesystem::path("."));
     return parseSong(std::move(bytes), error);
 }
 
