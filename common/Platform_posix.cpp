@@ -71,6 +71,20 @@ std::filesystem::path modulePathOf(const void* address) {
 
 namespace {
 void (*consoleHandler)() = nullptr;
+
+// The signal again, as if it had never been caught: its default action, and
+// unblocked (it is blocked inside its own handler). Async-signal-safe.
+void raiseWithDefaultAction(int signal) {
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, signal);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    raise(signal);
+}
 volatile std::sig_atomic_t lastEvent = 0;
 
 extern "C" void onSignal(int signal) {
@@ -87,15 +101,7 @@ void endAsConsoleEvent(int event) {
     if (event == 0) return;
     std::fflush(stdout);
     std::fflush(stderr);
-    struct sigaction action {};
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    sigaction(event, &action, nullptr);
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, event);
-    sigprocmask(SIG_UNBLOCK, &set, nullptr);
-    std::raise(event);
+    raiseWithDefaultAction(event);
 }
 
 void installConsoleEventHandler(void (*handler)()) {
@@ -177,16 +183,11 @@ extern "C" void onContinue(int);
 extern "C" void onTerminalStop(int signal) {
     const int savedErrno = errno;
     if (keyInput != 0) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
-    struct sigaction action {};
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    sigaction(signal, &action, nullptr);
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, signal);
-    sigprocmask(SIG_UNBLOCK, &set, nullptr);
-    raise(signal);
+    raiseWithDefaultAction(signal);
     // Continued: onContinue has run; catch the next stop again.
+    struct sigaction action {};
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
     action.sa_handler = onTerminalStop;
     sigaction(signal, &action, nullptr);
     errno = savedErrno;
@@ -233,7 +234,9 @@ bool beginKeyInput() {
 }
 
 int readKey() {
-    if (keyInput == 0) return -1;
+    // In the background (bg) the terminal belongs to the shell: a read would
+    // stop the job.
+    if (keyInput == 0 || !inForeground()) return -1;
     while (true) {
         const int byte = readByte(keySequence.pending() ? sequenceWaitMilliseconds : 0);
         if (byte < 0) {
@@ -250,7 +253,8 @@ void endKeyInput() {
     if (keyInput == 0) return;
     catchJobControl(false);
     keyInput = 0;
-    tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+    // In the background the terminal is as the shell keeps it already.
+    if (inForeground()) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
 }
 
 std::filesystem::path findFileIgnoringCase(const std::filesystem::path& directory,

@@ -61,6 +61,9 @@ constexpr unsigned gateShift = 3;
 constexpr unsigned negativeGateFlag = 0x80;
 constexpr unsigned byteRange = 0x100;
 constexpr int maximumCommandsPerTick = 0x10000;
+constexpr bool isTimerRegister(unsigned address) {
+    return address >= Regs::timerAHigh && address <= Regs::timerControl;
+}
 constexpr unsigned volumeSteps = 16;
 constexpr unsigned maximumVolume = volumeSteps - 1;
 constexpr int pitchUnitsPerNote = 64;
@@ -174,6 +177,7 @@ void MdxDriver::tickTrack(Track& t) {
         return;
     }
     bool noteTick = false;
+    t.lfoConfigured = false;
     if (t.waiting) {
         if (!t.signalled) return;
         t.waiting = false;
@@ -243,7 +247,8 @@ bool MdxDriver::runCommands(Track& t) {
             break;
         case commandRegister:
             if (!need(t, 3)) return false;
-            write(byteAt(t.pc + 1), byteAt(t.pc + 2));
+            // Time is kept on the host: a song's own timer writes are left out.
+            if (!isTimerRegister(byteAt(t.pc + 1))) write(byteAt(t.pc + 1), byteAt(t.pc + 2));
             t.pc += 3;
             break;
         case commandVoice: {
@@ -404,6 +409,7 @@ bool MdxDriver::runCommands(Track& t) {
             }
             if (!need(t, 1 + softLfoParameterBytes)) return false;
             lfo.configure(mode, std::max(1, wordAt(t.pc + 2)), wordAt(t.pc + 4));
+            t.lfoConfigured = true;
             t.pc += 1 + softLfoParameterBytes;
             break;
         }
@@ -475,8 +481,14 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
     }
     t.notePitch = static_cast<int>(note) * pitchUnitsPerNote + t.detune + measured::pitchOffset;
     t.portamentoSum = 0;
-    if (t.lfoDelay != 0 && t.keyOnDelay == 0) t.pitchLfo.restart(t.lfoDelay);
-    t.pitchLfo.tick();
+    // The LFO moves in a note's first tick, except in a tied note's when it
+    // was set up in that tick (test "LfoOnTiedNote").
+    if (!t.keyed) {
+        if (t.lfoDelay != 0 && t.keyOnDelay == 0) t.pitchLfo.restart(t.lfoDelay);
+        t.pitchLfo.tick();
+    } else if (!t.lfoConfigured) {
+        t.pitchLfo.tick();
+    }
     t.keyOnDelayLeft = t.keyOnDelay;
     if (t.keyOnDelay == 0) {
         keyOnStage(t, !t.keyed);

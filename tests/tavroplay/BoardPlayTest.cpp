@@ -1,14 +1,20 @@
 // tavroplay as a user runs it, with the real library on a KX7M board stood in
 // for by the virtual board, laid out as installed: a generated file's writes
 // come out of the decoded wire stream per chip, in order and at their times
-// within 2 ms (but for a few a loaded machine holds up); Ctrl+C at any moment leaves the chips
-// silent, the board reset and closed and the exit code 0; bad files get one line each and the next
-// file plays; a chip at another clock is corrected and said so.
+// within 2 ms (but for a few a loaded machine holds up); Ctrl+C at any moment
+// keys every channel off on the wire, leaves the board reset and closed and
+// ends the program as SIGINT does; on a terminal of its own, Ctrl+Z and fg give
+// the terminal back and take the keys up again, function keys do nothing and
+// the arrows seek; a closed output pipe does not end it; an interrupted render
+// names its file; bad files get one line each and the next file plays; a chip
+// at another clock is corrected and said so; with no board open, it says which
+// INI file it read and why each board is not open.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <random>
@@ -80,6 +86,15 @@ protected:
                    static_cast<std::streamsize>(bytes.size()));
     }
 
+    // loop.vgm: a YM2151 key-on every 100 samples, looping.
+    void writeLoopingFile() const {
+        VgmBuilder builder;
+        builder.set32(0x30, 4000000).loopHere();
+        for (int i = 0; i < 200; ++i)
+            builder.write(0x54, 0x08, static_cast<std::uint8_t>(0x78 | (i & 7))).wait(100);
+        writeFile("loop.vgm", builder.build());
+    }
+
     // The virtual board reports the devices of `ports`, and refuses to open
     // those of `busy` as if another program held them.
     std::unique_ptr<ChildProcess> start(const std::vector<std::string>& arguments,
@@ -115,9 +130,25 @@ protected:
         ::expectLeftInResetAndClosed(events);
     }
 
-    // The INI file's path as tavroplay names it: the library's own folder
-    // as the system gives it.
-    std::string iniPathShown() const {
+    // The INI file's path as tavroplay names it in output: the library's own
+    // folder as the system gives it. (Windows spells the folder its own way,
+    // drive and case: there the file's name is checked and the folder taken
+    // as shown.)
+    std::string iniPathShown(const std::string& output) const {
+#ifdef _WIN32
+        constexpr std::string_view lead = "Settings read from ";
+        if (const std::size_t at = output.find(lead); at != std::string::npos) {
+            const std::size_t start = at + lead.size();
+            const std::string shown =
+                output.substr(start, output.find_first_of("\r\n", start) - start);
+            if (shown.size() > std::strlen(kIniName) &&
+                shown.compare(shown.size() - std::strlen(kIniName), std::string::npos, kIniName) ==
+                    0)
+                return shown;
+        }
+#else
+        (void)output;
+#endif
         const std::u8string text =
             (std::filesystem::canonical(libraryDirectory()) / kIniName).u8string();
         return std::string(text.begin(), text.end());
@@ -273,11 +304,7 @@ double BoardPlayTest::playAndCheck(const std::vector<FileWrite>& file) {
 }
 
 TEST_F(BoardPlayTest, CtrlCAtAnyMomentSilencesResetsAndClosesTheBoard) {
-    VgmBuilder builder;
-    builder.set32(0x30, 4000000).loopHere();
-    for (int i = 0; i < 200; ++i)
-        builder.write(0x54, 0x08, static_cast<std::uint8_t>(0x78 | (i & 7))).wait(100);
-    writeFile("loop.vgm", builder.build());
+    writeLoopingFile();
     std::mt19937 random(std::random_device{}());
     for (int round = 0; round < 4; ++round) {
         auto player = start({"loop.vgm"});
@@ -315,11 +342,7 @@ TEST_F(BoardPlayTest, CtrlCAtAnyMomentSilencesResetsAndClosesTheBoard) {
 
 #ifndef _WIN32
 TEST_F(BoardPlayTest, CtrlZThenFgGivesTheTerminalBackAndTakesTheKeysAgain) {
-    VgmBuilder builder;
-    builder.set32(0x30, 4000000).loopHere();
-    for (int i = 0; i < 200; ++i)
-        builder.write(0x54, 0x08, static_cast<std::uint8_t>(0x78 | (i & 7))).wait(100);
-    writeFile("loop.vgm", builder.build());
+    writeLoopingFile();
     std::filesystem::remove(logPath());
     TerminalChild player(bin() / kProgramName, {"loop.vgm"}, bin(),
                          {"TAVRO_D2XX_MODULE=" + kVirtualBoard.string(), "TAVRO_VB_PORTS=1",
@@ -370,6 +393,28 @@ TEST_F(BoardPlayTest, AClosedOutputPipeNeitherEndsItNorLeavesTheBoardOpen) {
     expectLeftInResetAndClosed();
 }
 
+TEST_F(BoardPlayTest, AnInterruptedRenderEndsAsCtrlCEndsAProgramAndNamesItsFile) {
+    // A note, then an hour of silence.
+    VgmBuilder builder;
+    builder.set32(0x74, 2000000).write(0xA0, 0x08, 0x0F).wait(3600u * 44100u);
+    writeFile("long.vgm", builder.build());
+    auto render = start({"--wav", "long.wav", "long.vgm"});
+    const std::filesystem::path partial = bin() / "long.partial.wav";
+    const auto giveUp = std::chrono::steady_clock::now() + 60s;
+    std::error_code code;
+    while ((std::filesystem::file_size(partial, code) < 48000 * 4 || code) &&
+           std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(10ms);
+    render->sendSignal(SIGINT);
+    const ChildExit exit = render->wait(60s);
+    EXPECT_EQ(exit.signal, SIGINT);
+    EXPECT_NE(render->standardError().find("long.wav: stopped; what was rendered is in "),
+              std::string::npos)
+        << render->standardError();
+    EXPECT_TRUE(std::filesystem::exists(partial));
+    EXPECT_FALSE(std::filesystem::exists(bin() / "long.wav"));
+}
+
 TEST_F(BoardPlayTest, FunctionKeysDoNothingAndTheArrowsSeek) {
     // Ten seconds of one write per 100 ms: the time shown tells where it is.
     VgmBuilder builder;
@@ -418,7 +463,7 @@ TEST_F(BoardPlayTest, SaysWhichIniFileItReadAndWhyEachBoardIsNotOpen) {
     // Held by another program.
     std::string err = errorOf("1", "1");
     EXPECT_EQ(err.rfind("tavroplay: no board could be opened" CONSOLE_NL "  Settings read from " +
-                            iniPathShown() + CONSOLE_NL "    [ftd2xx(COM1)] KX7M: not open: ",
+                            iniPathShown(err) + CONSOLE_NL "    [ftd2xx(COM1)] KX7M: not open: ",
                         0),
               0u)
         << err;
@@ -527,7 +572,7 @@ TEST_F(BoardPlayTest, ListsTheBoardsChipsShowsItsUsageAndSaysWhenThereIsNoLibrar
               "  1 OPM: YM2151 (type 2) at 4000000 Hz" CONSOLE_NL
               "  2 OPM: YM2151 (type 2) at 4000000 Hz" CONSOLE_NL "Timing threads' scheduling: " +
                   grantedScheduling() + CONSOLE_NL CONSOLE_NL "Settings read from " +
-                  iniPathShown() +
+                  iniPathShown(lister->standardOutput()) +
                   CONSOLE_NL "  [ftd2xx(COM1)] KX7M at 4000000 Hz: open" CONSOLE_NL CONSOLE_NL
                              "FTDI devices, through the module " +
                   kVirtualBoard.string() +

@@ -26,6 +26,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/ChildProcess.h"
+
 class TerminalChild {
 public:
     TerminalChild(const std::filesystem::path& program, const std::vector<std::string>& arguments,
@@ -54,14 +56,7 @@ public:
                 if (chdir(workDirectory.c_str()) != 0) _exit(126);
                 for (const std::string& entry : environment)
                     putenv(const_cast<char*>(entry.c_str()));
-                std::vector<char*> argv;
-                std::string name = program.string();
-                argv.push_back(name.data());
-                for (const std::string& argument : arguments)
-                    argv.push_back(const_cast<char*>(argument.c_str()));
-                argv.push_back(nullptr);
-                execv(name.c_str(), argv.data());
-                _exit(127);
+                execProgram(program, arguments);
             }
             setpgid(job, job);
             tcsetpgrp(slave, job);
