@@ -1,6 +1,6 @@
-// MappedFile on POSIX: open, fstat and mmap; the descriptor is closed as soon
-// as the mapping exists. There is no exclusive open, so a file that another
-// program has open still loads.
+// MappedFile on POSIX: open (never waiting on a FIFO), fstat and mmap; the
+// descriptor is closed as soon as the mapping exists. There is no exclusive open, so a file that
+// another program has open still loads.
 #include "common/MappedFile.h"
 
 #include <fcntl.h>
@@ -11,7 +11,9 @@
 
 bool MappedFile::open(const std::filesystem::path& path) {
     close();
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without waiting: a FIFO without a writer would block the open forever;
+    // fstat then refuses whatever is not a regular file.
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0) return false;
     struct stat status {};
     void* address = MAP_FAILED;

@@ -234,7 +234,9 @@ bool beginKeyInput() {
 }
 
 int readKey() {
-    if (keyInput == 0) return -1;
+    // In the background (bg) the terminal belongs to the shell: a read would
+    // stop the job.
+    if (keyInput == 0 || !inForeground()) return -1;
     while (true) {
         const int byte = readByte(keySequence.pending() ? sequenceWaitMilliseconds : 0);
         if (byte < 0) {
@@ -251,7 +253,8 @@ void endKeyInput() {
     if (keyInput == 0) return;
     catchJobControl(false);
     keyInput = 0;
-    tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+    // In the background the terminal is as the shell keeps it already.
+    if (inForeground()) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
 }
 
 std::filesystem::path findFileIgnoringCase(const std::filesystem::path& directory,

@@ -31,14 +31,15 @@ enum class ChipType : std::uint8_t {
 // "YM2151", "SSG", "SN76489"; other: "other".
 std::string_view typeName(ChipType type);
 
-// What an SN76489 source says about its noise generator: the feedback bits
-// of its shift register and its width (Sega: 0x0009 and 16; TI: 0x0003 and
-// 15).
+// What an SN76489 source says about the chip: the feedback bits of its
+// noise shift register and its width (Sega: 0x0009 and 16; TI: 0x0003 and
+// 15), and whether a tone period of 0 acts as 1024 (else as 1).
 struct Sn76489Noise {
     static constexpr std::uint16_t segaFeedback = 0x0009;
     static constexpr std::uint8_t segaWidth = 16;
     std::uint16_t feedback = segaFeedback;
     std::uint8_t width = segaWidth;
+    bool zeroPeriodIs1024 = true;
 };
 
 struct SongChip {

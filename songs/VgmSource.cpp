@@ -18,7 +18,8 @@ constexpr int chipsPerKind = 2;
 // (no board carries them; they play through conversions):
 //   SN76489  0x50 dd (second chip 0x30 dd), Game Gear stereo 0x4F dd (0x3F dd);
 //            clock at 0x0C, noise feedback at 0x28 (16 bits) and shift register
-//            width at 0x2A (8 bits) from 1.10 on
+//            width at 0x2A (8 bits) from 1.10 on, flags at 0x2B from 1.51 on
+//            (bit 0: a period of 0 is 1024)
 //   YM2612   0x52 aa dd port 0, 0x53 aa dd port 1 (second chip 0xA2 / 0xA3);
 //            clock at 0x2C from 1.10 on (before: the YM2413's field at 0x10)
 enum class Extra { sn76489, ym2612 };
@@ -26,6 +27,9 @@ constexpr std::size_t extraCount = 2;
 constexpr std::size_t sn76489ClockField = 0x0C;
 constexpr std::size_t sn76489FeedbackField = 0x28;
 constexpr std::size_t sn76489WidthField = 0x2A;
+constexpr std::size_t sn76489FlagsField = 0x2B;
+constexpr std::uint32_t sn76489FlagsSince = 0x151;
+constexpr std::uint32_t zeroPeriodIs1024Flag = 0x01;
 constexpr std::size_t ym2612ClockField = 0x2C;
 constexpr std::size_t fmClockBefore110Field = 0x10;
 constexpr std::uint32_t fieldsSince110 = 0x110;
@@ -82,6 +86,9 @@ SongChip extraChip(const vgm::VgmFile& file, Extra chip, int index) {
             song.noise.feedback = static_cast<std::uint16_t>(feedback);
         if (const auto width = field(sn76489WidthField, 1, fieldsSince110); width != 0)
             song.noise.width = static_cast<std::uint8_t>(width);
+        if (header.version >= sn76489FlagsSince && sn76489FlagsField < header.dataStart)
+            song.noise.zeroPeriodIs1024 =
+                (field(sn76489FlagsField, 1, sn76489FlagsSince) & zeroPeriodIs1024Flag) != 0;
     } else {
         song.type = ChipType::ym2612;
         song.name = "YM2612";

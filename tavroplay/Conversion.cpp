@@ -6,9 +6,8 @@ namespace tavroplay {
 const ConversionFactory& standardConversions() {
     static const ConversionFactory factory{
         [](songs::ChipType) -> std::optional<ConversionTargets> { return std::nullopt; },
-        [](const songs::SongChip&, const ConversionOutput&) -> std::unique_ptr<Conversion> {
-            return nullptr;
-        }};
+        [](const songs::Song&, std::size_t,
+           const ConversionOutput&) -> std::unique_ptr<Conversion> { return nullptr; }};
     return factory;
 }
 

@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "songs/SongChip.h"
+#include "songs/Song.h"
 #include "tavroplay/ChipFamily.h"
 
 namespace tavroplay {
@@ -42,11 +42,13 @@ struct ConversionOutput {
     std::uint32_t ssgClock;
 };
 
-// The converters: targets of a source type, and a conversion of a source
-// chip onto its outputs (null when there is no converter for it).
+// The converters: targets of a source type, and a conversion of a song's
+// chip (by its number in the song) onto its outputs (null when there is no
+// converter for it).
 struct ConversionFactory {
     std::function<std::optional<ConversionTargets>(songs::ChipType)> targets;
-    std::function<std::unique_ptr<Conversion>(const songs::SongChip&, const ConversionOutput&)>
+    std::function<std::unique_ptr<Conversion>(const songs::Song&, std::size_t chip,
+                                              const ConversionOutput&)>
         make;
 };
 

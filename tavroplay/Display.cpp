@@ -6,6 +6,7 @@
 namespace tavroplay {
 
 std::string terminalText(const std::string& text) {
+    constexpr unsigned char firstPrintable = 0x20; // below: the C0 controls
     constexpr unsigned char delete_ = 0x7F;
     constexpr unsigned char c1Lead = 0xC2; // UTF-8 of U+0080-U+00BF
     constexpr unsigned char c1First = 0x80;
@@ -19,7 +20,7 @@ std::string terminalText(const std::string& text) {
     };
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte < 0x20 || byte == delete_) {
+        if (byte < firstPrintable || byte == delete_) {
             escape(byte);
         } else if (byte == c1Lead && i + 1 < text.size() &&
                    static_cast<unsigned char>(text[i + 1]) >= c1First &&

@@ -74,7 +74,11 @@ SongChips::SongChips(const songs::Song& song, Destination& destination,
         std::string ssgWhere;
         if (targets->ssg)
             output.ssg = placeFamily(*targets->ssg, 0, label, ssgWhere, output.ssgClock);
-        inputs_[number].conversion = conversions.make(chip, output);
+        inputs_[number].conversion = conversions.make(song, number, output);
+        if (!inputs_[number].conversion) {
+            dropped_.push_back(label);
+            continue;
+        }
         std::string line = label + " -> " + std::string(songs::typeName(targets->main)) + " on " +
                            where + " (converted";
         if (const std::string losses = inputs_[number].conversion->losses(); !losses.empty())

@@ -82,6 +82,7 @@ TEST(VgmSource, Sn76489AndYm2612WithTheirHeaderSettings) {
     EXPECT_EQ(song.chips[0].clock, 3579545u);
     EXPECT_EQ(song.chips[0].noise.feedback, 0x0003);
     EXPECT_EQ(song.chips[0].noise.width, 15);
+    EXPECT_FALSE(song.chips[0].noise.zeroPeriodIs1024) << "flags 0x2B bit 0 clear";
     EXPECT_EQ(song.chips[1].label(), "SN76489 #2");
     EXPECT_EQ(song.chips[2].type, ChipType::ym2612);
     EXPECT_EQ(song.chips[2].clock, 7670453u);

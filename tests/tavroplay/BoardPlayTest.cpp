@@ -1,14 +1,20 @@
 // tavroplay as a user runs it, with the real library on a KX7M board stood in
 // for by the virtual board, laid out as installed: a generated file's writes
 // come out of the decoded wire stream per chip, in order and at their times
-// within 2 ms (but for a few a loaded machine holds up); Ctrl+C at any moment leaves the chips
-// silent, the board reset and closed and the exit code 0; bad files get one line each and the next
-// file plays; a chip at another clock is corrected and said so.
+// within 2 ms (but for a few a loaded machine holds up); Ctrl+C at any moment
+// keys every channel off on the wire, leaves the board reset and closed and
+// ends the program as SIGINT does; on a terminal of its own, Ctrl+Z and fg give
+// the terminal back and take the keys up again, function keys do nothing and
+// the arrows seek; a closed output pipe does not end it; an interrupted render
+// names its file; bad files get one line each and the next file plays; a chip
+// at another clock is corrected and said so; with no board open, it says which
+// INI file it read and why each board is not open.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <random>
@@ -124,9 +130,25 @@ protected:
         ::expectLeftInResetAndClosed(events);
     }
 
-    // The INI file's path as tavroplay names it: the library's own folder
-    // as the system gives it.
-    std::string iniPathShown() const {
+    // The INI file's path as tavroplay names it in output: the library's own
+    // folder as the system gives it. (Windows spells the folder its own way,
+    // drive and case: there the file's name is checked and the folder taken
+    // as shown.)
+    std::string iniPathShown(const std::string& output) const {
+#ifdef _WIN32
+        constexpr std::string_view lead = "Settings read from ";
+        if (const std::size_t at = output.find(lead); at != std::string::npos) {
+            const std::size_t start = at + lead.size();
+            const std::string shown =
+                output.substr(start, output.find_first_of("\r\n", start) - start);
+            if (shown.size() > std::strlen(kIniName) &&
+                shown.compare(shown.size() - std::strlen(kIniName), std::string::npos, kIniName) ==
+                    0)
+                return shown;
+        }
+#else
+        (void)output;
+#endif
         const std::u8string text =
             (std::filesystem::canonical(libraryDirectory()) / kIniName).u8string();
         return std::string(text.begin(), text.end());
@@ -441,7 +463,7 @@ TEST_F(BoardPlayTest, SaysWhichIniFileItReadAndWhyEachBoardIsNotOpen) {
     // Held by another program.
     std::string err = errorOf("1", "1");
     EXPECT_EQ(err.rfind("tavroplay: no board could be opened" CONSOLE_NL "  Settings read from " +
-                            iniPathShown() + CONSOLE_NL "    [ftd2xx(COM1)] KX7M: not open: ",
+                            iniPathShown(err) + CONSOLE_NL "    [ftd2xx(COM1)] KX7M: not open: ",
                         0),
               0u)
         << err;
@@ -550,7 +572,7 @@ TEST_F(BoardPlayTest, ListsTheBoardsChipsShowsItsUsageAndSaysWhenThereIsNoLibrar
               "  1 OPM: YM2151 (type 2) at 4000000 Hz" CONSOLE_NL
               "  2 OPM: YM2151 (type 2) at 4000000 Hz" CONSOLE_NL "Timing threads' scheduling: " +
                   grantedScheduling() + CONSOLE_NL CONSOLE_NL "Settings read from " +
-                  iniPathShown() +
+                  iniPathShown(lister->standardOutput()) +
                   CONSOLE_NL "  [ftd2xx(COM1)] KX7M at 4000000 Hz: open" CONSOLE_NL CONSOLE_NL
                              "FTDI devices, through the module " +
                   kVirtualBoard.string() +

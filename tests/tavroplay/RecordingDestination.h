@@ -1,6 +1,7 @@
 // Test support: a destination offering chips of given types and clocks,
 // each writing into a RecordingSink of its own (or one shared sink), with a
-// timeline that reaches every position at once.
+// timeline that reaches every position at once (and can answer the start of
+// each song with a listener's request).
 #pragma once
 
 #include <deque>
@@ -38,7 +39,9 @@ public:
     void begin() override { ++begun; }
     std::unique_ptr<tavroplay::Timeline> timeline(std::vector<tavroplay::ChipFamily*>,
                                                   tavroplay::StatusFunction) override {
-        return std::make_unique<AtOnce>();
+        const std::size_t song = static_cast<std::size_t>(begun - 1);
+        return std::make_unique<AtOnce>(song < firstAnswers.size() ? firstAnswers[song]
+                                                                   : tavroplay::Request::go);
     }
     void end(bool finished) override {
         ended.push_back(finished);
@@ -48,6 +51,9 @@ public:
     double linkWritesPerSecond() const override { return linkCapacity; }
 
     double linkCapacity = 0; // writes a second; 0: no limit
+    // What the listener asks for at the start of each song begun, in turn
+    // (go for those past the end).
+    std::vector<tavroplay::Request> firstAnswers;
 
     std::deque<RecordingSink> sinks; // one per offer, in order
     int begun = 0;
@@ -56,9 +62,13 @@ public:
 private:
     class AtOnce : public tavroplay::Timeline {
     public:
+        explicit AtOnce(tavroplay::Request first) : first_(first) {}
         tavroplay::Request reach(const tavroplay::Position&) override {
-            return tavroplay::Request::go;
+            return std::exchange(first_, tavroplay::Request::go);
         }
+
+    private:
+        tavroplay::Request first_;
     };
     std::vector<Offer> offers_;
     std::vector<bool> taken_;

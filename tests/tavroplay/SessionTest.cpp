@@ -66,4 +66,31 @@ TEST(Session, PlaysNamesDroppedChipsWarnsOfTheLinkAndReportsFaults) {
     EXPECT_EQ(quietMessages.str(), "");
 }
 
+TEST(Session, PreviousOntoAFileThatCannotBePlayedGoesOnBackPastIt) {
+    ScratchDirectory scratch;
+    S98Builder song('3');
+    song.device(5, 4000000).write(0, 0x28, 0x10).syncs(1);
+    save(scratch.path() / "a.s98", song.build());
+    save(scratch.path() / "c.s98", song.build());
+    RecordingDestination destination({{songs::ChipType::ym2151, 4000000}});
+    // a plays, b cannot be read, c asks for the one before: b again, which is
+    // passed over backwards to a, which plays; then b and c once more.
+    destination.firstAnswers.push_back(tavroplay::Request::go);
+    destination.firstAnswers.push_back(tavroplay::Request::previous);
+    std::atomic<bool> stop{false};
+    std::ostringstream messages;
+    tavroplay::Session session(destination, {{1, 0.0}, true, false}, stop, messages);
+    EXPECT_EQ(session.run({{scratch.path() / "a.s98", ""},
+                           {scratch.path() / "b.s98", ""},
+                           {scratch.path() / "c.s98", ""}}),
+              1);
+    const std::string text = messages.str();
+    std::size_t faults = 0;
+    for (std::size_t at = text.find("b.s98: no such file"); at != std::string::npos;
+         at = text.find("b.s98: no such file", at + 1))
+        ++faults;
+    EXPECT_EQ(faults, 3u) << text;
+    EXPECT_EQ(destination.begun, 4); // a, c, a, c
+}
+
 } // namespace

@@ -77,7 +77,8 @@ TEST(SongChips, AConvertedChipPlaysOnItsTargetsFamily) {
             if (type != ChipType::sn76489) return std::nullopt;
             return ConversionTargets{ChipType::ssg, std::nullopt};
         },
-        [](const songs::SongChip&, const ConversionOutput& output) -> std::unique_ptr<Conversion> {
+        [](const songs::Song&, std::size_t,
+           const ConversionOutput& output) -> std::unique_ptr<Conversion> {
             EXPECT_EQ(output.mainClock, 2000000u);
             return std::make_unique<LevelConversion>(output.main);
         }};
