@@ -59,7 +59,7 @@ std::string linkNotice(const LinkLoad& load, double capacity) {
                                          : "no Speed up to 3000000 carries them";
     std::snprintf(text, sizeof text,
                   "up to %.0f writes a second (at %s), more than the link carries at Speed %.0f "
-                  "(%.0f a second): they fall behind; %s",
+                  "(%.0f a second): %s",
                   load.peakWritesPerSecond, formatTime(load.peakAt).c_str(),
                   capacity * pinBytesPerWrite, capacity, carry.c_str());
     return text;
