@@ -1,4 +1,4 @@
-// loadMdxSong: see MdxSong.h.
+// loadMdxSong and loadPdxBank: see MdxSong.h.
 #include "mdx/MdxSong.h"
 
 #include <fstream>
@@ -20,6 +20,26 @@ bool readFile(const std::filesystem::path& path, std::vector<std::uint8_t>& byte
 
 } // namespace
 
+std::optional<PdxBank> loadPdxBank(const std::filesystem::path& directory, const std::string& name,
+                                   std::string& message) {
+    std::filesystem::path bankPath = platform::findFileIgnoringCase(directory, name);
+    if (bankPath.empty() && std::filesystem::path(name).extension().empty())
+        bankPath = platform::findFileIgnoringCase(directory, name + bankExtension);
+    std::vector<std::uint8_t> bytes;
+    PdxBank bank;
+    std::string error;
+    if (bankPath.empty()) {
+        message = "sample bank " + name + " not found beside the song: its samples stay silent";
+    } else if (!readFile(bankPath, bytes)) {
+        message = "cannot read " + bankPath.string() + ": the song's samples stay silent";
+    } else if (!bank.parse(std::move(bytes), error)) {
+        message = bankPath.string() + ": " + error + "; the song's samples stay silent";
+    } else {
+        return bank;
+    }
+    return std::nullopt;
+}
+
 std::optional<MdxSong> loadMdxSong(const std::filesystem::path& path, std::string& error) {
     std::vector<std::uint8_t> bytes;
     if (!readFile(path, bytes)) {
@@ -32,22 +52,9 @@ std::optional<MdxSong> loadMdxSong(const std::filesystem::path& path, std::strin
         return std::nullopt;
     }
     MdxSong song{std::move(*file), {}, false, {}};
-    const std::string& name = song.file.pdxName();
-    if (name.empty()) return song;
-    std::filesystem::path directory = path.parent_path();
-    std::filesystem::path bankPath = platform::findFileIgnoringCase(directory, name);
-    if (bankPath.empty() && std::filesystem::path(name).extension().empty())
-        bankPath = platform::findFileIgnoringCase(directory, name + bankExtension);
-    std::vector<std::uint8_t> bankBytes;
-    if (bankPath.empty()) {
-        song.bankMessage =
-            "sample bank " + name + " not found beside the song: its samples stay silent";
-    } else if (!readFile(bankPath, bankBytes)) {
-        song.bankMessage = "cannot read " + bankPath.string() + ": the song's samples stay silent";
-    } else if (std::string bankError; !song.bank.parse(std::move(bankBytes), bankError)) {
-        song.bankMessage =
-            bankPath.string() + ": " + bankError + "; the song's samples stay silent";
-    } else {
+    if (song.file.pdxName().empty()) return song;
+    if (auto bank = loadPdxBank(path.parent_path(), song.file.pdxName(), song.bankMessage)) {
+        song.bank = std::move(*bank);
         song.hasBank = true;
     }
     return song;

@@ -1,8 +1,8 @@
 // loadMdxSong: an MDX song read from a file with the PDX sample bank it
-// names, looked for beside it whatever the case of its name (and with
-// ".PDX" added when the name has no extension). A missing or unreadable bank
-// is not an error: the song plays without its samples and bankMessage says
-// why.
+// names; loadPdxBank: that bank, looked for in a directory whatever the
+// case of its name (and with ".PDX" added when the name has no extension).
+// A missing or unreadable bank is not an error: the song plays without its
+// samples and the message says why.
 #pragma once
 
 #include <filesystem>
@@ -22,5 +22,10 @@ struct MdxSong {
 };
 
 std::optional<MdxSong> loadMdxSong(const std::filesystem::path& path, std::string& error);
+
+// The bank of that name in the directory; nothing, with message set, when
+// it is not there or cannot be read.
+std::optional<PdxBank> loadPdxBank(const std::filesystem::path& directory, const std::string& name,
+                                   std::string& message);
 
 } // namespace mdx

@@ -1,7 +1,11 @@
 // MdxSource: see MdxSource.h.
 #include "songs/MdxSource.h"
 
+#include <map>
+
 #include "mdx/MdxDriver.h"
+#include "mdx/MdxSong.h"
+#include "mdx/OkiAdpcm.h"
 #include "songs/TextEncoding.h"
 
 namespace songs {
@@ -11,6 +15,36 @@ constexpr std::uint32_t ym2151Clock = 4000000;
 // The X68000's ADPCM chip, named so that players say its notes are dropped.
 constexpr std::uint32_t adpcmClock = 8000000;
 constexpr std::uint8_t adpcmChip = 1;
+// The ADPCM rates a track selects (0xED n): the MSM6258 at 4 or 8 MHz,
+// dividing by 1024, 768 or 512.
+constexpr std::uint32_t adpcmRates[] = {3906, 5208, 7813, 10417, 15625};
+constexpr std::size_t maximumPcm = 0x100;
+
+// The songs's samples, decoded once for each rate they are played at.
+class PcmTable {
+public:
+    PcmTable(Song& song, const mdx::PdxBank& bank) : song_(song), bank_(bank) {}
+    // The index in Song::pcm; nothing when the bank has no such sample.
+    std::optional<std::uint8_t> index(unsigned sample, unsigned rate) {
+        const auto key = std::make_pair(sample, rate);
+        if (auto found = indices_.find(key); found != indices_.end()) return found->second;
+        const auto data = bank_.sample(sample);
+        if (data.empty() || song_.pcm.size() >= maximumPcm) return std::nullopt;
+        SongPcm pcm;
+        pcm.rate = adpcmRates[std::min<std::size_t>(rate, std::size(adpcmRates) - 1)];
+        mdx::OkiAdpcm decoder;
+        decoder.decode(data, pcm.samples);
+        song_.pcm.push_back(std::move(pcm));
+        const auto index = static_cast<std::uint8_t>(song_.pcm.size() - 1);
+        indices_[key] = index;
+        return index;
+    }
+
+private:
+    Song& song_;
+    const mdx::PdxBank& bank_;
+    std::map<std::pair<unsigned, unsigned>, std::uint8_t> indices_;
+};
 // A song that neither ends nor loops (a track waiting for a sync that never
 // comes while another plays on) is cut after this long.
 constexpr std::uint64_t longestPass = 30ull * 60 * sampleRate;
@@ -23,13 +57,21 @@ bool isMdx(std::span<const std::uint8_t> bytes) {
     return mdx::MdxFile::parse(bytes, error).has_value();
 }
 
-std::optional<Song> readMdx(std::span<const std::uint8_t> bytes, std::string& error) {
+std::optional<Song> readMdx(std::span<const std::uint8_t> bytes, std::string& error,
+                            const std::filesystem::path& directory) {
     std::optional<mdx::MdxFile> file = mdx::MdxFile::parse(bytes, error);
     if (!file) return std::nullopt;
     Song song;
     song.format = "MDX";
     song.chips.push_back({ChipType::ym2151, "YM2151", ym2151Clock, 0, {}});
-    song.chips.push_back({ChipType::other, "MSM6258 ADPCM", adpcmClock, 0, {}});
+    std::optional<mdx::PdxBank> bank;
+    if (!directory.empty() && !file->pdxName().empty())
+        bank = mdx::loadPdxBank(directory, file->pdxName(), song.warning);
+    song.chips.push_back(
+        {bank ? ChipType::msm6258 : ChipType::other, "MSM6258 ADPCM", adpcmClock, 0, {}});
+    std::optional<PcmTable> pcm;
+    if (bank) pcm.emplace(song, *bank);
+    std::map<unsigned, unsigned> pans;
     if (!file->title().empty()) song.tags.push_back({"Title", utf8FromShiftJis(file->title())});
     if (!file->pdxName().empty()) song.tags.push_back({"Bank", utf8FromShiftJis(file->pdxName())});
 
@@ -44,9 +86,17 @@ std::optional<Song> readMdx(std::span<const std::uint8_t> bytes, std::string& er
     auto keep = [&] {
         for (const mdx::Ym2151Write& w : writes)
             song.writes.push_back({now(), w.address, 0, w.data});
-        for (const mdx::AdpcmNote& n : samples)
-            song.writes.push_back({now(), static_cast<std::uint16_t>(n.track), adpcmChip,
-                                   static_cast<std::uint8_t>(n.sample)});
+        for (const mdx::AdpcmNote& n : samples) {
+            std::optional<std::uint8_t> index = static_cast<std::uint8_t>(n.sample);
+            if (pcm) index = pcm->index(n.sample, n.rate);
+            if (!index) continue;
+            if (auto pan = pans.find(n.track); pan == pans.end() || pan->second != n.pan) {
+                pans[n.track] = n.pan;
+                song.writes.push_back({now(), static_cast<std::uint16_t>(panAddress + n.track),
+                                       adpcmChip, static_cast<std::uint8_t>(n.pan)});
+            }
+            song.writes.push_back({now(), static_cast<std::uint16_t>(n.track), adpcmChip, *index});
+        }
         writes.clear();
         samples.clear();
     };

@@ -7,12 +7,16 @@
 // or to the first time every looping track has jumped back; the loop is from
 // there to the second time. When a song's tracks loop at different lengths
 // that repeats the second pass, which differs from the driver going on.
-// The ADPCM tracks (PDX samples) are not played: their notes are writes to a
-// second chip, of type other ("MSM6258 ADPCM"), address the ADPCM track (0 =
-// P), data the sample number, so that players say they drop them.
+// The ADPCM tracks' notes are writes to a second chip ("MSM6258 ADPCM"):
+// address the ADPCM track (0 = P) and data the index of the sample in
+// Song::pcm (decoded at the track's rate when the bank was found; otherwise
+// the sample number, and the chip of type other, dropped by players); address
+// panAddress + track, data the track's pan (0 off, 1 left, 2 right, 3 both),
+// written before a note whose pan changed.
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -21,9 +25,15 @@
 
 namespace songs {
 
+inline constexpr std::uint16_t panAddress = 0x10;
+
 // Whether the bytes read as an MDX song (checked after the formats that have
 // a magic number).
 bool isMdx(std::span<const std::uint8_t> bytes);
-std::optional<Song> readMdx(std::span<const std::uint8_t> bytes, std::string& error);
+// With a directory, the song's PDX bank is looked for there: its samples
+// play on a ChipType::msm6258 chip (Song::pcm); without one, or when the
+// bank is missing (said in the song's warning), on a chip of type other.
+std::optional<Song> readMdx(std::span<const std::uint8_t> bytes, std::string& error,
+                            const std::filesystem::path& directory = {});
 
 } // namespace songs

@@ -29,6 +29,7 @@ std::string_view typeName(ChipType type) {
     case ChipType::ym2608: return "YM2608";
     case ChipType::ym2612: return "YM2612";
     case ChipType::sn76489: return "SN76489";
+    case ChipType::msm6258: return "MSM6258";
     case ChipType::other: break;
     }
     return "other";
@@ -50,6 +51,10 @@ std::optional<Song> parseSong(std::vector<std::uint8_t> bytes, std::string& erro
 std::optional<Song> loadSong(const std::filesystem::path& path, std::string& error) {
     std::vector<std::uint8_t> bytes;
     if (!vgm::readFileBytes(path, bytes, error)) return std::nullopt;
+    // An MDX song's samples are in a bank beside it.
+    if (!looksLikeVgm(bytes) && !isS98(bytes) && isMdx(bytes))
+        return readMdx(bytes, error,
+                       path.has_parent_path() ? path.parent_path() : std::filesystem::path("."));
     return parseSong(std::move(bytes), error);
 }
 

@@ -45,6 +45,13 @@ struct SongLoop {
     std::uint64_t time; // where the loop starts
 };
 
+// Sample data a song's ADPCM voices play (an MDX song's PDX samples,
+// decoded): 12-bit samples at their rate.
+struct SongPcm {
+    std::vector<std::int16_t> samples;
+    std::uint32_t rate = 0;
+};
+
 struct Song {
     std::string format; // "VGM 1.51", "S98 v3"
     std::vector<SongChip> chips;
@@ -55,6 +62,8 @@ struct Song {
     // What was wrong with a file that plays all the same (a header field
     // off, a tag cut short), as one line; empty for a sound file.
     std::string warning;
+    // The samples a ChipType::msm6258 chip's writes start.
+    std::vector<SongPcm> pcm;
 
     // Whether the chip at index is written to at all.
     bool writesTo(std::size_t chip) const;

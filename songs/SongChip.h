@@ -14,7 +14,19 @@
 
 namespace songs {
 
-enum class ChipType : std::uint8_t { ym2151, ym2413, ssg, ym2203, ym2608, ym2612, sn76489, other };
+// msm6258: the ADPCM voices of an MDX song, played from the song's samples
+// (Song::pcm) by a software voice set where a destination has one.
+enum class ChipType : std::uint8_t {
+    ym2151,
+    ym2413,
+    ssg,
+    ym2203,
+    ym2608,
+    ym2612,
+    sn76489,
+    msm6258,
+    other
+};
 
 // "YM2151", "SSG", "SN76489"; other: "other".
 std::string_view typeName(ChipType type);

@@ -42,6 +42,9 @@ public:
     // when there is one, else any of the type (the caller corrects the
     // clock); nothing when there is none.
     virtual std::optional<PlacedChip> place(songs::ChipType type, std::uint32_t clock) = 0;
+    // Before its chips are placed: the song about to play, for a destination
+    // that plays its samples (Song::pcm); kept until end.
+    virtual void prepare(const songs::Song& /*song*/) {}
     // Before the song plays: the chips placed in their reset state.
     virtual void begin() = 0;
     // The time the song plays along; chips are those to silence while

@@ -4,6 +4,7 @@
 #include "soundif/catalog/ChipModel.h"
 #include "tavro/SoundInterface.h"
 
+#include "tavroplay/AdpcmFamily.h"
 #include "tavroplay/OpnFamily.h"
 #include "tavroplay/SsgFamily.h"
 #include "tavroplay/Ym2151Family.h"
@@ -23,6 +24,7 @@ std::unique_ptr<ChipFamily> makeFamily(songs::ChipType type, double ratio, Regis
         return std::make_unique<OpnFamily>(OpnFamily::Model::ym2608, ratio, sink);
     case ChipType::ym2612:
         return std::make_unique<OpnFamily>(OpnFamily::Model::ym2612, ratio, sink);
+    case ChipType::msm6258: return std::make_unique<AdpcmFamily>(ratio, sink);
     case ChipType::sn76489:
     case ChipType::other: break;
     }
@@ -49,6 +51,7 @@ std::optional<std::int32_t> libraryChipType(songs::ChipType type) {
     case ChipType::ym2608: return tavro::chipTypeYm2608;
     case ChipType::ym2612:
     case ChipType::sn76489:
+    case ChipType::msm6258:
     case ChipType::other: break;
     }
     return std::nullopt;

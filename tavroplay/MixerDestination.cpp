@@ -89,6 +89,14 @@ MixerDestination::MixerDestination(SNDFILE* out, const std::atomic<bool>& stop)
 MixerDestination::~MixerDestination() = default;
 
 std::optional<PlacedChip> MixerDestination::place(songs::ChipType type, std::uint32_t clock) {
+    if (type == songs::ChipType::msm6258) {
+        if (song_ == nullptr || pcm_) return std::nullopt;
+        // A voice started now sounds when the FM chips sound what is written
+        // now: the mixer's delay later.
+        pcm_ = std::make_unique<PcmVoices>(song_->pcm, mixer::BoardMixer::outputRate,
+                                           [this] { return rendered_ + delay_; });
+        return PlacedChip{pcm_.get(), clock, "the software chips"};
+    }
     const std::optional<SoftwareChip> software = softwareChip(type);
     if (!software) return std::nullopt;
     if (!mixer_) mixer_ = std::make_unique<mixer::BoardMixer>();
@@ -117,7 +125,7 @@ std::unique_ptr<Timeline> MixerDestination::timeline(std::vector<ChipFamily*>,
 }
 
 bool MixerDestination::renderTo(std::uint64_t target) {
-    if (failed_ || !mixer_) return !failed_;
+    if (failed_ || (!mixer_ && !pcm_)) return !failed_;
     std::array<std::int16_t, channels * blockFrames> buffer{};
     while (true) {
         // Up to the target, or to the next held write first.
@@ -131,7 +139,11 @@ bool MixerDestination::renderTo(std::uint64_t target) {
         if (stop_.load(std::memory_order_relaxed)) return false;
         const auto count =
             static_cast<std::size_t>(std::min<std::uint64_t>(end - rendered_, blockFrames));
-        mixer_->render(buffer.data(), count);
+        if (mixer_)
+            mixer_->render(buffer.data(), count);
+        else
+            std::fill_n(buffer.begin(), channels * count, std::int16_t{0});
+        if (pcm_) pcm_->mix(buffer.data(), count, rendered_);
         // The mixer sounds each write delay_ frames late: its first frames
         // belong before the song's start and are left out.
         const std::uint64_t skip =
@@ -153,6 +165,8 @@ void MixerDestination::end(bool finished) {
     status_ = nullptr;
     sinks_.clear();
     mixer_.reset();
+    pcm_.reset();
+    song_ = nullptr;
 }
 
 } // namespace tavroplay

@@ -17,6 +17,7 @@
 
 #include "mixer/BoardMixer.h"
 #include "tavroplay/Destination.h"
+#include "tavroplay/PcmVoices.h"
 
 namespace tavroplay {
 
@@ -26,6 +27,7 @@ public:
     ~MixerDestination() override;
 
     std::optional<PlacedChip> place(songs::ChipType type, std::uint32_t clock) override;
+    void prepare(const songs::Song& song) override { song_ = &song; }
     void begin() override;
     std::unique_ptr<Timeline> timeline(std::vector<ChipFamily*> chips,
                                        StatusFunction status) override;
@@ -50,10 +52,12 @@ private:
     const std::atomic<bool>& stop_;
     std::unique_ptr<mixer::BoardMixer> mixer_;
     std::vector<std::unique_ptr<Sink>> sinks_;
-    std::uint64_t delay_ = 0;    // output frames from a write to its sound
-    std::uint64_t rendered_ = 0; // frames the mixer has rendered for this song
-    std::uint64_t songEnd_ = 0;  // the song's last frame reached
-    std::uint64_t written_ = 0;  // frames in the file
+    const songs::Song* song_ = nullptr;
+    std::unique_ptr<PcmVoices> pcm_; // a song's ADPCM voices
+    std::uint64_t delay_ = 0;        // output frames from a write to its sound
+    std::uint64_t rendered_ = 0;     // frames the mixer has rendered for this song
+    std::uint64_t songEnd_ = 0;      // the song's last frame reached
+    std::uint64_t written_ = 0;      // frames in the file
     StatusFunction status_;
     bool failed_ = false;
 };

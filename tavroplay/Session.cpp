@@ -130,6 +130,7 @@ Request Session::playItem(const PlayItem& item, bool& failed, StatusLine& status
         failed = true;
         return Request::go;
     }
+    destination_.prepare(*song);
     SongChips chips(*song, destination_);
     const std::string scope(destination_.scope());
     if (!chips.dropped().empty()) {

@@ -2,6 +2,8 @@
 // tick as long as timer B's period at the song's tempo on a 4 MHz YM2151,
 // the loop found where every looping track has jumped back, and MDX picked
 // by parseSong when the bytes are no VGM.
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 
 #include "../mdx/MdxBuilder.h"
@@ -98,13 +100,64 @@ TEST(MdxSource, AdpcmNotesAreWritesToTheDroppedChip) {
     ASSERT_TRUE(song) << error;
     std::vector<songs::SongWrite> notes;
     for (const songs::SongWrite& w : song->writes)
-        if (w.chip == 1) notes.push_back(w);
+        if (w.chip == 1 && w.address < songs::panAddress) notes.push_back(w);
     ASSERT_EQ(notes.size(), 2u);
     EXPECT_EQ(notes[0].time, 0u);
     EXPECT_EQ(notes[0].data, 5);
     EXPECT_EQ(notes[0].address, 0);
     EXPECT_EQ(notes[1].time, tickTime(5, 200));
     EXPECT_EQ(notes[1].data, 7);
+}
+
+TEST(MdxSource, TheBankBesideTheSongGivesTheSamplesAtTheTracksRates) {
+    std::filesystem::path dir =
+        std::filesystem::temp_directory_path() /
+        ("mdx_source_test_" + std::to_string(testing::UnitTest::GetInstance()->random_seed()));
+    std::filesystem::create_directories(dir);
+    // A bank of two samples: 3 bytes (6 nibbles) and 1 byte.
+    std::vector<std::uint8_t> bank(96 * 8, 0);
+    const std::uint32_t data = static_cast<std::uint32_t>(bank.size());
+    auto putLong = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            bank[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
+    };
+    putLong(0, data);
+    putLong(4, 3);
+    putLong(8, data + 3);
+    putLong(12, 1);
+    bank.insert(bank.end(), {0x77, 0x77, 0x07, 0x70});
+    std::ofstream(dir / "Kit.pdx", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bank.data()),
+               static_cast<std::streamsize>(bank.size()));
+    Song s;
+    s.pdxName = "KIT";
+    s.tracks[8].pan(1).note(0, 2).noise(2).note(0, 2).note(1, 2).note(9, 2).end();
+    const std::vector<std::uint8_t> bytes = s.build();
+    std::ofstream(dir / "song.mdx", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    std::string error;
+    std::optional<songs::Song> song = songs::loadSong(dir / "song.mdx", error);
+    std::filesystem::remove_all(dir);
+    ASSERT_TRUE(song) << error;
+    ASSERT_EQ(song->chips.size(), 2u);
+    EXPECT_EQ(song->chips[1].type, songs::ChipType::msm6258);
+    EXPECT_TRUE(song->warning.empty()) << song->warning;
+    // Sample 0 at the default rate, again at rate 2, sample 1; sample 9 is
+    // not in the bank and is left out.
+    ASSERT_EQ(song->pcm.size(), 3u);
+    EXPECT_EQ(song->pcm[0].rate, 15625u);
+    EXPECT_EQ(song->pcm[1].rate, 7813u);
+    ASSERT_EQ(song->pcm[0].samples.size(), 6u);
+    EXPECT_EQ(song->pcm[0].samples[0], 30);
+    EXPECT_EQ(song->pcm[0].samples[1], 93);
+    EXPECT_EQ(song->pcm[2].samples.size(), 2u);
+    std::vector<std::pair<std::uint16_t, std::uint8_t>> writes;
+    for (const songs::SongWrite& w : song->writes)
+        if (w.chip == 1) writes.emplace_back(w.address, w.data);
+    const std::vector<std::pair<std::uint16_t, std::uint8_t>> expected = {
+        {songs::panAddress, 1}, {0, 0}, {0, 1}, {0, 2}};
+    EXPECT_EQ(writes, expected);
 }
 
 TEST(MdxSource, VgmBytesAreNotTakenForMdx) {

@@ -1,0 +1,51 @@
+// The ADPCM voices as a chip family; see AdpcmFamily.h.
+#include "tavroplay/AdpcmFamily.h"
+
+#include <algorithm>
+
+namespace tavroplay {
+
+namespace {
+constexpr double decibelsPerStep = 1.0;
+} // namespace
+
+AdpcmFamily::AdpcmFamily(double ratio, RegisterSink& sink)
+    : ChipFamily(registerCount, ratio, sink) {}
+
+std::string AdpcmFamily::activity() const {
+    std::string marks;
+    for (unsigned track = 0; track < trackCount; ++track)
+        marks += mark((started_ >> track & 1) != 0);
+    started_ = 0;
+    return marks;
+}
+
+void AdpcmFamily::noteWrite(std::uint16_t address, std::uint8_t) {
+    if (address < startBase + trackCount) started_ |= 1u << (address - startBase);
+}
+
+void AdpcmFamily::emit(std::uint16_t address, bool onlyChanges) {
+    // A start goes out every time it is written.
+    const bool start = address < panBase;
+    send(address, value(address), onlyChanges && !start);
+}
+
+void AdpcmFamily::refreshLevels() {
+    send(attenuationRegister,
+         static_cast<std::uint8_t>(std::min<int>(steps(decibelsPerStep), mutedDecibels)), true);
+}
+
+void AdpcmFamily::mute() {
+    send(stopRegister, 0, false);
+    refreshLevels();
+}
+
+bool AdpcmFamily::restoredOtherwise(std::uint16_t address) const {
+    return address < panBase || address >= attenuationRegister;
+}
+
+void AdpcmFamily::restoreKeys() {
+    refreshLevels();
+}
+
+} // namespace tavroplay

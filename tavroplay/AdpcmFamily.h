@@ -1,0 +1,45 @@
+// AdpcmFamily: the ADPCM voices of an MDX song (songs::ChipType::msm6258) as
+// a song is played on them: no board has them, the software voices of a
+// WAV rendering do (PcmVoices.h). Register map, as the song source writes
+// it (songs/MdxSource.h) and two more for the player:
+//   0x00 + track  start the sample whose index in the song's samples is the data
+//   0x10 + track  the track's pan: 0 off, 1 left, 2 right, 3 both
+//   0x20          attenuation of every voice, in dB (the fade)
+//   0x21          stop every voice (silence)
+// Starts are events, not state: restoring after a pause starts nothing.
+#pragma once
+
+#include <cstdint>
+
+#include "tavroplay/ChipFamily.h"
+
+namespace tavroplay {
+
+class AdpcmFamily : public ChipFamily {
+public:
+    static constexpr std::uint16_t startBase = 0x00;
+    static constexpr std::uint16_t panBase = 0x10;
+    static constexpr std::uint16_t attenuationRegister = 0x20;
+    static constexpr std::uint16_t stopRegister = 0x21;
+    static constexpr std::uint16_t registerCount = 0x22;
+    static constexpr unsigned trackCount = 8;
+    static constexpr std::uint8_t mutedDecibels = 0xFF;
+
+    AdpcmFamily(double ratio, RegisterSink& sink);
+    // '#' for each track that started a sample since the last look.
+    std::string activity() const override;
+    std::string_view meterName() const override { return "PCM"; }
+
+protected:
+    void noteWrite(std::uint16_t address, std::uint8_t data) override;
+    void emit(std::uint16_t address, bool onlyChanges) override;
+    void refreshLevels() override;
+    void mute() override;
+    bool restoredOtherwise(std::uint16_t address) const override;
+    void restoreKeys() override;
+
+private:
+    mutable unsigned started_ = 0; // tracks started since the last activity()
+};
+
+} // namespace tavroplay

@@ -1,0 +1,70 @@
+// The software ADPCM voices; see PcmVoices.h.
+#include "tavroplay/PcmVoices.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "tavroplay/AdpcmFamily.h"
+
+namespace tavroplay {
+
+namespace {
+constexpr std::uint8_t panLeft = 1;
+constexpr std::uint8_t panRight = 2;
+constexpr std::uint8_t panBoth = panLeft | panRight;
+constexpr double decibelsPerTwentyfold = 20.0;
+} // namespace
+
+PcmVoices::PcmVoices(const std::vector<songs::SongPcm>& pcm, std::uint32_t outputRate,
+                     std::function<std::uint64_t()> now)
+    : pcm_(pcm), outputRate_(outputRate), now_(std::move(now)) {
+    pans_.fill(panBoth);
+}
+
+void PcmVoices::write(std::uint16_t address, std::uint8_t data) {
+    if (address < AdpcmFamily::startBase + trackCount) {
+        if (data < pcm_.size()) voices_[address] = {true, data, now_()};
+    } else if (address >= AdpcmFamily::panBase && address < AdpcmFamily::panBase + trackCount) {
+        pans_[address - AdpcmFamily::panBase] = data & panBoth;
+    } else if (address == AdpcmFamily::attenuationRegister) {
+        level_ = data >= AdpcmFamily::mutedDecibels
+                     ? 0.0
+                     : std::pow(10.0, -static_cast<double>(data) / decibelsPerTwentyfold);
+    } else if (address == AdpcmFamily::stopRegister) {
+        for (Voice& voice : voices_)
+            voice.playing = false;
+    }
+}
+
+void PcmVoices::mix(std::int16_t* leftRight, std::size_t frames, std::uint64_t first) {
+    for (unsigned track = 0; track < trackCount; ++track) {
+        Voice& voice = voices_[track];
+        if (!voice.playing) continue;
+        const songs::SongPcm& pcm = pcm_[voice.pcm];
+        const double step = static_cast<double>(pcm.rate) / outputRate_;
+        const double gain = pcmGain * level_;
+        for (std::size_t frame = 0; frame < frames; ++frame) {
+            const std::uint64_t at = first + frame;
+            if (at < voice.start) continue;
+            const double position = static_cast<double>(at - voice.start) * step;
+            const auto index = static_cast<std::size_t>(position);
+            if (index + 1 >= pcm.samples.size()) {
+                voice.playing = false;
+                break;
+            }
+            const double part = position - static_cast<double>(index);
+            const double sample =
+                gain * (pcm.samples[index] * (1.0 - part) + pcm.samples[index + 1] * part);
+            for (unsigned side = 0; side < 2; ++side) {
+                if ((pans_[track] >> side & 1) == 0) continue;
+                std::int16_t& out = leftRight[2 * frame + side];
+                out = static_cast<std::int16_t>(std::clamp<long>(
+                    std::lround(out + sample), std::numeric_limits<std::int16_t>::min(),
+                    std::numeric_limits<std::int16_t>::max()));
+            }
+        }
+    }
+}
+
+} // namespace tavroplay

@@ -1,0 +1,48 @@
+// PcmVoices: the software voices that play a song's samples (Song::pcm) for
+// its ADPCM chip, as a register sink (the map in AdpcmFamily.h), mixed into
+// the software chips' 48 kHz stereo output. A voice starts when its start is
+// written, at the output frame the clock given says (the frame at which the
+// FM chips sound writes made at the same moment), plays its sample once at
+// the sample's rate (linear interpolation), at most one voice a track (a new
+// start cuts the last), on the left, right or both sides as the track's pan.
+// The voices' level against the FM chips is not measured: 12-bit samples are
+// raised by pcmGain.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "songs/Song.h"
+#include "tavroplay/RegisterSink.h"
+
+namespace tavroplay {
+
+class PcmVoices : public RegisterSink {
+public:
+    static constexpr unsigned trackCount = 8;
+    static constexpr int pcmGain = 4;
+
+    PcmVoices(const std::vector<songs::SongPcm>& pcm, std::uint32_t outputRate,
+              std::function<std::uint64_t()> now);
+    void write(std::uint16_t address, std::uint8_t data) override;
+    // Adds the voices to frames of interleaved stereo output, the first of
+    // them the output's frame number first.
+    void mix(std::int16_t* leftRight, std::size_t frames, std::uint64_t first);
+
+private:
+    struct Voice {
+        bool playing = false;
+        std::size_t pcm = 0;
+        std::uint64_t start = 0;
+    };
+    const std::vector<songs::SongPcm>& pcm_;
+    std::uint32_t outputRate_;
+    std::function<std::uint64_t()> now_;
+    std::array<Voice, trackCount> voices_{};
+    std::array<std::uint8_t, trackCount> pans_{};
+    double level_ = 1.0;
+};
+
+} // namespace tavroplay

@@ -1,0 +1,108 @@
+// The software ADPCM voices and their chip family: a voice starts at the
+// frame the clock says, plays its sample once at its rate on the track's
+// side, is cut by the next start on its track, follows the fade and stops
+// on silence; restoring after a pause starts nothing again.
+#include <gtest/gtest.h>
+
+#include "tavroplay/AdpcmFamily.h"
+#include "tavroplay/PcmVoices.h"
+
+namespace {
+
+using tavroplay::AdpcmFamily;
+using tavroplay::PcmVoices;
+
+constexpr std::uint32_t outputRate = 48000;
+
+struct Voices {
+    std::vector<songs::SongPcm> pcm;
+    std::uint64_t now = 0;
+    PcmVoices voices{pcm, outputRate, [this] { return now; }};
+
+    // frames of stereo output from frame first.
+    std::vector<std::int16_t> render(std::uint64_t first, std::size_t frames) {
+        std::vector<std::int16_t> out(2 * frames, 0);
+        voices.mix(out.data(), frames, first);
+        return out;
+    }
+};
+
+TEST(PcmVoices, VoicesStartAtTheClockOnTheirSideAndEnd) {
+    Voices v;
+    // 4 samples at 24 kHz: 2 output frames each, the last one interpolated
+    // towards nothing and so left out.
+    v.pcm.push_back({{100, 200, 300, 400}, 24000});
+    v.now = 10;
+    v.voices.write(AdpcmFamily::panBase + 2, 1); // track 2 left only
+    v.voices.write(AdpcmFamily::startBase + 2, 0);
+    auto out = v.render(8, 12);
+    const int gain = PcmVoices::pcmGain;
+    // Frames 8 and 9 silent; from 10: 100, 150, 200, 250, 300, 350, then done.
+    EXPECT_EQ(out[0], 0);
+    EXPECT_EQ(out[2 * 1], 0);
+    EXPECT_EQ(out[2 * 2], 100 * gain);
+    EXPECT_EQ(out[2 * 3], 150 * gain);
+    EXPECT_EQ(out[2 * 7], 350 * gain);
+    EXPECT_EQ(out[2 * 8], 0);
+    for (std::size_t frame = 0; frame < 12; ++frame)
+        EXPECT_EQ(out[2 * frame + 1], 0);
+    // Both sides by default; a sample index the song lacks starts nothing.
+    v.now = 100;
+    v.voices.write(AdpcmFamily::startBase + 3, 0);
+    v.voices.write(AdpcmFamily::startBase + 4, 7);
+    out = v.render(100, 1);
+    EXPECT_EQ(out[0], 100 * gain);
+    EXPECT_EQ(out[1], 100 * gain);
+}
+
+TEST(PcmVoices, ANewStartCutsTheTrackAndTheFadeAndSilenceApply) {
+    Voices v;
+    v.pcm.push_back({std::vector<std::int16_t>(100, 1000), outputRate});
+    v.pcm.push_back({std::vector<std::int16_t>(100, -500), outputRate});
+    v.voices.write(AdpcmFamily::startBase, 0);
+    v.voices.write(AdpcmFamily::startBase + 1, 0);
+    EXPECT_EQ(v.render(0, 1)[0], 2 * 1000 * PcmVoices::pcmGain);
+    v.now = 5;
+    v.voices.write(AdpcmFamily::startBase, 1);
+    EXPECT_EQ(v.render(5, 1)[0], (1000 - 500) * PcmVoices::pcmGain);
+    v.voices.write(AdpcmFamily::attenuationRegister, 20); // a tenth
+    EXPECT_EQ(v.render(6, 1)[0], (1000 - 500) * PcmVoices::pcmGain / 10);
+    v.voices.write(AdpcmFamily::stopRegister, 0);
+    EXPECT_EQ(v.render(7, 1)[0], 0);
+}
+
+struct Recorder : tavroplay::RegisterSink {
+    std::vector<std::pair<std::uint16_t, std::uint8_t>> writes;
+    void write(std::uint16_t address, std::uint8_t data) override {
+        writes.emplace_back(address, data);
+    }
+};
+
+TEST(AdpcmFamily, StartsAreEventsThePanStateAndSilenceStopsEverything) {
+    Recorder sink;
+    AdpcmFamily family(1.0, sink);
+    family.write(AdpcmFamily::panBase, 2);
+    family.write(AdpcmFamily::startBase, 5);
+    family.write(AdpcmFamily::startBase, 5);
+    EXPECT_EQ(family.activity(), "#.......");
+    EXPECT_EQ(family.activity(), "........");
+    ASSERT_EQ(sink.writes.size(), 3u);
+    EXPECT_EQ(sink.writes[2], std::make_pair(AdpcmFamily::startBase, std::uint8_t{5}));
+    sink.writes.clear();
+    family.silence();
+    ASSERT_FALSE(sink.writes.empty());
+    EXPECT_EQ(sink.writes[0].first, AdpcmFamily::stopRegister);
+    EXPECT_EQ(sink.writes.back(),
+              std::make_pair(AdpcmFamily::attenuationRegister, AdpcmFamily::mutedDecibels));
+    sink.writes.clear();
+    family.restore();
+    for (const auto& w : sink.writes)
+        EXPECT_GE(w.first, AdpcmFamily::panBase);
+    EXPECT_EQ(sink.writes.back(),
+              std::make_pair(AdpcmFamily::attenuationRegister, std::uint8_t{0}));
+    family.setAttenuation(6.0);
+    EXPECT_EQ(sink.writes.back(),
+              std::make_pair(AdpcmFamily::attenuationRegister, std::uint8_t{6}));
+}
+
+} // namespace
