@@ -1,5 +1,6 @@
 // An S98 log as a Song; see S98Source.h.
 #include "songs/S98Source.h"
+#include "vgm/FileBytes.h"
 
 #include <cmath>
 #include <cstdio>
@@ -9,6 +10,9 @@
 namespace songs {
 
 namespace {
+
+using vgm::hex;
+using vgm::read32;
 
 constexpr std::size_t versionField = 0x03;
 constexpr std::size_t numeratorField = 0x04;
@@ -52,17 +56,6 @@ enum DeviceType : std::uint32_t {
     ay8910 = 15,
     sn76489 = 16,
 };
-
-std::uint32_t read32(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
-           static_cast<std::uint32_t>(bytes[at + 3]) << 24;
-}
-
-std::string hex(std::size_t value) {
-    char text[24];
-    std::snprintf(text, sizeof text, "0x%zX", value);
-    return text;
-}
 
 // The chip of a device type; a type-0 device gives nothing.
 std::optional<SongChip> chipOf(std::uint32_t type, std::uint32_t clock) {

@@ -1,5 +1,6 @@
 // The VGM command stream; see CommandReader.h.
 #include "vgm/CommandReader.h"
+#include "vgm/FileBytes.h"
 
 #include <cstdio>
 
@@ -15,12 +16,6 @@ constexpr std::uint8_t dataBlock = 0x67;
 constexpr std::uint8_t ay8910Write = chipModelOf(VgmChip::ay8910).vgm.port0;
 constexpr std::uint8_t ay8910SecondChip = catalog::vgmSecondChipRegisterBit;
 constexpr std::size_t dataBlockHeader = 7; // 0x67 0x66 tt ss ss ss ss
-
-std::string hex(std::size_t value) {
-    char text[24];
-    std::snprintf(text, sizeof text, "0x%zX", value);
-    return text;
-}
 
 // The chip, index and port of a register write command (from the catalog's
 // commands), or false.

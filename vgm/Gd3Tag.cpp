@@ -1,5 +1,6 @@
 // GD3 tag decoding; see Gd3Tag.h.
 #include "vgm/Gd3Tag.h"
+#include "vgm/FileBytes.h"
 
 #include <algorithm>
 #include <array>
@@ -12,11 +13,6 @@ namespace {
 constexpr std::uint32_t magic = 0x20336447; // "Gd3 "
 constexpr std::size_t headerSize = 12;
 constexpr std::uint32_t replacement = 0xFFFD;
-
-std::uint32_t read32(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
-           static_cast<std::uint32_t>(bytes[at + 3]) << 24;
-}
 
 void appendUtf8(std::string& out, std::uint32_t code) {
     if (code < 0x80) {

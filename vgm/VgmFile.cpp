@@ -1,5 +1,6 @@
 // VGM file reading and checking; see VgmFile.h.
 #include "vgm/VgmFile.h"
+#include "vgm/FileBytes.h"
 
 #include <cstdio>
 
@@ -25,17 +26,6 @@ constexpr std::uint32_t ym2151ClockSince = 0x110;
 constexpr std::uint32_t dualChip = catalog::vgmSecondChipClockFlag;
 constexpr std::uint32_t variantBit = 0x80000000;
 constexpr std::size_t maximumSize = maximumFileSize;
-
-std::uint32_t read32(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
-           static_cast<std::uint32_t>(bytes[at + 3]) << 24;
-}
-
-std::string hex(std::size_t value) {
-    char text[24];
-    std::snprintf(text, sizeof text, "0x%zX", value);
-    return text;
-}
 
 } // namespace
 
