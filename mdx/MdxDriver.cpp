@@ -207,7 +207,10 @@ void MdxDriver::tickTrack(Track& t) {
 
 void MdxDriver::keyOff(Track& t) {
     t.keyed = false;
-    if (isFm(t)) write(Regs::keyOn, Regs::keyOnByte(t.index, keyOffSlots));
+    if (isFm(t))
+        write(Regs::keyOn, Regs::keyOnByte(t.index, keyOffSlots));
+    else if (samples_)
+        samples_->push_back({adpcmTrack(t), 0, t.rate, t.pan, t.volume, true});
 }
 
 bool MdxDriver::runCommands(Track& t) {
@@ -473,9 +476,7 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
     if (t.keyed && t.restSinceNote) keyOff(t);
     t.restSinceNote = false;
     if (!isFm(t)) {
-        if (samples_)
-            samples_->push_back({t.index - static_cast<unsigned>(MdxFile::fmTrackCount), note,
-                                 t.rate, t.pan, t.volume});
+        if (samples_) samples_->push_back({adpcmTrack(t), note, t.rate, t.pan, t.volume, false});
         t.keyed = true;
         return;
     }

@@ -87,6 +87,11 @@ std::optional<Song> readMdx(std::span<const std::uint8_t> bytes, std::string& er
         for (const mdx::Ym2151Write& w : writes)
             song.writes.push_back({now(), w.address, 0, w.data});
         for (const mdx::AdpcmNote& n : samples) {
+            if (n.stop) {
+                song.writes.push_back(
+                    {now(), static_cast<std::uint16_t>(stopAddress + n.track), adpcmChip, 0});
+                continue;
+            }
             std::optional<std::uint8_t> index = static_cast<std::uint8_t>(n.sample);
             if (pcm) index = pcm->index(n.sample, n.rate);
             if (!index) continue;

@@ -12,7 +12,8 @@
 // Song::pcm (decoded at the track's rate when the bank was found; otherwise
 // the sample number, and the chip of type other, dropped by players); address
 // panAddress + track, data the track's pan (0 off, 1 left, 2 right, 3 both),
-// written before a note whose pan changed.
+// written before a note whose pan changed; address stopAddress + track when
+// the track's key goes off (its sample stops).
 #pragma once
 
 #include <cstdint>
@@ -26,6 +27,7 @@
 namespace songs {
 
 inline constexpr std::uint16_t panAddress = 0x10;
+inline constexpr std::uint16_t stopAddress = 0x20;
 
 // Whether the bytes read as an MDX song (checked after the formats that have
 // a magic number).

@@ -24,9 +24,12 @@ PcmVoices::PcmVoices(const std::vector<songs::SongPcm>& pcm, std::uint32_t outpu
 
 void PcmVoices::write(std::uint16_t address, std::uint8_t data) {
     if (address < AdpcmFamily::startBase + trackCount) {
-        if (data < pcm_.size()) voices_[address] = {true, data, now_()};
+        if (data < pcm_.size()) voices_[address] = {true, data, now_(), Voice{}.stop};
     } else if (address >= AdpcmFamily::panBase && address < AdpcmFamily::panBase + trackCount) {
         pans_[address - AdpcmFamily::panBase] = data & panBoth;
+    } else if (address >= AdpcmFamily::stopBase && address < AdpcmFamily::stopBase + trackCount) {
+        // The stop sounds when the writes made with it do.
+        voices_[address - AdpcmFamily::stopBase].stop = now_();
     } else if (address == AdpcmFamily::attenuationRegister) {
         level_ = data >= AdpcmFamily::mutedDecibels
                      ? 0.0
@@ -47,6 +50,10 @@ void PcmVoices::mix(std::int16_t* leftRight, std::size_t frames, std::uint64_t f
         for (std::size_t frame = 0; frame < frames; ++frame) {
             const std::uint64_t at = first + frame;
             if (at < voice.start) continue;
+            if (at >= voice.stop) {
+                voice.playing = false;
+                break;
+            }
             const double position = static_cast<double>(at - voice.start) * step;
             const auto index = static_cast<std::size_t>(position);
             if (index + 1 >= pcm.samples.size()) {

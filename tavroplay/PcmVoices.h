@@ -3,8 +3,9 @@
 // the software chips' 48 kHz stereo output. A voice starts when its start is
 // written, at the output frame the clock given says (the frame at which the
 // FM chips sound writes made at the same moment), plays its sample once at
-// the sample's rate (linear interpolation), at most one voice a track (a new
-// start cuts the last), on the left, right or both sides as the track's pan.
+// the sample's rate (linear interpolation) until its end or its track's
+// stop, at most one voice a track (a new start cuts the last), on the left,
+// right or both sides as the track's pan.
 // The voices' level against the FM chips is not measured: 12-bit samples are
 // raised by pcmGain.
 #pragma once
@@ -12,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <vector>
 
 #include "songs/Song.h"
@@ -36,6 +38,7 @@ private:
         bool playing = false;
         std::size_t pcm = 0;
         std::uint64_t start = 0;
+        std::uint64_t stop = std::numeric_limits<std::uint64_t>::max(); // a stop's frame
     };
     const std::vector<songs::SongPcm>& pcm_;
     std::uint32_t outputRate_;

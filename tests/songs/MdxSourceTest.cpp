@@ -155,8 +155,10 @@ TEST(MdxSource, TheBankBesideTheSongGivesTheSamplesAtTheTracksRates) {
     std::vector<std::pair<std::uint16_t, std::uint8_t>> writes;
     for (const songs::SongWrite& w : song->writes)
         if (w.chip == 1) writes.emplace_back(w.address, w.data);
+    // The sample ends with each note's key-off (stop) before the next starts.
+    const std::uint16_t stop = songs::stopAddress;
     const std::vector<std::pair<std::uint16_t, std::uint8_t>> expected = {
-        {songs::panAddress, 1}, {0, 0}, {0, 1}, {0, 2}};
+        {songs::panAddress, 1}, {0, 0}, {stop, 0}, {0, 1}, {stop, 0}, {0, 2}, {stop, 0}, {stop, 0}};
     EXPECT_EQ(writes, expected);
 }
 

@@ -65,6 +65,12 @@ TEST(PcmVoices, ANewStartCutsTheTrackAndTheFadeAndSilenceApply) {
     v.now = 5;
     v.voices.write(AdpcmFamily::startBase, 1);
     EXPECT_EQ(v.render(5, 1)[0], (1000 - 500) * PcmVoices::pcmGain);
+    // A stop takes effect at the clock's frame, as a start does.
+    v.now = 6;
+    v.voices.write(AdpcmFamily::stopBase + 1, 0);
+    EXPECT_EQ(v.render(5, 1)[0], (1000 - 500) * PcmVoices::pcmGain);
+    EXPECT_EQ(v.render(6, 1)[0], -500 * PcmVoices::pcmGain);
+    v.voices.write(AdpcmFamily::startBase + 1, 0);
     v.voices.write(AdpcmFamily::attenuationRegister, 20); // a tenth
     EXPECT_EQ(v.render(6, 1)[0], (1000 - 500) * PcmVoices::pcmGain / 10);
     v.voices.write(AdpcmFamily::stopRegister, 0);
