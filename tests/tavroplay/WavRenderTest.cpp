@@ -8,12 +8,14 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <future>
 #include <sstream>
 #include <thread>
 
+#include "../mdx/MdxBuilder.h"
 #include "../songs/S98Builder.h"
 #include "../vgm/VgmBuilder.h"
 #include "support/ChildProcess.h"
@@ -145,6 +147,50 @@ TEST(WavRender, TheSoundStartsAndEndsWhereTheSongPutsIt) {
         EXPECT_NEAR(static_cast<double>(first), 12000.0, 96.0) << name;
         EXPECT_NEAR(static_cast<double>(last), 24000.0, 96.0) << name;
     }
+}
+
+TEST(WavRender, MdxSamplesSoundWithTheFmNotesOfTheSameTick) {
+    ScratchDirectory scratch;
+    // An FM note on the left and a sample on the right, both at tick 10.
+    mdxtest::Song song;
+    song.pdxName = "KIT";
+    song.voices.push_back(mdxtest::testVoice(1));
+    song.tracks[0].tempo(200).voice(1).pan(1).rest(10).note(40, 20).end();
+    song.tracks[8].pan(2).rest(10).note(0, 20).end();
+    save(scratch.path() / "both.mdx", song.build());
+    // One sample of 2000 bytes after the 96-entry table.
+    constexpr std::uint32_t table = 96 * 8;
+    constexpr std::uint32_t length = 2000;
+    std::vector<std::uint8_t> bank(table + length, 0x77);
+    std::fill_n(bank.begin(), table, std::uint8_t{0});
+    for (int i = 0; i < 4; ++i) {
+        bank[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(table >> (24 - 8 * i));
+        bank[static_cast<std::size_t>(4 + i)] = static_cast<std::uint8_t>(length >> (24 - 8 * i));
+    }
+    save(scratch.path() / "kit.pdx", bank);
+    const std::filesystem::path wav = scratch.path() / "both.wav";
+    std::string err;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(tavroplay::runProgram(
+                  {"--quiet", "--wav", wav.string(), (scratch.path() / "both.mdx").string()}),
+              0);
+    err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "");
+    SF_INFO info;
+    const std::vector<std::int16_t> samples = readWav(wav, info);
+    auto onset = [&](int side) {
+        for (std::size_t frame = 0; frame < samples.size() / 2; ++frame)
+            if (samples[2 * frame + static_cast<std::size_t>(side)] != 0)
+                return static_cast<double>(frame);
+        return -1.0;
+    };
+    // Ten ticks of timer B at 200 on a 4 MHz chip.
+    const double tick = 1024.0 * (256 - 200) / 4e6 * 48000;
+    EXPECT_NEAR(onset(0), 10 * tick, 96.0);
+    EXPECT_NEAR(onset(1), 10 * tick, 96.0);
+    EXPECT_NEAR(onset(1) - onset(0), 0.0, 48.0);
+    std::printf("[ offset ] FM onset at frame %.0f, sample onset at frame %.0f (tick 10: %.1f)\n",
+                onset(0), onset(1), 10 * tick);
 }
 
 std::string contents(const std::filesystem::path& path) {
