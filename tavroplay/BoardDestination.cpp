@@ -16,8 +16,10 @@ constexpr std::uint32_t drainStepMilliseconds = 10;
 constexpr std::int32_t drainMarginMilliseconds = 20;
 } // namespace
 
-BoardDestination::BoardDestination(SoundInterfaceManager& manager, const std::atomic<bool>& stop)
-    : manager_(manager), stop_(stop), sendDelay_(manager.getSendDelay()), boards_(manager) {}
+BoardDestination::BoardDestination(SoundInterfaceManager& manager, const std::atomic<bool>& stop,
+                                   std::function<std::uint32_t(const std::string&)> linkSpeed)
+    : manager_(manager), stop_(stop), sendDelay_(manager.getSendDelay()), boards_(manager),
+      linkSpeed_(std::move(linkSpeed)) {}
 
 std::optional<PlacedChip> BoardDestination::place(songs::ChipType type, std::uint32_t clock) {
     const std::optional<std::int32_t> libraryType = libraryChipType(type);
@@ -25,6 +27,7 @@ std::optional<PlacedChip> BoardDestination::place(songs::ChipType type, std::uin
     const auto found = boards_.acquire(*libraryType, clock);
     if (!found) return std::nullopt;
     acquired_.push_back(found->chip);
+    boardsUsed_.push_back(found->board);
     sinks_.push_back(std::make_unique<Sink>(found->chip));
     return PlacedChip{sinks_.back().get(), found->clock, found->board};
 }
@@ -62,13 +65,19 @@ void BoardDestination::setHeadStart(double milliseconds) {
 }
 
 double BoardDestination::linkWritesPerSecond() const {
-    return linkCapacity(defaultLinkSpeed);
+    std::uint32_t speed = 0;
+    for (const std::string& board : boardsUsed_) {
+        const std::uint32_t own = linkSpeed_ ? linkSpeed_(board) : defaultLinkSpeed;
+        if (own != 0 && (speed == 0 || own < speed)) speed = own;
+    }
+    return linkCapacity(speed != 0 ? speed : defaultLinkSpeed);
 }
 
 void BoardDestination::release() {
     for (SoundChip* chip : acquired_)
         boards_.release(chip);
     acquired_.clear();
+    boardsUsed_.clear();
     sinks_.clear();
 }
 

@@ -1,6 +1,7 @@
 // BoardDestination: the boards' chips as a song's destination, through the
 // library's manager by slot only (BoardChips finds and gives back the
-// chips). Songs play along a RealTimeline; a song that finished is let out
+// chips). Its link carries what the slowest link of the boards a song plays
+// on carries. Songs play along a RealTimeline; a song that finished is let out
 // for the library's send delay before the boards are reset and its chips
 // given back. The library's board worker starts a burst of writes early
 // enough that the link finishes it by its time, within the send delay; a
@@ -10,7 +11,9 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "tavro/SoundInterface.h"
@@ -21,7 +24,10 @@ namespace tavroplay {
 
 class BoardDestination : public Destination {
 public:
-    BoardDestination(SoundInterfaceManager& manager, const std::atomic<bool>& stop);
+    // linkSpeed, when given, tells the Speed of a board by its name
+    // ("KX7M(COM3)"); without it every link is taken at the default.
+    BoardDestination(SoundInterfaceManager& manager, const std::atomic<bool>& stop,
+                     std::function<std::uint32_t(const std::string& board)> linkSpeed = {});
     ~BoardDestination() override { release(); }
 
     std::optional<PlacedChip> place(songs::ChipType type, std::uint32_t clock) override;
@@ -54,7 +60,9 @@ private:
     // The library's own send delay.
     const std::int32_t sendDelay_;
     BoardChips boards_;
+    std::function<std::uint32_t(const std::string&)> linkSpeed_;
     std::vector<SoundChip*> acquired_;
+    std::vector<std::string> boardsUsed_;
     std::vector<std::unique_ptr<Sink>> sinks_;
 };
 

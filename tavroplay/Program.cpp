@@ -5,6 +5,7 @@
 // when standard error is a terminal.
 #include "tavroplay/Program.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <optional>
@@ -20,6 +21,7 @@
 #include "tavroplay/BoardDestination.h"
 #include "tavroplay/BoardReport.h"
 #include "tavroplay/CommandLine.h"
+#include "tavroplay/LinkLoad.h"
 #include "tavroplay/Session.h"
 #include "tavroplay/SongListing.h"
 #include "tavroplay/WavRenderer.h"
@@ -63,6 +65,16 @@ int endsAsStopped(int code) {
     if (!stopFlag.load()) return code;
     platform::endAsConsoleEvent(platform::lastConsoleEvent());
     return exitStatusOfInterrupt;
+}
+
+// The Speed of a board named "KX7M(COM3)" as its INI section gives it.
+std::uint32_t boardSpeed(const std::filesystem::path& iniPath, const std::string& board) {
+    const std::size_t com = board.rfind("(COM");
+    if (com == std::string::npos) return defaultLinkSpeed;
+    BoardSettings settings;
+    settings.port = std::atoi(board.c_str() + com + 4);
+    loadBoardSettings(settings, iniPath);
+    return settings.speed;
 }
 
 } // namespace
@@ -144,7 +156,10 @@ int runProgram(const std::vector<std::string>& arguments) {
     platform::sleepMilliseconds(1);
     int code = 0;
     {
-        BoardDestination destination(*library.manager(), stopFlag);
+        const std::filesystem::path iniPath = iniFilePathFor(library.libraryPath());
+        BoardDestination destination(
+            *library.manager(), stopFlag,
+            [iniPath](const std::string& board) { return boardSpeed(iniPath, board); });
         Session session(destination,
                         {{line->loops, line->fadeSeconds},
                          line->quiet,
