@@ -693,3 +693,50 @@ INSTANTIATE_TEST_SUITE_P(Songs, MdxReference, testing::ValuesIn(cases()),
                          });
 
 } // namespace
+
+namespace {
+
+// How the reference ends an ADPCM sample: its sound output, with a sample
+// (0.256 s at 15.6 kHz) longer than a short note and shorter than a long
+// one. The sample stops at the short note's key-off, the long note's sample
+// plays to its end (mdx::AdpcmNote::stop).
+TEST(MdxReferenceAdpcm, ASampleEndsAtItsNotesKeyOff) {
+#ifndef TONRIG_HAVE_MDX_REFERENCE
+    GTEST_SKIP() << "../shared/reference/portable-mdx not found: the ADPCM measurement skips";
+#else
+    constexpr std::uint32_t table = 96 * 8;
+    constexpr std::uint32_t length = 2000;
+    std::vector<std::uint8_t> bank(table + length, 0);
+    for (int i = 0; i < 4; ++i) {
+        bank[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(table >> (24 - 8 * i));
+        bank[static_cast<std::size_t>(4 + i)] = static_cast<std::uint8_t>(length >> (24 - 8 * i));
+    }
+    for (std::uint32_t i = 0; i < length; ++i)
+        bank[table + i] = i % 2 ? 0x08 : 0x71;
+    constexpr int window = 10; // ms
+    constexpr double silent = 50;
+    constexpr double tickMs = 1024.0 * (256 - tempo) / 4e6 * 1000;
+    auto lastSounding = [&](int clocks) {
+        Song s;
+        s.pdxName = "KIT";
+        s.tracks[8].tempo(tempo).note(0, clocks).rest(60).end();
+        std::vector<double> levels = mdxtest::referenceLevels(s.build(), bank, window, 60);
+        int last = -1;
+        for (std::size_t w = 0; w < levels.size(); ++w)
+            if (levels[w] > silent) last = static_cast<int>(w);
+        return (last + 1) * window;
+    };
+    // Four ticks (57 ms): silent within two ticks after the key-off.
+    const int shortEnd = lastSounding(4);
+    EXPECT_GT(shortEnd, 4 * tickMs);
+    EXPECT_LT(shortEnd, 6 * tickMs);
+    // Thirty ticks (430 ms): the sample's own 256 ms.
+    const int longEnd = lastSounding(30);
+    EXPECT_GT(longEnd, 256);
+    EXPECT_LT(longEnd, 256 + 2 * tickMs);
+    std::printf("[ adpcm ] sound ends at %d ms after a 4-tick note, %d ms after a 30-tick one\n",
+                shortEnd, longEnd);
+#endif
+}
+
+} // namespace

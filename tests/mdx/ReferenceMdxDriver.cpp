@@ -1,6 +1,8 @@
 // ReferenceMdxDriver: see ReferenceMdxDriver.h.
 #include "ReferenceMdxDriver.h"
 
+#include <cmath>
+
 #include <mdx_util.h>
 #include <mxdrv.h>
 #include <x68sound.h>
@@ -77,6 +79,39 @@ ReferenceRecord recordReference(const std::vector<std::uint8_t>& mdx,
     MXDRV_End(&context);
     MxdrvContext_Terminate(&context);
     return record;
+}
+
+std::vector<double> referenceLevels(const std::vector<std::uint8_t>& mdx,
+                                    const std::vector<std::uint8_t>& pdx, int windowMilliseconds,
+                                    int windows) {
+    MxdrvContext context;
+    MxdrvContext_Initialize(&context, memoryPool);
+    MXDRV_Start(&context, sampleRate, 0, 0, 0, mdxBufferSize, pdxBufferSize, 0);
+    std::uint32_t mdxSize = 0;
+    std::uint32_t pdxSize = 0;
+    auto pdxBytes = static_cast<std::uint32_t>(pdx.size());
+    MdxGetRequiredBufferSize(mdx.data(), static_cast<std::uint32_t>(mdx.size()), pdxBytes, &mdxSize,
+                             &pdxSize);
+    std::vector<std::uint8_t> mdxBuffer(mdxSize);
+    std::vector<std::uint8_t> pdxBuffer(pdxSize);
+    MdxUtilCreateMdxPdxBuffer(mdx.data(), static_cast<std::uint32_t>(mdx.size()),
+                              pdx.empty() ? nullptr : pdx.data(), pdxBytes, mdxBuffer.data(),
+                              mdxSize, pdx.empty() ? nullptr : pdxBuffer.data(), pdxSize);
+    MXDRV_Play(&context, mdxBuffer.data(), mdxSize, pdx.empty() ? nullptr : pdxBuffer.data(),
+               pdxSize);
+    const int frames = sampleRate * windowMilliseconds / 1000;
+    std::vector<short> buffer(2 * static_cast<std::size_t>(frames));
+    std::vector<double> levels;
+    for (int w = 0; w < windows; ++w) {
+        MXDRV_GetPCM(&context, buffer.data(), frames);
+        double sum = 0;
+        for (short sample : buffer)
+            sum += static_cast<double>(sample) * sample;
+        levels.push_back(std::sqrt(sum / static_cast<double>(buffer.size())));
+    }
+    MXDRV_End(&context);
+    MxdrvContext_Terminate(&context);
+    return levels;
 }
 
 } // namespace mdxtest

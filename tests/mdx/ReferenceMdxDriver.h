@@ -24,4 +24,10 @@ struct ReferenceRecord {
 ReferenceRecord recordReference(const std::vector<std::uint8_t>& mdx,
                                 const std::vector<std::uint8_t>& pdx, int maxTicks);
 
+// The reference's sound output (FM and ADPCM mixed): its level (RMS of both
+// sides) in each window of windowMilliseconds, for the given count of them.
+std::vector<double> referenceLevels(const std::vector<std::uint8_t>& mdx,
+                                    const std::vector<std::uint8_t>& pdx, int windowMilliseconds,
+                                    int windows);
+
 } // namespace mdxtest
