@@ -38,4 +38,10 @@ constexpr unsigned fadeSpeedDivisor = 2;
 constexpr unsigned fadeIntervalBase = 2;
 constexpr unsigned fadeEndLevel = 63;
 
+// The level of the ADPCM voices against the FM in the reference's output:
+// the RMS of a full-scale ADPCM square of about 488 Hz (16 nibbles of 7,
+// then 16 of 0xF, at 15.6 kHz) over that of an FM sine (one carrier at TL 0)
+// (test "MdxReferenceAdpcm.LevelAgainstTheFm").
+constexpr double adpcmToFmLevel = 7.5;
+
 } // namespace mdx::measured

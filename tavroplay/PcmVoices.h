@@ -6,8 +6,10 @@
 // the sample's rate (linear interpolation) until its end or its track's
 // stop, at most one voice a track (a new start cuts the last), on the left,
 // right or both sides as the track's pan.
-// The voices' level against the FM chips is not measured: 12-bit samples are
-// raised by pcmGain.
+// 12-bit samples are raised by pcmGain, which gives the voices the level
+// against the software YM2151 that the reference driver's output has
+// against its own (mdx/MdxMeasured.h, adpcmToFmLevel; test
+// "WavRender.MdxSamplesHaveTheReferencesLevelAgainstTheFm").
 #pragma once
 
 #include <array>
@@ -24,7 +26,7 @@ namespace tavroplay {
 class PcmVoices : public RegisterSink {
 public:
     static constexpr unsigned trackCount = 8;
-    static constexpr int pcmGain = 4;
+    static constexpr double pcmGain = 6.6;
 
     PcmVoices(const std::vector<songs::SongPcm>& pcm, std::uint32_t outputRate,
               std::function<std::uint64_t()> now);

@@ -12,8 +12,10 @@
 #include <random>
 #include <string>
 
+#include "LevelSongs.h"
 #include "MdxBuilder.h"
 #include "mdx/MdxDriver.h"
+#include "mdx/MdxMeasured.h"
 
 #ifdef TONRIG_HAVE_MDX_REFERENCE
 #include "ReferenceMdxDriver.h"
@@ -736,6 +738,21 @@ TEST(MdxReferenceAdpcm, ASampleEndsAtItsNotesKeyOff) {
     EXPECT_LT(longEnd, 256 + 2 * tickMs);
     std::printf("[ adpcm ] sound ends at %d ms after a 4-tick note, %d ms after a 30-tick one\n",
                 shortEnd, longEnd);
+#endif
+}
+
+// The ADPCM voices' level against the FM in the reference's output (its
+// second 100 ms, both notes sounding steadily).
+TEST(MdxReferenceAdpcm, LevelAgainstTheFm) {
+#ifndef TONRIG_HAVE_MDX_REFERENCE
+    GTEST_SKIP() << "../shared/reference/portable-mdx not found: the ADPCM measurement skips";
+#else
+    constexpr int window = 100; // ms
+    const double fm = mdxtest::referenceLevels(mdxtest::fmSineSong().build(), {}, window, 2)[1];
+    const double adpcm = mdxtest::referenceLevels(mdxtest::adpcmSquareSong().build(),
+                                                  mdxtest::levelBank(), window, 2)[1];
+    std::printf("[ adpcm ] FM sine RMS %.0f, ADPCM square RMS %.0f: %.2f\n", fm, adpcm, adpcm / fm);
+    EXPECT_NEAR(adpcm / fm, mdx::measured::adpcmToFmLevel, 0.1);
 #endif
 }
 
