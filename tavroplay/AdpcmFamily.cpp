@@ -41,7 +41,7 @@ void AdpcmFamily::mute() {
 }
 
 bool AdpcmFamily::restoredOtherwise(std::uint16_t address) const {
-    return address < panBase || address >= stopBase;
+    return address < panBase || (address >= stopBase && address < gainBase);
 }
 
 void AdpcmFamily::restoreKeys() {

@@ -7,6 +7,7 @@
 //   0x20 + track  stop the track's sample (its key went off)
 //   0x30          attenuation of every voice, in dB (the fade)
 //   0x31          stop every voice (silence)
+//   0x40 + track  the track's gain in 16ths (16-track songs; 16 before any)
 // Starts are events, not state: restoring after a pause starts nothing.
 #pragma once
 
@@ -23,7 +24,8 @@ public:
     static constexpr std::uint16_t stopBase = 0x20;
     static constexpr std::uint16_t attenuationRegister = 0x30;
     static constexpr std::uint16_t stopRegister = 0x31;
-    static constexpr std::uint16_t registerCount = 0x32;
+    static constexpr std::uint16_t gainBase = 0x40;
+    static constexpr std::uint16_t registerCount = 0x48;
     static constexpr unsigned trackCount = 8;
     static constexpr std::uint8_t mutedDecibels = 0xFF;
 

@@ -5,7 +5,7 @@
 // FM chips sound writes made at the same moment), plays its sample once at
 // the sample's rate (linear interpolation) until its end or its track's
 // stop, at most one voice a track (a new start cuts the last), on the left,
-// right or both sides as the track's pan.
+// right or both sides as the track's pan, at the track's gain.
 // 12-bit samples are raised by pcmGain, which gives the voices the level
 // against the software YM2151 that the reference driver's output has
 // against its own (mdx/MdxMeasured.h, adpcmToFmLevel; test
@@ -47,6 +47,7 @@ private:
     std::function<std::uint64_t()> now_;
     std::array<Voice, trackCount> voices_{};
     std::array<std::uint8_t, trackCount> pans_{};
+    std::array<double, trackCount> gains_{};
     double level_ = 1.0;
 };
 

@@ -756,4 +756,39 @@ TEST(MdxReferenceAdpcm, LevelAgainstTheFm) {
 #endif
 }
 
+// The PCM8 mixer's volumes (16-track songs, the PCM8 command given): the
+// level of each volume against volume 8's, with a sample small enough not to
+// clip at volume 15.
+TEST(MdxReferenceAdpcm, Pcm8Volumes) {
+#ifndef TONRIG_HAVE_MDX_REFERENCE
+    GTEST_SKIP() << "../shared/reference/portable-mdx not found: the ADPCM measurement skips";
+#else
+    mdxtest::Bytes bank = mdxtest::levelBank();
+    constexpr std::size_t table = 96 * 8;
+    constexpr std::size_t bytesPerHalf = 8;
+    for (std::size_t i = table; i < bank.size(); ++i)
+        bank[i] = ((i / bytesPerHalf) % 2) ? 0x99 : 0x11;
+    constexpr std::uint8_t pcm8Command = 0xE8;
+    auto level = [&](unsigned volume) {
+        Song s;
+        s.pdxName = mdxtest::levelBankName;
+        s.tracks.resize(16);
+        s.tracks[0].raw({pcm8Command}).rest(1).end();
+        s.tracks[9]
+            .tempo(tempo)
+            .raw({pcm8Command})
+            .volume(static_cast<int>(volume))
+            .note(0, 100)
+            .end();
+        return mdxtest::referenceLevels(s.build(), bank, 100, 2, true)[1];
+    };
+    const double reference = level(8);
+    for (unsigned volume :
+         {0u, 3u, 8u, 12u, 15u, 0x80u, 0x85u, 0x93u, 0xA9u, 0xAAu, 0xABu, 0xC0u}) {
+        const double expected = mdx::measured::pcm8Gain(volume) / 16.0;
+        EXPECT_NEAR(level(volume) / reference, expected, 0.03 * expected + 0.01) << volume;
+    }
+#endif
+}
+
 } // namespace

@@ -83,10 +83,11 @@ ReferenceRecord recordReference(const std::vector<std::uint8_t>& mdx,
 
 std::vector<double> referenceLevels(const std::vector<std::uint8_t>& mdx,
                                     const std::vector<std::uint8_t>& pdx, int windowMilliseconds,
-                                    int windows) {
+                                    int windows, bool pcm8) {
     MxdrvContext context;
     MxdrvContext_Initialize(&context, memoryPool);
     MXDRV_Start(&context, sampleRate, 0, 0, 0, mdxBufferSize, pdxBufferSize, 0);
+    MXDRV_PCM8Enable(&context, pcm8 ? 1 : 0);
     std::uint32_t mdxSize = 0;
     std::uint32_t pdxSize = 0;
     auto pdxBytes = static_cast<std::uint32_t>(pdx.size());

@@ -162,6 +162,24 @@ TEST(MdxSource, TheBankBesideTheSongGivesTheSamplesAtTheTracksRates) {
     EXPECT_EQ(writes, expected);
 }
 
+TEST(MdxSource, SixteenTrackSongsGiveTheTracksGains) {
+    Song s;
+    s.tracks.resize(16);
+    s.tracks[9].volume(15).note(1, 2).note(1, 2).volume(0x80 + 20).note(2, 2).end();
+    s.tracks[8].note(3, 2).end();
+    std::string error;
+    std::optional<songs::Song> song = songs::parseSong(s.build(), error);
+    ASSERT_TRUE(song) << error;
+    std::vector<std::pair<std::uint16_t, std::uint8_t>> gains;
+    for (const songs::SongWrite& w : song->writes)
+        if (w.chip == 1 && w.address >= songs::gainAddress) gains.emplace_back(w.address, w.data);
+    // Track P at the default volume 8 (16 sixteenths), track Q at 15 and then
+    // at 0x80 + 20, each written once before its note.
+    const std::vector<std::pair<std::uint16_t, std::uint8_t>> expected = {
+        {songs::gainAddress, 16}, {songs::gainAddress + 1, 80}, {songs::gainAddress + 1, 16}};
+    EXPECT_EQ(gains, expected);
+}
+
 TEST(MdxSource, VgmBytesAreNotTakenForMdx) {
     std::vector<std::uint8_t> vgmLike = {'V', 'g', 'm', ' ', 0x0D, 0x0A, 0x1A, 0, 0, 0x14, 0, 0x14};
     vgmLike.resize(64);

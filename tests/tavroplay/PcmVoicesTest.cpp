@@ -73,6 +73,10 @@ TEST(PcmVoices, ANewStartCutsTheTrackAndTheFadeAndSilenceApply) {
     v.voices.write(AdpcmFamily::startBase + 1, 0);
     v.voices.write(AdpcmFamily::attenuationRegister, 20); // a tenth
     EXPECT_NEAR(v.render(6, 1)[0], (1000 - 500) * PcmVoices::pcmGain / 10, 1.0);
+    // A track's gain, in sixteenths.
+    v.voices.write(AdpcmFamily::attenuationRegister, 0);
+    v.voices.write(AdpcmFamily::gainBase + 1, 32); // track 1 (sample 0) twice as loud
+    EXPECT_NEAR(v.render(6, 1)[0], (2 * 1000 - 500) * PcmVoices::pcmGain, 1.0);
     v.voices.write(AdpcmFamily::stopRegister, 0);
     EXPECT_EQ(v.render(7, 1)[0], 0);
 }
