@@ -198,6 +198,7 @@ void MdxDriver::tickTrack(Track& t) {
             // of that tick goes with the key-on (test "LfoAndKeyOnDelay").
             if (t.lfoDelay != 0) t.pitchLfo.restart(t.lfoDelay);
             t.pitchLfo.tick();
+            t.portamentoSum = 0;
             keyOnStage(t, !t.keyed);
             noteTick = true;
         }
@@ -481,7 +482,10 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
         return;
     }
     t.notePitch = static_cast<int>(note) * pitchUnitsPerNote + t.detune + measured::pitchOffset;
-    t.portamentoSum = 0;
+    // A portamento's slide starts again with the note, or with its key-on
+    // when that is delayed: until then the last slide goes on (test
+    // "PortamentoAndKeyOnDelay").
+    if (t.keyOnDelay == 0) t.portamentoSum = 0;
     // The LFO moves in a note's first tick, except in a tied note's when it
     // was set up in that tick (test "LfoOnTiedNote").
     if (!t.keyed) {
@@ -503,6 +507,7 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
 
 void MdxDriver::keyOnStage(Track& t, bool key) {
     unsigned ch = t.index;
+
     if (t.voiceDirty) {
         unsigned connection = Regs::connectionField::of(t.voice.feedbackConnection);
         t.chipConnection = static_cast<int>(connection);
