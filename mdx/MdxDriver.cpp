@@ -172,8 +172,12 @@ bool MdxDriver::need(Track& t, std::size_t bytes) {
 
 void MdxDriver::tickTrack(Track& t) {
     if (t.ended) {
-        // The fade reaches ended tracks too (test "Fade").
-        if (isFm(t) && t.fadeDirty) writeVolume(t);
+        // An ended track's LFO and portamento go on, and the fade reaches it
+        // (tests "LfoAcrossNotes", "Fade").
+        if (isFm(t)) {
+            t.portamentoSum += t.portamento;
+            effects(t);
+        }
         return;
     }
     bool noteTick = false;
