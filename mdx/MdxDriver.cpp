@@ -194,7 +194,16 @@ void MdxDriver::tickTrack(Track& t) {
         if (t.gateLeft > 0 && --t.gateLeft == 0 && t.keyed) keyOff(t);
         // Portamento moves before the tick's commands: the step of a tick
         // that starts a rest still counts (test "PortamentoAcrossRests").
-        t.portamentoSum += t.portamento;
+        // While a key-on waits its delay, the portamento holds, and so does
+        // an LFO that waits for the key-on (test "KeyOnDelayHoldsEffects").
+        const bool keyOnWaits = t.keyOnDelayLeft > 1;
+        if (!keyOnWaits) t.portamentoSum += t.portamento;
+        if (keyOnWaits && t.lfoDelay != 0 && t.clocksLeft > 1) {
+            --t.clocksLeft;
+            --t.keyOnDelayLeft;
+            writePitch(t, currentPitch(t));
+            return;
+        }
         if (--t.clocksLeft == 0)
             noteTick = runCommands(t);
         else if (t.keyOnDelayLeft > 0 && --t.keyOnDelayLeft == 0) {
