@@ -181,7 +181,6 @@ void MdxDriver::tickTrack(Track& t) {
         return;
     }
     bool noteTick = false;
-    t.lfoConfigured = false;
     if (t.waiting) {
         if (!t.signalled) return;
         t.waiting = false;
@@ -426,7 +425,6 @@ bool MdxDriver::runCommands(Track& t) {
             }
             if (!need(t, 1 + softLfoParameterBytes)) return false;
             lfo.configure(mode, std::max(1, wordAt(t.pc + 2)), wordAt(t.pc + 4));
-            t.lfoConfigured = true;
             t.pc += 1 + softLfoParameterBytes;
             break;
         }
@@ -499,14 +497,10 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
     // when that is delayed: until then the last slide goes on (test
     // "PortamentoAndKeyOnDelay").
     if (t.keyOnDelay == 0) t.portamentoSum = 0;
-    // The LFO moves in a note's first tick, except in a tied note's when it
-    // was set up in that tick (test "LfoOnTiedNote").
-    if (!t.keyed) {
-        if (t.lfoDelay != 0 && t.keyOnDelay == 0) t.pitchLfo.restart(t.lfoDelay);
-        t.pitchLfo.tick();
-    } else if (!t.lfoConfigured) {
-        t.pitchLfo.tick();
-    }
+    // The LFO moves in a note's first tick (tests "LfoOnTiedNote",
+    // "LfoSetUpOnTiedNote").
+    if (!t.keyed && t.lfoDelay != 0 && t.keyOnDelay == 0) t.pitchLfo.restart(t.lfoDelay);
+    t.pitchLfo.tick();
     t.keyOnDelayLeft = t.keyOnDelay;
     if (t.keyOnDelay == 0) {
         keyOnStage(t, !t.keyed);

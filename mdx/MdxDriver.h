@@ -97,7 +97,6 @@ private:
         SoftLfo pitchLfo;
         SoftLfo volumeLfo;
         int lfoDelay = 0;
-        bool lfoConfigured = false; // an LFO was set up in this tick
         unsigned pan = 3;
         unsigned volume = 8;
         int chipConnection = -1; // the connection of the voice last written to the chip

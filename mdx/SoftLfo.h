@@ -8,9 +8,10 @@
 //   square:   0 at the start tick, then +amplitude, changing sign every period;
 //   triangle: +amplitude at the start tick, turning every period, its first
 //             turn after half a period.
-// A new shape, or the LFO switched on again, starts at the next tick. With an LFO delay d (d > 0)
-// each key-on starts the shape again, held at 0 until d - 1 ticks after the key-on; without one the
-// LFO runs on across notes.
+// A new shape, or the LFO switched on again, starts at the next tick (after
+// a delay under way). With an LFO delay d (d > 0) each key-on starts the
+// shape again, held at 0 until d - 1 ticks after the key-on, the count
+// running with the LFO off too; without one the LFO runs on across notes.
 #pragma once
 
 #include <algorithm>
@@ -27,31 +28,37 @@ public:
         period_ = period;
         amplitude_ = amplitude;
         enabled_ = true;
-        restart(0);
+        restartShape();
     }
     // Off, or on again from the shape's start.
     void setEnabled(bool on) {
         enabled_ = on;
-        if (on) restart(0);
+        if (on) restartShape();
     }
     bool enabled() const { return enabled_; }
 
     // Starts the shape again, held for a delay.
     void restart(int delay) {
+        restartShape();
+        delayLeft_ = std::max(delay - 1, 0);
+    }
+    // Starts the shape again; a delay under way goes on (test
+    // "LfoOnTiedNote": a shape set up while the delay runs waits for it).
+    void restartShape() {
         offset_ = 0;
         step_ = amplitude_;
         started_ = false;
-        delayLeft_ = std::max(delay - 1, 0);
         counter_ = wave_ == Wave::square ? period_ : period_ / 2;
     }
 
     // One tick, the key-on's own included.
     void tick() {
-        if (!enabled_) return;
+        // The delay counts down with the LFO off too.
         if (delayLeft_ > 0) {
             --delayLeft_;
             return;
         }
+        if (!enabled_) return;
         if (!started_) {
             started_ = true;
             if (wave_ == Wave::triangle) offset_ = step_;
