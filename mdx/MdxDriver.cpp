@@ -172,8 +172,12 @@ bool MdxDriver::need(Track& t, std::size_t bytes) {
 
 void MdxDriver::tickTrack(Track& t) {
     if (t.ended) {
-        // The fade reaches ended tracks too (test "Fade").
-        if (isFm(t) && t.fadeDirty) writeVolume(t);
+        // An ended track's LFO and portamento go on, and the fade reaches it
+        // (tests "LfoAcrossNotes", "Fade").
+        if (isFm(t)) {
+            t.portamentoSum += t.portamento;
+            effects(t);
+        }
         return;
     }
     bool noteTick = false;
@@ -190,7 +194,16 @@ void MdxDriver::tickTrack(Track& t) {
         if (t.gateLeft > 0 && --t.gateLeft == 0 && t.keyed) keyOff(t);
         // Portamento moves before the tick's commands: the step of a tick
         // that starts a rest still counts (test "PortamentoAcrossRests").
-        t.portamentoSum += t.portamento;
+        // While a key-on waits its delay, the portamento holds, and so does
+        // an LFO that waits for the key-on (test "KeyOnDelayHoldsEffects").
+        const bool keyOnWaits = t.keyOnDelayLeft > 1;
+        if (!keyOnWaits) t.portamentoSum += t.portamento;
+        if (keyOnWaits && t.lfoDelay != 0 && t.clocksLeft > 1) {
+            --t.clocksLeft;
+            --t.keyOnDelayLeft;
+            writePitch(t, currentPitch(t));
+            return;
+        }
         if (--t.clocksLeft == 0)
             noteTick = runCommands(t);
         else if (t.keyOnDelayLeft > 0 && --t.keyOnDelayLeft == 0) {
@@ -198,6 +211,7 @@ void MdxDriver::tickTrack(Track& t) {
             // of that tick goes with the key-on (test "LfoAndKeyOnDelay").
             if (t.lfoDelay != 0) t.pitchLfo.restart(t.lfoDelay);
             t.pitchLfo.tick();
+            t.portamentoSum = 0;
             keyOnStage(t, !t.keyed);
             noteTick = true;
         }
@@ -207,7 +221,10 @@ void MdxDriver::tickTrack(Track& t) {
 
 void MdxDriver::keyOff(Track& t) {
     t.keyed = false;
-    if (isFm(t)) write(Regs::keyOn, Regs::keyOnByte(t.index, keyOffSlots));
+    if (isFm(t))
+        write(Regs::keyOn, Regs::keyOnByte(t.index, keyOffSlots));
+    else if (samples_)
+        samples_->push_back({adpcmTrack(t), 0, t.rate, t.pan, t.volume, true});
 }
 
 bool MdxDriver::runCommands(Track& t) {
@@ -473,14 +490,15 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
     if (t.keyed && t.restSinceNote) keyOff(t);
     t.restSinceNote = false;
     if (!isFm(t)) {
-        if (samples_)
-            samples_->push_back({t.index - static_cast<unsigned>(MdxFile::fmTrackCount), note,
-                                 t.rate, t.pan, t.volume});
+        if (samples_) samples_->push_back({adpcmTrack(t), note, t.rate, t.pan, t.volume, false});
         t.keyed = true;
         return;
     }
     t.notePitch = static_cast<int>(note) * pitchUnitsPerNote + t.detune + measured::pitchOffset;
-    t.portamentoSum = 0;
+    // A portamento's slide starts again with the note, or with its key-on
+    // when that is delayed: until then the last slide goes on (test
+    // "PortamentoAndKeyOnDelay").
+    if (t.keyOnDelay == 0) t.portamentoSum = 0;
     // The LFO moves in a note's first tick, except in a tied note's when it
     // was set up in that tick (test "LfoOnTiedNote").
     if (!t.keyed) {
@@ -502,6 +520,7 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
 
 void MdxDriver::keyOnStage(Track& t, bool key) {
     unsigned ch = t.index;
+
     if (t.voiceDirty) {
         unsigned connection = Regs::connectionField::of(t.voice.feedbackConnection);
         t.chipConnection = static_cast<int>(connection);

@@ -38,6 +38,10 @@ struct AdpcmNote {
     unsigned rate;   // the track's rate setting (0xED n), 4 = 15.6 kHz
     unsigned pan;    // 0 off, 1 left, 2 right, 3 both
     unsigned volume; // the volume byte (0-15, or 0x80 + attenuation)
+    // The key went off: the track's sample stops there (measured on the
+    // reference driver's output: a sample longer than its note ends at the
+    // note's key-off, by the gate or at the next note).
+    bool stop = false;
 };
 
 class MdxDriver {
@@ -108,6 +112,9 @@ private:
     };
 
     bool isFm(const Track& t) const { return t.index < MdxFile::fmTrackCount; }
+    static unsigned adpcmTrack(const Track& t) {
+        return t.index - static_cast<unsigned>(MdxFile::fmTrackCount);
+    }
     void tickTrack(Track& t);
     // Reads commands up to the next note or rest; true when a note began.
     bool runCommands(Track& t);

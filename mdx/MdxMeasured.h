@@ -38,4 +38,31 @@ constexpr unsigned fadeSpeedDivisor = 2;
 constexpr unsigned fadeIntervalBase = 2;
 constexpr unsigned fadeEndLevel = 63;
 
+// The level of the ADPCM voices against the FM in the reference's output:
+// the RMS of a full-scale ADPCM square of about 488 Hz (16 nibbles of 7,
+// then 16 of 0xF, at 15.6 kHz) over that of an FM sine (one carrier at TL 0)
+// (test "MdxReferenceAdpcm.LevelAgainstTheFm").
+constexpr double adpcmToFmLevel = 7.5;
+
+// In 16-track songs (the PCM8 mixer) the ADPCM tracks have a volume: the
+// gain of volume 0-15, in 16ths of volume 8's (which is the level without
+// PCM8), and of a volume of 0x80 + x for x below 64 (silent from 64 on)
+// (test "MdxReferenceAdpcm.Pcm8Volumes").
+constexpr unsigned pcm8GainUnit = 16;
+constexpr std::array<std::uint8_t, 16> pcm8VolumeGain = {2,  3,  4,  5,  6,  8,  10, 12,
+                                                         16, 20, 24, 32, 40, 48, 64, 80};
+constexpr std::array<std::uint8_t, 64> pcm8AttenuationGain = {
+    80, 80, 80, 64, 64, 64, 48, 48, 48, 40, 40, 32, 32, 32, 24, 24, 24, 20, 20, 16, 16, 16,
+    12, 12, 12, 10, 10, 8,  8,  8,  6,  6,  6,  5,  5,  4,  4,  4,  3,  3,  3,  2,  2,  0,
+    0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0};
+
+// The PCM8 gain of a volume byte, in 16ths.
+constexpr unsigned pcm8Gain(unsigned volume) {
+    if (volume & directVolumeFlag) {
+        const unsigned x = volume & ~directVolumeFlag & 0xFF;
+        return x < pcm8AttenuationGain.size() ? pcm8AttenuationGain[x] : 0;
+    }
+    return pcm8VolumeGain[volume & 0x0F];
+}
+
 } // namespace mdx::measured

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "mdx/MdxDriver.h"
+#include "mdx/MdxMeasured.h"
 #include "mdx/MdxSong.h"
 #include "mdx/OkiAdpcm.h"
 #include "songs/TextEncoding.h"
@@ -72,6 +73,8 @@ std::optional<Song> readMdx(std::span<const std::uint8_t> bytes, std::string& er
     std::optional<PcmTable> pcm;
     if (bank) pcm.emplace(song, *bank);
     std::map<unsigned, unsigned> pans;
+    std::map<unsigned, unsigned> gains;
+    const bool pcm8 = file->trackCount() == mdx::MdxFile::longTrackCount;
     if (!file->title().empty()) song.tags.push_back({"Title", utf8FromShiftJis(file->title())});
     if (!file->pdxName().empty()) song.tags.push_back({"Bank", utf8FromShiftJis(file->pdxName())});
 
@@ -87,9 +90,20 @@ std::optional<Song> readMdx(std::span<const std::uint8_t> bytes, std::string& er
         for (const mdx::Ym2151Write& w : writes)
             song.writes.push_back({now(), w.address, 0, w.data});
         for (const mdx::AdpcmNote& n : samples) {
+            if (n.stop) {
+                song.writes.push_back(
+                    {now(), static_cast<std::uint16_t>(stopAddress + n.track), adpcmChip, 0});
+                continue;
+            }
             std::optional<std::uint8_t> index = static_cast<std::uint8_t>(n.sample);
             if (pcm) index = pcm->index(n.sample, n.rate);
             if (!index) continue;
+            if (const unsigned gain = mdx::measured::pcm8Gain(n.volume);
+                pcm8 && (!gains.contains(n.track) || gains[n.track] != gain)) {
+                gains[n.track] = gain;
+                song.writes.push_back({now(), static_cast<std::uint16_t>(gainAddress + n.track),
+                                       adpcmChip, static_cast<std::uint8_t>(gain)});
+            }
             if (auto pan = pans.find(n.track); pan == pans.end() || pan->second != n.pan) {
                 pans[n.track] = n.pan;
                 song.writes.push_back({now(), static_cast<std::uint16_t>(panAddress + n.track),

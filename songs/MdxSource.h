@@ -12,7 +12,10 @@
 // Song::pcm (decoded at the track's rate when the bank was found; otherwise
 // the sample number, and the chip of type other, dropped by players); address
 // panAddress + track, data the track's pan (0 off, 1 left, 2 right, 3 both),
-// written before a note whose pan changed.
+// written before a note whose pan changed; address stopAddress + track when
+// the track's key goes off (its sample stops); in 16-track songs (mixed by
+// PCM8) address gainAddress + track, data the track's gain in 16ths, written
+// before a note whose gain changed.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +29,8 @@
 namespace songs {
 
 inline constexpr std::uint16_t panAddress = 0x10;
+inline constexpr std::uint16_t stopAddress = 0x20;
+inline constexpr std::uint16_t gainAddress = 0x40;
 
 // Whether the bytes read as an MDX song (checked after the formats that have
 // a magic number).

@@ -25,9 +25,9 @@ void AdpcmFamily::noteWrite(std::uint16_t address, std::uint8_t) {
 }
 
 void AdpcmFamily::emit(std::uint16_t address, bool onlyChanges) {
-    // A start goes out every time it is written.
-    const bool start = address < panBase;
-    send(address, value(address), onlyChanges && !start);
+    // A start or a stop goes out every time it is written.
+    const bool event = address < panBase || (address >= stopBase && address < attenuationRegister);
+    send(address, value(address), onlyChanges && !event);
 }
 
 void AdpcmFamily::refreshLevels() {
@@ -41,7 +41,7 @@ void AdpcmFamily::mute() {
 }
 
 bool AdpcmFamily::restoredOtherwise(std::uint16_t address) const {
-    return address < panBase || address >= attenuationRegister;
+    return address < panBase || (address >= stopBase && address < gainBase);
 }
 
 void AdpcmFamily::restoreKeys() {

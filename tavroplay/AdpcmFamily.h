@@ -4,8 +4,10 @@
 // it (songs/MdxSource.h) and two more for the player:
 //   0x00 + track  start the sample whose index in the song's samples is the data
 //   0x10 + track  the track's pan: 0 off, 1 left, 2 right, 3 both
-//   0x20          attenuation of every voice, in dB (the fade)
-//   0x21          stop every voice (silence)
+//   0x20 + track  stop the track's sample (its key went off)
+//   0x30          attenuation of every voice, in dB (the fade)
+//   0x31          stop every voice (silence)
+//   0x40 + track  the track's gain in 16ths (16-track songs; 16 before any)
 // Starts are events, not state: restoring after a pause starts nothing.
 #pragma once
 
@@ -19,9 +21,11 @@ class AdpcmFamily : public ChipFamily {
 public:
     static constexpr std::uint16_t startBase = 0x00;
     static constexpr std::uint16_t panBase = 0x10;
-    static constexpr std::uint16_t attenuationRegister = 0x20;
-    static constexpr std::uint16_t stopRegister = 0x21;
-    static constexpr std::uint16_t registerCount = 0x22;
+    static constexpr std::uint16_t stopBase = 0x20;
+    static constexpr std::uint16_t attenuationRegister = 0x30;
+    static constexpr std::uint16_t stopRegister = 0x31;
+    static constexpr std::uint16_t gainBase = 0x40;
+    static constexpr std::uint16_t registerCount = 0x48;
     static constexpr unsigned trackCount = 8;
     static constexpr std::uint8_t mutedDecibels = 0xFF;
 

@@ -14,19 +14,26 @@ constexpr std::uint8_t panLeft = 1;
 constexpr std::uint8_t panRight = 2;
 constexpr std::uint8_t panBoth = panLeft | panRight;
 constexpr double decibelsPerTwentyfold = 20.0;
+constexpr double gainUnit = 16.0;
 } // namespace
 
 PcmVoices::PcmVoices(const std::vector<songs::SongPcm>& pcm, std::uint32_t outputRate,
                      std::function<std::uint64_t()> now)
     : pcm_(pcm), outputRate_(outputRate), now_(std::move(now)) {
     pans_.fill(panBoth);
+    gains_.fill(1.0);
 }
 
 void PcmVoices::write(std::uint16_t address, std::uint8_t data) {
     if (address < AdpcmFamily::startBase + trackCount) {
-        if (data < pcm_.size()) voices_[address] = {true, data, now_()};
+        if (data < pcm_.size()) voices_[address] = {true, data, now_(), Voice{}.stop};
     } else if (address >= AdpcmFamily::panBase && address < AdpcmFamily::panBase + trackCount) {
         pans_[address - AdpcmFamily::panBase] = data & panBoth;
+    } else if (address >= AdpcmFamily::stopBase && address < AdpcmFamily::stopBase + trackCount) {
+        // The stop sounds when the writes made with it do.
+        voices_[address - AdpcmFamily::stopBase].stop = now_();
+    } else if (address >= AdpcmFamily::gainBase && address < AdpcmFamily::gainBase + trackCount) {
+        gains_[address - AdpcmFamily::gainBase] = data / gainUnit;
     } else if (address == AdpcmFamily::attenuationRegister) {
         level_ = data >= AdpcmFamily::mutedDecibels
                      ? 0.0
@@ -43,10 +50,14 @@ void PcmVoices::mix(std::int16_t* leftRight, std::size_t frames, std::uint64_t f
         if (!voice.playing) continue;
         const songs::SongPcm& pcm = pcm_[voice.pcm];
         const double step = static_cast<double>(pcm.rate) / outputRate_;
-        const double gain = pcmGain * level_;
+        const double gain = pcmGain * level_ * gains_[track];
         for (std::size_t frame = 0; frame < frames; ++frame) {
             const std::uint64_t at = first + frame;
             if (at < voice.start) continue;
+            if (at >= voice.stop) {
+                voice.playing = false;
+                break;
+            }
             const double position = static_cast<double>(at - voice.start) * step;
             const auto index = static_cast<std::size_t>(position);
             if (index + 1 >= pcm.samples.size()) {

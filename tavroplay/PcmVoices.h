@@ -3,15 +3,19 @@
 // the software chips' 48 kHz stereo output. A voice starts when its start is
 // written, at the output frame the clock given says (the frame at which the
 // FM chips sound writes made at the same moment), plays its sample once at
-// the sample's rate (linear interpolation), at most one voice a track (a new
-// start cuts the last), on the left, right or both sides as the track's pan.
-// The voices' level against the FM chips is not measured: 12-bit samples are
-// raised by pcmGain.
+// the sample's rate (linear interpolation) until its end or its track's
+// stop, at most one voice a track (a new start cuts the last), on the left,
+// right or both sides as the track's pan, at the track's gain.
+// 12-bit samples are raised by pcmGain, which gives the voices the level
+// against the software YM2151 that the reference driver's output has
+// against its own (mdx/MdxMeasured.h, adpcmToFmLevel; test
+// "WavRender.MdxSamplesHaveTheReferencesLevelAgainstTheFm").
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <vector>
 
 #include "songs/Song.h"
@@ -22,7 +26,7 @@ namespace tavroplay {
 class PcmVoices : public RegisterSink {
 public:
     static constexpr unsigned trackCount = 8;
-    static constexpr int pcmGain = 4;
+    static constexpr double pcmGain = 6.6;
 
     PcmVoices(const std::vector<songs::SongPcm>& pcm, std::uint32_t outputRate,
               std::function<std::uint64_t()> now);
@@ -36,12 +40,14 @@ private:
         bool playing = false;
         std::size_t pcm = 0;
         std::uint64_t start = 0;
+        std::uint64_t stop = std::numeric_limits<std::uint64_t>::max(); // a stop's frame
     };
     const std::vector<songs::SongPcm>& pcm_;
     std::uint32_t outputRate_;
     std::function<std::uint64_t()> now_;
     std::array<Voice, trackCount> voices_{};
     std::array<std::uint8_t, trackCount> pans_{};
+    std::array<double, trackCount> gains_{};
     double level_ = 1.0;
 };
 

@@ -145,8 +145,15 @@ TEST(MdxDriver, AdpcmTracksGiveSampleNotes) {
     EXPECT_EQ(notes[1].sample, 70u);
     driver.tick(writes, &notes);
     driver.tick(writes, &notes);
-    ASSERT_EQ(notes.size(), 3u);
-    EXPECT_EQ(notes[2].sample, 6u);
+    // Each key-off stops its track's sample: track 2's after one tick,
+    // track 0's before its next note.
+    ASSERT_EQ(notes.size(), 5u);
+    EXPECT_TRUE(notes[2].stop);
+    EXPECT_EQ(notes[2].track, 2u);
+    EXPECT_TRUE(notes[3].stop);
+    EXPECT_EQ(notes[3].track, 0u);
+    EXPECT_FALSE(notes[4].stop);
+    EXPECT_EQ(notes[4].sample, 6u);
     // The sample tracks key nothing on the YM2151.
     for (const mdx::Ym2151Write& w : writes)
         EXPECT_NE(w.address, 0x08);

@@ -12,8 +12,10 @@
 #include <random>
 #include <string>
 
+#include "LevelSongs.h"
 #include "MdxBuilder.h"
 #include "mdx/MdxDriver.h"
+#include "mdx/MdxMeasured.h"
 
 #ifdef TONRIG_HAVE_MDX_REFERENCE
 #include "ReferenceMdxDriver.h"
@@ -332,7 +334,50 @@ const std::vector<Case>& cases() {
                  .note(33, 8)
                  .end();
          }},
-        // Known differences, kept at their share.
+        {"PortamentoAndKeyOnDelay",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .rest(2)
+                 .portamento(454)
+                 .rest(1)
+                 .keyOnDelay(2)
+                 .note(50, 2)
+                 .portamento(651)
+                 .keyOnDelay(1)
+                 .note(5, 3)
+                 .keyOnDelay(0)
+                 .legato()
+                 .note(20, 4)
+                 .portamento(300)
+                 .note(22, 4)
+                 .end();
+         }},
+        {"LfoAcrossNotes",
+         [](Song& s) {
+             s.tracks[0].voice(voiceOne).pitchLfo(1, 2, -1000).note(10, 6).note(21, 12).end();
+             s.tracks[1].voice(voiceOne).pitchLfo(1, 3, -1000).note(10, 5).note(21, 12).end();
+             s.tracks[2].voice(voiceOne).pitchLfo(0, 3, -1000).note(10, 5).note(21, 12).end();
+             s.tracks[3].voice(voiceOne).pitchLfo(2, 3, -1000).note(10, 5).note(21, 12).end();
+         }},
+        {"KeyOnDelayHoldsEffects",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .pitchLfo(1, 2, 677)
+                 .lfoDelay(1)
+                 .note(23, 1)
+                 .keyOnDelay(3)
+                 .portamento(384)
+                 .lfoSwitch(0xEC, 0x81)
+                 .lfoDelay(3)
+                 .note(31, 5)
+                 .pitchLfo(2, 4, 1485)
+                 .note(51, 9)
+                 .lfoDelay(0)
+                 .note(52, 6)
+                 .end();
+         }},
         {"LfoAndKeyOnDelay",
          [](Song& s) {
              s.tracks[0]
@@ -348,10 +393,7 @@ const std::vector<Case>& cases() {
                  .portamento(500)
                  .note(18, 6)
                  .end();
-         },
-         // Known difference: while a key-on waits its delay, the reference's
-         // LFO does not run when an LFO delay is set, but does when none is.
-         0.88},
+         }},
         {"PortamentoWithLfo",
          [](Song& s) {
              s.tracks[0].voice(voiceOne).pitchLfo(2, 4, 500).portamento(300).note(30, 12).end();
@@ -634,10 +676,9 @@ void randomTrack(Track& t, std::mt19937& random, int track) {
 }
 
 // Floors of the random songs (see Case::floor).
-constexpr double soloFloors[] = {0.95, 0.97, 0.90, 1.0,  0.89, 0.91,
-                                 0.93, 0.88, 0.96, 0.86, 0.84, 0.88};
-constexpr double randomFloors[] = {0.82, 0.71, 0.80, 0.67, 0.89, 0.86,
-                                   0.80, 0.86, 0.73, 0.80, 0.64, 0.68};
+constexpr double soloFloors[] = {0.96, 0.96, 1.0, 1.0, 0.89, 0.94, 1.0, 0.95, 0.97, 1.0, 0.98, 1.0};
+constexpr double randomFloors[] = {0.84, 0.76, 0.88, 0.95, 0.97, 0.95,
+                                   0.87, 0.93, 0.88, 0.87, 0.87, 0.79};
 
 std::vector<Case> soloCases() {
     static const char* const names[] = {"Solo1", "Solo2", "Solo3", "Solo4",  "Solo5",  "Solo6",
@@ -691,5 +732,102 @@ INSTANTIATE_TEST_SUITE_P(Songs, MdxReference, testing::ValuesIn(cases()),
                          [](const testing::TestParamInfo<Case>& info) {
                              return std::string(info.param.name);
                          });
+
+} // namespace
+
+namespace {
+
+// How the reference ends an ADPCM sample: its sound output, with a sample
+// (0.256 s at 15.6 kHz) longer than a short note and shorter than a long
+// one. The sample stops at the short note's key-off, the long note's sample
+// plays to its end (mdx::AdpcmNote::stop).
+TEST(MdxReferenceAdpcm, ASampleEndsAtItsNotesKeyOff) {
+#ifndef TONRIG_HAVE_MDX_REFERENCE
+    GTEST_SKIP() << "../shared/reference/portable-mdx not found: the ADPCM measurement skips";
+#else
+    constexpr std::uint32_t table = 96 * 8;
+    constexpr std::uint32_t length = 2000;
+    std::vector<std::uint8_t> bank(table + length, 0);
+    for (int i = 0; i < 4; ++i) {
+        bank[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(table >> (24 - 8 * i));
+        bank[static_cast<std::size_t>(4 + i)] = static_cast<std::uint8_t>(length >> (24 - 8 * i));
+    }
+    for (std::uint32_t i = 0; i < length; ++i)
+        bank[table + i] = i % 2 ? 0x08 : 0x71;
+    constexpr int window = 10; // ms
+    constexpr double silent = 50;
+    constexpr double tickMs = 1024.0 * (256 - tempo) / 4e6 * 1000;
+    auto lastSounding = [&](int clocks) {
+        Song s;
+        s.pdxName = "KIT";
+        s.tracks[8].tempo(tempo).note(0, clocks).rest(60).end();
+        std::vector<double> levels = mdxtest::referenceLevels(s.build(), bank, window, 60);
+        int last = -1;
+        for (std::size_t w = 0; w < levels.size(); ++w)
+            if (levels[w] > silent) last = static_cast<int>(w);
+        return (last + 1) * window;
+    };
+    // Four ticks (57 ms): silent within two ticks after the key-off.
+    const int shortEnd = lastSounding(4);
+    EXPECT_GT(shortEnd, 4 * tickMs);
+    EXPECT_LT(shortEnd, 6 * tickMs);
+    // Thirty ticks (430 ms): the sample's own 256 ms.
+    const int longEnd = lastSounding(30);
+    EXPECT_GT(longEnd, 256);
+    EXPECT_LT(longEnd, 256 + 2 * tickMs);
+    std::printf("[ adpcm ] sound ends at %d ms after a 4-tick note, %d ms after a 30-tick one\n",
+                shortEnd, longEnd);
+#endif
+}
+
+// The ADPCM voices' level against the FM in the reference's output (its
+// second 100 ms, both notes sounding steadily).
+TEST(MdxReferenceAdpcm, LevelAgainstTheFm) {
+#ifndef TONRIG_HAVE_MDX_REFERENCE
+    GTEST_SKIP() << "../shared/reference/portable-mdx not found: the ADPCM measurement skips";
+#else
+    constexpr int window = 100; // ms
+    const double fm = mdxtest::referenceLevels(mdxtest::fmSineSong().build(), {}, window, 2)[1];
+    const double adpcm = mdxtest::referenceLevels(mdxtest::adpcmSquareSong().build(),
+                                                  mdxtest::levelBank(), window, 2)[1];
+    std::printf("[ adpcm ] FM sine RMS %.0f, ADPCM square RMS %.0f: %.2f\n", fm, adpcm, adpcm / fm);
+    EXPECT_NEAR(adpcm / fm, mdx::measured::adpcmToFmLevel, 0.1);
+#endif
+}
+
+// The PCM8 mixer's volumes (16-track songs, the PCM8 command given): the
+// level of each volume against volume 8's, with a sample small enough not to
+// clip at volume 15.
+TEST(MdxReferenceAdpcm, Pcm8Volumes) {
+#ifndef TONRIG_HAVE_MDX_REFERENCE
+    GTEST_SKIP() << "../shared/reference/portable-mdx not found: the ADPCM measurement skips";
+#else
+    mdxtest::Bytes bank = mdxtest::levelBank();
+    constexpr std::size_t table = 96 * 8;
+    constexpr std::size_t bytesPerHalf = 8;
+    for (std::size_t i = table; i < bank.size(); ++i)
+        bank[i] = ((i / bytesPerHalf) % 2) ? 0x99 : 0x11;
+    constexpr std::uint8_t pcm8Command = 0xE8;
+    auto level = [&](unsigned volume) {
+        Song s;
+        s.pdxName = mdxtest::levelBankName;
+        s.tracks.resize(16);
+        s.tracks[0].raw({pcm8Command}).rest(1).end();
+        s.tracks[9]
+            .tempo(tempo)
+            .raw({pcm8Command})
+            .volume(static_cast<int>(volume))
+            .note(0, 100)
+            .end();
+        return mdxtest::referenceLevels(s.build(), bank, 100, 2, true)[1];
+    };
+    const double reference = level(8);
+    for (unsigned volume :
+         {0u, 3u, 8u, 12u, 15u, 0x80u, 0x85u, 0x93u, 0xA9u, 0xAAu, 0xABu, 0xC0u}) {
+        const double expected = mdx::measured::pcm8Gain(volume) / 16.0;
+        EXPECT_NEAR(level(volume) / reference, expected, 0.03 * expected + 0.01) << volume;
+    }
+#endif
+}
 
 } // namespace

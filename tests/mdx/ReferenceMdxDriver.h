@@ -24,4 +24,11 @@ struct ReferenceRecord {
 ReferenceRecord recordReference(const std::vector<std::uint8_t>& mdx,
                                 const std::vector<std::uint8_t>& pdx, int maxTicks);
 
+// The reference's sound output (FM and ADPCM mixed): its level (RMS of both
+// sides) in each window of windowMilliseconds, for the given count of them;
+// with pcm8, the driver's PCM8 mixer on.
+std::vector<double> referenceLevels(const std::vector<std::uint8_t>& mdx,
+                                    const std::vector<std::uint8_t>& pdx, int windowMilliseconds,
+                                    int windows, bool pcm8 = false);
+
 } // namespace mdxtest

@@ -155,9 +155,29 @@ TEST(MdxSource, TheBankBesideTheSongGivesTheSamplesAtTheTracksRates) {
     std::vector<std::pair<std::uint16_t, std::uint8_t>> writes;
     for (const songs::SongWrite& w : song->writes)
         if (w.chip == 1) writes.emplace_back(w.address, w.data);
+    // The sample ends with each note's key-off (stop) before the next starts.
+    const std::uint16_t stop = songs::stopAddress;
     const std::vector<std::pair<std::uint16_t, std::uint8_t>> expected = {
-        {songs::panAddress, 1}, {0, 0}, {0, 1}, {0, 2}};
+        {songs::panAddress, 1}, {0, 0}, {stop, 0}, {0, 1}, {stop, 0}, {0, 2}, {stop, 0}, {stop, 0}};
     EXPECT_EQ(writes, expected);
+}
+
+TEST(MdxSource, SixteenTrackSongsGiveTheTracksGains) {
+    Song s;
+    s.tracks.resize(16);
+    s.tracks[9].volume(15).note(1, 2).note(1, 2).volume(0x80 + 20).note(2, 2).end();
+    s.tracks[8].note(3, 2).end();
+    std::string error;
+    std::optional<songs::Song> song = songs::parseSong(s.build(), error);
+    ASSERT_TRUE(song) << error;
+    std::vector<std::pair<std::uint16_t, std::uint8_t>> gains;
+    for (const songs::SongWrite& w : song->writes)
+        if (w.chip == 1 && w.address >= songs::gainAddress) gains.emplace_back(w.address, w.data);
+    // Track P at the default volume 8 (16 sixteenths), track Q at 15 and then
+    // at 0x80 + 20, each written once before its note.
+    const std::vector<std::pair<std::uint16_t, std::uint8_t>> expected = {
+        {songs::gainAddress, 16}, {songs::gainAddress + 1, 80}, {songs::gainAddress + 1, 16}};
+    EXPECT_EQ(gains, expected);
 }
 
 TEST(MdxSource, VgmBytesAreNotTakenForMdx) {

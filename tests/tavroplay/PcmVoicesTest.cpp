@@ -36,13 +36,13 @@ TEST(PcmVoices, VoicesStartAtTheClockOnTheirSideAndEnd) {
     v.voices.write(AdpcmFamily::panBase + 2, 1); // track 2 left only
     v.voices.write(AdpcmFamily::startBase + 2, 0);
     auto out = v.render(8, 12);
-    const int gain = PcmVoices::pcmGain;
+    const double gain = PcmVoices::pcmGain;
     // Frames 8 and 9 silent; from 10: 100, 150, 200, 250, 300, 350, then done.
     EXPECT_EQ(out[0], 0);
     EXPECT_EQ(out[2 * 1], 0);
-    EXPECT_EQ(out[2 * 2], 100 * gain);
-    EXPECT_EQ(out[2 * 3], 150 * gain);
-    EXPECT_EQ(out[2 * 7], 350 * gain);
+    EXPECT_NEAR(out[2 * 2], 100 * gain, 1.0);
+    EXPECT_NEAR(out[2 * 3], 150 * gain, 1.0);
+    EXPECT_NEAR(out[2 * 7], 350 * gain, 1.0);
     EXPECT_EQ(out[2 * 8], 0);
     for (std::size_t frame = 0; frame < 12; ++frame)
         EXPECT_EQ(out[2 * frame + 1], 0);
@@ -51,8 +51,8 @@ TEST(PcmVoices, VoicesStartAtTheClockOnTheirSideAndEnd) {
     v.voices.write(AdpcmFamily::startBase + 3, 0);
     v.voices.write(AdpcmFamily::startBase + 4, 7);
     out = v.render(100, 1);
-    EXPECT_EQ(out[0], 100 * gain);
-    EXPECT_EQ(out[1], 100 * gain);
+    EXPECT_NEAR(out[0], 100 * gain, 1.0);
+    EXPECT_NEAR(out[1], 100 * gain, 1.0);
 }
 
 TEST(PcmVoices, ANewStartCutsTheTrackAndTheFadeAndSilenceApply) {
@@ -61,12 +61,22 @@ TEST(PcmVoices, ANewStartCutsTheTrackAndTheFadeAndSilenceApply) {
     v.pcm.push_back({std::vector<std::int16_t>(100, -500), outputRate});
     v.voices.write(AdpcmFamily::startBase, 0);
     v.voices.write(AdpcmFamily::startBase + 1, 0);
-    EXPECT_EQ(v.render(0, 1)[0], 2 * 1000 * PcmVoices::pcmGain);
+    EXPECT_NEAR(v.render(0, 1)[0], 2 * 1000 * PcmVoices::pcmGain, 1.0);
     v.now = 5;
     v.voices.write(AdpcmFamily::startBase, 1);
-    EXPECT_EQ(v.render(5, 1)[0], (1000 - 500) * PcmVoices::pcmGain);
+    EXPECT_NEAR(v.render(5, 1)[0], (1000 - 500) * PcmVoices::pcmGain, 1.0);
+    // A stop takes effect at the clock's frame, as a start does.
+    v.now = 6;
+    v.voices.write(AdpcmFamily::stopBase + 1, 0);
+    EXPECT_NEAR(v.render(5, 1)[0], (1000 - 500) * PcmVoices::pcmGain, 1.0);
+    EXPECT_NEAR(v.render(6, 1)[0], -500 * PcmVoices::pcmGain, 1.0);
+    v.voices.write(AdpcmFamily::startBase + 1, 0);
     v.voices.write(AdpcmFamily::attenuationRegister, 20); // a tenth
-    EXPECT_EQ(v.render(6, 1)[0], (1000 - 500) * PcmVoices::pcmGain / 10);
+    EXPECT_NEAR(v.render(6, 1)[0], (1000 - 500) * PcmVoices::pcmGain / 10, 1.0);
+    // A track's gain, in sixteenths.
+    v.voices.write(AdpcmFamily::attenuationRegister, 0);
+    v.voices.write(AdpcmFamily::gainBase + 1, 32); // track 1 (sample 0) twice as loud
+    EXPECT_NEAR(v.render(6, 1)[0], (2 * 1000 - 500) * PcmVoices::pcmGain, 1.0);
     v.voices.write(AdpcmFamily::stopRegister, 0);
     EXPECT_EQ(v.render(7, 1)[0], 0);
 }

@@ -15,9 +15,11 @@
 #include <sstream>
 #include <thread>
 
+#include "../mdx/LevelSongs.h"
 #include "../mdx/MdxBuilder.h"
 #include "../songs/S98Builder.h"
 #include "../vgm/VgmBuilder.h"
+#include "mdx/MdxMeasured.h"
 #include "support/ChildProcess.h"
 #include "tavroplay/MixerDestination.h"
 #include "tavroplay/Program.h"
@@ -191,6 +193,25 @@ TEST(WavRender, MdxSamplesSoundWithTheFmNotesOfTheSameTick) {
     EXPECT_NEAR(onset(1) - onset(0), 0.0, 48.0);
     std::printf("[ offset ] FM onset at frame %.0f, sample onset at frame %.0f (tick 10: %.1f)\n",
                 onset(0), onset(1), 10 * tick);
+}
+
+TEST(WavRender, MdxSamplesHaveTheReferencesLevelAgainstTheFm) {
+    ScratchDirectory scratch;
+    save(scratch.path() / "sine.mdx", mdxtest::fmSineSong().build());
+    save(scratch.path() / "square.mdx", mdxtest::adpcmSquareSong().build());
+    save(scratch.path() / (std::string(mdxtest::levelBankName) + ".PDX"), mdxtest::levelBank());
+    auto level = [&](const char* name) {
+        const std::filesystem::path wav = scratch.path() / "level.wav";
+        EXPECT_EQ(tavroplay::runProgram(
+                      {"--quiet", "--wav", wav.string(), (scratch.path() / name).string()}),
+                  0);
+        SF_INFO info;
+        const std::vector<std::int16_t> samples = readWav(wav, info);
+        // The second 100 ms.
+        return loudness(samples, 4800, 4800);
+    };
+    const double ratio = level("square.mdx") / level("sine.mdx");
+    EXPECT_NEAR(ratio, mdx::measured::adpcmToFmLevel, 0.3);
 }
 
 std::string contents(const std::filesystem::path& path) {
