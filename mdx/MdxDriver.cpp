@@ -203,9 +203,11 @@ void MdxDriver::tickTrack(Track& t) {
             writePitch(t, currentPitch(t));
             return;
         }
-        if (--t.clocksLeft == 0)
-            noteTick = runCommands(t);
-        else if (t.keyOnDelayLeft > 0 && --t.keyOnDelayLeft == 0) {
+        if (--t.clocksLeft == 0) noteTick = runCommands(t);
+        // A key-on as late as the note's end comes after that tick's
+        // commands, unless they start a note; a rest leaves it be (test
+        // "KeyOnDelayAsLongAsTheNote").
+        if (!noteTick && t.keyOnDelayLeft > 0 && --t.keyOnDelayLeft == 0) {
             // A delayed key-on starts the LFO's delay from itself; the pitch
             // of that tick goes with the key-on (test "LfoAndKeyOnDelay").
             if (t.lfoDelay != 0) t.pitchLfo.restart(t.lfoDelay);
