@@ -602,10 +602,12 @@ int MdxDriver::currentPitch(const Track& t) const {
            (t.pitchLfo.offset() >> measured::fractionBits);
 }
 
-void MdxDriver::writePitch(Track& t, int pitch) {
-    pitch = std::clamp(pitch, 0, maximumPitch);
-    if (pitch == t.lastPitch) return;
-    t.lastPitch = pitch;
+// A change of the pitch as computed goes out even when the key code it gives
+// is the same, at the ends of the range (test "PitchBelowTheRange").
+void MdxDriver::writePitch(Track& t, int computed) {
+    if (computed == t.lastPitch) return;
+    t.lastPitch = computed;
+    const int pitch = std::clamp(computed, 0, maximumPitch);
     int note = pitch / pitchUnitsPerNote;
     unsigned keyCode = Regs::octaveField::make(static_cast<unsigned>(note / notesPerOctave)) |
                        keyCodeNotes[static_cast<std::size_t>(note % notesPerOctave)];

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "mdx/MdxFile.h"
@@ -70,7 +71,7 @@ public:
     bool fading() const { return fadeInterval_ > 0; }
 
 private:
-    static constexpr int noPitch = -1;
+    static constexpr int noPitch = std::numeric_limits<int>::min();
 
     struct Track {
         unsigned index = 0;
