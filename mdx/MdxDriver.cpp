@@ -218,6 +218,8 @@ void MdxDriver::tickTrack(Track& t) {
         }
     }
     if (!noteTick) effects(t);
+    if (t.restStarted && isFm(t) && t.volumeDirty) writeVolume(t);
+    t.restStarted = false;
 }
 
 void MdxDriver::keyOff(Track& t) {
@@ -243,9 +245,9 @@ bool MdxDriver::runCommands(Track& t) {
             t.restSinceNote = true;
             t.tieNext = false; // a legato before a rest is spent on it (test "LegatoBeforeRest")
             endPortamento(t);
-            // A volume changed before a rest goes out at the rest (test
-            // "VolumeBeforeRest").
-            if (isFm(t) && t.volumeDirty) writeVolume(t);
+            // A volume changed before a rest goes out at the rest, after
+            // the tick's pitch (tests "VolumeBeforeRest", "DetuneAndVolumeBeforeRest").
+            t.restStarted = true;
             t.pc += 1;
             return false;
         }

@@ -88,6 +88,7 @@ private:
         bool keyed = false;
         bool tieNext = false;
         bool restSinceNote = false;
+        bool restStarted = false; // a rest began in this tick
         unsigned gate = 8;
         int detune = 0;
         int notePitch = 0;

@@ -394,6 +394,18 @@ const std::vector<Case>& cases() {
                  .note(95, 5)
                  .end();
          }},
+        {"DetuneAndVolumeBeforeRest",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .volume(5)
+                 .note(40, 1)
+                 .detune(-280)
+                 .volume(10)
+                 .rest(4)
+                 .note(41, 3)
+                 .end();
+         }},
         {"KeyOnDelayHoldsEffects",
          [](Song& s) {
              s.tracks[0]
