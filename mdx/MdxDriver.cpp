@@ -203,7 +203,13 @@ void MdxDriver::tickTrack(Track& t) {
             writePitch(t, currentPitch(t));
             return;
         }
-        if (--t.clocksLeft == 0) noteTick = runCommands(t);
+        if (--t.clocksLeft == 0) {
+            // A key held through a rest (after a legato note) goes off as
+            // the rest ends, before the next commands (test
+            // "LegatoThenRestThenCommands").
+            if (t.keyed && t.restSinceNote) keyOff(t);
+            noteTick = runCommands(t);
+        }
         // A key-on as late as the note's end comes after that tick's
         // commands, unless they start a note; a rest leaves it be (test
         // "KeyOnDelayAsLongAsTheNote").
@@ -487,9 +493,8 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
                          : ((clocks - 1) * static_cast<int>(t.gate) >> gateShift) + 1;
     t.gateLeft = t.tieNext ? 0 : gateClocks;
     t.tieNext = false;
-    // A key still on from the last note holds into this one; after a rest it
-    // goes off and on again (test "LegatoThenRest").
-    if (t.keyed && t.restSinceNote) keyOff(t);
+    // A key still on from the last note holds into this one (after a rest it
+    // went off as the rest ended: test "LegatoThenRest").
     t.restSinceNote = false;
     if (!isFm(t)) {
         if (samples_) samples_->push_back({adpcmTrack(t), note, t.rate, t.pan, t.volume, false});

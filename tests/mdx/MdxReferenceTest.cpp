@@ -406,6 +406,22 @@ const std::vector<Case>& cases() {
                  .note(41, 3)
                  .end();
          }},
+        {"LegatoThenRestThenCommands",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .legato()
+                 .note(19, 1)
+                 .rest(3)
+                 .chipLfo(0x13, 0x31, 0x86, 0x11, 0x45)
+                 .note(12, 2)
+                 .legato()
+                 .note(13, 2)
+                 .rest(1)
+                 .rest(2)
+                 .note(14, 2)
+                 .end();
+         }},
         {"KeyOnDelayHoldsEffects",
          [](Song& s) {
              s.tracks[0]
