@@ -17,6 +17,7 @@
 #include "../synth/ToneAnalysis.h"
 #include "convert/KeyCode.h"
 #include "convert/OpnToYm2151.h"
+#include "synth/Ssg.h"
 #include "synth/Ym2151.h"
 
 #ifdef TONRIG_HAVE_OPN_ORACLE
@@ -106,8 +107,11 @@ template <class Chip> void put(Chip& chip, std::uint16_t address, std::uint8_t d
     chip.write(port + 1, data);
 }
 
+// Output 0 is the FM part's (left); output 1 the SSG part's (its channel A
+// on the YM2203).
 template <class Chip>
-std::vector<double> renderWith(Chip& chip, double rate, const Score& score, double seconds) {
+std::vector<double> renderWith(Chip& chip, double rate, const Score& score, double seconds,
+                               unsigned output) {
     chip.reset();
     std::vector<double> out;
     std::size_t next = 0;
@@ -119,23 +123,35 @@ std::vector<double> renderWith(Chip& chip, double rate, const Score& score, doub
         }
         typename Chip::output_data frame;
         chip.generate(&frame, 1);
-        out.push_back(frame.data[0]);
+        if constexpr (requires { Chip::FM_OUTPUTS; })
+            out.push_back(frame.data[output == 0 ? 0 : Chip::FM_OUTPUTS]);
+        else
+            out.push_back(frame.data[0]);
     }
     return out;
 }
 
 std::vector<double> renderOracle(const OpnSetup& setup, double& rate, const Score& score,
-                                 double seconds) {
+                                 double seconds, unsigned output) {
     ymfm::ymfm_interface host;
-    if (setup.model == OpnModel::ym2203) {
+    switch (setup.model) {
+    case OpnModel::ym2203: {
         ymfm::ym2203 chip(host);
         chip.set_fidelity(ymfm::OPN_FIDELITY_MIN);
         rate = chip.sample_rate(setup.clock);
-        return renderWith(chip, rate, score, seconds);
+        return renderWith(chip, rate, score, seconds, output);
+    }
+    case OpnModel::ym2608: {
+        ymfm::ym2608 chip(host);
+        chip.set_fidelity(ymfm::OPN_FIDELITY_MIN);
+        rate = chip.sample_rate(setup.clock);
+        return renderWith(chip, rate, score, seconds, output);
+    }
+    case OpnModel::ym2612: break;
     }
     ymfm::ym2612 chip(host);
     rate = chip.sample_rate(setup.clock);
-    return renderWith(chip, rate, score, seconds);
+    return renderWith(chip, rate, score, seconds, output);
 }
 #endif
 
@@ -146,12 +162,13 @@ struct Both {
 
 constexpr OpnSetup ym2203{OpnModel::ym2203, 3993600};
 constexpr OpnSetup ym2612{OpnModel::ym2612, 7670453};
+constexpr OpnSetup ym2608{OpnModel::ym2608, 7987200};
 
 Both render(const OpnSetup& setup, const Score& score, double seconds,
             std::uint32_t clock = ym2151Clock) {
     Both both;
 #ifdef TONRIG_HAVE_OPN_ORACLE
-    both.oracle = renderOracle(setup, both.oracleRate, score, seconds);
+    both.oracle = renderOracle(setup, both.oracleRate, score, seconds, 0);
 #endif
     both.ours = renderConverted(setup, score, seconds, clock);
     return both;
@@ -247,7 +264,58 @@ void checkPitchAndOnset(const OpnSetup& setup, const char* name) {
 
 TEST_F(OpnOracle, NotesKeepTheirPitchAndOnset) {
     checkPitchAndOnset(ym2203, "YM2203");
+    checkPitchAndOnset(ym2608, "YM2608");
     checkPitchAndOnset(ym2612, "YM2612");
+}
+
+// The SSG part: tones of the YM2203's and YM2608's SSG on an SSG at 2 MHz.
+TEST_F(OpnOracle, TheSsgPartKeepsItsPitch) {
+    constexpr std::uint32_t ssgClock = 2000000;
+    constexpr double ssgRate = ssgClock / static_cast<double>(synth::Ssg::clocksPerFrame);
+    const unsigned periods[] = {1000, 284, 100};
+    for (const OpnSetup& setup : {ym2203, ym2608}) {
+        Score score;
+        score.at(0, 0x07, 0x3E); // tone A alone
+        score.at(0, 0x08, 0x0F);
+        for (unsigned i = 0; i < std::size(periods); ++i) {
+            score.at(0.1 * i, 0x00, periods[i] & 0xFF);
+            score.at(0.1 * i, 0x01, periods[i] >> 8);
+        }
+        const double seconds = 0.1 * std::size(periods);
+        synth::Ssg ssg;
+        OpnToYm2151 convert(
+            setup, ym2151Clock, [](std::uint16_t, std::uint8_t) {}, ssgClock,
+            [&](std::uint16_t address, std::uint8_t data) {
+                ssg.write(static_cast<std::uint8_t>(address), data);
+            });
+        std::vector<double> ours;
+        std::size_t next = 0;
+        for (std::size_t i = 0; i < static_cast<std::size_t>(seconds * ssgRate); ++i) {
+            while (next < score.writes().size() && score.writes()[next].seconds * ssgRate <= i) {
+                convert.write(score.writes()[next].address, score.writes()[next].data);
+                ++next;
+            }
+            std::int16_t value;
+            ssg.generate(&value, 1);
+            ours.push_back(value);
+        }
+        double oracleRate = 1;
+        std::vector<double> oracle;
+#ifdef TONRIG_HAVE_OPN_ORACLE
+        oracle = renderOracle(setup, oracleRate, score, seconds, 1);
+#endif
+        for (unsigned i = 0; i < std::size(periods); ++i) {
+            const double hz = OpnToYm2151::ssgClock(setup) / (16.0 * periods[i]);
+            const double from = 0.1 * i + 0.02, to = 0.1 * i + 0.095;
+            const double oracleHz =
+                toneanalysis::peakNear(part(oracle, oracleRate, from, to), oracleRate, hz, 0.03);
+            const double ourHz =
+                toneanalysis::peakNear(part(ours, ssgRate, from, to), ssgRate, hz, 0.03);
+            EXPECT_NEAR(oracleHz / hz, 1, 0.005)
+                << "period " << periods[i] << ": the SSG part runs at the assumed clock";
+            EXPECT_NEAR(ourHz / oracleHz, 1, 0.005) << "period " << periods[i];
+        }
+    }
 }
 
 TEST_F(OpnOracle, OneFNumberLatchPerPort) {
