@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "../synth/ToneAnalysis.h"
+#include "TimedRender.h"
 #include "convert/KeyCode.h"
 #include "convert/OpnToYm2151.h"
 #include "synth/Ssg.h"
@@ -34,11 +35,10 @@ constexpr std::uint32_t ym2151Clock = 4000000;
 constexpr double ym2151Rate = ym2151Clock / 64.0;
 constexpr std::uint32_t ntscYm2151Clock = 3579545;
 
-struct TimedWrite {
-    double seconds;
-    std::uint16_t address;
-    std::uint8_t data;
-};
+using testing::onset;
+using testing::part;
+using testing::renderTimed;
+using testing::TimedWrite;
 
 // Writes of a song, in time order.
 class Score {
@@ -84,20 +84,14 @@ std::vector<double> renderConverted(const OpnSetup& setup, const Score& score, d
     OpnToYm2151 convert(setup, clock, [&](std::uint16_t address, std::uint8_t data) {
         chip.write(static_cast<std::uint8_t>(address), data);
     });
-    const double rate = clock / 64.0;
-    std::vector<double> out;
-    std::size_t next = 0;
-    const auto frames = static_cast<std::size_t>(seconds * rate);
-    for (std::size_t i = 0; i < frames; ++i) {
-        while (next < score.writes().size() && score.writes()[next].seconds * rate <= i) {
-            convert.write(score.writes()[next].address, score.writes()[next].data);
-            ++next;
-        }
-        std::int16_t frame[2];
-        chip.generate(frame, 1);
-        out.push_back(frame[0]);
-    }
-    return out;
+    return renderTimed(
+        score.writes(), clock / 64.0, seconds,
+        [&](std::uint16_t address, std::uint8_t data) { convert.write(address, data); },
+        [&] {
+            std::int16_t frame[2];
+            chip.generate(frame, 1);
+            return static_cast<double>(frame[0]);
+        });
 }
 
 #ifdef TONRIG_HAVE_OPN_ORACLE
@@ -113,22 +107,17 @@ template <class Chip>
 std::vector<double> renderWith(Chip& chip, double rate, const Score& score, double seconds,
                                unsigned output) {
     chip.reset();
-    std::vector<double> out;
-    std::size_t next = 0;
-    const auto samples = static_cast<std::size_t>(seconds * rate);
-    for (std::size_t i = 0; i < samples; ++i) {
-        while (next < score.writes().size() && score.writes()[next].seconds * rate <= i) {
-            put(chip, score.writes()[next].address, score.writes()[next].data);
-            ++next;
-        }
-        typename Chip::output_data frame;
-        chip.generate(&frame, 1);
-        if constexpr (requires { Chip::FM_OUTPUTS; })
-            out.push_back(frame.data[output == 0 ? 0 : Chip::FM_OUTPUTS]);
-        else
-            out.push_back(frame.data[0]);
-    }
-    return out;
+    return renderTimed(
+        score.writes(), rate, seconds,
+        [&](std::uint16_t address, std::uint8_t data) { put(chip, address, data); },
+        [&] {
+            typename Chip::output_data frame;
+            chip.generate(&frame, 1);
+            if constexpr (requires { Chip::FM_OUTPUTS; })
+                return static_cast<double>(frame.data[output == 0 ? 0 : Chip::FM_OUTPUTS]);
+            else
+                return static_cast<double>(frame.data[0]);
+        });
 }
 
 std::vector<double> renderOracle(const OpnSetup& setup, double& rate, const Score& score,
@@ -183,13 +172,6 @@ protected:
     }
 };
 
-std::vector<double> part(const std::vector<double>& samples, double rate, double from, double to) {
-    const auto first = static_cast<std::size_t>(from * rate);
-    const auto last = std::min(samples.size(), static_cast<std::size_t>(to * rate));
-    return {samples.begin() + static_cast<std::ptrdiff_t>(first),
-            samples.begin() + static_cast<std::ptrdiff_t>(last)};
-}
-
 // The amplitude envelope: the largest magnitude within `window` seconds
 // around each sample, from `from` on.
 std::vector<double> envelope(const std::vector<double>& samples, double rate, double from,
@@ -211,12 +193,6 @@ std::vector<double> envelope(const std::vector<double>& samples, double rate, do
 double crossing(const std::vector<double>& env, double rate, double level, bool rising) {
     for (std::size_t i = 0; i < env.size(); ++i)
         if (rising ? env[i] >= level : env[i] < level) return i / rate;
-    return 1e9;
-}
-
-double onset(const std::vector<double>& samples, double rate, double from) {
-    for (auto i = static_cast<std::size_t>(from * rate); i < samples.size(); ++i)
-        if (std::abs(samples[i]) > 8) return i / rate - from;
     return 1e9;
 }
 
@@ -251,8 +227,8 @@ void checkPitchAndOnset(const OpnSetup& setup, const char* name) {
         EXPECT_LT(pitchError, 0.005)
             << name << " F-number " << note.fNumber << " block " << note.block << ": " << oracleHz
             << " Hz on the original, " << ourHz << " Hz converted";
-        const double onsetError =
-            std::abs(onset(both.ours, ym2151Rate, t) - onset(both.oracle, both.oracleRate, t));
+        const double onsetError = std::abs(onset(both.ours, ym2151Rate, t, 8) -
+                                           onset(both.oracle, both.oracleRate, t, 8));
         EXPECT_LT(onsetError, 0.002) << name << " F-number " << note.fNumber;
         worstPitch = std::max(worstPitch, pitchError);
         worstOnset = std::max(worstOnset, onsetError);
@@ -288,17 +264,14 @@ TEST_F(OpnOracle, TheSsgPartKeepsItsPitch) {
             [&](std::uint16_t address, std::uint8_t data) {
                 ssg.write(static_cast<std::uint8_t>(address), data);
             });
-        std::vector<double> ours;
-        std::size_t next = 0;
-        for (std::size_t i = 0; i < static_cast<std::size_t>(seconds * ssgRate); ++i) {
-            while (next < score.writes().size() && score.writes()[next].seconds * ssgRate <= i) {
-                convert.write(score.writes()[next].address, score.writes()[next].data);
-                ++next;
-            }
-            std::int16_t value;
-            ssg.generate(&value, 1);
-            ours.push_back(value);
-        }
+        const std::vector<double> ours = renderTimed(
+            score.writes(), ssgRate, seconds,
+            [&](std::uint16_t address, std::uint8_t data) { convert.write(address, data); },
+            [&] {
+                std::int16_t value;
+                ssg.generate(&value, 1);
+                return static_cast<double>(value);
+            });
         double oracleRate = 1;
         std::vector<double> oracle;
 #ifdef TONRIG_HAVE_OPN_ORACLE
