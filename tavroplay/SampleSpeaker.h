@@ -27,9 +27,11 @@ class SampleSpeaker : public RegisterSink {
 public:
     // Output frames a second.
     static constexpr std::uint32_t rate = 48000;
-    // What the sound server is asked to keep queued: well under the library's
-    // send delay, so that a start is known before its frame is made.
-    static constexpr std::uint32_t bufferMs = 40;
+    // What the sound server is asked to keep queued: under the library's
+    // send delay (100 ms by default), so that a start is known before its
+    // frame is made (a start that comes later begins part way into its
+    // sample), and long enough for a busy machine not to let it run dry.
+    static constexpr std::uint32_t bufferMs = 60;
 
     // Starts playing; aheadMs: from a write to the board's sound of it.
     // Nothing, with the reason in error, when no sound server answers.

@@ -12,7 +12,9 @@
 # pairs each sample's heard time (tavroplay's TAVROPLAY_SAMPLE_LOG, as the
 # server reported it) with its FM key-on's wire time (the board's log) and
 # prints the offset over the first and the last ten seconds, with tavroplay's
-# CPU and peak memory.
+# CPU and peak memory. Then the CPU and memory of a busy 16-track song (eight
+# FM tracks and eight ADPCM tracks playing all along): rendered with --wav
+# for the time given, and played live on the board for a minute.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 seconds=${2:-600}
@@ -32,6 +34,7 @@ cp "$build/lib/libtavro.so" "$build/lib/libtavro_virtualboard.so" \
     "$build/lib/libtonrig_audio_pulse.so" "$work/lib/"
 printf '[ftd2xx(COM1)]\nSLOT_00_CHIP_ID=38\nSLOT_00_CHIP_CLOCK=4000000\n' >"$work/lib/libtavro.ini"
 "$build/bin/sample_sync_bench" song "$work/song"
+"$build/bin/sample_sync_bench" busy "$work/song"
 
 HOME="$work/server/home" XDG_RUNTIME_DIR="$work/server/runtime" \
     pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --log-target=stderr \
@@ -58,5 +61,23 @@ kill -INT "$(pgrep -P "$player" tavroplay)" 2>/dev/null || true
 wait "$player" || true
 
 "$build/bin/sample_sync_bench" analyse "$work/board.log" "$work/sample.log"
-awk -F': ' '/User time|System time|Elapsed|Maximum resident/ { print "  tavroplay " $1 ": " $2 }' \
-    "$work/time.txt" | sed 's/\t//'
+times() { awk -F': ' '/User time|System time|Elapsed|Maximum resident/ { print "  " $1 ": " $2 }' \
+    "$1" | sed 's/\t//'; }
+times "$work/time.txt"
+
+# The busy song loops every 4 s: as many loops as the time given.
+echo "16-track song, --wav of $seconds s:"
+/usr/bin/time -v -o "$work/wav-time.txt" "$work/bin/tavroplay" --quiet --fade 0 \
+    --loops $(((seconds + 3) / 4)) --wav "$work/busy.wav" "$work/song/busy.mdx"
+times "$work/wav-time.txt"
+echo "16-track song, live on the board for 60 s:"
+rm -f "$work/sample.log"
+env TAVRO_D2XX_MODULE="$work/lib/libtavro_virtualboard.so" TAVROPLAY_SAMPLE_LOG="$work/sample.log" \
+    /usr/bin/time -v -o "$work/live-time.txt" "$work/bin/tavroplay" --quiet --loops 0 \
+    "$work/song/busy.mdx" &
+player=$!
+sleep 60
+kill -INT "$(pgrep -P "$player" tavroplay)" 2>/dev/null || true
+wait "$player" || true
+times "$work/live-time.txt"
+grep '^end ' "$work/sample.log" | sed 's/^/  /'
