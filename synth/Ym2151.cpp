@@ -117,6 +117,10 @@ constexpr unsigned firstLateLeftSlot = 15;
 constexpr unsigned firstLateRightSlot = 31;
 constexpr unsigned firstLatePmSlot = 23;
 
+// Frames from a step of the LFO to the PM magnitude of its new phase, for the
+// slots from C1 of channel 7 on.
+constexpr unsigned lfoPmDelay = 8;
+
 // The noise generator: 17 bits, the newest (bit 0) the noise's sign, each new
 // bit the XOR of the bits 14 and 17 steps back; its state and its timer's count
 // after reset.
@@ -165,6 +169,8 @@ void Ym2151::reset() {
     lfoPmNegative_ = false;
     lfoAmHistory_.fill(0);
     lfoPmHistory_.fill(0);
+    lfoPhaseHistory_.fill(0);
+    lfoFramesSinceStep_ = lfoPmDelay;
     lfoHistoryIndex_ = 0;
     lfoQuietFrames_ = 0;
     noiseShift_ = noiseSeed;
@@ -396,6 +402,9 @@ void Ym2151::stepLfo() {
         }
         lfoPhase_ = (lfoPhase_ + 1 + extra) & 0xFF;
         lfoRandom_ = noiseShift_ & 0xFF;
+        lfoFramesSinceStep_ = 0;
+    } else if (lfoFramesSinceStep_ < lfoPmDelay) {
+        ++lfoFramesSinceStep_;
     }
     // With both depths 0 the values are 0 once the history holds no others.
     if (amDepth_ == 0 && pmDepth_ == 0) {
@@ -409,7 +418,13 @@ void Ym2151::stepLfo() {
     const bool secondHalf = p >= 128;
     unsigned am = 0;
     unsigned pmMagnitude = 0;
-    bool pmNegative = secondHalf;
+    // PM's sign does not wait for its magnitude: it is the half of the phase
+    // the magnitude comes from, moved on by the single step a step adds; the
+    // rate multiplier's extra step reaches it with the magnitude.
+    lfoPhaseHistory_[lfoHistoryIndex_] = static_cast<std::uint8_t>(p);
+    const unsigned signPhase = lfoPhaseHistory_[(lfoHistoryIndex_ - lfoPmDelay) & 15] +
+                               (lfoFramesSinceStep_ < lfoPmDelay ? 1 : 0);
+    bool pmNegative = (signPhase & 0x80) != 0;
     switch (registers_.lfoWave()) {
     case 0: // saw: AM falls over the period; PM rises through zero, -127 to 127
         am = 255 - p;
@@ -441,8 +456,8 @@ void Ym2151::stepLfo() {
     };
     lfoAm_ = static_cast<unsigned>(framesAgo(lfoAmHistory_, 4));
     lfoAmModulators_ = static_cast<unsigned>(framesAgo(lfoAmHistory_, 5));
-    const int pmLate = framesAgo(lfoPmHistory_, 8);
-    const int pmEarly = framesAgo(lfoPmHistory_, 9);
+    const int pmLate = framesAgo(lfoPmHistory_, lfoPmDelay);
+    const int pmEarly = framesAgo(lfoPmHistory_, lfoPmDelay + 1);
     lfoPmEarly_ = lfoPmNegative_ ? -pmEarly : pmEarly;
     lfoPm_ = pmNegative ? -pmLate : pmLate;
     lfoPmNegative_ = pmNegative;

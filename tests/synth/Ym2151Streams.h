@@ -218,6 +218,20 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The rate multiplier's double steps carry the saw's phase across each
+        // half of the wave (lfo_wave2 does so for the triangle).
+        Stream s("lfo_double_steps");
+        s.write(0x18, 0xE8);
+        s.write(0x19, 0x80 | 0x7F);
+        s.write(0x1B, 0);
+        s.channel(4, 7, 0, 3, 7, 0);
+        s.op(4, 3, Operator{});
+        s.note(4, 0x6A);
+        s.key(4, 8);
+        s.wait(6000);
+        all.push_back(s);
+    }
+    {
         Stream s("noise");
         s.channel(7, 7, 0);
         Operator o;
