@@ -34,11 +34,12 @@ public:
     using Source = std::function<void(std::int16_t* leftRight, std::size_t frames)>;
 
     // Connects to the server and starts playing on device ("default": the
-    // server's default sink); nullptr, with the reason in error, when no
-    // server answers or the stream cannot be made. Never starts a server.
-    static std::unique_ptr<AudioOutput> open(const std::string& device, std::uint32_t rate,
-                                             std::uint32_t bufferMs, Source source,
-                                             std::string& error);
+    // server's default sink), under a name the server shows for the player
+    // ("tavroplay"); nullptr, with the reason in error, when no server
+    // answers or the stream cannot be made. Never starts a server.
+    static std::unique_ptr<AudioOutput> open(const std::string& name, const std::string& device,
+                                             std::uint32_t rate, std::uint32_t bufferMs,
+                                             Source source, std::string& error);
 
     virtual ~AudioOutput() = default;
 

@@ -21,7 +21,8 @@ public:
         : rate_(rate), source_(std::move(source)), opened_(std::chrono::steady_clock::now()) {}
     ~PulseOutput() override { close(); }
 
-    bool start(const std::string& device, std::uint32_t bufferMs, std::string& error);
+    bool start(const std::string& name, const std::string& device, std::uint32_t bufferMs,
+               std::string& error);
     void close() override;
     std::uint64_t underruns() const override { return underruns_.load(); }
     double startLatencyMs() const override { return startLatencyMs_.load(); }
@@ -109,13 +110,14 @@ void PulseOutput::drained(pa_stream*, int, void* self) {
     output->signal();
 }
 
-bool PulseOutput::start(const std::string& device, std::uint32_t bufferMs, std::string& error) {
+bool PulseOutput::start(const std::string& name, const std::string& device, std::uint32_t bufferMs,
+                        std::string& error) {
     loop_ = pa_threaded_mainloop_new();
     if (loop_ == nullptr) {
         error = "cannot make the sound server's main loop";
         return false;
     }
-    context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "tavro virtual board");
+    context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), name.c_str());
     if (context_ == nullptr) {
         error = "cannot make a sound server context";
         return false;
@@ -143,7 +145,7 @@ bool PulseOutput::start(const std::string& device, std::uint32_t bufferMs, std::
     }
 
     const pa_sample_spec format{PA_SAMPLE_S16LE, rate_, 2};
-    stream_ = pa_stream_new(context_, "virtual board", &format, nullptr);
+    stream_ = pa_stream_new(context_, name.c_str(), &format, nullptr);
     if (stream_ == nullptr) {
         error = "cannot make a sound stream: " + lastError();
         pa_threaded_mainloop_unlock(loop_);
@@ -235,9 +237,10 @@ void PulseOutput::close() {
 // the output, or null with the reason in error. The caller owns the object;
 // the module stays loaded for the life of the process.
 extern "C" __attribute__((visibility("default"))) platform::AudioOutput*
-tonrigOpenAudioOutput(const std::string& device, std::uint32_t rate, std::uint32_t bufferMs,
-                      const platform::AudioOutput::Source& source, std::string& error) {
+tonrigOpenAudioOutput(const std::string& name, const std::string& device, std::uint32_t rate,
+                      std::uint32_t bufferMs, const platform::AudioOutput::Source& source,
+                      std::string& error) {
     auto output = std::make_unique<platform::PulseOutput>(rate, source);
-    if (!output->start(device, bufferMs, error)) return nullptr;
+    if (!output->start(name, device, bufferMs, error)) return nullptr;
     return output.release();
 }

@@ -31,7 +31,7 @@ public:
 
     bool start(std::string& error) {
         output_ = platform::AudioOutput::open(
-            "default", rate, bufferMs,
+            "tavroplay", "default", rate, bufferMs,
             [this](std::int16_t* leftRight, std::size_t frames) {
                 // The first requests may come before open returns: their
                 // frames are placed without a report.
