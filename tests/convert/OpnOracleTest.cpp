@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <vector>
 
 #include "../synth/ToneAnalysis.h"
@@ -179,11 +180,17 @@ std::vector<double> envelope(const std::vector<double>& samples, double rate, do
     const std::vector<double> s = part(samples, rate, from, to);
     const auto half = static_cast<std::size_t>(window * rate / 2);
     std::vector<double> out(s.size());
+    std::deque<std::size_t> peaks; // indices of falling magnitudes, the window's peak first
+    std::size_t added = 0;
     for (std::size_t i = 0; i < s.size(); ++i) {
-        double peak = 0;
-        for (std::size_t j = i > half ? i - half : 0; j < std::min(s.size(), i + half + 1); ++j)
-            peak = std::max(peak, std::abs(s[j]));
-        out[i] = peak;
+        for (; added < std::min(s.size(), i + half + 1); ++added) {
+            while (!peaks.empty() && std::abs(s[peaks.back()]) <= std::abs(s[added]))
+                peaks.pop_back();
+            peaks.push_back(added);
+        }
+        while (peaks.front() + half < i)
+            peaks.pop_front();
+        out[i] = std::abs(s[peaks.front()]);
     }
     return out;
 }
