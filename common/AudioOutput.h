@@ -1,6 +1,7 @@
 // AudioOutput: live sound through the system's sound server, the one place
 // that talks to it (the PulseAudio client library on Linux, which PipeWire
-// serves too). Only the virtual board links it; the players never do. The
+// serves too). The virtual board links it, and tavroplay for the samples of the
+// songs it plays on a board. The
 // client library lives in a module of its own, libtonrig_audio_pulse.so,
 // loaded from beside the calling module at the first open(): a process that
 // plays nothing never maps it (nor the X11 libraries it brings).
@@ -13,7 +14,11 @@
 //
 // Buffering: the server is asked to keep about bufferMs of sound queued and
 // to ask for more in pieces of about a fifth of it; the sound is heard that
-// much (plus the device's own latency) after the source makes it.
+// much (plus the device's own latency) after the source makes it. While the
+// source runs, latencyMs() tells how long from now its first frame will take
+// to be heard, as the server reports its buffer and the device's latency: a
+// player that keeps other sound in step with its own clock places its frames
+// by it, and follows the device's clock drifting from the host's.
 #pragma once
 
 #include <cstddef>
@@ -29,11 +34,12 @@ public:
     using Source = std::function<void(std::int16_t* leftRight, std::size_t frames)>;
 
     // Connects to the server and starts playing on device ("default": the
-    // server's default sink); nullptr, with the reason in error, when no
-    // server answers or the stream cannot be made. Never starts a server.
-    static std::unique_ptr<AudioOutput> open(const std::string& device, std::uint32_t rate,
-                                             std::uint32_t bufferMs, Source source,
-                                             std::string& error);
+    // server's default sink), under a name the server shows for the player
+    // ("tavroplay"); nullptr, with the reason in error, when no server
+    // answers or the stream cannot be made. Never starts a server.
+    static std::unique_ptr<AudioOutput> open(const std::string& name, const std::string& device,
+                                             std::uint32_t rate, std::uint32_t bufferMs,
+                                             Source source, std::string& error);
 
     virtual ~AudioOutput() = default;
 
@@ -48,6 +54,10 @@ public:
     // The stream was lost after it started (the server went away); the source
     // is not called any more.
     virtual bool failed() const = 0;
+    // Read by the source while it runs: milliseconds from now until the
+    // first frame it is asked for is heard; negative while the server has
+    // not reported its timing yet.
+    virtual double latencyMs() const = 0;
 };
 
 } // namespace platform
