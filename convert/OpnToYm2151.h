@@ -26,7 +26,8 @@
 //     PM depth (PMD 102) and AM depth (AMD 127) under which the YM2151's PMS
 //     and AMS come nearest to the OPN's depths: PMS 1-7 as 1, 2, 2, 3, 3, 4,
 //     5, AMS 1-3 as 0, 1, 2; the LFO off sets both depths to 0;
-//   - registers 0x00-0x0F (YM2203, YM2608) to the SSG (SsgPart.h).
+//   - registers 0x00-0x0F (YM2203, YM2608) to the SSG (SsgPart.h);
+//   - the YM2608 keys its channels 4-6 only once 0x29 bit 7 asks for six.
 //
 // Knowingly different: the SSG-EG (0x90), channel 3's special mode (its
 // operators play at channel 3's frequency), the YM2612's DAC (0x2A, 0x2B;

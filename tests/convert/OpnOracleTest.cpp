@@ -12,11 +12,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <vector>
 
 #include "../synth/ToneAnalysis.h"
+#include "TimedRender.h"
 #include "convert/KeyCode.h"
 #include "convert/OpnToYm2151.h"
+#include "synth/Ssg.h"
 #include "synth/Ym2151.h"
 
 #ifdef TONRIG_HAVE_OPN_ORACLE
@@ -33,11 +36,10 @@ constexpr std::uint32_t ym2151Clock = 4000000;
 constexpr double ym2151Rate = ym2151Clock / 64.0;
 constexpr std::uint32_t ntscYm2151Clock = 3579545;
 
-struct TimedWrite {
-    double seconds;
-    std::uint16_t address;
-    std::uint8_t data;
-};
+using testing::onset;
+using testing::part;
+using testing::renderTimed;
+using testing::TimedWrite;
 
 // Writes of a song, in time order.
 class Score {
@@ -83,20 +85,14 @@ std::vector<double> renderConverted(const OpnSetup& setup, const Score& score, d
     OpnToYm2151 convert(setup, clock, [&](std::uint16_t address, std::uint8_t data) {
         chip.write(static_cast<std::uint8_t>(address), data);
     });
-    const double rate = clock / 64.0;
-    std::vector<double> out;
-    std::size_t next = 0;
-    const auto frames = static_cast<std::size_t>(seconds * rate);
-    for (std::size_t i = 0; i < frames; ++i) {
-        while (next < score.writes().size() && score.writes()[next].seconds * rate <= i) {
-            convert.write(score.writes()[next].address, score.writes()[next].data);
-            ++next;
-        }
-        std::int16_t frame[2];
-        chip.generate(frame, 1);
-        out.push_back(frame[0]);
-    }
-    return out;
+    return renderTimed(
+        score.writes(), clock / 64.0, seconds,
+        [&](std::uint16_t address, std::uint8_t data) { convert.write(address, data); },
+        [&] {
+            std::int16_t frame[2];
+            chip.generate(frame, 1);
+            return static_cast<double>(frame[0]);
+        });
 }
 
 #ifdef TONRIG_HAVE_OPN_ORACLE
@@ -106,36 +102,46 @@ template <class Chip> void put(Chip& chip, std::uint16_t address, std::uint8_t d
     chip.write(port + 1, data);
 }
 
+// Output 0 is the FM part's (left); output 1 the SSG part's (its channel A
+// on the YM2203).
 template <class Chip>
-std::vector<double> renderWith(Chip& chip, double rate, const Score& score, double seconds) {
+std::vector<double> renderWith(Chip& chip, double rate, const Score& score, double seconds,
+                               unsigned output) {
     chip.reset();
-    std::vector<double> out;
-    std::size_t next = 0;
-    const auto samples = static_cast<std::size_t>(seconds * rate);
-    for (std::size_t i = 0; i < samples; ++i) {
-        while (next < score.writes().size() && score.writes()[next].seconds * rate <= i) {
-            put(chip, score.writes()[next].address, score.writes()[next].data);
-            ++next;
-        }
-        typename Chip::output_data frame;
-        chip.generate(&frame, 1);
-        out.push_back(frame.data[0]);
-    }
-    return out;
+    return renderTimed(
+        score.writes(), rate, seconds,
+        [&](std::uint16_t address, std::uint8_t data) { put(chip, address, data); },
+        [&] {
+            typename Chip::output_data frame;
+            chip.generate(&frame, 1);
+            if constexpr (requires { Chip::FM_OUTPUTS; })
+                return static_cast<double>(frame.data[output == 0 ? 0 : Chip::FM_OUTPUTS]);
+            else
+                return static_cast<double>(frame.data[0]);
+        });
 }
 
 std::vector<double> renderOracle(const OpnSetup& setup, double& rate, const Score& score,
-                                 double seconds) {
+                                 double seconds, unsigned output) {
     ymfm::ymfm_interface host;
-    if (setup.model == OpnModel::ym2203) {
+    switch (setup.model) {
+    case OpnModel::ym2203: {
         ymfm::ym2203 chip(host);
         chip.set_fidelity(ymfm::OPN_FIDELITY_MIN);
         rate = chip.sample_rate(setup.clock);
-        return renderWith(chip, rate, score, seconds);
+        return renderWith(chip, rate, score, seconds, output);
+    }
+    case OpnModel::ym2608: {
+        ymfm::ym2608 chip(host);
+        chip.set_fidelity(ymfm::OPN_FIDELITY_MIN);
+        rate = chip.sample_rate(setup.clock);
+        return renderWith(chip, rate, score, seconds, output);
+    }
+    case OpnModel::ym2612: break;
     }
     ymfm::ym2612 chip(host);
     rate = chip.sample_rate(setup.clock);
-    return renderWith(chip, rate, score, seconds);
+    return renderWith(chip, rate, score, seconds, output);
 }
 #endif
 
@@ -146,12 +152,13 @@ struct Both {
 
 constexpr OpnSetup ym2203{OpnModel::ym2203, 3993600};
 constexpr OpnSetup ym2612{OpnModel::ym2612, 7670453};
+constexpr OpnSetup ym2608{OpnModel::ym2608, 7987200};
 
 Both render(const OpnSetup& setup, const Score& score, double seconds,
             std::uint32_t clock = ym2151Clock) {
     Both both;
 #ifdef TONRIG_HAVE_OPN_ORACLE
-    both.oracle = renderOracle(setup, both.oracleRate, score, seconds);
+    both.oracle = renderOracle(setup, both.oracleRate, score, seconds, 0);
 #endif
     both.ours = renderConverted(setup, score, seconds, clock);
     return both;
@@ -166,13 +173,6 @@ protected:
     }
 };
 
-std::vector<double> part(const std::vector<double>& samples, double rate, double from, double to) {
-    const auto first = static_cast<std::size_t>(from * rate);
-    const auto last = std::min(samples.size(), static_cast<std::size_t>(to * rate));
-    return {samples.begin() + static_cast<std::ptrdiff_t>(first),
-            samples.begin() + static_cast<std::ptrdiff_t>(last)};
-}
-
 // The amplitude envelope: the largest magnitude within `window` seconds
 // around each sample, from `from` on.
 std::vector<double> envelope(const std::vector<double>& samples, double rate, double from,
@@ -180,11 +180,17 @@ std::vector<double> envelope(const std::vector<double>& samples, double rate, do
     const std::vector<double> s = part(samples, rate, from, to);
     const auto half = static_cast<std::size_t>(window * rate / 2);
     std::vector<double> out(s.size());
+    std::deque<std::size_t> peaks; // indices of falling magnitudes, the window's peak first
+    std::size_t added = 0;
     for (std::size_t i = 0; i < s.size(); ++i) {
-        double peak = 0;
-        for (std::size_t j = i > half ? i - half : 0; j < std::min(s.size(), i + half + 1); ++j)
-            peak = std::max(peak, std::abs(s[j]));
-        out[i] = peak;
+        for (; added < std::min(s.size(), i + half + 1); ++added) {
+            while (!peaks.empty() && std::abs(s[peaks.back()]) <= std::abs(s[added]))
+                peaks.pop_back();
+            peaks.push_back(added);
+        }
+        while (peaks.front() + half < i)
+            peaks.pop_front();
+        out[i] = std::abs(s[peaks.front()]);
     }
     return out;
 }
@@ -194,12 +200,6 @@ std::vector<double> envelope(const std::vector<double>& samples, double rate, do
 double crossing(const std::vector<double>& env, double rate, double level, bool rising) {
     for (std::size_t i = 0; i < env.size(); ++i)
         if (rising ? env[i] >= level : env[i] < level) return i / rate;
-    return 1e9;
-}
-
-double onset(const std::vector<double>& samples, double rate, double from) {
-    for (auto i = static_cast<std::size_t>(from * rate); i < samples.size(); ++i)
-        if (std::abs(samples[i]) > 8) return i / rate - from;
     return 1e9;
 }
 
@@ -234,8 +234,8 @@ void checkPitchAndOnset(const OpnSetup& setup, const char* name) {
         EXPECT_LT(pitchError, 0.005)
             << name << " F-number " << note.fNumber << " block " << note.block << ": " << oracleHz
             << " Hz on the original, " << ourHz << " Hz converted";
-        const double onsetError =
-            std::abs(onset(both.ours, ym2151Rate, t) - onset(both.oracle, both.oracleRate, t));
+        const double onsetError = std::abs(onset(both.ours, ym2151Rate, t, 8) -
+                                           onset(both.oracle, both.oracleRate, t, 8));
         EXPECT_LT(onsetError, 0.002) << name << " F-number " << note.fNumber;
         worstPitch = std::max(worstPitch, pitchError);
         worstOnset = std::max(worstOnset, onsetError);
@@ -247,7 +247,55 @@ void checkPitchAndOnset(const OpnSetup& setup, const char* name) {
 
 TEST_F(OpnOracle, NotesKeepTheirPitchAndOnset) {
     checkPitchAndOnset(ym2203, "YM2203");
+    checkPitchAndOnset(ym2608, "YM2608");
     checkPitchAndOnset(ym2612, "YM2612");
+}
+
+// The SSG part: tones of the YM2203's and YM2608's SSG on an SSG at 2 MHz.
+TEST_F(OpnOracle, TheSsgPartKeepsItsPitch) {
+    constexpr std::uint32_t ssgClock = 2000000;
+    constexpr double ssgRate = ssgClock / static_cast<double>(synth::Ssg::clocksPerFrame);
+    const unsigned periods[] = {1000, 284, 100};
+    for (const OpnSetup& setup : {ym2203, ym2608}) {
+        Score score;
+        score.at(0, 0x07, 0x3E); // tone A alone
+        score.at(0, 0x08, 0x0F);
+        for (unsigned i = 0; i < std::size(periods); ++i) {
+            score.at(0.1 * i, 0x00, periods[i] & 0xFF);
+            score.at(0.1 * i, 0x01, periods[i] >> 8);
+        }
+        const double seconds = 0.1 * std::size(periods);
+        synth::Ssg ssg;
+        OpnToYm2151 convert(
+            setup, ym2151Clock, [](std::uint16_t, std::uint8_t) {}, ssgClock,
+            [&](std::uint16_t address, std::uint8_t data) {
+                ssg.write(static_cast<std::uint8_t>(address), data);
+            });
+        const std::vector<double> ours = renderTimed(
+            score.writes(), ssgRate, seconds,
+            [&](std::uint16_t address, std::uint8_t data) { convert.write(address, data); },
+            [&] {
+                std::int16_t value;
+                ssg.generate(&value, 1);
+                return static_cast<double>(value);
+            });
+        double oracleRate = 1;
+        std::vector<double> oracle;
+#ifdef TONRIG_HAVE_OPN_ORACLE
+        oracle = renderOracle(setup, oracleRate, score, seconds, 1);
+#endif
+        for (unsigned i = 0; i < std::size(periods); ++i) {
+            const double hz = OpnToYm2151::ssgClock(setup) / (16.0 * periods[i]);
+            const double from = 0.1 * i + 0.02, to = 0.1 * i + 0.095;
+            const double oracleHz =
+                toneanalysis::peakNear(part(oracle, oracleRate, from, to), oracleRate, hz, 0.03);
+            const double ourHz =
+                toneanalysis::peakNear(part(ours, ssgRate, from, to), ssgRate, hz, 0.03);
+            EXPECT_NEAR(oracleHz / hz, 1, 0.005)
+                << "period " << periods[i] << ": the SSG part runs at the assumed clock";
+            EXPECT_NEAR(ourHz / oracleHz, 1, 0.005) << "period " << periods[i];
+        }
+    }
 }
 
 TEST_F(OpnOracle, OneFNumberLatchPerPort) {

@@ -110,6 +110,15 @@ TEST(OpnToYm2151, OperatorsAndKeysGoToTheirYm2151Slots) {
     EXPECT_EQ(opn.opm.count(Opm::keyOn), 0u) << "the YM2203 has three channels";
     opn.convert.write(0x141, 9);
     EXPECT_EQ(opn.opm.count(0x64), 0u);
+
+    // The YM2608 keys its channels 4-6 once 0x29 bit 7 sets six channels
+    // (measured on the reference: silent before).
+    Converted opna(OpnModel::ym2608, 7987200);
+    opna.convert.write(Opn::keyOn, 0xF4);
+    EXPECT_EQ(opna.opm.count(Opm::keyOn), 0u);
+    opna.convert.write(Opn::irqEnable, Opn::sixChannelsField::make(1));
+    opna.convert.write(Opn::keyOn, 0xF4);
+    EXPECT_EQ(opna.opm[Opm::keyOn], Opm::keyOnByte(3, Opm::allSlots));
 }
 
 TEST(OpnToYm2151, FNumbersTakeThePortsLatchWhenTheLowByteComes) {
