@@ -14,12 +14,14 @@ namespace {
 using Opn = synth::OpnRegisters;
 using Opm = synth::Ym2151Registers;
 
-// Input clocks per sample of the FM part at the power-on prescaler, and per
-// PSG clock of the SSG part.
-constexpr double ym2203ClocksPerSample = 72;
+// The YM2203's input clocks per sample of the FM part and per PSG clock of
+// the SSG part, by prescaler (0x2D, the power-on one; 0x2E; 0x2F), as
+// measured on the reference; the YM2608 takes twice as many, the YM2612
+// always the YM2608's power-on 144.
+constexpr double ym2203ClocksPerSample[3] = {72, 36, 24};
+constexpr double ym2203ClocksPerSsgClock[3] = {2, 1, 0.5};
 constexpr double ym2608ClocksPerSample = 144;
-constexpr double ym2203ClocksPerSsgClock = 2;
-constexpr double ym2608ClocksPerSsgClock = 4;
+constexpr unsigned prescalerCount = 3;
 // YM2151 input clocks per sample.
 constexpr double ym2151ClocksPerSample = 64;
 
@@ -46,15 +48,19 @@ std::uint8_t byte(unsigned value) {
 
 } // namespace
 
-double OpnToYm2151::sampleRate(const OpnSetup& setup) {
-    return setup.clock /
-           (setup.model == OpnModel::ym2203 ? ym2203ClocksPerSample : ym2608ClocksPerSample);
+double OpnToYm2151::sampleRate(const OpnSetup& setup, unsigned prescaler) {
+    switch (setup.model) {
+    case OpnModel::ym2203: return setup.clock / ym2203ClocksPerSample[prescaler];
+    case OpnModel::ym2608: return setup.clock / (2 * ym2203ClocksPerSample[prescaler]);
+    case OpnModel::ym2612: break;
+    }
+    return setup.clock / ym2608ClocksPerSample;
 }
 
-double OpnToYm2151::ssgClock(const OpnSetup& setup) {
+double OpnToYm2151::ssgClock(const OpnSetup& setup, unsigned prescaler) {
     switch (setup.model) {
-    case OpnModel::ym2203: return setup.clock / ym2203ClocksPerSsgClock;
-    case OpnModel::ym2608: return setup.clock / ym2608ClocksPerSsgClock;
+    case OpnModel::ym2203: return setup.clock / ym2203ClocksPerSsgClock[prescaler];
+    case OpnModel::ym2608: return setup.clock / (2 * ym2203ClocksPerSsgClock[prescaler]);
     case OpnModel::ym2612: break;
     }
     return 0;
@@ -125,6 +131,8 @@ void OpnToYm2151::write(std::uint16_t address, std::uint8_t data) {
     const bool channelPlays = ch < channelCount(setup_.model);
     if (port == 0 && address == Opn::lfo && setup_.model != OpnModel::ym2203) {
         writeLfo();
+    } else if (port == 0 && address >= Opn::prescalerFirst && address <= Opn::prescalerLast) {
+        if (setup_.model != OpnModel::ym2612) writePrescaler(address - Opn::prescalerFirst);
     } else if (port == 0 && address == Opn::keyOn) {
         writeKeyOn(data);
     } else if (reg >= Opn::detuneMultipleBase && reg < Opn::slotRegistersEnd) {
@@ -177,7 +185,8 @@ void OpnToYm2151::writeRates(unsigned ch, Opn::Operator op) {
     const EnvelopeRates opnRates{opn_.keyScale(ch, op), opn_.attackRate(ch, op),
                                  opn_.decayRate(ch, op), opn_.sustainRate(ch, op),
                                  opn_.releaseRate(ch, op)};
-    const double speedRatio = sampleRate(setup_) / (ym2151Clock_ / ym2151ClocksPerSample);
+    const double speedRatio =
+        sampleRate(setup_, prescaler_) / (ym2151Clock_ / ym2151ClocksPerSample);
     const EnvelopeRates rates =
         ym2151Rates(opnRates, opnKeyCode(ch), ym2151KeyCode_[ch] >> 2, speedRatio);
     const unsigned slot = Opm::slot(ch, static_cast<Opm::Operator>(op));
@@ -193,8 +202,8 @@ void OpnToYm2151::writeRates(unsigned ch, Opn::Operator op) {
 }
 
 void OpnToYm2151::writePitch(unsigned ch) {
-    const KeyCode key =
-        keyCodeOf(opnNoteHz(fNumber_[ch], block_[ch], sampleRate(setup_)), ym2151Clock_);
+    const KeyCode key = keyCodeOf(
+        opnNoteHz(fNumber_[ch], block_[ch], sampleRate(setup_, prescaler_)), ym2151Clock_);
     ym2151KeyCode_[ch] = key.code;
     send(Opm::keyFractionRegister(ch), key.fraction);
     send(Opm::keyCodeRegister(ch), key.code);
@@ -223,7 +232,7 @@ void OpnToYm2151::writeLfo() {
         send(Opm::lfoDepth, Opm::depthSelectField::make(1));
         return;
     }
-    const double hz = opnLfoHz[opn_.lfoRate()] * sampleRate(setup_) / opnLfoSampleRate;
+    const double hz = opnLfoHz[opn_.lfoRate()] * sampleRate(setup_, prescaler_) / opnLfoSampleRate;
     const double ym2151Rate = ym2151Clock_ / ym2151ClocksPerSample;
     unsigned best = 0;
     double bestError = 1e9;
@@ -239,6 +248,15 @@ void OpnToYm2151::writeLfo() {
     send(Opm::lfoFrequency, byte(best));
     send(Opm::lfoDepth, byte(Opm::depthSelectField::make(0) | Opm::depthField::make(amDepth)));
     send(Opm::lfoDepth, byte(Opm::depthSelectField::make(1) | Opm::depthField::make(pmDepth)));
+}
+
+void OpnToYm2151::writePrescaler(unsigned prescaler) {
+    if (prescaler >= prescalerCount || prescaler == prescaler_) return;
+    prescaler_ = prescaler;
+    ssg_.setSourceClock(ssgClock(setup_, prescaler_));
+    for (unsigned ch = 0; ch < channelCount(setup_.model); ++ch)
+        writePitch(ch);
+    if (setup_.model != OpnModel::ym2203 && opn_.lfoEnabled()) writeLfo();
 }
 
 void OpnToYm2151::writeKeyOn(std::uint8_t data) {

@@ -33,10 +33,11 @@
 // operators play at channel 3's frequency), the YM2612's DAC (0x2A, 0x2B;
 // channel 6 keeps playing FM) and the YM2608's rhythm and ADPCM parts have
 // no YM2151 counterpart: their writes are dropped and named in losses().
-// Envelope times come within a rate step of the OPN's (about 10 %, more for
-// some slow release rates, whose steps are twice as coarse); the
-// prescaler writes (0x2D-0x2F) are not followed, the chip is taken at its
-// power-on rate; timers do nothing.
+// Envelope times come within a rate step of the OPN's (about 10 %, up to
+// some 18 % where the clocks' ratio falls between the rates' steps); timers
+// do nothing. The prescaler writes (0x2D-0x2F, YM2203 and YM2608) are
+// followed: they set the sample rate and the SSG part's clock, and the
+// pitches, rates and SSG periods are sent again.
 #pragma once
 
 #include <array>
@@ -77,9 +78,10 @@ public:
     // What a write drops, "" when it loses nothing.
     static std::string_view lossOf(OpnModel model, std::uint16_t address, std::uint8_t data);
 
-    // The chip's FM sample rate and its SSG part's PSG clock.
-    static double sampleRate(const OpnSetup& setup);
-    static double ssgClock(const OpnSetup& setup);
+    // The chip's FM sample rate and its SSG part's PSG clock, under a
+    // prescaler: 0 as at power-on or after 0x2D, 1 after 0x2E, 2 after 0x2F.
+    static double sampleRate(const OpnSetup& setup, unsigned prescaler = 0);
+    static double ssgClock(const OpnSetup& setup, unsigned prescaler = 0);
     static unsigned channelCount(OpnModel model);
 
 private:
@@ -93,6 +95,7 @@ private:
     void writeRates(unsigned ch, Opn::Operator op);
     void writeLfo();
     void writeKeyOn(std::uint8_t data);
+    void writePrescaler(unsigned prescaler);
     void send(std::uint8_t address, std::uint8_t data);
     unsigned opnKeyCode(unsigned ch) const;
 
@@ -108,6 +111,7 @@ private:
     std::array<std::uint8_t, 6> ym2151KeyCode_{}; // as sent
     std::array<int, Opm::registerCount> sent_;    // -1: not yet
     std::vector<std::string_view> losses_;
+    unsigned prescaler_ = 0;
     bool started_ = false; // the YM2151's channels set up for the song
 };
 

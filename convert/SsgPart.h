@@ -8,7 +8,7 @@
 //   part.write(0x00, 0x1C);
 //
 // The YM2203's SSG runs at its clock / 2, the YM2608's at its clock / 4 (at
-// their power-on prescalers).
+// their power-on prescalers); a prescaler write changes the source clock.
 #pragma once
 
 #include <cstdint>
@@ -22,10 +22,14 @@ class SsgPart {
 public:
     SsgPart(double sourceClock, std::uint32_t targetClock, RegisterWriter ssg);
     void write(std::uint8_t address, std::uint8_t data);
+    // The source's clock changed: the periods are sent again at the new ratio.
+    void setSourceClock(double sourceClock);
 
 private:
+    void sendPeriods(std::uint8_t address);
     void sendScaled(unsigned period, unsigned maximum, std::uint8_t low, std::uint8_t high);
 
+    double targetClock_;
     double ratio_; // target clock over source clock
     RegisterWriter ssg_;
     synth::SsgRegisters regs_;

@@ -251,51 +251,87 @@ TEST_F(OpnOracle, NotesKeepTheirPitchAndOnset) {
     checkPitchAndOnset(ym2612, "YM2612");
 }
 
+// The converted writes' SSG part through our SSG at 2 MHz.
+constexpr std::uint32_t ssgClock = 2000000;
+constexpr double ssgRate = ssgClock / static_cast<double>(synth::Ssg::clocksPerFrame);
+
+std::vector<double> renderConvertedSsg(const OpnSetup& setup, const Score& score, double seconds) {
+    synth::Ssg ssg;
+    OpnToYm2151 convert(
+        setup, ym2151Clock, [](std::uint16_t, std::uint8_t) {}, ssgClock,
+        [&](std::uint16_t address, std::uint8_t data) {
+            ssg.write(static_cast<std::uint8_t>(address), data);
+        });
+    return renderTimed(
+        score.writes(), ssgRate, seconds,
+        [&](std::uint16_t address, std::uint8_t data) { convert.write(address, data); },
+        [&] {
+            std::int16_t value;
+            ssg.generate(&value, 1);
+            return static_cast<double>(value);
+        });
+}
+
+// The pitch near hz from `from` to `to` seconds, on the original (its output
+// 0 for the FM, 1 for the SSG part) and converted.
+struct Pitches {
+    double oracle, ours;
+};
+
+Pitches pitchesOf(const OpnSetup& setup, const Score& score, double seconds, bool ssgPart,
+                  double from, double to, double hz) {
+    double oracleRate = 1;
+    std::vector<double> oracle;
+#ifdef TONRIG_HAVE_OPN_ORACLE
+    oracle = renderOracle(setup, oracleRate, score, seconds, ssgPart ? 1 : 0);
+#endif
+    const double ourRate = ssgPart ? ssgRate : ym2151Rate;
+    const std::vector<double> ours = ssgPart ? renderConvertedSsg(setup, score, seconds)
+                                             : renderConverted(setup, score, seconds);
+    return {toneanalysis::peakNear(part(oracle, oracleRate, from, to), oracleRate, hz, 0.03),
+            toneanalysis::peakNear(part(ours, ourRate, from, to), ourRate, hz, 0.03)};
+}
+
 // The SSG part: tones of the YM2203's and YM2608's SSG on an SSG at 2 MHz.
 TEST_F(OpnOracle, TheSsgPartKeepsItsPitch) {
-    constexpr std::uint32_t ssgClock = 2000000;
-    constexpr double ssgRate = ssgClock / static_cast<double>(synth::Ssg::clocksPerFrame);
-    const unsigned periods[] = {1000, 284, 100};
-    for (const OpnSetup& setup : {ym2203, ym2608}) {
-        Score score;
-        score.at(0, 0x07, 0x3E); // tone A alone
-        score.at(0, 0x08, 0x0F);
-        for (unsigned i = 0; i < std::size(periods); ++i) {
-            score.at(0.1 * i, 0x00, periods[i] & 0xFF);
-            score.at(0.1 * i, 0x01, periods[i] >> 8);
+    for (const OpnSetup& setup : {ym2203, ym2608})
+        for (const unsigned period : {1000u, 284u, 100u}) {
+            Score score;
+            score.at(0, 0x07, 0x3E); // tone A alone
+            score.at(0, 0x08, 0x0F);
+            score.at(0, 0x00, period & 0xFF);
+            score.at(0, 0x01, static_cast<std::uint8_t>(period >> 8));
+            const double hz = OpnToYm2151::ssgClock(setup) / (16.0 * period);
+            const Pitches pitches = pitchesOf(setup, score, 0.1, true, 0.02, 0.1, hz);
+            EXPECT_NEAR(pitches.oracle / hz, 1, 0.005)
+                << "period " << period << ": the SSG part runs at the assumed clock";
+            EXPECT_NEAR(pitches.ours / pitches.oracle, 1, 0.005) << "period " << period;
         }
-        const double seconds = 0.1 * std::size(periods);
-        synth::Ssg ssg;
-        OpnToYm2151 convert(
-            setup, ym2151Clock, [](std::uint16_t, std::uint8_t) {}, ssgClock,
-            [&](std::uint16_t address, std::uint8_t data) {
-                ssg.write(static_cast<std::uint8_t>(address), data);
-            });
-        const std::vector<double> ours = renderTimed(
-            score.writes(), ssgRate, seconds,
-            [&](std::uint16_t address, std::uint8_t data) { convert.write(address, data); },
-            [&] {
-                std::int16_t value;
-                ssg.generate(&value, 1);
-                return static_cast<double>(value);
-            });
-        double oracleRate = 1;
-        std::vector<double> oracle;
-#ifdef TONRIG_HAVE_OPN_ORACLE
-        oracle = renderOracle(setup, oracleRate, score, seconds, 1);
-#endif
-        for (unsigned i = 0; i < std::size(periods); ++i) {
-            const double hz = OpnToYm2151::ssgClock(setup) / (16.0 * periods[i]);
-            const double from = 0.1 * i + 0.02, to = 0.1 * i + 0.095;
-            const double oracleHz =
-                toneanalysis::peakNear(part(oracle, oracleRate, from, to), oracleRate, hz, 0.03);
-            const double ourHz =
-                toneanalysis::peakNear(part(ours, ssgRate, from, to), ssgRate, hz, 0.03);
-            EXPECT_NEAR(oracleHz / hz, 1, 0.005)
-                << "period " << periods[i] << ": the SSG part runs at the assumed clock";
-            EXPECT_NEAR(ourHz / oracleHz, 1, 0.005) << "period " << periods[i];
+}
+
+// A prescaler write speeds up the FM and the SSG part; the conversion
+// follows (the rates of each prescaler were measured this way).
+TEST_F(OpnOracle, PrescalerWritesChangeBothParts) {
+    for (const OpnSetup& setup : {ym2203, ym2608})
+        for (const unsigned prescaler : {1u, 2u}) {
+            Score score;
+            score.at(0, static_cast<std::uint16_t>(Opn::prescalerFirst + prescaler), 0);
+            score.voice(0, 0, 31, 15, 0);
+            score.pitch(0, 0, 653, 3);
+            score.key(0, 0, true);
+            score.at(0, 0x07, 0x3E);
+            score.at(0, 0x08, 0x0F);
+            score.at(0, 0x00, 0xE8);
+            score.at(0, 0x01, 0x03); // period 1000
+            const double fmHz = opnNoteHz(653, 3, OpnToYm2151::sampleRate(setup, prescaler));
+            const double ssgHz = OpnToYm2151::ssgClock(setup, prescaler) / (16.0 * 1000);
+            const Pitches fm = pitchesOf(setup, score, 0.12, false, 0.02, 0.12, fmHz);
+            const Pitches ssg = pitchesOf(setup, score, 0.12, true, 0.02, 0.12, ssgHz);
+            EXPECT_NEAR(fm.oracle / fmHz, 1, 0.005) << "prescaler " << prescaler;
+            EXPECT_NEAR(fm.ours / fm.oracle, 1, 0.005) << "prescaler " << prescaler;
+            EXPECT_NEAR(ssg.oracle / ssgHz, 1, 0.005) << "prescaler " << prescaler;
+            EXPECT_NEAR(ssg.ours / ssg.oracle, 1, 0.005) << "prescaler " << prescaler;
         }
-    }
 }
 
 TEST_F(OpnOracle, OneFNumberLatchPerPort) {

@@ -166,6 +166,23 @@ TEST(OpnToYm2151, TheSsgPartKeepsItsPitchOnAnotherClock) {
     EXPECT_EQ(c.ssg[0x07], 0x38u);
     EXPECT_TRUE(c.opm.empty() || c.opm.count(0x60) == 0) << "nothing of it reaches the YM2151";
 
+    // The prescaler at 2 (0x2F) triples the FM's sample rate and quadruples
+    // the SSG part's clock (2 MHz to 8 MHz): the note goes up by a factor of
+    // 3, the SSG periods are sent again for an eighth of the clock (284 / 8).
+    c.convert.write(Opn::channelRegister(Opn::blockHighBase, 0), 0x22);
+    c.convert.write(Opn::channelRegister(Opn::fNumberLowBase, 0), 0x8D);
+    const double before =
+        frequencyOf({static_cast<std::uint8_t>(c.opm[Opm::keyCodeRegister(0)]),
+                     static_cast<std::uint8_t>(c.opm[Opm::keyFractionRegister(0)])},
+                    4000000);
+    c.convert.write(Opn::prescalerLast, 0);
+    const double after =
+        frequencyOf({static_cast<std::uint8_t>(c.opm[Opm::keyCodeRegister(0)]),
+                     static_cast<std::uint8_t>(c.opm[Opm::keyFractionRegister(0)])},
+                    4000000);
+    EXPECT_NEAR(after / before, 3, 0.01);
+    EXPECT_EQ(c.ssg[0x00] | c.ssg[0x01] << 8, 36u);
+
     Converted same(OpnModel::ym2203, 4000000, 2000000);
     same.convert.write(0x00, 0x1C);
     EXPECT_EQ(same.ssg[0x00], 0x1Cu) << "at the same clock the bytes pass as they are";
