@@ -26,7 +26,8 @@
 // each operator from the log-sine and exponent ROMs with the modulator's previous output as
 // phase modulation, and sums the pins. The slots do not all sit at the same point of the
 // chip's turn, so a melody modulator runs a frame ahead of its carrier, the envelopes and
-// LFOs of channels 5-8 a frame behind those of channels 0-4, the rhythm slots of channels 7
+// LFOs of channels 5-8 a frame behind those of channels 0-4 (channel 8's melody carrier sees
+// the envelope counter's two low bits level with channel 0's), the rhythm slots of channels 7
 // and 8 a frame behind, and channel 5's output reaches the pins a turn before the
 // other channels' (the frame holds the others' output of the previous turn). The chip takes
 // a write at one point of its turn, so the melody modulators of channels 3-8 see it a turn
@@ -46,8 +47,7 @@
 // - A modulator that restarts (ends its damping) while its carrier still damps differs a
 //   little in the frames until the carrier attacks.
 // - A key-off during an attack lets one more attack step through.
-// - Channel 8's carrier now and then steps its release a frame apart; a modulator attacking
-//   at rate 15 on channels 3-8 differs in the note's first frames.
+// - A modulator attacking at rate 15 on channels 3-8 differs in the note's first frames.
 // - Drums re-keyed while still sounding, above all the hi-hat, the bass drum and the tom-tom
 //   struck again within a few hundred frames, differ in level and sign from the re-key on;
 //   the top cymbal now and then differs.
@@ -132,7 +132,8 @@ private:
         bool modulator;          // a melody channel's modulator, or the bass drum's
         bool dampLags;           // a key-on's damping rate applies from the frame after
         bool keyOffAtOnce;       // the envelope takes a key-off in the frame it comes
-        std::int8_t lead; // frames the slot's envelope and LFOs run ahead of channel 0's carrier
+        std::int8_t lead;   // frames the slot's envelope and LFOs run ahead of channel 0's carrier
+        std::uint8_t clock; // the envelope clock it reads (see clock())
     };
 
     Voice voiceOf(int ch, bool rhythm) const;
@@ -150,6 +151,9 @@ private:
     static bool instantAttack(const Setup& setup);
     std::uint32_t phaseStep(const Setup& setup, int frameOffset = 0) const;
     void modulate();
+    // The envelope clocks of a frame: a frame behind, level and ahead of channel 0's
+    // carrier, and the split one of channel 8's carrier (clocks).
+    static constexpr std::size_t clocks = 4;
     static void clock(std::uint32_t counter, EnvelopeClock* clocks);
     static std::int16_t operatorOutput(std::uint32_t phase10, int attenuation, int halfSineMask);
 
