@@ -3,8 +3,9 @@
 // null sink whose monitor is recorded, as a sound card would drain it) while
 // the FM plays on the virtual board (KX7M): each sample is heard within 5 ms
 // of its FM note's key-on on the wire, without an underrun, and the
-// recording has them a beat apart; without a server one line says so and the
-// FM plays on; a song without samples never maps the sound module.
+// recording has them a beat apart, and no GUI toolkit is mapped; without a
+// server one line says so and the FM plays on; a song without samples never
+// maps the sound module.
 #include <gtest/gtest.h>
 
 #include <sndfile.h>
@@ -182,6 +183,7 @@ TEST_F(BoardSamplesTest, SamplesAreHeardWithTheirFmNotesOnTheBoard) {
     auto player = start("sync", {server.address()});
     std::this_thread::sleep_for(1000ms);
     EXPECT_TRUE(maps(player->pid(), "libtonrig_audio_pulse")) << "no sound module while playing";
+    EXPECT_FALSE(maps(player->pid(), "libgtk")) << "the player maps a GUI toolkit";
     const ChildExit exit = player->wait(20s);
     EXPECT_TRUE(exit.exited);
     EXPECT_EQ(exit.code, 0) << player->standardError();
