@@ -35,7 +35,8 @@
 // for it there: a key-on steps those modulators' envelopes once more, from the previous
 // frame's counter, and a new F-number, block or multiple moves a sounding one's phase by its
 // new step once. A melody carrier's attack (the end of its damping) restarts its modulator's
-// phase too, wherever the modulator's envelope stands; a key-on that finds a release faster
+// phase too, wherever the modulator's envelope stands, and a modulator whose own damping
+// ends after that keeps its phase running; a key-on that finds a release faster
 // than the damping lets that release step once more. The bass drum's modulator keys as a
 // melody modulator; the snare drum's damping ends at 124 as a melody carrier's, the
 // tom-tom's damping rate applies a frame late as a modulator's, and the top cymbal takes a
@@ -146,7 +147,8 @@ private:
         int attackFrom;        // the lowest rate whose attack steps in this frame
         int fallFrom;          // the lowest rate below 48 whose decay or release steps
     };
-    static void stepEnvelope(Slot& slot, const Setup& setup, bool key, const EnvelopeClock* clocks);
+    static void stepEnvelope(Slot& slot, const Setup& setup, bool key, const EnvelopeClock* clocks,
+                             bool keepPhase = false);
     static void startAttack(Slot& slot, const Setup& setup);
     static bool instantAttack(const Setup& setup);
     std::uint32_t phaseStep(const Setup& setup, int frameOffset = 0) const;

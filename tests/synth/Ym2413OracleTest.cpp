@@ -307,8 +307,8 @@ TEST_F(Ym2413Oracle, EnvelopeExtremes) {
     s.keyOff(0, 0x1c0, 7);
     s.wait(2000);
     const Agreement a = compare("envelope extremes", s);
-    EXPECT_GE(a.equalShare, 92.0);
-    EXPECT_GE(a.signalToError, 30.0);
+    EXPECT_GE(a.equalShare, 99.9);
+    EXPECT_GE(a.signalToError, 49.0);
 }
 
 TEST_F(Ym2413Oracle, AllChannelsWithVibratoAndTremolo) {
