@@ -25,17 +25,23 @@ constexpr unsigned prescalerCount = 3;
 // YM2151 input clocks per sample.
 constexpr double ym2151ClocksPerSample = 64;
 
-// The OPN's LFO rates (Hz) at the YM2608's 7,987,200 Hz clock; they scale
-// with the sample rate.
-constexpr double opnLfoHz[8] = {3.98, 5.56, 6.02, 6.37, 6.88, 9.63, 48.1, 72.2};
-constexpr double opnLfoSampleRate = 7987200 / ym2608ClocksPerSample;
+// The OPN's LFO periods by rate, in 128 samples (measured on the reference).
+constexpr double opnLfoPeriods[8] = {108, 77, 71, 67, 62, 44, 8, 5};
+constexpr double opnLfoPeriodUnit = 128;
 // The YM2151's LFO steps its 256-step wave (16 + LFRQ low nibble) x
 // 2^(high nibble) times per 2^22 samples.
 constexpr double ym2151LfoDivisor = 1 << 30;
 
-// Depths under which the YM2151's sensitivities come nearest to the OPN's.
-constexpr unsigned pmDepth = 102;
-constexpr unsigned amDepth = 127;
+// Depths under which the YM2151's sensitivities come nearest to the OPN's
+// (measured on both: the OPN's PM swings 6, 14, 19, 27, 40, 80 and 160
+// cents for PMS 1-7, the YM2151's 9.6 x 2^(PMS - 1) cents up to PMS 5, then
+// 763 and 1525, at PMD 127; the OPN's AM 1.3, 5.9 and 12 dB for AMS 1-3,
+// the YM2151's 23.8 x 2^(AMS - 1) dB at AMD 127). Both as triangles. The
+// YM2151's fastest LFO (LFRQ 255, 59 Hz at 4 MHz) is below the OPN's rate 7
+// (83 Hz at 7.67 MHz), which plays at it.
+constexpr unsigned pmDepth = 91;
+constexpr unsigned amDepth = 32;
+constexpr unsigned triangleWave = 2;
 constexpr unsigned pmSensitivityOf[8] = {0, 1, 2, 2, 3, 3, 4, 5};
 constexpr unsigned amSensitivityOf[4] = {0, 0, 1, 2};
 
@@ -232,7 +238,8 @@ void OpnToYm2151::writeLfo() {
         send(Opm::lfoDepth, Opm::depthSelectField::make(1));
         return;
     }
-    const double hz = opnLfoHz[opn_.lfoRate()] * sampleRate(setup_, prescaler_) / opnLfoSampleRate;
+    const double hz =
+        sampleRate(setup_, prescaler_) / (opnLfoPeriods[opn_.lfoRate()] * opnLfoPeriodUnit);
     const double ym2151Rate = ym2151Clock_ / ym2151ClocksPerSample;
     unsigned best = 0;
     double bestError = 1e9;
@@ -246,6 +253,7 @@ void OpnToYm2151::writeLfo() {
         }
     }
     send(Opm::lfoFrequency, byte(best));
+    send(Opm::lfoWaveform, Opm::lfoWaveField::make(triangleWave));
     send(Opm::lfoDepth, byte(Opm::depthSelectField::make(0) | Opm::depthField::make(amDepth)));
     send(Opm::lfoDepth, byte(Opm::depthSelectField::make(1) | Opm::depthField::make(pmDepth)));
 }

@@ -22,10 +22,12 @@
 //     (0xA4-0xA6) goes to one latch per port that the next low byte
 //     (0xA0-0xA2) of any channel of the port takes up, as on the chip; the
 //     special mode's (0xAC-0xAE) has a latch of its own;
-//   - the LFO (0x22) on the YM2151's: its rate as the nearest LFRQ, a fixed
-//     PM depth (PMD 102) and AM depth (AMD 127) under which the YM2151's PMS
-//     and AMS come nearest to the OPN's depths: PMS 1-7 as 1, 2, 2, 3, 3, 4,
-//     5, AMS 1-3 as 0, 1, 2; the LFO off sets both depths to 0;
+//   - the LFO (0x22) on the YM2151's, a triangle: its rate as the nearest
+//     LFRQ (the OPN's fastest, beyond the YM2151's, at its fastest), a fixed
+//     PM depth (PMD 91) and AM depth (AMD 32) under which the
+//     YM2151's PMS and AMS come nearest to the OPN's depths: PMS 1-7 as 1,
+//     2, 2, 3, 3, 4, 5 (within about 25 %), AMS 1-3 as 0, 1, 2 (AMS 1's
+//     1.3 dB is lost); the LFO off sets both depths to 0;
 //   - registers 0x00-0x0F (YM2203, YM2608) to the SSG (SsgPart.h);
 //   - the YM2608 keys its channels 4-6 only once 0x29 bit 7 asks for six.
 //

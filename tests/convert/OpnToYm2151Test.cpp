@@ -143,11 +143,12 @@ TEST(OpnToYm2151, PanSensitivitiesAndLfo) {
     c.convert.write(Opn::channelRegister(Opn::panSensitivityBase, 3), 0xB7); // L, AMS 3, PMS 7
     EXPECT_EQ(c.opm[Opm::channelControl(3)], 0x47u) << "left only";
     EXPECT_EQ(c.opm[Opm::channelRegister(Opm::sensitivityBase, 3)], 0x52u) << "PMS 5, AMS 2";
-    c.convert.write(Opn::lfo, 0x08 | 3); // 6.37 Hz at the YM2608's rate
+    c.convert.write(Opn::lfo, 0x08 | 3); // a period of 67 x 128 samples
     const unsigned lfrq = c.opm[Opm::lfoFrequency];
     const double hz = 62500.0 * (16 + (lfrq & 15)) * (1u << (lfrq >> 4)) / (1 << 30);
-    EXPECT_NEAR(hz / (6.37 * 7670453 / 7987200), 1, 0.03);
-    EXPECT_EQ(c.opm[Opm::lfoDepth], 0x80u | 102) << "the PM depth, written after the AM depth";
+    EXPECT_NEAR(hz / (7670453 / 144.0 / (67 * 128)), 1, 0.03);
+    EXPECT_EQ(c.opm[Opm::lfoWaveform], 2u) << "a triangle";
+    EXPECT_EQ(c.opm[Opm::lfoDepth], 0x80u | 91) << "the PM depth, written after the AM depth";
     c.convert.write(Opn::lfo, 0x00);
     EXPECT_EQ(c.opm[Opm::lfoDepth], 0x80u) << "the LFO off: no depth";
 }
