@@ -273,8 +273,8 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
         stepping = EnvelopeState::damp;
     slot.rateState = slot.state;
     // The end of the damping (see prepare()): a slot that starts its attack at the start of a
-    // frame restarts its phase at once, but a melody modulator whose carrier has already
-    // attacked (and restarted it) keeps its phase running.
+    // frame restarts its phase at once, but a melody modulator whose carrier is already damping
+    // or has attacked keeps its phase running (the carrier's attack restarts it).
     if (slot.state == EnvelopeState::damp && setup.attackAtFrameStart &&
         slot.level >= setup.dampEnd) {
         startAttack(slot, setup);
@@ -425,8 +425,7 @@ int Ym2413::frame() {
         const Setup& carSetup = setups_[static_cast<std::size_t>(ch * 2 + 1)];
         const bool drum = rhythm && ch >= 6;
         stepEnvelope(mod, modSetup, modSetup.key, clocks,
-                     !drum && modSetup.modulator && car.state != EnvelopeState::damp &&
-                         car.state != EnvelopeState::release);
+                     !drum && modSetup.modulator && car.state != EnvelopeState::release);
         const EnvelopeState carBefore = car.state;
         stepEnvelope(car, carSetup, carSetup.key, clocks);
         // A melody carrier's attack restarts its modulator's phase too (after this frame's

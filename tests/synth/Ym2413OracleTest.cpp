@@ -285,8 +285,8 @@ TEST_F(Ym2413Oracle, SustainAndKeyOffMidNote) {
     s.keyOff(3, 0xc0, 5);
     s.wait(3000);
     const Agreement a = compare("sustain, key off mid-note", s);
-    EXPECT_GE(a.equalShare, 99.0);
-    EXPECT_GE(a.signalToError, 50.0);
+    EXPECT_GE(a.equalShare, 99.95);
+    EXPECT_GE(a.signalToError, 64.0);
 }
 
 TEST_F(Ym2413Oracle, EnvelopeExtremes) {
