@@ -548,7 +548,9 @@ void MdxDriver::keyOnStage(Track& t, bool key) {
               t.pan << panShift | (t.voice.feedbackConnection & voiceBits));
         t.panDirty = false;
     }
-    if (t.chipLfoSync) {
+    // The chip's LFO starts again with a key-on, not with a tied note (test
+    // "ChipLfoSyncOnTiedNote").
+    if (t.chipLfoSync && key) {
         write(Regs::test, lfoResetOn);
         write(Regs::test, lfoResetOff);
     }

@@ -638,6 +638,23 @@ const std::vector<Case>& cases() {
                  .note(31, 2)
                  .end();
          }},
+        {"ChipLfoSyncOnTiedNote",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .chipLfo(0x42, 0x80, 0xFF, 0x33, 0x35)
+                 .legato()
+                 .note(30, 4)
+                 .legato()
+                 .note(31, 4)
+                 .note(32, 4)
+                 .keyOnDelay(2)
+                 .note(33, 4)
+                 .legato()
+                 .note(34, 4)
+                 .note(35, 4)
+                 .end();
+         }},
         {"AllChannels",
          [](Song& s) {
              for (int ch = 0; ch < 8; ++ch)
