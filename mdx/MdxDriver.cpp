@@ -218,7 +218,9 @@ void MdxDriver::tickTrack(Track& t) {
         if (!noteTick && t.keyOnDelayLeft > 0 && --t.keyOnDelayLeft == 0) {
             // A delayed key-on starts the LFO's delay from itself; the pitch
             // of that tick goes with the key-on (test "LfoAndKeyOnDelay").
-            if (t.lfoDelay != 0) t.pitchLfo.restart(t.lfoDelay);
+            // A key still on (a tied note) keys nothing and restarts
+            // nothing (test "LfoAndKeyOnDelayOnTiedNote").
+            if (t.lfoDelay != 0 && !t.keyed) t.pitchLfo.restart(t.lfoDelay);
             t.pitchLfo.tick();
             t.portamentoSum = 0;
             keyOnStage(t, !t.keyed);

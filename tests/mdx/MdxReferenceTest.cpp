@@ -655,6 +655,30 @@ const std::vector<Case>& cases() {
                  .note(35, 4)
                  .end();
          }},
+        {"LfoAndKeyOnDelayOnTiedNote",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .lfoDelay(1)
+                 .pitchLfo(2, 7, 134)
+                 .legato()
+                 .note(73, 1)
+                 .keyOnDelay(1)
+                 .legato()
+                 .note(24, 4)
+                 .note(25, 6)
+                 .end();
+             s.tracks[1]
+                 .voice(voiceOne)
+                 .portamento(317)
+                 .lfoDelay(2)
+                 .pitchLfo(0, 3, 300)
+                 .legato()
+                 .note(40, 2)
+                 .keyOnDelay(2)
+                 .note(41, 5)
+                 .end();
+         }},
         {"AllChannels",
          [](Song& s) {
              for (int ch = 0; ch < 8; ++ch)
