@@ -171,15 +171,6 @@ bool MdxDriver::need(Track& t, std::size_t bytes) {
 }
 
 void MdxDriver::tickTrack(Track& t) {
-    if (t.ended) {
-        // An ended track's LFO and portamento go on, and the fade reaches it
-        // (tests "LfoAcrossNotes", "Fade").
-        if (isFm(t)) {
-            t.portamentoSum += t.portamento;
-            effects(t);
-        }
-        return;
-    }
     bool noteTick = false;
     if (t.waiting) {
         if (!t.signalled) return;
@@ -203,7 +194,10 @@ void MdxDriver::tickTrack(Track& t) {
             writePitch(t, currentPitch(t));
             return;
         }
-        if (--t.clocksLeft == 0) {
+        // An ended track reads nothing more, but its gate, key-on delay, LFO
+        // and portamento go on, and the fade reaches it (tests
+        // "LfoAcrossNotes", "Fade", "KeyOnDelayPastTheEnd").
+        if (!t.ended && --t.clocksLeft == 0) {
             // A key still on through a rest (after a legato note, or a
             // key-on delayed past its gate) goes off as the rest ends,
             // before the next commands, unless a legato holds it through

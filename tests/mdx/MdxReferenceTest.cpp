@@ -679,6 +679,12 @@ const std::vector<Case>& cases() {
                  .note(41, 5)
                  .end();
          }},
+        {"KeyOnDelayPastTheEnd",
+         [](Song& s) {
+             s.tracks[0].voice(voiceOne).keyOnDelay(2).note(30, 1).end();
+             s.tracks[1].voice(voiceOne).keyOnDelay(3).note(31, 2).rest(1).end();
+             s.tracks[2].voice(voiceOne).portamento(500).keyOnDelay(4).gate(2).note(32, 2).end();
+         }},
         {"AllChannels",
          [](Song& s) {
              for (int ch = 0; ch < 8; ++ch)
