@@ -25,17 +25,26 @@ constexpr unsigned prescalerCount = 3;
 // YM2151 input clocks per sample.
 constexpr double ym2151ClocksPerSample = 64;
 
-// The OPN's LFO rates (Hz) at the YM2608's 7,987,200 Hz clock; they scale
-// with the sample rate.
-constexpr double opnLfoHz[8] = {3.98, 5.56, 6.02, 6.37, 6.88, 9.63, 48.1, 72.2};
-constexpr double opnLfoSampleRate = 7987200 / ym2608ClocksPerSample;
+// The OPN's LFO periods by rate, in 128 samples (measured on the reference).
+constexpr double opnLfoPeriods[8] = {108, 77, 71, 67, 62, 44, 8, 5};
+constexpr double opnLfoPeriodUnit = 128;
 // The YM2151's LFO steps its 256-step wave (16 + LFRQ low nibble) x
 // 2^(high nibble) times per 2^22 samples.
 constexpr double ym2151LfoDivisor = 1 << 30;
 
-// Depths under which the YM2151's sensitivities come nearest to the OPN's.
-constexpr unsigned pmDepth = 102;
-constexpr unsigned amDepth = 127;
+// Depths under which the YM2151's sensitivities come nearest to the OPN's
+// (measured on both: the OPN's PM swings 6, 14, 19, 27, 40, 80 and 160
+// cents for PMS 1-7, the YM2151's 9.6 x 2^(PMS - 1) cents up to PMS 5, then
+// 763 and 1525, at PMD 127; the OPN's AM 1.3, 5.9 and 12 dB for AMS 1-3,
+// the YM2151's 23.8 x 2^(AMS - 1) dB at AMD 127). Both as triangles. The
+// YM2151's fastest LFO (LFRQ 255, 59 Hz at 4 MHz) is below the OPN's rate 7
+// (83 Hz at 7.67 MHz), which plays at it.
+constexpr unsigned pmDepth = 91;
+constexpr unsigned amDepth = 32;
+constexpr unsigned triangleWave = 2;
+
+// The YM2612's channel 6, which the DAC takes over.
+constexpr unsigned dacChannel = 5;
 constexpr unsigned pmSensitivityOf[8] = {0, 1, 2, 2, 3, 3, 4, 5};
 constexpr unsigned amSensitivityOf[4] = {0, 0, 1, 2};
 
@@ -133,6 +142,8 @@ void OpnToYm2151::write(std::uint16_t address, std::uint8_t data) {
         writeLfo();
     } else if (port == 0 && address >= Opn::prescalerFirst && address <= Opn::prescalerLast) {
         if (setup_.model != OpnModel::ym2612) writePrescaler(address - Opn::prescalerFirst);
+    } else if (port == 0 && address == Opn::dacEnable) {
+        if (setup_.model == OpnModel::ym2612) writeDacEnable(opn_.dacEnabled());
     } else if (port == 0 && address == Opn::keyOn) {
         writeKeyOn(data);
     } else if (reg >= Opn::detuneMultipleBase && reg < Opn::slotRegistersEnd) {
@@ -232,7 +243,8 @@ void OpnToYm2151::writeLfo() {
         send(Opm::lfoDepth, Opm::depthSelectField::make(1));
         return;
     }
-    const double hz = opnLfoHz[opn_.lfoRate()] * sampleRate(setup_, prescaler_) / opnLfoSampleRate;
+    const double hz =
+        sampleRate(setup_, prescaler_) / (opnLfoPeriods[opn_.lfoRate()] * opnLfoPeriodUnit);
     const double ym2151Rate = ym2151Clock_ / ym2151ClocksPerSample;
     unsigned best = 0;
     double bestError = 1e9;
@@ -246,6 +258,7 @@ void OpnToYm2151::writeLfo() {
         }
     }
     send(Opm::lfoFrequency, byte(best));
+    send(Opm::lfoWaveform, Opm::lfoWaveField::make(triangleWave));
     send(Opm::lfoDepth, byte(Opm::depthSelectField::make(0) | Opm::depthField::make(amDepth)));
     send(Opm::lfoDepth, byte(Opm::depthSelectField::make(1) | Opm::depthField::make(pmDepth)));
 }
@@ -259,12 +272,25 @@ void OpnToYm2151::writePrescaler(unsigned prescaler) {
     if (setup_.model != OpnModel::ym2203 && opn_.lfoEnabled()) writeLfo();
 }
 
+void OpnToYm2151::writeDacEnable(bool on) {
+    if (on == dacOn_) return;
+    dacOn_ = on;
+    if (on)
+        send(Opm::keyOn, Opm::keyOnByte(dacChannel, 0));
+    else if (Opn::keyOnSlotsField::of(dacChannelKey_) != 0)
+        writeKeyOn(dacChannelKey_);
+}
+
 void OpnToYm2151::writeKeyOn(std::uint8_t data) {
     const int ch = Opn::keyOnTarget(data);
     if (ch < 0 || static_cast<unsigned>(ch) >= channelCount(setup_.model)) return;
     if (setup_.model == OpnModel::ym2608 && ch >= static_cast<int>(Opn::channelsPerPort) &&
         !opn_.sixChannels())
         return;
+    if (ch == static_cast<int>(dacChannel)) {
+        dacChannelKey_ = data;
+        if (dacOn_) return;
+    }
     send(Opm::keyOn, Opm::keyOnByte(static_cast<unsigned>(ch), Opn::keyOnSlotsField::of(data)));
 }
 

@@ -22,17 +22,21 @@
 //     (0xA4-0xA6) goes to one latch per port that the next low byte
 //     (0xA0-0xA2) of any channel of the port takes up, as on the chip; the
 //     special mode's (0xAC-0xAE) has a latch of its own;
-//   - the LFO (0x22) on the YM2151's: its rate as the nearest LFRQ, a fixed
-//     PM depth (PMD 102) and AM depth (AMD 127) under which the YM2151's PMS
-//     and AMS come nearest to the OPN's depths: PMS 1-7 as 1, 2, 2, 3, 3, 4,
-//     5, AMS 1-3 as 0, 1, 2; the LFO off sets both depths to 0;
+//   - the LFO (0x22) on the YM2151's, a triangle: its rate as the nearest
+//     LFRQ (the OPN's fastest, beyond the YM2151's, at its fastest), a fixed
+//     PM depth (PMD 91) and AM depth (AMD 32) under which the
+//     YM2151's PMS and AMS come nearest to the OPN's depths: PMS 1-7 as 1,
+//     2, 2, 3, 3, 4, 5 (within about 25 %), AMS 1-3 as 0, 1, 2 (AMS 1's
+//     1.3 dB is lost); the LFO off sets both depths to 0;
 //   - registers 0x00-0x0F (YM2203, YM2608) to the SSG (SsgPart.h);
 //   - the YM2608 keys its channels 4-6 only once 0x29 bit 7 asks for six.
 //
 // Knowingly different: the SSG-EG (0x90), channel 3's special mode (its
-// operators play at channel 3's frequency), the YM2612's DAC (0x2A, 0x2B;
-// channel 6 keeps playing FM) and the YM2608's rhythm and ADPCM parts have
-// no YM2151 counterpart: their writes are dropped and named in losses().
+// operators play at channel 3's frequency), the YM2612's DAC (0x2A, 0x2B)
+// and the YM2608's rhythm and ADPCM parts have no YM2151 counterpart: their
+// writes are dropped and named in losses(). While the DAC is on, channel 6
+// is silent as on the chip (keyed off on the YM2151; keyed again as it was
+// when the DAC goes off, its envelope restarting where the chip's ran on).
 // Envelope times come within a rate step of the OPN's (about 10 %, up to
 // some 18 % where the clocks' ratio falls between the rates' steps); timers
 // do nothing. The prescaler writes (0x2D-0x2F, YM2203 and YM2608) are
@@ -96,6 +100,7 @@ private:
     void writeLfo();
     void writeKeyOn(std::uint8_t data);
     void writePrescaler(unsigned prescaler);
+    void writeDacEnable(bool on);
     void send(std::uint8_t address, std::uint8_t data);
     unsigned opnKeyCode(unsigned ch) const;
 
@@ -112,7 +117,9 @@ private:
     std::array<int, Opm::registerCount> sent_;    // -1: not yet
     std::vector<std::string_view> losses_;
     unsigned prescaler_ = 0;
-    bool started_ = false; // the YM2151's channels set up for the song
+    bool dacOn_ = false;
+    std::uint8_t dacChannelKey_ = 0; // the DAC channel's last key-on byte
+    bool started_ = false;           // the YM2151's channels set up for the song
 };
 
 } // namespace convert

@@ -250,7 +250,7 @@ void Ym2413::prepare() {
 }
 
 inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
-                                 const EnvelopeClock* clocks) {
+                                 const EnvelopeClock* clocks, bool keepPhase) {
     // A silent slot whose key stays off has nothing to do.
     if (!key && !slot.keyOn && slot.level >= maxLevel && slot.state == EnvelopeState::release &&
         slot.rateState == EnvelopeState::release && !slot.instantAttack) {
@@ -273,11 +273,12 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
         stepping = EnvelopeState::damp;
     slot.rateState = slot.state;
     // The end of the damping (see prepare()): a slot that starts its attack at the start of a
-    // frame restarts its phase at once.
+    // frame restarts its phase at once, but a melody modulator whose carrier is already damping
+    // or has attacked keeps its phase running (the carrier's attack restarts it).
     if (slot.state == EnvelopeState::damp && setup.attackAtFrameStart &&
         slot.level >= setup.dampEnd) {
         startAttack(slot, setup);
-        slot.phase = 0;
+        if (!keepPhase) slot.phase = 0;
         slot.phaseReset = false;
         return;
     }
@@ -423,7 +424,8 @@ int Ym2413::frame() {
         const Setup& modSetup = setups_[static_cast<std::size_t>(ch * 2)];
         const Setup& carSetup = setups_[static_cast<std::size_t>(ch * 2 + 1)];
         const bool drum = rhythm && ch >= 6;
-        stepEnvelope(mod, modSetup, modSetup.key, clocks);
+        stepEnvelope(mod, modSetup, modSetup.key, clocks,
+                     !drum && modSetup.modulator && car.state != EnvelopeState::release);
         const EnvelopeState carBefore = car.state;
         stepEnvelope(car, carSetup, carSetup.key, clocks);
         // A melody carrier's attack restarts its modulator's phase too (after this frame's

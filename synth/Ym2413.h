@@ -35,17 +35,18 @@
 // for it there: a key-on steps those modulators' envelopes once more, from the previous
 // frame's counter, and a new F-number, block or multiple moves a sounding one's phase by its
 // new step once. A melody carrier's attack (the end of its damping) restarts its modulator's
-// phase too, wherever the modulator's envelope stands; a key-on that finds a release faster
-// than the damping lets that release step once more. The bass drum's modulator keys as a
-// melody modulator; the snare drum's damping ends at 124 as a melody carrier's, the
-// tom-tom's damping rate applies a frame late as a modulator's, and the top cymbal takes a
-// key-off in the frame it comes (all measured against the die-shot emulator).
+// phase too, wherever the modulator's envelope stands, and a modulator whose own damping
+// ends while its carrier damps or after it attacked keeps its phase running; a key-on that finds a
+// release faster than the damping lets that release step once more. The bass drum's modulator keys
+// as a melody modulator; the snare drum's damping ends at 124 as a melody carrier's, the tom-tom's
+// damping rate applies a frame late as a modulator's, and the top cymbal takes a key-off in the
+// frame it comes (all measured against the die-shot emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
 //   0x29-0x2f, 0x39-0x3f), which the chip decodes as mirrors.
-// - A modulator that restarts (ends its damping) while its carrier still damps differs a
-//   little in the frames until the carrier attacks.
+// - A modulator that restarts (ends its damping) while its carrier still damps can differ
+//   in a frame or two until the carrier attacks.
 // - A key-off during an attack lets one more attack step through.
 // - A modulator attacking at rate 15 on channels 3-8 differs in the note's first frames.
 // - Drums re-keyed while still sounding, above all the hi-hat, the bass drum and the tom-tom
@@ -146,7 +147,8 @@ private:
         int attackFrom;        // the lowest rate whose attack steps in this frame
         int fallFrom;          // the lowest rate below 48 whose decay or release steps
     };
-    static void stepEnvelope(Slot& slot, const Setup& setup, bool key, const EnvelopeClock* clocks);
+    static void stepEnvelope(Slot& slot, const Setup& setup, bool key, const EnvelopeClock* clocks,
+                             bool keepPhase = false);
     static void startAttack(Slot& slot, const Setup& setup);
     static bool instantAttack(const Setup& setup);
     std::uint32_t phaseStep(const Setup& setup, int frameOffset = 0) const;

@@ -353,6 +353,101 @@ TEST_F(OpnOracle, OneFNumberLatchPerPort) {
     EXPECT_NEAR(ourHz / oracleHz, 1, 0.005);
 }
 
+// The tremolo of a sound keyed on after 10 ms: its rate and depth (peak to
+// trough), from the sliding peak of one stretch less the output's offset
+// before the key-on.
+struct Tremolo {
+    double hz, decibels;
+};
+
+Tremolo tremoloOf(const std::vector<double>& samples, double rate, double from, double to) {
+    const std::vector<double> quiet = envelope(samples, rate, 0.002, 0.008, 0.0012);
+    const double offset = *std::max_element(quiet.begin(), quiet.end());
+    std::vector<double> env = envelope(samples, rate, from, to, 0.0012);
+    for (double& value : env)
+        value -= offset;
+    const auto [low, high] = std::minmax_element(env.begin(), env.end());
+    const double middle = (*low + *high) / 2;
+    std::vector<std::size_t> rises;
+    for (std::size_t i = 1; i < env.size(); ++i)
+        if (env[i - 1] < middle && env[i] >= middle) rises.push_back(i);
+    const double hz = rises.size() < 2 ? 0
+                                       : (rises.size() - 1) * rate /
+                                             static_cast<double>(rises.back() - rises.front());
+    return {hz, 20 * std::log10(*high / std::max(*low, 1.0))};
+}
+
+// The vibrato of a sine: its swing in cents (peak to peak), from the time of
+// every eighth rising zero crossing.
+double vibratoCentsOf(const std::vector<double>& samples, double rate) {
+    std::vector<double> crossings;
+    for (std::size_t i = 1; i < samples.size(); ++i)
+        if (samples[i - 1] < 0 && samples[i] >= 0)
+            crossings.push_back(static_cast<double>(i - 1) +
+                                samples[i - 1] / (samples[i - 1] - samples[i]));
+    std::vector<double> hz;
+    for (std::size_t i = 8; i < crossings.size(); i += 4)
+        hz.push_back(8 * rate / (crossings[i] - crossings[i - 8]));
+    if (hz.size() < 2) return 0;
+    const auto [low, high] = std::minmax_element(hz.begin(), hz.end());
+    return 1200 * std::log2(*high / *low);
+}
+
+// The LFO on the YM2151's: its rate within 4 % (rate 7, beyond the
+// YM2151's fastest, at that), the AM depths of AMS 2 and 3 within 1 dB, the
+// PM swings of PMS 1-7 within 30 % (one PMD serves sensitivities whose steps
+// differ on the two chips).
+TEST_F(OpnOracle, TheLfoKeepsItsRateAndDepths) {
+    auto score = [](unsigned lfoRate, unsigned ams, unsigned pms) {
+        Score s;
+        s.at(0, Opn::lfo,
+             static_cast<std::uint8_t>(Opn::lfoEnableField::make(1) |
+                                       Opn::lfoRateField::make(lfoRate)));
+        s.voice(0, 0, 31, 15, 0);
+        s.at(0, Opn::slotRegister(Opn::decayBase, 0, Opn::s4), Opn::amEnableField::make(1));
+        s.at(0, Opn::channelRegister(Opn::panSensitivityBase, 0),
+             static_cast<std::uint8_t>(Opn::leftField::make(1) | Opn::rightField::make(1) |
+                                       Opn::amSensitivityField::make(ams) |
+                                       Opn::pmSensitivityField::make(pms)));
+        s.pitch(0, 0, 653, 7); // about 2 kHz
+        s.key(0.01, 0, true);
+        return s;
+    };
+    double worstRate = 0, worstAm = 0, worstPm = 0;
+    const double fastest = ym2151Rate * 31 * (1 << 15) / (1 << 30);
+    for (const unsigned lfoRate : {0u, 3u, 5u, 6u, 7u}) {
+        const Both both = render(ym2612, score(lfoRate, 3, 0), 1.0);
+        Tremolo oracle = tremoloOf(both.oracle, both.oracleRate, 0.05, 1.0);
+        const Tremolo ours = tremoloOf(both.ours, ym2151Rate, 0.05, 1.0);
+        if (lfoRate == Opn::lfoRateField::maximum) {
+            EXPECT_GT(oracle.hz, fastest);
+            oracle.hz = fastest;
+        }
+        EXPECT_NEAR(ours.hz / oracle.hz, 1, 0.04)
+            << "LFO rate " << lfoRate << ": " << oracle.hz << " Hz on the original, " << ours.hz
+            << " Hz converted";
+        worstRate = std::max(worstRate, std::abs(ours.hz / oracle.hz - 1));
+    }
+    for (const unsigned ams : {2u, 3u}) {
+        const Both both = render(ym2612, score(0, ams, 0), 1.0);
+        const double oracle = tremoloOf(both.oracle, both.oracleRate, 0.05, 1.0).decibels;
+        const double ours = tremoloOf(both.ours, ym2151Rate, 0.05, 1.0).decibels;
+        EXPECT_NEAR(ours, oracle, 1.0) << "AMS " << ams;
+        worstAm = std::max(worstAm, std::abs(ours - oracle));
+    }
+    for (unsigned pms = 1; pms <= Opn::pmSensitivityField::maximum; ++pms) {
+        const Both both = render(ym2612, score(0, 0, pms), 0.6);
+        const double oracle =
+            vibratoCentsOf(part(both.oracle, both.oracleRate, 0.02, 0.6), both.oracleRate);
+        const double ours = vibratoCentsOf(part(both.ours, ym2151Rate, 0.02, 0.6), ym2151Rate);
+        EXPECT_NEAR(ours / oracle, 1, 0.3) << "PMS " << pms;
+        worstPm = std::max(worstPm, std::abs(ours / oracle - 1));
+    }
+    std::printf("YM2612 -> YM2151: LFO rate within %.1f %%, AM depth within %.2f dB, PM swing "
+                "within %.0f %%\n",
+                100 * worstRate, worstAm, 100 * worstPm);
+}
+
 // Attack-to-half and release-to-a-tenth times of each rate, on both sides.
 struct EnvelopeFigures {
     double worstAttack = 0, worstRelease = 0;

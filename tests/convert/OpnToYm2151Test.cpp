@@ -105,6 +105,15 @@ TEST(OpnToYm2151, OperatorsAndKeysGoToTheirYm2151Slots) {
     c.convert.write(Opn::keyOn, 0xF3); // code 3 names no channel
     EXPECT_EQ(c.opmWrites, before + 1);
 
+    // The DAC silences channel 6 (measured on the reference) until it goes off.
+    c.convert.write(Opn::keyOn, 0xF6);
+    c.convert.write(Opn::dacEnable, Opn::dacEnableField::make(1));
+    EXPECT_EQ(c.opm[Opm::keyOn], Opm::keyOnByte(5, 0));
+    c.convert.write(Opn::keyOn, 0x36);
+    EXPECT_EQ(c.opm[Opm::keyOn], Opm::keyOnByte(5, 0)) << "no key-on while the DAC plays";
+    c.convert.write(Opn::dacEnable, 0);
+    EXPECT_EQ(c.opm[Opm::keyOn], Opm::keyOnByte(5, Opm::keyOnBitM1 | Opm::keyOnBitC1));
+
     Converted opn(OpnModel::ym2203, 3993600);
     opn.convert.write(Opn::keyOn, 0xF4);
     EXPECT_EQ(opn.opm.count(Opm::keyOn), 0u) << "the YM2203 has three channels";
@@ -143,11 +152,12 @@ TEST(OpnToYm2151, PanSensitivitiesAndLfo) {
     c.convert.write(Opn::channelRegister(Opn::panSensitivityBase, 3), 0xB7); // L, AMS 3, PMS 7
     EXPECT_EQ(c.opm[Opm::channelControl(3)], 0x47u) << "left only";
     EXPECT_EQ(c.opm[Opm::channelRegister(Opm::sensitivityBase, 3)], 0x52u) << "PMS 5, AMS 2";
-    c.convert.write(Opn::lfo, 0x08 | 3); // 6.37 Hz at the YM2608's rate
+    c.convert.write(Opn::lfo, 0x08 | 3); // a period of 67 x 128 samples
     const unsigned lfrq = c.opm[Opm::lfoFrequency];
     const double hz = 62500.0 * (16 + (lfrq & 15)) * (1u << (lfrq >> 4)) / (1 << 30);
-    EXPECT_NEAR(hz / (6.37 * 7670453 / 7987200), 1, 0.03);
-    EXPECT_EQ(c.opm[Opm::lfoDepth], 0x80u | 102) << "the PM depth, written after the AM depth";
+    EXPECT_NEAR(hz / (7670453 / 144.0 / (67 * 128)), 1, 0.03);
+    EXPECT_EQ(c.opm[Opm::lfoWaveform], 2u) << "a triangle";
+    EXPECT_EQ(c.opm[Opm::lfoDepth], 0x80u | 91) << "the PM depth, written after the AM depth";
     c.convert.write(Opn::lfo, 0x00);
     EXPECT_EQ(c.opm[Opm::lfoDepth], 0x80u) << "the LFO off: no depth";
 }
