@@ -374,15 +374,14 @@ bool MdxDriver::runCommands(Track& t) {
             t.pc += 3;
             break;
         case commandEnd: {
-            if (!need(t, 3)) {
+            // The end stops a portamento as a note or rest would: one given
+            // just before it goes on (test "PortamentoAtTheEnd").
+            if (t.pc + 3 > body_.size() || byteAt(t.pc + 1) == 0 || wordAt(t.pc + 1) >= 0) {
+                endPortamento(t);
                 t.ended = true;
                 return false;
             }
             int back = wordAt(t.pc + 1);
-            if (byteAt(t.pc + 1) == 0 || back >= 0) {
-                t.ended = true;
-                return false;
-            }
             std::ptrdiff_t target = static_cast<std::ptrdiff_t>(t.pc + 3) + back;
             if (target < 0) {
                 t.ended = true;

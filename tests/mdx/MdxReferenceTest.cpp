@@ -685,6 +685,14 @@ const std::vector<Case>& cases() {
              s.tracks[1].voice(voiceOne).keyOnDelay(3).note(31, 2).rest(1).end();
              s.tracks[2].voice(voiceOne).portamento(500).keyOnDelay(4).gate(2).note(32, 2).end();
          }},
+        {"PortamentoAtTheEnd",
+         [](Song& s) {
+             s.tracks[0].voice(voiceOne).portamento(-844).note(79, 3).end();
+             s.tracks[1].voice(voiceOne).keyOnDelay(3).portamento(-844).note(79, 3).end();
+             s.tracks[2].voice(voiceOne).keyOnDelay(2).portamento(-844).note(79, 3).end();
+             s.tracks[3].voice(voiceOne).note(50, 3).portamento(-844).end();
+             s.tracks[4].voice(voiceOne).portamento(-844).note(79, 3).rest(4).note(70, 5).end();
+         }},
         {"AllChannels",
          [](Song& s) {
              for (int ch = 0; ch < 8; ++ch)
