@@ -460,6 +460,9 @@ bool MdxDriver::runCommands(Track& t) {
         case commandLfoDelay:
             if (!need(t, 2)) return false;
             t.lfoDelay = byteAt(t.pc + 1);
+            // No delay ends one under way; another takes effect at the next
+            // key-on (test "LfoDelayChangedUnderWay").
+            if (t.lfoDelay == 0) t.pitchLfo.endDelay();
             t.pc += 2;
             break;
         case commandPcm8: t.pc += 1; break;
