@@ -783,6 +783,70 @@ const std::vector<Case>& cases() {
                  .note(20, 11)
                  .end();
          }},
+        {"KeyOnDelayHoldsTheLfoPastTheNote",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .lfoDelay(4)
+                 .pitchLfo(1, 9, -1254)
+                 .keyOnDelay(2)
+                 .note(61, 1)
+                 .end();
+             s.tracks[1]
+                 .voice(voiceOne)
+                 .lfoDelay(4)
+                 .pitchLfo(1, 9, -1254)
+                 .keyOnDelay(2)
+                 .note(61, 1)
+                 .rest(5)
+                 .end();
+             s.tracks[2]
+                 .voice(voiceOne)
+                 .lfoDelay(4)
+                 .pitchLfo(1, 9, -1254)
+                 .keyOnDelay(2)
+                 .note(61, 1)
+                 .note(62, 5)
+                 .end();
+             s.tracks[3]
+                 .voice(voiceOne)
+                 .lfoDelay(0)
+                 .pitchLfo(1, 9, -1254)
+                 .keyOnDelay(2)
+                 .note(61, 1)
+                 .end();
+             s.tracks[4]
+                 .voice(voiceOne)
+                 .lfoDelay(0)
+                 .pitchLfo(1, 9, -1254)
+                 .keyOnDelay(2)
+                 .note(61, 1)
+                 .rest(5)
+                 .end();
+             s.tracks[5]
+                 .voice(voiceOne)
+                 .lfoDelay(4)
+                 .pitchLfo(1, 9, -1254)
+                 .keyOnDelay(3)
+                 .note(61, 2)
+                 .rest(5)
+                 .end();
+             s.tracks[6]
+                 .voice(voiceOne)
+                 .lfoDelay(4)
+                 .pitchLfo(1, 9, -1254)
+                 .keyOnDelay(3)
+                 .note(61, 2)
+                 .end();
+             s.tracks[7]
+                 .voice(voiceOne)
+                 .portamento(616)
+                 .lfoDelay(4)
+                 .pitchLfo(1, 9, -1254)
+                 .keyOnDelay(2)
+                 .note(61, 1)
+                 .end();
+         }},
         {"AllChannels",
          [](Song& s) {
              for (int ch = 0; ch < 8; ++ch)
