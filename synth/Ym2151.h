@@ -21,7 +21,8 @@
 //   - 0x40-0xFF (operator registers): from frame 1 for slots 4 on, frame 2 for
 //     slots 0-3;
 //   - 0x08 (KON): a key-off reaches the envelopes in frame 1, a key-on in
-//     frame 2 (where the phase restarts).
+//     frame 2 (where the phase restarts); a released slot's envelope holds its
+//     level in frame 1 when a key-on follows.
 // The LFO's values take effect later still: PM eight frames after the wave
 // moves (nine for the slots before C1 of channel 7), AM four frames after for
 // C1 and C2 and five for M1 and M2. PM's sign changes with the phase's first
@@ -42,17 +43,20 @@
 // level), the value being the DAC's code; the write-busy time (writes are
 // taken between frames, whatever their spacing).
 // Known differences from the chip (measured against the die-shot-derived
-// emulator): the noise generator's sequence after NFRQ changes while it runs,
-// and with NFRQ 17 (the other rates from reset are the chip's), and the first
-// frame after noise is enabled; the values of the LFO's noise wave; the
-// triangle wave selected while the LFO runs (its values can trail the phase by
-// half a step, found at the fastest rates); a change of AMD or PMD while the
-// LFO runs, which reaches the slots in stages over some frames where the model
-// takes it at once with the wave's delay; a note on an unused note code (3, 7,
-// 11, 15) under a negative PM with DT2 set, and key code 0x7F (note 15 of
-// octave 7); a change of AMS while the triangle wave's AM is deep can come a
-// frame early; a voice re-keyed a few frames after its key-off can, at some
-// timings, differ for a few frames.
+// emulator): the noise generator's register after a write of NFRQ that leaves
+// rate 31 or comes in the frame its timer fires (the chip's takes another
+// state; the rates from reset are the chip's), and the first frame after noise
+// is enabled; the values of the LFO's noise wave; the triangle wave selected
+// while the LFO runs (its values can trail the phase by half a step, found at
+// the fastest rates); a change of AMD or PMD while the LFO runs, which reaches
+// the slots in stages over some frames where the model takes it at once with
+// the wave's delay; a note on an unused note code (3, 7, 11, 15) under a
+// negative PM with DT2 set, or under a positive PM that carries it across
+// several note codes (the chip then lands on unused codes it skips otherwise,
+// at their small steps), and key code 0x7F (note 15 of octave 7); a change of
+// AMS while the triangle wave's AM is deep can come a frame early; a voice
+// re-keyed a few frames after its key-off can, at some timings, differ for a
+// few frames.
 #pragma once
 
 #include <array>
@@ -96,6 +100,7 @@ private:
         std::uint16_t transitionLevel = noTransition; // the level that may end the state
         bool keyRegister = false;                     // key as written to KON
         bool keyed = false;        // key as the envelope last saw it (register or CSM)
+        bool keyOnComing = false;  // a key-on reaches the envelope in the next frame
         int amShift = -1;          // AMS - 1 when AM applies to the slot, else -1
         std::int16_t out = 0;      // the operator's output this frame
         std::int16_t previous = 0; // and in the frame before (kept for M1 and C1)
