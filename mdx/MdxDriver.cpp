@@ -190,7 +190,7 @@ void MdxDriver::tickTrack(Track& t) {
         // "KeyOnDelayHoldsEffects", "KeyOnDelayHoldsTheLfoPastTheNote").
         const bool keyOnWaits = t.keyOnDelayLeft > 1;
         if (!keyOnWaits) t.portamentoSum += t.portamento;
-        lfoMoves = !(keyOnWaits && t.lfoDelay != 0);
+        lfoMoves = !(keyOnWaits && t.lfoWaitsKeyOn);
         // An ended track reads nothing more, but its gate, key-on delay, LFO
         // and portamento go on, and the fade reaches it (tests
         // "LfoAcrossNotes", "Fade", "KeyOnDelayPastTheEnd").
@@ -509,8 +509,9 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
     // An LFO that waits for a delayed key-on does not move before it.
     // An LFO held for a key-on still waiting stays held at the next note
     // (test "KeyOnDelayHoldsTheLfoPastTheNote").
-    if (!(t.keyOnDelayLeft > 1 && t.lfoDelay != 0)) t.pitchLfo.tick();
+    if (!(t.keyOnDelayLeft > 1 && t.lfoWaitsKeyOn)) t.pitchLfo.tick();
     t.keyOnDelayLeft = t.keyOnDelay;
+    t.lfoWaitsKeyOn = t.lfoDelay != 0;
     if (t.keyOnDelay == 0) {
         keyOnStage(t, !t.keyed);
     } else {

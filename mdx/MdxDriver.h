@@ -99,6 +99,8 @@ private:
         SoftLfo pitchLfo;
         SoftLfo volumeLfo;
         int lfoDelay = 0;
+        bool lfoWaitsKeyOn =
+            false; // the note began with an LFO delay: the LFO waits for its key-on
         unsigned pan = 3;
         unsigned volume = 8;
         int chipConnection = -1; // the connection of the voice last written to the chip

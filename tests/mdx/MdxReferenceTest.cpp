@@ -847,6 +847,26 @@ const std::vector<Case>& cases() {
                  .note(61, 1)
                  .end();
          }},
+        {"LfoDelaySetWhileAKeyOnWaits",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .pitchLfo(0, 7, 574)
+                 .keyOnDelay(3)
+                 .note(58, 1)
+                 .lfoDelay(1)
+                 .note(31, 11)
+                 .end();
+             s.tracks[1]
+                 .voice(voiceOne)
+                 .pitchLfo(2, 5, 700)
+                 .lfoDelay(2)
+                 .keyOnDelay(3)
+                 .note(58, 2)
+                 .lfoDelay(0)
+                 .note(31, 11)
+                 .end();
+         }},
         {"AllChannels",
          [](Song& s) {
              for (int ch = 0; ch < 8; ++ch)
