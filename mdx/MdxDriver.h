@@ -18,7 +18,6 @@
 #pragma once
 
 #include <cstdint>
-#include <limits>
 #include <vector>
 
 #include "mdx/MdxFile.h"
@@ -71,7 +70,10 @@ public:
     bool fading() const { return fadeInterval_ > 0; }
 
 private:
-    static constexpr int noPitch = std::numeric_limits<int>::min();
+    // The pitch the driver takes as written before its first write: a
+    // first pitch computed as this (an LFO below the lowest note) writes
+    // nothing (test "PitchBeforeTheFirstNote").
+    static constexpr int firstWrittenPitch = -1;
 
     struct Track {
         unsigned index = 0;
@@ -92,7 +94,7 @@ private:
         unsigned gate = 8;
         int detune = 0;
         int notePitch = 0;
-        int lastPitch = noPitch;
+        int lastPitch = firstWrittenPitch;
         int portamento = 0;
         bool portamentoArmed = false; // set by the command, until the next note or rest
         int portamentoSum = 0;

@@ -867,6 +867,17 @@ const std::vector<Case>& cases() {
                  .note(31, 11)
                  .end();
          }},
+        {"PitchBeforeTheFirstNote",
+         [](Song& s) {
+             s.tracks[0].voice(voiceOne).rest(3).end();
+             s.tracks[1].voice(voiceOne).pitchLfo(2, 8, -192).rest(3).end();
+             s.tracks[2].voice(voiceOne).pitchLfo(2, 8, 192).rest(3).end();
+             s.tracks[3].voice(voiceOne).pitchLfo(0, 8, -300).rest(5).end();
+             s.tracks[4].voice(voiceOne).detune(-3).rest(3).end();
+             s.tracks[5].voice(voiceOne).detune(-3).end();
+             s.tracks[6].voice(voiceOne).pitchLfo(2, 8, -192).end();
+             s.tracks[7].voice(voiceOne).pitchLfo(0, 8, -100).rest(9).end();
+         }},
         {"AllChannels",
          [](Song& s) {
              for (int ch = 0; ch < 8; ++ch)
