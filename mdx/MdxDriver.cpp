@@ -506,10 +506,10 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
     // The LFO moves in a note's first tick (tests "LfoOnTiedNote",
     // "LfoSetUpOnTiedNote").
     if (!t.keyed && t.lfoDelay != 0 && t.keyOnDelay == 0) t.pitchLfo.restart(t.lfoDelay);
-    // An LFO that waits for a delayed key-on does not move before it.
-    // An LFO held for a key-on still waiting stays held at the next note
-    // (test "KeyOnDelayHoldsTheLfoPastTheNote").
-    if (!(t.keyOnDelayLeft > 1 && t.lfoWaitsKeyOn)) t.pitchLfo.tick();
+    // An LFO held for a key-on still waiting stays held at the next note,
+    // unless that note keys on at once (tests
+    // "KeyOnDelayHoldsTheLfoPastTheNote", "LfoDelayAtAKeyOnPastAWaitingOne").
+    if (t.keyOnDelay == 0 || !(t.keyOnDelayLeft > 1 && t.lfoWaitsKeyOn)) t.pitchLfo.tick();
     t.keyOnDelayLeft = t.keyOnDelay;
     t.lfoWaitsKeyOn = t.lfoDelay != 0;
     if (t.keyOnDelay == 0) {

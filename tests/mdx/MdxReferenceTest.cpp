@@ -878,6 +878,21 @@ const std::vector<Case>& cases() {
              s.tracks[6].voice(voiceOne).pitchLfo(2, 8, -192).end();
              s.tracks[7].voice(voiceOne).pitchLfo(0, 8, -100).rest(9).end();
          }},
+        {"LfoDelayAtAKeyOnPastAWaitingOne",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceTwo)
+                 .lfoDelay(2)
+                 .pitchLfo(1, 4, 959)
+                 .keyOnDelay(2)
+                 .note(63, 1)
+                 .keyOnDelay(0)
+                 .legato()
+                 .note(90, 2)
+                 .note(12, 1)
+                 .note(54, 11)
+                 .end();
+         }},
         {"AllChannels",
          [](Song& s) {
              for (int ch = 0; ch < 8; ++ch)
