@@ -173,6 +173,10 @@ bool MdxDriver::need(Track& t, std::size_t bytes) {
 void MdxDriver::tickTrack(Track& t) {
     bool noteTick = false;
     bool lfoMoves = true;
+    // Whether the LFO waits for a delayed key-on is settled by the LFO delay
+    // as the tick begins: a delay set by this tick's commands counts from
+    // the next (tests "LfoDelaySetWhileAKeyOnWaits", "LfoDelaySetAtARest").
+    t.lfoWaitsKeyOn = t.lfoDelay != 0;
     if (t.waiting) {
         if (!t.signalled) return;
         t.waiting = false;
@@ -511,7 +515,6 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
     // "KeyOnDelayHoldsTheLfoPastTheNote", "LfoDelayAtAKeyOnPastAWaitingOne").
     if (t.keyOnDelay == 0 || !(t.keyOnDelayLeft > 1 && t.lfoWaitsKeyOn)) t.pitchLfo.tick();
     t.keyOnDelayLeft = t.keyOnDelay;
-    t.lfoWaitsKeyOn = t.lfoDelay != 0;
     if (t.keyOnDelay == 0) {
         keyOnStage(t, !t.keyed);
     } else {

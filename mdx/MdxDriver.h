@@ -101,8 +101,7 @@ private:
         SoftLfo pitchLfo;
         SoftLfo volumeLfo;
         int lfoDelay = 0;
-        bool lfoWaitsKeyOn =
-            false; // the note began with an LFO delay: the LFO waits for its key-on
+        bool lfoWaitsKeyOn = false; // an LFO delay was set as the tick began
         unsigned pan = 3;
         unsigned volume = 8;
         int chipConnection = -1; // the connection of the voice last written to the chip

@@ -893,6 +893,28 @@ const std::vector<Case>& cases() {
                  .note(54, 11)
                  .end();
          }},
+        {"LfoDelaySetAtARest",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .pitchLfo(0, 7, -426)
+                 .keyOnDelay(3)
+                 .note(51, 1)
+                 .lfoDelay(1)
+                 .rest(4)
+                 .note(40, 6)
+                 .end();
+             s.tracks[1]
+                 .voice(voiceOne)
+                 .pitchLfo(1, 3, 700)
+                 .lfoDelay(2)
+                 .keyOnDelay(3)
+                 .note(51, 1)
+                 .lfoDelay(0)
+                 .rest(4)
+                 .note(40, 6)
+                 .end();
+         }},
         {"AllChannels",
          [](Song& s) {
              for (int ch = 0; ch < 8; ++ch)
