@@ -1,21 +1,22 @@
 // loadMdxSong and loadPdxBank: see MdxSong.h.
 #include "mdx/MdxSong.h"
 
-#include <fstream>
-#include <iterator>
-
 #include "common/Platform.h"
+#include "common/WholeFile.h"
 
 namespace mdx {
 namespace {
 
 constexpr const char* bankExtension = ".PDX";
+// Far above any real file: a song's offsets are 16-bit, and a bank holds 96
+// samples of at most 64 KiB each (but samples may overlap).
+constexpr std::size_t maximumSong = 1u << 20;
+constexpr std::size_t maximumBank = 16u << 20;
 
-bool readFile(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+// "" when read; else why not, as the system gave it.
+std::string readFile(const std::filesystem::path& path, std::size_t limit,
+                     std::vector<std::uint8_t>& bytes) {
+    return platform::fileFaultText(platform::readWholeFile(path, limit, bytes));
 }
 
 } // namespace
@@ -30,8 +31,8 @@ std::optional<PdxBank> loadPdxBank(const std::filesystem::path& directory, const
     std::string error;
     if (bankPath.empty()) {
         message = "sample bank " + name + " not found beside the song: its samples stay silent";
-    } else if (!readFile(bankPath, bytes)) {
-        message = "cannot read " + bankPath.string() + ": the song's samples stay silent";
+    } else if (const std::string fault = readFile(bankPath, maximumBank, bytes); !fault.empty()) {
+        message = bankPath.string() + ": " + fault + ": the song's samples stay silent";
     } else if (!bank.parse(std::move(bytes), error)) {
         message = bankPath.string() + ": " + error + "; the song's samples stay silent";
     } else {
@@ -42,8 +43,8 @@ std::optional<PdxBank> loadPdxBank(const std::filesystem::path& directory, const
 
 std::optional<MdxSong> loadMdxSong(const std::filesystem::path& path, std::string& error) {
     std::vector<std::uint8_t> bytes;
-    if (!readFile(path, bytes)) {
-        error = "cannot read " + path.string();
+    if (const std::string fault = readFile(path, maximumSong, bytes); !fault.empty()) {
+        error = path.string() + ": " + fault;
         return std::nullopt;
     }
     auto file = MdxFile::parse(bytes, error);

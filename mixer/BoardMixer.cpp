@@ -59,7 +59,7 @@ using Chip = std::variant<synth::Ssg, synth::Ym2151, synth::Ym2413>;
 std::optional<ChipFacts> factsOfType(std::int32_t chipType) {
     switch (chipType) {
     case tavro::chipTypePsg: return factsOf<synth::Ssg>(ssgShare);
-    case tavro::chipTypeYm2151: return ChipFacts{64, 2, 32768.0, false, ym2151Share};
+    case tavro::chipTypeYm2151: return factsOf<synth::Ym2151>(ym2151Share);
     case tavro::chipTypeYm2413: {
         const double voiceShare = ym2151Share * ym2151VoiceShareOfFullScale *
                                   std::pow(10.0, -ym2413VoiceBelowYm2151Db / 20.0);

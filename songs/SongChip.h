@@ -42,6 +42,10 @@ struct Sn76489Noise {
     bool zeroPeriodIs1024 = true;
 };
 
+// An SN76489's writes are its bytes at address 0; the Game Gear stereo
+// byte comes at this address.
+inline constexpr std::uint16_t sn76489StereoAddress = 1;
+
 struct SongChip {
     ChipType type = ChipType::other;
     std::string name;        // the part as the file names it: "YM2149", "AY-3-8910", "YM3812"

@@ -36,7 +36,6 @@ constexpr std::uint32_t fieldsSince110 = 0x110;
 constexpr std::uint32_t defaultSn76489Clock = 3579545;
 constexpr std::uint32_t defaultYm2612Clock = 7670453;
 constexpr std::uint32_t clockMask = 0x3FFFFFFF;
-constexpr std::uint16_t gameGearStereoAddress = 1;
 
 struct ExtraWrite {
     Extra chip;
@@ -51,8 +50,8 @@ std::optional<ExtraWrite> extraWrite(std::span<const std::uint8_t> bytes, std::s
     switch (command) {
     case 0x50: return ExtraWrite{Extra::sn76489, 0, 0, bytes[at + 1]};
     case 0x30: return ExtraWrite{Extra::sn76489, 1, 0, bytes[at + 1]};
-    case 0x4F: return ExtraWrite{Extra::sn76489, 0, gameGearStereoAddress, bytes[at + 1]};
-    case 0x3F: return ExtraWrite{Extra::sn76489, 1, gameGearStereoAddress, bytes[at + 1]};
+    case 0x4F: return ExtraWrite{Extra::sn76489, 0, sn76489StereoAddress, bytes[at + 1]};
+    case 0x3F: return ExtraWrite{Extra::sn76489, 1, sn76489StereoAddress, bytes[at + 1]};
     case 0x52:
     case 0x53:
     case 0xA2:

@@ -62,6 +62,13 @@ namespace synth {
 
 class Ym2151 {
 public:
+    // Input clocks per frame (32 slots of two clocks); two values per frame
+    // (left, right), at most fullScale in magnitude (the 16-bit output).
+    static constexpr std::uint32_t clocksPerFrame = 64;
+    static constexpr std::size_t outputs = 2;
+    static constexpr std::int32_t fullScale = 32768;
+    static constexpr bool unipolar = false;
+
     explicit Ym2151(std::uint32_t clockHz);
     void reset();
     void write(std::uint8_t address, std::uint8_t data);

@@ -1,13 +1,65 @@
 // The converters of convert/ as the road plugs them in; see Conversion.h.
+// Each adapter feeds the song's writes to its converter and the converter's
+// writes to the target chips' families; the losses are named from the
+// song's writes before it plays, for the placement line.
 #include "tavroplay/Conversion.h"
+
+#include "convert/Sn76489ToSsg.h"
 
 namespace tavroplay {
 
+namespace {
+
+using songs::ChipType;
+
+convert::RegisterWriter writerOf(ChipFamily* family) {
+    if (family == nullptr) return [](std::uint16_t, std::uint8_t) {};
+    return [family](std::uint16_t address, std::uint8_t data) { family->write(address, data); };
+}
+
+class Sn76489Conversion : public Conversion {
+public:
+    Sn76489Conversion(const songs::Song& song, std::size_t chip, const ConversionOutput& output)
+        : convert_(setupOf(song.chips[chip]), output.mainClock, writerOf(&output.main)) {
+        convert::Sn76489ToSsg stereoCheck({}, output.mainClock, writerOf(nullptr));
+        for (const songs::SongWrite& write : song.writes)
+            if (write.chip == chip && write.address == songs::sn76489StereoAddress)
+                stereoCheck.writeStereo(write.data);
+        losses_ = stereoCheck.losses();
+    }
+    void write(std::uint16_t address, std::uint8_t data) override {
+        if (address == songs::sn76489StereoAddress)
+            convert_.writeStereo(data);
+        else
+            convert_.write(data);
+    }
+    std::string losses() const override { return losses_; }
+
+private:
+    static convert::Sn76489Setup setupOf(const songs::SongChip& chip) {
+        return {chip.clock, chip.noise.width, chip.noise.zeroPeriodIs1024};
+    }
+    convert::Sn76489ToSsg convert_;
+    std::string losses_;
+};
+
+} // namespace
+
 const ConversionFactory& standardConversions() {
     static const ConversionFactory factory{
-        [](songs::ChipType) -> std::optional<ConversionTargets> { return std::nullopt; },
-        [](const songs::Song&, std::size_t,
-           const ConversionOutput&) -> std::unique_ptr<Conversion> { return nullptr; }};
+        [](ChipType type) -> std::optional<ConversionTargets> {
+            switch (type) {
+            case ChipType::sn76489: return ConversionTargets{ChipType::ssg, std::nullopt};
+            default: return std::nullopt;
+            }
+        },
+        [](const songs::Song& song, std::size_t chip,
+           const ConversionOutput& output) -> std::unique_ptr<Conversion> {
+            switch (song.chips[chip].type) {
+            case ChipType::sn76489: return std::make_unique<Sn76489Conversion>(song, chip, output);
+            default: return nullptr;
+            }
+        }};
     return factory;
 }
 

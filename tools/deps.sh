@@ -11,7 +11,7 @@ packages=(
     zlib1g-dev
     clang libclang-rt-14-dev
     xvfb xdotool
-    g++-mingw-w64-x86-64-posix googletest wine wine64
+    g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine wine64
     libsoxr-dev libsndfile1-dev libpulse-dev pulseaudio pulseaudio-utils sox
     libdbus-1-dev
 )

@@ -1,16 +1,11 @@
-// gzip unpacking through zlib, or a clear refusal in builds without it; see
-// VgmFile.h.
+// gzip unpacking through zlib; see VgmFile.h.
 #include "vgm/VgmFile.h"
 
 #include <algorithm>
 
-#ifdef TONRIG_HAVE_ZLIB
 #include <zlib.h>
-#endif
 
 namespace vgm {
-
-#ifdef TONRIG_HAVE_ZLIB
 
 bool gunzip(std::span<const std::uint8_t> in, std::vector<std::uint8_t>& out, std::string& error,
             std::size_t limit) {
@@ -63,17 +58,5 @@ bool gunzip(std::span<const std::uint8_t> in, std::vector<std::uint8_t>& out, st
     }
     return true;
 }
-
-#else
-
-bool gunzip(std::span<const std::uint8_t>, std::vector<std::uint8_t>& out, std::string& error,
-            std::size_t) {
-    out.clear();
-    error = "compressed (.vgz) files are not supported by this build; unpack it first "
-            "(e.g. rename it to .gz and unpack it with gzip or 7-Zip)";
-    return false;
-}
-
-#endif
 
 } // namespace vgm

@@ -8,7 +8,7 @@
 //   std::string error;
 //   if (auto file = vgm::VgmFile::load("song.vgz", error)) ... else report(error);
 //
-// .vgz files (gzip) are unpacked with zlib where the build has it.
+// .vgz files (gzip) are unpacked with zlib.
 #pragma once
 
 #include <array>
@@ -82,8 +82,8 @@ bool readFileBytes(const std::filesystem::path& path, std::vector<std::uint8_t>&
 bool isGzip(std::span<const std::uint8_t> bytes);
 
 // Unpacks a whole gzip stream (several members allowed) into out, at most
-// limit bytes. False with error set on a corrupt or truncated stream, one
-// that unpacks to more than limit, or a build without zlib.
+// limit bytes. False with error set on a corrupt or truncated stream or one
+// that unpacks to more than limit.
 bool gunzip(std::span<const std::uint8_t> in, std::vector<std::uint8_t>& out, std::string& error,
             std::size_t limit);
 

@@ -222,7 +222,18 @@ TEST(MdxSong, TheBankIsFoundBesideTheSongWhateverItsCase) {
     EXPECT_NE(song->bankMessage.find("missing.pdx"), std::string::npos);
 
     EXPECT_FALSE(mdx::loadMdxSong(dir / "absent.mdx", error));
-    EXPECT_NE(error.find("absent.mdx"), std::string::npos);
+    EXPECT_NE(error.find("absent.mdx: no such file"), std::string::npos) << error;
+    // A bank far larger than any real one is refused by its size, unread (a
+    // sparse file).
+    s.pdxName = "huge.pdx";
+    save("huge.mdx", s.build());
+    save("huge.pdx", bankBytes());
+    std::filesystem::resize_file(dir / "huge.pdx", 64u << 20);
+    song = mdx::loadMdxSong(dir / "huge.mdx", error);
+    ASSERT_TRUE(song);
+    EXPECT_FALSE(song->hasBank);
+    EXPECT_NE(song->bankMessage.find("huge.pdx: too large"), std::string::npos)
+        << song->bankMessage;
     std::filesystem::remove_all(dir);
 }
 

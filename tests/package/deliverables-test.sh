@@ -22,7 +22,7 @@ subsystem() { "$objdump" -p "$1" | sed -n 's/^Subsystem\s*[0-9a-f]*\s*//p'; }
 [[ "$(exports "$virtualboard")" == "FT_Close FT_GetComPortNumber FT_ListDevices FT_Open FT_SetBaudRate FT_SetBitMode FT_Write " ]] ||
     fail "tavro_virtualboard.dll exports: $(exports "$virtualboard")"
 
-system='^(KERNEL32|USER32|GDI32|ADVAPI32|SHLWAPI|COMCTL32|WINMM|MSVCRT)\.DLL$'
+system='^(KERNEL32|USER32|GDI32|ADVAPI32|SHLWAPI|COMCTL32|WINMM|AVRT|MSVCRT)\.DLL$'
 for module in "$tonrig" "$tavroplay" "$tavro" "$virtualboard" "$tavroconfig"; do
     while read -r dll; do
         [[ "$dll" =~ $system ]] && continue

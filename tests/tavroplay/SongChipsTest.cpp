@@ -95,4 +95,28 @@ TEST(SongChips, AConvertedChipPlaysOnItsTargetsFamily) {
     EXPECT_EQ(destination.sinks[0].state[0x08], 0);
 }
 
+// The standard conversions: an SN76489 plays on an SSG, its Game Gear
+// stereo named as lost when the song sets it; its tones reach the SSG's
+// family at the SSG's clock.
+TEST(SongChips, StandardConversionsPlayAnSn76489OnAnSsg) {
+    RecordingDestination destination({{ChipType::ssg, 2000000}});
+    songs::Song song = songOf({chip(ChipType::sn76489, "SN76489", 3579545)});
+    song.writes.push_back({0, songs::sn76489StereoAddress, 0, 0x0F});
+    SongChips chips(song, destination);
+    EXPECT_EQ(chips.placementLine(),
+              "SN76489 -> SSG on TEST(1) (converted; Game Gear stereo dropped)");
+    chips.write({0, 0, 0, 0x8E}); // tone 0, period 0x0FE: 440 Hz
+    chips.write({0, 0, 0, 0x0F});
+    chips.write({0, 0, 0, 0x90}); // loudest
+    auto& ssg = destination.sinks[0].state;
+    EXPECT_EQ(ssg[0x00] | ssg[0x01] << 8, 284); // 2 MHz / (16 x 440 Hz)
+    EXPECT_EQ(ssg[0x08], 15);
+
+    RecordingDestination mono({{ChipType::ssg, 2000000}});
+    songs::Song plain = songOf({chip(ChipType::sn76489, "SN76489", 3579545)});
+    plain.writes.push_back({0, songs::sn76489StereoAddress, 0, 0xFF});
+    EXPECT_EQ(SongChips(plain, mono).placementLine(), "SN76489 -> SSG on TEST(1) (converted)")
+        << "every channel on both sides loses nothing";
+}
+
 } // namespace

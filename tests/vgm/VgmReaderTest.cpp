@@ -13,9 +13,7 @@
 #include "VgmBuilder.h"
 #include "vgm/VgmFile.h"
 
-#ifdef TONRIG_HAVE_ZLIB
 #include <zlib.h>
-#endif
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
@@ -394,8 +392,6 @@ TEST(VgmFileCut, RefusesEveryCutIntoTheMusicAndPlaysEveryPrefixThatHoldsTheEnd) 
     EXPECT_TRUE(VgmFile::parse(whole, error).has_value()) << error;
 }
 
-#ifdef TONRIG_HAVE_ZLIB
-
 std::vector<std::uint8_t> gzipped(const std::vector<std::uint8_t>& bytes) {
     z_stream stream{};
     EXPECT_EQ(deflateInit2(&stream, 9, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
@@ -441,15 +437,5 @@ TEST(VgmGzip, KeepsMemoryNearTheLimitWhenTheDataUnpacksBeyondIt) {
     // Not grown by doubling past the limit before the limit was checked.
     EXPECT_LE(out.capacity(), limit);
 }
-
-#else
-
-TEST(VgmGzip, SaysThatThisBuildCannotUnpack) {
-    EXPECT_EQ(
-        refusal({0x1F, 0x8B, 0x08, 0x00}).rfind("compressed (.vgz) files are not supported", 0),
-        0u);
-}
-
-#endif
 
 } // namespace
