@@ -160,6 +160,10 @@ protected:
         EXPECT_NEAR(amplitudeAt(right, rate, psgHz), psgLeft, psgLeft * 0.01);
     }
 
+    // See below.
+    void expectPlayedTheBoardsFile(const std::filesystem::path& wav,
+                                   const std::optional<Sound>& played) const;
+
     PlayerLayout layout{tonrigProgram, tavroLibrary};
     std::vector<std::string> log;
 };
@@ -238,9 +242,8 @@ double correlation(const Sound& a, const Sound& b, long offset, std::size_t from
 // What the board played live (its log) against its own file: no underrun,
 // nothing late or lost, and the recording of what was played matches the
 // file (correlation at least 0.99 once aligned).
-void expectPlayedTheBoardsFile(const std::vector<std::string>& log,
-                               const std::filesystem::path& wav,
-                               const std::optional<Sound>& played) {
+void AudibleBoardTest::expectPlayedTheBoardsFile(const std::filesystem::path& wav,
+                                                 const std::optional<Sound>& played) const {
     ASSERT_TRUE(played) << "the recording is missing";
     ASSERT_TRUE(logLine(log, "audio")) << "the board did not play";
     const auto ended = logLine(log, "audio-end");
@@ -309,7 +312,7 @@ TEST_F(AudibleBoardTest, WhatTheServerPlayedMatchesTheBoardsFileWithoutUnderrun)
     EXPECT_EQ(exit.code, 0);
     // What was played out last reaches the recording a little later.
     std::this_thread::sleep_for(500ms);
-    expectPlayedTheBoardsFile(log, wav, readRawSound(recorded, before));
+    expectPlayedTheBoardsFile(wav, readRawSound(recorded, before));
 }
 
 #else
@@ -375,7 +378,7 @@ TEST_F(AudibleBoardTest, WhatTheServerPlayedMatchesTheBoardsFileWithoutUnderrun)
     recorder.sendSignal(SIGINT);
     recorder.wait(5s);
 
-    expectPlayedTheBoardsFile(log, wav, readSound(recorded));
+    expectPlayedTheBoardsFile(wav, readSound(recorded));
 }
 
 #endif
