@@ -38,6 +38,21 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     return std::filesystem::weakly_canonical(a, code) == std::filesystem::weakly_canonical(b, code);
 }
 
+// Whether this build's libsndfile has the major format (a build without its
+// external codecs lacks FLAC).
+bool canWrite(int format) {
+    int count = 0;
+    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
+    for (int index = 0; index < count; ++index) {
+        SF_FORMAT_INFO major{};
+        major.format = index;
+        if (sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &major, sizeof major) == 0 &&
+            major.format == (format & SF_FORMAT_TYPEMASK))
+            return true;
+    }
+    return false;
+}
+
 // libsndfile takes a path in the system's code page, which on Windows cannot
 // name every file: there it takes the wide path.
 SNDFILE* openForWriting(const std::filesystem::path& path, SF_INFO& info) {
@@ -94,7 +109,7 @@ int renderWav(const CommandLine& line, const std::atomic<bool>& stop) {
     info.format = format.format;
     const std::filesystem::path partial = partialPath(out);
     const std::string partialName = displayName(partial);
-    if (sf_format_check(&info) == SF_FALSE) {
+    if (!canWrite(info.format)) {
         std::cerr << name << ": this build cannot write that kind of sound file; give a .wav name"
                   << std::endl;
         return 1;
