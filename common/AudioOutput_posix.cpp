@@ -10,9 +10,9 @@ namespace platform {
 
 namespace {
 
-using OpenFunction = AudioOutput* (*)(const std::string& device, std::uint32_t rate,
-                                      std::uint32_t bufferMs, const AudioOutput::Source& source,
-                                      std::string& error);
+using OpenFunction = AudioOutput* (*)(const std::string& name, const std::string& device,
+                                      std::uint32_t rate, std::uint32_t bufferMs,
+                                      const AudioOutput::Source& source, std::string& error);
 
 constexpr const char* moduleName = "libtonrig_audio_pulse.so";
 const char marker = 0; // an address inside the module this code is linked into
@@ -27,15 +27,15 @@ OpenFunction findOpen() {
 
 } // namespace
 
-std::unique_ptr<AudioOutput> AudioOutput::open(const std::string& device, std::uint32_t rate,
-                                               std::uint32_t bufferMs, Source source,
-                                               std::string& error) {
+std::unique_ptr<AudioOutput> AudioOutput::open(const std::string& name, const std::string& device,
+                                               std::uint32_t rate, std::uint32_t bufferMs,
+                                               Source source, std::string& error) {
     static const OpenFunction open = findOpen();
     if (open == nullptr) {
         error = std::string("the sound output module ") + moduleName + " cannot be loaded";
         return nullptr;
     }
-    return std::unique_ptr<AudioOutput>(open(device, rate, bufferMs, source, error));
+    return std::unique_ptr<AudioOutput>(open(name, device, rate, bufferMs, source, error));
 }
 
 } // namespace platform

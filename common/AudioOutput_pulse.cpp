@@ -21,11 +21,13 @@ public:
         : rate_(rate), source_(std::move(source)), opened_(std::chrono::steady_clock::now()) {}
     ~PulseOutput() override { close(); }
 
-    bool start(const std::string& device, std::uint32_t bufferMs, std::string& error);
+    bool start(const std::string& name, const std::string& device, std::uint32_t bufferMs,
+               std::string& error);
     void close() override;
     std::uint64_t underruns() const override { return underruns_.load(); }
     double startLatencyMs() const override { return startLatencyMs_.load(); }
     bool failed() const override { return failed_.load(); }
+    double latencyMs() const override { return latencyMs_.load(); }
 
 private:
     static void contextState(pa_context* context, void* self);
@@ -49,6 +51,7 @@ private:
     std::atomic<std::uint64_t> underruns_{0};
     std::atomic<double> startLatencyMs_{-1.0};
     std::atomic<bool> failed_{false};
+    std::atomic<double> latencyMs_{-1.0};
 };
 
 void PulseOutput::contextState(pa_context*, void* self) {
@@ -76,6 +79,12 @@ void PulseOutput::streamWrite(pa_stream* stream, std::size_t bytes, void* self) 
             pa_stream_cancel_write(stream);
             return;
         }
+        // What the server holds ahead of these frames, and the device's
+        // latency: when the first of them is heard.
+        pa_usec_t latency = 0;
+        int negative = 0;
+        if (pa_stream_get_latency(stream, &latency, &negative) == 0)
+            output->latencyMs_ = negative != 0 ? 0.0 : static_cast<double>(latency) / 1000.0;
         output->source_(static_cast<std::int16_t*>(data), frames);
         pa_stream_write(stream, data, frames * frameBytes, nullptr, 0, PA_SEEK_RELATIVE);
         bytes -= frames * frameBytes;
@@ -101,13 +110,14 @@ void PulseOutput::drained(pa_stream*, int, void* self) {
     output->signal();
 }
 
-bool PulseOutput::start(const std::string& device, std::uint32_t bufferMs, std::string& error) {
+bool PulseOutput::start(const std::string& name, const std::string& device, std::uint32_t bufferMs,
+                        std::string& error) {
     loop_ = pa_threaded_mainloop_new();
     if (loop_ == nullptr) {
         error = "cannot make the sound server's main loop";
         return false;
     }
-    context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "tavro virtual board");
+    context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), name.c_str());
     if (context_ == nullptr) {
         error = "cannot make a sound server context";
         return false;
@@ -135,7 +145,7 @@ bool PulseOutput::start(const std::string& device, std::uint32_t bufferMs, std::
     }
 
     const pa_sample_spec format{PA_SAMPLE_S16LE, rate_, 2};
-    stream_ = pa_stream_new(context_, "virtual board", &format, nullptr);
+    stream_ = pa_stream_new(context_, name.c_str(), &format, nullptr);
     if (stream_ == nullptr) {
         error = "cannot make a sound stream: " + lastError();
         pa_threaded_mainloop_unlock(loop_);
@@ -155,8 +165,11 @@ bool PulseOutput::start(const std::string& device, std::uint32_t bufferMs, std::
     buffer.minreq = bytes(bufferMs / 5);
     buffer.fragsize = static_cast<std::uint32_t>(-1);
     const char* sink = device == "default" ? nullptr : device.c_str();
-    if (pa_stream_connect_playback(stream_, sink, &buffer, PA_STREAM_ADJUST_LATENCY, nullptr,
-                                   nullptr) < 0) {
+    // The timing the server reports, brought up to date by the host's
+    // clock between its reports, for latencyMs().
+    const auto flags = static_cast<pa_stream_flags_t>(
+        PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING);
+    if (pa_stream_connect_playback(stream_, sink, &buffer, flags, nullptr, nullptr) < 0) {
         error = "cannot play on " + device + ": " + lastError();
         pa_threaded_mainloop_unlock(loop_);
         return false;
@@ -224,9 +237,10 @@ void PulseOutput::close() {
 // the output, or null with the reason in error. The caller owns the object;
 // the module stays loaded for the life of the process.
 extern "C" __attribute__((visibility("default"))) platform::AudioOutput*
-tonrigOpenAudioOutput(const std::string& device, std::uint32_t rate, std::uint32_t bufferMs,
-                      const platform::AudioOutput::Source& source, std::string& error) {
+tonrigOpenAudioOutput(const std::string& name, const std::string& device, std::uint32_t rate,
+                      std::uint32_t bufferMs, const platform::AudioOutput::Source& source,
+                      std::string& error) {
     auto output = std::make_unique<platform::PulseOutput>(rate, source);
-    if (!output->start(device, bufferMs, error)) return nullptr;
+    if (!output->start(name, device, bufferMs, error)) return nullptr;
     return output.release();
 }

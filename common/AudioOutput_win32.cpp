@@ -9,8 +9,10 @@
 // first 31 characters, as the system gives them); an underrun is counted
 // when the thread finds every buffer played out before it refilled them;
 // the start latency is the time to the moment the first buffers were queued
-// and the device set going, as waveOut tells no more; failed() turns true
-// when the device refuses a buffer.
+// and the device set going, as waveOut tells no more; the latency is what is
+// queued beyond the device's position, without the device's own; the name
+// is not shown anywhere; failed() turns true when the device refuses a
+// buffer.
 #include "common/AudioOutput.h"
 
 #include "common/Platform.h"
@@ -39,6 +41,7 @@ struct WaveOut {
     decltype(&::waveOutPrepareHeader) prepareHeader = nullptr;
     decltype(&::waveOutUnprepareHeader) unprepareHeader = nullptr;
     decltype(&::waveOutWrite) write = nullptr;
+    decltype(&::waveOutGetPosition) getPosition = nullptr;
     decltype(&::waveOutPause) pause = nullptr;
     decltype(&::waveOutRestart) restart = nullptr;
     decltype(&::waveOutReset) reset = nullptr;
@@ -47,7 +50,7 @@ struct WaveOut {
 
     bool complete() const {
         return getNumDevs && getDevCaps && open && prepareHeader && unprepareHeader && write &&
-               pause && restart && reset && close && errorText;
+               getPosition && pause && restart && reset && close && errorText;
     }
 };
 
@@ -65,6 +68,7 @@ WaveOut loadWaveOut() {
     find(module, "waveOutPrepareHeader", functions.prepareHeader);
     find(module, "waveOutUnprepareHeader", functions.unprepareHeader);
     find(module, "waveOutWrite", functions.write);
+    find(module, "waveOutGetPosition", functions.getPosition);
     find(module, "waveOutPause", functions.pause);
     find(module, "waveOutRestart", functions.restart);
     find(module, "waveOutReset", functions.reset);
@@ -94,6 +98,7 @@ public:
     std::uint64_t underruns() const override { return underruns_.load(); }
     double startLatencyMs() const override { return startLatencyMs_.load(); }
     bool failed() const override { return failed_.load(); }
+    double latencyMs() const override { return latencyMs_.load(); }
 
 private:
     bool findDevice(const std::string& device, UINT& id, std::string& error) const;
@@ -110,11 +115,14 @@ private:
     std::array<WAVEHDR, bufferCount> headers_{};
     std::array<std::vector<std::int16_t>, bufferCount> buffers_;
     std::size_t prepared_ = 0;
+    std::uint32_t queuedFrames_ = 0; // modulo 2^32, as the device counts its position
+    bool started_ = false;
     std::thread feeder_;
     std::atomic<bool> stopping_{false};
     std::atomic<std::uint64_t> underruns_{0};
     std::atomic<double> startLatencyMs_{-1.0};
     std::atomic<bool> failed_{false};
+    std::atomic<double> latencyMs_{-1.0};
 };
 
 bool WaveOutput::findDevice(const std::string& device, UINT& id, std::string& error) const {
@@ -178,6 +186,7 @@ bool WaveOutput::start(const std::string& device, std::uint32_t bufferMs, std::s
         }
     }
     waveOut_.restart(handle_);
+    started_ = true;
     startLatencyMs_ =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - opened_)
             .count();
@@ -186,7 +195,18 @@ bool WaveOutput::start(const std::string& device, std::uint32_t bufferMs, std::s
 }
 
 bool WaveOutput::queue(WAVEHDR& header) {
-    source_(reinterpret_cast<std::int16_t*>(header.lpData), header.dwBufferLength / 4);
+    // The frames asked for are heard once what is queued ahead of them has
+    // played.
+    std::uint32_t ahead = queuedFrames_;
+    MMTIME position{};
+    position.wType = TIME_SAMPLES;
+    if (started_ && waveOut_.getPosition(handle_, &position, sizeof position) == MMSYSERR_NOERROR &&
+        position.wType == TIME_SAMPLES)
+        ahead = queuedFrames_ - static_cast<std::uint32_t>(position.u.sample);
+    latencyMs_ = ahead * 1000.0 / rate_;
+    const auto frames = static_cast<std::uint32_t>(header.dwBufferLength / 4);
+    source_(reinterpret_cast<std::int16_t*>(header.lpData), frames);
+    queuedFrames_ += frames;
     if (waveOut_.write(handle_, &header, sizeof header) == MMSYSERR_NOERROR) return true;
     failed_ = true;
     return false;
@@ -236,9 +256,9 @@ void WaveOutput::close() {
 
 } // namespace
 
-std::unique_ptr<AudioOutput> AudioOutput::open(const std::string& device, std::uint32_t rate,
-                                               std::uint32_t bufferMs, Source source,
-                                               std::string& error) {
+std::unique_ptr<AudioOutput> AudioOutput::open(const std::string&, const std::string& device,
+                                               std::uint32_t rate, std::uint32_t bufferMs,
+                                               Source source, std::string& error) {
     static const WaveOut waveOut = loadWaveOut();
     if (!waveOut.complete()) {
         error = "the system's sound library winmm.dll cannot be loaded";

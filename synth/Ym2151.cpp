@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <limits>
 
 namespace synth {
 
@@ -104,6 +105,20 @@ constexpr std::int16_t dacLevel(int sum) {
 // slot in frame 2, a key-off in frame 1 (keyOffPosition).
 constexpr std::uint8_t keyOffPosition = 32;
 
+// A PM offset that the channel's PMS brings to 0 from a negative value: no
+// offset, but the sign still counts (see phaseStep).
+constexpr int negativeZeroPm = std::numeric_limits<int>::min();
+
+// The phase step (at octave 2, before DT1 and MUL) of a note left on an
+// unused note code by a negative PM, for its KF after the offset: it repeats
+// every 16 KF steps, rising by 2 per step and by 4, 5 and 6 more at each
+// quarter (values measured on the die-shot-derived emulator,
+// tests/synth/Ym2151OracleTest.cpp, UnusedNoteCodes).
+constexpr std::uint32_t unusedCodeStep(unsigned kf) {
+    const unsigned quarter = (kf >> 2) & 3;
+    return 2 * (kf & 3) + quarter * (quarter + 7) / 2;
+}
+
 // Room for the writes a driver makes between two frames, reserved at once.
 constexpr std::size_t usualPendingWrites = 64;
 
@@ -116,6 +131,10 @@ constexpr std::size_t usualPendingWrites = 64;
 constexpr unsigned firstLateLeftSlot = 15;
 constexpr unsigned firstLateRightSlot = 31;
 constexpr unsigned firstLatePmSlot = 23;
+
+// Frames from a step of the LFO to the PM magnitude of its new phase, for the
+// slots from C1 of channel 7 on.
+constexpr unsigned lfoPmDelay = 8;
 
 // The noise generator: 17 bits, the newest (bit 0) the noise's sign, each new
 // bit the XOR of the bits 14 and 17 steps back; its state and its timer's count
@@ -162,11 +181,14 @@ void Ym2151::reset() {
     lfoAmModulators_ = 0;
     lfoPm_ = 0;
     lfoPmEarly_ = 0;
+    lfoPmNegativeLate_ = false;
+    lfoPmNegativeEarly_ = false;
     lfoPmNegative_ = false;
     lfoAmHistory_.fill(0);
     lfoPmHistory_.fill(0);
+    lfoPhaseHistory_.fill(0);
+    lfoFramesSinceStep_ = lfoPmDelay;
     lfoHistoryIndex_ = 0;
-    lfoQuietFrames_ = 0;
     noiseShift_ = noiseSeed;
     noiseCounter_ = noiseTimerStart;
     timerA_ = 0;
@@ -228,6 +250,9 @@ void Ym2151::apply(std::uint8_t address, std::uint8_t data) {
         (Regs::depthSelectField::of(data) ? pmDepth_ : amDepth_) = Regs::depthField::of(data);
         return;
     }
+    // A write of LFRQ starts the LFO's count of prescaler turns again (the
+    // eight-frame prescaler runs on).
+    if (address == Regs::lfoFrequency) lfoPrescale_ &= 7;
     // The load bit starts timer A from its period when it goes from 0 to 1.
     if (address == Regs::timerControl && Regs::timerALoadField::of(data) &&
         !registers_.timerALoad())
@@ -260,6 +285,23 @@ int Ym2151::pitch(unsigned ch) const {
 }
 
 std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
+    const unsigned mul = registers_.multiple(slot);
+    const unsigned kc = registers_.keyCode(slot & 7);
+    const unsigned kf = registers_.keyFraction(slot & 7);
+    const bool negative = pmOffset < 0;
+    if (pmOffset == negativeZeroPm) pmOffset = 0;
+    // A negative PM that leaves the note on an unused code (no borrow out of
+    // KF) does not move it to the next code: the step is a small one of its own.
+    if (negative && (kc & 3) == 3 && registers_.detune2(slot) == 0 &&
+        static_cast<int>(kf) + pmOffset >= 0) {
+        std::uint32_t step =
+            (unusedCodeStep(static_cast<unsigned>(static_cast<int>(kf) + pmOffset)) << (kc >> 4)) >>
+            2;
+        const unsigned dt1 = registers_.detune1(slot);
+        const unsigned offset = ym2151::detuneStep[dt1 & 3][kc >> 2];
+        step = ((dt1 & 4) ? step - offset : step + offset) & 0x1FFFF;
+        return mul ? step * mul : step >> 1;
+    }
     const int coarse = std::clamp(
         pitch(slot & 7) + static_cast<int>(ym2151::coarseDetune[registers_.detune2(slot)]), 0,
         maxPitch);
@@ -269,7 +311,6 @@ std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
     const unsigned dt1 = registers_.detune1(slot);
     const unsigned offset = ym2151::detuneStep[dt1 & 3][keyCodeOf(index)];
     step = ((dt1 & 4) ? step - offset : step + offset) & 0x1FFFF;
-    const unsigned mul = registers_.multiple(slot);
     return mul ? step * mul : step >> 1;
 }
 
@@ -396,20 +437,22 @@ void Ym2151::stepLfo() {
         }
         lfoPhase_ = (lfoPhase_ + 1 + extra) & 0xFF;
         lfoRandom_ = noiseShift_ & 0xFF;
-    }
-    // With both depths 0 the values are 0 once the history holds no others.
-    if (amDepth_ == 0 && pmDepth_ == 0) {
-        if (lfoQuietFrames_ == lfoAmHistory_.size()) return;
-        ++lfoQuietFrames_;
-    } else {
-        lfoQuietFrames_ = 0;
+        lfoFramesSinceStep_ = 0;
+    } else if (lfoFramesSinceStep_ < lfoPmDelay) {
+        ++lfoFramesSinceStep_;
     }
     const unsigned p = lfoPhase_;
     const unsigned q = p & 127;
     const bool secondHalf = p >= 128;
     unsigned am = 0;
     unsigned pmMagnitude = 0;
-    bool pmNegative = secondHalf;
+    // PM's sign does not wait for its magnitude: it is the half of the phase
+    // the magnitude comes from, moved on by the single step a step adds; the
+    // rate multiplier's extra step reaches it with the magnitude.
+    lfoPhaseHistory_[lfoHistoryIndex_] = static_cast<std::uint8_t>(p);
+    const unsigned signPhase = lfoPhaseHistory_[(lfoHistoryIndex_ - lfoPmDelay) & 15] +
+                               (lfoFramesSinceStep_ < lfoPmDelay ? 1 : 0);
+    bool pmNegative = (signPhase & 0x80) != 0;
     switch (registers_.lfoWave()) {
     case 0: // saw: AM falls over the period; PM rises through zero, -127 to 127
         am = 255 - p;
@@ -441,10 +484,12 @@ void Ym2151::stepLfo() {
     };
     lfoAm_ = static_cast<unsigned>(framesAgo(lfoAmHistory_, 4));
     lfoAmModulators_ = static_cast<unsigned>(framesAgo(lfoAmHistory_, 5));
-    const int pmLate = framesAgo(lfoPmHistory_, 8);
-    const int pmEarly = framesAgo(lfoPmHistory_, 9);
+    const int pmLate = framesAgo(lfoPmHistory_, lfoPmDelay);
+    const int pmEarly = framesAgo(lfoPmHistory_, lfoPmDelay + 1);
     lfoPmEarly_ = lfoPmNegative_ ? -pmEarly : pmEarly;
     lfoPm_ = pmNegative ? -pmLate : pmLate;
+    lfoPmNegativeEarly_ = lfoPmNegative_ && pmDepth_ != 0;
+    lfoPmNegativeLate_ = pmNegative && pmDepth_ != 0;
     lfoPmNegative_ = pmNegative;
     lfoHistoryIndex_ = (lfoHistoryIndex_ + 1) & 15;
 }
@@ -509,9 +554,12 @@ template <unsigned role, bool pending> inline void Ym2151::runSlots(int& left, i
         // PM in 64ths of a semitone: the LFO's, scaled by the channel's PMS.
         const unsigned pms = channels_[ch].pmSensitivity;
         const int lfoPm = slot < firstLatePmSlot ? lfoPmEarly_ : lfoPm_;
-        const int pm = pms == 0  ? 0
-                       : pms < 6 ? scaleSigned(lfoPm, 128u >> (6 - pms))
-                                 : lfoPm * (1 << (pms - 5));
+        int pm = pms == 0  ? 0
+                 : pms < 6 ? scaleSigned(lfoPm, 128u >> (6 - pms))
+                           : lfoPm * (1 << (pms - 5));
+        if (pm == 0 && pms != 0 &&
+            (slot < firstLatePmSlot ? lfoPmNegativeEarly_ : lfoPmNegativeLate_))
+            pm = negativeZeroPm;
         std::uint32_t step = s.step;
         if (pm != 0) {
             if (pm != s.pmOffset) {

@@ -24,7 +24,9 @@
 //     frame 2 (where the phase restarts).
 // The LFO's values take effect later still: PM eight frames after the wave
 // moves (nine for the slots before C1 of channel 7), AM four frames after for
-// C1 and C2 and five for M1 and M2.
+// C1 and C2 and five for M1 and M2. PM's sign changes with the phase's first
+// step, a second step of the rate multiplier reaches it with the magnitude.
+// A write of LFRQ restarts the count of the LFO's prescaler turns.
 //
 // Register map: Ym2151Registers.h (one accessor per field, used here too).
 //
@@ -43,11 +45,14 @@
 // emulator): the noise generator's sequence after NFRQ changes while it runs,
 // and with NFRQ 17 (the other rates from reset are the chip's), and the first
 // frame after noise is enabled; the values of the LFO's noise wave; the
-// triangle wave's PM at PMS below 6 (off by one step of the offset at times);
-// the unused note codes (3, 7, 11, 15) under LFO PM large enough to carry past
-// them, and key code 0x7F (note 15 of octave 7); a change of AMS while the
-// triangle wave's AM is deep can come a frame early; a voice re-keyed a few
-// frames after its key-off can, at some timings, differ for a few frames.
+// triangle wave selected while the LFO runs (its values can trail the phase by
+// half a step, found at the fastest rates); a change of AMD or PMD while the
+// LFO runs, which reaches the slots in stages over some frames where the model
+// takes it at once with the wave's delay; a note on an unused note code (3, 7,
+// 11, 15) under a negative PM with DT2 set, and key code 0x7F (note 15 of
+// octave 7); a change of AMS while the triangle wave's AM is deep can come a
+// frame early; a voice re-keyed a few frames after its key-off can, at some
+// timings, differ for a few frames.
 #pragma once
 
 #include <array>
@@ -149,15 +154,18 @@ private:
     unsigned lfoSteps_ = 0; // the rate multiplier's 4-bit step count
     unsigned lfoPhase_ = 0;
     unsigned lfoRandom_ = 0;
-    unsigned lfoAm_ = 0;           // 0-255 after AMD, as C1 and C2 see it
-    unsigned lfoAmModulators_ = 0; // as M1 and M2 see it, a frame later
-    int lfoPm_ = 0;                // -127..127 after PMD, as C1 and C2 of channel 7 on see it
-    int lfoPmEarly_ = 0;           // as the slots before them see it, a frame later
-    bool lfoPmNegative_ = false;   // the PM sign of the frame before
-    std::array<std::uint8_t, 16> lfoAmHistory_{}; // AM and PM magnitude after their depths,
-    std::array<std::uint8_t, 16> lfoPmHistory_{}; // one per frame, the newest at the index
+    unsigned lfoAm_ = 0;              // 0-255 after AMD, as C1 and C2 see it
+    unsigned lfoAmModulators_ = 0;    // as M1 and M2 see it, a frame later
+    int lfoPm_ = 0;                   // -127..127 after PMD, as C1 and C2 of channel 7 on see it
+    int lfoPmEarly_ = 0;              // as the slots before them see it, a frame later
+    bool lfoPmNegativeLate_ = false;  // the sign of each, which counts even when
+    bool lfoPmNegativeEarly_ = false; // the value is 0 (with a PMD other than 0)
+    bool lfoPmNegative_ = false;      // the PM sign of the frame before
+    std::array<std::uint8_t, 16> lfoAmHistory_{};    // AM and PM magnitude after their depths,
+    std::array<std::uint8_t, 16> lfoPmHistory_{};    // one per frame, the newest at the index
+    std::array<std::uint8_t, 16> lfoPhaseHistory_{}; // the phase, one per frame
     unsigned lfoHistoryIndex_ = 0;
-    unsigned lfoQuietFrames_ = 0; // frames since both depths were last other than 0
+    unsigned lfoFramesSinceStep_ = 0; // up to the PM delay
 
     // Noise: a 17-bit shift register stepped twice a frame at most.
     std::uint32_t noiseShift_ = 1;

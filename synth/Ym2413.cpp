@@ -23,6 +23,10 @@ constexpr auto dampIndex = static_cast<std::size_t>(fm::EnvelopeState::damp);
 // The envelope counter in the first frame after reset, where it stands against the chip's
 // (measured with the die-shot model).
 constexpr std::uint32_t envelopeCounterAtReset = 4;
+// The envelope clock of channel 8's melody carrier: the counter a frame behind but for its low
+// bits, which it sees level with channel 0's carrier.
+constexpr std::size_t splitClock = 3;
+constexpr std::uint32_t splitLowBits = 3;
 
 // The tremolo: a triangle from 0 to 13 envelope steps (4.875 dB), one step per 8 x 64
 // frames, 210 x 64 frames per period (3.7 Hz at the nominal clock).
@@ -217,6 +221,8 @@ void Ym2413::prepare() {
             // modulator runs a frame ahead of its carrier, channels 5-8 a frame behind
             // channels 0-4; the hi-hat, snare drum, tom-tom and top cymbal run a frame behind.
             s.lead = static_cast<std::int8_t>(drum ? -1 : (op == 0 ? 1 : 0) - (ch >= 5 ? 1 : 0));
+            s.clock =
+                static_cast<std::uint8_t>(ch == 8 && op == 1 && !drum ? splitClock : s.lead + 1);
             const bool drumChannel = rhythm && ch >= 6;
             // A key-on damps a sounding slot before its attack. A melody carrier whose attack
             // is not made instant by key scaling attacks in the frame its level reaches 124,
@@ -244,7 +250,7 @@ void Ym2413::prepare() {
 }
 
 inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
-                                 const EnvelopeClock* clocks) {
+                                 const EnvelopeClock* clocks, bool keepPhase) {
     // A silent slot whose key stays off has nothing to do.
     if (!key && !slot.keyOn && slot.level >= maxLevel && slot.state == EnvelopeState::release &&
         slot.rateState == EnvelopeState::release && !slot.instantAttack) {
@@ -267,17 +273,18 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
         stepping = EnvelopeState::damp;
     slot.rateState = slot.state;
     // The end of the damping (see prepare()): a slot that starts its attack at the start of a
-    // frame restarts its phase at once.
+    // frame restarts its phase at once, but a melody modulator whose carrier is already damping
+    // or has attacked keeps its phase running (the carrier's attack restarts it).
     if (slot.state == EnvelopeState::damp && setup.attackAtFrameStart &&
         slot.level >= setup.dampEnd) {
         startAttack(slot, setup);
-        slot.phase = 0;
+        if (!keepPhase) slot.phase = 0;
         slot.phaseReset = false;
         return;
     }
     const bool resting = stepping == EnvelopeState::damp && slot.state != EnvelopeState::damp;
     const int rate = resting ? 0 : setup.rates[static_cast<std::size_t>(stepping)];
-    const EnvelopeClock& clock = clocks[setup.lead + 1];
+    const EnvelopeClock& clock = clocks[setup.clock];
     const std::uint32_t counter = clock.counter;
     // Rates 1-11 step in windows of four frames, every 2^(13 - rate) frames, by the pattern of
     // their low two bits; rates 12-15 step in every frame (see fastRates).
@@ -342,9 +349,11 @@ std::int16_t Ym2413::operatorOutput(std::uint32_t phase10, int attenuation, int 
 }
 
 void Ym2413::clock(std::uint32_t counter, EnvelopeClock* clocks) {
-    for (int lead = -1; lead <= 1; ++lead) {
-        EnvelopeClock& clock = clocks[lead + 1];
-        clock.counter = counter + static_cast<std::uint32_t>(lead);
+    for (std::size_t i = 0; i < Ym2413::clocks; ++i) {
+        EnvelopeClock& clock = clocks[i];
+        // Channel 8's melody carrier sees the counter's low bits a frame ahead of the rest.
+        clock.counter = i == splitClock ? ((counter - 1) & ~splitLowBits) | (counter & splitLowBits)
+                                        : counter + static_cast<std::uint32_t>(i) - 1;
         const int quietBits = std::countr_zero((clock.counter - 4) >> 2);
         clock.attackFrom = 4 * std::max(1, 11 - quietBits);
         clock.fallFrom = (clock.counter & 3) == 3 ? clock.attackFrom : 48;
@@ -375,7 +384,7 @@ int Ym2413::frame() {
             previousSteps[ch - 3] = setups_[ch * 2].stepNow;
         prepare();
         modulate();
-        EnvelopeClock previous[3];
+        EnvelopeClock previous[clocks];
         clock(envelopeCounter_ - 1, previous);
         for (std::size_t ch = 3; ch < 9; ++ch) {
             Slot& mod = slots_[ch * 2];
@@ -405,7 +414,7 @@ int Ym2413::frame() {
     // Where the envelope counter stands for the slots a frame behind, level and ahead, and
     // from which rate the slow rates (1-11) step in this frame: in windows of four frames
     // every 2^(13 - rate) frames, a fall in the window's last frame.
-    EnvelopeClock clocks[3];
+    EnvelopeClock clocks[Ym2413::clocks];
     clock(envelopeCounter_, clocks);
     int sum = lateOutputs_;
     int late = 0;
@@ -415,7 +424,8 @@ int Ym2413::frame() {
         const Setup& modSetup = setups_[static_cast<std::size_t>(ch * 2)];
         const Setup& carSetup = setups_[static_cast<std::size_t>(ch * 2 + 1)];
         const bool drum = rhythm && ch >= 6;
-        stepEnvelope(mod, modSetup, modSetup.key, clocks);
+        stepEnvelope(mod, modSetup, modSetup.key, clocks,
+                     !drum && modSetup.modulator && car.state != EnvelopeState::release);
         const EnvelopeState carBefore = car.state;
         stepEnvelope(car, carSetup, carSetup.key, clocks);
         // A melody carrier's attack restarts its modulator's phase too (after this frame's

@@ -26,7 +26,8 @@
 // each operator from the log-sine and exponent ROMs with the modulator's previous output as
 // phase modulation, and sums the pins. The slots do not all sit at the same point of the
 // chip's turn, so a melody modulator runs a frame ahead of its carrier, the envelopes and
-// LFOs of channels 5-8 a frame behind those of channels 0-4, the rhythm slots of channels 7
+// LFOs of channels 5-8 a frame behind those of channels 0-4 (channel 8's melody carrier sees
+// the envelope counter's two low bits level with channel 0's), the rhythm slots of channels 7
 // and 8 a frame behind, and channel 5's output reaches the pins a turn before the
 // other channels' (the frame holds the others' output of the previous turn). The chip takes
 // a write at one point of its turn, so the melody modulators of channels 3-8 see it a turn
@@ -34,20 +35,20 @@
 // for it there: a key-on steps those modulators' envelopes once more, from the previous
 // frame's counter, and a new F-number, block or multiple moves a sounding one's phase by its
 // new step once. A melody carrier's attack (the end of its damping) restarts its modulator's
-// phase too, wherever the modulator's envelope stands; a key-on that finds a release faster
-// than the damping lets that release step once more. The bass drum's modulator keys as a
-// melody modulator; the snare drum's damping ends at 124 as a melody carrier's, the
-// tom-tom's damping rate applies a frame late as a modulator's, and the top cymbal takes a
-// key-off in the frame it comes (all measured against the die-shot emulator).
+// phase too, wherever the modulator's envelope stands, and a modulator whose own damping
+// ends while its carrier damps or after it attacked keeps its phase running; a key-on that finds a
+// release faster than the damping lets that release step once more. The bass drum's modulator keys
+// as a melody modulator; the snare drum's damping ends at 124 as a melody carrier's, the tom-tom's
+// damping rate applies a frame late as a modulator's, and the top cymbal takes a key-off in the
+// frame it comes (all measured against the die-shot emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
 //   0x29-0x2f, 0x39-0x3f), which the chip decodes as mirrors.
-// - A modulator that restarts (ends its damping) while its carrier still damps differs a
-//   little in the frames until the carrier attacks.
+// - A modulator that restarts (ends its damping) while its carrier still damps can differ
+//   in a frame or two until the carrier attacks.
 // - A key-off during an attack lets one more attack step through.
-// - Channel 8's carrier now and then steps its release a frame apart; a modulator attacking
-//   at rate 15 on channels 3-8 differs in the note's first frames.
+// - A modulator attacking at rate 15 on channels 3-8 differs in the note's first frames.
 // - Drums re-keyed while still sounding, above all the hi-hat, the bass drum and the tom-tom
 //   struck again within a few hundred frames, differ in level and sign from the re-key on;
 //   the top cymbal now and then differs.
@@ -132,7 +133,8 @@ private:
         bool modulator;          // a melody channel's modulator, or the bass drum's
         bool dampLags;           // a key-on's damping rate applies from the frame after
         bool keyOffAtOnce;       // the envelope takes a key-off in the frame it comes
-        std::int8_t lead; // frames the slot's envelope and LFOs run ahead of channel 0's carrier
+        std::int8_t lead;   // frames the slot's envelope and LFOs run ahead of channel 0's carrier
+        std::uint8_t clock; // the envelope clock it reads (see clock())
     };
 
     Voice voiceOf(int ch, bool rhythm) const;
@@ -145,11 +147,15 @@ private:
         int attackFrom;        // the lowest rate whose attack steps in this frame
         int fallFrom;          // the lowest rate below 48 whose decay or release steps
     };
-    static void stepEnvelope(Slot& slot, const Setup& setup, bool key, const EnvelopeClock* clocks);
+    static void stepEnvelope(Slot& slot, const Setup& setup, bool key, const EnvelopeClock* clocks,
+                             bool keepPhase = false);
     static void startAttack(Slot& slot, const Setup& setup);
     static bool instantAttack(const Setup& setup);
     std::uint32_t phaseStep(const Setup& setup, int frameOffset = 0) const;
     void modulate();
+    // The envelope clocks of a frame: a frame behind, level and ahead of channel 0's
+    // carrier, and the split one of channel 8's carrier (clocks).
+    static constexpr std::size_t clocks = 4;
     static void clock(std::uint32_t counter, EnvelopeClock* clocks);
     static std::int16_t operatorOutput(std::uint32_t phase10, int attenuation, int halfSineMask);
 

@@ -14,6 +14,8 @@ namespace {
 constexpr std::uint32_t drainStepMilliseconds = 10;
 // Beyond the send delay, for the last writes to leave the link.
 constexpr std::int32_t drainMarginMilliseconds = 20;
+// The longest wait for the speakers to tell when they sound.
+constexpr std::chrono::milliseconds speakerTimingWait{500};
 } // namespace
 
 BoardDestination::BoardDestination(SoundInterfaceManager& manager, const std::atomic<bool>& stop,
@@ -22,6 +24,12 @@ BoardDestination::BoardDestination(SoundInterfaceManager& manager, const std::at
       linkSpeed_(std::move(linkSpeed)) {}
 
 std::optional<PlacedChip> BoardDestination::place(songs::ChipType type, std::uint32_t clock) {
+    if (type == songs::ChipType::msm6258) {
+        if (song_ == nullptr || song_->pcm.empty() || speaker_) return std::nullopt;
+        speaker_ = SampleSpeaker::open(song_->pcm, aheadMilliseconds(), speakerError_);
+        if (!speaker_) return std::nullopt;
+        return PlacedChip{speaker_.get(), clock, "the speakers"};
+    }
     const std::optional<std::int32_t> libraryType = libraryChipType(type);
     if (!libraryType) return std::nullopt;
     const auto found = boards_.acquire(*libraryType, clock);
@@ -35,6 +43,12 @@ std::optional<PlacedChip> BoardDestination::place(songs::ChipType type, std::uin
 void BoardDestination::begin() {
     // Each song starts on chips in their reset state.
     manager_.resetInterfaces();
+    // The send delay is the song's now; the song starts once the speakers
+    // tell when they sound, so that its first samples are on time.
+    if (speaker_) {
+        speaker_->setAhead(aheadMilliseconds());
+        speaker_->waitForTiming(speakerTimingWait);
+    }
     // This thread keeps the song's time from here to end; reading the next
     // song is no timing work.
     platform::requestRealTimeScheduling();
@@ -60,6 +74,16 @@ void BoardDestination::end(bool) {
     release();
 }
 
+double BoardDestination::aheadMilliseconds() const {
+    constexpr double millisecondsPerSecond = 1000;
+    return manager_.getSendDelay() + millisecondsPerSecond / linkWritesPerSecond();
+}
+
+std::string BoardDestination::unplacedReason(songs::ChipType type) const {
+    if (type != songs::ChipType::msm6258 || speakerError_.empty()) return {};
+    return "no live sound: " + speakerError_;
+}
+
 void BoardDestination::setHeadStart(double milliseconds) {
     manager_.setSendDelay(sendDelayFor(sendDelay_, milliseconds));
 }
@@ -74,6 +98,9 @@ double BoardDestination::linkWritesPerSecond() const {
 }
 
 void BoardDestination::release() {
+    speaker_.reset();
+    speakerError_.clear();
+    song_ = nullptr;
     for (SoundChip* chip : acquired_)
         boards_.release(chip);
     acquired_.clear();

@@ -8,6 +8,11 @@
 // song whose bursts need longer plays with a longer delay. From begin to
 // end the calling thread, which keeps the song's time, asks for real-time
 // scheduling.
+//
+// No board has the ADPCM chip of an MDX song: a song with samples plays
+// them through the computer's speakers (SampleSpeaker), each start heard
+// when the board sounds the writes made with it: the library's send delay
+// plus one write's time on the link after it is made.
 #pragma once
 
 #include <atomic>
@@ -19,6 +24,7 @@
 #include "tavro/SoundInterface.h"
 #include "tavroplay/BoardChips.h"
 #include "tavroplay/Destination.h"
+#include "tavroplay/SampleSpeaker.h"
 
 namespace tavroplay {
 
@@ -31,6 +37,7 @@ public:
     ~BoardDestination() override { release(); }
 
     std::optional<PlacedChip> place(songs::ChipType type, std::uint32_t clock) override;
+    void prepare(const songs::Song& song) override { song_ = &song; }
     void begin() override;
     std::unique_ptr<Timeline> timeline(std::vector<ChipFamily*> chips,
                                        StatusFunction status) override;
@@ -40,6 +47,7 @@ public:
     // a longer head start than the delay gives; end puts it back.
     void setHeadStart(double milliseconds) override;
     std::string_view scope() const override { return "on the boards"; }
+    std::string unplacedReason(songs::ChipType type) const override;
 
 private:
     class Sink : public RegisterSink {
@@ -54,6 +62,8 @@ private:
     };
 
     void release();
+    // From a write to the board's sound of it.
+    double aheadMilliseconds() const;
 
     SoundInterfaceManager& manager_;
     const std::atomic<bool>& stop_;
@@ -64,6 +74,9 @@ private:
     std::vector<SoundChip*> acquired_;
     std::vector<std::string> boardsUsed_;
     std::vector<std::unique_ptr<Sink>> sinks_;
+    const songs::Song* song_ = nullptr;
+    std::unique_ptr<SampleSpeaker> speaker_; // the song's samples
+    std::string speakerError_;               // why they are not heard
 };
 
 } // namespace tavroplay

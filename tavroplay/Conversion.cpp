@@ -4,6 +4,11 @@
 // song's writes before it plays, for the placement line.
 #include "tavroplay/Conversion.h"
 
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
+#include "convert/OpnToYm2151.h"
 #include "convert/Sn76489ToSsg.h"
 
 namespace tavroplay {
@@ -43,6 +48,32 @@ private:
     std::string losses_;
 };
 
+// OPN FM on a YM2151, its SSG part on an SSG.
+class OpnConversion : public Conversion {
+public:
+    OpnConversion(const songs::Song& song, std::size_t chip, convert::OpnModel model,
+                  const ConversionOutput& output)
+        : convert_({model, song.chips[chip].clock}, output.mainClock, writerOf(&output.main),
+                   output.ssgClock, writerOf(output.ssg)) {
+        std::vector<std::string_view> found;
+        for (const songs::SongWrite& write : song.writes) {
+            if (write.chip != chip) continue;
+            const std::string_view loss =
+                convert::OpnToYm2151::lossOf(model, write.address, write.data);
+            if (!loss.empty() && std::find(found.begin(), found.end(), loss) == found.end())
+                found.push_back(loss);
+        }
+        for (std::string_view loss : found)
+            losses_ += (losses_.empty() ? "" : "; ") + std::string(loss);
+    }
+    void write(std::uint16_t address, std::uint8_t data) override { convert_.write(address, data); }
+    std::string losses() const override { return losses_; }
+
+private:
+    convert::OpnToYm2151 convert_;
+    std::string losses_;
+};
+
 } // namespace
 
 const ConversionFactory& standardConversions() {
@@ -50,6 +81,9 @@ const ConversionFactory& standardConversions() {
         [](ChipType type) -> std::optional<ConversionTargets> {
             switch (type) {
             case ChipType::sn76489: return ConversionTargets{ChipType::ssg, std::nullopt};
+            case ChipType::ym2612: return ConversionTargets{ChipType::ym2151, std::nullopt};
+            case ChipType::ym2203:
+            case ChipType::ym2608: return ConversionTargets{ChipType::ym2151, ChipType::ssg};
             default: return std::nullopt;
             }
         },
@@ -57,6 +91,15 @@ const ConversionFactory& standardConversions() {
            const ConversionOutput& output) -> std::unique_ptr<Conversion> {
             switch (song.chips[chip].type) {
             case ChipType::sn76489: return std::make_unique<Sn76489Conversion>(song, chip, output);
+            case ChipType::ym2203:
+                return std::make_unique<OpnConversion>(song, chip, convert::OpnModel::ym2203,
+                                                       output);
+            case ChipType::ym2608:
+                return std::make_unique<OpnConversion>(song, chip, convert::OpnModel::ym2608,
+                                                       output);
+            case ChipType::ym2612:
+                return std::make_unique<OpnConversion>(song, chip, convert::OpnModel::ym2612,
+                                                       output);
             default: return nullptr;
             }
         }};

@@ -65,6 +65,9 @@ public:
     virtual void setHeadStart(double /*milliseconds*/) {}
     // Where its chips are, for messages: "on the boards".
     virtual std::string_view scope() const = 0;
+    // Why place gave a chip of a type nothing, when it has more to say than
+    // that there is none: "no live sound: Connection refused".
+    virtual std::string unplacedReason(songs::ChipType) const { return {}; }
 };
 
 } // namespace tavroplay

@@ -39,8 +39,10 @@ void PcmVoices::write(std::uint16_t address, std::uint8_t data) {
                      ? 0.0
                      : std::pow(10.0, -static_cast<double>(data) / decibelsPerTwentyfold);
     } else if (address == AdpcmFamily::stopRegister) {
+        // Silence too sounds when the writes made with it do.
+        const std::uint64_t at = now_();
         for (Voice& voice : voices_)
-            voice.playing = false;
+            voice.stop = std::min(voice.stop, at);
     }
 }
 

@@ -4,12 +4,11 @@
 // written, at the output frame the clock given says (the frame at which the
 // FM chips sound writes made at the same moment), plays its sample once at
 // the sample's rate (linear interpolation) until its end or its track's
-// stop, at most one voice a track (a new start cuts the last), on the left,
-// right or both sides as the track's pan, at the track's gain.
-// 12-bit samples are raised by pcmGain, which gives the voices the level
-// against the software YM2151 that the reference driver's output has
-// against its own (mdx/MdxMeasured.h, adpcmToFmLevel; test
-// "WavRender.MdxSamplesHaveTheReferencesLevelAgainstTheFm").
+// stop or the silence of every voice (each at the clock's frame too), at most one voice a track (a
+// new start cuts the last), on the left, right or both sides as the track's pan, at the track's
+// gain. 12-bit samples are raised by pcmGain, which gives the voices the level against the software
+// YM2151 that the reference driver's output has against its own (mdx/MdxMeasured.h, adpcmToFmLevel;
+// test "WavRender.MdxSamplesHaveTheReferencesLevelAgainstTheFm").
 #pragma once
 
 #include <array>

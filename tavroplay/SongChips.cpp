@@ -67,7 +67,8 @@ SongChips::SongChips(const songs::Song& song, Destination& destination,
         ChipFamily* main = nullptr;
         if (targets) main = placeFamily(targets->main, 0, label, where, clock);
         if (main == nullptr) {
-            dropped_.push_back(label);
+            const std::string reason = destination_.unplacedReason(chip.type);
+            dropped_.push_back(reason.empty() ? label : label + " (" + reason + ")");
             continue;
         }
         ConversionOutput output{*main, clock, nullptr, 0};

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "../synth/ToneAnalysis.h"
+#include "TimedRender.h"
 #include "convert/Sn76489ToSsg.h"
 #include "synth/Ssg.h"
 
@@ -38,27 +39,27 @@ constexpr std::uint32_t ssgClock = 2000000;
 constexpr double oracleRate = snClock / 16.0;
 constexpr double ssgRate = ssgClock / static_cast<double>(synth::Ssg::clocksPerFrame);
 
-struct TimedByte {
-    double seconds;
-    std::uint8_t byte;
-};
+using testing::onset;
+using testing::part;
+using testing::renderTimed;
+using testing::TimedWrite;
 
 // Bytes of a song, in time order.
 class Score {
 public:
     void at(double seconds, std::initializer_list<std::uint8_t> bytes) {
         for (std::uint8_t byte : bytes)
-            bytes_.push_back({seconds, byte});
+            bytes_.push_back({seconds, 0, byte});
     }
     void tone(double seconds, unsigned ch, unsigned period, unsigned attenuation) {
         at(seconds, {Sn::latchByte(ch, false, period & 0xF), Sn::dataByte(period >> 4),
                      Sn::latchByte(ch, true, attenuation)});
     }
     void off(double seconds, unsigned ch) { at(seconds, {Sn::latchByte(ch, true, 15)}); }
-    const std::vector<TimedByte>& bytes() const { return bytes_; }
+    const std::vector<TimedWrite>& bytes() const { return bytes_; }
 
 private:
-    std::vector<TimedByte> bytes_;
+    std::vector<TimedWrite> bytes_;
 };
 
 // The converted bytes through our SSG.
@@ -68,17 +69,14 @@ std::vector<double> renderConverted(const Score& score, double seconds) {
                          [&](std::uint16_t address, std::uint8_t data) {
                              ssg.write(static_cast<std::uint8_t>(address), data);
                          });
-    std::vector<double> out;
-    std::size_t next = 0;
-    const auto frames = static_cast<std::size_t>(seconds * ssgRate);
-    for (std::size_t i = 0; i < frames; ++i) {
-        while (next < score.bytes().size() && score.bytes()[next].seconds * ssgRate <= i)
-            convert.write(score.bytes()[next++].byte);
-        std::int16_t value;
-        ssg.generate(&value, 1);
-        out.push_back(value);
-    }
-    return out;
+    return renderTimed(
+        score.bytes(), ssgRate, seconds,
+        [&](std::uint16_t, std::uint8_t byte) { convert.write(byte); },
+        [&] {
+            std::int16_t value;
+            ssg.generate(&value, 1);
+            return static_cast<double>(value);
+        });
 }
 
 #ifdef TONRIG_HAVE_SN76489_ORACLE
@@ -88,33 +86,14 @@ std::vector<double> renderOracle(const Score& score, double seconds) {
     SNG_reset(chip);
     for (std::uint8_t ch = 0; ch < 4; ++ch)
         SNG_writeIO(chip, Sn::latchByte(ch, true, 15));
-    std::vector<double> out;
-    std::size_t next = 0;
-    const auto samples = static_cast<std::size_t>(seconds * oracleRate);
-    for (std::size_t i = 0; i < samples; ++i) {
-        while (next < score.bytes().size() && score.bytes()[next].seconds * oracleRate <= i)
-            SNG_writeIO(chip, score.bytes()[next++].byte);
-        out.push_back(SNG_calc(chip));
-    }
+    std::vector<double> out = renderTimed(
+        score.bytes(), oracleRate, seconds,
+        [&](std::uint16_t, std::uint8_t byte) { SNG_writeIO(chip, byte); },
+        [&] { return static_cast<double>(SNG_calc(chip)); });
     SNG_delete(chip);
     return out;
 }
 #endif
-
-// A stretch of a rendering, by seconds.
-std::vector<double> part(const std::vector<double>& samples, double rate, double from, double to) {
-    const auto first = static_cast<std::size_t>(from * rate);
-    const auto last = std::min(samples.size(), static_cast<std::size_t>(to * rate));
-    return {samples.begin() + static_cast<std::ptrdiff_t>(first),
-            samples.begin() + static_cast<std::ptrdiff_t>(last)};
-}
-
-// Seconds from `from` to the first sample above silence.
-double onset(const std::vector<double>& samples, double rate, double from) {
-    for (auto i = static_cast<std::size_t>(from * rate); i < samples.size(); ++i)
-        if (samples[i] > 0) return i / rate - from;
-    return 1e9;
-}
 
 double rmsDecibels(const std::vector<double>& samples) {
     double mean = 0, sum = 0;
@@ -177,7 +156,7 @@ TEST_F(Sn76489Oracle, TonesKeepTheirPitchAndOnset) {
         if (ssgPeriod >= 100) worstPitch = std::max(worstPitch, pitchError);
         if (hz >= 250) {
             const double onsetError =
-                std::abs(onset(both.ours, ssgRate, t) - onset(both.oracle, oracleRate, t));
+                std::abs(onset(both.ours, ssgRate, t, 0) - onset(both.oracle, oracleRate, t, 0));
             EXPECT_LT(onsetError, 0.002) << "period " << period;
             worstOnset = std::max(worstOnset, onsetError);
         }

@@ -218,6 +218,66 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The rate multiplier's double steps carry the saw's phase across each
+        // half of the wave (lfo_wave2 does so for the triangle).
+        Stream s("lfo_double_steps");
+        s.write(0x18, 0xE8);
+        s.write(0x19, 0x80 | 0x7F);
+        s.write(0x1B, 0);
+        s.channel(4, 7, 0, 3, 7, 0);
+        s.op(4, 3, Operator{});
+        s.note(4, 0x6A);
+        s.key(4, 8);
+        s.wait(6000);
+        all.push_back(s);
+    }
+    {
+        // LFRQ written at moments that fall anywhere in the eight-frame
+        // prescaler's turn, with AM and PM on.
+        Stream s("lfo_rate_writes");
+        s.write(0x19, 0x7F);
+        s.write(0x19, 0x80 | 0x40);
+        s.write(0x1B, 0);
+        s.channel(4, 7, 0, 3, 5, 2);
+        Operator o;
+        o.ame = 1;
+        s.op(4, 3, o);
+        s.note(4, 0x5A);
+        s.key(4, 8);
+        for (unsigned i = 0; i < 12; ++i) {
+            s.wait(5 + i * 7);
+            s.write(0x18, 0xC0 + i * 3);
+            s.wait(300);
+        }
+        all.push_back(s);
+    }
+    {
+        // Notes on the unused note codes under a negative PM from the square
+        // wave: small enough to stay on the code (and, with PMS 3, an offset of
+        // 0 with the sign set), and large enough to borrow from the code below;
+        // DT1 and MUL on.
+        Stream s("pm_unused_codes");
+        s.write(0x18, 0xFF);
+        s.write(0x19, 0x80 | 0x01);
+        s.write(0x1B, 1);
+        s.channel(1, 7, 0, 3, 6, 0);
+        Operator o;
+        o.dt1 = 2;
+        o.mul = 3;
+        s.op(1, 3, o);
+        s.note(1, 0x2B, 10);
+        s.key(1, 8);
+        while (s.length() < 700)
+            s.wait(1);
+        s.write(0x18, 0x00);
+        for (unsigned i = 0; i < 20; ++i) {
+            s.note(1, 0x13 + (i % 4) * 0x14, (i * 7) & 63);
+            if (i == 10) s.channel(1, 7, 0, 3, 3, 0);
+            s.wait(200);
+        }
+        all.push_back(s);
+    }
+    {
         Stream s("noise");
         s.channel(7, 7, 0);
         Operator o;

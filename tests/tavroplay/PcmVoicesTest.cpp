@@ -77,8 +77,13 @@ TEST(PcmVoices, ANewStartCutsTheTrackAndTheFadeAndSilenceApply) {
     v.voices.write(AdpcmFamily::attenuationRegister, 0);
     v.voices.write(AdpcmFamily::gainBase + 1, 32); // track 1 (sample 0) twice as loud
     EXPECT_NEAR(v.render(6, 1)[0], (2 * 1000 - 500) * PcmVoices::pcmGain, 1.0);
+    // Silence, at the clock's frame too (the board's notes fall silent
+    // then), stopping every track.
+    v.now = 8;
     v.voices.write(AdpcmFamily::stopRegister, 0);
-    EXPECT_EQ(v.render(7, 1)[0], 0);
+    EXPECT_NEAR(v.render(7, 1)[0], (2 * 1000 - 500) * PcmVoices::pcmGain, 1.0);
+    EXPECT_EQ(v.render(8, 1)[0], 0);
+    EXPECT_EQ(v.render(9, 1)[0], 0);
 }
 
 struct Recorder : tavroplay::RegisterSink {

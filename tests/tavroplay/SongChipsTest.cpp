@@ -119,4 +119,29 @@ TEST(SongChips, StandardConversionsPlayAnSn76489OnAnSsg) {
         << "every channel on both sides loses nothing";
 }
 
+// OPN chips play on a YM2151 (and an SSG for their SSG part) only when no
+// board offers the chip itself; what cannot be played is named.
+TEST(SongChips, StandardConversionsPlayOpnChipsOnAYm2151) {
+    RecordingDestination destination(
+        {{ChipType::ym2151, 4000000}, {ChipType::ssg, 2000000}, {ChipType::ym2203, 3993600}});
+    songs::Song song = songOf(
+        {chip(ChipType::ym2612, "YM2612", 7670453), chip(ChipType::ym2203, "YM2203", 3993600)});
+    song.writes.push_back({0, 0x2B, 0, 0x80}); // the DAC on
+    SongChips chips(song, destination);
+    EXPECT_EQ(chips.placementLine(),
+              "YM2612 -> YM2151 on TEST(1) (converted; DAC dropped), YM2203 on TEST(1)");
+    chips.write({0, 0x28, 0, 0xF2}); // every operator of channel 2 on
+    EXPECT_EQ(destination.sinks[0].state[0x08], 0x7A);
+    chips.write({0, 0x28, 1, 0xF2});
+    EXPECT_EQ(destination.sinks[2].state[0x28], 0xF2) << "the YM2203 plays on its own chip";
+
+    RecordingDestination opm({{ChipType::ym2151, 4000000}, {ChipType::ssg, 2000000}});
+    const songs::Song opna = songOf({chip(ChipType::ym2608, "YM2608", 7987200)});
+    SongChips converted(opna, opm);
+    EXPECT_EQ(converted.placementLine(), "YM2608 -> YM2151 on TEST(1) (converted), YM2608 SSG "
+                                         "part -> SSG on TEST(1) (converted)");
+    converted.write({0, 0x08, 0, 0x0F}); // the SSG part's channel A at its loudest
+    EXPECT_EQ(opm.sinks[1].state[0x08], 0x0F);
+}
+
 } // namespace

@@ -18,6 +18,7 @@
 #include "../mdx/LevelSongs.h"
 #include "../mdx/MdxBuilder.h"
 #include "../songs/S98Builder.h"
+#include "../synth/ToneAnalysis.h"
 #include "../vgm/VgmBuilder.h"
 #include "mdx/MdxMeasured.h"
 #include "support/ChildProcess.h"
@@ -74,12 +75,14 @@ TEST(WavRender, RendersTheFilesOneAfterTheOtherAt48kHz) {
     }
     opm.write(0x54, 0x08, 0x78).wait(11025);
     save(scratch.path() / "opm.vgm", opm.build());
-    save(scratch.path() / "opn.vgm", VgmBuilder().write(0x55, 0x28, 0xF0).wait(441).build());
+    // A YM3812, which no software chip plays and nothing converts.
+    save(scratch.path() / "opl.s98",
+         S98Builder('3').timer(1, 100).device(8, 3579545).write(0, 0x20, 0x01).sync().build());
 
     const std::filesystem::path wav = scratch.path() / "out.wav";
     const int code = tavroplay::runProgram(
         {"--quiet", "--wav", wav.string(), (scratch.path() / "psg.vgm").string(),
-         (scratch.path() / "opn.vgm").string(), (scratch.path() / "opm.vgm").string()});
+         (scratch.path() / "opl.s98").string(), (scratch.path() / "opm.vgm").string()});
     EXPECT_EQ(code, 1); // one file could not be rendered
     SF_INFO info;
     const std::vector<std::int16_t> samples = readWav(wav, info);
@@ -90,6 +93,45 @@ TEST(WavRender, RendersTheFilesOneAfterTheOtherAt48kHz) {
     EXPECT_LT(loudness(samples, 0, 24000), 1.0);
     EXPECT_GT(loudness(samples, 24000, 24000), 100.0);
     EXPECT_GT(loudness(samples, 48000, 12000), 100.0);
+}
+
+// Chips no software chip plays are rendered converted: an SN76489's tone on
+// the SSG and a YM2203's FM note on the YM2151, each at its pitch.
+TEST(WavRender, ConvertsTheChipsItHasNoSoftwareChipFor) {
+    ScratchDirectory scratch;
+    // An SN76489 at 3.579545 MHz: tone 0 at period 254, 440.4 Hz.
+    save(scratch.path() / "sn.vgm", VgmBuilder()
+                                        .set32(0x0C, 3579545)
+                                        .bytes({0x50, 0x8E, 0x50, 0x0F, 0x50, 0x90})
+                                        .wait(22050)
+                                        .build());
+    // A YM2203 at 3.9936 MHz: S4 alone on channel 0, F-number 1100 block 4
+    // (1100 x 8 x 55466.7 / 2^20 = 465.5 Hz).
+    VgmBuilder opn;
+    opn.set32(0x44, 3993600).write(0x55, 0xB0, 0x07);
+    for (int op = 0; op < 4; ++op) {
+        const auto offset = static_cast<std::uint8_t>(4 * op);
+        opn.write(0x55, 0x30 + offset, 0x01);
+        opn.write(0x55, 0x40 + offset, op == 3 ? 0x00 : 0x7F);
+        opn.write(0x55, 0x50 + offset, 0x1F);
+        opn.write(0x55, 0x80 + offset, 0x0F);
+    }
+    opn.write(0x55, 0xA4, 0x24).write(0x55, 0xA0, 0x4C).write(0x55, 0x28, 0xF0).wait(22050);
+    save(scratch.path() / "opn.vgm", opn.build());
+    for (const auto& [file, hz] : {std::pair{"sn.vgm", 3579545 / 32.0 / 254},
+                                   std::pair{"opn.vgm", 1100 * 8 * (3993600 / 72.0) / 1048576}}) {
+        const std::filesystem::path wav = scratch.path() / "out.wav";
+        EXPECT_EQ(tavroplay::runProgram(
+                      {"--quiet", "--wav", wav.string(), (scratch.path() / file).string()}),
+                  0)
+            << file;
+        SF_INFO info;
+        const std::vector<std::int16_t> samples = readWav(wav, info);
+        ASSERT_GT(info.frames, 12000) << file;
+        EXPECT_GT(loudness(samples, 4800, 4800), 100.0) << file;
+        const std::vector<double> left = toneanalysis::channel(samples, 0, 4800);
+        EXPECT_NEAR(toneanalysis::peakNear(left, 48000, hz, 0.03) / hz, 1, 0.005) << file;
+    }
 }
 
 // The first and last frame of a tone: where the left channel steps by more
@@ -247,11 +289,12 @@ TEST(WavRenderFiles, LosesNoFileWritesNothingForNothingAndChoosesTheFormatByName
     EXPECT_EQ(runCapturing({"--wav", song.string(), song.string()}, err), 1);
     EXPECT_NE(err.find("is one of the files to render"), std::string::npos) << err;
     EXPECT_EQ(contents(song), songBytes);
-    // Nothing to render (only a chip without a software chip): no file.
-    const std::filesystem::path opn = scratch.path() / "opn.vgm";
-    save(opn, VgmBuilder().write(0x55, 0x28, 0xF0).wait(441).build());
+    // Nothing to render (only a chip that neither a software chip plays nor
+    // a conversion): no file.
+    const std::filesystem::path opl = scratch.path() / "opl.s98";
+    save(opl, S98Builder('3').timer(1, 100).device(8, 3579545).write(0, 0x20, 0x01).sync().build());
     const std::filesystem::path empty = scratch.path() / "empty.wav";
-    EXPECT_EQ(runCapturing({"--quiet", "--wav", empty.string(), opn.string()}, err), 1);
+    EXPECT_EQ(runCapturing({"--quiet", "--wav", empty.string(), opl.string()}, err), 1);
     EXPECT_FALSE(std::filesystem::exists(empty));
     EXPECT_FALSE(std::filesystem::exists(tavroplay::partialPath(empty)));
     // A render that is done replaces the file, a small one as plain WAV;

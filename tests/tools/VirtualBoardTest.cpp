@@ -33,8 +33,12 @@ TEST_F(VirtualBoardTest, ReportsItsPortsAndRefusesBusyOrHeldDevices) {
 
     const auto events = parsed(logLines());
     std::vector<std::string> names;
-    for (const LogLine& line : events)
-        names.push_back(line.event);
+    ASSERT_FALSE(events.empty());
+    // The log's first line sets its time 0 on the host's monotonic clock.
+    EXPECT_EQ(events.front().event.rfind("clock steady-ms=", 0), 0u) << events.front().event;
+    EXPECT_EQ(events.front().ms, 0.0);
+    for (std::size_t i = 1; i < events.size(); ++i)
+        names.push_back(events[i].event);
     EXPECT_EQ(names, (std::vector<std::string>{"open port=3 index=0", "busy port=7 index=1",
                                                "open port=9 index=2", "busy port=3 index=0",
                                                "close port=3", "close port=9"}));

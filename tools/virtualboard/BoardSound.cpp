@@ -98,7 +98,7 @@ public:
         originMs_ = nowMs - audioLeadMs;
         std::string error;
         audio_ = platform::AudioOutput::open(
-            device, BoardMixer::outputRate, bufferMs,
+            "tavro virtual board", device, BoardMixer::outputRate, bufferMs,
             [this](std::int16_t* leftRight, std::size_t frames) { pull(leftRight, frames); },
             error);
         if (!audio_) {

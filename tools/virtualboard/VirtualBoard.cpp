@@ -48,7 +48,12 @@ void VirtualBoard::readSettings() {
     if (settings_.logPath == logPath_) return;
     log_.close();
     logPath_ = settings_.logPath;
-    if (!logPath_.empty()) log_.open(logPath_, std::ios::out | std::ios::trunc);
+    if (logPath_.empty()) return;
+    log_.open(logPath_, std::ios::out | std::ios::trunc);
+    // The log's time 0 on the host's monotonic clock, to set the board's
+    // events beside those another part of the process logs.
+    log(0, format("clock steady-ms=%.3f",
+                  std::chrono::duration<double, std::milli>(epoch_.time_since_epoch()).count()));
 }
 
 void VirtualBoard::log(double ms, const std::string& text) {

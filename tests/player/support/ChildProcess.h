@@ -51,6 +51,11 @@ public:
 
     std::string standardOutput() const;
     std::string standardError() const;
+#ifndef _WIN32
+    int pid() const {
+        return pid_;
+    }
+#endif
 
 private:
     std::filesystem::path directory_;

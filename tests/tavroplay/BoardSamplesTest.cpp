@@ -1,0 +1,259 @@
+// An MDX song's samples on a board: tavroplay, laid out as installed, plays
+// them through the sound server (a PulseAudio server of the test's own, a
+// null sink whose monitor is recorded, as a sound card would drain it) while
+// the FM plays on the virtual board (KX7M): each sample is heard within 5 ms
+// of its FM note's key-on on the wire, without an underrun, and the
+// recording has them a beat apart, and no GUI toolkit is mapped; without a
+// server one line says so and the FM plays on; a song without samples never
+// maps the sound module.
+#include <gtest/gtest.h>
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <thread>
+
+#include "../mdx/MdxBuilder.h"
+#include "support/BoardLog.h"
+#include "support/SoundServer.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::filesystem::path program = TAVROPLAY_PROGRAM;
+const std::filesystem::path library = TAVRO_LIBRARY_PATH;
+const std::filesystem::path virtualBoard = TAVRO_VB_MODULE_PATH;
+const std::filesystem::path soundModule = TONRIG_AUDIO_MODULE_PATH;
+
+constexpr int timerB = 200;   // a tick of 14.336 ms on a 4 MHz chip
+constexpr int beatTicks = 35; // 501.76 ms
+constexpr double beatMs = 1024.0 * (256 - timerB) / 4000.0 * beatTicks;
+constexpr std::uint32_t pdxTable = 96 * 8;  // the bank's sample table
+constexpr std::uint32_t sampleBytes = 2000; // a quarter second at 15.6 kHz
+constexpr std::uint8_t loudAdpcm = 0x77;    // sound from the first byte
+constexpr int keyOnRegister = 0x08;
+constexpr int keyOnSlots = 0x78;
+constexpr double heardWithinMs = 5;
+
+class BoardSamplesTest : public ::testing::Test {
+protected:
+    BoardSamplesTest() {
+        for (const auto& directory : {bin(), lib()})
+            std::filesystem::create_directories(directory);
+        std::filesystem::copy_file(program, bin() / "tavroplay");
+        std::filesystem::copy_file(library, lib() / "libtavro.so");
+        std::filesystem::copy_file(soundModule, lib() / soundModule.filename());
+        std::ofstream(lib() / "libtavro.ini")
+            << "[ftd2xx(COM1)]\nSLOT_00_CHIP_ID=38\nSLOT_00_CHIP_CLOCK=4000000\n";
+    }
+
+    std::filesystem::path bin() const { return scratch.path() / "bin"; }
+    std::filesystem::path lib() const { return scratch.path() / "lib"; }
+    std::filesystem::path file(const std::string& name) const { return scratch.path() / name; }
+
+    // An FM note on the left and a sample together on every beat, after a
+    // beat's rest (the song's set-up burst of its first tick goes out alone),
+    // repeated `beats` times; without a bank, the FM alone.
+    void writeSong(const std::string& name, int beats, bool withSamples) const {
+        mdxtest::Song song;
+        if (withSamples) song.pdxName = "SYNC";
+        song.voices.push_back(mdxtest::testVoice(1));
+        song.tracks[0].tempo(timerB).voice(1).pan(1).volume(15).rest(beatTicks);
+        song.tracks[8].pan(2).rest(beatTicks);
+        for (int beat = 0; beat < beats; ++beat) {
+            song.tracks[0].note(40, beatTicks / 2).rest(beatTicks - beatTicks / 2);
+            song.tracks[8].note(0, beatTicks / 2).rest(beatTicks - beatTicks / 2);
+        }
+        song.tracks[0].end();
+        song.tracks[8].end();
+        save(bin() / (name + ".mdx"), song.build());
+        std::vector<std::uint8_t> bank(pdxTable + sampleBytes, loudAdpcm);
+        std::fill_n(bank.begin(), pdxTable, std::uint8_t{0});
+        for (int i = 0; i < 4; ++i) {
+            bank[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(pdxTable >> (24 - 8 * i));
+            bank[static_cast<std::size_t>(4 + i)] =
+                static_cast<std::uint8_t>(sampleBytes >> (24 - 8 * i));
+        }
+        if (withSamples) save(bin() / "sync.pdx", bank);
+    }
+
+    static void save(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+    }
+
+    std::unique_ptr<ChildProcess>
+    start(const std::string& song, std::vector<std::string> environment, bool quiet = true) const {
+        environment.insert(environment.end(),
+                           {"TAVRO_D2XX_MODULE=" + virtualBoard.string(), "TAVRO_VB_PORTS=1",
+                            "TAVRO_VB_MODEL=KX7M", "TAVRO_VB_LOG=" + file("board.log").string(),
+                            "TAVROPLAY_SAMPLE_LOG=" + file("sample.log").string()});
+        return std::make_unique<ChildProcess>(
+            bin() / "tavroplay",
+            quiet ? std::vector<std::string>{"--quiet", song + ".mdx"}
+                  : std::vector<std::string>{song + ".mdx"},
+            bin(), environment);
+    }
+
+    // The FM key-ons' wire times on the host's monotonic clock, in ms.
+    std::vector<double> keyOns() const {
+        const std::vector<BoardEvent> events = readBoardLog(file("board.log"));
+        std::vector<double> times;
+        double clock = -1;
+        for (const BoardEvent& event : events) {
+            if (event.name == "clock") clock = std::stod(event.fields.at("steady-ms"));
+            if (event.name == "write" && event.number("addr") == keyOnRegister &&
+                (event.number("data") & keyOnSlots) != 0)
+                times.push_back(event.ms);
+        }
+        EXPECT_GE(clock, 0) << "the board's log has no clock line";
+        for (double& time : times)
+            time += clock;
+        return times;
+    }
+
+    // The lines of tavroplay's sample log that start with word.
+    std::vector<BoardEvent> sampleLog(const std::string& word) const {
+        std::vector<BoardEvent> lines;
+        std::ifstream in(file("sample.log"));
+        for (std::string line; std::getline(in, line);) {
+            if (line.rfind(word + " ", 0) != 0) continue;
+            BoardEvent event;
+            event.name = word;
+            std::istringstream fields(line.substr(word.size()));
+            for (std::string field; fields >> field;)
+                event.fields[field.substr(0, field.find('='))] = field.substr(field.find('=') + 1);
+            lines.push_back(event);
+        }
+        return lines;
+    }
+
+    ScratchDirectory scratch;
+};
+
+// Whether the process maps a file whose name holds part.
+bool maps(int pid, const std::string& part) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/maps");
+    for (std::string line; std::getline(in, line);)
+        if (line.find(part) != std::string::npos) return true;
+    return false;
+}
+
+// The frames at which sound begins on a side after at least gap frames of
+// silence.
+std::vector<std::size_t> onsets(const std::vector<std::int16_t>& frames, int side,
+                                std::size_t gap) {
+    std::vector<std::size_t> found;
+    std::size_t quiet = gap;
+    for (std::size_t frame = 0; 2 * frame < frames.size(); ++frame) {
+        if (std::abs(frames[2 * frame + static_cast<std::size_t>(side)]) > 200) {
+            if (quiet >= gap) found.push_back(frame);
+            quiet = 0;
+        } else {
+            ++quiet;
+        }
+    }
+    return found;
+}
+
+TEST_F(BoardSamplesTest, SamplesAreHeardWithTheirFmNotesOnTheBoard) {
+    const auto pulseaudio = findProgram("pulseaudio");
+    const auto parec = findProgram("parec");
+    if (!pulseaudio || !parec)
+        GTEST_SKIP() << "pulseaudio and parec are needed (Debian package pulseaudio)";
+    const SoundServer server(*pulseaudio, file("server"));
+    ASSERT_TRUE(server.running()) << server.log();
+    std::filesystem::create_directories(file("recorder"));
+    const std::filesystem::path recorded = file("recorded.wav");
+    ChildProcess recorder(*parec,
+                          {"--device=board.monitor", "--latency-msec=20", "--rate=48000",
+                           "--channels=2", "--format=s16le", "--file-format=wav",
+                           recorded.string()},
+                          file("recorder"), {server.address()});
+    // A null sink starts with blocks of 2 s; the recorder's low latency takes
+    // over once the first block has passed.
+    std::this_thread::sleep_for(2500ms);
+
+    constexpr int beats = 8;
+    writeSong("sync", beats, true);
+    auto player = start("sync", {server.address()});
+    std::this_thread::sleep_for(1000ms);
+    EXPECT_TRUE(maps(player->pid(), "libtonrig_audio_pulse")) << "no sound module while playing";
+    EXPECT_FALSE(maps(player->pid(), "libgtk")) << "the player maps a GUI toolkit";
+    const ChildExit exit = player->wait(20s);
+    EXPECT_TRUE(exit.exited);
+    EXPECT_EQ(exit.code, 0) << player->standardError();
+    EXPECT_EQ(player->standardError(), "");
+    std::this_thread::sleep_for(300ms);
+    recorder.sendSignal(SIGINT);
+    recorder.wait(5s);
+
+    // Each sample heard, as the server reported it, within 5 ms of its FM
+    // note's key-on on the wire.
+    const std::vector<double> fm = keyOns();
+    const std::vector<BoardEvent> starts = sampleLog("start");
+    ASSERT_EQ(fm.size(), static_cast<std::size_t>(beats));
+    ASSERT_EQ(starts.size(), static_cast<std::size_t>(beats));
+    for (std::size_t beat = 0; beat < starts.size(); ++beat) {
+        const double heard = std::stod(starts[beat].fields.at("heard-ms"));
+        EXPECT_NEAR(heard, fm[beat], heardWithinMs) << "beat " << beat;
+        RecordProperty("offset" + std::to_string(beat), std::to_string(heard - fm[beat]));
+    }
+    const std::vector<BoardEvent> end = sampleLog("end");
+    ASSERT_EQ(end.size(), 1u);
+    EXPECT_EQ(end[0].fields.at("underruns"), "0");
+    EXPECT_EQ(end[0].fields.at("reanchors"), "0");
+
+    // What the sink played: every sample, on the right, a beat apart.
+    SF_INFO info{};
+    SNDFILE* sound = sf_open(recorded.string().c_str(), SFM_READ, &info);
+    ASSERT_NE(sound, nullptr) << "no recording";
+    std::vector<std::int16_t> frames(static_cast<std::size_t>(info.frames) * 2);
+    frames.resize(2 * static_cast<std::size_t>(sf_readf_short(sound, frames.data(), info.frames)));
+    sf_close(sound);
+    const std::vector<std::size_t> heard = onsets(frames, 1, 4800);
+    ASSERT_EQ(heard.size(), static_cast<std::size_t>(beats));
+    for (std::size_t beat = 1; beat < heard.size(); ++beat)
+        EXPECT_NEAR(static_cast<double>(heard[beat] - heard[beat - 1]) / 48.0, beatMs, 1.0)
+            << "beat " << beat;
+    EXPECT_TRUE(onsets(frames, 0, 4800).empty()) << "the FM is the board's, not the speakers'";
+}
+
+TEST_F(BoardSamplesTest, WithoutASoundServerOneLineSaysSoAndTheFmPlaysOn) {
+    writeSong("sync", 3, true);
+    auto player = start("sync", {"PULSE_SERVER=unix:" + file("no-server").string()}, false);
+    const ChildExit exit = player->wait(20s);
+    EXPECT_TRUE(exit.exited);
+    EXPECT_EQ(exit.code, 0);
+    // One line about the samples (the others are about the link).
+    std::istringstream err(player->standardError());
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(err, line);)
+        if (line.find("MSM6258") != std::string::npos || line.find("sound") != std::string::npos)
+            lines.push_back(line);
+    ASSERT_EQ(lines.size(), 1u) << player->standardError();
+    EXPECT_NE(lines[0].find("its writes are dropped: MSM6258 ADPCM (no live sound: "),
+              std::string::npos)
+        << lines[0];
+    EXPECT_EQ(keyOns().size(), 3u) << "the FM did not play";
+    EXPECT_FALSE(std::filesystem::exists(file("sample.log")));
+}
+
+TEST_F(BoardSamplesTest, ASongWithoutSamplesNeverMapsTheSoundModule) {
+    writeSong("fm", 4, false);
+    auto player = start("fm", {"PULSE_SERVER=unix:" + file("no-server").string()});
+    std::this_thread::sleep_for(1200ms);
+    EXPECT_FALSE(maps(player->pid(), "libtonrig_audio_pulse"));
+    EXPECT_FALSE(maps(player->pid(), "libpulse"));
+    EXPECT_TRUE(maps(player->pid(), "libtavro.so")) << "the process was not looked at playing";
+    const ChildExit exit = player->wait(20s);
+    EXPECT_EQ(exit.code, 0);
+    EXPECT_EQ(player->standardError(), "");
+    EXPECT_EQ(keyOns().size(), 4u);
+}
+
+} // namespace
