@@ -42,6 +42,9 @@ constexpr double ym2151LfoDivisor = 1 << 30;
 constexpr unsigned pmDepth = 91;
 constexpr unsigned amDepth = 32;
 constexpr unsigned triangleWave = 2;
+
+// The YM2612's channel 6, which the DAC takes over.
+constexpr unsigned dacChannel = 5;
 constexpr unsigned pmSensitivityOf[8] = {0, 1, 2, 2, 3, 3, 4, 5};
 constexpr unsigned amSensitivityOf[4] = {0, 0, 1, 2};
 
@@ -139,6 +142,8 @@ void OpnToYm2151::write(std::uint16_t address, std::uint8_t data) {
         writeLfo();
     } else if (port == 0 && address >= Opn::prescalerFirst && address <= Opn::prescalerLast) {
         if (setup_.model != OpnModel::ym2612) writePrescaler(address - Opn::prescalerFirst);
+    } else if (port == 0 && address == Opn::dacEnable) {
+        if (setup_.model == OpnModel::ym2612) writeDacEnable(opn_.dacEnabled());
     } else if (port == 0 && address == Opn::keyOn) {
         writeKeyOn(data);
     } else if (reg >= Opn::detuneMultipleBase && reg < Opn::slotRegistersEnd) {
@@ -267,12 +272,25 @@ void OpnToYm2151::writePrescaler(unsigned prescaler) {
     if (setup_.model != OpnModel::ym2203 && opn_.lfoEnabled()) writeLfo();
 }
 
+void OpnToYm2151::writeDacEnable(bool on) {
+    if (on == dacOn_) return;
+    dacOn_ = on;
+    if (on)
+        send(Opm::keyOn, Opm::keyOnByte(dacChannel, 0));
+    else if (Opn::keyOnSlotsField::of(dacChannelKey_) != 0)
+        writeKeyOn(dacChannelKey_);
+}
+
 void OpnToYm2151::writeKeyOn(std::uint8_t data) {
     const int ch = Opn::keyOnTarget(data);
     if (ch < 0 || static_cast<unsigned>(ch) >= channelCount(setup_.model)) return;
     if (setup_.model == OpnModel::ym2608 && ch >= static_cast<int>(Opn::channelsPerPort) &&
         !opn_.sixChannels())
         return;
+    if (ch == static_cast<int>(dacChannel)) {
+        dacChannelKey_ = data;
+        if (dacOn_) return;
+    }
     send(Opm::keyOn, Opm::keyOnByte(static_cast<unsigned>(ch), Opn::keyOnSlotsField::of(data)));
 }
 

@@ -32,9 +32,11 @@
 //   - the YM2608 keys its channels 4-6 only once 0x29 bit 7 asks for six.
 //
 // Knowingly different: the SSG-EG (0x90), channel 3's special mode (its
-// operators play at channel 3's frequency), the YM2612's DAC (0x2A, 0x2B;
-// channel 6 keeps playing FM) and the YM2608's rhythm and ADPCM parts have
-// no YM2151 counterpart: their writes are dropped and named in losses().
+// operators play at channel 3's frequency), the YM2612's DAC (0x2A, 0x2B)
+// and the YM2608's rhythm and ADPCM parts have no YM2151 counterpart: their
+// writes are dropped and named in losses(). While the DAC is on, channel 6
+// is silent as on the chip (keyed off on the YM2151; keyed again as it was
+// when the DAC goes off, its envelope restarting where the chip's ran on).
 // Envelope times come within a rate step of the OPN's (about 10 %, up to
 // some 18 % where the clocks' ratio falls between the rates' steps); timers
 // do nothing. The prescaler writes (0x2D-0x2F, YM2203 and YM2608) are
@@ -98,6 +100,7 @@ private:
     void writeLfo();
     void writeKeyOn(std::uint8_t data);
     void writePrescaler(unsigned prescaler);
+    void writeDacEnable(bool on);
     void send(std::uint8_t address, std::uint8_t data);
     unsigned opnKeyCode(unsigned ch) const;
 
@@ -114,7 +117,9 @@ private:
     std::array<int, Opm::registerCount> sent_;    // -1: not yet
     std::vector<std::string_view> losses_;
     unsigned prescaler_ = 0;
-    bool started_ = false; // the YM2151's channels set up for the song
+    bool dacOn_ = false;
+    std::uint8_t dacChannelKey_ = 0; // the DAC channel's last key-on byte
+    bool started_ = false;           // the YM2151's channels set up for the song
 };
 
 } // namespace convert

@@ -59,7 +59,7 @@ void Sn76489ToSsg::write(std::uint8_t byte) {
 }
 
 void Sn76489ToSsg::writeStereo(std::uint8_t byte) {
-    if (byte != stereoAllOn) stereoLost_ = true;
+    if (losesStereo(byte)) stereoLost_ = true;
 }
 
 std::string Sn76489ToSsg::losses() const {

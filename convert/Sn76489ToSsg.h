@@ -60,6 +60,8 @@ public:
     void writeStereo(std::uint8_t byte);
     // "Game Gear stereo dropped" once a stereo byte that matters came; else "".
     std::string losses() const;
+    // Whether a stereo byte loses anything (a channel off on a side).
+    static bool losesStereo(std::uint8_t byte) { return byte != stereoAllOn; }
 
     // The tone frequency of a period, and of the noise (periodic: its pitch;
     // white: its shift rate), by the chip's registers.

@@ -171,15 +171,6 @@ bool MdxDriver::need(Track& t, std::size_t bytes) {
 }
 
 void MdxDriver::tickTrack(Track& t) {
-    if (t.ended) {
-        // An ended track's LFO and portamento go on, and the fade reaches it
-        // (tests "LfoAcrossNotes", "Fade").
-        if (isFm(t)) {
-            t.portamentoSum += t.portamento;
-            effects(t);
-        }
-        return;
-    }
     bool noteTick = false;
     if (t.waiting) {
         if (!t.signalled) return;
@@ -203,11 +194,16 @@ void MdxDriver::tickTrack(Track& t) {
             writePitch(t, currentPitch(t));
             return;
         }
-        if (--t.clocksLeft == 0) {
-            // A key held through a rest (after a legato note) goes off as
-            // the rest ends, before the next commands (test
-            // "LegatoThenRestThenCommands").
-            if (t.keyed && t.restSinceNote) keyOff(t);
+        // An ended track reads nothing more, but its gate, key-on delay, LFO
+        // and portamento go on, and the fade reaches it (tests
+        // "LfoAcrossNotes", "Fade", "KeyOnDelayPastTheEnd").
+        if (!t.ended && --t.clocksLeft == 0) {
+            // A key still on through a rest (after a legato note, or a
+            // key-on delayed past its gate) goes off as the rest ends,
+            // before the next commands, unless a legato holds it through
+            // the rest into the next note (tests "LegatoThenRestThenCommands",
+            // "LegatoRest").
+            if (t.keyed && t.restEndsKey) keyOff(t);
             noteTick = runCommands(t);
         }
         // A key-on as late as the note's end comes after that tick's
@@ -216,7 +212,9 @@ void MdxDriver::tickTrack(Track& t) {
         if (!noteTick && t.keyOnDelayLeft > 0 && --t.keyOnDelayLeft == 0) {
             // A delayed key-on starts the LFO's delay from itself; the pitch
             // of that tick goes with the key-on (test "LfoAndKeyOnDelay").
-            if (t.lfoDelay != 0) t.pitchLfo.restart(t.lfoDelay);
+            // A key still on (a tied note) keys nothing and restarts
+            // nothing (test "LfoAndKeyOnDelayOnTiedNote").
+            if (t.lfoDelay != 0 && !t.keyed) t.pitchLfo.restart(t.lfoDelay);
             t.pitchLfo.tick();
             t.portamentoSum = 0;
             keyOnStage(t, !t.keyed);
@@ -224,7 +222,7 @@ void MdxDriver::tickTrack(Track& t) {
         }
     }
     if (!noteTick) effects(t);
-    if (t.restStarted && isFm(t) && t.volumeDirty) writeVolume(t);
+    if (t.restStarted && isFm(t) && volumeDue(t)) writeVolume(t);
     t.restStarted = false;
 }
 
@@ -248,8 +246,8 @@ bool MdxDriver::runCommands(Track& t) {
         std::uint8_t c = byteAt(t.pc);
         if (c <= lastRest) {
             t.clocksLeft = c + 1;
-            t.restSinceNote = true;
-            t.tieNext = false; // a legato before a rest is spent on it (test "LegatoBeforeRest")
+            t.restEndsKey = !t.tieNext;
+            t.tieNext = false;
             endPortamento(t);
             // A volume changed before a rest goes out at the rest, after
             // the tick's pitch (tests "VolumeBeforeRest", "DetuneAndVolumeBeforeRest").
@@ -294,7 +292,7 @@ bool MdxDriver::runCommands(Track& t) {
             break;
         case commandVolume:
             if (!need(t, 2)) return false;
-            setVolume(t, byteAt(t.pc + 1));
+            t.volume = byteAt(t.pc + 1);
             t.pc += 2;
             break;
         case commandVolumeDown:
@@ -306,11 +304,11 @@ bool MdxDriver::runCommands(Track& t) {
                     --attenuation;
                 else if (!up && attenuation < Regs::maximumTotalLevel)
                     ++attenuation;
-                setVolume(t, measured::directVolumeFlag | attenuation);
+                t.volume = measured::directVolumeFlag | attenuation;
             } else if (up && t.volume < maximumVolume) {
-                setVolume(t, t.volume + 1);
+                ++t.volume;
             } else if (!up && t.volume > 0) {
-                setVolume(t, t.volume - 1);
+                --t.volume;
             }
             t.pc += 1;
             break;
@@ -495,7 +493,7 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
     t.tieNext = false;
     // A key still on from the last note holds into this one (after a rest it
     // went off as the rest ended: test "LegatoThenRest").
-    t.restSinceNote = false;
+    t.restEndsKey = false;
     if (!isFm(t)) {
         if (samples_) samples_->push_back({adpcmTrack(t), note, t.rate, t.pan, t.volume, false});
         t.keyed = true;
@@ -517,7 +515,7 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
         // With a key-on delay the pitch and the volume go at the note, the
         // rest at the key-on (test "KeyOnDelay").
         writePitch(t, currentPitch(t));
-        if (t.volumeDirty || t.fadeDirty) writeVolume(t);
+        if (volumeDue(t)) writeVolume(t);
     }
 }
 
@@ -546,26 +544,26 @@ void MdxDriver::keyOnStage(Track& t, bool key) {
               t.pan << panShift | (t.voice.feedbackConnection & voiceBits));
         t.panDirty = false;
     }
-    if (t.chipLfoSync) {
+    // The chip's LFO starts again with a key-on, not with a tied note (test
+    // "ChipLfoSyncOnTiedNote").
+    if (t.chipLfoSync && key) {
         write(Regs::test, lfoResetOn);
         write(Regs::test, lfoResetOff);
     }
     writePitch(t, currentPitch(t));
-    if (t.volumeDirty || t.fadeDirty) {
-        writeVolume(t);
-        t.volumeDirty = false;
-    }
+    if (volumeDue(t)) writeVolume(t);
     if (key) {
         write(Regs::keyOn, Regs::keyOnByte(ch, t.voice.slotMask));
         t.keyed = true;
     }
 }
 
-// The volume is written again only when its attenuation changes (test
-// "VolumeSameLevel": volume 8 and 0x80 + 0x15 are one level).
-void MdxDriver::setVolume(Track& t, unsigned volume) {
-    if (attenuationOf(volume) != attenuationOf(t.volume)) t.volumeDirty = true;
-    t.volume = volume;
+// The volume is written again only when its attenuation differs from the
+// one last written (tests "VolumeSameLevel": volume 8 and 0x80 + 0x15 are
+// one level; "VolumeBackToTheSame": up and down again writes nothing).
+bool MdxDriver::volumeDue(const Track& t) const {
+    return t.volumeDirty || t.fadeDirty ||
+           static_cast<int>(attenuationOf(t.volume) + fadeLevel_) != t.writtenAttenuation;
 }
 
 unsigned MdxDriver::attenuationOf(unsigned volume) {
@@ -575,7 +573,8 @@ unsigned MdxDriver::attenuationOf(unsigned volume) {
 }
 
 void MdxDriver::writeVolume(Track& t) {
-    writeCarrierLevels(t, attenuationOf(t.volume) + fadeLevel_);
+    t.writtenAttenuation = static_cast<int>(attenuationOf(t.volume) + fadeLevel_);
+    writeCarrierLevels(t, static_cast<unsigned>(t.writtenAttenuation));
     t.volumeDirty = false;
     t.fadeDirty = false;
 }

@@ -87,7 +87,7 @@ private:
         int keyOnDelayLeft = 0;
         bool keyed = false;
         bool tieNext = false;
-        bool restSinceNote = false;
+        bool restEndsKey = false; // a rest without a legato before it: the key goes off at its end
         bool restStarted = false; // a rest began in this tick
         unsigned gate = 8;
         int detune = 0;
@@ -104,8 +104,9 @@ private:
         int chipConnection = -1; // the connection of the voice last written to the chip
         bool voiceDirty = false;
         bool panDirty = false;
-        bool volumeDirty = false; // by a volume command or a new voice: written at the note
-        bool fadeDirty = false;   // by the fade: written in the tick
+        bool volumeDirty = false;    // by a new voice: written at the note
+        int writtenAttenuation = -1; // the volume's (and fade's) last written to the chip
+        bool fadeDirty = false;      // by the fade: written in the tick
         bool chipLfoSync = false;
         std::uint8_t chipSensitivity = 0;
         unsigned rate = 4;
@@ -129,7 +130,7 @@ private:
     void effects(Track& t);
     int currentPitch(const Track& t) const;
     void writePitch(Track& t, int pitch);
-    void setVolume(Track& t, unsigned volume);
+    bool volumeDue(const Track& t) const;
     static unsigned attenuationOf(unsigned volume);
     void writeVolume(Track& t);
     void writeCarrierLevels(Track& t, unsigned attenuation);

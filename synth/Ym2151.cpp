@@ -231,8 +231,11 @@ void Ym2151::applyKeyOff(std::uint8_t data) {
     const unsigned keys = Regs::keyOnSlotsField::of(data);
     for (unsigned s = 0; s < 4; ++s) {
         const Role role = Regs::operatorOfSlot(s * 8);
+        Slot& slot = slots_[Regs::slot(Regs::keyOnChannelField::of(data), role)];
         if ((keys & Regs::keyOnBit(role)) == 0)
-            slots_[Regs::slot(Regs::keyOnChannelField::of(data), role)].keyRegister = false;
+            slot.keyRegister = false;
+        else if (!slot.keyed)
+            slot.keyOnComing = true;
     }
 }
 
@@ -393,7 +396,10 @@ inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left) {
         if (s.state == EgState::attack && s.level == 0) enterState(s, EgState::decay);
         if (s.state == EgState::decay && s.level >= s.sustainLevel) enterState(s, EgState::sustain);
     }
-    if (!egTick_) return;
+    // In the frame before a key-on reaches a released slot its level stays.
+    const bool keyOnComing = s.keyOnComing;
+    s.keyOnComing = false;
+    if (!egTick_ || keyOnComing) return;
     if (released && left == EgState::attack) return;
     const unsigned rate = s.rates[static_cast<unsigned>(released ? left : s.state)];
     const unsigned inc = envelopeIncrement(rate, egCounter_);

@@ -21,7 +21,8 @@
 //   - 0x40-0xFF (operator registers): from frame 1 for slots 4 on, frame 2 for
 //     slots 0-3;
 //   - 0x08 (KON): a key-off reaches the envelopes in frame 1, a key-on in
-//     frame 2 (where the phase restarts).
+//     frame 2 (where the phase restarts); a released slot's envelope holds its
+//     level in frame 1 when a key-on follows.
 // The LFO's values take effect later still: PM eight frames after the wave
 // moves (nine for the slots before C1 of channel 7), AM four frames after for
 // C1 and C2 and five for M1 and M2. PM's sign changes with the phase's first
@@ -96,6 +97,7 @@ private:
         std::uint16_t transitionLevel = noTransition; // the level that may end the state
         bool keyRegister = false;                     // key as written to KON
         bool keyed = false;        // key as the envelope last saw it (register or CSM)
+        bool keyOnComing = false;  // a key-on reaches the envelope in the next frame
         int amShift = -1;          // AMS - 1 when AM applies to the slot, else -1
         std::int16_t out = 0;      // the operator's output this frame
         std::int16_t previous = 0; // and in the frame before (kept for M1 and C1)

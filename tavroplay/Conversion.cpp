@@ -26,11 +26,10 @@ class Sn76489Conversion : public Conversion {
 public:
     Sn76489Conversion(const songs::Song& song, std::size_t chip, const ConversionOutput& output)
         : convert_(setupOf(song.chips[chip]), output.mainClock, writerOf(&output.main)) {
-        convert::Sn76489ToSsg stereoCheck({}, output.mainClock, writerOf(nullptr));
         for (const songs::SongWrite& write : song.writes)
-            if (write.chip == chip && write.address == songs::sn76489StereoAddress)
-                stereoCheck.writeStereo(write.data);
-        losses_ = stereoCheck.losses();
+            if (write.chip == chip && write.address == songs::sn76489StereoAddress &&
+                convert::Sn76489ToSsg::losesStereo(write.data))
+                losses_ = convert::Sn76489ToSsg::stereoLoss;
     }
     void write(std::uint16_t address, std::uint8_t data) override {
         if (address == songs::sn76489StereoAddress)

@@ -105,6 +105,15 @@ TEST(OpnToYm2151, OperatorsAndKeysGoToTheirYm2151Slots) {
     c.convert.write(Opn::keyOn, 0xF3); // code 3 names no channel
     EXPECT_EQ(c.opmWrites, before + 1);
 
+    // The DAC silences channel 6 (measured on the reference) until it goes off.
+    c.convert.write(Opn::keyOn, 0xF6);
+    c.convert.write(Opn::dacEnable, Opn::dacEnableField::make(1));
+    EXPECT_EQ(c.opm[Opm::keyOn], Opm::keyOnByte(5, 0));
+    c.convert.write(Opn::keyOn, 0x36);
+    EXPECT_EQ(c.opm[Opm::keyOn], Opm::keyOnByte(5, 0)) << "no key-on while the DAC plays";
+    c.convert.write(Opn::dacEnable, 0);
+    EXPECT_EQ(c.opm[Opm::keyOn], Opm::keyOnByte(5, Opm::keyOnBitM1 | Opm::keyOnBitC1));
+
     Converted opn(OpnModel::ym2203, 3993600);
     opn.convert.write(Opn::keyOn, 0xF4);
     EXPECT_EQ(opn.opm.count(Opm::keyOn), 0u) << "the YM2203 has three channels";

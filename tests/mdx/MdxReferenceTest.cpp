@@ -583,6 +583,108 @@ const std::vector<Case>& cases() {
              s.tracks[0].voice(voiceOne).note(30, 3).end();
              s.tracks[8].noise(4).pan(2).volume(10).note(0, 3).note(5, 2).rest(2).note(2, 4).end();
          }},
+        {"VolumeBackToTheSame",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .note(30, 2)
+                 .volumeUp()
+                 .volumeDown()
+                 .note(31, 2)
+                 .volume(9)
+                 .volume(8)
+                 .note(32, 2)
+                 .volume(9)
+                 .rest(2)
+                 .volume(8)
+                 .note(33, 2)
+                 .volume(3)
+                 .note(33, 2)
+                 .end();
+         }},
+        {"LegatoRest",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .gate(7)
+                 .keyOnDelay(2)
+                 .note(30, 3)
+                 .legato()
+                 .rest(1)
+                 .keyOnDelay(0)
+                 .note(31, 2)
+                 .end();
+             s.tracks[1]
+                 .voice(voiceOne)
+                 .gate(7)
+                 .keyOnDelay(2)
+                 .note(30, 3)
+                 .legato()
+                 .rest(1)
+                 .keyOnDelay(0)
+                 .legato()
+                 .note(31, 2)
+                 .end();
+             s.tracks[2].voice(voiceOne).note(30, 3).legato().rest(1).note(31, 2).end();
+             s.tracks[3].voice(voiceOne).legato().note(30, 3).legato().rest(3).note(31, 2).end();
+             s.tracks[4]
+                 .voice(voiceOne)
+                 .gate(7)
+                 .keyOnDelay(2)
+                 .note(30, 3)
+                 .rest(1)
+                 .keyOnDelay(0)
+                 .legato()
+                 .note(31, 2)
+                 .end();
+         }},
+        {"ChipLfoSyncOnTiedNote",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .chipLfo(0x42, 0x80, 0xFF, 0x33, 0x35)
+                 .legato()
+                 .note(30, 4)
+                 .legato()
+                 .note(31, 4)
+                 .note(32, 4)
+                 .keyOnDelay(2)
+                 .note(33, 4)
+                 .legato()
+                 .note(34, 4)
+                 .note(35, 4)
+                 .end();
+         }},
+        {"LfoAndKeyOnDelayOnTiedNote",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .lfoDelay(1)
+                 .pitchLfo(2, 7, 134)
+                 .legato()
+                 .note(73, 1)
+                 .keyOnDelay(1)
+                 .legato()
+                 .note(24, 4)
+                 .note(25, 6)
+                 .end();
+             s.tracks[1]
+                 .voice(voiceOne)
+                 .portamento(317)
+                 .lfoDelay(2)
+                 .pitchLfo(0, 3, 300)
+                 .legato()
+                 .note(40, 2)
+                 .keyOnDelay(2)
+                 .note(41, 5)
+                 .end();
+         }},
+        {"KeyOnDelayPastTheEnd",
+         [](Song& s) {
+             s.tracks[0].voice(voiceOne).keyOnDelay(2).note(30, 1).end();
+             s.tracks[1].voice(voiceOne).keyOnDelay(3).note(31, 2).rest(1).end();
+             s.tracks[2].voice(voiceOne).portamento(500).keyOnDelay(4).gate(2).note(32, 2).end();
+         }},
         {"AllChannels",
          [](Song& s) {
              for (int ch = 0; ch < 8; ++ch)

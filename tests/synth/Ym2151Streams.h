@@ -326,6 +326,25 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // Re-keyed four frames after each key-off, at every point of the envelope
+        // counter's turn, so that the release steps in the frame before the
+        // key-on reaches the slot at some of them.
+        Stream s("rekey_after_release");
+        s.channel(0, 7, 0, 1);
+        Operator o;
+        o.ar = 24, o.d1r = 0, o.d1l = 0, o.rr = 6;
+        s.op(0, 3, o);
+        s.note(0, 0x3A);
+        for (unsigned i = 0; i < 97; ++i) {
+            s.key(0, 8);
+            s.wait(60 + i);
+            s.key(0, 0);
+            s.wait(4);
+        }
+        s.wait(100);
+        all.push_back(s);
+    }
+    {
         Stream s("csm");
         s.channel(6, 7, 0);
         Operator o;

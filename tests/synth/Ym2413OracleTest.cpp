@@ -204,8 +204,8 @@ TEST_F(Ym2413Oracle, BuiltInInstruments) {
         if (inst != 12 && inst != 15) {
             EXPECT_EQ(a.equalShare, 100.0) << name;
         }
-        EXPECT_GE(a.equalShare, 99.7) << name;
-        EXPECT_GE(a.signalToError, 35.0) << name;
+        EXPECT_GE(a.equalShare, 99.9) << name;
+        EXPECT_GE(a.signalToError, 36.0) << name;
     }
 }
 
@@ -224,8 +224,8 @@ TEST_F(Ym2413Oracle, PitchChangesWhileSounding) {
         s.wait(150);
     }
     const Agreement a = compare("pitch changes", s);
-    EXPECT_GE(a.equalShare, 99.8);
-    EXPECT_GE(a.signalToError, 40.0);
+    EXPECT_GE(a.equalShare, 99.9);
+    EXPECT_GE(a.signalToError, 41.0);
 }
 
 TEST_F(Ym2413Oracle, RhythmMode) {
@@ -246,8 +246,8 @@ TEST_F(Ym2413Oracle, RhythmMode) {
         s.wait(1000);
     }
     const Agreement a = compare("rhythm, five drums", s);
-    EXPECT_GE(a.equalShare, 95.0);
-    EXPECT_GE(a.signalToError, 20.0);
+    EXPECT_GE(a.equalShare, 96.0);
+    EXPECT_GE(a.signalToError, 22.5);
 }
 
 // The hi-hat and snare drum while channel 7's F-number and block change under them.
