@@ -43,17 +43,20 @@
 // level), the value being the DAC's code; the write-busy time (writes are
 // taken between frames, whatever their spacing).
 // Known differences from the chip (measured against the die-shot-derived
-// emulator): the noise generator's sequence after NFRQ changes while it runs,
-// and with NFRQ 17 (the other rates from reset are the chip's), and the first
-// frame after noise is enabled; the values of the LFO's noise wave; the
-// triangle wave selected while the LFO runs (its values can trail the phase by
-// half a step, found at the fastest rates); a change of AMD or PMD while the
-// LFO runs, which reaches the slots in stages over some frames where the model
-// takes it at once with the wave's delay; a note on an unused note code (3, 7,
-// 11, 15) under a negative PM with DT2 set, and key code 0x7F (note 15 of
-// octave 7); a change of AMS while the triangle wave's AM is deep can come a
-// frame early; a voice re-keyed a few frames after its key-off can, at some
-// timings, differ for a few frames.
+// emulator): the noise generator's register after a write of NFRQ that leaves
+// rate 31 or comes in the frame its timer fires (the chip's takes another
+// state; the rates from reset are the chip's), and the first frame after noise
+// is enabled; the values of the LFO's noise wave; the triangle wave selected
+// while the LFO runs (its values can trail the phase by half a step, found at
+// the fastest rates); a change of AMD or PMD while the LFO runs, which reaches
+// the slots in stages over some frames where the model takes it at once with
+// the wave's delay; a note on an unused note code (3, 7, 11, 15) under a
+// negative PM with DT2 set, or under a positive PM that carries it across
+// several note codes (the chip then lands on unused codes it skips otherwise,
+// at their small steps), and key code 0x7F (note 15 of octave 7); a change of
+// AMS while the triangle wave's AM is deep can come a frame early; a voice
+// re-keyed a few frames after its key-off can, at some timings, differ for a
+// few frames.
 #pragma once
 
 #include <array>

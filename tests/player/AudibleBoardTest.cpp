@@ -333,7 +333,9 @@ TEST_F(AudibleBoardTest, WhatTheServerPlayedMatchesTheBoardsFileWithoutUnderrun)
         play({server.address(), "TAVRO_VB_AUDIO=default", "TAVRO_VB_WAV=" + wav.string()}, 2500ms);
     EXPECT_TRUE(exit.exited);
     EXPECT_EQ(exit.code, 0);
-    std::this_thread::sleep_for(300ms);
+    // The server's buffer and a slow (sanitized, loaded) recorder let the
+    // last of the sound arrive well after the board has gone.
+    std::this_thread::sleep_for(1000ms);
     recorder.sendSignal(SIGINT);
     recorder.wait(5s);
 

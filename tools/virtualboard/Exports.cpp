@@ -2,21 +2,28 @@
 // vendor driver's names and with C linkage; every other symbol of the module
 // stays hidden. They forward to one process-wide VirtualBoard, which is never
 // destroyed, so that calls made late in process teardown stay safe; a
-// recording or sound file still running when the process ends is finished
-// then.
+// recording or sound file still running when the process ends (or the module
+// is unloaded) is finished then. A module loaded and unloaded without a call
+// (a look at the devices' module) makes no board.
 #include "tools/virtualboard/VirtualBoard.h"
+
+#include <atomic>
 
 #define VIRTUALBOARD_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
+std::atomic<virtualboard::VirtualBoard*> made{nullptr};
+
 virtualboard::VirtualBoard& board() {
-    static auto* instance = new virtualboard::VirtualBoard;
+    static auto* instance = made = new virtualboard::VirtualBoard;
     return *instance;
 }
 
 struct FinishAtExit {
-    ~FinishAtExit() { board().finishRecording(); }
+    ~FinishAtExit() {
+        if (virtualboard::VirtualBoard* instance = made.load()) instance->finishRecording();
+    }
 } finishAtExit;
 
 } // namespace
