@@ -187,9 +187,15 @@ TEST_F(AudibleBoardTest, WithoutAServerTheBoardGoesOnSilentlyAndItsFileHasTheSon
     ASSERT_TRUE(written) << "no readable file";
     EXPECT_EQ(written->format & SF_FORMAT_TYPEMASK, fileType);
     EXPECT_EQ(std::to_string(written->count()), field(*wavLine, "frames"));
-    // The file runs from the board's start to its close: about the time played.
+    // The file runs from the board's start to its close: about the time played
+    // (on Windows also the time the system took to answer that it has no such
+    // device, some ten seconds at times under Wine when its services start).
     EXPECT_GT(written->count(), 2.0 * rate);
+#ifdef _WIN32
+    EXPECT_LT(written->count(), 16.0 * rate);
+#else
     EXPECT_LT(written->count(), 4.0 * rate);
+#endif
     expectTheSongsTones(*written);
 }
 
