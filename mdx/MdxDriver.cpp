@@ -172,6 +172,7 @@ bool MdxDriver::need(Track& t, std::size_t bytes) {
 
 void MdxDriver::tickTrack(Track& t) {
     bool noteTick = false;
+    bool lfoMoves = true;
     if (t.waiting) {
         if (!t.signalled) return;
         t.waiting = false;
@@ -185,15 +186,11 @@ void MdxDriver::tickTrack(Track& t) {
         // Portamento moves before the tick's commands: the step of a tick
         // that starts a rest still counts (test "PortamentoAcrossRests").
         // While a key-on waits its delay, the portamento holds, and so does
-        // an LFO that waits for the key-on (test "KeyOnDelayHoldsEffects").
+        // an LFO that waits for the key-on, as the note ends too (tests
+        // "KeyOnDelayHoldsEffects", "KeyOnDelayHoldsTheLfoPastTheNote").
         const bool keyOnWaits = t.keyOnDelayLeft > 1;
         if (!keyOnWaits) t.portamentoSum += t.portamento;
-        if (keyOnWaits && t.lfoDelay != 0 && t.clocksLeft > 1) {
-            --t.clocksLeft;
-            --t.keyOnDelayLeft;
-            writePitch(t, currentPitch(t));
-            return;
-        }
+        lfoMoves = !(keyOnWaits && t.lfoDelay != 0);
         // An ended track reads nothing more, but its gate, key-on delay, LFO
         // and portamento go on, and the fade reaches it (tests
         // "LfoAcrossNotes", "Fade", "KeyOnDelayPastTheEnd").
@@ -221,7 +218,7 @@ void MdxDriver::tickTrack(Track& t) {
             noteTick = true;
         }
     }
-    if (!noteTick) effects(t);
+    if (!noteTick) effects(t, lfoMoves);
     if (t.restStarted && isFm(t) && volumeDue(t)) writeVolume(t);
     t.restStarted = false;
 }
@@ -374,15 +371,14 @@ bool MdxDriver::runCommands(Track& t) {
             t.pc += 3;
             break;
         case commandEnd: {
-            if (!need(t, 3)) {
+            // The end stops a portamento as a note or rest would: one given
+            // just before it goes on (test "PortamentoAtTheEnd").
+            if (t.pc + 3 > body_.size() || byteAt(t.pc + 1) == 0 || wordAt(t.pc + 1) >= 0) {
+                endPortamento(t);
                 t.ended = true;
                 return false;
             }
             int back = wordAt(t.pc + 1);
-            if (byteAt(t.pc + 1) == 0 || back >= 0) {
-                t.ended = true;
-                return false;
-            }
             std::ptrdiff_t target = static_cast<std::ptrdiff_t>(t.pc + 3) + back;
             if (target < 0) {
                 t.ended = true;
@@ -461,6 +457,9 @@ bool MdxDriver::runCommands(Track& t) {
         case commandLfoDelay:
             if (!need(t, 2)) return false;
             t.lfoDelay = byteAt(t.pc + 1);
+            // No delay ends one under way; another takes effect at the next
+            // key-on (test "LfoDelayChangedUnderWay").
+            if (t.lfoDelay == 0) t.pitchLfo.endDelay();
             t.pc += 2;
             break;
         case commandPcm8: t.pc += 1; break;
@@ -507,7 +506,10 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
     // The LFO moves in a note's first tick (tests "LfoOnTiedNote",
     // "LfoSetUpOnTiedNote").
     if (!t.keyed && t.lfoDelay != 0 && t.keyOnDelay == 0) t.pitchLfo.restart(t.lfoDelay);
-    t.pitchLfo.tick();
+    // An LFO that waits for a delayed key-on does not move before it.
+    // An LFO held for a key-on still waiting stays held at the next note
+    // (test "KeyOnDelayHoldsTheLfoPastTheNote").
+    if (!(t.keyOnDelayLeft > 1 && t.lfoDelay != 0)) t.pitchLfo.tick();
     t.keyOnDelayLeft = t.keyOnDelay;
     if (t.keyOnDelay == 0) {
         keyOnStage(t, !t.keyed);
@@ -594,9 +596,9 @@ void MdxDriver::writeCarrierLevels(Track& t, unsigned attenuation) {
     }
 }
 
-void MdxDriver::effects(Track& t) {
+void MdxDriver::effects(Track& t, bool lfoMoves) {
     if (!isFm(t)) return;
-    t.pitchLfo.tick();
+    if (lfoMoves) t.pitchLfo.tick();
     writePitch(t, currentPitch(t));
     // A volume changed by the fade goes out at once (test "Fade").
     if (t.fadeDirty) writeVolume(t);

@@ -127,7 +127,7 @@ private:
     void startNote(Track& t, unsigned note, int clocks);
     void keyOnStage(Track& t, bool key);
     void keyOff(Track& t);
-    void effects(Track& t);
+    void effects(Track& t, bool lfoMoves = true);
     int currentPitch(const Track& t) const;
     void writePitch(Track& t, int pitch);
     bool volumeDue(const Track& t) const;

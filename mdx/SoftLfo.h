@@ -9,9 +9,12 @@
 //   triangle: +amplitude at the start tick, turning every period, its first
 //             turn after half a period.
 // A new shape, or the LFO switched on again, starts at the next tick (after
-// a delay under way). With an LFO delay d (d > 0) each key-on starts the
+// a delay under way); a triangle set up so stands at +amplitude at once,
+// through the delay (test "TriangleSetUpDuringTheDelay"), where a key-on's
+// restart holds it at 0. With an LFO delay d (d > 0) each key-on starts the
 // shape again, held at 0 until d - 1 ticks after the key-on, the count
 // running with the LFO off too; without one the LFO runs on across notes.
+// Setting no delay ends one under way; another delay waits for a key-on.
 #pragma once
 
 #include <algorithm>
@@ -28,12 +31,12 @@ public:
         period_ = period;
         amplitude_ = amplitude;
         enabled_ = true;
-        restartShape();
+        startFromCommand();
     }
     // Off, or on again from the shape's start.
     void setEnabled(bool on) {
         enabled_ = on;
-        if (on) restartShape();
+        if (on) startFromCommand();
     }
     bool enabled() const { return enabled_; }
 
@@ -42,6 +45,7 @@ public:
         restartShape();
         delayLeft_ = std::max(delay - 1, 0);
     }
+    void endDelay() { delayLeft_ = 0; }
     // Starts the shape again; a delay under way goes on (test
     // "LfoOnTiedNote": a shape set up while the delay runs waits for it).
     void restartShape() {
@@ -93,6 +97,11 @@ public:
     int offset() const { return enabled_ ? offset_ : 0; }
 
 private:
+    void startFromCommand() {
+        restartShape();
+        if (wave_ == Wave::triangle) offset_ = step_;
+    }
+
     Wave wave_ = Wave::saw;
     int period_ = 1;
     int amplitude_ = 0;

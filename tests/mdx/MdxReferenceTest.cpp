@@ -685,6 +685,168 @@ const std::vector<Case>& cases() {
              s.tracks[1].voice(voiceOne).keyOnDelay(3).note(31, 2).rest(1).end();
              s.tracks[2].voice(voiceOne).portamento(500).keyOnDelay(4).gate(2).note(32, 2).end();
          }},
+        {"PortamentoAtTheEnd",
+         [](Song& s) {
+             s.tracks[0].voice(voiceOne).portamento(-844).note(79, 3).end();
+             s.tracks[1].voice(voiceOne).keyOnDelay(3).portamento(-844).note(79, 3).end();
+             s.tracks[2].voice(voiceOne).keyOnDelay(2).portamento(-844).note(79, 3).end();
+             s.tracks[3].voice(voiceOne).note(50, 3).portamento(-844).end();
+             s.tracks[4].voice(voiceOne).portamento(-844).note(79, 3).rest(4).note(70, 5).end();
+         }},
+        {"LfoDelayChangedUnderWay",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .lfoDelay(4)
+                 .pitchLfo(2, 6, 986)
+                 .legato()
+                 .note(14, 2)
+                 .lfoDelay(2)
+                 .note(20, 6)
+                 .end();
+             s.tracks[1]
+                 .voice(voiceOne)
+                 .lfoDelay(1)
+                 .pitchLfo(0, 5, 700)
+                 .legato()
+                 .note(30, 4)
+                 .lfoDelay(8)
+                 .legato()
+                 .note(31, 6)
+                 .lfoDelay(0)
+                 .note(32, 6)
+                 .end();
+             s.tracks[2]
+                 .voice(voiceOne)
+                 .lfoDelay(6)
+                 .pitchLfo(1, 2, 900)
+                 .legato()
+                 .note(40, 2)
+                 .lfoDelay(0)
+                 .note(41, 6)
+                 .end();
+         }},
+        {"TriangleSetUpDuringTheDelay",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .lfoDelay(5)
+                 .pitchLfo(2, 6, 986)
+                 .legato()
+                 .note(14, 1)
+                 .pitchLfo(2, 6, 986)
+                 .note(20, 11)
+                 .end();
+             s.tracks[1]
+                 .voice(voiceOne)
+                 .lfoDelay(5)
+                 .pitchLfo(2, 6, 986)
+                 .keyOnDelay(1)
+                 .note(14, 2)
+                 .pitchLfo(2, 6, 986)
+                 .note(2, 11)
+                 .end();
+             s.tracks[2]
+                 .voice(voiceOne)
+                 .lfoDelay(5)
+                 .pitchLfo(2, 6, 986)
+                 .keyOnDelay(1)
+                 .note(14, 2)
+                 .pitchLfo(1, 6, 986)
+                 .note(2, 11)
+                 .end();
+             s.tracks[3]
+                 .voice(voiceOne)
+                 .lfoDelay(5)
+                 .pitchLfo(2, 6, 986)
+                 .keyOnDelay(1)
+                 .note(14, 2)
+                 .pitchLfo(0, 6, 986)
+                 .note(2, 11)
+                 .end();
+             s.tracks[4]
+                 .voice(voiceOne)
+                 .lfoDelay(5)
+                 .pitchLfo(2, 6, 986)
+                 .keyOnDelay(2)
+                 .note(14, 3)
+                 .pitchLfo(2, 6, 986)
+                 .note(2, 11)
+                 .end();
+             s.tracks[5]
+                 .voice(voiceOne)
+                 .lfoDelay(5)
+                 .pitchLfo(2, 6, 986)
+                 .legato()
+                 .note(14, 1)
+                 .lfoSwitch(0xEC, 0x81)
+                 .note(20, 11)
+                 .end();
+         }},
+        {"KeyOnDelayHoldsTheLfoPastTheNote",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .lfoDelay(4)
+                 .pitchLfo(1, 9, -1254)
+                 .keyOnDelay(2)
+                 .note(61, 1)
+                 .end();
+             s.tracks[1]
+                 .voice(voiceOne)
+                 .lfoDelay(4)
+                 .pitchLfo(1, 9, -1254)
+                 .keyOnDelay(2)
+                 .note(61, 1)
+                 .rest(5)
+                 .end();
+             s.tracks[2]
+                 .voice(voiceOne)
+                 .lfoDelay(4)
+                 .pitchLfo(1, 9, -1254)
+                 .keyOnDelay(2)
+                 .note(61, 1)
+                 .note(62, 5)
+                 .end();
+             s.tracks[3]
+                 .voice(voiceOne)
+                 .lfoDelay(0)
+                 .pitchLfo(1, 9, -1254)
+                 .keyOnDelay(2)
+                 .note(61, 1)
+                 .end();
+             s.tracks[4]
+                 .voice(voiceOne)
+                 .lfoDelay(0)
+                 .pitchLfo(1, 9, -1254)
+                 .keyOnDelay(2)
+                 .note(61, 1)
+                 .rest(5)
+                 .end();
+             s.tracks[5]
+                 .voice(voiceOne)
+                 .lfoDelay(4)
+                 .pitchLfo(1, 9, -1254)
+                 .keyOnDelay(3)
+                 .note(61, 2)
+                 .rest(5)
+                 .end();
+             s.tracks[6]
+                 .voice(voiceOne)
+                 .lfoDelay(4)
+                 .pitchLfo(1, 9, -1254)
+                 .keyOnDelay(3)
+                 .note(61, 2)
+                 .end();
+             s.tracks[7]
+                 .voice(voiceOne)
+                 .portamento(616)
+                 .lfoDelay(4)
+                 .pitchLfo(1, 9, -1254)
+                 .keyOnDelay(2)
+                 .note(61, 1)
+                 .end();
+         }},
         {"AllChannels",
          [](Song& s) {
              for (int ch = 0; ch < 8; ++ch)
