@@ -195,6 +195,9 @@ void Ym2151::reset() {
     csmKey_ = false;
     lateLeft_ = 0;
     lateRight_ = 0;
+    lateNoise_ = 0;
+    lateOperator_ = 0;
+    lateNoiseRoles_ = 0;
     pending_.clear();
     for (unsigned s = 0; s < 32; ++s)
         updateStep(s);
@@ -580,16 +583,23 @@ template <unsigned role, bool pending> inline void Ym2151::runSlots(int& left, i
         attenuation = std::min(attenuation, maxLevel);
 
         std::int16_t out = 0;
-        if (role == c2 && ch == 7 && registers_.noiseEnabled()) {
+        // From attenuation 0x340 on the output is 0 whatever the phase.
+        if (attenuation < 0x340) out = operatorOutput(s.phase, modulation<role>(ch), attenuation);
+        if (role == c2 && ch == 7) {
             // The noise takes the operator's place at a level linear in its
             // attenuation: the top 8 bits of the attenuation's complement,
             // times 8, positive or (one's) complemented with the noise bit;
-            // at full attenuation the negative value is -8.
-            out = noiseOutput(attenuation, noiseShift_ & 1);
-        } else {
-            // From attenuation 0x340 on the output is 0 whatever the phase.
-            if (attenuation < 0x340)
-                out = operatorOutput(s.phase, modulation<role>(ch), attenuation);
+            // at full attenuation the negative value is -8. Which of the two
+            // reaches the DAC is decided a frame later (see frame()).
+            lateNoise_ = noiseOutput(attenuation, noiseShift_ & 1);
+            lateOperator_ = out;
+            lateNoiseRoles_ =
+                static_cast<std::uint8_t>(((channels_[ch].leftRoles >> role) & 1) |
+                                          (((channels_[ch].rightRoles >> role) & 1) << 1));
+            stepEnvelope(slot, released, before);
+            s.phase = (s.phase + step) & 0xFFFFF;
+            s.out = registers_.noiseEnabled() ? lateNoise_ : out;
+            continue;
         }
         stepEnvelope(slot, released, before);
         s.phase = (s.phase + step) & 0xFFFFF;
@@ -615,6 +625,11 @@ void Ym2151::frame(std::int16_t* leftRight) {
     int right = lateRight_;
     lateLeft_ = 0;
     lateRight_ = 0;
+    // C2 of channel 7 (the last slot, a frame late on both outputs): the noise
+    // or the operator, as NE stands when its value reaches the DAC.
+    const std::int16_t lastNoise = lateNoise_;
+    const std::int16_t lastOperator = lateOperator_;
+    const unsigned lastRoles = lateNoiseRoles_;
     if (pending_.empty()) {
         runSlots<m1, false>(left, right);
         runSlots<m2, false>(left, right);
@@ -626,6 +641,9 @@ void Ym2151::frame(std::int16_t* leftRight) {
         runSlots<c1, true>(left, right);
         runSlots<c2, true>(left, right);
     }
+    const int last = registers_.noiseEnabled() ? lastNoise : lastOperator;
+    if (lastRoles & 1) left += last;
+    if (lastRoles & 2) right += last;
     for (PendingWrite& w : pending_)
         w.position -= 32;
     leftRight[0] = dacLevel(left);

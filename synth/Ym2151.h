@@ -15,7 +15,9 @@
 // When a write takes effect, counting the first frame generated after it as
 // frame 0 (the chip's slot pipeline takes each one up at its own point, and
 // the model reproduces where):
-//   - 0x01-0x1F (test, noise, timers, LFO): from frame 0;
+//   - 0x01-0x1F (test, noise, timers, LFO): from frame 0 (NE chooses
+//     between the noise and C2 of channel 7 as their value reaches the DAC,
+//     so for the value computed in the frame before);
 //   - 0x20-0x3F (channel registers): from frame 0 for the slots from M2 of
 //     channel 4 on, frame 1 for the slots before it;
 //   - 0x40-0xFF (operator registers): from frame 1 for slots 4 on, frame 2 for
@@ -45,18 +47,17 @@
 // Known differences from the chip (measured against the die-shot-derived
 // emulator): the noise generator's register after a write of NFRQ that leaves
 // rate 31 or comes in the frame its timer fires (the chip's takes another
-// state; the rates from reset are the chip's), and the first frame after noise
-// is enabled; the values of the LFO's noise wave; the triangle wave selected
-// while the LFO runs (its values can trail the phase by half a step, found at
-// the fastest rates); a change of AMD or PMD while the LFO runs, which reaches
-// the slots in stages over some frames where the model takes it at once with
-// the wave's delay; a note on an unused note code (3, 7, 11, 15) under a
-// negative PM with DT2 set, or under a positive PM that carries it across
-// several note codes (the chip then lands on unused codes it skips otherwise,
-// at their small steps), and key code 0x7F (note 15 of octave 7); a change of
-// AMS while the triangle wave's AM is deep can come a frame early; a voice
-// re-keyed a few frames after its key-off can, at some timings, differ for a
-// few frames.
+// state; the rates from reset are the chip's); the values of the LFO's noise
+// wave; the triangle wave selected while the LFO runs (its values can trail the
+// phase by half a step, found at the fastest rates); a change of AMD or PMD
+// while the LFO runs, which reaches the slots in stages over some frames where
+// the model takes it at once with the wave's delay; a note on an unused note
+// code (3, 7, 11, 15) under a negative PM with DT2 set, or under a positive PM
+// that carries it across several note codes (the chip then lands on unused
+// codes it skips otherwise, at their small steps), and key code 0x7F (note 15
+// of octave 7); a change of AMS while the triangle wave's AM is deep can come a
+// frame early; a voice re-keyed a few frames after its key-off can, at some
+// timings, differ for a few frames.
 #pragma once
 
 #include <array>
@@ -186,6 +187,11 @@ private:
     // Output values of slots whose contribution reaches the DAC a frame late.
     int lateLeft_ = 0;
     int lateRight_ = 0;
+    // C2 of channel 7's two candidate values for the DAC, and its outputs (bit 0
+    // left, bit 1 right).
+    std::int16_t lateNoise_ = 0;
+    std::int16_t lateOperator_ = 0;
+    std::uint8_t lateNoiseRoles_ = 0;
 };
 
 } // namespace synth

@@ -294,6 +294,24 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The noise switched on and off under a sounding C2 of channel 7, its
+        // rate kept.
+        Stream s("noise_enable");
+        s.channel(7, 7, 0);
+        s.op(7, 3, Operator{});
+        s.note(7, 0x40);
+        s.write(0x0F, 31);
+        s.key(7, 8);
+        s.wait(50);
+        for (unsigned i = 0; i < 8; ++i) {
+            s.write(0x0F, 0x80 | 31);
+            s.wait(30 + i * 3);
+            s.write(0x0F, 31);
+            s.wait(20 + i * 5);
+        }
+        all.push_back(s);
+    }
+    {
         Stream s("noise_rates");
         s.channel(7, 7, 0);
         s.op(7, 3, Operator{});
