@@ -37,9 +37,8 @@ struct Case {
     const char* name;
     std::function<void(Song&)> make;
     // The share of writes that must be equal: 1 (every write, tick for
-    // tick) for the songs made for one command; for the random songs and the
-    // known differences below, the share measured when they were last
-    // mended, so that none gets worse.
+    // tick) but for the known differences (randomCases), held at the share
+    // measured so that none gets worse.
     double floor = 1.0;
 };
 
@@ -1069,10 +1068,12 @@ void randomTrack(Track& t, std::mt19937& random, int track) {
     t.note(pick(0, 95), pick(1, 12)).end();
 }
 
-// Floors of the random songs (see Case::floor).
-constexpr double soloFloors[] = {1.0, 1.0, 1.0, 1.0, 0.98, 0.98, 1.0, 0.95, 0.98, 1.0, 0.99, 1.0};
-constexpr double randomFloors[] = {0.86, 0.85, 0.99, 0.97, 0.99, 0.99,
-                                   0.88, 0.97, 0.90, 0.92, 0.95, 0.85};
+// A song of random commands on every FM track.
+void randomSong(Song& s, unsigned seed) {
+    std::mt19937 random(seed);
+    for (int track = 0; track < 8; ++track)
+        randomTrack(s.tracks[static_cast<std::size_t>(track)], random, track);
+}
 
 std::vector<Case> soloCases() {
     static const char* const names[] = {"Solo1", "Solo2", "Solo3", "Solo4",  "Solo5",  "Solo6",
@@ -1080,13 +1081,11 @@ std::vector<Case> soloCases() {
     std::vector<Case> all;
     unsigned seed = 100;
     for (const char* name : names) {
-        all.push_back({name,
-                       [seed](Song& s) {
+        all.push_back({name, [seed](Song& s) {
                            std::mt19937 random(seed);
                            int track = static_cast<int>(seed % 8);
                            randomTrack(s.tracks[static_cast<std::size_t>(track)], random, track);
-                       },
-                       soloFloors[all.size()]});
+                       }});
         ++seed;
     }
     return all;
@@ -1099,16 +1098,15 @@ std::vector<Case> randomCases() {
     std::vector<Case> all;
     unsigned seed = 1;
     for (const char* name : names) {
-        all.push_back({name,
-                       [seed](Song& s) {
-                           std::mt19937 random(seed);
-                           for (int track = 0; track < 8; ++track)
-                               randomTrack(s.tracks[static_cast<std::size_t>(track)], random,
-                                           track);
-                       },
-                       randomFloors[all.size()]});
+        all.push_back({name, [seed](Song& s) { randomSong(s, seed); }});
         ++seed;
     }
+    // The two songs of this kind that still differ, of 300 made from seeds
+    // 1000 to 1149 (solo and on every track): the LFO's phase after a "no
+    // LFO delay" that ends a delay begun at a delayed key-on, or given with a
+    // new LFO shape while a key-on waits. Held at the share measured.
+    all.push_back({"Random1035", [](Song& s) { randomSong(s, 1035); }, 0.995});
+    all.push_back({"Random1041", [](Song& s) { randomSong(s, 1041); }, 0.985});
     return all;
 }
 
