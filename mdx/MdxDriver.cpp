@@ -421,18 +421,29 @@ bool MdxDriver::runCommands(Track& t) {
                 t.rate = byteAt(t.pc + 1);
             t.pc += 2;
             break;
-        case commandPitchLfo:
-        case commandVolumeLfo: {
+        case commandPitchLfo: {
             if (!need(t, 2)) return false;
             std::uint8_t mode = byteAt(t.pc + 1);
-            SoftLfo& lfo = c == commandPitchLfo ? t.pitchLfo : t.volumeLfo;
             if (mode == lfoOff || mode == lfoOn) {
-                lfo.setEnabled(mode == lfoOn);
+                t.pitchLfo.setEnabled(mode == lfoOn);
                 t.pc += 2;
                 break;
             }
             if (!need(t, 1 + softLfoParameterBytes)) return false;
-            lfo.configure(mode, std::max(1, wordAt(t.pc + 2)), wordAt(t.pc + 4));
+            t.pitchLfo.configure(mode, std::max(1, wordAt(t.pc + 2)), wordAt(t.pc + 4));
+            t.pc += 1 + softLfoParameterBytes;
+            break;
+        }
+        case commandVolumeLfo: {
+            // Not played: read past, and said (unplayed()).
+            if (!need(t, 2)) return false;
+            std::uint8_t mode = byteAt(t.pc + 1);
+            if (mode == lfoOff || mode == lfoOn) {
+                t.pc += 2;
+                break;
+            }
+            if (!need(t, 1 + softLfoParameterBytes)) return false;
+            if (wordAt(t.pc + 4) != 0) unplayed_.volumeLfo = true;
             t.pc += 1 + softLfoParameterBytes;
             break;
         }
@@ -469,15 +480,23 @@ bool MdxDriver::runCommands(Track& t) {
         case commandPcm8: t.pc += 1; break;
         case commandExtended:
             if (!need(t, 1 + extendedParameterBytes)) return false;
-            if (byteAt(t.pc + 1) == extendedFade) fadeOut(byteAt(t.pc + 2));
+            if (byteAt(t.pc + 1) == extendedFade)
+                fadeOut(byteAt(t.pc + 2));
+            else
+                noteUnplayed(unplayed_.extended, byteAt(t.pc + 1));
             t.pc += 1 + extendedParameterBytes;
             break;
         default:
             // An unknown command: the rest of the track cannot be read.
+            noteUnplayed(unplayed_.commands, c);
             t.ended = true;
             return false;
         }
     }
+}
+
+void MdxDriver::noteUnplayed(std::vector<std::uint8_t>& list, std::uint8_t code) {
+    if (std::find(list.begin(), list.end(), code) == list.end()) list.push_back(code);
 }
 
 // A portamento lasts from its command to the end of the note or rest that

@@ -15,6 +15,9 @@
 // writes is what the reference driver writes, write for write in the same
 // tick (tests/mdx/MdxReferenceTest.cpp). The sample tracks write nothing to
 // the YM2151: their notes come out as AdpcmNote events for a software voice.
+// Known to differ: the volume LFO (0xEB) is read past, not played (the
+// reference moves the carriers' TL with it); unplayed() says when a song
+// uses it.
 #pragma once
 
 #include <cstdint>
@@ -69,6 +72,18 @@ public:
     void fadeOut(unsigned speed);
     bool fading() const { return fadeInterval_ > 0; }
 
+    // What of the format the song used that the driver does not play, so
+    // far: the volume LFO (0xEB with an amplitude); commands it does not
+    // know (their track stops there); extended commands (0xE7 n) other
+    // than the fade.
+    struct Unplayed {
+        bool volumeLfo = false;
+        std::vector<std::uint8_t> commands;
+        std::vector<std::uint8_t> extended;
+        bool any() const { return volumeLfo || !commands.empty() || !extended.empty(); }
+    };
+    const Unplayed& unplayed() const { return unplayed_; }
+
 private:
     // The pitch the driver takes as written before its first write: a
     // first pitch computed as this (an LFO below the lowest note) writes
@@ -99,7 +114,6 @@ private:
         bool portamentoArmed = false; // set by the command, until the next note or rest
         int portamentoSum = 0;
         SoftLfo pitchLfo;
-        SoftLfo volumeLfo;
         int lfoDelay = 0;
         bool lfoWaitsKeyOn = false; // an LFO delay was set as the tick began
         unsigned pan = 3;
@@ -139,6 +153,7 @@ private:
     void writeCarrierLevels(Track& t, unsigned attenuation);
     void fadeStep();
     void write(unsigned address, unsigned data);
+    static void noteUnplayed(std::vector<std::uint8_t>& list, std::uint8_t code);
 
     std::vector<std::uint8_t> body_;
     std::vector<Track> tracks_;
@@ -149,6 +164,7 @@ private:
     unsigned fadeLevel_ = 0;
     std::vector<Ym2151Write>* out_ = nullptr;
     std::vector<AdpcmNote>* samples_ = nullptr;
+    Unplayed unplayed_;
 };
 
 } // namespace mdx
