@@ -1,10 +1,11 @@
-// AudioOutput: live sound through the system's sound server, the one place
-// that talks to it (the PulseAudio client library on Linux, which PipeWire
-// serves too). The virtual board links it, and tavroplay for the samples of the
-// songs it plays on a board. The
-// client library lives in a module of its own, libtonrig_audio_pulse.so,
-// loaded from beside the calling module at the first open(): a process that
-// plays nothing never maps it (nor the X11 libraries it brings).
+// AudioOutput: live sound, the one place that plays it: through the sound
+// server on Linux (the PulseAudio client library, which PipeWire serves too),
+// through the system's waveform-audio output on Windows (AudioOutput_win32.cpp).
+// The virtual board links it, and tavroplay for the samples of the songs it
+// plays on a board. The sound library is loaded at the first open(): on Linux
+// the module libtonrig_audio_pulse.so from beside the calling module (with
+// the X11 libraries it brings), on Windows winmm.dll; a process that plays
+// nothing never maps either.
 //
 // The output pulls: from the moment open() succeeds, its own thread calls the
 // source for the next frames (16-bit, interleaved left, right, at the rate

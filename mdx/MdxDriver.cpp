@@ -173,6 +173,10 @@ bool MdxDriver::need(Track& t, std::size_t bytes) {
 void MdxDriver::tickTrack(Track& t) {
     bool noteTick = false;
     bool lfoMoves = true;
+    // Whether the LFO waits for a delayed key-on is settled by the LFO delay
+    // as the tick begins: a delay set by this tick's commands counts from
+    // the next (tests "LfoDelaySetWhileAKeyOnWaits", "LfoDelaySetAtARest").
+    t.lfoWaitsKeyOn = t.lfoDelay != 0;
     if (t.waiting) {
         if (!t.signalled) return;
         t.waiting = false;
@@ -190,7 +194,7 @@ void MdxDriver::tickTrack(Track& t) {
         // "KeyOnDelayHoldsEffects", "KeyOnDelayHoldsTheLfoPastTheNote").
         const bool keyOnWaits = t.keyOnDelayLeft > 1;
         if (!keyOnWaits) t.portamentoSum += t.portamento;
-        lfoMoves = !(keyOnWaits && t.lfoDelay != 0);
+        lfoMoves = !(keyOnWaits && t.lfoWaitsKeyOn);
         // An ended track reads nothing more, but its gate, key-on delay, LFO
         // and portamento go on, and the fade reaches it (tests
         // "LfoAcrossNotes", "Fade", "KeyOnDelayPastTheEnd").
@@ -417,18 +421,29 @@ bool MdxDriver::runCommands(Track& t) {
                 t.rate = byteAt(t.pc + 1);
             t.pc += 2;
             break;
-        case commandPitchLfo:
-        case commandVolumeLfo: {
+        case commandPitchLfo: {
             if (!need(t, 2)) return false;
             std::uint8_t mode = byteAt(t.pc + 1);
-            SoftLfo& lfo = c == commandPitchLfo ? t.pitchLfo : t.volumeLfo;
             if (mode == lfoOff || mode == lfoOn) {
-                lfo.setEnabled(mode == lfoOn);
+                t.pitchLfo.setEnabled(mode == lfoOn);
                 t.pc += 2;
                 break;
             }
             if (!need(t, 1 + softLfoParameterBytes)) return false;
-            lfo.configure(mode, std::max(1, wordAt(t.pc + 2)), wordAt(t.pc + 4));
+            t.pitchLfo.configure(mode, std::max(1, wordAt(t.pc + 2)), wordAt(t.pc + 4));
+            t.pc += 1 + softLfoParameterBytes;
+            break;
+        }
+        case commandVolumeLfo: {
+            // Not played: read past, and said (unplayed()).
+            if (!need(t, 2)) return false;
+            std::uint8_t mode = byteAt(t.pc + 1);
+            if (mode == lfoOff || mode == lfoOn) {
+                t.pc += 2;
+                break;
+            }
+            if (!need(t, 1 + softLfoParameterBytes)) return false;
+            if (wordAt(t.pc + 4) != 0) unplayed_.volumeLfo = true;
             t.pc += 1 + softLfoParameterBytes;
             break;
         }
@@ -465,15 +480,23 @@ bool MdxDriver::runCommands(Track& t) {
         case commandPcm8: t.pc += 1; break;
         case commandExtended:
             if (!need(t, 1 + extendedParameterBytes)) return false;
-            if (byteAt(t.pc + 1) == extendedFade) fadeOut(byteAt(t.pc + 2));
+            if (byteAt(t.pc + 1) == extendedFade)
+                fadeOut(byteAt(t.pc + 2));
+            else
+                noteUnplayed(unplayed_.extended, byteAt(t.pc + 1));
             t.pc += 1 + extendedParameterBytes;
             break;
         default:
             // An unknown command: the rest of the track cannot be read.
+            noteUnplayed(unplayed_.commands, c);
             t.ended = true;
             return false;
         }
     }
+}
+
+void MdxDriver::noteUnplayed(std::vector<std::uint8_t>& list, std::uint8_t code) {
+    if (std::find(list.begin(), list.end(), code) == list.end()) list.push_back(code);
 }
 
 // A portamento lasts from its command to the end of the note or rest that
@@ -506,10 +529,10 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
     // The LFO moves in a note's first tick (tests "LfoOnTiedNote",
     // "LfoSetUpOnTiedNote").
     if (!t.keyed && t.lfoDelay != 0 && t.keyOnDelay == 0) t.pitchLfo.restart(t.lfoDelay);
-    // An LFO that waits for a delayed key-on does not move before it.
-    // An LFO held for a key-on still waiting stays held at the next note
-    // (test "KeyOnDelayHoldsTheLfoPastTheNote").
-    if (!(t.keyOnDelayLeft > 1 && t.lfoDelay != 0)) t.pitchLfo.tick();
+    // An LFO held for a key-on still waiting stays held at the next note,
+    // unless that note keys on at once (tests
+    // "KeyOnDelayHoldsTheLfoPastTheNote", "LfoDelayAtAKeyOnPastAWaitingOne").
+    if (t.keyOnDelay == 0 || !(t.keyOnDelayLeft > 1 && t.lfoWaitsKeyOn)) t.pitchLfo.tick();
     t.keyOnDelayLeft = t.keyOnDelay;
     if (t.keyOnDelay == 0) {
         keyOnStage(t, !t.keyed);

@@ -15,10 +15,12 @@
 // writes is what the reference driver writes, write for write in the same
 // tick (tests/mdx/MdxReferenceTest.cpp). The sample tracks write nothing to
 // the YM2151: their notes come out as AdpcmNote events for a software voice.
+// Known to differ: the volume LFO (0xEB) is read past, not played (the
+// reference moves the carriers' TL with it); unplayed() says when a song
+// uses it.
 #pragma once
 
 #include <cstdint>
-#include <limits>
 #include <vector>
 
 #include "mdx/MdxFile.h"
@@ -70,8 +72,23 @@ public:
     void fadeOut(unsigned speed);
     bool fading() const { return fadeInterval_ > 0; }
 
+    // What of the format the song used that the driver does not play, so
+    // far: the volume LFO (0xEB with an amplitude); commands it does not
+    // know (their track stops there); extended commands (0xE7 n) other
+    // than the fade.
+    struct Unplayed {
+        bool volumeLfo = false;
+        std::vector<std::uint8_t> commands;
+        std::vector<std::uint8_t> extended;
+        bool any() const { return volumeLfo || !commands.empty() || !extended.empty(); }
+    };
+    const Unplayed& unplayed() const { return unplayed_; }
+
 private:
-    static constexpr int noPitch = std::numeric_limits<int>::min();
+    // The pitch the driver takes as written before its first write: a
+    // first pitch computed as this (an LFO below the lowest note) writes
+    // nothing (test "PitchBeforeTheFirstNote").
+    static constexpr int firstWrittenPitch = -1;
 
     struct Track {
         unsigned index = 0;
@@ -92,13 +109,13 @@ private:
         unsigned gate = 8;
         int detune = 0;
         int notePitch = 0;
-        int lastPitch = noPitch;
+        int lastPitch = firstWrittenPitch;
         int portamento = 0;
         bool portamentoArmed = false; // set by the command, until the next note or rest
         int portamentoSum = 0;
         SoftLfo pitchLfo;
-        SoftLfo volumeLfo;
         int lfoDelay = 0;
+        bool lfoWaitsKeyOn = false; // an LFO delay was set as the tick began
         unsigned pan = 3;
         unsigned volume = 8;
         int chipConnection = -1; // the connection of the voice last written to the chip
@@ -136,6 +153,7 @@ private:
     void writeCarrierLevels(Track& t, unsigned attenuation);
     void fadeStep();
     void write(unsigned address, unsigned data);
+    static void noteUnplayed(std::vector<std::uint8_t>& list, std::uint8_t code);
 
     std::vector<std::uint8_t> body_;
     std::vector<Track> tracks_;
@@ -146,6 +164,7 @@ private:
     unsigned fadeLevel_ = 0;
     std::vector<Ym2151Write>* out_ = nullptr;
     std::vector<AdpcmNote>* samples_ = nullptr;
+    Unplayed unplayed_;
 };
 
 } // namespace mdx

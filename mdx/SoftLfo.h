@@ -1,4 +1,4 @@
-// SoftLfo: the MDX driver's software LFO (pitch and volume), stepped once a
+// SoftLfo: the MDX driver's software pitch LFO, stepped once a
 // timer-B tick from the key-on. Shapes as measured on the reference driver
 // (tests/mdx/MdxReferenceTest.cpp, songs "PitchLfoWaves" and "LfoDelay"):
 // the offset moves by the amplitude each tick (in 256ths of the unit it

@@ -2,6 +2,8 @@
 #include "songs/MdxSource.h"
 
 #include <map>
+#include <string>
+#include <vector>
 
 #include "mdx/MdxDriver.h"
 #include "mdx/MdxMeasured.h"
@@ -50,6 +52,27 @@ private:
 // comes while another plays on) is cut after this long.
 constexpr std::uint64_t longestPass = 30ull * 60 * sampleRate;
 constexpr unsigned loopEnd = 2;
+
+std::string hexByte(std::uint8_t value) {
+    constexpr char digits[] = "0123456789ABCDEF";
+    return std::string("0x") + digits[value >> 4] + digits[value & 0x0F];
+}
+
+// What of the song the driver met and does not play, as the song's
+// "Not played" tag (none when it played everything).
+void tagUnplayed(Song& song, const mdx::MdxDriver::Unplayed& unplayed) {
+    if (!unplayed.any()) return;
+    std::vector<std::string> parts;
+    if (unplayed.volumeLfo) parts.push_back("the volume LFO (0xEB)");
+    for (std::uint8_t command : unplayed.commands)
+        parts.push_back("command " + hexByte(command) + " (its track stops there)");
+    for (std::uint8_t command : unplayed.extended)
+        parts.push_back("command 0xE7 " + hexByte(command));
+    std::string text;
+    for (const std::string& part : parts)
+        text += (text.empty() ? "" : ", ") + part;
+    song.tags.push_back({"Not played", text});
+}
 
 } // namespace
 
@@ -130,6 +153,7 @@ std::optional<Song> readMdx(std::span<const std::uint8_t> bytes, std::string& er
                 // The second pass's first tick belongs to the next pass.
                 song.writes.resize(tickStart);
                 song.length = tickTime;
+                tagUnplayed(song, driver.unplayed());
                 return song;
             }
         }
@@ -139,6 +163,7 @@ std::optional<Song> readMdx(std::span<const std::uint8_t> bytes, std::string& er
     // The song ended at the start of its last tick (or was cut).
     song.loop.reset();
     song.length = driver.ended() ? lastTick : now();
+    tagUnplayed(song, driver.unplayed());
     return song;
 }
 

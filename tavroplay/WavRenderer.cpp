@@ -24,7 +24,8 @@ namespace tavroplay {
 namespace {
 
 std::string lowerExtension(const std::filesystem::path& path) {
-    std::string extension = path.extension().string();
+    const std::u8string wide = path.extension().u8string();
+    std::string extension(wide.begin(), wide.end());
     for (char& c : extension)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return extension;
@@ -37,6 +38,31 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     return std::filesystem::weakly_canonical(a, code) == std::filesystem::weakly_canonical(b, code);
 }
 
+// Whether this build's libsndfile has the major format (a build without its
+// external codecs lacks FLAC).
+bool canWrite(int format) {
+    int count = 0;
+    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
+    for (int index = 0; index < count; ++index) {
+        SF_FORMAT_INFO major{};
+        major.format = index;
+        if (sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &major, sizeof major) == 0 &&
+            major.format == (format & SF_FORMAT_TYPEMASK))
+            return true;
+    }
+    return false;
+}
+
+// libsndfile takes a path in the system's code page, which on Windows cannot
+// name every file: there it takes the wide path.
+SNDFILE* openForWriting(const std::filesystem::path& path, SF_INFO& info) {
+#ifdef _WIN32
+    return sf_wchar_open(path.c_str(), SFM_WRITE, &info);
+#else
+    return sf_open(path.c_str(), SFM_WRITE, &info);
+#endif
+}
+
 } // namespace
 
 SoundFileFormat soundFileFormat(const std::filesystem::path& path) {
@@ -45,8 +71,11 @@ SoundFileFormat soundFileFormat(const std::filesystem::path& path) {
 }
 
 std::filesystem::path partialPath(const std::filesystem::path& out) {
+    std::filesystem::path name = out.stem();
+    name += ".partial";
+    name += out.extension();
     std::filesystem::path partial = out;
-    partial.replace_filename(out.stem().string() + ".partial" + out.extension().string());
+    partial.replace_filename(name);
     return partial;
 }
 
@@ -80,7 +109,12 @@ int renderWav(const CommandLine& line, const std::atomic<bool>& stop) {
     info.format = format.format;
     const std::filesystem::path partial = partialPath(out);
     const std::string partialName = displayName(partial);
-    SNDFILE* file = sf_open(partial.string().c_str(), SFM_WRITE, &info);
+    if (!canWrite(info.format)) {
+        std::cerr << name << ": this build cannot write that kind of sound file; give a .wav name"
+                  << std::endl;
+        return 1;
+    }
+    SNDFILE* file = openForWriting(partial, info);
     if (file == nullptr) {
         std::cerr << partialName << ": cannot be written: " << sf_strerror(nullptr) << std::endl;
         return 1;

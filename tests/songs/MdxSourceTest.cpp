@@ -180,6 +180,33 @@ TEST(MdxSource, SixteenTrackSongsGiveTheTracksGains) {
     EXPECT_EQ(gains, expected);
 }
 
+// The "Not played" tag: each part of the format our driver meets and does
+// not play, once each; none for a song it plays whole.
+TEST(MdxSource, WhatIsNotPlayedIsSaidInATag) {
+    auto notPlayed = [](const Song& s) {
+        std::string error;
+        std::optional<songs::Song> song = songs::parseSong(s.build(), error);
+        EXPECT_TRUE(song) << error;
+        std::string text;
+        if (song)
+            for (const songs::SongTag& tag : song->tags)
+                if (tag.name == "Not played") text = tag.value;
+        return text;
+    };
+    Song plain;
+    plain.voices.push_back(mdxtest::testVoice(1));
+    plain.tracks[0].voice(1).pitchLfo(0, 4, 900).volumeLfo(0, 4, 0).note(30, 4).fade(10).end();
+    EXPECT_EQ(notPlayed(plain), "");
+
+    Song s;
+    s.voices.push_back(mdxtest::testVoice(1));
+    s.tracks[0].voice(1).volumeLfo(1, 4, 1000).note(30, 4).volumeLfo(2, 3, -200).note(31, 2).end();
+    s.tracks[1].voice(1).note(40, 2).raw({0xE7, 0x05, 0x10}).raw({0xE3, 0x01}).note(41, 2).end();
+    s.tracks[2].raw({0xE7, 0x05, 0x11}).raw({0xE3}).end();
+    EXPECT_EQ(notPlayed(s), "the volume LFO (0xEB), command 0xE3 (its track stops there), "
+                            "command 0xE7 0x05");
+}
+
 TEST(MdxSource, VgmBytesAreNotTakenForMdx) {
     std::vector<std::uint8_t> vgmLike = {'V', 'g', 'm', ' ', 0x0D, 0x0A, 0x1A, 0, 0, 0x14, 0, 0x14};
     vgmLike.resize(64);

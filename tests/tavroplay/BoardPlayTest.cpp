@@ -8,7 +8,9 @@
 // the arrows seek; a closed output pipe does not end it; an interrupted render
 // names its file; bad files get one line each and the next file plays; a chip
 // at another clock is corrected and said so; with no board open, it says which
-// INI file it read and why each board is not open.
+// INI file it read and why each board is not open. A gzip-compressed file
+// (.vgz) plays as its VGM file does, and --wav writes a file whose tones are
+// at the frequencies the file programs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,6 +23,10 @@
 #include <set>
 #include <thread>
 
+#include <sndfile.h>
+#include <zlib.h>
+
+#include "../synth/ToneAnalysis.h"
 #include "../vgm/VgmBuilder.h"
 #include "common/ThreadScheduling.h"
 #include "support/BoardLog.h"
@@ -56,6 +62,44 @@ struct FileWrite {
     int address;
     int data;
 };
+
+// Writes 5 to 25 ms apart to both YM2151 and the PSG, some of them repeats
+// that the YM2151's and the SSG's change-only filters drop.
+std::vector<FileWrite> randomWrites(VgmBuilder& builder) {
+    std::mt19937 random(7);
+    builder.set32(0x30, 4000000 | 0x40000000).set32(0x74, 2000000);
+    std::vector<FileWrite> file;
+    std::uint64_t sample = 0;
+    const std::uint8_t commands[3] = {0xA0, 0x54, 0xA4};
+    for (int i = 0; i < 120; ++i) {
+        const int position = static_cast<int>(random() % 3);
+        const int address = position == kSsg ? static_cast<int>(random() % 11)
+                                             : 0x30 + static_cast<int>(random() % 8);
+        const int data = static_cast<int>(random() % 4);
+        builder.write(commands[position], static_cast<std::uint8_t>(address),
+                      static_cast<std::uint8_t>(data));
+        file.push_back({sample, position, address, data});
+        const std::uint64_t wait = 220 + random() % 880;
+        builder.wait(static_cast<std::uint32_t>(wait));
+        sample += wait;
+    }
+    return file;
+}
+
+// The bytes as a gzip stream, as a .vgz file holds its VGM file.
+std::vector<std::uint8_t> gzipped(std::vector<std::uint8_t> bytes) {
+    z_stream stream{};
+    EXPECT_EQ(deflateInit2(&stream, 9, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    std::vector<std::uint8_t> out(deflateBound(&stream, static_cast<uLong>(bytes.size())) + 32);
+    stream.next_in = bytes.data();
+    stream.avail_in = static_cast<uInt>(bytes.size());
+    stream.next_out = out.data();
+    stream.avail_out = static_cast<uInt>(out.size());
+    EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return out;
+}
 
 class BoardPlayTest : public ::testing::Test {
 protected:
@@ -154,44 +198,74 @@ protected:
         return std::string(text.begin(), text.end());
     }
 
-    // Plays song.vgm, checks what each chip received against the file and
+    // Plays the file, checks what each chip received against the file and
     // returns how many writes left more than 2 ms off their time (beyond what
     // the system allows).
-    double playAndCheck(const std::vector<FileWrite>& file);
+    double playAndCheck(const std::vector<FileWrite>& file, const std::string& name);
 
     ScratchDirectory scratch;
     std::vector<BoardEvent> events;
 };
 
 TEST_F(BoardPlayTest, WritesLeaveInOrderPerChipAtTheFilesTimes) {
-    // Writes 5 to 25 ms apart to both YM2151 and the PSG, some of them repeats
-    // that the YM2151's and the SSG's change-only filters drop.
-    std::mt19937 random(7);
     VgmBuilder builder;
-    builder.set32(0x30, 4000000 | 0x40000000).set32(0x74, 2000000);
-    std::vector<FileWrite> file;
-    std::uint64_t sample = 0;
-    const std::uint8_t commands[3] = {0xA0, 0x54, 0xA4};
-    for (int i = 0; i < 120; ++i) {
-        const int position = static_cast<int>(random() % 3);
-        const int address = position == kSsg ? static_cast<int>(random() % 11)
-                                             : 0x30 + static_cast<int>(random() % 8);
-        const int data = static_cast<int>(random() % 4);
-        builder.write(commands[position], static_cast<std::uint8_t>(address),
-                      static_cast<std::uint8_t>(data));
-        file.push_back({sample, position, address, data});
-        const std::uint64_t wait = 220 + random() % 880;
-        builder.wait(static_cast<std::uint32_t>(wait));
-        sample += wait;
-    }
+    const std::vector<FileWrite> file = randomWrites(builder);
     writeFile("song.vgm", builder.build());
     // A busy machine can hold a thread up now and then: the timing is
     // required of one of five runs, the order of every run.
     for (int attempt = 0; attempt < 5; ++attempt) {
-        const double late = playAndCheck(file);
+        const double late = playAndCheck(file, "song.vgm");
         if (late == 0) break;
         EXPECT_LT(attempt, 4) << "every run had writes more than 2 ms late, the last " << late;
     }
+}
+
+TEST_F(BoardPlayTest, AGzipCompressedFilePlaysAsItsVgmFileDoes) {
+    VgmBuilder builder;
+    const std::vector<FileWrite> file = randomWrites(builder);
+    writeFile("song.vgz", gzipped(builder.build()));
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        const double late = playAndCheck(file, "song.vgz");
+        if (late == 0) break;
+        EXPECT_LT(attempt, 4) << "every run had writes more than 2 ms late, the last " << late;
+    }
+}
+
+TEST_F(BoardPlayTest, TheRenderedFileHasTheTonesTheFileProgramsAtTheirFrequencies) {
+    // One second of the PSG's channel A at tone period 256 and channel B at
+    // 100 (2 MHz clock: 488.28 Hz and 1250 Hz), compressed.
+    VgmBuilder builder;
+    builder.set32(0x74, 2000000)
+        .write(0xA0, 0x00, 0x00)
+        .write(0xA0, 0x01, 0x01)
+        .write(0xA0, 0x02, 100)
+        .write(0xA0, 0x07, 0x3C)
+        .write(0xA0, 0x08, 0x0F)
+        .write(0xA0, 0x09, 0x0C)
+        .wait(44100);
+    writeFile("tones.vgz", gzipped(builder.build()));
+    const Run run = play({"--quiet", "--wav", "tones.wav", "tones.vgz"});
+    EXPECT_TRUE(run.exit.exited);
+    EXPECT_EQ(run.exit.code, 0) << run.err;
+    SF_INFO info{};
+    SNDFILE* in = sf_open((bin() / "tones.wav").string().c_str(), SFM_READ, &info);
+    ASSERT_NE(in, nullptr) << sf_strerror(nullptr);
+    std::vector<std::int16_t> frames(static_cast<std::size_t>(info.frames) * 2);
+    EXPECT_EQ(sf_readf_short(in, frames.data(), info.frames), info.frames);
+    sf_close(in);
+    EXPECT_EQ(info.samplerate, 48000);
+    EXPECT_EQ(info.channels, 2);
+    EXPECT_EQ(info.frames, 48000);
+    // The middle half second, where both tones sound.
+    std::vector<std::int16_t> middle(frames.begin() + 2 * 12000, frames.begin() + 2 * 36000);
+    const std::vector<double> left = toneanalysis::channel(middle, 0);
+    const double a = 2000000 / (16.0 * 256), b = 2000000 / (16.0 * 100);
+    EXPECT_NEAR(toneanalysis::peakNear(left, 48000, a, 0.03), a, a * 0.001);
+    EXPECT_NEAR(toneanalysis::peakNear(left, 48000, b, 0.03), b, b * 0.001);
+    // Channel B 3 steps of 3 dB below channel A (the PSG's level table), about 9 dB.
+    const double difference = toneanalysis::decibels(toneanalysis::amplitudeAt(left, 48000, a)) -
+                              toneanalysis::decibels(toneanalysis::amplitudeAt(left, 48000, b));
+    EXPECT_NEAR(difference, 9.0, 1.5);
 }
 
 // A voice set-up of 150 writes at one instant before its key-on needs 141 ms
@@ -242,8 +316,8 @@ TEST_F(BoardPlayTest, AKeyOnAfterALongVoiceSetUpBurstLeavesOnTime) {
     EXPECT_LT(lateness, 5.0) << "the key-on after the burst left late in every run";
 }
 
-double BoardPlayTest::playAndCheck(const std::vector<FileWrite>& file) {
-    const Run run = play({"song.vgm"});
+double BoardPlayTest::playAndCheck(const std::vector<FileWrite>& file, const std::string& name) {
+    const Run run = play({name});
     EXPECT_TRUE(run.exit.exited);
     EXPECT_EQ(run.exit.code, 0);
     EXPECT_EQ(run.err, "");
