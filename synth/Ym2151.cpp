@@ -1,5 +1,5 @@
 // Ym2151: the frame loop of the OPM model (see Ym2151.h for the register map
-// and what is not modelled). Per frame: timers (CSM key-on), LFO, noise, then
+// and what is not modelled). Per frame: timers (CSM key-on), noise, LFO, then
 // the 32 slots in the chip's order (M1, M2, C1, C2 of channels 0-7 each), each
 // slot's phase, envelope and operator, then the channel sums into the DAC word.
 #include "synth/Ym2151.h"
@@ -150,7 +150,32 @@ constexpr std::int16_t noiseOutput(unsigned attenuation, bool positive) {
     return static_cast<std::int16_t>(attenuation == maxLevel ? silentNegative : ~magnitude);
 }
 constexpr unsigned noiseTimerStart = 4;
+constexpr std::uint32_t noiseStepped(std::uint32_t shift) {
+    return ((shift << 1) | (((shift >> 13) ^ (shift >> 16)) & 1)) & 0x1FFFF;
+}
 constexpr unsigned fastestNoise = 31;
+
+// The parity masks over the noise register that give the noise bit d steps
+// ahead, for d = (2 + b) / 16 modulo the sequence's period 2^17 - 1 (so 8192 x
+// (2 + b)), b = 0 to 7: eight consecutive bits of the noise sequence counted
+// sixteen times finer than the model steps it. Each step ahead turns the mask
+// for bit 0 of the next register into one over this one.
+constexpr std::array<std::uint32_t, 8> lfoNoiseTaps() {
+    constexpr std::uint32_t sixteenth = 8192;
+    std::array<std::uint32_t, 8> taps{};
+    std::uint32_t mask = 1;
+    std::uint32_t ahead = 0;
+    for (unsigned b = 0; b < taps.size(); ++b) {
+        for (; ahead < sixteenth * (2 + b); ++ahead)
+            mask = (mask >> 1) ^ ((mask & 1) != 0 ? (1u << 13) | (1u << 16) : 0);
+        taps[b] = mask;
+    }
+    return taps;
+}
+constexpr std::array<std::uint32_t, 8> lfoNoiseMasks = lfoNoiseTaps();
+// The LFO reads bits 0-2 of the noise wave's value and bits 3-7 at different
+// points of the frame (see stepLfo).
+constexpr unsigned lfoNoiseLateBits = 3;
 
 // The chip's noise register as NFRQ leaves 31, from the model's (see
 // ym2151::noiseLeavingRate31).
@@ -188,7 +213,7 @@ void Ym2151::reset() {
     lfoSteps_ = 0;
     lfoPrescale_ = 2;
     lfoPhase_ = 0;
-    lfoRandom_ = 0;
+    lfoRandom_ = 0xFF; // the noise wave's value before the LFO's first step
     lfoAm_ = 0;
     lfoAmModulators_ = 0;
     lfoPm_ = 0;
@@ -203,6 +228,8 @@ void Ym2151::reset() {
     lfoHistoryIndex_ = 0;
     noiseShift_ = noiseSeed;
     noiseCounter_ = noiseTimerStart;
+    noiseMidFrame_ = noiseSeed;
+    noiseBeforeStep_ = noiseSeed;
     timerA_ = 0;
     csmKey_ = false;
     lateLeft_ = 0;
@@ -461,7 +488,19 @@ void Ym2151::stepLfo() {
             extra = (registers_.lfoRate() >> (3 - trailingZeros)) & 1;
         }
         lfoPhase_ = (lfoPhase_ + 1 + extra) & 0xFF;
-        lfoRandom_ = noiseShift_ & 0xFF;
+        // The wave's value: eight bits of the noise sequence, inverted. A single
+        // step reads bits 0-2 from the register after the frame's first half and
+        // bits 3-7 from the register before its latest step, after the second;
+        // a double step reads each half a frame later.
+        const bool nextHalfSteps = noiseCounter_ == 31 - registers_.noiseFrequency();
+        const std::uint32_t low = extra != 0 ? noiseShift_ : noiseMidFrame_;
+        const std::uint32_t high = extra != 0 && nextHalfSteps ? noiseShift_ : noiseBeforeStep_;
+        lfoRandom_ = 0;
+        for (unsigned b = 0; b < lfoNoiseMasks.size(); ++b) {
+            const std::uint32_t source = b < lfoNoiseLateBits ? low : high;
+            lfoRandom_ |= static_cast<unsigned>((std::popcount(lfoNoiseMasks[b] & source) & 1) ^ 1)
+                          << b;
+        }
         lfoFramesSinceStep_ = 0;
     } else if (lfoFramesSinceStep_ < lfoPmDelay) {
         ++lfoFramesSinceStep_;
@@ -491,10 +530,10 @@ void Ym2151::stepLfo() {
         am = secondHalf ? 2 * p - 256 : 255 - 2 * p;
         pmMagnitude = q < 64 ? 2 * q : 255 - 2 * q;
         break;
-    default: // noise
+    default: // noise: AM the value, PM the noise bits uninverted (bit 7 the sign)
         am = lfoRandom_;
-        pmMagnitude = lfoRandom_ & 127;
-        pmNegative = lfoRandom_ >= 128;
+        pmMagnitude = (lfoRandom_ ^ 127) & 127;
+        pmNegative = lfoRandom_ < 128;
         break;
     }
     // The wave's values after their depths pass through the chip's pipeline
@@ -525,11 +564,12 @@ void Ym2151::stepNoise() {
     for (int half = 0; half < 2; ++half) {
         if (noiseCounter_ == 31 - registers_.noiseFrequency()) {
             noiseCounter_ = 0;
-            const std::uint32_t bit = ((noiseShift_ >> 13) ^ (noiseShift_ >> 16)) & 1;
-            noiseShift_ = ((noiseShift_ << 1) | bit) & 0x1FFFF;
+            noiseBeforeStep_ = noiseShift_;
+            noiseShift_ = noiseStepped(noiseShift_);
         } else {
             noiseCounter_ = (noiseCounter_ + 1) & 31;
         }
+        if (half == 0) noiseMidFrame_ = noiseShift_;
     }
 }
 
@@ -631,8 +671,8 @@ template <unsigned role, bool pending> inline void Ym2151::runSlots(int& left, i
 
 void Ym2151::frame(std::int16_t* leftRight) {
     stepTimers();
-    stepLfo();
     stepNoise();
+    stepLfo();
     egTick_ = egDivider_ == 0;
     if (egTick_) ++egCounter_;
     egDivider_ = (egDivider_ + 1) % 3;

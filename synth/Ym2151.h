@@ -48,13 +48,12 @@
 // emulator): the noise generator's register after a write of NFRQ that comes
 // as the timer is about to fire, at an odd old rate or at the new rate's count
 // (the chip's takes another state; leaving rate 31 it takes the chip's form of
-// the register, see Ym2151Tables.h); the values of the LFO's noise
-// wave; the triangle wave selected while the LFO runs (its values can trail the
-// phase by half a step, found at the fastest rates); a change of AMD or PMD
-// while the LFO runs, which reaches the slots in stages over some frames where
-// the model takes it at once with the wave's delay; a note on an unused note
-// code (3, 7, 11, 15) under a negative PM with DT2 set, or under a positive PM
-// that carries it across several note codes (the chip then lands on unused
+// the register, see Ym2151Tables.h); the PM of the LFO's noise
+// wave (its AM is the chip's); the triangle wave selected while the LFO runs (its values can trail
+// the phase by half a step, found at the fastest rates); a change of AMD or PMD while the LFO runs,
+// which reaches the slots in stages over some frames where the model takes it at once with the
+// wave's delay; a note on an unused note code (3, 7, 11, 15) under a negative PM with DT2 set, or
+// under a positive PM that carries it across several note codes (the chip then lands on unused
 // codes it skips otherwise, at their small steps), and key code 0x7F (note 15
 // of octave 7); a change of AMS while the triangle wave's AM is deep can come a
 // frame early; a voice re-keyed a few frames after its key-off can, at some
@@ -174,9 +173,13 @@ private:
     unsigned lfoHistoryIndex_ = 0;
     unsigned lfoFramesSinceStep_ = 0; // up to the PM delay
 
-    // Noise: a 17-bit shift register stepped twice a frame at most.
+    // Noise: a 17-bit shift register stepped twice a frame at most; what it held
+    // after the frame's first half, and before its latest step (the LFO's noise
+    // wave reads both).
     std::uint32_t noiseShift_ = 1;
     unsigned noiseCounter_ = 0;
+    std::uint32_t noiseMidFrame_ = 1;
+    std::uint32_t noiseBeforeStep_ = 1;
 
     // Timer A, counting frames (timer B reaches no sound and is not kept).
     unsigned timerA_ = 0;

@@ -312,6 +312,25 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The LFO's noise wave as AM on the noise (whose level shows the AM
+        // exactly), single and double steps of the rate multiplier.
+        Stream s("lfo_noise_am");
+        s.write(0x19, 0x7F);
+        s.write(0x1B, 3);
+        s.channel(7, 7, 0, 3, 0, 3);
+        Operator o;
+        o.ame = 1;
+        s.op(7, 3, o);
+        s.note(7, 0x40);
+        s.write(0x0F, 0x80 | 17);
+        s.key(7, 8);
+        for (unsigned lfrq : {0xF0u, 0xEFu, 0xE8u, 0xFFu, 0xC5u}) {
+            s.write(0x18, lfrq);
+            s.wait(500);
+        }
+        all.push_back(s);
+    }
+    {
         Stream s("noise_rates");
         s.channel(7, 7, 0);
         s.op(7, 3, Operator{});
