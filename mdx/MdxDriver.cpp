@@ -273,7 +273,13 @@ bool MdxDriver::runCommands(Track& t) {
         case commandRegister:
             if (!need(t, 3)) return false;
             // Time is kept on the host: a song's own timer writes are left out.
-            if (!isTimerRegister(byteAt(t.pc + 1))) write(byteAt(t.pc + 1), byteAt(t.pc + 2));
+            if (const std::uint8_t address = byteAt(t.pc + 1), value = byteAt(t.pc + 2);
+                address == Regs::lfoWaveform) {
+                writeLfoWaveform(value);
+                controlOutput_ = value & Regs::controlOutputField::mask;
+            } else if (!isTimerRegister(address)) {
+                write(address, value);
+            }
             t.pc += 3;
             break;
         case commandVoice: {
@@ -460,7 +466,7 @@ bool MdxDriver::runCommands(Track& t) {
             t.chipLfoSync = (mode & chipLfoSyncFlag) != 0;
             t.chipSensitivity = byteAt(t.pc + 5);
             if (isFm(t)) {
-                write(Regs::lfoWaveform, mode & ~chipLfoSyncFlag);
+                writeLfoWaveform(mode & ~chipLfoSyncFlag);
                 write(Regs::lfoFrequency, byteAt(t.pc + 2));
                 write(Regs::lfoDepth, byteAt(t.pc + 3));
                 write(Regs::lfoDepth, byteAt(t.pc + 4));
@@ -493,6 +499,13 @@ bool MdxDriver::runCommands(Track& t) {
             return false;
         }
     }
+}
+
+// The waveform register's CT bits are those of the song's last write to it
+// before this one, kept from one write to the next (test "ControlOutputBits").
+void MdxDriver::writeLfoWaveform(std::uint8_t value) {
+    write(Regs::lfoWaveform,
+          static_cast<std::uint8_t>(value & ~Regs::controlOutputField::mask) | controlOutput_);
 }
 
 void MdxDriver::noteUnplayed(std::vector<std::uint8_t>& list, std::uint8_t code) {

@@ -153,6 +153,7 @@ private:
     void writeCarrierLevels(Track& t, unsigned attenuation);
     void fadeStep();
     void write(unsigned address, unsigned data);
+    void writeLfoWaveform(std::uint8_t value);
     static void noteUnplayed(std::vector<std::uint8_t>& list, std::uint8_t code);
 
     std::vector<std::uint8_t> body_;
@@ -165,6 +166,9 @@ private:
     std::vector<Ym2151Write>* out_ = nullptr;
     std::vector<AdpcmNote>* samples_ = nullptr;
     Unplayed unplayed_;
+    // The CT bits (0x1B) the song's register writes set, given with the
+    // next write to that register.
+    std::uint8_t controlOutput_ = 0;
 };
 
 } // namespace mdx

@@ -914,6 +914,23 @@ const std::vector<Case>& cases() {
                  .note(40, 6)
                  .end();
          }},
+        {"ControlOutputBits",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .reg(0x1B, 0xC3)
+                 .rest(1)
+                 .chipLfo(0x02, 0x10, 0x90, 0x10, 0x22)
+                 .rest(1)
+                 .chipLfo(0x03, 0x10, 0x90, 0x10, 0x22)
+                 .rest(1)
+                 .reg(0x1B, 0x05)
+                 .rest(1)
+                 .reg(0x18, 0x33)
+                 .reg(0x1B, 0x06)
+                 .rest(2)
+                 .end();
+         }},
         {"AllChannels",
          [](Song& s) {
              for (int ch = 0; ch < 8; ++ch)
