@@ -150,6 +150,18 @@ constexpr std::int16_t noiseOutput(unsigned attenuation, bool positive) {
     return static_cast<std::int16_t>(attenuation == maxLevel ? silentNegative : ~magnitude);
 }
 constexpr unsigned noiseTimerStart = 4;
+constexpr unsigned fastestNoise = 31;
+
+// The chip's noise register as NFRQ leaves 31, from the model's (see
+// ym2151::noiseLeavingRate31).
+constexpr std::uint32_t noiseLeavingRate31(std::uint32_t shift) {
+    std::uint32_t chip = 0;
+    for (unsigned bit = 0; bit < ym2151::noiseLeavingRate31.size(); ++bit)
+        chip |=
+            static_cast<std::uint32_t>(std::popcount(ym2151::noiseLeavingRate31[bit] & shift) & 1)
+            << bit;
+    return chip;
+}
 constexpr unsigned writePosition(unsigned address) {
     if (address == Regs::keyOn) return 64;
     if (address >= Regs::channelControlBase && address < Regs::detuneMultipleBase) return 12;
@@ -263,6 +275,10 @@ void Ym2151::apply(std::uint8_t address, std::uint8_t data) {
     if (address == Regs::timerControl && Regs::timerALoadField::of(data) &&
         !registers_.timerALoad())
         timerA_ = registers_.timerAPeriod();
+    // Leaving NFRQ 31 the noise register takes the chip's form of it.
+    if (address == Regs::noise && registers_.noiseFrequency() == fastestNoise &&
+        Regs::noiseFrequencyField::of(data) != fastestNoise)
+        noiseShift_ = noiseLeavingRate31(noiseShift_);
     registers_.write(address, data);
     if (Regs::isChannelRegister(address, Regs::channelControlBase) ||
         Regs::isChannelRegister(address, Regs::sensitivityBase))

@@ -45,9 +45,10 @@
 // level), the value being the DAC's code; the write-busy time (writes are
 // taken between frames, whatever their spacing).
 // Known differences from the chip (measured against the die-shot-derived
-// emulator): the noise generator's register after a write of NFRQ that leaves
-// rate 31 or comes in the frame its timer fires (the chip's takes another
-// state; the rates from reset are the chip's); the values of the LFO's noise
+// emulator): the noise generator's register after a write of NFRQ that comes
+// as the timer is about to fire, at an odd old rate or at the new rate's count
+// (the chip's takes another state; leaving rate 31 it takes the chip's form of
+// the register, see Ym2151Tables.h); the values of the LFO's noise
 // wave; the triangle wave selected while the LFO runs (its values can trail the
 // phase by half a step, found at the fastest rates); a change of AMD or PMD
 // while the LFO runs, which reaches the slots in stages over some frames where

@@ -6,8 +6,10 @@
 //    the die-shot-derived emulator, with the test that measures it.
 //  - detuneStep: the DT1 phase-step offsets per key code (the datasheet's table).
 //  - coarseDetune: the DT2 offsets.
+//  - noiseLeavingRate31: the noise register the chip holds as NFRQ leaves 31,
+//    measured from the die-shot-derived emulator, with the test that measures it.
 //
-// Used by Ym2151.cpp, and by the test that measures noteStep.
+// Used by Ym2151.cpp, and by the tests that measure noteStep and noiseLeavingRate31.
 #pragma once
 
 #include <array>
@@ -86,5 +88,17 @@ inline constexpr std::array<std::array<std::uint8_t, 32>, 4> detuneStep{{
 
 // DT2 offsets in 64ths of a semitone: none, +600, +781 and +950 cents.
 inline constexpr std::array<std::uint16_t, 4> coarseDetune{0, 384, 500, 608};
+
+// At NFRQ 31 the chip's noise register runs in a form of its own: one bit of it
+// reaches the output a frame, the same bits as the model's register stepped twice
+// a frame, but its other bits hold other values, which show once a slower rate
+// steps them out. As NFRQ leaves 31 the model takes the chip's register, each bit
+// the parity of the model's bits in its row's mask (bits 0 and 7 are the model's
+// own). Measured from the die-shot-derived emulator
+// (tests/synth/Ym2151OracleTest.cpp, NoiseLeavingRate31).
+inline constexpr std::array<std::uint32_t, 17> noiseLeavingRate31{
+    0x00001, 0x0836A, 0x0308D, 0x15C90, 0x171AC, 0x01D8D, 0x16C51, 0x00080, 0x1DEF0,
+    0x16E11, 0x0AA4C, 0x02524, 0x1FF79, 0x14C11, 0x19FF0, 0x16F79, 0x06C11,
+};
 
 } // namespace synth::ym2151
