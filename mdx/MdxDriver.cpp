@@ -172,11 +172,7 @@ bool MdxDriver::need(Track& t, std::size_t bytes) {
 
 void MdxDriver::tickTrack(Track& t) {
     bool noteTick = false;
-    bool lfoMoves = true;
-    // Whether the LFO waits for a delayed key-on is settled by the LFO delay
-    // as the tick begins: a delay set by this tick's commands counts from
-    // the next (tests "LfoDelaySetWhileAKeyOnWaits", "LfoDelaySetAtARest").
-    t.lfoWaitsKeyOn = t.lfoDelay != 0;
+    t.lfoHeld = false;
     if (t.waiting) {
         if (!t.signalled) return;
         t.waiting = false;
@@ -192,9 +188,12 @@ void MdxDriver::tickTrack(Track& t) {
         // While a key-on waits its delay, the portamento holds, and so does
         // an LFO that waits for the key-on, as the note ends too (tests
         // "KeyOnDelayHoldsEffects", "KeyOnDelayHoldsTheLfoPastTheNote").
+        // Whether the LFO waits is settled by the LFO delay as the tick
+        // begins: a delay set by this tick's commands counts from the next
+        // (tests "LfoDelaySetWhileAKeyOnWaits", "LfoDelaySetAtARest").
         const bool keyOnWaits = t.keyOnDelayLeft > 1;
         if (!keyOnWaits) t.portamentoSum += t.portamento;
-        lfoMoves = !(keyOnWaits && t.lfoWaitsKeyOn);
+        t.lfoHeld = keyOnWaits && t.lfoDelay != 0;
         // An ended track reads nothing more, but its gate, key-on delay, LFO
         // and portamento go on, and the fade reaches it (tests
         // "LfoAcrossNotes", "Fade", "KeyOnDelayPastTheEnd").
@@ -222,7 +221,7 @@ void MdxDriver::tickTrack(Track& t) {
             noteTick = true;
         }
     }
-    if (!noteTick) effects(t, lfoMoves);
+    if (!noteTick) effects(t, !t.lfoHeld);
     if (t.restStarted && isFm(t) && volumeDue(t)) writeVolume(t);
     t.restStarted = false;
 }
@@ -479,8 +478,14 @@ bool MdxDriver::runCommands(Track& t) {
             if (!need(t, 2)) return false;
             t.lfoDelay = byteAt(t.pc + 1);
             // No delay ends one under way; another takes effect at the next
-            // key-on (test "LfoDelayChangedUnderWay").
-            if (t.lfoDelay == 0) t.pitchLfo.endDelay();
+            // key-on (test "LfoDelayChangedUnderWay"). An LFO held for a
+            // waiting key-on starts its shape again in this tick (test
+            // "NoLfoDelayWhileAKeyOnWaits").
+            if (t.lfoDelay == 0) {
+                t.pitchLfo.endDelay();
+                if (t.lfoHeld) t.pitchLfo.restartShape();
+                t.lfoHeld = false;
+            }
             t.pc += 2;
             break;
         case commandPcm8: t.pc += 1; break;
@@ -545,7 +550,7 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
     // An LFO held for a key-on still waiting stays held at the next note,
     // unless that note keys on at once (tests
     // "KeyOnDelayHoldsTheLfoPastTheNote", "LfoDelayAtAKeyOnPastAWaitingOne").
-    if (t.keyOnDelay == 0 || !(t.keyOnDelayLeft > 1 && t.lfoWaitsKeyOn)) t.pitchLfo.tick();
+    if (t.keyOnDelay == 0 || !t.lfoHeld) t.pitchLfo.tick();
     t.keyOnDelayLeft = t.keyOnDelay;
     if (t.keyOnDelay == 0) {
         keyOnStage(t, !t.keyed);

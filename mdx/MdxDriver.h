@@ -115,7 +115,7 @@ private:
         int portamentoSum = 0;
         SoftLfo pitchLfo;
         int lfoDelay = 0;
-        bool lfoWaitsKeyOn = false; // an LFO delay was set as the tick began
+        bool lfoHeld = false; // in this tick, the LFO waits for a delayed key-on
         unsigned pan = 3;
         unsigned volume = 8;
         int chipConnection = -1; // the connection of the voice last written to the chip

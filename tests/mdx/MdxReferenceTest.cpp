@@ -931,6 +931,72 @@ const std::vector<Case>& cases() {
                  .rest(2)
                  .end();
          }},
+        {"NoLfoDelayWhileAKeyOnWaits",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceOne)
+                 .lfoDelay(1)
+                 .pitchLfo(1, 3, 1000)
+                 .keyOnDelay(3)
+                 .note(30, 1)
+                 .lfoDelay(0)
+                 .rest(8)
+                 .end();
+             s.tracks[1]
+                 .voice(voiceOne)
+                 .lfoDelay(1)
+                 .keyOnDelay(3)
+                 .note(30, 1)
+                 .pitchLfo(1, 3, 1000)
+                 .lfoDelay(0)
+                 .rest(8)
+                 .end();
+             s.tracks[2]
+                 .voice(voiceOne)
+                 .lfoDelay(1)
+                 .keyOnDelay(3)
+                 .note(30, 1)
+                 .pitchLfo(1, 3, 1000)
+                 .rest(8)
+                 .end();
+             s.tracks[3]
+                 .voice(voiceOne)
+                 .lfoDelay(1)
+                 .keyOnDelay(3)
+                 .note(30, 1)
+                 .pitchLfo(1, 3, 1000)
+                 .rest(1)
+                 .lfoDelay(0)
+                 .rest(7)
+                 .end();
+             s.tracks[4]
+                 .voice(voiceOne)
+                 .lfoDelay(1)
+                 .keyOnDelay(3)
+                 .note(30, 1)
+                 .lfoDelay(0)
+                 .pitchLfo(1, 3, 1000)
+                 .rest(8)
+                 .end();
+             s.tracks[5]
+                 .voice(voiceOne)
+                 .lfoDelay(1)
+                 .pitchLfo(1, 3, 1000)
+                 .keyOnDelay(3)
+                 .note(30, 1)
+                 .pitchLfo(1, 3, 1000)
+                 .rest(8)
+                 .end();
+             s.tracks[6]
+                 .voice(voiceOne)
+                 .lfoDelay(1)
+                 .pitchLfo(1, 3, 1000)
+                 .keyOnDelay(3)
+                 .note(30, 1)
+                 .lfoSwitch(0xEC, 0x81)
+                 .rest(8)
+                 .end();
+         }},
         {"AllChannels",
          [](Song& s) {
              for (int ch = 0; ch < 8; ++ch)
@@ -1118,12 +1184,12 @@ std::vector<Case> randomCases() {
         all.push_back({name, [seed](Song& s) { randomSong(s, seed); }});
         ++seed;
     }
-    // The two songs of this kind that still differ, of 300 made from seeds
-    // 1000 to 1149 (solo and on every track): the LFO's phase after a "no
-    // LFO delay" that ends a delay begun at a delayed key-on, or given with a
-    // new LFO shape while a key-on waits. Held at the share measured.
+    // Two seeds found by a wider search: 1041 (a "no LFO delay" while a
+    // key-on waits), now equal; 1035, still differing (the LFO's phase after
+    // a "no LFO delay" ends a delay begun at a delayed key-on), held at the
+    // share measured.
+    all.push_back({"Random1041", [](Song& s) { randomSong(s, 1041); }});
     all.push_back({"Random1035", [](Song& s) { randomSong(s, 1035); }, 0.995});
-    all.push_back({"Random1041", [](Song& s) { randomSong(s, 1041); }, 0.985});
     return all;
 }
 
