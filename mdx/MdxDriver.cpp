@@ -214,8 +214,8 @@ void MdxDriver::tickTrack(Track& t) {
             // of that tick goes with the key-on (test "LfoAndKeyOnDelay").
             // A key still on (a tied note) keys nothing and restarts
             // nothing (test "LfoAndKeyOnDelayOnTiedNote").
-            if (t.lfoDelay != 0 && !t.keyed) t.pitchLfo.restart(t.lfoDelay);
-            t.pitchLfo.tick();
+            if (t.lfoDelay != 0 && !t.keyed) restartLfos(t);
+            tickLfos(t);
             t.portamentoSum = 0;
             keyOnStage(t, !t.keyed);
             noteTick = true;
@@ -440,15 +440,15 @@ bool MdxDriver::runCommands(Track& t) {
             break;
         }
         case commandVolumeLfo: {
-            // Not played: read past, and said (unplayed()).
             if (!need(t, 2)) return false;
             std::uint8_t mode = byteAt(t.pc + 1);
             if (mode == lfoOff || mode == lfoOn) {
+                t.volumeLfo.setEnabled(mode == lfoOn);
                 t.pc += 2;
                 break;
             }
             if (!need(t, 1 + softLfoParameterBytes)) return false;
-            if (wordAt(t.pc + 4) != 0) unplayed_.volumeLfo = true;
+            t.volumeLfo.configure(mode, std::max(1, wordAt(t.pc + 2)), wordAt(t.pc + 4));
             t.pc += 1 + softLfoParameterBytes;
             break;
         }
@@ -483,7 +483,11 @@ bool MdxDriver::runCommands(Track& t) {
             // "NoLfoDelayWhileAKeyOnWaits").
             if (t.lfoDelay == 0) {
                 t.pitchLfo.endDelay();
-                if (t.lfoHeld) t.pitchLfo.restartShape();
+                t.volumeLfo.endDelay();
+                if (t.lfoHeld) {
+                    t.pitchLfo.restartShape();
+                    t.volumeLfo.restartShape();
+                }
                 t.lfoHeld = false;
             }
             t.pc += 2;
@@ -546,11 +550,11 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
     if (t.keyOnDelay == 0) t.portamentoSum = 0;
     // The LFO moves in a note's first tick (tests "LfoOnTiedNote",
     // "LfoSetUpOnTiedNote").
-    if (!t.keyed && t.lfoDelay != 0 && t.keyOnDelay == 0) t.pitchLfo.restart(t.lfoDelay);
+    if (!t.keyed && t.lfoDelay != 0 && t.keyOnDelay == 0) restartLfos(t);
     // An LFO held for a key-on still waiting stays held at the next note,
     // unless that note keys on at once (tests
     // "KeyOnDelayHoldsTheLfoPastTheNote", "LfoDelayAtAKeyOnPastAWaitingOne").
-    if (t.keyOnDelay == 0 || !t.lfoHeld) t.pitchLfo.tick();
+    if (t.keyOnDelay == 0 || !t.lfoHeld) tickLfos(t);
     t.keyOnDelayLeft = t.keyOnDelay;
     if (t.keyOnDelay == 0) {
         keyOnStage(t, !t.keyed);
@@ -604,9 +608,27 @@ void MdxDriver::keyOnStage(Track& t, bool key) {
 // The volume is written again only when its attenuation differs from the
 // one last written (tests "VolumeSameLevel": volume 8 and 0x80 + 0x15 are
 // one level; "VolumeBackToTheSame": up and down again writes nothing).
+void MdxDriver::restartLfos(Track& t) {
+    t.pitchLfo.restart(t.lfoDelay);
+    t.volumeLfo.restart(t.lfoDelay);
+}
+
+void MdxDriver::tickLfos(Track& t) {
+    t.pitchLfo.tick();
+    t.volumeLfo.tick();
+}
+
+// The attenuation of the volume, the fade and the volume LFO together, at
+// most the TL's range (test "VolumeLfoBeyondTheRange": an LFO that moves a
+// level already beyond it writes nothing).
+int MdxDriver::attenuationNow(const Track& t) const {
+    return std::min(static_cast<int>(attenuationOf(t.volume) + fadeLevel_) +
+                        (t.volumeLfo.attenuation() >> measured::fractionBits),
+                    static_cast<int>(Regs::maximumTotalLevel));
+}
+
 bool MdxDriver::volumeDue(const Track& t) const {
-    return t.volumeDirty || t.fadeDirty ||
-           static_cast<int>(attenuationOf(t.volume) + fadeLevel_) != t.writtenAttenuation;
+    return t.volumeDirty || t.fadeDirty || attenuationNow(t) != t.writtenAttenuation;
 }
 
 unsigned MdxDriver::attenuationOf(unsigned volume) {
@@ -616,7 +638,7 @@ unsigned MdxDriver::attenuationOf(unsigned volume) {
 }
 
 void MdxDriver::writeVolume(Track& t) {
-    t.writtenAttenuation = static_cast<int>(attenuationOf(t.volume) + fadeLevel_);
+    t.writtenAttenuation = attenuationNow(t);
     writeCarrierLevels(t, static_cast<unsigned>(t.writtenAttenuation));
     t.volumeDirty = false;
     t.fadeDirty = false;
@@ -639,10 +661,11 @@ void MdxDriver::writeCarrierLevels(Track& t, unsigned attenuation) {
 
 void MdxDriver::effects(Track& t, bool lfoMoves) {
     if (!isFm(t)) return;
-    if (lfoMoves) t.pitchLfo.tick();
+    if (lfoMoves) tickLfos(t);
     writePitch(t, currentPitch(t));
     // A volume changed by the fade goes out at once (test "Fade").
-    if (t.fadeDirty) writeVolume(t);
+    // So does one moved by the volume LFO (test "VolumeLfoWaves").
+    if (t.fadeDirty || (t.volumeLfo.enabled() && volumeDue(t))) writeVolume(t);
 }
 
 // Portamento and LFO each in whole KF steps (test "PortamentoWithLfo").

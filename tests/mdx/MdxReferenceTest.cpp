@@ -997,6 +997,29 @@ const std::vector<Case>& cases() {
                  .rest(8)
                  .end();
          }},
+        {"VolumeLfoShapes",
+         [](Song& s) {
+             s.tracks[0].voice(voiceOne).volumeLfo(0, 3, 1000).note(30, 8).note(31, 8).end();
+             s.tracks[1].voice(voiceOne).volumeLfo(1, 3, 1000).note(30, 8).note(31, 8).end();
+             s.tracks[2].voice(voiceOne).volumeLfo(2, 3, 1000).note(30, 8).note(31, 8).end();
+             s.tracks[3].voice(voiceOne).volumeLfo(0, 3, -1000).note(30, 8).note(31, 8).end();
+             s.tracks[4].voice(voiceOne).volumeLfo(2, 3, -1000).note(30, 8).note(31, 8).end();
+             s.tracks[5].voice(voiceOne).volumeLfo(1, 3, -1000).note(30, 8).note(31, 8).end();
+             s.tracks[6]
+                 .voice(voiceOne)
+                 .lfoDelay(3)
+                 .volumeLfo(0, 3, 1000)
+                 .note(30, 8)
+                 .note(31, 8)
+                 .end();
+             s.tracks[7].voice(voiceOne).volumeLfo(0, 1, 1000).note(30, 8).note(31, 8).end();
+         }},
+        {"VolumeLfoBeyondTheRange",
+         [](Song& s) {
+             s.tracks[0].voice(voiceOne).volume(0xF5).volumeLfo(0, 9, -1425).note(30, 12).end();
+             s.tracks[1].voice(voiceTwo).volume(0xE8).volumeLfo(2, 4, 2000).note(30, 12).end();
+             s.tracks[2].voice(voiceOne).volume(0xF0).volumeLfo(1, 2, 4000).note(30, 12).end();
+         }},
         {"AllChannels",
          [](Song& s) {
              for (int ch = 0; ch < 8; ++ch)
