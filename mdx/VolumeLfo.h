@@ -11,8 +11,10 @@
 //             period, then down for a period.
 // A negative amplitude runs the same shapes downwards from the top (period x
 // amplitude for saw and triangle, the amplitude for square), so that the
-// level never rises above the volume set; until its start tick (through a
-// delay) the LFO adds nothing.
+// level never rises above the volume set. Set up by its command, the LFO
+// stands at its start value at once (through a delay under way: test
+// "VolumeLfoSetUpDuringTheDelay"); restarted by a key-on, it adds nothing
+// until its start tick.
 #pragma once
 
 #include <algorithm>
@@ -30,15 +32,20 @@ public:
         amplitude_ = amplitude;
         enabled_ = true;
         restartShape();
+        shown_ = true;
     }
     void setEnabled(bool on) {
         enabled_ = on;
-        if (on) restartShape();
+        if (on) {
+            restartShape();
+            shown_ = true;
+        }
     }
     bool enabled() const { return enabled_; }
 
     void restart(int delay) {
         restartShape();
+        shown_ = false;
         delayLeft_ = std::max(delay - 1, 0);
     }
     void endDelay() { delayLeft_ = 0; }
@@ -77,7 +84,7 @@ public:
 
     // The attenuation now, in 256ths of a TL step; 0 while off.
     int attenuation() const {
-        if (!enabled_ || !started_) return 0;
+        if (!enabled_ || !(started_ || shown_)) return 0;
         if (amplitude_ >= 0) return value_;
         const int top = wave_ == Wave::square ? -amplitude_ : -amplitude_ * period_;
         return value_ + top;
@@ -90,6 +97,7 @@ private:
     bool enabled_ = false;
     bool started_ = false;
     bool high_ = false;
+    bool shown_ = false; // set up by its command: at its start value at once
     int value_ = 0;
     int step_ = 0;
     int counter_ = 0;

@@ -1020,6 +1020,34 @@ const std::vector<Case>& cases() {
              s.tracks[1].voice(voiceTwo).volume(0xE8).volumeLfo(2, 4, 2000).note(30, 12).end();
              s.tracks[2].voice(voiceOne).volume(0xF0).volumeLfo(1, 2, 4000).note(30, 12).end();
          }},
+        {"VolumeLfoSetUpDuringTheDelay",
+         [](Song& s) {
+             s.tracks[0]
+                 .voice(voiceTwo)
+                 .lfoDelay(3)
+                 .keyOnDelay(2)
+                 .note(30, 3)
+                 .volumeLfo(2, 7, -939)
+                 .note(85, 9)
+                 .end();
+             s.tracks[1]
+                 .voice(voiceTwo)
+                 .lfoDelay(3)
+                 .legato()
+                 .note(30, 2)
+                 .volumeLfo(0, 2, -158)
+                 .keyOnDelay(2)
+                 .legato()
+                 .note(10, 6)
+                 .end();
+             s.tracks[2]
+                 .voice(voiceOne)
+                 .lfoDelay(4)
+                 .note(30, 2)
+                 .volumeLfo(1, 3, 1200)
+                 .note(31, 8)
+                 .end();
+         }},
         {"AllChannels",
          [](Song& s) {
              for (int ch = 0; ch < 8; ++ch)
