@@ -1166,8 +1166,9 @@ TEST_P(MdxReference, WritesEqualTheReferenceTickForTick) {
 
 // Songs of random commands on every FM track: combinations no song made for
 // one command shows (volume changed during a tie, detune during portamento,
-// LFOs across rests, key-on delays with legato...).
-void randomTrack(Track& t, std::mt19937& random, int track) {
+// LFOs across rests, key-on delays with legato...); with volumeLfo, the
+// volume LFO among them.
+void randomTrack(Track& t, std::mt19937& random, int track, bool volumeLfo = false) {
     auto pick = [&](int low, int high) {
         return std::uniform_int_distribution<int>(low, high)(random);
     };
@@ -1196,6 +1197,20 @@ void randomTrack(Track& t, std::mt19937& random, int track) {
             t.chipLfo(pick(0, 0x43), pick(0, 255), 0x80 | pick(0, 0x7F), pick(0, 0x7F),
                       pick(0, 0x73));
             break;
+        case 17:
+            if (volumeLfo) {
+                t.volumeLfo(pick(0, 2), pick(1, 9), pick(-1500, 1500));
+                break;
+            }
+            t.note(pick(0, 95), pick(1, 12));
+            break;
+        case 18:
+            if (volumeLfo) {
+                t.lfoSwitch(0xEB, pick(0x80, 0x81));
+                break;
+            }
+            t.note(pick(0, 95), pick(1, 12));
+            break;
         default: t.note(pick(0, 95), pick(1, 12)); break;
         }
     }
@@ -1203,10 +1218,10 @@ void randomTrack(Track& t, std::mt19937& random, int track) {
 }
 
 // A song of random commands on every FM track.
-void randomSong(Song& s, unsigned seed) {
+void randomSong(Song& s, unsigned seed, bool volumeLfo = false) {
     std::mt19937 random(seed);
     for (int track = 0; track < 8; ++track)
-        randomTrack(s.tracks[static_cast<std::size_t>(track)], random, track);
+        randomTrack(s.tracks[static_cast<std::size_t>(track)], random, track, volumeLfo);
 }
 
 std::vector<Case> soloCases() {
@@ -1241,6 +1256,14 @@ std::vector<Case> randomCases() {
     // share measured.
     all.push_back({"Random1041", [](Song& s) { randomSong(s, 1041); }});
     all.push_back({"Random1035", [](Song& s) { randomSong(s, 1035); }, 0.995});
+    // With the volume LFO.
+    static const char* const volumeNames[] = {"RandomVolume1", "RandomVolume2", "RandomVolume3",
+                                              "RandomVolume4", "RandomVolume5", "RandomVolume6"};
+    seed = 1000;
+    for (const char* name : volumeNames) {
+        all.push_back({name, [seed](Song& s) { randomSong(s, seed, true); }});
+        ++seed;
+    }
     return all;
 }
 
