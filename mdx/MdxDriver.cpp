@@ -172,11 +172,7 @@ bool MdxDriver::need(Track& t, std::size_t bytes) {
 
 void MdxDriver::tickTrack(Track& t) {
     bool noteTick = false;
-    bool lfoMoves = true;
-    // Whether the LFO waits for a delayed key-on is settled by the LFO delay
-    // as the tick begins: a delay set by this tick's commands counts from
-    // the next (tests "LfoDelaySetWhileAKeyOnWaits", "LfoDelaySetAtARest").
-    t.lfoWaitsKeyOn = t.lfoDelay != 0;
+    t.lfoHeld = false;
     if (t.waiting) {
         if (!t.signalled) return;
         t.waiting = false;
@@ -192,9 +188,12 @@ void MdxDriver::tickTrack(Track& t) {
         // While a key-on waits its delay, the portamento holds, and so does
         // an LFO that waits for the key-on, as the note ends too (tests
         // "KeyOnDelayHoldsEffects", "KeyOnDelayHoldsTheLfoPastTheNote").
+        // Whether the LFO waits is settled by the LFO delay as the tick
+        // begins: a delay set by this tick's commands counts from the next
+        // (tests "LfoDelaySetWhileAKeyOnWaits", "LfoDelaySetAtARest").
         const bool keyOnWaits = t.keyOnDelayLeft > 1;
         if (!keyOnWaits) t.portamentoSum += t.portamento;
-        lfoMoves = !(keyOnWaits && t.lfoWaitsKeyOn);
+        t.lfoHeld = keyOnWaits && t.lfoDelay != 0;
         // An ended track reads nothing more, but its gate, key-on delay, LFO
         // and portamento go on, and the fade reaches it (tests
         // "LfoAcrossNotes", "Fade", "KeyOnDelayPastTheEnd").
@@ -215,14 +214,14 @@ void MdxDriver::tickTrack(Track& t) {
             // of that tick goes with the key-on (test "LfoAndKeyOnDelay").
             // A key still on (a tied note) keys nothing and restarts
             // nothing (test "LfoAndKeyOnDelayOnTiedNote").
-            if (t.lfoDelay != 0 && !t.keyed) t.pitchLfo.restart(t.lfoDelay);
-            t.pitchLfo.tick();
+            if (t.lfoDelay != 0 && !t.keyed) restartLfos(t);
+            tickLfos(t);
             t.portamentoSum = 0;
             keyOnStage(t, !t.keyed);
             noteTick = true;
         }
     }
-    if (!noteTick) effects(t, lfoMoves);
+    if (!noteTick) effects(t, !t.lfoHeld);
     if (t.restStarted && isFm(t) && volumeDue(t)) writeVolume(t);
     t.restStarted = false;
 }
@@ -273,7 +272,13 @@ bool MdxDriver::runCommands(Track& t) {
         case commandRegister:
             if (!need(t, 3)) return false;
             // Time is kept on the host: a song's own timer writes are left out.
-            if (!isTimerRegister(byteAt(t.pc + 1))) write(byteAt(t.pc + 1), byteAt(t.pc + 2));
+            if (const std::uint8_t address = byteAt(t.pc + 1), value = byteAt(t.pc + 2);
+                address == Regs::lfoWaveform) {
+                writeLfoWaveform(value);
+                controlOutput_ = value & Regs::controlOutputField::mask;
+            } else if (!isTimerRegister(address)) {
+                write(address, value);
+            }
             t.pc += 3;
             break;
         case commandVoice: {
@@ -435,15 +440,15 @@ bool MdxDriver::runCommands(Track& t) {
             break;
         }
         case commandVolumeLfo: {
-            // Not played: read past, and said (unplayed()).
             if (!need(t, 2)) return false;
             std::uint8_t mode = byteAt(t.pc + 1);
             if (mode == lfoOff || mode == lfoOn) {
+                t.volumeLfo.setEnabled(mode == lfoOn);
                 t.pc += 2;
                 break;
             }
             if (!need(t, 1 + softLfoParameterBytes)) return false;
-            if (wordAt(t.pc + 4) != 0) unplayed_.volumeLfo = true;
+            t.volumeLfo.configure(mode, std::max(1, wordAt(t.pc + 2)), wordAt(t.pc + 4));
             t.pc += 1 + softLfoParameterBytes;
             break;
         }
@@ -460,7 +465,7 @@ bool MdxDriver::runCommands(Track& t) {
             t.chipLfoSync = (mode & chipLfoSyncFlag) != 0;
             t.chipSensitivity = byteAt(t.pc + 5);
             if (isFm(t)) {
-                write(Regs::lfoWaveform, mode & ~chipLfoSyncFlag);
+                writeLfoWaveform(mode & ~chipLfoSyncFlag);
                 write(Regs::lfoFrequency, byteAt(t.pc + 2));
                 write(Regs::lfoDepth, byteAt(t.pc + 3));
                 write(Regs::lfoDepth, byteAt(t.pc + 4));
@@ -473,8 +478,18 @@ bool MdxDriver::runCommands(Track& t) {
             if (!need(t, 2)) return false;
             t.lfoDelay = byteAt(t.pc + 1);
             // No delay ends one under way; another takes effect at the next
-            // key-on (test "LfoDelayChangedUnderWay").
-            if (t.lfoDelay == 0) t.pitchLfo.endDelay();
+            // key-on (test "LfoDelayChangedUnderWay"). An LFO held for a
+            // waiting key-on starts its shape again in this tick (test
+            // "NoLfoDelayWhileAKeyOnWaits").
+            if (t.lfoDelay == 0) {
+                t.pitchLfo.endDelay();
+                t.volumeLfo.endDelay();
+                if (t.lfoHeld) {
+                    t.pitchLfo.restartShape();
+                    t.volumeLfo.restartShape();
+                }
+                t.lfoHeld = false;
+            }
             t.pc += 2;
             break;
         case commandPcm8: t.pc += 1; break;
@@ -493,6 +508,13 @@ bool MdxDriver::runCommands(Track& t) {
             return false;
         }
     }
+}
+
+// The waveform register's CT bits are those of the song's last write to it
+// before this one, kept from one write to the next (test "ControlOutputBits").
+void MdxDriver::writeLfoWaveform(std::uint8_t value) {
+    write(Regs::lfoWaveform,
+          static_cast<std::uint8_t>(value & ~Regs::controlOutputField::mask) | controlOutput_);
 }
 
 void MdxDriver::noteUnplayed(std::vector<std::uint8_t>& list, std::uint8_t code) {
@@ -528,11 +550,11 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
     if (t.keyOnDelay == 0) t.portamentoSum = 0;
     // The LFO moves in a note's first tick (tests "LfoOnTiedNote",
     // "LfoSetUpOnTiedNote").
-    if (!t.keyed && t.lfoDelay != 0 && t.keyOnDelay == 0) t.pitchLfo.restart(t.lfoDelay);
+    if (!t.keyed && t.lfoDelay != 0 && t.keyOnDelay == 0) restartLfos(t);
     // An LFO held for a key-on still waiting stays held at the next note,
     // unless that note keys on at once (tests
     // "KeyOnDelayHoldsTheLfoPastTheNote", "LfoDelayAtAKeyOnPastAWaitingOne").
-    if (t.keyOnDelay == 0 || !(t.keyOnDelayLeft > 1 && t.lfoWaitsKeyOn)) t.pitchLfo.tick();
+    if (t.keyOnDelay == 0 || !t.lfoHeld) tickLfos(t);
     t.keyOnDelayLeft = t.keyOnDelay;
     if (t.keyOnDelay == 0) {
         keyOnStage(t, !t.keyed);
@@ -586,9 +608,27 @@ void MdxDriver::keyOnStage(Track& t, bool key) {
 // The volume is written again only when its attenuation differs from the
 // one last written (tests "VolumeSameLevel": volume 8 and 0x80 + 0x15 are
 // one level; "VolumeBackToTheSame": up and down again writes nothing).
+void MdxDriver::restartLfos(Track& t) {
+    t.pitchLfo.restart(t.lfoDelay);
+    t.volumeLfo.restart(t.lfoDelay);
+}
+
+void MdxDriver::tickLfos(Track& t) {
+    t.pitchLfo.tick();
+    t.volumeLfo.tick();
+}
+
+// The attenuation of the volume, the fade and the volume LFO together, at
+// most the TL's range (test "VolumeLfoBeyondTheRange": an LFO that moves a
+// level already beyond it writes nothing).
+int MdxDriver::attenuationNow(const Track& t) const {
+    return std::min(static_cast<int>(attenuationOf(t.volume) + fadeLevel_) +
+                        (t.volumeLfo.attenuation() >> measured::fractionBits),
+                    static_cast<int>(Regs::maximumTotalLevel));
+}
+
 bool MdxDriver::volumeDue(const Track& t) const {
-    return t.volumeDirty || t.fadeDirty ||
-           static_cast<int>(attenuationOf(t.volume) + fadeLevel_) != t.writtenAttenuation;
+    return t.volumeDirty || t.fadeDirty || attenuationNow(t) != t.writtenAttenuation;
 }
 
 unsigned MdxDriver::attenuationOf(unsigned volume) {
@@ -598,7 +638,7 @@ unsigned MdxDriver::attenuationOf(unsigned volume) {
 }
 
 void MdxDriver::writeVolume(Track& t) {
-    t.writtenAttenuation = static_cast<int>(attenuationOf(t.volume) + fadeLevel_);
+    t.writtenAttenuation = attenuationNow(t);
     writeCarrierLevels(t, static_cast<unsigned>(t.writtenAttenuation));
     t.volumeDirty = false;
     t.fadeDirty = false;
@@ -621,10 +661,11 @@ void MdxDriver::writeCarrierLevels(Track& t, unsigned attenuation) {
 
 void MdxDriver::effects(Track& t, bool lfoMoves) {
     if (!isFm(t)) return;
-    if (lfoMoves) t.pitchLfo.tick();
+    if (lfoMoves) tickLfos(t);
     writePitch(t, currentPitch(t));
     // A volume changed by the fade goes out at once (test "Fade").
-    if (t.fadeDirty) writeVolume(t);
+    // So does one moved by the volume LFO (test "VolumeLfoWaves").
+    if (t.fadeDirty || (t.volumeLfo.enabled() && volumeDue(t))) writeVolume(t);
 }
 
 // Portamento and LFO each in whole KF steps (test "PortamentoWithLfo").

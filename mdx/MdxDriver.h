@@ -15,9 +15,6 @@
 // writes is what the reference driver writes, write for write in the same
 // tick (tests/mdx/MdxReferenceTest.cpp). The sample tracks write nothing to
 // the YM2151: their notes come out as AdpcmNote events for a software voice.
-// Known to differ: the volume LFO (0xEB) is read past, not played (the
-// reference moves the carriers' TL with it); unplayed() says when a song
-// uses it.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +22,7 @@
 
 #include "mdx/MdxFile.h"
 #include "mdx/SoftLfo.h"
+#include "mdx/VolumeLfo.h"
 
 namespace mdx {
 
@@ -73,14 +71,12 @@ public:
     bool fading() const { return fadeInterval_ > 0; }
 
     // What of the format the song used that the driver does not play, so
-    // far: the volume LFO (0xEB with an amplitude); commands it does not
-    // know (their track stops there); extended commands (0xE7 n) other
-    // than the fade.
+    // far: commands it does not know (their track stops there); extended
+    // commands (0xE7 n) other than the fade.
     struct Unplayed {
-        bool volumeLfo = false;
         std::vector<std::uint8_t> commands;
         std::vector<std::uint8_t> extended;
-        bool any() const { return volumeLfo || !commands.empty() || !extended.empty(); }
+        bool any() const { return !commands.empty() || !extended.empty(); }
     };
     const Unplayed& unplayed() const { return unplayed_; }
 
@@ -114,8 +110,9 @@ private:
         bool portamentoArmed = false; // set by the command, until the next note or rest
         int portamentoSum = 0;
         SoftLfo pitchLfo;
+        VolumeLfo volumeLfo;
         int lfoDelay = 0;
-        bool lfoWaitsKeyOn = false; // an LFO delay was set as the tick began
+        bool lfoHeld = false; // in this tick, the LFO waits for a delayed key-on
         unsigned pan = 3;
         unsigned volume = 8;
         int chipConnection = -1; // the connection of the voice last written to the chip
@@ -147,12 +144,16 @@ private:
     void effects(Track& t, bool lfoMoves = true);
     int currentPitch(const Track& t) const;
     void writePitch(Track& t, int pitch);
+    void restartLfos(Track& t);
+    static void tickLfos(Track& t);
+    int attenuationNow(const Track& t) const;
     bool volumeDue(const Track& t) const;
     static unsigned attenuationOf(unsigned volume);
     void writeVolume(Track& t);
     void writeCarrierLevels(Track& t, unsigned attenuation);
     void fadeStep();
     void write(unsigned address, unsigned data);
+    void writeLfoWaveform(std::uint8_t value);
     static void noteUnplayed(std::vector<std::uint8_t>& list, std::uint8_t code);
 
     std::vector<std::uint8_t> body_;
@@ -165,6 +166,9 @@ private:
     std::vector<Ym2151Write>* out_ = nullptr;
     std::vector<AdpcmNote>* samples_ = nullptr;
     Unplayed unplayed_;
+    // The CT bits (0x1B) the song's register writes set, given with the
+    // next write to that register.
+    std::uint8_t controlOutput_ = 0;
 };
 
 } // namespace mdx

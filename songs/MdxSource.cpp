@@ -63,7 +63,6 @@ std::string hexByte(std::uint8_t value) {
 void tagUnplayed(Song& song, const mdx::MdxDriver::Unplayed& unplayed) {
     if (!unplayed.any()) return;
     std::vector<std::string> parts;
-    if (unplayed.volumeLfo) parts.push_back("the volume LFO (0xEB)");
     for (std::uint8_t command : unplayed.commands)
         parts.push_back("command " + hexByte(command) + " (its track stops there)");
     for (std::uint8_t command : unplayed.extended)

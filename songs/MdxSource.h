@@ -16,9 +16,9 @@
 // the track's key goes off (its sample stops); in 16-track songs (mixed by
 // PCM8) address gainAddress + track, data the track's gain in 16ths, written
 // before a note whose gain changed.
-// What of the format the song uses that our driver does not play (the volume
-// LFO, commands it does not know) is the song's "Not played" tag, which
-// `tavroplay --list` shows.
+// What of the format the song uses that our driver does not play (commands it
+// does not know) is the song's "Not played" tag, which `tavroplay --list`
+// shows.
 #pragma once
 
 #include <cstdint>

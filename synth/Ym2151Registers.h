@@ -121,6 +121,7 @@ public:
     using depthSelectField = RegisterFlag<7>;
     using depthField = RegisterField<0, 7>;
     using lfoWaveField = RegisterField<0, 2>;
+    using controlOutputField = RegisterField<6, 2>;
     using rightField = RegisterFlag<7>;
     using leftField = RegisterFlag<6>;
     using feedbackField = RegisterField<3, 3>;
