@@ -530,10 +530,12 @@ void Ym2151::stepLfo() {
         am = secondHalf ? 2 * p - 256 : 255 - 2 * p;
         pmMagnitude = q < 64 ? 2 * q : 255 - 2 * q;
         break;
-    default: // noise: AM the value, PM the noise bits uninverted (bit 7 the sign)
+    default:
+        // Noise: AM the value; PM the noise bits uninverted, read as a one's
+        // complement byte (bit 7 the sign).
         am = lfoRandom_;
-        pmMagnitude = (lfoRandom_ ^ 127) & 127;
         pmNegative = lfoRandom_ < 128;
+        pmMagnitude = (pmNegative ? lfoRandom_ : lfoRandom_ ^ 127) & 127;
         break;
     }
     // The wave's values after their depths pass through the chip's pipeline
