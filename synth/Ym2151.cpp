@@ -302,9 +302,11 @@ void Ym2151::apply(std::uint8_t address, std::uint8_t data) {
     if (address == Regs::timerControl && Regs::timerALoadField::of(data) &&
         !registers_.timerALoad())
         timerA_ = registers_.timerAPeriod();
-    // Leaving NFRQ 31 the noise register takes the chip's form of it.
-    if (address == Regs::noise && registers_.noiseFrequency() == fastestNoise &&
-        Regs::noiseFrequencyField::of(data) != fastestNoise)
+    // A new NFRQ that comes as the noise timer is about to fire (always so at
+    // rate 31) turns the register as leaving rate 31 does.
+    if (address == Regs::noise &&
+        Regs::noiseFrequencyField::of(data) != registers_.noiseFrequency() &&
+        noiseCounter_ == fastestNoise - registers_.noiseFrequency())
         noiseShift_ = noiseLeavingRate31(noiseShift_);
     registers_.write(address, data);
     if (Regs::isChannelRegister(address, Regs::channelControlBase) ||

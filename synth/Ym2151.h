@@ -45,19 +45,19 @@
 // level), the value being the DAC's code; the write-busy time (writes are
 // taken between frames, whatever their spacing).
 // Known differences from the chip (measured against the die-shot-derived
-// emulator): the noise generator's register after a write of NFRQ that comes
-// as the timer is about to fire, at an odd old rate or at the new rate's count
-// (the chip's takes another state; leaving rate 31 it takes the chip's form of
-// the register, see Ym2151Tables.h); the PM of the LFO's noise
-// wave at some steps of a fast LFO (and a few frames of a slow one); the triangle wave selected
-// while the LFO runs (its values can trail the phase by half a step, found at the fastest rates); a
-// change of AMD or PMD while the LFO runs, which reaches the slots in stages over some frames where
-// the model takes it at once with the wave's delay; a note on an unused note code (3, 7, 11, 15)
-// under a negative PM with DT2 set, or under a positive PM that carries it across several note
-// codes (the chip then lands on unused codes it skips otherwise, at their small steps), and key
-// code 0x7F (note 15 of octave 7); a change of AMS while the triangle wave's AM is deep can come a
-// frame early; a voice re-keyed a few frames after its key-off can, at some
-// timings, differ for a few frames.
+// emulator): the noise generator's register after a write of NFRQ that makes
+// the count the new rate's timer is about to fire on (the chip's takes another
+// state); the PM of the LFO's noise wave at an odd PMD; the triangle wave
+// selected while the LFO runs (its values can trail the phase by half a step,
+// found at the fastest rates); a change of AMD or PMD while the LFO runs, which
+// reaches the slots in stages over some frames where the model takes it at once
+// with the wave's delay; a note on an unused note code (3, 7, 11, 15) under a
+// negative PM with DT2 set, or under a positive PM that carries it across
+// several note codes (the chip then lands on unused codes it skips otherwise,
+// at their small steps), and key code 0x7F (note 15 of octave 7); a change of
+// AMS while the triangle wave's AM is deep can come a frame early; a voice
+// re-keyed a few frames after its key-off can, at some timings, differ for a
+// few frames.
 #pragma once
 
 #include <array>

@@ -94,7 +94,9 @@ inline constexpr std::array<std::uint16_t, 4> coarseDetune{0, 384, 500, 608};
 // a frame, but its other bits hold other values, which show once a slower rate
 // steps them out. As NFRQ leaves 31 the model takes the chip's register, each bit
 // the parity of the model's bits in its row's mask (bits 0 and 7 are the model's
-// own). Measured from the die-shot-derived emulator
+// own); any change of NFRQ that comes as the noise timer is about to fire (at an
+// odd rate, the count a frame ends on can be the one the timer fires after)
+// turns the register the same way. Measured from the die-shot-derived emulator
 // (tests/synth/Ym2151OracleTest.cpp, NoiseLeavingRate31).
 inline constexpr std::array<std::uint32_t, 17> noiseLeavingRate31{
     0x00001, 0x0836A, 0x0308D, 0x15C90, 0x171AC, 0x01D8D, 0x16C51, 0x00080, 0x1DEF0,
