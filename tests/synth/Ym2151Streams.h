@@ -331,6 +331,23 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // NFRQ changed often between odd and even rates, some of the writes
+        // coming as the noise timer is about to fire.
+        Stream s("noise_rate_changes");
+        s.channel(7, 7, 0);
+        s.op(7, 3, Operator{});
+        s.note(7, 0x40);
+        s.write(0x0F, 0x80 | 31);
+        s.key(7, 8);
+        constexpr unsigned rates[] = {21, 9, 27, 13, 3, 25, 17, 11, 29, 5, 30, 15, 0, 23, 8, 19};
+        for (unsigned i = 0; i < 48; ++i) {
+            s.wait(37 + 3 * i);
+            s.write(0x0F, 0x80 | rates[i % 16]);
+        }
+        s.wait(200);
+        all.push_back(s);
+    }
+    {
         Stream s("noise_rates");
         s.channel(7, 7, 0);
         s.op(7, 3, Operator{});
