@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <bit>
 #include <limits>
+#include <utility>
 
 namespace synth {
 
@@ -177,16 +178,39 @@ constexpr std::array<std::uint32_t, 8> lfoNoiseMasks = lfoNoiseTaps();
 // points of the frame (see stepLfo).
 constexpr unsigned lfoNoiseLateBits = 3;
 
-// The chip's noise register as NFRQ leaves 31, from the model's (see
-// ym2151::noiseLeavingRate31).
-constexpr std::uint32_t noiseLeavingRate31(std::uint32_t shift) {
-    std::uint32_t chip = 0;
-    for (unsigned bit = 0; bit < ym2151::noiseLeavingRate31.size(); ++bit)
-        chip |=
-            static_cast<std::uint32_t>(std::popcount(ym2151::noiseLeavingRate31[bit] & shift) & 1)
-            << bit;
-    return chip;
+// A linear map of the noise register: each bit the parity of the bits in its
+// row's mask.
+using NoiseMap = std::array<std::uint32_t, 17>;
+constexpr std::uint32_t applyNoiseMap(const NoiseMap& map, std::uint32_t shift) {
+    std::uint32_t out = 0;
+    for (unsigned bit = 0; bit < map.size(); ++bit)
+        out |= static_cast<std::uint32_t>(std::popcount(map[bit] & shift) & 1) << bit;
+    return out;
 }
+// The inverse of an invertible map, by Gauss-Jordan elimination over GF(2):
+// reducing the map's rows to the identity turns the identity alongside into
+// the inverse's rows.
+constexpr NoiseMap invertNoiseMap(const NoiseMap& map) {
+    NoiseMap rows = map;
+    NoiseMap inverse{};
+    for (unsigned bit = 0; bit < rows.size(); ++bit)
+        inverse[bit] = 1u << bit;
+    for (unsigned column = 0; column < rows.size(); ++column) {
+        unsigned pivot = column;
+        while (((rows[pivot] >> column) & 1) == 0)
+            ++pivot;
+        std::swap(rows[pivot], rows[column]);
+        std::swap(inverse[pivot], inverse[column]);
+        for (unsigned r = 0; r < rows.size(); ++r) {
+            if (r != column && ((rows[r] >> column) & 1) != 0) {
+                rows[r] ^= rows[column];
+                inverse[r] ^= inverse[column];
+            }
+        }
+    }
+    return inverse;
+}
+constexpr NoiseMap noiseEnteringFire = invertNoiseMap(ym2151::noiseLeavingRate31);
 constexpr unsigned writePosition(unsigned address) {
     if (address == Regs::keyOn) return 64;
     if (address >= Regs::channelControlBase && address < Regs::detuneMultipleBase) return 12;
@@ -302,12 +326,16 @@ void Ym2151::apply(std::uint8_t address, std::uint8_t data) {
     if (address == Regs::timerControl && Regs::timerALoadField::of(data) &&
         !registers_.timerALoad())
         timerA_ = registers_.timerAPeriod();
-    // A new NFRQ that comes as the noise timer is about to fire (always so at
-    // rate 31) turns the register as leaving rate 31 does.
-    if (address == Regs::noise &&
-        Regs::noiseFrequencyField::of(data) != registers_.noiseFrequency() &&
-        noiseCounter_ == fastestNoise - registers_.noiseFrequency())
-        noiseShift_ = noiseLeavingRate31(noiseShift_);
+    // The noise register takes another form while its timer is about to fire
+    // (always so at rate 31): a new NFRQ that ends that turns it as leaving rate
+    // 31 does, one that brings it turns it back.
+    if (address == Regs::noise) {
+        const bool firing = noiseCounter_ == fastestNoise - registers_.noiseFrequency();
+        const bool willFire = noiseCounter_ == fastestNoise - Regs::noiseFrequencyField::of(data);
+        if (firing && !willFire)
+            noiseShift_ = applyNoiseMap(ym2151::noiseLeavingRate31, noiseShift_);
+        if (willFire && !firing) noiseShift_ = applyNoiseMap(noiseEnteringFire, noiseShift_);
+    }
     registers_.write(address, data);
     if (Regs::isChannelRegister(address, Regs::channelControlBase) ||
         Regs::isChannelRegister(address, Regs::sensitivityBase))

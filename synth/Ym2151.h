@@ -45,9 +45,7 @@
 // level), the value being the DAC's code; the write-busy time (writes are
 // taken between frames, whatever their spacing).
 // Known differences from the chip (measured against the die-shot-derived
-// emulator): the noise generator's register after a write of NFRQ that makes
-// the count the new rate's timer is about to fire on (the chip's takes another
-// state); the PM of the LFO's noise wave at an odd PMD; the triangle wave
+// emulator): the PM of the LFO's noise wave at an odd PMD; the triangle wave
 // selected while the LFO runs (its values can trail the phase by half a step,
 // found at the fastest rates); a change of AMD or PMD while the LFO runs, which
 // reaches the slots in stages over some frames where the model takes it at once

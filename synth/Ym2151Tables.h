@@ -94,10 +94,11 @@ inline constexpr std::array<std::uint16_t, 4> coarseDetune{0, 384, 500, 608};
 // a frame, but its other bits hold other values, which show once a slower rate
 // steps them out. As NFRQ leaves 31 the model takes the chip's register, each bit
 // the parity of the model's bits in its row's mask (bits 0 and 7 are the model's
-// own); any change of NFRQ that comes as the noise timer is about to fire (at an
-// odd rate, the count a frame ends on can be the one the timer fires after)
-// turns the register the same way. Measured from the die-shot-derived emulator
-// (tests/synth/Ym2151OracleTest.cpp, NoiseLeavingRate31).
+// own). So it is whenever the timer is about to fire (at rate 31 always; at an
+// odd rate a frame can end on the count the timer fires after): a change of NFRQ
+// that ends that turns the register so, one that brings it turns it back.
+// Measured from the die-shot-derived emulator (tests/synth/Ym2151OracleTest.cpp,
+// NoiseLeavingRate31).
 inline constexpr std::array<std::uint32_t, 17> noiseLeavingRate31{
     0x00001, 0x0836A, 0x0308D, 0x15C90, 0x171AC, 0x01D8D, 0x16C51, 0x00080, 0x1DEF0,
     0x16E11, 0x0AA4C, 0x02524, 0x1FF79, 0x14C11, 0x19FF0, 0x16F79, 0x06C11,

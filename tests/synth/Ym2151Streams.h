@@ -348,6 +348,23 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // NFRQ raised and lowered at many points of the timer's count, some of
+        // the writes bringing the count the new rate fires on.
+        Stream s("noise_rate_raises");
+        s.channel(7, 7, 0);
+        s.op(7, 3, Operator{});
+        s.note(7, 0x40);
+        s.write(0x0F, 0x80);
+        s.key(7, 8);
+        constexpr unsigned rates[] = {2, 14, 6, 24, 1, 16, 9, 28, 4, 20, 12, 30};
+        for (unsigned i = 0; i < 48; ++i) {
+            s.wait(29 + 5 * i);
+            s.write(0x0F, 0x80 | rates[i % 12]);
+        }
+        s.wait(200);
+        all.push_back(s);
+    }
+    {
         Stream s("noise_rates");
         s.channel(7, 7, 0);
         s.op(7, 3, Operator{});
