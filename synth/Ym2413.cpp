@@ -23,8 +23,8 @@ constexpr auto dampIndex = static_cast<std::size_t>(fm::EnvelopeState::damp);
 // The envelope counter in the first frame after reset, where it stands against the chip's
 // (measured with the die-shot model).
 constexpr std::uint32_t envelopeCounterAtReset = 4;
-// The envelope clock of channel 8's melody carrier: the counter a frame behind but for its low
-// bits, which it sees level with channel 0's carrier.
+// The envelope clock of channel 8's carrier (melody or top cymbal): the counter a frame behind but
+// for its low bits, which it sees level with channel 0's carrier.
 constexpr std::size_t splitClock = 3;
 constexpr std::uint32_t splitLowBits = 3;
 
@@ -221,25 +221,25 @@ void Ym2413::prepare() {
             // modulator runs a frame ahead of its carrier, channels 5-8 a frame behind
             // channels 0-4; the hi-hat, snare drum, tom-tom and top cymbal run a frame behind.
             s.lead = static_cast<std::int8_t>(drum ? -1 : (op == 0 ? 1 : 0) - (ch >= 5 ? 1 : 0));
-            s.clock =
-                static_cast<std::uint8_t>(ch == 8 && op == 1 && !drum ? splitClock : s.lead + 1);
+            // Channel 8's carrier reads the split envelope clock as the top cymbal as well.
+            s.clock = static_cast<std::uint8_t>(ch == 8 && op == 1 ? splitClock : s.lead + 1);
             const bool drumChannel = rhythm && ch >= 6;
-            // A key-on damps a sounding slot before its attack. A melody carrier whose attack
-            // is not made instant by key scaling attacks in the frame its level reaches 124,
-            // from there, and its phase restarts after that frame's output; the other slots
-            // attack at the start of a frame, the rhythm slots and modulators once the level
-            // has reached 127, the others from 124.
+            // A key-on damps a sounding slot before its attack. A melody carrier, and each of
+            // the hi-hat, snare drum, tom-tom and top cymbal, whose attack is not made instant
+            // by key scaling attacks in the frame its level reaches 124, from there, and its
+            // phase restarts after that frame's output; modulators and the bass drum attack at
+            // the start of a frame once the level has reached 127, a melody carrier whose
+            // attack key scaling makes instant from 124.
             // The bass drum's modulator keys, damps and restarts as a melody modulator does; the
-            // snare drum's damping ends at 124 as a melody carrier's; the tom-tom's damping rate
-            // applies from the frame after the key-on as a modulator's; the top cymbal takes a
-            // key-off at once.
-            const bool snareDrum = drumChannel && ch == 7 && op == 1;
+            // damping rate of the four drums of channels 7 and 8 applies from the frame after
+            // the key-on as a modulator's; the top cymbal takes a key-off at once.
             s.modulator = op == 0 && (!drumChannel || ch == 6);
-            s.dampLags = s.modulator || (drumChannel && ch == 8 && op == 0);
-            s.keyOffAtOnce = drumChannel && ch == 8 && op == 1;
-            s.dampEnd = (drumChannel && !snareDrum) || s.modulator ? maxLevel : 124;
+            s.dampLags = s.modulator || drum;
+            s.keyOffAtOnce = drum && ch == 8 && op == 1;
+            const bool bassDrum = drumChannel && ch == 6;
+            s.dampEnd = bassDrum || s.modulator ? maxLevel : 124;
             s.attackAtFrameStart =
-                drumChannel || s.modulator || (s.attack < 15 && s.attack + (s.keyScale >> 2) >= 15);
+                bassDrum || s.modulator || (s.attack < 15 && s.attack + (s.keyScale >> 2) >= 15);
             using R = Ym2413Registers;
             s.key = keyOn(ch) ||
                     (drumChannel && rhythmKey(ch == 6   ? R::bassDrumBit
@@ -351,7 +351,7 @@ std::int16_t Ym2413::operatorOutput(std::uint32_t phase10, int attenuation, int 
 void Ym2413::clock(std::uint32_t counter, EnvelopeClock* clocks) {
     for (std::size_t i = 0; i < Ym2413::clocks; ++i) {
         EnvelopeClock& clock = clocks[i];
-        // Channel 8's melody carrier sees the counter's low bits a frame ahead of the rest.
+        // Channel 8's carrier sees the counter's low bits a frame ahead of the rest.
         clock.counter = i == splitClock ? ((counter - 1) & ~splitLowBits) | (counter & splitLowBits)
                                         : counter + static_cast<std::uint32_t>(i) - 1;
         const int quietBits = std::countr_zero((clock.counter - 4) >> 2);

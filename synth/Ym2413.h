@@ -26,21 +26,21 @@
 // each operator from the log-sine and exponent ROMs with the modulator's previous output as
 // phase modulation, and sums the pins. The slots do not all sit at the same point of the
 // chip's turn, so a melody modulator runs a frame ahead of its carrier, the envelopes and
-// LFOs of channels 5-8 a frame behind those of channels 0-4 (channel 8's melody carrier sees
-// the envelope counter's two low bits level with channel 0's), the rhythm slots of channels 7
-// and 8 a frame behind, and channel 5's output reaches the pins a turn before the
-// other channels' (the frame holds the others' output of the previous turn). The chip takes
-// a write at one point of its turn, so the melody modulators of channels 3-8 see it a turn
-// before the other slots; the model takes every write at the start of a frame and makes up
-// for it there: a key-on steps those modulators' envelopes once more, from the previous
-// frame's counter, and a new F-number, block or multiple moves a sounding one's phase by its
-// new step once. A melody carrier's attack (the end of its damping) restarts its modulator's
-// phase too, wherever the modulator's envelope stands, and a modulator whose own damping
-// ends while its carrier damps or after it attacked keeps its phase running; a key-on that finds a
-// release faster than the damping lets that release step once more. The bass drum's modulator keys
-// as a melody modulator; the snare drum's damping ends at 124 as a melody carrier's, the tom-tom's
-// damping rate applies a frame late as a modulator's, and the top cymbal takes a key-off in the
-// frame it comes (all measured against the die-shot emulator).
+// LFOs of channels 5-8 a frame behind those of channels 0-4 (channel 8's carrier, melody or
+// top cymbal, sees the envelope counter's two low bits level with channel 0's), the rhythm slots of
+// channels 7 and 8 a frame behind, and channel 5's output reaches the pins a turn before the other
+// channels' (the frame holds the others' output of the previous turn). The chip takes a write at
+// one point of its turn, so the melody modulators of channels 3-8 see it a turn before the other
+// slots; the model takes every write at the start of a frame and makes up for it there: a key-on
+// steps those modulators' envelopes once more, from the previous frame's counter, and a new
+// F-number, block or multiple moves a sounding one's phase by its new step once. A melody carrier's
+// attack (the end of its damping) restarts its modulator's phase too, wherever the modulator's
+// envelope stands, and a modulator whose own damping ends while its carrier damps or after it
+// attacked keeps its phase running; a key-on that finds a release faster than the damping lets that
+// release step once more. The bass drum's modulator keys as a melody modulator; the hi-hat, snare
+// drum, tom-tom and top cymbal end their damping at 124 and attack in that frame as a melody
+// carrier does, their damping rate applying a frame late as a modulator's, and the top cymbal takes
+// a key-off in the frame it comes (all measured against the die-shot emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
@@ -49,9 +49,8 @@
 //   in a frame or two until the carrier attacks.
 // - A key-off during an attack lets one more attack step through.
 // - A modulator attacking at rate 15 on channels 3-8 differs in the note's first frames.
-// - Drums re-keyed while still sounding, above all the hi-hat, the bass drum and the tom-tom
-//   struck again within a few hundred frames, differ in level and sign from the re-key on;
-//   the top cymbal now and then differs.
+// - A top cymbal re-keyed within a few hundred frames of its last key-on can differ from the
+//   re-key on.
 // - Switching rhythm mode on or off mid-note is applied at once, not through the chip's
 //   transition cycles.
 // - The analogue side (the DAC's step sizes and filtering) is left to whoever plays the frames.
