@@ -232,10 +232,10 @@ void Ym2413::prepare() {
             // attack key scaling makes instant from 124.
             // The bass drum's modulator keys, damps and restarts as a melody modulator does; the
             // damping rate of the four drums of channels 7 and 8 applies from the frame after
-            // the key-on as a modulator's; the top cymbal takes a key-off at once.
+            // the key-on as a modulator's, and they take a key-off at once.
             s.modulator = op == 0 && (!drumChannel || ch == 6);
             s.dampLags = s.modulator || drum;
-            s.keyOffAtOnce = drum && ch == 8 && op == 1;
+            s.keyOffAtOnce = drum;
             const bool bassDrum = drumChannel && ch == 6;
             s.dampEnd = bassDrum || s.modulator ? maxLevel : 124;
             s.attackAtFrameStart =

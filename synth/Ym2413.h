@@ -39,8 +39,8 @@
 // attacked keeps its phase running; a key-on that finds a release faster than the damping lets that
 // release step once more. The bass drum's modulator keys as a melody modulator; the hi-hat, snare
 // drum, tom-tom and top cymbal end their damping at 124 and attack in that frame as a melody
-// carrier does, their damping rate applying a frame late as a modulator's, and the top cymbal takes
-// a key-off in the frame it comes (all measured against the die-shot emulator).
+// carrier does, their damping rate applying a frame late as a modulator's, and they take a key-off
+// in the frame it comes (all measured against the die-shot emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
@@ -49,8 +49,8 @@
 //   in a frame or two until the carrier attacks.
 // - A key-off during an attack lets one more attack step through.
 // - A modulator attacking at rate 15 on channels 3-8 differs in the note's first frames.
-// - A top cymbal re-keyed within a few hundred frames of its last key-on can differ from the
-//   re-key on.
+// - A bass drum keyed off early in its decay, or re-keyed while sounding, differs in level
+//   from there on; a top cymbal re-keyed soon after its last key-on can differ too.
 // - Switching rhythm mode on or off mid-note is applied at once, not through the chip's
 //   transition cycles.
 // - The analogue side (the DAC's step sizes and filtering) is left to whoever plays the frames.
