@@ -18,6 +18,13 @@ bool looksLikeVgm(std::span<const std::uint8_t> bytes) {
                                   std::equal(vgmMagic.begin(), vgmMagic.end(), bytes.begin()));
 }
 
+std::string lowerExtension(const std::filesystem::path& path) {
+    std::string extension = path.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
+
 } // namespace
 
 std::string_view typeName(ChipType type) {
@@ -42,7 +49,11 @@ bool Song::writesTo(std::size_t chip) const {
 
 std::optional<Song> parseSong(std::vector<std::uint8_t> bytes, std::string& error) {
     if (isS98(bytes)) return readS98(bytes, error);
-    if (!looksLikeVgm(bytes) && isMdx(bytes)) return readMdx(bytes, error);
+    if (!looksLikeVgm(bytes)) {
+        if (isMdx(bytes)) return readMdx(bytes, error);
+        error = "not a song file (neither a VGM nor an S98 header, nor an MDX song)";
+        return std::nullopt;
+    }
     std::optional<vgm::VgmFile> file = vgm::VgmFile::parse(std::move(bytes), error);
     if (!file) return std::nullopt;
     return songOfVgm(*file);
@@ -51,17 +62,17 @@ std::optional<Song> parseSong(std::vector<std::uint8_t> bytes, std::string& erro
 std::optional<Song> loadSong(const std::filesystem::path& path, std::string& error) {
     std::vector<std::uint8_t> bytes;
     if (!vgm::readFileBytes(path, bytes, error)) return std::nullopt;
-    // An MDX song's samples are in a bank beside it.
-    if (!looksLikeVgm(bytes) && !isS98(bytes) && isMdx(bytes))
+    // An MDX song's samples are in a bank beside it; a file named .mdx that
+    // is nothing else is read as one, so that its fault is the MDX reader's.
+    const std::string extension = lowerExtension(path);
+    if (!looksLikeVgm(bytes) && !isS98(bytes) && (extension == ".mdx" || isMdx(bytes)))
         return readMdx(bytes, error,
                        path.has_parent_path() ? path.parent_path() : std::filesystem::path("."));
     return parseSong(std::move(bytes), error);
 }
 
 bool isSongFileName(const std::filesystem::path& path) {
-    std::string extension = path.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string extension = lowerExtension(path);
     return extension == ".vgm" || extension == ".vgz" || extension == ".s98" || extension == ".mdx";
 }
 

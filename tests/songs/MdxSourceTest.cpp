@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "../mdx/MdxBuilder.h"
+#include "mdx/MdxFile.h"
 #include "songs/MdxSource.h"
 
 namespace {
@@ -214,6 +215,28 @@ TEST(MdxSource, VgmBytesAreNotTakenForMdx) {
     auto song = songs::parseSong(vgmLike, error);
     EXPECT_TRUE(!song || song->format != "MDX");
     EXPECT_TRUE(songs::isSongFileName("SONG.MDX"));
+}
+
+TEST(MdxSource, AFileOfNoFormatIsNamedSoAndABrokenMdxByTheMdxReader) {
+    const std::vector<std::uint8_t> noise(200, 0xFF);
+    std::string error;
+    EXPECT_FALSE(songs::parseSong(noise, error));
+    EXPECT_EQ(error, "not a song file (neither a VGM nor an S98 header, nor an MDX song)");
+
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() /
+        ("mdx_fault_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "broken.MDX", std::ios::binary)
+        .write(reinterpret_cast<const char*>(noise.data()),
+               static_cast<std::streamsize>(noise.size()));
+    std::string mdxError;
+    EXPECT_FALSE(songs::loadSong(dir / "broken.MDX", mdxError));
+    std::string readerError;
+    EXPECT_FALSE(mdx::MdxFile::parse(noise, readerError));
+    EXPECT_EQ(mdxError, readerError);
+    EXPECT_FALSE(mdxError.empty());
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace
