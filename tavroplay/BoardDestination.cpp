@@ -56,7 +56,15 @@ void BoardDestination::begin() {
 
 std::unique_ptr<Timeline> BoardDestination::timeline(std::vector<ChipFamily*> chips,
                                                      StatusFunction status) {
-    return std::make_unique<RealTimeline>(std::move(chips), std::move(status), stop_);
+    return std::make_unique<RealTimeline>(std::move(chips), std::move(status), stop_,
+                                          [this] { waitForTheWire(); });
+}
+
+void BoardDestination::waitForTheWire() const {
+    const std::int32_t delay = manager_.getSendDelay();
+    for (std::int32_t waited = 0; waited < delay + drainMarginMilliseconds;
+         waited += drainStepMilliseconds)
+        platform::sleepMilliseconds(drainStepMilliseconds);
 }
 
 void BoardDestination::end(bool) {
@@ -64,10 +72,7 @@ void BoardDestination::end(bool) {
     // that the end of a song is heard and, after a stop or a skip too, the
     // silence (every channel keyed off) reaches the wire before the reset
     // clears what is queued.
-    const std::int32_t delay = manager_.getSendDelay();
-    for (std::int32_t waited = 0; waited < delay + drainMarginMilliseconds;
-         waited += drainStepMilliseconds)
-        platform::sleepMilliseconds(drainStepMilliseconds);
+    waitForTheWire();
     manager_.resetInterfaces();
     manager_.setSendDelay(sendDelay_);
     platform::leaveRealTimeScheduling();

@@ -62,6 +62,9 @@ private:
     };
 
     void release();
+    // Returns once what was written has left for the boards: the library's
+    // send delay and a margin.
+    void waitForTheWire() const;
     // From a write to the board's sound of it.
     double aheadMilliseconds() const;
 
