@@ -3,7 +3,9 @@
 // null sink whose monitor is recorded, as a sound card would drain it) while
 // the FM plays on the virtual board (KX7M): each sample is heard within 5 ms
 // of its FM note's key-on on the wire, without an underrun, and the
-// recording has them a beat apart, and no GUI toolkit is mapped; without a
+// recording has them a beat apart, and no GUI toolkit is mapped; when the
+// virtual board is heard through the same server too, each FM note and its
+// sample begin within 5 ms of each other in the recording; without a
 // server one line says so and the FM plays on; a song without samples never
 // maps the sound module.
 #include <gtest/gtest.h>
@@ -160,27 +162,59 @@ std::vector<std::size_t> onsets(const std::vector<std::int16_t>& frames, int sid
     return found;
 }
 
+// The sound server's null sink, its monitor recorded from construction to
+// stop().
+class Recording {
+public:
+    Recording(const std::filesystem::path& pulseaudio, const std::filesystem::path& parec,
+              const std::filesystem::path& directory)
+        : server_(pulseaudio, directory / "server"), path_(directory / "recorded.wav") {
+        std::filesystem::create_directories(directory / "recorder");
+        if (!server_.running()) return;
+        recorder_.emplace(parec,
+                          std::vector<std::string>{"--device=board.monitor", "--latency-msec=20",
+                                                   "--rate=48000", "--channels=2", "--format=s16le",
+                                                   "--file-format=wav", path_.string()},
+                          directory / "recorder", std::vector<std::string>{server_.address()});
+        // A null sink starts with blocks of 2 s; the recorder's low latency
+        // takes over once the first block has passed.
+        std::this_thread::sleep_for(2500ms);
+    }
+
+    const SoundServer& server() const { return server_; }
+
+    // Ends the recording; what the sink played, interleaved left, right.
+    std::vector<std::int16_t> stop() {
+        std::this_thread::sleep_for(300ms);
+        recorder_->sendSignal(SIGINT);
+        recorder_->wait(5s);
+        SF_INFO info{};
+        SNDFILE* sound = sf_open(path_.string().c_str(), SFM_READ, &info);
+        if (sound == nullptr) return {};
+        std::vector<std::int16_t> frames(static_cast<std::size_t>(info.frames) * 2);
+        frames.resize(2 *
+                      static_cast<std::size_t>(sf_readf_short(sound, frames.data(), info.frames)));
+        sf_close(sound);
+        return frames;
+    }
+
+private:
+    SoundServer server_;
+    std::filesystem::path path_;
+    std::optional<ChildProcess> recorder_;
+};
+
 TEST_F(BoardSamplesTest, SamplesAreHeardWithTheirFmNotesOnTheBoard) {
     const auto pulseaudio = findProgram("pulseaudio");
     const auto parec = findProgram("parec");
     if (!pulseaudio || !parec)
         GTEST_SKIP() << "pulseaudio and parec are needed (Debian package pulseaudio)";
-    const SoundServer server(*pulseaudio, file("server"));
-    ASSERT_TRUE(server.running()) << server.log();
-    std::filesystem::create_directories(file("recorder"));
-    const std::filesystem::path recorded = file("recorded.wav");
-    ChildProcess recorder(*parec,
-                          {"--device=board.monitor", "--latency-msec=20", "--rate=48000",
-                           "--channels=2", "--format=s16le", "--file-format=wav",
-                           recorded.string()},
-                          file("recorder"), {server.address()});
-    // A null sink starts with blocks of 2 s; the recorder's low latency takes
-    // over once the first block has passed.
-    std::this_thread::sleep_for(2500ms);
+    Recording recording(*pulseaudio, *parec, scratch.path());
+    ASSERT_TRUE(recording.server().running()) << recording.server().log();
 
     constexpr int beats = 8;
     writeSong("sync", beats, true);
-    auto player = start("sync", {server.address()});
+    auto player = start("sync", {recording.server().address()});
     std::this_thread::sleep_for(1000ms);
     EXPECT_TRUE(maps(player->pid(), "libtonrig_audio_pulse")) << "no sound module while playing";
     EXPECT_FALSE(maps(player->pid(), "libgtk")) << "the player maps a GUI toolkit";
@@ -188,9 +222,7 @@ TEST_F(BoardSamplesTest, SamplesAreHeardWithTheirFmNotesOnTheBoard) {
     EXPECT_TRUE(exit.exited);
     EXPECT_EQ(exit.code, 0) << player->standardError();
     EXPECT_EQ(player->standardError(), "");
-    std::this_thread::sleep_for(300ms);
-    recorder.sendSignal(SIGINT);
-    recorder.wait(5s);
+    const std::vector<std::int16_t> frames = recording.stop();
 
     // Each sample heard, as the server reported it, within 5 ms of its FM
     // note's key-on on the wire.
@@ -209,18 +241,58 @@ TEST_F(BoardSamplesTest, SamplesAreHeardWithTheirFmNotesOnTheBoard) {
     EXPECT_EQ(end[0].fields.at("reanchors"), "0");
 
     // What the sink played: every sample, on the right, a beat apart.
-    SF_INFO info{};
-    SNDFILE* sound = sf_open(recorded.string().c_str(), SFM_READ, &info);
-    ASSERT_NE(sound, nullptr) << "no recording";
-    std::vector<std::int16_t> frames(static_cast<std::size_t>(info.frames) * 2);
-    frames.resize(2 * static_cast<std::size_t>(sf_readf_short(sound, frames.data(), info.frames)));
-    sf_close(sound);
+    ASSERT_FALSE(frames.empty()) << "no recording";
     const std::vector<std::size_t> heard = onsets(frames, 1, 4800);
     ASSERT_EQ(heard.size(), static_cast<std::size_t>(beats));
     for (std::size_t beat = 1; beat < heard.size(); ++beat)
         EXPECT_NEAR(static_cast<double>(heard[beat] - heard[beat - 1]) / 48.0, beatMs, 1.0)
             << "beat " << beat;
     EXPECT_TRUE(onsets(frames, 0, 4800).empty()) << "the FM is the board's, not the speakers'";
+}
+
+TEST_F(BoardSamplesTest, WithTheVirtualBoardHeardTooEachFmNoteAndItsSampleBeginTogether) {
+    const auto pulseaudio = findProgram("pulseaudio");
+    const auto parec = findProgram("parec");
+    if (!pulseaudio || !parec)
+        GTEST_SKIP() << "pulseaudio and parec are needed (Debian package pulseaudio)";
+    Recording recording(*pulseaudio, *parec, scratch.path());
+    ASSERT_TRUE(recording.server().running()) << recording.server().log();
+
+    constexpr int beats = 8;
+    writeSong("sync", beats, true);
+    auto player = start("sync", {recording.server().address(), "TAVRO_VB_AUDIO=default"});
+    const ChildExit exit = player->wait(20s);
+    EXPECT_TRUE(exit.exited);
+    EXPECT_EQ(exit.code, 0) << player->standardError();
+    EXPECT_EQ(player->standardError(), "");
+    const std::vector<std::int16_t> frames = recording.stop();
+    ASSERT_FALSE(frames.empty()) << "no recording";
+
+    // The FM on the left from the board, the samples on the right from
+    // tavroplay: every note and its sample begin together.
+    const std::vector<std::size_t> fm = onsets(frames, 0, 4800);
+    const std::vector<std::size_t> samples = onsets(frames, 1, 4800);
+    ASSERT_EQ(fm.size(), static_cast<std::size_t>(beats));
+    ASSERT_EQ(samples.size(), static_cast<std::size_t>(beats));
+    for (std::size_t beat = 0; beat < fm.size(); ++beat) {
+        const double offset =
+            (static_cast<double>(samples[beat]) - static_cast<double>(fm[beat])) / 48.0;
+        EXPECT_NEAR(offset, 0.0, heardWithinMs) << "beat " << beat;
+        RecordProperty("offset" + std::to_string(beat), std::to_string(offset));
+    }
+    // Neither output ran dry or had to be set back.
+    const std::vector<BoardEvent> end = sampleLog("end");
+    ASSERT_EQ(end.size(), 1u);
+    EXPECT_EQ(end[0].fields.at("underruns"), "0");
+    EXPECT_EQ(end[0].fields.at("reanchors"), "0");
+    const std::vector<BoardEvent> board = readBoardLog(file("board.log"));
+    const auto audioEnd = std::find_if(board.begin(), board.end(), [](const BoardEvent& event) {
+        return event.name == "audio-end";
+    });
+    ASSERT_NE(audioEnd, board.end()) << "the board was not heard";
+    EXPECT_EQ(audioEnd->fields.at("underruns"), "0");
+    EXPECT_EQ(audioEnd->fields.at("late"), "0");
+    EXPECT_EQ(audioEnd->fields.at("resyncs"), "0");
 }
 
 TEST_F(BoardSamplesTest, WithoutASoundServerOneLineSaysSoAndTheFmPlaysOn) {
