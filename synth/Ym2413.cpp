@@ -385,7 +385,8 @@ int Ym2413::frame() {
     if (stale_) {
         // A melody modulator of channels 3-8 takes a write a turn earlier than the rest of the
         // chip: a key-on has already stepped its envelope once (from the previous frame's
-        // counter), and a sounding one has already moved its phase by its new step.
+        // counter), and a sounding one has already moved its phase by its new step and given
+        // its last output at its new level and wave.
         std::array<std::uint32_t, 6> previousSteps{};
         for (std::size_t ch = 3; ch < 9; ++ch)
             previousSteps[ch - 3] = setups_[ch * 2].stepNow;
@@ -401,8 +402,13 @@ int Ym2413::frame() {
                 stepEnvelope(mod, setup, true, previous);
                 continue;
             }
-            if (mod.keyOn)
+            if (mod.keyOn) {
                 mod.phase = (mod.phase + phaseStep(setup, -1) - previousSteps[ch - 3]) & 0x7ffff;
+                if (mod.level < maxLevel)
+                    mod.output[0] = operatorOutput(mod.lastPhase,
+                                                   std::min(maxLevel, mod.level + setup.levelNow),
+                                                   setup.halfSineMask);
+            }
             // A key-off stops the envelope before this frame's step.
             if (!setup.key && mod.keyOn) {
                 mod.state = mod.rateState = EnvelopeState::release;
@@ -470,6 +476,7 @@ int Ym2413::frame() {
             }
         }
         mod.output[1] = mod.output[0];
+        mod.lastPhase = static_cast<std::uint16_t>(modPhase & 0x3ff);
         mod.output[0] = mod.level >= maxLevel
                             ? 0
                             : operatorOutput(modPhase & 0x3ff, attenuation(mod, modSetup),

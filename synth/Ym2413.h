@@ -88,9 +88,10 @@ private:
     using EnvelopeState = fm::EnvelopeState;
 
     struct Slot {
-        std::uint32_t phase;    // 19-bit accumulator; the top 10 bits address the wave
-        std::int16_t output[2]; // the last two operator outputs, newest first (feedback)
-        std::uint8_t level;     // 7-bit attenuation in 0.375 dB steps
+        std::uint32_t phase;     // 19-bit accumulator; the top 10 bits address the wave
+        std::int16_t output[2];  // the last two operator outputs, newest first (feedback)
+        std::uint16_t lastPhase; // the 10-bit phase of the newest output
+        std::uint8_t level;      // 7-bit attenuation in 0.375 dB steps
         EnvelopeState state;
         EnvelopeState rateState; // the state whose rate applies now: the chip's one-frame lag
         bool keyOn;
