@@ -224,12 +224,12 @@ void Ym2413::prepare() {
             // Channel 8's carrier reads the split envelope clock as the top cymbal as well.
             s.clock = static_cast<std::uint8_t>(ch == 8 && op == 1 ? splitClock : s.lead + 1);
             const bool drumChannel = rhythm && ch >= 6;
-            // A key-on damps a sounding slot before its attack. A melody carrier, and each of
-            // the hi-hat, snare drum, tom-tom and top cymbal, whose attack is not made instant
-            // by key scaling attacks in the frame its level reaches 124, from there, and its
-            // phase restarts after that frame's output; modulators and the bass drum attack at
-            // the start of a frame once the level has reached 127, a melody carrier whose
-            // attack key scaling makes instant from 124.
+            // A key-on damps a sounding slot before its attack. A melody carrier or modulator,
+            // and each of the hi-hat, snare drum, tom-tom and top cymbal, attacks in the frame
+            // its level reaches 124, from there, and its phase restarts after that frame's
+            // output; the bass drum, a melody modulator keyed on when silent, and a melody
+            // carrier whose attack key scaling makes instant attack at the start of a frame
+            // once the level has reached 127 (the carrier: 124).
             // The bass drum's modulator keys, damps and restarts as a melody modulator does.
             // The damping rate applies from the frame after the key-on but for a melody carrier
             // whose attack key scaling makes instant and the bass drum's carrier. Modulators
@@ -238,9 +238,9 @@ void Ym2413::prepare() {
             s.modulator = op == 0 && (!drumChannel || ch == 6);
             s.keyOffAtOnce = drum || s.modulator;
             const bool bassDrum = drumChannel && ch == 6;
-            s.dampEnd = bassDrum || s.modulator ? maxLevel : 124;
+            s.dampEnd = bassDrum ? maxLevel : 124;
             s.attackAtFrameStart =
-                bassDrum || s.modulator || (s.attack < 15 && s.attack + (s.keyScale >> 2) >= 15);
+                bassDrum || (!s.modulator && s.attack < 15 && s.attack + (s.keyScale >> 2) >= 15);
             s.dampLags = s.modulator || drum || !s.attackAtFrameStart;
             using R = Ym2413Registers;
             s.key = keyOn(ch) ||
@@ -267,6 +267,7 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
     EnvelopeState stepping = slot.rateState;
     if (setup.keyOffAtOnce && !key) slot.keyOffSeen = true;
     const bool wasReleasing = slot.state == EnvelopeState::release;
+    const bool wasDamping = slot.state == EnvelopeState::damp;
     keySlot(slot, key);
     // A key-on damps a melody carrier whose attack key scaling makes instant at once, unless the
     // rate it had (a fast release) is the faster: that one steps once more. Every other slot's
@@ -276,10 +277,12 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
         stepping = EnvelopeState::damp;
     slot.rateState = slot.state;
     // The end of the damping (see prepare()): a slot that starts its attack at the start of a
-    // frame restarts its phase at once, but a melody modulator whose carrier is already damping
-    // or has attacked keeps its phase running (the carrier's attack restarts it).
-    if (slot.state == EnvelopeState::damp && setup.attackAtFrameStart &&
-        slot.level >= setup.dampEnd) {
+    // frame, as a melody modulator keyed on when silent does, restarts its phase at once, but a
+    // melody modulator whose carrier is already damping or has attacked keeps its phase running
+    // (the carrier's attack restarts it).
+    if (slot.state == EnvelopeState::damp &&
+        ((setup.attackAtFrameStart && slot.level >= setup.dampEnd) ||
+         (setup.modulator && !wasDamping && slot.level >= maxLevel))) {
         startAttack(slot, setup);
         if (!keepPhase) slot.phase = 0;
         slot.phaseReset = false;
@@ -327,7 +330,10 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
     }
     switch (slot.state) {
     case EnvelopeState::damp:
-        if (!setup.attackAtFrameStart && slot.level >= setup.dampEnd) startAttack(slot, setup);
+        if (!setup.attackAtFrameStart && slot.level >= setup.dampEnd) {
+            startAttack(slot, setup);
+            if (keepPhase) slot.phaseReset = false;
+        }
         break;
     case EnvelopeState::attack:
         if (slot.level == 0) slot.state = EnvelopeState::decay;
@@ -402,12 +408,15 @@ int Ym2413::frame() {
                 stepEnvelope(mod, setup, true, previous);
                 continue;
             }
-            if (mod.keyOn) {
+            if (mod.keyOn)
                 mod.phase = (mod.phase + phaseStep(setup, -1) - previousSteps[ch - 3]) & 0x7ffff;
+            {
                 if (mod.level < maxLevel)
-                    mod.output[0] = operatorOutput(mod.lastPhase,
-                                                   std::min(maxLevel, mod.level + setup.levelNow),
-                                                   setup.halfSineMask);
+                    mod.output[0] = operatorOutput(
+                        (mod.lastPhase +
+                         (setup.feedback ? mod.lastFeedback >> setup.feedback : 0)) &
+                            0x3ff,
+                        std::min(maxLevel, mod.level + setup.levelNow), setup.halfSineMask);
             }
             // A key-off stops the envelope before this frame's step.
             if (!setup.key && mod.keyOn) {
@@ -475,8 +484,9 @@ int Ym2413::frame() {
                 carPhase = ring << 9 | 0x100;
             }
         }
+        mod.lastPhase = static_cast<std::uint16_t>(mod.phase >> 9);
+        mod.lastFeedback = static_cast<std::int16_t>(mod.output[0] + mod.output[1]);
         mod.output[1] = mod.output[0];
-        mod.lastPhase = static_cast<std::uint16_t>(modPhase & 0x3ff);
         mod.output[0] = mod.level >= maxLevel
                             ? 0
                             : operatorOutput(modPhase & 0x3ff, attenuation(mod, modSetup),

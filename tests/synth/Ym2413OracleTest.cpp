@@ -398,8 +398,7 @@ TEST_F(Ym2413Oracle, SustainAndKeyOffMidNote) {
     s.keyOff(3, 0xc0, 5);
     s.wait(3000);
     const Agreement a = compare("sustain, key off mid-note", s);
-    EXPECT_GE(a.equalShare, 99.95);
-    EXPECT_GE(a.signalToError, 64.0);
+    EXPECT_EQ(a.equalShare, 100.0);
 }
 
 // Notes keyed off early, before the envelope has settled: with the bass drum's voice the
@@ -478,6 +477,35 @@ TEST_F(Ym2413Oracle, InstrumentChangeWhileSounding) {
     }
 }
 
+// A note re-keyed while both operators sound, the carrier damping from full level: the
+// modulator's damping ends at 124 and its attack starts in that frame, its phase running on,
+// before the carrier's attack restarts both. Modulator attack rates fast and slow on channels
+// served at different points of the turn; the slowest attack and rate 15 on channels 3-8 still
+// differ (floors just below today's figures).
+TEST_F(Ym2413Oracle, ReKeyWhileSounding) {
+    static const struct {
+        int attack;
+        double equal, signalToError;
+    } cases[] = {{12, 100.0, 0}, {8, 100.0, 0}, {4, 97.6, 53.0}, {15, 99.85, 25.5}};
+    for (int ch : {0, 3, 5, 7}) {
+        for (const auto& c : cases) {
+            Stream s;
+            s.user({0x21, 0x21, 0x10, 0x00, static_cast<std::uint8_t>(c.attack << 4 | 6), 0xf2,
+                    0xf0, 0x03});
+            s.note(ch, 0x1ae, 5, 0, 0);
+            s.wait(300);
+            s.keyOff(ch, 0x1ae, 5);
+            s.note(ch, 0x1ae, 5, 0, 0);
+            s.wait(400);
+            const std::string name =
+                "ch " + std::to_string(ch) + ", re-keyed, AR " + std::to_string(c.attack);
+            const Agreement a = compare(name.c_str(), s);
+            EXPECT_GE(a.equalShare, c.equal) << name;
+            EXPECT_GE(a.signalToError, c.signalToError) << name;
+        }
+    }
+}
+
 TEST_F(Ym2413Oracle, EnvelopeExtremes) {
     Stream s;
     s.user({0x01, 0x01, 0x3f, 0x00, 0xff, 0xff, 0x0f, 0x0f}); // fastest rates
@@ -496,8 +524,8 @@ TEST_F(Ym2413Oracle, EnvelopeExtremes) {
     s.keyOff(0, 0x1c0, 7);
     s.wait(2000);
     const Agreement a = compare("envelope extremes", s);
-    EXPECT_GE(a.equalShare, 99.9);
-    EXPECT_GE(a.signalToError, 49.0);
+    EXPECT_GE(a.equalShare, 99.95);
+    EXPECT_GE(a.signalToError, 56.0);
 }
 
 TEST_F(Ym2413Oracle, AllChannelsWithVibratoAndTremolo) {
@@ -518,10 +546,10 @@ TEST_F(Ym2413Oracle, RandomSongs) {
         std::uint32_t seed;
         bool rhythm, userWrites;
         double equal, signalToError;
-    } songs[] = {{11, false, false, 8.7, 4.5},
-                 {12, false, true, 17.6, 5.7},
-                 {13, true, false, 22.3, 4.9},
-                 {14, true, true, 26.0, 5.5}};
+    } songs[] = {{11, false, false, 8.8, 4.5},
+                 {12, false, true, 17.7, 5.7},
+                 {13, true, false, 22.6, 4.9},
+                 {14, true, true, 26.6, 5.5}};
     for (const auto& song : songs) {
         const std::string name = "random song " + std::to_string(song.seed);
         const Agreement a =
