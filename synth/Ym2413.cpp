@@ -406,6 +406,9 @@ int Ym2413::frame() {
             if (!setup.modulator) continue;
             if (setup.key && !mod.keyOn) {
                 stepEnvelope(mod, setup, true, previous);
+                // One keyed on when silent attacks at once; its phase restarted two turns before.
+                if (mod.state == EnvelopeState::attack && !(ch == 6 && rhythmMode()))
+                    mod.phase = 2 * setup.stepNow;
                 continue;
             }
             if (mod.keyOn)
@@ -458,9 +461,10 @@ int Ym2413::frame() {
                      !drum && modSetup.modulator && car.state != EnvelopeState::release);
         const EnvelopeState carBefore = car.state;
         stepEnvelope(car, carSetup, carSetup.key, clocks);
-        // A melody carrier's attack restarts its modulator's phase too (after this frame's
-        // output), wherever the modulator's own envelope stands.
-        if (!drum && carBefore == EnvelopeState::damp && car.state != EnvelopeState::damp)
+        // A melody carrier's attack, after damping or from silence, restarts its modulator's
+        // phase too (after this frame's output), wherever the modulator's own envelope stands.
+        if (!drum && carBefore != car.state &&
+            (carBefore == EnvelopeState::damp || car.state == EnvelopeState::attack))
             mod.phaseReset = true;
 
         const int feedbackIn =

@@ -34,10 +34,11 @@
 // slots; the model takes every write at the start of a frame and makes up for it there: a key-on
 // steps those modulators' envelopes once more, from the previous frame's counter, and a new
 // F-number, block or multiple moves a sounding one's phase by its new step once. A melody carrier's
-// attack (the end of its damping) restarts its modulator's phase too, wherever the modulator's
-// envelope stands; a sounding modulator re-keyed ends its damping at 124 and attacks in that
-// frame, and one whose own damping ends while its carrier damps or after it attacked keeps its
-// phase running; a key-on that finds a release faster than the damping lets that
+// attack (the end of its damping, or from silence) restarts its modulator's phase too, wherever
+// the modulator's envelope stands, and a melody modulator of channels 3-8 keyed on when silent
+// starts its phase two turns early; a sounding modulator re-keyed ends its damping at 124 and
+// attacks in that frame, and one whose own damping ends while its carrier damps or after it
+// attacked keeps its phase running; a key-on that finds a release faster than the damping lets that
 // release step once more; any other slot's damping rate applies from the frame after the key-on.
 // A modulator takes a key-off in the frame it comes and holds the level it has then (on channels
 // 3-8 the level before that frame's step); a melody carrier takes it a frame later, stepping in
@@ -52,7 +53,6 @@
 //   0x29-0x2f, 0x39-0x3f), which the chip decodes as mirrors.
 // - A modulator re-keyed at the slowest attack rates can differ in its attack's first steps.
 // - A key-off during an attack lets one more attack step through.
-// - A modulator attacking at rate 15 on channels 3-8 differs in the note's first frames.
 // - A bass drum re-keyed while sounding differs from its modulator's attack on; a top cymbal
 //   re-keyed soon after its last key-on can differ too.
 // - A fast release (rate 13-15) cut short by a key-on can differ in level by a step.
