@@ -405,10 +405,11 @@ int Ym2413::frame() {
             const Setup& setup = setups_[ch * 2];
             if (!setup.modulator) continue;
             if (setup.key && !mod.keyOn) {
+                const std::uint32_t running = mod.phase;
                 stepEnvelope(mod, setup, true, previous);
-                // One keyed on when silent attacks at once; its phase restarted two turns before.
+                // One keyed on when silent attacks at once, its phase running on a turn ahead.
                 if (mod.state == EnvelopeState::attack && !(ch == 6 && rhythmMode()))
-                    mod.phase = 2 * setup.stepNow;
+                    mod.phase = (running + setup.stepNow) & 0x7ffff;
                 continue;
             }
             if (mod.keyOn)

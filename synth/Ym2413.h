@@ -36,17 +36,17 @@
 // F-number, block or multiple moves a sounding one's phase by its new step once. A melody carrier's
 // attack (the end of its damping, or from silence) restarts its modulator's phase too, wherever
 // the modulator's envelope stands, and a melody modulator of channels 3-8 keyed on when silent
-// starts its phase two turns early; a sounding modulator re-keyed ends its damping at 124 and
-// attacks in that frame, and one whose own damping ends while its carrier damps or after it
-// attacked keeps its phase running; a key-on that finds a release faster than the damping lets that
-// release step once more; any other slot's damping rate applies from the frame after the key-on.
-// A modulator takes a key-off in the frame it comes and holds the level it has then (on channels
-// 3-8 the level before that frame's step); a melody carrier takes it a frame later, stepping in
-// that frame at the slower of its old rate and its release rate. The bass drum's modulator keys
-// as a melody modulator; the hi-hat, snare drum, tom-tom and top cymbal end their damping at 124
-// and attack in that frame as a melody carrier does, their damping rate applying a frame late as
-// a modulator's, and they take a key-off in the frame it comes (all measured against the
-// die-shot emulator).
+// attacks with its phase running on, a turn ahead; a sounding modulator re-keyed ends its damping
+// at 124 and attacks in that frame, and one whose own damping ends while its carrier damps or after
+// it attacked keeps its phase running; a key-on that finds a release faster than the damping lets
+// that release step once more; any other slot's damping rate applies from the frame after the
+// key-on. A modulator takes a key-off in the frame it comes and holds the level it has then (on
+// channels 3-8 the level before that frame's step); a melody carrier takes it a frame later,
+// stepping in that frame at the slower of its old rate and its release rate. The bass drum's
+// modulator keys as a melody modulator; the hi-hat, snare drum, tom-tom and top cymbal end their
+// damping at 124 and attack in that frame as a melody carrier does, their damping rate applying a
+// frame late as a modulator's, and they take a key-off in the frame it comes (all measured against
+// the die-shot emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
