@@ -108,6 +108,7 @@ void Ym2413::reset() {
     noise_ = 1;
     tcPhasePrevious_ = 0;
     lateOutputs_ = 0;
+    rhythmBefore_ = false;
 }
 
 void Ym2413::write(std::uint8_t address, std::uint8_t data) {
@@ -396,8 +397,23 @@ int Ym2413::frame() {
         std::array<std::uint32_t, 6> previousSteps{};
         for (std::size_t ch = 3; ch < 9; ++ch)
             previousSteps[ch - 3] = setups_[ch * 2].stepNow;
+        const std::uint32_t hiHatStep = setups_[14].stepNow;
+        const std::uint32_t tomTomStep = setups_[16].stepNow;
         prepare();
         modulate();
+        // Rhythm mode switched on takes the hi-hat's and the tom-tom's phase (the modulators of
+        // channels 7 and 8) a step back if they were keyed as melody modulators: those run a
+        // turn ahead.
+        if (rhythmMode() != rhythmBefore_) {
+            rhythmBefore_ = rhythmMode();
+            Slot& hiHat = slots_[14];
+            Slot& tomTom = slots_[16];
+            if (rhythmBefore_) {
+                if (hiHat.turnAhead) hiHat.phase = (hiHat.phase - hiHatStep) & 0x7ffff;
+                if (tomTom.turnAhead) tomTom.phase = (tomTom.phase - tomTomStep) & 0x7ffff;
+                hiHat.turnAhead = tomTom.turnAhead = false;
+            }
+        }
         EnvelopeClock previous[clocks];
         clock(envelopeCounter_ - 1, previous);
         for (std::size_t ch = 3; ch < 9; ++ch) {
@@ -410,9 +426,10 @@ int Ym2413::frame() {
                 // One keyed on when silent attacks at once, its phase running on a turn ahead.
                 if (mod.state == EnvelopeState::attack && !(ch == 6 && rhythmMode()))
                     mod.phase = (running + setup.stepNow) & 0x7ffff;
+                mod.turnAhead = true;
                 continue;
             }
-            if (mod.keyOn)
+            if (mod.keyOn || mod.level < maxLevel)
                 mod.phase = (mod.phase + phaseStep(setup, -1) - previousSteps[ch - 3]) & 0x7ffff;
             {
                 if (mod.level < maxLevel)

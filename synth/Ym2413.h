@@ -43,10 +43,11 @@
 // key-on. A modulator takes a key-off in the frame it comes and holds the level it has then (on
 // channels 3-8 the level before that frame's step); a melody carrier takes it a frame later,
 // stepping in that frame at the slower of its old rate and its release rate. The bass drum's
-// modulator keys as a melody modulator; the hi-hat, snare drum, tom-tom and top cymbal end their
-// damping at 124 and attack in that frame as a melody carrier does, their damping rate applying a
-// frame late as a modulator's, and they take a key-off in the frame it comes (all measured against
-// the die-shot emulator).
+// modulator keys as a melody modulator; switching rhythm mode on takes a hi-hat or tom-tom that
+// was keyed as a melody modulator a step back (out of its turn ahead); the hi-hat, snare drum,
+// tom-tom and top cymbal end their damping at 124 and attack in that frame as a melody carrier
+// does, their damping rate applying a frame late as a modulator's, and they take a key-off in the
+// frame it comes (all measured against the die-shot emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
@@ -57,7 +58,9 @@
 //   re-keyed soon after its last key-on can differ too.
 // - A fast release (rate 13-15) cut short by a key-on can differ in level by a step.
 // - Switching rhythm mode on or off mid-note is applied at once, not through the chip's
-//   transition cycles.
+//   transition cycles: the frame of the switch differs, and notes and drums keyed within a few
+//   frames of it can differ in level by a step; switched off, channels 7 and 8 can differ
+//   until keyed again.
 // - The analogue side (the DAC's step sizes and filtering) is left to whoever plays the frames.
 #pragma once
 
@@ -99,6 +102,7 @@ private:
         bool keyOffSeen;    // key-off seen by the key logic, not yet by the envelope
         bool instantAttack; // attack rate 15: full level from the frame after the attack starts
         bool phaseReset;    // the attack started: the phase restarts after this frame's output
+        bool turnAhead;     // keyed as a melody modulator of channels 3-8: its phase a turn ahead
     };
 
     // An instrument (ROM voice or the user registers 0x00-0x07) in the user instrument's
@@ -176,6 +180,7 @@ private:
     std::uint32_t noise_ = 1;
     std::int32_t lateOutputs_ = 0;      // the part of the previous turn that lands in this frame
     std::uint32_t tcPhasePrevious_ = 0; // the top cymbal's phase in the previous turn
+    bool rhythmBefore_ = false;         // rhythm mode as the previous frame had it
 };
 
 } // namespace synth
