@@ -230,16 +230,18 @@ void Ym2413::prepare() {
             // phase restarts after that frame's output; modulators and the bass drum attack at
             // the start of a frame once the level has reached 127, a melody carrier whose
             // attack key scaling makes instant from 124.
-            // The bass drum's modulator keys, damps and restarts as a melody modulator does; the
-            // damping rate of the four drums of channels 7 and 8 applies from the frame after
-            // the key-on as a modulator's, and they take a key-off at once.
+            // The bass drum's modulator keys, damps and restarts as a melody modulator does.
+            // The damping rate applies from the frame after the key-on but for a melody carrier
+            // whose attack key scaling makes instant and the bass drum's carrier. Modulators
+            // and the four drums of channels 7 and 8 take a key-off in the frame it comes,
+            // melody carriers and the bass drum's carrier a frame later.
             s.modulator = op == 0 && (!drumChannel || ch == 6);
-            s.dampLags = s.modulator || drum;
-            s.keyOffAtOnce = drum;
+            s.keyOffAtOnce = drum || s.modulator;
             const bool bassDrum = drumChannel && ch == 6;
             s.dampEnd = bassDrum || s.modulator ? maxLevel : 124;
             s.attackAtFrameStart =
                 bassDrum || s.modulator || (s.attack < 15 && s.attack + (s.keyScale >> 2) >= 15);
+            s.dampLags = s.modulator || drum || !s.attackAtFrameStart;
             using R = Ym2413Registers;
             s.key = keyOn(ch) ||
                     (drumChannel && rhythmKey(ch == 6   ? R::bassDrumBit
@@ -264,10 +266,11 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
     // A state's rate applies from the frame after the state is entered.
     EnvelopeState stepping = slot.rateState;
     if (setup.keyOffAtOnce && !key) slot.keyOffSeen = true;
+    const bool wasReleasing = slot.state == EnvelopeState::release;
     keySlot(slot, key);
-    // A key-on damps a carrier or rhythm slot at once, unless the rate it had (a fast release)
-    // is the faster: that one steps once more. A melody modulator's damping rate, like every
-    // other rate, applies from the frame after.
+    // A key-on damps a melody carrier whose attack key scaling makes instant at once, unless the
+    // rate it had (a fast release) is the faster: that one steps once more. Every other slot's
+    // damping rate, like every other rate, applies from the frame after.
     if (slot.state == EnvelopeState::damp && !setup.dampLags &&
         setup.rates[static_cast<std::size_t>(slot.rateState)] <= setup.rates[dampIndex])
         stepping = EnvelopeState::damp;
@@ -283,7 +286,11 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
         return;
     }
     const bool resting = stepping == EnvelopeState::damp && slot.state != EnvelopeState::damp;
-    const int rate = resting ? 0 : setup.rates[static_cast<std::size_t>(stepping)];
+    int rate = resting ? 0 : setup.rates[static_cast<std::size_t>(stepping)];
+    // In the frame a melody carrier takes a key-off, the slower of the rate it had and its
+    // release rate steps.
+    if (!wasReleasing && slot.state == EnvelopeState::release && !setup.keyOffAtOnce)
+        rate = std::min<int>(rate, setup.rates[static_cast<std::size_t>(EnvelopeState::release)]);
     const EnvelopeClock& clock = clocks[setup.clock];
     const std::uint32_t counter = clock.counter;
     // Rates 1-11 step in windows of four frames, every 2^(13 - rate) frames, by the pattern of
@@ -388,11 +395,19 @@ int Ym2413::frame() {
         clock(envelopeCounter_ - 1, previous);
         for (std::size_t ch = 3; ch < 9; ++ch) {
             Slot& mod = slots_[ch * 2];
-            if (setups_[ch * 2].key && !mod.keyOn && setups_[ch * 2].modulator)
-                stepEnvelope(mod, setups_[ch * 2], true, previous);
-            else if (mod.keyOn && setups_[ch * 2].modulator)
-                mod.phase =
-                    (mod.phase + phaseStep(setups_[ch * 2], -1) - previousSteps[ch - 3]) & 0x7ffff;
+            const Setup& setup = setups_[ch * 2];
+            if (!setup.modulator) continue;
+            if (setup.key && !mod.keyOn) {
+                stepEnvelope(mod, setup, true, previous);
+                continue;
+            }
+            if (mod.keyOn)
+                mod.phase = (mod.phase + phaseStep(setup, -1) - previousSteps[ch - 3]) & 0x7ffff;
+            // A key-off stops the envelope before this frame's step.
+            if (!setup.key && mod.keyOn) {
+                mod.state = mod.rateState = EnvelopeState::release;
+                mod.keyOn = mod.keyOffSeen = false;
+            }
         }
     }
     const bool rhythm = rhythmMode();

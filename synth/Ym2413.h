@@ -37,10 +37,14 @@
 // attack (the end of its damping) restarts its modulator's phase too, wherever the modulator's
 // envelope stands, and a modulator whose own damping ends while its carrier damps or after it
 // attacked keeps its phase running; a key-on that finds a release faster than the damping lets that
-// release step once more. The bass drum's modulator keys as a melody modulator; the hi-hat, snare
-// drum, tom-tom and top cymbal end their damping at 124 and attack in that frame as a melody
-// carrier does, their damping rate applying a frame late as a modulator's, and they take a key-off
-// in the frame it comes (all measured against the die-shot emulator).
+// release step once more; any other slot's damping rate applies from the frame after the key-on.
+// A modulator takes a key-off in the frame it comes and holds the level it has then (on channels
+// 3-8 the level before that frame's step); a melody carrier takes it a frame later, stepping in
+// that frame at the slower of its old rate and its release rate. The bass drum's modulator keys
+// as a melody modulator; the hi-hat, snare drum, tom-tom and top cymbal end their damping at 124
+// and attack in that frame as a melody carrier does, their damping rate applying a frame late as
+// a modulator's, and they take a key-off in the frame it comes (all measured against the
+// die-shot emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
@@ -49,8 +53,9 @@
 //   in a frame or two until the carrier attacks.
 // - A key-off during an attack lets one more attack step through.
 // - A modulator attacking at rate 15 on channels 3-8 differs in the note's first frames.
-// - A bass drum keyed off early in its decay, or re-keyed while sounding, differs in level
-//   from there on; a top cymbal re-keyed soon after its last key-on can differ too.
+// - A bass drum re-keyed while sounding differs from its modulator's attack on; a top cymbal
+//   re-keyed soon after its last key-on can differ too.
+// - A fast release (rate 13-15) cut short by a key-on can differ in level by a step.
 // - Switching rhythm mode on or off mid-note is applied at once, not through the chip's
 //   transition cycles.
 // - The analogue side (the DAC's step sizes and filtering) is left to whoever plays the frames.
