@@ -224,12 +224,12 @@ void Ym2413::prepare() {
             // Channel 8's carrier reads the split envelope clock as the top cymbal as well.
             s.clock = static_cast<std::uint8_t>(ch == 8 && op == 1 ? splitClock : s.lead + 1);
             const bool drumChannel = rhythm && ch >= 6;
-            // A key-on damps a sounding slot before its attack. A melody carrier, and each of
-            // the hi-hat, snare drum, tom-tom and top cymbal, whose attack is not made instant
-            // by key scaling attacks in the frame its level reaches 124, from there, and its
-            // phase restarts after that frame's output; modulators and the bass drum attack at
-            // the start of a frame once the level has reached 127, a melody carrier whose
-            // attack key scaling makes instant from 124.
+            // A key-on damps a sounding slot before its attack. A melody carrier or modulator,
+            // and each of the hi-hat, snare drum, tom-tom and top cymbal, attacks in the frame
+            // its level reaches 124, from there, and its phase restarts after that frame's
+            // output; the bass drum, a melody modulator keyed on when silent, and a melody
+            // carrier whose attack key scaling makes instant attack at the start of a frame
+            // once the level has reached 127 (the carrier: 124).
             // The bass drum's modulator keys, damps and restarts as a melody modulator does.
             // The damping rate applies from the frame after the key-on but for a melody carrier
             // whose attack key scaling makes instant and the bass drum's carrier. Modulators
@@ -238,9 +238,9 @@ void Ym2413::prepare() {
             s.modulator = op == 0 && (!drumChannel || ch == 6);
             s.keyOffAtOnce = drum || s.modulator;
             const bool bassDrum = drumChannel && ch == 6;
-            s.dampEnd = bassDrum || s.modulator ? maxLevel : 124;
+            s.dampEnd = bassDrum ? maxLevel : 124;
             s.attackAtFrameStart =
-                bassDrum || s.modulator || (s.attack < 15 && s.attack + (s.keyScale >> 2) >= 15);
+                bassDrum || (!s.modulator && s.attack < 15 && s.attack + (s.keyScale >> 2) >= 15);
             s.dampLags = s.modulator || drum || !s.attackAtFrameStart;
             using R = Ym2413Registers;
             s.key = keyOn(ch) ||
@@ -267,6 +267,7 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
     EnvelopeState stepping = slot.rateState;
     if (setup.keyOffAtOnce && !key) slot.keyOffSeen = true;
     const bool wasReleasing = slot.state == EnvelopeState::release;
+    const bool wasDamping = slot.state == EnvelopeState::damp;
     keySlot(slot, key);
     // A key-on damps a melody carrier whose attack key scaling makes instant at once, unless the
     // rate it had (a fast release) is the faster: that one steps once more. Every other slot's
@@ -276,10 +277,12 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
         stepping = EnvelopeState::damp;
     slot.rateState = slot.state;
     // The end of the damping (see prepare()): a slot that starts its attack at the start of a
-    // frame restarts its phase at once, but a melody modulator whose carrier is already damping
-    // or has attacked keeps its phase running (the carrier's attack restarts it).
-    if (slot.state == EnvelopeState::damp && setup.attackAtFrameStart &&
-        slot.level >= setup.dampEnd) {
+    // frame, as a melody modulator keyed on when silent does, restarts its phase at once, but a
+    // melody modulator whose carrier is already damping or has attacked keeps its phase running
+    // (the carrier's attack restarts it).
+    if (slot.state == EnvelopeState::damp &&
+        ((setup.attackAtFrameStart && slot.level >= setup.dampEnd) ||
+         (setup.modulator && !wasDamping && slot.level >= maxLevel))) {
         startAttack(slot, setup);
         if (!keepPhase) slot.phase = 0;
         slot.phaseReset = false;
@@ -327,7 +330,10 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
     }
     switch (slot.state) {
     case EnvelopeState::damp:
-        if (!setup.attackAtFrameStart && slot.level >= setup.dampEnd) startAttack(slot, setup);
+        if (!setup.attackAtFrameStart && slot.level >= setup.dampEnd) {
+            startAttack(slot, setup);
+            if (keepPhase) slot.phaseReset = false;
+        }
         break;
     case EnvelopeState::attack:
         if (slot.level == 0) slot.state = EnvelopeState::decay;
@@ -385,7 +391,8 @@ int Ym2413::frame() {
     if (stale_) {
         // A melody modulator of channels 3-8 takes a write a turn earlier than the rest of the
         // chip: a key-on has already stepped its envelope once (from the previous frame's
-        // counter), and a sounding one has already moved its phase by its new step.
+        // counter), and a sounding one has already moved its phase by its new step and given
+        // its last output at its new level and wave.
         std::array<std::uint32_t, 6> previousSteps{};
         for (std::size_t ch = 3; ch < 9; ++ch)
             previousSteps[ch - 3] = setups_[ch * 2].stepNow;
@@ -398,11 +405,23 @@ int Ym2413::frame() {
             const Setup& setup = setups_[ch * 2];
             if (!setup.modulator) continue;
             if (setup.key && !mod.keyOn) {
+                const std::uint32_t running = mod.phase;
                 stepEnvelope(mod, setup, true, previous);
+                // One keyed on when silent attacks at once, its phase running on a turn ahead.
+                if (mod.state == EnvelopeState::attack && !(ch == 6 && rhythmMode()))
+                    mod.phase = (running + setup.stepNow) & 0x7ffff;
                 continue;
             }
             if (mod.keyOn)
                 mod.phase = (mod.phase + phaseStep(setup, -1) - previousSteps[ch - 3]) & 0x7ffff;
+            {
+                if (mod.level < maxLevel)
+                    mod.output[0] = operatorOutput(
+                        (mod.lastPhase +
+                         (setup.feedback ? mod.lastFeedback >> setup.feedback : 0)) &
+                            0x3ff,
+                        std::min(maxLevel, mod.level + setup.levelNow), setup.halfSineMask);
+            }
             // A key-off stops the envelope before this frame's step.
             if (!setup.key && mod.keyOn) {
                 mod.state = mod.rateState = EnvelopeState::release;
@@ -443,9 +462,10 @@ int Ym2413::frame() {
                      !drum && modSetup.modulator && car.state != EnvelopeState::release);
         const EnvelopeState carBefore = car.state;
         stepEnvelope(car, carSetup, carSetup.key, clocks);
-        // A melody carrier's attack restarts its modulator's phase too (after this frame's
-        // output), wherever the modulator's own envelope stands.
-        if (!drum && carBefore == EnvelopeState::damp && car.state != EnvelopeState::damp)
+        // A melody carrier's attack, after damping or from silence, restarts its modulator's
+        // phase too (after this frame's output), wherever the modulator's own envelope stands.
+        if (!drum && carBefore != car.state &&
+            (carBefore == EnvelopeState::damp || car.state == EnvelopeState::attack))
             mod.phaseReset = true;
 
         const int feedbackIn =
@@ -469,6 +489,8 @@ int Ym2413::frame() {
                 carPhase = ring << 9 | 0x100;
             }
         }
+        mod.lastPhase = static_cast<std::uint16_t>(mod.phase >> 9);
+        mod.lastFeedback = static_cast<std::int16_t>(mod.output[0] + mod.output[1]);
         mod.output[1] = mod.output[0];
         mod.output[0] = mod.level >= maxLevel
                             ? 0

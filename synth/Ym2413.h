@@ -34,25 +34,25 @@
 // slots; the model takes every write at the start of a frame and makes up for it there: a key-on
 // steps those modulators' envelopes once more, from the previous frame's counter, and a new
 // F-number, block or multiple moves a sounding one's phase by its new step once. A melody carrier's
-// attack (the end of its damping) restarts its modulator's phase too, wherever the modulator's
-// envelope stands, and a modulator whose own damping ends while its carrier damps or after it
-// attacked keeps its phase running; a key-on that finds a release faster than the damping lets that
-// release step once more; any other slot's damping rate applies from the frame after the key-on.
-// A modulator takes a key-off in the frame it comes and holds the level it has then (on channels
-// 3-8 the level before that frame's step); a melody carrier takes it a frame later, stepping in
-// that frame at the slower of its old rate and its release rate. The bass drum's modulator keys
-// as a melody modulator; the hi-hat, snare drum, tom-tom and top cymbal end their damping at 124
-// and attack in that frame as a melody carrier does, their damping rate applying a frame late as
-// a modulator's, and they take a key-off in the frame it comes (all measured against the
-// die-shot emulator).
+// attack (the end of its damping, or from silence) restarts its modulator's phase too, wherever
+// the modulator's envelope stands, and a melody modulator of channels 3-8 keyed on when silent
+// attacks with its phase running on, a turn ahead; a sounding modulator re-keyed ends its damping
+// at 124 and attacks in that frame, and one whose own damping ends while its carrier damps or after
+// it attacked keeps its phase running; a key-on that finds a release faster than the damping lets
+// that release step once more; any other slot's damping rate applies from the frame after the
+// key-on. A modulator takes a key-off in the frame it comes and holds the level it has then (on
+// channels 3-8 the level before that frame's step); a melody carrier takes it a frame later,
+// stepping in that frame at the slower of its old rate and its release rate. The bass drum's
+// modulator keys as a melody modulator; the hi-hat, snare drum, tom-tom and top cymbal end their
+// damping at 124 and attack in that frame as a melody carrier does, their damping rate applying a
+// frame late as a modulator's, and they take a key-off in the frame it comes (all measured against
+// the die-shot emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
 //   0x29-0x2f, 0x39-0x3f), which the chip decodes as mirrors.
-// - A modulator that restarts (ends its damping) while its carrier still damps can differ
-//   in a frame or two until the carrier attacks.
+// - A modulator re-keyed at the slowest attack rates can differ in its attack's first steps.
 // - A key-off during an attack lets one more attack step through.
-// - A modulator attacking at rate 15 on channels 3-8 differs in the note's first frames.
 // - A bass drum re-keyed while sounding differs from its modulator's attack on; a top cymbal
 //   re-keyed soon after its last key-on can differ too.
 // - A fast release (rate 13-15) cut short by a key-on can differ in level by a step.
@@ -88,9 +88,11 @@ private:
     using EnvelopeState = fm::EnvelopeState;
 
     struct Slot {
-        std::uint32_t phase;    // 19-bit accumulator; the top 10 bits address the wave
-        std::int16_t output[2]; // the last two operator outputs, newest first (feedback)
-        std::uint8_t level;     // 7-bit attenuation in 0.375 dB steps
+        std::uint32_t phase;       // 19-bit accumulator; the top 10 bits address the wave
+        std::int16_t output[2];    // the last two operator outputs, newest first (feedback)
+        std::uint16_t lastPhase;   // the phase of the newest output, without feedback
+        std::int16_t lastFeedback; // the sum of the two outputs fed back into it
+        std::uint8_t level;        // 7-bit attenuation in 0.375 dB steps
         EnvelopeState state;
         EnvelopeState rateState; // the state whose rate applies now: the chip's one-frame lag
         bool keyOn;

@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #ifdef TONRIG_YM2413_ORACLE
@@ -277,14 +278,7 @@ TEST_F(Ym2413Oracle, BuiltInInstruments) {
         s.keyOff(inst % 9, 0x100 + inst * 9, 4);
         s.wait(4000);
         const std::string name = std::to_string(inst) + " " + names[inst - 1];
-        const Agreement a = compare(name.c_str(), s);
-        // All but two are exact: the vibraphone and the electric guitar differ in their first
-        // frames.
-        if (inst != 12 && inst != 15) {
-            EXPECT_EQ(a.equalShare, 100.0) << name;
-        }
-        EXPECT_GE(a.equalShare, 99.9) << name;
-        EXPECT_GE(a.signalToError, 36.0) << name;
+        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
     }
 }
 
@@ -302,9 +296,7 @@ TEST_F(Ym2413Oracle, PitchChangesWhileSounding) {
         s.put(0x24, 0x10 | (step % 3 + 4) << 1);
         s.wait(150);
     }
-    const Agreement a = compare("pitch changes", s);
-    EXPECT_GE(a.equalShare, 99.9);
-    EXPECT_GE(a.signalToError, 41.0);
+    EXPECT_EQ(compare("pitch changes", s).equalShare, 100.0);
 }
 
 TEST_F(Ym2413Oracle, RhythmMode) {
@@ -397,8 +389,7 @@ TEST_F(Ym2413Oracle, SustainAndKeyOffMidNote) {
     s.keyOff(3, 0xc0, 5);
     s.wait(3000);
     const Agreement a = compare("sustain, key off mid-note", s);
-    EXPECT_GE(a.equalShare, 99.95);
-    EXPECT_GE(a.signalToError, 64.0);
+    EXPECT_EQ(a.equalShare, 100.0);
 }
 
 // Notes keyed off early, before the envelope has settled: with the bass drum's voice the
@@ -458,6 +449,76 @@ TEST_F(Ym2413Oracle, ReKeyAfterRelease) {
     }
 }
 
+// A new instrument while a note sounds, on channels served at each point of the turn: the
+// modulators of channels 3-8 take its level and wave a turn early, in the output the carrier
+// reads next.
+TEST_F(Ym2413Oracle, InstrumentChangeWhileSounding) {
+    for (int ch : {0, 4, 5, 8}) {
+        for (const auto& change : {std::pair{8, 9}, std::pair{1, 2}}) {
+            Stream s;
+            s.note(ch, 0x151, 6, change.first, 5);
+            s.wait(1500);
+            s.put(0x30 + ch, change.second << 4 | 7);
+            s.wait(300);
+            const std::string name = "ch " + std::to_string(ch) + ", instrument " +
+                                     std::to_string(change.first) + " to " +
+                                     std::to_string(change.second);
+            EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        }
+    }
+}
+
+// A note re-keyed while both operators sound, the carrier damping from full level: the
+// modulator's damping ends at 124 and its attack starts in that frame, its phase running on,
+// before the carrier's attack restarts both. Modulator attack rates fast and slow on channels
+// served at different points of the turn; the slowest attack still differs (floor just below
+// today's figures).
+TEST_F(Ym2413Oracle, ReKeyWhileSounding) {
+    static const struct {
+        int attack;
+        double equal, signalToError;
+    } cases[] = {{12, 100.0, 0}, {8, 100.0, 0}, {4, 98.0, 53.0}, {15, 100.0, 0}};
+    for (int ch : {0, 3, 5, 7}) {
+        for (const auto& c : cases) {
+            Stream s;
+            s.user({0x21, 0x21, 0x10, 0x00, static_cast<std::uint8_t>(c.attack << 4 | 6), 0xf2,
+                    0xf0, 0x03});
+            s.note(ch, 0x1ae, 5, 0, 0);
+            s.wait(300);
+            s.keyOff(ch, 0x1ae, 5);
+            s.note(ch, 0x1ae, 5, 0, 0);
+            s.wait(400);
+            const std::string name =
+                "ch " + std::to_string(ch) + ", re-keyed, AR " + std::to_string(c.attack);
+            const Agreement a = compare(name.c_str(), s);
+            EXPECT_GE(a.equalShare, c.equal) << name;
+            EXPECT_GE(a.signalToError, c.signalToError) << name;
+        }
+    }
+}
+
+// A note from silence whose modulator attacks at rate 15, with and without feedback, on channels
+// served at different points of the turn, keyed on a second time once silent: the carrier's
+// attack restarts the modulator's phase, and the modulators of channels 3-8 attack with their
+// phase running a turn ahead.
+TEST_F(Ym2413Oracle, InstantModulatorFromSilence) {
+    for (int ch : {0, 3, 5, 8}) {
+        for (int feedback : {0, 7}) {
+            Stream s;
+            s.user({0x21, 0x21, 0x1c, static_cast<std::uint8_t>(feedback), 0xf2, 0xf4, 0x24, 0x35});
+            s.note(ch, 0x172, 1, 0, 0);
+            s.wait(300);
+            s.keyOff(ch, 0x172, 1);
+            s.wait(600);
+            s.note(ch, 0x172, 1, 0, 0);
+            s.wait(300);
+            const std::string name =
+                "ch " + std::to_string(ch) + ", AR 15 modulator, FB " + std::to_string(feedback);
+            EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        }
+    }
+}
+
 TEST_F(Ym2413Oracle, EnvelopeExtremes) {
     Stream s;
     s.user({0x01, 0x01, 0x3f, 0x00, 0xff, 0xff, 0x0f, 0x0f}); // fastest rates
@@ -476,8 +537,8 @@ TEST_F(Ym2413Oracle, EnvelopeExtremes) {
     s.keyOff(0, 0x1c0, 7);
     s.wait(2000);
     const Agreement a = compare("envelope extremes", s);
-    EXPECT_GE(a.equalShare, 99.9);
-    EXPECT_GE(a.signalToError, 49.0);
+    EXPECT_GE(a.equalShare, 99.95);
+    EXPECT_GE(a.signalToError, 56.0);
 }
 
 TEST_F(Ym2413Oracle, AllChannelsWithVibratoAndTremolo) {
@@ -498,10 +559,10 @@ TEST_F(Ym2413Oracle, RandomSongs) {
         std::uint32_t seed;
         bool rhythm, userWrites;
         double equal, signalToError;
-    } songs[] = {{11, false, false, 8.7, 4.5},
-                 {12, false, true, 17.6, 5.7},
-                 {13, true, false, 22.3, 4.9},
-                 {14, true, true, 25.9, 5.4}};
+    } songs[] = {{11, false, false, 92.9, 39.0},
+                 {12, false, true, 93.2, 18.5},
+                 {13, true, false, 81.7, 12.4},
+                 {14, true, true, 86.7, 23.5}};
     for (const auto& song : songs) {
         const std::string name = "random song " + std::to_string(song.seed);
         const Agreement a =
