@@ -16,7 +16,7 @@
 namespace platform {
 
 // From a write's time on the wire to the moment the audible virtual board's
-// sound of it is heard: the sound server's buffer (150 ms) and room for the
+// sound of it is heard: the sound server's buffer (100 ms) and room for the
 // sound device's own latency.
 inline constexpr double boardSoundDelayMs = 250;
 

@@ -26,7 +26,7 @@ namespace {
 
 using mixer::BoardMixer;
 
-constexpr std::uint32_t bufferMs = 150; // what the server keeps queued
+constexpr std::uint32_t bufferMs = 100; // what the server keeps queued
 // Until the server reports its latency; see BoardSound.h.
 constexpr double audioLeadMs = platform::boardSoundDelayMs;
 constexpr double fileLeadMs = 20.0;
@@ -136,6 +136,7 @@ public:
         stop();
         Summary summary;
         if (audio_) {
+            summary.latencyMs = audio_->latencyMs();
             audio_->close();
             summary.audio = true;
             summary.audioFailed = audio_->failed();

@@ -16,7 +16,7 @@
 // places other sound of the song by it): the server reports, with each
 // request, when its first frame will be heard, and originMs follows these
 // reports, smoothed (platform::SampleClock), so that frame n is heard at
-// originMs + n / 48 + delay on the host's clock. The server keeps 150 ms
+// originMs + n / 48 + delay on the host's clock. The server keeps 100 ms
 // queued: every event is known before the frames around it are rendered
 // while the sound device's own latency stays under the rest of the delay;
 // events that come later than that (a stalled caller, a slower device) are
@@ -57,6 +57,7 @@ public:
         bool audioFailed = false; // the server was lost while playing
         std::uint64_t underruns = 0;
         double startLatencyMs = -1; // from start to the server playing
+        double latencyMs = -1;      // the server's latency last reported
         std::uint64_t lateEvents = 0;
         std::uint64_t resyncs = 0;
         std::uint64_t frames = 0; // 48 kHz frames made
