@@ -423,22 +423,22 @@ int Ym2413::frame() {
             if (setup.key && !mod.keyOn) {
                 const std::uint32_t running = mod.phase;
                 stepEnvelope(mod, setup, true, previous);
-                // One keyed on when silent attacks at once, its phase running on a turn ahead.
-                if (mod.state == EnvelopeState::attack && !(ch == 6 && rhythmMode()))
-                    mod.phase = (running + setup.stepNow) & 0x7ffff;
                 mod.turnAhead = true;
-                continue;
+                // One keyed on when silent attacks at once, its phase running on a turn ahead.
+                // The bass drum's restarts.
+                if (ch == 6 && rhythmMode()) continue;
+                if (mod.state == EnvelopeState::attack) {
+                    mod.phase = (running + setup.stepNow) & 0x7ffff;
+                    continue;
+                }
             }
             if (mod.keyOn || mod.level < maxLevel)
                 mod.phase = (mod.phase + phaseStep(setup, -1) - previousSteps[ch - 3]) & 0x7ffff;
-            {
-                if (mod.level < maxLevel)
-                    mod.output[0] = operatorOutput(
-                        (mod.lastPhase +
-                         (setup.feedback ? mod.lastFeedback >> setup.feedback : 0)) &
-                            0x3ff,
-                        std::min(maxLevel, mod.level + setup.levelNow), setup.halfSineMask);
-            }
+            if (mod.level < maxLevel)
+                mod.output[0] = operatorOutput(
+                    (mod.lastPhase + (setup.feedback ? mod.lastFeedback >> setup.feedback : 0)) &
+                        0x3ff,
+                    std::min(maxLevel, mod.level + setup.levelNow), setup.halfSineMask);
             // A key-off stops the envelope before this frame's step.
             if (!setup.key && mod.keyOn) {
                 mod.state = mod.rateState = EnvelopeState::release;
