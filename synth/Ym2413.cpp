@@ -213,6 +213,7 @@ void Ym2413::prepare() {
                 effective(sustained ? 0 : release);
             s.rates[static_cast<std::size_t>(EnvelopeState::release)] = effective(releaseRate);
             s.rates[static_cast<std::size_t>(EnvelopeState::damp)] = effective(dampRate);
+            s.releaseAtOnce = !sustained && !sustainOn(ch);
             s.feedback = static_cast<std::uint8_t>(
                 op == 0 && !drum && voice.feedback() != 0 ? 9 - voice.feedback() : 0);
             s.tremolo = voice.am(o);
@@ -289,12 +290,18 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
         slot.phaseReset = false;
         return;
     }
-    const bool resting = stepping == EnvelopeState::damp && slot.state != EnvelopeState::damp;
+    const bool resting = stepping == EnvelopeState::damp && slot.state == EnvelopeState::attack;
     int rate = resting ? 0 : setup.rates[static_cast<std::size_t>(stepping)];
-    // In the frame a melody carrier takes a key-off, the slower of the rate it had and its
-    // release rate steps.
-    if (!wasReleasing && slot.state == EnvelopeState::release && !setup.keyOffAtOnce)
-        rate = std::min<int>(rate, setup.rates[static_cast<std::size_t>(EnvelopeState::release)]);
+    // In the frame a melody carrier takes a key-off, a percussive voice without sustain steps at
+    // its release rate already, one cut short in its damping at the slower of the two rates, any
+    // other at the rate it had.
+    if (!wasReleasing && slot.state == EnvelopeState::release && !setup.keyOffAtOnce) {
+        const int release = setup.rates[static_cast<std::size_t>(EnvelopeState::release)];
+        if (stepping == EnvelopeState::damp)
+            rate = std::min(rate, release);
+        else if (setup.releaseAtOnce)
+            rate = release;
+    }
     const EnvelopeClock& clock = clocks[setup.clock];
     const std::uint32_t counter = clock.counter;
     // Rates 1-11 step in windows of four frames, every 2^(13 - rate) frames, by the pattern of
