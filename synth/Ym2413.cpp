@@ -487,8 +487,9 @@ int Ym2413::frame() {
         const EnvelopeState carBefore = car.state;
         stepEnvelope(car, carSetup, carSetup.key, clocks);
         // A melody carrier's attack, after damping or from silence, restarts its modulator's
-        // phase too (after this frame's output), wherever the modulator's own envelope stands.
-        if (!drum && carBefore != car.state &&
+        // phase too (after this frame's output), wherever the modulator's own envelope stands;
+        // a key-off that cuts the damping short does not.
+        if (!drum && carBefore != car.state && car.state != EnvelopeState::release &&
             (carBefore == EnvelopeState::damp || car.state == EnvelopeState::attack))
             mod.phaseReset = true;
 
