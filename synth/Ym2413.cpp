@@ -253,7 +253,7 @@ void Ym2413::prepare() {
     }
 }
 
-inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
+inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates, bool key,
                                  const EnvelopeClock* clocks, bool keepPhase) {
     // A silent slot whose key stays off has nothing to do.
     if (!key && !slot.keyOn && slot.level >= maxLevel && slot.state == EnvelopeState::release &&
@@ -291,7 +291,7 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
         return;
     }
     const bool resting = stepping == EnvelopeState::damp && slot.state == EnvelopeState::attack;
-    int rate = resting ? 0 : setup.rates[static_cast<std::size_t>(stepping)];
+    int rate = resting ? 0 : lastRates[static_cast<std::size_t>(stepping)];
     // In the frame a melody carrier takes a key-off, a percussive voice without sustain steps at
     // its release rate already, one cut short in its damping at the slower of the two rates, any
     // other at the rate it had.
@@ -396,6 +396,8 @@ void Ym2413::modulate() {
 }
 
 int Ym2413::frame() {
+    const bool wrote = stale_;
+    std::array<Rates, 18> oldRates;
     if (stale_) {
         // A melody modulator of channels 3-8 takes a write a turn earlier than the rest of the
         // chip: a key-on has already stepped its envelope once (from the previous frame's
@@ -404,6 +406,8 @@ int Ym2413::frame() {
         std::array<std::uint32_t, 6> previousSteps{};
         for (std::size_t ch = 3; ch < 9; ++ch)
             previousSteps[ch - 3] = setups_[ch * 2].stepNow;
+        for (std::size_t i = 0; i < setups_.size(); ++i)
+            oldRates[i] = setups_[i].rates;
         const std::uint32_t hiHatStep = setups_[14].stepNow;
         const std::uint32_t tomTomStep = setups_[16].stepNow;
         prepare();
@@ -429,7 +433,7 @@ int Ym2413::frame() {
             if (!setup.modulator) continue;
             if (setup.key && !mod.keyOn) {
                 const std::uint32_t running = mod.phase;
-                stepEnvelope(mod, setup, true, previous);
+                stepEnvelope(mod, setup, setup.rates, true, previous);
                 mod.turnAhead = true;
                 // One keyed on when silent attacks at once, its phase running on a turn ahead.
                 // The bass drum's restarts.
@@ -482,10 +486,17 @@ int Ym2413::frame() {
         const Setup& modSetup = setups_[static_cast<std::size_t>(ch * 2)];
         const Setup& carSetup = setups_[static_cast<std::size_t>(ch * 2 + 1)];
         const bool drum = rhythm && ch >= 6;
-        stepEnvelope(mod, modSetup, modSetup.key, clocks,
+        // A write changes a slot's rates from the frame after, but for the melody modulators of
+        // channels 3-8, which take it a turn early.
+        const bool lags = wrote && !(ch >= 3 && modSetup.modulator);
+        stepEnvelope(mod, modSetup,
+                     lags ? oldRates[static_cast<std::size_t>(ch * 2)] : modSetup.rates,
+                     modSetup.key, clocks,
                      !drum && modSetup.modulator && car.state != EnvelopeState::release);
         const EnvelopeState carBefore = car.state;
-        stepEnvelope(car, carSetup, carSetup.key, clocks);
+        stepEnvelope(car, carSetup,
+                     wrote ? oldRates[static_cast<std::size_t>(ch * 2 + 1)] : carSetup.rates,
+                     carSetup.key, clocks);
         // A melody carrier's attack, after damping or from silence, restarts its modulator's
         // phase too (after this frame's output), wherever the modulator's own envelope stands;
         // a key-off that cuts the damping short does not.

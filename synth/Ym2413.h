@@ -38,17 +38,18 @@
 // the modulator's envelope stands, and a melody modulator of channels 3-8 keyed on when silent
 // attacks with its phase running on, a turn ahead; a sounding modulator re-keyed ends its damping
 // at 124 and attacks in that frame, and one whose own damping ends while its carrier damps or after
-// it attacked keeps its phase running; a key-on that finds a release faster than the damping lets
-// that release step once more; any other slot's damping rate applies from the frame after the
-// key-on. A modulator takes a key-off in the frame it comes and holds the level it has then (on
-// channels 3-8 the level before that frame's step); a melody carrier takes it a frame later,
-// stepping in that frame at its release rate if percussive without sustain, at the slower of its
-// damping and release rates if still damping, else at its old rate. The bass drum's
-// modulator keys as a melody modulator; switching rhythm mode on takes a hi-hat or tom-tom that
-// was keyed as a melody modulator a step back (out of its turn ahead); the hi-hat, snare drum,
-// tom-tom and top cymbal end their damping at 124 and attack in that frame as a melody carrier
-// does, their damping rate applying a frame late as a modulator's, and they take a key-off in the
-// frame it comes (all measured against the die-shot emulator).
+// it attacked keeps its phase running; a write changes a slot's envelope rates from the frame
+// after (a modulator of channels 3-8 at once); a key-on that finds a release faster than the
+// damping lets that release step once more; any other slot's damping rate applies from the frame
+// after the key-on. A modulator takes a key-off in the frame it comes and holds the level it has
+// then (on channels 3-8 the level before that frame's step); a melody carrier takes it a frame
+// later, stepping in that frame at its release rate if percussive without sustain, at the slower of
+// its damping and release rates if still damping, else at its old rate. The bass drum's modulator
+// keys as a melody modulator; switching rhythm mode on takes a hi-hat or tom-tom that was keyed as
+// a melody modulator a step back (out of its turn ahead); the hi-hat, snare drum, tom-tom and top
+// cymbal end their damping at 124 and attack in that frame as a melody carrier does, their damping
+// rate applying a frame late as a modulator's, and they take a key-off in the frame it comes (all
+// measured against the die-shot emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
@@ -158,8 +159,10 @@ private:
         int attackFrom;        // the lowest rate whose attack steps in this frame
         int fallFrom;          // the lowest rate below 48 whose decay or release steps
     };
-    static void stepEnvelope(Slot& slot, const Setup& setup, bool key, const EnvelopeClock* clocks,
-                             bool keepPhase = false);
+    using Rates = std::array<std::uint8_t, 5>;
+    // lastRates: the rates decoded before this frame's writes (a change applies a frame late).
+    static void stepEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates, bool key,
+                             const EnvelopeClock* clocks, bool keepPhase = false);
     static void startAttack(Slot& slot, const Setup& setup);
     static bool instantAttack(const Setup& setup);
     std::uint32_t phaseStep(const Setup& setup, int frameOffset = 0) const;
