@@ -108,6 +108,7 @@ void Ym2413::reset() {
     noise_ = 1;
     tcPhasePrevious_ = 0;
     lateOutputs_ = 0;
+    rhythmBefore_ = false;
 }
 
 void Ym2413::write(std::uint8_t address, std::uint8_t data) {
@@ -212,6 +213,7 @@ void Ym2413::prepare() {
                 effective(sustained ? 0 : release);
             s.rates[static_cast<std::size_t>(EnvelopeState::release)] = effective(releaseRate);
             s.rates[static_cast<std::size_t>(EnvelopeState::damp)] = effective(dampRate);
+            s.releaseAtOnce = !sustained && !sustainOn(ch);
             s.feedback = static_cast<std::uint8_t>(
                 op == 0 && !drum && voice.feedback() != 0 ? 9 - voice.feedback() : 0);
             s.tremolo = voice.am(o);
@@ -288,12 +290,18 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
         slot.phaseReset = false;
         return;
     }
-    const bool resting = stepping == EnvelopeState::damp && slot.state != EnvelopeState::damp;
+    const bool resting = stepping == EnvelopeState::damp && slot.state == EnvelopeState::attack;
     int rate = resting ? 0 : setup.rates[static_cast<std::size_t>(stepping)];
-    // In the frame a melody carrier takes a key-off, the slower of the rate it had and its
-    // release rate steps.
-    if (!wasReleasing && slot.state == EnvelopeState::release && !setup.keyOffAtOnce)
-        rate = std::min<int>(rate, setup.rates[static_cast<std::size_t>(EnvelopeState::release)]);
+    // In the frame a melody carrier takes a key-off, a percussive voice without sustain steps at
+    // its release rate already, one cut short in its damping at the slower of the two rates, any
+    // other at the rate it had.
+    if (!wasReleasing && slot.state == EnvelopeState::release && !setup.keyOffAtOnce) {
+        const int release = setup.rates[static_cast<std::size_t>(EnvelopeState::release)];
+        if (stepping == EnvelopeState::damp)
+            rate = std::min(rate, release);
+        else if (setup.releaseAtOnce)
+            rate = release;
+    }
     const EnvelopeClock& clock = clocks[setup.clock];
     const std::uint32_t counter = clock.counter;
     // Rates 1-11 step in windows of four frames, every 2^(13 - rate) frames, by the pattern of
@@ -396,8 +404,23 @@ int Ym2413::frame() {
         std::array<std::uint32_t, 6> previousSteps{};
         for (std::size_t ch = 3; ch < 9; ++ch)
             previousSteps[ch - 3] = setups_[ch * 2].stepNow;
+        const std::uint32_t hiHatStep = setups_[14].stepNow;
+        const std::uint32_t tomTomStep = setups_[16].stepNow;
         prepare();
         modulate();
+        // Rhythm mode switched on takes the hi-hat's and the tom-tom's phase (the modulators of
+        // channels 7 and 8) a step back if they were keyed as melody modulators: those run a
+        // turn ahead.
+        if (rhythmMode() != rhythmBefore_) {
+            rhythmBefore_ = rhythmMode();
+            Slot& hiHat = slots_[14];
+            Slot& tomTom = slots_[16];
+            if (rhythmBefore_) {
+                if (hiHat.turnAhead) hiHat.phase = (hiHat.phase - hiHatStep) & 0x7ffff;
+                if (tomTom.turnAhead) tomTom.phase = (tomTom.phase - tomTomStep) & 0x7ffff;
+                hiHat.turnAhead = tomTom.turnAhead = false;
+            }
+        }
         EnvelopeClock previous[clocks];
         clock(envelopeCounter_ - 1, previous);
         for (std::size_t ch = 3; ch < 9; ++ch) {
@@ -407,21 +430,22 @@ int Ym2413::frame() {
             if (setup.key && !mod.keyOn) {
                 const std::uint32_t running = mod.phase;
                 stepEnvelope(mod, setup, true, previous);
+                mod.turnAhead = true;
                 // One keyed on when silent attacks at once, its phase running on a turn ahead.
-                if (mod.state == EnvelopeState::attack && !(ch == 6 && rhythmMode()))
+                // The bass drum's restarts.
+                if (ch == 6 && rhythmMode()) continue;
+                if (mod.state == EnvelopeState::attack) {
                     mod.phase = (running + setup.stepNow) & 0x7ffff;
-                continue;
+                    continue;
+                }
             }
-            if (mod.keyOn)
+            if (mod.keyOn || mod.level < maxLevel)
                 mod.phase = (mod.phase + phaseStep(setup, -1) - previousSteps[ch - 3]) & 0x7ffff;
-            {
-                if (mod.level < maxLevel)
-                    mod.output[0] = operatorOutput(
-                        (mod.lastPhase +
-                         (setup.feedback ? mod.lastFeedback >> setup.feedback : 0)) &
-                            0x3ff,
-                        std::min(maxLevel, mod.level + setup.levelNow), setup.halfSineMask);
-            }
+            if (mod.level < maxLevel)
+                mod.output[0] = operatorOutput(
+                    (mod.lastPhase + (setup.feedback ? mod.lastFeedback >> setup.feedback : 0)) &
+                        0x3ff,
+                    std::min(maxLevel, mod.level + setup.levelNow), setup.halfSineMask);
             // A key-off stops the envelope before this frame's step.
             if (!setup.key && mod.keyOn) {
                 mod.state = mod.rateState = EnvelopeState::release;
@@ -463,8 +487,9 @@ int Ym2413::frame() {
         const EnvelopeState carBefore = car.state;
         stepEnvelope(car, carSetup, carSetup.key, clocks);
         // A melody carrier's attack, after damping or from silence, restarts its modulator's
-        // phase too (after this frame's output), wherever the modulator's own envelope stands.
-        if (!drum && carBefore != car.state &&
+        // phase too (after this frame's output), wherever the modulator's own envelope stands;
+        // a key-off that cuts the damping short does not.
+        if (!drum && carBefore != car.state && car.state != EnvelopeState::release &&
             (carBefore == EnvelopeState::damp || car.state == EnvelopeState::attack))
             mod.phaseReset = true;
 
