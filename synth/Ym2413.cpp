@@ -163,6 +163,7 @@ bool Ym2413::instantAttack(const Setup& setup) {
 }
 
 void Ym2413::startAttack(Slot& slot, const Setup& setup) {
+    slot.settled = false;
     slot.phaseReset = true;
     slot.state = EnvelopeState::attack;
     slot.instantAttack = instantAttack(setup);
@@ -255,27 +256,20 @@ void Ym2413::prepare() {
     }
 }
 
-inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates, bool key,
-                                 const EnvelopeClock* clocks, bool keepPhase) {
-    // A silent slot whose key stays off has nothing to do.
-    if (!key && !slot.keyOn && slot.level >= maxLevel && slot.state == EnvelopeState::release &&
-        slot.rateState == EnvelopeState::release && !slot.instantAttack) {
-        slot.keyOffSeen = false;
-        return;
-    }
+bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates, bool key,
+                         bool keepPhase, EnvelopeState& stepping, int& rate) {
     if (slot.instantAttack) {
         slot.level = 0;
         slot.instantAttack = false;
     }
     // A state's rate applies from the frame after the state is entered.
-    EnvelopeState stepping = slot.rateState;
     if (setup.keyOffAtOnce && !key) slot.keyOffSeen = true;
     const bool wasReleasing = slot.state == EnvelopeState::release;
     const bool wasDamping = slot.state == EnvelopeState::damp;
     keySlot(slot, key);
-    // A key-on damps a melody carrier whose attack key scaling makes instant at once, unless the
-    // rate it had (a fast release) is the faster: that one steps once more. Every other slot's
-    // damping rate, like every other rate, applies from the frame after.
+    // A key-on damps a melody carrier whose attack key scaling makes instant at once, unless
+    // the rate it had (a fast release) is the faster: that one steps once more. Every other
+    // slot's damping rate, like every other rate, applies from the frame after.
     if (slot.state == EnvelopeState::damp && !setup.dampLags &&
         setup.rates[static_cast<std::size_t>(slot.rateState)] <= setup.rates[dampIndex])
         stepping = EnvelopeState::damp;
@@ -290,19 +284,40 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
         startAttack(slot, setup);
         if (!keepPhase) slot.phase = 0;
         slot.phaseReset = false;
-        return;
+        return false;
     }
     const bool resting = stepping == EnvelopeState::damp && slot.state == EnvelopeState::attack;
-    int rate = resting ? 0 : lastRates[static_cast<std::size_t>(stepping)];
-    // In the frame a melody carrier takes a key-off, a percussive voice without sustain steps at
-    // its release rate already, one cut short in its damping at the slower of the two rates, any
-    // other at the rate it had.
+    rate = resting ? 0 : lastRates[static_cast<std::size_t>(stepping)];
+    // In the frame a melody carrier takes a key-off, a percussive voice without sustain steps
+    // at its release rate already, one cut short in its damping at the slower of the two rates,
+    // any other at the rate it had.
     if (!wasReleasing && slot.state == EnvelopeState::release && !setup.keyOffAtOnce) {
         const int release = setup.rates[static_cast<std::size_t>(EnvelopeState::release)];
         if (stepping == EnvelopeState::damp)
             rate = std::min(rate, release);
         else if (setup.releaseAtOnce)
             rate = release;
+    }
+    slot.settled = key == slot.keyOn && !slot.keyOffSeen && !slot.instantAttack &&
+                   slot.state != EnvelopeState::damp;
+    return true;
+}
+
+inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates, bool key,
+                                 const EnvelopeClock* clocks, bool keepPhase) {
+    // A silent slot whose key stays off has nothing to do.
+    if (!key && !slot.keyOn && slot.level >= maxLevel && slot.state == EnvelopeState::release &&
+        slot.rateState == EnvelopeState::release && !slot.instantAttack) {
+        slot.keyOffSeen = false;
+        return;
+    }
+    EnvelopeState stepping = slot.rateState;
+    int rate;
+    if (slot.settled) {
+        // No key change and no new state: the state's own rate steps.
+        rate = lastRates[static_cast<std::size_t>(stepping)];
+    } else if (!keyEnvelope(slot, setup, lastRates, key, keepPhase, stepping, rate)) {
+        return;
     }
     const EnvelopeClock& clock = clocks[setup.clock];
     const std::uint32_t counter = clock.counter;
@@ -346,10 +361,11 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
         }
         break;
     case EnvelopeState::attack:
-        if (slot.level == 0) slot.state = EnvelopeState::decay;
+        if (slot.level == 0) slot.state = EnvelopeState::decay, slot.settled = false;
         break;
     case EnvelopeState::decay:
-        if ((slot.level >> 3) == setup.sustainLevel) slot.state = EnvelopeState::sustain;
+        if ((slot.level >> 3) == setup.sustainLevel)
+            slot.state = EnvelopeState::sustain, slot.settled = false;
         break;
     default: break;
     }
@@ -399,6 +415,9 @@ void Ym2413::modulate() {
 
 int Ym2413::frame() {
     const bool wrote = stale_;
+    if (wrote)
+        for (Slot& slot : slots_)
+            slot.settled = false;
     std::array<Rates, 18> oldRates;
     if (stale_) {
         // A melody modulator of channels 3-8 takes a write a turn earlier than the rest of the

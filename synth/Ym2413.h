@@ -105,6 +105,7 @@ private:
         bool keyOffSeen;    // key-off seen by the key logic, not yet by the envelope
         bool instantAttack; // attack rate 15: full level from the frame after the attack starts
         bool phaseReset;    // the attack started: the phase restarts after this frame's output
+        bool settled;       // no key change or new state pending: the state's rate steps
         bool turnAhead;     // keyed as a melody modulator of channels 3-8: its phase a turn ahead
     };
 
@@ -165,6 +166,10 @@ private:
     // lastRates: the rates decoded before this frame's writes (a change applies a frame late).
     static void stepEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates, bool key,
                              const EnvelopeClock* clocks, bool keepPhase = false);
+    // A key change or a new state: the frame's stepping state and rate, false when the slot
+    // started its attack at the frame's start.
+    static bool keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates, bool key,
+                            bool keepPhase, EnvelopeState& stepping, int& rate);
     static void startAttack(Slot& slot, const Setup& setup);
     static bool instantAttack(const Setup& setup);
     std::uint32_t phaseStep(const Setup& setup, int frameOffset = 0) const;
