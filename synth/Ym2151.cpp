@@ -130,7 +130,9 @@ constexpr std::size_t usualPendingWrites = 64;
 // LFO's PM value reaches the slots from C1 of channel 7 (23) on a frame before
 // the slots ahead of them.
 constexpr unsigned firstLateLeftSlot = 15;
-constexpr unsigned firstLateRightSlot = 31;
+// C2 of the channels from 4 on meets RL a frame after its value is computed,
+// as the sums are made, so the model gives each frame's sums a frame late.
+constexpr unsigned firstHeldChannel = 4;
 constexpr unsigned firstLatePmSlot = 23;
 
 // Frames from a step of the LFO to the PM magnitude of its new phase, for the
@@ -257,10 +259,12 @@ void Ym2151::reset() {
     timerA_ = 0;
     csmKey_ = false;
     lateLeft_ = 0;
-    lateRight_ = 0;
-    lateNoise_ = 0;
-    lateOperator_ = 0;
-    lateNoiseRoles_ = 0;
+    previousLeft_ = 0;
+    previousRight_ = 0;
+    heldC2_.fill(0);
+    nextHeldC2_.fill(0);
+    heldNoise_ = 0;
+    nextHeldNoise_ = 0;
     pending_.clear();
     for (unsigned s = 0; s < 32; ++s)
         updateStep(s);
@@ -269,6 +273,12 @@ void Ym2151::reset() {
 // Every write waits for its point in the pipeline, however many arrive between
 // two frames: the queue grows when a burst needs it and keeps its capacity.
 void Ym2151::write(std::uint8_t address, std::uint8_t data) {
+    // RL reaches the sums at once: the values of this frame on, and C2's of
+    // channels 4-7 from the frame before (see frame()).
+    if (Regs::isChannelRegister(address, Regs::channelControlBase)) {
+        channels_[address & 7].leftOn = Regs::leftField::of(data) != 0;
+        channels_[address & 7].rightOn = Regs::rightField::of(data) != 0;
+    }
     if (address == Regs::keyOn) {
         // A key-off reaches the envelopes a frame before a key-on does.
         pending_.push_back({address, data, keyOffPosition, true});
@@ -405,8 +415,7 @@ void Ym2151::updateChannel(unsigned ch) {
         slots_[slot].amShift =
             registers_.amEnabled(slot) && ams != 0 ? static_cast<int>(ams) - 1 : -1;
     }
-    c.leftRoles = static_cast<std::uint8_t>(registers_.leftOn(ch) ? carrierRoles : 0);
-    c.rightRoles = static_cast<std::uint8_t>(registers_.rightOn(ch) ? carrierRoles : 0);
+    c.carrierRoles = static_cast<std::uint8_t>(carrierRoles);
     const unsigned fb = registers_.feedback(ch);
     c.feedbackShift = static_cast<std::uint8_t>(fb == 0 ? 0 : 10 - fb);
     c.pmSensitivity = static_cast<std::uint8_t>(registers_.pmSensitivity(ch));
@@ -418,10 +427,13 @@ void Ym2151::updateStep(unsigned slot) {
 }
 
 // The envelope rates of a slot's four states: twice the 5-bit rate (four times
-// the release rate, plus 2) plus the 5-bit key code scaled by KS; a rate of 0
-// stays 0.
+// the release rate, plus 2) plus the 5-bit key code scaled by KS, the key code
+// of the note after DT2 (as the phase takes it); a rate of 0 stays 0.
 void Ym2151::updateRates(unsigned slot) {
-    const unsigned scaled = keyCodeOf(pitch(slot & 7)) >> (3 - registers_.keyScale(slot));
+    const int coarse =
+        std::min(pitch(slot & 7) + static_cast<int>(ym2151::coarseDetune[registers_.detune2(slot)]),
+                 maxPitch);
+    const unsigned scaled = keyCodeOf(coarse) >> (3 - registers_.keyScale(slot));
     const auto rate = [&](unsigned base) {
         return static_cast<std::uint8_t>(base == 0 ? 0 : std::min(base + scaled, 63u));
     };
@@ -443,6 +455,18 @@ void Ym2151::enterState(Slot& s, EgState state) {
     s.transitionLevel = state == EgState::attack  ? 0
                         : state == EgState::decay ? s.sustainLevel
                                                   : noTransition;
+}
+
+// A state that has reached its end level moves on, one state a frame, looking
+// at the level of the frame before and before a key of this frame: a key-on's
+// attack at the fastest rates ends in the frame after it, its first decay in
+// the next.
+inline void Ym2151::endState(Slot& s) {
+    if (s.level < s.transitionLevel) return;
+    if (s.state == EgState::attack && s.level == 0)
+        enterState(s, EgState::decay);
+    else if (s.state == EgState::decay && s.level >= s.sustainLevel)
+        enterState(s, EgState::sustain);
 }
 
 unsigned Ym2151::envelopeRate(unsigned slot) const {
@@ -468,10 +492,6 @@ inline bool Ym2151::keyEnvelope(unsigned slot, bool on) {
 // taken at the rate of the state it leaves, and none when it leaves the attack.
 inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left) {
     Slot& s = slots_[slot];
-    if (s.level >= s.transitionLevel) {
-        if (s.state == EgState::attack && s.level == 0) enterState(s, EgState::decay);
-        if (s.state == EgState::decay && s.level >= s.sustainLevel) enterState(s, EgState::sustain);
-    }
     // In the frame before a key-on reaches a released slot its level stays.
     const bool keyOnComing = s.keyOnComing;
     s.keyOnComing = false;
@@ -645,6 +665,7 @@ template <unsigned role, bool pending> inline void Ym2151::runSlots(int& left, i
         const unsigned slot = role * 8 + ch;
         if constexpr (pending) applyPending(slot);
         Slot& s = slots_[slot];
+        endState(s);
         const EgState before = s.state;
         const bool released = keyEnvelope(slot, s.keyRegister || csmKey_);
 
@@ -673,20 +694,20 @@ template <unsigned role, bool pending> inline void Ym2151::runSlots(int& left, i
         std::int16_t out = 0;
         // From attenuation 0x340 on the output is 0 whatever the phase.
         if (attenuation < 0x340) out = operatorOutput(s.phase, modulation<role>(ch), attenuation);
+        const Channel& c = channels_[ch];
+        const bool carrier = ((c.carrierRoles >> role) & 1) != 0;
         if (role == c2 && ch == 7) {
             // The noise takes the operator's place at a level linear in its
             // attenuation: the top 8 bits of the attenuation's complement,
             // times 8, positive or (one's) complemented with the noise bit;
             // at full attenuation the negative value is -8. Which of the two
             // reaches the DAC is decided a frame later (see frame()).
-            lateNoise_ = noiseOutput(attenuation, noiseShift_ & 1);
-            lateOperator_ = out;
-            lateNoiseRoles_ =
-                static_cast<std::uint8_t>(((channels_[ch].leftRoles >> role) & 1) |
-                                          (((channels_[ch].rightRoles >> role) & 1) << 1));
+            const std::int16_t noise = noiseOutput(attenuation, noiseShift_ & 1);
+            nextHeldNoise_ = carrier ? noise : 0;
+            nextHeldC2_[ch - firstHeldChannel] = carrier ? out : 0;
             stepEnvelope(slot, released, before);
             s.phase = (s.phase + step) & 0xFFFFF;
-            s.out = registers_.noiseEnabled() ? lateNoise_ : out;
+            s.out = registers_.noiseEnabled() ? noise : out;
             continue;
         }
         stepEnvelope(slot, released, before);
@@ -694,10 +715,13 @@ template <unsigned role, bool pending> inline void Ym2151::runSlots(int& left, i
         if constexpr (role == m1 || role == c1) s.previous = s.out; // read by later slots
         s.out = out;
 
-        if ((channels_[ch].leftRoles >> role) & 1)
-            (slot < firstLateLeftSlot ? left : lateLeft_) += out;
-        if ((channels_[ch].rightRoles >> role) & 1)
-            (slot < firstLateRightSlot ? right : lateRight_) += out;
+        if (role == c2 && ch >= firstHeldChannel) {
+            nextHeldC2_[ch - firstHeldChannel] = carrier ? out : 0;
+            continue;
+        }
+        if (!carrier) continue;
+        if (c.leftOn) (slot < firstLateLeftSlot ? left : lateLeft_) += out;
+        if (c.rightOn) right += out;
     }
 }
 
@@ -710,14 +734,8 @@ void Ym2151::frame(std::int16_t* leftRight) {
     egDivider_ = (egDivider_ + 1) % 3;
 
     int left = lateLeft_;
-    int right = lateRight_;
+    int right = 0;
     lateLeft_ = 0;
-    lateRight_ = 0;
-    // C2 of channel 7 (the last slot, a frame late on both outputs): the noise
-    // or the operator, as NE stands when its value reaches the DAC.
-    const std::int16_t lastNoise = lateNoise_;
-    const std::int16_t lastOperator = lateOperator_;
-    const unsigned lastRoles = lateNoiseRoles_;
     if (pending_.empty()) {
         runSlots<m1, false>(left, right);
         runSlots<m2, false>(left, right);
@@ -729,13 +747,24 @@ void Ym2151::frame(std::int16_t* leftRight) {
         runSlots<c1, true>(left, right);
         runSlots<c2, true>(left, right);
     }
-    const int last = registers_.noiseEnabled() ? lastNoise : lastOperator;
-    if (lastRoles & 1) left += last;
-    if (lastRoles & 2) right += last;
+    // The C2 values of channels 4-7 from the frame before meet the RL written
+    // since: on the left they reach this frame's sum, on the right (but for
+    // channel 7's) the last frame's. C2 of channel 7 is the noise or the
+    // operator as NE now stands.
+    heldC2_[3] = registers_.noiseEnabled() ? heldNoise_ : heldC2_[3];
+    for (unsigned i = 0; i < heldC2_.size(); ++i) {
+        const Channel& c = channels_[firstHeldChannel + i];
+        if (c.leftOn) left += heldC2_[i];
+        if (c.rightOn) (i == 3 ? right : previousRight_) += heldC2_[i];
+    }
+    heldC2_ = nextHeldC2_;
+    heldNoise_ = nextHeldNoise_;
     for (PendingWrite& w : pending_)
         w.position -= 32;
-    leftRight[0] = dacLevel(left);
-    leftRight[1] = dacLevel(right);
+    leftRight[0] = dacLevel(previousLeft_);
+    leftRight[1] = dacLevel(previousRight_);
+    previousLeft_ = left;
+    previousRight_ = right;
 }
 
 void Ym2151::generate(std::int16_t* leftRight, std::size_t frames) {

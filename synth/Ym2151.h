@@ -108,8 +108,9 @@ private:
     // What the frame loop reads of a channel's registers, kept up to date as
     // they are written (updateChannel).
     struct Channel {
-        std::uint8_t leftRoles = 0; // roles sent to each output, a bit per role
-        std::uint8_t rightRoles = 0;
+        std::uint8_t carrierRoles = 0; // roles of the connection's output, a bit per role
+        bool leftOn = false;           // RL, taken up as the sums are made (see frame())
+        bool rightOn = false;
         std::uint8_t feedbackShift = 0; // 10 - FB, 0 without feedback
         std::uint8_t pmSensitivity = 0;
         std::array<std::uint8_t, 4> sources{}; // each role's modulators (see modulators)
@@ -132,6 +133,7 @@ private:
     std::uint32_t phaseStep(unsigned slot, int pmOffset) const;
     unsigned envelopeRate(unsigned slot) const;
     static void enterState(Slot& s, EgState state);
+    static void endState(Slot& s);
     bool keyEnvelope(unsigned slot, bool on);
     void stepEnvelope(unsigned slot, bool released, EgState left);
     void stepTimers();
@@ -186,14 +188,19 @@ private:
     // Writes not yet taken up by the slot pipeline.
     std::vector<PendingWrite> pending_;
 
-    // Output values of slots whose contribution reaches the DAC a frame late.
+    // The left sum of the slots whose value reaches the left output a frame late.
     int lateLeft_ = 0;
-    int lateRight_ = 0;
-    // C2 of channel 7's two candidate values for the DAC, and its outputs (bit 0
-    // left, bit 1 right).
-    std::int16_t lateNoise_ = 0;
-    std::int16_t lateOperator_ = 0;
-    std::uint8_t lateNoiseRoles_ = 0;
+    // The last frame's sums, given out a frame later, once the C2 values of
+    // channels 4-7 (heldC2_, a carrier's value or 0, from the frame before)
+    // have met the RL written since.
+    int previousLeft_ = 0;
+    int previousRight_ = 0;
+    std::array<std::int16_t, 4> heldC2_{};
+    std::array<std::int16_t, 4> nextHeldC2_{};
+    // C2 of channel 7's noise value, held so with the operator's (nextHeldC2_)
+    // until NE chooses between them.
+    std::int16_t heldNoise_ = 0;
+    std::int16_t nextHeldNoise_ = 0;
 };
 
 } // namespace synth

@@ -30,7 +30,7 @@ using ym2151test::comparisonStreams;
 using ym2151test::Stream;
 
 // Frames by which the reference's output trails the model's for the same writes.
-constexpr std::uint32_t referenceDelay = 2;
+constexpr std::uint32_t referenceDelay = 1;
 
 #ifdef TONRIG_HAVE_OPM_ORACLE
 
