@@ -273,11 +273,17 @@ void Ym2151::reset() {
 // Every write waits for its point in the pipeline, however many arrive between
 // two frames: the queue grows when a burst needs it and keeps its capacity.
 void Ym2151::write(std::uint8_t address, std::uint8_t data) {
-    // RL reaches the sums at once: the values of this frame on, and C2's of
-    // channels 4-7 from the frame before (see frame()).
+    // RL and which roles the connection sends out reach the sums at once: the
+    // values of this frame on, and C2's of channels 4-7 from the frame before
+    // (see frame()).
     if (Regs::isChannelRegister(address, Regs::channelControlBase)) {
-        channels_[address & 7].leftOn = Regs::leftField::of(data) != 0;
-        channels_[address & 7].rightOn = Regs::rightField::of(data) != 0;
+        Channel& c = channels_[address & 7];
+        c.leftOn = Regs::leftField::of(data) != 0;
+        c.rightOn = Regs::rightField::of(data) != 0;
+        c.carrierRoles = 0;
+        for (unsigned role = 0; role < 4; ++role)
+            if (Regs::isCarrier(Regs::connectionField::of(data), static_cast<Role>(role)))
+                c.carrierRoles |= static_cast<std::uint8_t>(1u << role);
     }
     if (address == Regs::keyOn) {
         // A key-off reaches the envelopes a frame before a key-on does.
@@ -406,16 +412,13 @@ std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
 void Ym2151::updateChannel(unsigned ch) {
     Channel& c = channels_[ch];
     const unsigned con = registers_.connection(ch);
-    unsigned carrierRoles = 0;
     for (unsigned role = 0; role < 4; ++role) {
-        if (Regs::isCarrier(con, static_cast<Role>(role))) carrierRoles |= 1u << role;
         c.sources[role] = modulators[con][role];
         const unsigned slot = Regs::slot(ch, static_cast<Role>(role));
         const unsigned ams = registers_.amSensitivity(ch);
         slots_[slot].amShift =
             registers_.amEnabled(slot) && ams != 0 ? static_cast<int>(ams) - 1 : -1;
     }
-    c.carrierRoles = static_cast<std::uint8_t>(carrierRoles);
     const unsigned fb = registers_.feedback(ch);
     c.feedbackShift = static_cast<std::uint8_t>(fb == 0 ? 0 : 10 - fb);
     c.pmSensitivity = static_cast<std::uint8_t>(registers_.pmSensitivity(ch));
@@ -448,24 +451,20 @@ void Ym2151::updateRates(unsigned slot) {
     enterState(s, s.state);
 }
 
-// The attack ends at level 0 (looked at from any level), the first decay at the
-// sustain level; the other states end only by a key.
 void Ym2151::enterState(Slot& s, EgState state) {
     s.state = state;
-    s.transitionLevel = state == EgState::attack  ? 0
-                        : state == EgState::decay ? s.sustainLevel
-                                                  : noTransition;
 }
 
-// A state that has reached its end level moves on, one state a frame, looking
-// at the level of the frame before and before a key of this frame: a key-on's
-// attack at the fastest rates ends in the frame after it, its first decay in
-// the next.
+// The attack ends at level 0, the first decay at the sustain level; the other
+// states end only by a key. A state moves on one a frame, looking at the level
+// of the frame before and before a key of this frame: a key-on's attack at the
+// fastest rates ends in the frame after it, its first decay in the next. The
+// first decay ends when the level's top five bits equal the sustain level's,
+// not past it: under a D1L lowered below the level it runs on to the end.
 inline void Ym2151::endState(Slot& s) {
-    if (s.level < s.transitionLevel) return;
     if (s.state == EgState::attack && s.level == 0)
         enterState(s, EgState::decay);
-    else if (s.state == EgState::decay && s.level >= s.sustainLevel)
+    else if (s.state == EgState::decay && (s.level >> 5) == (s.sustainLevel >> 5))
         enterState(s, EgState::sustain);
 }
 

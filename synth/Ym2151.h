@@ -84,7 +84,6 @@ public:
 
 private:
     using EgState = fm::EnvelopeState;
-    static constexpr std::uint16_t noTransition = 0xFFFF;
 
     struct Slot {
         std::uint32_t phase = 0;
@@ -96,8 +95,7 @@ private:
         std::uint16_t totalLevel = 0; // TL in envelope steps
         std::uint16_t level = 0x3FF;  // envelope attenuation, 0 = loudest
         EgState state = EgState::release;
-        std::uint16_t transitionLevel = noTransition; // the level that may end the state
-        bool keyRegister = false;                     // key as written to KON
+        bool keyRegister = false;  // key as written to KON
         bool keyed = false;        // key as the envelope last saw it (register or CSM)
         bool keyOnComing = false;  // a key-on reaches the envelope in the next frame
         int amShift = -1;          // AMS - 1 when AM applies to the slot, else -1
