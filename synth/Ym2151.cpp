@@ -496,6 +496,8 @@ inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left) {
     s.keyOnComing = false;
     if (!egTick_ || keyOnComing) return;
     if (released && left == EgState::attack) return;
+    // A first decay at the sustain level takes no step (it ends in the next frame).
+    if (!released && s.state == EgState::decay && (s.level >> 5) == (s.sustainLevel >> 5)) return;
     const unsigned rate = s.rates[static_cast<unsigned>(released ? left : s.state)];
     const unsigned inc = envelopeIncrement(rate, egCounter_);
     if (inc == 0) return;
