@@ -120,6 +120,12 @@ constexpr std::uint32_t unusedCodeStep(unsigned kf) {
     return 2 * (kf & 3) + quarter * (quarter + 7) / 2;
 }
 
+// A load of timer A overflows it two frames on (keying in CSM), its period
+// counted from there.
+constexpr unsigned timerALoadFrames = 2;
+// The first slot CSM keys in the frame timer A overflows.
+constexpr unsigned firstCsmSlot = 5;
+
 // Room for the writes a driver makes between two frames, reserved at once.
 constexpr std::size_t usualPendingWrites = 64;
 
@@ -258,6 +264,7 @@ void Ym2151::reset() {
     noiseBeforeStep_ = noiseSeed;
     timerA_ = 0;
     csmKey_ = false;
+    csmKeyLate_ = false;
     lateLeft_ = 0;
     previousLeft_ = 0;
     previousRight_ = 0;
@@ -317,7 +324,7 @@ void Ym2151::applyKeyOff(std::uint8_t data) {
         if ((keys & Regs::keyOnBit(role)) == 0)
             slot.keyRegister = false;
         else if (!slot.keyed)
-            slot.keyOnComing = true;
+            slot.holdLevel = true;
     }
 }
 
@@ -338,10 +345,12 @@ void Ym2151::apply(std::uint8_t address, std::uint8_t data) {
     // A write of LFRQ starts the LFO's count of prescaler turns again (the
     // eight-frame prescaler runs on).
     if (address == Regs::lfoFrequency) lfoPrescale_ &= 7;
-    // The load bit starts timer A from its period when it goes from 0 to 1.
+    // The load bit starts timer A from its period when it goes from 0 to 1, and
+    // the load keys as an overflow does, two frames on.
     if (address == Regs::timerControl && Regs::timerALoadField::of(data) &&
-        !registers_.timerALoad())
-        timerA_ = registers_.timerAPeriod();
+        !registers_.timerALoad()) {
+        timerA_ = 1024 - timerALoadFrames;
+    }
     // The noise register takes another form while its timer is about to fire
     // (always so at rate 31): a new NFRQ that ends that turns it as leaving rate
     // 31 does, one that brings it turns it back.
@@ -492,9 +501,9 @@ inline bool Ym2151::keyEnvelope(unsigned slot, bool on) {
 inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left) {
     Slot& s = slots_[slot];
     // In the frame before a key-on reaches a released slot its level stays.
-    const bool keyOnComing = s.keyOnComing;
-    s.keyOnComing = false;
-    if (!egTick_ || keyOnComing) return;
+    const bool hold = s.holdLevel;
+    s.holdLevel = false;
+    if (!egTick_ || hold) return;
     if (released && left == EgState::attack) return;
     // A first decay at the sustain level takes no step (it ends in the next frame).
     if (!released && s.state == EgState::decay && (s.level >> 5) == (s.sustainLevel >> 5)) return;
@@ -511,6 +520,7 @@ inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left) {
 }
 
 void Ym2151::stepTimers() {
+    csmKeyLate_ = csmKey_;
     csmKey_ = false;
     if (registers_.timerALoad() && ++timerA_ >= 1024) {
         timerA_ = registers_.timerAPeriod();
@@ -668,7 +678,21 @@ template <unsigned role, bool pending> inline void Ym2151::runSlots(int& left, i
         Slot& s = slots_[slot];
         endState(s);
         const EgState before = s.state;
-        const bool released = keyEnvelope(slot, s.keyRegister || csmKey_);
+        // CSM keys a slot for a frame in which its level holds (from slot 5
+        // on in the frame the timer overflows, the slots before it in the next);
+        // its release then steps at once.
+        const bool csm = slot < firstCsmSlot ? csmKeyLate_ : csmKey_;
+        const bool wasKeyed = s.keyed;
+        bool released = keyEnvelope(slot, s.keyRegister || csm);
+        if (s.keyRegister) {
+            s.csmKeyed = false;
+        } else if (s.keyed && !wasKeyed) {
+            s.csmKeyed = true;
+            s.holdLevel = true;
+        } else if (released && s.csmKeyed) {
+            s.csmKeyed = false;
+            released = false;
+        }
 
         // PM in 64ths of a semitone: the LFO's, scaled by the channel's PMS.
         const unsigned pms = channels_[ch].pmSensitivity;

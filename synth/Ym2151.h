@@ -97,7 +97,8 @@ private:
         EgState state = EgState::release;
         bool keyRegister = false;  // key as written to KON
         bool keyed = false;        // key as the envelope last saw it (register or CSM)
-        bool keyOnComing = false;  // a key-on reaches the envelope in the next frame
+        bool csmKeyed = false;     // keyed by CSM alone
+        bool holdLevel = false;    // no step this frame (a key-on comes next, or CSM's)
         int amShift = -1;          // AMS - 1 when AM applies to the slot, else -1
         std::int16_t out = 0;      // the operator's output this frame
         std::int16_t previous = 0; // and in the frame before (kept for M1 and C1)
@@ -181,7 +182,8 @@ private:
 
     // Timer A, counting frames (timer B reaches no sound and is not kept).
     unsigned timerA_ = 0;
-    bool csmKey_ = false;
+    bool csmKey_ = false;     // timer A overflowed this frame with CSM set
+    bool csmKeyLate_ = false; // and in the frame before
 
     // Writes not yet taken up by the slot pipeline.
     std::vector<PendingWrite> pending_;

@@ -507,17 +507,37 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // CSM keying channels 6 and 2 (slots on both sides of where a frame's
+        // CSM key-on starts), instant and slower attacks, a register key-on
+        // among the CSM ones, and timer A loaded again with another period.
         Stream s("csm");
         s.channel(6, 7, 0);
+        s.channel(2, 7, 0, 1);
         Operator o;
-        o.ar = 28, o.d1r = 10, o.d1l = 6, o.rr = 9;
-        for (unsigned role = 0; role < 4; ++role)
+        o.d1r = 10, o.d1l = 6, o.rr = 9;
+        for (unsigned role = 0; role < 4; ++role) {
+            o.ar = role == 2 ? 28 : 31;
             s.op(6, role, o);
+        }
+        Operator p;
+        p.rr = 12;
+        s.op(2, 0, p);
+        s.op(2, 3, p);
         s.note(6, 0x44);
+        s.note(2, 0x30);
         s.write(0x10, 0xF0);
         s.write(0x11, 0x01);
         s.write(0x14, 0x81);
-        s.wait(3000);
+        s.wait(1500);
+        s.key(2, 9);
+        s.wait(400);
+        s.key(2, 0);
+        s.wait(1100);
+        s.write(0x14, 0x00);
+        s.wait(300);
+        s.write(0x10, 0xE0);
+        s.write(0x14, 0x81);
+        s.wait(600);
         s.write(0x14, 0x00);
         s.wait(500);
         all.push_back(s);
