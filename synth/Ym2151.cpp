@@ -263,6 +263,7 @@ void Ym2151::reset() {
     noiseMidFrame_ = noiseSeed;
     noiseBeforeStep_ = noiseSeed;
     timerA_ = 0;
+    timerAPeriod_ = 0;
     csmKey_ = false;
     csmKeyLate_ = false;
     lateLeft_ = 0;
@@ -522,8 +523,11 @@ inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left) {
 void Ym2151::stepTimers() {
     csmKeyLate_ = csmKey_;
     csmKey_ = false;
+    // The period reaches the timer a frame after a write.
+    const unsigned period = timerAPeriod_;
+    timerAPeriod_ = registers_.timerAPeriod();
     if (registers_.timerALoad() && ++timerA_ >= 1024) {
-        timerA_ = registers_.timerAPeriod();
+        timerA_ = period;
         csmKey_ = registers_.csm();
     }
 }
@@ -681,14 +685,18 @@ template <unsigned role, bool pending> inline void Ym2151::runSlots(int& left, i
         // CSM keys a slot for a frame in which its level holds (from slot 5
         // on in the frame the timer overflows, the slots before it in the next);
         // its release then steps at once.
-        const bool csm = slot < firstCsmSlot ? csmKeyLate_ : csmKey_;
+        // A key-off of the frame before still counts as a key for CSM: it makes
+        // no key-on there.
+        const bool csmNow = slot < firstCsmSlot ? csmKeyLate_ : csmKey_;
+        const bool csm = csmNow && !s.keyedBefore;
+        if (csmNow && !s.keyRegister) s.holdLevel = true;
+        s.keyedBefore = s.keyed && !s.csmKeyed;
         const bool wasKeyed = s.keyed;
         bool released = keyEnvelope(slot, s.keyRegister || csm);
         if (s.keyRegister) {
             s.csmKeyed = false;
         } else if (s.keyed && !wasKeyed) {
             s.csmKeyed = true;
-            s.holdLevel = true;
         } else if (released && s.csmKeyed) {
             s.csmKeyed = false;
             released = false;

@@ -98,6 +98,7 @@ private:
         bool keyRegister = false;  // key as written to KON
         bool keyed = false;        // key as the envelope last saw it (register or CSM)
         bool csmKeyed = false;     // keyed by CSM alone
+        bool keyedBefore = false;  // keyed by KON in the frame before
         bool holdLevel = false;    // no step this frame (a key-on comes next, or CSM's)
         int amShift = -1;          // AMS - 1 when AM applies to the slot, else -1
         std::int16_t out = 0;      // the operator's output this frame
@@ -182,8 +183,9 @@ private:
 
     // Timer A, counting frames (timer B reaches no sound and is not kept).
     unsigned timerA_ = 0;
-    bool csmKey_ = false;     // timer A overflowed this frame with CSM set
-    bool csmKeyLate_ = false; // and in the frame before
+    unsigned timerAPeriod_ = 0; // CLKA as the timer sees it
+    bool csmKey_ = false;       // timer A overflowed this frame with CSM set
+    bool csmKeyLate_ = false;   // and in the frame before
 
     // Writes not yet taken up by the slot pipeline.
     std::vector<PendingWrite> pending_;
