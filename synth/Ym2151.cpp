@@ -120,6 +120,11 @@ constexpr std::uint32_t unusedCodeStep(unsigned kf) {
     return 2 * (kf & 3) + quarter * (quarter + 7) / 2;
 }
 
+// Where in the free-running eight-frame cycle of the LFO each multiplier's turn
+// begins (see LfoMultiplier::clock).
+constexpr unsigned amTurnStart = 1;
+constexpr unsigned pmTurnStart = 5;
+
 // A load of timer A overflows it two frames on (keying in CSM), its period
 // counted from there.
 constexpr unsigned timerALoadFrames = 2;
@@ -235,15 +240,20 @@ Ym2151::Ym2151(std::uint32_t) {
 
 void Ym2151::reset() {
     registers_ = Ym2151Registers{};
-    amDepth_ = 0;
-    pmDepth_ = 0;
+    amMultiplier_ = LfoMultiplier{};
+    pmMultiplier_ = LfoMultiplier{};
+    pmTakenBefore_ = 0;
+    amBefore_ = 0;
     slots_.fill(Slot{});
     channels_.fill(Channel{});
+    for (unsigned ch = 0; ch < channels_.size(); ++ch)
+        takeOutputs(ch, 0);
     egDivider_ = 1;
     egCounter_ = 0;
     egTick_ = false;
     lfoSteps_ = 0;
     lfoPrescale_ = 2;
+    lfoCycle_ = 2;
     lfoPhase_ = 0;
     lfoRandom_ = 0xFF; // the noise wave's value before the LFO's first step
     lfoAm_ = 0;
@@ -253,8 +263,7 @@ void Ym2151::reset() {
     lfoPmNegativeLate_ = false;
     lfoPmNegativeEarly_ = false;
     lfoPmNegative_ = false;
-    lfoAmHistory_.fill(0);
-    lfoPmHistory_.fill(0);
+    pmMagnitudeBefore_ = 0;
     lfoPhaseHistory_.fill(0);
     lfoFramesSinceStep_ = lfoPmDelay;
     lfoHistoryIndex_ = 0;
@@ -281,23 +290,30 @@ void Ym2151::reset() {
 // Every write waits for its point in the pipeline, however many arrive between
 // two frames: the queue grows when a burst needs it and keeps its capacity.
 void Ym2151::write(std::uint8_t address, std::uint8_t data) {
+    // A depth reaches the LFO's multiplier at once, bit by bit (see stepLfo()).
+    if (address == Regs::lfoDepth)
+        (Regs::depthSelectField::of(data) ? pmMultiplier_ : amMultiplier_).depth =
+            Regs::depthField::of(data);
     // RL and which roles the connection sends out reach the sums at once: the
     // values of this frame on, and C2's of channels 4-7 from the frame before
     // (see frame()).
-    if (Regs::isChannelRegister(address, Regs::channelControlBase)) {
-        Channel& c = channels_[address & 7];
-        c.leftOn = Regs::leftField::of(data) != 0;
-        c.rightOn = Regs::rightField::of(data) != 0;
-        c.carrierRoles = 0;
-        for (unsigned role = 0; role < 4; ++role)
-            if (Regs::isCarrier(Regs::connectionField::of(data), static_cast<Role>(role)))
-                c.carrierRoles |= static_cast<std::uint8_t>(1u << role);
-    }
+    if (Regs::isChannelRegister(address, Regs::channelControlBase)) takeOutputs(address & 7, data);
     if (address == Regs::keyOn) {
         // A key-off reaches the envelopes a frame before a key-on does.
         pending_.push_back({address, data, keyOffPosition, true});
     }
     pending_.push_back({address, data, static_cast<std::uint8_t>(writePosition(address)), false});
+}
+
+// RL and the roles the connection sends out, from a byte of 0x20-0x27.
+void Ym2151::takeOutputs(unsigned ch, std::uint8_t data) {
+    Channel& c = channels_[ch];
+    c.leftOn = Regs::leftField::of(data) != 0;
+    c.rightOn = Regs::rightField::of(data) != 0;
+    c.carrierRoles = 0;
+    for (unsigned role = 0; role < 4; ++role)
+        if (Regs::isCarrier(Regs::connectionField::of(data), static_cast<Role>(role)))
+            c.carrierRoles |= static_cast<std::uint8_t>(1u << role);
 }
 
 void Ym2151::applyPending(unsigned position) {
@@ -339,10 +355,7 @@ void Ym2151::apply(std::uint8_t address, std::uint8_t data) {
         }
         return;
     }
-    if (address == Regs::lfoDepth) {
-        (Regs::depthSelectField::of(data) ? pmDepth_ : amDepth_) = Regs::depthField::of(data);
-        return;
-    }
+    if (address == Regs::lfoDepth) return;
     // A write of LFRQ starts the LFO's count of prescaler turns again (the
     // eight-frame prescaler runs on).
     if (address == Regs::lfoFrequency) lfoPrescale_ &= 7;
@@ -441,20 +454,29 @@ void Ym2151::updateStep(unsigned slot) {
 
 // The envelope rates of a slot's four states: twice the 5-bit rate (four times
 // the release rate, plus 2) plus the 5-bit key code scaled by KS, the key code
-// of the note after DT2 (as the phase takes it); a rate of 0 stays 0.
-void Ym2151::updateRates(unsigned slot) {
+// of the note as the phase takes it (after DT2 and the LFO's PM); a rate of 0
+// stays 0.
+std::array<std::uint8_t, 4> Ym2151::envelopeRates(unsigned slot, int pmOffset) const {
+    if (pmOffset == negativeZeroPm) pmOffset = 0;
     const int coarse =
         std::min(pitch(slot & 7) + static_cast<int>(ym2151::coarseDetune[registers_.detune2(slot)]),
                  maxPitch);
-    const unsigned scaled = keyCodeOf(coarse) >> (3 - registers_.keyScale(slot));
+    const unsigned scaled =
+        keyCodeOf(std::clamp(coarse + pmOffset, 0, maxPitch)) >> (3 - registers_.keyScale(slot));
     const auto rate = [&](unsigned base) {
         return static_cast<std::uint8_t>(base == 0 ? 0 : std::min(base + scaled, 63u));
     };
+    std::array<std::uint8_t, 4> rates{};
+    rates[static_cast<unsigned>(EgState::attack)] = rate(registers_.attackRate(slot) * 2);
+    rates[static_cast<unsigned>(EgState::decay)] = rate(registers_.decay1Rate(slot) * 2);
+    rates[static_cast<unsigned>(EgState::sustain)] = rate(registers_.decay2Rate(slot) * 2);
+    rates[static_cast<unsigned>(EgState::release)] = rate(registers_.releaseRate(slot) * 4 + 2);
+    return rates;
+}
+
+void Ym2151::updateRates(unsigned slot) {
     Slot& s = slots_[slot];
-    s.rates[static_cast<unsigned>(EgState::attack)] = rate(registers_.attackRate(slot) * 2);
-    s.rates[static_cast<unsigned>(EgState::decay)] = rate(registers_.decay1Rate(slot) * 2);
-    s.rates[static_cast<unsigned>(EgState::sustain)] = rate(registers_.decay2Rate(slot) * 2);
-    s.rates[static_cast<unsigned>(EgState::release)] = rate(registers_.releaseRate(slot) * 4 + 2);
+    s.plainRates = envelopeRates(slot, 0);
     s.totalLevel = static_cast<std::uint16_t>(registers_.totalLevel(slot) << 3);
     s.sustainLevel = static_cast<std::uint16_t>(
         registers_.decay1Level(slot) == 15 ? 0x3E0 : registers_.decay1Level(slot) << 5);
@@ -480,7 +502,7 @@ inline void Ym2151::endState(Slot& s) {
 
 unsigned Ym2151::envelopeRate(unsigned slot) const {
     const Slot& s = slots_[slot];
-    return s.rates[static_cast<unsigned>(s.state)];
+    return s.rates()[static_cast<unsigned>(s.state)];
 }
 
 inline bool Ym2151::keyEnvelope(unsigned slot, bool on) {
@@ -508,7 +530,7 @@ inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left) {
     if (released && left == EgState::attack) return;
     // A first decay at the sustain level takes no step (it ends in the next frame).
     if (!released && s.state == EgState::decay && (s.level >> 5) == (s.sustainLevel >> 5)) return;
-    const unsigned rate = s.rates[static_cast<unsigned>(released ? left : s.state)];
+    const unsigned rate = s.rates()[static_cast<unsigned>(released ? left : s.state)];
     const unsigned inc = envelopeIncrement(rate, egCounter_);
     if (inc == 0) return;
     if (s.state == EgState::attack) {
@@ -538,7 +560,30 @@ void Ym2151::stepTimers() {
 // bit 1 on 4 mod 8, bit 0 on 8 mod 16, so that 16 steps gain 16 + LFRQ%16. The
 // waves give AM as 0-255 and PM as a sign and a 7-bit magnitude, each then
 // scaled by its 7-bit depth.
+// The LFO's multiplier forms wave x depth serially over four frames of a
+// free-running eight-frame cycle: two bits of the depth a frame, its top two
+// first and bit 0 last, each times the wave's value in that frame, and gives
+// the product (the sum >> 7) in the fourth. A depth written, or a wave
+// selected, in the middle of this gives a product of old and new parts for one
+// turn of the cycle. AM's turn begins four frames before PM's.
+void Ym2151::LfoMultiplier::clock(unsigned position, unsigned wave) {
+    static constexpr std::array<unsigned, 4> bits{0x60, 0x18, 0x06, 0x01};
+    position &= 7;
+    if (position >= bits.size()) return;
+    if (position == 0) assembling = 0;
+    assembling |= depth & bits[position];
+    waves[position] = wave;
+    if (position == bits.size() - 1) {
+        unsigned sum = 0;
+        for (unsigned g = 0; g < bits.size(); ++g)
+            sum += waves[bits.size() - 1 - g] * (assembling & bits[g]);
+        product = sum >> 7;
+        taken = assembling;
+    }
+}
+
 void Ym2151::stepLfo() {
+    ++lfoCycle_;
     if (registers_.lfoHeld()) {
         lfoPrescale_ = 0;
         lfoSteps_ = 0;
@@ -603,24 +648,25 @@ void Ym2151::stepLfo() {
         pmMagnitude = (pmNegative ? lfoRandom_ : lfoRandom_ ^ 127) & 127;
         break;
     }
-    // The wave's values after their depths pass through the chip's pipeline
-    // before they take effect: PM's sign at once, its magnitude eight frames
-    // later for C1 of channel 7 to C2 of channel 7 and nine for the slots
-    // before them (which also take the sign a frame late); AM four frames
-    // later for C1 and C2, five for M1 and M2.
-    lfoAmHistory_[lfoHistoryIndex_] = static_cast<std::uint8_t>((am * amDepth_) >> 7);
-    lfoPmHistory_[lfoHistoryIndex_] = static_cast<std::uint8_t>((pmMagnitude * pmDepth_) >> 7);
-    const auto framesAgo = [&](const std::array<std::uint8_t, 16>& history, unsigned n) {
-        return static_cast<int>(history[(lfoHistoryIndex_ - n) & 15]);
-    };
-    lfoAm_ = static_cast<unsigned>(framesAgo(lfoAmHistory_, 4));
-    lfoAmModulators_ = static_cast<unsigned>(framesAgo(lfoAmHistory_, 5));
-    const int pmLate = framesAgo(lfoPmHistory_, lfoPmDelay);
-    const int pmEarly = framesAgo(lfoPmHistory_, lfoPmDelay + 1);
+    // PM's sign takes effect at once (the slots before C1 of channel 7 a frame
+    // late), its magnitude through the multiplier. The multipliers take the wave's values of the
+    // frame before (see LfoMultiplier::clock). AM's product reaches C1 and C2 at once, M1 and M2 a
+    // frame later; PM's the slots from C1 of channel 7 on at once (eight frames after a step of the
+    // LFO), the slots before them a frame later.
+    lfoAmModulators_ = amMultiplier_.product;
+    amMultiplier_.clock(lfoCycle_ - amTurnStart, amBefore_);
+    amBefore_ = am;
+    lfoAm_ = amMultiplier_.product;
+    const unsigned pmTakenEarly = pmTakenBefore_;
+    const int pmEarly = static_cast<int>(pmMultiplier_.product);
+    pmMultiplier_.clock(lfoCycle_ - pmTurnStart, pmMagnitudeBefore_);
+    pmMagnitudeBefore_ = pmMagnitude;
+    pmTakenBefore_ = pmMultiplier_.taken;
+    const int pmLate = static_cast<int>(pmMultiplier_.product);
     lfoPmEarly_ = lfoPmNegative_ ? -pmEarly : pmEarly;
     lfoPm_ = pmNegative ? -pmLate : pmLate;
-    lfoPmNegativeEarly_ = lfoPmNegative_ && pmDepth_ != 0;
-    lfoPmNegativeLate_ = pmNegative && pmDepth_ != 0;
+    lfoPmNegativeEarly_ = lfoPmNegative_ && pmTakenEarly != 0;
+    lfoPmNegativeLate_ = pmNegative && pmMultiplier_.taken != 0;
     lfoPmNegative_ = pmNegative;
     lfoHistoryIndex_ = (lfoHistoryIndex_ + 1) & 15;
 }
@@ -682,6 +728,26 @@ template <unsigned role, bool pending> inline void Ym2151::runSlots(int& left, i
         Slot& s = slots_[slot];
         endState(s);
         const EgState before = s.state;
+        // PM in 64ths of a semitone: the LFO's, scaled by the channel's PMS.
+        const unsigned pms = channels_[ch].pmSensitivity;
+        const int lfoPm = slot < firstLatePmSlot ? lfoPmEarly_ : lfoPm_;
+        int pm = pms == 0  ? 0
+                 : pms < 6 ? scaleSigned(lfoPm, 128u >> (6 - pms))
+                           : lfoPm * (1 << (pms - 5));
+        if (pm == 0 && pms != 0 &&
+            (slot < firstLatePmSlot ? lfoPmNegativeEarly_ : lfoPmNegativeLate_))
+            pm = negativeZeroPm;
+        s.pmOn = pm != 0;
+        std::uint32_t step = s.step;
+        if (pm != 0) {
+            if (pm != s.pmOffset) {
+                s.pmOffset = pm;
+                s.pmStep = phaseStep(slot, pm);
+                s.pmRates = envelopeRates(slot, pm);
+            }
+            step = s.pmStep;
+        }
+
         // CSM keys a slot for a frame in which its level holds (from slot 5
         // on in the frame the timer overflows, the slots before it in the next);
         // its release then steps at once.
@@ -700,24 +766,6 @@ template <unsigned role, bool pending> inline void Ym2151::runSlots(int& left, i
         } else if (released && s.csmKeyed) {
             s.csmKeyed = false;
             released = false;
-        }
-
-        // PM in 64ths of a semitone: the LFO's, scaled by the channel's PMS.
-        const unsigned pms = channels_[ch].pmSensitivity;
-        const int lfoPm = slot < firstLatePmSlot ? lfoPmEarly_ : lfoPm_;
-        int pm = pms == 0  ? 0
-                 : pms < 6 ? scaleSigned(lfoPm, 128u >> (6 - pms))
-                           : lfoPm * (1 << (pms - 5));
-        if (pm == 0 && pms != 0 &&
-            (slot < firstLatePmSlot ? lfoPmNegativeEarly_ : lfoPmNegativeLate_))
-            pm = negativeZeroPm;
-        std::uint32_t step = s.step;
-        if (pm != 0) {
-            if (pm != s.pmOffset) {
-                s.pmOffset = pm;
-                s.pmStep = phaseStep(slot, pm);
-            }
-            step = s.pmStep;
         }
 
         unsigned attenuation = s.level + s.totalLevel;

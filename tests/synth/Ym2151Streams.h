@@ -343,6 +343,37 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // AMD and PMD written while the LFO runs, at every point of the
+        // eight-frame cycle that carries a depth to the multiplier bit by bit,
+        // old and new depths differing in high and low bits; AM on a carrier
+        // and a modulator, PM on both halves of the slots.
+        Stream s("lfo_depth_writes");
+        s.write(0x18, 0xE4);
+        s.write(0x19, 0x55);
+        s.write(0x19, 0x80 | 0x2A);
+        s.channel(6, 1, 0, 3, 5, 3);
+        s.channel(7, 7, 0, 3, 6, 2);
+        Operator o;
+        o.ame = 1;
+        o.tl = 20;
+        s.op(6, 1, o);
+        s.op(6, 3, o);
+        s.op(7, 0, o);
+        s.op(7, 2, o);
+        s.note(6, 0x3C);
+        s.note(7, 0x52, 9);
+        s.key(6, 12);
+        s.key(7, 3);
+        constexpr unsigned depths[] = {0x7F, 0x02, 0x55, 0x2A, 0x40, 0x3F, 0x01, 0x7E};
+        for (unsigned i = 0; i < 48; ++i) {
+            s.wait(9 + i % 8);
+            s.write(0x19, (i & 1) << 7 | depths[(i * 3) % 8]);
+            if (i % 12 == 11) s.write(0x1B, (i / 12) % 3);
+        }
+        s.wait(100);
+        all.push_back(s);
+    }
+    {
         // Notes on the unused note codes under a negative PM from the square
         // wave: small enough to stay on the code (and, with PMS 3, an offset of
         // 0 with the sign set), and large enough to borrow from the code below;
