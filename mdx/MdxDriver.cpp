@@ -539,7 +539,8 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
     // went off as the rest ended: test "LegatoThenRest").
     t.restEndsKey = false;
     if (!isFm(t)) {
-        if (samples_) samples_->push_back({adpcmTrack(t), note, t.rate, t.pan, t.volume, false});
+        if (samples_)
+            samples_->push_back({adpcmTrack(t), note, t.rate, t.pan, t.volume, false, fadeLevel_});
         t.keyed = true;
         return;
     }

@@ -43,6 +43,10 @@ struct AdpcmNote {
     // reference driver's output: a sample longer than its note ends at the
     // note's key-off, by the gate or at the next note).
     bool stop = false;
+    // The fade-out's level (steps of attenuation) as the note starts: a
+    // sample keeps the level it started at (measured on the reference
+    // driver's output, mdx/MdxMeasured.h pcm8Gain and adpcmFadeLimit).
+    unsigned fade = 0;
 };
 
 class MdxDriver {

@@ -1,6 +1,7 @@
 // The boards as a destination; see BoardDestination.h.
 #include "tavroplay/BoardDestination.h"
 
+#include "common/AudibleBoard.h"
 #include "common/Platform.h"
 #include "common/ThreadScheduling.h"
 #include "tavroplay/FamilyFactory.h"
@@ -64,7 +65,9 @@ void BoardDestination::end(bool) {
     // that the end of a song is heard and, after a stop or a skip too, the
     // silence (every channel keyed off) reaches the wire before the reset
     // clears what is queued.
-    const std::int32_t delay = manager_.getSendDelay();
+    // The samples placed for the audible virtual board sound that much
+    // later still.
+    const double delay = manager_.getSendDelay() + (speaker_ ? speakerDelayMilliseconds() : 0.0);
     for (std::int32_t waited = 0; waited < delay + drainMarginMilliseconds;
          waited += drainStepMilliseconds)
         platform::sleepMilliseconds(drainStepMilliseconds);
@@ -76,7 +79,12 @@ void BoardDestination::end(bool) {
 
 double BoardDestination::aheadMilliseconds() const {
     constexpr double millisecondsPerSecond = 1000;
-    return manager_.getSendDelay() + millisecondsPerSecond / linkWritesPerSecond();
+    return manager_.getSendDelay() + millisecondsPerSecond / linkWritesPerSecond() +
+           speakerDelayMilliseconds();
+}
+
+double BoardDestination::speakerDelayMilliseconds() const {
+    return platform::boardsHeardThroughTheSpeakers() ? platform::boardSoundDelayMs : 0.0;
 }
 
 std::string BoardDestination::unplacedReason(songs::ChipType type) const {

@@ -1379,4 +1379,76 @@ TEST(MdxReferenceAdpcm, Pcm8Volumes) {
 #endif
 }
 
+// The fade-out on the samples in the reference's output, with and without
+// PCM8: the fade at its fastest (a step every two ticks) from the first
+// tick, and a sample started n ticks later, under n / 2 steps of it, at
+// several volumes; and a sample started before the fade, playing on under
+// it.
+TEST(MdxReferenceAdpcm, TheFadeOnSamples) {
+#ifndef TONRIG_HAVE_MDX_REFERENCE
+    GTEST_SKIP() << "../shared/reference/portable-mdx not found: the ADPCM measurement skips";
+#else
+    // A sample small enough not to clip at the loudest gain.
+    mdxtest::Bytes bank = mdxtest::levelBank();
+    constexpr std::size_t table = 96 * 8;
+    constexpr std::size_t bytesPerHalf = 8;
+    for (std::size_t i = table; i < bank.size(); ++i)
+        bank[i] = ((i / bytesPerHalf) % 2) ? 0x99 : 0x11;
+    constexpr std::uint8_t pcm8Command = 0xE8;
+    constexpr int fastestFade = 0;
+    constexpr int ticksPerStep = 2;
+    constexpr int window = 50; // ms
+    constexpr double tickMs = 1024.0 * (256 - tempo) / 4e6 * 1000;
+    // The sample's track, the fade on track 0 (silent).
+    auto song = [&](bool pcm8, unsigned volume) {
+        Song s;
+        s.pdxName = mdxtest::levelBankName;
+        if (pcm8) s.tracks.resize(16);
+        Track& fm = s.tracks[0].tempo(tempo);
+        if (pcm8) fm.raw({pcm8Command});
+        fm.fade(fastestFade).rest(250).end();
+        Track& adpcm = s.tracks[pcm8 ? 9 : 8];
+        if (pcm8) adpcm.raw({pcm8Command});
+        adpcm.volume(static_cast<int>(volume));
+        return s;
+    };
+    // The level of a sample started after `ticks`, in its fourth tick.
+    auto startedAfter = [&](bool pcm8, unsigned volume, int ticks) {
+        Song s = song(pcm8, volume);
+        s.tracks[pcm8 ? 9 : 8].rest(ticks).note(0, 100).end();
+        const int windows = static_cast<int>((ticks + 8) * tickMs / window) + 1;
+        return mdxtest::referenceLevels(s.build(), bank, window, windows, pcm8).back();
+    };
+    const double full = startedAfter(false, 8, 1);
+    ASSERT_GT(full, 100);
+    for (unsigned volume : {8u, 15u, 0x80u, 0x94u}) {
+        for (int ticks = 1; ticks < 96; ticks += 2) {
+            const unsigned level = static_cast<unsigned>(ticks / ticksPerStep);
+            // With PCM8: the volume's attenuation and the fade's level
+            // together, as the sample starts.
+            const double expected = full * mdx::measured::pcm8Gain(volume, level) / 16.0;
+            EXPECT_NEAR(startedAfter(true, volume, ticks), expected, 0.03 * expected + 1)
+                << "volume " << volume << ", fade level " << level;
+            // Without: full up to the limit, then not started.
+            if (level > mdx::measured::adpcmFadeLimit + 2) continue;
+            const double whole = level <= mdx::measured::adpcmFadeLimit ? full : 0.0;
+            EXPECT_NEAR(startedAfter(false, volume, ticks), whole, 0.01 * whole + 1)
+                << "volume " << volume << ", fade level " << level;
+        }
+    }
+    // A sample started before the fade plays on at its level, past the
+    // fade's level that would silence a new one.
+    for (bool pcm8 : {false, true}) {
+        Song s = song(pcm8, 8);
+        s.tracks[pcm8 ? 9 : 8].note(0, 200).end();
+        // Until just before the fade's end (its 63rd step) ends the song.
+        const int windows = static_cast<int>(120 * tickMs / window);
+        const std::vector<double> levels =
+            mdxtest::referenceLevels(s.build(), bank, window, windows, pcm8);
+        for (std::size_t w = 1; w < levels.size(); ++w)
+            EXPECT_NEAR(levels[w], full, 0.01 * full) << "pcm8 " << pcm8 << ", window " << w;
+    }
+#endif
+}
+
 } // namespace
