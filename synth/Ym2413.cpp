@@ -109,6 +109,7 @@ void Ym2413::reset() {
     tcPhasePrevious_ = 0;
     lateOutputs_ = 0;
     rhythmBefore_ = false;
+    userCharacterWritten_ = false;
 }
 
 void Ym2413::write(std::uint8_t address, std::uint8_t data) {
@@ -120,6 +121,7 @@ void Ym2413::write(std::uint8_t address, std::uint8_t data) {
         return;
     registers_.write(address, data);
     stale_ = true;
+    userCharacterWritten_ = userCharacterWritten_ || address <= Ym2413Registers::characterBase + 1;
 }
 
 void Ym2413::generate(std::int16_t* mono, std::size_t frames) {
@@ -403,9 +405,9 @@ int Ym2413::frame() {
         // chip: a key-on has already stepped its envelope once (from the previous frame's
         // counter), and a sounding one has already moved its phase by its new step and given
         // its last output at its new level and wave.
-        std::array<std::uint32_t, 6> previousSteps{};
-        for (std::size_t ch = 3; ch < 9; ++ch)
-            previousSteps[ch - 3] = setups_[ch * 2].stepNow;
+        std::array<std::uint32_t, 18> oldSteps;
+        for (std::size_t i = 0; i < setups_.size(); ++i)
+            oldSteps[i] = setups_[i].stepNow;
         for (std::size_t i = 0; i < setups_.size(); ++i)
             oldRates[i] = setups_[i].rates;
         const std::uint32_t hiHatStep = setups_[14].stepNow;
@@ -423,6 +425,18 @@ int Ym2413::frame() {
                 if (hiHat.turnAhead) hiHat.phase = (hiHat.phase - hiHatStep) & 0x7ffff;
                 if (tomTom.turnAhead) tomTom.phase = (tomTom.phase - tomTomStep) & 0x7ffff;
                 hiHat.turnAhead = tomTom.turnAhead = false;
+            }
+        }
+        // A new multiple in the user instrument reaches the modulators of channels 0-4 and the
+        // carriers of channels 2-4 a turn early (on top of the modulators' turn below).
+        if (userCharacterWritten_) {
+            userCharacterWritten_ = false;
+            for (std::size_t i : {0u, 2u, 4u, 5u, 6u, 7u, 8u, 9u}) {
+                Slot& slot = slots_[i];
+                slot.phase = (slot.phase + setups_[i].stepNow - oldSteps[i]) & 0x7ffff;
+                // The modulators of channels 3 and 4 gave their last output with it already.
+                if (i == 6 || i == 8)
+                    slot.lastPhase = (slot.lastPhase + setups_[i].stepNow - oldSteps[i]) & 0x7ffff;
             }
         }
         EnvelopeClock previous[clocks];
@@ -444,10 +458,11 @@ int Ym2413::frame() {
                 }
             }
             if (mod.keyOn || mod.level < maxLevel)
-                mod.phase = (mod.phase + phaseStep(setup, -1) - previousSteps[ch - 3]) & 0x7ffff;
+                mod.phase = (mod.phase + phaseStep(setup, -1) - oldSteps[ch * 2]) & 0x7ffff;
             if (mod.level < maxLevel)
                 mod.output[0] = operatorOutput(
-                    (mod.lastPhase + (setup.feedback ? mod.lastFeedback >> setup.feedback : 0)) &
+                    ((mod.lastPhase >> 9) +
+                     (setup.feedback ? mod.lastFeedback >> setup.feedback : 0)) &
                         0x3ff,
                     std::min(maxLevel, mod.level + setup.levelNow), setup.halfSineMask);
             // A key-off stops the envelope before this frame's step.
@@ -525,7 +540,7 @@ int Ym2413::frame() {
                 carPhase = ring << 9 | 0x100;
             }
         }
-        mod.lastPhase = static_cast<std::uint16_t>(mod.phase >> 9);
+        mod.lastPhase = mod.phase;
         mod.lastFeedback = static_cast<std::int16_t>(mod.output[0] + mod.output[1]);
         mod.output[1] = mod.output[0];
         mod.output[0] = mod.level >= maxLevel

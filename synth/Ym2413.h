@@ -33,7 +33,9 @@
 // one point of its turn, so the melody modulators of channels 3-8 see it a turn before the other
 // slots; the model takes every write at the start of a frame and makes up for it there: a key-on
 // steps those modulators' envelopes once more, from the previous frame's counter, and a new
-// F-number, block or multiple moves a sounding one's phase by its new step once. A melody carrier's
+// F-number, block or multiple moves a sounding one's phase by its new step once. A new multiple
+// in the user instrument reaches the modulators of channels 0-4 and the carriers of channels 2-4
+// a turn earlier still. A melody carrier's
 // attack (the end of its damping, or from silence) restarts its modulator's phase too, wherever
 // the modulator's envelope stands, and a melody modulator of channels 3-8 keyed on when silent
 // attacks with its phase running on, a turn ahead; a sounding modulator re-keyed ends its damping
@@ -94,7 +96,7 @@ private:
     struct Slot {
         std::uint32_t phase;       // 19-bit accumulator; the top 10 bits address the wave
         std::int16_t output[2];    // the last two operator outputs, newest first (feedback)
-        std::uint16_t lastPhase;   // the phase of the newest output, without feedback
+        std::uint32_t lastPhase;   // the phase of the newest output, without feedback
         std::int16_t lastFeedback; // the sum of the two outputs fed back into it
         std::uint8_t level;        // 7-bit attenuation in 0.375 dB steps
         EnvelopeState state;
@@ -184,6 +186,7 @@ private:
     std::uint32_t noise_ = 1;
     std::int32_t lateOutputs_ = 0;      // the part of the previous turn that lands in this frame
     std::uint32_t tcPhasePrevious_ = 0; // the top cymbal's phase in the previous turn
+    bool userCharacterWritten_ = false; // registers 0x00-0x01 written since the last frame
     bool rhythmBefore_ = false;         // rhythm mode as the previous frame had it
 };
 
