@@ -109,6 +109,7 @@ void Ym2413::reset() {
     tcPhasePrevious_ = 0;
     lateOutputs_ = 0;
     rhythmBefore_ = false;
+    userCharacterWritten_ = false;
 }
 
 void Ym2413::write(std::uint8_t address, std::uint8_t data) {
@@ -120,6 +121,7 @@ void Ym2413::write(std::uint8_t address, std::uint8_t data) {
         return;
     registers_.write(address, data);
     stale_ = true;
+    userCharacterWritten_ = userCharacterWritten_ || address <= Ym2413Registers::characterBase + 1;
 }
 
 void Ym2413::generate(std::int16_t* mono, std::size_t frames) {
@@ -161,6 +163,7 @@ bool Ym2413::instantAttack(const Setup& setup) {
 }
 
 void Ym2413::startAttack(Slot& slot, const Setup& setup) {
+    slot.settled = false;
     slot.phaseReset = true;
     slot.state = EnvelopeState::attack;
     slot.instantAttack = instantAttack(setup);
@@ -253,27 +256,20 @@ void Ym2413::prepare() {
     }
 }
 
-inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
-                                 const EnvelopeClock* clocks, bool keepPhase) {
-    // A silent slot whose key stays off has nothing to do.
-    if (!key && !slot.keyOn && slot.level >= maxLevel && slot.state == EnvelopeState::release &&
-        slot.rateState == EnvelopeState::release && !slot.instantAttack) {
-        slot.keyOffSeen = false;
-        return;
-    }
+bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates, bool key,
+                         bool keepPhase, EnvelopeState& stepping, int& rate) {
     if (slot.instantAttack) {
         slot.level = 0;
         slot.instantAttack = false;
     }
     // A state's rate applies from the frame after the state is entered.
-    EnvelopeState stepping = slot.rateState;
     if (setup.keyOffAtOnce && !key) slot.keyOffSeen = true;
     const bool wasReleasing = slot.state == EnvelopeState::release;
     const bool wasDamping = slot.state == EnvelopeState::damp;
     keySlot(slot, key);
-    // A key-on damps a melody carrier whose attack key scaling makes instant at once, unless the
-    // rate it had (a fast release) is the faster: that one steps once more. Every other slot's
-    // damping rate, like every other rate, applies from the frame after.
+    // A key-on damps a melody carrier whose attack key scaling makes instant at once, unless
+    // the rate it had (a fast release) is the faster: that one steps once more. Every other
+    // slot's damping rate, like every other rate, applies from the frame after.
     if (slot.state == EnvelopeState::damp && !setup.dampLags &&
         setup.rates[static_cast<std::size_t>(slot.rateState)] <= setup.rates[dampIndex])
         stepping = EnvelopeState::damp;
@@ -288,19 +284,40 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
         startAttack(slot, setup);
         if (!keepPhase) slot.phase = 0;
         slot.phaseReset = false;
-        return;
+        return false;
     }
     const bool resting = stepping == EnvelopeState::damp && slot.state == EnvelopeState::attack;
-    int rate = resting ? 0 : setup.rates[static_cast<std::size_t>(stepping)];
-    // In the frame a melody carrier takes a key-off, a percussive voice without sustain steps at
-    // its release rate already, one cut short in its damping at the slower of the two rates, any
-    // other at the rate it had.
+    rate = resting ? 0 : lastRates[static_cast<std::size_t>(stepping)];
+    // In the frame a melody carrier takes a key-off, a percussive voice without sustain steps
+    // at its release rate already, one cut short in its damping at the slower of the two rates,
+    // any other at the rate it had.
     if (!wasReleasing && slot.state == EnvelopeState::release && !setup.keyOffAtOnce) {
         const int release = setup.rates[static_cast<std::size_t>(EnvelopeState::release)];
         if (stepping == EnvelopeState::damp)
             rate = std::min(rate, release);
         else if (setup.releaseAtOnce)
             rate = release;
+    }
+    slot.settled = key == slot.keyOn && !slot.keyOffSeen && !slot.instantAttack &&
+                   slot.state != EnvelopeState::damp;
+    return true;
+}
+
+inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates, bool key,
+                                 const EnvelopeClock* clocks, bool keepPhase) {
+    // A silent slot whose key stays off has nothing to do.
+    if (!key && !slot.keyOn && slot.level >= maxLevel && slot.state == EnvelopeState::release &&
+        slot.rateState == EnvelopeState::release && !slot.instantAttack) {
+        slot.keyOffSeen = false;
+        return;
+    }
+    EnvelopeState stepping = slot.rateState;
+    int rate;
+    if (slot.settled) {
+        // No key change and no new state: the state's own rate steps.
+        rate = lastRates[static_cast<std::size_t>(stepping)];
+    } else if (!keyEnvelope(slot, setup, lastRates, key, keepPhase, stepping, rate)) {
+        return;
     }
     const EnvelopeClock& clock = clocks[setup.clock];
     const std::uint32_t counter = clock.counter;
@@ -344,10 +361,11 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, bool key,
         }
         break;
     case EnvelopeState::attack:
-        if (slot.level == 0) slot.state = EnvelopeState::decay;
+        if (slot.level == 0) slot.state = EnvelopeState::decay, slot.settled = false;
         break;
     case EnvelopeState::decay:
-        if ((slot.level >> 3) == setup.sustainLevel) slot.state = EnvelopeState::sustain;
+        if ((slot.level >> 3) == setup.sustainLevel)
+            slot.state = EnvelopeState::sustain, slot.settled = false;
         break;
     default: break;
     }
@@ -396,14 +414,21 @@ void Ym2413::modulate() {
 }
 
 int Ym2413::frame() {
+    const bool wrote = stale_;
+    if (wrote)
+        for (Slot& slot : slots_)
+            slot.settled = false;
+    std::array<Rates, 18> oldRates;
     if (stale_) {
         // A melody modulator of channels 3-8 takes a write a turn earlier than the rest of the
         // chip: a key-on has already stepped its envelope once (from the previous frame's
         // counter), and a sounding one has already moved its phase by its new step and given
         // its last output at its new level and wave.
-        std::array<std::uint32_t, 6> previousSteps{};
-        for (std::size_t ch = 3; ch < 9; ++ch)
-            previousSteps[ch - 3] = setups_[ch * 2].stepNow;
+        std::array<std::uint32_t, 18> oldSteps;
+        for (std::size_t i = 0; i < setups_.size(); ++i)
+            oldSteps[i] = setups_[i].stepNow;
+        for (std::size_t i = 0; i < setups_.size(); ++i)
+            oldRates[i] = setups_[i].rates;
         const std::uint32_t hiHatStep = setups_[14].stepNow;
         const std::uint32_t tomTomStep = setups_[16].stepNow;
         prepare();
@@ -421,6 +446,18 @@ int Ym2413::frame() {
                 hiHat.turnAhead = tomTom.turnAhead = false;
             }
         }
+        // A new multiple in the user instrument reaches the modulators of channels 0-4 and the
+        // carriers of channels 2-4 a turn early (on top of the modulators' turn below).
+        if (userCharacterWritten_) {
+            userCharacterWritten_ = false;
+            for (std::size_t i : {0u, 2u, 4u, 5u, 6u, 7u, 8u, 9u}) {
+                Slot& slot = slots_[i];
+                slot.phase = (slot.phase + setups_[i].stepNow - oldSteps[i]) & 0x7ffff;
+                // The modulators of channels 3 and 4 gave their last output with it already.
+                if (i == 6 || i == 8)
+                    slot.lastPhase = (slot.lastPhase + setups_[i].stepNow - oldSteps[i]) & 0x7ffff;
+            }
+        }
         EnvelopeClock previous[clocks];
         clock(envelopeCounter_ - 1, previous);
         for (std::size_t ch = 3; ch < 9; ++ch) {
@@ -429,7 +466,7 @@ int Ym2413::frame() {
             if (!setup.modulator) continue;
             if (setup.key && !mod.keyOn) {
                 const std::uint32_t running = mod.phase;
-                stepEnvelope(mod, setup, true, previous);
+                stepEnvelope(mod, setup, setup.rates, true, previous);
                 mod.turnAhead = true;
                 // One keyed on when silent attacks at once, its phase running on a turn ahead.
                 // The bass drum's restarts.
@@ -440,10 +477,11 @@ int Ym2413::frame() {
                 }
             }
             if (mod.keyOn || mod.level < maxLevel)
-                mod.phase = (mod.phase + phaseStep(setup, -1) - previousSteps[ch - 3]) & 0x7ffff;
+                mod.phase = (mod.phase + phaseStep(setup, -1) - oldSteps[ch * 2]) & 0x7ffff;
             if (mod.level < maxLevel)
                 mod.output[0] = operatorOutput(
-                    (mod.lastPhase + (setup.feedback ? mod.lastFeedback >> setup.feedback : 0)) &
+                    ((mod.lastPhase >> 9) +
+                     (setup.feedback ? mod.lastFeedback >> setup.feedback : 0)) &
                         0x3ff,
                     std::min(maxLevel, mod.level + setup.levelNow), setup.halfSineMask);
             // A key-off stops the envelope before this frame's step.
@@ -482,10 +520,17 @@ int Ym2413::frame() {
         const Setup& modSetup = setups_[static_cast<std::size_t>(ch * 2)];
         const Setup& carSetup = setups_[static_cast<std::size_t>(ch * 2 + 1)];
         const bool drum = rhythm && ch >= 6;
-        stepEnvelope(mod, modSetup, modSetup.key, clocks,
+        // A write changes a slot's rates from the frame after, but for the melody modulators of
+        // channels 3-8, which take it a turn early.
+        const bool lags = wrote && !(ch >= 3 && modSetup.modulator);
+        stepEnvelope(mod, modSetup,
+                     lags ? oldRates[static_cast<std::size_t>(ch * 2)] : modSetup.rates,
+                     modSetup.key, clocks,
                      !drum && modSetup.modulator && car.state != EnvelopeState::release);
         const EnvelopeState carBefore = car.state;
-        stepEnvelope(car, carSetup, carSetup.key, clocks);
+        stepEnvelope(car, carSetup,
+                     wrote ? oldRates[static_cast<std::size_t>(ch * 2 + 1)] : carSetup.rates,
+                     carSetup.key, clocks);
         // A melody carrier's attack, after damping or from silence, restarts its modulator's
         // phase too (after this frame's output), wherever the modulator's own envelope stands;
         // a key-off that cuts the damping short does not.
@@ -514,7 +559,7 @@ int Ym2413::frame() {
                 carPhase = ring << 9 | 0x100;
             }
         }
-        mod.lastPhase = static_cast<std::uint16_t>(mod.phase >> 9);
+        mod.lastPhase = mod.phase;
         mod.lastFeedback = static_cast<std::int16_t>(mod.output[0] + mod.output[1]);
         mod.output[1] = mod.output[0];
         mod.output[0] = mod.level >= maxLevel
