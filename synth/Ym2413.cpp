@@ -109,7 +109,7 @@ void Ym2413::reset() {
     tcPhasePrevious_ = 0;
     lateOutputs_ = 0;
     rhythmBefore_ = false;
-    userCharacterWritten_ = false;
+    userWritten_ = false;
 }
 
 void Ym2413::write(std::uint8_t address, std::uint8_t data) {
@@ -121,7 +121,7 @@ void Ym2413::write(std::uint8_t address, std::uint8_t data) {
         return;
     registers_.write(address, data);
     stale_ = true;
-    userCharacterWritten_ = userCharacterWritten_ || address <= Ym2413Registers::characterBase + 1;
+    userWritten_ = userWritten_ || address < Ym2413Registers::levelModulator + 6;
 }
 
 void Ym2413::generate(std::int16_t* mono, std::size_t frames) {
@@ -449,16 +449,38 @@ int Ym2413::frame() {
                 hiHat.turnAhead = tomTom.turnAhead = false;
             }
         }
-        // A new multiple in the user instrument reaches the modulators of channels 0-4 and the
-        // carriers of channels 2-4 a turn early (on top of the modulators' turn below).
-        if (userCharacterWritten_) {
-            userCharacterWritten_ = false;
+        // A write to the user instrument reaches the modulators of channels 0-4 and the carriers
+        // of channels 2-4 a turn early (on top of the modulators' turn below): a sounding
+        // modulator of channels 0-2 has already given its last output with it.
+        if (userWritten_) {
+            userWritten_ = false;
             for (std::size_t i : {0u, 2u, 4u, 5u, 6u, 7u, 8u, 9u}) {
                 Slot& slot = slots_[i];
                 slot.phase = (slot.phase + setups_[i].stepNow - oldSteps[i]) & 0x7ffff;
-                // The modulators of channels 3 and 4 gave their last output with it already.
-                if (i == 6 || i == 8)
+                // The modulators of channels 3 and 4 gave their last two outputs with it already.
+                if (i == 6 || i == 8) {
                     slot.lastPhase = (slot.lastPhase + setups_[i].stepNow - oldSteps[i]) & 0x7ffff;
+                    const Setup& setup = setups_[i];
+                    if (slot.level < maxLevel) {
+                        const std::int16_t earlier = operatorOutput(
+                            ((slot.earlierPhase >> 9) +
+                             (setup.feedback ? slot.earlierFeedback >> setup.feedback : 0)) &
+                                0x3ff,
+                            std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
+                        slot.lastFeedback =
+                            static_cast<std::int16_t>(slot.lastFeedback + earlier - slot.output[1]);
+                        slot.output[1] = earlier;
+                    }
+                }
+                if (i <= 4) {
+                    const Setup& setup = setups_[i];
+                    if (slot.level < maxLevel)
+                        slot.output[0] = operatorOutput(
+                            ((slot.lastPhase >> 9) +
+                             (setup.feedback ? slot.lastFeedback >> setup.feedback : 0)) &
+                                0x3ff,
+                            std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
+                }
             }
         }
         EnvelopeClock previous[clocks];
@@ -562,6 +584,8 @@ int Ym2413::frame() {
                 carPhase = ring << 9 | 0x100;
             }
         }
+        mod.earlierPhase = mod.lastPhase;
+        mod.earlierFeedback = mod.lastFeedback;
         mod.lastPhase = mod.phase;
         mod.lastFeedback = static_cast<std::int16_t>(mod.output[0] + mod.output[1]);
         mod.output[1] = mod.output[0];

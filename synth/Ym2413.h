@@ -33,9 +33,9 @@
 // one point of its turn, so the melody modulators of channels 3-8 see it a turn before the other
 // slots; the model takes every write at the start of a frame and makes up for it there: a key-on
 // steps those modulators' envelopes once more, from the previous frame's counter, and a new
-// F-number, block or multiple moves a sounding one's phase by its new step once. A new multiple
-// in the user instrument reaches the modulators of channels 0-4 and the carriers of channels 2-4
-// a turn earlier still. A melody carrier's
+// F-number, block or multiple moves a sounding one's phase by its new step once. A write to the
+// user instrument reaches the modulators of channels 0-4 and the carriers of channels 2-4 a turn
+// earlier still (their phase, and the modulators' last outputs). A melody carrier's
 // attack (the end of its damping, or from silence) restarts its modulator's phase too, wherever
 // the modulator's envelope stands, and a melody modulator of channels 3-8 keyed on when silent
 // attacks with its phase running on, a turn ahead; a sounding modulator re-keyed ends its damping
@@ -61,6 +61,8 @@
 // - A key-off in the frames an attack starts from 124 can differ in one frame's sign.
 // - A bass drum re-keyed while sounding differs from its modulator's attack on.
 // - A fast release (rate 13-15) cut short by a key-on can differ in level by a step.
+// - A write to the user instrument's levels while channel 3 or 4 plays it differs in that
+//   frame (the chip's carrier there has already heard the new modulator).
 // - Switching rhythm mode on or off mid-note is applied at once, not through the chip's
 //   transition cycles: the frame of the switch differs, and notes and drums keyed within a few
 //   frames of it can differ in level by a step; switched off, channels 7 and 8 can differ
@@ -95,11 +97,13 @@ private:
     using EnvelopeState = fm::EnvelopeState;
 
     struct Slot {
-        std::uint32_t phase;       // 19-bit accumulator; the top 10 bits address the wave
-        std::int16_t output[2];    // the last two operator outputs, newest first (feedback)
-        std::uint32_t lastPhase;   // the phase of the newest output, without feedback
-        std::int16_t lastFeedback; // the sum of the two outputs fed back into it
-        std::uint8_t level;        // 7-bit attenuation in 0.375 dB steps
+        std::uint32_t phase;        // 19-bit accumulator; the top 10 bits address the wave
+        std::int16_t output[2];     // the last two operator outputs, newest first (feedback)
+        std::uint32_t lastPhase;    // the phase of the newest output, without feedback
+        std::int16_t lastFeedback;  // the sum of the two outputs fed back into it
+        std::uint32_t earlierPhase; // the same for the output before
+        std::int16_t earlierFeedback;
+        std::uint8_t level; // 7-bit attenuation in 0.375 dB steps
         EnvelopeState state;
         EnvelopeState rateState; // the state whose rate applies now: the chip's one-frame lag
         bool keyOn;
@@ -192,7 +196,7 @@ private:
     std::uint32_t noise_ = 1;
     std::int32_t lateOutputs_ = 0;      // the part of the previous turn that lands in this frame
     std::uint32_t tcPhasePrevious_ = 0; // the top cymbal's phase in the previous turn
-    bool userCharacterWritten_ = false; // registers 0x00-0x01 written since the last frame
+    bool userWritten_ = false;          // the user instrument written since the last frame
     bool rhythmBefore_ = false;         // rhythm mode as the previous frame had it
 };
 

@@ -659,11 +659,13 @@ TEST_F(Ym2413Oracle, InstrumentChangeDuringAttack) {
     }
 }
 
-// The user instrument's multiples rewritten while a note plays it on each channel: the change
-// reaches the modulators of channels 0-4 and the carriers of channels 2-4 a turn earlier than the
-// rest (measured: one step difference more of phase).
-TEST_F(Ym2413Oracle, UserMultipleWhileSounding) {
-    for (int reg : {0, 1}) {
+// The user instrument's multiples and the modulator's level rewritten while a note plays it on
+// each channel: the change reaches the modulators of channels 0-4 and the carriers of channels
+// 2-4 a turn earlier than the rest (measured: one step difference more of phase, one output
+// more at the new level). A level change on channels 3 and 4 still differs in the frame of the
+// write.
+TEST_F(Ym2413Oracle, UserInstrumentRewrittenWhileSounding) {
+    for (int reg : {0, 1, 2}) {
         for (int ch = 0; ch < 9; ++ch) {
             Stream s;
             s.user({0x21, 0x21, 0x1c, 0x07, 0xf2, 0xf4, 0x24, 0x35});
@@ -671,11 +673,17 @@ TEST_F(Ym2413Oracle, UserMultipleWhileSounding) {
             s.wait(300);
             s.keyOff(ch, 0x1a2, 3);
             s.wait(400);
-            s.put(reg, 0x22);
+            s.put(reg, reg == 2 ? 0x42 : 0x22);
             s.wait(300);
-            const std::string name =
-                "ch " + std::to_string(ch) + ", user MULT " + (reg ? "carrier" : "modulator");
-            EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+            static const char* const fields[] = {"modulator MULT", "carrier MULT", "modulator TL"};
+            const std::string name = "ch " + std::to_string(ch) + ", user " + fields[reg];
+            const Agreement a = compare(name.c_str(), s);
+            if (reg == 2 && (ch == 3 || ch == 4)) {
+                EXPECT_GE(a.equalShare, 99.85) << name;
+                EXPECT_GE(a.signalToError, 28.0) << name;
+            } else {
+                EXPECT_EQ(a.equalShare, 100.0) << name;
+            }
         }
     }
 }
