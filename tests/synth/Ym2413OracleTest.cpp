@@ -473,6 +473,38 @@ TEST_F(Ym2413Oracle, KeyOffRateChange) {
     }
 }
 
+// Key-offs at successive moments of a slow attack: the carrier takes no step in the frame of its
+// key-off. A key-off in the frames the attack starts from 124 still differs in a frame's sign.
+TEST_F(Ym2413Oracle, KeyOffDuringAttack) {
+    static const struct {
+        int attack, release;
+        bool sustained, sustainBit;
+        int channel;
+    } voices[] = {{5, 7, false, false, 0},
+                  {5, 7, true, false, 0},
+                  {5, 13, true, false, 0},
+                  {6, 7, false, true, 0},
+                  {7, 10, true, true, 5}};
+    for (const auto& v : voices) {
+        Stream s;
+        s.user({0x01, static_cast<std::uint8_t>(v.sustained ? 0x21 : 0x01), 0x3f, 0x00, 0x00,
+                static_cast<std::uint8_t>(v.attack << 4 | 2), 0x00,
+                static_cast<std::uint8_t>(0x20 | v.release)});
+        for (int held = 5; held < 60; held += 3) {
+            s.note(v.channel, 0x120, 4, 0, 0, v.sustainBit);
+            s.wait(held);
+            s.keyOff(v.channel, 0x120, 4, v.sustainBit);
+            s.wait(300);
+        }
+        const std::string name = "key-off in attack, AR " + std::to_string(v.attack) + ", RR " +
+                                 std::to_string(v.release) + (v.sustained ? ", sustained" : "") +
+                                 (v.sustainBit ? ", SUS" : "");
+        const Agreement a = compare(name.c_str(), s);
+        EXPECT_GE(a.equalShare, 99.95) << name;
+        EXPECT_GE(a.signalToError, 42.0) << name;
+    }
+}
+
 // A sustained carrier released at rates 0 to 15 and keyed on again after gaps of either parity:
 // the damping of a carrier whose attack is not instant steps from the frame after the key-on.
 // Fast releases (13, 15) cut short by the re-key still differ: floors just below today's.
