@@ -721,14 +721,15 @@ TEST_F(Ym2413Oracle, AllChannelsWithVibratoAndTremolo) {
 }
 
 // Random songs, ten seconds each: the melody channels alone, with writes to the user
-// instrument, with the drums, and with everything (three of them). They hold the model to what the
-// chip does with streams nobody wrote by hand; floors just below today's figures.
+// instrument, with the drums, and with everything (three of them). They hold the model to what
+// the chip does with streams nobody wrote by hand; floors just below today's figures (drums
+// re-struck while sounding and rhythm mode switched off under notes still differ).
 TEST_F(Ym2413Oracle, RandomSongs) {
     static const struct {
         std::uint32_t seed;
         bool rhythm, userWrites;
         double equal, signalToError;
-    } songs[] = {{11, false, false, 99.95, 65.5}, {12, false, true, 99.99, 67.0},
+    } songs[] = {{11, false, false, 99.95, 65.5}, {12, false, true, 99.99, 82.0},
                  {13, true, false, 97.6, 28.5},   {14, true, true, 98.2, 34.0},
                  {23, true, true, 93.2, 25.5},    {25, true, false, 96.3, 30.5}};
     for (const auto& song : songs) {
