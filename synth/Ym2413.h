@@ -35,24 +35,25 @@
 // steps those modulators' envelopes once more, from the previous frame's counter, and a new
 // F-number, block or multiple moves a sounding one's phase by its new step once. A write to the
 // user instrument reaches the modulators of channels 0-4 and the carriers of channels 2-4 a turn
-// earlier still (their phase, and the modulators' last outputs). A melody carrier's
-// attack (the end of its damping, or from silence) restarts its modulator's phase too, wherever
-// the modulator's envelope stands, and a melody modulator of channels 3-8 keyed on when silent
-// attacks with its phase running on, a turn ahead; a sounding modulator re-keyed ends its damping
-// at 124 and attacks in that frame, and one whose own damping ends while its carrier damps or after
-// it attacked keeps its phase running; a write changes a slot's envelope rates from the frame
-// after (a modulator of channels 3-8 at once); a key-on that finds a release faster than the
-// damping lets that release step once more; any other slot's damping rate applies from the frame
-// after the key-on. A modulator takes a key-off in the frame it comes and holds the level it has
-// then (on channels 3-8 the level before that frame's step); a melody carrier takes it a frame
-// later, stepping in that frame not at all if it was attacking, at its release rate if percussive
+// earlier still (their phase, and the modulators' last outputs). A write changes a slot's
+// envelope rates from the frame after (a modulator of channels 3-8 at once).
+//
+// Keys: a melody carrier's attack (the end of its damping, or from silence) restarts its
+// modulator's phase too, wherever the modulator's envelope stands, but a key-off that cuts the
+// damping short does not; a melody modulator of channels 3-8 keyed on when silent attacks with
+// its phase running on, a turn ahead; a sounding modulator re-keyed ends its damping at 124 and
+// attacks in that frame, and one whose own damping ends while its carrier damps or after it
+// attacked keeps its phase running; a key-on that finds a release faster than the damping lets
+// that release step once more; any other slot's damping rate applies from the frame after the
+// key-on. A modulator takes a key-off in the frame it comes and holds the level it has then (on
+// channels 3-8 the level before that frame's step); a melody carrier takes it a frame later,
+// stepping in that frame not at all if it was attacking, at its release rate if percussive
 // without sustain, at the slower of its damping and release rates if still damping, else at its
-// old rate. The bass drum's modulator
-// keys as a melody modulator; switching rhythm mode on takes a hi-hat or tom-tom that was keyed as
-// a melody modulator a step back (out of its turn ahead); the hi-hat, snare drum, tom-tom and top
-// cymbal end their damping at 124 and attack in that frame as a melody carrier does, their damping
-// rate applying a frame late as a modulator's, and they take a key-off in the frame it comes (all
-// measured against the die-shot emulator).
+// old rate. The bass drum's modulator keys as a melody modulator; switching rhythm mode on takes
+// a hi-hat or tom-tom that was keyed as a melody modulator a step back (out of its turn ahead);
+// the hi-hat, snare drum, tom-tom and top cymbal end their damping at 124 and attack in that
+// frame as a melody carrier does, their damping rate applying a frame late as a modulator's, and
+// they take a key-off in the frame it comes (all measured against the die-shot emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
@@ -65,8 +66,8 @@
 //   frame (the chip's carrier there has already heard the new modulator).
 // - Switching rhythm mode on or off mid-note is applied at once, not through the chip's
 //   transition cycles: the frame of the switch differs, and notes and drums keyed within a few
-//   frames of it can differ in level by a step; switched off, channels 7 and 8 can differ
-//   until keyed again.
+//   frames of it can differ in level by a step; switched off, channels 6-8 can differ until
+//   keyed again.
 // - The analogue side (the DAC's step sizes and filtering) is left to whoever plays the frames.
 #pragma once
 
