@@ -293,10 +293,9 @@ bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates,
     // damping at the slower of the two rates, any other at the rate it had.
     if (!wasReleasing && slot.state == EnvelopeState::release && !setup.keyOffAtOnce) {
         const int release = setup.rates[static_cast<std::size_t>(EnvelopeState::release)];
-        if (stepping == EnvelopeState::attack) {
-            stepping = EnvelopeState::release;
+        if (stepping == EnvelopeState::attack)
             rate = 0;
-        } else if (stepping == EnvelopeState::damp)
+        else if (stepping == EnvelopeState::damp)
             rate = std::min(rate, release);
         else if (setup.releaseAtOnce)
             rate = release;

@@ -59,7 +59,6 @@
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
 //   0x29-0x2f, 0x39-0x3f), which the chip decodes as mirrors.
 // - A modulator re-keyed at the slowest attack rates can differ in its attack's first steps.
-// - A key-off in the frames an attack starts from 124 can differ in one frame's sign.
 // - A bass drum re-keyed while sounding differs from its modulator's attack on.
 // - A fast release (rate 13-15) cut short by a key-on can differ in level by a step.
 // - A write to the user instrument's levels while channel 3 or 4 plays it differs in that
