@@ -282,6 +282,32 @@ TEST_F(Ym2413Oracle, BuiltInInstruments) {
     }
 }
 
+// Every instrument, the user's among them, on every channel with and without the sustain bit:
+// notes keyed off at different points of their envelopes and keyed again while they release.
+TEST_F(Ym2413Oracle, EveryInstrumentOnEveryChannel) {
+    for (int ch = 0; ch < 9; ++ch) {
+        for (bool sustain : {false, true}) {
+            Stream s;
+            s.user({0x33, 0x61, 0x45, 0x1d, 0xb5, 0x83, 0x27, 0x46});
+            for (int inst = 0; inst < 16; ++inst) {
+                const int fNumber = 0x100 + inst * 13;
+                const int block = 2 + inst % 5;
+                s.note(ch, fNumber, block, inst, inst % 8, sustain);
+                s.wait(80 + inst * 23);
+                s.keyOff(ch, fNumber, block, sustain);
+                s.wait(60 + inst * 7);
+                s.note(ch, fNumber + 5, block, inst, 3, sustain);
+                s.wait(200);
+                s.keyOff(ch, fNumber + 5, block, sustain);
+                s.wait(300);
+            }
+            const std::string name =
+                "all instruments, ch " + std::to_string(ch) + (sustain ? ", SUS" : "");
+            EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        }
+    }
+}
+
 // New F-numbers and blocks while notes sound, on channels the chip serves at different
 // points of its turn, with and without vibrato.
 TEST_F(Ym2413Oracle, PitchChangesWhileSounding) {
