@@ -43,6 +43,10 @@ struct AdpcmNote {
     // reference driver's output: a sample longer than its note ends at the
     // note's key-off, by the gate or at the next note).
     bool stop = false;
+    // The fade-out's level (steps of attenuation) as the note starts: a
+    // sample keeps the level it started at (measured on the reference
+    // driver's output, mdx/MdxMeasured.h pcm8Gain and adpcmFadeLimit).
+    unsigned fade = 0;
 };
 
 class MdxDriver {
@@ -144,7 +148,7 @@ private:
     void effects(Track& t, bool lfoMoves = true);
     int currentPitch(const Track& t) const;
     void writePitch(Track& t, int pitch);
-    void restartLfos(Track& t);
+    void restartLfos(Track& t, bool atDelayedKeyOn = false);
     static void tickLfos(Track& t);
     int attenuationNow(const Track& t) const;
     bool volumeDue(const Track& t) const;

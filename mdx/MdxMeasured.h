@@ -45,24 +45,30 @@ constexpr unsigned fadeEndLevel = 63;
 constexpr double adpcmToFmLevel = 7.5;
 
 // In 16-track songs (the PCM8 mixer) the ADPCM tracks have a volume: the
-// gain of volume 0-15, in 16ths of volume 8's (which is the level without
-// PCM8), and of a volume of 0x80 + x for x below 64 (silent from 64 on)
-// (test "MdxReferenceAdpcm.Pcm8Volumes").
+// gain of an attenuation x (a volume of 0x80 + x, or the attenuation of
+// volume 0-15 above), in 16ths of volume 8's (which is the level without
+// PCM8), silent from 43 on (test "MdxReferenceAdpcm.Pcm8Volumes").
 constexpr unsigned pcm8GainUnit = 16;
-constexpr std::array<std::uint8_t, 16> pcm8VolumeGain = {2,  3,  4,  5,  6,  8,  10, 12,
-                                                         16, 20, 24, 32, 40, 48, 64, 80};
 constexpr std::array<std::uint8_t, 64> pcm8AttenuationGain = {
     80, 80, 80, 64, 64, 64, 48, 48, 48, 40, 40, 32, 32, 32, 24, 24, 24, 20, 20, 16, 16, 16,
     12, 12, 12, 10, 10, 8,  8,  8,  6,  6,  6,  5,  5,  4,  4,  4,  3,  3,  3,  2,  2,  0,
     0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0};
 
-// The PCM8 gain of a volume byte, in 16ths.
-constexpr unsigned pcm8Gain(unsigned volume) {
-    if (volume & directVolumeFlag) {
-        const unsigned x = volume & ~directVolumeFlag & 0xFF;
-        return x < pcm8AttenuationGain.size() ? pcm8AttenuationGain[x] : 0;
-    }
-    return pcm8VolumeGain[volume & 0x0F];
+// The PCM8 gain of a volume byte, in 16ths, for a sample started at a
+// level of the fade-out: the fade's level adds to the volume's attenuation
+// as it does on the FM, once, as the sample starts; a sample that plays on
+// under the fade keeps its level (test "MdxReferenceAdpcm.TheFadeOnSamples").
+constexpr unsigned pcm8Gain(unsigned volume, unsigned fadeLevel = 0) {
+    const unsigned x = (volume & directVolumeFlag ? volume & ~directVolumeFlag & 0xFF
+                                                  : volumeAttenuation[volume & 0x0F]) +
+                       fadeLevel;
+    return x < pcm8AttenuationGain.size() ? pcm8AttenuationGain[x] : 0;
 }
+
+// Without PCM8 (8-track songs) a sample has no volume: under the fade-out
+// one starts at full level while the fade's level is at most this, and is
+// not started beyond it, whatever the track's volume; one that plays on
+// keeps its level (test "MdxReferenceAdpcm.TheFadeOnSamples").
+constexpr unsigned adpcmFadeLimit = 10;
 
 } // namespace mdx::measured

@@ -119,8 +119,8 @@ std::optional<Song> readMdx(std::span<const std::uint8_t> bytes, std::string& er
             }
             std::optional<std::uint8_t> index = static_cast<std::uint8_t>(n.sample);
             if (pcm) index = pcm->index(n.sample, n.rate);
-            if (!index) continue;
-            if (const unsigned gain = mdx::measured::pcm8Gain(n.volume);
+            if (!index || (!pcm8 && n.fade > mdx::measured::adpcmFadeLimit)) continue;
+            if (const unsigned gain = mdx::measured::pcm8Gain(n.volume, n.fade);
                 pcm8 && (!gains.contains(n.track) || gains[n.track] != gain)) {
                 gains[n.track] = gain;
                 song.writes.push_back({now(), static_cast<std::uint16_t>(gainAddress + n.track),

@@ -120,6 +120,17 @@ constexpr std::uint32_t unusedCodeStep(unsigned kf) {
     return 2 * (kf & 3) + quarter * (quarter + 7) / 2;
 }
 
+// Where in the free-running eight-frame cycle of the LFO each multiplier's turn
+// begins (see LfoMultiplier::clock).
+constexpr unsigned amTurnStart = 1;
+constexpr unsigned pmTurnStart = 5;
+
+// A load of timer A overflows it two frames on (keying in CSM), its period
+// counted from there.
+constexpr unsigned timerALoadFrames = 2;
+// The first slot CSM keys in the frame timer A overflows.
+constexpr unsigned firstCsmSlot = 5;
+
 // Room for the writes a driver makes between two frames, reserved at once.
 constexpr std::size_t usualPendingWrites = 64;
 
@@ -130,7 +141,9 @@ constexpr std::size_t usualPendingWrites = 64;
 // LFO's PM value reaches the slots from C1 of channel 7 (23) on a frame before
 // the slots ahead of them.
 constexpr unsigned firstLateLeftSlot = 15;
-constexpr unsigned firstLateRightSlot = 31;
+// C2 of the channels from 4 on meets RL a frame after its value is computed,
+// as the sums are made, so the model gives each frame's sums a frame late.
+constexpr unsigned firstHeldChannel = 4;
 constexpr unsigned firstLatePmSlot = 23;
 
 // Frames from a step of the LFO to the PM magnitude of its new phase, for the
@@ -227,15 +240,20 @@ Ym2151::Ym2151(std::uint32_t) {
 
 void Ym2151::reset() {
     registers_ = Ym2151Registers{};
-    amDepth_ = 0;
-    pmDepth_ = 0;
+    amMultiplier_ = LfoMultiplier{};
+    pmMultiplier_ = LfoMultiplier{};
+    pmTakenBefore_ = 0;
+    amBefore_ = 0;
     slots_.fill(Slot{});
     channels_.fill(Channel{});
+    for (unsigned ch = 0; ch < channels_.size(); ++ch)
+        takeOutputs(ch, 0);
     egDivider_ = 1;
     egCounter_ = 0;
     egTick_ = false;
     lfoSteps_ = 0;
     lfoPrescale_ = 2;
+    lfoCycle_ = 2;
     lfoPhase_ = 0;
     lfoRandom_ = 0xFF; // the noise wave's value before the LFO's first step
     lfoAm_ = 0;
@@ -245,8 +263,7 @@ void Ym2151::reset() {
     lfoPmNegativeLate_ = false;
     lfoPmNegativeEarly_ = false;
     lfoPmNegative_ = false;
-    lfoAmHistory_.fill(0);
-    lfoPmHistory_.fill(0);
+    pmMagnitudeBefore_ = 0;
     lfoPhaseHistory_.fill(0);
     lfoFramesSinceStep_ = lfoPmDelay;
     lfoHistoryIndex_ = 0;
@@ -255,12 +272,16 @@ void Ym2151::reset() {
     noiseMidFrame_ = noiseSeed;
     noiseBeforeStep_ = noiseSeed;
     timerA_ = 0;
+    timerAPeriod_ = 0;
     csmKey_ = false;
+    csmKeyLate_ = false;
     lateLeft_ = 0;
-    lateRight_ = 0;
-    lateNoise_ = 0;
-    lateOperator_ = 0;
-    lateNoiseRoles_ = 0;
+    previousLeft_ = 0;
+    previousRight_ = 0;
+    heldC2_.fill(0);
+    nextHeldC2_.fill(0);
+    heldNoise_ = 0;
+    nextHeldNoise_ = 0;
     pending_.clear();
     for (unsigned s = 0; s < 32; ++s)
         updateStep(s);
@@ -269,11 +290,30 @@ void Ym2151::reset() {
 // Every write waits for its point in the pipeline, however many arrive between
 // two frames: the queue grows when a burst needs it and keeps its capacity.
 void Ym2151::write(std::uint8_t address, std::uint8_t data) {
+    // A depth reaches the LFO's multiplier at once, bit by bit (see stepLfo()).
+    if (address == Regs::lfoDepth)
+        (Regs::depthSelectField::of(data) ? pmMultiplier_ : amMultiplier_).depth =
+            Regs::depthField::of(data);
+    // RL and which roles the connection sends out reach the sums at once: the
+    // values of this frame on, and C2's of channels 4-7 from the frame before
+    // (see frame()).
+    if (Regs::isChannelRegister(address, Regs::channelControlBase)) takeOutputs(address & 7, data);
     if (address == Regs::keyOn) {
         // A key-off reaches the envelopes a frame before a key-on does.
         pending_.push_back({address, data, keyOffPosition, true});
     }
     pending_.push_back({address, data, static_cast<std::uint8_t>(writePosition(address)), false});
+}
+
+// RL and the roles the connection sends out, from a byte of 0x20-0x27.
+void Ym2151::takeOutputs(unsigned ch, std::uint8_t data) {
+    Channel& c = channels_[ch];
+    c.leftOn = Regs::leftField::of(data) != 0;
+    c.rightOn = Regs::rightField::of(data) != 0;
+    c.carrierRoles = 0;
+    for (unsigned role = 0; role < 4; ++role)
+        if (Regs::isCarrier(Regs::connectionField::of(data), static_cast<Role>(role)))
+            c.carrierRoles |= static_cast<std::uint8_t>(1u << role);
 }
 
 void Ym2151::applyPending(unsigned position) {
@@ -301,7 +341,7 @@ void Ym2151::applyKeyOff(std::uint8_t data) {
         if ((keys & Regs::keyOnBit(role)) == 0)
             slot.keyRegister = false;
         else if (!slot.keyed)
-            slot.keyOnComing = true;
+            slot.holdLevel = true;
     }
 }
 
@@ -315,17 +355,16 @@ void Ym2151::apply(std::uint8_t address, std::uint8_t data) {
         }
         return;
     }
-    if (address == Regs::lfoDepth) {
-        (Regs::depthSelectField::of(data) ? pmDepth_ : amDepth_) = Regs::depthField::of(data);
-        return;
-    }
+    if (address == Regs::lfoDepth) return;
     // A write of LFRQ starts the LFO's count of prescaler turns again (the
     // eight-frame prescaler runs on).
     if (address == Regs::lfoFrequency) lfoPrescale_ &= 7;
-    // The load bit starts timer A from its period when it goes from 0 to 1.
+    // The load bit starts timer A from its period when it goes from 0 to 1, and
+    // the load keys as an overflow does, two frames on.
     if (address == Regs::timerControl && Regs::timerALoadField::of(data) &&
-        !registers_.timerALoad())
-        timerA_ = registers_.timerAPeriod();
+        !registers_.timerALoad()) {
+        timerA_ = 1024 - timerALoadFrames;
+    }
     // The noise register takes another form while its timer is about to fire
     // (always so at rate 31): a new NFRQ that ends that turns it as leaving rate
     // 31 does, one that brings it turns it back.
@@ -396,17 +435,13 @@ std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
 void Ym2151::updateChannel(unsigned ch) {
     Channel& c = channels_[ch];
     const unsigned con = registers_.connection(ch);
-    unsigned carrierRoles = 0;
     for (unsigned role = 0; role < 4; ++role) {
-        if (Regs::isCarrier(con, static_cast<Role>(role))) carrierRoles |= 1u << role;
         c.sources[role] = modulators[con][role];
         const unsigned slot = Regs::slot(ch, static_cast<Role>(role));
         const unsigned ams = registers_.amSensitivity(ch);
         slots_[slot].amShift =
             registers_.amEnabled(slot) && ams != 0 ? static_cast<int>(ams) - 1 : -1;
     }
-    c.leftRoles = static_cast<std::uint8_t>(registers_.leftOn(ch) ? carrierRoles : 0);
-    c.rightRoles = static_cast<std::uint8_t>(registers_.rightOn(ch) ? carrierRoles : 0);
     const unsigned fb = registers_.feedback(ch);
     c.feedbackShift = static_cast<std::uint8_t>(fb == 0 ? 0 : 10 - fb);
     c.pmSensitivity = static_cast<std::uint8_t>(registers_.pmSensitivity(ch));
@@ -418,36 +453,56 @@ void Ym2151::updateStep(unsigned slot) {
 }
 
 // The envelope rates of a slot's four states: twice the 5-bit rate (four times
-// the release rate, plus 2) plus the 5-bit key code scaled by KS; a rate of 0
+// the release rate, plus 2) plus the 5-bit key code scaled by KS, the key code
+// of the note as the phase takes it (after DT2 and the LFO's PM); a rate of 0
 // stays 0.
-void Ym2151::updateRates(unsigned slot) {
-    const unsigned scaled = keyCodeOf(pitch(slot & 7)) >> (3 - registers_.keyScale(slot));
+std::array<std::uint8_t, 4> Ym2151::envelopeRates(unsigned slot, int pmOffset) const {
+    if (pmOffset == negativeZeroPm) pmOffset = 0;
+    const int coarse =
+        std::min(pitch(slot & 7) + static_cast<int>(ym2151::coarseDetune[registers_.detune2(slot)]),
+                 maxPitch);
+    const unsigned scaled =
+        keyCodeOf(std::clamp(coarse + pmOffset, 0, maxPitch)) >> (3 - registers_.keyScale(slot));
     const auto rate = [&](unsigned base) {
         return static_cast<std::uint8_t>(base == 0 ? 0 : std::min(base + scaled, 63u));
     };
+    std::array<std::uint8_t, 4> rates{};
+    rates[static_cast<unsigned>(EgState::attack)] = rate(registers_.attackRate(slot) * 2);
+    rates[static_cast<unsigned>(EgState::decay)] = rate(registers_.decay1Rate(slot) * 2);
+    rates[static_cast<unsigned>(EgState::sustain)] = rate(registers_.decay2Rate(slot) * 2);
+    rates[static_cast<unsigned>(EgState::release)] = rate(registers_.releaseRate(slot) * 4 + 2);
+    return rates;
+}
+
+void Ym2151::updateRates(unsigned slot) {
     Slot& s = slots_[slot];
-    s.rates[static_cast<unsigned>(EgState::attack)] = rate(registers_.attackRate(slot) * 2);
-    s.rates[static_cast<unsigned>(EgState::decay)] = rate(registers_.decay1Rate(slot) * 2);
-    s.rates[static_cast<unsigned>(EgState::sustain)] = rate(registers_.decay2Rate(slot) * 2);
-    s.rates[static_cast<unsigned>(EgState::release)] = rate(registers_.releaseRate(slot) * 4 + 2);
+    s.plainRates = envelopeRates(slot, 0);
     s.totalLevel = static_cast<std::uint16_t>(registers_.totalLevel(slot) << 3);
     s.sustainLevel = static_cast<std::uint16_t>(
         registers_.decay1Level(slot) == 15 ? 0x3E0 : registers_.decay1Level(slot) << 5);
     enterState(s, s.state);
 }
 
-// The attack ends at level 0 (looked at from any level), the first decay at the
-// sustain level; the other states end only by a key.
 void Ym2151::enterState(Slot& s, EgState state) {
     s.state = state;
-    s.transitionLevel = state == EgState::attack  ? 0
-                        : state == EgState::decay ? s.sustainLevel
-                                                  : noTransition;
+}
+
+// The attack ends at level 0, the first decay at the sustain level; the other
+// states end only by a key. A state moves on one a frame, looking at the level
+// of the frame before and before a key of this frame: a key-on's attack at the
+// fastest rates ends in the frame after it, its first decay in the next. The
+// first decay ends when the level's top five bits equal the sustain level's,
+// not past it: under a D1L lowered below the level it runs on to the end.
+inline void Ym2151::endState(Slot& s) {
+    if (s.state == EgState::attack && s.level == 0)
+        enterState(s, EgState::decay);
+    else if (s.state == EgState::decay && (s.level >> 5) == (s.sustainLevel >> 5))
+        enterState(s, EgState::sustain);
 }
 
 unsigned Ym2151::envelopeRate(unsigned slot) const {
     const Slot& s = slots_[slot];
-    return s.rates[static_cast<unsigned>(s.state)];
+    return s.rates()[static_cast<unsigned>(s.state)];
 }
 
 inline bool Ym2151::keyEnvelope(unsigned slot, bool on) {
@@ -468,16 +523,14 @@ inline bool Ym2151::keyEnvelope(unsigned slot, bool on) {
 // taken at the rate of the state it leaves, and none when it leaves the attack.
 inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left) {
     Slot& s = slots_[slot];
-    if (s.level >= s.transitionLevel) {
-        if (s.state == EgState::attack && s.level == 0) enterState(s, EgState::decay);
-        if (s.state == EgState::decay && s.level >= s.sustainLevel) enterState(s, EgState::sustain);
-    }
     // In the frame before a key-on reaches a released slot its level stays.
-    const bool keyOnComing = s.keyOnComing;
-    s.keyOnComing = false;
-    if (!egTick_ || keyOnComing) return;
+    const bool hold = s.holdLevel;
+    s.holdLevel = false;
+    if (!egTick_ || hold) return;
     if (released && left == EgState::attack) return;
-    const unsigned rate = s.rates[static_cast<unsigned>(released ? left : s.state)];
+    // A first decay at the sustain level takes no step (it ends in the next frame).
+    if (!released && s.state == EgState::decay && (s.level >> 5) == (s.sustainLevel >> 5)) return;
+    const unsigned rate = s.rates()[static_cast<unsigned>(released ? left : s.state)];
     const unsigned inc = envelopeIncrement(rate, egCounter_);
     if (inc == 0) return;
     if (s.state == EgState::attack) {
@@ -490,9 +543,13 @@ inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left) {
 }
 
 void Ym2151::stepTimers() {
+    csmKeyLate_ = csmKey_;
     csmKey_ = false;
+    // The period reaches the timer a frame after a write.
+    const unsigned period = timerAPeriod_;
+    timerAPeriod_ = registers_.timerAPeriod();
     if (registers_.timerALoad() && ++timerA_ >= 1024) {
-        timerA_ = registers_.timerAPeriod();
+        timerA_ = period;
         csmKey_ = registers_.csm();
     }
 }
@@ -503,7 +560,30 @@ void Ym2151::stepTimers() {
 // bit 1 on 4 mod 8, bit 0 on 8 mod 16, so that 16 steps gain 16 + LFRQ%16. The
 // waves give AM as 0-255 and PM as a sign and a 7-bit magnitude, each then
 // scaled by its 7-bit depth.
+// The LFO's multiplier forms wave x depth serially over four frames of a
+// free-running eight-frame cycle: two bits of the depth a frame, its top two
+// first and bit 0 last, each times the wave's value in that frame, and gives
+// the product (the sum >> 7) in the fourth. A depth written, or a wave
+// selected, in the middle of this gives a product of old and new parts for one
+// turn of the cycle. AM's turn begins four frames before PM's.
+void Ym2151::LfoMultiplier::clock(unsigned position, unsigned wave) {
+    static constexpr std::array<unsigned, 4> bits{0x60, 0x18, 0x06, 0x01};
+    position &= 7;
+    if (position >= bits.size()) return;
+    if (position == 0) assembling = 0;
+    assembling |= depth & bits[position];
+    waves[position] = wave;
+    if (position == bits.size() - 1) {
+        unsigned sum = 0;
+        for (unsigned g = 0; g < bits.size(); ++g)
+            sum += waves[bits.size() - 1 - g] * (assembling & bits[g]);
+        product = sum >> 7;
+        taken = assembling;
+    }
+}
+
 void Ym2151::stepLfo() {
+    ++lfoCycle_;
     if (registers_.lfoHeld()) {
         lfoPrescale_ = 0;
         lfoSteps_ = 0;
@@ -568,24 +648,25 @@ void Ym2151::stepLfo() {
         pmMagnitude = (pmNegative ? lfoRandom_ : lfoRandom_ ^ 127) & 127;
         break;
     }
-    // The wave's values after their depths pass through the chip's pipeline
-    // before they take effect: PM's sign at once, its magnitude eight frames
-    // later for C1 of channel 7 to C2 of channel 7 and nine for the slots
-    // before them (which also take the sign a frame late); AM four frames
-    // later for C1 and C2, five for M1 and M2.
-    lfoAmHistory_[lfoHistoryIndex_] = static_cast<std::uint8_t>((am * amDepth_) >> 7);
-    lfoPmHistory_[lfoHistoryIndex_] = static_cast<std::uint8_t>((pmMagnitude * pmDepth_) >> 7);
-    const auto framesAgo = [&](const std::array<std::uint8_t, 16>& history, unsigned n) {
-        return static_cast<int>(history[(lfoHistoryIndex_ - n) & 15]);
-    };
-    lfoAm_ = static_cast<unsigned>(framesAgo(lfoAmHistory_, 4));
-    lfoAmModulators_ = static_cast<unsigned>(framesAgo(lfoAmHistory_, 5));
-    const int pmLate = framesAgo(lfoPmHistory_, lfoPmDelay);
-    const int pmEarly = framesAgo(lfoPmHistory_, lfoPmDelay + 1);
+    // PM's sign takes effect at once (the slots before C1 of channel 7 a frame
+    // late), its magnitude through the multiplier. The multipliers take the wave's values of the
+    // frame before (see LfoMultiplier::clock). AM's product reaches C1 and C2 at once, M1 and M2 a
+    // frame later; PM's the slots from C1 of channel 7 on at once (eight frames after a step of the
+    // LFO), the slots before them a frame later.
+    lfoAmModulators_ = amMultiplier_.product;
+    amMultiplier_.clock(lfoCycle_ - amTurnStart, amBefore_);
+    amBefore_ = am;
+    lfoAm_ = amMultiplier_.product;
+    const unsigned pmTakenEarly = pmTakenBefore_;
+    const int pmEarly = static_cast<int>(pmMultiplier_.product);
+    pmMultiplier_.clock(lfoCycle_ - pmTurnStart, pmMagnitudeBefore_);
+    pmMagnitudeBefore_ = pmMagnitude;
+    pmTakenBefore_ = pmMultiplier_.taken;
+    const int pmLate = static_cast<int>(pmMultiplier_.product);
     lfoPmEarly_ = lfoPmNegative_ ? -pmEarly : pmEarly;
     lfoPm_ = pmNegative ? -pmLate : pmLate;
-    lfoPmNegativeEarly_ = lfoPmNegative_ && pmDepth_ != 0;
-    lfoPmNegativeLate_ = pmNegative && pmDepth_ != 0;
+    lfoPmNegativeEarly_ = lfoPmNegative_ && pmTakenEarly != 0;
+    lfoPmNegativeLate_ = pmNegative && pmMultiplier_.taken != 0;
     lfoPmNegative_ = pmNegative;
     lfoHistoryIndex_ = (lfoHistoryIndex_ + 1) & 15;
 }
@@ -645,9 +726,8 @@ template <unsigned role, bool pending> inline void Ym2151::runSlots(int& left, i
         const unsigned slot = role * 8 + ch;
         if constexpr (pending) applyPending(slot);
         Slot& s = slots_[slot];
+        endState(s);
         const EgState before = s.state;
-        const bool released = keyEnvelope(slot, s.keyRegister || csmKey_);
-
         // PM in 64ths of a semitone: the LFO's, scaled by the channel's PMS.
         const unsigned pms = channels_[ch].pmSensitivity;
         const int lfoPm = slot < firstLatePmSlot ? lfoPmEarly_ : lfoPm_;
@@ -657,13 +737,35 @@ template <unsigned role, bool pending> inline void Ym2151::runSlots(int& left, i
         if (pm == 0 && pms != 0 &&
             (slot < firstLatePmSlot ? lfoPmNegativeEarly_ : lfoPmNegativeLate_))
             pm = negativeZeroPm;
+        s.pmOn = pm != 0;
         std::uint32_t step = s.step;
         if (pm != 0) {
             if (pm != s.pmOffset) {
                 s.pmOffset = pm;
                 s.pmStep = phaseStep(slot, pm);
+                s.pmRates = envelopeRates(slot, pm);
             }
             step = s.pmStep;
+        }
+
+        // CSM keys a slot for a frame in which its level holds (from slot 5
+        // on in the frame the timer overflows, the slots before it in the next);
+        // its release then steps at once.
+        // A key-off of the frame before still counts as a key for CSM: it makes
+        // no key-on there.
+        const bool csmNow = slot < firstCsmSlot ? csmKeyLate_ : csmKey_;
+        const bool csm = csmNow && !s.keyedBefore;
+        if (csmNow && !s.keyRegister) s.holdLevel = true;
+        s.keyedBefore = s.keyed && !s.csmKeyed;
+        const bool wasKeyed = s.keyed;
+        bool released = keyEnvelope(slot, s.keyRegister || csm);
+        if (s.keyRegister) {
+            s.csmKeyed = false;
+        } else if (s.keyed && !wasKeyed) {
+            s.csmKeyed = true;
+        } else if (released && s.csmKeyed) {
+            s.csmKeyed = false;
+            released = false;
         }
 
         unsigned attenuation = s.level + s.totalLevel;
@@ -673,20 +775,20 @@ template <unsigned role, bool pending> inline void Ym2151::runSlots(int& left, i
         std::int16_t out = 0;
         // From attenuation 0x340 on the output is 0 whatever the phase.
         if (attenuation < 0x340) out = operatorOutput(s.phase, modulation<role>(ch), attenuation);
+        const Channel& c = channels_[ch];
+        const bool carrier = ((c.carrierRoles >> role) & 1) != 0;
         if (role == c2 && ch == 7) {
             // The noise takes the operator's place at a level linear in its
             // attenuation: the top 8 bits of the attenuation's complement,
             // times 8, positive or (one's) complemented with the noise bit;
             // at full attenuation the negative value is -8. Which of the two
             // reaches the DAC is decided a frame later (see frame()).
-            lateNoise_ = noiseOutput(attenuation, noiseShift_ & 1);
-            lateOperator_ = out;
-            lateNoiseRoles_ =
-                static_cast<std::uint8_t>(((channels_[ch].leftRoles >> role) & 1) |
-                                          (((channels_[ch].rightRoles >> role) & 1) << 1));
+            const std::int16_t noise = noiseOutput(attenuation, noiseShift_ & 1);
+            nextHeldNoise_ = carrier ? noise : 0;
+            nextHeldC2_[ch - firstHeldChannel] = carrier ? out : 0;
             stepEnvelope(slot, released, before);
             s.phase = (s.phase + step) & 0xFFFFF;
-            s.out = registers_.noiseEnabled() ? lateNoise_ : out;
+            s.out = registers_.noiseEnabled() ? noise : out;
             continue;
         }
         stepEnvelope(slot, released, before);
@@ -694,10 +796,13 @@ template <unsigned role, bool pending> inline void Ym2151::runSlots(int& left, i
         if constexpr (role == m1 || role == c1) s.previous = s.out; // read by later slots
         s.out = out;
 
-        if ((channels_[ch].leftRoles >> role) & 1)
-            (slot < firstLateLeftSlot ? left : lateLeft_) += out;
-        if ((channels_[ch].rightRoles >> role) & 1)
-            (slot < firstLateRightSlot ? right : lateRight_) += out;
+        if (role == c2 && ch >= firstHeldChannel) {
+            nextHeldC2_[ch - firstHeldChannel] = carrier ? out : 0;
+            continue;
+        }
+        if (!carrier) continue;
+        if (c.leftOn) (slot < firstLateLeftSlot ? left : lateLeft_) += out;
+        if (c.rightOn) right += out;
     }
 }
 
@@ -710,14 +815,8 @@ void Ym2151::frame(std::int16_t* leftRight) {
     egDivider_ = (egDivider_ + 1) % 3;
 
     int left = lateLeft_;
-    int right = lateRight_;
+    int right = 0;
     lateLeft_ = 0;
-    lateRight_ = 0;
-    // C2 of channel 7 (the last slot, a frame late on both outputs): the noise
-    // or the operator, as NE stands when its value reaches the DAC.
-    const std::int16_t lastNoise = lateNoise_;
-    const std::int16_t lastOperator = lateOperator_;
-    const unsigned lastRoles = lateNoiseRoles_;
     if (pending_.empty()) {
         runSlots<m1, false>(left, right);
         runSlots<m2, false>(left, right);
@@ -729,13 +828,24 @@ void Ym2151::frame(std::int16_t* leftRight) {
         runSlots<c1, true>(left, right);
         runSlots<c2, true>(left, right);
     }
-    const int last = registers_.noiseEnabled() ? lastNoise : lastOperator;
-    if (lastRoles & 1) left += last;
-    if (lastRoles & 2) right += last;
+    // The C2 values of channels 4-7 from the frame before meet the RL written
+    // since: on the left they reach this frame's sum, on the right (but for
+    // channel 7's) the last frame's. C2 of channel 7 is the noise or the
+    // operator as NE now stands.
+    heldC2_[3] = registers_.noiseEnabled() ? heldNoise_ : heldC2_[3];
+    for (unsigned i = 0; i < heldC2_.size(); ++i) {
+        const Channel& c = channels_[firstHeldChannel + i];
+        if (c.leftOn) left += heldC2_[i];
+        if (c.rightOn) (i == 3 ? right : previousRight_) += heldC2_[i];
+    }
+    heldC2_ = nextHeldC2_;
+    heldNoise_ = nextHeldNoise_;
     for (PendingWrite& w : pending_)
         w.position -= 32;
-    leftRight[0] = dacLevel(left);
-    leftRight[1] = dacLevel(right);
+    leftRight[0] = dacLevel(previousLeft_);
+    leftRight[1] = dacLevel(previousRight_);
+    previousLeft_ = left;
+    previousRight_ = right;
 }
 
 void Ym2151::generate(std::int16_t* leftRight, std::size_t frames) {

@@ -12,24 +12,37 @@
 // the only allocation is the queue of writes waiting for their point in the
 // pipeline, sized at construction for 64 and grown once by a larger burst.
 //
+// The output is a frame late: generate() gives each frame's DAC values in the
+// frame after (the chip sums C2 of channels 4-7 after the next frame's writes
+// have reached RL, see below).
+//
 // When a write takes effect, counting the first frame generated after it as
 // frame 0 (the chip's slot pipeline takes each one up at its own point, and
 // the model reproduces where):
 //   - 0x01-0x1F (test, noise, timers, LFO): from frame 0 (NE chooses
 //     between the noise and C2 of channel 7 as their value reaches the DAC,
-//     so for the value computed in the frame before);
+//     so for the value computed in the frame before); CLKA reaches timer A a
+//     frame later; a load of timer A overflows it two frames on;
 //   - 0x20-0x3F (channel registers): from frame 0 for the slots from M2 of
-//     channel 4 on, frame 1 for the slots before it;
+//     channel 4 on, frame 1 for the slots before it; RL and which roles the
+//     connection sends out reach the sums at once: every slot's value from
+//     frame 0 on, and C2's of channels 4-7 from the frame before;
 //   - 0x40-0xFF (operator registers): from frame 1 for slots 4 on, frame 2 for
 //     slots 0-3;
 //   - 0x08 (KON): a key-off reaches the envelopes in frame 1, a key-on in
 //     frame 2 (where the phase restarts); a released slot's envelope holds its
 //     level in frame 1 when a key-on follows.
-// The LFO's values take effect later still: PM eight frames after the wave
-// moves (nine for the slots before C1 of channel 7), AM four frames after for
-// C1 and C2 and five for M1 and M2. PM's sign changes with the phase's first
+// CSM keys a slot for the frame timer A overflows in (slots 0-4 the frame
+// after), holding its level there, and its release steps at once; it keys no
+// slot that KON keyed in the frame before.
+// The LFO's values take effect later still: its multipliers form wave x depth
+// over four frames of a free-running eight-frame cycle, two bits of the depth
+// a frame (see LfoMultiplier::clock), AM's product reaching C1 and C2 four
+// frames after the wave moves and M1 and M2 five, PM's eight (nine for the
+// slots before C1 of channel 7). PM's sign changes with the phase's first
 // step, a second step of the rate multiplier reaches it with the magnitude.
-// A write of LFRQ restarts the count of the LFO's prescaler turns.
+// A write of LFRQ restarts the count of the LFO's prescaler turns. The key
+// scaling of the envelope rates sees the note after DT2 and PM.
 //
 // Register map: Ym2151Registers.h (one accessor per field, used here too).
 //
@@ -47,15 +60,15 @@
 // Known differences from the chip (measured against the die-shot-derived
 // emulator): the PM of the LFO's noise wave at an odd PMD; the triangle wave
 // selected while the LFO runs (its values can trail the phase by half a step,
-// found at the fastest rates); a change of AMD or PMD while the LFO runs, which
-// reaches the slots in stages over some frames where the model takes it at once
-// with the wave's delay; a note on an unused note code (3, 7, 11, 15) under a
-// negative PM with DT2 set, or under a positive PM that carries it across
-// several note codes (the chip then lands on unused codes it skips otherwise,
-// at their small steps), and key code 0x7F (note 15 of octave 7); a change of
-// AMS while the triangle wave's AM is deep can come a frame early; a voice
-// re-keyed a few frames after its key-off can, at some timings, differ for a
-// few frames.
+// found at the fastest rates); a wave selected, or PMD set to 0, while the LFO
+// runs can differ for a turn of the multiplier; a note on an unused note code
+// (3, 7, 11, 15) under a negative PM with DT2 set, or under a positive PM that
+// carries it across several note codes (the chip then lands on unused codes it
+// skips otherwise, at their small steps), and key code 0x7F (note 15 of octave
+// 7); a change of AMS while the triangle wave's AM is deep can come a frame
+// early; a voice re-keyed a few frames after its key-off can, at some timings,
+// differ for a few frames; CSM keying a slot whose release runs with an attack
+// rate below the fastest can differ by a step.
 #pragma once
 
 #include <array>
@@ -84,22 +97,25 @@ public:
 
 private:
     using EgState = fm::EnvelopeState;
-    static constexpr std::uint16_t noTransition = 0xFFFF;
 
     struct Slot {
         std::uint32_t phase = 0;
         std::uint32_t step = 0;   // phase step per frame, DT1/DT2/MUL applied, without PM
         std::uint32_t pmStep = 0; // the step with the PM offset last asked for
         int pmOffset = 0;         // that offset; 0 while pmStep is not known
-        std::array<std::uint8_t, 4> rates{}; // envelope rate per state
+        std::array<std::uint8_t, 4> plainRates{}; // envelope rate per state without PM
+        std::array<std::uint8_t, 4> pmRates{};    // and with the PM of pmStep
+        bool pmOn = false;                        // PM applies this frame
+        const std::array<std::uint8_t, 4>& rates() const { return pmOn ? pmRates : plainRates; }
         std::uint16_t sustainLevel = 0;
         std::uint16_t totalLevel = 0; // TL in envelope steps
         std::uint16_t level = 0x3FF;  // envelope attenuation, 0 = loudest
         EgState state = EgState::release;
-        std::uint16_t transitionLevel = noTransition; // the level that may end the state
-        bool keyRegister = false;                     // key as written to KON
+        bool keyRegister = false;  // key as written to KON
         bool keyed = false;        // key as the envelope last saw it (register or CSM)
-        bool keyOnComing = false;  // a key-on reaches the envelope in the next frame
+        bool csmKeyed = false;     // keyed by CSM alone
+        bool keyedBefore = false;  // keyed by KON in the frame before
+        bool holdLevel = false;    // no step this frame (a key-on comes next, or CSM's)
         int amShift = -1;          // AMS - 1 when AM applies to the slot, else -1
         std::int16_t out = 0;      // the operator's output this frame
         std::int16_t previous = 0; // and in the frame before (kept for M1 and C1)
@@ -108,8 +124,9 @@ private:
     // What the frame loop reads of a channel's registers, kept up to date as
     // they are written (updateChannel).
     struct Channel {
-        std::uint8_t leftRoles = 0; // roles sent to each output, a bit per role
-        std::uint8_t rightRoles = 0;
+        std::uint8_t carrierRoles = 0; // roles of the connection's output, a bit per role
+        bool leftOn = false;           // RL, taken up as the sums are made (see frame())
+        bool rightOn = false;
         std::uint8_t feedbackShift = 0; // 10 - FB, 0 without feedback
         std::uint8_t pmSensitivity = 0;
         std::array<std::uint8_t, 4> sources{}; // each role's modulators (see modulators)
@@ -125,13 +142,16 @@ private:
     void apply(std::uint8_t address, std::uint8_t data);
     void applyPending(unsigned position);
     void applyKeyOff(std::uint8_t data);
+    void takeOutputs(unsigned ch, std::uint8_t data);
     void updateStep(unsigned slot);
     void updateRates(unsigned slot);
     void updateChannel(unsigned ch);
     int pitch(unsigned ch) const;
     std::uint32_t phaseStep(unsigned slot, int pmOffset) const;
+    std::array<std::uint8_t, 4> envelopeRates(unsigned slot, int pmOffset) const;
     unsigned envelopeRate(unsigned slot) const;
     static void enterState(Slot& s, EgState state);
+    static void endState(Slot& s);
     bool keyEnvelope(unsigned slot, bool on);
     void stepEnvelope(unsigned slot, bool released, EgState left);
     void stepTimers();
@@ -143,8 +163,24 @@ private:
     void frame(std::int16_t* leftRight);
 
     Ym2151Registers registers_;
-    unsigned amDepth_ = 0; // 0x19 with bit 7 clear
-    unsigned pmDepth_ = 0; // 0x19 with bit 7 set
+    // The LFO's multipliers of the wave by AMD and PMD (0x19 with bit 7 clear
+    // and set): the depth as written, the partial sum and depth bits of the
+    // turn, and the last product and the depth it was formed with.
+    struct LfoMultiplier {
+        unsigned depth = 0;
+        unsigned assembling = 0;
+        std::array<unsigned, 4> waves{};
+        unsigned product = 0;
+        unsigned taken = 0;
+        void clock(unsigned position, unsigned wave);
+    };
+    LfoMultiplier amMultiplier_;
+    LfoMultiplier pmMultiplier_;
+    unsigned pmTakenBefore_ = 0; // PMD as taken in the frame before
+    unsigned amBefore_ = 0;      // the wave's AM value and PM magnitude in the frame before
+    unsigned pmMagnitudeBefore_ = 0;
+    unsigned lfoCycle_ = 0;
+    bool pmSignCounts_ = false; // the free-running eight-frame cycle
     std::array<Slot, 32> slots_{};
     std::array<Channel, 8> channels_{};
 
@@ -165,8 +201,8 @@ private:
     bool lfoPmNegativeLate_ = false;  // the sign of each, which counts even when
     bool lfoPmNegativeEarly_ = false; // the value is 0 (with a PMD other than 0)
     bool lfoPmNegative_ = false;      // the PM sign of the frame before
-    std::array<std::uint8_t, 16> lfoAmHistory_{};    // AM and PM magnitude after their depths,
-    std::array<std::uint8_t, 16> lfoPmHistory_{};    // one per frame, the newest at the index
+    std::array<std::uint8_t, 16>
+        lfoPmHistory_{}; // PM magnitude, one per frame, the newest at the index
     std::array<std::uint8_t, 16> lfoPhaseHistory_{}; // the phase, one per frame
     unsigned lfoHistoryIndex_ = 0;
     unsigned lfoFramesSinceStep_ = 0; // up to the PM delay
@@ -181,19 +217,26 @@ private:
 
     // Timer A, counting frames (timer B reaches no sound and is not kept).
     unsigned timerA_ = 0;
-    bool csmKey_ = false;
+    unsigned timerAPeriod_ = 0; // CLKA as the timer sees it
+    bool csmKey_ = false;       // timer A overflowed this frame with CSM set
+    bool csmKeyLate_ = false;   // and in the frame before
 
     // Writes not yet taken up by the slot pipeline.
     std::vector<PendingWrite> pending_;
 
-    // Output values of slots whose contribution reaches the DAC a frame late.
+    // The left sum of the slots whose value reaches the left output a frame late.
     int lateLeft_ = 0;
-    int lateRight_ = 0;
-    // C2 of channel 7's two candidate values for the DAC, and its outputs (bit 0
-    // left, bit 1 right).
-    std::int16_t lateNoise_ = 0;
-    std::int16_t lateOperator_ = 0;
-    std::uint8_t lateNoiseRoles_ = 0;
+    // The last frame's sums, given out a frame later, once the C2 values of
+    // channels 4-7 (heldC2_, a carrier's value or 0, from the frame before)
+    // have met the RL written since.
+    int previousLeft_ = 0;
+    int previousRight_ = 0;
+    std::array<std::int16_t, 4> heldC2_{};
+    std::array<std::int16_t, 4> nextHeldC2_{};
+    // C2 of channel 7's noise value, held so with the operator's (nextHeldC2_)
+    // until NE chooses between them.
+    std::int16_t heldNoise_ = 0;
+    std::int16_t nextHeldNoise_ = 0;
 };
 
 } // namespace synth

@@ -5,10 +5,6 @@
 
 namespace tavroplay {
 
-namespace {
-constexpr double decibelsPerStep = 1.0;
-} // namespace
-
 AdpcmFamily::AdpcmFamily(double ratio, RegisterSink& sink)
     : ChipFamily(registerCount, ratio, sink) {}
 
@@ -32,7 +28,8 @@ void AdpcmFamily::emit(std::uint16_t address, bool onlyChanges) {
 
 void AdpcmFamily::refreshLevels() {
     send(attenuationRegister,
-         static_cast<std::uint8_t>(std::min<int>(steps(decibelsPerStep), mutedDecibels)), true);
+         static_cast<std::uint8_t>(std::min<int>(steps(attenuationStepDecibels), mutedSteps)),
+         true);
 }
 
 void AdpcmFamily::mute() {

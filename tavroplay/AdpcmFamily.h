@@ -5,7 +5,9 @@
 //   0x00 + track  start the sample whose index in the song's samples is the data
 //   0x10 + track  the track's pan: 0 off, 1 left, 2 right, 3 both
 //   0x20 + track  stop the track's sample (its key went off)
-//   0x30          attenuation of every voice, in dB (the fade)
+//   0x30          attenuation of every voice (the fade), in steps of the
+//                 YM2151's total level (0.75 dB), so that the samples fade
+//                 step by step with the FM
 //   0x31          stop every voice (silence)
 //   0x40 + track  the track's gain in 16ths (16-track songs; 16 before any)
 // Starts are events, not state: restoring after a pause starts nothing.
@@ -27,7 +29,8 @@ public:
     static constexpr std::uint16_t gainBase = 0x40;
     static constexpr std::uint16_t registerCount = 0x48;
     static constexpr unsigned trackCount = 8;
-    static constexpr std::uint8_t mutedDecibels = 0xFF;
+    static constexpr double attenuationStepDecibels = 0.75;
+    static constexpr std::uint8_t mutedSteps = 0xFF;
 
     AdpcmFamily(double ratio, RegisterSink& sink);
     // '#' for each track that started a sample since the last look.

@@ -1,6 +1,7 @@
 // The boards as a destination; see BoardDestination.h.
 #include "tavroplay/BoardDestination.h"
 
+#include "common/AudibleBoard.h"
 #include "common/Platform.h"
 #include "common/ThreadScheduling.h"
 #include "tavroplay/FamilyFactory.h"
@@ -57,11 +58,11 @@ void BoardDestination::begin() {
 std::unique_ptr<Timeline> BoardDestination::timeline(std::vector<ChipFamily*> chips,
                                                      StatusFunction status) {
     return std::make_unique<RealTimeline>(std::move(chips), std::move(status), stop_,
-                                          [this] { waitForTheWire(); });
+                                          [this] { waitForTheWire(0.0); });
 }
 
-void BoardDestination::waitForTheWire() const {
-    const std::int32_t delay = manager_.getSendDelay();
+void BoardDestination::waitForTheWire(double laterMilliseconds) const {
+    const double delay = manager_.getSendDelay() + laterMilliseconds;
     for (std::int32_t waited = 0; waited < delay + drainMarginMilliseconds;
          waited += drainStepMilliseconds)
         platform::sleepMilliseconds(drainStepMilliseconds);
@@ -72,7 +73,9 @@ void BoardDestination::end(bool) {
     // that the end of a song is heard and, after a stop or a skip too, the
     // silence (every channel keyed off) reaches the wire before the reset
     // clears what is queued.
-    waitForTheWire();
+    // The samples placed for the audible virtual board sound that much
+    // later still.
+    waitForTheWire(speaker_ ? speakerDelayMilliseconds() : 0.0);
     manager_.resetInterfaces();
     manager_.setSendDelay(sendDelay_);
     platform::leaveRealTimeScheduling();
@@ -81,7 +84,12 @@ void BoardDestination::end(bool) {
 
 double BoardDestination::aheadMilliseconds() const {
     constexpr double millisecondsPerSecond = 1000;
-    return manager_.getSendDelay() + millisecondsPerSecond / linkWritesPerSecond();
+    return manager_.getSendDelay() + millisecondsPerSecond / linkWritesPerSecond() +
+           speakerDelayMilliseconds();
+}
+
+double BoardDestination::speakerDelayMilliseconds() const {
+    return platform::boardsHeardThroughTheSpeakers() ? platform::boardSoundDelayMs : 0.0;
 }
 
 std::string BoardDestination::unplacedReason(songs::ChipType type) const {

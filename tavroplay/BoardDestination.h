@@ -12,7 +12,9 @@
 // No board has the ADPCM chip of an MDX song: a song with samples plays
 // them through the computer's speakers (SampleSpeaker), each start heard
 // when the board sounds the writes made with it: the library's send delay
-// plus one write's time on the link after it is made.
+// plus one write's time on the link after it is made, and when the boards
+// are the virtual board heard through the speakers too, the delay from its
+// wire to its sound (common/AudibleBoard.h).
 #pragma once
 
 #include <atomic>
@@ -63,10 +65,13 @@ private:
 
     void release();
     // Returns once what was written has left for the boards: the library's
-    // send delay and a margin.
-    void waitForTheWire() const;
+    // send delay, a margin, and the milliseconds later given.
+    void waitForTheWire(double laterMilliseconds) const;
     // From a write to the board's sound of it.
     double aheadMilliseconds() const;
+    // From the board's wire to its sound through the speakers: the audible
+    // virtual board's delay, else nothing.
+    double speakerDelayMilliseconds() const;
 
     SoundInterfaceManager& manager_;
     const std::atomic<bool>& stop_;

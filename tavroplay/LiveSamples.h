@@ -19,10 +19,10 @@
 #include <optional>
 #include <vector>
 
+#include "common/SampleClock.h"
 #include "songs/Song.h"
 #include "tavroplay/PcmVoices.h"
 #include "tavroplay/RegisterSink.h"
-#include "tavroplay/SampleClock.h"
 
 namespace tavroplay {
 
@@ -67,7 +67,7 @@ private:
     std::size_t samples_; // the song's samples
     std::function<std::int64_t()> now_;
     std::int64_t aheadNs_;
-    SampleClock clock_;
+    platform::SampleClock clock_;
     PcmVoices voices_;
     std::uint64_t made_ = 0; // frames given to the output
     std::uint64_t lastWriteFrame_ = 0;

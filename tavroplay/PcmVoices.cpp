@@ -35,9 +35,16 @@ void PcmVoices::write(std::uint16_t address, std::uint8_t data) {
     } else if (address >= AdpcmFamily::gainBase && address < AdpcmFamily::gainBase + trackCount) {
         gains_[address - AdpcmFamily::gainBase] = data / gainUnit;
     } else if (address == AdpcmFamily::attenuationRegister) {
-        level_ = data >= AdpcmFamily::mutedDecibels
-                     ? 0.0
-                     : std::pow(10.0, -static_cast<double>(data) / decibelsPerTwentyfold);
+        // The level changes when the writes made with it sound; a later
+        // write for the same frame or an earlier one replaces what waits.
+        const double level = data >= AdpcmFamily::mutedSteps
+                                 ? 0.0
+                                 : std::pow(10.0, -data * AdpcmFamily::attenuationStepDecibels /
+                                                      decibelsPerTwentyfold);
+        const std::uint64_t at = now_();
+        while (!levels_.empty() && levels_.back().frame >= at)
+            levels_.pop_back();
+        levels_.push_back({at, level});
     } else if (address == AdpcmFamily::stopRegister) {
         // Silence too sounds when the writes made with it do.
         const std::uint64_t at = now_();
@@ -47,6 +54,20 @@ void PcmVoices::write(std::uint16_t address, std::uint8_t data) {
 }
 
 void PcmVoices::mix(std::int16_t* leftRight, std::size_t frames, std::uint64_t first) {
+    // In spans of one level each.
+    const std::uint64_t end = first + frames;
+    for (std::uint64_t from = first; from < end;) {
+        while (!levels_.empty() && levels_.front().frame <= from) {
+            level_ = levels_.front().level;
+            levels_.pop_front();
+        }
+        const std::uint64_t to = levels_.empty() ? end : std::min(end, levels_.front().frame);
+        mixSpan(leftRight + 2 * (from - first), static_cast<std::size_t>(to - from), from);
+        from = to;
+    }
+}
+
+void PcmVoices::mixSpan(std::int16_t* leftRight, std::size_t frames, std::uint64_t first) {
     for (unsigned track = 0; track < trackCount; ++track) {
         Voice& voice = voices_[track];
         if (!voice.playing) continue;

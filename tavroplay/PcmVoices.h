@@ -6,13 +6,16 @@
 // the sample's rate (linear interpolation) until its end or its track's
 // stop or the silence of every voice (each at the clock's frame too), at most one voice a track (a
 // new start cuts the last), on the left, right or both sides as the track's pan, at the track's
-// gain. 12-bit samples are raised by pcmGain, which gives the voices the level against the software
-// YM2151 that the reference driver's output has against its own (mdx/MdxMeasured.h, adpcmToFmLevel;
-// test "WavRender.MdxSamplesHaveTheReferencesLevelAgainstTheFm").
+// gain, under the attenuation of every voice (the fade), which too changes at the clock's frame of
+// its write, step by step with the FM's. 12-bit samples are raised by pcmGain, which gives the
+// voices the level against the software YM2151 that the reference driver's output has against its
+// own (mdx/MdxMeasured.h, adpcmToFmLevel; test
+// "WavRender.MdxSamplesHaveTheReferencesLevelAgainstTheFm").
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <limits>
 #include <vector>
@@ -35,6 +38,12 @@ public:
     void mix(std::int16_t* leftRight, std::size_t frames, std::uint64_t first);
 
 private:
+    struct Level {
+        std::uint64_t frame; // from which it sounds
+        double level;
+    };
+    void mixSpan(std::int16_t* leftRight, std::size_t frames, std::uint64_t first);
+
     struct Voice {
         bool playing = false;
         std::size_t pcm = 0;
@@ -48,6 +57,7 @@ private:
     std::array<std::uint8_t, trackCount> pans_{};
     std::array<double, trackCount> gains_{};
     double level_ = 1.0;
+    std::deque<Level> levels_; // changes that have not sounded yet
 };
 
 } // namespace tavroplay

@@ -181,6 +181,42 @@ TEST(MdxSource, SixteenTrackSongsGiveTheTracksGains) {
     EXPECT_EQ(gains, expected);
 }
 
+// The song's fade-out (a step every two ticks from the first): a sample
+// started under it takes the fade's level then; without PCM8 it starts at
+// full level up to the limit and not after it.
+TEST(MdxSource, SamplesStartedUnderTheFadeTakeItsLevelAsTheyStart) {
+    auto samples = [](bool pcm8) {
+        Song s;
+        if (pcm8) s.tracks.resize(16);
+        s.tracks[0].fade(0).rest(100).end();
+        // Notes at ticks 0, 8, 16, 24, 32: the fade's levels 0, 4, 8, 12, 16.
+        mdxtest::Track& t = s.tracks[pcm8 ? 9 : 8];
+        for (int note = 0; note < 5; ++note)
+            t.note(note, 8);
+        t.end();
+        std::string error;
+        std::optional<songs::Song> song = songs::parseSong(s.build(), error);
+        EXPECT_TRUE(song) << error;
+        std::vector<std::pair<std::uint16_t, std::uint8_t>> writes;
+        if (song)
+            for (const songs::SongWrite& w : song->writes)
+                if (w.chip == 1 && w.address != songs::stopAddress + (pcm8 ? 1 : 0) &&
+                    w.address != songs::panAddress + (pcm8 ? 1 : 0))
+                    writes.emplace_back(w.address, w.data);
+        return writes;
+    };
+    // Volume 8: attenuation 21, then 25, 29, 33, 37 with the fade.
+    const std::uint16_t q = 1;
+    const std::vector<std::pair<std::uint16_t, std::uint8_t>> pcm8 = {
+        {songs::gainAddress + q, 16}, {q, 0}, {songs::gainAddress + q, 10}, {q, 1},
+        {songs::gainAddress + q, 8},  {q, 2}, {songs::gainAddress + q, 5},  {q, 3},
+        {songs::gainAddress + q, 4},  {q, 4}};
+    EXPECT_EQ(samples(true), pcm8);
+    // The fade's level 12 and 16 are past the limit (10).
+    const std::vector<std::pair<std::uint16_t, std::uint8_t>> adpcm = {{0, 0}, {0, 1}, {0, 2}};
+    EXPECT_EQ(samples(false), adpcm);
+}
+
 // The "Not played" tag: each part of the format our driver meets and does
 // not play, once each; none for a song it plays whole.
 TEST(MdxSource, WhatIsNotPlayedIsSaidInATag) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,96 @@ inline Stream busyStream(std::uint32_t frames, bool lfo = true) {
         s.key(ch, 15);
         s.wait(400);
         ++step;
+    }
+    return s;
+}
+
+// What a random stream may write besides notes, keys and voices.
+struct RandomFeatures {
+    bool lfo = true;   // LFRQ, AMD/PMD (odd values too), wave, PMS/AMS, the LFO reset
+    bool noise = true; // NE and NFRQ
+    bool csm = true;   // timer A with CSM
+};
+
+// Music-like random writes over every register, from a seed: eight voices of
+// random operators, then for `frames` frames notes on any key code (unused
+// codes too), key-on and key-off of any slot mask at any point of the
+// envelopes, single operator and channel registers rewritten while sounding,
+// and the LFO, noise and CSM set and changed while running. Only the raw
+// output of the generator is used, so every standard library makes the same
+// stream.
+inline Stream randomStream(std::string name, std::uint32_t seed, std::uint32_t frames,
+                           RandomFeatures features = {}) {
+    Stream s(std::move(name));
+    std::mt19937 random(seed);
+    const auto pick = [&](unsigned low, unsigned high) {
+        return low + static_cast<unsigned>(random() % (high - low + 1));
+    };
+    const auto chance = [&](unsigned percent) { return pick(0, 99) < percent; };
+    const auto randomOperator = [&]() {
+        Operator o;
+        o.dt1 = pick(0, 7), o.mul = pick(0, 15), o.tl = chance(50) ? pick(0, 40) : pick(0, 127);
+        o.ks = pick(0, 3), o.ar = chance(20) ? pick(0, 31) : pick(16, 31), o.ame = pick(0, 1);
+        o.d1r = pick(0, 31), o.dt2 = chance(50) ? 0 : pick(0, 3), o.d2r = pick(0, 31);
+        o.d1l = pick(0, 15), o.rr = pick(0, 15);
+        return o;
+    };
+    const auto lfoFeatures = [&]() { return features.lfo ? (pick(0, 7) << 4) | pick(0, 3) : 0u; };
+    const auto lfoWrite = [&]() {
+        switch (pick(0, 5)) {
+        case 0: s.write(0x18, pick(0, 255)); break;
+        case 1: s.write(0x19, pick(0, 127)); break;
+        case 2: s.write(0x19, 0x80 | pick(0, 127)); break;
+        case 3: s.write(0x1B, pick(0, 3)); break;
+        case 4: s.write(0x01, chance(50) ? 2 : 0); break;
+        default: s.write(0x19, (pick(0, 1) << 7) | (pick(0, 63) * 2 + 1)); break;
+        }
+    };
+    if (features.lfo) {
+        s.write(0x18, pick(0, 255));
+        s.write(0x19, pick(0, 127));
+        s.write(0x19, 0x80 | pick(0, 127));
+        s.write(0x1B, pick(0, 3));
+    }
+    for (unsigned ch = 0; ch < 8; ++ch) {
+        s.write(0x20 + ch, (pick(1, 3) << 6) | (pick(0, 7) << 3) | pick(0, 7));
+        s.write(0x38 + ch, lfoFeatures());
+        for (unsigned role = 0; role < 4; ++role)
+            s.op(ch, role, randomOperator());
+        s.note(ch, pick(0, 127), pick(0, 63));
+    }
+    while (s.length() < frames) {
+        const unsigned ch = pick(0, 7);
+        const unsigned what = pick(0, 99);
+        if (what < 30) {
+            s.note(ch, pick(0, 127), pick(0, 63));
+            s.key(ch, chance(80) ? 15 : pick(0, 15));
+        } else if (what < 45) {
+            s.key(ch, chance(50) ? 0 : pick(0, 15));
+        } else if (what < 55) {
+            s.write(0x28 + ch, pick(0, 127));
+        } else if (what < 60) {
+            s.write(0x30 + ch, pick(0, 63) << 2);
+        } else if (what < 70) {
+            s.write(pick(0x40, 0xFF), pick(0, 255));
+        } else if (what < 73) {
+            s.op(ch, pick(0, 3), randomOperator());
+        } else if (what < 78) {
+            s.write(0x20 + ch, (pick(0, 3) << 6) | (pick(0, 7) << 3) | pick(0, 7));
+        } else if (what < 84) {
+            if (features.lfo) s.write(0x38 + ch, lfoFeatures());
+        } else if (what < 92) {
+            if (features.lfo) lfoWrite();
+        } else if (what < 96) {
+            if (features.noise) s.write(0x0F, (pick(0, 1) << 7) | pick(0, 31));
+        } else if (features.csm) {
+            if (chance(50)) {
+                s.write(0x10, pick(0, 255));
+                s.write(0x11, pick(0, 3));
+            }
+            s.write(0x14, chance(60) ? 0x81 | (pick(0, 1) << 4) : pick(0, 1) << 4);
+        }
+        s.wait(chance(70) ? pick(0, 20) : pick(20, 400));
     }
     return s;
 }
@@ -249,6 +340,37 @@ inline std::vector<Stream> comparisonStreams() {
             s.write(0x18, 0xC0 + i * 3);
             s.wait(300);
         }
+        all.push_back(s);
+    }
+    {
+        // AMD and PMD written while the LFO runs, at every point of the
+        // eight-frame cycle that carries a depth to the multiplier bit by bit,
+        // old and new depths differing in high and low bits; AM on a carrier
+        // and a modulator, PM on both halves of the slots.
+        Stream s("lfo_depth_writes");
+        s.write(0x18, 0xE4);
+        s.write(0x19, 0x55);
+        s.write(0x19, 0x80 | 0x2A);
+        s.channel(6, 1, 0, 3, 5, 3);
+        s.channel(7, 7, 0, 3, 6, 2);
+        Operator o;
+        o.ame = 1;
+        o.tl = 20;
+        s.op(6, 1, o);
+        s.op(6, 3, o);
+        s.op(7, 0, o);
+        s.op(7, 2, o);
+        s.note(6, 0x3C);
+        s.note(7, 0x52, 9);
+        s.key(6, 12);
+        s.key(7, 3);
+        constexpr unsigned depths[] = {0x7F, 0x02, 0x55, 0x2A, 0x40, 0x3F, 0x01, 0x7E};
+        for (unsigned i = 0; i < 48; ++i) {
+            s.wait(9 + i % 8);
+            s.write(0x19, (i & 1) << 7 | depths[(i * 3) % 8]);
+            if (i % 12 == 11) s.write(0x1B, (i / 12) % 3);
+        }
+        s.wait(100);
         all.push_back(s);
     }
     {
@@ -416,17 +538,37 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // CSM keying channels 6 and 2 (slots on both sides of where a frame's
+        // CSM key-on starts), instant and slower attacks, a register key-on
+        // among the CSM ones, and timer A loaded again with another period.
         Stream s("csm");
         s.channel(6, 7, 0);
+        s.channel(2, 7, 0, 1);
         Operator o;
-        o.ar = 28, o.d1r = 10, o.d1l = 6, o.rr = 9;
-        for (unsigned role = 0; role < 4; ++role)
+        o.d1r = 10, o.d1l = 6, o.rr = 9;
+        for (unsigned role = 0; role < 4; ++role) {
+            o.ar = role == 2 ? 28 : 31;
             s.op(6, role, o);
+        }
+        Operator p;
+        p.rr = 12;
+        s.op(2, 0, p);
+        s.op(2, 3, p);
         s.note(6, 0x44);
+        s.note(2, 0x30);
         s.write(0x10, 0xF0);
         s.write(0x11, 0x01);
         s.write(0x14, 0x81);
-        s.wait(3000);
+        s.wait(1500);
+        s.key(2, 9);
+        s.wait(400);
+        s.key(2, 0);
+        s.wait(1100);
+        s.write(0x14, 0x00);
+        s.wait(300);
+        s.write(0x10, 0xE0);
+        s.write(0x14, 0x81);
+        s.wait(600);
         s.write(0x14, 0x00);
         s.wait(500);
         all.push_back(s);

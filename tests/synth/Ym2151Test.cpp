@@ -318,15 +318,14 @@ TEST(Ym2151Timer, CsmKeysAllSlotsAtEachTimerAOverflow) {
     chip.write(0x11, 0x00);
     chip.write(0x14, 0x81);
     const auto s = left(render(chip, 1300));
-    // Each overflow gives a short burst; count burst starts.
+    // Each overflow gives a short burst; the load itself overflows the timer
+    // (a few frames on), and the period counts from there. A burst starts
+    // where the level rises after 32 quiet frames.
     std::vector<std::size_t> starts;
-    bool sounding = false;
-    for (std::size_t i = 0; i + 32 <= s.size(); ++i) {
-        const bool now = peak(s, i, i + 32) > 2000;
-        if (now && !sounding) starts.push_back(i);
-        sounding = now;
-    }
-    ASSERT_GE(starts.size(), 8u);
+    for (std::size_t i = 0; i < s.size(); ++i)
+        if (std::abs(s[i]) > 2000 && peak(s, i < 32 ? 0 : i - 32, i) <= 2000) starts.push_back(i);
+    ASSERT_GE(starts.size(), 10u);
+    EXPECT_LT(starts[0], 8u);
     for (std::size_t i = 1; i < starts.size(); ++i)
         EXPECT_EQ(starts[i] - starts[i - 1], 128u);
 }

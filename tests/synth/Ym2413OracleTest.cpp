@@ -17,10 +17,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #ifdef TONRIG_YM2413_ORACLE
@@ -67,6 +70,83 @@ private:
     std::vector<Write> writes_;
     int frame_ = 2;
 };
+
+// A music-like random register stream from a seed: notes keyed on and off at random moments of
+// their envelopes, changes of instrument, volume, F-number, block and sustain while they sound,
+// writes to the user instrument and, with rhythm, rhythm mode switched on and off and every drum
+// struck and re-struck at random moments. The seed's generator is used through its raw output
+// only, so the stream is the same with every standard library.
+Stream randomSong(std::uint32_t seed, int seconds, bool rhythm, bool userWrites) {
+    std::mt19937 random(seed);
+    auto pick = [&](std::uint32_t n) { return static_cast<int>(random() % n); };
+    Stream s;
+    s.user({0x21, 0x21, 0x1c, 0x07, 0xf2, 0xf4, 0x24, 0x35});
+    int fNumbers[9] = {};
+    int blocks[9] = {};
+    bool keys[9] = {};
+    bool sustain[9] = {};
+    int drums = 0;
+    bool rhythmOn = false;
+    const int frames = seconds * 49716;
+    auto keyBlock = [&](int ch) {
+        return (sustain[ch] ? 0x20 : 0) | (keys[ch] ? 0x10 : 0) | blocks[ch] << 1 |
+               fNumbers[ch] >> 8;
+    };
+    while (s.length() < frames) {
+        const int ch = pick(rhythmOn ? 6 : 9);
+        const int event = pick(100);
+        if (event < 30) { // a note
+            fNumbers[ch] = 0x80 + pick(0x180);
+            blocks[ch] = 1 + pick(7);
+            sustain[ch] = pick(4) == 0;
+            keys[ch] = true;
+            s.put(0x10 + ch, fNumbers[ch] & 0xff);
+            s.put(0x30 + ch, pick(16) << 4 | pick(10));
+            s.put(0x20 + ch, keyBlock(ch));
+        } else if (event < 52) { // a key-off
+            keys[ch] = false;
+            s.put(0x20 + ch, keyBlock(ch));
+        } else if (event < 60) { // a re-key without key-off in between (legato)
+            fNumbers[ch] = 0x80 + pick(0x180);
+            s.put(0x10 + ch, fNumbers[ch] & 0xff);
+            keys[ch] = !keys[ch];
+            s.put(0x20 + ch, keyBlock(ch));
+        } else if (event < 68) { // pitch bend or block change
+            if (pick(3) == 0) blocks[ch] = 1 + pick(7);
+            fNumbers[ch] = std::clamp(fNumbers[ch] + pick(41) - 20, 0, 0x1ff);
+            s.put(0x10 + ch, fNumbers[ch] & 0xff);
+            s.put(0x20 + ch, keyBlock(ch));
+        } else if (event < 74) { // volume or instrument
+            s.put(0x30 + ch, pick(16) << 4 | pick(16));
+        } else if (event < 78) { // sustain
+            sustain[ch] = !sustain[ch];
+            s.put(0x20 + ch, keyBlock(ch));
+        } else if (event < 84 && userWrites) { // the user instrument
+            s.put(pick(8), pick(256));
+        } else if (event < 96 && rhythm) { // the drums
+            if (!rhythmOn) {
+                for (int d = 6; d < 9; ++d) {
+                    fNumbers[d] = 0x100 + pick(0x100);
+                    blocks[d] = 1 + pick(4);
+                    keys[d] = false;
+                    s.put(0x10 + d, fNumbers[d] & 0xff);
+                    s.put(0x20 + d, keyBlock(d));
+                    s.put(0x30 + d, pick(256));
+                }
+                rhythmOn = true;
+            }
+            drums ^= 1 << pick(5);
+            s.put(0x0e, 0x20 | drums);
+        } else if (event < 98 && rhythm && rhythmOn) { // rhythm mode off
+            drums = 0;
+            rhythmOn = false;
+            s.put(0x0e, 0);
+        }
+        // Music moves in beats but keys come at any moment of an envelope.
+        s.wait(pick(4) == 0 ? pick(12) : pick(1500));
+    }
+    return s;
+}
 
 #ifdef TONRIG_YM2413_ORACLE
 std::vector<int> renderModel(const Stream& stream) {
@@ -198,14 +278,33 @@ TEST_F(Ym2413Oracle, BuiltInInstruments) {
         s.keyOff(inst % 9, 0x100 + inst * 9, 4);
         s.wait(4000);
         const std::string name = std::to_string(inst) + " " + names[inst - 1];
-        const Agreement a = compare(name.c_str(), s);
-        // All but two are exact: the vibraphone and the electric guitar differ in their first
-        // frames.
-        if (inst != 12 && inst != 15) {
-            EXPECT_EQ(a.equalShare, 100.0) << name;
+        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+    }
+}
+
+// Every instrument, the user's among them, on every channel with and without the sustain bit:
+// notes keyed off at different points of their envelopes and keyed again while they release.
+TEST_F(Ym2413Oracle, EveryInstrumentOnEveryChannel) {
+    for (int ch = 0; ch < 9; ++ch) {
+        for (bool sustain : {false, true}) {
+            Stream s;
+            s.user({0x33, 0x61, 0x45, 0x1d, 0xb5, 0x83, 0x27, 0x46});
+            for (int inst = 0; inst < 16; ++inst) {
+                const int fNumber = 0x100 + inst * 13;
+                const int block = 2 + inst % 5;
+                s.note(ch, fNumber, block, inst, inst % 8, sustain);
+                s.wait(80 + inst * 23);
+                s.keyOff(ch, fNumber, block, sustain);
+                s.wait(60 + inst * 7);
+                s.note(ch, fNumber + 5, block, inst, 3, sustain);
+                s.wait(200);
+                s.keyOff(ch, fNumber + 5, block, sustain);
+                s.wait(300);
+            }
+            const std::string name =
+                "all instruments, ch " + std::to_string(ch) + (sustain ? ", SUS" : "");
+            EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
         }
-        EXPECT_GE(a.equalShare, 99.9) << name;
-        EXPECT_GE(a.signalToError, 36.0) << name;
     }
 }
 
@@ -223,9 +322,7 @@ TEST_F(Ym2413Oracle, PitchChangesWhileSounding) {
         s.put(0x24, 0x10 | (step % 3 + 4) << 1);
         s.wait(150);
     }
-    const Agreement a = compare("pitch changes", s);
-    EXPECT_GE(a.equalShare, 99.9);
-    EXPECT_GE(a.signalToError, 41.0);
+    EXPECT_EQ(compare("pitch changes", s).equalShare, 100.0);
 }
 
 TEST_F(Ym2413Oracle, RhythmMode) {
@@ -254,10 +351,10 @@ TEST_F(Ym2413Oracle, RhythmMode) {
 TEST_F(Ym2413Oracle, DrumsReKeyed) {
     static const char* const names[] = {"hi-hat", "top cymbal", "tom-tom", "snare drum",
                                         "bass drum"};
-    // Equal frames (%) and signal-to-error (dB) each reaches at least; the hi-hat, tom-tom and
-    // snare drum are exact.
+    // Equal frames (%) and signal-to-error (dB) each reaches at least; all but the bass drum are
+    // exact.
     static const double floors[][2] = {
-        {100.0, 0}, {98.0, 9.5}, {100.0, 0}, {100.0, 0}, {64.4, 22.0}};
+        {100.0, 0}, {100.0, 0}, {100.0, 0}, {100.0, 0}, {66.5, 22.5}};
     for (int drum = 0; drum < 5; ++drum) {
         Stream s;
         s.put(0x16, 0x20);
@@ -280,6 +377,26 @@ TEST_F(Ym2413Oracle, DrumsReKeyed) {
         const Agreement a = compare(name.c_str(), s);
         EXPECT_GE(a.equalShare, floors[drum][0]) << name;
         EXPECT_GE(a.signalToError, floors[drum][1]) << name;
+    }
+}
+
+// Rhythm mode switched on while channels 7 and 8 still sound from melody notes: the hi-hat and
+// the tom-tom go on from their modulators' phase (a step back: a melody modulator of channels
+// 3-8 runs a turn ahead), the cymbal and snare drum from those bits.
+TEST_F(Ym2413Oracle, RhythmSwitchedOnUnderMelodyNotes) {
+    for (int gap : {50, 51}) {
+        Stream s;
+        s.user({0x21, 0x21, 0x3f, 0x00, 0xf0, 0x00, 0x00, 0x00});
+        s.note(7, 0x127, 3, 0, 0);
+        s.note(8, 0x0e5, 4, 0, 0);
+        s.wait(100);
+        s.keyOff(7, 0x127, 3);
+        s.keyOff(8, 0x0e5, 4);
+        s.wait(gap);
+        s.put(0x0e, 0x20);
+        s.wait(400);
+        const std::string name = "rhythm on under notes, " + std::to_string(gap);
+        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
     }
 }
 
@@ -318,8 +435,281 @@ TEST_F(Ym2413Oracle, SustainAndKeyOffMidNote) {
     s.keyOff(3, 0xc0, 5);
     s.wait(3000);
     const Agreement a = compare("sustain, key off mid-note", s);
-    EXPECT_GE(a.equalShare, 99.95);
-    EXPECT_GE(a.signalToError, 64.0);
+    EXPECT_EQ(a.equalShare, 100.0);
+}
+
+// Notes keyed off early, before the envelope has settled: with the bass drum's voice the
+// modulator holds the level it had when the key-off came (channels 3-8: the frame before), and
+// the carrier takes its release rate in its first release frame. Each channel group, and the bass
+// drum itself, keyed off at moments of attack and decay.
+TEST_F(Ym2413Oracle, EarlyKeyOff) {
+    for (int ch : {0, 4, 6, -1}) {
+        for (int held : {5, 20, 37, 38, 39, 70, 71}) {
+            Stream s;
+            if (ch < 0) {
+                s.put(0x16, 0x20);
+                s.put(0x26, 0x05);
+                s.put(0x36, 0x02);
+                s.put(0x0e, 0x20);
+                s.put(0x0e, 0x30);
+                s.wait(held);
+                s.put(0x0e, 0x20);
+            } else {
+                s.user({0x01, 0x01, 0x18, 0x0f, 0xdf, 0xf8, 0x6a, 0x6d});
+                s.note(ch, 0x120, 4, 0, 0);
+                s.wait(held);
+                s.keyOff(ch, 0x120, 4);
+            }
+            s.wait(300);
+            const std::string name =
+                (ch < 0 ? std::string("bass drum") : "ch " + std::to_string(ch)) + ", off after " +
+                std::to_string(held);
+            EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        }
+    }
+}
+
+// Key-offs at successive moments of a carrier's decay or sustain, for percussive and sustained
+// voices with and without the channel's sustain bit, some cut short while damping from the
+// previous note: in its first release frame a percussive voice without sustain steps at its
+// release rate, one still damping at the slower of its damping and release rates, any other at
+// the rate it had.
+TEST_F(Ym2413Oracle, KeyOffRateChange) {
+    static const struct {
+        bool sustained, sustainBit;
+        int decay, sustainRelease;
+    } voices[] = {{false, false, 8, 0x12}, {false, false, 4, 0x04}, {false, true, 4, 0x04},
+                  {false, true, 4, 0x06},  {true, false, 4, 0x2d},  {true, false, 2, 0x1a}};
+    for (const auto& v : voices) {
+        Stream s;
+        s.user({0x01, static_cast<std::uint8_t>(v.sustained ? 0x21 : 0x01), 0x3f, 0x00, 0x00,
+                static_cast<std::uint8_t>(0xf0 | v.decay), 0x00,
+                static_cast<std::uint8_t>(v.sustainRelease)});
+        for (int held = 100; held < 124; ++held) {
+            s.note(5, 0x120, 4, 0, 0, v.sustainBit);
+            s.wait(held);
+            s.keyOff(5, 0x120, 4, v.sustainBit);
+            s.wait(400);
+        }
+        const std::string name =
+            std::string(v.sustained ? "sustained" : "percussive") +
+            (v.sustainBit ? " with SUS" : "") + ", DR " + std::to_string(v.decay) + ", SL " +
+            std::to_string(v.sustainRelease >> 4) + ", RR " + std::to_string(v.sustainRelease & 15);
+        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+    }
+}
+
+// Key-offs at successive moments of a slow attack, some while it still stands at 124: the carrier
+// takes no step in the frame of its key-off.
+TEST_F(Ym2413Oracle, KeyOffDuringAttack) {
+    static const struct {
+        int attack, release;
+        bool sustained, sustainBit;
+        int channel;
+    } voices[] = {{5, 7, false, false, 0},
+                  {5, 7, true, false, 0},
+                  {5, 13, true, false, 0},
+                  {6, 7, false, true, 0},
+                  {7, 10, true, true, 5}};
+    for (const auto& v : voices) {
+        Stream s;
+        s.user({0x01, static_cast<std::uint8_t>(v.sustained ? 0x21 : 0x01), 0x3f, 0x00, 0x00,
+                static_cast<std::uint8_t>(v.attack << 4 | 2), 0x00,
+                static_cast<std::uint8_t>(0x20 | v.release)});
+        for (int held = 5; held < 60; held += 3) {
+            s.note(v.channel, 0x120, 4, 0, 0, v.sustainBit);
+            s.wait(held);
+            s.keyOff(v.channel, 0x120, 4, v.sustainBit);
+            s.wait(300);
+        }
+        const std::string name = "key-off in attack, AR " + std::to_string(v.attack) + ", RR " +
+                                 std::to_string(v.release) + (v.sustained ? ", sustained" : "") +
+                                 (v.sustainBit ? ", SUS" : "");
+        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+    }
+}
+
+// A sustained carrier released at rates 0 to 15 and keyed on again after gaps of either parity:
+// the damping of a carrier whose attack is not instant steps from the frame after the key-on.
+// Fast releases (13, 15) cut short by the re-key still differ: floors just below today's.
+TEST_F(Ym2413Oracle, ReKeyAfterRelease) {
+    static const struct {
+        int release;
+        double equal, signalToError;
+    } cases[] = {{0, 100.0, 0}, {8, 100.0, 0}, {13, 72.0, 17.5}, {15, 99.85, 59.0}};
+    for (const auto& c : cases) {
+        Stream s;
+        s.user({0x01, 0x21, 0x3f, 0x00, 0x0f, 0xf0, 0x6a, static_cast<std::uint8_t>(c.release)});
+        const int ch = c.release % 9;
+        for (int gap : {20, 21, 40, 43}) {
+            s.note(ch, 0x120, 4, 0, 0);
+            s.wait(150);
+            s.keyOff(ch, 0x120, 4);
+            s.wait(gap);
+        }
+        s.wait(200);
+        const std::string name = "re-key after release " + std::to_string(c.release);
+        const Agreement a = compare(name.c_str(), s);
+        EXPECT_GE(a.equalShare, c.equal) << name;
+        EXPECT_GE(a.signalToError, c.signalToError) << name;
+    }
+}
+
+// A new instrument while a note sounds, on channels served at each point of the turn: the
+// modulators of channels 3-8 take its level and wave a turn early, in the output the carrier
+// reads next.
+TEST_F(Ym2413Oracle, InstrumentChangeWhileSounding) {
+    for (int ch : {0, 4, 5, 8}) {
+        for (const auto& change : {std::pair{8, 9}, std::pair{1, 2}}) {
+            Stream s;
+            s.note(ch, 0x151, 6, change.first, 5);
+            s.wait(1500);
+            s.put(0x30 + ch, change.second << 4 | 7);
+            s.wait(300);
+            const std::string name = "ch " + std::to_string(ch) + ", instrument " +
+                                     std::to_string(change.first) + " to " +
+                                     std::to_string(change.second);
+            EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        }
+    }
+}
+
+// A note re-keyed while both operators sound, the carrier damping from full level: the
+// modulator's damping ends at 124 and its attack starts in that frame, its phase running on,
+// before the carrier's attack restarts both. Modulator attack rates fast and slow on channels
+// served at different points of the turn; the slowest attack still differs (floor just below
+// today's figures).
+TEST_F(Ym2413Oracle, ReKeyWhileSounding) {
+    static const struct {
+        int attack;
+        double equal, signalToError;
+    } cases[] = {{12, 100.0, 0}, {8, 100.0, 0}, {4, 98.0, 53.0}, {15, 100.0, 0}};
+    for (int ch : {0, 3, 5, 7}) {
+        for (const auto& c : cases) {
+            Stream s;
+            s.user({0x21, 0x21, 0x10, 0x00, static_cast<std::uint8_t>(c.attack << 4 | 6), 0xf2,
+                    0xf0, 0x03});
+            s.note(ch, 0x1ae, 5, 0, 0);
+            s.wait(300);
+            s.keyOff(ch, 0x1ae, 5);
+            s.note(ch, 0x1ae, 5, 0, 0);
+            s.wait(400);
+            const std::string name =
+                "ch " + std::to_string(ch) + ", re-keyed, AR " + std::to_string(c.attack);
+            const Agreement a = compare(name.c_str(), s);
+            EXPECT_GE(a.equalShare, c.equal) << name;
+            EXPECT_GE(a.signalToError, c.signalToError) << name;
+        }
+    }
+}
+
+// A released note still sounding, keyed on again by a write that also changes its F-number's
+// top bit or its block: the modulators of channels 3-8 take the new step a turn early there too.
+TEST_F(Ym2413Oracle, ReKeyWithNewPitch) {
+    for (int ch : {0, 4, 7}) {
+        for (int block : {2, 6}) {
+            Stream s;
+            s.put(0x10 + ch, 0xc1);
+            s.put(0x30 + ch, 0xb5);
+            s.put(0x20 + ch, 0x14);
+            s.wait(1835);
+            s.put(0x20 + ch, 0x04);
+            s.wait(1061);
+            s.put(0x20 + ch, 0x11 | block << 1);
+            s.wait(300);
+            const std::string name =
+                "ch " + std::to_string(ch) + ", re-keyed to block " + std::to_string(block);
+            EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        }
+    }
+}
+
+// A note keyed on over a sounding one and keyed off again while both operators still damp: the
+// release leaves the modulator's phase running.
+TEST_F(Ym2413Oracle, KeyOffWhileDamping) {
+    for (int ch : {0, 4}) {
+        Stream s;
+        s.user({0x21, 0x21, 0xd1, 0x56, 0xf2, 0xf4, 0x24, 0x35});
+        s.note(ch, 0x0fa, 3, 14, 2);
+        s.wait(5205);
+        s.keyOff(ch, 0x0fa, 3);
+        s.wait(1);
+        s.note(ch, 0x1dd, 2, 12, 1);
+        s.wait(11);
+        s.keyOff(ch, 0x1dd, 2);
+        s.wait(300);
+        const std::string name = "ch " + std::to_string(ch) + ", key-off while damping";
+        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+    }
+}
+
+// A note from silence whose modulator attacks at rate 15, with and without feedback, on channels
+// served at different points of the turn, keyed on a second time once silent: the carrier's
+// attack restarts the modulator's phase, and the modulators of channels 3-8 attack with their
+// phase running a turn ahead.
+TEST_F(Ym2413Oracle, InstantModulatorFromSilence) {
+    for (int ch : {0, 3, 5, 8}) {
+        for (int feedback : {0, 7}) {
+            Stream s;
+            s.user({0x21, 0x21, 0x1c, static_cast<std::uint8_t>(feedback), 0xf2, 0xf4, 0x24, 0x35});
+            s.note(ch, 0x172, 1, 0, 0);
+            s.wait(300);
+            s.keyOff(ch, 0x172, 1);
+            s.wait(600);
+            s.note(ch, 0x172, 1, 0, 0);
+            s.wait(300);
+            const std::string name =
+                "ch " + std::to_string(ch) + ", AR 15 modulator, FB " + std::to_string(feedback);
+            EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        }
+    }
+}
+
+// A new instrument six frames into a note, while the carrier attacks: the envelope takes the new
+// rates a frame after the write (the modulators of channels 3-8 at once, a turn early).
+TEST_F(Ym2413Oracle, InstrumentChangeDuringAttack) {
+    for (int ch : {0, 4}) {
+        for (const auto& change : {std::pair{11, 4}, std::pair{4, 11}, std::pair{3, 5}}) {
+            Stream s;
+            s.note(ch, 0x72, 5, change.first, 6, true);
+            s.wait(6);
+            s.put(0x30 + ch, change.second << 4 | 2);
+            s.wait(200);
+            const std::string name = "ch " + std::to_string(ch) + ", attack, instrument " +
+                                     std::to_string(change.first) + " to " +
+                                     std::to_string(change.second);
+            EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        }
+    }
+}
+
+// The user instrument's multiples and the modulator's level rewritten while a note plays it on
+// each channel: the change reaches the modulators of channels 0-4 and the carriers of channels
+// 2-4 a turn earlier than the rest (measured: one step difference more of phase, one output
+// more at the new level). A level change on channels 3 and 4 still differs in the frame of the
+// write.
+TEST_F(Ym2413Oracle, UserInstrumentRewrittenWhileSounding) {
+    for (int reg : {0, 1, 2}) {
+        for (int ch = 0; ch < 9; ++ch) {
+            Stream s;
+            s.user({0x21, 0x21, 0x1c, 0x07, 0xf2, 0xf4, 0x24, 0x35});
+            s.note(ch, 0x1a2, 3, 0, 0);
+            s.wait(300);
+            s.keyOff(ch, 0x1a2, 3);
+            s.wait(400);
+            s.put(reg, reg == 2 ? 0x42 : 0x22);
+            s.wait(300);
+            static const char* const fields[] = {"modulator MULT", "carrier MULT", "modulator TL"};
+            const std::string name = "ch " + std::to_string(ch) + ", user " + fields[reg];
+            const Agreement a = compare(name.c_str(), s);
+            if (reg == 2 && (ch == 3 || ch == 4)) {
+                EXPECT_GE(a.equalShare, 99.85) << name;
+                EXPECT_GE(a.signalToError, 28.0) << name;
+            } else {
+                EXPECT_EQ(a.equalShare, 100.0) << name;
+            }
+        }
+    }
 }
 
 TEST_F(Ym2413Oracle, EnvelopeExtremes) {
@@ -340,8 +730,8 @@ TEST_F(Ym2413Oracle, EnvelopeExtremes) {
     s.keyOff(0, 0x1c0, 7);
     s.wait(2000);
     const Agreement a = compare("envelope extremes", s);
-    EXPECT_GE(a.equalShare, 99.9);
-    EXPECT_GE(a.signalToError, 49.0);
+    EXPECT_GE(a.equalShare, 99.95);
+    EXPECT_GE(a.signalToError, 56.0);
 }
 
 TEST_F(Ym2413Oracle, AllChannelsWithVibratoAndTremolo) {
@@ -352,6 +742,27 @@ TEST_F(Ym2413Oracle, AllChannelsWithVibratoAndTremolo) {
     s.wait(12000);
     const Agreement a = compare("nine channels, LFOs", s);
     EXPECT_EQ(a.equalShare, 100.0);
+}
+
+// Random songs, ten seconds each: the melody channels alone, with writes to the user
+// instrument, with the drums, and with everything (three of them). They hold the model to what
+// the chip does with streams nobody wrote by hand; floors just below today's figures (drums
+// re-struck while sounding and rhythm mode switched off under notes still differ).
+TEST_F(Ym2413Oracle, RandomSongs) {
+    static const struct {
+        std::uint32_t seed;
+        bool rhythm, userWrites;
+        double equal, signalToError;
+    } songs[] = {{11, false, false, 99.95, 65.5}, {12, false, true, 99.99, 82.0},
+                 {13, true, false, 97.6, 28.5},   {14, true, true, 98.2, 34.0},
+                 {23, true, true, 93.2, 25.5},    {25, true, false, 96.3, 30.5}};
+    for (const auto& song : songs) {
+        const std::string name = "random song " + std::to_string(song.seed);
+        const Agreement a =
+            compare(name.c_str(), randomSong(song.seed, 10, song.rhythm, song.userWrites));
+        EXPECT_GE(a.equalShare, song.equal) << name;
+        EXPECT_GE(a.signalToError, song.signalToError) << name;
+    }
 }
 
 // The melody voices of the instrument ROM against the ones the die-shot emulator holds, field

@@ -9,15 +9,15 @@
 #include <cmath>
 #include <random>
 
+#include "common/SampleClock.h"
 #include "tavroplay/AdpcmFamily.h"
 #include "tavroplay/LiveSamples.h"
-#include "tavroplay/SampleClock.h"
 
 namespace {
 
+using platform::SampleClock;
 using tavroplay::AdpcmFamily;
 using tavroplay::LiveSamples;
-using tavroplay::SampleClock;
 
 constexpr std::uint32_t rate = 48000;
 constexpr std::int64_t millisecond = 1'000'000;

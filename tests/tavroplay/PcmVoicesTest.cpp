@@ -4,6 +4,8 @@
 // on silence; restoring after a pause starts nothing again.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "tavroplay/AdpcmFamily.h"
 #include "tavroplay/PcmVoices.h"
 
@@ -71,8 +73,8 @@ TEST(PcmVoices, ANewStartCutsTheTrackAndTheFadeAndSilenceApply) {
     EXPECT_NEAR(v.render(5, 1)[0], (1000 - 500) * PcmVoices::pcmGain, 1.0);
     EXPECT_NEAR(v.render(6, 1)[0], -500 * PcmVoices::pcmGain, 1.0);
     v.voices.write(AdpcmFamily::startBase + 1, 0);
-    v.voices.write(AdpcmFamily::attenuationRegister, 20); // a tenth
-    EXPECT_NEAR(v.render(6, 1)[0], (1000 - 500) * PcmVoices::pcmGain / 10, 1.0);
+    v.voices.write(AdpcmFamily::attenuationRegister, 8); // 6 dB: about a half
+    EXPECT_NEAR(v.render(6, 1)[0], (1000 - 500) * PcmVoices::pcmGain * 0.501, 1.0);
     // A track's gain, in sixteenths.
     v.voices.write(AdpcmFamily::attenuationRegister, 0);
     v.voices.write(AdpcmFamily::gainBase + 1, 32); // track 1 (sample 0) twice as loud
@@ -84,6 +86,37 @@ TEST(PcmVoices, ANewStartCutsTheTrackAndTheFadeAndSilenceApply) {
     EXPECT_NEAR(v.render(7, 1)[0], (2 * 1000 - 500) * PcmVoices::pcmGain, 1.0);
     EXPECT_EQ(v.render(8, 1)[0], 0);
     EXPECT_EQ(v.render(9, 1)[0], 0);
+}
+
+// The fade sounds when the writes made with it do, as a start does, step
+// by step within one block of output; a later write for a frame not sounded
+// yet replaces what waits from there.
+TEST(PcmVoices, TheFadeStepsAtTheClocksFrames) {
+    Voices v;
+    v.pcm.push_back({std::vector<std::int16_t>(1000, 1000), outputRate});
+    v.voices.write(AdpcmFamily::startBase, 0);
+    const double full = 1000 * PcmVoices::pcmGain;
+    const double step = std::pow(10.0, -AdpcmFamily::attenuationStepDecibels / 20);
+    for (std::uint8_t level = 1; level <= 4; ++level) {
+        v.now = 10 * level;
+        v.voices.write(AdpcmFamily::attenuationRegister, level);
+    }
+    const std::vector<std::int16_t> out = v.render(0, 60);
+    for (std::size_t frame = 0; frame < 60; ++frame)
+        EXPECT_NEAR(out[2 * frame], full * std::pow(step, std::min<double>(frame / 10, 4)), 1.0)
+            << "frame " << frame;
+    // Written at 70 and 80, then for 75 (a clock set back): 75 replaces 80.
+    v.now = 70;
+    v.voices.write(AdpcmFamily::attenuationRegister, 8);
+    v.now = 80;
+    v.voices.write(AdpcmFamily::attenuationRegister, 16);
+    v.now = 75;
+    v.voices.write(AdpcmFamily::attenuationRegister, 0);
+    const std::vector<std::int16_t> later = v.render(60, 30);
+    EXPECT_NEAR(later[2 * 9], full * std::pow(step, 4), 1.0);
+    EXPECT_NEAR(later[2 * 10], full * std::pow(step, 8), 1.0);
+    EXPECT_NEAR(later[2 * 15], full, 1.0);
+    EXPECT_NEAR(later[2 * 25], full, 1.0);
 }
 
 struct Recorder : tavroplay::RegisterSink {
@@ -108,16 +141,17 @@ TEST(AdpcmFamily, StartsAreEventsThePanStateAndSilenceStopsEverything) {
     ASSERT_FALSE(sink.writes.empty());
     EXPECT_EQ(sink.writes[0].first, AdpcmFamily::stopRegister);
     EXPECT_EQ(sink.writes.back(),
-              std::make_pair(AdpcmFamily::attenuationRegister, AdpcmFamily::mutedDecibels));
+              std::make_pair(AdpcmFamily::attenuationRegister, AdpcmFamily::mutedSteps));
     sink.writes.clear();
     family.restore();
     for (const auto& w : sink.writes)
         EXPECT_GE(w.first, AdpcmFamily::panBase);
     EXPECT_EQ(sink.writes.back(),
               std::make_pair(AdpcmFamily::attenuationRegister, std::uint8_t{0}));
+    // In the YM2151's total level steps, as the FM fades.
     family.setAttenuation(6.0);
     EXPECT_EQ(sink.writes.back(),
-              std::make_pair(AdpcmFamily::attenuationRegister, std::uint8_t{6}));
+              std::make_pair(AdpcmFamily::attenuationRegister, std::uint8_t{8}));
 }
 
 } // namespace

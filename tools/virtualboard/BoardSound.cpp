@@ -2,7 +2,9 @@
 // BoardSound.h.
 #include "tools/virtualboard/BoardSound.h"
 
+#include "common/AudibleBoard.h"
 #include "common/AudioOutput.h"
+#include "common/SampleClock.h"
 #include "mixer/BoardMixer.h"
 
 #include <sndfile.h>
@@ -24,8 +26,9 @@ namespace {
 
 using mixer::BoardMixer;
 
-constexpr std::uint32_t bufferMs = 200;         // what the server keeps queued
-constexpr double audioLeadMs = bufferMs + 50.0; // see BoardSound.h
+constexpr std::uint32_t bufferMs = 100; // what the server keeps queued
+// Until the server reports its latency; see BoardSound.h.
+constexpr double audioLeadMs = platform::boardSoundDelayMs;
 constexpr double fileLeadMs = 20.0;
 // How far the end of a request may lie from now before the frames are set
 // back on the wire's clock.
@@ -34,6 +37,7 @@ constexpr double minAheadMs = -300.0;
 constexpr auto pacerPeriod = std::chrono::milliseconds(10);
 constexpr double framesPerMs = BoardMixer::outputRate / 1000.0;
 constexpr std::size_t pacerChunk = 4800; // frames rendered by the pacer in one go
+constexpr double nanosecondsPerMillisecond = 1e6;
 
 struct TimedEvent {
     double ms;
@@ -67,6 +71,8 @@ public:
             }
             chips_[position] = mixer_.addChip(
                 type, static_cast<std::uint32_t>(catalog::clockOf(clockRule, clock)));
+            if (chips_[position])
+                leadFrames_ = std::max(leadFrames_, mixer_.latencyFrames(*chips_[position]));
         }
         incoming_.reserve(4096);
         due_.reserve(4096);
@@ -101,6 +107,7 @@ public:
             "tavro virtual board", device, BoardMixer::outputRate, bufferMs,
             [this](std::int16_t* leftRight, std::size_t frames) { pull(leftRight, frames); },
             error);
+        live_ = audio_.get();
         if (!audio_) {
             std::fprintf(stderr, "virtual board: no live sound (%s); going on silently\n",
                          error.c_str());
@@ -129,6 +136,7 @@ public:
         stop();
         Summary summary;
         if (audio_) {
+            summary.latencyMs = audio_->latencyMs();
             audio_->close();
             summary.audio = true;
             summary.audioFailed = audio_->failed();
@@ -152,6 +160,13 @@ private:
     std::uint64_t frameAt(double ms) const {
         const double frame = std::ceil((ms - originMs_) * framesPerMs);
         return frame > 0 ? static_cast<std::uint64_t>(frame) : 0;
+    }
+
+    // The frame at which an event of board time ms is applied: the mixer's
+    // latency earlier, so that it sounds at frameAt(ms).
+    std::uint64_t eventFrameAt(double ms) const {
+        const std::uint64_t frame = frameAt(ms);
+        return frame > leadFrames_ ? frame - leadFrames_ : 0;
     }
 
     // The mixer's chip at a board position, if it has one.
@@ -193,16 +208,31 @@ private:
         }
     }
 
-    // The server's request: the next frames. Its requests run at the sound
-    // card's pace: should they fall far behind the wire's clock (a server
-    // that starts late) or run ahead of it, the frames are set back to
-    // bufferMs - lead, which moves the events of the gap to its end.
+    // The server's request: the next frames. Once the server tells when its
+    // first frame is heard, the frames are placed so that each is heard
+    // boardSoundDelayMs after its board time, on the clock kept from those
+    // reports (a jump in them, as after running dry, is a resync). Before
+    // that its requests run at the sound card's pace: should they fall far
+    // behind the wire's clock (a server that starts late) or run ahead of
+    // it, the frames are set back to bufferMs - lead, which moves the events
+    // of the gap to its end.
     void pull(std::int16_t* leftRight, std::size_t frames) {
         const std::lock_guard lock(renderMutex_);
-        const double aheadMs = originMs_ + (rendered_ + frames) / framesPerMs - nowMs();
-        if (aheadMs > maxAheadMs || aheadMs < minAheadMs) {
-            originMs_ += (bufferMs - audioLeadMs) - aheadMs;
-            ++resyncs_;
+        const platform::AudioOutput* output = live_.load();
+        const double latencyMs = output != nullptr ? output->latencyMs() : -1.0;
+        const double now = nowMs();
+        if (latencyMs >= 0) {
+            const std::uint64_t reanchors = clock_.reanchors();
+            clock_.observe(rendered_, std::llround((now + latencyMs) * nanosecondsPerMillisecond));
+            originMs_ = static_cast<double>(*clock_.heardAt(0)) / nanosecondsPerMillisecond -
+                        platform::boardSoundDelayMs;
+            resyncs_ += clock_.reanchors() - reanchors;
+        } else {
+            const double aheadMs = originMs_ + (rendered_ + frames) / framesPerMs - now;
+            if (aheadMs > maxAheadMs || aheadMs < minAheadMs) {
+                originMs_ += (bufferMs - audioLeadMs) - aheadMs;
+                ++resyncs_;
+            }
         }
         render(leftRight, frames);
     }
@@ -220,7 +250,7 @@ private:
         std::int16_t* out = leftRight;
         for (; applied < due_.size(); ++applied) {
             const TimedEvent& event = due_[applied];
-            std::uint64_t at = frameAt(event.ms);
+            std::uint64_t at = eventFrameAt(event.ms);
             if (at >= end) break;
             if (at < rendered_) {
                 ++lateEvents_;
@@ -250,6 +280,8 @@ private:
     std::mutex renderMutex_; // everything below until the pacer's
     BoardMixer mixer_;
     std::array<std::optional<std::size_t>, catalog::maxChipPlaces> chips_{}; // by position
+    std::uint64_t leadFrames_ = 0; // the mixer's largest latency from a write to its sound
+    platform::SampleClock clock_{BoardMixer::outputRate}; // board time (ns) of the frames heard
     std::vector<TimedEvent> due_;
     std::uint64_t rendered_ = 0;
     std::uint64_t lateEvents_ = 0;
@@ -263,6 +295,8 @@ private:
     std::thread pacer_;
 
     std::unique_ptr<platform::AudioOutput> audio_;
+    // The output, once open returned (its first requests may come before).
+    std::atomic<const platform::AudioOutput*> live_{nullptr};
 };
 
 } // namespace

@@ -7,16 +7,25 @@
 // to a WAV or FLAC file.
 //
 // Timing: output frame n stands for the board time originMs + n / 48 ms.
-// The chips are rendered continuously, up to each event's time, then the
-// event is applied, so the sound keeps the wire's timing to the output frame.
-// While playing live, the server's requests pace the rendering and originMs
-// lies lead = buffer + 50 ms before the start, so that every event is known
-// before the frames around it are rendered; events that come later than
-// that (a stalled caller) are applied at once and counted as late. Should the
+// The chips are rendered continuously, up to each event's time less the
+// mixer's latency (its largest over the board's chips), then the event is
+// applied, so the sound keeps the wire's timing to the output frame.
+// While playing live, the server's requests pace the rendering, and each
+// write is heard a fixed time after its wire time, the same for every run
+// (platform::boardSoundDelayMs, 250 ms, in common/AudibleBoard.h: a player
+// places other sound of the song by it): the server reports, with each
+// request, when its first frame will be heard, and originMs follows these
+// reports, smoothed (platform::SampleClock), so that frame n is heard at
+// originMs + n / 48 + delay on the host's clock. The server keeps 100 ms
+// queued: every event is known before the frames around it are rendered
+// while the sound device's own latency stays under the rest of the delay;
+// events that come later than that (a stalled caller, a slower device) are
+// applied at once and counted as late. A jump in the reports (the server
+// ran dry or stalled) re-anchors the clock at once: a resync. Before the
+// first report originMs lies the delay before the start, and should the
 // server's pace part from the wire's clock by more than a few tens of
-// milliseconds (a server that starts late, a sound card's clock drift over
-// hours), originMs is moved to bring them together again (a resync): the
-// events of a skipped span sound at its end. Without
+// milliseconds, originMs is moved to bring them together again (a resync
+// too): the events of a skipped span sound at its end. Without
 // live sound a thread of its own renders every 10 ms up to 20 ms ago. If the
 // server goes away while playing, that thread takes over: the file still
 // gets everything.
@@ -48,6 +57,7 @@ public:
         bool audioFailed = false; // the server was lost while playing
         std::uint64_t underruns = 0;
         double startLatencyMs = -1; // from start to the server playing
+        double latencyMs = -1;      // the server's latency last reported
         std::uint64_t lateEvents = 0;
         std::uint64_t resyncs = 0;
         std::uint64_t frames = 0; // 48 kHz frames made

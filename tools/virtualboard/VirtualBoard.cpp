@@ -141,12 +141,12 @@ void VirtualBoard::endSound(double ms) {
     const BoardSound::Summary summary = sound_->finish(ms);
     if (summary.audio)
         log(ms, format("audio-end port=%d frames=%llu underruns=%llu late=%llu resyncs=%llu "
-                       "start-ms=%.1f%s",
+                       "start-ms=%.1f latency-ms=%.1f%s",
                        device.port, static_cast<unsigned long long>(summary.frames),
                        static_cast<unsigned long long>(summary.underruns),
                        static_cast<unsigned long long>(summary.lateEvents),
                        static_cast<unsigned long long>(summary.resyncs), summary.startLatencyMs,
-                       summary.audioFailed ? " lost=1" : ""));
+                       summary.latencyMs, summary.audioFailed ? " lost=1" : ""));
     if (!soundWavPath_.empty())
         log(ms, summary.wavWritten
                     ? format("wav port=%d file=%s frames=%llu", device.port, soundWavPath_.c_str(),

@@ -1,10 +1,10 @@
 // The output's frames on the host's clock; see SampleClock.h.
-#include "tavroplay/SampleClock.h"
+#include "common/SampleClock.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace tavroplay {
+namespace platform {
 
 namespace {
 constexpr double nanosecondsPerSecond = 1e9;
@@ -47,4 +47,4 @@ std::optional<std::int64_t> SampleClock::heardAt(std::uint64_t frame) const {
                                       static_cast<double>(rate_)));
 }
 
-} // namespace tavroplay
+} // namespace platform

@@ -1,20 +1,18 @@
 // SampleClock: which frame of a live sound output is heard at a moment of
 // the host's monotonic clock, so that sound made for the output (the samples
-// of a song on a board) starts at a host time, in step with the song's other
-// writes. The output tells, each time it asks for frames, when the first of
-// them will be heard (now plus the latency its server reports); the clock
-// keeps the host time of frame 0 from these reports, smoothed, so that the
-// jitter of single reports does not move a start, while a device whose clock
-// runs apart from the host's (a sound card's crystal, some parts in 10^4) is
-// followed report by report and never drifts. A report that lies far from
-// the estimate (the output ran dry, or the server stalled) re-anchors it at
-// once.
+// of a song on a board, the audible virtual board's chips) starts at a host
+// time, in step with the song's other writes. The output tells, each time it asks for frames, when
+// the first of them will be heard (now plus the latency its server reports); the clock keeps the
+// host time of frame 0 from these reports, smoothed, so that the jitter of single reports does not
+// move a start, while a device whose clock runs apart from the host's (a sound card's crystal, some
+// parts in 10^4) is followed report by report and never drifts. A report that lies far from the
+// estimate (the output ran dry, or the server stalled) re-anchors it at once.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 
-namespace tavroplay {
+namespace platform {
 
 class SampleClock {
 public:
@@ -46,4 +44,4 @@ private:
     std::uint64_t reports_ = 0; // since the last anchoring
 };
 
-} // namespace tavroplay
+} // namespace platform
