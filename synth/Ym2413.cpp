@@ -19,6 +19,8 @@ constexpr int maxLevel = 127;
 // The envelope's 0.375 dB steps in the operator's 1/256 octaves: 16 per step.
 constexpr unsigned attenuationShift = 4;
 constexpr int dampRate = 12;
+// The level at which a damped slot starts its attack.
+constexpr int dampEnd = 124;
 constexpr auto dampIndex = static_cast<std::size_t>(fm::EnvelopeState::damp);
 // The envelope counter in the first frame after reset, where it stands against the chip's
 // (measured with the die-shot model).
@@ -229,23 +231,19 @@ void Ym2413::prepare() {
             // Channel 8's carrier reads the split envelope clock as the top cymbal as well.
             s.clock = static_cast<std::uint8_t>(ch == 8 && op == 1 ? splitClock : s.lead + 1);
             const bool drumChannel = rhythm && ch >= 6;
-            // A key-on damps a sounding slot before its attack. A melody carrier or modulator,
-            // and each of the hi-hat, snare drum, tom-tom and top cymbal, attacks in the frame
-            // its level reaches 124, from there, and its phase restarts after that frame's
-            // output; the bass drum, a melody modulator keyed on when silent, and a melody
-            // carrier whose attack key scaling makes instant attack at the start of a frame
-            // once the level has reached 127 (the carrier: 124).
-            // The bass drum's modulator keys, damps and restarts as a melody modulator does.
-            // The damping rate applies from the frame after the key-on but for a melody carrier
-            // whose attack key scaling makes instant and the bass drum's carrier. Modulators
-            // and the four drums of channels 7 and 8 take a key-off in the frame it comes,
-            // melody carriers and the bass drum's carrier a frame later.
+            // A key-on damps a sounding slot before its attack. A slot attacks in the frame its
+            // level reaches 124, from there, and its phase restarts after that frame's output;
+            // a melody modulator keyed on when silent, and a melody carrier whose attack key
+            // scaling makes instant, attack at the start of a frame once the level has reached
+            // 127 (the carrier: 124). The bass drum keys, damps and restarts as a melody channel
+            // does. The damping rate applies from the frame after the key-on but for a melody
+            // carrier whose attack key scaling makes instant. Modulators and the four drums of
+            // channels 7 and 8 take a key-off in the frame it comes, melody carriers and the
+            // bass drum's carrier a frame later.
             s.modulator = op == 0 && (!drumChannel || ch == 6);
             s.keyOffAtOnce = drum || s.modulator;
-            const bool bassDrum = drumChannel && ch == 6;
-            s.dampEnd = bassDrum ? maxLevel : 124;
             s.attackAtFrameStart =
-                bassDrum || (!s.modulator && s.attack < 15 && s.attack + (s.keyScale >> 2) >= 15);
+                !s.modulator && s.attack < 15 && s.attack + (s.keyScale >> 2) >= 15;
             s.dampLags = s.modulator || drum || !s.attackAtFrameStart;
             using R = Ym2413Registers;
             s.key = keyOn(ch) ||
@@ -279,7 +277,7 @@ bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates,
     // melody modulator whose carrier is already damping or has attacked keeps its phase running
     // (the carrier's attack restarts it).
     if (slot.state == EnvelopeState::damp &&
-        ((setup.attackAtFrameStart && slot.level >= setup.dampEnd) ||
+        ((setup.attackAtFrameStart && slot.level >= dampEnd) ||
          (setup.modulator && !wasDamping && slot.level >= maxLevel))) {
         startAttack(slot, setup);
         if (!keepPhase) slot.phase = 0;
@@ -357,7 +355,7 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
     }
     switch (slot.state) {
     case EnvelopeState::damp:
-        if (!setup.attackAtFrameStart && slot.level >= setup.dampEnd) {
+        if (!setup.attackAtFrameStart && slot.level >= dampEnd) {
             startAttack(slot, setup);
             if (keepPhase) slot.phaseReset = false;
         }
@@ -493,8 +491,6 @@ int Ym2413::frame() {
                 stepEnvelope(mod, setup, setup.rates, true, previous);
                 mod.turnAhead = true;
                 // One keyed on when silent attacks at once, its phase running on a turn ahead.
-                // The bass drum's restarts.
-                if (ch == 6 && rhythmMode()) continue;
                 if (mod.state == EnvelopeState::attack) {
                     mod.phase = (running + setup.stepNow) & 0x7ffff;
                     continue;
@@ -544,13 +540,15 @@ int Ym2413::frame() {
         const Setup& modSetup = setups_[static_cast<std::size_t>(ch * 2)];
         const Setup& carSetup = setups_[static_cast<std::size_t>(ch * 2 + 1)];
         const bool drum = rhythm && ch >= 6;
+        // The bass drum keys, damps and restarts as a melody channel does.
+        const bool melodyKeys = !drum || ch == 6;
         // A write changes a slot's rates from the frame after, but for the melody modulators of
         // channels 3-8, which take it a turn early.
         const bool lags = wrote && !(ch >= 3 && modSetup.modulator);
         stepEnvelope(mod, modSetup,
                      lags ? oldRates[static_cast<std::size_t>(ch * 2)] : modSetup.rates,
                      modSetup.key, clocks,
-                     !drum && modSetup.modulator && car.state != EnvelopeState::release);
+                     melodyKeys && modSetup.modulator && car.state != EnvelopeState::release);
         const EnvelopeState carBefore = car.state;
         stepEnvelope(car, carSetup,
                      wrote ? oldRates[static_cast<std::size_t>(ch * 2 + 1)] : carSetup.rates,
@@ -558,7 +556,7 @@ int Ym2413::frame() {
         // A melody carrier's attack, after damping or from silence, restarts its modulator's
         // phase too (after this frame's output), wherever the modulator's own envelope stands;
         // a key-off that cuts the damping short does not.
-        if (!drum && carBefore != car.state && car.state != EnvelopeState::release &&
+        if (melodyKeys && carBefore != car.state && car.state != EnvelopeState::release &&
             (carBefore == EnvelopeState::damp || car.state == EnvelopeState::attack))
             mod.phaseReset = true;
 

@@ -49,17 +49,16 @@
 // channels 3-8 the level before that frame's step); a melody carrier takes it a frame later,
 // stepping in that frame not at all if it was attacking, at its release rate if percussive
 // without sustain, at the slower of its damping and release rates if still damping, else at its
-// old rate. The bass drum's modulator keys as a melody modulator; switching rhythm mode on takes
-// a hi-hat or tom-tom that was keyed as a melody modulator a step back (out of its turn ahead);
-// the hi-hat, snare drum, tom-tom and top cymbal end their damping at 124 and attack in that
-// frame as a melody carrier does, their damping rate applying a frame late as a modulator's, and
-// they take a key-off in the frame it comes (all measured against the die-shot emulator).
+// old rate. The bass drum keys, damps and restarts as a melody channel does; switching rhythm mode
+// on takes a hi-hat or tom-tom that was keyed as a melody modulator a step back (out of its turn
+// ahead); the hi-hat, snare drum, tom-tom and top cymbal end their damping at 124 and attack in
+// that frame as a melody carrier does, their damping rate applying a frame late as a modulator's,
+// and they take a key-off in the frame it comes (all measured against the die-shot emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
 //   0x29-0x2f, 0x39-0x3f), which the chip decodes as mirrors.
 // - A modulator re-keyed at the slowest attack rates can differ in its attack's first steps.
-// - A bass drum re-keyed while sounding differs from its modulator's attack on.
 // - A fast release (rate 13-15) cut short by a key-on can differ in level by a step.
 // - A write to the user instrument's levels while channel 3 or 4 plays it differs in that
 //   frame (the chip's carrier there has already heard the new modulator).
@@ -148,7 +147,6 @@ private:
         bool tremolo, vibrato;
         int halfSineMask; // -1 when the negative half-wave is muted
         bool key;
-        std::uint8_t dampEnd;    // the level at which a damped slot starts its attack
         bool attackAtFrameStart; // at the start of a frame, or in the frame it gets there
         bool modulator;          // a melody channel's modulator, or the bass drum's
         bool dampLags;           // a key-on's damping rate applies from the frame after
