@@ -165,7 +165,8 @@ struct Floor {
     double serDb;
 };
 const std::map<std::string, Floor> floors{{"busy", {0.997, 30.5}},
-                                          {"lfo_depth_writes", {0.68, 14.5}}};
+                                          {"lfo_depth_writes", {0.68, 14.5}},
+                                          {"lfo_triangle_selected", {0.05, 1.0}}};
 
 TEST(Ym2151Reference, StreamsFrameByFrame) {
 #ifndef TONRIG_HAVE_OPM_ORACLE

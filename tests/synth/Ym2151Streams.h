@@ -323,6 +323,27 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The triangle selected while the LFO runs, after the saw and after the
+        // square, as AM on the noise (whose level shows the AM exactly).
+        Stream s("lfo_triangle_selected");
+        s.write(0x18, 0xF0);
+        s.write(0x19, 0x7F);
+        s.channel(7, 7, 0, 3, 0, 3);
+        Operator o;
+        o.ame = 1;
+        s.op(7, 3, o);
+        s.note(7, 0x40);
+        s.write(0x0F, 0x80 | 31);
+        s.key(7, 8);
+        for (unsigned i = 0; i < 8; ++i) {
+            s.write(0x1B, i % 2);
+            s.wait(300 + 37 * i);
+            s.write(0x1B, 2);
+            s.wait(900 + 53 * i);
+        }
+        all.push_back(s);
+    }
+    {
         // LFRQ written at moments that fall anywhere in the eight-frame
         // prescaler's turn, with AM and PM on.
         Stream s("lfo_rate_writes");
