@@ -213,8 +213,10 @@ void MdxDriver::tickTrack(Track& t) {
             // A delayed key-on starts the LFO's delay from itself; the pitch
             // of that tick goes with the key-on (test "LfoAndKeyOnDelay").
             // A key still on (a tied note) keys nothing and restarts
-            // nothing (test "LfoAndKeyOnDelayOnTiedNote").
-            if (t.lfoDelay != 0 && !t.keyed) restartLfos(t);
+            // nothing (test "LfoAndKeyOnDelayOnTiedNote"). A delay it begins
+            // and "no delay" cuts short goes on from the shape that ran
+            // before it (test "LfoDelayCutAfterADelayedKeyOn").
+            if (t.lfoDelay != 0 && !t.keyed) restartLfos(t, true);
             tickLfos(t);
             t.portamentoSum = 0;
             keyOnStage(t, !t.keyed);
@@ -609,9 +611,9 @@ void MdxDriver::keyOnStage(Track& t, bool key) {
 // The volume is written again only when its attenuation differs from the
 // one last written (tests "VolumeSameLevel": volume 8 and 0x80 + 0x15 are
 // one level; "VolumeBackToTheSame": up and down again writes nothing).
-void MdxDriver::restartLfos(Track& t) {
-    t.pitchLfo.restart(t.lfoDelay);
-    t.volumeLfo.restart(t.lfoDelay);
+void MdxDriver::restartLfos(Track& t, bool atDelayedKeyOn) {
+    t.pitchLfo.restart(t.lfoDelay, atDelayedKeyOn);
+    t.volumeLfo.restart(t.lfoDelay, atDelayedKeyOn);
 }
 
 void MdxDriver::tickLfos(Track& t) {

@@ -148,7 +148,7 @@ private:
     void effects(Track& t, bool lfoMoves = true);
     int currentPitch(const Track& t) const;
     void writePitch(Track& t, int pitch);
-    void restartLfos(Track& t);
+    void restartLfos(Track& t, bool atDelayedKeyOn = false);
     static void tickLfos(Track& t);
     int attenuationNow(const Track& t) const;
     bool volumeDue(const Track& t) const;

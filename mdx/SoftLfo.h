@@ -15,6 +15,14 @@
 // shape again, held at 0 until d - 1 ticks after the key-on, the count
 // running with the LFO off too; without one the LFO runs on across notes.
 // Setting no delay ends one under way; another delay waits for a key-on.
+// A delay so cut short does not start the shape afresh: it goes on from 0
+// with the direction and the count to its next turn that the key-on's
+// restart left it, held that tick (a triangle so goes on from 0, not from
+// +amplitude). A key-on in its note's first tick leaves them as a start
+// does; a key-on that waited its key-on delay leaves those the shape
+// running before it had after one more step, taken in the key-on's tick
+// (songs "LfoDelayCutAfterAKeyOn" and "LfoDelayCutAfterADelayedKeyOn"). A
+// shape set up by its command while the delay runs starts afresh.
 #pragma once
 
 #include <algorithm>
@@ -40,15 +48,31 @@ public:
     }
     bool enabled() const { return enabled_; }
 
-    // Starts the shape again, held for a delay.
-    void restart(int delay) {
+    // Starts the shape again for a key-on, held for a delay;
+    // atDelayedKeyOn: a key-on that waited its key-on delay.
+    void restart(int delay, bool atDelayedKeyOn = false) {
+        if (atDelayedKeyOn && delayLeft_ == 0 && started_) advance();
+        const Phase running{step_, counter_};
         restartShape();
+        resume_ = atDelayedKeyOn ? running : Phase{step_, counter_};
+        resumable_ = true;
         delayLeft_ = std::max(delay - 1, 0);
     }
-    void endDelay() { delayLeft_ = 0; }
+    // No delay: one under way ends, the shape going on from 0.
+    void endDelay() {
+        if (delayLeft_ > 0 && !started_ && resumable_) {
+            offset_ = 0;
+            step_ = resume_.step;
+            counter_ = resume_.counter;
+            started_ = true;
+            held_ = true;
+        }
+        delayLeft_ = 0;
+    }
     // Starts the shape again; a delay under way goes on (test
     // "LfoOnTiedNote": a shape set up while the delay runs waits for it).
     void restartShape() {
+        held_ = false;
         offset_ = 0;
         step_ = amplitude_;
         started_ = false;
@@ -63,11 +87,28 @@ public:
             return;
         }
         if (!enabled_) return;
+        if (held_) {
+            held_ = false;
+            return;
+        }
         if (!started_) {
             started_ = true;
             if (wave_ == Wave::triangle) offset_ = step_;
             return;
         }
+        advance();
+    }
+
+    // The offset now, 0 while off.
+    int offset() const { return enabled_ ? offset_ : 0; }
+
+private:
+    struct Phase {
+        int step = 0;
+        int counter = 1;
+    };
+    // One step of the running shape.
+    void advance() {
         switch (wave_) {
         case Wave::saw:
             offset_ += step_;
@@ -92,13 +133,9 @@ public:
             break;
         }
     }
-
-    // The offset now, 0 while off.
-    int offset() const { return enabled_ ? offset_ : 0; }
-
-private:
     void startFromCommand() {
         restartShape();
+        resumable_ = false;
         if (wave_ == Wave::triangle) offset_ = step_;
     }
 
@@ -111,6 +148,9 @@ private:
     int step_ = 0;
     int counter_ = 0;
     int delayLeft_ = 0;
+    bool held_ = false;      // this tick does not step the shape
+    bool resumable_ = false; // restarted by a key-on, not by a command
+    Phase resume_;           // what a delay cut short goes on with
 };
 
 } // namespace mdx

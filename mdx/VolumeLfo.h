@@ -14,7 +14,10 @@
 // level never rises above the volume set. Set up by its command, the LFO
 // stands at its start value at once (through a delay under way: test
 // "VolumeLfoSetUpDuringTheDelay"); restarted by a key-on, it adds nothing
-// until its start tick.
+// until its start tick. A delay cut short by "no delay" goes on as SoftLfo's
+// does; a triangle so resumed on its way down goes below 0, which reads as
+// a word without sign: beyond the TL's range (song
+// "LfoDelayCutAfterADelayedKeyOn").
 #pragma once
 
 #include <algorithm>
@@ -24,6 +27,7 @@ namespace mdx {
 class VolumeLfo {
 public:
     enum class Wave { saw, square, triangle };
+    static constexpr int wordRange = 0x10000;
     static constexpr unsigned waveCount = 3;
 
     void configure(unsigned wave, int period, int amplitude) {
@@ -33,23 +37,42 @@ public:
         enabled_ = true;
         restartShape();
         shown_ = true;
+        resumable_ = false;
     }
     void setEnabled(bool on) {
         enabled_ = on;
         if (on) {
             restartShape();
             shown_ = true;
+            resumable_ = false;
         }
     }
     bool enabled() const { return enabled_; }
 
-    void restart(int delay) {
+    // As SoftLfo's restart and endDelay: a delay cut short goes on from 0
+    // as the key-on's restart left the shape.
+    void restart(int delay, bool atDelayedKeyOn = false) {
+        if (atDelayedKeyOn && delayLeft_ == 0 && started_) advance();
+        const Phase phase{step_, counter_, high_};
         restartShape();
+        resume_ = atDelayedKeyOn ? phase : Phase{step_, counter_, high_};
+        resumable_ = true;
         shown_ = false;
         delayLeft_ = std::max(delay - 1, 0);
     }
-    void endDelay() { delayLeft_ = 0; }
+    void endDelay() {
+        if (delayLeft_ > 0 && !started_ && resumable_) {
+            value_ = 0;
+            step_ = resume_.step;
+            counter_ = resume_.counter;
+            high_ = resume_.high;
+            started_ = true;
+            held_ = true;
+        }
+        delayLeft_ = 0;
+    }
     void restartShape() {
+        held_ = false;
         value_ = 0;
         step_ = amplitude_;
         high_ = false;
@@ -63,10 +86,35 @@ public:
             return;
         }
         if (!enabled_) return;
+        if (held_) {
+            held_ = false;
+            return;
+        }
         if (!started_) {
             started_ = true;
             return;
         }
+        advance();
+    }
+
+    // The attenuation now, in 256ths of a TL step; 0 while off.
+    int attenuation() const {
+        if (!enabled_ || !(started_ || shown_)) return 0;
+        const int top = wave_ == Wave::square ? -amplitude_ : -amplitude_ * period_;
+        const int level = amplitude_ >= 0 ? value_ : value_ + top;
+        // A level below 0 (a triangle resumed on its way down) reads as a
+        // word without sign: beyond the TL's range.
+        return level < 0 ? level + wordRange : level;
+    }
+
+private:
+    struct Phase {
+        int step = 0;
+        int counter = 1;
+        bool high = false;
+    };
+    // One step of the running shape.
+    void advance() {
         const bool turn = --counter_ == 0;
         if (turn) counter_ = period_;
         switch (wave_) {
@@ -82,15 +130,6 @@ public:
         }
     }
 
-    // The attenuation now, in 256ths of a TL step; 0 while off.
-    int attenuation() const {
-        if (!enabled_ || !(started_ || shown_)) return 0;
-        if (amplitude_ >= 0) return value_;
-        const int top = wave_ == Wave::square ? -amplitude_ : -amplitude_ * period_;
-        return value_ + top;
-    }
-
-private:
     Wave wave_ = Wave::saw;
     int period_ = 1;
     int amplitude_ = 0;
@@ -102,6 +141,9 @@ private:
     int step_ = 0;
     int counter_ = 0;
     int delayLeft_ = 0;
+    bool held_ = false;      // this tick does not step the shape
+    bool resumable_ = false; // restarted by a key-on, not by a command
+    Phase resume_;           // what a delay cut short goes on with
 };
 
 } // namespace mdx

@@ -19,6 +19,8 @@ constexpr int maxLevel = 127;
 // The envelope's 0.375 dB steps in the operator's 1/256 octaves: 16 per step.
 constexpr unsigned attenuationShift = 4;
 constexpr int dampRate = 12;
+// The level at which a damped slot starts its attack.
+constexpr int dampEnd = 124;
 constexpr auto dampIndex = static_cast<std::size_t>(fm::EnvelopeState::damp);
 // The envelope counter in the first frame after reset, where it stands against the chip's
 // (measured with the die-shot model).
@@ -109,7 +111,7 @@ void Ym2413::reset() {
     tcPhasePrevious_ = 0;
     lateOutputs_ = 0;
     rhythmBefore_ = false;
-    userCharacterWritten_ = false;
+    userWritten_ = false;
 }
 
 void Ym2413::write(std::uint8_t address, std::uint8_t data) {
@@ -121,7 +123,7 @@ void Ym2413::write(std::uint8_t address, std::uint8_t data) {
         return;
     registers_.write(address, data);
     stale_ = true;
-    userCharacterWritten_ = userCharacterWritten_ || address <= Ym2413Registers::characterBase + 1;
+    userWritten_ = userWritten_ || address < Ym2413Registers::levelModulator + 6;
 }
 
 void Ym2413::generate(std::int16_t* mono, std::size_t frames) {
@@ -163,6 +165,7 @@ bool Ym2413::instantAttack(const Setup& setup) {
 }
 
 void Ym2413::startAttack(Slot& slot, const Setup& setup) {
+    slot.settled = false;
     slot.phaseReset = true;
     slot.state = EnvelopeState::attack;
     slot.instantAttack = instantAttack(setup);
@@ -228,23 +231,19 @@ void Ym2413::prepare() {
             // Channel 8's carrier reads the split envelope clock as the top cymbal as well.
             s.clock = static_cast<std::uint8_t>(ch == 8 && op == 1 ? splitClock : s.lead + 1);
             const bool drumChannel = rhythm && ch >= 6;
-            // A key-on damps a sounding slot before its attack. A melody carrier or modulator,
-            // and each of the hi-hat, snare drum, tom-tom and top cymbal, attacks in the frame
-            // its level reaches 124, from there, and its phase restarts after that frame's
-            // output; the bass drum, a melody modulator keyed on when silent, and a melody
-            // carrier whose attack key scaling makes instant attack at the start of a frame
-            // once the level has reached 127 (the carrier: 124).
-            // The bass drum's modulator keys, damps and restarts as a melody modulator does.
-            // The damping rate applies from the frame after the key-on but for a melody carrier
-            // whose attack key scaling makes instant and the bass drum's carrier. Modulators
-            // and the four drums of channels 7 and 8 take a key-off in the frame it comes,
-            // melody carriers and the bass drum's carrier a frame later.
+            // A key-on damps a sounding slot before its attack. A slot attacks in the frame its
+            // level reaches 124, from there, and its phase restarts after that frame's output;
+            // a melody modulator keyed on when silent, and a melody carrier whose attack key
+            // scaling makes instant, attack at the start of a frame once the level has reached
+            // 127 (the carrier: 124). The bass drum keys, damps and restarts as a melody channel
+            // does. The damping rate applies from the frame after the key-on but for a melody
+            // carrier whose attack key scaling makes instant. Modulators and the four drums of
+            // channels 7 and 8 take a key-off in the frame it comes, melody carriers and the
+            // bass drum's carrier a frame later.
             s.modulator = op == 0 && (!drumChannel || ch == 6);
             s.keyOffAtOnce = drum || s.modulator;
-            const bool bassDrum = drumChannel && ch == 6;
-            s.dampEnd = bassDrum ? maxLevel : 124;
             s.attackAtFrameStart =
-                bassDrum || (!s.modulator && s.attack < 15 && s.attack + (s.keyScale >> 2) >= 15);
+                !s.modulator && s.attack < 15 && s.attack + (s.keyScale >> 2) >= 15;
             s.dampLags = s.modulator || drum || !s.attackAtFrameStart;
             using R = Ym2413Registers;
             s.key = keyOn(ch) ||
@@ -255,27 +254,20 @@ void Ym2413::prepare() {
     }
 }
 
-inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates, bool key,
-                                 const EnvelopeClock* clocks, bool keepPhase) {
-    // A silent slot whose key stays off has nothing to do.
-    if (!key && !slot.keyOn && slot.level >= maxLevel && slot.state == EnvelopeState::release &&
-        slot.rateState == EnvelopeState::release && !slot.instantAttack) {
-        slot.keyOffSeen = false;
-        return;
-    }
+bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates, bool key,
+                         bool keepPhase, EnvelopeState& stepping, int& rate) {
     if (slot.instantAttack) {
         slot.level = 0;
         slot.instantAttack = false;
     }
     // A state's rate applies from the frame after the state is entered.
-    EnvelopeState stepping = slot.rateState;
     if (setup.keyOffAtOnce && !key) slot.keyOffSeen = true;
     const bool wasReleasing = slot.state == EnvelopeState::release;
     const bool wasDamping = slot.state == EnvelopeState::damp;
     keySlot(slot, key);
-    // A key-on damps a melody carrier whose attack key scaling makes instant at once, unless the
-    // rate it had (a fast release) is the faster: that one steps once more. Every other slot's
-    // damping rate, like every other rate, applies from the frame after.
+    // A key-on damps a melody carrier whose attack key scaling makes instant at once, unless
+    // the rate it had (a fast release) is the faster: that one steps once more. Every other
+    // slot's damping rate, like every other rate, applies from the frame after.
     if (slot.state == EnvelopeState::damp && !setup.dampLags &&
         setup.rates[static_cast<std::size_t>(slot.rateState)] <= setup.rates[dampIndex])
         stepping = EnvelopeState::damp;
@@ -285,24 +277,47 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
     // melody modulator whose carrier is already damping or has attacked keeps its phase running
     // (the carrier's attack restarts it).
     if (slot.state == EnvelopeState::damp &&
-        ((setup.attackAtFrameStart && slot.level >= setup.dampEnd) ||
+        ((setup.attackAtFrameStart && slot.level >= dampEnd) ||
          (setup.modulator && !wasDamping && slot.level >= maxLevel))) {
         startAttack(slot, setup);
         if (!keepPhase) slot.phase = 0;
         slot.phaseReset = false;
-        return;
+        return false;
     }
     const bool resting = stepping == EnvelopeState::damp && slot.state == EnvelopeState::attack;
-    int rate = resting ? 0 : lastRates[static_cast<std::size_t>(stepping)];
-    // In the frame a melody carrier takes a key-off, a percussive voice without sustain steps at
-    // its release rate already, one cut short in its damping at the slower of the two rates, any
-    // other at the rate it had.
+    rate = resting ? 0 : lastRates[static_cast<std::size_t>(stepping)];
+    // In the frame a melody carrier takes a key-off, one cut short in its attack takes no step, a
+    // percussive voice without sustain steps at its release rate already, one cut short in its
+    // damping at the slower of the two rates, any other at the rate it had.
     if (!wasReleasing && slot.state == EnvelopeState::release && !setup.keyOffAtOnce) {
         const int release = setup.rates[static_cast<std::size_t>(EnvelopeState::release)];
-        if (stepping == EnvelopeState::damp)
+        if (stepping == EnvelopeState::attack)
+            rate = 0;
+        else if (stepping == EnvelopeState::damp)
             rate = std::min(rate, release);
         else if (setup.releaseAtOnce)
             rate = release;
+    }
+    slot.settled = key == slot.keyOn && !slot.keyOffSeen && !slot.instantAttack &&
+                   slot.state != EnvelopeState::damp;
+    return true;
+}
+
+inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates, bool key,
+                                 const EnvelopeClock* clocks, bool keepPhase) {
+    // A silent slot whose key stays off has nothing to do.
+    if (!key && !slot.keyOn && slot.level >= maxLevel && slot.state == EnvelopeState::release &&
+        slot.rateState == EnvelopeState::release && !slot.instantAttack) {
+        slot.keyOffSeen = false;
+        return;
+    }
+    EnvelopeState stepping = slot.rateState;
+    int rate;
+    if (slot.settled) {
+        // No key change and no new state: the state's own rate steps.
+        rate = lastRates[static_cast<std::size_t>(stepping)];
+    } else if (!keyEnvelope(slot, setup, lastRates, key, keepPhase, stepping, rate)) {
+        return;
     }
     const EnvelopeClock& clock = clocks[setup.clock];
     const std::uint32_t counter = clock.counter;
@@ -340,16 +355,17 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
     }
     switch (slot.state) {
     case EnvelopeState::damp:
-        if (!setup.attackAtFrameStart && slot.level >= setup.dampEnd) {
+        if (!setup.attackAtFrameStart && slot.level >= dampEnd) {
             startAttack(slot, setup);
             if (keepPhase) slot.phaseReset = false;
         }
         break;
     case EnvelopeState::attack:
-        if (slot.level == 0) slot.state = EnvelopeState::decay;
+        if (slot.level == 0) slot.state = EnvelopeState::decay, slot.settled = false;
         break;
     case EnvelopeState::decay:
-        if ((slot.level >> 3) == setup.sustainLevel) slot.state = EnvelopeState::sustain;
+        if ((slot.level >> 3) == setup.sustainLevel)
+            slot.state = EnvelopeState::sustain, slot.settled = false;
         break;
     default: break;
     }
@@ -399,6 +415,9 @@ void Ym2413::modulate() {
 
 int Ym2413::frame() {
     const bool wrote = stale_;
+    if (wrote)
+        for (Slot& slot : slots_)
+            slot.settled = false;
     std::array<Rates, 18> oldRates;
     if (stale_) {
         // A melody modulator of channels 3-8 takes a write a turn earlier than the rest of the
@@ -427,16 +446,38 @@ int Ym2413::frame() {
                 hiHat.turnAhead = tomTom.turnAhead = false;
             }
         }
-        // A new multiple in the user instrument reaches the modulators of channels 0-4 and the
-        // carriers of channels 2-4 a turn early (on top of the modulators' turn below).
-        if (userCharacterWritten_) {
-            userCharacterWritten_ = false;
+        // A write to the user instrument reaches the modulators of channels 0-4 and the carriers
+        // of channels 2-4 a turn early (on top of the modulators' turn below): a sounding
+        // modulator of channels 0-2 has already given its last output with it.
+        if (userWritten_) {
+            userWritten_ = false;
             for (std::size_t i : {0u, 2u, 4u, 5u, 6u, 7u, 8u, 9u}) {
                 Slot& slot = slots_[i];
                 slot.phase = (slot.phase + setups_[i].stepNow - oldSteps[i]) & 0x7ffff;
-                // The modulators of channels 3 and 4 gave their last output with it already.
-                if (i == 6 || i == 8)
+                // The modulators of channels 3 and 4 gave their last two outputs with it already.
+                if (i == 6 || i == 8) {
                     slot.lastPhase = (slot.lastPhase + setups_[i].stepNow - oldSteps[i]) & 0x7ffff;
+                    const Setup& setup = setups_[i];
+                    if (slot.level < maxLevel) {
+                        const std::int16_t earlier = operatorOutput(
+                            ((slot.earlierPhase >> 9) +
+                             (setup.feedback ? slot.earlierFeedback >> setup.feedback : 0)) &
+                                0x3ff,
+                            std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
+                        slot.lastFeedback =
+                            static_cast<std::int16_t>(slot.lastFeedback + earlier - slot.output[1]);
+                        slot.output[1] = earlier;
+                    }
+                }
+                if (i <= 4) {
+                    const Setup& setup = setups_[i];
+                    if (slot.level < maxLevel)
+                        slot.output[0] = operatorOutput(
+                            ((slot.lastPhase >> 9) +
+                             (setup.feedback ? slot.lastFeedback >> setup.feedback : 0)) &
+                                0x3ff,
+                            std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
+                }
             }
         }
         EnvelopeClock previous[clocks];
@@ -450,8 +491,6 @@ int Ym2413::frame() {
                 stepEnvelope(mod, setup, setup.rates, true, previous);
                 mod.turnAhead = true;
                 // One keyed on when silent attacks at once, its phase running on a turn ahead.
-                // The bass drum's restarts.
-                if (ch == 6 && rhythmMode()) continue;
                 if (mod.state == EnvelopeState::attack) {
                     mod.phase = (running + setup.stepNow) & 0x7ffff;
                     continue;
@@ -501,13 +540,15 @@ int Ym2413::frame() {
         const Setup& modSetup = setups_[static_cast<std::size_t>(ch * 2)];
         const Setup& carSetup = setups_[static_cast<std::size_t>(ch * 2 + 1)];
         const bool drum = rhythm && ch >= 6;
+        // The bass drum keys, damps and restarts as a melody channel does.
+        const bool melodyKeys = !drum || ch == 6;
         // A write changes a slot's rates from the frame after, but for the melody modulators of
         // channels 3-8, which take it a turn early.
         const bool lags = wrote && !(ch >= 3 && modSetup.modulator);
         stepEnvelope(mod, modSetup,
                      lags ? oldRates[static_cast<std::size_t>(ch * 2)] : modSetup.rates,
                      modSetup.key, clocks,
-                     !drum && modSetup.modulator && car.state != EnvelopeState::release);
+                     melodyKeys && modSetup.modulator && car.state != EnvelopeState::release);
         const EnvelopeState carBefore = car.state;
         stepEnvelope(car, carSetup,
                      wrote ? oldRates[static_cast<std::size_t>(ch * 2 + 1)] : carSetup.rates,
@@ -515,7 +556,7 @@ int Ym2413::frame() {
         // A melody carrier's attack, after damping or from silence, restarts its modulator's
         // phase too (after this frame's output), wherever the modulator's own envelope stands;
         // a key-off that cuts the damping short does not.
-        if (!drum && carBefore != car.state && car.state != EnvelopeState::release &&
+        if (melodyKeys && carBefore != car.state && car.state != EnvelopeState::release &&
             (carBefore == EnvelopeState::damp || car.state == EnvelopeState::attack))
             mod.phaseReset = true;
 
@@ -540,6 +581,8 @@ int Ym2413::frame() {
                 carPhase = ring << 9 | 0x100;
             }
         }
+        mod.earlierPhase = mod.lastPhase;
+        mod.earlierFeedback = mod.lastFeedback;
         mod.lastPhase = mod.phase;
         mod.lastFeedback = static_cast<std::int16_t>(mod.output[0] + mod.output[1]);
         mod.output[1] = mod.output[0];

@@ -33,37 +33,39 @@
 // one point of its turn, so the melody modulators of channels 3-8 see it a turn before the other
 // slots; the model takes every write at the start of a frame and makes up for it there: a key-on
 // steps those modulators' envelopes once more, from the previous frame's counter, and a new
-// F-number, block or multiple moves a sounding one's phase by its new step once. A new multiple
-// in the user instrument reaches the modulators of channels 0-4 and the carriers of channels 2-4
-// a turn earlier still. A melody carrier's
-// attack (the end of its damping, or from silence) restarts its modulator's phase too, wherever
-// the modulator's envelope stands, and a melody modulator of channels 3-8 keyed on when silent
-// attacks with its phase running on, a turn ahead; a sounding modulator re-keyed ends its damping
-// at 124 and attacks in that frame, and one whose own damping ends while its carrier damps or after
-// it attacked keeps its phase running; a write changes a slot's envelope rates from the frame
-// after (a modulator of channels 3-8 at once); a key-on that finds a release faster than the
-// damping lets that release step once more; any other slot's damping rate applies from the frame
-// after the key-on. A modulator takes a key-off in the frame it comes and holds the level it has
-// then (on channels 3-8 the level before that frame's step); a melody carrier takes it a frame
-// later, stepping in that frame at its release rate if percussive without sustain, at the slower of
-// its damping and release rates if still damping, else at its old rate. The bass drum's modulator
-// keys as a melody modulator; switching rhythm mode on takes a hi-hat or tom-tom that was keyed as
-// a melody modulator a step back (out of its turn ahead); the hi-hat, snare drum, tom-tom and top
-// cymbal end their damping at 124 and attack in that frame as a melody carrier does, their damping
-// rate applying a frame late as a modulator's, and they take a key-off in the frame it comes (all
-// measured against the die-shot emulator).
+// F-number, block or multiple moves a sounding one's phase by its new step once. A write to the
+// user instrument reaches the modulators of channels 0-4 and the carriers of channels 2-4 a turn
+// earlier still (their phase, and the modulators' last outputs). A write changes a slot's
+// envelope rates from the frame after (a modulator of channels 3-8 at once).
+//
+// Keys: a melody carrier's attack (the end of its damping, or from silence) restarts its
+// modulator's phase too, wherever the modulator's envelope stands, but a key-off that cuts the
+// damping short does not; a melody modulator of channels 3-8 keyed on when silent attacks with
+// its phase running on, a turn ahead; a sounding modulator re-keyed ends its damping at 124 and
+// attacks in that frame, and one whose own damping ends while its carrier damps or after it
+// attacked keeps its phase running; a key-on that finds a release faster than the damping lets
+// that release step once more; any other slot's damping rate applies from the frame after the
+// key-on. A modulator takes a key-off in the frame it comes and holds the level it has then (on
+// channels 3-8 the level before that frame's step); a melody carrier takes it a frame later,
+// stepping in that frame not at all if it was attacking, at its release rate if percussive
+// without sustain, at the slower of its damping and release rates if still damping, else at its
+// old rate. The bass drum keys, damps and restarts as a melody channel does; switching rhythm mode
+// on takes a hi-hat or tom-tom that was keyed as a melody modulator a step back (out of its turn
+// ahead); the hi-hat, snare drum, tom-tom and top cymbal end their damping at 124 and attack in
+// that frame as a melody carrier does, their damping rate applying a frame late as a modulator's,
+// and they take a key-off in the frame it comes (all measured against the die-shot emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
 //   0x29-0x2f, 0x39-0x3f), which the chip decodes as mirrors.
 // - A modulator re-keyed at the slowest attack rates can differ in its attack's first steps.
-// - A key-off during an attack lets one more attack step through.
-// - A bass drum re-keyed while sounding differs from its modulator's attack on.
 // - A fast release (rate 13-15) cut short by a key-on can differ in level by a step.
+// - A write to the user instrument's levels while channel 3 or 4 plays it differs in that
+//   frame (the chip's carrier there has already heard the new modulator).
 // - Switching rhythm mode on or off mid-note is applied at once, not through the chip's
 //   transition cycles: the frame of the switch differs, and notes and drums keyed within a few
-//   frames of it can differ in level by a step; switched off, channels 7 and 8 can differ
-//   until keyed again.
+//   frames of it can differ in level by a step; switched off, channels 6-8 can differ until
+//   keyed again.
 // - The analogue side (the DAC's step sizes and filtering) is left to whoever plays the frames.
 #pragma once
 
@@ -94,17 +96,20 @@ private:
     using EnvelopeState = fm::EnvelopeState;
 
     struct Slot {
-        std::uint32_t phase;       // 19-bit accumulator; the top 10 bits address the wave
-        std::int16_t output[2];    // the last two operator outputs, newest first (feedback)
-        std::uint32_t lastPhase;   // the phase of the newest output, without feedback
-        std::int16_t lastFeedback; // the sum of the two outputs fed back into it
-        std::uint8_t level;        // 7-bit attenuation in 0.375 dB steps
+        std::uint32_t phase;        // 19-bit accumulator; the top 10 bits address the wave
+        std::int16_t output[2];     // the last two operator outputs, newest first (feedback)
+        std::uint32_t lastPhase;    // the phase of the newest output, without feedback
+        std::int16_t lastFeedback;  // the sum of the two outputs fed back into it
+        std::uint32_t earlierPhase; // the same for the output before
+        std::int16_t earlierFeedback;
+        std::uint8_t level; // 7-bit attenuation in 0.375 dB steps
         EnvelopeState state;
         EnvelopeState rateState; // the state whose rate applies now: the chip's one-frame lag
         bool keyOn;
         bool keyOffSeen;    // key-off seen by the key logic, not yet by the envelope
         bool instantAttack; // attack rate 15: full level from the frame after the attack starts
         bool phaseReset;    // the attack started: the phase restarts after this frame's output
+        bool settled;       // no key change or new state pending: the state's rate steps
         bool turnAhead;     // keyed as a melody modulator of channels 3-8: its phase a turn ahead
     };
 
@@ -142,7 +147,6 @@ private:
         bool tremolo, vibrato;
         int halfSineMask; // -1 when the negative half-wave is muted
         bool key;
-        std::uint8_t dampEnd;    // the level at which a damped slot starts its attack
         bool attackAtFrameStart; // at the start of a frame, or in the frame it gets there
         bool modulator;          // a melody channel's modulator, or the bass drum's
         bool dampLags;           // a key-on's damping rate applies from the frame after
@@ -165,6 +169,10 @@ private:
     // lastRates: the rates decoded before this frame's writes (a change applies a frame late).
     static void stepEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates, bool key,
                              const EnvelopeClock* clocks, bool keepPhase = false);
+    // A key change or a new state: the frame's stepping state and rate, false when the slot
+    // started its attack at the frame's start.
+    static bool keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates, bool key,
+                            bool keepPhase, EnvelopeState& stepping, int& rate);
     static void startAttack(Slot& slot, const Setup& setup);
     static bool instantAttack(const Setup& setup);
     std::uint32_t phaseStep(const Setup& setup, int frameOffset = 0) const;
@@ -186,7 +194,7 @@ private:
     std::uint32_t noise_ = 1;
     std::int32_t lateOutputs_ = 0;      // the part of the previous turn that lands in this frame
     std::uint32_t tcPhasePrevious_ = 0; // the top cymbal's phase in the previous turn
-    bool userCharacterWritten_ = false; // registers 0x00-0x01 written since the last frame
+    bool userWritten_ = false;          // the user instrument written since the last frame
     bool rhythmBefore_ = false;         // rhythm mode as the previous frame had it
 };
 

@@ -282,6 +282,32 @@ TEST_F(Ym2413Oracle, BuiltInInstruments) {
     }
 }
 
+// Every instrument, the user's among them, on every channel with and without the sustain bit:
+// notes keyed off at different points of their envelopes and keyed again while they release.
+TEST_F(Ym2413Oracle, EveryInstrumentOnEveryChannel) {
+    for (int ch = 0; ch < 9; ++ch) {
+        for (bool sustain : {false, true}) {
+            Stream s;
+            s.user({0x33, 0x61, 0x45, 0x1d, 0xb5, 0x83, 0x27, 0x46});
+            for (int inst = 0; inst < 16; ++inst) {
+                const int fNumber = 0x100 + inst * 13;
+                const int block = 2 + inst % 5;
+                s.note(ch, fNumber, block, inst, inst % 8, sustain);
+                s.wait(80 + inst * 23);
+                s.keyOff(ch, fNumber, block, sustain);
+                s.wait(60 + inst * 7);
+                s.note(ch, fNumber + 5, block, inst, 3, sustain);
+                s.wait(200);
+                s.keyOff(ch, fNumber + 5, block, sustain);
+                s.wait(300);
+            }
+            const std::string name =
+                "all instruments, ch " + std::to_string(ch) + (sustain ? ", SUS" : "");
+            EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        }
+    }
+}
+
 // New F-numbers and blocks while notes sound, on channels the chip serves at different
 // points of its turn, with and without vibrato.
 TEST_F(Ym2413Oracle, PitchChangesWhileSounding) {
@@ -325,10 +351,6 @@ TEST_F(Ym2413Oracle, RhythmMode) {
 TEST_F(Ym2413Oracle, DrumsReKeyed) {
     static const char* const names[] = {"hi-hat", "top cymbal", "tom-tom", "snare drum",
                                         "bass drum"};
-    // Equal frames (%) and signal-to-error (dB) each reaches at least; all but the bass drum are
-    // exact.
-    static const double floors[][2] = {
-        {100.0, 0}, {100.0, 0}, {100.0, 0}, {100.0, 0}, {66.5, 22.5}};
     for (int drum = 0; drum < 5; ++drum) {
         Stream s;
         s.put(0x16, 0x20);
@@ -348,9 +370,7 @@ TEST_F(Ym2413Oracle, DrumsReKeyed) {
         }
         s.wait(1000);
         const std::string name = std::string(names[drum]) + ", re-keyed";
-        const Agreement a = compare(name.c_str(), s);
-        EXPECT_GE(a.equalShare, floors[drum][0]) << name;
-        EXPECT_GE(a.signalToError, floors[drum][1]) << name;
+        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
     }
 }
 
@@ -469,6 +489,36 @@ TEST_F(Ym2413Oracle, KeyOffRateChange) {
             std::string(v.sustained ? "sustained" : "percussive") +
             (v.sustainBit ? " with SUS" : "") + ", DR " + std::to_string(v.decay) + ", SL " +
             std::to_string(v.sustainRelease >> 4) + ", RR " + std::to_string(v.sustainRelease & 15);
+        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+    }
+}
+
+// Key-offs at successive moments of a slow attack, some while it still stands at 124: the carrier
+// takes no step in the frame of its key-off.
+TEST_F(Ym2413Oracle, KeyOffDuringAttack) {
+    static const struct {
+        int attack, release;
+        bool sustained, sustainBit;
+        int channel;
+    } voices[] = {{5, 7, false, false, 0},
+                  {5, 7, true, false, 0},
+                  {5, 13, true, false, 0},
+                  {6, 7, false, true, 0},
+                  {7, 10, true, true, 5}};
+    for (const auto& v : voices) {
+        Stream s;
+        s.user({0x01, static_cast<std::uint8_t>(v.sustained ? 0x21 : 0x01), 0x3f, 0x00, 0x00,
+                static_cast<std::uint8_t>(v.attack << 4 | 2), 0x00,
+                static_cast<std::uint8_t>(0x20 | v.release)});
+        for (int held = 5; held < 60; held += 3) {
+            s.note(v.channel, 0x120, 4, 0, 0, v.sustainBit);
+            s.wait(held);
+            s.keyOff(v.channel, 0x120, 4, v.sustainBit);
+            s.wait(300);
+        }
+        const std::string name = "key-off in attack, AR " + std::to_string(v.attack) + ", RR " +
+                                 std::to_string(v.release) + (v.sustained ? ", sustained" : "") +
+                                 (v.sustainBit ? ", SUS" : "");
         EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
     }
 }
@@ -627,11 +677,13 @@ TEST_F(Ym2413Oracle, InstrumentChangeDuringAttack) {
     }
 }
 
-// The user instrument's multiples rewritten while a note plays it on each channel: the change
-// reaches the modulators of channels 0-4 and the carriers of channels 2-4 a turn earlier than the
-// rest (measured: one step difference more of phase).
-TEST_F(Ym2413Oracle, UserMultipleWhileSounding) {
-    for (int reg : {0, 1}) {
+// The user instrument's multiples and the modulator's level rewritten while a note plays it on
+// each channel: the change reaches the modulators of channels 0-4 and the carriers of channels
+// 2-4 a turn earlier than the rest (measured: one step difference more of phase, one output
+// more at the new level). A level change on channels 3 and 4 still differs in the frame of the
+// write.
+TEST_F(Ym2413Oracle, UserInstrumentRewrittenWhileSounding) {
+    for (int reg : {0, 1, 2}) {
         for (int ch = 0; ch < 9; ++ch) {
             Stream s;
             s.user({0x21, 0x21, 0x1c, 0x07, 0xf2, 0xf4, 0x24, 0x35});
@@ -639,11 +691,17 @@ TEST_F(Ym2413Oracle, UserMultipleWhileSounding) {
             s.wait(300);
             s.keyOff(ch, 0x1a2, 3);
             s.wait(400);
-            s.put(reg, 0x22);
+            s.put(reg, reg == 2 ? 0x42 : 0x22);
             s.wait(300);
-            const std::string name =
-                "ch " + std::to_string(ch) + ", user MULT " + (reg ? "carrier" : "modulator");
-            EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+            static const char* const fields[] = {"modulator MULT", "carrier MULT", "modulator TL"};
+            const std::string name = "ch " + std::to_string(ch) + ", user " + fields[reg];
+            const Agreement a = compare(name.c_str(), s);
+            if (reg == 2 && (ch == 3 || ch == 4)) {
+                EXPECT_GE(a.equalShare, 99.85) << name;
+                EXPECT_GE(a.signalToError, 28.0) << name;
+            } else {
+                EXPECT_EQ(a.equalShare, 100.0) << name;
+            }
         }
     }
 }
@@ -681,17 +739,17 @@ TEST_F(Ym2413Oracle, AllChannelsWithVibratoAndTremolo) {
 }
 
 // Random songs, ten seconds each: the melody channels alone, with writes to the user
-// instrument, with the drums, and with everything. They hold the model to what the chip does
-// with streams nobody wrote by hand; floors just below today's figures.
+// instrument, with the drums, and with everything (three of them). They hold the model to what
+// the chip does with streams nobody wrote by hand; floors just below today's figures (rhythm
+// mode switched on and off under sounding notes still differs).
 TEST_F(Ym2413Oracle, RandomSongs) {
     static const struct {
         std::uint32_t seed;
         bool rhythm, userWrites;
         double equal, signalToError;
-    } songs[] = {{11, false, false, 99.95, 65.5},
-                 {12, false, true, 99.99, 67.0},
-                 {13, true, false, 97.6, 28.5},
-                 {14, true, true, 98.2, 34.0}};
+    } songs[] = {{11, false, false, 99.95, 65.5}, {12, false, true, 99.99, 82.0},
+                 {13, true, false, 99.4, 30.0},   {14, true, true, 98.4, 34.0},
+                 {23, true, true, 95.7, 26.0},    {25, true, false, 98.2, 32.5}};
     for (const auto& song : songs) {
         const std::string name = "random song " + std::to_string(song.seed);
         const Agreement a =
