@@ -23,6 +23,9 @@ public:
     static constexpr int arrowDown = 0x102;
     static constexpr int arrowRight = 0x103;
     static constexpr int arrowLeft = 0x104;
+    // Not from the bytes: the job's stop asked for (Ctrl+Z), as
+    // platform::readKey gives it.
+    static constexpr int suspend = 0x110;
 
     // The key that this byte completes, or none.
     int feed(std::uint8_t byte);

@@ -113,10 +113,15 @@ bool standardErrorIsTerminal();
 // function keys and escape sequences are read whole and dropped), or -1 at
 // once when none is waiting; it never blocks, whatever mode the terminal is
 // in. endKeyInput puts the terminal back as it was. On POSIX a stop of the
-// job (Ctrl+Z) gives the terminal back as it was before the process stops,
-// and a continue in the foreground (fg) takes key mode up again.
+// job asked for (Ctrl+Z) comes as the key KeySequence::suspend, so that the
+// program can ready itself first (a player silences its chips); it then
+// calls suspendProcess, which gives the terminal back as it was, stops the
+// process, and once continued in the foreground (fg) takes key mode up
+// again. A second Ctrl+Z before the program has stopped stops it at once.
+// Elsewhere suspendProcess does nothing.
 bool beginKeyInput();
 int readKey();
+void suspendProcess();
 void endKeyInput();
 
 } // namespace platform

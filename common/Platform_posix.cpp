@@ -169,6 +169,9 @@ namespace {
 termios savedTerminal{};
 termios keyTerminal{};
 volatile std::sig_atomic_t keyInput = 0;
+// A stop of the job asked for and not yet taken: 1 until readKey has given
+// it as a key, 2 until the program stops through suspendProcess.
+volatile std::sig_atomic_t stopAsked = 0;
 KeySequence keySequence;
 // How long the rest of an escape sequence begun may take to arrive.
 constexpr int sequenceWaitMilliseconds = 30;
@@ -178,18 +181,28 @@ bool inForeground() {
 }
 
 extern "C" void onContinue(int);
+extern "C" void onTerminalStop(int signal);
 
-// Ctrl+Z: the terminal back as it was, then the stop itself.
-extern "C" void onTerminalStop(int signal) {
-    const int savedErrno = errno;
-    if (keyInput != 0) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
-    raiseWithDefaultAction(signal);
+// The terminal back as it was, then the stop itself. Async-signal-safe.
+void stopNow() {
+    if (keyInput != 0 && inForeground()) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+    stopAsked = 0;
+    raiseWithDefaultAction(SIGTSTP);
     // Continued: onContinue has run; catch the next stop again.
     struct sigaction action {};
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     action.sa_handler = onTerminalStop;
-    sigaction(signal, &action, nullptr);
+    sigaction(SIGTSTP, &action, nullptr);
+}
+
+// Ctrl+Z: asked of the program through readKey; asked again, at once.
+extern "C" void onTerminalStop(int) {
+    const int savedErrno = errno;
+    if (stopAsked == 0)
+        stopAsked = 1;
+    else
+        stopNow();
     errno = savedErrno;
 }
 
@@ -234,9 +247,14 @@ bool beginKeyInput() {
 }
 
 int readKey() {
+    if (keyInput == 0) return -1;
+    if (stopAsked == 1) {
+        stopAsked = 2;
+        return KeySequence::suspend;
+    }
     // In the background (bg) the terminal belongs to the shell: a read would
     // stop the job.
-    if (keyInput == 0 || !inForeground()) return -1;
+    if (!inForeground()) return -1;
     while (true) {
         const int byte = readByte(keySequence.pending() ? sequenceWaitMilliseconds : 0);
         if (byte < 0) {
@@ -249,10 +267,15 @@ int readKey() {
     }
 }
 
+void suspendProcess() {
+    if (keyInput != 0) stopNow();
+}
+
 void endKeyInput() {
     if (keyInput == 0) return;
     catchJobControl(false);
     keyInput = 0;
+    stopAsked = 0;
     // In the background the terminal is as the shell keeps it already.
     if (inForeground()) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
 }

@@ -184,6 +184,8 @@ int readKey() {
     return key;
 }
 
+void suspendProcess() {}
+
 void endKeyInput() {
     keyInput = false;
 }

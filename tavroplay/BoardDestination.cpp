@@ -57,7 +57,15 @@ void BoardDestination::begin() {
 
 std::unique_ptr<Timeline> BoardDestination::timeline(std::vector<ChipFamily*> chips,
                                                      StatusFunction status) {
-    return std::make_unique<RealTimeline>(std::move(chips), std::move(status), stop_);
+    return std::make_unique<RealTimeline>(std::move(chips), std::move(status), stop_,
+                                          [this] { waitForTheWire(0.0); });
+}
+
+void BoardDestination::waitForTheWire(double laterMilliseconds) const {
+    const double delay = manager_.getSendDelay() + laterMilliseconds;
+    for (std::int32_t waited = 0; waited < delay + drainMarginMilliseconds;
+         waited += drainStepMilliseconds)
+        platform::sleepMilliseconds(drainStepMilliseconds);
 }
 
 void BoardDestination::end(bool) {
@@ -67,10 +75,7 @@ void BoardDestination::end(bool) {
     // clears what is queued.
     // The samples placed for the audible virtual board sound that much
     // later still.
-    const double delay = manager_.getSendDelay() + (speaker_ ? speakerDelayMilliseconds() : 0.0);
-    for (std::int32_t waited = 0; waited < delay + drainMarginMilliseconds;
-         waited += drainStepMilliseconds)
-        platform::sleepMilliseconds(drainStepMilliseconds);
+    waitForTheWire(speaker_ ? speakerDelayMilliseconds() : 0.0);
     manager_.resetInterfaces();
     manager_.setSendDelay(sendDelay_);
     platform::leaveRealTimeScheduling();

@@ -64,6 +64,9 @@ private:
     };
 
     void release();
+    // Returns once what was written has left for the boards: the library's
+    // send delay, a margin, and the milliseconds later given.
+    void waitForTheWire(double laterMilliseconds) const;
     // From a write to the board's sound of it.
     double aheadMilliseconds() const;
     // From the board's wire to its sound through the speakers: the audible

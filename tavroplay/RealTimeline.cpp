@@ -17,8 +17,8 @@ constexpr std::int64_t longestSleep = 10 * millisecond;
 
 RealTimeline::RealTimeline(std::vector<ChipFamily*> chips,
                            std::function<void(const Position&, bool)> status,
-                           const std::atomic<bool>& stop)
-    : chips_(std::move(chips)), status_(std::move(status)), stop_(stop) {}
+                           const std::atomic<bool>& stop, std::function<void()> drain)
+    : chips_(std::move(chips)), status_(std::move(status)), stop_(stop), drain_(std::move(drain)) {}
 
 std::int64_t RealTimeline::dueNanoseconds(std::uint64_t sample) {
     constexpr std::uint64_t second = 1000000000;
@@ -72,6 +72,10 @@ Request RealTimeline::pause(const Position& position) {
         }
         const int key = platform::readKey();
         if (key == ' ') break;
+        if (key == KeySequence::suspend) {
+            suspend(position, true);
+            continue;
+        }
         request = keyRequest(key);
         if (request != Request::go) break;
         platform::sleepMilliseconds(10);
@@ -82,6 +86,21 @@ Request RealTimeline::pause(const Position& position) {
     start_ += clock_.nanoseconds() - pausedAt;
     showStatus(position, false);
     return Request::go;
+}
+
+void RealTimeline::suspend(const Position& position, bool paused) {
+    const std::int64_t stoppedAt = clock_.nanoseconds();
+    if (!paused)
+        for (ChipFamily* chip : chips_)
+            chip->silence();
+    if (drain_) drain_();
+    platform::suspendProcess();
+    if (!paused) {
+        for (ChipFamily* chip : chips_)
+            chip->restore();
+        start_ += clock_.nanoseconds() - stoppedAt;
+    }
+    showStatus(position, paused);
 }
 
 std::uint64_t RealTimeline::heardSample(const Position& position) const {
@@ -111,6 +130,8 @@ Request RealTimeline::reach(const Position& position) {
         for (int key = platform::readKey(); key >= 0; key = platform::readKey()) {
             if (key == ' ') {
                 if (Request request = pause(position); request != Request::go) return request;
+            } else if (key == KeySequence::suspend) {
+                suspend(position, false);
             } else if (Request request = keyRequest(key); request != Request::go) {
                 return request;
             }

@@ -6,7 +6,8 @@
 // the stop request,
 // and refreshes the status line about ten times a second. A pause silences
 // the chips; resuming restores their registers and moves the start on by the
-// time paused.
+// time paused. A stop of the job (Ctrl+Z) is a pause until the job goes on:
+// the process stops once the silence has reached the boards.
 #pragma once
 
 #include <atomic>
@@ -24,10 +25,11 @@ class RealTimeline : public Timeline {
 public:
     // status, when given, is called with the position about ten times a
     // second and whenever the pause state changes; stop, once set, ends
-    // playing (Request::stop).
+    // playing (Request::stop); drain returns once what was written has left
+    // for the boards.
     RealTimeline(std::vector<ChipFamily*> chips,
                  std::function<void(const Position&, bool paused)> status,
-                 const std::atomic<bool>& stop);
+                 const std::atomic<bool>& stop, std::function<void()> drain);
 
     Request reach(const Position& position) override;
     std::uint64_t heardSample(const Position& position) const override;
@@ -39,6 +41,9 @@ public:
 private:
     static std::uint64_t samplesOf(std::int64_t nanoseconds);
     Request pause(const Position& position);
+    // Ctrl+Z: the chips silent on the boards before the process stops, as
+    // they were once it goes on.
+    void suspend(const Position& position, bool paused);
     Request keyRequest(int key) const;
     void sleepUntil(std::int64_t due);
     void showStatus(const Position& position, bool paused);
@@ -46,6 +51,7 @@ private:
     std::vector<ChipFamily*> chips_;
     std::function<void(const Position&, bool)> status_;
     const std::atomic<bool>& stop_;
+    std::function<void()> drain_;
     HostClock clock_;
     std::int64_t start_ = 0;
     std::int64_t lastStatus_ = -1;

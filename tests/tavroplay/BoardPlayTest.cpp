@@ -3,7 +3,8 @@
 // come out of the decoded wire stream per chip, in order and at their times
 // within 2 ms (but for a few a loaded machine holds up); Ctrl+C at any moment
 // keys every channel off on the wire, leaves the board reset and closed and
-// ends the program as SIGINT does; on a terminal of its own, Ctrl+Z and fg give
+// ends the program as SIGINT does; on a terminal of its own, Ctrl+Z silences
+// the board before the job stops and fg goes on at the song's pace, both give
 // the terminal back and take the keys up again, function keys do nothing and
 // the arrows seek; a closed output pipe does not end it; an interrupted render
 // names its file; bad files get one line each and the next file plays; a chip
@@ -384,8 +385,11 @@ TEST_F(BoardPlayTest, CtrlCAtAnyMomentSilencesResetsAndClosesTheBoard) {
         auto player = start({"loop.vgm"});
 #ifdef _WIN32
         // A Ctrl+C before the program's first instruction (a process starts
-        // in about 100 ms under Wine) is the system's to handle, not ours.
-        const auto delay = std::chrono::milliseconds(150 + random() % 1050);
+        // in about 100 ms under Wine, longer on a busy machine) is the
+        // system's to handle, not ours: from the board's opening on.
+        for (int waited = 0; waited < 1000 && !std::filesystem::exists(logPath()); ++waited)
+            std::this_thread::sleep_for(10ms);
+        const auto delay = std::chrono::milliseconds(random() % 1200);
 #else
         const auto delay = std::chrono::milliseconds(random() % 1200);
 #endif
@@ -429,20 +433,53 @@ TEST_F(BoardPlayTest, CtrlZThenFgGivesTheTerminalBackAndTakesTheKeysAgain) {
                           "TAVRO_VB_MODEL=KX7M", "TAVRO_VB_LOG=" + logPath().string()});
     ASSERT_TRUE(player.started());
     ASSERT_TRUE(player.waitFor([&] { return !player.inLineMode(); })) << player.output();
+    std::this_thread::sleep_for(300ms);
     // Ctrl+Z: stopped, with the terminal as the shell wants it.
     player.signal(SIGTSTP);
     ASSERT_TRUE(player.waitFor([&] { return player.stopped(); }));
     EXPECT_TRUE(player.inLineMode());
+    std::this_thread::sleep_for(1s);
     // fg (the shell has the terminal in line mode meanwhile): keys one at a
     // time again, and Ctrl+C typed on the terminal stops it.
     player.setLineMode();
     player.signal(SIGCONT);
     EXPECT_TRUE(player.waitFor([&] { return !player.inLineMode(); }));
+    std::this_thread::sleep_for(300ms);
     player.type("\x03");
     EXPECT_EQ(player.exitStatus(), 128 + SIGINT) << player.output();
     EXPECT_TRUE(player.inLineMode());
     events = readBoardLog(logPath());
     expectLeftInResetAndClosed();
+
+    // The stop is the longest pause between two writes on the wire.
+    const std::vector<BoardEvent> writes = named("write");
+    ASSERT_GE(writes.size(), 2u);
+    std::size_t resumed = 1;
+    for (std::size_t i = 1; i < writes.size(); ++i)
+        if (writes[i].ms - writes[i - 1].ms > writes[resumed].ms - writes[resumed - 1].ms)
+            resumed = i;
+    EXPECT_GE(writes[resumed].ms - writes[resumed - 1].ms, 900) << "no stop on the wire";
+    // Before it every channel was keyed off on the board: no note drones on
+    // while the job is stopped.
+    std::set<int> keyedOff;
+    for (std::size_t i = 0; i < resumed; ++i) {
+        if (writes[i].number("pos") != kOpm1 || writes[i].number("addr") != 0x08) continue;
+        if ((writes[i].number("data") & 0x78) != 0)
+            keyedOff.clear();
+        else
+            keyedOff.insert(writes[i].number("data"));
+    }
+    EXPECT_EQ(keyedOff, (std::set<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+    // After it the song goes on at its pace (a key-on every 2.27 ms), not in a
+    // burst of the writes that fell due while it was stopped (as fast as the
+    // link carries them, about one a millisecond).
+    std::vector<double> keyOns;
+    for (std::size_t i = resumed; i < writes.size(); ++i)
+        if (writes[i].number("addr") == 0x08 && (writes[i].number("data") & 0x78) != 0)
+            keyOns.push_back(writes[i].ms);
+    // The first eight are the restore's: each channel's key state back.
+    ASSERT_GT(keyOns.size(), 30u);
+    EXPECT_GE(keyOns[30] - keyOns[10], 20 * 2.27 * 0.8);
 }
 
 TEST_F(BoardPlayTest, AClosedOutputPipeNeitherEndsItNorLeavesTheBoardOpen) {
