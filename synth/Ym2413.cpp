@@ -256,15 +256,17 @@ void Ym2413::prepare() {
 
 bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates, bool key,
                          bool keepPhase, EnvelopeState& stepping, int& rate) {
-    if (slot.instantAttack) {
-        slot.level = 0;
-        slot.instantAttack = false;
-    }
     // A state's rate applies from the frame after the state is entered.
     if (setup.keyOffAtOnce && !key) slot.keyOffSeen = true;
     const bool wasReleasing = slot.state == EnvelopeState::release;
     const bool wasDamping = slot.state == EnvelopeState::damp;
     keySlot(slot, key);
+    // An instant attack reaches full level in the frame after it starts, unless a key-off
+    // comes first.
+    if (slot.instantAttack) {
+        if (slot.state == EnvelopeState::attack) slot.level = 0;
+        slot.instantAttack = false;
+    }
     // A key-on damps a melody carrier whose attack key scaling makes instant at once, unless
     // the rate it had (a fast release) is the faster: that one steps once more. Every other
     // slot's damping rate, like every other rate, applies from the frame after.

@@ -153,6 +153,9 @@ const std::set<std::string> exactStreams{"sine_notes",
                                          "noise_rates",
                                          "noise_rate_changes",
                                          "noise_rate_raises",
+                                         "key_scaling_pitch",
+                                         "decay_sustain_level",
+                                         "outputs_changes",
                                          "key_on_off",
                                          "rekey_after_release",
                                          "csm",
@@ -162,7 +165,8 @@ struct Floor {
     double serDb;
 };
 const std::map<std::string, Floor> floors{{"busy", {0.997, 30.5}},
-                                          {"lfo_depth_writes", {0.68, 14.5}}};
+                                          {"lfo_depth_writes", {0.68, 14.5}},
+                                          {"lfo_triangle_selected", {0.05, 1.0}}};
 
 TEST(Ym2151Reference, StreamsFrameByFrame) {
 #ifndef TONRIG_HAVE_OPM_ORACLE

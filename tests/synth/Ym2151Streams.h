@@ -323,6 +323,27 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The triangle selected while the LFO runs, after the saw and after the
+        // square, as AM on the noise (whose level shows the AM exactly).
+        Stream s("lfo_triangle_selected");
+        s.write(0x18, 0xF0);
+        s.write(0x19, 0x7F);
+        s.channel(7, 7, 0, 3, 0, 3);
+        Operator o;
+        o.ame = 1;
+        s.op(7, 3, o);
+        s.note(7, 0x40);
+        s.write(0x0F, 0x80 | 31);
+        s.key(7, 8);
+        for (unsigned i = 0; i < 8; ++i) {
+            s.write(0x1B, i % 2);
+            s.wait(300 + 37 * i);
+            s.write(0x1B, 2);
+            s.wait(900 + 53 * i);
+        }
+        all.push_back(s);
+    }
+    {
         // LFRQ written at moments that fall anywhere in the eight-frame
         // prescaler's turn, with AM and PM on.
         Stream s("lfo_rate_writes");
@@ -501,6 +522,87 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // Key scaling at its strongest under DT2 and under a PM that carries
+        // the note across key codes (the rates follow the note as the phase
+        // takes it), slow attacks and decays to show the rates.
+        Stream s("key_scaling_pitch");
+        s.write(0x18, 0xC8);
+        s.write(0x19, 0x80 | 0x7F);
+        s.write(0x1B, 1);
+        s.channel(2, 7, 0, 3, 7, 0);
+        s.channel(3, 7, 0);
+        Operator o;
+        o.ks = 3, o.ar = 9, o.d1r = 12, o.d1l = 10, o.rr = 5;
+        s.op(2, 3, o);
+        s.op(3, 3, o);
+        for (unsigned i = 0; i < 16; ++i) {
+            s.write(0xC0 + 27, (i & 3) << 6);
+            s.note(2, 0x10 + i * 7, i * 4);
+            s.note(3, 0x12 + i * 7, 60 - i * 3);
+            s.key(2, 8);
+            s.key(3, 8);
+            s.wait(300);
+            s.key(2, 0);
+            s.key(3, 0);
+            s.wait(80);
+        }
+        all.push_back(s);
+    }
+    {
+        // The first decay's end: an instant attack onto D1L 0 keyed at each
+        // point of the envelope clock, D1L lowered below the level while the
+        // decay runs (with and without a D1R), raised above it, and set to it.
+        Stream s("decay_sustain_level");
+        s.channel(1, 7, 0);
+        Operator o;
+        o.ks = 2, o.d1r = 0, o.d1l = 0, o.d2r = 23, o.rr = 9;
+        s.op(1, 3, o);
+        s.note(1, 0x65);
+        for (unsigned i = 0; i < 6; ++i) {
+            s.key(1, 8);
+            s.wait(90 + i);
+            s.key(1, 0);
+            s.wait(40);
+        }
+        for (unsigned d1r : {18u, 0u, 9u}) {
+            for (unsigned d1l : {2u, 6u, 11u}) {
+                s.write(0xE0 + 25, (11 << 4) | 9);
+                s.write(0xA0 + 25, 18);
+                s.key(1, 8);
+                s.wait(400);
+                s.write(0xA0 + 25, d1r);
+                s.write(0xE0 + 25, (d1l << 4) | 9);
+                s.wait(600);
+                s.key(1, 0);
+                s.wait(200);
+            }
+        }
+        all.push_back(s);
+    }
+    {
+        // RL and the connection changed on every channel while all sound (the
+        // sums take them up at once, C2 of channels 4-7 even for the frame
+        // before), one channel's register never written before.
+        Stream s("outputs_changes");
+        for (unsigned ch = 0; ch < 8; ++ch) {
+            if (ch != 5) s.channel(ch, ch, 0, ch % 3 + 1);
+            for (unsigned role = 0; role < 4; ++role) {
+                Operator o;
+                o.mul = role + 1;
+                o.tl = 8 + 4 * role;
+                s.op(ch, role, o);
+            }
+            s.note(ch, 0x20 + ch * 10);
+            s.key(ch, 15);
+        }
+        for (unsigned i = 0; i < 64; ++i) {
+            s.wait(17 + i % 5);
+            s.write(0x20 + (i * 3) % 8, ((i % 4) << 6) | ((i * 5) % 8 << 3) | (i * 7) % 8);
+        }
+        s.wait(100);
+        all.push_back(s);
+    }
+    {
         Stream s("key_on_off");
         s.channel(5, 4, 3);
         for (unsigned role = 0; role < 4; ++role) {
@@ -569,6 +671,14 @@ inline std::vector<Stream> comparisonStreams() {
         s.write(0x10, 0xE0);
         s.write(0x14, 0x81);
         s.wait(600);
+        // Channel 2 keyed off in the frame before an overflow (every 128
+        // frames from the load), then CLKA rewritten on both sides of one.
+        s.key(2, 9);
+        s.wait(2 + 128 * 2 - 1 - 2 - 2 - 600 % 128);
+        s.key(2, 0);
+        s.wait(300);
+        s.write(0x11, 0x02);
+        s.wait(700);
         s.write(0x14, 0x00);
         s.wait(500);
         all.push_back(s);

@@ -394,6 +394,44 @@ TEST_F(Ym2413Oracle, RhythmSwitchedOnUnderMelodyNotes) {
     }
 }
 
+// Rhythm mode held on while the drums are struck and released at random moments, each alone and
+// all together (a seeded generator's raw output, the same with every standard library).
+TEST_F(Ym2413Oracle, RandomDrums) {
+    static const struct {
+        unsigned drums;
+        double equal, signalToError;
+    } sets[] = {{0x01, 96.5, 14.5}, {0x02, 99.99, 65.0}, {0x04, 95.4, 32.5},
+                {0x08, 100.0, 0},   {0x10, 99.9, 52.0},  {0x1f, 96.9, 40.5}};
+    for (const auto& set : sets) {
+        std::mt19937 random(2);
+        Stream s;
+        s.put(0x16, 0x20);
+        s.put(0x26, 0x05);
+        s.put(0x17, 0x50);
+        s.put(0x27, 0x05);
+        s.put(0x18, 0xc0);
+        s.put(0x28, 0x01);
+        s.put(0x36, 0x02);
+        s.put(0x37, 0x31);
+        s.put(0x38, 0x24);
+        s.put(0x0e, 0x20);
+        unsigned keys = 0;
+        while (s.length() < 200000) {
+            const unsigned drum = random() % 5;
+            if (!(set.drums >> drum & 1)) continue;
+            keys ^= 1u << drum;
+            s.put(0x0e, static_cast<int>(0x20 | keys));
+            s.wait(random() % 4 == 0 ? static_cast<int>(random() % 12)
+                                     : static_cast<int>(random() % 800));
+        }
+        char name[40];
+        std::snprintf(name, sizeof name, "random drums %02x", set.drums);
+        const Agreement a = compare(name, s);
+        EXPECT_GE(a.equalShare, set.equal) << name;
+        EXPECT_GE(a.signalToError, set.signalToError) << name;
+    }
+}
+
 // The hi-hat and snare drum while channel 7's F-number and block change under them.
 TEST_F(Ym2413Oracle, RhythmPitchChanges) {
     Stream s;
