@@ -97,17 +97,23 @@ public:
 
 private:
     using EgState = fm::EnvelopeState;
+    static constexpr std::uint16_t noEnd = 0x8000;
 
     struct Slot {
         std::uint32_t phase = 0;
         std::uint32_t step = 0;   // phase step per frame, DT1/DT2/MUL applied, without PM
         std::uint32_t pmStep = 0; // the step with the PM offset last asked for
         int pmOffset = 0;         // that offset; 0 while pmStep is not known
+        std::array<std::uint8_t, 4> rateBases{};  // per state, before key scaling
+        int coarsePitch = 0;                      // the note after DT2, as pitch() counts
+        std::uint8_t keyScaleShift = 3;           // 3 - KS
         std::array<std::uint8_t, 4> plainRates{}; // envelope rate per state without PM
         std::array<std::uint8_t, 4> pmRates{};    // and with the PM of pmStep
         bool pmOn = false;                        // PM applies this frame
         const std::array<std::uint8_t, 4>& rates() const { return pmOn ? pmRates : plainRates; }
-        std::uint16_t sustainLevel = 0;
+        std::uint8_t sustainBand = 0; // D1L as the top five bits of a level (15 as 31)
+        std::uint16_t endFrom = 0;    // the state ends at a level from endFrom
+        std::uint16_t endSpan = 0;    // to endFrom + endSpan
         std::uint16_t totalLevel = 0; // TL in envelope steps
         std::uint16_t level = 0x3FF;  // envelope attenuation, 0 = loudest
         EgState state = EgState::release;
@@ -148,10 +154,13 @@ private:
     void updateChannel(unsigned ch);
     int pitch(unsigned ch) const;
     std::uint32_t phaseStep(unsigned slot, int pmOffset) const;
-    std::array<std::uint8_t, 4> envelopeRates(unsigned slot, int pmOffset) const;
+    static std::array<std::uint8_t, 4> envelopeRates(const Slot& s, int pmOffset);
     unsigned envelopeRate(unsigned slot) const;
     static void enterState(Slot& s, EgState state);
     static void endState(Slot& s);
+    static bool atEnd(const Slot& s) {
+        return static_cast<unsigned>(s.level - s.endFrom) <= s.endSpan;
+    }
     bool keyEnvelope(unsigned slot, bool on);
     void stepEnvelope(unsigned slot, bool released, EgState left);
     void stepTimers();
