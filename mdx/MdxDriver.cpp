@@ -173,6 +173,8 @@ bool MdxDriver::need(Track& t, std::size_t bytes) {
 void MdxDriver::tickTrack(Track& t) {
     bool noteTick = false;
     t.lfoHeld = false;
+    t.pitchLfoFreed = false;
+    t.volumeLfoFreed = false;
     if (t.waiting) {
         if (!t.signalled) return;
         t.waiting = false;
@@ -223,7 +225,7 @@ void MdxDriver::tickTrack(Track& t) {
             noteTick = true;
         }
     }
-    if (!noteTick) effects(t, !t.lfoHeld);
+    if (!noteTick) effects(t);
     if (t.restStarted && isFm(t) && volumeDue(t)) writeVolume(t);
     t.restStarted = false;
 }
@@ -431,6 +433,10 @@ bool MdxDriver::runCommands(Track& t) {
         case commandPitchLfo: {
             if (!need(t, 2)) return false;
             std::uint8_t mode = byteAt(t.pc + 1);
+            // A pitch LFO set up or switched on while held for a waiting
+            // key-on moves in this tick all the same (test
+            // "LfoSetUpWhileAKeyOnWaits").
+            t.pitchLfoFreed = true;
             if (mode == lfoOff || mode == lfoOn) {
                 t.pitchLfo.setEnabled(mode == lfoOn);
                 t.pc += 2;
@@ -444,6 +450,7 @@ bool MdxDriver::runCommands(Track& t) {
         case commandVolumeLfo: {
             if (!need(t, 2)) return false;
             std::uint8_t mode = byteAt(t.pc + 1);
+            t.volumeLfoFreed = true;
             if (mode == lfoOff || mode == lfoOn) {
                 t.volumeLfo.setEnabled(mode == lfoOn);
                 t.pc += 2;
@@ -557,7 +564,7 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
     // An LFO held for a key-on still waiting stays held at the next note,
     // unless that note keys on at once (tests
     // "KeyOnDelayHoldsTheLfoPastTheNote", "LfoDelayAtAKeyOnPastAWaitingOne").
-    if (t.keyOnDelay == 0 || !t.lfoHeld) tickLfos(t);
+    tickLfos(t, t.keyOnDelay != 0 && t.lfoHeld);
     t.keyOnDelayLeft = t.keyOnDelay;
     if (t.keyOnDelay == 0) {
         keyOnStage(t, !t.keyed);
@@ -616,9 +623,9 @@ void MdxDriver::restartLfos(Track& t, bool atDelayedKeyOn) {
     t.volumeLfo.restart(t.lfoDelay, atDelayedKeyOn);
 }
 
-void MdxDriver::tickLfos(Track& t) {
-    t.pitchLfo.tick();
-    t.volumeLfo.tick();
+void MdxDriver::tickLfos(Track& t, bool held) {
+    if (!held || t.pitchLfoFreed) t.pitchLfo.tick();
+    if (!held || t.volumeLfoFreed) t.volumeLfo.tick();
 }
 
 // The attenuation of the volume, the fade and the volume LFO together, at
@@ -662,9 +669,9 @@ void MdxDriver::writeCarrierLevels(Track& t, unsigned attenuation) {
     }
 }
 
-void MdxDriver::effects(Track& t, bool lfoMoves) {
+void MdxDriver::effects(Track& t) {
     if (!isFm(t)) return;
-    if (lfoMoves) tickLfos(t);
+    tickLfos(t, t.lfoHeld);
     writePitch(t, currentPitch(t));
     // A volume changed by the fade goes out at once (test "Fade").
     // So does one moved by the volume LFO (test "VolumeLfoWaves").

@@ -117,6 +117,10 @@ private:
         VolumeLfo volumeLfo;
         int lfoDelay = 0;
         bool lfoHeld = false; // in this tick, the LFO waits for a delayed key-on
+        // In this tick, the pitch / volume LFO was set up or switched: it
+        // moves, held or not.
+        bool pitchLfoFreed = false;
+        bool volumeLfoFreed = false;
         unsigned pan = 3;
         unsigned volume = 8;
         int chipConnection = -1; // the connection of the voice last written to the chip
@@ -145,11 +149,12 @@ private:
     void startNote(Track& t, unsigned note, int clocks);
     void keyOnStage(Track& t, bool key);
     void keyOff(Track& t);
-    void effects(Track& t, bool lfoMoves = true);
+    void effects(Track& t);
     int currentPitch(const Track& t) const;
     void writePitch(Track& t, int pitch);
     void restartLfos(Track& t, bool atDelayedKeyOn = false);
-    static void tickLfos(Track& t);
+    // One tick of both LFOs; held: they wait for a delayed key-on.
+    static void tickLfos(Track& t, bool held = false);
     int attenuationNow(const Track& t) const;
     bool volumeDue(const Track& t) const;
     static unsigned attenuationOf(unsigned volume);

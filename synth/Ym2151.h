@@ -189,7 +189,6 @@ private:
     unsigned amBefore_ = 0;      // the wave's AM value and PM magnitude in the frame before
     unsigned pmMagnitudeBefore_ = 0;
     unsigned lfoCycle_ = 0;
-    bool pmSignCounts_ = false; // the free-running eight-frame cycle
     std::array<Slot, 32> slots_{};
     std::array<Channel, 8> channels_{};
 
@@ -210,8 +209,6 @@ private:
     bool lfoPmNegativeLate_ = false;  // the sign of each, which counts even when
     bool lfoPmNegativeEarly_ = false; // the value is 0 (with a PMD other than 0)
     bool lfoPmNegative_ = false;      // the PM sign of the frame before
-    std::array<std::uint8_t, 16>
-        lfoPmHistory_{}; // PM magnitude, one per frame, the newest at the index
     std::array<std::uint8_t, 16> lfoPhaseHistory_{}; // the phase, one per frame
     unsigned lfoHistoryIndex_ = 0;
     unsigned lfoFramesSinceStep_ = 0; // up to the PM delay

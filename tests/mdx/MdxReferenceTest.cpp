@@ -1050,6 +1050,32 @@ const std::vector<Case>& cases() {
                  .rest(8)
                  .end();
          }},
+        // An LFO set up (or switched on) while held for a key-on delayed past
+        // its note's end moves in that tick: a key-on due as the next note
+        // starts then leaves it one step ahead (pitch: tracks 0, 1, 5;
+        // volume: track 3); one due later holds it again from the next tick
+        // (track 2). The other LFO stays held (track 4).
+        {"LfoSetUpWhileAKeyOnWaits",
+         [](Song& s) {
+             auto waitingKeyOn = [](Track& t, int keyOnDelay) -> Track& {
+                 return t.voice(voiceOne)
+                     .lfoDelay(4)
+                     .note(30, 6)
+                     .keyOnDelay(keyOnDelay)
+                     .note(40, 2);
+             };
+             auto nextNote = [](Track& t) { t.keyOnDelay(3).note(41, 10).note(42, 8).end(); };
+             nextNote(waitingKeyOn(s.tracks[0], 3).pitchLfo(0, 7, 300).rest(1));
+             nextNote(waitingKeyOn(s.tracks[1], 3).pitchLfo(2, 7, 300).rest(1));
+             nextNote(waitingKeyOn(s.tracks[2], 4).pitchLfo(0, 7, 300).rest(1));
+             nextNote(
+                 waitingKeyOn(s.tracks[3].volumeLfo(0, 7, 300), 3).volumeLfo(2, 5, 600).rest(1));
+             nextNote(
+                 waitingKeyOn(s.tracks[4].volumeLfo(0, 7, 300), 3).pitchLfo(0, 7, 300).rest(1));
+             nextNote(waitingKeyOn(s.tracks[5].pitchLfo(0, 7, 300).lfoSwitch(0xEC, 0x80), 3)
+                          .lfoSwitch(0xEC, 0x81)
+                          .rest(1));
+         }},
         {"VolumeLfoShapes",
          [](Song& s) {
              s.tracks[0].voice(voiceOne).volumeLfo(0, 3, 1000).note(30, 8).note(31, 8).end();
