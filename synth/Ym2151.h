@@ -188,7 +188,7 @@ private:
     unsigned pmTakenBefore_ = 0; // PMD as taken in the frame before
     unsigned amBefore_ = 0;      // the wave's AM value and PM magnitude in the frame before
     unsigned pmMagnitudeBefore_ = 0;
-    unsigned lfoCycle_ = 0;
+    unsigned lfoCycle_ = 0; // the free-running eight-frame cycle of the multipliers
     std::array<Slot, 32> slots_{};
     std::array<Channel, 8> channels_{};
 
