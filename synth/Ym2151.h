@@ -59,16 +59,17 @@
 // taken between frames, whatever their spacing).
 // Known differences from the chip (measured against the die-shot-derived
 // emulator): the PM of the LFO's noise wave at an odd PMD; the triangle wave
-// selected while the LFO runs (its values can trail the phase by half a step,
-// found at the fastest rates); a wave selected, or PMD set to 0, while the LFO
-// runs can differ for a turn of the multiplier; a note on an unused note code
-// (3, 7, 11, 15) under a negative PM with DT2 set, or under a positive PM that
-// carries it across several note codes (the chip then lands on unused codes it
-// skips otherwise, at their small steps), and key code 0x7F (note 15 of octave
-// 7); a change of AMS while the triangle wave's AM is deep can come a frame
-// early; a voice re-keyed a few frames after its key-off can, at some timings,
-// differ for a few frames; CSM keying a slot whose release runs with an attack
-// rate below the fastest can differ by a step.
+// selected while the LFO runs (the chip's triangle is a count of its own that
+// starts from the saw's value as it is selected and turns at its ends, and the
+// waves selected after it run from another phase; at the fastest rates its
+// values can also trail the phase by half a step); another wave selected, or
+// PMD set to 0, while the LFO runs can differ for a turn of the multiplier; a note on an unused
+// note code (3, 7, 11, 15) under a negative PM with DT2 set, or under a positive PM that carries it
+// across several note codes (the chip then lands on unused codes it skips otherwise, at their small
+// steps), and key code 0x7F (note 15 of octave 7); a change of AMS while the triangle wave's AM is
+// deep can come a frame early; a voice re-keyed a few frames after its key-off can, at some
+// timings, differ for a few frames; CSM keying a slot whose release runs with an attack rate below
+// the fastest can differ by a step.
 #pragma once
 
 #include <array>
