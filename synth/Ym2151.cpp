@@ -532,9 +532,11 @@ inline bool Ym2151::keyEnvelope(unsigned slot, bool on) {
 inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left) {
     Slot& s = slots_[slot];
     // In the frame before a key-on reaches a released slot its level stays.
-    const bool hold = s.holdLevel;
-    s.holdLevel = false;
-    if (!egTick_ || hold) return;
+    if (s.holdLevel) {
+        s.holdLevel = false;
+        return;
+    }
+    if (!egTick_) return;
     if (released && left == EgState::attack) return;
     // A first decay at the sustain level takes no step (it ends in the next frame).
     if (!released && atEnd(s)) return;
@@ -765,7 +767,7 @@ template <unsigned role, bool pending>
         // no key-on there.
         bool released;
         if (!csmFrame && !s.csmKeyed) {
-            s.keyedBefore = s.keyed;
+            if (s.keyedBefore != s.keyed) s.keyedBefore = s.keyed;
             released = keyEnvelope(slot, s.keyRegister);
         } else {
             const bool csmNow = slot < firstCsmSlot ? csmKeyLate_ : csmKey_;
