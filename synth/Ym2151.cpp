@@ -458,35 +458,45 @@ void Ym2151::updateStep(unsigned slot) {
 // the release rate, plus 2) plus the 5-bit key code scaled by KS, the key code
 // of the note as the phase takes it (after DT2 and the LFO's PM); a rate of 0
 // stays 0.
-std::array<std::uint8_t, 4> Ym2151::envelopeRates(unsigned slot, int pmOffset) const {
+std::array<std::uint8_t, 4> Ym2151::envelopeRates(const Slot& s, int pmOffset) {
     if (pmOffset == negativeZeroPm) pmOffset = 0;
-    const int coarse =
-        std::min(pitch(slot & 7) + static_cast<int>(ym2151::coarseDetune[registers_.detune2(slot)]),
-                 maxPitch);
     const unsigned scaled =
-        keyCodeOf(std::clamp(coarse + pmOffset, 0, maxPitch)) >> (3 - registers_.keyScale(slot));
-    const auto rate = [&](unsigned base) {
-        return static_cast<std::uint8_t>(base == 0 ? 0 : std::min(base + scaled, 63u));
-    };
+        keyCodeOf(std::clamp(s.coarsePitch + pmOffset, 0, maxPitch)) >> s.keyScaleShift;
     std::array<std::uint8_t, 4> rates{};
-    rates[static_cast<unsigned>(EgState::attack)] = rate(registers_.attackRate(slot) * 2);
-    rates[static_cast<unsigned>(EgState::decay)] = rate(registers_.decay1Rate(slot) * 2);
-    rates[static_cast<unsigned>(EgState::sustain)] = rate(registers_.decay2Rate(slot) * 2);
-    rates[static_cast<unsigned>(EgState::release)] = rate(registers_.releaseRate(slot) * 4 + 2);
+    for (unsigned i = 0; i < rates.size(); ++i)
+        rates[i] = static_cast<std::uint8_t>(
+            s.rateBases[i] == 0 ? 0 : std::min(s.rateBases[i] + scaled, 63u));
     return rates;
 }
 
 void Ym2151::updateRates(unsigned slot) {
     Slot& s = slots_[slot];
-    s.plainRates = envelopeRates(slot, 0);
+    s.coarsePitch =
+        std::min(pitch(slot & 7) + static_cast<int>(ym2151::coarseDetune[registers_.detune2(slot)]),
+                 maxPitch);
+    s.keyScaleShift = static_cast<std::uint8_t>(3 - registers_.keyScale(slot));
+    s.rateBases[static_cast<unsigned>(EgState::attack)] =
+        static_cast<std::uint8_t>(registers_.attackRate(slot) * 2);
+    s.rateBases[static_cast<unsigned>(EgState::decay)] =
+        static_cast<std::uint8_t>(registers_.decay1Rate(slot) * 2);
+    s.rateBases[static_cast<unsigned>(EgState::sustain)] =
+        static_cast<std::uint8_t>(registers_.decay2Rate(slot) * 2);
+    s.rateBases[static_cast<unsigned>(EgState::release)] =
+        static_cast<std::uint8_t>(registers_.releaseRate(slot) * 4 + 2);
+    s.plainRates = envelopeRates(s, 0);
     s.totalLevel = static_cast<std::uint16_t>(registers_.totalLevel(slot) << 3);
-    s.sustainLevel = static_cast<std::uint16_t>(
-        registers_.decay1Level(slot) == 15 ? 0x3E0 : registers_.decay1Level(slot) << 5);
+    s.sustainBand = static_cast<std::uint8_t>(
+        registers_.decay1Level(slot) == 15 ? 31 : registers_.decay1Level(slot));
     enterState(s, s.state);
 }
 
 void Ym2151::enterState(Slot& s, EgState state) {
     s.state = state;
+    // The levels that end the state (none for the sustain and the release).
+    s.endFrom = state == EgState::attack  ? 0
+                : state == EgState::decay ? static_cast<std::uint16_t>(s.sustainBand << 5)
+                                          : noEnd;
+    s.endSpan = state == EgState::decay ? 31 : 0;
 }
 
 // The attack ends at level 0, the first decay at the sustain level; the other
@@ -496,10 +506,8 @@ void Ym2151::enterState(Slot& s, EgState state) {
 // first decay ends when the level's top five bits equal the sustain level's,
 // not past it: under a D1L lowered below the level it runs on to the end.
 inline void Ym2151::endState(Slot& s) {
-    if (s.state == EgState::attack && s.level == 0)
-        enterState(s, EgState::decay);
-    else if (s.state == EgState::decay && (s.level >> 5) == (s.sustainLevel >> 5))
-        enterState(s, EgState::sustain);
+    if (!atEnd(s)) return;
+    enterState(s, s.state == EgState::attack ? EgState::decay : EgState::sustain);
 }
 
 unsigned Ym2151::envelopeRate(unsigned slot) const {
@@ -529,12 +537,14 @@ inline bool Ym2151::keyEnvelope(unsigned slot, bool on) {
 inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left) {
     Slot& s = slots_[slot];
     // In the frame before a key-on reaches a released slot its level stays.
-    const bool hold = s.holdLevel;
-    s.holdLevel = false;
-    if (!egTick_ || hold) return;
+    if (s.holdLevel) {
+        s.holdLevel = false;
+        return;
+    }
+    if (!egTick_) return;
     if (released && left == EgState::attack) return;
     // A first decay at the sustain level takes no step (it ends in the next frame).
-    if (!released && s.state == EgState::decay && (s.level >> 5) == (s.sustainLevel >> 5)) return;
+    if (!released && atEnd(s)) return;
     const unsigned rate = s.rates()[static_cast<unsigned>(released ? left : s.state)];
     const unsigned inc = envelopeIncrement(rate, egCounter_);
     if (inc == 0) return;
@@ -726,7 +736,9 @@ std::int16_t Ym2151::operatorOutput(std::uint32_t phase, int mod, unsigned atten
 
 // One frame of the eight slots of a role, in channel order: key, phase, the
 // operator's output and envelope, and its share of the outputs.
-template <unsigned role, bool pending> inline void Ym2151::runSlots(int& left, int& right) {
+template <unsigned role, bool pending>
+[[gnu::always_inline]] inline void Ym2151::runSlots(int& left, int& right) {
+    const bool csmFrame = csmKey_ || csmKeyLate_;
     for (unsigned ch = 0; ch < 8; ++ch) {
         const unsigned slot = role * 8 + ch;
         if constexpr (pending) applyPending(slot);
@@ -748,7 +760,7 @@ template <unsigned role, bool pending> inline void Ym2151::runSlots(int& left, i
             if (pm != s.pmOffset) {
                 s.pmOffset = pm;
                 s.pmStep = phaseStep(slot, pm);
-                s.pmRates = envelopeRates(slot, pm);
+                s.pmRates = envelopeRates(s, pm);
             }
             step = s.pmStep;
         }
@@ -758,19 +770,25 @@ template <unsigned role, bool pending> inline void Ym2151::runSlots(int& left, i
         // its release then steps at once.
         // A key-off of the frame before still counts as a key for CSM: it makes
         // no key-on there.
-        const bool csmNow = slot < firstCsmSlot ? csmKeyLate_ : csmKey_;
-        const bool csm = csmNow && !s.keyedBefore;
-        if (csmNow && !s.keyRegister) s.holdLevel = true;
-        s.keyedBefore = s.keyed && !s.csmKeyed;
-        const bool wasKeyed = s.keyed;
-        bool released = keyEnvelope(slot, s.keyRegister || csm);
-        if (s.keyRegister) {
-            s.csmKeyed = false;
-        } else if (s.keyed && !wasKeyed) {
-            s.csmKeyed = true;
-        } else if (released && s.csmKeyed) {
-            s.csmKeyed = false;
-            released = false;
+        bool released;
+        if (!csmFrame && !s.csmKeyed) {
+            if (s.keyedBefore != s.keyed) s.keyedBefore = s.keyed;
+            released = keyEnvelope(slot, s.keyRegister);
+        } else {
+            const bool csmNow = slot < firstCsmSlot ? csmKeyLate_ : csmKey_;
+            const bool csm = csmNow && !s.keyedBefore;
+            if (csmNow && !s.keyRegister) s.holdLevel = true;
+            s.keyedBefore = s.keyed && !s.csmKeyed;
+            const bool wasKeyed = s.keyed;
+            released = keyEnvelope(slot, s.keyRegister || csm);
+            if (s.keyRegister) {
+                s.csmKeyed = false;
+            } else if (s.keyed && !wasKeyed) {
+                s.csmKeyed = true;
+            } else if (released && s.csmKeyed) {
+                s.csmKeyed = false;
+                released = false;
+            }
         }
 
         unsigned attenuation = s.level + s.totalLevel;

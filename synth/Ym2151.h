@@ -59,16 +59,17 @@
 // taken between frames, whatever their spacing).
 // Known differences from the chip (measured against the die-shot-derived
 // emulator): the PM of the LFO's noise wave at an odd PMD; the triangle wave
-// selected while the LFO runs (its values can trail the phase by half a step,
-// found at the fastest rates); a wave selected, or PMD set to 0, while the LFO
-// runs can differ for a turn of the multiplier; a note on an unused note code
-// (3, 7, 11, 15) under a negative PM with DT2 set, or under a positive PM that
-// carries it across several note codes (the chip then lands on unused codes it
-// skips otherwise, at their small steps), and key code 0x7F (note 15 of octave
-// 7); a change of AMS while the triangle wave's AM is deep can come a frame
-// early; a voice re-keyed a few frames after its key-off can, at some timings,
-// differ for a few frames; CSM keying a slot whose release runs with an attack
-// rate below the fastest can differ by a step.
+// selected while the LFO runs (the chip's triangle is a count of its own that
+// starts from the saw's value as it is selected and turns at its ends, and the
+// waves selected after it run from another phase; at the fastest rates its
+// values can also trail the phase by half a step); another wave selected, or
+// PMD set to 0, while the LFO runs can differ for a turn of the multiplier; a note on an unused
+// note code (3, 7, 11, 15) under a negative PM with DT2 set, or under a positive PM that carries it
+// across several note codes (the chip then lands on unused codes it skips otherwise, at their small
+// steps), and key code 0x7F (note 15 of octave 7); a change of AMS while the triangle wave's AM is
+// deep can come a frame early; a voice re-keyed a few frames after its key-off can, at some
+// timings, differ for a few frames; CSM keying a slot whose release runs with an attack rate below
+// the fastest can differ by a step.
 #pragma once
 
 #include <array>
@@ -97,17 +98,23 @@ public:
 
 private:
     using EgState = fm::EnvelopeState;
+    static constexpr std::uint16_t noEnd = 0x8000;
 
     struct Slot {
         std::uint32_t phase = 0;
         std::uint32_t step = 0;   // phase step per frame, DT1/DT2/MUL applied, without PM
         std::uint32_t pmStep = 0; // the step with the PM offset last asked for
         int pmOffset = 0;         // that offset; 0 while pmStep is not known
+        std::array<std::uint8_t, 4> rateBases{};  // per state, before key scaling
+        int coarsePitch = 0;                      // the note after DT2, as pitch() counts
+        std::uint8_t keyScaleShift = 3;           // 3 - KS
         std::array<std::uint8_t, 4> plainRates{}; // envelope rate per state without PM
         std::array<std::uint8_t, 4> pmRates{};    // and with the PM of pmStep
         bool pmOn = false;                        // PM applies this frame
         const std::array<std::uint8_t, 4>& rates() const { return pmOn ? pmRates : plainRates; }
-        std::uint16_t sustainLevel = 0;
+        std::uint8_t sustainBand = 0; // D1L as the top five bits of a level (15 as 31)
+        std::uint16_t endFrom = 0;    // the state ends at a level from endFrom
+        std::uint16_t endSpan = 0;    // to endFrom + endSpan
         std::uint16_t totalLevel = 0; // TL in envelope steps
         std::uint16_t level = 0x3FF;  // envelope attenuation, 0 = loudest
         EgState state = EgState::release;
@@ -148,10 +155,13 @@ private:
     void updateChannel(unsigned ch);
     int pitch(unsigned ch) const;
     std::uint32_t phaseStep(unsigned slot, int pmOffset) const;
-    std::array<std::uint8_t, 4> envelopeRates(unsigned slot, int pmOffset) const;
+    static std::array<std::uint8_t, 4> envelopeRates(const Slot& s, int pmOffset);
     unsigned envelopeRate(unsigned slot) const;
     static void enterState(Slot& s, EgState state);
     static void endState(Slot& s);
+    static bool atEnd(const Slot& s) {
+        return static_cast<unsigned>(s.level - s.endFrom) <= s.endSpan;
+    }
     bool keyEnvelope(unsigned slot, bool on);
     void stepEnvelope(unsigned slot, bool released, EgState left);
     void stepTimers();
@@ -179,7 +189,7 @@ private:
     unsigned pmTakenBefore_ = 0; // PMD as taken in the frame before
     unsigned amBefore_ = 0;      // the wave's AM value and PM magnitude in the frame before
     unsigned pmMagnitudeBefore_ = 0;
-    unsigned lfoCycle_ = 0;
+    unsigned lfoCycle_ = 0; // the free-running eight-frame cycle of the multipliers
     std::array<Slot, 32> slots_{};
     std::array<Channel, 8> channels_{};
 
