@@ -59,6 +59,7 @@ public:
         resumable_ = true;
         shown_ = false;
         delayLeft_ = std::max(delay - 1, 0);
+        delayStopped_ = 0;
     }
     void endDelay() {
         if (delayLeft_ > 0 && !started_ && resumable_) {
@@ -69,7 +70,16 @@ public:
             started_ = true;
             held_ = true;
         }
+        if (delayLeft_ > 0) delayStopped_ = delayLeft_;
         delayLeft_ = 0;
+    }
+    // A key-on with no delay: a stopped one is gone.
+    void forgetStoppedDelay() { delayStopped_ = 0; }
+    // A shape set up with a delay set again: the rest of one that "no
+    // delay" stopped goes on.
+    void resumeDelay() {
+        if (delayStopped_ > 0) delayLeft_ = delayStopped_;
+        delayStopped_ = 0;
     }
     void restartShape() {
         held_ = false;
@@ -141,6 +151,7 @@ private:
     int step_ = 0;
     int counter_ = 0;
     int delayLeft_ = 0;
+    int delayStopped_ = 0;   // what "no delay" left of a delay under way
     bool held_ = false;      // this tick does not step the shape
     bool resumable_ = false; // restarted by a key-on, not by a command
     Phase resume_;           // what a delay cut short goes on with

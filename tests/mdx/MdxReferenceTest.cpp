@@ -1076,6 +1076,21 @@ const std::vector<Case>& cases() {
                           .lfoSwitch(0xEC, 0x81)
                           .rest(1));
          }},
+        // "No delay" stops an LFO delay under way; the rest of it comes back
+        // for a shape set up after a delay is set again, holding it (pitch:
+        // track 0, volume: track 1), unless a key-on came between (track 2);
+        // without a delay set again the shape starts at once (track 3).
+        {"LfoDelayStoppedThenSetAgain",
+         [](Song& s) {
+             auto stopped = [](Track& t) -> Track& {
+                 return t.voice(voiceOne).lfoDelay(4).note(30, 2).lfoDelay(0);
+             };
+             auto after = [](Track& t) { t.rest(6).note(31, 8).end(); };
+             after(stopped(s.tracks[0]).rest(2).lfoDelay(3).pitchLfo(1, 6, 788));
+             after(stopped(s.tracks[1]).rest(2).lfoDelay(3).volumeLfo(1, 6, 788));
+             after(stopped(s.tracks[2]).rest(1).note(32, 2).lfoDelay(3).pitchLfo(1, 6, 788));
+             after(stopped(s.tracks[3]).rest(2).pitchLfo(1, 6, 788));
+         }},
         {"VolumeLfoShapes",
          [](Song& s) {
              s.tracks[0].voice(voiceOne).volumeLfo(0, 3, 1000).note(30, 8).note(31, 8).end();
