@@ -158,12 +158,15 @@ constexpr unsigned lfoPmDelay = 8;
 constexpr std::uint32_t noiseSeed = 0x1FF68;
 
 // The noise's output for an attenuation and the noise bit, as measured on the
-// die-shot-derived emulator (tests/synth/Ym2151OracleTest.cpp, NoiseLevel).
+// die-shot-derived emulator (tests/synth/Ym2151OracleTest.cpp, NoiseLevel;
+// the two highest attenuations by the stream noise_fading): the negative value
+// is -8 from attenuation 0x3FE on, where 0x3FC and 0x3FD give -1.
 constexpr std::int16_t noiseOutput(unsigned attenuation, bool positive) {
     constexpr int silentNegative = -8;
+    constexpr unsigned silentFrom = maxLevel - 1;
     const int magnitude = static_cast<int>(((attenuation ^ maxLevel) >> 2) << 3);
     if (positive) return static_cast<std::int16_t>(magnitude);
-    return static_cast<std::int16_t>(attenuation == maxLevel ? silentNegative : ~magnitude);
+    return static_cast<std::int16_t>(attenuation >= silentFrom ? silentNegative : ~magnitude);
 }
 constexpr unsigned noiseTimerStart = 4;
 constexpr std::uint32_t noiseStepped(std::uint32_t shift) {

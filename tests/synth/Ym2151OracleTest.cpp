@@ -128,39 +128,19 @@ Comparison compare(const std::vector<std::int16_t>& ours, const std::vector<std:
 // Streams the model reproduces exactly, and for the others the share of equal
 // frames and the signal-to-error ratio it reaches at least (what still
 // differs is listed in Ym2151.h).
-const std::set<std::string> exactStreams{"sine_notes",
-                                         "detune_mul",
-                                         "feedback",
-                                         "connection0",
-                                         "connection1",
-                                         "connection2",
-                                         "connection3",
-                                         "connection4",
-                                         "connection5",
-                                         "connection6",
-                                         "connection7",
-                                         "envelope_extremes",
-                                         "lfo_wave0",
-                                         "lfo_wave1",
-                                         "lfo_wave2",
-                                         "lfo_wave3",
-                                         "lfo_double_steps",
-                                         "lfo_rate_writes",
-                                         "lfo_noise_am",
-                                         "pm_unused_codes",
-                                         "noise",
-                                         "noise_enable",
-                                         "noise_rates",
-                                         "noise_rate_changes",
-                                         "noise_rate_raises",
-                                         "key_scaling_pitch",
-                                         "decay_sustain_level",
-                                         "outputs_changes",
-                                         "key_on_off",
-                                         "rekey_after_release",
-                                         "rekey_near_silence",
-                                         "csm",
-                                         "busy_no_lfo"};
+const std::set<std::string> exactStreams{
+    "sine_notes",          "detune_mul",         "feedback",
+    "connection0",         "connection1",        "connection2",
+    "connection3",         "connection4",        "connection5",
+    "connection6",         "connection7",        "envelope_extremes",
+    "lfo_wave0",           "lfo_wave1",          "lfo_wave2",
+    "lfo_wave3",           "lfo_double_steps",   "lfo_rate_writes",
+    "lfo_noise_am",        "pm_unused_codes",    "noise",
+    "noise_enable",        "noise_rates",        "noise_rate_changes",
+    "noise_rate_raises",   "noise_fading",       "key_scaling_pitch",
+    "decay_sustain_level", "outputs_changes",    "key_on_off",
+    "rekey_after_release", "rekey_near_silence", "csm",
+    "busy_no_lfo"};
 struct Floor {
     double equalShare;
     double serDb;
