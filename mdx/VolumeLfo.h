@@ -15,9 +15,10 @@
 // stands at its start value at once (through a delay under way: test
 // "VolumeLfoSetUpDuringTheDelay"); restarted by a key-on, it adds nothing
 // until its start tick. A delay cut short by "no delay" goes on as SoftLfo's
-// does; a triangle so resumed on its way down goes below 0, which reads as
-// a word without sign: beyond the TL's range (song
-// "LfoDelayCutAfterADelayedKeyOn").
+// does, from a level of 0 whatever the sign of the amplitude, the square
+// moving by the amplitude at each turn; a shape so resumed that goes below 0
+// reads as a word without sign: beyond the TL's range (songs
+// "LfoDelayCutAfterADelayedKeyOn", "LfoDelayCutOnADownwardVolumeLfo").
 #pragma once
 
 #include <algorithm>
@@ -63,7 +64,8 @@ public:
     }
     void endDelay() {
         if (delayLeft_ > 0 && !started_ && resumable_) {
-            value_ = 0;
+            // From a level of 0, downwards shapes too.
+            value_ = amplitude_ >= 0 ? 0 : -top();
             step_ = resume_.step;
             counter_ = resume_.counter;
             high_ = resume_.high;
@@ -110,8 +112,7 @@ public:
     // The attenuation now, in 256ths of a TL step; 0 while off.
     int attenuation() const {
         if (!enabled_ || !(started_ || shown_)) return 0;
-        const int top = wave_ == Wave::square ? -amplitude_ : -amplitude_ * period_;
-        const int level = amplitude_ >= 0 ? value_ : value_ + top;
+        const int level = amplitude_ >= 0 ? value_ : value_ + top();
         // A level below 0 (a triangle resumed on its way down) reads as a
         // word without sign: beyond the TL's range.
         return level < 0 ? level + wordRange : level;
@@ -123,6 +124,8 @@ private:
         int counter = 1;
         bool high = false;
     };
+    // Where a negative amplitude's shapes start.
+    int top() const { return wave_ == Wave::square ? -amplitude_ : -amplitude_ * period_; }
     // One step of the running shape.
     void advance() {
         const bool turn = --counter_ == 0;
@@ -130,8 +133,9 @@ private:
         switch (wave_) {
         case Wave::saw: value_ = turn ? 0 : value_ + step_; break;
         case Wave::square:
-            if (turn) high_ = !high_;
-            value_ = high_ ? amplitude_ : 0;
+            if (!turn) break;
+            high_ = !high_;
+            value_ += high_ ? amplitude_ : -amplitude_;
             break;
         case Wave::triangle:
             value_ += step_;
