@@ -218,7 +218,7 @@ void MdxDriver::tickTrack(Track& t) {
             // nothing (test "LfoAndKeyOnDelayOnTiedNote"). A delay it begins
             // and "no delay" cuts short goes on from the shape that ran
             // before it (test "LfoDelayCutAfterADelayedKeyOn").
-            if (t.lfoDelay != 0 && !t.keyed) restartLfos(t, true);
+            if (!t.keyed) restartLfos(t, true);
             tickLfos(t);
             t.portamentoSum = 0;
             keyOnStage(t, !t.keyed);
@@ -444,6 +444,7 @@ bool MdxDriver::runCommands(Track& t) {
             }
             if (!need(t, 1 + softLfoParameterBytes)) return false;
             t.pitchLfo.configure(mode, std::max(1, wordAt(t.pc + 2)), wordAt(t.pc + 4));
+            if (t.lfoDelay != 0) t.pitchLfo.resumeDelay();
             t.pc += 1 + softLfoParameterBytes;
             break;
         }
@@ -458,6 +459,7 @@ bool MdxDriver::runCommands(Track& t) {
             }
             if (!need(t, 1 + softLfoParameterBytes)) return false;
             t.volumeLfo.configure(mode, std::max(1, wordAt(t.pc + 2)), wordAt(t.pc + 4));
+            if (t.lfoDelay != 0) t.volumeLfo.resumeDelay();
             t.pc += 1 + softLfoParameterBytes;
             break;
         }
@@ -560,7 +562,7 @@ void MdxDriver::startNote(Track& t, unsigned note, int clocks) {
     if (t.keyOnDelay == 0) t.portamentoSum = 0;
     // The LFO moves in a note's first tick (tests "LfoOnTiedNote",
     // "LfoSetUpOnTiedNote").
-    if (!t.keyed && t.lfoDelay != 0 && t.keyOnDelay == 0) restartLfos(t);
+    if (!t.keyed && t.keyOnDelay == 0) restartLfos(t);
     // An LFO held for a key-on still waiting stays held at the next note,
     // unless that note keys on at once (tests
     // "KeyOnDelayHoldsTheLfoPastTheNote", "LfoDelayAtAKeyOnPastAWaitingOne").
@@ -618,7 +620,14 @@ void MdxDriver::keyOnStage(Track& t, bool key) {
 // The volume is written again only when its attenuation differs from the
 // one last written (tests "VolumeSameLevel": volume 8 and 0x80 + 0x15 are
 // one level; "VolumeBackToTheSame": up and down again writes nothing).
+// A key-on without an LFO delay restarts nothing, but what "no delay" left
+// of a delay is gone (test "LfoDelayStoppedThenSetAgain").
 void MdxDriver::restartLfos(Track& t, bool atDelayedKeyOn) {
+    if (t.lfoDelay == 0) {
+        t.pitchLfo.forgetStoppedDelay();
+        t.volumeLfo.forgetStoppedDelay();
+        return;
+    }
     t.pitchLfo.restart(t.lfoDelay, atDelayedKeyOn);
     t.volumeLfo.restart(t.lfoDelay, atDelayedKeyOn);
 }

@@ -23,6 +23,9 @@
 // running before it had after one more step, taken in the key-on's tick
 // (songs "LfoDelayCutAfterAKeyOn" and "LfoDelayCutAfterADelayedKeyOn"). A
 // shape set up by its command while the delay runs starts afresh.
+// "No delay" stops a delay under way rather than ending it: a shape set up
+// once a delay is set again waits for the rest of it, unless a key-on came
+// between (song "LfoDelayStoppedThenSetAgain").
 #pragma once
 
 #include <algorithm>
@@ -57,6 +60,7 @@ public:
         resume_ = atDelayedKeyOn ? running : Phase{step_, counter_};
         resumable_ = true;
         delayLeft_ = std::max(delay - 1, 0);
+        delayStopped_ = 0;
     }
     // No delay: one under way ends, the shape going on from 0.
     void endDelay() {
@@ -67,7 +71,16 @@ public:
             started_ = true;
             held_ = true;
         }
+        if (delayLeft_ > 0) delayStopped_ = delayLeft_;
         delayLeft_ = 0;
+    }
+    // A key-on with no delay: a stopped one is gone.
+    void forgetStoppedDelay() { delayStopped_ = 0; }
+    // A shape set up with a delay set again: the rest of one that "no
+    // delay" stopped goes on.
+    void resumeDelay() {
+        if (delayStopped_ > 0) delayLeft_ = delayStopped_;
+        delayStopped_ = 0;
     }
     // Starts the shape again; a delay under way goes on (test
     // "LfoOnTiedNote": a shape set up while the delay runs waits for it).
@@ -148,6 +161,7 @@ private:
     int step_ = 0;
     int counter_ = 0;
     int delayLeft_ = 0;
+    int delayStopped_ = 0;   // what "no delay" left of a delay under way
     bool held_ = false;      // this tick does not step the shape
     bool resumable_ = false; // restarted by a key-on, not by a command
     Phase resume_;           // what a delay cut short goes on with

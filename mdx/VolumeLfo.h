@@ -15,9 +15,10 @@
 // stands at its start value at once (through a delay under way: test
 // "VolumeLfoSetUpDuringTheDelay"); restarted by a key-on, it adds nothing
 // until its start tick. A delay cut short by "no delay" goes on as SoftLfo's
-// does; a triangle so resumed on its way down goes below 0, which reads as
-// a word without sign: beyond the TL's range (song
-// "LfoDelayCutAfterADelayedKeyOn").
+// does, from a level of 0 whatever the sign of the amplitude, the square
+// moving by the amplitude at each turn; a shape so resumed that goes below 0
+// reads as a word without sign: beyond the TL's range (songs
+// "LfoDelayCutAfterADelayedKeyOn", "LfoDelayCutOnADownwardVolumeLfo").
 #pragma once
 
 #include <algorithm>
@@ -59,17 +60,28 @@ public:
         resumable_ = true;
         shown_ = false;
         delayLeft_ = std::max(delay - 1, 0);
+        delayStopped_ = 0;
     }
     void endDelay() {
         if (delayLeft_ > 0 && !started_ && resumable_) {
-            value_ = 0;
+            // From a level of 0, downwards shapes too.
+            value_ = amplitude_ >= 0 ? 0 : -top();
             step_ = resume_.step;
             counter_ = resume_.counter;
             high_ = resume_.high;
             started_ = true;
             held_ = true;
         }
+        if (delayLeft_ > 0) delayStopped_ = delayLeft_;
         delayLeft_ = 0;
+    }
+    // A key-on with no delay: a stopped one is gone.
+    void forgetStoppedDelay() { delayStopped_ = 0; }
+    // A shape set up with a delay set again: the rest of one that "no
+    // delay" stopped goes on.
+    void resumeDelay() {
+        if (delayStopped_ > 0) delayLeft_ = delayStopped_;
+        delayStopped_ = 0;
     }
     void restartShape() {
         held_ = false;
@@ -100,8 +112,7 @@ public:
     // The attenuation now, in 256ths of a TL step; 0 while off.
     int attenuation() const {
         if (!enabled_ || !(started_ || shown_)) return 0;
-        const int top = wave_ == Wave::square ? -amplitude_ : -amplitude_ * period_;
-        const int level = amplitude_ >= 0 ? value_ : value_ + top;
+        const int level = amplitude_ >= 0 ? value_ : value_ + top();
         // A level below 0 (a triangle resumed on its way down) reads as a
         // word without sign: beyond the TL's range.
         return level < 0 ? level + wordRange : level;
@@ -113,6 +124,8 @@ private:
         int counter = 1;
         bool high = false;
     };
+    // Where a negative amplitude's shapes start.
+    int top() const { return wave_ == Wave::square ? -amplitude_ : -amplitude_ * period_; }
     // One step of the running shape.
     void advance() {
         const bool turn = --counter_ == 0;
@@ -120,8 +133,9 @@ private:
         switch (wave_) {
         case Wave::saw: value_ = turn ? 0 : value_ + step_; break;
         case Wave::square:
-            if (turn) high_ = !high_;
-            value_ = high_ ? amplitude_ : 0;
+            if (!turn) break;
+            high_ = !high_;
+            value_ += high_ ? amplitude_ : -amplitude_;
             break;
         case Wave::triangle:
             value_ += step_;
@@ -141,6 +155,7 @@ private:
     int step_ = 0;
     int counter_ = 0;
     int delayLeft_ = 0;
+    int delayStopped_ = 0;   // what "no delay" left of a delay under way
     bool held_ = false;      // this tick does not step the shape
     bool resumable_ = false; // restarted by a key-on, not by a command
     Phase resume_;           // what a delay cut short goes on with

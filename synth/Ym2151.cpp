@@ -17,6 +17,8 @@ namespace synth {
 namespace {
 
 constexpr unsigned maxLevel = 0x3FF;
+// A key-on finding the level at this or above attacks from maxLevel.
+constexpr unsigned silentLevel = 0x3F0;
 
 using Regs = Ym2151Registers;
 
@@ -520,7 +522,10 @@ inline bool Ym2151::keyEnvelope(unsigned slot, bool on) {
     if (on) {
         enterState(s, EgState::attack);
         s.phase = 0;
-        if (envelopeRate(slot) >= 62) s.level = 0;
+        if (envelopeRate(slot) >= 62)
+            s.level = 0;
+        else if (s.level >= silentLevel)
+            s.level = maxLevel;
         return false;
     }
     enterState(s, EgState::release);

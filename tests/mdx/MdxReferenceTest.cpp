@@ -1076,6 +1076,36 @@ const std::vector<Case>& cases() {
                           .lfoSwitch(0xEC, 0x81)
                           .rest(1));
          }},
+        // "No delay" stops an LFO delay under way; the rest of it comes back
+        // for a shape set up after a delay is set again, holding it (pitch:
+        // track 0, volume: track 1), unless a key-on came between (track 2);
+        // without a delay set again the shape starts at once (track 3).
+        {"LfoDelayStoppedThenSetAgain",
+         [](Song& s) {
+             auto stopped = [](Track& t) -> Track& {
+                 return t.voice(voiceOne).lfoDelay(4).note(30, 2).lfoDelay(0);
+             };
+             auto after = [](Track& t) { t.rest(6).note(31, 8).end(); };
+             after(stopped(s.tracks[0]).rest(2).lfoDelay(3).pitchLfo(1, 6, 788));
+             after(stopped(s.tracks[1]).rest(2).lfoDelay(3).volumeLfo(1, 6, 788));
+             after(stopped(s.tracks[2]).rest(1).note(32, 2).lfoDelay(3).pitchLfo(1, 6, 788));
+             after(stopped(s.tracks[3]).rest(2).pitchLfo(1, 6, 788));
+         }},
+        // "No delay" cutting short a delay a key-on began: a volume LFO of
+        // negative amplitude goes on from a level of 0 too, not from its top
+        // (saw, square, triangle; periods 1 and 3).
+        {"LfoDelayCutOnADownwardVolumeLfo",
+         [](Song& s) {
+             for (int track = 0; track < 6; ++track)
+                 s.tracks[static_cast<std::size_t>(track)]
+                     .voice(voiceOne)
+                     .volumeLfo(track % 3, track < 3 ? 1 : 3, -1015)
+                     .lfoDelay(4)
+                     .note(30, 2)
+                     .lfoDelay(0)
+                     .note(35, 10)
+                     .end();
+         }},
         {"VolumeLfoShapes",
          [](Song& s) {
              s.tracks[0].voice(voiceOne).volumeLfo(0, 3, 1000).note(30, 8).note(31, 8).end();

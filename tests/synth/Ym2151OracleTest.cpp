@@ -158,6 +158,7 @@ const std::set<std::string> exactStreams{"sine_notes",
                                          "outputs_changes",
                                          "key_on_off",
                                          "rekey_after_release",
+                                         "rekey_near_silence",
                                          "csm",
                                          "busy_no_lfo"};
 struct Floor {

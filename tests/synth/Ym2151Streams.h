@@ -640,6 +640,31 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // A slow attack keyed on while a release nears full attenuation: the
+        // level at the key-on steps through the last units below and above
+        // 0x3F0 (decay to D1L 15 = 0x3E0, then RR 8).
+        Stream s("rekey_near_silence");
+        s.channel(0, 7, 0, 2);
+        Operator o;
+        o.mul = 15, o.d1r = 31, o.d1l = 15, o.rr = 8;
+        s.op(0, 3, o);
+        s.note(0, 0x04);
+        for (unsigned gap = 380; gap <= 640; gap += 20) {
+            s.write(0x98, 31);
+            s.key(0, 8);
+            s.wait(480);
+            s.key(0, 0);
+            s.write(0x98, 18);
+            s.wait(gap);
+            s.key(0, 8);
+            s.wait(300);
+            s.key(0, 0);
+            s.wait(4);
+        }
+        s.wait(100);
+        all.push_back(s);
+    }
+    {
         // CSM keying channels 6 and 2 (slots on both sides of where a frame's
         // CSM key-on starts), instant and slower attacks, a register key-on
         // among the CSM ones, and timer A loaded again with another period.
