@@ -606,6 +606,8 @@ void Ym2151::stepLfo() {
         lfoPrescale_ = 0;
         lfoSteps_ = 0;
         lfoPhase_ = 0;
+        triangleAm_ = 255;
+        triangleRising_ = false;
     } else if ((++lfoPrescale_ & ((8u << (15 - (registers_.lfoRate() >> 4))) - 1)) == 0) {
         lfoSteps_ = (lfoSteps_ + 1) & 15;
         unsigned extra = 0;
@@ -615,7 +617,26 @@ void Ym2151::stepLfo() {
                 ++trailingZeros;
             extra = (registers_.lfoRate() >> (3 - trailingZeros)) & 1;
         }
-        lfoPhase_ = (lfoPhase_ + 1 + extra) & 0xFF;
+        // The triangle is a count of its own, two a step, turning at 0 and
+        // 255, while the phase holds; under another wave it takes the saw's
+        // value, falling, and the phase runs on from where it held.
+        if (registers_.lfoWave() == 2) {
+            for (unsigned i = 0; i <= extra; ++i) {
+                int v = static_cast<int>(triangleAm_) + (triangleRising_ ? 2 : -2);
+                if (v < 0) {
+                    v = -v - 1;
+                    triangleRising_ = true;
+                } else if (v > 255) {
+                    v = 511 - v;
+                    triangleRising_ = false;
+                }
+                triangleAm_ = static_cast<unsigned>(v);
+            }
+        } else {
+            lfoPhase_ = (lfoPhase_ + 1 + extra) & 0xFF;
+            triangleAm_ = 255 - lfoPhase_;
+            triangleRising_ = false;
+        }
         // The wave's value: eight bits of the noise sequence, inverted. A single
         // step reads bits 0-2 from the register after the frame's first half and
         // bits 3-7 from the register before its latest step, after the second;
@@ -641,7 +662,12 @@ void Ym2151::stepLfo() {
     // PM's sign does not wait for its magnitude: it is the half of the phase
     // the magnitude comes from, moved on by the single step a step adds; the
     // rate multiplier's extra step reaches it with the magnitude.
-    lfoPhaseHistory_[lfoHistoryIndex_] = static_cast<std::uint8_t>(p);
+    // (The triangle's sign comes from its count, as the phase that would give
+    // it: bit 7 set while it rises.)
+    const unsigned signSource = registers_.lfoWave() != 2 ? p
+                                : triangleRising_         ? 128 + triangleAm_ / 2
+                                                          : (255 - triangleAm_) / 2;
+    lfoPhaseHistory_[lfoHistoryIndex_] = static_cast<std::uint8_t>(signSource);
     const unsigned signPhase = lfoPhaseHistory_[(lfoHistoryIndex_ - lfoPmDelay) & 15] +
                                (lfoFramesSinceStep_ < lfoPmDelay ? 1 : 0);
     bool pmNegative = (signPhase & 0x80) != 0;
@@ -655,8 +681,10 @@ void Ym2151::stepLfo() {
         pmMagnitude = 128;
         break;
     case 2: // triangle
-        am = secondHalf ? 2 * p - 256 : 255 - 2 * p;
-        pmMagnitude = q < 64 ? 2 * q : 255 - 2 * q;
+        // AM the count; PM its distance from the nearer end, negative while
+        // it rises.
+        am = triangleAm_;
+        pmMagnitude = triangleAm_ >= 128 ? 255 - triangleAm_ : triangleAm_;
         break;
     default:
         // Noise: AM the value; PM the noise bits uninverted, read as a one's
