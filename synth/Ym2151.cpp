@@ -158,12 +158,15 @@ constexpr unsigned lfoPmDelay = 8;
 constexpr std::uint32_t noiseSeed = 0x1FF68;
 
 // The noise's output for an attenuation and the noise bit, as measured on the
-// die-shot-derived emulator (tests/synth/Ym2151OracleTest.cpp, NoiseLevel).
+// die-shot-derived emulator (tests/synth/Ym2151OracleTest.cpp, NoiseLevel;
+// the two highest attenuations by the stream noise_fading): the negative value
+// is -8 from attenuation 0x3FE on, where 0x3FC and 0x3FD give -1.
 constexpr std::int16_t noiseOutput(unsigned attenuation, bool positive) {
     constexpr int silentNegative = -8;
+    constexpr unsigned silentFrom = maxLevel - 1;
     const int magnitude = static_cast<int>(((attenuation ^ maxLevel) >> 2) << 3);
     if (positive) return static_cast<std::int16_t>(magnitude);
-    return static_cast<std::int16_t>(attenuation == maxLevel ? silentNegative : ~magnitude);
+    return static_cast<std::int16_t>(attenuation >= silentFrom ? silentNegative : ~magnitude);
 }
 constexpr unsigned noiseTimerStart = 4;
 constexpr std::uint32_t noiseStepped(std::uint32_t shift) {
@@ -603,6 +606,8 @@ void Ym2151::stepLfo() {
         lfoPrescale_ = 0;
         lfoSteps_ = 0;
         lfoPhase_ = 0;
+        triangleAm_ = 255;
+        triangleRising_ = false;
     } else if ((++lfoPrescale_ & ((8u << (15 - (registers_.lfoRate() >> 4))) - 1)) == 0) {
         lfoSteps_ = (lfoSteps_ + 1) & 15;
         unsigned extra = 0;
@@ -612,7 +617,26 @@ void Ym2151::stepLfo() {
                 ++trailingZeros;
             extra = (registers_.lfoRate() >> (3 - trailingZeros)) & 1;
         }
-        lfoPhase_ = (lfoPhase_ + 1 + extra) & 0xFF;
+        // The triangle is a count of its own, two a step, turning at 0 and
+        // 255, while the phase holds; under another wave it takes the saw's
+        // value, falling, and the phase runs on from where it held.
+        if (registers_.lfoWave() == 2) {
+            for (unsigned i = 0; i <= extra; ++i) {
+                int v = static_cast<int>(triangleAm_) + (triangleRising_ ? 2 : -2);
+                if (v < 0) {
+                    v = -v - 1;
+                    triangleRising_ = true;
+                } else if (v > 255) {
+                    v = 511 - v;
+                    triangleRising_ = false;
+                }
+                triangleAm_ = static_cast<unsigned>(v);
+            }
+        } else {
+            lfoPhase_ = (lfoPhase_ + 1 + extra) & 0xFF;
+            triangleAm_ = 255 - lfoPhase_;
+            triangleRising_ = false;
+        }
         // The wave's value: eight bits of the noise sequence, inverted. A single
         // step reads bits 0-2 from the register after the frame's first half and
         // bits 3-7 from the register before its latest step, after the second;
@@ -638,7 +662,12 @@ void Ym2151::stepLfo() {
     // PM's sign does not wait for its magnitude: it is the half of the phase
     // the magnitude comes from, moved on by the single step a step adds; the
     // rate multiplier's extra step reaches it with the magnitude.
-    lfoPhaseHistory_[lfoHistoryIndex_] = static_cast<std::uint8_t>(p);
+    // (The triangle's sign comes from its count, as the phase that would give
+    // it: bit 7 set while it rises.)
+    const unsigned signSource = registers_.lfoWave() != 2 ? p
+                                : triangleRising_         ? 128 + triangleAm_ / 2
+                                                          : (255 - triangleAm_) / 2;
+    lfoPhaseHistory_[lfoHistoryIndex_] = static_cast<std::uint8_t>(signSource);
     const unsigned signPhase = lfoPhaseHistory_[(lfoHistoryIndex_ - lfoPmDelay) & 15] +
                                (lfoFramesSinceStep_ < lfoPmDelay ? 1 : 0);
     bool pmNegative = (signPhase & 0x80) != 0;
@@ -652,8 +681,10 @@ void Ym2151::stepLfo() {
         pmMagnitude = 128;
         break;
     case 2: // triangle
-        am = secondHalf ? 2 * p - 256 : 255 - 2 * p;
-        pmMagnitude = q < 64 ? 2 * q : 255 - 2 * q;
+        // AM the count; PM its distance from the nearer end, negative while
+        // it rises.
+        am = triangleAm_;
+        pmMagnitude = triangleAm_ >= 128 ? 255 - triangleAm_ : triangleAm_;
         break;
     default:
         // Noise: AM the value; PM the noise bits uninverted, read as a one's

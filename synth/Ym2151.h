@@ -41,7 +41,9 @@
 // frames after the wave moves and M1 and M2 five, PM's eight (nine for the
 // slots before C1 of channel 7). PM's sign changes with the phase's first
 // step, a second step of the rate multiplier reaches it with the magnitude.
-// A write of LFRQ restarts the count of the LFO's prescaler turns. The key
+// A write of LFRQ restarts the count of the LFO's prescaler turns. The
+// triangle is a count of its own (two a step, turning at its ends) while the
+// phase holds; under the other waves it takes the saw's value. The key
 // scaling of the envelope rates sees the note after DT2 and PM.
 //
 // Register map: Ym2151Registers.h (one accessor per field, used here too).
@@ -59,11 +61,8 @@
 // taken between frames, whatever their spacing).
 // Known differences from the chip (measured against the die-shot-derived
 // emulator): the PM of the LFO's noise wave at an odd PMD; the triangle wave
-// selected while the LFO runs (the chip's triangle is a count of its own that
-// starts from the saw's value as it is selected and turns at its ends, and the
-// waves selected after it run from another phase; at the fastest rates its
-// values can also trail the phase by half a step); another wave selected, or
-// PMD set to 0, while the LFO runs can differ for a turn of the multiplier; a note on an unused
+// at the fastest rates (its values can trail by half a step); a wave selected,
+// or PMD set to 0, while the LFO runs can differ for a turn of the multiplier; a note on an unused
 // note code (3, 7, 11, 15) under a negative PM with DT2 set, or under a positive PM that carries it
 // across several note codes (the chip then lands on unused codes it skips otherwise, at their small
 // steps), and key code 0x7F (note 15 of octave 7); a change of AMS while the triangle wave's AM is
@@ -202,6 +201,8 @@ private:
     std::uint32_t lfoPrescale_ = 0;
     unsigned lfoSteps_ = 0; // the rate multiplier's 4-bit step count
     unsigned lfoPhase_ = 0;
+    unsigned triangleAm_ = 255;   // the triangle's count (see stepLfo)
+    bool triangleRising_ = false; // and its direction
     unsigned lfoRandom_ = 0;
     unsigned lfoAm_ = 0;              // 0-255 after AMD, as C1 and C2 see it
     unsigned lfoAmModulators_ = 0;    // as M1 and M2 see it, a frame later

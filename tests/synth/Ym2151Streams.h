@@ -640,6 +640,19 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The noise at TL 127 fading by a slow second decay through the last
+        // attenuations (0x3F8 to 0x3FF), its negative values at each.
+        Stream s("noise_fading");
+        s.channel(7, 7, 0);
+        Operator o;
+        o.tl = 127, o.d2r = 10;
+        s.op(7, 3, o);
+        s.write(0x0F, 0x80 | 31);
+        s.key(7, 8);
+        s.wait(4000);
+        all.push_back(s);
+    }
+    {
         // A slow attack keyed on while a release nears full attenuation: the
         // level at the key-on steps through the last units below and above
         // 0x3F0 (decay to D1L 15 = 0x3E0, then RR 8).
