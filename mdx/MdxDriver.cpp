@@ -490,16 +490,11 @@ bool MdxDriver::runCommands(Track& t) {
             t.lfoDelay = byteAt(t.pc + 1);
             // No delay ends one under way; another takes effect at the next
             // key-on (test "LfoDelayChangedUnderWay"). An LFO held for a
-            // waiting key-on starts its shape again in this tick (test
-            // "NoLfoDelayWhileAKeyOnWaits").
+            // waiting key-on stays held, its shape where it was (tests
+            // "NoLfoDelayWhileAKeyOnWaits", "NoLfoDelayWhileAKeyOnWaitsPastANote").
             if (t.lfoDelay == 0) {
                 t.pitchLfo.endDelay();
                 t.volumeLfo.endDelay();
-                if (t.lfoHeld) {
-                    t.pitchLfo.restartShape();
-                    t.volumeLfo.restartShape();
-                }
-                t.lfoHeld = false;
             }
             t.pc += 2;
             break;

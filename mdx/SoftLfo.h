@@ -82,15 +82,6 @@ public:
         if (delayStopped_ > 0) delayLeft_ = delayStopped_;
         delayStopped_ = 0;
     }
-    // Starts the shape again; a delay under way goes on (test
-    // "LfoOnTiedNote": a shape set up while the delay runs waits for it).
-    void restartShape() {
-        held_ = false;
-        offset_ = 0;
-        step_ = amplitude_;
-        started_ = false;
-        counter_ = wave_ == Wave::square ? period_ : period_ / 2;
-    }
 
     // One tick, the key-on's own included.
     void tick() {
@@ -116,6 +107,15 @@ public:
     int offset() const { return enabled_ ? offset_ : 0; }
 
 private:
+    // Starts the shape again; a delay under way goes on (test
+    // "LfoOnTiedNote": a shape set up while the delay runs waits for it).
+    void restartShape() {
+        held_ = false;
+        offset_ = 0;
+        step_ = amplitude_;
+        started_ = false;
+        counter_ = wave_ == Wave::square ? period_ : period_ / 2;
+    }
     struct Phase {
         int step = 0;
         int counter = 1;

@@ -83,14 +83,6 @@ public:
         if (delayStopped_ > 0) delayLeft_ = delayStopped_;
         delayStopped_ = 0;
     }
-    void restartShape() {
-        held_ = false;
-        value_ = 0;
-        step_ = amplitude_;
-        high_ = false;
-        started_ = false;
-        counter_ = period_;
-    }
 
     void tick() {
         if (delayLeft_ > 0) {
@@ -119,6 +111,14 @@ public:
     }
 
 private:
+    void restartShape() {
+        held_ = false;
+        value_ = 0;
+        step_ = amplitude_;
+        high_ = false;
+        started_ = false;
+        counter_ = period_;
+    }
     struct Phase {
         int step = 0;
         int counter = 1;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <iterator>
 #include <random>
 #include <string>
 
@@ -1105,6 +1106,31 @@ const std::vector<Case>& cases() {
                      .lfoDelay(0)
                      .note(35, 10)
                      .end();
+         }},
+        // "No delay" while a key-on delayed past its note's end holds an LFO
+        // that ran through the note before: the LFO stays held, its shape
+        // where it was, and goes on from there at the key-on (pitch and
+        // volume LFO, LFO delays 1 and 3).
+        {"NoLfoDelayWhileAKeyOnWaitsPastANote",
+         [](Song& s) {
+             struct Shape {
+                 int delay;
+                 bool volume;
+                 int wave;
+             };
+             const Shape shapes[] = {{1, false, 0}, {1, false, 2}, {1, true, 1},
+                                     {3, false, 1}, {3, true, 2},  {1, true, 0}};
+             for (std::size_t track = 0; track < std::size(shapes); ++track) {
+                 const Shape& shape = shapes[track];
+                 Track& t = s.tracks[track];
+                 t.voice(voiceOne).lfoDelay(shape.delay);
+                 if (shape.volume)
+                     t.volumeLfo(shape.wave, 4, 1174);
+                 else
+                     t.pitchLfo(shape.wave, 4, 1174);
+                 t.note(30, 6).keyOnDelay(3).note(31, 2).lfoDelay(0).rest(5);
+                 t.keyOnDelay(0).note(32, 6).end();
+             }
          }},
         {"VolumeLfoShapes",
          [](Song& s) {
