@@ -641,14 +641,14 @@ inline std::vector<Stream> comparisonStreams() {
     }
     {
         // D1L lowered (4 to 3) at each frame of a fast first decay (+8 a step)
-        // before and while its level crosses 96 to 127.
+        // before, while and after its level crosses 96 to 127.
         Stream s("d1l_written_in_decay");
         s.channel(0, 7, 0, 2);
         Operator o;
         o.mul = 15, o.tl = 16, o.ks = 3, o.d1r = 22, o.d2r = 11, o.d1l = 4;
         s.op(0, 3, o);
         s.note(0, 0x67);
-        for (unsigned at = 28; at <= 42; ++at) {
+        for (unsigned at = 28; at <= 52; ++at) {
             s.key(0, 8);
             s.wait(at - 2);
             s.write(0xF8, 0x3F);
