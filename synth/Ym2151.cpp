@@ -488,8 +488,10 @@ void Ym2151::updateRates(unsigned slot) {
         static_cast<std::uint8_t>(registers_.releaseRate(slot) * 4 + 2);
     s.plainRates = envelopeRates(s, 0);
     s.totalLevel = static_cast<std::uint16_t>(registers_.totalLevel(slot) << 3);
-    s.sustainBand = static_cast<std::uint8_t>(
+    const auto band = static_cast<std::uint8_t>(
         registers_.decay1Level(slot) == 15 ? 31 : registers_.decay1Level(slot));
+    s.bandWritten = band != s.sustainBand;
+    s.sustainBand = band;
     enterState(s, s.state);
 }
 
@@ -499,17 +501,23 @@ void Ym2151::enterState(Slot& s, EgState state) {
     s.endFrom = state == EgState::attack  ? 0
                 : state == EgState::decay ? static_cast<std::uint16_t>(s.sustainBand << 5)
                                           : noEnd;
-    s.endSpan = state == EgState::decay ? 31 : 0;
+    s.endSpan = state == EgState::decay ? 15 : 0;
 }
 
 // The attack ends at level 0, the first decay at the sustain level; the other
 // states end only by a key. A state moves on one a frame, looking at the level
 // of the frame before and before a key of this frame: a key-on's attack at the
 // fastest rates ends in the frame after it, its first decay in the next. The
-// first decay ends when the level's top five bits equal the sustain level's,
-// not past it: under a D1L lowered below the level it runs on to the end.
+// first decay ends when the level is within 15 above the sustain level (its
+// top six bits equal D1L's, with a 0 below; measured with D1L written during a
+// fast decay, d1l_written_in_decay), not past it: under a D1L lowered below
+// the level it runs on to the end.
+// A D1L written in the frame ends the first decay only in the next; in this
+// one, at its band, the decay takes no step.
 inline void Ym2151::endState(Slot& s) {
-    if (!atEnd(s)) return;
+    const bool bandWritten = s.bandWritten;
+    s.bandWritten = false;
+    if (!atEnd(s) || (bandWritten && s.state == EgState::decay)) return;
     enterState(s, s.state == EgState::attack ? EgState::decay : EgState::sustain);
 }
 

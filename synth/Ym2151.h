@@ -122,6 +122,7 @@ private:
         bool csmKeyed = false;     // keyed by CSM alone
         bool keyedBefore = false;  // keyed by KON in the frame before
         bool holdLevel = false;    // no step this frame (a key-on comes next, or CSM's)
+        bool bandWritten = false;  // D1L changed by a write taken up this frame
         int amShift = -1;          // AMS - 1 when AM applies to the slot, else -1
         std::int16_t out = 0;      // the operator's output this frame
         std::int16_t previous = 0; // and in the frame before (kept for M1 and C1)

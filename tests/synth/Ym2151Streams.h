@@ -640,6 +640,27 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // D1L lowered (4 to 3) at each frame of a fast first decay (+8 a step)
+        // before, while and after its level crosses 96 to 127.
+        Stream s("d1l_written_in_decay");
+        s.channel(0, 7, 0, 2);
+        Operator o;
+        o.mul = 15, o.tl = 16, o.ks = 3, o.d1r = 22, o.d2r = 11, o.d1l = 4;
+        s.op(0, 3, o);
+        s.note(0, 0x67);
+        for (unsigned at = 28; at <= 52; ++at) {
+            s.key(0, 8);
+            s.wait(at - 2);
+            s.write(0xF8, 0x3F);
+            s.wait(150);
+            s.key(0, 0);
+            s.wait(40);
+            s.write(0xF8, 0x4F);
+        }
+        s.wait(100);
+        all.push_back(s);
+    }
+    {
         // The noise at TL 127 fading by a slow second decay through the last
         // attenuations (0x3F8 to 0x3FF), its negative values at each.
         Stream s("noise_fading");
