@@ -18,13 +18,13 @@
 // A delay so cut short does not start the shape afresh: it goes on from 0
 // with the direction and the count to its next turn that the key-on's
 // restart left it, held that tick (a triangle so goes on from 0, not from
-// +amplitude). A key-on in its note's first tick leaves them as a start
-// does; a key-on that waited its key-on delay leaves those the shape
-// running before it had after one more step, taken in the key-on's tick
-// (songs "LfoDelayCutAfterAKeyOn" and "LfoDelayCutAfterADelayedKeyOn"). A
-// shape set up by its command while the delay runs starts afresh.
-// A key-on while the delay the one before it began still runs leaves "no
-// delay" the shape that ran before that one, one step on.
+// +amplitude). A key-on leaves those the shape running before it had after
+// one more step, taken in the key-on's tick (those of a start when the
+// shape had not started); a key-on while the delay the one before it began
+// still runs leaves those the shape running before that one had after one
+// more step (songs "LfoDelayCutAfterAKeyOn", "LfoDelayCutAfterADelayedKeyOn",
+// "LfoDelayCutAfterKeyOnsInARow"). A shape set up by its command while the
+// delay runs starts afresh.
 // "No delay" stops a delay under way rather than ending it: a shape set up
 // once a delay is set again waits for the rest of it, unless a key-on came
 // between (song "LfoDelayStoppedThenSetAgain").
@@ -59,15 +59,17 @@ public:
         if (atDelayedKeyOn && delayLeft_ == 0 && started_) advance();
         const Phase running{step_, counter_};
         const bool delayUnderWay = delayLeft_ > 0 && !started_ && resumable_;
+        const bool wasStarted = started_;
         restartShape();
         resume_ = atDelayedKeyOn ? running : Phase{step_, counter_};
-        // A key-on while the delay the last one began still runs: "no
-        // delay" then goes on from the shape that ran before that one, one
-        // step on (song "LfoDelayCutAfterKeyOnsInARow").
+        // What "no delay" goes on from: the shape running before this
+        // key-on, or before the last one when the delay that one began still
+        // runs, one step on (song "LfoDelayCutAfterKeyOnsInARow").
         if (delayUnderWay && !atDelayedKeyOn) {
             resume_ = stepped(before_);
         } else {
-            before_ = running;
+            if (!atDelayedKeyOn && wasStarted) resume_ = stepped(running);
+            if (wasStarted || !resumable_) before_ = running;
         }
         resumable_ = true;
         delayLeft_ = std::max(delay - 1, 0);

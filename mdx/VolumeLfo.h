@@ -56,6 +56,7 @@ public:
         if (atDelayedKeyOn && delayLeft_ == 0 && started_) advance();
         const Phase phase{step_, counter_, high_};
         const bool delayUnderWay = delayLeft_ > 0 && !started_ && resumable_;
+        const bool wasStarted = started_;
         restartShape();
         resume_ = atDelayedKeyOn ? phase : Phase{step_, counter_, high_};
         // A key-on while the delay the last one began still runs: "no
@@ -64,7 +65,8 @@ public:
         if (delayUnderWay && !atDelayedKeyOn) {
             resume_ = stepped(before_);
         } else {
-            before_ = phase;
+            if (!atDelayedKeyOn && wasStarted) resume_ = stepped(phase);
+            if (wasStarted || !resumable_) before_ = phase;
         }
         resumable_ = true;
         shown_ = false;

@@ -1136,7 +1136,9 @@ const std::vector<Case>& cases() {
         // still runs, then "no delay": the shape goes on from the one that
         // ran before the first key-on, one step on (pitch: saw, square,
         // triangle of periods 3, 4, 5, amplitudes of both signs; volume:
-        // square and triangle), the key-ons one and two ticks apart.
+        // square and triangle), the key-ons one and two ticks apart. Three
+        // key-ons (tracks 6, 7): the last goes on from the shape running
+        // before it, one step on, when that shape had started.
         {"LfoDelayCutAfterKeyOnsInARow",
          [](Song& s) {
              struct Shape {
@@ -1160,6 +1162,20 @@ const std::vector<Case>& cases() {
                  t.note(40, 12).gate(1).note(41, shape.apart).note(42, 1).lfoDelay(0);
                  t.keyOnDelay(2).note(45, 14).end();
              }
+             for (std::size_t track = 6; track < 8; ++track)
+                 s.tracks[track]
+                     .voice(voiceOne)
+                     .lfoDelay(3)
+                     .pitchLfo(static_cast<int>(track) - 6, 4, 300)
+                     .note(40, 12)
+                     .gate(1)
+                     .note(41, track == 6 ? 1 : 3)
+                     .note(42, 3)
+                     .note(43, 1)
+                     .lfoDelay(0)
+                     .keyOnDelay(2)
+                     .note(45, 14)
+                     .end();
          }},
         {"VolumeLfoShapes",
          [](Song& s) {
