@@ -23,6 +23,8 @@
 // running before it had after one more step, taken in the key-on's tick
 // (songs "LfoDelayCutAfterAKeyOn" and "LfoDelayCutAfterADelayedKeyOn"). A
 // shape set up by its command while the delay runs starts afresh.
+// A key-on while the delay the one before it began still runs leaves "no
+// delay" the shape that ran before that one, one step on.
 // "No delay" stops a delay under way rather than ending it: a shape set up
 // once a delay is set again waits for the rest of it, unless a key-on came
 // between (song "LfoDelayStoppedThenSetAgain").
@@ -56,8 +58,17 @@ public:
     void restart(int delay, bool atDelayedKeyOn = false) {
         if (atDelayedKeyOn && delayLeft_ == 0 && started_) advance();
         const Phase running{step_, counter_};
+        const bool delayUnderWay = delayLeft_ > 0 && !started_ && resumable_;
         restartShape();
         resume_ = atDelayedKeyOn ? running : Phase{step_, counter_};
+        // A key-on while the delay the last one began still runs: "no
+        // delay" then goes on from the shape that ran before that one, one
+        // step on (song "LfoDelayCutAfterKeyOnsInARow").
+        if (delayUnderWay && !atDelayedKeyOn) {
+            resume_ = stepped(before_);
+        } else {
+            before_ = running;
+        }
         resumable_ = true;
         delayLeft_ = std::max(delay - 1, 0);
         delayStopped_ = 0;
@@ -120,6 +131,14 @@ private:
         int step = 0;
         int counter = 1;
     };
+    // A phase one step on: its count to the next turn less one.
+    Phase stepped(Phase phase) const {
+        if (--phase.counter == 0) {
+            phase.counter = period_;
+            if (wave_ != Wave::saw) phase.step = -phase.step;
+        }
+        return phase;
+    }
     // One step of the running shape.
     void advance() {
         switch (wave_) {
@@ -165,6 +184,7 @@ private:
     bool held_ = false;      // this tick does not step the shape
     bool resumable_ = false; // restarted by a key-on, not by a command
     Phase resume_;           // what a delay cut short goes on with
+    Phase before_;           // the shape running before the last key-on's restart
 };
 
 } // namespace mdx

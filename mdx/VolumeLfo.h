@@ -55,8 +55,17 @@ public:
     void restart(int delay, bool atDelayedKeyOn = false) {
         if (atDelayedKeyOn && delayLeft_ == 0 && started_) advance();
         const Phase phase{step_, counter_, high_};
+        const bool delayUnderWay = delayLeft_ > 0 && !started_ && resumable_;
         restartShape();
         resume_ = atDelayedKeyOn ? phase : Phase{step_, counter_, high_};
+        // A key-on while the delay the last one began still runs: "no
+        // delay" then goes on from the shape that ran before that one, one
+        // step on (song "LfoDelayCutAfterKeyOnsInARow").
+        if (delayUnderWay && !atDelayedKeyOn) {
+            resume_ = stepped(before_);
+        } else {
+            before_ = phase;
+        }
         resumable_ = true;
         shown_ = false;
         delayLeft_ = std::max(delay - 1, 0);
@@ -126,6 +135,15 @@ private:
     };
     // Where a negative amplitude's shapes start.
     int top() const { return wave_ == Wave::square ? -amplitude_ : -amplitude_ * period_; }
+    // A phase one step on.
+    Phase stepped(Phase phase) const {
+        if (--phase.counter == 0) {
+            phase.counter = period_;
+            if (wave_ == Wave::square) phase.high = !phase.high;
+            if (wave_ == Wave::triangle) phase.step = -phase.step;
+        }
+        return phase;
+    }
     // One step of the running shape.
     void advance() {
         const bool turn = --counter_ == 0;
@@ -159,6 +177,7 @@ private:
     bool held_ = false;      // this tick does not step the shape
     bool resumable_ = false; // restarted by a key-on, not by a command
     Phase resume_;           // what a delay cut short goes on with
+    Phase before_;           // the shape running before the last key-on's restart
 };
 
 } // namespace mdx

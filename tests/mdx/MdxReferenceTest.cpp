@@ -1132,6 +1132,35 @@ const std::vector<Case>& cases() {
                  t.keyOnDelay(0).note(32, 6).end();
              }
          }},
+        // Key-ons in a row, the second while the LFO delay the first began
+        // still runs, then "no delay": the shape goes on from the one that
+        // ran before the first key-on, one step on (pitch: saw, square,
+        // triangle of periods 3, 4, 5, amplitudes of both signs; volume:
+        // square and triangle), the key-ons one and two ticks apart.
+        {"LfoDelayCutAfterKeyOnsInARow",
+         [](Song& s) {
+             struct Shape {
+                 bool volume;
+                 int wave;
+                 int period;
+                 int amplitude;
+                 int apart;
+             };
+             const Shape shapes[] = {{false, 0, 4, 300, 1},  {false, 1, 3, 300, 1},
+                                     {false, 2, 5, -148, 2}, {false, 1, 5, -300, 2},
+                                     {true, 1, 3, 600, 1},   {true, 2, 5, 600, 2}};
+             for (std::size_t track = 0; track < std::size(shapes); ++track) {
+                 const Shape& shape = shapes[track];
+                 Track& t = s.tracks[track];
+                 t.voice(voiceOne).lfoDelay(4);
+                 if (shape.volume)
+                     t.volumeLfo(shape.wave, shape.period, shape.amplitude);
+                 else
+                     t.pitchLfo(shape.wave, shape.period, shape.amplitude);
+                 t.note(40, 12).gate(1).note(41, shape.apart).note(42, 1).lfoDelay(0);
+                 t.keyOnDelay(2).note(45, 14).end();
+             }
+         }},
         {"VolumeLfoShapes",
          [](Song& s) {
              s.tracks[0].voice(voiceOne).volumeLfo(0, 3, 1000).note(30, 8).note(31, 8).end();
