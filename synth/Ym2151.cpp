@@ -533,7 +533,7 @@ inline bool Ym2151::keyEnvelope(unsigned slot, bool on) {
     if (on) {
         enterState(s, EgState::attack);
         s.phase = 0;
-        if (s.attackRateBefore >= 62)
+        if (envelopeRate(slot) >= 62)
             s.level = 0;
         else if (s.level >= silentLevel)
             s.level = maxLevel;
@@ -547,7 +547,6 @@ inline bool Ym2151::keyEnvelope(unsigned slot, bool on) {
 // taken at the rate of the state it leaves, and none when it leaves the attack.
 inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left) {
     Slot& s = slots_[slot];
-    s.attackRateBefore = s.rates()[static_cast<unsigned>(EgState::attack)];
     // In the frame before a key-on reaches a released slot its level stays.
     if (s.holdLevel) {
         s.holdLevel = false;

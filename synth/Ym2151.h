@@ -30,9 +30,8 @@
 //   - 0x40-0xFF (operator registers): from frame 1 for slots 4 on, frame 2 for
 //     slots 0-3;
 //   - 0x08 (KON): a key-off reaches the envelopes in frame 1, a key-on in
-//     frame 2 (where the phase restarts; whether its attack is instant, rate
-//     62 or more, follows the rates of frame 1); a released slot's envelope
-//     holds its level in frame 1 when a key-on follows.
+//     frame 2 (where the phase restarts); a released slot's envelope holds its
+//     level in frame 1 when a key-on follows.
 // CSM keys a slot for the frame timer A overflows in (slots 0-4 the frame
 // after), holding its level there, and its release steps at once; it keys no
 // slot that KON keyed in the frame before.
@@ -118,16 +117,15 @@ private:
         std::uint16_t totalLevel = 0; // TL in envelope steps
         std::uint16_t level = 0x3FF;  // envelope attenuation, 0 = loudest
         EgState state = EgState::release;
-        bool keyRegister = false;          // key as written to KON
-        bool keyed = false;                // key as the envelope last saw it (register or CSM)
-        bool csmKeyed = false;             // keyed by CSM alone
-        bool keyedBefore = false;          // keyed by KON in the frame before
-        bool holdLevel = false;            // no step this frame (a key-on comes next, or CSM's)
-        std::uint8_t attackRateBefore = 0; // attack rate in the frame before (a key-on's)
-        bool bandWritten = false;          // D1L changed by a write taken up this frame
-        int amShift = -1;                  // AMS - 1 when AM applies to the slot, else -1
-        std::int16_t out = 0;              // the operator's output this frame
-        std::int16_t previous = 0;         // and in the frame before (kept for M1 and C1)
+        bool keyRegister = false;  // key as written to KON
+        bool keyed = false;        // key as the envelope last saw it (register or CSM)
+        bool csmKeyed = false;     // keyed by CSM alone
+        bool keyedBefore = false;  // keyed by KON in the frame before
+        bool holdLevel = false;    // no step this frame (a key-on comes next, or CSM's)
+        bool bandWritten = false;  // D1L changed by a write taken up this frame
+        int amShift = -1;          // AMS - 1 when AM applies to the slot, else -1
+        std::int16_t out = 0;      // the operator's output this frame
+        std::int16_t previous = 0; // and in the frame before (kept for M1 and C1)
     };
 
     // What the frame loop reads of a channel's registers, kept up to date as

@@ -640,27 +640,6 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
-        // KC written in the frame a key-on reaches C2 (two frames after KON),
-        // moving the attack rate (AR 28, KS 1) across 62 both ways: fast to
-        // slow, then slow to fast; then the same a frame later.
-        Stream s("key_code_at_key_on");
-        s.channel(3, 2, 3, 2);
-        Operator o;
-        o.mul = 0, o.ks = 1, o.ar = 28, o.rr = 15;
-        s.op(3, 3, o);
-        for (unsigned late = 0; late < 2; ++late)
-            for (const auto& [before, after] : {std::pair{0x79u, 0x49u}, std::pair{0x49u, 0x79u}}) {
-                s.write(0x2B, before);
-                s.wait(late);
-                s.key(3, 15);
-                s.write(0x2B, after);
-                s.wait(300);
-                s.key(3, 0);
-                s.wait(100);
-            }
-        all.push_back(s);
-    }
-    {
         // D1L lowered (4 to 3) at each frame of a fast first decay (+8 a step)
         // before, while and after its level crosses 96 to 127.
         Stream s("d1l_written_in_decay");
