@@ -237,7 +237,7 @@ double correlation(const Sound& a, const Sound& b, long offset, std::size_t from
 }
 
 // What the board played live (its log) against its own file: no underrun,
-// nothing late or lost, and the recording of what was played matches the
+// nothing late (but under AddressSanitizer) or lost, and the recording of what was played matches the
 // file (correlation at least 0.99 once aligned).
 void AudibleBoardTest::expectPlayedTheBoardsFile(const std::filesystem::path& wav,
                                                  const std::optional<Sound>& played) const {
@@ -245,8 +245,12 @@ void AudibleBoardTest::expectPlayedTheBoardsFile(const std::filesystem::path& wa
     ASSERT_TRUE(logLine(log, "audio")) << "the board did not play";
     const auto ended = logLine(log, "audio-end");
     ASSERT_TRUE(ended);
+#ifndef __SANITIZE_ADDRESS__
+    // Under AddressSanitizer the software chips run several times slower:
+    // there an underrun or a late write says nothing of the real build.
     EXPECT_EQ(field(*ended, "underruns"), "0") << *ended;
     EXPECT_EQ(field(*ended, "late"), "0") << *ended;
+#endif
     EXPECT_EQ(field(*ended, "lost"), "") << *ended;
 
     const auto board = readSound(wav);
