@@ -36,14 +36,40 @@ macro(tonrig_find_gtest)
     endif()
 endmacro()
 
-# tonrig_test(NAME src... LIBS lib... [LABELS label...])
-# One GoogleTest executable whose cases CTest runs one by one.
+# The GoogleTest and GoogleMock headers, compiled once for every test: they
+# are most of each test file's compile time. Every test is compiled with
+# -pthread, as the GTK and sound-server flags of some of them ask, so that one
+# precompiled header fits all.
+function(tonrig_test_pch)
+    if(TARGET tonrig_test_pch)
+        return()
+    endif()
+    set(source ${PROJECT_BINARY_DIR}/tonrig_test_pch.cpp)
+    file(WRITE ${source} "int main() { return 0; }\n")
+    add_executable(tonrig_test_pch EXCLUDE_FROM_ALL ${source})
+    tonrig_warnings(tonrig_test_pch)
+    target_compile_options(tonrig_test_pch PRIVATE -pthread)
+    target_link_libraries(tonrig_test_pch PRIVATE GTest::gtest GTest::gmock)
+    target_precompile_headers(tonrig_test_pch PRIVATE <gtest/gtest.h> <gmock/gmock.h>)
+endfunction()
+
+# tonrig_test(NAME [OWN_PCH] src... LIBS lib... [LABELS label...])
+# One GoogleTest executable whose cases CTest runs one by one. OWN_PCH: its
+# libraries define macros for every file that uses them (the Win32 ones), so
+# the shared precompiled header does not fit it and it compiles its own.
 function(tonrig_test name)
-    cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(T "OWN_PCH" "" "SOURCES;LIBS;LABELS" ${ARGN})
     tonrig_find_gtest()
     add_executable(${name} ${T_SOURCES})
     tonrig_warnings(${name})
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+    target_compile_options(${name} PRIVATE -pthread)
+    if(T_OWN_PCH)
+        target_precompile_headers(${name} PRIVATE <gtest/gtest.h> <gmock/gmock.h>)
+    else()
+        tonrig_test_pch()
+        target_precompile_headers(${name} REUSE_FROM tonrig_test_pch)
+    endif()
     include(GoogleTest)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
         PROPERTIES ENVIRONMENT "TONRIG_SHARED=${PROJECT_SOURCE_DIR}/../shared")
