@@ -53,7 +53,9 @@
 // on takes a hi-hat or tom-tom that was keyed as a melody modulator a step back (out of its turn
 // ahead); the hi-hat, snare drum, tom-tom and top cymbal end their damping at 124 and attack in
 // that frame as a melody carrier does, their damping rate applying a frame late as a modulator's,
-// and they take a key-off in the frame it comes (all measured against the die-shot emulator).
+// and they take a key-off in the frame it comes; the hi-hat and the tom-tom, keyed off in their
+// decay or sustain, step at its rate in the frame after too (all measured against the die-shot
+// emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
@@ -150,6 +152,7 @@ private:
         bool modulator;          // a melody channel's modulator, or the bass drum's
         bool dampLags;           // a key-on's damping rate applies from the frame after
         bool keyOffAtOnce;       // the envelope takes a key-off in the frame it comes
+        bool keyOffRateLags;     // the release rate applies two frames after a key-off
         std::int8_t lead;   // frames the slot's envelope and LFOs run ahead of channel 0's carrier
         std::uint8_t clock; // the envelope clock it reads (see clock())
     };
