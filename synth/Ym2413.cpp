@@ -288,17 +288,14 @@ bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates,
     }
     const bool resting = stepping == EnvelopeState::damp && slot.state == EnvelopeState::attack;
     rate = resting ? 0 : lastRates[static_cast<std::size_t>(stepping)];
-    // In the frame a melody carrier takes a key-off, one cut short in its attack takes no step, a
-    // percussive voice without sustain steps at its release rate already, one cut short in its
-    // damping at the slower of the two rates, any other at the rate it had.
+    // In the frame a melody carrier takes a key-off, one cut short in its attack takes no step;
+    // one cut short in its damping, and a percussive voice without sustain, step at the release
+    // rate already (faster or slower than the damping); any other at the rate it had.
     if (!wasReleasing && slot.state == EnvelopeState::release && !setup.keyOffAtOnce) {
-        const int release = setup.rates[static_cast<std::size_t>(EnvelopeState::release)];
         if (stepping == EnvelopeState::attack)
             rate = 0;
-        else if (stepping == EnvelopeState::damp)
-            rate = std::min(rate, release);
-        else if (setup.releaseAtOnce)
-            rate = release;
+        else if (stepping == EnvelopeState::damp || setup.releaseAtOnce)
+            rate = setup.rates[static_cast<std::size_t>(EnvelopeState::release)];
     }
     slot.settled = key == slot.keyOn && !slot.keyOffSeen && !slot.instantAttack &&
                    slot.state != EnvelopeState::damp;
