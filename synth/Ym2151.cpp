@@ -126,6 +126,8 @@ constexpr std::uint32_t unusedCodeStep(unsigned kf) {
 // begins (see LfoMultiplier::clock).
 constexpr unsigned amTurnStart = 1;
 constexpr unsigned pmTurnStart = 5;
+// The bit above the PM product's seven.
+constexpr unsigned pmCarry = 0x80;
 
 // A load of timer A overflows it two frames on (keying in CSM), its period
 // counted from there.
@@ -704,17 +706,23 @@ void Ym2151::stepLfo() {
     amBefore_ = ams;
     lfoAm_ = amMultiplier_.product;
     const unsigned pmTakenEarly = pmTakenBefore_;
-    const int pmEarly = static_cast<int>(pmMultiplier_.product);
+    const unsigned pmEarly = pmMultiplier_.product;
     pmMultiplier_.clock(lfoCycle_ - pmTurnStart, pmMagnitudeBefore_, waveWrittenBefore_,
                         waveWritten_);
     pmMagnitudeBefore_ = pmMagnitudes;
     waveWrittenBefore_ = waveWritten_;
     pmTakenBefore_ = pmMultiplier_.taken;
-    const int pmLate = static_cast<int>(pmMultiplier_.product);
-    lfoPmEarly_ = lfoPmNegative_ ? -pmEarly : pmEarly;
-    lfoPm_ = pmNegative ? -pmLate : pmLate;
-    lfoPmNegativeEarly_ = lfoPmNegative_ && pmTakenEarly != 0;
-    lfoPmNegativeLate_ = pmNegative && pmMultiplier_.taken != 0;
+    const unsigned pmLate = pmMultiplier_.product;
+    // A product of 128 or more (a turn of mixed waveforms can give one) keeps
+    // seven bits, and its eighth turns the sign over.
+    const bool earlyNegative = lfoPmNegative_ != ((pmEarly & pmCarry) != 0);
+    const bool lateNegative = pmNegative != ((pmLate & pmCarry) != 0);
+    const int earlyMagnitude = static_cast<int>(pmEarly & (pmCarry - 1));
+    const int lateMagnitude = static_cast<int>(pmLate & (pmCarry - 1));
+    lfoPmEarly_ = earlyNegative ? -earlyMagnitude : earlyMagnitude;
+    lfoPm_ = lateNegative ? -lateMagnitude : lateMagnitude;
+    lfoPmNegativeEarly_ = earlyNegative && pmTakenEarly != 0;
+    lfoPmNegativeLate_ = lateNegative && pmMultiplier_.taken != 0;
     lfoPmNegative_ = pmNegative;
     lfoHistoryIndex_ = (lfoHistoryIndex_ + 1) & 15;
 }

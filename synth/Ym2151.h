@@ -45,7 +45,8 @@
 // phase has a ninth bit, the triangle's direction; under the triangle it
 // counts two a step, under the other waves one, and each wave carries on from
 // the phase the one before left. A waveform selected reaches the multipliers
-// at once, bit by bit of their turn (see LfoMultiplier::clock). The key
+// at once, bit by bit of their turn (see LfoMultiplier::clock); a PM product
+// of 128 or more that a turn of mixed waves gives turns the sign over. The key
 // scaling of the envelope rates sees the note after DT2 and PM.
 //
 // Register map: Ym2151Registers.h (one accessor per field, used here too).
@@ -63,9 +64,9 @@
 // taken between frames, whatever their spacing).
 // Known differences from the chip (measured against the die-shot-derived
 // emulator): the PM of the LFO's noise wave at an odd PMD; the triangle wave
-// at the fastest rates (its values can trail by half a step); a wave selected
-// while the LFO runs can differ for a turn of the PM multiplier (AM's is exact),
-// and PMD set to 0 while it runs too; a note on an unused
+// at the fastest rates (its values can trail by half a step); the noise wave
+// selected while the LFO runs can differ for a turn of the PM multiplier, and
+// PMD set to 0 while it runs too; a note on an unused
 // note code (3, 7, 11, 15) under a negative PM with DT2 set, or under a positive PM that carries it
 // across several note codes (the chip then lands on unused codes it skips otherwise, at their small
 // steps), and key code 0x7F (note 15 of octave 7); a change of AMS while the triangle wave's AM is

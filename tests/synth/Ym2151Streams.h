@@ -327,17 +327,23 @@ inline std::vector<Stream> comparisonStreams() {
         // cycle, the phase held between steps (LFRQ 0 after a fast start) so
         // that only the selection changes: the square and the saw, one a
         // turn's product of both, as AM on the noise (whose level shows it
-        // exactly).
+        // exactly) and as PM at full depth on channel 3 (where the mixed
+        // product can reach 128).
         Stream s("lfo_wave_selected_in_turn");
         s.write(0x18, 0xFF);
         s.write(0x19, 0x7F);
+        s.write(0x19, 0x80 | 0x7F);
         s.channel(7, 7, 0, 3, 0, 3);
+        s.channel(3, 7, 0, 3, 7, 0);
         Operator o;
         o.ame = 1;
         s.op(7, 3, o);
+        s.op(3, 3, Operator{});
         s.note(7, 0x40);
+        s.note(3, 0x4A);
         s.write(0x0F, 0x80 | 31);
         s.key(7, 8);
+        s.key(3, 8);
         s.wait(170);
         s.write(0x18, 0x00);
         for (unsigned i = 0; i < 16; ++i) {
