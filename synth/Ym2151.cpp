@@ -126,6 +126,8 @@ constexpr std::uint32_t unusedCodeStep(unsigned kf) {
 // begins (see LfoMultiplier::clock).
 constexpr unsigned amTurnStart = 1;
 constexpr unsigned pmTurnStart = 5;
+// The bit above the PM product's seven.
+constexpr unsigned pmCarry = 0x80;
 
 // A load of timer A overflows it two frames on (keying in CSM), its period
 // counted from there.
@@ -248,7 +250,9 @@ void Ym2151::reset() {
     amMultiplier_ = LfoMultiplier{};
     pmMultiplier_ = LfoMultiplier{};
     pmTakenBefore_ = 0;
-    amBefore_ = 0;
+    amBefore_.fill(0);
+    waveWritten_ = 0;
+    waveWrittenBefore_ = 0;
     slots_.fill(Slot{});
     channels_.fill(Channel{});
     for (unsigned ch = 0; ch < channels_.size(); ++ch)
@@ -268,7 +272,7 @@ void Ym2151::reset() {
     lfoPmNegativeLate_ = false;
     lfoPmNegativeEarly_ = false;
     lfoPmNegative_ = false;
-    pmMagnitudeBefore_ = 0;
+    pmMagnitudeBefore_.fill(0);
     lfoPhaseHistory_.fill(0);
     lfoFramesSinceStep_ = lfoPmDelay;
     lfoHistoryIndex_ = 0;
@@ -295,6 +299,8 @@ void Ym2151::reset() {
 // Every write waits for its point in the pipeline, however many arrive between
 // two frames: the queue grows when a burst needs it and keeps its capacity.
 void Ym2151::write(std::uint8_t address, std::uint8_t data) {
+    // The multipliers see a waveform selected at once (see LfoMultiplier::clock).
+    if (address == Regs::lfoWaveform) waveWritten_ = Regs::lfoWaveField::of(data);
     // A depth reaches the LFO's multiplier at once, bit by bit (see stepLfo()).
     if (address == Regs::lfoDepth)
         (Regs::depthSelectField::of(data) ? pmMultiplier_ : amMultiplier_).depth =
@@ -587,22 +593,35 @@ void Ym2151::stepTimers() {
 // waves give AM as 0-255 and PM as a sign and a 7-bit magnitude, each then
 // scaled by its 7-bit depth.
 // The LFO's multiplier forms wave x depth serially over four frames of a
-// free-running eight-frame cycle: two bits of the depth a frame, its top two
-// first and bit 0 last, each times the wave's value in that frame, and gives
-// the product (the sum >> 7) in the fourth. A depth written, or a wave
-// selected, in the middle of this gives a product of old and new parts for one
-// turn of the cycle. AM's turn begins four frames before PM's.
-void Ym2151::LfoMultiplier::clock(unsigned position, unsigned wave) {
-    static constexpr std::array<unsigned, 4> bits{0x60, 0x18, 0x06, 0x01};
+// free-running eight-frame cycle: the depth's bits a pair a frame, its top two
+// first and bit 0 alone last, and gives the product (the sum >> 7) in the
+// fourth. Each pair multiplies the wave of a frame before the turn's last (the
+// top pair the last's, bit 0 the first's), each waveform's value of that frame;
+// which waveform is chosen as the pair's frame begins: the one selected by then
+// for the pair's second bit and bits 5-7 of the wave under its first, the one
+// selected by the frame before's start for bits 0-4 under its first. A wave
+// selected, or a depth written, in the middle of a turn gives a product of old
+// and new parts for one turn. AM's turn begins four frames before PM's.
+void Ym2151::LfoMultiplier::clock(unsigned position, const std::array<unsigned, 4>& values,
+                                  unsigned earlierWave, unsigned wave) {
+    static constexpr std::array<unsigned, 4> firstBits{0x40, 0x10, 0x04, 0x01};
+    static constexpr std::array<unsigned, 4> secondBits{0x20, 0x08, 0x02, 0x00};
+    constexpr unsigned lateWaveBits = 0xE0;
     position &= 7;
-    if (position >= bits.size()) return;
+    if (position >= firstBits.size()) return;
     if (position == 0) assembling = 0;
-    assembling |= depth & bits[position];
-    waves[position] = wave;
-    if (position == bits.size() - 1) {
+    assembling |= depth & (firstBits[position] | secondBits[position]);
+    waves[position] = values;
+    earlierSelected[position] = earlierWave;
+    selected[position] = wave;
+    if (position == firstBits.size() - 1) {
         unsigned sum = 0;
-        for (unsigned g = 0; g < bits.size(); ++g)
-            sum += waves[bits.size() - 1 - g] * (assembling & bits[g]);
+        for (unsigned g = 0; g < firstBits.size(); ++g) {
+            const std::array<unsigned, 4>& v = waves[firstBits.size() - 1 - g];
+            const unsigned late = v[selected[g]];
+            const unsigned mixed = (v[earlierSelected[g]] & ~lateWaveBits) | (late & lateWaveBits);
+            sum += mixed * (assembling & firstBits[g]) + late * (assembling & secondBits[g]);
+        }
         product = sum >> 7;
         taken = assembling;
     }
@@ -625,26 +644,15 @@ void Ym2151::stepLfo() {
                 ++trailingZeros;
             extra = (registers_.lfoRate() >> (3 - trailingZeros)) & 1;
         }
-        // The triangle is a count of its own, two a step, turning at 0 and
-        // 255, while the phase holds; under another wave it takes the saw's
-        // value, falling, and the phase runs on from where it held.
-        if (registers_.lfoWave() == 2) {
-            for (unsigned i = 0; i <= extra; ++i) {
-                int v = static_cast<int>(triangleAm_) + (triangleRising_ ? 2 : -2);
-                if (v < 0) {
-                    v = -v - 1;
-                    triangleRising_ = true;
-                } else if (v > 255) {
-                    v = 511 - v;
-                    triangleRising_ = false;
-                }
-                triangleAm_ = static_cast<unsigned>(v);
-            }
-        } else {
-            lfoPhase_ = (lfoPhase_ + 1 + extra) & 0xFF;
-            triangleAm_ = 255 - lfoPhase_;
-            triangleRising_ = false;
-        }
+        // The phase has a ninth bit, the triangle's direction: the triangle
+        // falls from 255 as the phase rises through its first 256 values and
+        // rises from 0 through the next. Under the triangle the phase counts
+        // two a step, under the other waves one.
+        const unsigned stride = registers_.lfoWave() == 2 ? 2 : 1;
+        const unsigned phase = (triangleRising_ ? 0x100 : 0) + lfoPhase_ + (1 + extra) * stride;
+        triangleRising_ = (phase & 0x100) != 0;
+        lfoPhase_ = phase & 0xFF;
+        triangleAm_ = triangleRising_ ? lfoPhase_ : 255 - lfoPhase_;
         // The wave's value: eight bits of the noise sequence, inverted. A single
         // step reads bits 0-2 from the register after the frame's first half and
         // bits 3-7 from the register before its latest step, after the second;
@@ -665,8 +673,6 @@ void Ym2151::stepLfo() {
     const unsigned p = lfoPhase_;
     const unsigned q = p & 127;
     const bool secondHalf = p >= 128;
-    unsigned am = 0;
-    unsigned pmMagnitude = 0;
     // PM's sign does not wait for its magnitude: it is the half of the phase
     // the magnitude comes from, moved on by the single step a step adds; the
     // rate multiplier's extra step reaches it with the magnitude.
@@ -679,48 +685,44 @@ void Ym2151::stepLfo() {
     const unsigned signPhase = lfoPhaseHistory_[(lfoHistoryIndex_ - lfoPmDelay) & 15] +
                                (lfoFramesSinceStep_ < lfoPmDelay ? 1 : 0);
     bool pmNegative = (signPhase & 0x80) != 0;
-    switch (registers_.lfoWave()) {
-    case 0: // saw: AM falls over the period; PM rises through zero, -127 to 127
-        am = 255 - p;
-        pmMagnitude = secondHalf ? 127 - q : q;
-        break;
-    case 1: // square
-        am = secondHalf ? 0 : 255;
-        pmMagnitude = 128;
-        break;
-    case 2: // triangle
-        // AM the count; PM its distance from the nearer end, negative while
-        // it rises.
-        am = triangleAm_;
-        pmMagnitude = triangleAm_ >= 128 ? 255 - triangleAm_ : triangleAm_;
-        break;
-    default:
-        // Noise: AM the value; PM the noise bits uninverted, read as a one's
-        // complement byte (bit 7 the sign).
-        am = lfoRandom_;
-        pmNegative = lfoRandom_ < 128;
-        pmMagnitude = (pmNegative ? lfoRandom_ : lfoRandom_ ^ 127) & 127;
-        break;
-    }
+    // Each waveform's AM value and PM magnitude (the multipliers read the one
+    // selected, see LfoMultiplier::clock). Saw: AM falls over the period, PM
+    // rises through zero, -127 to 127. Triangle: AM the count, PM its distance
+    // from the nearer end, negative while it rises. Noise: AM the value, PM the
+    // noise bits uninverted, read as a one's complement byte (bit 7 the sign).
+    const bool noiseNegative = lfoRandom_ < 128;
+    const std::array<unsigned, 4> ams{255 - p, secondHalf ? 0u : 255u, triangleAm_, lfoRandom_};
+    const std::array<unsigned, 4> pmMagnitudes{
+        secondHalf ? 127 - q : q, 128, triangleAm_ >= 128 ? 255 - triangleAm_ : triangleAm_,
+        (noiseNegative ? lfoRandom_ : lfoRandom_ ^ 127) & 127};
+    if (registers_.lfoWave() == 3) pmNegative = noiseNegative;
     // PM's sign takes effect at once (the slots before C1 of channel 7 a frame
     // late), its magnitude through the multiplier. The multipliers take the wave's values of the
     // frame before (see LfoMultiplier::clock). AM's product reaches C1 and C2 at once, M1 and M2 a
     // frame later; PM's the slots from C1 of channel 7 on at once (eight frames after a step of the
     // LFO), the slots before them a frame later.
     lfoAmModulators_ = amMultiplier_.product;
-    amMultiplier_.clock(lfoCycle_ - amTurnStart, amBefore_);
-    amBefore_ = am;
+    amMultiplier_.clock(lfoCycle_ - amTurnStart, amBefore_, waveWrittenBefore_, waveWritten_);
+    amBefore_ = ams;
     lfoAm_ = amMultiplier_.product;
     const unsigned pmTakenEarly = pmTakenBefore_;
-    const int pmEarly = static_cast<int>(pmMultiplier_.product);
-    pmMultiplier_.clock(lfoCycle_ - pmTurnStart, pmMagnitudeBefore_);
-    pmMagnitudeBefore_ = pmMagnitude;
+    const unsigned pmEarly = pmMultiplier_.product;
+    pmMultiplier_.clock(lfoCycle_ - pmTurnStart, pmMagnitudeBefore_, waveWrittenBefore_,
+                        waveWritten_);
+    pmMagnitudeBefore_ = pmMagnitudes;
+    waveWrittenBefore_ = waveWritten_;
     pmTakenBefore_ = pmMultiplier_.taken;
-    const int pmLate = static_cast<int>(pmMultiplier_.product);
-    lfoPmEarly_ = lfoPmNegative_ ? -pmEarly : pmEarly;
-    lfoPm_ = pmNegative ? -pmLate : pmLate;
-    lfoPmNegativeEarly_ = lfoPmNegative_ && pmTakenEarly != 0;
-    lfoPmNegativeLate_ = pmNegative && pmMultiplier_.taken != 0;
+    const unsigned pmLate = pmMultiplier_.product;
+    // A product of 128 or more (a turn of mixed waveforms can give one) keeps
+    // seven bits, and its eighth turns the sign over.
+    const bool earlyNegative = lfoPmNegative_ != ((pmEarly & pmCarry) != 0);
+    const bool lateNegative = pmNegative != ((pmLate & pmCarry) != 0);
+    const int earlyMagnitude = static_cast<int>(pmEarly & (pmCarry - 1));
+    const int lateMagnitude = static_cast<int>(pmLate & (pmCarry - 1));
+    lfoPmEarly_ = earlyNegative ? -earlyMagnitude : earlyMagnitude;
+    lfoPm_ = lateNegative ? -lateMagnitude : lateMagnitude;
+    lfoPmNegativeEarly_ = earlyNegative && pmTakenEarly != 0;
+    lfoPmNegativeLate_ = lateNegative && pmMultiplier_.taken != 0;
     lfoPmNegative_ = pmNegative;
     lfoHistoryIndex_ = (lfoHistoryIndex_ + 1) & 15;
 }

@@ -42,8 +42,11 @@
 // slots before C1 of channel 7). PM's sign changes with the phase's first
 // step, a second step of the rate multiplier reaches it with the magnitude.
 // A write of LFRQ restarts the count of the LFO's prescaler turns. The
-// triangle is a count of its own (two a step, turning at its ends) while the
-// phase holds; under the other waves it takes the saw's value. The key
+// phase has a ninth bit, the triangle's direction; under the triangle it
+// counts two a step, under the other waves one, and each wave carries on from
+// the phase the one before left. A waveform selected reaches the multipliers
+// at once, bit by bit of their turn (see LfoMultiplier::clock); a PM product
+// of 128 or more that a turn of mixed waves gives turns the sign over. The key
 // scaling of the envelope rates sees the note after DT2 and PM.
 //
 // Register map: Ym2151Registers.h (one accessor per field, used here too).
@@ -61,8 +64,9 @@
 // taken between frames, whatever their spacing).
 // Known differences from the chip (measured against the die-shot-derived
 // emulator): the PM of the LFO's noise wave at an odd PMD; the triangle wave
-// at the fastest rates (its values can trail by half a step); a wave selected,
-// or PMD set to 0, while the LFO runs can differ for a turn of the multiplier; a note on an unused
+// at the fastest rates (its values can trail by half a step); the noise wave
+// selected while the LFO runs can differ for a turn of the PM multiplier, and
+// PMD set to 0 while it runs too; a note on an unused
 // note code (3, 7, 11, 15) under a negative PM with DT2 set, or under a positive PM that carries it
 // across several note codes (the chip then lands on unused codes it skips otherwise, at their small
 // steps), and key code 0x7F (note 15 of octave 7); a change of AMS while the triangle wave's AM is
@@ -179,17 +183,23 @@ private:
     struct LfoMultiplier {
         unsigned depth = 0;
         unsigned assembling = 0;
-        std::array<unsigned, 4> waves{};
+        std::array<std::array<unsigned, 4>, 4> waves{}; // each waveform's value, per frame
+        std::array<unsigned, 4> earlierSelected{};      // the waveforms chosen, per frame
+        std::array<unsigned, 4> selected{};
         unsigned product = 0;
         unsigned taken = 0;
-        void clock(unsigned position, unsigned wave);
+        void clock(unsigned position, const std::array<unsigned, 4>& values, unsigned earlierWave,
+                   unsigned wave);
     };
     LfoMultiplier amMultiplier_;
     LfoMultiplier pmMultiplier_;
     unsigned pmTakenBefore_ = 0; // PMD as taken in the frame before
-    unsigned amBefore_ = 0;      // the wave's AM value and PM magnitude in the frame before
-    unsigned pmMagnitudeBefore_ = 0;
-    unsigned lfoCycle_ = 0; // the free-running eight-frame cycle of the multipliers
+    // Each waveform's AM value and PM magnitude in the frame before.
+    std::array<unsigned, 4> amBefore_{};
+    std::array<unsigned, 4> pmMagnitudeBefore_{};
+    unsigned waveWritten_ = 0;       // W as last written, before the slots take it up
+    unsigned waveWrittenBefore_ = 0; // and as it stood at the frame before's start
+    unsigned lfoCycle_ = 0;          // the free-running eight-frame cycle of the multipliers
     std::array<Slot, 32> slots_{};
     std::array<Channel, 8> channels_{};
 
@@ -202,8 +212,8 @@ private:
     std::uint32_t lfoPrescale_ = 0;
     unsigned lfoSteps_ = 0; // the rate multiplier's 4-bit step count
     unsigned lfoPhase_ = 0;
-    unsigned triangleAm_ = 255;   // the triangle's count (see stepLfo)
-    bool triangleRising_ = false; // and its direction
+    unsigned triangleAm_ = 255;   // the triangle's value (see stepLfo)
+    bool triangleRising_ = false; // the phase's ninth bit: the triangle rises
     unsigned lfoRandom_ = 0;
     unsigned lfoAm_ = 0;              // 0-255 after AMD, as C1 and C2 see it
     unsigned lfoAmModulators_ = 0;    // as M1 and M2 see it, a frame later

@@ -242,6 +242,7 @@ void Ym2413::prepare() {
             // bass drum's carrier a frame later.
             s.modulator = op == 0 && (!drumChannel || ch == 6);
             s.keyOffAtOnce = drum || s.modulator;
+            s.keyOffRateLags = drumModulator;
             s.attackAtFrameStart =
                 !s.modulator && s.attack < 15 && s.attack + (s.keyScale >> 2) >= 15;
             s.dampLags = s.modulator || drum || !s.attackAtFrameStart;
@@ -258,8 +259,9 @@ bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates,
                          bool keepPhase, EnvelopeState& stepping, int& rate) {
     // A state's rate applies from the frame after the state is entered.
     if (setup.keyOffAtOnce && !key) slot.keyOffSeen = true;
-    const bool wasReleasing = slot.state == EnvelopeState::release;
-    const bool wasDamping = slot.state == EnvelopeState::damp;
+    const EnvelopeState before = slot.state;
+    const bool wasReleasing = before == EnvelopeState::release;
+    const bool wasDamping = before == EnvelopeState::damp;
     keySlot(slot, key);
     // An instant attack reaches full level in the frame after it starts, unless a key-off
     // comes first.
@@ -273,7 +275,10 @@ bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates,
     if (slot.state == EnvelopeState::damp && !setup.dampLags &&
         setup.rates[static_cast<std::size_t>(slot.rateState)] <= setup.rates[dampIndex])
         stepping = EnvelopeState::damp;
-    slot.rateState = slot.state;
+    // The hi-hat and the tom-tom step at the rate they had for a frame more after a key-off.
+    const bool rateHeld = setup.keyOffRateLags && slot.state == EnvelopeState::release &&
+                          (before == EnvelopeState::decay || before == EnvelopeState::sustain);
+    slot.rateState = rateHeld ? before : slot.state;
     // The end of the damping (see prepare()): a slot that starts its attack at the start of a
     // frame, as a melody modulator keyed on when silent does, restarts its phase at once, but a
     // melody modulator whose carrier is already damping or has attacked keeps its phase running
@@ -288,20 +293,17 @@ bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates,
     }
     const bool resting = stepping == EnvelopeState::damp && slot.state == EnvelopeState::attack;
     rate = resting ? 0 : lastRates[static_cast<std::size_t>(stepping)];
-    // In the frame a melody carrier takes a key-off, one cut short in its attack takes no step, a
-    // percussive voice without sustain steps at its release rate already, one cut short in its
-    // damping at the slower of the two rates, any other at the rate it had.
+    // In the frame a melody carrier takes a key-off, one cut short in its attack takes no step;
+    // one cut short in its damping, and a percussive voice without sustain, step at the release
+    // rate already (faster or slower than the damping); any other at the rate it had.
     if (!wasReleasing && slot.state == EnvelopeState::release && !setup.keyOffAtOnce) {
-        const int release = setup.rates[static_cast<std::size_t>(EnvelopeState::release)];
         if (stepping == EnvelopeState::attack)
             rate = 0;
-        else if (stepping == EnvelopeState::damp)
-            rate = std::min(rate, release);
-        else if (setup.releaseAtOnce)
-            rate = release;
+        else if (stepping == EnvelopeState::damp || setup.releaseAtOnce)
+            rate = setup.rates[static_cast<std::size_t>(EnvelopeState::release)];
     }
     slot.settled = key == slot.keyOn && !slot.keyOffSeen && !slot.instantAttack &&
-                   slot.state != EnvelopeState::damp;
+                   slot.state != EnvelopeState::damp && !rateHeld;
     return true;
 }
 

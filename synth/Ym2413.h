@@ -48,18 +48,19 @@
 // key-on. A modulator takes a key-off in the frame it comes and holds the level it has then (on
 // channels 3-8 the level before that frame's step); a melody carrier takes it a frame later,
 // stepping in that frame not at all if it was attacking, at its release rate if percussive
-// without sustain, at the slower of its damping and release rates if still damping, else at its
+// without sustain or if still damping (a faster release than the damping as well), else at its
 // old rate. The bass drum keys, damps and restarts as a melody channel does; switching rhythm mode
 // on takes a hi-hat or tom-tom that was keyed as a melody modulator a step back (out of its turn
 // ahead); the hi-hat, snare drum, tom-tom and top cymbal end their damping at 124 and attack in
 // that frame as a melody carrier does, their damping rate applying a frame late as a modulator's,
-// and they take a key-off in the frame it comes (all measured against the die-shot emulator).
+// and they take a key-off in the frame it comes; the hi-hat and the tom-tom, keyed off in their
+// decay or sustain, step at its rate in the frame after too (all measured against the die-shot
+// emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
 //   0x29-0x2f, 0x39-0x3f), which the chip decodes as mirrors.
 // - A modulator re-keyed at the slowest attack rates can differ in its attack's first steps.
-// - A fast release (rate 13-15) cut short by a key-on can differ in level by a step.
 // - A write to the user instrument's levels while channel 3 or 4 plays it differs in that
 //   frame (the chip's carrier there has already heard the new modulator).
 // - Switching rhythm mode on or off mid-note is applied at once, not through the chip's
@@ -151,6 +152,7 @@ private:
         bool modulator;          // a melody channel's modulator, or the bass drum's
         bool dampLags;           // a key-on's damping rate applies from the frame after
         bool keyOffAtOnce;       // the envelope takes a key-off in the frame it comes
+        bool keyOffRateLags;     // the release rate applies two frames after a key-off
         std::int8_t lead;   // frames the slot's envelope and LFOs run ahead of channel 0's carrier
         std::uint8_t clock; // the envelope clock it reads (see clock())
     };

@@ -323,6 +323,37 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // A waveform selected at each of the eight frames of the multipliers'
+        // cycle, the phase held between steps (LFRQ 0 after a fast start) so
+        // that only the selection changes: the square and the saw, one a
+        // turn's product of both, as AM on the noise (whose level shows it
+        // exactly) and as PM at full depth on channel 3 (where the mixed
+        // product can reach 128).
+        Stream s("lfo_wave_selected_in_turn");
+        s.write(0x18, 0xFF);
+        s.write(0x19, 0x7F);
+        s.write(0x19, 0x80 | 0x7F);
+        s.channel(7, 7, 0, 3, 0, 3);
+        s.channel(3, 7, 0, 3, 7, 0);
+        Operator o;
+        o.ame = 1;
+        s.op(7, 3, o);
+        s.op(3, 3, Operator{});
+        s.note(7, 0x40);
+        s.note(3, 0x4A);
+        s.write(0x0F, 0x80 | 31);
+        s.key(7, 8);
+        s.key(3, 8);
+        s.wait(170);
+        s.write(0x18, 0x00);
+        for (unsigned i = 0; i < 16; ++i) {
+            s.wait(37 + i);
+            s.write(0x1B, 1 - (i & 1));
+        }
+        s.wait(60);
+        all.push_back(s);
+    }
+    {
         // The triangle selected while the LFO runs, after the saw and after the
         // square, as AM on the noise (whose level shows the AM exactly).
         Stream s("lfo_triangle_selected");
