@@ -190,7 +190,9 @@ TEST_F(AudibleBoardTest, WithoutAServerTheBoardGoesOnSilentlyAndItsFileHasTheSon
     // The file runs from the board's start to its close: about the time played
     // (on Windows also the time the system took to answer that it has no such
     // device, some ten seconds at times under Wine when its services start).
-    EXPECT_GT(written->count(), 2.0 * rate);
+    // The board may open a little after the player's first line, from which
+    // the two seconds are counted.
+    EXPECT_GT(written->count(), 1.5 * rate);
 #ifdef _WIN32
     EXPECT_LT(written->count(), 16.0 * rate);
 #else
