@@ -81,11 +81,6 @@ function(tonrig_test name)
     if("gui" IN_LIST T_LABELS)
         set(lock " RESOURCE_LOCK desktop")
     endif()
-    # Sound tests play in real time and count late writes and underruns: they
-    # run with nothing else beside them.
-    if("audio" IN_LIST T_LABELS)
-        set(lock "${lock} RUN_SERIAL TRUE")
-    endif()
     set(label_script ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
     file(WRITE ${label_script}
         "foreach(t IN LISTS ${name}_TESTS)\n"
