@@ -338,10 +338,19 @@ TEST_F(BoardSamplesTest, SamplesAreHeardWithTheirFmNotesOnTheBoard) {
 
     // What the sink played: every sample, on the right, a beat apart.
     ASSERT_FALSE(frames.empty()) << "no recording";
+    // Under Wine the samples pass through its own mixer first, which places
+    // them to its period: beats there come up to about 1.4 ms apart from the
+    // song's (measured), within 1 ms on Linux.
+#ifdef _WIN32
+    constexpr double beatWithinMs = 2.0;
+#else
+    constexpr double beatWithinMs = 1.0;
+#endif
     const std::vector<std::size_t> heard = onsets(frames, 1, 4800);
     ASSERT_EQ(heard.size(), static_cast<std::size_t>(beats));
     for (std::size_t beat = 1; beat < heard.size(); ++beat)
-        EXPECT_NEAR(static_cast<double>(heard[beat] - heard[beat - 1]) / 48.0, beatMs, 1.0)
+        EXPECT_NEAR(static_cast<double>(heard[beat] - heard[beat - 1]) / 48.0, beatMs,
+                    beatWithinMs)
             << "beat " << beat;
     EXPECT_TRUE(onsets(frames, 0, 4800).empty()) << "the FM is the board's, not the speakers'";
 }
