@@ -349,8 +349,7 @@ TEST_F(BoardSamplesTest, SamplesAreHeardWithTheirFmNotesOnTheBoard) {
     const std::vector<std::size_t> heard = onsets(frames, 1, 4800);
     ASSERT_EQ(heard.size(), static_cast<std::size_t>(beats));
     for (std::size_t beat = 1; beat < heard.size(); ++beat)
-        EXPECT_NEAR(static_cast<double>(heard[beat] - heard[beat - 1]) / 48.0, beatMs,
-                    beatWithinMs)
+        EXPECT_NEAR(static_cast<double>(heard[beat] - heard[beat - 1]) / 48.0, beatMs, beatWithinMs)
             << "beat " << beat;
     EXPECT_TRUE(onsets(frames, 0, 4800).empty()) << "the FM is the board's, not the speakers'";
 }
