@@ -128,6 +128,9 @@ constexpr unsigned amTurnStart = 1;
 constexpr unsigned pmTurnStart = 5;
 // The bit above the PM product's seven.
 constexpr unsigned pmCarry = 0x80;
+// The LFO's waveforms by their W value: saw, square, triangle, noise.
+constexpr unsigned triangleWave = 2;
+constexpr unsigned noiseWave = 3;
 
 // A load of timer A overflows it two frames on (keying in CSM), its period
 // counted from there.
@@ -648,7 +651,7 @@ void Ym2151::stepLfo() {
         // falls from 255 as the phase rises through its first 256 values and
         // rises from 0 through the next. Under the triangle the phase counts
         // two a step, under the other waves one.
-        const unsigned stride = registers_.lfoWave() == 2 ? 2 : 1;
+        const unsigned stride = registers_.lfoWave() == triangleWave ? 2 : 1;
         const unsigned phase = (triangleRising_ ? 0x100 : 0) + lfoPhase_ + (1 + extra) * stride;
         triangleRising_ = (phase & 0x100) != 0;
         lfoPhase_ = phase & 0xFF;
@@ -695,7 +698,7 @@ void Ym2151::stepLfo() {
     const std::array<unsigned, 4> pmMagnitudes{
         secondHalf ? 127 - q : q, 128, triangleAm_ >= 128 ? 255 - triangleAm_ : triangleAm_,
         (noiseNegative ? lfoRandom_ : lfoRandom_ ^ 127) & 127};
-    if (registers_.lfoWave() == 3) pmNegative = noiseNegative;
+    if (registers_.lfoWave() == noiseWave) pmNegative = noiseNegative;
     // PM's sign takes effect at once (the slots before C1 of channel 7 a frame
     // late), its magnitude through the multiplier. The multipliers take the wave's values of the
     // frame before (see LfoMultiplier::clock). AM's product reaches C1 and C2 at once, M1 and M2 a
