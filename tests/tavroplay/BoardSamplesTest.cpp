@@ -339,10 +339,11 @@ TEST_F(BoardSamplesTest, SamplesAreHeardWithTheirFmNotesOnTheBoard) {
     // What the sink played: every sample, on the right, a beat apart.
     ASSERT_FALSE(frames.empty()) << "no recording";
     // Under Wine the samples pass through its own mixer first, which places
-    // them to its period: beats there come up to about 1.4 ms apart from the
-    // song's (measured), within 1 ms on Linux.
+    // them to its period: beats there came 1.1 to 2.5 ms apart from the song's
+    // in five runs (the most while Wine's services were still starting),
+    // within 1 ms on Linux.
 #ifdef _WIN32
-    constexpr double beatWithinMs = 2.0;
+    constexpr double beatWithinMs = 5.0;
 #else
     constexpr double beatWithinMs = 1.0;
 #endif
