@@ -241,10 +241,12 @@ void Ym2413::prepare() {
             // does. The damping rate applies from the frame after the key-on but for a melody
             // carrier whose attack key scaling makes instant. Modulators and the four drums of
             // channels 7 and 8 take a key-off in the frame it comes, melody carriers and the
-            // bass drum's carrier a frame later.
+            // bass drum's carrier a frame later. Keyed off in their decay or sustain, the hi-hat
+            // and the tom-tom step at that state's rate in the frame after, and so do the snare
+            // drum and the top cymbal unless percussive without the sustain bit.
             s.modulator = op == 0 && (!drumChannel || ch == 6);
             s.keyOffAtOnce = drum || s.modulator;
-            s.keyOffRateLags = drumModulator;
+            s.keyOffRateLags = drumModulator || (drum && !s.releaseAtOnce);
             s.attackAtFrameStart =
                 !s.modulator && s.attack < 15 && s.attack + (s.keyScale >> 2) >= 15;
             s.dampLags = s.modulator || drum || !s.attackAtFrameStart;
