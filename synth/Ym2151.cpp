@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <bit>
 #include <limits>
+#include <optional>
 #include <utility>
 
 namespace synth {
@@ -416,32 +417,63 @@ int Ym2151::pitch(unsigned ch) const {
                             registers_.keyFraction(ch));
 }
 
+// A positive PM on a note on an unused code carries it from the code after
+// it: the PM's whole semitones step over the unused codes as from the first
+// code of a group of four, but KF's carry into the next code steps over none,
+// so that the note lands on an unused code (at its small step) when it carries
+// from the third code of a group. Measured on the die-shot-derived emulator
+// for every note code of an octave, four KFs and offsets 0-508 (the phase step
+// read from a sine's output); compared in the stream
+// pm_carried_from_unused_codes. Gives the note reached as octave << 10 | note
+// code << 6 | KF, or nothing where the rule does not apply (a used code, a PM
+// of 0 or below, DT2 set, or a note carried beyond octave 7).
+std::optional<unsigned> Ym2151::carriedFromUnusedCode(unsigned slot, int pmOffset) const {
+    const unsigned kc = registers_.keyCode(slot & 7);
+    if (pmOffset <= 0 || (kc & 3) != 3 || registers_.detune2(slot) != 0) return std::nullopt;
+    const unsigned semitones = static_cast<unsigned>(pmOffset) / 64;
+    const unsigned fraction =
+        registers_.keyFraction(slot & 7) + (static_cast<unsigned>(pmOffset) & 63);
+    const unsigned code = kc + 1 + semitones + semitones / 3 + fraction / 64;
+    if (code > 0x7F) return std::nullopt;
+    return code << 6 | (fraction & 63);
+}
+
 std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
     const unsigned mul = registers_.multiple(slot);
     const unsigned kc = registers_.keyCode(slot & 7);
     const unsigned kf = registers_.keyFraction(slot & 7);
     const bool negative = pmOffset < 0;
     if (pmOffset == negativeZeroPm) pmOffset = 0;
-    // A negative PM that leaves the note on an unused code (no borrow out of
-    // KF) does not move it to the next code: the step is a small one of its own.
+    std::uint32_t step = 0;
+    unsigned keyCode = 0;
     if (negative && (kc & 3) == 3 && registers_.detune2(slot) == 0 &&
         static_cast<int>(kf) + pmOffset >= 0) {
-        std::uint32_t step =
+        // A negative PM that leaves the note on an unused code (no borrow out
+        // of KF) does not move it to the next code: the step is a small one of
+        // its own.
+        step =
             (unusedCodeStep(static_cast<unsigned>(static_cast<int>(kf) + pmOffset)) << (kc >> 4)) >>
             2;
-        const unsigned dt1 = registers_.detune1(slot);
-        const unsigned offset = ym2151::detuneStep[dt1 & 3][kc >> 2];
-        step = ((dt1 & 4) ? step - offset : step + offset) & 0x1FFFF;
-        return mul ? step * mul : step >> 1;
+        keyCode = kc >> 2;
+    } else if (const std::optional<unsigned> carried = carriedFromUnusedCode(slot, pmOffset)) {
+        const unsigned code = *carried >> 6;
+        const unsigned note = code & 15;
+        const unsigned octave = code >> 4;
+        step = (note & 3) == 3
+                   ? (unusedCodeStep(*carried & 63) << octave) >> 2
+                   : (ym2151::noteStep[(note - note / 4) * 64 + (*carried & 63)] << octave) >> 2;
+        keyCode = code >> 2;
+    } else {
+        const int coarse = std::clamp(
+            pitch(slot & 7) + static_cast<int>(ym2151::coarseDetune[registers_.detune2(slot)]), 0,
+            maxPitch);
+        const int index = std::clamp(coarse + pmOffset, 0, maxPitch);
+        const unsigned octave = static_cast<unsigned>(index) / 768;
+        step = (ym2151::noteStep[static_cast<unsigned>(index) % 768] << octave) >> 2;
+        keyCode = keyCodeOf(index);
     }
-    const int coarse = std::clamp(
-        pitch(slot & 7) + static_cast<int>(ym2151::coarseDetune[registers_.detune2(slot)]), 0,
-        maxPitch);
-    const int index = std::clamp(coarse + pmOffset, 0, maxPitch);
-    const unsigned octave = static_cast<unsigned>(index) / 768;
-    std::uint32_t step = (ym2151::noteStep[static_cast<unsigned>(index) % 768] << octave) >> 2;
     const unsigned dt1 = registers_.detune1(slot);
-    const unsigned offset = ym2151::detuneStep[dt1 & 3][keyCodeOf(index)];
+    const unsigned offset = ym2151::detuneStep[dt1 & 3][keyCode];
     step = ((dt1 & 4) ? step - offset : step + offset) & 0x1FFFF;
     return mul ? step * mul : step >> 1;
 }
@@ -470,10 +502,13 @@ void Ym2151::updateStep(unsigned slot) {
 // the release rate, plus 2) plus the 5-bit key code scaled by KS, the key code
 // of the note as the phase takes it (after DT2 and the LFO's PM); a rate of 0
 // stays 0.
-std::array<std::uint8_t, 4> Ym2151::envelopeRates(const Slot& s, int pmOffset) {
+std::array<std::uint8_t, 4> Ym2151::envelopeRates(unsigned slot, int pmOffset) const {
+    const Slot& s = slots_[slot];
     if (pmOffset == negativeZeroPm) pmOffset = 0;
-    const unsigned scaled =
-        keyCodeOf(std::clamp(s.coarsePitch + pmOffset, 0, maxPitch)) >> s.keyScaleShift;
+    const std::optional<unsigned> carried = carriedFromUnusedCode(slot, pmOffset);
+    const unsigned keyCode =
+        carried ? *carried >> 8 : keyCodeOf(std::clamp(s.coarsePitch + pmOffset, 0, maxPitch));
+    const unsigned scaled = keyCode >> s.keyScaleShift;
     std::array<std::uint8_t, 4> rates{};
     for (unsigned i = 0; i < rates.size(); ++i)
         rates[i] = static_cast<std::uint8_t>(
@@ -495,7 +530,7 @@ void Ym2151::updateRates(unsigned slot) {
         static_cast<std::uint8_t>(registers_.decay2Rate(slot) * 2);
     s.rateBases[static_cast<unsigned>(EgState::release)] =
         static_cast<std::uint8_t>(registers_.releaseRate(slot) * 4 + 2);
-    s.plainRates = envelopeRates(s, 0);
+    s.plainRates = envelopeRates(slot, 0);
     s.totalLevel = static_cast<std::uint16_t>(registers_.totalLevel(slot) << 3);
     const auto band = static_cast<std::uint8_t>(
         registers_.decay1Level(slot) == 15 ? 31 : registers_.decay1Level(slot));
@@ -804,7 +839,7 @@ template <unsigned role, bool pending>
             if (pm != s.pmOffset) {
                 s.pmOffset = pm;
                 s.pmStep = phaseStep(slot, pm);
-                s.pmRates = envelopeRates(s, pm);
+                s.pmRates = envelopeRates(slot, pm);
             }
             step = s.pmStep;
         }

@@ -47,7 +47,9 @@
 // the phase the one before left. A waveform selected reaches the multipliers
 // at once, bit by bit of their turn (see LfoMultiplier::clock); a PM product
 // of 128 or more that a turn of mixed waves gives turns the sign over. The key
-// scaling of the envelope rates sees the note after DT2 and PM.
+// scaling of the envelope rates sees the note after DT2 and PM. A positive PM
+// carries a note on an unused note code from the code after it, its KF carry
+// stepping over no unused code (see carriedFromUnusedCode).
 //
 // Register map: Ym2151Registers.h (one accessor per field, used here too).
 //
@@ -66,10 +68,9 @@
 // emulator): the PM of the LFO's noise wave at an odd PMD; the triangle wave
 // at the fastest rates (its values can trail by half a step); the noise wave
 // selected while the LFO runs can differ for a turn of the PM multiplier, and
-// PMD set to 0 while it runs too; a note on an unused
-// note code (3, 7, 11, 15) under a negative PM with DT2 set, or under a positive PM that carries it
-// across several note codes (the chip then lands on unused codes it skips otherwise, at their small
-// steps), and key code 0x7F (note 15 of octave 7); a change of AMS while the triangle wave's AM is
+// PMD set to 0 while it runs too; a note on an unused note code (3, 7, 11, 15)
+// under a PM with DT2 set, and key code 0x7F (note 15 of octave 7) under a
+// positive PM; a change of AMS while the triangle wave's AM is
 // deep can come a frame early; a voice re-keyed a few frames after its key-off can, at some
 // timings, differ for a few frames; CSM keying a slot whose release runs with an attack rate below
 // the fastest can differ by a step.
@@ -78,6 +79,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "synth/FmCore.h"
@@ -159,7 +161,8 @@ private:
     void updateChannel(unsigned ch);
     int pitch(unsigned ch) const;
     std::uint32_t phaseStep(unsigned slot, int pmOffset) const;
-    static std::array<std::uint8_t, 4> envelopeRates(const Slot& s, int pmOffset);
+    std::optional<unsigned> carriedFromUnusedCode(unsigned slot, int pmOffset) const;
+    std::array<std::uint8_t, 4> envelopeRates(unsigned slot, int pmOffset) const;
     unsigned envelopeRate(unsigned slot) const;
     static void enterState(Slot& s, EgState state);
     static void endState(Slot& s);

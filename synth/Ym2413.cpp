@@ -29,6 +29,8 @@ constexpr std::uint32_t envelopeCounterAtReset = 4;
 // for its low bits, which it sees level with channel 0's carrier.
 constexpr std::size_t splitClock = 3;
 constexpr std::uint32_t splitLowBits = 3;
+// The melody modulators that take a write a turn early: those of channels 3-8.
+constexpr std::size_t firstTurnAheadSlot = 6;
 
 // The tremolo: a triangle from 0 to 13 envelope steps (4.875 dB), one step per 8 x 64
 // frames, 210 x 64 frames per period (3.7 Hz at the nominal clock).
@@ -239,10 +241,12 @@ void Ym2413::prepare() {
             // does. The damping rate applies from the frame after the key-on but for a melody
             // carrier whose attack key scaling makes instant. Modulators and the four drums of
             // channels 7 and 8 take a key-off in the frame it comes, melody carriers and the
-            // bass drum's carrier a frame later.
+            // bass drum's carrier a frame later. Keyed off in their decay or sustain, the hi-hat
+            // and the tom-tom step at that state's rate in the frame after, and so do the snare
+            // drum and the top cymbal unless percussive without the sustain bit.
             s.modulator = op == 0 && (!drumChannel || ch == 6);
             s.keyOffAtOnce = drum || s.modulator;
-            s.keyOffRateLags = drumModulator;
+            s.keyOffRateLags = drumModulator || (drum && !s.releaseAtOnce);
             s.attackAtFrameStart =
                 !s.modulator && s.attack < 15 && s.attack + (s.keyScale >> 2) >= 15;
             s.dampLags = s.modulator || drum || !s.attackAtFrameStart;
@@ -410,8 +414,12 @@ void Ym2413::modulate() {
         tremolo(tremoloCounter_ == 0 ? tremoloPeriod - 1 : tremoloCounter_ - 1),
         tremolo(tremoloCounter_),
         tremolo(tremoloCounter_ + 1 == tremoloPeriod ? 0 : tremoloCounter_ + 1)};
-    for (Setup& setup : setups_) {
-        setup.stepNow = phaseStep(setup);
+    for (std::size_t i = 0; i < setups_.size(); ++i) {
+        Setup& setup = setups_[i];
+        // A melody modulator of channels 3-8 not keyed on as one (the hi-hat or the tom-tom left
+        // sounding by rhythm mode switched off) follows the vibrato a frame later.
+        const bool behind = setup.modulator && i >= firstTurnAheadSlot && !slots_[i].turnAhead;
+        setup.stepNow = phaseStep(setup, behind ? -1 : 0);
         setup.levelNow = static_cast<std::uint8_t>(
             setup.baseLevel + (setup.tremolo ? tremoloLevels[setup.lead + 1] : 0));
     }
@@ -440,8 +448,10 @@ int Ym2413::frame() {
         // Rhythm mode switched on takes the hi-hat's and the tom-tom's phase (the modulators of
         // channels 7 and 8) a step back if they were keyed as melody modulators: those run a
         // turn ahead.
+        bool switchedOff = false;
         if (rhythmMode() != rhythmBefore_) {
             rhythmBefore_ = rhythmMode();
+            switchedOff = !rhythmBefore_;
             Slot& hiHat = slots_[14];
             Slot& tomTom = slots_[16];
             if (rhythmBefore_) {
@@ -490,9 +500,14 @@ int Ym2413::frame() {
             Slot& mod = slots_[ch * 2];
             const Setup& setup = setups_[ch * 2];
             if (!setup.modulator) continue;
-            if (setup.key && !mod.keyOn) {
+            if (switchedOff && ch >= 7) {
+                // The hi-hat and the tom-tom, a frame behind as drums, step once more as they
+                // become melody modulators.
+                stepEnvelope(mod, setup, oldRates[ch * 2], mod.keyOn, previous);
+            } else if (setup.key && !mod.keyOn) {
                 const std::uint32_t running = mod.phase;
                 stepEnvelope(mod, setup, setup.rates, true, previous);
+                modulationStale_ = modulationStale_ || !mod.turnAhead;
                 mod.turnAhead = true;
                 // One keyed on when silent attacks at once, its phase running on a turn ahead.
                 if (mod.state == EnvelopeState::attack) {
@@ -500,7 +515,9 @@ int Ym2413::frame() {
                     continue;
                 }
             }
-            if (mod.keyOn || mod.level < maxLevel)
+            // Only one keyed on as a melody modulator runs a turn ahead; the hi-hat and the
+            // tom-tom left sounding by rhythm mode switched off take a new step in the frame.
+            if (mod.turnAhead && (mod.keyOn || mod.level < maxLevel))
                 mod.phase = (mod.phase + phaseStep(setup, -1) - oldSteps[ch * 2]) & 0x7ffff;
             if (mod.level < maxLevel)
                 mod.output[0] = operatorOutput(

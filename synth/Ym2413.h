@@ -51,11 +51,14 @@
 // without sustain or if still damping (a faster release than the damping as well), else at its
 // old rate. The bass drum keys, damps and restarts as a melody channel does; switching rhythm mode
 // on takes a hi-hat or tom-tom that was keyed as a melody modulator a step back (out of its turn
-// ahead); the hi-hat, snare drum, tom-tom and top cymbal end their damping at 124 and attack in
-// that frame as a melody carrier does, their damping rate applying a frame late as a modulator's,
-// and they take a key-off in the frame it comes; the hi-hat and the tom-tom, keyed off in their
-// decay or sustain, step at its rate in the frame after too (all measured against the die-shot
-// emulator).
+// ahead); switching it off makes the hi-hat and the tom-tom melody modulators that step their
+// envelope once more in that frame but are not a turn ahead (a new step moves them in the frame
+// it comes, the vibrato a frame later) until keyed on as melody; the hi-hat, snare drum, tom-tom
+// and top cymbal end their damping at 124 and attack in that frame as a melody carrier does, their
+// damping rate applying a frame late as a modulator's, and they take a key-off in the frame it
+// comes; the hi-hat and the tom-tom, keyed off in their decay or sustain, step at its rate in the
+// frame after too, and so do the snare drum and the top cymbal with the channel's sustain bit set
+// (all measured against the die-shot emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,

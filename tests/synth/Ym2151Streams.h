@@ -3,6 +3,7 @@
 // least the chip needs to latch each one.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -448,6 +449,30 @@ inline std::vector<Stream> comparisonStreams() {
             s.note(1, 0x13 + (i % 4) * 0x14, (i * 7) & 63);
             if (i == 10) s.channel(1, 7, 0, 3, 3, 0);
             s.wait(200);
+        }
+        all.push_back(s);
+    }
+    {
+        // Notes on the unused note codes (3, 7, 11, 15, octaves 2-5) under a
+        // positive PM from the square wave held at its first half (LFRQ 0),
+        // PMS 7: PMDs whose offsets carry KF into the next code after two and
+        // five semitones (landing on an unused code) and others that do not;
+        // DT1, MUL and a key-scaled decay on.
+        Stream s("pm_carried_from_unused_codes");
+        s.write(0x18, 0x00);
+        s.write(0x1B, 1);
+        s.channel(1, 7, 0, 3, 7, 0);
+        Operator o;
+        o.dt1 = 2, o.mul = 3, o.ks = 3, o.d1r = 12, o.d1l = 4, o.d2r = 6, o.rr = 12;
+        s.op(1, 3, o);
+        const std::array<unsigned, 8> depths{43, 45, 47, 91, 93, 40, 20, 110};
+        for (unsigned i = 0; i < 64; ++i) {
+            s.write(0x19, 0x80 | depths[i / 8]);
+            s.note(1, 0x23 + (i % 4) * 0x14, (i * 21 + i / 4) & 63);
+            s.key(1, 8);
+            s.wait(100);
+            s.key(1, 0);
+            s.wait(10);
         }
         all.push_back(s);
     }
