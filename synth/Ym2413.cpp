@@ -21,7 +21,6 @@ constexpr unsigned attenuationShift = 4;
 constexpr int dampRate = 12;
 // The level at which a damped slot starts its attack.
 constexpr int dampEnd = 124;
-constexpr auto dampIndex = static_cast<std::size_t>(fm::EnvelopeState::damp);
 // The envelope counter in the first frame after reset, where it stands against the chip's
 // (measured with the die-shot model).
 constexpr std::uint32_t envelopeCounterAtReset = 4;
@@ -235,21 +234,17 @@ void Ym2413::prepare() {
             const bool drumChannel = rhythm && ch >= 6;
             // A key-on damps a sounding slot before its attack. A slot attacks in the frame its
             // level reaches 124, from there, and its phase restarts after that frame's output;
-            // a melody modulator keyed on when silent, and a melody carrier whose attack key
-            // scaling makes instant, attack at the start of a frame once the level has reached
-            // 127 (the carrier: 124). The bass drum keys, damps and restarts as a melody channel
-            // does. The damping rate applies from the frame after the key-on but for a melody
-            // carrier whose attack key scaling makes instant. Modulators and the four drums of
-            // channels 7 and 8 take a key-off in the frame it comes, melody carriers and the
+            // a melody modulator keyed on when silent attacks at the start of a frame once the
+            // level has reached 127. The bass drum keys, damps and restarts as a melody channel
+            // does. The damping rate applies from the frame after the key-on, an instant attack
+            // (rate 15 with key scaling) no earlier than another's. Modulators and the four drums
+            // of channels 7 and 8 take a key-off in the frame it comes, melody carriers and the
             // bass drum's carrier a frame later. Keyed off in their decay or sustain, the hi-hat
             // and the tom-tom step at that state's rate in the frame after, and so do the snare
             // drum and the top cymbal unless percussive without the sustain bit.
             s.modulator = op == 0 && (!drumChannel || ch == 6);
             s.keyOffAtOnce = drum || s.modulator;
             s.keyOffRateLags = drumModulator || (drum && !s.releaseAtOnce);
-            s.attackAtFrameStart =
-                !s.modulator && s.attack < 15 && s.attack + (s.keyScale >> 2) >= 15;
-            s.dampLags = s.modulator || drum || !s.attackAtFrameStart;
             using R = Ym2413Registers;
             s.key = keyOn(ch) ||
                     (drumChannel && rhythmKey(ch == 6   ? R::bassDrumBit
@@ -267,29 +262,26 @@ bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates,
     const bool wasReleasing = before == EnvelopeState::release;
     const bool wasDamping = before == EnvelopeState::damp;
     keySlot(slot, key);
+    // A slot that takes a key-off in the frame it comes while attacking from 124 goes silent a
+    // frame later than a falling one, as a melody carrier does.
+    if (setup.keyOffAtOnce && before == EnvelopeState::attack &&
+        slot.state == EnvelopeState::release)
+        slot.silenceLate = true;
     // An instant attack reaches full level in the frame after it starts, unless a key-off
     // comes first.
     if (slot.instantAttack) {
         if (slot.state == EnvelopeState::attack) slot.level = 0;
         slot.instantAttack = false;
     }
-    // A key-on damps a melody carrier whose attack key scaling makes instant at once, unless
-    // the rate it had (a fast release) is the faster: that one steps once more. Every other
-    // slot's damping rate, like every other rate, applies from the frame after.
-    if (slot.state == EnvelopeState::damp && !setup.dampLags &&
-        setup.rates[static_cast<std::size_t>(slot.rateState)] <= setup.rates[dampIndex])
-        stepping = EnvelopeState::damp;
     // The hi-hat and the tom-tom step at the rate they had for a frame more after a key-off.
     const bool rateHeld = setup.keyOffRateLags && slot.state == EnvelopeState::release &&
                           (before == EnvelopeState::decay || before == EnvelopeState::sustain);
     slot.rateState = rateHeld ? before : slot.state;
-    // The end of the damping (see prepare()): a slot that starts its attack at the start of a
-    // frame, as a melody modulator keyed on when silent does, restarts its phase at once, but a
-    // melody modulator whose carrier is already damping or has attacked keeps its phase running
-    // (the carrier's attack restarts it).
-    if (slot.state == EnvelopeState::damp &&
-        ((setup.attackAtFrameStart && slot.level >= dampEnd) ||
-         (setup.modulator && !wasDamping && slot.level >= maxLevel))) {
+    // The end of the damping (see prepare()): a melody modulator keyed on when silent starts its
+    // attack at the start of a frame and restarts its phase at once, but one whose carrier is
+    // already damping or has attacked keeps its phase running (the carrier's attack restarts it).
+    if (slot.state == EnvelopeState::damp && setup.modulator && !wasDamping &&
+        slot.level >= maxLevel) {
         startAttack(slot, setup);
         if (!keepPhase) slot.phase = 0;
         slot.phaseReset = false;
@@ -358,12 +350,13 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
         // keeps the level).
         if (slot.level < 124)
             slot.level = static_cast<std::uint8_t>(slot.level + increment);
-        else if (slot.state != EnvelopeState::attack)
+        else if (slot.state != EnvelopeState::attack && !slot.silenceLate)
             slot.level = maxLevel;
+        slot.silenceLate = false;
     }
     switch (slot.state) {
     case EnvelopeState::damp:
-        if (!setup.attackAtFrameStart && slot.level >= dampEnd) {
+        if (slot.level >= dampEnd) {
             startAttack(slot, setup);
             if (keepPhase) slot.phaseReset = false;
         }
@@ -527,6 +520,7 @@ int Ym2413::frame() {
                     std::min(maxLevel, mod.level + setup.levelNow), setup.halfSineMask);
             // A key-off stops the envelope before this frame's step.
             if (!setup.key && mod.keyOn) {
+                mod.silenceLate = mod.state == EnvelopeState::attack;
                 mod.state = mod.rateState = EnvelopeState::release;
                 mod.keyOn = mod.keyOffSeen = false;
             }

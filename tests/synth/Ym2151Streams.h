@@ -841,6 +841,45 @@ inline std::vector<Stream> comparisonStreams() {
         s.wait(500);
         all.push_back(s);
     }
+    {
+        // Released carriers re-keyed by CSM every 3, 4, 5 and 89 frames: M1 of
+        // channel 2, M2 of channel 5 and C2 of channel 3 (slots on both sides of
+        // where a frame's CSM key-on starts), attack rate 24 (below the
+        // fastest, so the attack starts from the level the release left), RR
+        // 9, 12 and 15, keyed off at each phase of the envelope counter.
+        Stream s("csm_release");
+        constexpr std::array<std::array<unsigned, 2>, 3> slots{{{2, 0}, {5, 1}, {3, 3}}};
+        for (const auto& [ch, role] : slots) {
+            s.channel(ch, 7, 0);
+            Operator o;
+            o.ar = 24, o.d1r = 6, o.d1l = 2;
+            s.op(ch, role, o);
+            s.note(ch, 0x40 + ch);
+        }
+        const auto keys = [&](bool on) {
+            for (const auto& [ch, role] : slots)
+                s.key(ch, on ? 1u << (role == 1 ? 2 : role == 2 ? 1 : role) : 0);
+        };
+        for (unsigned period : {3u, 4u, 5u, 89u}) {
+            s.write(0x14, 0x00);
+            s.write(0x10, (1024 - period) >> 2);
+            s.write(0x11, (1024 - period) & 3);
+            s.write(0x14, 0x81);
+            for (unsigned rr : {9u, 12u, 15u}) {
+                for (const auto& [ch, role] : slots)
+                    s.write(0xE0 + role * 8 + ch, (2 << 4) | rr);
+                for (unsigned phase = 0; phase < 3; ++phase) {
+                    keys(true);
+                    s.wait(40 + phase);
+                    keys(false);
+                    s.wait(150);
+                }
+            }
+        }
+        s.write(0x14, 0x00);
+        s.wait(100);
+        all.push_back(s);
+    }
     all.push_back(busyStream(8000));
     all.push_back(busyStream(8000, false));
     return all;

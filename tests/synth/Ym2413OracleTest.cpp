@@ -429,17 +429,16 @@ TEST_F(Ym2413Oracle, RhythmSwitchedOffUnderDrums) {
 // through their decay: in the frame after the key-off the hi-hat and the tom-tom step at the rate
 // of the state they left (the decay's, or the sustain's), the release rate from the frame after;
 // so do the snare drum and the top cymbal when the channel's sustain bit is set (without it they
-// take the release rate at once, as a percussive melody carrier does).
+// take the release rate at once, as a percussive melody carrier does). Keyed off while attacking
+// from 124, they go silent a frame later than a falling slot.
 TEST_F(Ym2413Oracle, DrumKeyOffAtEveryCounterPhase) {
     static const struct {
         const char* name;
         int bit;
         bool sustainBit;
-    } drums[] = {{"hi-hat", 0x01, false},
-                 {"tom-tom", 0x04, false},
-                 {"snare drum", 0x08, false},
-                 {"snare drum, SUS", 0x08, true},
-                 {"top cymbal, SUS", 0x02, true}};
+    } drums[] = {{"hi-hat", 0x01, false},     {"tom-tom", 0x04, false},
+                 {"snare drum", 0x08, false}, {"snare drum, SUS", 0x08, true},
+                 {"top cymbal", 0x02, false}, {"top cymbal, SUS", 0x02, true}};
     for (const auto& drum : drums) {
         const int sustain = drum.sustainBit ? 0x20 : 0;
         Stream s;
@@ -721,6 +720,29 @@ TEST_F(Ym2413Oracle, ReKeyWhileSounding) {
     }
 }
 
+// A note whose carrier attack key scaling makes instant (AR 14 at block 7 with KSR), keyed on
+// again while the carrier still stands a few steps from full level: in the key-on's frame the
+// carrier steps at its release rate, the damping's from the frame after, and it attacks in the
+// frame it reaches 124 as any other carrier does (the damping at once was 79-97% equal). The
+// modulator, slow to attack, is keyed off while still at 124: it goes silent a frame later than a
+// falling slot.
+TEST_F(Ym2413Oracle, ReKeyInstantAttackCarrier) {
+    for (int ch : {1, 5}) {
+        Stream s;
+        s.user({0x8c, 0x56, 0x12, 0x56, 0x52, 0xe1, 0x2f, 0x30});
+        for (int gap : {5, 6, 7, 8, 60, 61}) {
+            s.note(ch, 0x184, 7, 0, 0);
+            s.wait(300);
+            s.keyOff(ch, 0x184, 7);
+            s.wait(gap);
+        }
+        s.note(ch, 0x184, 7, 0, 0);
+        s.wait(300);
+        const std::string name = "ch " + std::to_string(ch) + ", instant attack re-keyed";
+        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+    }
+}
+
 // A released note still sounding, keyed on again by a write that also changes its F-number's
 // top bit or its block: the modulators of channels 3-8 take the new step a turn early there too.
 TEST_F(Ym2413Oracle, ReKeyWithNewPitch) {
@@ -847,9 +869,7 @@ TEST_F(Ym2413Oracle, EnvelopeExtremes) {
     s.wait(3000);
     s.keyOff(0, 0x1c0, 7);
     s.wait(2000);
-    const Agreement a = compare("envelope extremes", s);
-    EXPECT_GE(a.equalShare, 99.95);
-    EXPECT_GE(a.signalToError, 56.0);
+    EXPECT_EQ(compare("envelope extremes", s).equalShare, 100.0);
 }
 
 TEST_F(Ym2413Oracle, AllChannelsWithVibratoAndTremolo) {
@@ -872,7 +892,7 @@ TEST_F(Ym2413Oracle, RandomSongs) {
         bool rhythm, userWrites;
         double equal, signalToError;
     } songs[] = {{11, false, false, 99.95, 65.5}, {12, false, true, 99.99, 82.0},
-                 {13, true, false, 99.94, 45.5},  {14, true, true, 99.55, 48.0},
+                 {13, true, false, 99.94, 45.5},  {14, true, true, 99.92, 55.0},
                  {23, true, true, 99.75, 51.0},   {25, true, false, 99.8, 47.0}};
     for (const auto& song : songs) {
         const std::string name = "random song " + std::to_string(song.seed);
