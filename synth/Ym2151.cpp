@@ -133,8 +133,9 @@ constexpr unsigned pmCarry = 0x80;
 constexpr unsigned triangleWave = 2;
 constexpr unsigned noiseWave = 3;
 
-// A load of timer A overflows it two frames on (keying in CSM), its period
-// counted from there.
+// Timer A counts frames up from its period to this overflow. A load overflows
+// it two frames on (keying in CSM), its period counted from there.
+constexpr unsigned timerAOverflow = 1024;
 constexpr unsigned timerALoadFrames = 2;
 // The first slot CSM keys in the frame timer A overflows.
 constexpr unsigned firstCsmSlot = 5;
@@ -288,6 +289,7 @@ void Ym2151::reset() {
     timerAPeriod_ = 0;
     csmKey_ = false;
     csmKeyLate_ = false;
+    csmKeyNext_ = false;
     lateLeft_ = 0;
     previousLeft_ = 0;
     previousRight_ = 0;
@@ -355,8 +357,8 @@ void Ym2151::applyKeyOff(std::uint8_t data) {
         Slot& slot = slots_[Regs::slot(Regs::keyOnChannelField::of(data), role)];
         if ((keys & Regs::keyOnBit(role)) == 0)
             slot.keyRegister = false;
-        else if (!slot.keyed)
-            slot.holdLevel = true;
+        else if (!slot.keyRegister)
+            slot.holdLevel = slot.keyOnNext = true;
     }
 }
 
@@ -365,8 +367,9 @@ void Ym2151::apply(std::uint8_t address, std::uint8_t data) {
         const unsigned keys = Regs::keyOnSlotsField::of(data);
         for (unsigned s = 0; s < 4; ++s) {
             const Role role = Regs::operatorOfSlot(s * 8);
-            slots_[Regs::slot(Regs::keyOnChannelField::of(data), role)].keyRegister =
-                (keys & Regs::keyOnBit(role)) != 0;
+            Slot& slot = slots_[Regs::slot(Regs::keyOnChannelField::of(data), role)];
+            slot.keyRegister = (keys & Regs::keyOnBit(role)) != 0;
+            slot.keyOnNext = false;
         }
         return;
     }
@@ -378,7 +381,7 @@ void Ym2151::apply(std::uint8_t address, std::uint8_t data) {
     // the load keys as an overflow does, two frames on.
     if (address == Regs::timerControl && Regs::timerALoadField::of(data) &&
         !registers_.timerALoad()) {
-        timerA_ = 1024 - timerALoadFrames;
+        timerA_ = timerAOverflow - timerALoadFrames;
     }
     // The noise register takes another form while its timer is about to fire
     // (always so at rate 31): a new NFRQ that ends that turns it as leaving rate
@@ -588,8 +591,9 @@ inline bool Ym2151::keyEnvelope(unsigned slot, bool on) {
 }
 
 // One frame of a slot's envelope. On the frame a key-off reaches it, the step is
-// taken at the rate of the state it leaves, and none when it leaves the attack.
-inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left) {
+// taken at the rate of the state it leaves, and none when it leaves the attack
+// unless CSM keys the slot in the next frame (csmNext).
+inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left, bool csmNext) {
     Slot& s = slots_[slot];
     // In the frame before a key-on reaches a released slot its level stays.
     if (s.holdLevel) {
@@ -597,13 +601,14 @@ inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left) {
         return;
     }
     if (!egTick_) return;
-    if (released && left == EgState::attack) return;
+    if (released && left == EgState::attack && !csmNext) return;
     // A first decay at the sustain level takes no step (it ends in the next frame).
     if (!released && atEnd(s)) return;
-    const unsigned rate = s.rates()[static_cast<unsigned>(released ? left : s.state)];
+    const EgState stepped = released ? left : s.state;
+    const unsigned rate = s.rates()[static_cast<unsigned>(stepped)];
     const unsigned inc = envelopeIncrement(rate, egCounter_);
     if (inc == 0) return;
-    if (s.state == EgState::attack) {
+    if (stepped == EgState::attack) {
         if (rate >= 62) return;
         const int level = s.level + ((~static_cast<int>(s.level) * static_cast<int>(inc)) >> 4);
         s.level = static_cast<std::uint16_t>(std::max(level, 0));
@@ -618,10 +623,11 @@ void Ym2151::stepTimers() {
     // The period reaches the timer a frame after a write.
     const unsigned period = timerAPeriod_;
     timerAPeriod_ = registers_.timerAPeriod();
-    if (registers_.timerALoad() && ++timerA_ >= 1024) {
+    if (registers_.timerALoad() && ++timerA_ >= timerAOverflow) {
         timerA_ = period;
         csmKey_ = registers_.csm();
     }
+    csmKeyNext_ = registers_.csm() && registers_.timerALoad() && timerA_ == timerAOverflow - 1;
 }
 
 // The LFO advances in steps, one every 8 << (15 - LFRQ/16) frames. A step adds
@@ -639,16 +645,28 @@ void Ym2151::stepTimers() {
 // for the pair's second bit and bits 5-7 of the wave under its first, the one
 // selected by the frame before's start for bits 0-4 under its first. A wave
 // selected, or a depth written, in the middle of a turn gives a product of old
-// and new parts for one turn. AM's turn begins four frames before PM's.
+// and new parts for one turn. In the frame a depth is written, the first bit of
+// the third pair (bit 2) multiplies the wave's two low bits, and bit 0 its four
+// low bits, as the depth stood before the write, the rest of the wave as
+// written (measured with AMD rewritten at each frame of the turn under
+// constant waves, the turn's product being the one value that gives the
+// output; stream lfo_depth_written_in_turn). AM's turn begins four frames before PM's.
 void Ym2151::LfoMultiplier::clock(unsigned position, const std::array<unsigned, 4>& values,
                                   unsigned earlierWave, unsigned wave) {
     static constexpr std::array<unsigned, 4> firstBits{0x40, 0x10, 0x04, 0x01};
     static constexpr std::array<unsigned, 4> secondBits{0x20, 0x08, 0x02, 0x00};
     constexpr unsigned lateWaveBits = 0xE0;
+    static constexpr std::array<unsigned, 4> earlyWaveBits{0x00, 0x00, 0x03, 0x0F};
     position &= 7;
+    const unsigned before = depthBefore;
+    depthBefore = depth;
     if (position >= firstBits.size()) return;
-    if (position == 0) assembling = 0;
+    if (position == 0) {
+        assembling = 0;
+        assemblingBefore = 0;
+    }
     assembling |= depth & (firstBits[position] | secondBits[position]);
+    assemblingBefore |= before & firstBits[position];
     waves[position] = values;
     earlierSelected[position] = earlierWave;
     selected[position] = wave;
@@ -658,7 +676,9 @@ void Ym2151::LfoMultiplier::clock(unsigned position, const std::array<unsigned, 
             const std::array<unsigned, 4>& v = waves[firstBits.size() - 1 - g];
             const unsigned late = v[selected[g]];
             const unsigned mixed = (v[earlierSelected[g]] & ~lateWaveBits) | (late & lateWaveBits);
-            sum += mixed * (assembling & firstBits[g]) + late * (assembling & secondBits[g]);
+            sum += (mixed & ~earlyWaveBits[g]) * (assembling & firstBits[g]) +
+                   (mixed & earlyWaveBits[g]) * (assemblingBefore & firstBits[g]) +
+                   late * (assembling & secondBits[g]);
         }
         product = sum >> 7;
         taken = assembling;
@@ -848,7 +868,13 @@ template <unsigned role, bool pending>
         // on in the frame the timer overflows, the slots before it in the next);
         // its release then steps at once.
         // A key-off of the frame before still counts as a key for CSM: it makes
-        // no key-on there.
+        // no key-on there. As before a key-on by KON, a released slot's level
+        // holds in the frame before as well; a slot keyed off in that frame
+        // takes the step of the state it leaves, the attack's too (see
+        // stepEnvelope). A slot that KON keys in the frame after CSM's takes
+        // its attack step in CSM's frame.
+        const bool csmNext = slot < firstCsmSlot ? csmKey_ : csmKeyNext_;
+        if (csmNext && !s.keyRegister && !s.keyed) s.holdLevel = true;
         bool released;
         if (!csmFrame && !s.csmKeyed) {
             if (s.keyedBefore != s.keyed) s.keyedBefore = s.keyed;
@@ -856,7 +882,7 @@ template <unsigned role, bool pending>
         } else {
             const bool csmNow = slot < firstCsmSlot ? csmKeyLate_ : csmKey_;
             const bool csm = csmNow && !s.keyedBefore;
-            if (csmNow && !s.keyRegister) s.holdLevel = true;
+            if (csmNow && !s.keyRegister) s.holdLevel = !s.keyOnNext;
             s.keyedBefore = s.keyed && !s.csmKeyed;
             const bool wasKeyed = s.keyed;
             released = keyEnvelope(slot, s.keyRegister || csm);
@@ -888,12 +914,12 @@ template <unsigned role, bool pending>
             const std::int16_t noise = noiseOutput(attenuation, noiseShift_ & 1);
             nextHeldNoise_ = carrier ? noise : 0;
             nextHeldC2_[ch - firstHeldChannel] = carrier ? out : 0;
-            stepEnvelope(slot, released, before);
+            stepEnvelope(slot, released, before, csmNext);
             s.phase = (s.phase + step) & 0xFFFFF;
             s.out = registers_.noiseEnabled() ? noise : out;
             continue;
         }
-        stepEnvelope(slot, released, before);
+        stepEnvelope(slot, released, before, csmNext);
         s.phase = (s.phase + step) & 0xFFFFF;
         if constexpr (role == m1 || role == c1) s.previous = s.out; // read by later slots
         s.out = out;

@@ -34,7 +34,10 @@
 //     level in frame 1 when a key-on follows.
 // CSM keys a slot for the frame timer A overflows in (slots 0-4 the frame
 // after), holding its level there, and its release steps at once; it keys no
-// slot that KON keyed in the frame before.
+// slot that KON keyed in the frame before. A released slot's level holds in
+// the frame before CSM's key-on too; a key-off in that frame steps at the rate
+// of the state it leaves, the attack's too; a KON key-on in the frame after
+// CSM's lets the attack step in CSM's frame.
 // The LFO's values take effect later still: its multipliers form wave x depth
 // over four frames of a free-running eight-frame cycle, two bits of the depth
 // a frame (see LfoMultiplier::clock), AM's product reaching C1 and C2 four
@@ -72,8 +75,9 @@
 // under a PM with DT2 set, and key code 0x7F (note 15 of octave 7) under a
 // positive PM; a change of AMS while the triangle wave's AM is
 // deep can come a frame early; a voice re-keyed a few frames after its key-off can, at some
-// timings, differ for a few frames; CSM keying a slot whose release runs with an attack rate below
-// the fastest can differ by a step.
+// timings, differ for a few frames; CSM with timer A overflowing every frame or every other frame
+// (CLKA 1023, 1022), and a KON key-on between two CSM key-ons a few frames apart at some timings,
+// can differ by a step.
 #pragma once
 
 #include <array>
@@ -128,6 +132,7 @@ private:
         bool csmKeyed = false;     // keyed by CSM alone
         bool keyedBefore = false;  // keyed by KON in the frame before
         bool holdLevel = false;    // no step this frame (a key-on comes next, or CSM's)
+        bool keyOnNext = false;    // KON keys the released slot in the next frame
         bool bandWritten = false;  // D1L changed by a write taken up this frame
         int amShift = -1;          // AMS - 1 when AM applies to the slot, else -1
         std::int16_t out = 0;      // the operator's output this frame
@@ -170,7 +175,7 @@ private:
         return static_cast<unsigned>(s.level - s.endFrom) <= s.endSpan;
     }
     bool keyEnvelope(unsigned slot, bool on);
-    void stepEnvelope(unsigned slot, bool released, EgState left);
+    void stepEnvelope(unsigned slot, bool released, EgState left, bool csmNext);
     void stepTimers();
     void stepLfo();
     void stepNoise();
@@ -185,7 +190,9 @@ private:
     // turn, and the last product and the depth it was formed with.
     struct LfoMultiplier {
         unsigned depth = 0;
+        unsigned depthBefore = 0; // the depth as the frame before's clock saw it
         unsigned assembling = 0;
+        unsigned assemblingBefore = 0; // the turn's first bits as the depth stood before
         std::array<std::array<unsigned, 4>, 4> waves{}; // each waveform's value, per frame
         std::array<unsigned, 4> earlierSelected{};      // the waveforms chosen, per frame
         std::array<unsigned, 4> selected{};
@@ -242,6 +249,7 @@ private:
     unsigned timerAPeriod_ = 0; // CLKA as the timer sees it
     bool csmKey_ = false;       // timer A overflowed this frame with CSM set
     bool csmKeyLate_ = false;   // and in the frame before
+    bool csmKeyNext_ = false;   // it overflows in the next frame with CSM set
 
     // Writes not yet taken up by the slot pipeline.
     std::vector<PendingWrite> pending_;

@@ -477,6 +477,49 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // AMD and PMD rewritten at every frame of the multipliers' eight-frame
+        // cycle, between depths whose low bits differ, under waves held still
+        // (LFRQ 0): the square at its first half, then the saw stopped where
+        // LFRQ 255 has carried it. AM on C2 of channel 3, PM on C2 of channel 4.
+        Stream s("lfo_depth_written_in_turn");
+        s.write(0x18, 0x00);
+        s.write(0x1B, 1);
+        s.channel(3, 7, 0, 3, 0, 3);
+        s.channel(4, 7, 0, 3, 7, 0);
+        Operator am;
+        am.ame = 1;
+        s.op(3, 3, am);
+        Operator pm;
+        pm.mul = 15;
+        s.op(4, 3, pm);
+        s.note(3, 0x20);
+        s.note(4, 0x4A);
+        s.key(3, 8);
+        s.key(4, 8);
+        // Depths written in turn, a pair at a time, 23 frames a round so that
+        // each change lands on every frame of the cycle in eight rounds.
+        const std::array<std::array<unsigned, 2>, 4> pairs{{{15, 32}, {13, 48}, {7, 16}, {5, 127}}};
+        const auto rewrite = [&]() {
+            for (const auto& [a, b] : pairs) {
+                for (unsigned round = 0; round < 8; ++round) {
+                    s.write(0x19, a);
+                    s.write(0x19, 0x80 | b);
+                    s.wait(7);
+                    s.write(0x19, b);
+                    s.write(0x19, 0x80 | a);
+                    s.wait(8);
+                }
+            }
+        };
+        rewrite();
+        s.write(0x18, 0xFF);
+        s.write(0x1B, 0);
+        s.wait(250);
+        s.write(0x18, 0x00);
+        rewrite();
+        all.push_back(s);
+    }
+    {
         Stream s("noise");
         s.channel(7, 7, 0);
         Operator o;
@@ -796,6 +839,45 @@ inline std::vector<Stream> comparisonStreams() {
         s.wait(700);
         s.write(0x14, 0x00);
         s.wait(500);
+        all.push_back(s);
+    }
+    {
+        // Released carriers re-keyed by CSM every 3, 4, 5 and 89 frames: M1 of
+        // channel 2, M2 of channel 5 and C2 of channel 3 (slots on both sides of
+        // where a frame's CSM key-on starts), attack rate 24 (below the
+        // fastest, so the attack starts from the level the release left), RR
+        // 9, 12 and 15, keyed off at each phase of the envelope counter.
+        Stream s("csm_release");
+        constexpr std::array<std::array<unsigned, 2>, 3> slots{{{2, 0}, {5, 1}, {3, 3}}};
+        for (const auto& [ch, role] : slots) {
+            s.channel(ch, 7, 0);
+            Operator o;
+            o.ar = 24, o.d1r = 6, o.d1l = 2;
+            s.op(ch, role, o);
+            s.note(ch, 0x40 + ch);
+        }
+        const auto keys = [&](bool on) {
+            for (const auto& [ch, role] : slots)
+                s.key(ch, on ? 1u << (role == 1 ? 2 : role == 2 ? 1 : role) : 0);
+        };
+        for (unsigned period : {3u, 4u, 5u, 89u}) {
+            s.write(0x14, 0x00);
+            s.write(0x10, (1024 - period) >> 2);
+            s.write(0x11, (1024 - period) & 3);
+            s.write(0x14, 0x81);
+            for (unsigned rr : {9u, 12u, 15u}) {
+                for (const auto& [ch, role] : slots)
+                    s.write(0xE0 + role * 8 + ch, (2 << 4) | rr);
+                for (unsigned phase = 0; phase < 3; ++phase) {
+                    keys(true);
+                    s.wait(40 + phase);
+                    keys(false);
+                    s.wait(150);
+                }
+            }
+        }
+        s.write(0x14, 0x00);
+        s.wait(100);
         all.push_back(s);
     }
     all.push_back(busyStream(8000));
