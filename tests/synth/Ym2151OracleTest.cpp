@@ -217,7 +217,7 @@ TEST(Ym2151Reference, LongRandomStreams) {
     ym2151test::RandomFeatures noLfoNoCsm = noLfo;
     noLfoNoCsm.csm = false;
     const std::vector<std::pair<Stream, Floor>> streams{
-        {ym2151test::randomStream("random_writes_1", 1, fortySeconds), {0.407, 1.8}},
+        {ym2151test::randomStream("random_writes_1", 1, fortySeconds), {0.411, 1.8}},
         {ym2151test::randomStream("random_writes_2", 2, fortySeconds), {0.412, 2.8}},
         {ym2151test::randomStream("random_writes_no_lfo", 3, fortySeconds, noLfo), {0.974, 46.0}},
         {ym2151test::randomStream("random_writes_no_lfo_no_csm", 3, fortySeconds, noLfoNoCsm),
