@@ -645,16 +645,28 @@ void Ym2151::stepTimers() {
 // for the pair's second bit and bits 5-7 of the wave under its first, the one
 // selected by the frame before's start for bits 0-4 under its first. A wave
 // selected, or a depth written, in the middle of a turn gives a product of old
-// and new parts for one turn. AM's turn begins four frames before PM's.
+// and new parts for one turn. In the frame a depth is written, the first bit of
+// the third pair (bit 2) multiplies the wave's two low bits, and bit 0 its four
+// low bits, as the depth stood before the write, the rest of the wave as
+// written (measured with AMD rewritten at each frame of the turn under
+// constant waves, the turn's product being the one value that gives the
+// output; stream lfo_depth_written_in_turn). AM's turn begins four frames before PM's.
 void Ym2151::LfoMultiplier::clock(unsigned position, const std::array<unsigned, 4>& values,
                                   unsigned earlierWave, unsigned wave) {
     static constexpr std::array<unsigned, 4> firstBits{0x40, 0x10, 0x04, 0x01};
     static constexpr std::array<unsigned, 4> secondBits{0x20, 0x08, 0x02, 0x00};
     constexpr unsigned lateWaveBits = 0xE0;
+    static constexpr std::array<unsigned, 4> earlyWaveBits{0x00, 0x00, 0x03, 0x0F};
     position &= 7;
+    const unsigned before = depthBefore;
+    depthBefore = depth;
     if (position >= firstBits.size()) return;
-    if (position == 0) assembling = 0;
+    if (position == 0) {
+        assembling = 0;
+        assemblingBefore = 0;
+    }
     assembling |= depth & (firstBits[position] | secondBits[position]);
+    assemblingBefore |= before & firstBits[position];
     waves[position] = values;
     earlierSelected[position] = earlierWave;
     selected[position] = wave;
@@ -664,7 +676,9 @@ void Ym2151::LfoMultiplier::clock(unsigned position, const std::array<unsigned, 
             const std::array<unsigned, 4>& v = waves[firstBits.size() - 1 - g];
             const unsigned late = v[selected[g]];
             const unsigned mixed = (v[earlierSelected[g]] & ~lateWaveBits) | (late & lateWaveBits);
-            sum += mixed * (assembling & firstBits[g]) + late * (assembling & secondBits[g]);
+            sum += (mixed & ~earlyWaveBits[g]) * (assembling & firstBits[g]) +
+                   (mixed & earlyWaveBits[g]) * (assemblingBefore & firstBits[g]) +
+                   late * (assembling & secondBits[g]);
         }
         product = sum >> 7;
         taken = assembling;

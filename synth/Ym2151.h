@@ -192,7 +192,9 @@ private:
     // turn, and the last product and the depth it was formed with.
     struct LfoMultiplier {
         unsigned depth = 0;
+        unsigned depthBefore = 0; // the depth as the frame before's clock saw it
         unsigned assembling = 0;
+        unsigned assemblingBefore = 0; // the turn's first bits as the depth stood before
         std::array<std::array<unsigned, 4>, 4> waves{}; // each waveform's value, per frame
         std::array<unsigned, 4> earlierSelected{};      // the waveforms chosen, per frame
         std::array<unsigned, 4> selected{};

@@ -265,7 +265,7 @@ bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates,
     // A slot that takes a key-off in the frame it comes while attacking from 124 goes silent a
     // frame later than a falling one, as a melody carrier does.
     if (setup.keyOffAtOnce && before == EnvelopeState::attack &&
-        slot.state == EnvelopeState::release)
+        slot.state == EnvelopeState::release && slot.level >= dampEnd)
         slot.silenceLate = true;
     // An instant attack reaches full level in the frame after it starts, unless a key-off
     // comes first.
@@ -409,8 +409,8 @@ void Ym2413::modulate() {
         tremolo(tremoloCounter_ + 1 == tremoloPeriod ? 0 : tremoloCounter_ + 1)};
     for (std::size_t i = 0; i < setups_.size(); ++i) {
         Setup& setup = setups_[i];
-        // A melody modulator of channels 3-8 not keyed on as one (the hi-hat or the tom-tom left
-        // sounding by rhythm mode switched off) follows the vibrato a frame later.
+        // A melody modulator of channels 3-8 never keyed on as one is level with the chip's turn,
+        // and follows the vibrato a frame later than one running a turn ahead.
         const bool behind = setup.modulator && i >= firstTurnAheadSlot && !slots_[i].turnAhead;
         setup.stepNow = phaseStep(setup, behind ? -1 : 0);
         setup.levelNow = static_cast<std::uint8_t>(
@@ -493,10 +493,13 @@ int Ym2413::frame() {
             Slot& mod = slots_[ch * 2];
             const Setup& setup = setups_[ch * 2];
             if (!setup.modulator) continue;
+            bool stepped = false;
             if (switchedOff && ch >= 7) {
                 // The hi-hat and the tom-tom, a frame behind as drums, step once more as they
-                // become melody modulators.
+                // become melody modulators, and run a turn ahead from here.
                 stepEnvelope(mod, setup, oldRates[ch * 2], mod.keyOn, previous);
+                mod.phase = (mod.phase + setup.stepNow) & 0x7ffff;
+                mod.turnAhead = stepped = true;
             } else if (setup.key && !mod.keyOn) {
                 const std::uint32_t running = mod.phase;
                 stepEnvelope(mod, setup, setup.rates, true, previous);
@@ -508,9 +511,9 @@ int Ym2413::frame() {
                     continue;
                 }
             }
-            // Only one keyed on as a melody modulator runs a turn ahead; the hi-hat and the
-            // tom-tom left sounding by rhythm mode switched off take a new step in the frame.
-            if (mod.turnAhead && (mod.keyOn || mod.level < maxLevel))
+            // One running a turn ahead (keyed on as a melody modulator, or left by rhythm mode
+            // switched off), sounding or silent, has already moved by its new step.
+            if (!stepped && mod.turnAhead)
                 mod.phase = (mod.phase + phaseStep(setup, -1) - oldSteps[ch * 2]) & 0x7ffff;
             if (mod.level < maxLevel)
                 mod.output[0] = operatorOutput(
@@ -520,7 +523,7 @@ int Ym2413::frame() {
                     std::min(maxLevel, mod.level + setup.levelNow), setup.halfSineMask);
             // A key-off stops the envelope before this frame's step.
             if (!setup.key && mod.keyOn) {
-                mod.silenceLate = mod.state == EnvelopeState::attack;
+                mod.silenceLate = mod.state == EnvelopeState::attack && mod.level >= dampEnd;
                 mod.state = mod.rateState = EnvelopeState::release;
                 mod.keyOn = mod.keyOffSeen = false;
             }

@@ -53,9 +53,9 @@
 // damping (a faster release than the damping as well), else at its old rate. The bass drum keys,
 // damps and restarts as a melody channel does; switching rhythm mode on takes a hi-hat or tom-tom
 // that was keyed as a melody modulator a step back (out of its turn ahead); switching it off makes
-// the hi-hat and the tom-tom melody modulators that step their envelope once more in that frame but
-// are not a turn ahead (a new step moves them in the frame it comes, the vibrato a frame later)
-// until keyed on as melody; the hi-hat, snare drum, tom-tom and top cymbal end their damping at 124
+// the hi-hat and the tom-tom melody modulators that step their envelope once more in that frame
+// and run a turn ahead from there, as one keyed on does (sounding or silent, a new step moves them
+// a turn early); the hi-hat, snare drum, tom-tom and top cymbal end their damping at 124
 // and attack in that frame as a melody carrier does, their damping rate applying a frame late as a
 // modulator's, and they take a key-off in the frame it comes; the hi-hat and the tom-tom, keyed off
 // in their decay or sustain, step at its rate in the frame after too, and so do the snare drum and
@@ -69,8 +69,8 @@
 //   frame (the chip's carrier there has already heard the new modulator).
 // - Switching rhythm mode on or off mid-note is applied at once, not through the chip's
 //   transition cycles: the frame of the switch differs, and notes and drums keyed within a few
-//   frames of it can differ in level by a step; switched off, channels 6-8 can differ until
-//   keyed again.
+//   frames of it can differ in level by a step; switched off under a sounding channel 7, its
+//   feedback differs for about a dozen frames (what the chip's feedback holds from the hi-hat).
 // - The analogue side (the DAC's step sizes and filtering) is left to whoever plays the frames.
 #pragma once
 
@@ -116,7 +116,8 @@ private:
         bool phaseReset;    // the attack started: the phase restarts after this frame's output
         bool settled;       // no key change or new state pending: the state's rate steps
         bool silenceLate;   // keyed off at once while attacking: silent a frame later
-        bool turnAhead;     // keyed as a melody modulator of channels 3-8: its phase a turn ahead
+        bool turnAhead;     // a melody modulator of channels 3-8 keyed on, or left by rhythm mode
+                            // switched off: its phase a turn ahead
     };
 
     // An instrument (ROM voice or the user registers 0x00-0x07) in the user instrument's

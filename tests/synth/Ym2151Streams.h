@@ -505,6 +505,49 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // AMD and PMD rewritten at every frame of the multipliers' eight-frame
+        // cycle, between depths whose low bits differ, under waves held still
+        // (LFRQ 0): the square at its first half, then the saw stopped where
+        // LFRQ 255 has carried it. AM on C2 of channel 3, PM on C2 of channel 4.
+        Stream s("lfo_depth_written_in_turn");
+        s.write(0x18, 0x00);
+        s.write(0x1B, 1);
+        s.channel(3, 7, 0, 3, 0, 3);
+        s.channel(4, 7, 0, 3, 7, 0);
+        Operator am;
+        am.ame = 1;
+        s.op(3, 3, am);
+        Operator pm;
+        pm.mul = 15;
+        s.op(4, 3, pm);
+        s.note(3, 0x20);
+        s.note(4, 0x4A);
+        s.key(3, 8);
+        s.key(4, 8);
+        // Depths written in turn, a pair at a time, 23 frames a round so that
+        // each change lands on every frame of the cycle in eight rounds.
+        const std::array<std::array<unsigned, 2>, 4> pairs{{{15, 32}, {13, 48}, {7, 16}, {5, 127}}};
+        const auto rewrite = [&]() {
+            for (const auto& [a, b] : pairs) {
+                for (unsigned round = 0; round < 8; ++round) {
+                    s.write(0x19, a);
+                    s.write(0x19, 0x80 | b);
+                    s.wait(7);
+                    s.write(0x19, b);
+                    s.write(0x19, 0x80 | a);
+                    s.wait(8);
+                }
+            }
+        };
+        rewrite();
+        s.write(0x18, 0xFF);
+        s.write(0x1B, 0);
+        s.wait(250);
+        s.write(0x18, 0x00);
+        rewrite();
+        all.push_back(s);
+    }
+    {
         Stream s("noise");
         s.channel(7, 7, 0);
         Operator o;
