@@ -690,14 +690,15 @@ void Ym2151::LfoMultiplier::clock(unsigned position, const std::array<unsigned, 
 
 void Ym2151::stepLfo() {
     ++lfoCycle_;
+    // The test register's LFO reset holds the phase at 0; the prescaler and the
+    // rate multiplier's step count run on through it.
+    const bool step = (++lfoPrescale_ & ((8u << (15 - (registers_.lfoRate() >> 4))) - 1)) == 0;
+    if (step) lfoSteps_ = (lfoSteps_ + 1) & 15;
     if (registers_.lfoHeld()) {
-        lfoPrescale_ = 0;
-        lfoSteps_ = 0;
         lfoPhase_ = 0;
         triangleAm_ = 255;
         triangleRising_ = false;
-    } else if ((++lfoPrescale_ & ((8u << (15 - (registers_.lfoRate() >> 4))) - 1)) == 0) {
-        lfoSteps_ = (lfoSteps_ + 1) & 15;
+    } else if (step) {
         unsigned extra = 0;
         if (lfoSteps_ != 0) {
             unsigned trailingZeros = 0;

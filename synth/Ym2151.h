@@ -44,10 +44,12 @@
 // frames after the wave moves and M1 and M2 five, PM's eight (nine for the
 // slots before C1 of channel 7). PM's sign changes with the phase's first
 // step, a second step of the rate multiplier reaches it with the magnitude.
-// A write of LFRQ restarts the count of the LFO's prescaler turns. The
-// phase has a ninth bit, the triangle's direction; under the triangle it
-// counts two a step, under the other waves one, and each wave carries on from
-// the phase the one before left. A waveform selected reaches the multipliers
+// A write of LFRQ restarts the count of the LFO's prescaler turns. The test
+// register's LFO reset holds the phase at 0; the prescaler and the rate
+// multiplier's step count run on through it. The phase has a ninth bit, the
+// triangle's direction; under the triangle it counts two a step, under the
+// other waves one, and each wave carries on from the phase the one before
+// left. A waveform selected reaches the multipliers
 // at once, bit by bit of their turn (see LfoMultiplier::clock); a PM product
 // of 128 or more that a turn of mixed waves gives turns the sign over. The key
 // scaling of the envelope rates sees the note after DT2 and PM. A positive PM
@@ -77,7 +79,7 @@
 // deep can come a frame early; a voice re-keyed a few frames after its key-off can, at some
 // timings, differ for a few frames; CSM with timer A overflowing every frame or every other frame
 // (CLKA 1023, 1022), and a KON key-on between two CSM key-ons a few frames apart at some timings,
-// can differ by a step.
+// can differ by a step; the LFO reset taking hold while PM is not 0 differs for a few frames.
 #pragma once
 
 #include <array>

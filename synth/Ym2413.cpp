@@ -502,12 +502,16 @@ int Ym2413::frame() {
                 mod.turnAhead = stepped = true;
             } else if (setup.key && !mod.keyOn) {
                 const std::uint32_t running = mod.phase;
+                const bool wasAhead = mod.turnAhead;
                 stepEnvelope(mod, setup, setup.rates, true, previous);
                 modulationStale_ = modulationStale_ || !mod.turnAhead;
                 mod.turnAhead = true;
-                // One keyed on when silent attacks at once, its phase running on a turn ahead.
+                // One keyed on when silent attacks at once, its phase running on a turn ahead
+                // (one already a turn ahead takes the new step a turn early, as a sounding one).
                 if (mod.state == EnvelopeState::attack) {
-                    mod.phase = (running + setup.stepNow) & 0x7ffff;
+                    mod.phase = (running + (wasAhead ? phaseStep(setup, -1) - oldSteps[ch * 2]
+                                                     : setup.stepNow)) &
+                                0x7ffff;
                     continue;
                 }
             }
@@ -563,10 +567,13 @@ int Ym2413::frame() {
         // A write changes a slot's rates from the frame after, but for the melody modulators of
         // channels 3-8, which take it a turn early.
         const bool lags = wrote && !(ch >= 3 && modSetup.modulator);
+        // A melody modulator keyed on while its carrier damps, attacks or still sounds in its
+        // release keeps its phase running (the carrier's attack restarts it).
         stepEnvelope(mod, modSetup,
                      lags ? oldRates[static_cast<std::size_t>(ch * 2)] : modSetup.rates,
                      modSetup.key, clocks,
-                     melodyKeys && modSetup.modulator && car.state != EnvelopeState::release);
+                     melodyKeys && modSetup.modulator &&
+                         (car.state != EnvelopeState::release || car.level < maxLevel));
         const EnvelopeState carBefore = car.state;
         stepEnvelope(car, carSetup,
                      wrote ? oldRates[static_cast<std::size_t>(ch * 2 + 1)] : carSetup.rates,

@@ -310,6 +310,34 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The LFO held by the test register's reset for 203 to 211 frames (all
+        // eight phases of its prescaler) at LFRQ 0x5C, 0xC0, 0xD3 and 0xB7, then
+        // run, and LFRQ rewritten at a faster rate: PM of the saw on a carrier
+        // at PMS 6 (0 while the reset takes hold).
+        Stream s("lfo_reset_held");
+        s.write(0x19, 0x80 | 0x7F);
+        s.channel(0, 7, 0, 3, 6, 0);
+        s.op(0, 3, Operator{});
+        s.note(0, 0x4D);
+        s.key(0, 8);
+        constexpr std::array<std::array<unsigned, 2>, 4> rates{
+            {{0x5C, 0xDA}, {0xC0, 0xC0}, {0xD3, 0xE1}, {0xB7, 0xDA}}};
+        for (const auto& [held, run] : rates) {
+            for (unsigned hold = 203; hold < 211; ++hold) {
+                s.write(0x38, 0x00);
+                s.write(0x01, 0x02);
+                s.write(0x18, held);
+                s.wait(hold - 2);
+                s.write(0x38, 0x60);
+                s.write(0x01, 0x00);
+                s.wait(120 + hold % 3);
+                s.write(0x18, run);
+                s.wait(200);
+            }
+        }
+        all.push_back(s);
+    }
+    {
         // The rate multiplier's double steps carry the saw's phase across each
         // half of the wave (lfo_wave2 does so for the triangle).
         Stream s("lfo_double_steps");

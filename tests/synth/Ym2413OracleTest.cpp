@@ -506,8 +506,8 @@ TEST_F(Ym2413Oracle, RandomDrums) {
     static const struct {
         unsigned drums;
         double equal, signalToError;
-    } sets[] = {{0x01, 99.99, 69.5}, {0x02, 99.99, 65.0}, {0x04, 100.0, 0},
-                {0x08, 100.0, 0},    {0x10, 99.9, 52.0},  {0x1f, 99.94, 64.5}};
+    } sets[] = {{0x01, 99.99, 74.0}, {0x02, 100.0, 0},    {0x04, 100.0, 0},
+                {0x08, 100.0, 0},    {0x10, 99.99, 62.0}, {0x1f, 99.99, 77.5}};
     for (const auto& set : sets) {
         std::mt19937 random(2);
         Stream s;
@@ -734,28 +734,23 @@ TEST_F(Ym2413Oracle, InstrumentChangeWhileSounding) {
 // A note re-keyed while both operators sound, the carrier damping from full level: the
 // modulator's damping ends at 124 and its attack starts in that frame, its phase running on,
 // before the carrier's attack restarts both. Modulator attack rates fast and slow on channels
-// served at different points of the turn; the slowest attack still differs (floor just below
-// today's figures).
+// served at different points of the turn. At the slowest the modulator has fallen silent before
+// the re-key and attacks from 127 while the carrier still sounds: its phase runs on (channels
+// 0-2 restarted it, channels 3-8 took a step too many: 98.09-98.91% equal).
 TEST_F(Ym2413Oracle, ReKeyWhileSounding) {
-    static const struct {
-        int attack;
-        double equal, signalToError;
-    } cases[] = {{12, 100.0, 0}, {8, 100.0, 0}, {4, 98.0, 53.0}, {15, 100.0, 0}};
     for (int ch : {0, 3, 5, 7}) {
-        for (const auto& c : cases) {
+        for (int attack : {12, 8, 4, 15}) {
             Stream s;
-            s.user({0x21, 0x21, 0x10, 0x00, static_cast<std::uint8_t>(c.attack << 4 | 6), 0xf2,
-                    0xf0, 0x03});
+            s.user({0x21, 0x21, 0x10, 0x00, static_cast<std::uint8_t>(attack << 4 | 6), 0xf2, 0xf0,
+                    0x03});
             s.note(ch, 0x1ae, 5, 0, 0);
             s.wait(300);
             s.keyOff(ch, 0x1ae, 5);
             s.note(ch, 0x1ae, 5, 0, 0);
             s.wait(400);
             const std::string name =
-                "ch " + std::to_string(ch) + ", re-keyed, AR " + std::to_string(c.attack);
-            const Agreement a = compare(name.c_str(), s);
-            EXPECT_GE(a.equalShare, c.equal) << name;
-            EXPECT_GE(a.signalToError, c.signalToError) << name;
+                "ch " + std::to_string(ch) + ", re-keyed, AR " + std::to_string(attack);
+            EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
         }
     }
 }
@@ -931,9 +926,9 @@ TEST_F(Ym2413Oracle, RandomSongs) {
         std::uint32_t seed;
         bool rhythm, userWrites;
         double equal, signalToError;
-    } songs[] = {{11, false, false, 99.97, 65.5}, {12, false, true, 99.99, 82.0},
-                 {13, true, false, 99.96, 45.5},  {14, true, true, 99.98, 55.5},
-                 {23, true, true, 99.96, 51.5},   {25, true, false, 99.93, 47.0}};
+    } songs[] = {{11, false, false, 100.0, 0},   {12, false, true, 99.99, 83.5},
+                 {13, true, false, 99.98, 45.5}, {14, true, true, 99.99, 56.0},
+                 {23, true, true, 99.98, 51.5},  {25, true, false, 99.99, 70.5}};
     for (const auto& song : songs) {
         const std::string name = "random song " + std::to_string(song.seed);
         const Agreement a =
