@@ -52,9 +52,10 @@
 // left. A waveform selected reaches the multipliers
 // at once, bit by bit of their turn (see LfoMultiplier::clock); a PM product
 // of 128 or more that a turn of mixed waves gives turns the sign over. The key
-// scaling of the envelope rates sees the note after DT2 and PM. A positive PM
-// carries a note on an unused note code from the code after it, its KF carry
-// stepping over no unused code (see carriedFromUnusedCode).
+// scaling of the envelope rates sees the note after DT2 and PM. A PM moves a
+// note on an unused note code from the code after it, its KF carry stepping
+// over no unused code, a negative one added as a one's complement (see
+// carriedFromUnusedCode).
 //
 // Register map: Ym2151Registers.h (one accessor per field, used here too).
 //
