@@ -470,7 +470,7 @@ TEST_F(Ym2413Oracle, RhythmSwitchedOffUnderMelodyNotes) {
 // of the state they left (the decay's, or the sustain's), the release rate from the frame after;
 // so do the snare drum and the top cymbal when the channel's sustain bit is set (without it they
 // take the release rate at once, as a percussive melody carrier does). Keyed off while attacking
-// from 124, they go silent a frame later than a falling slot.
+// from 124, they keep 124 through that frame and the next before they go silent.
 TEST_F(Ym2413Oracle, DrumKeyOffAtEveryCounterPhase) {
     static const struct {
         const char* name;
@@ -496,6 +496,36 @@ TEST_F(Ym2413Oracle, DrumKeyOffAtEveryCounterPhase) {
             s.wait(700);
         }
         const std::string title = std::string(drum.name) + ", key-off at every phase";
+        EXPECT_EQ(compare(title.c_str(), s).equalShare, 100.0) << title;
+    }
+}
+
+// The hi-hat and the top cymbal struck again while they fade out near silence and keyed off at
+// successive frames of the short damping: keyed off in the frame after the damping ends at 124 (the
+// attack starting there), a drum keeps 124 for that frame and the next before it goes silent.
+TEST_F(Ym2413Oracle, DrumKeyOffAsDampingEnds) {
+    for (const auto& [name, bit] : {std::pair{"hi-hat", 0x01}, std::pair{"top cymbal", 0x02}}) {
+        Stream s;
+        s.put(0x17, 0x50);
+        s.put(0x27, 0x05);
+        s.put(0x18, 0xc0);
+        s.put(0x28, 0x01);
+        s.put(0x37, 0x31);
+        s.put(0x38, 0x24);
+        s.put(0x0e, 0x20);
+        for (int fade = 330; fade <= 370; fade += 10) {
+            for (int held = 1; held < 16; ++held) {
+                s.put(0x0e, 0x20 | bit);
+                s.wait(fade);
+                s.put(0x0e, 0x20);
+                s.wait(20);
+                s.put(0x0e, 0x20 | bit);
+                s.wait(held);
+                s.put(0x0e, 0x20);
+                s.wait(300);
+            }
+        }
+        const std::string title = std::string(name) + ", key-off as the damping ends";
         EXPECT_EQ(compare(title.c_str(), s).equalShare, 100.0) << title;
     }
 }
