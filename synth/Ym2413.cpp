@@ -491,6 +491,20 @@ int Ym2413::frame() {
                                 0x3ff,
                             std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
                 }
+                // The carriers of channels 3 and 4 gave the output this frame's pins carry with
+                // the modulator's new output already.
+                if (i == 7 || i == 9) {
+                    const Setup& setup = setups_[i];
+                    if (slot.level < maxLevel) {
+                        const std::int16_t heard = operatorOutput(
+                            ((slot.lastPhase >> 9) +
+                             static_cast<std::uint32_t>(slots_[i - 1].output[1])) &
+                                0x3ff,
+                            std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
+                        lateOutputs_ += pinSum(heard) - pinSum(slot.output[0]);
+                        slot.output[0] = heard;
+                    }
+                }
             }
         }
         EnvelopeClock previous[clocks];
@@ -616,6 +630,7 @@ int Ym2413::frame() {
         mod.earlierPhase = mod.lastPhase;
         mod.earlierFeedback = mod.lastFeedback;
         mod.lastPhase = mod.phase;
+        car.lastPhase = car.phase;
         mod.lastFeedback = static_cast<std::int16_t>(mod.output[0] + mod.output[1]);
         mod.output[1] = mod.output[0];
         mod.output[0] = mod.level >= maxLevel

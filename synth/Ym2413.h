@@ -35,7 +35,8 @@
 // steps those modulators' envelopes once more, from the previous frame's counter, and a new
 // F-number, block or multiple moves a sounding one's phase by its new step once. A write to the
 // user instrument reaches the modulators of channels 0-4 and the carriers of channels 2-4 a turn
-// earlier still (their phase, and the modulators' last outputs). A write changes a slot's
+// earlier still (their phase, the modulators' last outputs, and the
+// output of channels 3 and 4 that the pins carry in that frame). A write changes a slot's
 // envelope rates from the frame after (a modulator of channels 3-8 at once).
 //
 // Keys: a melody carrier's attack (the end of its damping, or from silence) restarts its
@@ -65,8 +66,7 @@
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
 //   0x29-0x2f, 0x39-0x3f), which the chip decodes as mirrors.
-// - A write to the user instrument's levels while channel 3 or 4 plays it differs in that
-//   frame (the chip's carrier there has already heard the new modulator).
+// - A new carrier wave in the user instrument while channel 2 plays it differs in one frame.
 // - Switching rhythm mode on or off mid-note is applied at once, not through the chip's
 //   transition cycles: the frame of the switch differs, and notes and drums keyed within a few
 //   frames of it can differ in level by a step; switched off under a sounding channel 7, its

@@ -888,13 +888,14 @@ TEST_F(Ym2413Oracle, InstrumentChangeDuringAttack) {
     }
 }
 
-// The user instrument's multiples and the modulator's level rewritten while a note plays it on
-// each channel: the change reaches the modulators of channels 0-4 and the carriers of channels
-// 2-4 a turn earlier than the rest (measured: one step difference more of phase, one output
-// more at the new level). A level change on channels 3 and 4 still differs in the frame of the
-// write.
+// The user instrument's multiples, the modulator's level and the feedback and waves rewritten
+// while a note plays it on each channel: the change reaches the modulators of channels 0-4 and the
+// carriers of channels 2-4 a turn earlier than the rest (measured: one step difference more of
+// phase, one output more at the new level), and the output of channels 3 and 4 that the pins carry
+// in the write's frame was already made with the modulator's new output (the level change there
+// was 99.90% equal without it). A new carrier wave on channel 2 still differs in one frame.
 TEST_F(Ym2413Oracle, UserInstrumentRewrittenWhileSounding) {
-    for (int reg : {0, 1, 2}) {
+    for (int reg : {0, 1, 2, 3}) {
         for (int ch = 0; ch < 9; ++ch) {
             Stream s;
             s.user({0x21, 0x21, 0x1c, 0x07, 0xf2, 0xf4, 0x24, 0x35});
@@ -902,14 +903,15 @@ TEST_F(Ym2413Oracle, UserInstrumentRewrittenWhileSounding) {
             s.wait(300);
             s.keyOff(ch, 0x1a2, 3);
             s.wait(400);
-            s.put(reg, reg == 2 ? 0x42 : 0x22);
+            s.put(reg, reg == 2 ? 0x42 : reg == 3 ? 0x1a : 0x22);
             s.wait(300);
-            static const char* const fields[] = {"modulator MULT", "carrier MULT", "modulator TL"};
+            static const char* const fields[] = {"modulator MULT", "carrier MULT", "modulator TL",
+                                                 "FB and waves"};
             const std::string name = "ch " + std::to_string(ch) + ", user " + fields[reg];
             const Agreement a = compare(name.c_str(), s);
-            if (reg == 2 && (ch == 3 || ch == 4)) {
+            if (reg == 3 && ch == 2) { // the carrier's new wave: a frame differs
                 EXPECT_GE(a.equalShare, 99.85) << name;
-                EXPECT_GE(a.signalToError, 28.0) << name;
+                EXPECT_GE(a.signalToError, 53.5) << name;
             } else {
                 EXPECT_EQ(a.equalShare, 100.0) << name;
             }
