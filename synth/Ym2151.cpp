@@ -138,6 +138,8 @@ constexpr unsigned pmCarry = 0x80;
 // The LFO's waveforms by their W value: saw, square, triangle, noise.
 constexpr unsigned triangleWave = 2;
 constexpr unsigned noiseWave = 3;
+// The phase's ninth bit: the triangle rises.
+constexpr unsigned triangleDirection = 0x100;
 
 // Timer A counts frames up from its period to this overflow. A load overflows
 // it two frames on (keying in CSM), its period counted from there.
@@ -285,6 +287,7 @@ void Ym2151::reset() {
     lfoPmNegative_ = false;
     pmMagnitudeBefore_.fill(0);
     lfoPhaseHistory_.fill(0);
+    pmSignWave_ = 0;
     lfoFramesSinceStep_ = lfoPmDelay;
     lfoHistoryIndex_ = 0;
     noiseShift_ = noiseSeed;
@@ -722,8 +725,9 @@ void Ym2151::stepLfo() {
         // rises from 0 through the next. Under the triangle the phase counts
         // two a step, under the other waves one.
         const unsigned stride = registers_.lfoWave() == triangleWave ? 2 : 1;
-        const unsigned phase = (triangleRising_ ? 0x100 : 0) + lfoPhase_ + (1 + extra) * stride;
-        triangleRising_ = (phase & 0x100) != 0;
+        const unsigned phase =
+            (triangleRising_ ? triangleDirection : 0) + lfoPhase_ + (1 + extra) * stride;
+        triangleRising_ = (phase & triangleDirection) != 0;
         lfoPhase_ = phase & 0xFF;
         triangleAm_ = triangleRising_ ? lfoPhase_ : 255 - lfoPhase_;
         // The wave's value: eight bits of the noise sequence, inverted. A single
@@ -748,15 +752,18 @@ void Ym2151::stepLfo() {
     const bool secondHalf = p >= 128;
     // PM's sign does not wait for its magnitude: it is the half of the phase
     // the magnitude comes from, moved on by the single step a step adds; the
-    // rate multiplier's extra step reaches it with the magnitude.
-    // (The triangle's sign comes from its count, as the phase that would give
-    // it: bit 7 set while it rises.)
-    const unsigned signSource = registers_.lfoWave() != 2 ? p
-                                : triangleRising_         ? 128 + triangleAm_ / 2
-                                                          : (255 - triangleAm_) / 2;
-    lfoPhaseHistory_[lfoHistoryIndex_] = static_cast<std::uint8_t>(signSource);
-    const unsigned signPhase = lfoPhaseHistory_[(lfoHistoryIndex_ - lfoPmDelay) & 15] +
-                               (lfoFramesSinceStep_ < lfoPmDelay ? 1 : 0);
+    // rate multiplier's extra step reaches it with the magnitude. The phase is
+    // read as the waveform taken at the start of the eight-frame cycle has it
+    // (measured by switching between the triangle and the saw or square at
+    // every frame of the cycle; stream lfo_wave_switched_under_pm): the
+    // triangle's sign is the ninth bit, the direction (the phase halved), the
+    // other waves' bit 7.
+    if ((lfoCycle_ & 7) == 0) pmSignWave_ = waveWritten_;
+    lfoPhaseHistory_[lfoHistoryIndex_] =
+        static_cast<std::uint16_t>((triangleRising_ ? triangleDirection : 0) | p);
+    const unsigned pastPhase = lfoPhaseHistory_[(lfoHistoryIndex_ - lfoPmDelay) & 15];
+    const unsigned signSource = pmSignWave_ == triangleWave ? pastPhase >> 1 : pastPhase & 0xFF;
+    const unsigned signPhase = signSource + (lfoFramesSinceStep_ < lfoPmDelay ? 1 : 0);
     bool pmNegative = (signPhase & 0x80) != 0;
     // Each waveform's AM value and PM magnitude (the multipliers read the one
     // selected, see LfoMultiplier::clock). Saw: AM falls over the period, PM

@@ -237,7 +237,8 @@ private:
     bool lfoPmNegativeLate_ = false;  // the sign of each, which counts even when
     bool lfoPmNegativeEarly_ = false; // the value is 0 (with a PMD other than 0)
     bool lfoPmNegative_ = false;      // the PM sign of the frame before
-    std::array<std::uint8_t, 16> lfoPhaseHistory_{}; // the phase, one per frame
+    std::array<std::uint16_t, 16> lfoPhaseHistory_{}; // the nine-bit phase, one per frame
+    unsigned pmSignWave_ = 0;                         // the waveform PM's sign reads the phase as
     unsigned lfoHistoryIndex_ = 0;
     unsigned lfoFramesSinceStep_ = 0; // up to the PM delay
 

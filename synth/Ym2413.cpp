@@ -21,6 +21,9 @@ constexpr unsigned attenuationShift = 4;
 constexpr int dampRate = 12;
 // The level at which a damped slot starts its attack.
 constexpr int dampEnd = 124;
+// Frames, counting the key-off's, through which a slot keyed off at once while attacking from
+// 124 keeps that level before it goes silent.
+constexpr std::uint8_t silenceDelay = 2;
 // The envelope counter in the first frame after reset, where it stands against the chip's
 // (measured with the die-shot model).
 constexpr std::uint32_t envelopeCounterAtReset = 4;
@@ -266,7 +269,7 @@ bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates,
     // frame later than a falling one, as a melody carrier does.
     if (setup.keyOffAtOnce && before == EnvelopeState::attack &&
         slot.state == EnvelopeState::release && slot.level >= dampEnd)
-        slot.silenceLate = true;
+        slot.silenceLate = silenceDelay;
     // An instant attack reaches full level in the frame after it starts, unless a key-off
     // comes first.
     if (slot.instantAttack) {
@@ -350,10 +353,10 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
         // keeps the level).
         if (slot.level < 124)
             slot.level = static_cast<std::uint8_t>(slot.level + increment);
-        else if (slot.state != EnvelopeState::attack && !slot.silenceLate)
+        else if (slot.state != EnvelopeState::attack && slot.silenceLate == 0)
             slot.level = maxLevel;
-        slot.silenceLate = false;
     }
+    if (slot.silenceLate > 0) --slot.silenceLate;
     switch (slot.state) {
     case EnvelopeState::damp:
         if (slot.level >= dampEnd) {
@@ -502,12 +505,16 @@ int Ym2413::frame() {
                 mod.turnAhead = stepped = true;
             } else if (setup.key && !mod.keyOn) {
                 const std::uint32_t running = mod.phase;
+                const bool wasAhead = mod.turnAhead;
                 stepEnvelope(mod, setup, setup.rates, true, previous);
                 modulationStale_ = modulationStale_ || !mod.turnAhead;
                 mod.turnAhead = true;
-                // One keyed on when silent attacks at once, its phase running on a turn ahead.
+                // One keyed on when silent attacks at once, its phase running on a turn ahead
+                // (one already a turn ahead takes the new step a turn early, as a sounding one).
                 if (mod.state == EnvelopeState::attack) {
-                    mod.phase = (running + setup.stepNow) & 0x7ffff;
+                    mod.phase = (running + (wasAhead ? phaseStep(setup, -1) - oldSteps[ch * 2]
+                                                     : setup.stepNow)) &
+                                0x7ffff;
                     continue;
                 }
             }
@@ -523,7 +530,8 @@ int Ym2413::frame() {
                     std::min(maxLevel, mod.level + setup.levelNow), setup.halfSineMask);
             // A key-off stops the envelope before this frame's step.
             if (!setup.key && mod.keyOn) {
-                mod.silenceLate = mod.state == EnvelopeState::attack && mod.level >= dampEnd;
+                if (mod.state == EnvelopeState::attack && mod.level >= dampEnd)
+                    mod.silenceLate = silenceDelay - 1;
                 mod.state = mod.rateState = EnvelopeState::release;
                 mod.keyOn = mod.keyOffSeen = false;
             }
@@ -563,10 +571,13 @@ int Ym2413::frame() {
         // A write changes a slot's rates from the frame after, but for the melody modulators of
         // channels 3-8, which take it a turn early.
         const bool lags = wrote && !(ch >= 3 && modSetup.modulator);
+        // A melody modulator keyed on while its carrier damps, attacks or still sounds in its
+        // release keeps its phase running (the carrier's attack restarts it).
         stepEnvelope(mod, modSetup,
                      lags ? oldRates[static_cast<std::size_t>(ch * 2)] : modSetup.rates,
                      modSetup.key, clocks,
-                     melodyKeys && modSetup.modulator && car.state != EnvelopeState::release);
+                     melodyKeys && modSetup.modulator &&
+                         (car.state != EnvelopeState::release || car.level < maxLevel));
         const EnvelopeState carBefore = car.state;
         stepEnvelope(car, carSetup,
                      wrote ? oldRates[static_cast<std::size_t>(ch * 2 + 1)] : carSetup.rates,

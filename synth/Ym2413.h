@@ -40,31 +40,31 @@
 //
 // Keys: a melody carrier's attack (the end of its damping, or from silence) restarts its
 // modulator's phase too, wherever the modulator's envelope stands, but a key-off that cuts the
-// damping short does not; a melody modulator of channels 3-8 keyed on when silent attacks with
-// its phase running on, a turn ahead; a sounding modulator re-keyed ends its damping at 124 and
-// attacks in that frame, and one whose own damping ends while its carrier damps or after it
-// attacked keeps its phase running; in the frame of a key-on every slot steps at the rate it had
-// (a release), the damping's from the frame after, and attacks in the frame its level reaches
-// 124, an instant attack (rate 15 with key scaling) as well. A modulator takes a key-off in the
-// frame it comes (keyed off while attacking from 124, it goes silent a frame later than a falling
-// slot, as a drum of channels 7 and 8 does) and holds the level it has then (on channels 3-8 the
-// level before that frame's step); a melody carrier takes it a frame later, stepping in that frame
-// not at all if it was attacking, at its release rate if percussive without sustain or if still
-// damping (a faster release than the damping as well), else at its old rate. The bass drum keys,
-// damps and restarts as a melody channel does; switching rhythm mode on takes a hi-hat or tom-tom
-// that was keyed as a melody modulator a step back (out of its turn ahead); switching it off makes
-// the hi-hat and the tom-tom melody modulators that step their envelope once more in that frame
-// and run a turn ahead from there, as one keyed on does (sounding or silent, a new step moves them
-// a turn early); the hi-hat, snare drum, tom-tom and top cymbal end their damping at 124
-// and attack in that frame as a melody carrier does, their damping rate applying a frame late as a
-// modulator's, and they take a key-off in the frame it comes; the hi-hat and the tom-tom, keyed off
-// in their decay or sustain, step at its rate in the frame after too, and so do the snare drum and
-// the top cymbal with the channel's sustain bit set (all measured against the die-shot emulator).
+// damping short does not; a melody modulator keyed on when silent while its carrier still sounds
+// keeps its phase running, one of channels 3-8 attacks at once, a turn ahead; a sounding modulator
+// re-keyed ends its damping at 124 and attacks in that frame, and one whose own damping ends while
+// its carrier damps or after it attacked keeps its phase running; in the frame of a key-on every
+// slot steps at the rate it had (a release), the damping's from the frame after, and attacks in the
+// frame its level reaches 124, an instant attack (rate 15 with key scaling) as well. A modulator
+// takes a key-off in the frame it comes (keyed off while attacking from 124, it keeps 124 through
+// that frame and the next before it goes silent, as a drum of channels 7 and 8 does) and holds the
+// level it has then (on channels 3-8 the level before that frame's step); a melody carrier takes it
+// a frame later, stepping in that frame not at all if it was attacking, at its release rate if
+// percussive without sustain or if still damping (a faster release than the damping as well), else
+// at its old rate. The bass drum keys, damps and restarts as a melody channel does; switching
+// rhythm mode on takes a hi-hat or tom-tom that was keyed as a melody modulator a step back (out of
+// its turn ahead); switching it off makes the hi-hat and the tom-tom melody modulators that step
+// their envelope once more in that frame and run a turn ahead from there, as one keyed on does
+// (sounding or silent, a new step moves them a turn early); the hi-hat, snare drum, tom-tom and top
+// cymbal end their damping at 124 and attack in that frame as a melody carrier does, their damping
+// rate applying a frame late as a modulator's, and they take a key-off in the frame it comes; the
+// hi-hat and the tom-tom, keyed off in their decay or sustain, step at its rate in the frame after
+// too, and so do the snare drum and the top cymbal with the channel's sustain bit set (all measured
+// against the die-shot emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
 //   0x29-0x2f, 0x39-0x3f), which the chip decodes as mirrors.
-// - A modulator re-keyed at the slowest attack rates can differ in its attack's first steps.
 // - A write to the user instrument's levels while channel 3 or 4 plays it differs in that
 //   frame (the chip's carrier there has already heard the new modulator).
 // - Switching rhythm mode on or off mid-note is applied at once, not through the chip's
@@ -115,9 +115,9 @@ private:
         bool instantAttack; // attack rate 15: full level from the frame after the attack starts
         bool phaseReset;    // the attack started: the phase restarts after this frame's output
         bool settled;       // no key change or new state pending: the state's rate steps
-        bool silenceLate;   // keyed off at once while attacking: silent a frame later
-        bool turnAhead;     // a melody modulator of channels 3-8 keyed on, or left by rhythm mode
-                            // switched off: its phase a turn ahead
+        std::uint8_t silenceLate; // frames left at 124 after a key-off at once in the attack
+        bool turnAhead; // a melody modulator of channels 3-8 keyed on, or left by rhythm mode
+                        // switched off: its phase a turn ahead
     };
 
     // An instrument (ROM voice or the user registers 0x00-0x07) in the user instrument's

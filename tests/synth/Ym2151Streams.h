@@ -581,6 +581,27 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The triangle switched with the saw and the square under PM at every
+        // frame of the LFO's eight-frame cycle, at three rates: PM's sign reads
+        // the phase as the waveform taken at the cycle's start has it.
+        Stream s("lfo_wave_switched_under_pm");
+        s.write(0x19, 0x80 | 120);
+        s.channel(1, 7, 0, 3, 6, 3);
+        Operator o;
+        o.mul = 3;
+        s.op(1, 3, o);
+        s.note(1, 0x61, 6);
+        s.key(1, 8);
+        for (const unsigned rate : {0xD3, 0xC3, 0xC0}) {
+            s.write(0x18, rate);
+            for (unsigned i = 0; i < 48; ++i) {
+                s.write(0x1B, (i & 1) == 0 ? 2 : (i & 2) >> 1);
+                s.wait(29 + i % 9);
+            }
+        }
+        all.push_back(s);
+    }
+    {
         Stream s("noise");
         s.channel(7, 7, 0);
         Operator o;
