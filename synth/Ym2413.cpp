@@ -265,11 +265,12 @@ bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates,
     const bool wasReleasing = before == EnvelopeState::release;
     const bool wasDamping = before == EnvelopeState::damp;
     keySlot(slot, key);
-    // A slot that takes a key-off in the frame it comes while attacking from 124 goes silent a
-    // frame later than a falling one, as a melody carrier does.
+    // A slot that takes a key-off in the frame it comes while attacking from 124 keeps that level
+    // through the frame and the next (the falls left to hold: one if this frame's step is still
+    // the attack's).
     if (setup.keyOffAtOnce && before == EnvelopeState::attack &&
         slot.state == EnvelopeState::release && slot.level >= dampEnd)
-        slot.silenceLate = silenceDelay;
+        slot.silenceLate = stepping == EnvelopeState::attack ? silenceDelay - 1 : silenceDelay;
     // An instant attack reaches full level in the frame after it starts, unless a key-off
     // comes first.
     if (slot.instantAttack) {
@@ -351,12 +352,14 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
             increment = 0;
         // The fall ends at 124: from there the slot goes silent (an attack that starts there
         // keeps the level).
-        if (slot.level < 124)
+        if (slot.level < 124) {
             slot.level = static_cast<std::uint8_t>(slot.level + increment);
-        else if (slot.state != EnvelopeState::attack && slot.silenceLate == 0)
+            slot.silenceLate = 0;
+        } else if (slot.silenceLate > 0)
+            --slot.silenceLate;
+        else if (slot.state != EnvelopeState::attack)
             slot.level = maxLevel;
     }
-    if (slot.silenceLate > 0) --slot.silenceLate;
     switch (slot.state) {
     case EnvelopeState::damp:
         if (slot.level >= dampEnd) {

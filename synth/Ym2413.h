@@ -115,7 +115,7 @@ private:
         bool instantAttack; // attack rate 15: full level from the frame after the attack starts
         bool phaseReset;    // the attack started: the phase restarts after this frame's output
         bool settled;       // no key change or new state pending: the state's rate steps
-        std::uint8_t silenceLate; // frames left at 124 after a key-off at once in the attack
+        std::uint8_t silenceLate; // falls left at 124 after a key-off at once in the attack
         bool turnAhead; // a melody modulator of channels 3-8 keyed on, or left by rhythm mode
                         // switched off: its phase a turn ahead
     };
