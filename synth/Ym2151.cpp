@@ -124,6 +124,12 @@ constexpr std::uint32_t unusedCodeStep(unsigned kf) {
     return 2 * (kf & 3) + quarter * (quarter + 7) / 2;
 }
 
+// The codes and KF by which DT2 1 and 3 move a note on an unused code (see
+// phaseStep; DT2 2 moves it onto a used code, as the pitch does).
+constexpr unsigned detuneLeavingUnused = 2;
+constexpr std::array<unsigned, 4> unusedCodeDetuneCodes{0, 8, 0, 12};
+constexpr std::array<unsigned, 4> unusedCodeDetuneFraction{0, 0, 0, 32};
+
 // Where in the free-running eight-frame cycle of the LFO each multiplier's turn
 // begins (see LfoMultiplier::clock).
 constexpr unsigned amTurnStart = 1;
@@ -460,9 +466,30 @@ std::optional<unsigned> Ym2151::carriedFromUnusedCode(unsigned slot, int pmOffse
 
 std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
     const unsigned mul = registers_.multiple(slot);
+    const unsigned kc = registers_.keyCode(slot & 7);
+    const unsigned kf = registers_.keyFraction(slot & 7);
+    const bool negative = pmOffset < 0;
+    const int pm = pmOffset == negativeZeroPm ? 0 : pmOffset;
     std::uint32_t step = 0;
     unsigned keyCode = 0;
-    if (const std::optional<unsigned> carried = carriedFromUnusedCode(slot, pmOffset)) {
+    // DT2 1 and 3 move a note on an unused code by whole groups of four codes
+    // (1 by two, 3 by three and 32 KF), so that it stays on an unused code
+    // unless KF, after the PM, carries. Measured on the die-shot-derived
+    // emulator for unused codes of octaves 1-6, eight KFs and PM -2 and -40
+    // (stream pm_unused_codes_dt2).
+    const unsigned dt2 = registers_.detune2(slot);
+    const unsigned movedCode = kc + unusedCodeDetuneCodes[dt2];
+    const unsigned movedFraction = kf + unusedCodeDetuneFraction[dt2];
+    if (negative && (kc & 3) == 3 && dt2 != detuneLeavingUnused && movedCode <= 0x7F &&
+        static_cast<int>(kf) + pm >= 0 && static_cast<int>(movedFraction) + pm < 64) {
+        // A negative PM that leaves the note on an unused code (no borrow out
+        // of KF) does not move it to the next code: the step is a small one of
+        // its own.
+        step = (unusedCodeStep(static_cast<unsigned>(static_cast<int>(movedFraction) + pm))
+                << (movedCode >> 4)) >>
+               2;
+        keyCode = movedCode >> 2;
+    } else if (const std::optional<unsigned> carried = carriedFromUnusedCode(slot, pmOffset)) {
         const unsigned code = *carried >> 6;
         const unsigned note = code & 15;
         const unsigned octave = code >> 4;
@@ -471,11 +498,10 @@ std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
                    : (ym2151::noteStep[(note - note / 4) * 64 + (*carried & 63)] << octave) >> 2;
         keyCode = code >> 2;
     } else {
-        if (pmOffset == negativeZeroPm) pmOffset = 0;
         const int coarse = std::clamp(
             pitch(slot & 7) + static_cast<int>(ym2151::coarseDetune[registers_.detune2(slot)]), 0,
             maxPitch);
-        const int index = std::clamp(coarse + pmOffset, 0, maxPitch);
+        const int index = std::clamp(coarse + pm, 0, maxPitch);
         const unsigned octave = static_cast<unsigned>(index) / 768;
         step = (ym2151::noteStep[static_cast<unsigned>(index) % 768] << octave) >> 2;
         keyCode = keyCodeOf(index);

@@ -21,6 +21,9 @@ constexpr unsigned attenuationShift = 4;
 constexpr int dampRate = 12;
 // The level at which a damped slot starts its attack.
 constexpr int dampEnd = 124;
+// Frames, counting the key-off's, through which a slot keyed off at once while attacking from
+// 124 keeps that level before it goes silent.
+constexpr std::uint8_t silenceDelay = 2;
 // The envelope counter in the first frame after reset, where it stands against the chip's
 // (measured with the die-shot model).
 constexpr std::uint32_t envelopeCounterAtReset = 4;
@@ -262,11 +265,12 @@ bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates,
     const bool wasReleasing = before == EnvelopeState::release;
     const bool wasDamping = before == EnvelopeState::damp;
     keySlot(slot, key);
-    // A slot that takes a key-off in the frame it comes while attacking from 124 goes silent a
-    // frame later than a falling one, as a melody carrier does.
+    // A slot that takes a key-off in the frame it comes while attacking from 124 keeps that level
+    // through the frame and the next (the falls left to hold: one if this frame's step is still
+    // the attack's).
     if (setup.keyOffAtOnce && before == EnvelopeState::attack &&
         slot.state == EnvelopeState::release && slot.level >= dampEnd)
-        slot.silenceLate = true;
+        slot.silenceLate = stepping == EnvelopeState::attack ? silenceDelay - 1 : silenceDelay;
     // An instant attack reaches full level in the frame after it starts, unless a key-off
     // comes first.
     if (slot.instantAttack) {
@@ -348,11 +352,13 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
             increment = 0;
         // The fall ends at 124: from there the slot goes silent (an attack that starts there
         // keeps the level).
-        if (slot.level < 124)
+        if (slot.level < 124) {
             slot.level = static_cast<std::uint8_t>(slot.level + increment);
-        else if (slot.state != EnvelopeState::attack && !slot.silenceLate)
+            slot.silenceLate = 0;
+        } else if (slot.silenceLate > 0)
+            --slot.silenceLate;
+        else if (slot.state != EnvelopeState::attack)
             slot.level = maxLevel;
-        slot.silenceLate = false;
     }
     switch (slot.state) {
     case EnvelopeState::damp:
@@ -485,6 +491,20 @@ int Ym2413::frame() {
                                 0x3ff,
                             std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
                 }
+                // The carriers of channels 3 and 4 gave the output this frame's pins carry with
+                // the modulator's new output already.
+                if (i == 7 || i == 9) {
+                    const Setup& setup = setups_[i];
+                    if (slot.level < maxLevel) {
+                        const std::int16_t heard = operatorOutput(
+                            ((slot.lastPhase >> 9) +
+                             static_cast<std::uint32_t>(slots_[i - 1].output[1])) &
+                                0x3ff,
+                            std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
+                        lateOutputs_ += pinSum(heard) - pinSum(slot.output[0]);
+                        slot.output[0] = heard;
+                    }
+                }
             }
         }
         EnvelopeClock previous[clocks];
@@ -527,7 +547,8 @@ int Ym2413::frame() {
                     std::min(maxLevel, mod.level + setup.levelNow), setup.halfSineMask);
             // A key-off stops the envelope before this frame's step.
             if (!setup.key && mod.keyOn) {
-                mod.silenceLate = mod.state == EnvelopeState::attack && mod.level >= dampEnd;
+                if (mod.state == EnvelopeState::attack && mod.level >= dampEnd)
+                    mod.silenceLate = silenceDelay - 1;
                 mod.state = mod.rateState = EnvelopeState::release;
                 mod.keyOn = mod.keyOffSeen = false;
             }
@@ -609,6 +630,7 @@ int Ym2413::frame() {
         mod.earlierPhase = mod.lastPhase;
         mod.earlierFeedback = mod.lastFeedback;
         mod.lastPhase = mod.phase;
+        car.lastPhase = car.phase;
         mod.lastFeedback = static_cast<std::int16_t>(mod.output[0] + mod.output[1]);
         mod.output[1] = mod.output[0];
         mod.output[0] = mod.level >= maxLevel

@@ -35,7 +35,8 @@
 // steps those modulators' envelopes once more, from the previous frame's counter, and a new
 // F-number, block or multiple moves a sounding one's phase by its new step once. A write to the
 // user instrument reaches the modulators of channels 0-4 and the carriers of channels 2-4 a turn
-// earlier still (their phase, and the modulators' last outputs). A write changes a slot's
+// earlier still (their phase, the modulators' last outputs, and the
+// output of channels 3 and 4 that the pins carry in that frame). A write changes a slot's
 // envelope rates from the frame after (a modulator of channels 3-8 at once).
 //
 // Keys: a melody carrier's attack (the end of its damping, or from silence) restarts its
@@ -46,27 +47,26 @@
 // its carrier damps or after it attacked keeps its phase running; in the frame of a key-on every
 // slot steps at the rate it had (a release), the damping's from the frame after, and attacks in the
 // frame its level reaches 124, an instant attack (rate 15 with key scaling) as well. A modulator
-// takes a key-off in the frame it comes (keyed off while attacking from 124, it goes silent a frame
-// later than a falling slot, as a drum of channels 7 and 8 does) and holds the level it has then
-// (on channels 3-8 the level before that frame's step); a melody carrier takes it a frame later,
-// stepping in that frame not at all if it was attacking, at its release rate if percussive without
-// sustain or if still damping (a faster release than the damping as well), else at its old rate.
-// The bass drum keys, damps and restarts as a melody channel does; switching rhythm mode on takes a
-// hi-hat or tom-tom that was keyed as a melody modulator a step back (out of its turn ahead);
-// switching it off makes the hi-hat and the tom-tom melody modulators that step their envelope once
-// more in that frame and run a turn ahead from there, as one keyed on does (sounding or silent, a
-// new step moves them a turn early); the hi-hat, snare drum, tom-tom and top cymbal end their
-// damping at 124 and attack in that frame as a melody carrier does, their damping rate applying a
-// frame late as a modulator's, and they take a key-off in the frame it comes; the hi-hat and the
-// tom-tom, keyed off in their decay or sustain, step at its rate in the frame after too, and so do
-// the snare drum and the top cymbal with the channel's sustain bit set (all measured against the
-// die-shot emulator).
+// takes a key-off in the frame it comes (keyed off while attacking from 124, it keeps 124 through
+// that frame and the next before it goes silent, as a drum of channels 7 and 8 does) and holds the
+// level it has then (on channels 3-8 the level before that frame's step); a melody carrier takes it
+// a frame later, stepping in that frame not at all if it was attacking, at its release rate if
+// percussive without sustain or if still damping (a faster release than the damping as well), else
+// at its old rate. The bass drum keys, damps and restarts as a melody channel does; switching
+// rhythm mode on takes a hi-hat or tom-tom that was keyed as a melody modulator a step back (out of
+// its turn ahead); switching it off makes the hi-hat and the tom-tom melody modulators that step
+// their envelope once more in that frame and run a turn ahead from there, as one keyed on does
+// (sounding or silent, a new step moves them a turn early); the hi-hat, snare drum, tom-tom and top
+// cymbal end their damping at 124 and attack in that frame as a melody carrier does, their damping
+// rate applying a frame late as a modulator's, and they take a key-off in the frame it comes; the
+// hi-hat and the tom-tom, keyed off in their decay or sustain, step at its rate in the frame after
+// too, and so do the snare drum and the top cymbal with the channel's sustain bit set (all measured
+// against the die-shot emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
 //   0x29-0x2f, 0x39-0x3f), which the chip decodes as mirrors.
-// - A write to the user instrument's levels while channel 3 or 4 plays it differs in that
-//   frame (the chip's carrier there has already heard the new modulator).
+// - A new carrier wave in the user instrument while channel 2 plays it differs in one frame.
 // - Switching rhythm mode on or off mid-note is applied at once, not through the chip's
 //   transition cycles: the frame of the switch differs, and notes and drums keyed within a few
 //   frames of it can differ in level by a step; switched off under a sounding channel 7, its
@@ -115,9 +115,9 @@ private:
         bool instantAttack; // attack rate 15: full level from the frame after the attack starts
         bool phaseReset;    // the attack started: the phase restarts after this frame's output
         bool settled;       // no key change or new state pending: the state's rate steps
-        bool silenceLate;   // keyed off at once while attacking: silent a frame later
-        bool turnAhead;     // a melody modulator of channels 3-8 keyed on, or left by rhythm mode
-                            // switched off: its phase a turn ahead
+        std::uint8_t silenceLate; // falls left at 124 after a key-off at once in the attack
+        bool turnAhead; // a melody modulator of channels 3-8 keyed on, or left by rhythm mode
+                        // switched off: its phase a turn ahead
     };
 
     // An instrument (ROM voice or the user registers 0x00-0x07) in the user instrument's

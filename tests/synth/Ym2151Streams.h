@@ -338,6 +338,39 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // Notes on unused codes under a negative PM (the square wave's, the
+        // LFO stopped in its second half) with DT2 1 and 3, which move the note
+        // by whole groups of codes (3 adds 32 KF): KFs on both sides of a
+        // carry, PM -2 and -40.
+        Stream s("pm_unused_codes_dt2");
+        s.write(0x18, 0xFF);
+        s.write(0x19, 0x80 | 0x01);
+        s.write(0x1B, 1);
+        s.channel(1, 7, 0, 3, 6, 0);
+        Operator o;
+        o.rr = 15;
+        s.op(1, 3, o);
+        while (s.length() < 700)
+            s.wait(1);
+        s.write(0x18, 0x00);
+        for (unsigned kc : {0x37u, 0x6Bu}) {
+            for (unsigned dt2 : {1u, 3u}) {
+                s.write(0xC0 + 25, dt2 << 6);
+                for (unsigned kf : {0u, 21u, 31u, 32u, 40u}) {
+                    for (unsigned pmd : {1u, 20u}) {
+                        s.write(0x19, 0x80 | pmd);
+                        s.note(1, kc, kf);
+                        s.key(1, 8);
+                        s.wait(120);
+                        s.key(1, 0);
+                        s.wait(10);
+                    }
+                }
+            }
+        }
+        all.push_back(s);
+    }
+    {
         // The rate multiplier's double steps carry the saw's phase across each
         // half of the wave (lfo_wave2 does so for the triangle).
         Stream s("lfo_double_steps");
