@@ -528,8 +528,10 @@ int Ym2413::frame() {
             bool stepped = false;
             if (switchedOff && ch >= 7) {
                 // The hi-hat and the tom-tom, a frame behind as drums, step once more as they
-                // become melody modulators, and run a turn ahead from here.
+                // become melody modulators, and run a turn ahead from here: the output their
+                // carrier takes next is made from the phase they have now.
                 stepEnvelope(mod, setup, oldRates[ch * 2], mod.keyOn, previous);
+                mod.lastPhase = mod.phase;
                 mod.phase = (mod.phase + setup.stepNow) & 0x7ffff;
                 mod.turnAhead = stepped = true;
             } else if (setup.key && !mod.keyOn) {

@@ -69,9 +69,9 @@
 // - A new carrier wave in the user instrument while channel 2 plays it differs in one frame.
 // - Switching rhythm mode on or off mid-note is applied at once to the slots (the pins follow it
 //   from the frame's sixth output phase, as the chip's do): a drum keyed by the same write can
-//   differ in the frame of the switch, and switched off under a sounding channel 7, the carrier
-//   differs in the frame after, and with feedback for about a dozen frames (what the chip's
-//   modulator and feedback hold from the hi-hat).
+//   differ in the frame of the switch; switched off under a sounding channel 7 with feedback,
+//   it differs for about a dozen frames (what the chip's feedback holds from the hi-hat); and
+//   switched on again under a sounding channel 7, the hi-hat's phase can be a step behind.
 // - The analogue side (the DAC's step sizes and filtering) is left to whoever plays the frames.
 #pragma once
 

@@ -428,9 +428,10 @@ TEST_F(Ym2413Oracle, RhythmSwitchedOffUnderDrums) {
 // Rhythm mode switched on and off again and again under sounding melody notes on channels 6-8
 // (their modulators without feedback): in the frame of each switch the rhythm pin follows it from
 // the sixth output phase, where the second phases of the bass drum, snare drum and top cymbal
-// carry (or no longer carry) the outputs of the previous turn (99.06% equal without it). The frame
-// after a switch off still differs: channel 7's carrier there is modulated by what the chip's
-// modulator gave, not the hi-hat's output.
+// carry (or no longer carry) the outputs of the previous turn (99.06% equal without it). Switched
+// off, the carriers of channels 7 and 8 are modulated next by the output their modulators make
+// from the phase they have in the switch's frame, not the hi-hat's or tom-tom's output (99.60%
+// without it). The hi-hat's phase switched on again after a while still differs by a step.
 TEST_F(Ym2413Oracle, RhythmToggledUnderMelodyNotes) {
     for (int drums : {0x00, 0x12}) {
         Stream s;
@@ -449,8 +450,8 @@ TEST_F(Ym2413Oracle, RhythmToggledUnderMelodyNotes) {
         char name[48];
         std::snprintf(name, sizeof name, "rhythm toggled under notes, %02x", drums);
         const Agreement a = compare(name, s);
-        EXPECT_GE(a.equalShare, 99.55) << name;
-        EXPECT_GE(a.signalToError, 32.0) << name;
+        EXPECT_GE(a.equalShare, 99.85) << name;
+        EXPECT_GE(a.signalToError, 32.5) << name;
     }
 }
 
