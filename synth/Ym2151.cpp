@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <limits>
 #include <optional>
 #include <utility>
@@ -429,25 +430,38 @@ int Ym2151::pitch(unsigned ch) const {
                             registers_.keyFraction(ch));
 }
 
-// A positive PM on a note on an unused code carries it from the code after
-// it: the PM's whole semitones step over the unused codes as from the first
-// code of a group of four, but KF's carry into the next code steps over none,
-// so that the note lands on an unused code (at its small step) when it carries
-// from the third code of a group. Measured on the die-shot-derived emulator
-// for every note code of an octave, four KFs and offsets 0-508 (the phase step
-// read from a sine's output); compared in the stream
-// pm_carried_from_unused_codes. Gives the note reached as octave << 10 | note
-// code << 6 | KF, or nothing where the rule does not apply (a used code, a PM
-// of 0 or below, DT2 set, or a note carried beyond octave 7).
+// A PM on a note on an unused code moves it from the code after it: the PM's
+// whole semitones step over the unused codes as from the first code of a
+// group of four, but KF's carry into the next code steps over none, so that
+// the note lands on an unused code (at its small step) when it carries from
+// the third code of a group. A negative PM is added as the one's complement of
+// its magnitude with a carry into KF, so that one of 0 with the sign set, or
+// one that borrows nothing from KF, leaves the note on its unused code.
+// Measured on the die-shot-derived emulator for every note code of an octave,
+// four KFs and offsets -508 to 508 (the phase step read from a sine's output:
+// 10,960 of 10,960 fit); compared in the streams pm_carried_from_unused_codes
+// and pm_unused_codes. Gives the note reached as octave << 10 | note code << 6
+// | KF, or nothing where the rule does not apply (a used code, no PM, DT2 set,
+// or a note moved outside the eight octaves).
 std::optional<unsigned> Ym2151::carriedFromUnusedCode(unsigned slot, int pmOffset) const {
     const unsigned kc = registers_.keyCode(slot & 7);
-    if (pmOffset <= 0 || (kc & 3) != 3 || registers_.detune2(slot) != 0) return std::nullopt;
-    const unsigned semitones = static_cast<unsigned>(pmOffset) / 64;
-    const unsigned fraction =
-        registers_.keyFraction(slot & 7) + (static_cast<unsigned>(pmOffset) & 63);
-    const unsigned code = kc + 1 + semitones + semitones / 3 + fraction / 64;
+    if (pmOffset == 0 || (kc & 3) != 3 || registers_.detune2(slot) != 0) return std::nullopt;
+    constexpr int semitonesPerOctave = 12, codesPerGroup = 4, semitonesPerGroup = 3;
+    const bool negative = pmOffset < 0;
+    const int magnitude = pmOffset == negativeZeroPm ? 0 : std::abs(pmOffset);
+    const int added = negative ? ~magnitude : magnitude;
+    const int fraction =
+        static_cast<int>(registers_.keyFraction(slot & 7)) + (added & 63) + (negative ? 1 : 0);
+    const int reached = static_cast<int>(kc >> 4) * semitonesPerOctave +
+                        static_cast<int>((kc & 15) + 1) / codesPerGroup * semitonesPerGroup +
+                        (added >> 6);
+    if (reached < 0) return std::nullopt;
+    const unsigned within = static_cast<unsigned>(reached % semitonesPerOctave);
+    const unsigned octave = static_cast<unsigned>(reached / semitonesPerOctave);
+    const unsigned note = within / semitonesPerGroup * codesPerGroup + within % semitonesPerGroup;
+    const unsigned code = (octave << 4 | note) + static_cast<unsigned>(fraction >> 6);
     if (code > 0x7F) return std::nullopt;
-    return code << 6 | (fraction & 63);
+    return code << 6 | static_cast<unsigned>(fraction & 63);
 }
 
 std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
@@ -455,7 +469,7 @@ std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
     const unsigned kc = registers_.keyCode(slot & 7);
     const unsigned kf = registers_.keyFraction(slot & 7);
     const bool negative = pmOffset < 0;
-    if (pmOffset == negativeZeroPm) pmOffset = 0;
+    const int pm = pmOffset == negativeZeroPm ? 0 : pmOffset;
     std::uint32_t step = 0;
     unsigned keyCode = 0;
     // DT2 1 and 3 move a note on an unused code by whole groups of four codes
@@ -467,11 +481,11 @@ std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
     const unsigned movedCode = kc + unusedCodeDetuneCodes[dt2];
     const unsigned movedFraction = kf + unusedCodeDetuneFraction[dt2];
     if (negative && (kc & 3) == 3 && dt2 != detuneLeavingUnused && movedCode <= 0x7F &&
-        static_cast<int>(kf) + pmOffset >= 0 && static_cast<int>(movedFraction) + pmOffset < 64) {
+        static_cast<int>(kf) + pm >= 0 && static_cast<int>(movedFraction) + pm < 64) {
         // A negative PM that leaves the note on an unused code (no borrow out
         // of KF) does not move it to the next code: the step is a small one of
         // its own.
-        step = (unusedCodeStep(static_cast<unsigned>(static_cast<int>(movedFraction) + pmOffset))
+        step = (unusedCodeStep(static_cast<unsigned>(static_cast<int>(movedFraction) + pm))
                 << (movedCode >> 4)) >>
                2;
         keyCode = movedCode >> 2;
@@ -487,7 +501,7 @@ std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
         const int coarse = std::clamp(
             pitch(slot & 7) + static_cast<int>(ym2151::coarseDetune[registers_.detune2(slot)]), 0,
             maxPitch);
-        const int index = std::clamp(coarse + pmOffset, 0, maxPitch);
+        const int index = std::clamp(coarse + pm, 0, maxPitch);
         const unsigned octave = static_cast<unsigned>(index) / 768;
         step = (ym2151::noteStep[static_cast<unsigned>(index) % 768] << octave) >> 2;
         keyCode = keyCodeOf(index);
@@ -524,8 +538,8 @@ void Ym2151::updateStep(unsigned slot) {
 // stays 0.
 std::array<std::uint8_t, 4> Ym2151::envelopeRates(unsigned slot, int pmOffset) const {
     const Slot& s = slots_[slot];
-    if (pmOffset == negativeZeroPm) pmOffset = 0;
     const std::optional<unsigned> carried = carriedFromUnusedCode(slot, pmOffset);
+    if (pmOffset == negativeZeroPm) pmOffset = 0;
     const unsigned keyCode =
         carried ? *carried >> 8 : keyCodeOf(std::clamp(s.coarsePitch + pmOffset, 0, maxPitch));
     const unsigned scaled = keyCode >> s.keyScaleShift;

@@ -54,9 +54,10 @@
 // of 128 or more that a turn of mixed waves gives turns the sign over. The key
 // scaling of the envelope rates sees the note after DT2 and PM. DT2 moves a
 // note on an unused code by whole groups of four codes (see phaseStep), so a
-// negative PM leaves it on an unused code as without DT2. A positive PM
-// carries a note on an unused note code from the code after it, its KF carry
-// stepping over no unused code (see carriedFromUnusedCode).
+// negative PM leaves it on an unused code as without DT2. Without DT2 a PM
+// moves a note on an unused note code from the code after it, its KF carry
+// stepping over no unused code, a negative one added as a one's complement
+// (see carriedFromUnusedCode).
 //
 // Register map: Ym2151Registers.h (one accessor per field, used here too).
 //
@@ -76,7 +77,8 @@
 // at the fastest rates (its values can trail by half a step); the noise wave
 // selected while the LFO runs can differ for a turn of the PM multiplier, and
 // PMD set to 0 while it runs too; a note on an unused note code (3, 7, 11, 15)
-// under a positive PM with DT2 set, or moved by DT2 past octave 7, and key code
+// under a positive PM, or a negative one that borrows from KF, with DT2 set,
+// or moved by DT2 past octave 7, and key code
 // 0x7F (note 15 of octave 7) under a positive PM; a change of AMS while the
 // triangle wave's AM is
 // deep can come a frame early; a voice re-keyed a few frames after its key-off can, at some

@@ -31,6 +31,11 @@ constexpr std::uint32_t envelopeCounterAtReset = 4;
 // for its low bits, which it sees level with channel 0's carrier.
 constexpr std::size_t splitClock = 3;
 constexpr std::uint32_t splitLowBits = 3;
+// The drums' slots whose output the rhythm pin carries a second time after the point of the
+// frame where a switch of rhythm mode takes effect.
+constexpr std::size_t bassDrumSlot = 13;
+constexpr std::size_t snareDrumSlot = 15;
+constexpr std::size_t topCymbalSlot = 17;
 // The melody modulators that take a write a turn early: those of channels 3-8.
 constexpr std::size_t firstTurnAheadSlot = 6;
 
@@ -451,6 +456,13 @@ int Ym2413::frame() {
         if (rhythmMode() != rhythmBefore_) {
             rhythmBefore_ = rhythmMode();
             switchedOff = !rhythmBefore_;
+            // The pins follow the switch from the sixth output phase of the frame: the second
+            // phases of the bass drum, snare drum and top cymbal already carry (or no longer
+            // carry) the outputs of the previous turn; the tom-tom's and the hi-hat's come before.
+            const int switched = pinSum(slots_[bassDrumSlot].output[0]) +
+                                 pinSum(slots_[snareDrumSlot].output[0]) +
+                                 pinSum(slots_[topCymbalSlot].output[0]);
+            lateOutputs_ += switchedOff ? -switched : switched;
             Slot& hiHat = slots_[14];
             Slot& tomTom = slots_[16];
             if (rhythmBefore_) {
@@ -516,8 +528,10 @@ int Ym2413::frame() {
             bool stepped = false;
             if (switchedOff && ch >= 7) {
                 // The hi-hat and the tom-tom, a frame behind as drums, step once more as they
-                // become melody modulators, and run a turn ahead from here.
+                // become melody modulators, and run a turn ahead from here: the output their
+                // carrier takes next is made from the phase they have now.
                 stepEnvelope(mod, setup, oldRates[ch * 2], mod.keyOn, previous);
+                mod.lastPhase = mod.phase;
                 mod.phase = (mod.phase + setup.stepNow) & 0x7ffff;
                 mod.turnAhead = stepped = true;
             } else if (setup.key && !mod.keyOn) {

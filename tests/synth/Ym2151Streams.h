@@ -602,6 +602,33 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // Notes on the unused note codes under a negative PM from the square
+        // wave's second half (LFRQ 255 for a while, then 0), PMS 7: PMDs whose
+        // offsets borrow from KF across one to six semitones, whole semitones
+        // among them; DT1, MUL and a key-scaled decay on.
+        Stream s("pm_borrowed_from_unused_codes");
+        s.write(0x18, 0xFF);
+        s.write(0x1B, 1);
+        s.write(0x19, 0x80 | 48);
+        s.channel(2, 7, 0, 3, 7, 0);
+        Operator o;
+        o.dt1 = 5, o.mul = 2, o.ks = 3, o.d1r = 12, o.d1l = 4, o.d2r = 6, o.rr = 12;
+        s.op(2, 3, o);
+        while (s.length() < 700)
+            s.wait(1);
+        s.write(0x18, 0x00);
+        const std::array<unsigned, 8> depths{48, 49, 52, 55, 96, 100, 58, 1};
+        for (unsigned i = 0; i < 64; ++i) {
+            s.write(0x19, 0x80 | depths[i / 8]);
+            s.note(2, 0x33 + (i % 4) * 0x14, (i * 21 + i / 4) & 63);
+            s.key(2, 8);
+            s.wait(100);
+            s.key(2, 0);
+            s.wait(10);
+        }
+        all.push_back(s);
+    }
+    {
         Stream s("noise");
         s.channel(7, 7, 0);
         Operator o;
