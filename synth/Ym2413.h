@@ -165,6 +165,11 @@ private:
     Voice voiceOf(int ch, bool rhythm) const;
     void prepare();
     int frame();
+    // Brings the decoded setups up to date after writes, and what the slots that take a write a
+    // turn early have done with it already (out of the frame's path: writes are rare).
+    [[gnu::noinline]] void applyWrites();
+    // The turn of the 18 slots and the pins, with rhythm mode off or on.
+    template <bool rhythm> int turn(bool wrote);
     static void keySlot(Slot& slot, bool on);
     // The envelope counter as the slots of one place in the turn see it in a frame.
     struct EnvelopeClock {
@@ -193,7 +198,8 @@ private:
     Ym2413Registers registers_;
     std::array<Slot, 18> slots_{}; // channel * 2 + operator (0 modulator, 1 carrier)
     std::array<Setup, 18> setups_{};
-    bool stale_ = true;           // registers written since setups_ was decoded
+    std::array<Rates, 18> ratesBeforeWrites_{}; // the rates decoded before the latest writes
+    bool stale_ = true;                         // registers written since setups_ was decoded
     bool modulationStale_ = true; // the LFOs' share of setups_ to be brought up to date
     std::uint32_t envelopeCounter_ = 0;
     std::uint32_t lfoCounter_ = 0;
