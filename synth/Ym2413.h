@@ -67,10 +67,11 @@
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
 //   0x29-0x2f, 0x39-0x3f), which the chip decodes as mirrors.
 // - A new carrier wave in the user instrument while channel 2 plays it differs in one frame.
-// - Switching rhythm mode on or off mid-note is applied at once, not through the chip's
-//   transition cycles: the frame of the switch differs, and notes and drums keyed within a few
-//   frames of it can differ in level by a step; switched off under a sounding channel 7, its
-//   feedback differs for about a dozen frames (what the chip's feedback holds from the hi-hat).
+// - Switching rhythm mode on or off mid-note is applied at once to the slots (the pins follow it
+//   from the frame's sixth output phase, as the chip's do): a drum keyed by the same write can
+//   differ in the frame of the switch; switched off under a sounding channel 7 with feedback,
+//   it differs for about a dozen frames (what the chip's feedback holds from the hi-hat); and
+//   switched on again under a sounding channel 7, the hi-hat's phase can be a step behind.
 // - The analogue side (the DAC's step sizes and filtering) is left to whoever plays the frames.
 #pragma once
 
@@ -164,6 +165,11 @@ private:
     Voice voiceOf(int ch, bool rhythm) const;
     void prepare();
     int frame();
+    // Brings the decoded setups up to date after writes, and what the slots that take a write a
+    // turn early have done with it already (out of the frame's path: writes are rare).
+    [[gnu::noinline]] void applyWrites();
+    // The turn of the 18 slots and the pins, with rhythm mode off or on.
+    template <bool rhythm> int turn(bool wrote);
     static void keySlot(Slot& slot, bool on);
     // The envelope counter as the slots of one place in the turn see it in a frame.
     struct EnvelopeClock {
@@ -192,7 +198,8 @@ private:
     Ym2413Registers registers_;
     std::array<Slot, 18> slots_{}; // channel * 2 + operator (0 modulator, 1 carrier)
     std::array<Setup, 18> setups_{};
-    bool stale_ = true;           // registers written since setups_ was decoded
+    std::array<Rates, 18> ratesBeforeWrites_{}; // the rates decoded before the latest writes
+    bool stale_ = true;                         // registers written since setups_ was decoded
     bool modulationStale_ = true; // the LFOs' share of setups_ to be brought up to date
     std::uint32_t envelopeCounter_ = 0;
     std::uint32_t lfoCounter_ = 0;

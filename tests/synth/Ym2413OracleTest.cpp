@@ -425,6 +425,36 @@ TEST_F(Ym2413Oracle, RhythmSwitchedOffUnderDrums) {
     }
 }
 
+// Rhythm mode switched on and off again and again under sounding melody notes on channels 6-8
+// (their modulators without feedback): in the frame of each switch the rhythm pin follows it from
+// the sixth output phase, where the second phases of the bass drum, snare drum and top cymbal
+// carry (or no longer carry) the outputs of the previous turn (99.06% equal without it). Switched
+// off, the carriers of channels 7 and 8 are modulated next by the output their modulators make
+// from the phase they have in the switch's frame, not the hi-hat's or tom-tom's output (99.60%
+// without it). The hi-hat's phase switched on again after a while still differs by a step.
+TEST_F(Ym2413Oracle, RhythmToggledUnderMelodyNotes) {
+    for (int drums : {0x00, 0x12}) {
+        Stream s;
+        s.user({0x21, 0x21, 0x1c, 0x00, 0xf2, 0xf4, 0x04, 0x05});
+        s.put(0x36, 0x01);
+        s.note(6, 0x15b, 4, 0, 1, true);
+        s.note(7, 0x19d, 3, 0, 0, true);
+        s.note(8, 0x0e1, 5, 0, 2, true);
+        s.wait(100);
+        for (int gap : {40, 41, 90, 157, 300, 611}) {
+            s.put(0x0e, 0x20 | drums);
+            s.wait(gap);
+            s.put(0x0e, 0x00);
+            s.wait(gap / 2);
+        }
+        char name[48];
+        std::snprintf(name, sizeof name, "rhythm toggled under notes, %02x", drums);
+        const Agreement a = compare(name, s);
+        EXPECT_GE(a.equalShare, 99.85) << name;
+        EXPECT_GE(a.signalToError, 32.5) << name;
+    }
+}
+
 // Rhythm mode switched on under released melody notes on channels 7 and 8 (drums struck or not)
 // and off again after a while: the modulators go on a turn ahead as melody modulators, which the
 // carriers they modulate show (77.91% and 79.99% equal when they stayed level with the chip's
@@ -460,8 +490,8 @@ TEST_F(Ym2413Oracle, RhythmSwitchedOffUnderMelodyNotes) {
         char name[48];
         std::snprintf(name, sizeof name, "rhythm off under notes, drums %02x", drums);
         const Agreement a = compare(name, s);
-        EXPECT_GE(a.equalShare, 99.8) << name;
-        EXPECT_GE(a.signalToError, 30.0) << name;
+        EXPECT_GE(a.equalShare, 99.9) << name;
+        EXPECT_GE(a.signalToError, 60.0) << name;
     }
 }
 
@@ -959,8 +989,8 @@ TEST_F(Ym2413Oracle, RandomSongs) {
         bool rhythm, userWrites;
         double equal, signalToError;
     } songs[] = {{11, false, false, 100.0, 0},   {12, false, true, 99.99, 83.5},
-                 {13, true, false, 99.98, 45.5}, {14, true, true, 99.99, 56.0},
-                 {23, true, true, 99.98, 51.5},  {25, true, false, 99.99, 70.5}};
+                 {13, true, false, 99.99, 45.5}, {14, true, true, 99.99, 65.5},
+                 {23, true, true, 99.99, 83.5},  {25, true, false, 99.99, 80.5}};
     for (const auto& song : songs) {
         const std::string name = "random song " + std::to_string(song.seed);
         const Agreement a =

@@ -12,13 +12,17 @@
 
 namespace {
 
+// The output files are emptied before the child is forked, so that a look at
+// them never finds what an earlier child in the same folder wrote.
+int emptyOutputFile(const std::filesystem::path& path) {
+    return open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+}
+
 [[noreturn]] void runChild(const std::filesystem::path& program,
                            const std::vector<std::string>& arguments,
                            const std::filesystem::path& workDirectory,
-                           const std::vector<std::string>& environment) {
+                           const std::vector<std::string>& environment, int out, int err) {
     if (chdir(workDirectory.c_str()) != 0) _exit(126);
-    const int out = open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(126);
     const int in = open("/dev/null", O_RDONLY);
     if (in >= 0) dup2(in, 0);
@@ -45,8 +49,12 @@ ChildProcess::ChildProcess(const std::filesystem::path& program,
                            const std::filesystem::path& workDirectory,
                            const std::vector<std::string>& environment)
     : directory_(workDirectory) {
+    const int out = emptyOutputFile(workDirectory / "stdout.txt");
+    const int err = emptyOutputFile(workDirectory / "stderr.txt");
     pid_ = fork();
-    if (pid_ == 0) runChild(program, arguments, workDirectory, environment);
+    if (pid_ == 0) runChild(program, arguments, workDirectory, environment, out, err);
+    for (const int file : {out, err})
+        if (file >= 0) close(file);
 }
 
 ChildProcess::~ChildProcess() {
