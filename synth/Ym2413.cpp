@@ -230,6 +230,7 @@ void Ym2413::prepare() {
             s.releaseAtOnce = !sustained && !sustainOn(ch);
             s.feedback = static_cast<std::uint8_t>(
                 op == 0 && !drum && voice.feedback() != 0 ? 9 - voice.feedback() : 0);
+            s.feedbackMask = s.feedback != 0 ? -1 : 0;
             s.tremolo = voice.am(o);
             s.vibrato = voice.vib(o);
             s.halfSineMask = voice.halfSine(o) ? -1 : 0;
@@ -348,10 +349,11 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
                 std::max(0, slot.level - (slot.level >> attackShift) - 1));
     } else {
         int increment = 0;
-        if (rate >= 48)
-            increment = fastRates.increment[static_cast<std::size_t>(rate - 48)][counter & 31];
-        else if (rate >= clock.fallFrom)
-            increment = step();
+        // (fallFrom is never above 48: the fast rates step in every frame.)
+        if (rate >= clock.fallFrom)
+            increment = rate >= 48
+                            ? fastRates.increment[static_cast<std::size_t>(rate - 48)][counter & 31]
+                            : step();
         // The decay stops at the sustain level at once.
         if (stepping == EnvelopeState::decay && (slot.level >> 3) == setup.sustainLevel)
             increment = 0;
@@ -488,8 +490,7 @@ void Ym2413::applyWrites() {
                 const Setup& setup = setups_[i];
                 if (slot.level < maxLevel) {
                     const std::int16_t earlier = operatorOutput(
-                        ((slot.earlierPhase >> 9) +
-                         (setup.feedback ? slot.earlierFeedback >> setup.feedback : 0)) &
+                        ((slot.earlierPhase >> 9) + feedbackOf(setup, slot.earlierFeedback)) &
                             0x3ff,
                         std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
                     slot.lastFeedback =
@@ -501,9 +502,7 @@ void Ym2413::applyWrites() {
                 const Setup& setup = setups_[i];
                 if (slot.level < maxLevel)
                     slot.output[0] = operatorOutput(
-                        ((slot.lastPhase >> 9) +
-                         (setup.feedback ? slot.lastFeedback >> setup.feedback : 0)) &
-                            0x3ff,
+                        ((slot.lastPhase >> 9) + feedbackOf(setup, slot.lastFeedback)) & 0x3ff,
                         std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
             }
             // The carriers of channels 3 and 4 gave the output this frame's pins carry with
@@ -557,10 +556,9 @@ void Ym2413::applyWrites() {
         if (!stepped && mod.turnAhead)
             mod.phase = (mod.phase + phaseStep(setup, -1) - oldSteps[ch * 2]) & 0x7ffff;
         if (mod.level < maxLevel)
-            mod.output[0] = operatorOutput(
-                ((mod.lastPhase >> 9) + (setup.feedback ? mod.lastFeedback >> setup.feedback : 0)) &
-                    0x3ff,
-                std::min(maxLevel, mod.level + setup.levelNow), setup.halfSineMask);
+            mod.output[0] =
+                operatorOutput(((mod.lastPhase >> 9) + feedbackOf(setup, mod.lastFeedback)) & 0x3ff,
+                               std::min(maxLevel, mod.level + setup.levelNow), setup.halfSineMask);
         // A key-off stops the envelope before this frame's step.
         if (!setup.key && mod.keyOn) {
             if (mod.state == EnvelopeState::attack && mod.level >= dampEnd)
@@ -607,12 +605,13 @@ template <bool rhythm> int Ym2413::turn(bool wrote) {
         // channels 3-8, which take it a turn early.
         const bool lags = wrote && !(ch >= 3 && modSetup.modulator);
         // A melody modulator keyed on while its carrier damps, attacks or still sounds in its
-        // release keeps its phase running (the carrier's attack restarts it).
+        // release keeps its phase running (the carrier's attack restarts it); only a key change
+        // or a new state asks (a settled slot never restarts its phase).
+        const bool keepPhase = !mod.settled && melodyKeys && modSetup.modulator &&
+                               (car.state != EnvelopeState::release || car.level < maxLevel);
         stepEnvelope(mod, modSetup,
                      lags ? oldRates[static_cast<std::size_t>(ch * 2)] : modSetup.rates,
-                     modSetup.key, clocks,
-                     melodyKeys && modSetup.modulator &&
-                         (car.state != EnvelopeState::release || car.level < maxLevel));
+                     modSetup.key, clocks, keepPhase);
         const EnvelopeState carBefore = car.state;
         stepEnvelope(car, carSetup,
                      wrote ? oldRates[static_cast<std::size_t>(ch * 2 + 1)] : carSetup.rates,
@@ -624,8 +623,7 @@ template <bool rhythm> int Ym2413::turn(bool wrote) {
             (carBefore == EnvelopeState::damp || car.state == EnvelopeState::attack))
             mod.phaseReset = true;
 
-        const int feedbackIn =
-            modSetup.feedback == 0 ? 0 : (mod.output[0] + mod.output[1]) >> modSetup.feedback;
+        const int feedbackIn = feedbackOf(modSetup, mod.output[0] + mod.output[1]);
         std::uint32_t modPhase = (mod.phase >> 9) + static_cast<std::uint32_t>(feedbackIn);
         // The carrier takes the modulator's output of the previous frame.
         std::uint32_t carPhase = (car.phase >> 9) + static_cast<std::uint32_t>(mod.output[0]);

@@ -152,6 +152,7 @@ private:
         std::array<std::uint8_t, 5> rates; // per envelope state: 4 x rate + key scale, 0 = none
         bool releaseAtOnce;    // a percussive voice without sustain: released at its rate at once
         std::uint8_t feedback; // 0, or the feedback's shift 9 - FB
+        int feedbackMask;      // -1 with feedback, else 0
         bool tremolo, vibrato;
         int halfSineMask; // -1 when the negative half-wave is muted
         bool key;
@@ -193,6 +194,10 @@ private:
     // carrier, and the split one of channel 8's carrier (clocks).
     static constexpr std::size_t clocks = 4;
     static void clock(std::uint32_t counter, EnvelopeClock* clocks);
+    // The phase offset a modulator's feedback adds for the sum of its fed-back outputs.
+    static int feedbackOf(const Setup& setup, int fedBack) {
+        return (fedBack >> setup.feedback) & setup.feedbackMask;
+    }
     static std::int16_t operatorOutput(std::uint32_t phase10, int attenuation, int halfSineMask);
 
     Ym2413Registers registers_;
