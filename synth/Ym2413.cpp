@@ -329,7 +329,7 @@ void Ym2413::attackStep(Slot& slot, int rate, const EnvelopeClock& clock) {
         attackShift = 4;
     if (attackShift > 0 && slot.level > 0)
         slot.level =
-            static_cast<std::uint8_t>(std::max(0, slot.level - (slot.level >> attackShift) - 1));
+            static_cast<std::uint16_t>(std::max(0, slot.level - (slot.level >> attackShift) - 1));
 }
 
 void Ym2413::fallStep(Slot& slot, const Setup& setup, EnvelopeState stepping, int rate,
@@ -346,7 +346,7 @@ void Ym2413::fallStep(Slot& slot, const Setup& setup, EnvelopeState stepping, in
     // The fall ends at 124: from there the slot goes silent (an attack that starts there keeps
     // the level).
     if (slot.level < 124) {
-        slot.level = static_cast<std::uint8_t>(slot.level + increment);
+        slot.level = static_cast<std::uint16_t>(slot.level + increment);
         slot.silenceLate = 0;
     } else if (slot.silenceLate > 0)
         --slot.silenceLate;

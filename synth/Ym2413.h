@@ -108,7 +108,8 @@ private:
         std::int16_t lastFeedback;  // the sum of the two outputs fed back into it
         std::uint32_t earlierPhase; // the same for the output before
         std::int16_t earlierFeedback;
-        std::uint8_t level; // 7-bit attenuation in 0.375 dB steps
+        std::uint16_t level; // 7-bit attenuation in 0.375 dB steps (not a byte: a byte store
+                             // may alias anything, so the frame loop would reload around it)
         EnvelopeState state;
         EnvelopeState rateState; // the state whose rate applies now: the chip's one-frame lag
         bool keyOn;
@@ -116,7 +117,7 @@ private:
         bool instantAttack; // attack rate 15: full level from the frame after the attack starts
         bool phaseReset;    // the attack started: the phase restarts after this frame's output
         bool settled;       // no key change or new state pending: the state's rate steps
-        std::uint8_t silenceLate; // falls left at 124 after a key-off at once in the attack
+        std::uint16_t silenceLate; // falls left at 124 after a key-off at once in the attack
         bool turnAhead; // a melody modulator of channels 3-8 keyed on, or left by rhythm mode
                         // switched off: its phase a turn ahead
     };
