@@ -142,8 +142,8 @@ constexpr unsigned noiseWave = 3;
 // The multiplier's pair of depth bits that holds bit 0 alone (the turn's last).
 constexpr unsigned lastBitPair = 3;
 constexpr unsigned lfoByteMask = 0xFF;
-// The noise wave's bit 7: set, its value is positive.
-constexpr unsigned lfoNoisePositive = 0x80;
+// The phase's bit 7: set, the noise wave's value (the phase inverted) is negative.
+constexpr unsigned lfoNoiseNegative = 0x80;
 // The phase's ninth bit: the triangle rises.
 constexpr unsigned triangleDirection = 0x100;
 
@@ -732,8 +732,8 @@ void Ym2151::LfoMultiplier::clock(unsigned position, const std::array<unsigned, 
 void Ym2151::stepLfo() {
     ++lfoCycle_;
     // The noise wave's sign before this frame's step, spread over eight bits
-    // (see LfoMultiplier::clock).
-    const unsigned noiseSignSpread = (lfoRandom_ & lfoNoisePositive) == 0 ? lfoByteMask : 0;
+    // (see LfoMultiplier::clock): the wave's value is the phase inverted.
+    const unsigned noiseSignSpread = (lfoPhase_ & lfoNoiseNegative) != 0 ? lfoByteMask : 0;
     // The test register's LFO reset holds the phase at 0; the prescaler and the
     // rate multiplier's step count run on through it.
     const bool step = (++lfoPrescale_ & ((8u << (15 - (registers_.lfoRate() >> 4))) - 1)) == 0;
@@ -773,6 +773,16 @@ void Ym2151::stepLfo() {
             lfoRandom_ |= static_cast<unsigned>((std::popcount(lfoNoiseMasks[b] & source) & 1) ^ 1)
                           << b;
         }
+        // Under the noise wave a step loads the phase with the noise bits
+        // (uninverted), the wave's value being the phase inverted as the saw's
+        // is: a wave selected after the noise carries on from them, and the
+        // noise selected after another wave holds its value until the next
+        // step (measured with the noise switched to and from the other waves,
+        // the AM read off the noise channel's level; stream lfo_noise_switched).
+        if (waveWritten_ == noiseWave) {
+            lfoPhase_ = ~lfoRandom_ & 0xFF;
+            triangleAm_ = triangleRising_ ? lfoPhase_ : 255 - lfoPhase_;
+        }
         lfoFramesSinceStep_ = 0;
     } else if (lfoFramesSinceStep_ < lfoPmDelay) {
         ++lfoFramesSinceStep_;
@@ -800,12 +810,13 @@ void Ym2151::stepLfo() {
     // rises through zero, -127 to 127. Triangle: AM the count, PM its distance
     // from the nearer end, negative while it rises. Noise: AM the value, PM the
     // noise bits uninverted, read as a one's complement byte (bit 7 the sign).
-    const bool noiseNegative = (lfoRandom_ & lfoNoisePositive) == 0;
-    const std::array<unsigned, 4> ams{255 - p, secondHalf ? 0u : 255u, triangleAm_, lfoRandom_};
+    const unsigned noiseValue = ~p & 0xFF;
+    const bool noiseNegative = noiseValue < 128;
+    const std::array<unsigned, 4> ams{255 - p, secondHalf ? 0u : 255u, triangleAm_, noiseValue};
     const std::array<unsigned, 4> pmMagnitudes{
         secondHalf ? 127 - q : q, 128, triangleAm_ >= 128 ? 255 - triangleAm_ : triangleAm_,
-        (noiseNegative ? lfoRandom_ : lfoRandom_ ^ 127) & 127};
-    if (registers_.lfoWave() == noiseWave) pmNegative = noiseNegative;
+        (noiseNegative ? noiseValue : noiseValue ^ 127) & 127};
+    if (pmSignWave_ == noiseWave) pmNegative = noiseNegative;
     // PM's sign takes effect at once (the slots before C1 of channel 7 a frame
     // late), its magnitude through the multiplier. The multipliers take the wave's values of the
     // frame before (see LfoMultiplier::clock). AM's product reaches C1 and C2 at once, M1 and M2 a

@@ -44,7 +44,9 @@
 // frames after the wave moves and M1 and M2 five, PM's eight (nine for the
 // slots before C1 of channel 7). PM's sign changes with the phase's first
 // step, a second step of the rate multiplier reaches it with the magnitude.
-// A write of LFRQ restarts the count of the LFO's prescaler turns. The test
+// A write of LFRQ restarts the count of the LFO's prescaler turns. Under the
+// noise wave a step loads the phase with the noise bits, the wave's value being
+// the phase inverted: another wave carries on from there. The test
 // register's LFO reset holds the phase at 0; the prescaler and the rate
 // multiplier's step count run on through it. The phase has a ninth bit, the
 // triangle's direction; under the triangle it counts two a step, under the
@@ -86,7 +88,10 @@
 // deep can come a frame early; a voice re-keyed a few frames after its key-off can, at some
 // timings, differ for a few frames; CSM with timer A overflowing every frame or every other frame
 // (CLKA 1023, 1022), and a KON key-on between two CSM key-ons a few frames apart at some timings,
-// can differ by a step; the LFO reset taking hold while PM is not 0 differs for a few frames.
+// can differ by a step; the LFO reset taking hold while PM is not 0 differs for a few frames;
+// the noise wave selected in the frame of an LFO step can load the phase with a value a little
+// off, the triangle selected after the noise wave differs, and so can PM around a switch to or
+// from the noise wave.
 #pragma once
 
 #include <array>

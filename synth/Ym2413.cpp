@@ -230,6 +230,7 @@ void Ym2413::prepare() {
             s.releaseAtOnce = !sustained && !sustainOn(ch);
             s.feedback = static_cast<std::uint8_t>(
                 op == 0 && !drum && voice.feedback() != 0 ? 9 - voice.feedback() : 0);
+            s.feedbackMask = s.feedback != 0 ? -1 : 0;
             s.tremolo = voice.am(o);
             s.vibrato = voice.vib(o);
             s.halfSineMask = voice.halfSine(o) ? -1 : 0;
@@ -348,10 +349,11 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
                 std::max(0, slot.level - (slot.level >> attackShift) - 1));
     } else {
         int increment = 0;
-        if (rate >= 48)
-            increment = fastRates.increment[static_cast<std::size_t>(rate - 48)][counter & 31];
-        else if (rate >= clock.fallFrom)
-            increment = step();
+        // (fallFrom is never above 48: the fast rates step in every frame.)
+        if (rate >= clock.fallFrom)
+            increment = rate >= 48
+                            ? fastRates.increment[static_cast<std::size_t>(rate - 48)][counter & 31]
+                            : step();
         // The decay stops at the sustain level at once.
         if (stepping == EnvelopeState::decay && (slot.level >> 3) == setup.sustainLevel)
             increment = 0;
@@ -431,144 +433,144 @@ void Ym2413::modulate() {
 
 int Ym2413::frame() {
     const bool wrote = stale_;
-    if (wrote)
-        for (Slot& slot : slots_)
-            slot.settled = false;
-    std::array<Rates, 18> oldRates;
-    if (stale_) {
-        // A melody modulator of channels 3-8 takes a write a turn earlier than the rest of the
-        // chip: a key-on has already stepped its envelope once (from the previous frame's
-        // counter), and a sounding one has already moved its phase by its new step and given
-        // its last output at its new level and wave.
-        std::array<std::uint32_t, 18> oldSteps;
-        for (std::size_t i = 0; i < setups_.size(); ++i)
-            oldSteps[i] = setups_[i].stepNow;
-        for (std::size_t i = 0; i < setups_.size(); ++i)
-            oldRates[i] = setups_[i].rates;
-        const std::uint32_t hiHatStep = setups_[14].stepNow;
-        const std::uint32_t tomTomStep = setups_[16].stepNow;
-        prepare();
-        modulate();
-        // Rhythm mode switched on takes the hi-hat's and the tom-tom's phase (the modulators of
-        // channels 7 and 8) a step back if they were keyed as melody modulators: those run a
-        // turn ahead.
-        bool switchedOff = false;
-        if (rhythmMode() != rhythmBefore_) {
-            rhythmBefore_ = rhythmMode();
-            switchedOff = !rhythmBefore_;
-            // The pins follow the switch from the sixth output phase of the frame: the second
-            // phases of the bass drum, snare drum and top cymbal already carry (or no longer
-            // carry) the outputs of the previous turn; the tom-tom's and the hi-hat's come before.
-            const int switched = pinSum(slots_[bassDrumSlot].output[0]) +
-                                 pinSum(slots_[snareDrumSlot].output[0]) +
-                                 pinSum(slots_[topCymbalSlot].output[0]);
-            lateOutputs_ += switchedOff ? -switched : switched;
-            Slot& hiHat = slots_[14];
-            Slot& tomTom = slots_[16];
-            if (rhythmBefore_) {
-                if (hiHat.turnAhead) hiHat.phase = (hiHat.phase - hiHatStep) & 0x7ffff;
-                if (tomTom.turnAhead) tomTom.phase = (tomTom.phase - tomTomStep) & 0x7ffff;
-                hiHat.turnAhead = tomTom.turnAhead = false;
-            }
+    if (wrote) applyWrites();
+    return rhythmMode() ? turn<true>(wrote) : turn<false>(wrote);
+}
+
+void Ym2413::applyWrites() {
+    for (Slot& slot : slots_)
+        slot.settled = false;
+    std::array<Rates, 18>& oldRates = ratesBeforeWrites_;
+    // A melody modulator of channels 3-8 takes a write a turn earlier than the rest of the
+    // chip: a key-on has already stepped its envelope once (from the previous frame's
+    // counter), and a sounding one has already moved its phase by its new step and given
+    // its last output at its new level and wave.
+    std::array<std::uint32_t, 18> oldSteps;
+    for (std::size_t i = 0; i < setups_.size(); ++i)
+        oldSteps[i] = setups_[i].stepNow;
+    for (std::size_t i = 0; i < setups_.size(); ++i)
+        oldRates[i] = setups_[i].rates;
+    const std::uint32_t hiHatStep = setups_[14].stepNow;
+    const std::uint32_t tomTomStep = setups_[16].stepNow;
+    prepare();
+    modulate();
+    // Rhythm mode switched on takes the hi-hat's and the tom-tom's phase (the modulators of
+    // channels 7 and 8) a step back if they were keyed as melody modulators: those run a
+    // turn ahead.
+    bool switchedOff = false;
+    if (rhythmMode() != rhythmBefore_) {
+        rhythmBefore_ = rhythmMode();
+        switchedOff = !rhythmBefore_;
+        // The pins follow the switch from the sixth output phase of the frame: the second
+        // phases of the bass drum, snare drum and top cymbal already carry (or no longer
+        // carry) the outputs of the previous turn; the tom-tom's and the hi-hat's come before.
+        const int switched = pinSum(slots_[bassDrumSlot].output[0]) +
+                             pinSum(slots_[snareDrumSlot].output[0]) +
+                             pinSum(slots_[topCymbalSlot].output[0]);
+        lateOutputs_ += switchedOff ? -switched : switched;
+        Slot& hiHat = slots_[14];
+        Slot& tomTom = slots_[16];
+        if (rhythmBefore_) {
+            if (hiHat.turnAhead) hiHat.phase = (hiHat.phase - hiHatStep) & 0x7ffff;
+            if (tomTom.turnAhead) tomTom.phase = (tomTom.phase - tomTomStep) & 0x7ffff;
+            hiHat.turnAhead = tomTom.turnAhead = false;
         }
-        // A write to the user instrument reaches the modulators of channels 0-4 and the carriers
-        // of channels 2-4 a turn early (on top of the modulators' turn below): a sounding
-        // modulator of channels 0-2 has already given its last output with it.
-        if (userWritten_) {
-            userWritten_ = false;
-            for (std::size_t i : {0u, 2u, 4u, 5u, 6u, 7u, 8u, 9u}) {
-                Slot& slot = slots_[i];
-                slot.phase = (slot.phase + setups_[i].stepNow - oldSteps[i]) & 0x7ffff;
-                // The modulators of channels 3 and 4 gave their last two outputs with it already.
-                if (i == 6 || i == 8) {
-                    slot.lastPhase = (slot.lastPhase + setups_[i].stepNow - oldSteps[i]) & 0x7ffff;
-                    const Setup& setup = setups_[i];
-                    if (slot.level < maxLevel) {
-                        const std::int16_t earlier = operatorOutput(
-                            ((slot.earlierPhase >> 9) +
-                             (setup.feedback ? slot.earlierFeedback >> setup.feedback : 0)) &
-                                0x3ff,
-                            std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
-                        slot.lastFeedback =
-                            static_cast<std::int16_t>(slot.lastFeedback + earlier - slot.output[1]);
-                        slot.output[1] = earlier;
-                    }
-                }
-                if (i <= 4) {
-                    const Setup& setup = setups_[i];
-                    if (slot.level < maxLevel)
-                        slot.output[0] = operatorOutput(
-                            ((slot.lastPhase >> 9) +
-                             (setup.feedback ? slot.lastFeedback >> setup.feedback : 0)) &
-                                0x3ff,
-                            std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
-                }
-                // The carriers of channels 3 and 4 gave the output this frame's pins carry with
-                // the modulator's new output already.
-                if (i == 7 || i == 9) {
-                    const Setup& setup = setups_[i];
-                    if (slot.level < maxLevel) {
-                        const std::int16_t heard = operatorOutput(
-                            ((slot.lastPhase >> 9) +
-                             static_cast<std::uint32_t>(slots_[i - 1].output[1])) &
-                                0x3ff,
-                            std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
-                        lateOutputs_ += pinSum(heard) - pinSum(slot.output[0]);
-                        slot.output[0] = heard;
-                    }
+    }
+    // A write to the user instrument reaches the modulators of channels 0-4 and the carriers
+    // of channels 2-4 a turn early (on top of the modulators' turn below): a sounding
+    // modulator of channels 0-2 has already given its last output with it.
+    if (userWritten_) {
+        userWritten_ = false;
+        for (std::size_t i : {0u, 2u, 4u, 5u, 6u, 7u, 8u, 9u}) {
+            Slot& slot = slots_[i];
+            slot.phase = (slot.phase + setups_[i].stepNow - oldSteps[i]) & 0x7ffff;
+            // The modulators of channels 3 and 4 gave their last two outputs with it already.
+            if (i == 6 || i == 8) {
+                slot.lastPhase = (slot.lastPhase + setups_[i].stepNow - oldSteps[i]) & 0x7ffff;
+                const Setup& setup = setups_[i];
+                if (slot.level < maxLevel) {
+                    const std::int16_t earlier = operatorOutput(
+                        ((slot.earlierPhase >> 9) + feedbackOf(setup, slot.earlierFeedback)) &
+                            0x3ff,
+                        std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
+                    slot.lastFeedback =
+                        static_cast<std::int16_t>(slot.lastFeedback + earlier - slot.output[1]);
+                    slot.output[1] = earlier;
                 }
             }
-        }
-        EnvelopeClock previous[clocks];
-        clock(envelopeCounter_ - 1, previous);
-        for (std::size_t ch = 3; ch < 9; ++ch) {
-            Slot& mod = slots_[ch * 2];
-            const Setup& setup = setups_[ch * 2];
-            if (!setup.modulator) continue;
-            bool stepped = false;
-            if (switchedOff && ch >= 7) {
-                // The hi-hat and the tom-tom, a frame behind as drums, step once more as they
-                // become melody modulators, and run a turn ahead from here: the output their
-                // carrier takes next is made from the phase they have now.
-                stepEnvelope(mod, setup, oldRates[ch * 2], mod.keyOn, previous);
-                mod.lastPhase = mod.phase;
-                mod.phase = (mod.phase + setup.stepNow) & 0x7ffff;
-                mod.turnAhead = stepped = true;
-            } else if (setup.key && !mod.keyOn) {
-                const std::uint32_t running = mod.phase;
-                const bool wasAhead = mod.turnAhead;
-                stepEnvelope(mod, setup, setup.rates, true, previous);
-                modulationStale_ = modulationStale_ || !mod.turnAhead;
-                mod.turnAhead = true;
-                // One keyed on when silent attacks at once, its phase running on a turn ahead
-                // (one already a turn ahead takes the new step a turn early, as a sounding one).
-                if (mod.state == EnvelopeState::attack) {
-                    mod.phase = (running + (wasAhead ? phaseStep(setup, -1) - oldSteps[ch * 2]
-                                                     : setup.stepNow)) &
-                                0x7ffff;
-                    continue;
-                }
+            if (i <= 4) {
+                const Setup& setup = setups_[i];
+                if (slot.level < maxLevel)
+                    slot.output[0] = operatorOutput(
+                        ((slot.lastPhase >> 9) + feedbackOf(setup, slot.lastFeedback)) & 0x3ff,
+                        std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
             }
-            // One running a turn ahead (keyed on as a melody modulator, or left by rhythm mode
-            // switched off), sounding or silent, has already moved by its new step.
-            if (!stepped && mod.turnAhead)
-                mod.phase = (mod.phase + phaseStep(setup, -1) - oldSteps[ch * 2]) & 0x7ffff;
-            if (mod.level < maxLevel)
-                mod.output[0] = operatorOutput(
-                    ((mod.lastPhase >> 9) +
-                     (setup.feedback ? mod.lastFeedback >> setup.feedback : 0)) &
-                        0x3ff,
-                    std::min(maxLevel, mod.level + setup.levelNow), setup.halfSineMask);
-            // A key-off stops the envelope before this frame's step.
-            if (!setup.key && mod.keyOn) {
-                if (mod.state == EnvelopeState::attack && mod.level >= dampEnd)
-                    mod.silenceLate = silenceDelay - 1;
-                mod.state = mod.rateState = EnvelopeState::release;
-                mod.keyOn = mod.keyOffSeen = false;
+            // The carriers of channels 3 and 4 gave the output this frame's pins carry with
+            // the modulator's new output already.
+            if (i == 7 || i == 9) {
+                const Setup& setup = setups_[i];
+                if (slot.level < maxLevel) {
+                    const std::int16_t heard = operatorOutput(
+                        ((slot.lastPhase >> 9) +
+                         static_cast<std::uint32_t>(slots_[i - 1].output[1])) &
+                            0x3ff,
+                        std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
+                    lateOutputs_ += pinSum(heard) - pinSum(slot.output[0]);
+                    slot.output[0] = heard;
+                }
             }
         }
     }
-    const bool rhythm = rhythmMode();
+    EnvelopeClock previous[clocks];
+    clock(envelopeCounter_ - 1, previous);
+    for (std::size_t ch = 3; ch < 9; ++ch) {
+        Slot& mod = slots_[ch * 2];
+        const Setup& setup = setups_[ch * 2];
+        if (!setup.modulator) continue;
+        bool stepped = false;
+        if (switchedOff && ch >= 7) {
+            // The hi-hat and the tom-tom, a frame behind as drums, step once more as they
+            // become melody modulators, and run a turn ahead from here: the output their
+            // carrier takes next is made from the phase they have now.
+            stepEnvelope(mod, setup, oldRates[ch * 2], mod.keyOn, previous);
+            mod.lastPhase = mod.phase;
+            mod.phase = (mod.phase + setup.stepNow) & 0x7ffff;
+            mod.turnAhead = stepped = true;
+        } else if (setup.key && !mod.keyOn) {
+            const std::uint32_t running = mod.phase;
+            const bool wasAhead = mod.turnAhead;
+            stepEnvelope(mod, setup, setup.rates, true, previous);
+            modulationStale_ = modulationStale_ || !mod.turnAhead;
+            mod.turnAhead = true;
+            // One keyed on when silent attacks at once, its phase running on a turn ahead
+            // (one already a turn ahead takes the new step a turn early, as a sounding one).
+            if (mod.state == EnvelopeState::attack) {
+                mod.phase = (running +
+                             (wasAhead ? phaseStep(setup, -1) - oldSteps[ch * 2] : setup.stepNow)) &
+                            0x7ffff;
+                continue;
+            }
+        }
+        // One running a turn ahead (keyed on as a melody modulator, or left by rhythm mode
+        // switched off), sounding or silent, has already moved by its new step.
+        if (!stepped && mod.turnAhead)
+            mod.phase = (mod.phase + phaseStep(setup, -1) - oldSteps[ch * 2]) & 0x7ffff;
+        if (mod.level < maxLevel)
+            mod.output[0] =
+                operatorOutput(((mod.lastPhase >> 9) + feedbackOf(setup, mod.lastFeedback)) & 0x3ff,
+                               std::min(maxLevel, mod.level + setup.levelNow), setup.halfSineMask);
+        // A key-off stops the envelope before this frame's step.
+        if (!setup.key && mod.keyOn) {
+            if (mod.state == EnvelopeState::attack && mod.level >= dampEnd)
+                mod.silenceLate = silenceDelay - 1;
+            mod.state = mod.rateState = EnvelopeState::release;
+            mod.keyOn = mod.keyOffSeen = false;
+        }
+    }
+}
+
+template <bool rhythm> int Ym2413::turn(bool wrote) {
+    const std::array<Rates, 18>& oldRates = ratesBeforeWrites_;
     // The noise generator, a 23-bit shift register fed back from bits 0 and 14, steps once per
     // slot; the hi-hat and the snare drum take its output after the 13th and the 16th step.
     const std::uint32_t hhNoise = (noise_ >> 13) & 1;
@@ -603,12 +605,13 @@ int Ym2413::frame() {
         // channels 3-8, which take it a turn early.
         const bool lags = wrote && !(ch >= 3 && modSetup.modulator);
         // A melody modulator keyed on while its carrier damps, attacks or still sounds in its
-        // release keeps its phase running (the carrier's attack restarts it).
+        // release keeps its phase running (the carrier's attack restarts it); only a key change
+        // or a new state asks (a settled slot never restarts its phase).
+        const bool keepPhase = !mod.settled && melodyKeys && modSetup.modulator &&
+                               (car.state != EnvelopeState::release || car.level < maxLevel);
         stepEnvelope(mod, modSetup,
                      lags ? oldRates[static_cast<std::size_t>(ch * 2)] : modSetup.rates,
-                     modSetup.key, clocks,
-                     melodyKeys && modSetup.modulator &&
-                         (car.state != EnvelopeState::release || car.level < maxLevel));
+                     modSetup.key, clocks, keepPhase);
         const EnvelopeState carBefore = car.state;
         stepEnvelope(car, carSetup,
                      wrote ? oldRates[static_cast<std::size_t>(ch * 2 + 1)] : carSetup.rates,
@@ -620,8 +623,7 @@ int Ym2413::frame() {
             (carBefore == EnvelopeState::damp || car.state == EnvelopeState::attack))
             mod.phaseReset = true;
 
-        const int feedbackIn =
-            modSetup.feedback == 0 ? 0 : (mod.output[0] + mod.output[1]) >> modSetup.feedback;
+        const int feedbackIn = feedbackOf(modSetup, mod.output[0] + mod.output[1]);
         std::uint32_t modPhase = (mod.phase >> 9) + static_cast<std::uint32_t>(feedbackIn);
         // The carrier takes the modulator's output of the previous frame.
         std::uint32_t carPhase = (car.phase >> 9) + static_cast<std::uint32_t>(mod.output[0]);

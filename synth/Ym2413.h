@@ -152,6 +152,7 @@ private:
         std::array<std::uint8_t, 5> rates; // per envelope state: 4 x rate + key scale, 0 = none
         bool releaseAtOnce;    // a percussive voice without sustain: released at its rate at once
         std::uint8_t feedback; // 0, or the feedback's shift 9 - FB
+        int feedbackMask;      // -1 with feedback, else 0
         bool tremolo, vibrato;
         int halfSineMask; // -1 when the negative half-wave is muted
         bool key;
@@ -165,6 +166,11 @@ private:
     Voice voiceOf(int ch, bool rhythm) const;
     void prepare();
     int frame();
+    // Brings the decoded setups up to date after writes, and what the slots that take a write a
+    // turn early have done with it already (out of the frame's path: writes are rare).
+    [[gnu::noinline]] void applyWrites();
+    // The turn of the 18 slots and the pins, with rhythm mode off or on.
+    template <bool rhythm> int turn(bool wrote);
     static void keySlot(Slot& slot, bool on);
     // The envelope counter as the slots of one place in the turn see it in a frame.
     struct EnvelopeClock {
@@ -188,12 +194,17 @@ private:
     // carrier, and the split one of channel 8's carrier (clocks).
     static constexpr std::size_t clocks = 4;
     static void clock(std::uint32_t counter, EnvelopeClock* clocks);
+    // The phase offset a modulator's feedback adds for the sum of its fed-back outputs.
+    static int feedbackOf(const Setup& setup, int fedBack) {
+        return (fedBack >> setup.feedback) & setup.feedbackMask;
+    }
     static std::int16_t operatorOutput(std::uint32_t phase10, int attenuation, int halfSineMask);
 
     Ym2413Registers registers_;
     std::array<Slot, 18> slots_{}; // channel * 2 + operator (0 modulator, 1 carrier)
     std::array<Setup, 18> setups_{};
-    bool stale_ = true;           // registers written since setups_ was decoded
+    std::array<Rates, 18> ratesBeforeWrites_{}; // the rates decoded before the latest writes
+    bool stale_ = true;                         // registers written since setups_ was decoded
     bool modulationStale_ = true; // the LFOs' share of setups_ to be brought up to date
     std::uint32_t envelopeCounter_ = 0;
     std::uint32_t lfoCounter_ = 0;

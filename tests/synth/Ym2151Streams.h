@@ -629,6 +629,28 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The noise wave switched to and from the saw and the square at two
+        // rates without the rate multiplier's extra steps, AM on the noise (whose level shows it
+        // exactly): a step under the noise loads the phase, the wave after it carries on from
+        // there.
+        Stream s("lfo_noise_switched");
+        s.write(0x19, 127);
+        s.write(0x0F, 0x80 | 31);
+        s.channel(7, 7, 0, 3, 0, 3);
+        Operator noise;
+        noise.ame = 1;
+        s.op(7, 3, noise);
+        s.key(7, 8);
+        for (const unsigned rate : {0xC0, 0xA0}) {
+            s.write(0x18, rate);
+            for (unsigned i = 0; i < 24; ++i) {
+                s.write(0x1B, (i & 1) == 0 ? 3 : (i / 2) % 2);
+                s.wait(150 + 37 * (i % 5));
+            }
+        }
+        all.push_back(s);
+    }
+    {
         Stream s("noise");
         s.channel(7, 7, 0);
         Operator o;
