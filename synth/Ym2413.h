@@ -187,6 +187,11 @@ private:
     static bool keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates, bool key,
                             bool keepPhase, EnvelopeState& stepping, int& rate);
     static void startAttack(Slot& slot, const Setup& setup);
+    // One frame's step of an attack, and of a decay, sustain or release (stepping), at a rate.
+    static int slowStep(int rate, const EnvelopeClock& clock);
+    static void attackStep(Slot& slot, int rate, const EnvelopeClock& clock);
+    static void fallStep(Slot& slot, const Setup& setup, EnvelopeState stepping, int rate,
+                         const EnvelopeClock& clock);
     static bool instantAttack(const Setup& setup);
     std::uint32_t phaseStep(const Setup& setup, int frameOffset = 0) const;
     void modulate();
