@@ -139,6 +139,11 @@ constexpr unsigned pmCarry = 0x80;
 // The LFO's waveforms by their W value: saw, square, triangle, noise.
 constexpr unsigned triangleWave = 2;
 constexpr unsigned noiseWave = 3;
+// The multiplier's pair of depth bits that holds bit 0 alone (the turn's last).
+constexpr unsigned lastBitPair = 3;
+constexpr unsigned lfoByteMask = 0xFF;
+// The phase's bit 7: set, the noise wave's value (the phase inverted) is negative.
+constexpr unsigned lfoNoiseNegative = 0x80;
 // The phase's ninth bit: the triangle rises.
 constexpr unsigned triangleDirection = 0x100;
 
@@ -686,8 +691,15 @@ void Ym2151::stepTimers() {
 // written (measured with AMD rewritten at each frame of the turn under
 // constant waves, the turn's product being the one value that gives the
 // output; stream lfo_depth_written_in_turn). AM's turn begins four frames before PM's.
+// In a frame the LFO steps in, bit 0 of the depth does not multiply the noise
+// wave's magnitude but its sign spread over eight bits: 255 for a negative value,
+// 0 for a positive one (passed in as lastBitNoise; PM's turn ends in the frames
+// the LFO steps in). Measured with PM of the noise wave at odd PMDs on a sine,
+// the product of each turn read back as the one that keeps the output equal
+// (stream lfo_noise_pm_odd_depths).
 void Ym2151::LfoMultiplier::clock(unsigned position, const std::array<unsigned, 4>& values,
-                                  unsigned earlierWave, unsigned wave) {
+                                  unsigned earlierWave, unsigned wave,
+                                  std::optional<unsigned> lastBitNoise) {
     static constexpr std::array<unsigned, 4> firstBits{0x40, 0x10, 0x04, 0x01};
     static constexpr std::array<unsigned, 4> secondBits{0x20, 0x08, 0x02, 0x00};
     constexpr unsigned lateWaveBits = 0xE0;
@@ -710,7 +722,8 @@ void Ym2151::LfoMultiplier::clock(unsigned position, const std::array<unsigned, 
         for (unsigned g = 0; g < firstBits.size(); ++g) {
             const std::array<unsigned, 4>& v = waves[firstBits.size() - 1 - g];
             const unsigned late = v[selected[g]];
-            const unsigned mixed = (v[earlierSelected[g]] & ~lateWaveBits) | (late & lateWaveBits);
+            unsigned mixed = (v[earlierSelected[g]] & ~lateWaveBits) | (late & lateWaveBits);
+            if (g == lastBitPair && lastBitNoise && selected[g] == noiseWave) mixed = *lastBitNoise;
             sum += (mixed & ~earlyWaveBits[g]) * (assembling & firstBits[g]) +
                    (mixed & earlyWaveBits[g]) * (assemblingBefore & firstBits[g]) +
                    late * (assembling & secondBits[g]);
@@ -722,6 +735,9 @@ void Ym2151::LfoMultiplier::clock(unsigned position, const std::array<unsigned, 
 
 void Ym2151::stepLfo() {
     ++lfoCycle_;
+    // The noise wave's sign before this frame's step, spread over eight bits
+    // (see LfoMultiplier::clock): the wave's value is the phase inverted.
+    const unsigned noiseSignSpread = (lfoPhase_ & lfoNoiseNegative) != 0 ? lfoByteMask : 0;
     // The test register's LFO reset holds the phase at 0; the prescaler and the
     // rate multiplier's step count run on through it.
     const bool step = (++lfoPrescale_ & ((8u << (15 - (registers_.lfoRate() >> 4))) - 1)) == 0;
@@ -819,7 +835,7 @@ void Ym2151::stepLfo() {
     const unsigned pmTakenEarly = pmTakenBefore_;
     const unsigned pmEarly = pmMultiplier_.product;
     pmMultiplier_.clock(lfoCycle_ - pmTurnStart, pmMagnitudeBefore_, waveWrittenBefore_,
-                        waveWritten_);
+                        waveWritten_, step ? std::optional(noiseSignSpread) : std::nullopt);
     pmMagnitudeBefore_ = pmMagnitudes;
     waveWrittenBefore_ = waveWritten_;
     pmTakenBefore_ = pmMultiplier_.taken;

@@ -53,7 +53,9 @@
 // other waves one, and each wave carries on from the phase the one before
 // left. A waveform selected reaches the multipliers
 // at once, bit by bit of their turn (see LfoMultiplier::clock); a PM product
-// of 128 or more that a turn of mixed waves gives turns the sign over. The key
+// of 128 or more that a turn of mixed waves gives turns the sign over. In a
+// frame the LFO steps in, PMD's bit 0 multiplies the noise wave's sign spread
+// over eight bits, not its magnitude (see LfoMultiplier::clock). The key
 // scaling of the envelope rates sees the note after DT2 and PM. DT2 moves a
 // note on an unused code by whole groups of four codes (see phaseStep), so a
 // negative PM leaves it on an unused code as without DT2. Without DT2 a PM
@@ -75,7 +77,7 @@
 // level), the value being the DAC's code; the write-busy time (writes are
 // taken between frames, whatever their spacing).
 // Known differences from the chip (measured against the die-shot-derived
-// emulator): the PM of the LFO's noise wave at an odd PMD; the triangle wave
+// emulator): the triangle wave
 // at the fastest rates (its values can trail by half a step); the noise wave
 // selected while the LFO runs can differ for a turn of the PM multiplier, and
 // PMD set to 0 while it runs too; a note on an unused note code (3, 7, 11, 15)
@@ -210,7 +212,7 @@ private:
         unsigned product = 0;
         unsigned taken = 0;
         void clock(unsigned position, const std::array<unsigned, 4>& values, unsigned earlierWave,
-                   unsigned wave);
+                   unsigned wave, std::optional<unsigned> lastBitNoise = std::nullopt);
     };
     LfoMultiplier amMultiplier_;
     LfoMultiplier pmMultiplier_;

@@ -313,6 +313,47 @@ bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates,
     return true;
 }
 
+// Rates 1-11 step in windows of four frames, every 2^(13 - rate) frames, by the pattern of their
+// low two bits; rates 12-15 step in every frame (see fastRates).
+int Ym2413::slowStep(int rate, const EnvelopeClock& clock) {
+    const std::uint32_t slow = clock.counter - 4;
+    return fm::envelopeSteps[static_cast<std::size_t>(rate & 3)][(slow >> (13 - (rate >> 2))) & 7];
+}
+
+void Ym2413::attackStep(Slot& slot, int rate, const EnvelopeClock& clock) {
+    int attackShift = 0;
+    if (rate >= 48)
+        attackShift =
+            fastRates.attackShift[static_cast<std::size_t>(rate - 48)][clock.counter & 31];
+    else if (rate >= clock.attackFrom && slowStep(rate, clock))
+        attackShift = 4;
+    if (attackShift > 0 && slot.level > 0)
+        slot.level =
+            static_cast<std::uint16_t>(std::max(0, slot.level - (slot.level >> attackShift) - 1));
+}
+
+void Ym2413::fallStep(Slot& slot, const Setup& setup, EnvelopeState stepping, int rate,
+                      const EnvelopeClock& clock) {
+    int increment = 0;
+    // (fallFrom is never above 48: the fast rates step in every frame.)
+    if (rate >= clock.fallFrom)
+        increment =
+            rate >= 48
+                ? fastRates.increment[static_cast<std::size_t>(rate - 48)][clock.counter & 31]
+                : slowStep(rate, clock);
+    // The decay stops at the sustain level at once.
+    if (stepping == EnvelopeState::decay && (slot.level >> 3) == setup.sustainLevel) increment = 0;
+    // The fall ends at 124: from there the slot goes silent (an attack that starts there keeps
+    // the level).
+    if (slot.level < 124) {
+        slot.level = static_cast<std::uint16_t>(slot.level + increment);
+        slot.silenceLate = 0;
+    } else if (slot.silenceLate > 0)
+        --slot.silenceLate;
+    else if (slot.state != EnvelopeState::attack)
+        slot.level = maxLevel;
+}
+
 inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates, bool key,
                                  const EnvelopeClock* clocks, bool keepPhase) {
     // A silent slot whose key stays off has nothing to do.
@@ -321,52 +362,29 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
         slot.keyOffSeen = false;
         return;
     }
-    EnvelopeState stepping = slot.rateState;
-    int rate;
+    const EnvelopeClock& clock = clocks[setup.clock];
     if (slot.settled) {
-        // No key change and no new state: the state's own rate steps.
-        rate = lastRates[static_cast<std::size_t>(stepping)];
-    } else if (!keyEnvelope(slot, setup, lastRates, key, keepPhase, stepping, rate)) {
+        // No key change and no new state: the state's own rate steps, and only the end of an
+        // attack or of a decay leads on.
+        const EnvelopeState state = slot.state;
+        const int rate = lastRates[static_cast<std::size_t>(state)];
+        if (state == EnvelopeState::attack) {
+            attackStep(slot, rate, clock);
+            if (slot.level == 0) slot.state = EnvelopeState::decay, slot.settled = false;
+        } else {
+            fallStep(slot, setup, state, rate, clock);
+            if (state == EnvelopeState::decay && (slot.level >> 3) == setup.sustainLevel)
+                slot.state = EnvelopeState::sustain, slot.settled = false;
+        }
         return;
     }
-    const EnvelopeClock& clock = clocks[setup.clock];
-    const std::uint32_t counter = clock.counter;
-    // Rates 1-11 step in windows of four frames, every 2^(13 - rate) frames, by the pattern of
-    // their low two bits; rates 12-15 step in every frame (see fastRates).
-    const auto step = [&] {
-        const std::uint32_t slow = counter - 4;
-        return fm::envelopeSteps[static_cast<std::size_t>(rate & 3)]
-                                [(slow >> (13 - (rate >> 2))) & 7];
-    };
-    if (stepping == EnvelopeState::attack) {
-        int attackShift = 0;
-        if (rate >= 48)
-            attackShift = fastRates.attackShift[static_cast<std::size_t>(rate - 48)][counter & 31];
-        else if (rate >= clock.attackFrom && step())
-            attackShift = 4;
-        if (attackShift > 0 && slot.level > 0)
-            slot.level = static_cast<std::uint8_t>(
-                std::max(0, slot.level - (slot.level >> attackShift) - 1));
-    } else {
-        int increment = 0;
-        // (fallFrom is never above 48: the fast rates step in every frame.)
-        if (rate >= clock.fallFrom)
-            increment = rate >= 48
-                            ? fastRates.increment[static_cast<std::size_t>(rate - 48)][counter & 31]
-                            : step();
-        // The decay stops at the sustain level at once.
-        if (stepping == EnvelopeState::decay && (slot.level >> 3) == setup.sustainLevel)
-            increment = 0;
-        // The fall ends at 124: from there the slot goes silent (an attack that starts there
-        // keeps the level).
-        if (slot.level < 124) {
-            slot.level = static_cast<std::uint8_t>(slot.level + increment);
-            slot.silenceLate = 0;
-        } else if (slot.silenceLate > 0)
-            --slot.silenceLate;
-        else if (slot.state != EnvelopeState::attack)
-            slot.level = maxLevel;
-    }
+    EnvelopeState stepping = slot.rateState;
+    int rate;
+    if (!keyEnvelope(slot, setup, lastRates, key, keepPhase, stepping, rate)) return;
+    if (stepping == EnvelopeState::attack)
+        attackStep(slot, rate, clock);
+    else
+        fallStep(slot, setup, stepping, rate, clock);
     switch (slot.state) {
     case EnvelopeState::damp:
         if (slot.level >= dampEnd) {

@@ -108,7 +108,8 @@ private:
         std::int16_t lastFeedback;  // the sum of the two outputs fed back into it
         std::uint32_t earlierPhase; // the same for the output before
         std::int16_t earlierFeedback;
-        std::uint8_t level; // 7-bit attenuation in 0.375 dB steps
+        std::uint16_t level; // 7-bit attenuation in 0.375 dB steps (not a byte: a byte store
+                             // may alias anything, so the frame loop would reload around it)
         EnvelopeState state;
         EnvelopeState rateState; // the state whose rate applies now: the chip's one-frame lag
         bool keyOn;
@@ -116,7 +117,7 @@ private:
         bool instantAttack; // attack rate 15: full level from the frame after the attack starts
         bool phaseReset;    // the attack started: the phase restarts after this frame's output
         bool settled;       // no key change or new state pending: the state's rate steps
-        std::uint8_t silenceLate; // falls left at 124 after a key-off at once in the attack
+        std::uint16_t silenceLate; // falls left at 124 after a key-off at once in the attack
         bool turnAhead; // a melody modulator of channels 3-8 keyed on, or left by rhythm mode
                         // switched off: its phase a turn ahead
     };
@@ -187,6 +188,11 @@ private:
     static bool keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates, bool key,
                             bool keepPhase, EnvelopeState& stepping, int& rate);
     static void startAttack(Slot& slot, const Setup& setup);
+    // One frame's step of an attack, and of a decay, sustain or release (stepping), at a rate.
+    static int slowStep(int rate, const EnvelopeClock& clock);
+    static void attackStep(Slot& slot, int rate, const EnvelopeClock& clock);
+    static void fallStep(Slot& slot, const Setup& setup, EnvelopeState stepping, int rate,
+                         const EnvelopeClock& clock);
     static bool instantAttack(const Setup& setup);
     std::uint32_t phaseStep(const Setup& setup, int frameOffset = 0) const;
     void modulate();

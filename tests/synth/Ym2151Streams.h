@@ -705,6 +705,33 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The LFO's noise wave as PM at odd PMDs (bit 0 alone, with the top bit,
+        // and with every bit) on sines of a late and an early PM slot, at rates
+        // stepping every turn of the multiplier and every few turns, single and
+        // double steps: in a frame the LFO steps, bit 0 multiplies the noise's
+        // sign spread over eight bits.
+        Stream s("lfo_noise_pm_odd_depths");
+        s.write(0x1B, 3);
+        s.channel(1, 7, 0, 3, 7, 0);
+        s.channel(4, 7, 0, 3, 7, 0);
+        Operator o;
+        o.mul = 15;
+        s.op(1, 0, o);
+        s.op(4, 3, o);
+        s.note(1, 0x5A);
+        s.note(4, 0x6E);
+        s.key(1, 1);
+        s.key(4, 8);
+        constexpr std::array<unsigned, 6> depths{1, 3, 65, 127, 85, 2};
+        constexpr std::array<unsigned, 6> rates{0xF0, 0xC8, 0xE5, 0xD3, 0xFF, 0xEF};
+        for (unsigned i = 0; i < depths.size(); ++i) {
+            s.write(0x18, rates[i]);
+            s.write(0x19, 0x80 | depths[i]);
+            s.wait(500);
+        }
+        all.push_back(s);
+    }
+    {
         // NFRQ changed often between odd and even rates, some of the writes
         // coming as the noise timer is about to fire.
         Stream s("noise_rate_changes");
