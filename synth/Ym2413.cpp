@@ -450,9 +450,11 @@ void Ym2413::modulate() {
 }
 
 int Ym2413::frame() {
-    const bool wrote = stale_;
-    if (wrote) applyWrites();
-    return rhythmMode() ? turn<true>(wrote) : turn<false>(wrote);
+    if (stale_) {
+        applyWrites();
+        return rhythmMode() ? turn<true, true>() : turn<false, true>();
+    }
+    return rhythmMode() ? turn<true, false>() : turn<false, false>();
 }
 
 void Ym2413::applyWrites() {
@@ -587,7 +589,7 @@ void Ym2413::applyWrites() {
     }
 }
 
-template <bool rhythm> int Ym2413::turn(bool wrote) {
+template <bool rhythm, bool wrote> int Ym2413::turn() {
     const std::array<Rates, 18>& oldRates = ratesBeforeWrites_;
     // The noise generator, a 23-bit shift register fed back from bits 0 and 14, steps once per
     // slot; the hi-hat and the snare drum take its output after the 13th and the 16th step.
