@@ -170,8 +170,9 @@ private:
     // Brings the decoded setups up to date after writes, and what the slots that take a write a
     // turn early have done with it already (out of the frame's path: writes are rare).
     [[gnu::noinline]] void applyWrites();
-    // The turn of the 18 slots and the pins, with rhythm mode off or on.
-    template <bool rhythm> int turn(bool wrote);
+    // The turn of the 18 slots and the pins, with rhythm mode off or on, in a frame with or
+    // without writes.
+    template <bool rhythm, bool wrote> int turn();
     static void keySlot(Slot& slot, bool on);
     // The envelope counter as the slots of one place in the turn see it in a frame.
     struct EnvelopeClock {
