@@ -309,6 +309,8 @@ void Ym2151::reset() {
     csmKey_ = false;
     csmKeyLate_ = false;
     csmKeyNext_ = false;
+    timerALoadBefore_ = false;
+    csmBefore_ = false;
     lateLeft_ = 0;
     previousLeft_ = 0;
     previousRight_ = 0;
@@ -663,9 +665,15 @@ void Ym2151::stepTimers() {
     // The period reaches the timer a frame after a write.
     const unsigned period = timerAPeriod_;
     timerAPeriod_ = registers_.timerAPeriod();
-    if (registers_.timerALoad() && ++timerA_ >= timerAOverflow) {
+    // LDA or CSM cleared reaches the timer a frame after the write: an overflow
+    // in that frame still happens and still keys (stream csm_stopped).
+    const bool load = registers_.timerALoad() || timerALoadBefore_;
+    const bool csm = registers_.csm() || csmBefore_;
+    timerALoadBefore_ = registers_.timerALoad();
+    csmBefore_ = registers_.csm();
+    if (load && ++timerA_ >= timerAOverflow) {
         timerA_ = period;
-        csmKey_ = registers_.csm();
+        csmKey_ = csm;
     }
     csmKeyNext_ = registers_.csm() && registers_.timerALoad() && timerA_ == timerAOverflow - 1;
 }

@@ -1001,6 +1001,32 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // CSM re-keying a released carrier every 8 frames, then CSM cleared
+        // (LDA kept, or cleared with it) at each frame between two overflows:
+        // cleared in the frame before an overflow, CSM still keys in it.
+        Stream s("csm_stopped");
+        s.channel(2, 7, 0);
+        Operator o;
+        o.ar = 24, o.d1r = 6, o.d1l = 2, o.rr = 9;
+        s.op(2, 0, o);
+        s.note(2, 0x42);
+        constexpr unsigned period = 8;
+        s.write(0x10, (1024 - period) >> 2);
+        s.write(0x11, (1024 - period) & 3);
+        for (unsigned stop : {0x00u, 0x01u}) {
+            for (unsigned wait = 0; wait < period; ++wait) {
+                s.key(2, 1);
+                s.wait(30);
+                s.key(2, 0);
+                s.write(0x14, 0x81);
+                s.wait(3 * period + wait);
+                s.write(0x14, stop);
+                s.wait(40);
+            }
+        }
+        all.push_back(s);
+    }
+    {
         // Released carriers re-keyed by CSM every 3, 4, 5 and 89 frames: M1 of
         // channel 2, M2 of channel 5 and C2 of channel 3 (slots on both sides of
         // where a frame's CSM key-on starts), attack rate 24 (below the
