@@ -197,12 +197,14 @@ constexpr unsigned fastestNoise = 31;
 
 // The parity masks over the noise register that give the noise bit d steps
 // ahead, for d = (2 + b) / 16 modulo the sequence's period 2^17 - 1 (so 8192 x
-// (2 + b)), b = 0 to 7: eight consecutive bits of the noise sequence counted
-// sixteen times finer than the model steps it. Each step ahead turns the mask
-// for bit 0 of the next register into one over this one.
-constexpr std::array<std::uint32_t, 8> lfoNoiseTaps() {
+// (2 + b)), b = 0 to 8: nine consecutive bits of the noise sequence counted
+// sixteen times finer than the model steps it, the eight of the noise wave's
+// value and the ninth the triangle's direction it loads (see stepLfo). Each
+// step ahead turns the mask for bit 0 of the next register into one over this
+// one.
+constexpr std::array<std::uint32_t, 9> lfoNoiseTaps() {
     constexpr std::uint32_t sixteenth = 8192;
-    std::array<std::uint32_t, 8> taps{};
+    std::array<std::uint32_t, 9> taps{};
     std::uint32_t mask = 1;
     std::uint32_t ahead = 0;
     for (unsigned b = 0; b < taps.size(); ++b) {
@@ -212,7 +214,9 @@ constexpr std::array<std::uint32_t, 8> lfoNoiseTaps() {
     }
     return taps;
 }
-constexpr std::array<std::uint32_t, 8> lfoNoiseMasks = lfoNoiseTaps();
+constexpr std::array<std::uint32_t, 9> lfoNoiseMasks = lfoNoiseTaps();
+// The noise wave's value has eight bits; the ninth is the direction.
+constexpr unsigned lfoNoiseValueBits = 8;
 // The LFO reads bits 0-2 of the noise wave's value and bits 3-7 at different
 // points of the frame (see stepLfo).
 constexpr unsigned lfoNoiseLateBits = 3;
@@ -777,19 +781,21 @@ void Ym2151::stepLfo() {
         const std::uint32_t low = extra != 0 ? noiseShift_ : noiseMidFrame_;
         const std::uint32_t high = extra != 0 && nextHalfSteps ? noiseShift_ : noiseBeforeStep_;
         lfoRandom_ = 0;
-        for (unsigned b = 0; b < lfoNoiseMasks.size(); ++b) {
+        for (unsigned b = 0; b < lfoNoiseValueBits; ++b) {
             const std::uint32_t source = b < lfoNoiseLateBits ? low : high;
             lfoRandom_ |= static_cast<unsigned>((std::popcount(lfoNoiseMasks[b] & source) & 1) ^ 1)
                           << b;
         }
         // Under the noise wave a step loads the phase with the noise bits
         // (uninverted), the wave's value being the phase inverted as the saw's
-        // is: a wave selected after the noise carries on from them, and the
+        // is, and the ninth bit, the triangle's direction, with the next noise
+        // bit: a wave selected after the noise carries on from them, and the
         // noise selected after another wave holds its value until the next
         // step (measured with the noise switched to and from the other waves,
         // the AM read off the noise channel's level; stream lfo_noise_switched).
         if (waveWritten_ == noiseWave) {
             lfoPhase_ = ~lfoRandom_ & 0xFF;
+            triangleRising_ = (std::popcount(lfoNoiseMasks[lfoNoiseValueBits] & high) & 1) != 0;
             triangleAm_ = triangleRising_ ? lfoPhase_ : 255 - lfoPhase_;
         }
         lfoFramesSinceStep_ = 0;

@@ -45,8 +45,8 @@
 // slots before C1 of channel 7). PM's sign changes with the phase's first
 // step, a second step of the rate multiplier reaches it with the magnitude.
 // A write of LFRQ restarts the count of the LFO's prescaler turns. Under the
-// noise wave a step loads the phase with the noise bits, the wave's value being
-// the phase inverted: another wave carries on from there. The test
+// noise wave a step loads the phase and the direction with noise bits, the
+// wave's value being the phase inverted: another wave carries on from there. The test
 // register's LFO reset holds the phase at 0; the prescaler and the rate
 // multiplier's step count run on through it. The phase has a ninth bit, the
 // triangle's direction; under the triangle it counts two a step, under the
@@ -91,8 +91,7 @@
 // (CLKA 1023, 1022), and a KON key-on between two CSM key-ons a few frames apart at some timings,
 // can differ by a step; the LFO reset taking hold while PM is not 0 differs for a few frames;
 // the noise wave selected in the frame of an LFO step can load the phase with a value a little
-// off, the triangle selected after the noise wave differs, and so can PM around a switch to or
-// from the noise wave.
+// off, and PM around a switch to or from the noise wave can differ.
 #pragma once
 
 #include <array>

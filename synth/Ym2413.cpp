@@ -329,7 +329,7 @@ void Ym2413::attackStep(Slot& slot, int rate, const EnvelopeClock& clock) {
         attackShift = 4;
     if (attackShift > 0 && slot.level > 0)
         slot.level =
-            static_cast<std::uint8_t>(std::max(0, slot.level - (slot.level >> attackShift) - 1));
+            static_cast<std::uint16_t>(std::max(0, slot.level - (slot.level >> attackShift) - 1));
 }
 
 void Ym2413::fallStep(Slot& slot, const Setup& setup, EnvelopeState stepping, int rate,
@@ -346,7 +346,7 @@ void Ym2413::fallStep(Slot& slot, const Setup& setup, EnvelopeState stepping, in
     // The fall ends at 124: from there the slot goes silent (an attack that starts there keeps
     // the level).
     if (slot.level < 124) {
-        slot.level = static_cast<std::uint8_t>(slot.level + increment);
+        slot.level = static_cast<std::uint16_t>(slot.level + increment);
         slot.silenceLate = 0;
     } else if (slot.silenceLate > 0)
         --slot.silenceLate;
@@ -413,8 +413,12 @@ std::uint32_t Ym2413::phaseStep(const Setup& setup, int frameOffset) const {
 
 std::int16_t Ym2413::operatorOutput(std::uint32_t phase10, int attenuation, int halfSineMask) {
     const int negative = fm::negativeHalf(phase10);
-    int magnitude = fm::sineMagnitude<fm::mantissaBits>(phase10, static_cast<unsigned>(attenuation)
-                                                                     << attenuationShift);
+    // The log-sine and the envelope's attenuation stay below 17 octaves together, and the
+    // 11-bit mantissa is gone from 11 octaves down: a plain shift gives the chip's 0 for the rest.
+    static_assert(((fm::logSin[0] + (maxLevel << attenuationShift)) >> 8) < 32);
+    const unsigned level = fm::logSinHalf[phase10 & (fm::phaseMask >> 1)] +
+                           (static_cast<unsigned>(attenuation) << attenuationShift);
+    int magnitude = fm::expMantissa[level & 0xff] >> (level >> 8);
     magnitude &= ~(halfSineMask & -negative); // the muted negative half-wave: a negative zero
     return static_cast<std::int16_t>((magnitude ^ -negative) * 2);
 }
@@ -450,9 +454,11 @@ void Ym2413::modulate() {
 }
 
 int Ym2413::frame() {
-    const bool wrote = stale_;
-    if (wrote) applyWrites();
-    return rhythmMode() ? turn<true>(wrote) : turn<false>(wrote);
+    if (stale_) {
+        applyWrites();
+        return rhythmMode() ? turn<true, true>() : turn<false, true>();
+    }
+    return rhythmMode() ? turn<true, false>() : turn<false, false>();
 }
 
 void Ym2413::applyWrites() {
@@ -587,7 +593,7 @@ void Ym2413::applyWrites() {
     }
 }
 
-template <bool rhythm> int Ym2413::turn(bool wrote) {
+template <bool rhythm, bool wrote> int Ym2413::turn() {
     const std::array<Rates, 18>& oldRates = ratesBeforeWrites_;
     // The noise generator, a 23-bit shift register fed back from bits 0 and 14, steps once per
     // slot; the hi-hat and the snare drum take its output after the 13th and the 16th step.

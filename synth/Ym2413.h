@@ -108,7 +108,8 @@ private:
         std::int16_t lastFeedback;  // the sum of the two outputs fed back into it
         std::uint32_t earlierPhase; // the same for the output before
         std::int16_t earlierFeedback;
-        std::uint8_t level; // 7-bit attenuation in 0.375 dB steps
+        std::uint16_t level; // 7-bit attenuation in 0.375 dB steps (not a byte: a byte store
+                             // may alias anything, so the frame loop would reload around it)
         EnvelopeState state;
         EnvelopeState rateState; // the state whose rate applies now: the chip's one-frame lag
         bool keyOn;
@@ -116,7 +117,7 @@ private:
         bool instantAttack; // attack rate 15: full level from the frame after the attack starts
         bool phaseReset;    // the attack started: the phase restarts after this frame's output
         bool settled;       // no key change or new state pending: the state's rate steps
-        std::uint8_t silenceLate; // falls left at 124 after a key-off at once in the attack
+        std::uint16_t silenceLate; // falls left at 124 after a key-off at once in the attack
         bool turnAhead; // a melody modulator of channels 3-8 keyed on, or left by rhythm mode
                         // switched off: its phase a turn ahead
     };
@@ -169,8 +170,9 @@ private:
     // Brings the decoded setups up to date after writes, and what the slots that take a write a
     // turn early have done with it already (out of the frame's path: writes are rare).
     [[gnu::noinline]] void applyWrites();
-    // The turn of the 18 slots and the pins, with rhythm mode off or on.
-    template <bool rhythm> int turn(bool wrote);
+    // The turn of the 18 slots and the pins, with rhythm mode off or on, in a frame with or
+    // without writes.
+    template <bool rhythm, bool wrote> int turn();
     static void keySlot(Slot& slot, bool on);
     // The envelope counter as the slots of one place in the turn see it in a frame.
     struct EnvelopeClock {

@@ -1,6 +1,7 @@
-// Frames per CPU second of the YM2413 model on a busy register stream (all nine channels
-// sounding, vibrato and tremolo on, a key change every few hundred frames), beside the fast
-// reference emulator's OPLL on the same stream when ../shared/reference is there.
+// Frames per CPU second of the YM2413 model on two busy register streams, beside the fast
+// reference emulator's OPLL on the same streams when ../shared/reference is there: melody (all
+// nine channels sounding, vibrato and tremolo on, a key change every few hundred frames) and
+// rhythm (six melody channels, the five drums struck every other burst).
 #include "synth/Ym2413.h"
 
 #include <benchmark/benchmark.h>
@@ -37,22 +38,38 @@ std::vector<Write> setupWrites() {
     return w;
 }
 
-std::array<Write, 2> burst(std::uint32_t n) {
-    const auto ch = static_cast<std::uint8_t>(n % 9);
-    return {
+// The rhythm register: rhythm mode on, with the five drums' key bits.
+constexpr std::uint8_t rhythmRegister = 0x0e;
+constexpr std::uint8_t rhythmOn = 0x20;
+constexpr std::uint8_t allDrums = 0x1f;
+
+// One burst: a note change on a channel (channels 0-5 only with the drums), and with the drums
+// all five struck (odd bursts) or released (even bursts).
+std::vector<Write> burst(std::uint32_t n, bool drums) {
+    const auto ch = static_cast<std::uint8_t>(n % (drums ? 6 : 9));
+    std::vector<Write> w = {
         Write{static_cast<std::uint8_t>(0x10 + ch),
               static_cast<std::uint8_t>(0x80 + (n * 29) % 120)},
         Write{static_cast<std::uint8_t>(0x20 + ch), static_cast<std::uint8_t>(0x15 + (n % 3) * 2)}};
+    if (drums)
+        w.push_back(
+            {rhythmRegister, static_cast<std::uint8_t>(n % 2 ? rhythmOn | allDrums : rhythmOn)});
+    return w;
+}
+
+bool drumsOf(const benchmark::State& state) {
+    return state.range(0) != 0;
 }
 
 void ym2413Model(benchmark::State& state) {
     synth::Ym2413 chip;
     for (const Write& w : setupWrites())
         chip.write(w.address, w.data);
+    const bool drums = drumsOf(state);
     std::array<std::int16_t, framesPerBurst> out{};
     std::uint32_t n = 0;
     for (auto _ : state) {
-        for (const Write& w : burst(n++))
+        for (const Write& w : burst(n++, drums))
             chip.write(w.address, w.data);
         chip.generate(out.data(), out.size());
         benchmark::DoNotOptimize(out.data());
@@ -60,7 +77,7 @@ void ym2413Model(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * framesPerBurst));
     state.SetLabel("frames");
 }
-BENCHMARK(ym2413Model)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ym2413Model)->ArgName("drums")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 #ifdef TONRIG_YM2413_FAST_REFERENCE
 class NoHost : public ymfm::ymfm_interface {};
@@ -71,10 +88,11 @@ void ym2413FastReference(benchmark::State& state) {
     chip.reset();
     for (const Write& w : setupWrites())
         chip.write(0, w.address), chip.write(1, w.data);
+    const bool drums = drumsOf(state);
     std::array<ymfm::ym2413::output_data, framesPerBurst> out{};
     std::uint32_t n = 0;
     for (auto _ : state) {
-        for (const Write& w : burst(n++))
+        for (const Write& w : burst(n++, drums))
             chip.write(0, w.address), chip.write(1, w.data);
         chip.generate(out.data(), static_cast<std::uint32_t>(out.size()));
         benchmark::DoNotOptimize(out.data());
@@ -82,7 +100,7 @@ void ym2413FastReference(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * framesPerBurst));
     state.SetLabel("frames");
 }
-BENCHMARK(ym2413FastReference)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ym2413FastReference)->ArgName("drums")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 #endif
 
 } // namespace

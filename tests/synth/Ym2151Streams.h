@@ -629,8 +629,9 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
-        // The noise wave switched to and from the saw and the square at two
-        // rates without the rate multiplier's extra steps, AM on the noise (whose level shows it
+        // The noise wave switched to and from the saw, the square and the
+        // triangle at two rates without the rate multiplier's extra steps, AM
+        // on the noise (whose level shows it
         // exactly): a step under the noise loads the phase, the wave after it carries on from
         // there.
         Stream s("lfo_noise_switched");
@@ -644,7 +645,7 @@ inline std::vector<Stream> comparisonStreams() {
         for (const unsigned rate : {0xC0, 0xA0}) {
             s.write(0x18, rate);
             for (unsigned i = 0; i < 24; ++i) {
-                s.write(0x1B, (i & 1) == 0 ? 3 : (i / 2) % 2);
+                s.write(0x1B, (i & 1) == 0 ? 3 : (i / 2) % 3);
                 s.wait(150 + 37 * (i % 5));
             }
         }
