@@ -275,6 +275,7 @@ void Ym2151::reset() {
     pmTakenBefore_ = 0;
     amBefore_.fill(0);
     waveWritten_ = 0;
+    rateWritten_ = 0;
     waveWrittenBefore_ = 0;
     slots_.fill(Slot{});
     channels_.fill(Channel{});
@@ -328,6 +329,8 @@ void Ym2151::reset() {
 void Ym2151::write(std::uint8_t address, std::uint8_t data) {
     // The multipliers see a waveform selected at once (see LfoMultiplier::clock).
     if (address == Regs::lfoWaveform) waveWritten_ = Regs::lfoWaveField::of(data);
+    // So does LFRQ the rate multiplier's extra step (see stepLfo()).
+    if (address == Regs::lfoFrequency) rateWritten_ = data;
     // A depth reaches the LFO's multiplier at once, bit by bit (see stepLfo()).
     if (address == Regs::lfoDepth)
         (Regs::depthSelectField::of(data) ? pmMultiplier_ : amMultiplier_).depth =
@@ -760,15 +763,21 @@ void Ym2151::stepLfo() {
             unsigned trailingZeros = 0;
             while (((lfoSteps_ >> trailingZeros) & 1) == 0)
                 ++trailingZeros;
-            extra = (registers_.lfoRate() >> (3 - trailingZeros)) & 1;
+            extra = (rateWritten_ >> (3 - trailingZeros)) & 1;
         }
         // The phase has a ninth bit, the triangle's direction: the triangle
         // falls from 255 as the phase rises through its first 256 values and
         // rises from 0 through the next. Under the triangle the phase counts
-        // two a step, under the other waves one.
+        // two a step, under the other waves one. The step's first count goes
+        // by the waveform the slots have taken up; the rate multiplier's extra
+        // count goes by the LFRQ and waveform as written, those of the step's
+        // own frame included (measured by switching from the saw to the
+        // triangle and back, LFRQ rewritten two frames later, at every frame
+        // of the prescaler's turn; stream lfo_wave_switched_at_steps).
         const unsigned stride = registers_.lfoWave() == triangleWave ? 2 : 1;
+        const unsigned extraStride = waveWritten_ == triangleWave ? 2 : 1;
         const unsigned phase =
-            (triangleRising_ ? triangleDirection : 0) + lfoPhase_ + (1 + extra) * stride;
+            (triangleRising_ ? triangleDirection : 0) + lfoPhase_ + stride + extra * extraStride;
         triangleRising_ = (phase & triangleDirection) != 0;
         lfoPhase_ = phase & 0xFF;
         triangleAm_ = triangleRising_ ? lfoPhase_ : 255 - lfoPhase_;

@@ -50,8 +50,9 @@
 // register's LFO reset holds the phase at 0; the prescaler and the rate
 // multiplier's step count run on through it. The phase has a ninth bit, the
 // triangle's direction; under the triangle it counts two a step, under the
-// other waves one, and each wave carries on from the phase the one before
-// left. A waveform selected reaches the multipliers
+// other waves one (the rate multiplier's extra count by the LFRQ and waveform
+// written up to the step's frame), and each wave carries on from the phase the
+// one before left. A waveform selected reaches the multipliers
 // at once, bit by bit of their turn (see LfoMultiplier::clock); a PM product
 // of 128 or more that a turn of mixed waves gives turns the sign over. In a
 // frame the LFO steps in, PMD's bit 0 multiplies the noise wave's sign spread
@@ -223,6 +224,7 @@ private:
     std::array<unsigned, 4> pmMagnitudeBefore_{};
     unsigned waveWritten_ = 0;       // W as last written, before the slots take it up
     unsigned waveWrittenBefore_ = 0; // and as it stood at the frame before's start
+    unsigned rateWritten_ = 0;       // LFRQ as last written, before the slots take it up
     unsigned lfoCycle_ = 0;          // the free-running eight-frame cycle of the multipliers
     std::array<Slot, 32> slots_{};
     std::array<Channel, 8> channels_{};

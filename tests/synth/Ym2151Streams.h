@@ -732,6 +732,30 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The saw switched to the triangle and back (and the square to the
+        // triangle), LFRQ rewritten from a fast rate with double steps to a
+        // slow one two frames after, each switch a frame later in the
+        // prescaler's turn than the one before: the wave's write, or LFRQ's,
+        // in the frame of a step. PM at PMD 127 on a sine.
+        Stream s("lfo_wave_switched_at_steps");
+        s.write(0x19, 0x80 | 127);
+        s.channel(4, 7, 0, 3, 7, 0);
+        Operator o;
+        o.mul = 3;
+        s.op(4, 3, o);
+        s.note(4, 0x40);
+        s.key(4, 8);
+        for (unsigned i = 0; i < 24; ++i) {
+            s.write(0x18, (i & 4) != 0 ? 0xF7 : 0xFF);
+            s.write(0x1B, i < 16 ? (i & 1) * 2 : 1);
+            s.wait(37 + i);
+            s.write(0x1B, i < 16 ? 2 - (i & 1) * 2 : 2);
+            s.write(0x18, 0x10);
+            s.wait(60);
+        }
+        all.push_back(s);
+    }
+    {
         // NFRQ changed often between odd and even rates, some of the writes
         // coming as the noise timer is about to fire.
         Stream s("noise_rate_changes");
