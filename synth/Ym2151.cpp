@@ -311,6 +311,7 @@ void Ym2151::reset() {
     csmKeyLate_ = false;
     csmKeyNext_ = false;
     timerALoadBefore_ = false;
+    timerALoadBefore2_ = false;
     csmBefore_ = false;
     lateLeft_ = 0;
     previousLeft_ = 0;
@@ -668,10 +669,12 @@ void Ym2151::stepTimers() {
     // The period reaches the timer a frame after a write.
     const unsigned period = timerAPeriod_;
     timerAPeriod_ = registers_.timerAPeriod();
-    // LDA or CSM cleared reaches the timer a frame after the write: an overflow
-    // in that frame still happens and still keys (stream csm_stopped).
-    const bool load = registers_.timerALoad() || timerALoadBefore_;
+    // CSM cleared reaches the timer a frame after the write, LDA cleared two:
+    // an overflow in those frames still happens and still keys (stream
+    // csm_stopped).
+    const bool load = registers_.timerALoad() || timerALoadBefore_ || timerALoadBefore2_;
     const bool csm = registers_.csm() || csmBefore_;
+    timerALoadBefore2_ = timerALoadBefore_;
     timerALoadBefore_ = registers_.timerALoad();
     csmBefore_ = registers_.csm();
     if (load && ++timerA_ >= timerAOverflow) {

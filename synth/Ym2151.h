@@ -21,8 +21,9 @@
 // the model reproduces where):
 //   - 0x01-0x1F (test, noise, timers, LFO): from frame 0 (NE chooses
 //     between the noise and C2 of channel 7 as their value reaches the DAC,
-//     so for the value computed in the frame before); CLKA, and LDA or CSM
-//     cleared, reach timer A a frame later; a load of timer A overflows it two frames on;
+//     so for the value computed in the frame before); CLKA and CSM cleared
+//     reach timer A a frame later, LDA cleared two frames later; a load of timer A overflows it two
+//     frames on;
 //   - 0x20-0x3F (channel registers): from frame 0 for the slots from M2 of
 //     channel 4 on, frame 1 for the slots before it; RL and which roles the
 //     connection sends out reach the sums at once: every slot's value from
@@ -88,7 +89,7 @@
 // triangle wave's AM is
 // deep can come a frame early; a voice re-keyed a few frames after its key-off can, at some
 // timings, differ for a few frames; CSM with timer A overflowing every frame or every other frame
-// (CLKA 1023, 1022), or with LDA cleared (CSM kept) two frames before an overflow, and a KON key-on
+// (CLKA 1023, 1022), and a KON key-on
 // between two CSM key-ons a few frames apart at some timings, can differ by a step; the LFO reset
 // taking hold while PM is not 0 differs for a few frames; the noise wave selected in the frame of
 // an LFO step can load the phase with a value a little off, and PM around a switch to or from the
@@ -269,6 +270,7 @@ private:
     bool csmKeyNext_ = false;       // it overflows in the next frame with CSM set
     bool timerALoadBefore_ = false; // LDA and CSM as the frame before saw them
     bool csmBefore_ = false;
+    bool timerALoadBefore2_ = false; // LDA as the frame two before saw it
 
     // Writes not yet taken up by the slot pipeline.
     std::vector<PendingWrite> pending_;

@@ -1025,9 +1025,10 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
-        // CSM re-keying a released carrier every 8 frames, then CSM cleared
-        // (LDA kept, or cleared with it) at each frame between two overflows:
-        // cleared in the frame before an overflow, CSM still keys in it.
+        // CSM re-keying a released carrier every 8 frames, then CSM, LDA or
+        // both cleared at each frame between two overflows: CSM cleared in the
+        // frame before an overflow still keys in it, LDA cleared in either of
+        // the two frames before it still lets the timer overflow.
         Stream s("csm_stopped");
         s.channel(2, 7, 0);
         Operator o;
@@ -1037,7 +1038,7 @@ inline std::vector<Stream> comparisonStreams() {
         constexpr unsigned period = 8;
         s.write(0x10, (1024 - period) >> 2);
         s.write(0x11, (1024 - period) & 3);
-        for (unsigned stop : {0x00u, 0x01u}) {
+        for (unsigned stop : {0x00u, 0x01u, 0x80u}) {
             for (unsigned wait = 0; wait < period; ++wait) {
                 s.key(2, 1);
                 s.wait(30);
