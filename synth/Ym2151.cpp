@@ -971,7 +971,10 @@ template <unsigned role, bool pending>
         } else {
             const bool csmNow = slot < firstCsmSlot ? csmKeyLate_ : csmKey_;
             const bool csm = csmNow && !s.keyedBefore;
-            if (csmNow && !s.keyRegister) s.holdLevel = !s.keyOnNext;
+            // The level holds only in the frame of a key-on, and not when CSM
+            // keys again in the next frame: keyed every frame, the attack steps
+            // from the first (stream csm_every_frame).
+            if (csmNow && !s.keyRegister && !s.keyed) s.holdLevel = !s.keyOnNext && !csmNext;
             s.keyedBefore = s.keyed && !s.csmKeyed;
             const bool wasKeyed = s.keyed;
             released = keyEnvelope(slot, s.keyRegister || csm);

@@ -181,7 +181,8 @@ struct Floor {
     double equalShare;
     double serDb;
 };
-const std::map<std::string, Floor> floors{{"lfo_noise_switched", {0.948, 31.5}}};
+const std::map<std::string, Floor> floors{{"lfo_noise_switched", {0.948, 31.5}},
+                                          {"csm_every_frame", {0.854, 49.7}}};
 
 TEST(Ym2151Reference, StreamsFrameByFrame) {
 #ifndef TONRIG_HAVE_OPM_ORACLE

@@ -1025,6 +1025,35 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // CSM keying every frame (CLKA 1023) released carriers, M1 and C2 of
+        // channel 4 (on both sides of where a frame's CSM key-on starts), at
+        // attack rates 24 and 20, loaded at three envelope-counter phases: the
+        // level does not hold in the frame of the first key-on, and the key
+        // then stays on, the attack stepping at the envelope's pace.
+        Stream s("csm_every_frame");
+        s.channel(4, 7, 0);
+        s.note(4, 0x42);
+        s.write(0x10, 0xFF);
+        s.write(0x11, 0x03);
+        for (unsigned ar : {24u, 20u}) {
+            Operator o;
+            o.ar = ar, o.d1r = 6, o.d1l = 2, o.rr = 9;
+            s.op(4, 0, o);
+            s.op(4, 3, o);
+            for (unsigned gap = 0; gap < 3; ++gap) {
+                s.key(4, 1 | 8);
+                s.wait(30);
+                s.key(4, 0);
+                s.wait(20 + gap);
+                s.write(0x14, 0x81);
+                s.wait(150);
+                s.write(0x14, 0x00);
+                s.wait(1500);
+            }
+        }
+        all.push_back(s);
+    }
+    {
         // CSM re-keying a released carrier every 8 frames, then CSM, LDA or
         // both cleared at each frame between two overflows: CSM cleared in the
         // frame before an overflow still keys in it, LDA cleared in either of
