@@ -983,8 +983,11 @@ template <unsigned role, bool pending>
             } else if (s.keyed && !wasKeyed) {
                 s.csmKeyed = true;
             } else if (released && s.csmKeyed) {
+                // Keyed again in the next frame (CLKA 1022), the released
+                // level holds instead (stream csm_every_other_frame).
                 s.csmKeyed = false;
                 released = false;
+                if (csmNext) s.holdLevel = true;
             }
         }
 

@@ -1054,6 +1054,32 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The same every other frame (CLKA 1022): in the frame between two
+        // key-ons the released level holds, the release taking no step.
+        Stream s("csm_every_other_frame");
+        s.channel(4, 7, 0);
+        s.note(4, 0x42);
+        s.write(0x10, 0xFF);
+        s.write(0x11, 0x02);
+        for (unsigned ar : {24u, 20u}) {
+            Operator o;
+            o.ar = ar, o.d1r = 6, o.d1l = 2, o.rr = 9;
+            s.op(4, 0, o);
+            s.op(4, 3, o);
+            for (unsigned gap = 0; gap < 3; ++gap) {
+                s.key(4, 1 | 8);
+                s.wait(30);
+                s.key(4, 0);
+                s.wait(20 + gap);
+                s.write(0x14, 0x81);
+                s.wait(150);
+                s.write(0x14, 0x00);
+                s.wait(1500);
+            }
+        }
+        all.push_back(s);
+    }
+    {
         // CSM re-keying a released carrier every 8 frames, then CSM, LDA or
         // both cleared at each frame between two overflows: CSM cleared in the
         // frame before an overflow still keys in it, LDA cleared in either of
