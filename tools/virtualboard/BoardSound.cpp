@@ -240,6 +240,10 @@ private:
     // The next frames, with every event applied at its frame; then into the
     // file. Called with renderMutex_ held.
     void render(std::int16_t* leftRight, std::size_t frames) {
+        // Events held from an earlier block were known in time: should the
+        // clock's smoothing have moved one of them before this block, it is
+        // applied at the block's first frame, where it stood, and not late.
+        const std::size_t held = due_.size();
         {
             std::lock_guard lock(incomingMutex_);
             due_.insert(due_.end(), incoming_.begin(), incoming_.end());
@@ -253,7 +257,7 @@ private:
             std::uint64_t at = eventFrameAt(event.ms);
             if (at >= end) break;
             if (at < rendered_) {
-                ++lateEvents_;
+                if (applied >= held) ++lateEvents_;
                 at = rendered_;
             }
             const auto before = static_cast<std::size_t>(at - rendered_);

@@ -20,15 +20,16 @@
 // queued: every event is known before the frames around it are rendered
 // while the sound device's own latency stays under the rest of the delay;
 // events that come later than that (a stalled caller, a slower device) are
-// applied at once and counted as late. A jump in the reports (the server
-// ran dry or stalled) re-anchors the clock at once: a resync. Before the
-// first report originMs lies the delay before the start, and should the
-// server's pace part from the wire's clock by more than a few tens of
-// milliseconds, originMs is moved to bring them together again (a resync
-// too): the events of a skipped span sound at its end. Without
-// live sound a thread of its own renders every 10 ms up to 20 ms ago. If the
-// server goes away while playing, that thread takes over: the file still
-// gets everything.
+// applied at once and counted as late (not an event known in time that the
+// clock's smoothing moves a few frames before the block it was held for). A
+// jump in the reports (the server ran dry or stalled) re-anchors the clock at
+// once: a resync. Before the first report originMs lies the delay before the
+// start, and should the server's pace part from the wire's clock by more
+// than a few tens of milliseconds, originMs is moved to bring them together
+// again (a resync too): the events of a skipped span sound at its end.
+// Without live sound a thread of its own renders every 10 ms up to 20 ms
+// ago. If the server goes away while playing, that thread takes over: the
+// file still gets everything.
 //
 // The file gets exactly the frames the server was given, its header kept up
 // to date after every block (a WAV is complete even if the process dies) and
