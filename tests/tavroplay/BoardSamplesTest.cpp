@@ -344,9 +344,9 @@ TEST_F(BoardSamplesTest, SamplesAreHeardWithTheirFmNotesOnTheBoard) {
     // most while Wine's services were still starting), within 1 ms on Linux.
     ASSERT_FALSE(frames.empty()) << "no recording";
 #ifdef _WIN32
-    constexpr double beatWithinMs = 5.0;
+    [[maybe_unused]] constexpr double beatWithinMs = 5.0;
 #else
-    constexpr double beatWithinMs = 1.0;
+    [[maybe_unused]] constexpr double beatWithinMs = 1.0;
 #endif
     const std::vector<std::size_t> heard = onsets(frames, 1, 4800);
     ASSERT_EQ(heard.size(), static_cast<std::size_t>(beats));
