@@ -197,6 +197,34 @@ inline Stream randomStream(std::string name, std::uint32_t seed, std::uint32_t f
 }
 
 // The streams compared with the reference, one feature each.
+// Timer A loaded with CLKA 0x3FC | clkaLow keying, by CSM, a carrier and a
+// modulator of channel 4 after their release, at two attack rates and three
+// load timings.
+inline Stream csmRepeatingStream(std::string name, std::uint8_t clkaLow) {
+    Stream s(std::move(name));
+    s.channel(4, 7, 0);
+    s.note(4, 0x42);
+    s.write(0x10, 0xFF);
+    s.write(0x11, clkaLow);
+    for (unsigned ar : {24u, 20u}) {
+        Operator o;
+        o.ar = ar, o.d1r = 6, o.d1l = 2, o.rr = 9;
+        s.op(4, 0, o);
+        s.op(4, 3, o);
+        for (unsigned gap = 0; gap < 3; ++gap) {
+            s.key(4, 1 | 8);
+            s.wait(30);
+            s.key(4, 0);
+            s.wait(20 + gap);
+            s.write(0x14, 0x81);
+            s.wait(150);
+            s.write(0x14, 0x00);
+            s.wait(1500);
+        }
+    }
+    return s;
+}
+
 inline std::vector<Stream> comparisonStreams() {
     std::vector<Stream> all;
     {
@@ -1024,61 +1052,15 @@ inline std::vector<Stream> comparisonStreams() {
         s.wait(500);
         all.push_back(s);
     }
-    {
-        // CSM keying every frame (CLKA 1023) released carriers, M1 and C2 of
-        // channel 4 (on both sides of where a frame's CSM key-on starts), at
-        // attack rates 24 and 20, loaded at three envelope-counter phases: the
-        // level does not hold in the frame of the first key-on, and the key
-        // then stays on, the attack stepping at the envelope's pace.
-        Stream s("csm_every_frame");
-        s.channel(4, 7, 0);
-        s.note(4, 0x42);
-        s.write(0x10, 0xFF);
-        s.write(0x11, 0x03);
-        for (unsigned ar : {24u, 20u}) {
-            Operator o;
-            o.ar = ar, o.d1r = 6, o.d1l = 2, o.rr = 9;
-            s.op(4, 0, o);
-            s.op(4, 3, o);
-            for (unsigned gap = 0; gap < 3; ++gap) {
-                s.key(4, 1 | 8);
-                s.wait(30);
-                s.key(4, 0);
-                s.wait(20 + gap);
-                s.write(0x14, 0x81);
-                s.wait(150);
-                s.write(0x14, 0x00);
-                s.wait(1500);
-            }
-        }
-        all.push_back(s);
-    }
-    {
-        // The same every other frame (CLKA 1022): in the frame between two
-        // key-ons the released level holds, the release taking no step.
-        Stream s("csm_every_other_frame");
-        s.channel(4, 7, 0);
-        s.note(4, 0x42);
-        s.write(0x10, 0xFF);
-        s.write(0x11, 0x02);
-        for (unsigned ar : {24u, 20u}) {
-            Operator o;
-            o.ar = ar, o.d1r = 6, o.d1l = 2, o.rr = 9;
-            s.op(4, 0, o);
-            s.op(4, 3, o);
-            for (unsigned gap = 0; gap < 3; ++gap) {
-                s.key(4, 1 | 8);
-                s.wait(30);
-                s.key(4, 0);
-                s.wait(20 + gap);
-                s.write(0x14, 0x81);
-                s.wait(150);
-                s.write(0x14, 0x00);
-                s.wait(1500);
-            }
-        }
-        all.push_back(s);
-    }
+    // CSM keying every frame (CLKA 1023) released carriers, M1 and C2 of
+    // channel 4 (on both sides of where a frame's CSM key-on starts), at
+    // attack rates 24 and 20, loaded at three envelope-counter phases: the
+    // level does not hold in the frame of the first key-on, and the key then
+    // stays on, the attack stepping at the envelope's pace. The same every
+    // other frame (CLKA 1022): in the frame between two key-ons the released
+    // level holds, the release taking no step.
+    all.push_back(csmRepeatingStream("csm_every_frame", 0x03));
+    all.push_back(csmRepeatingStream("csm_every_other_frame", 0x02));
     {
         // CSM re-keying a released carrier every 8 frames, then CSM, LDA or
         // both cleared at each frame between two overflows: CSM cleared in the
