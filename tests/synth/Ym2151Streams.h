@@ -200,6 +200,20 @@ inline Stream randomStream(std::string name, std::uint32_t seed, std::uint32_t f
 // Timer A loaded with CLKA 0x3FC | clkaLow keying, by CSM, a carrier and a
 // modulator of channel 4 after their release, at two attack rates and three
 // load timings.
+// 64 notes on C2 of a channel, from note code first on, four codes a group
+// 0x14 apart at KFs spread over 0-63, each under one of eight PMDs in turn.
+inline void keyAcrossNoteCodes(Stream& s, unsigned channel, unsigned first,
+                               const std::array<unsigned, 8>& depths) {
+    for (unsigned i = 0; i < 64; ++i) {
+        s.write(0x19, 0x80 | depths[i / 8]);
+        s.note(channel, first + (i % 4) * 0x14, (i * 21 + i / 4) & 63);
+        s.key(channel, 8);
+        s.wait(100);
+        s.key(channel, 0);
+        s.wait(10);
+    }
+}
+
 inline Stream csmRepeatingStream(std::string name, std::uint8_t clkaLow) {
     Stream s(std::move(name));
     s.channel(4, 7, 0);
@@ -555,14 +569,7 @@ inline std::vector<Stream> comparisonStreams() {
         o.dt1 = 2, o.mul = 3, o.ks = 3, o.d1r = 12, o.d1l = 4, o.d2r = 6, o.rr = 12;
         s.op(1, 3, o);
         const std::array<unsigned, 8> depths{43, 45, 47, 91, 93, 40, 20, 110};
-        for (unsigned i = 0; i < 64; ++i) {
-            s.write(0x19, 0x80 | depths[i / 8]);
-            s.note(1, 0x23 + (i % 4) * 0x14, (i * 21 + i / 4) & 63);
-            s.key(1, 8);
-            s.wait(100);
-            s.key(1, 0);
-            s.wait(10);
-        }
+        keyAcrossNoteCodes(s, 1, 0x23, depths);
         all.push_back(s);
     }
     {
@@ -646,22 +653,14 @@ inline std::vector<Stream> comparisonStreams() {
             s.wait(1);
         s.write(0x18, 0x00);
         const std::array<unsigned, 8> depths{48, 49, 52, 55, 96, 100, 58, 1};
-        for (unsigned i = 0; i < 64; ++i) {
-            s.write(0x19, 0x80 | depths[i / 8]);
-            s.note(2, 0x33 + (i % 4) * 0x14, (i * 21 + i / 4) & 63);
-            s.key(2, 8);
-            s.wait(100);
-            s.key(2, 0);
-            s.wait(10);
-        }
+        keyAcrossNoteCodes(s, 2, 0x33, depths);
         all.push_back(s);
     }
     {
         // The noise wave switched to and from the saw, the square and the
         // triangle at two rates without the rate multiplier's extra steps, AM
-        // on the noise (whose level shows it
-        // exactly): a step under the noise loads the phase, the wave after it carries on from
-        // there.
+        // on the noise (whose level shows it exactly): a step under the noise
+        // loads the phase, the wave after it carries on from there.
         Stream s("lfo_noise_switched");
         s.write(0x19, 127);
         s.write(0x0F, 0x80 | 31);
