@@ -125,7 +125,7 @@ constexpr std::uint32_t unusedCodeStep(unsigned kf) {
 }
 
 // The codes and KF by which DT2 1 and 3 move a note on an unused code (see
-// phaseStep; DT2 2 moves it onto a used code, as the pitch does).
+// noteReached; DT2 2 moves it onto a used code, as the pitch does).
 constexpr unsigned detuneLeavingUnused = 2;
 constexpr std::array<unsigned, 4> unusedCodeDetuneCodes{0, 8, 0, 12};
 constexpr std::array<unsigned, 4> unusedCodeDetuneFraction{0, 0, 0, 32};
@@ -456,11 +456,11 @@ int Ym2151::pitch(unsigned ch) const {
 // four KFs and offsets -508 to 508 (the phase step read from a sine's output:
 // 10,960 of 10,960 fit); compared in the streams pm_carried_from_unused_codes
 // and pm_unused_codes. Gives the note reached as octave << 10 | note code << 6
-// | KF, or nothing where the rule does not apply (a used code, no PM, DT2 set,
-// or a note moved outside the eight octaves).
+// | KF, before DT2 (see noteReached), or nothing where the rule does not apply
+// (a used code, no PM, or a note moved outside the eight octaves).
 std::optional<unsigned> Ym2151::carriedFromUnusedCode(unsigned slot, int pmOffset) const {
     const unsigned kc = registers_.keyCode(slot & 7);
-    if (pmOffset == 0 || (kc & 3) != 3 || registers_.detune2(slot) != 0) return std::nullopt;
+    if (pmOffset == 0 || (kc & 3) != 3) return std::nullopt;
     constexpr int semitonesPerOctave = 12, codesPerGroup = 4, semitonesPerGroup = 3;
     const bool negative = pmOffset < 0;
     const int magnitude = pmOffset == negativeZeroPm ? 0 : std::abs(pmOffset);
@@ -479,38 +479,49 @@ std::optional<unsigned> Ym2151::carriedFromUnusedCode(unsigned slot, int pmOffse
     return code << 6 | static_cast<unsigned>(fraction & 63);
 }
 
+// DT2 comes after the PM: a note the PM leaves on an unused code (see
+// carriedFromUnusedCode) DT2 1 and 3 move by whole groups of four codes (1 by
+// two, 3 by three and 32 KF), so that it stays on an unused code at its small
+// step, unless DT2 3's 32 KF carries; then, as from a used code and under DT2
+// 2, DT2 is added to the pitch, an unused code sounding as the code after it.
+// Measured on the die-shot-derived emulator for code 7 of octave 3 under DT2
+// 3, every KF and every positive PM of PMS 7 (the phase step read from a
+// sine's output: 8,128 of 8,128 fit), and for unused codes of octaves 1-6,
+// eight KFs and PM -2 and -40 under DT2 1 and 3 (streams pm_unused_codes_dt2,
+// pm_carried_from_unused_codes_dt2). Gives the note as carriedFromUnusedCode
+// does, on an unused code only at its small step.
+std::optional<unsigned> Ym2151::noteReached(unsigned slot, int pmOffset) const {
+    const std::optional<unsigned> carried = carriedFromUnusedCode(slot, pmOffset);
+    const unsigned dt2 = registers_.detune2(slot);
+    if (!carried || dt2 == 0) return carried;
+    const unsigned code = *carried >> 6;
+    const unsigned fraction = *carried & 63;
+    if ((code & 3) == 3 && dt2 != detuneLeavingUnused &&
+        fraction + unusedCodeDetuneFraction[dt2] < 64 && code + unusedCodeDetuneCodes[dt2] <= 0x7F)
+        return (code + unusedCodeDetuneCodes[dt2]) << 6 |
+               (fraction + unusedCodeDetuneFraction[dt2]);
+    const unsigned sounding = code + ((code & 3) == 3 ? 1 : 0);
+    const unsigned note = sounding & 15;
+    const int pitch = std::min(static_cast<int>((sounding >> 4) * 768 + (note - (note >> 2)) * 64 +
+                                                fraction + ym2151::coarseDetune[dt2]),
+                               maxPitch);
+    const unsigned semitone = static_cast<unsigned>(pitch % 768) / 64;
+    return (static_cast<unsigned>(pitch / 768) << 4 | (semitone + semitone / 3)) << 6 |
+           static_cast<unsigned>(pitch % 64);
+}
+
 std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
     const unsigned mul = registers_.multiple(slot);
-    const unsigned kc = registers_.keyCode(slot & 7);
-    const unsigned kf = registers_.keyFraction(slot & 7);
-    const bool negative = pmOffset < 0;
     const int pm = pmOffset == negativeZeroPm ? 0 : pmOffset;
     std::uint32_t step = 0;
     unsigned keyCode = 0;
-    // DT2 1 and 3 move a note on an unused code by whole groups of four codes
-    // (1 by two, 3 by three and 32 KF), so that it stays on an unused code
-    // unless KF, after the PM, carries. Measured on the die-shot-derived
-    // emulator for unused codes of octaves 1-6, eight KFs and PM -2 and -40
-    // (stream pm_unused_codes_dt2).
-    const unsigned dt2 = registers_.detune2(slot);
-    const unsigned movedCode = kc + unusedCodeDetuneCodes[dt2];
-    const unsigned movedFraction = kf + unusedCodeDetuneFraction[dt2];
-    if (negative && (kc & 3) == 3 && dt2 != detuneLeavingUnused && movedCode <= 0x7F &&
-        static_cast<int>(kf) + pm >= 0 && static_cast<int>(movedFraction) + pm < 64) {
-        // A negative PM that leaves the note on an unused code (no borrow out
-        // of KF) does not move it to the next code: the step is a small one of
-        // its own.
-        step = (unusedCodeStep(static_cast<unsigned>(static_cast<int>(movedFraction) + pm))
-                << (movedCode >> 4)) >>
-               2;
-        keyCode = movedCode >> 2;
-    } else if (const std::optional<unsigned> carried = carriedFromUnusedCode(slot, pmOffset)) {
-        const unsigned code = *carried >> 6;
+    if (const std::optional<unsigned> reached = noteReached(slot, pmOffset)) {
+        const unsigned code = *reached >> 6;
         const unsigned note = code & 15;
         const unsigned octave = code >> 4;
         step = (note & 3) == 3
-                   ? (unusedCodeStep(*carried & 63) << octave) >> 2
-                   : (ym2151::noteStep[(note - note / 4) * 64 + (*carried & 63)] << octave) >> 2;
+                   ? (unusedCodeStep(*reached & 63) << octave) >> 2
+                   : (ym2151::noteStep[(note - note / 4) * 64 + (*reached & 63)] << octave) >> 2;
         keyCode = code >> 2;
     } else {
         const int coarse = std::clamp(
@@ -553,7 +564,7 @@ void Ym2151::updateStep(unsigned slot) {
 // stays 0.
 std::array<std::uint8_t, 4> Ym2151::envelopeRates(unsigned slot, int pmOffset) const {
     const Slot& s = slots_[slot];
-    const std::optional<unsigned> carried = carriedFromUnusedCode(slot, pmOffset);
+    const std::optional<unsigned> carried = noteReached(slot, pmOffset);
     if (pmOffset == negativeZeroPm) pmOffset = 0;
     const unsigned keyCode =
         carried ? *carried >> 8 : keyCodeOf(std::clamp(s.coarsePitch + pmOffset, 0, maxPitch));

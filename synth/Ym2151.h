@@ -59,12 +59,12 @@
 // of 128 or more that a turn of mixed waves gives turns the sign over. In a
 // frame the LFO steps in, PMD's bit 0 multiplies the noise wave's sign spread
 // over eight bits, not its magnitude (see LfoMultiplier::clock). The key
-// scaling of the envelope rates sees the note after DT2 and PM. DT2 moves a
-// note on an unused code by whole groups of four codes (see phaseStep), so a
-// negative PM leaves it on an unused code as without DT2. Without DT2 a PM
-// moves a note on an unused note code from the code after it, its KF carry
-// stepping over no unused code, a negative one added as a one's complement
-// (see carriedFromUnusedCode).
+// scaling of the envelope rates sees the note after DT2 and PM. A PM moves a
+// note on an unused note code from the code after it, its KF carry stepping
+// over no unused code, a negative one added as a one's complement (see
+// carriedFromUnusedCode); DT2 comes after, moving a note the PM left on an
+// unused code by whole groups of four codes unless its KF carries (see
+// noteReached).
 //
 // Register map: Ym2151Registers.h (one accessor per field, used here too).
 //
@@ -84,8 +84,7 @@
 // at the fastest rates (its values can trail by half a step); the noise wave
 // selected while the LFO runs can differ for a turn of the PM multiplier, and
 // PMD set to 0 while it runs too; a note on an unused note code (3, 7, 11, 15)
-// under a positive PM, or a negative one that borrows from KF, with DT2 set,
-// or moved by DT2 past octave 7, and key code
+// moved by DT2 past octave 7, and key code
 // 0x7F (note 15 of octave 7) under a positive PM; a change of AMS while the
 // triangle wave's AM is
 // deep can come a frame early; a voice re-keyed a few frames after its key-off can, at some
@@ -184,6 +183,7 @@ private:
     int pitch(unsigned ch) const;
     std::uint32_t phaseStep(unsigned slot, int pmOffset) const;
     std::optional<unsigned> carriedFromUnusedCode(unsigned slot, int pmOffset) const;
+    std::optional<unsigned> noteReached(unsigned slot, int pmOffset) const;
     std::array<std::uint8_t, 4> envelopeRates(unsigned slot, int pmOffset) const;
     unsigned envelopeRate(unsigned slot) const;
     static void enterState(Slot& s, EgState state);

@@ -573,6 +573,24 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The same under DT2 3 (three groups of codes and 32 KF) and DT2 1 (two
+        // groups), which come after the PM: PMDs whose offsets carry KF into an
+        // unused code with and without a carry of DT2 3's 32 KF after it, and
+        // others that land on a used code.
+        Stream s("pm_carried_from_unused_codes_dt2");
+        s.write(0x18, 0x00);
+        s.write(0x1B, 1);
+        s.channel(1, 7, 0, 3, 7, 0);
+        Operator o;
+        o.dt1 = 2, o.mul = 3, o.ks = 3, o.d1r = 12, o.d1l = 4, o.d2r = 6, o.rr = 12, o.dt2 = 3;
+        s.op(1, 3, o);
+        keyAcrossNoteCodes(s, 1, 0x13, {40, 41, 25, 72, 73, 88, 30, 120});
+        o.dt2 = 1;
+        s.op(1, 3, o);
+        keyAcrossNoteCodes(s, 1, 0x27, {40, 41, 25, 72, 73, 88, 30, 120});
+        all.push_back(s);
+    }
+    {
         // AMD and PMD rewritten at every frame of the multipliers' eight-frame
         // cycle, between depths whose low bits differ, under waves held still
         // (LFRQ 0): the square at its first half, then the saw stopped where
