@@ -59,7 +59,9 @@
 // of 128 or more that a turn of mixed waves gives turns the sign over. In a
 // frame the LFO steps in, PMD's bit 0 multiplies the noise wave's sign spread
 // over eight bits, not its magnitude (see LfoMultiplier::clock). The key
-// scaling of the envelope rates sees the note after DT2 and PM. DT2 moves a
+// scaling of the envelope rates sees the note after DT2 and PM. A note DT2
+// moves past the top of octave 7 stays there for the PM, which counts from it;
+// only the sum is held at the top. DT2 moves a
 // note on an unused code by whole groups of four codes (see phaseStep), so a
 // negative PM leaves it on an unused code as without DT2. Without DT2 a PM
 // moves a note on an unused note code from the code after it, its KF carry
