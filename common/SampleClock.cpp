@@ -23,12 +23,19 @@ void SampleClock::observe(std::uint64_t frame, std::int64_t heardNs) {
         return;
     }
     const double difference = reported - *originNs_;
-    if (std::abs(difference) > static_cast<double>(reanchorNanoseconds)) {
-        originNs_ = reported;
-        reports_ = 1;
+    const double bound = static_cast<double>(reanchorNanoseconds);
+    if (std::abs(difference) > bound) {
+        if (!farOriginNs_ || std::abs(reported - *farOriginNs_) > bound) {
+            farOriginNs_ = reported;
+            return;
+        }
+        originNs_ = (reported + *farOriginNs_) / 2;
+        farOriginNs_.reset();
+        reports_ = 2;
         ++reanchors_;
         return;
     }
+    farOriginNs_.reset();
     ++reports_;
     *originNs_ += difference * std::max(smoothing, 1.0 / static_cast<double>(reports_));
 }

@@ -5,8 +5,11 @@
 // the first of them will be heard (now plus the latency its server reports); the clock keeps the
 // host time of frame 0 from these reports, smoothed, so that the jitter of single reports does not
 // move a start, while a device whose clock runs apart from the host's (a sound card's crystal, some
-// parts in 10^4) is followed report by report and never drifts. A report that lies far from the
-// estimate (the output ran dry, or the server stalled) re-anchors it at once.
+// parts in 10^4) is followed report by report and never drifts. When the output's timing really
+// moves (it ran dry, or the server stalled), every report from then on lies far from the estimate:
+// the second such report in a row, agreeing with the first, re-anchors it. A lone report far off
+// (the reporting thread woken late on a loaded machine, between reading the server's latency and
+// the host's clock) moves nothing.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +19,8 @@ namespace platform {
 
 class SampleClock {
 public:
-    // Beyond this a report re-anchors the clock rather than nudging it.
+    // Beyond this a report does not nudge the clock: with the next one it
+    // re-anchors it, alone it is passed over.
     static constexpr std::int64_t reanchorNanoseconds = 10'000'000;
     // Each report moves the estimate by this fraction of its difference;
     // the first ones (after an anchoring) by their share of those so far, so
@@ -41,7 +45,8 @@ private:
     std::uint32_t rate_;
     std::optional<double> originNs_; // host time of frame 0
     std::uint64_t reanchors_ = 0;
-    std::uint64_t reports_ = 0; // since the last anchoring
+    std::uint64_t reports_ = 0;         // since the last anchoring
+    std::optional<double> farOriginNs_; // the last report, when it lay far off
 };
 
 } // namespace platform

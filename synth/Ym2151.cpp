@@ -524,9 +524,13 @@ std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
                    : (ym2151::noteStep[(note - note / 4) * 64 + (*reached & 63)] << octave) >> 2;
         keyCode = code >> 2;
     } else {
-        const int coarse = std::clamp(
-            pitch(slot & 7) + static_cast<int>(ym2151::coarseDetune[registers_.detune2(slot)]), 0,
-            maxPitch);
+        // A note that DT2 moves past the top of octave 7 keeps its place
+        // there for the PM, which counts from it (a negative PM does not start
+        // from the top); only the sum is held at the top (measured with DT2
+        // 1-3 on notes of octaves 6 and 7 under PM of both signs; stream
+        // pm_past_octave_7).
+        const int coarse =
+            pitch(slot & 7) + static_cast<int>(ym2151::coarseDetune[registers_.detune2(slot)]);
         const int index = std::clamp(coarse + pm, 0, maxPitch);
         const unsigned octave = static_cast<unsigned>(index) / 768;
         step = (ym2151::noteStep[static_cast<unsigned>(index) % 768] << octave) >> 2;
@@ -579,8 +583,7 @@ std::array<std::uint8_t, 4> Ym2151::envelopeRates(unsigned slot, int pmOffset) c
 void Ym2151::updateRates(unsigned slot) {
     Slot& s = slots_[slot];
     s.coarsePitch =
-        std::min(pitch(slot & 7) + static_cast<int>(ym2151::coarseDetune[registers_.detune2(slot)]),
-                 maxPitch);
+        pitch(slot & 7) + static_cast<int>(ym2151::coarseDetune[registers_.detune2(slot)]);
     s.keyScaleShift = static_cast<std::uint8_t>(3 - registers_.keyScale(slot));
     s.rateBases[static_cast<unsigned>(EgState::attack)] =
         static_cast<std::uint8_t>(registers_.attackRate(slot) * 2);

@@ -59,12 +59,13 @@
 // of 128 or more that a turn of mixed waves gives turns the sign over. In a
 // frame the LFO steps in, PMD's bit 0 multiplies the noise wave's sign spread
 // over eight bits, not its magnitude (see LfoMultiplier::clock). The key
-// scaling of the envelope rates sees the note after DT2 and PM. A PM moves a
-// note on an unused note code from the code after it, its KF carry stepping
-// over no unused code, a negative one added as a one's complement (see
-// carriedFromUnusedCode); DT2 comes after, moving a note the PM left on an
-// unused code by whole groups of four codes unless its KF carries (see
-// noteReached).
+// scaling of the envelope rates sees the note after DT2 and PM. A note DT2
+// moves past the top of octave 7 stays there for the PM, which counts from it;
+// only the sum is held at the top. A PM moves a note on an unused note code
+// from the code after it, its KF carry stepping over no unused code, a
+// negative one added as a one's complement (see carriedFromUnusedCode); DT2
+// comes after, moving a note the PM left on an unused code by whole groups of
+// four codes unless its KF carries (see noteReached).
 //
 // Register map: Ym2151Registers.h (one accessor per field, used here too).
 //

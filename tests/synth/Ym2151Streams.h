@@ -413,6 +413,38 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // Notes that DT2 moves past the top of octave 7 under the square wave's
+        // PM of both signs, small and large (PMS 3 and 6): the PM counts from
+        // the note past the top, not from the top. KS 3 and a decay rate let
+        // the key code reach the envelope too.
+        Stream s("pm_past_octave_7");
+        s.write(0x18, 0xFF);
+        s.write(0x19, 0x80 | 0x7F);
+        s.write(0x1B, 1);
+        Operator o;
+        o.ks = 3;
+        o.d1r = 6;
+        o.d1l = 15;
+        o.rr = 15;
+        s.op(2, 3, o);
+        for (unsigned pms : {3u, 6u}) {
+            s.channel(2, 7, 0, 3, pms, 0);
+            for (unsigned kc : {0x6Eu, 0x76u, 0x7Au, 0x7Du}) {
+                for (unsigned dt2 : {1u, 2u, 3u}) {
+                    s.write(0xC0 + 26, dt2 << 6);
+                    for (unsigned kf : {0u, 40u}) {
+                        s.note(2, kc, kf);
+                        s.key(2, 8);
+                        s.wait(150);
+                        s.key(2, 0);
+                        s.wait(10);
+                    }
+                }
+            }
+        }
+        all.push_back(s);
+    }
+    {
         // The rate multiplier's double steps carry the saw's phase across each
         // half of the wave (lfo_wave2 does so for the triangle).
         Stream s("lfo_double_steps");

@@ -67,17 +67,42 @@ TEST(SampleClock, FollowsTheReportsThroughTheirJitterAndADriftingDevice) {
                 1.0 * millisecond);
 }
 
-TEST(SampleClock, ReanchorsAtOnceWhenTheOutputRanDry) {
+TEST(SampleClock, ReanchorsWhenTwoReportsInARowSayTheOutputRanDryAndPassesOverALoneOne) {
     SampleClock clock(rate);
     Device device{0, 0};
-    for (std::int64_t now = 0; now < second; now += 10 * millisecond)
-        clock.observe(device.frameAt(now), device.heardAt(device.frameAt(now)));
+    std::int64_t now = 0;
+    const auto report = [&](std::int64_t lateBy) {
+        clock.observe(device.frameAt(now), device.heardAt(device.frameAt(now)) + lateBy);
+        now += 10 * millisecond;
+    };
+    while (now < second)
+        report(0);
+    // The reporting thread woken 30 ms late once, then 12 ms late twice with
+    // good reports between: the clock stays where the device is.
+    report(30 * millisecond);
+    report(0);
+    report(12 * millisecond);
+    report(0);
+    report(-12 * millisecond);
+    report(0);
+    EXPECT_EQ(clock.reanchors(), 0u);
+    EXPECT_NEAR(errorMs(clock, device, now), 0.0, 0.1);
+    // Two far reports in a row that disagree by more than the bound are two
+    // lone ones too.
+    report(15 * millisecond);
+    report(40 * millisecond);
+    report(0);
+    EXPECT_EQ(clock.reanchors(), 0u);
+    EXPECT_NEAR(errorMs(clock, device, now), 0.0, 0.1);
     // The output ran dry for 50 ms: every frame from here on is heard that
-    // much later. The next report moves the clock all the way.
+    // much later. The first report after it moves nothing, the second moves
+    // the clock all the way.
     device.origin += 50 * millisecond;
-    clock.observe(device.frameAt(second), device.heardAt(device.frameAt(second)));
+    report(0);
+    EXPECT_EQ(clock.reanchors(), 0u);
+    report(0);
     EXPECT_EQ(clock.reanchors(), 1u);
-    EXPECT_NEAR(errorMs(clock, device, second + 100 * millisecond), 0.0, 0.1);
+    EXPECT_NEAR(errorMs(clock, device, now + 100 * millisecond), 0.0, 0.1);
     // Before frame 0: the first frame.
     EXPECT_EQ(clock.frameAt(-second), 0u);
 }
