@@ -660,6 +660,13 @@ inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left, boo
         s.holdLevel = false;
         return;
     }
+    // Outside the attack a level that has reached silentLevel is taken to
+    // maxLevel in the next frame, whether or not the envelope steps there
+    // (seen on the noise, whose output shows the top levels).
+    if (s.state != EgState::attack && s.level >= silentLevel) {
+        s.level = maxLevel;
+        return;
+    }
     if (!egTick_) return;
     if (released && left == EgState::attack && !csmNext) return;
     // A first decay at the sustain level takes no step (it ends in the next frame).

@@ -1033,6 +1033,36 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The noise, whose output shows the top levels, fading at fast release
+        // rates (TL 0 and 1) and at a fast second decay: the level that reaches
+        // 0x3F0 is silent in the next frame, between the envelope's steps.
+        Stream s("noise_top_levels");
+        s.channel(7, 7, 0);
+        s.note(7, 0x76);
+        s.write(0x0F, 0x80 | 31);
+        for (const auto& [rr, ks, fade] :
+             {std::array<unsigned, 3>{15, 0, 420}, std::array<unsigned, 3>{13, 0, 660},
+              std::array<unsigned, 3>{12, 3, 200}}) {
+            for (unsigned tl : {0u, 1u}) {
+                Operator o;
+                o.rr = rr, o.ks = ks, o.tl = tl;
+                s.op(7, 3, o);
+                s.key(7, 8);
+                s.wait(40);
+                s.key(7, 0);
+                s.wait(fade);
+            }
+        }
+        Operator o;
+        o.ks = 3, o.d1r = 24, o.d1l = 6, o.d2r = 20;
+        s.op(7, 3, o);
+        s.key(7, 8);
+        s.wait(600);
+        s.key(7, 0);
+        s.wait(60);
+        all.push_back(s);
+    }
+    {
         // A slow attack keyed on while a release nears full attenuation: the
         // level at the key-on steps through the last units below and above
         // 0x3F0 (decay to D1L 15 = 0x3E0, then RR 8).
