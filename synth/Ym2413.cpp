@@ -507,6 +507,8 @@ void Ym2413::applyWrites() {
         userWritten_ = false;
         for (std::size_t i : {0u, 2u, 4u, 5u, 6u, 7u, 8u, 9u}) {
             Slot& slot = slots_[i];
+            // The carriers' new rates apply in this frame already.
+            if (i & 1) oldRates[i] = setups_[i].rates;
             slot.phase = (slot.phase + setups_[i].stepNow - oldSteps[i]) & 0x7ffff;
             // The modulators of channels 3 and 4 gave their last two outputs with it already.
             if (i == 6 || i == 8) {

@@ -37,7 +37,8 @@
 // user instrument reaches the modulators of channels 0-4 and the carriers of channels 2-4 a turn
 // earlier still (their phase, the modulators' last outputs, and the
 // output of channels 3 and 4 that the pins carry in that frame). A write changes a slot's
-// envelope rates from the frame after (a modulator of channels 3-8 at once).
+// envelope rates from the frame after (a modulator of channels 3-8 at once, and the carriers of
+// channels 2-4 when it is to the user instrument).
 //
 // Keys: a melody carrier's attack (the end of its damping, or from silence) restarts its
 // modulator's phase too, wherever the modulator's envelope stands, but a key-off that cuts the

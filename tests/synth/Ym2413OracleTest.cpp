@@ -10,8 +10,10 @@
 // frame: no delay needs aligning.
 //
 // Each stream reports its share of equal frames and, where frames differ, the signal-to-error
-// ratio (the oracle's power over the power of the difference). Streams the model reproduces
-// exactly are asserted exact; the others are held to a floor below today's figures.
+// ratio (the oracle's power over the power of the difference), how many frames differ and the
+// first of them (with TONRIG_YM2413_DIFFERENCES set in the environment, every differing frame).
+// Streams the model reproduces exactly are asserted exact; the others are held to a floor below
+// today's figures.
 #include "synth/Ym2413.h"
 #include "synth/Ym2413Tables.h"
 
@@ -21,6 +23,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <utility>
@@ -203,11 +206,13 @@ Agreement compare(const char* name, const Stream& stream) {
     const std::vector<int> model = renderModel(stream);
     const std::vector<int> oracle = renderOracle(stream);
     int equal = 0;
+    std::size_t firstDifference = model.size();
     double signal = 0;
     double error = 0;
     bool audible = false;
     for (std::size_t i = 0; i < model.size(); ++i) {
         equal += model[i] == oracle[i];
+        if (model[i] != oracle[i] && firstDifference == model.size()) firstDifference = i;
         audible = audible || oracle[i] != 0;
         signal += double(oracle[i]) * oracle[i];
         error += double(model[i] - oracle[i]) * (model[i] - oracle[i]);
@@ -215,8 +220,15 @@ Agreement compare(const char* name, const Stream& stream) {
     EXPECT_TRUE(audible) << name << ": the oracle stayed silent, the stream is broken";
     const Agreement result{100.0 * equal / double(model.size()),
                            error == 0 ? INFINITY : 10.0 * std::log10(signal / error)};
-    std::printf("[ YM2413 ] %-28s equal %6.2f%%  SER %6.1f dB  (%zu frames)\n", name,
-                result.equalShare, result.signalToError, model.size());
+    std::printf("[ YM2413 ] %-28s equal %6.2f%%  SER %6.1f dB  (%zu frames, %zu differ", name,
+                result.equalShare, result.signalToError, model.size(),
+                model.size() - static_cast<std::size_t>(equal));
+    if (firstDifference < model.size()) std::printf(", the first at %zu", firstDifference);
+    std::printf(")\n");
+    if (std::getenv("TONRIG_YM2413_DIFFERENCES"))
+        for (std::size_t i = 0; i < model.size(); ++i)
+            if (model[i] != oracle[i])
+                std::printf("  frame %zu: ours %d, oracle %d\n", i, model[i], oracle[i]);
     return result;
 #else
     (void)name;
@@ -949,6 +961,28 @@ TEST_F(Ym2413Oracle, UserInstrumentRewrittenWhileSounding) {
     }
 }
 
+// The user instrument's carrier release rate rewritten while a note plays it releases, on each
+// channel: the carriers of channels 2-4 step at the new rate in the frame of the write already,
+// the others from the frame after (with the frame after for all, 90.74-92.00 % of the frames of
+// channels 2-4 were equal).
+TEST_F(Ym2413Oracle, UserReleaseRateRewrittenWhileReleasing) {
+    for (int ch = 0; ch < 9; ++ch) {
+        for (int wait : {20, 21, 22, 23}) {
+            Stream s;
+            s.user({0x21, 0x21, 0x0c, 0x07, 0xf2, 0xf4, 0x24, 0x3c});
+            s.note(ch, 0x098, 3, 0, 0);
+            s.wait(200);
+            s.keyOff(ch, 0x098, 3);
+            s.wait(wait);
+            s.put(7, 0x3e);
+            s.wait(300);
+            const std::string name =
+                "ch " + std::to_string(ch) + ", user carrier RR, " + std::to_string(wait);
+            EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        }
+    }
+}
+
 TEST_F(Ym2413Oracle, EnvelopeExtremes) {
     Stream s;
     s.user({0x01, 0x01, 0x3f, 0x00, 0xff, 0xff, 0x0f, 0x0f}); // fastest rates
@@ -988,7 +1022,7 @@ TEST_F(Ym2413Oracle, RandomSongs) {
         std::uint32_t seed;
         bool rhythm, userWrites;
         double equal, signalToError;
-    } songs[] = {{11, false, false, 100.0, 0},   {12, false, true, 99.99, 83.5},
+    } songs[] = {{11, false, false, 100.0, 0},   {12, false, true, 100.0, 0},
                  {13, true, false, 99.99, 45.5}, {14, true, true, 99.99, 65.5},
                  {23, true, true, 99.99, 83.5},  {25, true, false, 99.99, 80.5}};
     for (const auto& song : songs) {
