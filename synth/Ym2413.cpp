@@ -655,8 +655,8 @@ template <bool rhythm, bool wrote> int Ym2413::turn() {
         std::uint32_t carPhase = (car.phase >> 9) + static_cast<std::uint32_t>(mod.output[0]);
         if (drum && ch != 6) {
             // The hi-hat, snare drum and top cymbal take their phase from bits of the hi-hat's
-            // and the top cymbal's phase (the hi-hat sees the cymbal's of the previous turn)
-            // and from the noise.
+            // and the top cymbal's phase (the hi-hat sees the cymbal's of the previous turn in
+            // rhythm mode) and from the noise.
             auto bit = [](std::uint32_t v, int n) { return (v >> n) & 1; };
             const std::uint32_t tc = ch == 7 ? tcPhasePrevious_ : tcPhase;
             const std::uint32_t hh = hhPhase;
@@ -707,7 +707,8 @@ template <bool rhythm, bool wrote> int Ym2413::turn() {
     ++lfoCounter_;
     tremoloCounter_ = tremoloCounter_ + 1 == tremoloPeriod ? 0 : tremoloCounter_ + 1;
     lateOutputs_ = late;
-    tcPhasePrevious_ = tcPhase;
+    // The hi-hat's latch of the cymbal's phase is loaded in rhythm mode only.
+    if (rhythm) tcPhasePrevious_ = tcPhase;
     return sum;
 }
 
