@@ -524,14 +524,15 @@ std::uint32_t Ym2151::phaseStep(unsigned slot, int pmOffset) const {
                    : (ym2151::noteStep[(note - note / 4) * 64 + (*reached & 63)] << octave) >> 2;
         keyCode = code >> 2;
     } else {
-        // A note that DT2 moves past the top of octave 7 keeps its place
-        // there for the PM, which counts from it (a negative PM does not start
-        // from the top); only the sum is held at the top (measured with DT2
-        // 1-3 on notes of octaves 6 and 7 under PM of both signs; stream
-        // pm_past_octave_7).
-        const int coarse =
-            pitch(slot & 7) + static_cast<int>(ym2151::coarseDetune[registers_.detune2(slot)]);
-        const int index = std::clamp(coarse + pm, 0, maxPitch);
+        // The PM is added to the note before DT2 and held at the bottom of
+        // octave 0 there; DT2 then adds to it, and only that sum is held at the
+        // top of octave 7 (so a note DT2 moves past the top keeps its place
+        // there for the PM). Measured with DT2 1-3 on notes of octaves 6 and 7
+        // under PM of both signs (stream pm_past_octave_7), and on the lowest
+        // notes under a negative PM, the phase and the key scaling (stream
+        // pm_below_octave_0).
+        const int detune = static_cast<int>(ym2151::coarseDetune[registers_.detune2(slot)]);
+        const int index = std::min(std::max(pitch(slot & 7) + pm, 0) + detune, maxPitch);
         const unsigned octave = static_cast<unsigned>(index) / 768;
         step = (ym2151::noteStep[static_cast<unsigned>(index) % 768] << octave) >> 2;
         keyCode = keyCodeOf(index);
@@ -571,7 +572,11 @@ std::array<std::uint8_t, 4> Ym2151::envelopeRates(unsigned slot, int pmOffset) c
     const std::optional<unsigned> carried = noteReached(slot, pmOffset);
     if (pmOffset == negativeZeroPm) pmOffset = 0;
     const unsigned keyCode =
-        carried ? *carried >> 8 : keyCodeOf(std::clamp(s.coarsePitch + pmOffset, 0, maxPitch));
+        carried ? *carried >> 8
+                : keyCodeOf(std::min(
+                      std::max(s.coarsePitch + pmOffset,
+                               static_cast<int>(ym2151::coarseDetune[registers_.detune2(slot)])),
+                      maxPitch));
     const unsigned scaled = keyCode >> s.keyScaleShift;
     std::array<std::uint8_t, 4> rates{};
     for (unsigned i = 0; i < rates.size(); ++i)

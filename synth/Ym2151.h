@@ -61,9 +61,10 @@
 // of 128 or more that a turn of mixed waves gives turns the sign over. In a
 // frame the LFO steps in, PMD's bit 0 multiplies the noise wave's sign spread
 // over eight bits, not its magnitude (see LfoMultiplier::clock). The key
-// scaling of the envelope rates sees the note after DT2 and PM. A note DT2
-// moves past the top of octave 7 stays there for the PM, which counts from it;
-// only the sum is held at the top. A PM moves a note on an unused note code
+// scaling of the envelope rates sees the note after DT2 and PM. The PM is
+// added before DT2, held at the bottom of octave 0; DT2 adds to that, the sum
+// held at the top of octave 7 (a note DT2 moves past the top stays there for
+// the PM). A PM moves a note on an unused note code
 // from the code after it, its KF carry stepping over no unused code, a
 // negative one added as a one's complement (see carriedFromUnusedCode); DT2
 // comes after, moving a note the PM left on an unused code by whole groups of

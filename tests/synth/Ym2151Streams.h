@@ -413,6 +413,41 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // Notes at the bottom of octave 0 under DT2 1-3 and a negative PM (the
+        // square wave stopped in its second half), small and large (PMS 2 and
+        // 6): the PM stops at the bottom before DT2 is added, for the phase and
+        // for the key scaling (KS 3, a slow attack).
+        Stream s("pm_below_octave_0");
+        s.write(0x18, 0xFF);
+        s.write(0x19, 0x80 | 0x7F);
+        s.write(0x1B, 1);
+        Operator o;
+        o.ks = 3;
+        o.ar = 12;
+        o.rr = 15;
+        o.mul = 5;
+        s.op(5, 3, o);
+        while (s.length() < 700)
+            s.wait(1);
+        s.write(0x18, 0x00);
+        for (unsigned pms : {2u, 6u}) {
+            s.channel(5, 7, 0, 3, pms, 0);
+            for (unsigned dt2 : {1u, 2u, 3u}) {
+                s.write(0xC0 + 29, dt2 << 6);
+                for (unsigned kc : {0x00u, 0x01u}) {
+                    for (unsigned kf : {0u, 5u}) {
+                        s.note(5, kc, kf);
+                        s.key(5, 8);
+                        s.wait(150);
+                        s.key(5, 0);
+                        s.wait(10);
+                    }
+                }
+            }
+        }
+        all.push_back(s);
+    }
+    {
         // Notes that DT2 moves past the top of octave 7 under the square wave's
         // PM of both signs, small and large (PMS 3 and 6): the PM counts from
         // the note past the top, not from the top. KS 3 and a decay rate let
