@@ -531,9 +531,10 @@ void Ym2413::applyWrites() {
                         ((slot.lastPhase >> 9) + feedbackOf(setup, slot.lastFeedback)) & 0x3ff,
                         std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
             }
-            // The carriers of channels 3 and 4 gave the output this frame's pins carry with
-            // the modulator's new output already.
-            if (i == 7 || i == 9) {
+            // The carriers of channels 2-4 gave the output this frame's pins carry with their
+            // new wave and level already (those of channels 3 and 4 with the modulator's new
+            // output too).
+            if (i == 5 || i == 7 || i == 9) {
                 const Setup& setup = setups_[i];
                 if (slot.level < maxLevel) {
                     const std::int16_t heard = operatorOutput(

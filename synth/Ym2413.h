@@ -37,8 +37,8 @@
 // steps those modulators' envelopes once more, from the previous frame's counter, and a new
 // F-number, block or multiple moves a sounding one's phase by its new step once. A write to the
 // user instrument reaches the modulators of channels 0-4 and the carriers of channels 2-4 a turn
-// earlier still (their phase, the modulators' last outputs, and the
-// output of channels 3 and 4 that the pins carry in that frame). A write changes a slot's
+// earlier still (their phase, the modulators' last outputs, and the output of channels 2-4 that
+// the pins carry in that frame). A write changes a slot's
 // envelope rates from the frame after (a modulator of channels 3-8 at once, and the carriers of
 // channels 2-4 when it is to the user instrument).
 //
@@ -69,7 +69,6 @@
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
 //   0x29-0x2f, 0x39-0x3f), which the chip decodes as mirrors.
-// - A new carrier wave in the user instrument while channel 2 plays it differs in one frame.
 // - Switching rhythm mode on or off mid-note is applied at once to the slots (the pins follow it
 //   from the frame's sixth output phase, as the chip's do): switched off under a sounding
 //   channel 7 with feedback, it differs for about a dozen frames (what the chip's feedback holds
