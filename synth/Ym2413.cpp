@@ -531,9 +531,10 @@ void Ym2413::applyWrites() {
                         ((slot.lastPhase >> 9) + feedbackOf(setup, slot.lastFeedback)) & 0x3ff,
                         std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
             }
-            // The carriers of channels 3 and 4 gave the output this frame's pins carry with
-            // the modulator's new output already.
-            if (i == 7 || i == 9) {
+            // The carriers of channels 2-4 gave the output this frame's pins carry with their
+            // new wave and level already (those of channels 3 and 4 with the modulator's new
+            // output too).
+            if (i == 5 || i == 7 || i == 9) {
                 const Setup& setup = setups_[i];
                 if (slot.level < maxLevel) {
                     const std::int16_t heard = operatorOutput(
@@ -655,8 +656,8 @@ template <bool rhythm, bool wrote> int Ym2413::turn() {
         std::uint32_t carPhase = (car.phase >> 9) + static_cast<std::uint32_t>(mod.output[0]);
         if (drum && ch != 6) {
             // The hi-hat, snare drum and top cymbal take their phase from bits of the hi-hat's
-            // and the top cymbal's phase (the hi-hat sees the cymbal's of the previous turn)
-            // and from the noise.
+            // and the top cymbal's phase (the hi-hat sees the cymbal's of the previous turn in
+            // rhythm mode) and from the noise.
             auto bit = [](std::uint32_t v, int n) { return (v >> n) & 1; };
             const std::uint32_t tc = ch == 7 ? tcPhasePrevious_ : tcPhase;
             const std::uint32_t hh = hhPhase;
@@ -707,7 +708,8 @@ template <bool rhythm, bool wrote> int Ym2413::turn() {
     ++lfoCounter_;
     tremoloCounter_ = tremoloCounter_ + 1 == tremoloPeriod ? 0 : tremoloCounter_ + 1;
     lateOutputs_ = late;
-    tcPhasePrevious_ = tcPhase;
+    // The hi-hat's latch of the cymbal's phase is loaded in rhythm mode only.
+    if (rhythm) tcPhasePrevious_ = tcPhase;
     return sum;
 }
 

@@ -19,7 +19,9 @@
 // operators of channel 6), hi-hat and snare drum (the two operators of channel 7, from its
 // F-number), tom-tom and top cymbal (channel 8). The hi-hat, snare drum and top cymbal take
 // their phase from the phase bits of the hi-hat and top cymbal slots and from the noise
-// generator, as the chip wires them.
+// generator, as the chip wires them; the hi-hat sees the top cymbal's phase of the previous turn
+// through a latch the chip loads in rhythm mode only, so rhythm mode switched on again gives it
+// the cymbal's phase of the last turn before it was switched off.
 //
 // How it works: each frame steps the envelope of all 18 slots against a global frame counter
 // (a key-on first damps the slot to silence, then resets its phase and attacks), computes
@@ -35,8 +37,8 @@
 // steps those modulators' envelopes once more, from the previous frame's counter, and a new
 // F-number, block or multiple moves a sounding one's phase by its new step once. A write to the
 // user instrument reaches the modulators of channels 0-4 and the carriers of channels 2-4 a turn
-// earlier still (their phase, the modulators' last outputs, and the
-// output of channels 3 and 4 that the pins carry in that frame). A write changes a slot's
+// earlier still (their phase, the modulators' last outputs, and the output of channels 2-4 that
+// the pins carry in that frame). A write changes a slot's
 // envelope rates from the frame after (a modulator of channels 3-8 at once, and the carriers of
 // channels 2-4 when it is to the user instrument).
 //
@@ -67,12 +69,10 @@
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
 //   0x29-0x2f, 0x39-0x3f), which the chip decodes as mirrors.
-// - A new carrier wave in the user instrument while channel 2 plays it differs in one frame.
 // - Switching rhythm mode on or off mid-note is applied at once to the slots (the pins follow it
-//   from the frame's sixth output phase, as the chip's do): a drum keyed by the same write can
-//   differ in the frame of the switch; switched off under a sounding channel 7 with feedback,
-//   it differs for about a dozen frames (what the chip's feedback holds from the hi-hat); and
-//   switched on again under a sounding channel 7, the hi-hat's phase can be a step behind.
+//   from the frame's sixth output phase, as the chip's do): switched off under a sounding
+//   channel 7 with feedback, it differs for about a dozen frames (what the chip's feedback holds
+//   from the hi-hat).
 // - The analogue side (the DAC's step sizes and filtering) is left to whoever plays the frames.
 #pragma once
 
@@ -219,7 +219,7 @@ private:
     std::uint32_t tremoloCounter_ = 0;
     std::uint32_t noise_ = 1;
     std::int32_t lateOutputs_ = 0;      // the part of the previous turn that lands in this frame
-    std::uint32_t tcPhasePrevious_ = 0; // the top cymbal's phase in the previous turn
+    std::uint32_t tcPhasePrevious_ = 0; // the top cymbal's phase in the last rhythm turn
     bool userWritten_ = false;          // the user instrument written since the last frame
     bool rhythmBefore_ = false;         // rhythm mode as the previous frame had it
 };
