@@ -19,7 +19,8 @@ namespace synth {
 namespace {
 
 constexpr unsigned maxLevel = 0x3FF;
-// A key-on finding the level at this or above attacks from maxLevel.
+// Outside the attack a level at this or above goes to maxLevel in the next
+// frame (see stepEnvelope).
 constexpr unsigned silentLevel = 0x3F0;
 
 using Regs = Ym2151Registers;
@@ -643,10 +644,7 @@ inline bool Ym2151::keyEnvelope(unsigned slot, bool on) {
         // Whether the attack is instant goes by its rate in the frame before:
         // a key code or AR that reaches the slot in the key-on's frame counts
         // from its first step (stream key_on_with_note_written).
-        if (s.attackRateBefore >= 62)
-            s.level = 0;
-        else if (s.level >= silentLevel)
-            s.level = maxLevel;
+        if (s.attackRateBefore >= 62) s.level = 0;
         return false;
     }
     enterState(s, EgState::release);
@@ -665,7 +663,9 @@ inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left, boo
     }
     // Outside the attack a level that has reached silentLevel is taken to
     // maxLevel in the next frame, whether or not the envelope steps there
-    // (seen on the noise, whose output shows the top levels).
+    // (seen on the noise, whose output shows the top levels); not in the frame
+    // that holds before a key-on, so that the attack starts from such a level
+    // (stream rekey_at_top_levels).
     if (s.state != EgState::attack && s.level >= silentLevel) {
         s.level = maxLevel;
         return;

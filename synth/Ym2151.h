@@ -42,7 +42,8 @@
 // of the state it leaves, the attack's too; a KON key-on in the frame after
 // CSM's lets the attack step in CSM's frame.
 // Outside the attack a level that reaches 0x3F0 goes to 0x3FF in the next
-// frame, between the envelope's steps (only the noise's output shows it).
+// frame, between the envelope's steps (only the noise's output shows it),
+// unless that frame holds before a key-on: the attack then starts from it.
 // The LFO's values take effect later still: its multipliers form wave x depth
 // over four frames of a free-running eight-frame cycle, two bits of the depth
 // a frame (see LfoMultiplier::clock), AM's product reaching C1 and C2 four

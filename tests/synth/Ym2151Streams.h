@@ -1098,6 +1098,29 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // A release from the first decay's end (0x3E0) keyed on again at every
+        // frame around its crossing of 0x3F0: a level that reaches 0x3F0 in the
+        // frame before the key-on is not taken to silence, and the attack
+        // starts from it.
+        Stream s("rekey_at_top_levels");
+        s.channel(4, 7, 0);
+        Operator o;
+        o.mul = 10, o.ks = 3, o.ar = 17, o.d1r = 31, o.d1l = 15, o.rr = 8;
+        s.op(4, 3, o);
+        s.note(4, 0x63, 52);
+        for (unsigned gap = 0; gap < 36; ++gap) {
+            s.key(4, 8);
+            s.wait(420 + gap / 12);
+            s.key(4, 0);
+            s.wait(gap % 12);
+            s.key(4, 8);
+            s.wait(40);
+            s.key(4, 0);
+            s.wait(300);
+        }
+        all.push_back(s);
+    }
+    {
         // Notes keyed on with the key code rewritten to reach C1 and C2 in the
         // key-on's frame, between codes whose key-scaled attack rates are and
         // are not instant (62 and up), and both below 62.
