@@ -37,8 +37,9 @@
 // steps those modulators' envelopes once more, from the previous frame's counter, and a new
 // F-number, block or multiple moves a sounding one's phase by its new step once. A write to the
 // user instrument reaches the modulators of channels 0-4 and the carriers of channels 2-4 a turn
-// earlier still (their phase, the modulators' last outputs, and the output of channels 2-4 that
-// the pins carry in that frame). A write changes a slot's
+// earlier still (their phase, the modulators' last outputs if the write is to the modulator's
+// multiple, LFOs, level, wave or feedback, and the output of channels 2-4 that the pins carry in
+// that frame). A write changes a slot's
 // envelope rates from the frame after (a modulator of channels 3-8 at once, and the carriers of
 // channels 2-4 when it is to the user instrument).
 //
@@ -220,8 +221,8 @@ private:
     std::uint32_t noise_ = 1;
     std::int32_t lateOutputs_ = 0;      // the part of the previous turn that lands in this frame
     std::uint32_t tcPhasePrevious_ = 0; // the top cymbal's phase in the last rhythm turn
-    bool userWritten_ = false;          // the user instrument written since the last frame
-    bool rhythmBefore_ = false;         // rhythm mode as the previous frame had it
+    std::uint8_t userWritten_ = 0; // the user registers written since the last frame, a bit each
+    bool rhythmBefore_ = false;    // rhythm mode as the previous frame had it
 };
 
 } // namespace synth
