@@ -71,9 +71,11 @@
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
 //   0x29-0x2f, 0x39-0x3f), which the chip decodes as mirrors.
 // - Switching rhythm mode on or off mid-note is applied at once to the slots (the pins follow it
-//   from the frame's sixth output phase, as the chip's do): switched off under a sounding
-//   channel 7 with feedback, it differs for about a dozen frames (what the chip's feedback holds
-//   from the hi-hat).
+//   from the frame's sixth output phase, as the chip's do); switched off while the notes of
+//   channels 7 and 8 sound in their release, the two frames after the switch can differ by a few
+//   steps.
+// - The bass drum struck while its modulator still sounds in its release and its carrier is
+//   silent differs in its first two frames (the modulator's output the carrier takes then).
 // - The analogue side (the DAC's step sizes and filtering) is left to whoever plays the frames.
 #pragma once
 

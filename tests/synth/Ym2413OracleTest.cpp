@@ -516,8 +516,8 @@ TEST_F(Ym2413Oracle, RhythmToggledUnderMelodyNotes) {
 // and off again after a while: the modulators go on a turn ahead as melody modulators, which the
 // carriers they modulate show (77.91% and 79.99% equal when they stayed level with the chip's
 // turn). Then F-numbers written while the modulators sound, and rhythm mode on again with the snare
-// drum and top cymbal struck: their phase bits come from the modulators' phase. The frames of each
-// switch still differ, and channel 7's feedback for a few frames after the switch off.
+// drum and top cymbal struck: their phase bits come from the modulators' phase. The two frames
+// after the switch off still differ by a few steps.
 TEST_F(Ym2413Oracle, RhythmSwitchedOffUnderMelodyNotes) {
     for (int drums : {0x00, 0x05}) {
         Stream s;
