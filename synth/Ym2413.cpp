@@ -120,7 +120,7 @@ void Ym2413::reset() {
     tcPhasePrevious_ = 0;
     lateOutputs_ = 0;
     rhythmBefore_ = false;
-    userWritten_ = false;
+    userWritten_ = 0;
 }
 
 void Ym2413::write(std::uint8_t address, std::uint8_t data) {
@@ -132,7 +132,8 @@ void Ym2413::write(std::uint8_t address, std::uint8_t data) {
         return;
     registers_.write(address, data);
     stale_ = true;
-    userWritten_ = userWritten_ || address < Ym2413Registers::levelModulator + 6;
+    if (address < Ym2413Registers::levelModulator + 6)
+        userWritten_ = static_cast<std::uint8_t>(userWritten_ | 1u << address);
 }
 
 void Ym2413::generate(std::int16_t* mono, std::size_t frames) {
@@ -504,17 +505,22 @@ void Ym2413::applyWrites() {
     // of channels 2-4 a turn early (on top of the modulators' turn below): a sounding
     // modulator of channels 0-2 has already given its last output with it.
     if (userWritten_) {
-        userWritten_ = false;
+        // The registers that shape a modulator's output: its multiple and LFOs, its level, its
+        // wave and feedback.
+        const bool modulatorWritten = userWritten_ & 0x0d;
+        userWritten_ = 0;
         for (std::size_t i : {0u, 2u, 4u, 5u, 6u, 7u, 8u, 9u}) {
             Slot& slot = slots_[i];
             // The carriers' new rates apply in this frame already.
             if (i & 1) oldRates[i] = setups_[i].rates;
             slot.phase = (slot.phase + setups_[i].stepNow - oldSteps[i]) & 0x7ffff;
-            // The modulators of channels 3 and 4 gave their last two outputs with it already.
+            // The modulators of channels 3 and 4 gave their last two outputs with it already
+            // (a write that leaves the modulator as it was keeps the outputs it gave: remade at
+            // the level it has now they would differ while its envelope moves).
             if (i == 6 || i == 8) {
                 slot.lastPhase = (slot.lastPhase + setups_[i].stepNow - oldSteps[i]) & 0x7ffff;
                 const Setup& setup = setups_[i];
-                if (slot.level < maxLevel) {
+                if (slot.level < maxLevel && modulatorWritten) {
                     const std::int16_t earlier = operatorOutput(
                         ((slot.earlierPhase >> 9) + feedbackOf(setup, slot.earlierFeedback)) &
                             0x3ff,

@@ -37,8 +37,9 @@
 // steps those modulators' envelopes once more, from the previous frame's counter, and a new
 // F-number, block or multiple moves a sounding one's phase by its new step once. A write to the
 // user instrument reaches the modulators of channels 0-4 and the carriers of channels 2-4 a turn
-// earlier still (their phase, the modulators' last outputs, and the output of channels 2-4 that
-// the pins carry in that frame). A write changes a slot's
+// earlier still (their phase, the modulators' last outputs if the write is to the modulator's
+// multiple, LFOs, level, wave or feedback, and the output of channels 2-4 that the pins carry in
+// that frame). A write changes a slot's
 // envelope rates from the frame after (a modulator of channels 3-8 at once, and the carriers of
 // channels 2-4 when it is to the user instrument).
 //
@@ -70,9 +71,11 @@
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
 //   0x29-0x2f, 0x39-0x3f), which the chip decodes as mirrors.
 // - Switching rhythm mode on or off mid-note is applied at once to the slots (the pins follow it
-//   from the frame's sixth output phase, as the chip's do): switched off under a sounding
-//   channel 7 with feedback, it differs for about a dozen frames (what the chip's feedback holds
-//   from the hi-hat).
+//   from the frame's sixth output phase, as the chip's do); switched off while the notes of
+//   channels 7 and 8 sound in their release, the two frames after the switch can differ by a few
+//   steps.
+// - The bass drum struck while its modulator still sounds in its release and its carrier is
+//   silent differs in its first two frames (the modulator's output the carrier takes then).
 // - The analogue side (the DAC's step sizes and filtering) is left to whoever plays the frames.
 #pragma once
 
@@ -220,8 +223,8 @@ private:
     std::uint32_t noise_ = 1;
     std::int32_t lateOutputs_ = 0;      // the part of the previous turn that lands in this frame
     std::uint32_t tcPhasePrevious_ = 0; // the top cymbal's phase in the last rhythm turn
-    bool userWritten_ = false;          // the user instrument written since the last frame
-    bool rhythmBefore_ = false;         // rhythm mode as the previous frame had it
+    std::uint8_t userWritten_ = 0; // the user registers written since the last frame, a bit each
+    bool rhythmBefore_ = false;    // rhythm mode as the previous frame had it
 };
 
 } // namespace synth
