@@ -110,6 +110,8 @@ constexpr std::int16_t dacLevel(int sum) {
 // in frame 1 (the slots before them in frame 2), and a key-on reaches every
 // slot in frame 2, a key-off in frame 1 (keyOffPosition).
 constexpr std::uint8_t keyOffPosition = 32;
+// The first slot an operator register reaches in frame 1.
+constexpr unsigned firstSlotOfOperatorWrites = 4;
 
 // A PM offset that the channel's PMS brings to 0 from a negative value: no
 // offset, but the sign still counts (see phaseStep).
@@ -258,7 +260,7 @@ constexpr NoiseMap noiseEnteringFire = invertNoiseMap(ym2151::noiseLeavingRate31
 constexpr unsigned writePosition(unsigned address) {
     if (address == Regs::keyOn) return 64;
     if (address >= Regs::channelControlBase && address < Regs::detuneMultipleBase) return 12;
-    if (address >= Regs::detuneMultipleBase) return 36;
+    if (address >= Regs::detuneMultipleBase) return 32 + firstSlotOfOperatorWrites;
     return 0;
 }
 
@@ -368,12 +370,34 @@ void Ym2151::applyPending(unsigned position) {
                 applyKeyOff(w.data);
             } else {
                 apply(w.address, w.data);
+                if (Regs::isSlotRegister(w.address, Regs::attackBase))
+                    takeAttackRateBeforeKeyOn(w.address & 0x1F, i);
             }
         } else {
             pending_[kept++] = w;
         }
     }
     pending_.resize(kept);
+}
+
+// The chip takes a write at most every frame, so that a KS or AR written before
+// a key-on always reaches the slot in a frame before the key-on's. Written
+// together with it (a burst the chip's busy flag would have spread out), it
+// reaches slots 0-3 after their turn in that frame: the instant attack then
+// goes by the rate as it reached them.
+void Ym2151::takeAttackRateBeforeKeyOn(unsigned slot, std::size_t written) {
+    if (slot >= firstSlotOfOperatorWrites) return;
+    Slot& s = slots_[slot];
+    const Role role = Regs::operatorOfSlot(slot);
+    for (std::size_t j = written + 1; j < pending_.size(); ++j) {
+        const PendingWrite& w = pending_[j];
+        if (w.address == Regs::keyOn && !w.keyOffOnly &&
+            Regs::keyOnChannelField::of(w.data) == (slot & 7) &&
+            (Regs::keyOnSlotsField::of(w.data) & Regs::keyOnBit(role)) != 0) {
+            s.attackRateBefore = s.rates()[static_cast<unsigned>(EgState::attack)];
+            return;
+        }
+    }
 }
 
 void Ym2151::applyKeyOff(std::uint8_t data) {

@@ -192,6 +192,7 @@ private:
     std::optional<unsigned> carriedFromUnusedCode(unsigned slot, int pmOffset) const;
     std::optional<unsigned> noteReached(unsigned slot, int pmOffset) const;
     std::array<std::uint8_t, 4> envelopeRates(unsigned slot, int pmOffset) const;
+    void takeAttackRateBeforeKeyOn(unsigned slot, std::size_t written);
     static void enterState(Slot& s, EgState state);
     static void endState(Slot& s);
     static bool atEnd(const Slot& s) {

@@ -141,6 +141,23 @@ TEST(Ym2151Envelope, AttackRate31IsInstantAndKeyOffReleases) {
     EXPECT_EQ(peak(off, 6000, 8000), 0) << "a released note must fall silent";
 }
 
+// The chip takes a write at most every frame, so that an AR written just
+// before the key-on has reached the slot when the key-on does; a burst of
+// writes that the model takes between two frames sounds the same on every slot.
+TEST(Ym2151Envelope, AttackRate31WrittenJustBeforeTheKeyOnIsInstantOnEverySlot) {
+    for (unsigned slot = 0; slot < 32; ++slot) {
+        synth::Ym2151 chip(clockHz);
+        const unsigned ch = slot & 7;
+        constexpr unsigned keyBitOfRole[4] = {1, 4, 2, 8}; // M1, M2, C1, C2
+        chip.write(0x20 + ch, 0xC7);
+        chip.write(0x28 + ch, 0x4A);
+        chip.write(0x40 + slot, 0x01);
+        chip.write(0x80 + slot, 0x1F);
+        chip.write(0x08, keyBitOfRole[slot / 8] << 3 | ch);
+        EXPECT_GT(peak(left(render(chip, 400)), 0, 200), 8000) << "slot " << slot;
+    }
+}
+
 TEST(Ym2151Envelope, DecayTimeHalvesEveryFourRateSteps) {
     // D1R = r gives rate 2r; from 0 to -48 dB takes half the levels of the
     // 10-bit attenuation, and four rate steps (two of D1R) double the speed.
