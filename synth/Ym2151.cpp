@@ -633,11 +633,6 @@ inline void Ym2151::endState(Slot& s) {
     enterState(s, s.state == EgState::attack ? EgState::decay : EgState::sustain);
 }
 
-unsigned Ym2151::envelopeRate(unsigned slot) const {
-    const Slot& s = slots_[slot];
-    return s.rates()[static_cast<unsigned>(s.state)];
-}
-
 inline bool Ym2151::keyEnvelope(unsigned slot, bool on) {
     Slot& s = slots_[slot];
     if (on == s.keyed) return false;
@@ -645,7 +640,10 @@ inline bool Ym2151::keyEnvelope(unsigned slot, bool on) {
     if (on) {
         enterState(s, EgState::attack);
         s.phase = 0;
-        if (envelopeRate(slot) >= 62)
+        // Whether the attack is instant goes by its rate in the frame before:
+        // a key code or AR that reaches the slot in the key-on's frame counts
+        // from its first step (stream key_on_with_note_written).
+        if (s.attackRateBefore >= 62)
             s.level = 0;
         else if (s.level >= silentLevel)
             s.level = maxLevel;
@@ -1043,11 +1041,13 @@ template <unsigned role, bool pending>
             nextHeldNoise_ = carrier ? noise : 0;
             nextHeldC2_[ch - firstHeldChannel] = carrier ? out : 0;
             stepEnvelope(slot, released, before, csmNext);
+            s.attackRateBefore = s.rates()[static_cast<unsigned>(EgState::attack)];
             s.phase = (s.phase + step) & 0xFFFFF;
             s.out = registers_.noiseEnabled() ? noise : out;
             continue;
         }
         stepEnvelope(slot, released, before, csmNext);
+        s.attackRateBefore = s.rates()[static_cast<unsigned>(EgState::attack)];
         s.phase = (s.phase + step) & 0xFFFFF;
         if constexpr (role == m1 || role == c1) s.previous = s.out; // read by later slots
         s.out = out;

@@ -32,7 +32,8 @@
 //     slots 0-3;
 //   - 0x08 (KON): a key-off reaches the envelopes in frame 1, a key-on in
 //     frame 2 (where the phase restarts); a released slot's envelope holds its
-//     level in frame 1 when a key-on follows.
+//     level in frame 1 when a key-on follows; whether the attack is instant
+//     goes by its key-scaled rate in the frame before the key-on's.
 // CSM keys a slot for the frame timer A overflows in (slots 0-4 the frame
 // after), holding its level there unless it keys again in the next frame,
 // and its release steps at once (holds, keyed again in the next frame); it keys no
@@ -141,11 +142,12 @@ private:
         std::array<std::uint8_t, 4> pmRates{};    // and with the PM of pmStep
         bool pmOn = false;                        // PM applies this frame
         const std::array<std::uint8_t, 4>& rates() const { return pmOn ? pmRates : plainRates; }
-        std::uint8_t sustainBand = 0; // D1L as the top five bits of a level (15 as 31)
-        std::uint16_t endFrom = 0;    // the state ends at a level from endFrom
-        std::uint16_t endSpan = 0;    // to endFrom + endSpan
-        std::uint16_t totalLevel = 0; // TL in envelope steps
-        std::uint16_t level = 0x3FF;  // envelope attenuation, 0 = loudest
+        std::uint8_t attackRateBefore = 0; // the attack's rate as the frame before gave it
+        std::uint8_t sustainBand = 0;      // D1L as the top five bits of a level (15 as 31)
+        std::uint16_t endFrom = 0;         // the state ends at a level from endFrom
+        std::uint16_t endSpan = 0;         // to endFrom + endSpan
+        std::uint16_t totalLevel = 0;      // TL in envelope steps
+        std::uint16_t level = 0x3FF;       // envelope attenuation, 0 = loudest
         EgState state = EgState::release;
         bool keyRegister = false;  // key as written to KON
         bool keyed = false;        // key as the envelope last saw it (register or CSM)
@@ -189,7 +191,6 @@ private:
     std::optional<unsigned> carriedFromUnusedCode(unsigned slot, int pmOffset) const;
     std::optional<unsigned> noteReached(unsigned slot, int pmOffset) const;
     std::array<std::uint8_t, 4> envelopeRates(unsigned slot, int pmOffset) const;
-    unsigned envelopeRate(unsigned slot) const;
     static void enterState(Slot& s, EgState state);
     static void endState(Slot& s);
     static bool atEnd(const Slot& s) {

@@ -1105,6 +1105,29 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // Notes keyed on with the key code rewritten to reach C1 and C2 in the
+        // key-on's frame, between codes whose key-scaled attack rates are and
+        // are not instant (62 and up), and both below 62.
+        Stream s("key_on_with_note_written");
+        s.channel(5, 7, 0);
+        Operator o;
+        o.ar = 28, o.ks = 3, o.d1r = 10, o.d1l = 4, o.rr = 12;
+        s.op(5, 2, o);
+        s.op(5, 3, o);
+        for (const auto& [from, to] :
+             {std::array<unsigned, 2>{0x7E, 0x00}, std::array<unsigned, 2>{0x00, 0x7E},
+              std::array<unsigned, 2>{0x6E, 0x02}, std::array<unsigned, 2>{0x3C, 0x7A}}) {
+            s.note(5, from);
+            s.wait(10);
+            s.key(5, 2 | 8);
+            s.write(0x28 + 5, to);
+            s.wait(200);
+            s.key(5, 0);
+            s.wait(100);
+        }
+        all.push_back(s);
+    }
+    {
         // A slow attack keyed on while a release nears full attenuation: the
         // level at the key-on steps through the last units below and above
         // 0x3F0 (decay to D1L 15 = 0x3E0, then RR 8).
