@@ -759,9 +759,10 @@ void Ym2151::stepTimers() {
 // the LFO steps in). Measured with PM of the noise wave at odd PMDs on a sine,
 // the product of each turn read back as the one that keeps the output equal
 // (stream lfo_noise_pm_odd_depths).
-void Ym2151::LfoMultiplier::clock(unsigned position, const std::array<unsigned, 4>& values,
-                                  unsigned earlierWave, unsigned wave,
-                                  std::optional<unsigned> lastBitNoise) {
+[[gnu::always_inline]] inline void
+Ym2151::LfoMultiplier::clock(unsigned position, const std::array<unsigned, 4>& values,
+                             unsigned earlierWave, unsigned wave,
+                             std::optional<unsigned> lastBitNoise) {
     static constexpr std::array<unsigned, 4> firstBits{0x40, 0x10, 0x04, 0x01};
     static constexpr std::array<unsigned, 4> secondBits{0x20, 0x08, 0x02, 0x00};
     constexpr unsigned lateWaveBits = 0xE0;
@@ -780,6 +781,13 @@ void Ym2151::LfoMultiplier::clock(unsigned position, const std::array<unsigned, 
     earlierSelected[position] = earlierWave;
     selected[position] = wave;
     if (position == firstBits.size() - 1) {
+        taken = assembling;
+        // Without a depth bit in the turn (a depth of 0, as much music has)
+        // the product is 0 whatever the waves.
+        if ((assembling | assemblingBefore) == 0) {
+            product = 0;
+            return;
+        }
         unsigned sum = 0;
         for (unsigned g = 0; g < firstBits.size(); ++g) {
             const std::array<unsigned, 4>& v = waves[firstBits.size() - 1 - g];
@@ -791,7 +799,6 @@ void Ym2151::LfoMultiplier::clock(unsigned position, const std::array<unsigned, 
                    late * (assembling & secondBits[g]);
         }
         product = sum >> 7;
-        taken = assembling;
     }
 }
 

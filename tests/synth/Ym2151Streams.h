@@ -67,9 +67,16 @@ private:
 
 // All eight channels sounding with different connections, notes changing, the
 // LFO on with AM and PM (or, with lfo false, off as in much music): busy
-// streams for the benchmark and the comparison.
-inline Stream busyStream(std::uint32_t frames, bool lfo = true) {
-    Stream s(lfo ? "busy" : "busy_no_lfo");
+// streams for the benchmark and the comparison. With noiseCsm, C2 of channel 7
+// is the noise and timer A's CSM keys every slot every 64 frames as well.
+inline Stream busyStream(std::uint32_t frames, bool lfo = true, bool noiseCsm = false) {
+    Stream s(noiseCsm ? "busy_noise_csm" : lfo ? "busy" : "busy_no_lfo");
+    if (noiseCsm) {
+        s.write(0x0F, 0x80 | 0x10);
+        s.write(0x10, 0xF0);
+        s.write(0x11, 0x00);
+        s.write(0x14, 0x81);
+    }
     if (lfo) {
         s.write(0x18, 0xC8);
         s.write(0x19, 0x40);
