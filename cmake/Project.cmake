@@ -53,18 +53,27 @@ function(tonrig_test_pch)
     target_precompile_headers(tonrig_test_pch PRIVATE <gtest/gtest.h> <gmock/gmock.h>)
 endfunction()
 
-# tonrig_test(NAME [OWN_PCH] src... LIBS lib... [LABELS label...])
-# One GoogleTest executable whose cases CTest runs one by one. OWN_PCH: its
+# tonrig_test(NAME [OWN_PCH] SOURCES src... [ALONE src...] LIBS lib... [LABELS label...])
+# One GoogleTest executable whose cases CTest runs one by one. Its SOURCES
+# compile as one file (a unity build): most of a test file's time goes on what
+# every file of the test includes and instantiates again. ALONE: sources
+# compiled on their own, whose names at file scope would clash with another
+# file's, or which GCC warns about only when inlined together with others.
+# OWN_PCH: its
 # libraries define macros for every file that uses them (the Win32 ones), so
 # the shared precompiled header does not fit it and it compiles its own.
 # Under ThreadSanitizer no test uses the shared precompiled header: with one, GCC 12
 # inlines std::string's concatenation differently at -O1 and reports array
 # bounds it then cannot see (IniTextTest), which it does not without.
 function(tonrig_test name)
-    cmake_parse_arguments(T "OWN_PCH" "" "SOURCES;LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(T "OWN_PCH" "" "SOURCES;ALONE;LIBS;LABELS" ${ARGN})
     tonrig_find_gtest()
-    add_executable(${name} ${T_SOURCES})
+    add_executable(${name} ${T_SOURCES} ${T_ALONE})
     tonrig_warnings(${name})
+    set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 0)
+    if(T_ALONE)
+        set_source_files_properties(${T_ALONE} PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+    endif()
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
     target_compile_options(${name} PRIVATE -pthread)
     if(T_OWN_PCH)
