@@ -683,10 +683,11 @@ inline bool Ym2151::keyEnvelope(unsigned slot, bool on) {
 // One frame of a slot's envelope. On the frame a key-off reaches it, the step is
 // taken at the rate of the state it leaves, and none when it leaves the attack
 // unless CSM keys the slot in the next frame (csmNext).
+template <bool keys>
 inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left, bool csmNext) {
     Slot& s = slots_[slot];
     // In the frame before a key-on reaches a released slot its level stays.
-    if (s.holdLevel) {
+    if (keys && s.holdLevel) {
         s.holdLevel = false;
         return;
     }
@@ -986,6 +987,8 @@ std::int16_t Ym2151::operatorOutput(std::uint32_t phase, int mod, unsigned atten
 // operator's output and envelope, and its share of the outputs.
 template <unsigned role, bool pending, bool csm>
 [[gnu::always_inline]] inline void Ym2151::runSlots(int& left, int& right) {
+    // Only a write or CSM changes a key, or holds a level for a key-on.
+    constexpr bool keys = pending || csm;
     const bool csmFrame = csmKey_ || csmKeyLate_;
     for (unsigned ch = 0; ch < 8; ++ch) {
         const unsigned slot = role * 8 + ch;
@@ -1019,13 +1022,15 @@ template <unsigned role, bool pending, bool csm>
         // its attack step in CSM's frame. Without CSM keying near (csm false)
         // only KON keys.
         bool csmNext = false;
-        bool released;
+        bool released = false;
         const std::uint32_t slotBit = 1u << slot;
         if constexpr (csm) csmNext = slot < firstCsmSlot ? csmKey_ : csmKeyNext_;
         if (csmNext && !s.keyRegister && !s.keyed) s.holdLevel = true;
         if (!csm || (!csmFrame && (csmKeyedSlots_ & slotBit) == 0)) {
             s.keyedBefore = s.keyed;
-            released = keyEnvelope(slot, s.keyRegister);
+            // Without a write or CSM in the frame the key is as the frame
+            // before left it.
+            if constexpr (keys) released = keyEnvelope(slot, s.keyRegister);
         } else {
             const bool csmNow = slot < firstCsmSlot ? csmKeyLate_ : csmKey_;
             const bool csmKeyed = (csmKeyedSlots_ & slotBit) != 0;
@@ -1068,13 +1073,13 @@ template <unsigned role, bool pending, bool csm>
             const std::int16_t noise = noiseOutput(attenuation, noiseShift_ & 1);
             nextHeldNoise_ = carrier ? noise : 0;
             nextHeldC2_[ch - firstHeldChannel] = carrier ? out : 0;
-            stepEnvelope(slot, released, before, csmNext);
+            stepEnvelope<keys>(slot, released, before, csmNext);
             s.attackRateBefore = s.rates()[static_cast<unsigned>(EgState::attack)];
             s.phase = (s.phase + step) & 0xFFFFF;
             s.out = registers_.noiseEnabled() ? noise : out;
             continue;
         }
-        stepEnvelope(slot, released, before, csmNext);
+        stepEnvelope<keys>(slot, released, before, csmNext);
         s.attackRateBefore = s.rates()[static_cast<unsigned>(EgState::attack)];
         s.phase = (s.phase + step) & 0xFFFFF;
         if constexpr (role == m1 || role == c1) s.previous = s.out; // read by later slots

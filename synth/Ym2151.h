@@ -198,6 +198,7 @@ private:
         return static_cast<unsigned>(s.level - s.endFrom) <= s.endSpan;
     }
     bool keyEnvelope(unsigned slot, bool on);
+    template <bool keys>
     void stepEnvelope(unsigned slot, bool released, EgState left, bool csmNext);
     void stepTimers();
     void stepLfo();
