@@ -53,8 +53,11 @@
 // A write of LFRQ restarts the count of the LFO's prescaler turns. Under the
 // noise wave a step loads the phase and the direction with noise bits, the
 // wave's value being the phase inverted: another wave carries on from there. The test
-// register's LFO reset holds the phase at 0; the prescaler and the rate
-// multiplier's step count run on through it. The phase has a ninth bit, the
+// register's LFO reset holds the phase at 0 from the frame it is written in;
+// the prescaler and the rate multiplier's step count run on through it. It
+// reaches each pair of the multipliers' depth bits in the frame the pair is
+// taken (see LfoMultiplier::takeReset), and PM's sign at the start of the
+// eight-frame cycle. The phase has a ninth bit, the
 // triangle's direction; under the triangle it counts two a step, under the
 // other waves one (the rate multiplier's extra count by the LFRQ and waveform
 // written up to the step's frame), and each wave carries on from the phase the
@@ -97,7 +100,7 @@
 // timings, differ for a few frames; CSM stopped after keying every frame (CLKA 1023) at some
 // timings, and a KON key-on
 // between two CSM key-ons a few frames apart at some timings, can differ by a step; the LFO reset
-// taking hold while PM is not 0 differs for a few frames; the noise wave selected in the frame of
+// taking hold under the noise wave; the noise wave selected in the frame of
 // an LFO step can load the phase with a value a little off, and PM around a switch to or from the
 // noise wave can differ.
 #pragma once
@@ -222,8 +225,14 @@ private:
         std::array<unsigned, 4> selected{};
         unsigned product = 0;
         unsigned taken = 0;
+        // The waves' values before and after the LFO reset took hold, and
+        // as a pair's first bit takes them in the reset's frame (see takeReset).
+        std::array<unsigned, 4> beforeReset{};
+        std::array<unsigned, 4> afterReset{};
+        std::array<unsigned, 4> halfReset{};
         void clock(unsigned position, const std::array<unsigned, 4>& values, unsigned earlierWave,
                    unsigned wave, std::optional<unsigned> lastBitNoise = std::nullopt);
+        void takeReset(unsigned age, unsigned wave);
     };
     LfoMultiplier amMultiplier_;
     LfoMultiplier pmMultiplier_;
@@ -231,10 +240,14 @@ private:
     // Each waveform's AM value and PM magnitude in the frame before.
     std::array<unsigned, 4> amBefore_{};
     std::array<unsigned, 4> pmMagnitudeBefore_{};
-    unsigned waveWritten_ = 0;       // W as last written, before the slots take it up
-    unsigned waveWrittenBefore_ = 0; // and as it stood at the frame before's start
-    unsigned rateWritten_ = 0;       // LFRQ as last written, before the slots take it up
-    unsigned lfoCycle_ = 0;          // the free-running eight-frame cycle of the multipliers
+    unsigned waveWritten_ = 0;         // W as last written, before the slots take it up
+    unsigned waveWrittenBefore_ = 0;   // and as it stood at the frame before's start
+    unsigned rateWritten_ = 0;         // LFRQ as last written, before the slots take it up
+    bool lfoHeldWritten_ = false;      // the test register's LFO reset as last written
+    bool lfoHeldBefore_ = false;       // and as the frame before's LFO saw it
+    unsigned lfoResetAge_ = 0;         // frames since the reset took hold (to lfoResetReach)
+    unsigned lfoPhaseBeforeReset_ = 0; // the phase it cleared
+    unsigned lfoCycle_ = 0;            // the free-running eight-frame cycle of the multipliers
     std::array<Slot, 32> slots_{};
     std::array<Channel, 8> channels_{};
 
