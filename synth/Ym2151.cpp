@@ -304,6 +304,7 @@ void Ym2151::reset() {
     lfoCycle_ = 2;
     lfoPhase_ = 0;
     lfoRandom_ = 0xFF; // the noise wave's value before the LFO's first step
+    lfoNoiseFirstNegative_ = false;
     lfoAm_ = 0;
     lfoAmModulators_ = 0;
     lfoPm_ = 0;
@@ -909,6 +910,14 @@ void Ym2151::stepLfo() {
         // noise selected after another wave holds its value until the next
         // step (measured with the noise switched to and from the other waves,
         // the AM read off the noise channel's level; stream lfo_noise_switched).
+        // PM's sign, which follows the step's first count (see below), reads the
+        // noise wave's bit 7 as a single step would, from the register before
+        // its latest step, until the magnitude brings the extra count's
+        // (measured at odd NFRQs, where the noise register steps in the next
+        // half frame after some LFO steps, the PM that keeps a sine equal
+        // searched for frame by frame; stream lfo_noise_pm_double_steps).
+        lfoNoiseFirstNegative_ =
+            (std::popcount(lfoNoiseMasks[lfoNoiseValueBits - 1] & noiseBeforeStep_) & 1) != 0;
         if (waveWritten_ == noiseWave) {
             lfoPhase_ = ~lfoRandom_ & 0xFF;
             triangleRising_ = (std::popcount(lfoNoiseMasks[lfoNoiseValueBits] & high) & 1) != 0;
@@ -952,7 +961,8 @@ void Ym2151::stepLfo() {
     const std::array<unsigned, 4> pmMagnitudes{
         secondHalf ? 127 - q : q, 128, triangleAm_ >= 128 ? 255 - triangleAm_ : triangleAm_,
         (noiseNegative ? noiseValue : noiseValue ^ 127) & 127};
-    if (pmSignWave_ == noiseWave) pmNegative = noiseNegative;
+    if (pmSignWave_ == noiseWave)
+        pmNegative = lfoFramesSinceStep_ < lfoPmDelay ? lfoNoiseFirstNegative_ : noiseNegative;
     // PM's sign takes effect at once (the slots before C1 of channel 7 a frame
     // late), its magnitude through the multiplier. The multipliers take the wave's values of the
     // frame before (see LfoMultiplier::clock). AM's product reaches C1 and C2 at once, M1 and M2 a

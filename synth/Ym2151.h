@@ -52,7 +52,10 @@
 // step, a second step of the rate multiplier reaches it with the magnitude.
 // A write of LFRQ restarts the count of the LFO's prescaler turns. Under the
 // noise wave a step loads the phase and the direction with noise bits, the
-// wave's value being the phase inverted: another wave carries on from there. The test
+// wave's value being the phase inverted: another wave carries on from there;
+// PM's sign reads its bit 7 as a single step would, a double step's value
+// reaching the sign with the magnitude (the odd noise rates step the noise
+// register in either half of a frame, where the two reads differ). The test
 // register's LFO reset holds the phase at 0 from the frame it is written in;
 // the prescaler and the rate multiplier's step count run on through it. It
 // reaches each pair of the multipliers' depth bits in the frame the pair is
@@ -263,6 +266,8 @@ private:
     unsigned triangleAm_ = 255;   // the triangle's value (see stepLfo)
     bool triangleRising_ = false; // the phase's ninth bit: the triangle rises
     unsigned lfoRandom_ = 0;
+    // The noise wave's sign as the step's first count read it (see stepLfo).
+    bool lfoNoiseFirstNegative_ = false;
     unsigned lfoAm_ = 0;              // 0-255 after AMD, as C1 and C2 see it
     unsigned lfoAmModulators_ = 0;    // as M1 and M2 see it, a frame later
     int lfoPm_ = 0;                   // -127..127 after PMD, as C1 and C2 of channel 7 on see it

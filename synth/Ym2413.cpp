@@ -121,6 +121,7 @@ void Ym2413::reset() {
     lateOutputs_ = 0;
     rhythmBefore_ = false;
     userWritten_ = 0;
+    beforeLastStep_ = {};
 }
 
 void Ym2413::write(std::uint8_t address, std::uint8_t data) {
@@ -409,7 +410,8 @@ std::uint32_t Ym2413::phaseStep(const Setup& setup, int frameOffset) const {
     const int twice =
         setup.fNumber * 2 +
         vibrato(lfoCounter_ + static_cast<std::uint32_t>(setup.lead + frameOffset), setup.fNumber);
-    return static_cast<std::uint32_t>((twice * setup.multTimesTwo) << setup.block) >> 2;
+    // The block's shift drops an odd offset's half step before the multiple applies.
+    return static_cast<std::uint32_t>(((twice << setup.block) >> 1) * setup.multTimesTwo) >> 1;
 }
 
 std::int16_t Ym2413::operatorOutput(std::uint32_t phase10, int attenuation, int halfSineMask) {
@@ -508,11 +510,29 @@ void Ym2413::applyWrites() {
         // The registers that shape a modulator's output: its multiple and LFOs, its level, its
         // wave and feedback.
         const bool modulatorWritten = userWritten_ & 0x0d;
+        const bool modulatorRatesWritten = userWritten_ & 0x51;
         userWritten_ = 0;
+        // The modulators' new rates reached the envelope of channels 0-2 in this frame and that
+        // of channels 3 and 4 (which take a write a turn early) in the frame before: one that
+        // only stepped there takes that step again at its new rate.
+        if (modulatorRatesWritten) {
+            EnvelopeClock previous[clocks];
+            clock(envelopeCounter_ - 1, previous);
+            for (std::size_t i : {6u, 8u}) {
+                const EnvelopeBefore& before = beforeLastStep_[i / 2 - 3];
+                if (!before.settled || setups_[i].rates == oldRates[i]) continue;
+                Slot& slot = slots_[i];
+                slot.level = before.level;
+                slot.state = before.state;
+                slot.settled = true;
+                stepEnvelope(slot, setups_[i], setups_[i].rates, slot.keyOn, previous);
+                slot.settled = false;
+            }
+        }
         for (std::size_t i : {0u, 2u, 4u, 5u, 6u, 7u, 8u, 9u}) {
             Slot& slot = slots_[i];
-            // The carriers' new rates apply in this frame already.
-            if (i & 1) oldRates[i] = setups_[i].rates;
+            // The carriers' and the modulators' new rates apply in this frame already.
+            if (i <= 5 || (i & 1)) oldRates[i] = setups_[i].rates;
             slot.phase = (slot.phase + setups_[i].stepNow - oldSteps[i]) & 0x7ffff;
             // The modulators of channels 3 and 4 gave their last two outputs with it already
             // (a write that leaves the modulator as it was keeps the outputs it gave: remade at
@@ -624,6 +644,8 @@ template <bool rhythm, bool wrote> int Ym2413::turn() {
     // every 2^(13 - rate) frames, a fall in the window's last frame.
     EnvelopeClock clocks[Ym2413::clocks];
     clock(envelopeCounter_, clocks);
+    for (std::size_t i : {6u, 8u})
+        beforeLastStep_[i / 2 - 3] = {slots_[i].level, slots_[i].state, slots_[i].settled};
     int sum = lateOutputs_;
     int late = 0;
     for (int ch = 0; ch < 9; ++ch) {

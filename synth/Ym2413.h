@@ -39,9 +39,11 @@
 // user instrument reaches the modulators of channels 0-4 and the carriers of channels 2-4 a turn
 // earlier still (their phase, the modulators' last outputs if the write is to the modulator's
 // multiple, LFOs, level, wave or feedback, and the output of channels 2-4 that the pins carry in
-// that frame). A write changes a slot's
-// envelope rates from the frame after (a modulator of channels 3-8 at once, and the carriers of
-// channels 2-4 when it is to the user instrument).
+// that frame). A write changes a slot's envelope rates from the frame after (a modulator of
+// channels 3-8 at once, and when it is to the user instrument the carriers of channels 2-4 and the
+// modulators of channels 0-2 at once, those of channels 3 and 4 from the frame before: the
+// model takes their last envelope step again). Vibrato adds its offset to twice the F-number; the
+// block's shift drops the half step an odd offset leaves before the multiple applies.
 //
 // Keys: a melody carrier's attack (the end of its damping, or from silence) restarts its
 // modulator's phase too, wherever the modulator's envelope stands, but a key-off that cuts the
@@ -224,7 +226,15 @@ private:
     std::int32_t lateOutputs_ = 0;      // the part of the previous turn that lands in this frame
     std::uint32_t tcPhasePrevious_ = 0; // the top cymbal's phase in the last rhythm turn
     std::uint8_t userWritten_ = 0; // the user registers written since the last frame, a bit each
-    bool rhythmBefore_ = false;    // rhythm mode as the previous frame had it
+    // The modulators of channels 3 and 4 as the previous frame found them, before its envelope
+    // step: a write to the user instrument's rates reached that step already.
+    struct EnvelopeBefore {
+        std::uint16_t level;
+        EnvelopeState state;
+        bool settled;
+    };
+    std::array<EnvelopeBefore, 2> beforeLastStep_{};
+    bool rhythmBefore_ = false; // rhythm mode as the previous frame had it
 };
 
 } // namespace synth

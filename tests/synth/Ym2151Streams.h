@@ -889,6 +889,34 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The noise wave as PM on a late and an early PM slot at odd noise
+        // rates, where the noise register steps in either half of a frame, and
+        // LFRQs with double steps: PM's sign follows a step's first count, the
+        // magnitude the extra count's value eight frames later.
+        Stream s("lfo_noise_pm_double_steps");
+        s.write(0x1B, 3);
+        s.channel(1, 7, 0, 3, 7, 0);
+        s.channel(4, 7, 0, 3, 7, 0);
+        Operator o;
+        o.mul = 15;
+        s.op(1, 0, o);
+        s.op(4, 3, o);
+        s.note(1, 0x5A);
+        s.note(4, 0x6E);
+        s.key(1, 1);
+        s.key(4, 8);
+        constexpr std::array<unsigned, 4> noiseRates{29, 17, 9, 27};
+        constexpr std::array<unsigned, 4> rates{0xCF, 0xD8, 0xC2, 0xDF};
+        constexpr std::array<unsigned, 4> depths{64, 67, 127, 1};
+        for (unsigned i = 0; i < rates.size(); ++i) {
+            s.write(0x0F, noiseRates[i]);
+            s.write(0x18, rates[i]);
+            s.write(0x19, 0x80 | depths[i]);
+            s.wait(1500);
+        }
+        all.push_back(s);
+    }
+    {
         // The saw switched to the triangle and back (and the square to the
         // triangle), LFRQ rewritten from a fast rate with double steps to a
         // slow one two frames after, each switch a frame later in the
