@@ -294,6 +294,8 @@ void Ym2151::reset() {
     waveWrittenBefore_ = 0;
     slots_.fill(Slot{});
     channels_.fill(Channel{});
+    pmChannels_ = 0;
+    csmKeyedSlots_ = 0;
     for (unsigned ch = 0; ch < channels_.size(); ++ch)
         takeOutputs(ch, 0);
     egDivider_ = 1;
@@ -596,6 +598,9 @@ void Ym2151::updateChannel(unsigned ch) {
     const unsigned fb = registers_.feedback(ch);
     c.feedbackShift = static_cast<std::uint8_t>(fb == 0 ? 0 : 10 - fb);
     c.pmSensitivity = static_cast<std::uint8_t>(registers_.pmSensitivity(ch));
+    pmChannels_ = static_cast<std::uint8_t>((pmChannels_ & ~(1u << ch)) |
+                                            (c.pmSensitivity != 0 ? 1u << ch : 0u));
+    takePm(ch);
 }
 
 void Ym2151::updateStep(unsigned slot) {
@@ -693,10 +698,11 @@ inline bool Ym2151::keyEnvelope(unsigned slot, bool on) {
 // One frame of a slot's envelope. On the frame a key-off reaches it, the step is
 // taken at the rate of the state it leaves, and none when it leaves the attack
 // unless CSM keys the slot in the next frame (csmNext).
+template <bool keys>
 inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left, bool csmNext) {
     Slot& s = slots_[slot];
     // In the frame before a key-on reaches a released slot its level stays.
-    if (s.holdLevel) {
+    if (keys && s.holdLevel) {
         s.holdLevel = false;
         return;
     }
@@ -1060,8 +1066,10 @@ std::int16_t Ym2151::operatorOutput(std::uint32_t phase, int mod, unsigned atten
 
 // One frame of the eight slots of a role, in channel order: key, phase, the
 // operator's output and envelope, and its share of the outputs.
-template <unsigned role, bool pending>
+template <unsigned role, bool pending, bool csm>
 [[gnu::always_inline]] inline void Ym2151::runSlots(int& left, int& right) {
+    // Only a write or CSM changes a key, or holds a level for a key-on.
+    constexpr bool keys = pending || csm;
     const bool csmFrame = csmKey_ || csmKeyLate_;
     for (unsigned ch = 0; ch < 8; ++ch) {
         const unsigned slot = role * 8 + ch;
@@ -1069,24 +1077,19 @@ template <unsigned role, bool pending>
         Slot& s = slots_[slot];
         endState(s);
         const EgState before = s.state;
-        // PM in 64ths of a semitone: the LFO's, scaled by the channel's PMS.
-        const unsigned pms = channels_[ch].pmSensitivity;
-        const int lfoPm = slot < firstLatePmSlot ? lfoPmEarly_ : lfoPm_;
-        int pm = pms == 0  ? 0
-                 : pms < 6 ? scaleSigned(lfoPm, 128u >> (6 - pms))
-                           : lfoPm * (1 << (pms - 5));
-        if (pm == 0 && pms != 0 &&
-            (slot < firstLatePmSlot ? lfoPmNegativeEarly_ : lfoPmNegativeLate_))
-            pm = negativeZeroPm;
-        s.pmOn = pm != 0;
         std::uint32_t step = s.step;
-        if (pm != 0) {
-            if (pm != s.pmOffset) {
-                s.pmOffset = pm;
-                s.pmStep = phaseStep(slot, pm);
-                s.pmRates = envelopeRates(slot, pm);
+        s.pmOn = false;
+        if (pmChannels_ != 0) {
+            const int pm = slot < firstLatePmSlot ? channelPmEarly_[ch] : channelPmLate_[ch];
+            if (pm != 0) {
+                if (pm != s.pmOffset) {
+                    s.pmOffset = pm;
+                    s.pmStep = phaseStep(slot, pm);
+                    s.pmRates = envelopeRates(slot, pm);
+                }
+                s.pmOn = true;
+                step = s.pmStep;
             }
-            step = s.pmStep;
         }
 
         // CSM keys a slot for a frame in which its level holds (from slot 5
@@ -1097,31 +1100,37 @@ template <unsigned role, bool pending>
         // holds in the frame before as well; a slot keyed off in that frame
         // takes the step of the state it leaves, the attack's too (see
         // stepEnvelope). A slot that KON keys in the frame after CSM's takes
-        // its attack step in CSM's frame.
-        const bool csmNext = slot < firstCsmSlot ? csmKey_ : csmKeyNext_;
+        // its attack step in CSM's frame. Without CSM keying near (csm false)
+        // only KON keys.
+        bool csmNext = false;
+        bool released = false;
+        const std::uint32_t slotBit = 1u << slot;
+        if constexpr (csm) csmNext = slot < firstCsmSlot ? csmKey_ : csmKeyNext_;
         if (csmNext && !s.keyRegister && !s.keyed) s.holdLevel = true;
-        bool released;
-        if (!csmFrame && !s.csmKeyed) {
-            if (s.keyedBefore != s.keyed) s.keyedBefore = s.keyed;
-            released = keyEnvelope(slot, s.keyRegister);
+        if (!csm || (!csmFrame && (csmKeyedSlots_ & slotBit) == 0)) {
+            s.keyedBefore = s.keyed;
+            // Without a write or CSM in the frame the key is as the frame
+            // before left it.
+            if constexpr (keys) released = keyEnvelope(slot, s.keyRegister);
         } else {
             const bool csmNow = slot < firstCsmSlot ? csmKeyLate_ : csmKey_;
-            const bool csm = csmNow && !s.keyedBefore;
+            const bool csmKeyed = (csmKeyedSlots_ & slotBit) != 0;
+            const bool csmOn = csmNow && !s.keyedBefore;
             // The level holds only in the frame of a key-on, and not when CSM
             // keys again in the next frame: keyed every frame, the attack steps
             // from the first (stream csm_every_frame).
             if (csmNow && !s.keyRegister && !s.keyed) s.holdLevel = !s.keyOnNext && !csmNext;
-            s.keyedBefore = s.keyed && !s.csmKeyed;
+            s.keyedBefore = s.keyed && !csmKeyed;
             const bool wasKeyed = s.keyed;
-            released = keyEnvelope(slot, s.keyRegister || csm);
+            released = keyEnvelope(slot, s.keyRegister || csmOn);
             if (s.keyRegister) {
-                s.csmKeyed = false;
+                csmKeyedSlots_ &= ~slotBit;
             } else if (s.keyed && !wasKeyed) {
-                s.csmKeyed = true;
-            } else if (released && s.csmKeyed) {
+                csmKeyedSlots_ |= slotBit;
+            } else if (released && csmKeyed) {
                 // Keyed again in the next frame (CLKA 1022), the released
                 // level holds instead (stream csm_every_other_frame).
-                s.csmKeyed = false;
+                csmKeyedSlots_ &= ~slotBit;
                 released = false;
                 if (csmNext) s.holdLevel = true;
             }
@@ -1145,13 +1154,13 @@ template <unsigned role, bool pending>
             const std::int16_t noise = noiseOutput(attenuation, noiseShift_ & 1);
             nextHeldNoise_ = carrier ? noise : 0;
             nextHeldC2_[ch - firstHeldChannel] = carrier ? out : 0;
-            stepEnvelope(slot, released, before, csmNext);
+            stepEnvelope<keys>(slot, released, before, csmNext);
             s.attackRateBefore = s.rates()[static_cast<unsigned>(EgState::attack)];
             s.phase = (s.phase + step) & 0xFFFFF;
             s.out = registers_.noiseEnabled() ? noise : out;
             continue;
         }
-        stepEnvelope(slot, released, before, csmNext);
+        stepEnvelope<keys>(slot, released, before, csmNext);
         s.attackRateBefore = s.rates()[static_cast<unsigned>(EgState::attack)];
         s.phase = (s.phase + step) & 0xFFFFF;
         if constexpr (role == m1 || role == c1) s.previous = s.out; // read by later slots
@@ -1167,6 +1176,28 @@ template <unsigned role, bool pending>
     }
 }
 
+template <bool pending, bool csm> void Ym2151::runAllSlots(int& left, int& right) {
+    runSlots<m1, pending, csm>(left, right);
+    runSlots<m2, pending, csm>(left, right);
+    runSlots<c1, pending, csm>(left, right);
+    runSlots<c2, pending, csm>(left, right);
+}
+
+// Each PM channel's offset in 64ths of a semitone: the LFO's PM scaled by its
+// PMS, as the slots before C1 of channel 7 and those from it on see it. A
+// negative PM that PMS brings to 0 counts by its sign (negativeZeroPm). Taken
+// after the LFO's step and again when PMS is written.
+void Ym2151::takePm(unsigned ch) {
+    const unsigned pms = channels_[ch].pmSensitivity;
+    const auto scaled = [pms](int lfoPm, bool negative) {
+        if (pms == 0) return 0;
+        const int pm = pms < 6 ? scaleSigned(lfoPm, 128u >> (6 - pms)) : lfoPm * (1 << (pms - 5));
+        return pm == 0 && negative ? negativeZeroPm : pm;
+    };
+    channelPmEarly_[ch] = scaled(lfoPmEarly_, lfoPmNegativeEarly_);
+    channelPmLate_[ch] = scaled(lfoPm_, lfoPmNegativeLate_);
+}
+
 void Ym2151::frame(std::int16_t* leftRight) {
     stepTimers();
     stepNoise();
@@ -1178,16 +1209,19 @@ void Ym2151::frame(std::int16_t* leftRight) {
     int left = lateLeft_;
     int right = 0;
     lateLeft_ = 0;
+    for (unsigned ch = 0; pmChannels_ != 0 && ch < 8; ++ch)
+        if ((pmChannels_ >> ch) & 1) takePm(ch);
+    const bool csm = csmKey_ || csmKeyLate_ || csmKeyNext_ || csmKeyedSlots_ != 0;
     if (pending_.empty()) {
-        runSlots<m1, false>(left, right);
-        runSlots<m2, false>(left, right);
-        runSlots<c1, false>(left, right);
-        runSlots<c2, false>(left, right);
+        if (csm)
+            runAllSlots<false, true>(left, right);
+        else
+            runAllSlots<false, false>(left, right);
     } else {
-        runSlots<m1, true>(left, right);
-        runSlots<m2, true>(left, right);
-        runSlots<c1, true>(left, right);
-        runSlots<c2, true>(left, right);
+        if (csm)
+            runAllSlots<true, true>(left, right);
+        else
+            runAllSlots<true, false>(left, right);
     }
     // The C2 values of channels 4-7 from the frame before meet the RL written
     // since: on the left they reach this frame's sum, on the right (but for

@@ -158,7 +158,6 @@ private:
         EgState state = EgState::release;
         bool keyRegister = false;  // key as written to KON
         bool keyed = false;        // key as the envelope last saw it (register or CSM)
-        bool csmKeyed = false;     // keyed by CSM alone
         bool keyedBefore = false;  // keyed by KON in the frame before
         bool holdLevel = false;    // no step this frame (a key-on comes next, or CSM's)
         bool keyOnNext = false;    // KON keys the released slot in the next frame
@@ -205,12 +204,15 @@ private:
         return static_cast<unsigned>(s.level - s.endFrom) <= s.endSpan;
     }
     bool keyEnvelope(unsigned slot, bool on);
+    template <bool keys>
     void stepEnvelope(unsigned slot, bool released, EgState left, bool csmNext);
     void stepTimers();
     void stepLfo();
     void stepNoise();
     template <unsigned role> int modulation(unsigned ch) const;
-    template <unsigned role, bool pending> void runSlots(int& left, int& right);
+    void takePm(unsigned ch);
+    template <unsigned role, bool pending, bool csm> void runSlots(int& left, int& right);
+    template <bool pending, bool csm> void runAllSlots(int& left, int& right);
     std::int16_t operatorOutput(std::uint32_t phase, int mod, unsigned attenuation) const;
     void frame(std::int16_t* leftRight);
 
@@ -253,6 +255,13 @@ private:
     unsigned lfoCycle_ = 0;            // the free-running eight-frame cycle of the multipliers
     std::array<Slot, 32> slots_{};
     std::array<Channel, 8> channels_{};
+    // The channels whose PMS is not 0, a bit each, and each channel's PM this
+    // frame (see takePm) for the slots before C1 of channel 7 and from it on.
+    std::uint8_t pmChannels_ = 0;
+    std::array<int, 8> channelPmEarly_{};
+    std::array<int, 8> channelPmLate_{};
+    // The slots keyed by CSM alone, a bit each.
+    std::uint32_t csmKeyedSlots_ = 0;
 
     // Envelope clock: the counter steps once every three frames.
     unsigned egDivider_ = 0;
