@@ -133,6 +133,14 @@ constexpr unsigned detuneLeavingUnused = 2;
 constexpr std::array<unsigned, 4> unusedCodeDetuneCodes{0, 8, 0, 12};
 constexpr std::array<unsigned, 4> unusedCodeDetuneFraction{0, 0, 0, 32};
 
+// The depth bits each frame of a multiplier's turn takes, a pair a frame, the
+// top pair first (see LfoMultiplier::clock).
+constexpr std::array<unsigned, 4> turnFirstBits{0x40, 0x10, 0x04, 0x01};
+constexpr std::array<unsigned, 4> turnSecondBits{0x20, 0x08, 0x02, 0x00};
+// Frames from the LFO reset taking hold to the first turn's end whose product
+// it reaches whole (see LfoMultiplier::takeReset).
+constexpr unsigned lfoResetReach = 4;
+
 // Where in the free-running eight-frame cycle of the LFO each multiplier's turn
 // begins (see LfoMultiplier::clock).
 constexpr unsigned amTurnStart = 1;
@@ -279,6 +287,10 @@ void Ym2151::reset() {
     amBefore_.fill(0);
     waveWritten_ = 0;
     rateWritten_ = 0;
+    lfoHeldWritten_ = false;
+    lfoHeldBefore_ = false;
+    lfoResetAge_ = lfoResetReach;
+    lfoPhaseBeforeReset_ = 0;
     waveWrittenBefore_ = 0;
     slots_.fill(Slot{});
     channels_.fill(Channel{});
@@ -342,6 +354,8 @@ void Ym2151::write(std::uint8_t address, std::uint8_t data) {
     if (address == Regs::lfoWaveform) waveWritten_ = Regs::lfoWaveField::of(data);
     // So does LFRQ the rate multiplier's extra step (see stepLfo()).
     if (address == Regs::lfoFrequency) rateWritten_ = data;
+    // And the LFO reset its phase (see stepLfo()).
+    if (address == Regs::test) lfoHeldWritten_ = Regs::lfoResetField::of(data);
     // A depth reaches the LFO's multiplier at once, bit by bit (see stepLfo()).
     if (address == Regs::lfoDepth)
         (Regs::depthSelectField::of(data) ? pmMultiplier_ : amMultiplier_).depth =
@@ -780,8 +794,8 @@ void Ym2151::stepTimers() {
 Ym2151::LfoMultiplier::clock(unsigned position, const std::array<unsigned, 4>& values,
                              unsigned earlierWave, unsigned wave,
                              std::optional<unsigned> lastBitNoise) {
-    static constexpr std::array<unsigned, 4> firstBits{0x40, 0x10, 0x04, 0x01};
-    static constexpr std::array<unsigned, 4> secondBits{0x20, 0x08, 0x02, 0x00};
+    constexpr const std::array<unsigned, 4>& firstBits = turnFirstBits;
+    constexpr const std::array<unsigned, 4>& secondBits = turnSecondBits;
     constexpr unsigned lateWaveBits = 0xE0;
     static constexpr std::array<unsigned, 4> earlyWaveBits{0x00, 0x00, 0x03, 0x0F};
     position &= 7;
@@ -819,16 +833,52 @@ Ym2151::LfoMultiplier::clock(unsigned position, const std::array<unsigned, 4>& v
     }
 }
 
+// The LFO reset reaches the multiplier's depth bits by the frame each pair is
+// taken in, not by the frame of the wave's value as a step of the LFO does
+// (see clock()): the pairs taken before the frame the reset was written in
+// multiply the wave as it stood, those taken after it the wave as reset. In
+// that frame the pair's second bit multiplies the reset wave, its first the
+// wave as it stood but for the saw, whose phase is taken with bit 7 cleared
+// (its PM magnitude turned as bit 7 was: 255 less the rest in the second
+// half). Measured with AM of the saw, the square and the triangle on the noise
+// (whose level shows each turn's product) at each single depth bit, the reset
+// written at every frame of the eight-frame cycle, and with PM on a sine;
+// stream lfo_reset_taking_hold. Called at the turn's end, age frames after the
+// reset's.
+void Ym2151::LfoMultiplier::takeReset(unsigned age, unsigned wave) {
+    if (age >= lfoResetReach) return;
+    unsigned sum = 0;
+    for (unsigned g = 0; g < turnFirstBits.size(); ++g) {
+        const int framesAfter =
+            static_cast<int>(age + g) - static_cast<int>(turnFirstBits.size() - 1);
+        const unsigned first = framesAfter < 0    ? beforeReset[wave]
+                               : framesAfter == 0 ? halfReset[wave]
+                                                  : afterReset[wave];
+        const unsigned second = framesAfter < 0 ? beforeReset[wave] : afterReset[wave];
+        sum += first * (taken & turnFirstBits[g]) + second * (taken & turnSecondBits[g]);
+    }
+    product = sum >> 7;
+}
+
 void Ym2151::stepLfo() {
     ++lfoCycle_;
     // The noise wave's sign before this frame's step, spread over eight bits
     // (see LfoMultiplier::clock): the wave's value is the phase inverted.
     const unsigned noiseSignSpread = (lfoPhase_ & lfoNoiseNegative) != 0 ? lfoByteMask : 0;
-    // The test register's LFO reset holds the phase at 0; the prescaler and the
-    // rate multiplier's step count run on through it.
+    // The test register's LFO reset holds the phase at 0 from the frame it is
+    // written in (its release too lets the phase step there, stream
+    // lfo_reset_taking_hold); the prescaler and the rate multiplier's step
+    // count run on through it.
     const bool step = (++lfoPrescale_ & ((8u << (15 - (registers_.lfoRate() >> 4))) - 1)) == 0;
     if (step) lfoSteps_ = (lfoSteps_ + 1) & 15;
-    if (registers_.lfoHeld()) {
+    if (lfoHeldWritten_ && !lfoHeldBefore_) {
+        lfoResetAge_ = 0;
+        lfoPhaseBeforeReset_ = lfoPhase_;
+    } else if (lfoResetAge_ < lfoResetReach) {
+        ++lfoResetAge_;
+    }
+    lfoHeldBefore_ = lfoHeldWritten_;
+    if (lfoHeldWritten_) {
         lfoPhase_ = 0;
         triangleAm_ = 255;
         triangleRising_ = false;
@@ -905,6 +955,11 @@ void Ym2151::stepLfo() {
     // triangle's sign is the ninth bit, the direction (the phase halved), the
     // other waves' bit 7.
     if ((lfoCycle_ & 7) == 0) pmSignWave_ = waveWritten_;
+    // The LFO reset reaches PM's sign there too: from that frame the sign is
+    // the reset phase's, whatever the phase was in the frames before (measured
+    // with the square wave's PM, the reset written at every frame of the cycle;
+    // stream lfo_reset_taking_hold).
+    if ((lfoCycle_ & 7) == 0 && lfoHeldWritten_) lfoPhaseHistory_.fill(0);
     lfoPhaseHistory_[lfoHistoryIndex_] =
         static_cast<std::uint16_t>((triangleRising_ ? triangleDirection : 0) | p);
     const unsigned pastPhase = lfoPhaseHistory_[(lfoHistoryIndex_ - lfoPmDelay) & 15];
@@ -930,13 +985,29 @@ void Ym2151::stepLfo() {
     // frame later; PM's the slots from C1 of channel 7 on at once (eight frames after a step of the
     // LFO), the slots before them a frame later.
     lfoAmModulators_ = amMultiplier_.product;
+    // The waves' values the LFO reset leaves to the turns it reaches (see
+    // LfoMultiplier::takeReset).
+    if (lfoResetAge_ == 0) {
+        amMultiplier_.beforeReset = amBefore_;
+        amMultiplier_.afterReset = ams;
+        pmMultiplier_.beforeReset = pmMagnitudeBefore_;
+        pmMultiplier_.afterReset = pmMagnitudes;
+        amMultiplier_.halfReset = amBefore_;
+        pmMultiplier_.halfReset = pmMagnitudeBefore_;
+        const unsigned cleared = lfoPhaseBeforeReset_ & (lfoNoiseNegative - 1);
+        amMultiplier_.halfReset[0] = lfoByteMask - cleared;
+        pmMultiplier_.halfReset[0] =
+            (lfoPhaseBeforeReset_ & lfoNoiseNegative) != 0 ? lfoByteMask - cleared : cleared;
+    }
     amMultiplier_.clock(lfoCycle_ - amTurnStart, amBefore_, waveWrittenBefore_, waveWritten_);
+    if (((lfoCycle_ - amTurnStart) & 7) == 3) amMultiplier_.takeReset(lfoResetAge_, waveWritten_);
     amBefore_ = ams;
     lfoAm_ = amMultiplier_.product;
     const unsigned pmTakenEarly = pmTakenBefore_;
     const unsigned pmEarly = pmMultiplier_.product;
     pmMultiplier_.clock(lfoCycle_ - pmTurnStart, pmMagnitudeBefore_, waveWrittenBefore_,
                         waveWritten_, step ? std::optional(noiseSignSpread) : std::nullopt);
+    if (((lfoCycle_ - pmTurnStart) & 7) == 3) pmMultiplier_.takeReset(lfoResetAge_, waveWritten_);
     pmMagnitudeBefore_ = pmMagnitudes;
     waveWrittenBefore_ = waveWritten_;
     pmTakenBefore_ = pmMultiplier_.taken;
