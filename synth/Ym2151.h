@@ -56,8 +56,11 @@
 // PM's sign reads its bit 7 as a single step would, a double step's value
 // reaching the sign with the magnitude (the odd noise rates step the noise
 // register in either half of a frame, where the two reads differ). The test
-// register's LFO reset holds the phase at 0; the prescaler and the rate
-// multiplier's step count run on through it. The phase has a ninth bit, the
+// register's LFO reset holds the phase at 0 from the frame it is written in;
+// the prescaler and the rate multiplier's step count run on through it. It
+// reaches each pair of the multipliers' depth bits in the frame the pair is
+// taken (see LfoMultiplier::takeReset), and PM's sign at the start of the
+// eight-frame cycle. The phase has a ninth bit, the
 // triangle's direction; under the triangle it counts two a step, under the
 // other waves one (the rate multiplier's extra count by the LFRQ and waveform
 // written up to the step's frame), and each wave carries on from the phase the
@@ -100,7 +103,7 @@
 // timings, differ for a few frames; CSM stopped after keying every frame (CLKA 1023) at some
 // timings, and a KON key-on
 // between two CSM key-ons a few frames apart at some timings, can differ by a step; the LFO reset
-// taking hold while PM is not 0 differs for a few frames; the noise wave selected in the frame of
+// taking hold under the noise wave; the noise wave selected in the frame of
 // an LFO step can load the phase with a value a little off, and PM around a switch to or from the
 // noise wave can differ.
 #pragma once
@@ -155,7 +158,6 @@ private:
         EgState state = EgState::release;
         bool keyRegister = false;  // key as written to KON
         bool keyed = false;        // key as the envelope last saw it (register or CSM)
-        bool csmKeyed = false;     // keyed by CSM alone
         bool keyedBefore = false;  // keyed by KON in the frame before
         bool holdLevel = false;    // no step this frame (a key-on comes next, or CSM's)
         bool keyOnNext = false;    // KON keys the released slot in the next frame
@@ -202,12 +204,15 @@ private:
         return static_cast<unsigned>(s.level - s.endFrom) <= s.endSpan;
     }
     bool keyEnvelope(unsigned slot, bool on);
+    template <bool keys>
     void stepEnvelope(unsigned slot, bool released, EgState left, bool csmNext);
     void stepTimers();
     void stepLfo();
     void stepNoise();
     template <unsigned role> int modulation(unsigned ch) const;
-    template <unsigned role, bool pending> void runSlots(int& left, int& right);
+    void takePm(unsigned ch);
+    template <unsigned role, bool pending, bool csm> void runSlots(int& left, int& right);
+    template <bool pending, bool csm> void runAllSlots(int& left, int& right);
     std::int16_t operatorOutput(std::uint32_t phase, int mod, unsigned attenuation) const;
     void frame(std::int16_t* leftRight);
 
@@ -225,8 +230,14 @@ private:
         std::array<unsigned, 4> selected{};
         unsigned product = 0;
         unsigned taken = 0;
+        // The waves' values before and after the LFO reset took hold, and
+        // as a pair's first bit takes them in the reset's frame (see takeReset).
+        std::array<unsigned, 4> beforeReset{};
+        std::array<unsigned, 4> afterReset{};
+        std::array<unsigned, 4> halfReset{};
         void clock(unsigned position, const std::array<unsigned, 4>& values, unsigned earlierWave,
                    unsigned wave, std::optional<unsigned> lastBitNoise = std::nullopt);
+        void takeReset(unsigned age, unsigned wave);
     };
     LfoMultiplier amMultiplier_;
     LfoMultiplier pmMultiplier_;
@@ -234,12 +245,23 @@ private:
     // Each waveform's AM value and PM magnitude in the frame before.
     std::array<unsigned, 4> amBefore_{};
     std::array<unsigned, 4> pmMagnitudeBefore_{};
-    unsigned waveWritten_ = 0;       // W as last written, before the slots take it up
-    unsigned waveWrittenBefore_ = 0; // and as it stood at the frame before's start
-    unsigned rateWritten_ = 0;       // LFRQ as last written, before the slots take it up
-    unsigned lfoCycle_ = 0;          // the free-running eight-frame cycle of the multipliers
+    unsigned waveWritten_ = 0;         // W as last written, before the slots take it up
+    unsigned waveWrittenBefore_ = 0;   // and as it stood at the frame before's start
+    unsigned rateWritten_ = 0;         // LFRQ as last written, before the slots take it up
+    bool lfoHeldWritten_ = false;      // the test register's LFO reset as last written
+    bool lfoHeldBefore_ = false;       // and as the frame before's LFO saw it
+    unsigned lfoResetAge_ = 0;         // frames since the reset took hold (to lfoResetReach)
+    unsigned lfoPhaseBeforeReset_ = 0; // the phase it cleared
+    unsigned lfoCycle_ = 0;            // the free-running eight-frame cycle of the multipliers
     std::array<Slot, 32> slots_{};
     std::array<Channel, 8> channels_{};
+    // The channels whose PMS is not 0, a bit each, and each channel's PM this
+    // frame (see takePm) for the slots before C1 of channel 7 and from it on.
+    std::uint8_t pmChannels_ = 0;
+    std::array<int, 8> channelPmEarly_{};
+    std::array<int, 8> channelPmLate_{};
+    // The slots keyed by CSM alone, a bit each.
+    std::uint32_t csmKeyedSlots_ = 0;
 
     // Envelope clock: the counter steps once every three frames.
     unsigned egDivider_ = 0;

@@ -146,6 +146,7 @@ const std::set<std::string> exactStreams{"sine_notes",
                                          "lfo_wave3",
                                          "lfo_double_steps",
                                          "lfo_reset_held",
+                                         "lfo_reset_taking_hold",
                                          "lfo_rate_writes",
                                          "lfo_depth_writes",
                                          "lfo_depth_written_in_turn",
@@ -222,25 +223,37 @@ TEST(Ym2151Reference, StreamsFrameByFrame) {
 // LFO and CSM), and of random MDX songs played by the driver. The model
 // reproduces the songs and the stream without LFO and CSM exactly; the others
 // have a floor just below what it reaches (what still differs is listed in
-// Ym2151.h).
+// Ym2151.h). Under AddressSanitizer the streams are ten seconds long, with the
+// floors of those: the model and the reference run several times slower there,
+// and the same kinds of writes and songs over fewer frames go through the same
+// code, which is what the sanitizers check.
 TEST(Ym2151Reference, LongRandomStreams) {
 #ifndef TONRIG_HAVE_OPM_ORACLE
     GTEST_SKIP() << "needs ../shared/reference/nuked-opm (not present at configure time)";
 #else
-    constexpr std::uint32_t fortySeconds = 40 * 55930;
+#ifdef __SANITIZE_ADDRESS__
+    constexpr bool shortStreams = true;
+#else
+    constexpr bool shortStreams = false;
+#endif
+    constexpr std::uint32_t streamFrames = (shortStreams ? 10 : 40) * 55930;
+    const auto floorFor = [](Floor forty, Floor ten) { return shortStreams ? ten : forty; };
     ym2151test::RandomFeatures noLfo;
     noLfo.lfo = false;
     ym2151test::RandomFeatures noLfoNoCsm = noLfo;
     noLfoNoCsm.csm = false;
     const std::vector<std::pair<Stream, Floor>> streams{
-        {ym2151test::randomStream("random_writes_1", 1, fortySeconds), {0.830, 11.6}},
-        {ym2151test::randomStream("random_writes_2", 2, fortySeconds), {0.845, 11.9}},
-        {ym2151test::randomStream("random_writes_no_lfo", 3, fortySeconds, noLfo), {0.9999, 117.0}},
-        {ym2151test::randomStream("random_writes_no_lfo_no_csm", 3, fortySeconds, noLfoNoCsm),
+        {ym2151test::randomStream("random_writes_1", 1, streamFrames),
+         floorFor({0.859, 11.7}, {0.940, 33.1})},
+        {ym2151test::randomStream("random_writes_2", 2, streamFrames),
+         floorFor({0.880, 12.2}, {0.911, 21.0})},
+        {ym2151test::randomStream("random_writes_no_lfo", 3, streamFrames, noLfo),
+         floorFor({0.9999, 117.0}, {1.0, INFINITY})},
+        {ym2151test::randomStream("random_writes_no_lfo_no_csm", 3, streamFrames, noLfoNoCsm),
          {1.0, INFINITY}},
-        {ym2151test::songStream("random_song_1", ym2151test::randomSong(1), fortySeconds),
+        {ym2151test::songStream("random_song_1", ym2151test::randomSong(1), streamFrames),
          {1.0, INFINITY}},
-        {ym2151test::songStream("random_song_2", ym2151test::randomSong(2), fortySeconds),
+        {ym2151test::songStream("random_song_2", ym2151test::randomSong(2), streamFrames),
          {1.0, INFINITY}},
     };
     for (const auto& [s, floor] : streams) {

@@ -387,6 +387,44 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The LFO reset taking hold at each frame of the multipliers'
+        // eight-frame cycle, the saw, the square and the triangle stopped in
+        // their second half: PM on a high sine (C2 of channel 0 at PMS 7) and
+        // AM on the noise (C2 of channel 7 at AMS 3), whose levels show each
+        // turn's product.
+        Stream s("lfo_reset_taking_hold");
+        s.write(0x19, 0x6B);
+        s.write(0x19, 0x80 | 0x5D);
+        s.channel(0, 7, 0, 3, 7, 0);
+        Operator sine;
+        sine.mul = 15;
+        s.op(0, 3, sine);
+        s.note(0, 0x5A);
+        s.channel(7, 7, 0, 3, 0, 3);
+        Operator noise;
+        noise.ame = 1;
+        s.op(7, 3, noise);
+        s.note(7, 0x40);
+        s.write(0x0F, 0x80 | 31);
+        s.key(0, 8);
+        s.key(7, 8);
+        for (unsigned wave = 0; wave < 3; ++wave) {
+            s.write(0x1B, wave);
+            for (unsigned frame = 0; frame < 8; ++frame) {
+                s.write(0x01, 0x00);
+                s.write(0x18, 0xF0);
+                s.wait(1100 + frame);
+                s.write(0x18, 0x00);
+                s.wait(20);
+                s.write(0x01, 0x02);
+                s.wait(60);
+            }
+        }
+        s.write(0x01, 0x00);
+        s.wait(100);
+        all.push_back(s);
+    }
+    {
         // Notes on unused codes under a negative PM (the square wave's, the
         // LFO stopped in its second half) with DT2 1 and 3, which move the note
         // by whole groups of codes (3 adds 32 KF): KFs on both sides of a
