@@ -161,7 +161,6 @@ private:
         bool keyedBefore = false;  // keyed by KON in the frame before
         bool holdLevel = false;    // no step this frame (a key-on comes next, or CSM's)
         bool keyOnNext = false;    // KON keys the released slot in the next frame
-        bool bandWritten = false;  // D1L changed by a write taken up this frame
         int amShift = -1;          // AMS - 1 when AM applies to the slot, else -1
         std::int16_t out = 0;      // the operator's output this frame
         std::int16_t previous = 0; // and in the frame before (kept for M1 and C1)
@@ -199,7 +198,7 @@ private:
     std::array<std::uint8_t, 4> envelopeRates(unsigned slot, int pmOffset) const;
     void takeAttackRateBeforeKeyOn(unsigned slot, std::size_t written);
     static void enterState(Slot& s, EgState state);
-    static void endState(Slot& s);
+    void endState(unsigned slot);
     static bool atEnd(const Slot& s) {
         return static_cast<unsigned>(s.level - s.endFrom) <= s.endSpan;
     }
@@ -260,6 +259,9 @@ private:
     std::uint8_t pmChannels_ = 0;
     std::array<int, 8> channelPmEarly_{};
     std::array<int, 8> channelPmLate_{};
+    std::array<int, 4> pmTakenFrom_{}; // the LFO's PM they were taken from (see frame())
+    // The slots whose D1L a write taken up this frame changed, a bit each.
+    std::uint32_t bandWrittenSlots_ = 0;
     // The slots keyed by CSM alone, a bit each.
     std::uint32_t csmKeyedSlots_ = 0;
 

@@ -280,9 +280,17 @@ bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates,
         slot.state == EnvelopeState::release && slot.level >= dampEnd)
         slot.silenceLate = stepping == EnvelopeState::attack ? silenceDelay - 1 : silenceDelay;
     // An instant attack reaches full level in the frame after it starts, unless a key-off
-    // comes first.
+    // comes first; a modulator of channels 0-2 keyed off then reaches it a frame later still
+    // and holds it (one of channels 3-8 took the key-off a turn early, before its attack).
+    if (slot.fullLevelLate) {
+        slot.level = 0;
+        slot.fullLevelLate = false;
+    }
     if (slot.instantAttack) {
-        if (slot.state == EnvelopeState::attack) slot.level = 0;
+        if (slot.state == EnvelopeState::attack)
+            slot.level = 0;
+        else if (setup.modulator && before == EnvelopeState::attack)
+            slot.fullLevelLate = true;
         slot.instantAttack = false;
     }
     // The hi-hat and the tom-tom step at the rate they had for a frame more after a key-off.
@@ -311,7 +319,7 @@ bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates,
             rate = setup.rates[static_cast<std::size_t>(EnvelopeState::release)];
     }
     slot.settled = key == slot.keyOn && !slot.keyOffSeen && !slot.instantAttack &&
-                   slot.state != EnvelopeState::damp && !rateHeld;
+                   !slot.fullLevelLate && slot.state != EnvelopeState::damp && !rateHeld;
     return true;
 }
 
@@ -360,7 +368,7 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
                                  const EnvelopeClock* clocks, bool keepPhase) {
     // A silent slot whose key stays off has nothing to do.
     if (!key && !slot.keyOn && slot.level >= maxLevel && slot.state == EnvelopeState::release &&
-        slot.rateState == EnvelopeState::release && !slot.instantAttack) {
+        slot.rateState == EnvelopeState::release && !slot.instantAttack && !slot.fullLevelLate) {
         slot.keyOffSeen = false;
         return;
     }

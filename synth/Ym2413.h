@@ -39,11 +39,13 @@
 // user instrument reaches the modulators of channels 0-4 and the carriers of channels 2-4 a turn
 // earlier still (their phase, the modulators' last outputs if the write is to the modulator's
 // multiple, LFOs, level, wave or feedback, and the output of channels 2-4 that the pins carry in
-// that frame). A write changes a slot's envelope rates from the frame after (a modulator of
-// channels 3-8 at once, and when it is to the user instrument the carriers of channels 2-4 and the
-// modulators of channels 0-2 at once, those of channels 3 and 4 from the frame before: the
-// model takes their last envelope step again). Vibrato adds its offset to twice the F-number; the
-// block's shift drops the half step an odd offset leaves before the multiple applies.
+// that frame). A melody modulator of channels 0-2 keyed off in the frame after its instant attack
+// started reaches full level a frame after the key-off and holds it. A write changes a slot's
+// envelope rates from the frame after (a modulator of channels 3-8 at once, and when it is to the
+// user instrument the carriers of channels 2-4 and the modulators of channels 0-2 at once, those of
+// channels 3 and 4 from the frame before: the model takes their last envelope step again). Vibrato
+// adds its offset to twice the F-number; the block's shift drops the half step an odd offset leaves
+// before the multiple applies.
 //
 // Keys: a melody carrier's attack (the end of its damping, or from silence) restarts its
 // modulator's phase too, wherever the modulator's envelope stands, but a key-off that cuts the
@@ -121,6 +123,8 @@ private:
         bool keyOn;
         bool keyOffSeen;    // key-off seen by the key logic, not yet by the envelope
         bool instantAttack; // attack rate 15: full level from the frame after the attack starts
+        bool fullLevelLate; // an instant attack of channels 0-2 keyed off in its first frame:
+                            // the modulator reaches full level in the frame after
         bool phaseReset;    // the attack started: the phase restarts after this frame's output
         bool settled;       // no key change or new state pending: the state's rate steps
         std::uint16_t silenceLate; // falls left at 124 after a key-off at once in the attack
