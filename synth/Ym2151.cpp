@@ -1130,6 +1130,9 @@ template <unsigned role, bool pending, bool csm>
             // keys again in the next frame: keyed every frame, the attack steps
             // from the first (stream csm_every_frame).
             if (csmNow && !s.keyRegister && !s.keyed) s.holdLevel = !s.keyOnNext && !csmNext;
+            // Keyed by CSM in the frame before as well, the last of its frames
+            // holds the level (stream csm_every_frame_stopped).
+            if (csmNow && csmKeyed && s.keyed && !s.keyRegister && !csmNext) s.holdLevel = true;
             s.keyedBefore = s.keyed && !csmKeyed;
             const bool wasKeyed = s.keyed;
             released = keyEnvelope(slot, s.keyRegister || csmOn);

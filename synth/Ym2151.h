@@ -35,7 +35,8 @@
 //     level in frame 1 when a key-on follows; whether the attack is instant
 //     goes by its key-scaled rate in the frame before the key-on's.
 // CSM keys a slot for the frame timer A overflows in (slots 0-4 the frame
-// after), holding its level there unless it keys again in the next frame,
+// after), holding its level there unless it keys again in the next frame
+// (the last frame of a run keyed every frame holds too),
 // and its release steps at once (holds, keyed again in the next frame); it keys no
 // slot that KON keyed in the frame before. A released slot's level holds in
 // the frame before CSM's key-on too; a key-off in that frame steps at the rate
@@ -100,9 +101,8 @@
 // 0x7F (note 15 of octave 7) under a positive PM; a change of AMS while the
 // triangle wave's AM is
 // deep can come a frame early; a voice re-keyed a few frames after its key-off can, at some
-// timings, differ for a few frames; CSM stopped after keying every frame (CLKA 1023) at some
-// timings, and a KON key-on
-// between two CSM key-ons a few frames apart at some timings, can differ by a step; the LFO reset
+// timings, differ for a few frames; a KON key-on
+// between two CSM key-ons a few frames apart at some timings can differ by a step; the LFO reset
 // taking hold under the noise wave; the noise wave selected in the frame of
 // an LFO step can load the phase with a value a little off, and PM around a switch to or from the
 // noise wave can differ.
