@@ -295,6 +295,10 @@ void Ym2151::reset() {
     slots_.fill(Slot{});
     channels_.fill(Channel{});
     pmChannels_ = 0;
+    channelPmEarly_.fill(0);
+    channelPmLate_.fill(0);
+    pmTakenFrom_.fill(0);
+    bandWrittenSlots_ = 0;
     csmKeyedSlots_ = 0;
     for (unsigned ch = 0; ch < channels_.size(); ++ch)
         takeOutputs(ch, 0);
@@ -647,7 +651,9 @@ void Ym2151::updateRates(unsigned slot) {
     s.totalLevel = static_cast<std::uint16_t>(registers_.totalLevel(slot) << 3);
     const auto band = static_cast<std::uint8_t>(
         registers_.decay1Level(slot) == 15 ? 31 : registers_.decay1Level(slot));
-    s.bandWritten = band != s.sustainBand;
+    const std::uint32_t slotBit = 1u << slot;
+    bandWrittenSlots_ =
+        band != s.sustainBand ? bandWrittenSlots_ | slotBit : bandWrittenSlots_ & ~slotBit;
     s.sustainBand = band;
     enterState(s, s.state);
 }
@@ -671,9 +677,13 @@ void Ym2151::enterState(Slot& s, EgState state) {
 // the level it runs on to the end.
 // A D1L written in the frame ends the first decay only in the next; in this
 // one, at its band, the decay takes no step.
-inline void Ym2151::endState(Slot& s) {
-    const bool bandWritten = s.bandWritten;
-    s.bandWritten = false;
+inline void Ym2151::endState(unsigned slot) {
+    Slot& s = slots_[slot];
+    bool bandWritten = false;
+    if (bandWrittenSlots_ != 0) {
+        bandWritten = ((bandWrittenSlots_ >> slot) & 1) != 0;
+        bandWrittenSlots_ &= ~(1u << slot);
+    }
     if (!atEnd(s) || (bandWritten && s.state == EgState::decay)) return;
     enterState(s, s.state == EgState::attack ? EgState::decay : EgState::sustain);
 }
@@ -1075,7 +1085,7 @@ template <unsigned role, bool pending, bool csm>
         const unsigned slot = role * 8 + ch;
         if constexpr (pending) applyPending(slot);
         Slot& s = slots_[slot];
-        endState(s);
+        endState(slot);
         const EgState before = s.state;
         std::uint32_t step = s.step;
         s.pmOn = false;
@@ -1120,6 +1130,9 @@ template <unsigned role, bool pending, bool csm>
             // keys again in the next frame: keyed every frame, the attack steps
             // from the first (stream csm_every_frame).
             if (csmNow && !s.keyRegister && !s.keyed) s.holdLevel = !s.keyOnNext && !csmNext;
+            // Keyed by CSM in the frame before as well, the last of its frames
+            // holds the level (stream csm_every_frame_stopped).
+            if (csmNow && csmKeyed && s.keyed && !s.keyRegister && !csmNext) s.holdLevel = true;
             s.keyedBefore = s.keyed && !csmKeyed;
             const bool wasKeyed = s.keyed;
             released = keyEnvelope(slot, s.keyRegister || csmOn);
@@ -1209,8 +1222,13 @@ void Ym2151::frame(std::int16_t* leftRight) {
     int left = lateLeft_;
     int right = 0;
     lateLeft_ = 0;
-    for (unsigned ch = 0; pmChannels_ != 0 && ch < 8; ++ch)
-        if ((pmChannels_ >> ch) & 1) takePm(ch);
+    // The channels' PM changes only with the LFO's (or a PMS written).
+    const std::array<int, 4> pmFrom{lfoPmEarly_, lfoPm_, lfoPmNegativeEarly_, lfoPmNegativeLate_};
+    if (pmChannels_ != 0 && pmFrom != pmTakenFrom_) {
+        pmTakenFrom_ = pmFrom;
+        for (unsigned ch = 0; ch < 8; ++ch)
+            if ((pmChannels_ >> ch) & 1) takePm(ch);
+    }
     const bool csm = csmKey_ || csmKeyLate_ || csmKeyNext_ || csmKeyedSlots_ != 0;
     if (pending_.empty()) {
         if (csm)

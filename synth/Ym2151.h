@@ -35,7 +35,8 @@
 //     level in frame 1 when a key-on follows; whether the attack is instant
 //     goes by its key-scaled rate in the frame before the key-on's.
 // CSM keys a slot for the frame timer A overflows in (slots 0-4 the frame
-// after), holding its level there unless it keys again in the next frame,
+// after), holding its level there unless it keys again in the next frame
+// (the last frame of a run keyed every frame holds too),
 // and its release steps at once (holds, keyed again in the next frame); it keys no
 // slot that KON keyed in the frame before. A released slot's level holds in
 // the frame before CSM's key-on too; a key-off in that frame steps at the rate
@@ -100,9 +101,8 @@
 // 0x7F (note 15 of octave 7) under a positive PM; a change of AMS while the
 // triangle wave's AM is
 // deep can come a frame early; a voice re-keyed a few frames after its key-off can, at some
-// timings, differ for a few frames; CSM stopped after keying every frame (CLKA 1023) at some
-// timings, and a KON key-on
-// between two CSM key-ons a few frames apart at some timings, can differ by a step; the LFO reset
+// timings, differ for a few frames; a KON key-on
+// between two CSM key-ons a few frames apart at some timings can differ by a step; the LFO reset
 // taking hold under the noise wave; the noise wave selected in the frame of
 // an LFO step can load the phase with a value a little off, and PM around a switch to or from the
 // noise wave can differ.
@@ -161,7 +161,6 @@ private:
         bool keyedBefore = false;  // keyed by KON in the frame before
         bool holdLevel = false;    // no step this frame (a key-on comes next, or CSM's)
         bool keyOnNext = false;    // KON keys the released slot in the next frame
-        bool bandWritten = false;  // D1L changed by a write taken up this frame
         int amShift = -1;          // AMS - 1 when AM applies to the slot, else -1
         std::int16_t out = 0;      // the operator's output this frame
         std::int16_t previous = 0; // and in the frame before (kept for M1 and C1)
@@ -199,7 +198,7 @@ private:
     std::array<std::uint8_t, 4> envelopeRates(unsigned slot, int pmOffset) const;
     void takeAttackRateBeforeKeyOn(unsigned slot, std::size_t written);
     static void enterState(Slot& s, EgState state);
-    static void endState(Slot& s);
+    void endState(unsigned slot);
     static bool atEnd(const Slot& s) {
         return static_cast<unsigned>(s.level - s.endFrom) <= s.endSpan;
     }
@@ -260,6 +259,9 @@ private:
     std::uint8_t pmChannels_ = 0;
     std::array<int, 8> channelPmEarly_{};
     std::array<int, 8> channelPmLate_{};
+    std::array<int, 4> pmTakenFrom_{}; // the LFO's PM they were taken from (see frame())
+    // The slots whose D1L a write taken up this frame changed, a bit each.
+    std::uint32_t bandWrittenSlots_ = 0;
     // The slots keyed by CSM alone, a bit each.
     std::uint32_t csmKeyedSlots_ = 0;
 

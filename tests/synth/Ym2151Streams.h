@@ -1292,6 +1292,30 @@ inline std::vector<Stream> comparisonStreams() {
     // stays on, the attack stepping at the envelope's pace. The same every
     // other frame (CLKA 1022): in the frame between two key-ons the released
     // level holds, the release taking no step.
+    {
+        // CSM keying every frame (CLKA 1023) stopped while the attack runs, at
+        // six timings against the envelope's clock: M1 (keyed a frame later
+        // than the other slots) and C2 of channels 1 and 4 at two attack rates.
+        Stream s("csm_every_frame_stopped");
+        s.write(0x10, 0xFF);
+        s.write(0x11, 0x03);
+        for (unsigned ch : {1u, 4u}) {
+            s.channel(ch, 7, 0);
+            s.note(ch, 0x32 + ch * 4);
+            Operator o;
+            o.ar = 18 + ch;
+            o.rr = 15;
+            s.op(ch, 0, o);
+            s.op(ch, 3, o);
+        }
+        for (unsigned stop = 0; stop < 6; ++stop) {
+            s.write(0x14, 0x81);
+            s.wait(40 + stop);
+            s.write(0x14, 0x00);
+            s.wait(400);
+        }
+        all.push_back(s);
+    }
     all.push_back(csmRepeatingStream("csm_every_frame", 0x03));
     all.push_back(csmRepeatingStream("csm_every_other_frame", 0x02));
     {
