@@ -721,7 +721,7 @@ inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left, boo
     // (seen on the noise, whose output shows the top levels); not in the frame
     // that holds before a key-on, so that the attack starts from such a level
     // (stream rekey_at_top_levels).
-    if (s.state != EgState::attack && s.level >= silentLevel) {
+    if (s.level >= silentLevel && s.state != EgState::attack) {
         s.level = maxLevel;
         return;
     }

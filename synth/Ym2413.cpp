@@ -209,7 +209,7 @@ void Ym2413::prepare() {
                                       : voice.totalLevel() << 1;
             s.baseLevel = static_cast<std::uint8_t>(std::min(maxLevel, level + keyScaleLevel));
             s.attack = static_cast<std::uint8_t>(voice.attackRate(o));
-            s.sustainLevel = static_cast<std::uint8_t>(voice.sustainLevel(o));
+            s.rates[sustainLevelAt] = static_cast<std::uint8_t>(voice.sustainLevel(o));
             // Percussive voices fall at their release rate once they reach the sustain level
             // and at rate 7 after key-off (5 with SUS), sustained ones hold and release at
             // their release rate; a melody modulator holds after key-off; the hi-hat and the
@@ -342,7 +342,7 @@ void Ym2413::attackStep(Slot& slot, int rate, const EnvelopeClock& clock) {
             static_cast<std::uint16_t>(std::max(0, slot.level - (slot.level >> attackShift) - 1));
 }
 
-void Ym2413::fallStep(Slot& slot, const Setup& setup, EnvelopeState stepping, int rate,
+void Ym2413::fallStep(Slot& slot, int sustainLevel, EnvelopeState stepping, int rate,
                       const EnvelopeClock& clock) {
     int increment = 0;
     // (fallFrom is never above 48: the fast rates step in every frame.)
@@ -352,7 +352,7 @@ void Ym2413::fallStep(Slot& slot, const Setup& setup, EnvelopeState stepping, in
                 ? fastRates.increment[static_cast<std::size_t>(rate - 48)][clock.counter & 31]
                 : slowStep(rate, clock);
     // The decay stops at the sustain level at once.
-    if (stepping == EnvelopeState::decay && (slot.level >> 3) == setup.sustainLevel) increment = 0;
+    if (stepping == EnvelopeState::decay && (slot.level >> 3) == sustainLevel) increment = 0;
     // The fall ends at 124: from there the slot goes silent (an attack that starts there keeps
     // the level).
     if (slot.level < 124) {
@@ -382,8 +382,8 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
             attackStep(slot, rate, clock);
             if (slot.level == 0) slot.state = EnvelopeState::decay, slot.settled = false;
         } else {
-            fallStep(slot, setup, state, rate, clock);
-            if (state == EnvelopeState::decay && (slot.level >> 3) == setup.sustainLevel)
+            fallStep(slot, lastRates[sustainLevelAt], state, rate, clock);
+            if (state == EnvelopeState::decay && (slot.level >> 3) == lastRates[sustainLevelAt])
                 slot.state = EnvelopeState::sustain, slot.settled = false;
         }
         return;
@@ -394,7 +394,7 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
     if (stepping == EnvelopeState::attack)
         attackStep(slot, rate, clock);
     else
-        fallStep(slot, setup, stepping, rate, clock);
+        fallStep(slot, lastRates[sustainLevelAt], stepping, rate, clock);
     switch (slot.state) {
     case EnvelopeState::damp:
         if (slot.level >= dampEnd) {
@@ -406,7 +406,7 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
         if (slot.level == 0) slot.state = EnvelopeState::decay, slot.settled = false;
         break;
     case EnvelopeState::decay:
-        if ((slot.level >> 3) == setup.sustainLevel)
+        if ((slot.level >> 3) == lastRates[sustainLevelAt])
             slot.state = EnvelopeState::sustain, slot.settled = false;
         break;
     default: break;

@@ -43,9 +43,9 @@
 // started reaches full level a frame after the key-off and holds it. A write changes a slot's
 // envelope rates from the frame after (a modulator of channels 3-8 at once, and when it is to the
 // user instrument the carriers of channels 2-4 and the modulators of channels 0-2 at once, those of
-// channels 3 and 4 from the frame before: the model takes their last envelope step again). Vibrato
-// adds its offset to twice the F-number; the block's shift drops the half step an odd offset leaves
-// before the multiple applies.
+// channels 3 and 4 from the frame before: the model takes their last envelope step again); the
+// sustain level changes with the rates. Vibrato adds its offset to twice the F-number; the block's
+// shift drops the half step an odd offset leaves before the multiple applies.
 //
 // Keys: a melody carrier's attack (the end of its damping, or from silence) restarts its
 // modulator's phase too, wherever the modulator's envelope stands, but a key-off that cuts the
@@ -159,8 +159,8 @@ private:
         std::uint8_t baseLevel; // total level or volume plus key-scale level, envelope steps
         std::uint32_t stepNow;  // the phase step with the vibrato of this frame
         std::uint8_t levelNow;  // the base level with the tremolo of this frame
-        std::uint8_t attack, sustainLevel;
-        std::array<std::uint8_t, 5> rates; // per envelope state: 4 x rate + key scale, 0 = none
+        std::uint8_t attack;
+        std::array<std::uint8_t, 6> rates; // see Rates
         bool releaseAtOnce;    // a percussive voice without sustain: released at its rate at once
         std::uint8_t feedback; // 0, or the feedback's shift 9 - FB
         int feedbackMask;      // -1 with feedback, else 0
@@ -190,7 +190,10 @@ private:
         int attackFrom;        // the lowest rate whose attack steps in this frame
         int fallFrom;          // the lowest rate below 48 whose decay or release steps
     };
-    using Rates = std::array<std::uint8_t, 5>;
+    // Per envelope state: 4 x rate + key scale, 0 = none; then the sustain level, which a
+    // write changes with the rates.
+    using Rates = std::array<std::uint8_t, 6>;
+    static constexpr std::size_t sustainLevelAt = 5;
     // lastRates: the rates decoded before this frame's writes (a change applies a frame late).
     static void stepEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates, bool key,
                              const EnvelopeClock* clocks, bool keepPhase = false);
@@ -202,7 +205,7 @@ private:
     // One frame's step of an attack, and of a decay, sustain or release (stepping), at a rate.
     static int slowStep(int rate, const EnvelopeClock& clock);
     static void attackStep(Slot& slot, int rate, const EnvelopeClock& clock);
-    static void fallStep(Slot& slot, const Setup& setup, EnvelopeState stepping, int rate,
+    static void fallStep(Slot& slot, int sustainLevel, EnvelopeState stepping, int rate,
                          const EnvelopeClock& clock);
     static bool instantAttack(const Setup& setup);
     std::uint32_t phaseStep(const Setup& setup, int frameOffset = 0) const;
