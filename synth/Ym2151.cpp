@@ -140,6 +140,8 @@ constexpr std::array<unsigned, 4> turnSecondBits{0x20, 0x08, 0x02, 0x00};
 // Frames from the LFO reset taking hold to the first turn's end whose product
 // it reaches whole (see LfoMultiplier::takeReset).
 constexpr unsigned lfoResetReach = 4;
+// The bits of the phase the reset leaves to AM's first bits in its frame.
+constexpr unsigned lfoResetHalfBits = 0x1F;
 
 // Where in the free-running eight-frame cycle of the LFO each multiplier's turn
 // begins (see LfoMultiplier::clock).
@@ -291,6 +293,7 @@ void Ym2151::reset() {
     lfoHeldBefore_ = false;
     lfoResetAge_ = lfoResetReach;
     lfoPhaseBeforeReset_ = 0;
+    lfoRisingBeforeReset_ = false;
     waveWrittenBefore_ = 0;
     slots_.fill(Slot{});
     channels_.fill(Channel{});
@@ -838,13 +841,16 @@ Ym2151::LfoMultiplier::clock(unsigned position, const std::array<unsigned, 4>& v
 // (see clock()): the pairs taken before the frame the reset was written in
 // multiply the wave as it stood, those taken after it the wave as reset. In
 // that frame the pair's second bit multiplies the reset wave, its first the
-// wave as it stood but for the saw, whose phase is taken with bit 7 cleared
-// (its PM magnitude turned as bit 7 was: 255 less the rest in the second
-// half). Measured with AM of the saw, the square and the triangle on the noise
-// (whose level shows each turn's product) at each single depth bit, the reset
-// written at every frame of the eight-frame cycle, and with PM on a sine;
-// stream lfo_reset_taking_hold. Called at the turn's end, age frames after the
-// reset's.
+// square as it stood and the other waves of the phase partly cleared: for AM
+// the saw, the triangle (its direction kept) and the noise wave of the phase
+// with bits 5-7 cleared, for PM the saw of the phase with bit 7 cleared (its
+// magnitude turned as bit 7 was: 255 less the rest in the second half).
+// Measured with AM of the saw, the square and the triangle on the noise (whose
+// level shows each turn's product) at each single depth bit, the reset written
+// at every frame of the eight-frame cycle, and with PM on a sine; streams
+// lfo_reset_taking_hold and, for the triangle's and the noise wave's AM and
+// the bits kept, lfo_reset_onset. Called at the turn's end, age frames after
+// the reset's.
 void Ym2151::LfoMultiplier::takeReset(unsigned age, unsigned wave) {
     if (age >= lfoResetReach) return;
     unsigned sum = 0;
@@ -874,6 +880,7 @@ void Ym2151::stepLfo() {
     if (lfoHeldWritten_ && !lfoHeldBefore_) {
         lfoResetAge_ = 0;
         lfoPhaseBeforeReset_ = lfoPhase_;
+        lfoRisingBeforeReset_ = triangleRising_;
     } else if (lfoResetAge_ < lfoResetReach) {
         ++lfoResetAge_;
     }
@@ -995,7 +1002,12 @@ void Ym2151::stepLfo() {
         amMultiplier_.halfReset = amBefore_;
         pmMultiplier_.halfReset = pmMagnitudeBefore_;
         const unsigned cleared = lfoPhaseBeforeReset_ & (lfoNoiseNegative - 1);
-        amMultiplier_.halfReset[0] = lfoByteMask - cleared;
+        // AM's first bits read the saw, the triangle (its direction kept) and
+        // the noise wave of the phase with bits 5-7 cleared.
+        const unsigned low = lfoPhaseBeforeReset_ & lfoResetHalfBits;
+        amMultiplier_.halfReset[0] = lfoByteMask - low;
+        amMultiplier_.halfReset[triangleWave] = lfoRisingBeforeReset_ ? low : lfoByteMask - low;
+        amMultiplier_.halfReset[noiseWave] = lfoByteMask - low;
         pmMultiplier_.halfReset[0] =
             (lfoPhaseBeforeReset_ & lfoNoiseNegative) != 0 ? lfoByteMask - cleared : cleared;
     }

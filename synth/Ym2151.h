@@ -103,7 +103,8 @@
 // deep can come a frame early; a voice re-keyed a few frames after its key-off can, at some
 // timings, differ for a few frames; a KON key-on
 // between two CSM key-ons a few frames apart at some timings can differ by a step; the LFO reset
-// taking hold under the noise wave; the noise wave selected in the frame of
+// taking hold under the noise wave's PM (its sign), and a waveform selected while the phase is
+// held, can differ for a few frames; the noise wave selected in the frame of
 // an LFO step can load the phase with a value a little off, and PM around a switch to or from the
 // noise wave can differ.
 #pragma once
@@ -244,14 +245,15 @@ private:
     // Each waveform's AM value and PM magnitude in the frame before.
     std::array<unsigned, 4> amBefore_{};
     std::array<unsigned, 4> pmMagnitudeBefore_{};
-    unsigned waveWritten_ = 0;         // W as last written, before the slots take it up
-    unsigned waveWrittenBefore_ = 0;   // and as it stood at the frame before's start
-    unsigned rateWritten_ = 0;         // LFRQ as last written, before the slots take it up
-    bool lfoHeldWritten_ = false;      // the test register's LFO reset as last written
-    bool lfoHeldBefore_ = false;       // and as the frame before's LFO saw it
-    unsigned lfoResetAge_ = 0;         // frames since the reset took hold (to lfoResetReach)
-    unsigned lfoPhaseBeforeReset_ = 0; // the phase it cleared
-    unsigned lfoCycle_ = 0;            // the free-running eight-frame cycle of the multipliers
+    unsigned waveWritten_ = 0;          // W as last written, before the slots take it up
+    unsigned waveWrittenBefore_ = 0;    // and as it stood at the frame before's start
+    unsigned rateWritten_ = 0;          // LFRQ as last written, before the slots take it up
+    bool lfoHeldWritten_ = false;       // the test register's LFO reset as last written
+    bool lfoHeldBefore_ = false;        // and as the frame before's LFO saw it
+    unsigned lfoResetAge_ = 0;          // frames since the reset took hold (to lfoResetReach)
+    unsigned lfoPhaseBeforeReset_ = 0;  // the phase it cleared
+    bool lfoRisingBeforeReset_ = false; // and the triangle's direction
+    unsigned lfoCycle_ = 0;             // the free-running eight-frame cycle of the multipliers
     std::array<Slot, 32> slots_{};
     std::array<Channel, 8> channels_{};
     // The channels whose PMS is not 0, a bit each, and each channel's PM this

@@ -425,6 +425,46 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The test register's LFO reset written at each frame of the
+        // multipliers' eight-frame cycle, one depth bit at a time and all of
+        // them, AM of the saw, the triangle and the noise wave on the noise
+        // (whose level shows it exactly), then PM of the saw on a sine: in the
+        // reset's frame a pair's first bit reads the wave of the phase with
+        // bits 5-7 cleared.
+        Stream s("lfo_reset_onset");
+        s.channel(7, 7, 0, 3, 0, 3);
+        Operator noise;
+        noise.ame = 1;
+        s.op(7, 3, noise);
+        s.write(0x0F, 0x80 | 31);
+        s.key(7, 8);
+        s.channel(4, 7, 0, 3, 7, 0);
+        Operator sine;
+        sine.mul = 15;
+        s.op(4, 3, sine);
+        s.note(4, 0x6E);
+        s.key(4, 8);
+        s.write(0x18, 0xBE);
+        const auto resetAt = [&](unsigned depthAddress, unsigned depth, unsigned wave) {
+            s.write(0x1B, wave);
+            s.write(0x19, depthAddress | depth);
+            for (unsigned frame = 0; frame < 8; ++frame) {
+                s.wait(60 + frame);
+                s.write(0x01, 2);
+                s.wait(28);
+                s.write(0x01, 0);
+            }
+            s.write(0x19, depthAddress);
+        };
+        for (unsigned wave : {0u, 2u, 3u})
+            for (unsigned depth : {0x40u, 0x10u, 0x04u, 0x01u, 0x7Fu})
+                resetAt(0, depth, wave);
+        for (unsigned depth : {0x40u, 0x7Fu})
+            resetAt(0x80, depth, 0);
+        s.wait(200);
+        all.push_back(s);
+    }
+    {
         // Notes on unused codes under a negative PM (the square wave's, the
         // LFO stopped in its second half) with DT2 1 and 3, which move the note
         // by whole groups of codes (3 adds 32 KF): KFs on both sides of a
