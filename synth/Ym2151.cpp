@@ -1098,7 +1098,7 @@ template <unsigned role, bool pending, bool csm>
         if constexpr (pending) applyPending(slot);
         Slot& s = slots_[slot];
         endState(slot);
-        const EgState before = s.state;
+        EgState before = s.state;
         std::uint32_t step = s.step;
         s.pmOn = false;
         if (pmChannels_ != 0) {
@@ -1158,6 +1158,24 @@ template <unsigned role, bool pending, bool csm>
                 csmKeyedSlots_ &= ~slotBit;
                 released = false;
                 if (csmNext) s.holdLevel = true;
+            }
+        }
+
+        // A KON key-off in the frame before CSM's overflow makes no key-on
+        // there (see above), and the level does not hold in CSM's frame: it
+        // steps again at the rate of the state the key-off left (stream
+        // csm_after_key_off).
+        if constexpr (csm) {
+            if (s.releaseLate) {
+                s.releaseLate = false;
+                if (!released && !s.keyed) {
+                    released = true;
+                    before = s.releaseLeft;
+                    s.holdLevel = false;
+                }
+            } else if (released && csmNext && !s.keyRegister) {
+                s.releaseLate = true;
+                s.releaseLeft = before;
             }
         }
 

@@ -40,7 +40,8 @@
 // and its release steps at once (holds, keyed again in the next frame); it keys no
 // slot that KON keyed in the frame before. A released slot's level holds in
 // the frame before CSM's key-on too; a key-off in that frame steps at the rate
-// of the state it leaves, the attack's too; a KON key-on in the frame after
+// of the state it leaves, the attack's too, and again in CSM's frame, whose
+// level then does not hold; a KON key-on in the frame after
 // CSM's lets the attack step in CSM's frame.
 // Outside the attack a level that reaches 0x3F0 goes to 0x3FF in the next
 // frame, between the envelope's steps (only the noise's output shows it),
@@ -157,10 +158,12 @@ private:
         std::uint16_t totalLevel = 0;      // TL in envelope steps
         std::uint16_t level = 0x3FF;       // envelope attenuation, 0 = loudest
         EgState state = EgState::release;
-        bool keyRegister = false;  // key as written to KON
-        bool keyed = false;        // key as the envelope last saw it (register or CSM)
-        bool keyedBefore = false;  // keyed by KON in the frame before
+        EgState releaseLeft = EgState::release; // the state a key-off before CSM's overflow left
+        bool keyRegister = false;               // key as written to KON
+        bool keyed = false;                     // key as the envelope last saw it (register or CSM)
+        bool keyedBefore = false;               // keyed by KON in the frame before
         bool holdLevel = false;    // no step this frame (a key-on comes next, or CSM's)
+        bool releaseLate = false;  // keyed off before CSM's overflow: steps again there
         bool keyOnNext = false;    // KON keys the released slot in the next frame
         int amShift = -1;          // AMS - 1 when AM applies to the slot, else -1
         std::int16_t out = 0;      // the operator's output this frame

@@ -1356,6 +1356,36 @@ inline std::vector<Stream> comparisonStreams() {
         }
         all.push_back(s);
     }
+    {
+        // KON key-offs of decaying voices while CSM keys every other frame (CLKA
+        // 1022), at six timings against the overflows and the envelope's clock:
+        // M1 and C2 of channel 2 (slots CSM keys a frame late) and of channel 7
+        // (C2 the noise, whose level shows every step).
+        Stream s("csm_after_key_off");
+        s.write(0x0F, 0x80 | 17);
+        s.write(0x10, 0xFF);
+        s.write(0x11, 0x02);
+        for (unsigned ch : {2u, 7u}) {
+            s.channel(ch, 7, 0);
+            s.note(ch, 0x36);
+            Operator o;
+            o.ks = 3, o.d1r = 18, o.d1l = 4, o.rr = 2;
+            s.op(ch, 0, o);
+            s.op(ch, 3, o);
+        }
+        for (unsigned timing = 0; timing < 6; ++timing) {
+            s.write(0x14, 0x00);
+            s.key(2, 9);
+            s.key(7, 9);
+            s.wait(60);
+            s.write(0x14, 0x81);
+            s.wait(timing);
+            s.key(2, 0);
+            s.key(7, 0);
+            s.wait(40);
+        }
+        all.push_back(s);
+    }
     all.push_back(csmRepeatingStream("csm_every_frame", 0x03));
     all.push_back(csmRepeatingStream("csm_every_other_frame", 0x02));
     {
