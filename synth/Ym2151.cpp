@@ -297,6 +297,8 @@ void Ym2151::reset() {
     lfoResetAge_ = lfoResetReach;
     lfoPhaseBeforeReset_ = 0;
     lfoRisingBeforeReset_ = false;
+    lfoNoiseSignPhase_ = 0;
+    lfoNoiseSignHeld_ = false;
     waveWrittenBefore_ = 0;
     slots_.fill(Slot{});
     channels_.fill(Channel{});
@@ -991,8 +993,18 @@ void Ym2151::stepLfo() {
     const std::array<unsigned, 4> pmMagnitudes{
         secondHalf ? 127 - q : q, 128, triangleAm_ >= 128 ? 255 - triangleAm_ : triangleAm_,
         (noiseNegative ? noiseValue : noiseValue ^ 127) & 127};
+    // The noise wave's sign too takes the LFO reset at the start of the cycle,
+    // keeping the phase's before (measured with the noise wave's PM on a sine,
+    // the sign that keeps it equal searched for frame by frame; stream
+    // lfo_reset_noise_pm); over the first count's sign after a step as well.
+    if (!lfoHeldWritten_ || (lfoCycle_ & 7) == 0) {
+        lfoNoiseSignPhase_ = p;
+        lfoNoiseSignHeld_ = lfoHeldWritten_;
+    }
     if (pmSignWave_ == noiseWave)
-        pmNegative = lfoFramesSinceStep_ < lfoPmDelay ? lfoNoiseFirstNegative_ : noiseNegative;
+        pmNegative = lfoFramesSinceStep_ < lfoPmDelay && !lfoNoiseSignHeld_
+                         ? lfoNoiseFirstNegative_
+                         : (lfoNoiseSignPhase_ & lfoNoiseNegative) != 0;
     // PM's sign takes effect at once (the slots before C1 of channel 7 a frame
     // late), its magnitude through the multiplier. The multipliers take the wave's values of the
     // frame before (see LfoMultiplier::clock). AM's product reaches C1 and C2 at once, M1 and M2 a

@@ -63,7 +63,8 @@
 // the prescaler and the rate multiplier's step count run on through it. It
 // reaches each pair of the multipliers' depth bits in the frame the pair is
 // taken (see LfoMultiplier::takeReset), and PM's sign at the start of the
-// eight-frame cycle. The phase has a ninth bit, the
+// eight-frame cycle (the noise wave's sign too, over its first count's after a
+// step). The phase has a ninth bit, the
 // triangle's direction; under the triangle it counts two a step, under the
 // other waves one (the rate multiplier's extra count by the LFRQ and waveform
 // written up to the step's frame), and each wave carries on from the phase the
@@ -105,8 +106,9 @@
 // deep can come a frame early; a voice re-keyed a few frames after its key-off can, at some
 // timings, differ for a few frames; a KON key-on
 // between two CSM key-ons a few frames apart at some timings can differ by a step; the LFO reset
-// taking hold under the noise wave's PM (its sign), and a waveform selected while the phase is
-// held, can differ for a few frames; PM around a switch to or from the noise wave can differ.
+// taking hold under the noise wave's PM at some depths and timings, and a waveform selected while
+// the phase is held, can differ for a few frames; PM around a switch to or from the noise wave can
+// differ.
 #pragma once
 
 #include <array>
@@ -255,6 +257,8 @@ private:
     unsigned lfoResetAge_ = 0;          // frames since the reset took hold (to lfoResetReach)
     unsigned lfoPhaseBeforeReset_ = 0;  // the phase it cleared
     bool lfoRisingBeforeReset_ = false; // and the triangle's direction
+    unsigned lfoNoiseSignPhase_ = 0;    // the phase the noise wave's PM sign reads
+    bool lfoNoiseSignHeld_ = false;     // and whether the reset held it there
     unsigned lfoCycle_ = 0;             // the free-running eight-frame cycle of the multipliers
     std::array<Slot, 32> slots_{};
     std::array<Channel, 8> channels_{};

@@ -465,6 +465,29 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The test register's LFO reset under the noise wave's PM on a sine,
+        // written at frames 3 apart in the multipliers' cycle: the sign keeps
+        // the phase's before the reset until the cycle's start.
+        Stream s("lfo_reset_noise_pm");
+        s.write(0x1B, 3);
+        s.write(0x18, 0xBE);
+        s.write(0x19, 0x80 | 0x2D);
+        s.channel(4, 7, 0, 3, 7, 0);
+        Operator sine;
+        sine.mul = 15;
+        s.op(4, 3, sine);
+        s.note(4, 0x6E);
+        s.key(4, 8);
+        for (unsigned frame = 0; frame < 8; ++frame) {
+            s.wait(97 + 3 * frame);
+            s.write(0x01, 2);
+            s.wait(28);
+            s.write(0x01, 0);
+        }
+        s.wait(200);
+        all.push_back(s);
+    }
+    {
         // Notes on unused codes under a negative PM (the square wave's, the
         // LFO stopped in its second half) with DT2 1 and 3, which move the note
         // by whole groups of codes (3 adds 32 KF): KFs on both sides of a
