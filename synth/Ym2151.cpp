@@ -142,6 +142,9 @@ constexpr std::array<unsigned, 4> turnSecondBits{0x20, 0x08, 0x02, 0x00};
 constexpr unsigned lfoResetReach = 4;
 // The bits of the phase the reset leaves to AM's first bits in its frame.
 constexpr unsigned lfoResetHalfBits = 0x1F;
+// The bits of the phase a step counts when the noise wave is selected in its
+// frame (the noise loads the rest).
+constexpr unsigned lfoSwitchCountedBits = 0x1F;
 
 // Where in the free-running eight-frame cycle of the LFO each multiplier's turn
 // begins (see LfoMultiplier::clock).
@@ -942,8 +945,12 @@ void Ym2151::stepLfo() {
         // searched for frame by frame; stream lfo_noise_pm_double_steps).
         lfoNoiseFirstNegative_ =
             (std::popcount(lfoNoiseMasks[lfoNoiseValueBits - 1] & noiseBeforeStep_) & 1) != 0;
+        // The noise selected in the frame of a step loads bits 5-7 alone, bits
+        // 0-4 keeping the count (measured the same way; stream
+        // lfo_noise_switched, the switches in the frame of a step).
         if (waveWritten_ == noiseWave) {
-            lfoPhase_ = ~lfoRandom_ & 0xFF;
+            const unsigned kept = waveWrittenBefore_ == noiseWave ? 0 : lfoSwitchCountedBits;
+            lfoPhase_ = (lfoPhase_ & kept) | (~lfoRandom_ & lfoByteMask & ~kept);
             triangleRising_ = (std::popcount(lfoNoiseMasks[lfoNoiseValueBits] & high) & 1) != 0;
             triangleAm_ = triangleRising_ ? lfoPhase_ : 255 - lfoPhase_;
         }

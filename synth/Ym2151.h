@@ -55,8 +55,9 @@
 // step, a second step of the rate multiplier reaches it with the magnitude.
 // A write of LFRQ restarts the count of the LFO's prescaler turns. Under the
 // noise wave a step loads the phase and the direction with noise bits, the
-// wave's value being the phase inverted: another wave carries on from there;
-// PM's sign reads its bit 7 as a single step would, a double step's value
+// wave's value being the phase inverted: another wave carries on from there
+// (the noise selected in the frame of a step loads bits 5-7 alone, bits 0-4
+// counted); PM's sign reads its bit 7 as a single step would, a double step's value
 // reaching the sign with the magnitude (the odd noise rates step the noise
 // register in either half of a frame, where the two reads differ). The test
 // register's LFO reset holds the phase at 0 from the frame it is written in;
@@ -106,9 +107,7 @@
 // timings, differ for a few frames; a KON key-on
 // between two CSM key-ons a few frames apart at some timings can differ by a step; the LFO reset
 // taking hold under the noise wave's PM (its sign), and a waveform selected while the phase is
-// held, can differ for a few frames; the noise wave selected in the frame of
-// an LFO step can load the phase with a value a little off, and PM around a switch to or from the
-// noise wave can differ.
+// held, can differ for a few frames; PM around a switch to or from the noise wave can differ.
 #pragma once
 
 #include <array>

@@ -616,10 +616,16 @@ void Ym2413::applyWrites() {
         // switched off), sounding or silent, has already moved by its new step.
         if (!stepped && mod.turnAhead)
             mod.phase = (mod.phase + phaseStep(setup, -1) - oldSteps[ch * 2]) & 0x7ffff;
+        // Its last output, made in the previous frame: with the tremolo of that frame.
+        const int levelBefore =
+            setup.baseLevel + (setup.tremolo ? tremolo(setup.lead == 1        ? tremoloCounter_
+                                                       : tremoloCounter_ == 0 ? tremoloPeriod - 1
+                                                                              : tremoloCounter_ - 1)
+                                             : 0);
         if (mod.level < maxLevel)
             mod.output[0] =
                 operatorOutput(((mod.lastPhase >> 9) + feedbackOf(setup, mod.lastFeedback)) & 0x3ff,
-                               std::min(maxLevel, mod.level + setup.levelNow), setup.halfSineMask);
+                               std::min(maxLevel, mod.level + levelBefore), setup.halfSineMask);
         // A key-off stops the envelope before this frame's step.
         if (!setup.key && mod.keyOn) {
             if (mod.state == EnvelopeState::attack && mod.level >= dampEnd)

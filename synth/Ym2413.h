@@ -45,7 +45,9 @@
 // user instrument the carriers of channels 2-4 and the modulators of channels 0-2 at once, those of
 // channels 3 and 4 from the frame before: the model takes their last envelope step again); the
 // sustain level changes with the rates. Vibrato adds its offset to twice the F-number; the block's
-// shift drops the half step an odd offset leaves before the multiple applies.
+// shift drops the half step an odd offset leaves before the multiple applies. A write elsewhere
+// leaves the last output of a modulator running a turn ahead as it was, made with the tremolo of
+// the frame before.
 //
 // Keys: a melody carrier's attack (the end of its damping, or from silence) restarts its
 // modulator's phase too, wherever the modulator's envelope stands, but a key-off that cuts the
