@@ -289,6 +289,7 @@ void Ym2151::reset() {
     amMultiplier_ = LfoMultiplier{};
     pmMultiplier_ = LfoMultiplier{};
     pmTakenBefore_ = 0;
+    pmCleared_ = false;
     amBefore_.fill(0);
     waveWritten_ = 0;
     rateWritten_ = 0;
@@ -1054,6 +1055,18 @@ void Ym2151::stepLfo() {
     lfoPmNegativeEarly_ = earlyNegative && pmTakenEarly != 0;
     lfoPmNegativeLate_ = lateNegative && pmMultiplier_.taken != 0;
     lfoPmNegative_ = pmNegative;
+    // PMD written 0 takes PM to 0 at once, without waiting for the turn's
+    // product (the slots before C1 of channel 7 a frame later; stream
+    // lfo_pm_depth_cleared).
+    if (pmCleared_) {
+        lfoPmEarly_ = 0;
+        lfoPmNegativeEarly_ = false;
+    }
+    pmCleared_ = pmMultiplier_.depth == 0;
+    if (pmCleared_) {
+        lfoPm_ = 0;
+        lfoPmNegativeLate_ = false;
+    }
     lfoHistoryIndex_ = (lfoHistoryIndex_ + 1) & 15;
 }
 

@@ -50,7 +50,8 @@
 // over four frames of a free-running eight-frame cycle, two bits of the depth
 // a frame (see LfoMultiplier::clock), AM's product reaching C1 and C2 four
 // frames after the wave moves and M1 and M2 five, PM's eight (nine for the
-// slots before C1 of channel 7). PM's sign changes with the phase's first
+// slots before C1 of channel 7); PMD written 0 takes PM to 0 at once (those
+// slots a frame later). PM's sign changes with the phase's first
 // step, a second step of the rate multiplier reaches it with the magnitude.
 // A write of LFRQ restarts the count of the LFO's prescaler turns. Under the
 // noise wave a step loads the phase and the direction with noise bits, the
@@ -98,8 +99,8 @@
 // Known differences from the chip (measured against the die-shot-derived
 // emulator): the triangle wave
 // at the fastest rates (its values can trail by half a step); the noise wave
-// selected while the LFO runs can differ for a turn of the PM multiplier, and
-// PMD set to 0 while it runs too; a note on an unused note code (3, 7, 11, 15)
+// selected while the LFO runs can differ for a turn of the PM multiplier; a
+// note on an unused note code (3, 7, 11, 15)
 // moved by DT2 past octave 7, and key code
 // 0x7F (note 15 of octave 7) under a positive PM; a change of AMS while the
 // triangle wave's AM is
@@ -246,6 +247,7 @@ private:
     LfoMultiplier amMultiplier_;
     LfoMultiplier pmMultiplier_;
     unsigned pmTakenBefore_ = 0; // PMD as taken in the frame before
+    bool pmCleared_ = false;     // PMD was 0 in the frame before
     // Each waveform's AM value and PM magnitude in the frame before.
     std::array<unsigned, 4> amBefore_{};
     std::array<unsigned, 4> pmMagnitudeBefore_{};

@@ -387,6 +387,36 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // PMD cleared while the LFO runs, at each frame of the multipliers'
+        // eight-frame cycle, under the saw and the square: PM on high sines
+        // taking it at once (C2 of channel 0) and a frame later (M1 of channel
+        // 1), PMD written again after each.
+        Stream s("lfo_pm_depth_cleared");
+        s.write(0x18, 0xC7);
+        Operator sine;
+        sine.mul = 15;
+        s.channel(0, 7, 0, 3, 7, 0);
+        s.op(0, 3, sine);
+        s.note(0, 0x5A);
+        s.channel(1, 7, 0, 3, 6, 0);
+        s.op(1, 0, sine);
+        s.note(1, 0x4E);
+        for (unsigned wave : {0u, 1u}) {
+            s.write(0x1B, wave);
+            for (unsigned frame = 0; frame < 8; ++frame) {
+                s.write(0x19, 0x80 | 0x5D);
+                s.key(0, 8);
+                s.key(1, 1);
+                s.wait(100 + frame);
+                s.write(0x19, 0x80);
+                s.wait(40);
+                s.key(0, 0);
+                s.key(1, 0);
+            }
+        }
+        all.push_back(s);
+    }
+    {
         // The LFO reset taking hold at each frame of the multipliers'
         // eight-frame cycle, the saw, the square and the triangle stopped in
         // their second half: PM on a high sine (C2 of channel 0 at PMS 7) and
