@@ -82,6 +82,13 @@
 //   steps.
 // - The bass drum struck while its modulator still sounds in its release and its carrier is
 //   silent differs in its first two frames (the modulator's output the carrier takes then).
+// - A melody modulator of channels 0-2 with feedback, keyed off as its instant attack starts, can
+//   differ for a few frames near silence.
+// - A write to the user instrument a few frames after a key-on on channel 3 can differ in the
+//   write's frame; the user instrument's first register rewritten at random while notes are keyed
+//   on and off differs in a few frames in a hundred (each of its fields alone too).
+// - Random songs differ in one to a few dozen frames in about one of three (the cases above and
+//   some not reduced yet: random song 43 in 35 frames).
 // - The analogue side (the DAC's step sizes and filtering) is left to whoever plays the frames.
 #pragma once
 
