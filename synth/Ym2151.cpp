@@ -133,6 +133,19 @@ constexpr unsigned detuneLeavingUnused = 2;
 constexpr std::array<unsigned, 4> unusedCodeDetuneCodes{0, 8, 0, 12};
 constexpr std::array<unsigned, 4> unusedCodeDetuneFraction{0, 0, 0, 32};
 
+// The depth bits each frame of a multiplier's turn takes, a pair a frame, the
+// top pair first (see LfoMultiplier::clock).
+constexpr std::array<unsigned, 4> turnFirstBits{0x40, 0x10, 0x04, 0x01};
+constexpr std::array<unsigned, 4> turnSecondBits{0x20, 0x08, 0x02, 0x00};
+// Frames from the LFO reset taking hold to the first turn's end whose product
+// it reaches whole (see LfoMultiplier::takeReset).
+constexpr unsigned lfoResetReach = 4;
+// The bits of the phase the reset leaves to AM's first bits in its frame.
+constexpr unsigned lfoResetHalfBits = 0x1F;
+// The bits of the phase a step counts when the noise wave is selected in its
+// frame (the noise loads the rest).
+constexpr unsigned lfoSwitchCountedBits = 0x1F;
+
 // Where in the free-running eight-frame cycle of the LFO each multiplier's turn
 // begins (see LfoMultiplier::clock).
 constexpr unsigned amTurnStart = 1;
@@ -276,12 +289,26 @@ void Ym2151::reset() {
     amMultiplier_ = LfoMultiplier{};
     pmMultiplier_ = LfoMultiplier{};
     pmTakenBefore_ = 0;
+    pmCleared_ = false;
     amBefore_.fill(0);
     waveWritten_ = 0;
     rateWritten_ = 0;
+    lfoHeldWritten_ = false;
+    lfoHeldBefore_ = false;
+    lfoResetAge_ = lfoResetReach;
+    lfoPhaseBeforeReset_ = 0;
+    lfoRisingBeforeReset_ = false;
+    lfoNoiseSignPhase_ = 0;
+    lfoNoiseSignHeld_ = false;
     waveWrittenBefore_ = 0;
     slots_.fill(Slot{});
     channels_.fill(Channel{});
+    pmChannels_ = 0;
+    channelPmEarly_.fill(0);
+    channelPmLate_.fill(0);
+    pmTakenFrom_.fill(0);
+    bandWrittenSlots_ = 0;
+    csmKeyedSlots_ = 0;
     for (unsigned ch = 0; ch < channels_.size(); ++ch)
         takeOutputs(ch, 0);
     egDivider_ = 1;
@@ -336,6 +363,8 @@ void Ym2151::write(std::uint8_t address, std::uint8_t data) {
     if (address == Regs::lfoWaveform) waveWritten_ = Regs::lfoWaveField::of(data);
     // So does LFRQ the rate multiplier's extra step (see stepLfo()).
     if (address == Regs::lfoFrequency) rateWritten_ = data;
+    // And the LFO reset its phase (see stepLfo()).
+    if (address == Regs::test) lfoHeldWritten_ = Regs::lfoResetField::of(data);
     // A depth reaches the LFO's multiplier at once, bit by bit (see stepLfo()).
     if (address == Regs::lfoDepth)
         (Regs::depthSelectField::of(data) ? pmMultiplier_ : amMultiplier_).depth =
@@ -582,6 +611,9 @@ void Ym2151::updateChannel(unsigned ch) {
     const unsigned fb = registers_.feedback(ch);
     c.feedbackShift = static_cast<std::uint8_t>(fb == 0 ? 0 : 10 - fb);
     c.pmSensitivity = static_cast<std::uint8_t>(registers_.pmSensitivity(ch));
+    pmChannels_ = static_cast<std::uint8_t>((pmChannels_ & ~(1u << ch)) |
+                                            (c.pmSensitivity != 0 ? 1u << ch : 0u));
+    takePm(ch);
 }
 
 void Ym2151::updateStep(unsigned slot) {
@@ -628,7 +660,9 @@ void Ym2151::updateRates(unsigned slot) {
     s.totalLevel = static_cast<std::uint16_t>(registers_.totalLevel(slot) << 3);
     const auto band = static_cast<std::uint8_t>(
         registers_.decay1Level(slot) == 15 ? 31 : registers_.decay1Level(slot));
-    s.bandWritten = band != s.sustainBand;
+    const std::uint32_t slotBit = 1u << slot;
+    bandWrittenSlots_ =
+        band != s.sustainBand ? bandWrittenSlots_ | slotBit : bandWrittenSlots_ & ~slotBit;
     s.sustainBand = band;
     enterState(s, s.state);
 }
@@ -652,9 +686,13 @@ void Ym2151::enterState(Slot& s, EgState state) {
 // the level it runs on to the end.
 // A D1L written in the frame ends the first decay only in the next; in this
 // one, at its band, the decay takes no step.
-inline void Ym2151::endState(Slot& s) {
-    const bool bandWritten = s.bandWritten;
-    s.bandWritten = false;
+inline void Ym2151::endState(unsigned slot) {
+    Slot& s = slots_[slot];
+    bool bandWritten = false;
+    if (bandWrittenSlots_ != 0) {
+        bandWritten = ((bandWrittenSlots_ >> slot) & 1) != 0;
+        bandWrittenSlots_ &= ~(1u << slot);
+    }
     if (!atEnd(s) || (bandWritten && s.state == EgState::decay)) return;
     enterState(s, s.state == EgState::attack ? EgState::decay : EgState::sustain);
 }
@@ -679,10 +717,11 @@ inline bool Ym2151::keyEnvelope(unsigned slot, bool on) {
 // One frame of a slot's envelope. On the frame a key-off reaches it, the step is
 // taken at the rate of the state it leaves, and none when it leaves the attack
 // unless CSM keys the slot in the next frame (csmNext).
+template <bool keys>
 inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left, bool csmNext) {
     Slot& s = slots_[slot];
     // In the frame before a key-on reaches a released slot its level stays.
-    if (s.holdLevel) {
+    if (keys && s.holdLevel) {
         s.holdLevel = false;
         return;
     }
@@ -691,7 +730,7 @@ inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left, boo
     // (seen on the noise, whose output shows the top levels); not in the frame
     // that holds before a key-on, so that the attack starts from such a level
     // (stream rekey_at_top_levels).
-    if (s.state != EgState::attack && s.level >= silentLevel) {
+    if (s.level >= silentLevel && s.state != EgState::attack) {
         s.level = maxLevel;
         return;
     }
@@ -764,8 +803,8 @@ void Ym2151::stepTimers() {
 Ym2151::LfoMultiplier::clock(unsigned position, const std::array<unsigned, 4>& values,
                              unsigned earlierWave, unsigned wave,
                              std::optional<unsigned> lastBitNoise) {
-    static constexpr std::array<unsigned, 4> firstBits{0x40, 0x10, 0x04, 0x01};
-    static constexpr std::array<unsigned, 4> secondBits{0x20, 0x08, 0x02, 0x00};
+    constexpr const std::array<unsigned, 4>& firstBits = turnFirstBits;
+    constexpr const std::array<unsigned, 4>& secondBits = turnSecondBits;
     constexpr unsigned lateWaveBits = 0xE0;
     static constexpr std::array<unsigned, 4> earlyWaveBits{0x00, 0x00, 0x03, 0x0F};
     position &= 7;
@@ -803,16 +842,56 @@ Ym2151::LfoMultiplier::clock(unsigned position, const std::array<unsigned, 4>& v
     }
 }
 
+// The LFO reset reaches the multiplier's depth bits by the frame each pair is
+// taken in, not by the frame of the wave's value as a step of the LFO does
+// (see clock()): the pairs taken before the frame the reset was written in
+// multiply the wave as it stood, those taken after it the wave as reset. In
+// that frame the pair's second bit multiplies the reset wave, its first the
+// square as it stood and the other waves of the phase partly cleared: for AM
+// the saw, the triangle (its direction kept) and the noise wave of the phase
+// with bits 5-7 cleared, for PM the saw of the phase with bit 7 cleared (its
+// magnitude turned as bit 7 was: 255 less the rest in the second half).
+// Measured with AM of the saw, the square and the triangle on the noise (whose
+// level shows each turn's product) at each single depth bit, the reset written
+// at every frame of the eight-frame cycle, and with PM on a sine; streams
+// lfo_reset_taking_hold and, for the triangle's and the noise wave's AM and
+// the bits kept, lfo_reset_onset. Called at the turn's end, age frames after
+// the reset's.
+void Ym2151::LfoMultiplier::takeReset(unsigned age, unsigned wave) {
+    if (age >= lfoResetReach) return;
+    unsigned sum = 0;
+    for (unsigned g = 0; g < turnFirstBits.size(); ++g) {
+        const int framesAfter =
+            static_cast<int>(age + g) - static_cast<int>(turnFirstBits.size() - 1);
+        const unsigned first = framesAfter < 0    ? beforeReset[wave]
+                               : framesAfter == 0 ? halfReset[wave]
+                                                  : afterReset[wave];
+        const unsigned second = framesAfter < 0 ? beforeReset[wave] : afterReset[wave];
+        sum += first * (taken & turnFirstBits[g]) + second * (taken & turnSecondBits[g]);
+    }
+    product = sum >> 7;
+}
+
 void Ym2151::stepLfo() {
     ++lfoCycle_;
     // The noise wave's sign before this frame's step, spread over eight bits
     // (see LfoMultiplier::clock): the wave's value is the phase inverted.
     const unsigned noiseSignSpread = (lfoPhase_ & lfoNoiseNegative) != 0 ? lfoByteMask : 0;
-    // The test register's LFO reset holds the phase at 0; the prescaler and the
-    // rate multiplier's step count run on through it.
+    // The test register's LFO reset holds the phase at 0 from the frame it is
+    // written in (its release too lets the phase step there, stream
+    // lfo_reset_taking_hold); the prescaler and the rate multiplier's step
+    // count run on through it.
     const bool step = (++lfoPrescale_ & ((8u << (15 - (registers_.lfoRate() >> 4))) - 1)) == 0;
     if (step) lfoSteps_ = (lfoSteps_ + 1) & 15;
-    if (registers_.lfoHeld()) {
+    if (lfoHeldWritten_ && !lfoHeldBefore_) {
+        lfoResetAge_ = 0;
+        lfoPhaseBeforeReset_ = lfoPhase_;
+        lfoRisingBeforeReset_ = triangleRising_;
+    } else if (lfoResetAge_ < lfoResetReach) {
+        ++lfoResetAge_;
+    }
+    lfoHeldBefore_ = lfoHeldWritten_;
+    if (lfoHeldWritten_) {
         lfoPhase_ = 0;
         triangleAm_ = 255;
         triangleRising_ = false;
@@ -868,8 +947,12 @@ void Ym2151::stepLfo() {
         // searched for frame by frame; stream lfo_noise_pm_double_steps).
         lfoNoiseFirstNegative_ =
             (std::popcount(lfoNoiseMasks[lfoNoiseValueBits - 1] & noiseBeforeStep_) & 1) != 0;
+        // The noise selected in the frame of a step loads bits 5-7 alone, bits
+        // 0-4 keeping the count (measured the same way; stream
+        // lfo_noise_switched, the switches in the frame of a step).
         if (waveWritten_ == noiseWave) {
-            lfoPhase_ = ~lfoRandom_ & 0xFF;
+            const unsigned kept = waveWrittenBefore_ == noiseWave ? 0 : lfoSwitchCountedBits;
+            lfoPhase_ = (lfoPhase_ & kept) | (~lfoRandom_ & lfoByteMask & ~kept);
             triangleRising_ = (std::popcount(lfoNoiseMasks[lfoNoiseValueBits] & high) & 1) != 0;
             triangleAm_ = triangleRising_ ? lfoPhase_ : 255 - lfoPhase_;
         }
@@ -889,6 +972,11 @@ void Ym2151::stepLfo() {
     // triangle's sign is the ninth bit, the direction (the phase halved), the
     // other waves' bit 7.
     if ((lfoCycle_ & 7) == 0) pmSignWave_ = waveWritten_;
+    // The LFO reset reaches PM's sign there too: from that frame the sign is
+    // the reset phase's, whatever the phase was in the frames before (measured
+    // with the square wave's PM, the reset written at every frame of the cycle;
+    // stream lfo_reset_taking_hold).
+    if ((lfoCycle_ & 7) == 0 && lfoHeldWritten_) lfoPhaseHistory_.fill(0);
     lfoPhaseHistory_[lfoHistoryIndex_] =
         static_cast<std::uint16_t>((triangleRising_ ? triangleDirection : 0) | p);
     const unsigned pastPhase = lfoPhaseHistory_[(lfoHistoryIndex_ - lfoPmDelay) & 15];
@@ -906,21 +994,52 @@ void Ym2151::stepLfo() {
     const std::array<unsigned, 4> pmMagnitudes{
         secondHalf ? 127 - q : q, 128, triangleAm_ >= 128 ? 255 - triangleAm_ : triangleAm_,
         (noiseNegative ? noiseValue : noiseValue ^ 127) & 127};
+    // The noise wave's sign too takes the LFO reset at the start of the cycle,
+    // keeping the phase's before (measured with the noise wave's PM on a sine,
+    // the sign that keeps it equal searched for frame by frame; stream
+    // lfo_reset_noise_pm); over the first count's sign after a step as well.
+    if (!lfoHeldWritten_ || (lfoCycle_ & 7) == 0) {
+        lfoNoiseSignPhase_ = p;
+        lfoNoiseSignHeld_ = lfoHeldWritten_;
+    }
     if (pmSignWave_ == noiseWave)
-        pmNegative = lfoFramesSinceStep_ < lfoPmDelay ? lfoNoiseFirstNegative_ : noiseNegative;
+        pmNegative = lfoFramesSinceStep_ < lfoPmDelay && !lfoNoiseSignHeld_
+                         ? lfoNoiseFirstNegative_
+                         : (lfoNoiseSignPhase_ & lfoNoiseNegative) != 0;
     // PM's sign takes effect at once (the slots before C1 of channel 7 a frame
     // late), its magnitude through the multiplier. The multipliers take the wave's values of the
     // frame before (see LfoMultiplier::clock). AM's product reaches C1 and C2 at once, M1 and M2 a
     // frame later; PM's the slots from C1 of channel 7 on at once (eight frames after a step of the
     // LFO), the slots before them a frame later.
     lfoAmModulators_ = amMultiplier_.product;
+    // The waves' values the LFO reset leaves to the turns it reaches (see
+    // LfoMultiplier::takeReset).
+    if (lfoResetAge_ == 0) {
+        amMultiplier_.beforeReset = amBefore_;
+        amMultiplier_.afterReset = ams;
+        pmMultiplier_.beforeReset = pmMagnitudeBefore_;
+        pmMultiplier_.afterReset = pmMagnitudes;
+        amMultiplier_.halfReset = amBefore_;
+        pmMultiplier_.halfReset = pmMagnitudeBefore_;
+        const unsigned cleared = lfoPhaseBeforeReset_ & (lfoNoiseNegative - 1);
+        // AM's first bits read the saw, the triangle (its direction kept) and
+        // the noise wave of the phase with bits 5-7 cleared.
+        const unsigned low = lfoPhaseBeforeReset_ & lfoResetHalfBits;
+        amMultiplier_.halfReset[0] = lfoByteMask - low;
+        amMultiplier_.halfReset[triangleWave] = lfoRisingBeforeReset_ ? low : lfoByteMask - low;
+        amMultiplier_.halfReset[noiseWave] = lfoByteMask - low;
+        pmMultiplier_.halfReset[0] =
+            (lfoPhaseBeforeReset_ & lfoNoiseNegative) != 0 ? lfoByteMask - cleared : cleared;
+    }
     amMultiplier_.clock(lfoCycle_ - amTurnStart, amBefore_, waveWrittenBefore_, waveWritten_);
+    if (((lfoCycle_ - amTurnStart) & 7) == 3) amMultiplier_.takeReset(lfoResetAge_, waveWritten_);
     amBefore_ = ams;
     lfoAm_ = amMultiplier_.product;
     const unsigned pmTakenEarly = pmTakenBefore_;
     const unsigned pmEarly = pmMultiplier_.product;
     pmMultiplier_.clock(lfoCycle_ - pmTurnStart, pmMagnitudeBefore_, waveWrittenBefore_,
                         waveWritten_, step ? std::optional(noiseSignSpread) : std::nullopt);
+    if (((lfoCycle_ - pmTurnStart) & 7) == 3) pmMultiplier_.takeReset(lfoResetAge_, waveWritten_);
     pmMagnitudeBefore_ = pmMagnitudes;
     waveWrittenBefore_ = waveWritten_;
     pmTakenBefore_ = pmMultiplier_.taken;
@@ -936,6 +1055,18 @@ void Ym2151::stepLfo() {
     lfoPmNegativeEarly_ = earlyNegative && pmTakenEarly != 0;
     lfoPmNegativeLate_ = lateNegative && pmMultiplier_.taken != 0;
     lfoPmNegative_ = pmNegative;
+    // PMD written 0 takes PM to 0 at once, without waiting for the turn's
+    // product (the slots before C1 of channel 7 a frame later; stream
+    // lfo_pm_depth_cleared).
+    if (pmCleared_) {
+        lfoPmEarly_ = 0;
+        lfoPmNegativeEarly_ = false;
+    }
+    pmCleared_ = pmMultiplier_.depth == 0;
+    if (pmCleared_) {
+        lfoPm_ = 0;
+        lfoPmNegativeLate_ = false;
+    }
     lfoHistoryIndex_ = (lfoHistoryIndex_ + 1) & 15;
 }
 
@@ -989,33 +1120,30 @@ std::int16_t Ym2151::operatorOutput(std::uint32_t phase, int mod, unsigned atten
 
 // One frame of the eight slots of a role, in channel order: key, phase, the
 // operator's output and envelope, and its share of the outputs.
-template <unsigned role, bool pending>
+template <unsigned role, bool pending, bool csm>
 [[gnu::always_inline]] inline void Ym2151::runSlots(int& left, int& right) {
+    // Only a write or CSM changes a key, or holds a level for a key-on.
+    constexpr bool keys = pending || csm;
     const bool csmFrame = csmKey_ || csmKeyLate_;
     for (unsigned ch = 0; ch < 8; ++ch) {
         const unsigned slot = role * 8 + ch;
         if constexpr (pending) applyPending(slot);
         Slot& s = slots_[slot];
-        endState(s);
-        const EgState before = s.state;
-        // PM in 64ths of a semitone: the LFO's, scaled by the channel's PMS.
-        const unsigned pms = channels_[ch].pmSensitivity;
-        const int lfoPm = slot < firstLatePmSlot ? lfoPmEarly_ : lfoPm_;
-        int pm = pms == 0  ? 0
-                 : pms < 6 ? scaleSigned(lfoPm, 128u >> (6 - pms))
-                           : lfoPm * (1 << (pms - 5));
-        if (pm == 0 && pms != 0 &&
-            (slot < firstLatePmSlot ? lfoPmNegativeEarly_ : lfoPmNegativeLate_))
-            pm = negativeZeroPm;
-        s.pmOn = pm != 0;
+        endState(slot);
+        EgState before = s.state;
         std::uint32_t step = s.step;
-        if (pm != 0) {
-            if (pm != s.pmOffset) {
-                s.pmOffset = pm;
-                s.pmStep = phaseStep(slot, pm);
-                s.pmRates = envelopeRates(slot, pm);
+        s.pmOn = false;
+        if (pmChannels_ != 0) {
+            const int pm = slot < firstLatePmSlot ? channelPmEarly_[ch] : channelPmLate_[ch];
+            if (pm != 0) {
+                if (pm != s.pmOffset) {
+                    s.pmOffset = pm;
+                    s.pmStep = phaseStep(slot, pm);
+                    s.pmRates = envelopeRates(slot, pm);
+                }
+                s.pmOn = true;
+                step = s.pmStep;
             }
-            step = s.pmStep;
         }
 
         // CSM keys a slot for a frame in which its level holds (from slot 5
@@ -1026,33 +1154,60 @@ template <unsigned role, bool pending>
         // holds in the frame before as well; a slot keyed off in that frame
         // takes the step of the state it leaves, the attack's too (see
         // stepEnvelope). A slot that KON keys in the frame after CSM's takes
-        // its attack step in CSM's frame.
-        const bool csmNext = slot < firstCsmSlot ? csmKey_ : csmKeyNext_;
+        // its attack step in CSM's frame. Without CSM keying near (csm false)
+        // only KON keys.
+        bool csmNext = false;
+        bool released = false;
+        const std::uint32_t slotBit = 1u << slot;
+        if constexpr (csm) csmNext = slot < firstCsmSlot ? csmKey_ : csmKeyNext_;
         if (csmNext && !s.keyRegister && !s.keyed) s.holdLevel = true;
-        bool released;
-        if (!csmFrame && !s.csmKeyed) {
-            if (s.keyedBefore != s.keyed) s.keyedBefore = s.keyed;
-            released = keyEnvelope(slot, s.keyRegister);
+        if (!csm || (!csmFrame && (csmKeyedSlots_ & slotBit) == 0)) {
+            s.keyedBefore = s.keyed;
+            // Without a write or CSM in the frame the key is as the frame
+            // before left it.
+            if constexpr (keys) released = keyEnvelope(slot, s.keyRegister);
         } else {
             const bool csmNow = slot < firstCsmSlot ? csmKeyLate_ : csmKey_;
-            const bool csm = csmNow && !s.keyedBefore;
+            const bool csmKeyed = (csmKeyedSlots_ & slotBit) != 0;
+            const bool csmOn = csmNow && !s.keyedBefore;
             // The level holds only in the frame of a key-on, and not when CSM
             // keys again in the next frame: keyed every frame, the attack steps
             // from the first (stream csm_every_frame).
             if (csmNow && !s.keyRegister && !s.keyed) s.holdLevel = !s.keyOnNext && !csmNext;
-            s.keyedBefore = s.keyed && !s.csmKeyed;
+            // Keyed by CSM in the frame before as well, the last of its frames
+            // holds the level (stream csm_every_frame_stopped).
+            if (csmNow && csmKeyed && s.keyed && !s.keyRegister && !csmNext) s.holdLevel = true;
+            s.keyedBefore = s.keyed && !csmKeyed;
             const bool wasKeyed = s.keyed;
-            released = keyEnvelope(slot, s.keyRegister || csm);
+            released = keyEnvelope(slot, s.keyRegister || csmOn);
             if (s.keyRegister) {
-                s.csmKeyed = false;
+                csmKeyedSlots_ &= ~slotBit;
             } else if (s.keyed && !wasKeyed) {
-                s.csmKeyed = true;
-            } else if (released && s.csmKeyed) {
+                csmKeyedSlots_ |= slotBit;
+            } else if (released && csmKeyed) {
                 // Keyed again in the next frame (CLKA 1022), the released
                 // level holds instead (stream csm_every_other_frame).
-                s.csmKeyed = false;
+                csmKeyedSlots_ &= ~slotBit;
                 released = false;
                 if (csmNext) s.holdLevel = true;
+            }
+        }
+
+        // A KON key-off in the frame before CSM's overflow makes no key-on
+        // there (see above), and the level does not hold in CSM's frame: it
+        // steps again at the rate of the state the key-off left (stream
+        // csm_after_key_off).
+        if constexpr (csm) {
+            if (s.releaseLate) {
+                s.releaseLate = false;
+                if (!released && !s.keyed) {
+                    released = true;
+                    before = s.releaseLeft;
+                    s.holdLevel = false;
+                }
+            } else if (released && csmNext && !s.keyRegister) {
+                s.releaseLate = true;
+                s.releaseLeft = before;
             }
         }
 
@@ -1074,13 +1229,13 @@ template <unsigned role, bool pending>
             const std::int16_t noise = noiseOutput(attenuation, noiseShift_ & 1);
             nextHeldNoise_ = carrier ? noise : 0;
             nextHeldC2_[ch - firstHeldChannel] = carrier ? out : 0;
-            stepEnvelope(slot, released, before, csmNext);
+            stepEnvelope<keys>(slot, released, before, csmNext);
             s.attackRateBefore = s.rates()[static_cast<unsigned>(EgState::attack)];
             s.phase = (s.phase + step) & 0xFFFFF;
             s.out = registers_.noiseEnabled() ? noise : out;
             continue;
         }
-        stepEnvelope(slot, released, before, csmNext);
+        stepEnvelope<keys>(slot, released, before, csmNext);
         s.attackRateBefore = s.rates()[static_cast<unsigned>(EgState::attack)];
         s.phase = (s.phase + step) & 0xFFFFF;
         if constexpr (role == m1 || role == c1) s.previous = s.out; // read by later slots
@@ -1096,6 +1251,28 @@ template <unsigned role, bool pending>
     }
 }
 
+template <bool pending, bool csm> void Ym2151::runAllSlots(int& left, int& right) {
+    runSlots<m1, pending, csm>(left, right);
+    runSlots<m2, pending, csm>(left, right);
+    runSlots<c1, pending, csm>(left, right);
+    runSlots<c2, pending, csm>(left, right);
+}
+
+// Each PM channel's offset in 64ths of a semitone: the LFO's PM scaled by its
+// PMS, as the slots before C1 of channel 7 and those from it on see it. A
+// negative PM that PMS brings to 0 counts by its sign (negativeZeroPm). Taken
+// after the LFO's step and again when PMS is written.
+void Ym2151::takePm(unsigned ch) {
+    const unsigned pms = channels_[ch].pmSensitivity;
+    const auto scaled = [pms](int lfoPm, bool negative) {
+        if (pms == 0) return 0;
+        const int pm = pms < 6 ? scaleSigned(lfoPm, 128u >> (6 - pms)) : lfoPm * (1 << (pms - 5));
+        return pm == 0 && negative ? negativeZeroPm : pm;
+    };
+    channelPmEarly_[ch] = scaled(lfoPmEarly_, lfoPmNegativeEarly_);
+    channelPmLate_[ch] = scaled(lfoPm_, lfoPmNegativeLate_);
+}
+
 void Ym2151::frame(std::int16_t* leftRight) {
     stepTimers();
     stepNoise();
@@ -1107,16 +1284,24 @@ void Ym2151::frame(std::int16_t* leftRight) {
     int left = lateLeft_;
     int right = 0;
     lateLeft_ = 0;
+    // The channels' PM changes only with the LFO's (or a PMS written).
+    const std::array<int, 4> pmFrom{lfoPmEarly_, lfoPm_, lfoPmNegativeEarly_, lfoPmNegativeLate_};
+    if (pmChannels_ != 0 && pmFrom != pmTakenFrom_) {
+        pmTakenFrom_ = pmFrom;
+        for (unsigned ch = 0; ch < 8; ++ch)
+            if ((pmChannels_ >> ch) & 1) takePm(ch);
+    }
+    const bool csm = csmKey_ || csmKeyLate_ || csmKeyNext_ || csmKeyedSlots_ != 0;
     if (pending_.empty()) {
-        runSlots<m1, false>(left, right);
-        runSlots<m2, false>(left, right);
-        runSlots<c1, false>(left, right);
-        runSlots<c2, false>(left, right);
+        if (csm)
+            runAllSlots<false, true>(left, right);
+        else
+            runAllSlots<false, false>(left, right);
     } else {
-        runSlots<m1, true>(left, right);
-        runSlots<m2, true>(left, right);
-        runSlots<c1, true>(left, right);
-        runSlots<c2, true>(left, right);
+        if (csm)
+            runAllSlots<true, true>(left, right);
+        else
+            runAllSlots<true, false>(left, right);
     }
     // The C2 values of channels 4-7 from the frame before meet the RL written
     // since: on the left they reach this frame's sum, on the right (but for

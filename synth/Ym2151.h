@@ -35,11 +35,13 @@
 //     level in frame 1 when a key-on follows; whether the attack is instant
 //     goes by its key-scaled rate in the frame before the key-on's.
 // CSM keys a slot for the frame timer A overflows in (slots 0-4 the frame
-// after), holding its level there unless it keys again in the next frame,
+// after), holding its level there unless it keys again in the next frame
+// (the last frame of a run keyed every frame holds too),
 // and its release steps at once (holds, keyed again in the next frame); it keys no
 // slot that KON keyed in the frame before. A released slot's level holds in
 // the frame before CSM's key-on too; a key-off in that frame steps at the rate
-// of the state it leaves, the attack's too; a KON key-on in the frame after
+// of the state it leaves, the attack's too, and again in CSM's frame, whose
+// level then does not hold; a KON key-on in the frame after
 // CSM's lets the attack step in CSM's frame.
 // Outside the attack a level that reaches 0x3F0 goes to 0x3FF in the next
 // frame, between the envelope's steps (only the noise's output shows it),
@@ -48,16 +50,22 @@
 // over four frames of a free-running eight-frame cycle, two bits of the depth
 // a frame (see LfoMultiplier::clock), AM's product reaching C1 and C2 four
 // frames after the wave moves and M1 and M2 five, PM's eight (nine for the
-// slots before C1 of channel 7). PM's sign changes with the phase's first
+// slots before C1 of channel 7); PMD written 0 takes PM to 0 at once (those
+// slots a frame later). PM's sign changes with the phase's first
 // step, a second step of the rate multiplier reaches it with the magnitude.
 // A write of LFRQ restarts the count of the LFO's prescaler turns. Under the
 // noise wave a step loads the phase and the direction with noise bits, the
-// wave's value being the phase inverted: another wave carries on from there;
-// PM's sign reads its bit 7 as a single step would, a double step's value
+// wave's value being the phase inverted: another wave carries on from there
+// (the noise selected in the frame of a step loads bits 5-7 alone, bits 0-4
+// counted); PM's sign reads its bit 7 as a single step would, a double step's value
 // reaching the sign with the magnitude (the odd noise rates step the noise
 // register in either half of a frame, where the two reads differ). The test
-// register's LFO reset holds the phase at 0; the prescaler and the rate
-// multiplier's step count run on through it. The phase has a ninth bit, the
+// register's LFO reset holds the phase at 0 from the frame it is written in;
+// the prescaler and the rate multiplier's step count run on through it. It
+// reaches each pair of the multipliers' depth bits in the frame the pair is
+// taken (see LfoMultiplier::takeReset), and PM's sign at the start of the
+// eight-frame cycle (the noise wave's sign too, over its first count's after a
+// step). The phase has a ninth bit, the
 // triangle's direction; under the triangle it counts two a step, under the
 // other waves one (the rate multiplier's extra count by the LFRQ and waveform
 // written up to the step's frame), and each wave carries on from the phase the
@@ -91,18 +99,17 @@
 // Known differences from the chip (measured against the die-shot-derived
 // emulator): the triangle wave
 // at the fastest rates (its values can trail by half a step); the noise wave
-// selected while the LFO runs can differ for a turn of the PM multiplier, and
-// PMD set to 0 while it runs too; a note on an unused note code (3, 7, 11, 15)
+// selected while the LFO runs can differ for a turn of the PM multiplier; a
+// note on an unused note code (3, 7, 11, 15)
 // moved by DT2 past octave 7, and key code
 // 0x7F (note 15 of octave 7) under a positive PM; a change of AMS while the
 // triangle wave's AM is
 // deep can come a frame early; a voice re-keyed a few frames after its key-off can, at some
-// timings, differ for a few frames; CSM stopped after keying every frame (CLKA 1023) at some
-// timings, and a KON key-on
-// between two CSM key-ons a few frames apart at some timings, can differ by a step; the LFO reset
-// taking hold while PM is not 0 differs for a few frames; the noise wave selected in the frame of
-// an LFO step can load the phase with a value a little off, and PM around a switch to or from the
-// noise wave can differ.
+// timings, differ for a few frames; a KON key-on
+// between two CSM key-ons a few frames apart at some timings can differ by a step; the LFO reset
+// taking hold under the noise wave's PM at some depths and timings, and a waveform selected while
+// the phase is held, can differ for a few frames; PM around a switch to or from the noise wave can
+// differ.
 #pragma once
 
 #include <array>
@@ -153,13 +160,13 @@ private:
         std::uint16_t totalLevel = 0;      // TL in envelope steps
         std::uint16_t level = 0x3FF;       // envelope attenuation, 0 = loudest
         EgState state = EgState::release;
-        bool keyRegister = false;  // key as written to KON
-        bool keyed = false;        // key as the envelope last saw it (register or CSM)
-        bool csmKeyed = false;     // keyed by CSM alone
-        bool keyedBefore = false;  // keyed by KON in the frame before
+        EgState releaseLeft = EgState::release; // the state a key-off before CSM's overflow left
+        bool keyRegister = false;               // key as written to KON
+        bool keyed = false;                     // key as the envelope last saw it (register or CSM)
+        bool keyedBefore = false;               // keyed by KON in the frame before
         bool holdLevel = false;    // no step this frame (a key-on comes next, or CSM's)
+        bool releaseLate = false;  // keyed off before CSM's overflow: steps again there
         bool keyOnNext = false;    // KON keys the released slot in the next frame
-        bool bandWritten = false;  // D1L changed by a write taken up this frame
         int amShift = -1;          // AMS - 1 when AM applies to the slot, else -1
         std::int16_t out = 0;      // the operator's output this frame
         std::int16_t previous = 0; // and in the frame before (kept for M1 and C1)
@@ -197,17 +204,20 @@ private:
     std::array<std::uint8_t, 4> envelopeRates(unsigned slot, int pmOffset) const;
     void takeAttackRateBeforeKeyOn(unsigned slot, std::size_t written);
     static void enterState(Slot& s, EgState state);
-    static void endState(Slot& s);
+    void endState(unsigned slot);
     static bool atEnd(const Slot& s) {
         return static_cast<unsigned>(s.level - s.endFrom) <= s.endSpan;
     }
     bool keyEnvelope(unsigned slot, bool on);
+    template <bool keys>
     void stepEnvelope(unsigned slot, bool released, EgState left, bool csmNext);
     void stepTimers();
     void stepLfo();
     void stepNoise();
     template <unsigned role> int modulation(unsigned ch) const;
-    template <unsigned role, bool pending> void runSlots(int& left, int& right);
+    void takePm(unsigned ch);
+    template <unsigned role, bool pending, bool csm> void runSlots(int& left, int& right);
+    template <bool pending, bool csm> void runAllSlots(int& left, int& right);
     std::int16_t operatorOutput(std::uint32_t phase, int mod, unsigned attenuation) const;
     void frame(std::int16_t* leftRight);
 
@@ -225,21 +235,45 @@ private:
         std::array<unsigned, 4> selected{};
         unsigned product = 0;
         unsigned taken = 0;
+        // The waves' values before and after the LFO reset took hold, and
+        // as a pair's first bit takes them in the reset's frame (see takeReset).
+        std::array<unsigned, 4> beforeReset{};
+        std::array<unsigned, 4> afterReset{};
+        std::array<unsigned, 4> halfReset{};
         void clock(unsigned position, const std::array<unsigned, 4>& values, unsigned earlierWave,
                    unsigned wave, std::optional<unsigned> lastBitNoise = std::nullopt);
+        void takeReset(unsigned age, unsigned wave);
     };
     LfoMultiplier amMultiplier_;
     LfoMultiplier pmMultiplier_;
     unsigned pmTakenBefore_ = 0; // PMD as taken in the frame before
+    bool pmCleared_ = false;     // PMD was 0 in the frame before
     // Each waveform's AM value and PM magnitude in the frame before.
     std::array<unsigned, 4> amBefore_{};
     std::array<unsigned, 4> pmMagnitudeBefore_{};
-    unsigned waveWritten_ = 0;       // W as last written, before the slots take it up
-    unsigned waveWrittenBefore_ = 0; // and as it stood at the frame before's start
-    unsigned rateWritten_ = 0;       // LFRQ as last written, before the slots take it up
-    unsigned lfoCycle_ = 0;          // the free-running eight-frame cycle of the multipliers
+    unsigned waveWritten_ = 0;          // W as last written, before the slots take it up
+    unsigned waveWrittenBefore_ = 0;    // and as it stood at the frame before's start
+    unsigned rateWritten_ = 0;          // LFRQ as last written, before the slots take it up
+    bool lfoHeldWritten_ = false;       // the test register's LFO reset as last written
+    bool lfoHeldBefore_ = false;        // and as the frame before's LFO saw it
+    unsigned lfoResetAge_ = 0;          // frames since the reset took hold (to lfoResetReach)
+    unsigned lfoPhaseBeforeReset_ = 0;  // the phase it cleared
+    bool lfoRisingBeforeReset_ = false; // and the triangle's direction
+    unsigned lfoNoiseSignPhase_ = 0;    // the phase the noise wave's PM sign reads
+    bool lfoNoiseSignHeld_ = false;     // and whether the reset held it there
+    unsigned lfoCycle_ = 0;             // the free-running eight-frame cycle of the multipliers
     std::array<Slot, 32> slots_{};
     std::array<Channel, 8> channels_{};
+    // The channels whose PMS is not 0, a bit each, and each channel's PM this
+    // frame (see takePm) for the slots before C1 of channel 7 and from it on.
+    std::uint8_t pmChannels_ = 0;
+    std::array<int, 8> channelPmEarly_{};
+    std::array<int, 8> channelPmLate_{};
+    std::array<int, 4> pmTakenFrom_{}; // the LFO's PM they were taken from (see frame())
+    // The slots whose D1L a write taken up this frame changed, a bit each.
+    std::uint32_t bandWrittenSlots_ = 0;
+    // The slots keyed by CSM alone, a bit each.
+    std::uint32_t csmKeyedSlots_ = 0;
 
     // Envelope clock: the counter steps once every three frames.
     unsigned egDivider_ = 0;

@@ -209,7 +209,7 @@ void Ym2413::prepare() {
                                       : voice.totalLevel() << 1;
             s.baseLevel = static_cast<std::uint8_t>(std::min(maxLevel, level + keyScaleLevel));
             s.attack = static_cast<std::uint8_t>(voice.attackRate(o));
-            s.sustainLevel = static_cast<std::uint8_t>(voice.sustainLevel(o));
+            s.rates[sustainLevelAt] = static_cast<std::uint8_t>(voice.sustainLevel(o));
             // Percussive voices fall at their release rate once they reach the sustain level
             // and at rate 7 after key-off (5 with SUS), sustained ones hold and release at
             // their release rate; a melody modulator holds after key-off; the hi-hat and the
@@ -280,9 +280,17 @@ bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates,
         slot.state == EnvelopeState::release && slot.level >= dampEnd)
         slot.silenceLate = stepping == EnvelopeState::attack ? silenceDelay - 1 : silenceDelay;
     // An instant attack reaches full level in the frame after it starts, unless a key-off
-    // comes first.
+    // comes first; a modulator of channels 0-2 keyed off then reaches it a frame later still
+    // and holds it (one of channels 3-8 took the key-off a turn early, before its attack).
+    if (slot.fullLevelLate) {
+        slot.level = 0;
+        slot.fullLevelLate = false;
+    }
     if (slot.instantAttack) {
-        if (slot.state == EnvelopeState::attack) slot.level = 0;
+        if (slot.state == EnvelopeState::attack)
+            slot.level = 0;
+        else if (setup.modulator && before == EnvelopeState::attack)
+            slot.fullLevelLate = true;
         slot.instantAttack = false;
     }
     // The hi-hat and the tom-tom step at the rate they had for a frame more after a key-off.
@@ -311,7 +319,7 @@ bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates,
             rate = setup.rates[static_cast<std::size_t>(EnvelopeState::release)];
     }
     slot.settled = key == slot.keyOn && !slot.keyOffSeen && !slot.instantAttack &&
-                   slot.state != EnvelopeState::damp && !rateHeld;
+                   !slot.fullLevelLate && slot.state != EnvelopeState::damp && !rateHeld;
     return true;
 }
 
@@ -334,7 +342,7 @@ void Ym2413::attackStep(Slot& slot, int rate, const EnvelopeClock& clock) {
             static_cast<std::uint16_t>(std::max(0, slot.level - (slot.level >> attackShift) - 1));
 }
 
-void Ym2413::fallStep(Slot& slot, const Setup& setup, EnvelopeState stepping, int rate,
+void Ym2413::fallStep(Slot& slot, int sustainLevel, EnvelopeState stepping, int rate,
                       const EnvelopeClock& clock) {
     int increment = 0;
     // (fallFrom is never above 48: the fast rates step in every frame.)
@@ -344,7 +352,7 @@ void Ym2413::fallStep(Slot& slot, const Setup& setup, EnvelopeState stepping, in
                 ? fastRates.increment[static_cast<std::size_t>(rate - 48)][clock.counter & 31]
                 : slowStep(rate, clock);
     // The decay stops at the sustain level at once.
-    if (stepping == EnvelopeState::decay && (slot.level >> 3) == setup.sustainLevel) increment = 0;
+    if (stepping == EnvelopeState::decay && (slot.level >> 3) == sustainLevel) increment = 0;
     // The fall ends at 124: from there the slot goes silent (an attack that starts there keeps
     // the level).
     if (slot.level < 124) {
@@ -360,7 +368,7 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
                                  const EnvelopeClock* clocks, bool keepPhase) {
     // A silent slot whose key stays off has nothing to do.
     if (!key && !slot.keyOn && slot.level >= maxLevel && slot.state == EnvelopeState::release &&
-        slot.rateState == EnvelopeState::release && !slot.instantAttack) {
+        slot.rateState == EnvelopeState::release && !slot.instantAttack && !slot.fullLevelLate) {
         slot.keyOffSeen = false;
         return;
     }
@@ -374,8 +382,8 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
             attackStep(slot, rate, clock);
             if (slot.level == 0) slot.state = EnvelopeState::decay, slot.settled = false;
         } else {
-            fallStep(slot, setup, state, rate, clock);
-            if (state == EnvelopeState::decay && (slot.level >> 3) == setup.sustainLevel)
+            fallStep(slot, lastRates[sustainLevelAt], state, rate, clock);
+            if (state == EnvelopeState::decay && (slot.level >> 3) == lastRates[sustainLevelAt])
                 slot.state = EnvelopeState::sustain, slot.settled = false;
         }
         return;
@@ -386,7 +394,7 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
     if (stepping == EnvelopeState::attack)
         attackStep(slot, rate, clock);
     else
-        fallStep(slot, setup, stepping, rate, clock);
+        fallStep(slot, lastRates[sustainLevelAt], stepping, rate, clock);
     switch (slot.state) {
     case EnvelopeState::damp:
         if (slot.level >= dampEnd) {
@@ -398,7 +406,7 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
         if (slot.level == 0) slot.state = EnvelopeState::decay, slot.settled = false;
         break;
     case EnvelopeState::decay:
-        if ((slot.level >> 3) == setup.sustainLevel)
+        if ((slot.level >> 3) == lastRates[sustainLevelAt])
             slot.state = EnvelopeState::sustain, slot.settled = false;
         break;
     default: break;
@@ -608,10 +616,16 @@ void Ym2413::applyWrites() {
         // switched off), sounding or silent, has already moved by its new step.
         if (!stepped && mod.turnAhead)
             mod.phase = (mod.phase + phaseStep(setup, -1) - oldSteps[ch * 2]) & 0x7ffff;
+        // Its last output, made in the previous frame: with the tremolo of that frame.
+        const int levelBefore =
+            setup.baseLevel + (setup.tremolo ? tremolo(setup.lead == 1        ? tremoloCounter_
+                                                       : tremoloCounter_ == 0 ? tremoloPeriod - 1
+                                                                              : tremoloCounter_ - 1)
+                                             : 0);
         if (mod.level < maxLevel)
             mod.output[0] =
                 operatorOutput(((mod.lastPhase >> 9) + feedbackOf(setup, mod.lastFeedback)) & 0x3ff,
-                               std::min(maxLevel, mod.level + setup.levelNow), setup.halfSineMask);
+                               std::min(maxLevel, mod.level + levelBefore), setup.halfSineMask);
         // A key-off stops the envelope before this frame's step.
         if (!setup.key && mod.keyOn) {
             if (mod.state == EnvelopeState::attack && mod.level >= dampEnd)

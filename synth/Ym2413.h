@@ -39,11 +39,15 @@
 // user instrument reaches the modulators of channels 0-4 and the carriers of channels 2-4 a turn
 // earlier still (their phase, the modulators' last outputs if the write is to the modulator's
 // multiple, LFOs, level, wave or feedback, and the output of channels 2-4 that the pins carry in
-// that frame). A write changes a slot's envelope rates from the frame after (a modulator of
-// channels 3-8 at once, and when it is to the user instrument the carriers of channels 2-4 and the
-// modulators of channels 0-2 at once, those of channels 3 and 4 from the frame before: the
-// model takes their last envelope step again). Vibrato adds its offset to twice the F-number; the
-// block's shift drops the half step an odd offset leaves before the multiple applies.
+// that frame). A melody modulator of channels 0-2 keyed off in the frame after its instant attack
+// started reaches full level a frame after the key-off and holds it. A write changes a slot's
+// envelope rates from the frame after (a modulator of channels 3-8 at once, and when it is to the
+// user instrument the carriers of channels 2-4 and the modulators of channels 0-2 at once, those of
+// channels 3 and 4 from the frame before: the model takes their last envelope step again); the
+// sustain level changes with the rates. Vibrato adds its offset to twice the F-number; the block's
+// shift drops the half step an odd offset leaves before the multiple applies. A write elsewhere
+// leaves the last output of a modulator running a turn ahead as it was, made with the tremolo of
+// the frame before.
 //
 // Keys: a melody carrier's attack (the end of its damping, or from silence) restarts its
 // modulator's phase too, wherever the modulator's envelope stands, but a key-off that cuts the
@@ -78,6 +82,13 @@
 //   steps.
 // - The bass drum struck while its modulator still sounds in its release and its carrier is
 //   silent differs in its first two frames (the modulator's output the carrier takes then).
+// - A melody modulator of channels 0-2 with feedback, keyed off as its instant attack starts, can
+//   differ for a few frames near silence.
+// - A write to the user instrument a few frames after a key-on on channel 3 can differ in the
+//   write's frame; the user instrument's first register rewritten at random while notes are keyed
+//   on and off differs in a few frames in a hundred (each of its fields alone too).
+// - Random songs differ in one to a few dozen frames in about one of three (the cases above and
+//   some not reduced yet: random song 43 in 35 frames).
 // - The analogue side (the DAC's step sizes and filtering) is left to whoever plays the frames.
 #pragma once
 
@@ -121,6 +132,8 @@ private:
         bool keyOn;
         bool keyOffSeen;    // key-off seen by the key logic, not yet by the envelope
         bool instantAttack; // attack rate 15: full level from the frame after the attack starts
+        bool fullLevelLate; // an instant attack of channels 0-2 keyed off in its first frame:
+                            // the modulator reaches full level in the frame after
         bool phaseReset;    // the attack started: the phase restarts after this frame's output
         bool settled;       // no key change or new state pending: the state's rate steps
         std::uint16_t silenceLate; // falls left at 124 after a key-off at once in the attack
@@ -155,8 +168,8 @@ private:
         std::uint8_t baseLevel; // total level or volume plus key-scale level, envelope steps
         std::uint32_t stepNow;  // the phase step with the vibrato of this frame
         std::uint8_t levelNow;  // the base level with the tremolo of this frame
-        std::uint8_t attack, sustainLevel;
-        std::array<std::uint8_t, 5> rates; // per envelope state: 4 x rate + key scale, 0 = none
+        std::uint8_t attack;
+        std::array<std::uint8_t, 6> rates; // see Rates
         bool releaseAtOnce;    // a percussive voice without sustain: released at its rate at once
         std::uint8_t feedback; // 0, or the feedback's shift 9 - FB
         int feedbackMask;      // -1 with feedback, else 0
@@ -186,7 +199,10 @@ private:
         int attackFrom;        // the lowest rate whose attack steps in this frame
         int fallFrom;          // the lowest rate below 48 whose decay or release steps
     };
-    using Rates = std::array<std::uint8_t, 5>;
+    // Per envelope state: 4 x rate + key scale, 0 = none; then the sustain level, which a
+    // write changes with the rates.
+    using Rates = std::array<std::uint8_t, 6>;
+    static constexpr std::size_t sustainLevelAt = 5;
     // lastRates: the rates decoded before this frame's writes (a change applies a frame late).
     static void stepEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates, bool key,
                              const EnvelopeClock* clocks, bool keepPhase = false);
@@ -198,7 +214,7 @@ private:
     // One frame's step of an attack, and of a decay, sustain or release (stepping), at a rate.
     static int slowStep(int rate, const EnvelopeClock& clock);
     static void attackStep(Slot& slot, int rate, const EnvelopeClock& clock);
-    static void fallStep(Slot& slot, const Setup& setup, EnvelopeState stepping, int rate,
+    static void fallStep(Slot& slot, int sustainLevel, EnvelopeState stepping, int rate,
                          const EnvelopeClock& clock);
     static bool instantAttack(const Setup& setup);
     std::uint32_t phaseStep(const Setup& setup, int frameOffset = 0) const;

@@ -387,6 +387,137 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // PMD cleared while the LFO runs, at each frame of the multipliers'
+        // eight-frame cycle, under the saw and the square: PM on high sines
+        // taking it at once (C2 of channel 0) and a frame later (M1 of channel
+        // 1), PMD written again after each.
+        Stream s("lfo_pm_depth_cleared");
+        s.write(0x18, 0xC7);
+        Operator sine;
+        sine.mul = 15;
+        s.channel(0, 7, 0, 3, 7, 0);
+        s.op(0, 3, sine);
+        s.note(0, 0x5A);
+        s.channel(1, 7, 0, 3, 6, 0);
+        s.op(1, 0, sine);
+        s.note(1, 0x4E);
+        for (unsigned wave : {0u, 1u}) {
+            s.write(0x1B, wave);
+            for (unsigned frame = 0; frame < 8; ++frame) {
+                s.write(0x19, 0x80 | 0x5D);
+                s.key(0, 8);
+                s.key(1, 1);
+                s.wait(100 + frame);
+                s.write(0x19, 0x80);
+                s.wait(40);
+                s.key(0, 0);
+                s.key(1, 0);
+            }
+        }
+        all.push_back(s);
+    }
+    {
+        // The LFO reset taking hold at each frame of the multipliers'
+        // eight-frame cycle, the saw, the square and the triangle stopped in
+        // their second half: PM on a high sine (C2 of channel 0 at PMS 7) and
+        // AM on the noise (C2 of channel 7 at AMS 3), whose levels show each
+        // turn's product.
+        Stream s("lfo_reset_taking_hold");
+        s.write(0x19, 0x6B);
+        s.write(0x19, 0x80 | 0x5D);
+        s.channel(0, 7, 0, 3, 7, 0);
+        Operator sine;
+        sine.mul = 15;
+        s.op(0, 3, sine);
+        s.note(0, 0x5A);
+        s.channel(7, 7, 0, 3, 0, 3);
+        Operator noise;
+        noise.ame = 1;
+        s.op(7, 3, noise);
+        s.note(7, 0x40);
+        s.write(0x0F, 0x80 | 31);
+        s.key(0, 8);
+        s.key(7, 8);
+        for (unsigned wave = 0; wave < 3; ++wave) {
+            s.write(0x1B, wave);
+            for (unsigned frame = 0; frame < 8; ++frame) {
+                s.write(0x01, 0x00);
+                s.write(0x18, 0xF0);
+                s.wait(1100 + frame);
+                s.write(0x18, 0x00);
+                s.wait(20);
+                s.write(0x01, 0x02);
+                s.wait(60);
+            }
+        }
+        s.write(0x01, 0x00);
+        s.wait(100);
+        all.push_back(s);
+    }
+    {
+        // The test register's LFO reset written at each frame of the
+        // multipliers' eight-frame cycle, one depth bit at a time and all of
+        // them, AM of the saw, the triangle and the noise wave on the noise
+        // (whose level shows it exactly), then PM of the saw on a sine: in the
+        // reset's frame a pair's first bit reads the wave of the phase with
+        // bits 5-7 cleared.
+        Stream s("lfo_reset_onset");
+        s.channel(7, 7, 0, 3, 0, 3);
+        Operator noise;
+        noise.ame = 1;
+        s.op(7, 3, noise);
+        s.write(0x0F, 0x80 | 31);
+        s.key(7, 8);
+        s.channel(4, 7, 0, 3, 7, 0);
+        Operator sine;
+        sine.mul = 15;
+        s.op(4, 3, sine);
+        s.note(4, 0x6E);
+        s.key(4, 8);
+        s.write(0x18, 0xBE);
+        const auto resetAt = [&](unsigned depthAddress, unsigned depth, unsigned wave) {
+            s.write(0x1B, wave);
+            s.write(0x19, depthAddress | depth);
+            for (unsigned frame = 0; frame < 8; ++frame) {
+                s.wait(60 + frame);
+                s.write(0x01, 2);
+                s.wait(28);
+                s.write(0x01, 0);
+            }
+            s.write(0x19, depthAddress);
+        };
+        for (unsigned wave : {0u, 2u, 3u})
+            for (unsigned depth : {0x40u, 0x10u, 0x04u, 0x01u, 0x7Fu})
+                resetAt(0, depth, wave);
+        for (unsigned depth : {0x40u, 0x7Fu})
+            resetAt(0x80, depth, 0);
+        s.wait(200);
+        all.push_back(s);
+    }
+    {
+        // The test register's LFO reset under the noise wave's PM on a sine,
+        // written at frames 3 apart in the multipliers' cycle: the sign keeps
+        // the phase's before the reset until the cycle's start.
+        Stream s("lfo_reset_noise_pm");
+        s.write(0x1B, 3);
+        s.write(0x18, 0xBE);
+        s.write(0x19, 0x80 | 0x2D);
+        s.channel(4, 7, 0, 3, 7, 0);
+        Operator sine;
+        sine.mul = 15;
+        s.op(4, 3, sine);
+        s.note(4, 0x6E);
+        s.key(4, 8);
+        for (unsigned frame = 0; frame < 8; ++frame) {
+            s.wait(97 + 3 * frame);
+            s.write(0x01, 2);
+            s.wait(28);
+            s.write(0x01, 0);
+        }
+        s.wait(200);
+        all.push_back(s);
+    }
+    {
         // Notes on unused codes under a negative PM (the square wave's, the
         // LFO stopped in its second half) with DT2 1 and 3, which move the note
         // by whole groups of codes (3 adds 32 KF): KFs on both sides of a
@@ -1254,6 +1385,60 @@ inline std::vector<Stream> comparisonStreams() {
     // stays on, the attack stepping at the envelope's pace. The same every
     // other frame (CLKA 1022): in the frame between two key-ons the released
     // level holds, the release taking no step.
+    {
+        // CSM keying every frame (CLKA 1023) stopped while the attack runs, at
+        // six timings against the envelope's clock: M1 (keyed a frame later
+        // than the other slots) and C2 of channels 1 and 4 at two attack rates.
+        Stream s("csm_every_frame_stopped");
+        s.write(0x10, 0xFF);
+        s.write(0x11, 0x03);
+        for (unsigned ch : {1u, 4u}) {
+            s.channel(ch, 7, 0);
+            s.note(ch, 0x32 + ch * 4);
+            Operator o;
+            o.ar = 18 + ch;
+            o.rr = 15;
+            s.op(ch, 0, o);
+            s.op(ch, 3, o);
+        }
+        for (unsigned stop = 0; stop < 6; ++stop) {
+            s.write(0x14, 0x81);
+            s.wait(40 + stop);
+            s.write(0x14, 0x00);
+            s.wait(400);
+        }
+        all.push_back(s);
+    }
+    {
+        // KON key-offs of decaying voices while CSM keys every other frame (CLKA
+        // 1022), at six timings against the overflows and the envelope's clock:
+        // M1 and C2 of channel 2 (slots CSM keys a frame late) and of channel 7
+        // (C2 the noise, whose level shows every step).
+        Stream s("csm_after_key_off");
+        s.write(0x0F, 0x80 | 17);
+        s.write(0x10, 0xFF);
+        s.write(0x11, 0x02);
+        for (unsigned ch : {2u, 7u}) {
+            s.channel(ch, 7, 0);
+            s.note(ch, 0x36);
+            Operator o;
+            o.ks = 3, o.d1r = 18, o.d1l = 4, o.rr = 2;
+            s.op(ch, 0, o);
+            s.op(ch, 3, o);
+        }
+        for (unsigned timing = 0; timing < 6; ++timing) {
+            s.write(0x14, 0x00);
+            s.key(2, 9);
+            s.key(7, 9);
+            s.wait(60);
+            s.write(0x14, 0x81);
+            s.wait(timing);
+            s.key(2, 0);
+            s.key(7, 0);
+            s.wait(40);
+        }
+        all.push_back(s);
+    }
     all.push_back(csmRepeatingStream("csm_every_frame", 0x03));
     all.push_back(csmRepeatingStream("csm_every_other_frame", 0x02));
     {
