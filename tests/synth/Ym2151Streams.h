@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -64,6 +65,18 @@ private:
     std::vector<TimedWrite> writes_;
     std::uint32_t now_ = 0;
 };
+
+// C2 of channel 7 as the noise at NFRQ nfrq with AM at AMS 3 (the noise's level
+// shows AM's product exactly), with its key code written when one is given; the
+// key-on is left to the stream.
+inline void noiseShowingAm(Stream& s, unsigned nfrq, std::optional<unsigned> keyCode) {
+    s.channel(7, 7, 0, 3, 0, 3);
+    Operator noise;
+    noise.ame = 1;
+    s.op(7, 3, noise);
+    if (keyCode) s.note(7, *keyCode);
+    s.write(0x0F, 0x80 | nfrq);
+}
 
 // All eight channels sounding with different connections, notes changing, the
 // LFO on with AM and PM (or, with lfo false, off as in much music): busy
@@ -430,12 +443,7 @@ inline std::vector<Stream> comparisonStreams() {
         sine.mul = 15;
         s.op(0, 3, sine);
         s.note(0, 0x5A);
-        s.channel(7, 7, 0, 3, 0, 3);
-        Operator noise;
-        noise.ame = 1;
-        s.op(7, 3, noise);
-        s.note(7, 0x40);
-        s.write(0x0F, 0x80 | 31);
+        noiseShowingAm(s, 31, 0x40);
         s.key(0, 8);
         s.key(7, 8);
         for (unsigned wave = 0; wave < 3; ++wave) {
@@ -462,11 +470,7 @@ inline std::vector<Stream> comparisonStreams() {
         // reset's frame a pair's first bit reads the wave of the phase with
         // bits 5-7 cleared.
         Stream s("lfo_reset_onset");
-        s.channel(7, 7, 0, 3, 0, 3);
-        Operator noise;
-        noise.ame = 1;
-        s.op(7, 3, noise);
-        s.write(0x0F, 0x80 | 31);
+        noiseShowingAm(s, 31, std::nullopt);
         s.key(7, 8);
         s.channel(4, 7, 0, 3, 7, 0);
         Operator sine;
@@ -668,12 +672,7 @@ inline std::vector<Stream> comparisonStreams() {
         Stream s("lfo_triangle_selected");
         s.write(0x18, 0xF0);
         s.write(0x19, 0x7F);
-        s.channel(7, 7, 0, 3, 0, 3);
-        Operator o;
-        o.ame = 1;
-        s.op(7, 3, o);
-        s.note(7, 0x40);
-        s.write(0x0F, 0x80 | 31);
+        noiseShowingAm(s, 31, 0x40);
         s.key(7, 8);
         for (unsigned i = 0; i < 8; ++i) {
             s.write(0x1B, i % 2);
@@ -941,12 +940,7 @@ inline std::vector<Stream> comparisonStreams() {
         Stream s("lfo_noise_am");
         s.write(0x19, 0x7F);
         s.write(0x1B, 3);
-        s.channel(7, 7, 0, 3, 0, 3);
-        Operator o;
-        o.ame = 1;
-        s.op(7, 3, o);
-        s.note(7, 0x40);
-        s.write(0x0F, 0x80 | 17);
+        noiseShowingAm(s, 17, 0x40);
         s.key(7, 8);
         for (unsigned lfrq : {0xF0u, 0xEFu, 0xE8u, 0xFFu, 0xC5u}) {
             s.write(0x18, lfrq);
