@@ -939,14 +939,6 @@ void Ym2151::stepLfo() {
         // noise selected after another wave holds its value until the next
         // step (measured with the noise switched to and from the other waves,
         // the AM read off the noise channel's level; stream lfo_noise_switched).
-        // PM's sign, which follows the step's first count (see below), reads the
-        // noise wave's bit 7 as a single step would, from the register before
-        // its latest step, until the magnitude brings the extra count's
-        // (measured at odd NFRQs, where the noise register steps in the next
-        // half frame after some LFO steps, the PM that keeps a sine equal
-        // searched for frame by frame; stream lfo_noise_pm_double_steps).
-        lfoNoiseFirstNegative_ =
-            (std::popcount(lfoNoiseMasks[lfoNoiseValueBits - 1] & noiseBeforeStep_) & 1) != 0;
         // The noise selected in the frame of a step loads bits 5-7 alone, bits
         // 0-4 keeping the count (measured the same way; stream
         // lfo_noise_switched, the switches in the frame of a step).
@@ -956,6 +948,17 @@ void Ym2151::stepLfo() {
             triangleRising_ = (std::popcount(lfoNoiseMasks[lfoNoiseValueBits] & high) & 1) != 0;
             triangleAm_ = triangleRising_ ? lfoPhase_ : 255 - lfoPhase_;
         }
+    }
+    // PM's sign, which follows the step's first count (see below), reads the
+    // noise wave's bit 7 as a single step would, from the register before its
+    // latest step, until the magnitude brings the extra count's (measured at
+    // odd NFRQs, where the noise register steps in the next half frame after
+    // some LFO steps, the PM that keeps a sine equal searched for frame by
+    // frame; stream lfo_noise_pm_double_steps). A step while the reset holds
+    // the phase gives that sign too (see below).
+    if (step) {
+        lfoNoiseFirstNegative_ =
+            (std::popcount(lfoNoiseMasks[lfoNoiseValueBits - 1] & noiseBeforeStep_) & 1) != 0;
         lfoFramesSinceStep_ = 0;
     } else if (lfoFramesSinceStep_ < lfoPmDelay) {
         ++lfoFramesSinceStep_;
@@ -1002,6 +1005,13 @@ void Ym2151::stepLfo() {
         lfoNoiseSignPhase_ = p;
         lfoNoiseSignHeld_ = lfoHeldWritten_;
     }
+    // A step while the reset holds the phase at 0 still gives its first
+    // count's sign, for the eight frames a sign after a step lasts, the
+    // magnitude staying 0 (found in random writes; measured with notes on
+    // unused codes, which a PM of 0 with the sign set moves, the reset held
+    // over steps at several LFRQ and noise rates and released at each frame
+    // around a step; stream lfo_noise_steps_held).
+    if (step && lfoHeldWritten_) lfoNoiseSignHeld_ = false;
     if (pmSignWave_ == noiseWave)
         pmNegative = lfoFramesSinceStep_ < lfoPmDelay && !lfoNoiseSignHeld_
                          ? lfoNoiseFirstNegative_

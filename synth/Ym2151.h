@@ -65,7 +65,8 @@
 // reaches each pair of the multipliers' depth bits in the frame the pair is
 // taken (see LfoMultiplier::takeReset), and PM's sign at the start of the
 // eight-frame cycle (the noise wave's sign too, over its first count's after a
-// step). The phase has a ninth bit, the
+// step; a step while the reset holds still gives the noise wave's sign its first
+// count's for eight frames). The phase has a ninth bit, the
 // triangle's direction; under the triangle it counts two a step, under the
 // other waves one (the rate multiplier's extra count by the LFRQ and waveform
 // written up to the step's frame), and each wave carries on from the phase the

@@ -131,9 +131,11 @@ void Ym2413::write(std::uint8_t address, std::uint8_t data) {
             ? (address > 0x07 && address != Ym2413Registers::rhythm)
             : low >= int(Ym2413Registers::channelCount))
         return;
+    const bool changed = registers_.read(address) != data;
     registers_.write(address, data);
     stale_ = true;
-    if (address < Ym2413Registers::levelModulator + 6)
+    // Rewritten with the value it holds, a user register leaves the slots as they were.
+    if (changed && address < Ym2413Registers::levelModulator + 6)
         userWritten_ = static_cast<std::uint8_t>(userWritten_ | 1u << address);
 }
 

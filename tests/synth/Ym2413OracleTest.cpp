@@ -1000,6 +1000,29 @@ TEST_F(Ym2413Oracle, UserInstrumentRewrittenWhileSounding) {
     }
 }
 
+// The user instrument rewritten with the values it holds, as a driver reloads it before every
+// note, while notes of every channel play it with their modulators' envelopes moving: the slots
+// go on as they were.
+TEST_F(Ym2413Oracle, UserInstrumentRewrittenWithItsOwnValues) {
+    static const std::uint8_t patch[8] = {0x13, 0x41, 0x16, 0x0e, 0xfd, 0xf4, 0x23, 0x23};
+    Stream s;
+    s.user(patch);
+    for (int round = 0; round < 6; ++round) {
+        for (int ch = 0; ch < 9; ++ch) {
+            s.note(ch, 0x120 + 9 * ch, 2 + round % 5, 0, ch % 4);
+            s.wait(3 * round);
+            s.user(patch);
+        }
+        s.wait(400 + 50 * round);
+        for (int ch = 0; ch < 9; ++ch) {
+            s.keyOff(ch, 0x120 + 9 * ch, 2 + round % 5);
+            s.user(patch);
+        }
+        s.wait(200);
+    }
+    EXPECT_EQ(compare("user instrument rewritten as it is", s).equalShare, 100.0);
+}
+
 // The carrier's multiple and tremolo in the user instrument rewritten while a note plays it, at
 // moments of the modulator's fast fall after its attack, on each channel: channels 3 and 4 carry
 // in the write's frame the output their carrier made with the modulator's output of the turn
