@@ -385,11 +385,16 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
             if (slot.level == 0) slot.state = EnvelopeState::decay, slot.settled = false;
         } else {
             fallStep(slot, lastRates[sustainLevelAt], state, rate, clock);
-            if (state == EnvelopeState::decay && (slot.level >> 3) == lastRates[sustainLevelAt])
+            if (state == EnvelopeState::decay && (slot.level >> 3) == setup.rates[sustainLevelAt])
                 slot.state = EnvelopeState::sustain, slot.settled = false;
         }
         return;
     }
+    // A decay reaches its sustain level by the comparison of the frame after its step: a slot
+    // that sees a new sustain level there (a write a turn early) compares with that.
+    if (slot.state == EnvelopeState::sustain && slot.rateState == EnvelopeState::decay &&
+        (slot.level >> 3) != lastRates[sustainLevelAt])
+        slot.state = EnvelopeState::decay;
     EnvelopeState stepping = slot.rateState;
     int rate;
     if (!keyEnvelope(slot, setup, lastRates, key, keepPhase, stepping, rate)) return;
@@ -408,7 +413,7 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
         if (slot.level == 0) slot.state = EnvelopeState::decay, slot.settled = false;
         break;
     case EnvelopeState::decay:
-        if ((slot.level >> 3) == lastRates[sustainLevelAt])
+        if ((slot.level >> 3) == setup.rates[sustainLevelAt])
             slot.state = EnvelopeState::sustain, slot.settled = false;
         break;
     default: break;
