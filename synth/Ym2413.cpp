@@ -529,19 +529,23 @@ void Ym2413::applyWrites() {
         userWritten_ = 0;
         // The modulators' new rates reached the envelope of channels 0-2 in this frame and that
         // of channels 3 and 4 (which take a write a turn early) in the frame before: one that
-        // only stepped there takes that step again at its new rate.
+        // only stepped there, or damped, takes that step again at its new rate (a damping that
+        // ends with it attacks).
         if (modulatorRatesWritten) {
             EnvelopeClock previous[clocks];
             clock(envelopeCounter_ - 1, previous);
             for (std::size_t i : {6u, 8u}) {
                 const EnvelopeBefore& before = beforeLastStep_[i / 2 - 3];
-                if (!before.settled || setups_[i].rates == oldRates[i]) continue;
                 Slot& slot = slots_[i];
+                const bool damping =
+                    before.state == EnvelopeState::damp && slot.state == EnvelopeState::damp;
+                if ((!before.settled && !damping) || setups_[i].rates == oldRates[i]) continue;
                 slot.level = before.level;
                 slot.state = before.state;
                 slot.settled = true;
                 stepEnvelope(slot, setups_[i], setups_[i].rates, slot.keyOn, previous);
                 slot.settled = false;
+                if (damping && slot.level >= dampEnd) startAttack(slot, setups_[i]);
             }
         }
         for (std::size_t i : {0u, 2u, 4u, 5u, 6u, 7u, 8u, 9u}) {

@@ -45,12 +45,13 @@
 // level a frame after the key-off and holds it. A write changes a slot's envelope rates from the
 // frame after (a modulator of channels 3-8 at once, and when it is to the user instrument the
 // carriers of channels 2-4 and the modulators of channels 0-2 at once, those of channels 3 and 4
-// from the frame before: the model takes their last envelope step again); the sustain level changes
-// with the rates. A decay reaches its sustain level by a comparison in the frame after its step,
-// with that frame's sustain level (a new one a turn early where the rates are): a level that finds
-// the band passed decays on. Vibrato adds its offset to twice the F-number; the block's shift drops
-// the half step an odd offset leaves before the multiple applies. A write elsewhere leaves the last
-// output of a modulator running a turn ahead as it was, made with the tremolo of the frame before.
+// from the frame before: the model takes their last envelope step again, a damping step too); the
+// sustain level changes with the rates. A decay reaches its sustain level by a comparison in the
+// frame after its step, with that frame's sustain level (a new one a turn early where the rates
+// are): a level that finds the band passed decays on. Vibrato adds its offset to twice the
+// F-number; the block's shift drops the half step an odd offset leaves before the multiple applies.
+// A write elsewhere leaves the last output of a modulator running a turn ahead as it was, made with
+// the tremolo of the frame before.
 //
 // Keys: a melody carrier's attack (the end of its damping, or from silence) restarts its
 // modulator's phase too, wherever the modulator's envelope stands, but a key-off that cuts the

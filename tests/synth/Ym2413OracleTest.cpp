@@ -1074,6 +1074,30 @@ TEST_F(Ym2413Oracle, UserInstrumentRewrittenAsANoteDamps) {
     }
 }
 
+// The modulator's key scaling switched in the user instrument while a re-keyed note's modulator
+// damps (the damping's rate changes with it), at moments through the damping, on every channel:
+// the modulators of channels 3 and 4, which take the new rate a turn early, take their last
+// damping step again at it (channels 3 and 4 85.44 % / 19.3 dB without).
+TEST_F(Ym2413Oracle, UserKeyScaleSwitchedAsAModulatorDamps) {
+    for (int ch = 0; ch < 9; ++ch) {
+        Stream s;
+        s.user({0x01, 0x01, 0x00, 0x00, 0xf2, 0xf4, 0x00, 0x00});
+        for (int wait = 0; wait < 30; ++wait) {
+            s.put(0x00, wait % 2 ? 0x13 : 0x03);
+            s.put(0x20 + ch, 0x15);
+            s.wait(400);
+            s.put(0x20 + ch, 0x03);
+            s.wait(100);
+            s.put(0x20 + ch, 0x1c);
+            s.wait(wait);
+            s.put(0x00, wait % 2 ? 0x03 : 0x13);
+            s.wait(100);
+        }
+        const std::string name = "ch " + std::to_string(ch) + ", key scale as it damps";
+        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+    }
+}
+
 TEST_F(Ym2413Oracle, UserReleaseRateRewrittenWhileReleasing) {
     for (int ch = 0; ch < 9; ++ch) {
         for (int wait : {20, 21, 22, 23}) {
