@@ -277,6 +277,24 @@ constexpr unsigned writePosition(unsigned address) {
     return 0;
 }
 
+// Each LFO waveform's AM value and PM magnitude, by W, for a phase and the
+// triangle's value (the multipliers read the one selected, see
+// LfoMultiplier::clock). Saw: AM falls over the period, PM rises through zero,
+// -127 to 127. Triangle: AM the count, PM its distance from the nearer end,
+// negative while it rises. Noise: AM the value, PM the noise bits uninverted,
+// read as a one's complement byte (bit 7 the sign).
+constexpr std::array<unsigned, 4> lfoAmValues(unsigned phase, unsigned triangle) {
+    const unsigned noiseValue = ~phase & 0xFF;
+    return {255 - phase, phase >= 128 ? 0u : 255u, triangle, noiseValue};
+}
+constexpr std::array<unsigned, 4> lfoPmMagnitudes(unsigned phase, unsigned triangle) {
+    const unsigned q = phase & 127;
+    const unsigned noiseValue = ~phase & 0xFF;
+    const bool noiseNegative = noiseValue < 128;
+    return {phase >= 128 ? 127 - q : q, 128, triangle >= 128 ? 255 - triangle : triangle,
+            (noiseNegative ? noiseValue : noiseValue ^ 127) & 127};
+}
+
 } // namespace
 
 Ym2151::Ym2151(std::uint32_t) {
@@ -290,7 +308,7 @@ void Ym2151::reset() {
     pmMultiplier_ = LfoMultiplier{};
     pmTakenBefore_ = 0;
     pmCleared_ = false;
-    amBefore_.fill(0);
+    lfoWaveBefore_ = LfoWave{};
     waveWritten_ = 0;
     rateWritten_ = 0;
     lfoHeldWritten_ = false;
@@ -327,7 +345,6 @@ void Ym2151::reset() {
     lfoPmNegativeLate_ = false;
     lfoPmNegativeEarly_ = false;
     lfoPmNegative_ = false;
-    pmMagnitudeBefore_.fill(0);
     lfoPhaseHistory_.fill(0);
     pmSignWave_ = 0;
     lfoFramesSinceStep_ = lfoPmDelay;
@@ -800,9 +817,8 @@ void Ym2151::stepTimers() {
 // the product of each turn read back as the one that keeps the output equal
 // (stream lfo_noise_pm_odd_depths).
 [[gnu::always_inline]] inline void
-Ym2151::LfoMultiplier::clock(unsigned position, const std::array<unsigned, 4>& values,
-                             unsigned earlierWave, unsigned wave,
-                             std::optional<unsigned> lastBitNoise) {
+Ym2151::LfoMultiplier::clock(unsigned position, LfoWave values, bool pm, unsigned earlierWave,
+                             unsigned wave, std::optional<unsigned> lastBitNoise) {
     constexpr const std::array<unsigned, 4>& firstBits = turnFirstBits;
     constexpr const std::array<unsigned, 4>& secondBits = turnSecondBits;
     constexpr unsigned lateWaveBits = 0xE0;
@@ -830,7 +846,9 @@ Ym2151::LfoMultiplier::clock(unsigned position, const std::array<unsigned, 4>& v
         }
         unsigned sum = 0;
         for (unsigned g = 0; g < firstBits.size(); ++g) {
-            const std::array<unsigned, 4>& v = waves[firstBits.size() - 1 - g];
+            const LfoWave w = waves[firstBits.size() - 1 - g];
+            const std::array<unsigned, 4> v =
+                pm ? lfoPmMagnitudes(w.phase, w.triangle) : lfoAmValues(w.phase, w.triangle);
             const unsigned late = v[selected[g]];
             unsigned mixed = (v[earlierSelected[g]] & ~lateWaveBits) | (late & lateWaveBits);
             if (g == lastBitPair && lastBitNoise && selected[g] == noiseWave) mixed = *lastBitNoise;
@@ -961,8 +979,6 @@ void Ym2151::stepLfo() {
         ++lfoFramesSinceStep_;
     }
     const unsigned p = lfoPhase_;
-    const unsigned q = p & 127;
-    const bool secondHalf = p >= 128;
     // PM's sign does not wait for its magnitude: it is the half of the phase
     // the magnitude comes from, moved on by the single step a step adds; the
     // rate multiplier's extra step reaches it with the magnitude. The phase is
@@ -983,17 +999,7 @@ void Ym2151::stepLfo() {
     const unsigned signSource = pmSignWave_ == triangleWave ? pastPhase >> 1 : pastPhase & 0xFF;
     const unsigned signPhase = signSource + (lfoFramesSinceStep_ < lfoPmDelay ? 1 : 0);
     bool pmNegative = (signPhase & 0x80) != 0;
-    // Each waveform's AM value and PM magnitude (the multipliers read the one
-    // selected, see LfoMultiplier::clock). Saw: AM falls over the period, PM
-    // rises through zero, -127 to 127. Triangle: AM the count, PM its distance
-    // from the nearer end, negative while it rises. Noise: AM the value, PM the
-    // noise bits uninverted, read as a one's complement byte (bit 7 the sign).
-    const unsigned noiseValue = ~p & 0xFF;
-    const bool noiseNegative = noiseValue < 128;
-    const std::array<unsigned, 4> ams{255 - p, secondHalf ? 0u : 255u, triangleAm_, noiseValue};
-    const std::array<unsigned, 4> pmMagnitudes{
-        secondHalf ? 127 - q : q, 128, triangleAm_ >= 128 ? 255 - triangleAm_ : triangleAm_,
-        (noiseNegative ? noiseValue : noiseValue ^ 127) & 127};
+    const LfoWave wave{static_cast<std::uint8_t>(p), static_cast<std::uint8_t>(triangleAm_)};
     // The noise wave's sign too takes the LFO reset at the start of the cycle,
     // keeping the phase's before (measured with the noise wave's PM on a sine,
     // the sign that keeps it equal searched for frame by frame; stream
@@ -1015,12 +1021,16 @@ void Ym2151::stepLfo() {
     // The waves' values the LFO reset leaves to the turns it reaches (see
     // LfoMultiplier::takeReset).
     if (lfoResetAge_ == 0) {
-        amMultiplier_.beforeReset = amBefore_;
-        amMultiplier_.afterReset = ams;
-        pmMultiplier_.beforeReset = pmMagnitudeBefore_;
-        pmMultiplier_.afterReset = pmMagnitudes;
-        amMultiplier_.halfReset = amBefore_;
-        pmMultiplier_.halfReset = pmMagnitudeBefore_;
+        const std::array<unsigned, 4> amBefore =
+            lfoAmValues(lfoWaveBefore_.phase, lfoWaveBefore_.triangle);
+        const std::array<unsigned, 4> pmBefore =
+            lfoPmMagnitudes(lfoWaveBefore_.phase, lfoWaveBefore_.triangle);
+        amMultiplier_.beforeReset = amBefore;
+        amMultiplier_.afterReset = lfoAmValues(wave.phase, wave.triangle);
+        pmMultiplier_.beforeReset = pmBefore;
+        pmMultiplier_.afterReset = lfoPmMagnitudes(wave.phase, wave.triangle);
+        amMultiplier_.halfReset = amBefore;
+        pmMultiplier_.halfReset = pmBefore;
         const unsigned cleared = lfoPhaseBeforeReset_ & (lfoNoiseNegative - 1);
         // AM's first bits read the saw, the triangle (its direction kept) and
         // the noise wave of the phase with bits 5-7 cleared.
@@ -1031,16 +1041,16 @@ void Ym2151::stepLfo() {
         pmMultiplier_.halfReset[0] =
             (lfoPhaseBeforeReset_ & lfoNoiseNegative) != 0 ? lfoByteMask - cleared : cleared;
     }
-    amMultiplier_.clock(lfoCycle_ - amTurnStart, amBefore_, waveWrittenBefore_, waveWritten_);
+    amMultiplier_.clock(lfoCycle_ - amTurnStart, lfoWaveBefore_, false, waveWrittenBefore_,
+                        waveWritten_);
     if (((lfoCycle_ - amTurnStart) & 7) == 3) amMultiplier_.takeReset(lfoResetAge_, waveWritten_);
-    amBefore_ = ams;
     lfoAm_ = amMultiplier_.product;
     const unsigned pmTakenEarly = pmTakenBefore_;
     const unsigned pmEarly = pmMultiplier_.product;
-    pmMultiplier_.clock(lfoCycle_ - pmTurnStart, pmMagnitudeBefore_, waveWrittenBefore_,
+    pmMultiplier_.clock(lfoCycle_ - pmTurnStart, lfoWaveBefore_, true, waveWrittenBefore_,
                         waveWritten_, step ? std::optional(noiseSignSpread) : std::nullopt);
     if (((lfoCycle_ - pmTurnStart) & 7) == 3) pmMultiplier_.takeReset(lfoResetAge_, waveWritten_);
-    pmMagnitudeBefore_ = pmMagnitudes;
+    lfoWaveBefore_ = wave;
     waveWrittenBefore_ = waveWritten_;
     pmTakenBefore_ = pmMultiplier_.taken;
     const unsigned pmLate = pmMultiplier_.product;

@@ -222,6 +222,14 @@ private:
     void frame(std::int16_t* leftRight);
 
     Ym2151Registers registers_;
+    // A frame's LFO phase and triangle value, from which each waveform's AM
+    // value and PM magnitude follow (the multipliers work them out as a turn's
+    // product needs them). The default, a phase of 255 with the triangle at 0,
+    // gives every AM value 0, as the multiplier holds before the first frame.
+    struct LfoWave {
+        std::uint8_t phase = 255;
+        std::uint8_t triangle = 0;
+    };
     // The LFO's multipliers of the wave by AMD and PMD (0x19 with bit 7 clear
     // and set): the depth as written, the partial sum and depth bits of the
     // turn, and the last product and the depth it was formed with.
@@ -229,9 +237,9 @@ private:
         unsigned depth = 0;
         unsigned depthBefore = 0; // the depth as the frame before's clock saw it
         unsigned assembling = 0;
-        unsigned assemblingBefore = 0; // the turn's first bits as the depth stood before
-        std::array<std::array<unsigned, 4>, 4> waves{}; // each waveform's value, per frame
-        std::array<unsigned, 4> earlierSelected{};      // the waveforms chosen, per frame
+        unsigned assemblingBefore = 0;  // the turn's first bits as the depth stood before
+        std::array<LfoWave, 4> waves{}; // the LFO's waves, per frame
+        std::array<unsigned, 4> earlierSelected{}; // the waveforms chosen, per frame
         std::array<unsigned, 4> selected{};
         unsigned product = 0;
         unsigned taken = 0;
@@ -240,17 +248,16 @@ private:
         std::array<unsigned, 4> beforeReset{};
         std::array<unsigned, 4> afterReset{};
         std::array<unsigned, 4> halfReset{};
-        void clock(unsigned position, const std::array<unsigned, 4>& values, unsigned earlierWave,
-                   unsigned wave, std::optional<unsigned> lastBitNoise = std::nullopt);
+        void clock(unsigned position, LfoWave values, bool pm, unsigned earlierWave, unsigned wave,
+                   std::optional<unsigned> lastBitNoise = std::nullopt);
         void takeReset(unsigned age, unsigned wave);
     };
     LfoMultiplier amMultiplier_;
     LfoMultiplier pmMultiplier_;
     unsigned pmTakenBefore_ = 0; // PMD as taken in the frame before
     bool pmCleared_ = false;     // PMD was 0 in the frame before
-    // Each waveform's AM value and PM magnitude in the frame before.
-    std::array<unsigned, 4> amBefore_{};
-    std::array<unsigned, 4> pmMagnitudeBefore_{};
+    // The LFO's waves in the frame before.
+    LfoWave lfoWaveBefore_{};
     unsigned waveWritten_ = 0;          // W as last written, before the slots take it up
     unsigned waveWrittenBefore_ = 0;    // and as it stood at the frame before's start
     unsigned rateWritten_ = 0;          // LFRQ as last written, before the slots take it up
