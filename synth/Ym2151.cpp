@@ -703,10 +703,12 @@ void Ym2151::enterState(Slot& s, EgState state) {
 // the level it runs on to the end.
 // A D1L written in the frame ends the first decay only in the next; in this
 // one, at its band, the decay takes no step.
-inline void Ym2151::endState(unsigned slot) {
+// Without a write taken up in the frame or the one before (written false), no
+// D1L has been written.
+template <bool written> inline void Ym2151::endState(unsigned slot) {
     Slot& s = slots_[slot];
     bool bandWritten = false;
-    if (bandWrittenSlots_ != 0) {
+    if (written && bandWrittenSlots_ != 0) {
         bandWritten = ((bandWrittenSlots_ >> slot) & 1) != 0;
         bandWrittenSlots_ &= ~(1u << slot);
     }
@@ -1139,7 +1141,7 @@ template <unsigned role, bool pending, bool csm>
         const unsigned slot = role * 8 + ch;
         if constexpr (pending) applyPending(slot);
         Slot& s = slots_[slot];
-        endState(slot);
+        endState<pending>(slot);
         EgState before = s.state;
         std::uint32_t step = s.step;
         s.pmOn = false;
@@ -1302,7 +1304,9 @@ void Ym2151::frame(std::int16_t* leftRight) {
             if ((pmChannels_ >> ch) & 1) takePm(ch);
     }
     const bool csm = csmKey_ || csmKeyLate_ || csmKeyNext_ || csmKeyedSlots_ != 0;
-    if (pending_.empty()) {
+    // A D1L written in the frame before can still end a decay in this one
+    // (see endState).
+    if (pending_.empty() && bandWrittenSlots_ == 0) {
         if (csm)
             runAllSlots<false, true>(left, right);
         else

@@ -204,7 +204,7 @@ private:
     std::array<std::uint8_t, 4> envelopeRates(unsigned slot, int pmOffset) const;
     void takeAttackRateBeforeKeyOn(unsigned slot, std::size_t written);
     static void enterState(Slot& s, EgState state);
-    void endState(unsigned slot);
+    template <bool written> void endState(unsigned slot);
     static bool atEnd(const Slot& s) {
         return static_cast<unsigned>(s.level - s.endFrom) <= s.endSpan;
     }
