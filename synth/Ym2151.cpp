@@ -322,6 +322,9 @@ void Ym2151::reset() {
     slots_.fill(Slot{});
     channels_.fill(Channel{});
     pmChannels_ = 0;
+    pmOnChannels_ = 0;
+    pmMoved_ = true;
+    ratesMoved_ = true;
     channelPmEarly_.fill(0);
     channelPmLate_.fill(0);
     pmTakenFrom_.fill(0);
@@ -1136,6 +1139,9 @@ template <unsigned role, bool pending, bool csm>
 [[gnu::always_inline]] inline void Ym2151::runSlots(int& left, int& right) {
     // Only a write or CSM changes a key, or holds a level for a key-on.
     constexpr bool keys = pending || csm;
+    // Nor does anything else change in the frame: the PM's steps and rates,
+    // and the attack's rate the frame leaves, are taken before the slots.
+    constexpr bool quiet = !keys;
     const bool csmFrame = csmKey_ || csmKeyLate_;
     for (unsigned ch = 0; ch < 8; ++ch) {
         const unsigned slot = role * 8 + ch;
@@ -1144,16 +1150,14 @@ template <unsigned role, bool pending, bool csm>
         endState<pending>(slot);
         EgState before = s.state;
         std::uint32_t step = s.step;
-        s.pmOn = false;
-        if (pmChannels_ != 0) {
-            const int pm = slot < firstLatePmSlot ? channelPmEarly_[ch] : channelPmLate_[ch];
-            if (pm != 0) {
-                if (pm != s.pmOffset) {
-                    s.pmOffset = pm;
-                    s.pmStep = phaseStep(slot, pm);
-                    s.pmRates = envelopeRates(slot, pm);
-                }
-                s.pmOn = true;
+        if constexpr (quiet) {
+            if (s.pmOn) step = s.pmStep; // taken before the slots (see takeSlotsPm)
+        } else {
+            s.pmOn = false;
+            if (pmChannels_ != 0 &&
+                takeSlotPm(s, slot,
+                           slot < firstLatePmSlot ? channelPmEarly_[ch] : channelPmLate_[ch])) {
+                pmOnChannels_ |= static_cast<std::uint8_t>(1u << ch);
                 step = s.pmStep;
             }
         }
@@ -1242,13 +1246,15 @@ template <unsigned role, bool pending, bool csm>
             nextHeldNoise_ = carrier ? noise : 0;
             nextHeldC2_[ch - firstHeldChannel] = carrier ? out : 0;
             stepEnvelope<keys>(slot, released, before, csmNext);
-            s.attackRateBefore = s.rates()[static_cast<unsigned>(EgState::attack)];
+            if constexpr (!quiet)
+                s.attackRateBefore = s.rates()[static_cast<unsigned>(EgState::attack)];
             s.phase = (s.phase + step) & 0xFFFFF;
             s.out = registers_.noiseEnabled() ? noise : out;
             continue;
         }
         stepEnvelope<keys>(slot, released, before, csmNext);
-        s.attackRateBefore = s.rates()[static_cast<unsigned>(EgState::attack)];
+        if constexpr (!quiet)
+            s.attackRateBefore = s.rates()[static_cast<unsigned>(EgState::attack)];
         s.phase = (s.phase + step) & 0xFFFFF;
         if constexpr (role == m1 || role == c1) s.previous = s.out; // read by later slots
         s.out = out;
@@ -1263,7 +1269,58 @@ template <unsigned role, bool pending, bool csm>
     }
 }
 
+// Whether the LFO's PM applies to a slot this frame (pm, its channel's PM as
+// the slot sees it, see takePm), its step and rates under it worked out again
+// when the PM has moved.
+inline bool Ym2151::takeSlotPm(Slot& s, unsigned slot, int pm) {
+    s.pmOn = pm != 0;
+    if (pm == 0) return false;
+    if (pm != s.pmOffset) {
+        s.pmOffset = pm;
+        s.pmStep = phaseStep(slot, pm);
+        s.pmRates = envelopeRates(slot, pm);
+    }
+    return true;
+}
+
+// Before the slots of a frame without writes or keys (nothing changes within
+// it): the PM of the slots of the channels that have or had it, and the
+// attack's rate each slot leaves for a key-on, when a channel's PM or a slot's
+// rates may have moved since the last such frame.
+void Ym2151::takeQuietFrame() {
+    constexpr unsigned attack = static_cast<unsigned>(EgState::attack);
+    if (ratesMoved_) {
+        for (unsigned slot = 0; slot < slots_.size(); ++slot) {
+            Slot& s = slots_[slot];
+            const unsigned ch = slot & 7;
+            takeSlotPm(s, slot, slot < firstLatePmSlot ? channelPmEarly_[ch] : channelPmLate_[ch]);
+            s.attackRateBefore = s.rates()[attack];
+        }
+        ratesMoved_ = false;
+        pmMoved_ = false;
+        pmOnChannels_ = pmChannels_;
+        return;
+    }
+    if (!pmMoved_) return;
+    pmMoved_ = false;
+    for (unsigned channels = pmChannels_ | pmOnChannels_; channels != 0; channels &= channels - 1) {
+        const unsigned ch = static_cast<unsigned>(std::countr_zero(channels));
+        const int early = channelPmEarly_[ch];
+        const int late = channelPmLate_[ch];
+        for (unsigned slot = ch; slot < slots_.size(); slot += 8) {
+            Slot& s = slots_[slot];
+            takeSlotPm(s, slot, slot < firstLatePmSlot ? early : late);
+            s.attackRateBefore = s.rates()[attack];
+        }
+    }
+    pmOnChannels_ = pmChannels_;
+}
+
 template <bool pending, bool csm> void Ym2151::runAllSlots(int& left, int& right) {
+    if constexpr (pending || csm)
+        ratesMoved_ = true; // rates written after a slot's turn
+    else
+        takeQuietFrame();
     runSlots<m1, pending, csm>(left, right);
     runSlots<m2, pending, csm>(left, right);
     runSlots<c1, pending, csm>(left, right);
@@ -1281,6 +1338,7 @@ void Ym2151::takePm(unsigned ch) {
         const int pm = pms < 6 ? scaleSigned(lfoPm, 128u >> (6 - pms)) : lfoPm * (1 << (pms - 5));
         return pm == 0 && negative ? negativeZeroPm : pm;
     };
+    pmMoved_ = true;
     channelPmEarly_[ch] = scaled(lfoPmEarly_, lfoPmNegativeEarly_);
     channelPmLate_[ch] = scaled(lfoPm_, lfoPmNegativeLate_);
 }

@@ -217,6 +217,8 @@ private:
     template <unsigned role> int modulation(unsigned ch) const;
     void takePm(unsigned ch);
     template <unsigned role, bool pending, bool csm> void runSlots(int& left, int& right);
+    bool takeSlotPm(Slot& s, unsigned slot, int pm);
+    void takeQuietFrame();
     template <bool pending, bool csm> void runAllSlots(int& left, int& right);
     std::int16_t operatorOutput(std::uint32_t phase, int mod, unsigned attenuation) const;
     void frame(std::int16_t* leftRight);
@@ -274,6 +276,9 @@ private:
     // The channels whose PMS is not 0, a bit each, and each channel's PM this
     // frame (see takePm) for the slots before C1 of channel 7 and from it on.
     std::uint8_t pmChannels_ = 0;
+    std::uint8_t pmOnChannels_ = 0; // channels whose slots may have PM on (see takeQuietFrame)
+    bool ratesMoved_ = true;        // a slot's attack rate may differ from the one it left
+    bool pmMoved_ = true;           // a channel's PM may have moved (see takeQuietFrame)
     std::array<int, 8> channelPmEarly_{};
     std::array<int, 8> channelPmLate_{};
     std::array<int, 4> pmTakenFrom_{}; // the LFO's PM they were taken from (see frame())
