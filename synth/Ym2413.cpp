@@ -529,19 +529,23 @@ void Ym2413::applyWrites() {
         userWritten_ = 0;
         // The modulators' new rates reached the envelope of channels 0-2 in this frame and that
         // of channels 3 and 4 (which take a write a turn early) in the frame before: one that
-        // only stepped there takes that step again at its new rate.
+        // only stepped there, or damped, takes that step again at its new rate (a damping that
+        // ends with it attacks).
         if (modulatorRatesWritten) {
             EnvelopeClock previous[clocks];
             clock(envelopeCounter_ - 1, previous);
             for (std::size_t i : {6u, 8u}) {
                 const EnvelopeBefore& before = beforeLastStep_[i / 2 - 3];
-                if (!before.settled || setups_[i].rates == oldRates[i]) continue;
                 Slot& slot = slots_[i];
+                const bool damping =
+                    before.state == EnvelopeState::damp && slot.state == EnvelopeState::damp;
+                if ((!before.settled && !damping) || setups_[i].rates == oldRates[i]) continue;
                 slot.level = before.level;
                 slot.state = before.state;
                 slot.settled = true;
                 stepEnvelope(slot, setups_[i], setups_[i].rates, slot.keyOn, previous);
                 slot.settled = false;
+                if (damping && slot.level >= dampEnd) startAttack(slot, setups_[i]);
             }
         }
         for (std::size_t i : {0u, 2u, 4u, 5u, 6u, 7u, 8u, 9u}) {
@@ -555,11 +559,11 @@ void Ym2413::applyWrites() {
             if (i == 6 || i == 8) {
                 slot.lastPhase = (slot.lastPhase + setups_[i].stepNow - oldSteps[i]) & 0x7ffff;
                 const Setup& setup = setups_[i];
-                if (slot.level < maxLevel && modulatorWritten) {
+                if (slot.earlierLevel < maxLevel && modulatorWritten) {
                     const std::int16_t earlier = operatorOutput(
                         ((slot.earlierPhase >> 9) + feedbackOf(setup, slot.earlierFeedback)) &
                             0x3ff,
-                        std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
+                        std::min(maxLevel, slot.earlierLevel + setup.levelNow), setup.halfSineMask);
                     slot.lastFeedback =
                         static_cast<std::int16_t>(slot.lastFeedback + earlier - slot.output[1]);
                     slot.output[1] = earlier;
@@ -567,22 +571,22 @@ void Ym2413::applyWrites() {
             }
             if (i <= 4) {
                 const Setup& setup = setups_[i];
-                if (slot.level < maxLevel)
+                if (slot.lastLevel < maxLevel)
                     slot.output[0] = operatorOutput(
                         ((slot.lastPhase >> 9) + feedbackOf(setup, slot.lastFeedback)) & 0x3ff,
-                        std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
+                        std::min(maxLevel, slot.lastLevel + setup.levelNow), setup.halfSineMask);
             }
             // The carriers of channels 2-4 gave the output this frame's pins carry with their
             // new wave and level already (those of channels 3 and 4 with the modulator's new
             // output too).
             if (i == 5 || i == 7 || i == 9) {
                 const Setup& setup = setups_[i];
-                if (slot.level < maxLevel) {
+                if (slot.lastLevel < maxLevel) {
                     const std::int16_t heard = operatorOutput(
                         ((slot.lastPhase >> 9) +
                          static_cast<std::uint32_t>(slots_[i - 1].output[1])) &
                             0x3ff,
-                        std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
+                        std::min(maxLevel, slot.lastLevel + setup.levelNow), setup.halfSineMask);
                     lateOutputs_ += pinSum(heard) - pinSum(slot.output[0]);
                     slot.output[0] = heard;
                 }
@@ -720,6 +724,9 @@ template <bool rhythm, bool wrote> int Ym2413::turn() {
             }
         }
         mod.earlierPhase = mod.lastPhase;
+        mod.earlierLevel = mod.lastLevel;
+        mod.lastLevel = mod.level;
+        car.lastLevel = car.level;
         mod.earlierFeedback = mod.lastFeedback;
         mod.lastPhase = mod.phase;
         car.lastPhase = car.phase;
