@@ -108,9 +108,9 @@
 // deep can come a frame early; a voice re-keyed a few frames after its key-off can, at some
 // timings, differ for a few frames; a KON key-on
 // between two CSM key-ons a few frames apart at some timings can differ by a step; the LFO reset
-// taking hold under the noise wave's PM at some depths and timings, and a waveform selected while
-// the phase is held, can differ for a few frames; PM around a switch to or from the noise wave can
-// differ.
+// taking hold under the noise wave's PM at LFRQs with the rate multiplier's extra count, and a
+// waveform selected while the phase is held, can differ for a few frames; PM around a switch to or
+// from the noise wave can differ.
 #pragma once
 
 #include <array>
