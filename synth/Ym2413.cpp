@@ -559,11 +559,13 @@ void Ym2413::applyWrites() {
             if (i == 6 || i == 8) {
                 slot.lastPhase = (slot.lastPhase + setups_[i].stepNow - oldSteps[i]) & 0x7ffff;
                 const Setup& setup = setups_[i];
-                if (slot.earlierLevel < maxLevel && modulatorWritten) {
+                // (made at the level before the previous frame's envelope step)
+                const int earlierLevel = beforeLastStep_[i / 2 - 3].level;
+                if (earlierLevel < maxLevel && modulatorWritten) {
                     const std::int16_t earlier = operatorOutput(
                         ((slot.earlierPhase >> 9) + feedbackOf(setup, slot.earlierFeedback)) &
                             0x3ff,
-                        std::min(maxLevel, slot.earlierLevel + setup.levelNow), setup.halfSineMask);
+                        std::min(maxLevel, earlierLevel + setup.levelNow), setup.halfSineMask);
                     slot.lastFeedback =
                         static_cast<std::int16_t>(slot.lastFeedback + earlier - slot.output[1]);
                     slot.output[1] = earlier;
@@ -571,22 +573,22 @@ void Ym2413::applyWrites() {
             }
             if (i <= 4) {
                 const Setup& setup = setups_[i];
-                if (slot.lastLevel < maxLevel)
+                if (slot.level < maxLevel)
                     slot.output[0] = operatorOutput(
                         ((slot.lastPhase >> 9) + feedbackOf(setup, slot.lastFeedback)) & 0x3ff,
-                        std::min(maxLevel, slot.lastLevel + setup.levelNow), setup.halfSineMask);
+                        std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
             }
             // The carriers of channels 2-4 gave the output this frame's pins carry with their
             // new wave and level already (those of channels 3 and 4 with the modulator's new
             // output too).
             if (i == 5 || i == 7 || i == 9) {
                 const Setup& setup = setups_[i];
-                if (slot.lastLevel < maxLevel) {
+                if (slot.level < maxLevel) {
                     const std::int16_t heard = operatorOutput(
                         ((slot.lastPhase >> 9) +
                          static_cast<std::uint32_t>(slots_[i - 1].output[1])) &
                             0x3ff,
-                        std::min(maxLevel, slot.lastLevel + setup.levelNow), setup.halfSineMask);
+                        std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
                     lateOutputs_ += pinSum(heard) - pinSum(slot.output[0]);
                     slot.output[0] = heard;
                 }
@@ -724,9 +726,6 @@ template <bool rhythm, bool wrote> int Ym2413::turn() {
             }
         }
         mod.earlierPhase = mod.lastPhase;
-        mod.earlierLevel = mod.lastLevel;
-        mod.lastLevel = mod.level;
-        car.lastLevel = car.level;
         mod.earlierFeedback = mod.lastFeedback;
         mod.lastPhase = mod.phase;
         car.lastPhase = car.phase;

@@ -129,8 +129,6 @@ private:
         std::int16_t lastFeedback;  // the sum of the two outputs fed back into it
         std::uint32_t earlierPhase; // the same for the output before
         std::int16_t earlierFeedback;
-        std::uint16_t lastLevel; // the envelope's level the newest output was made at
-        std::uint16_t earlierLevel;
         std::uint16_t level; // 7-bit attenuation in 0.375 dB steps (not a byte: a byte store
                              // may alias anything, so the frame loop would reload around it)
         EnvelopeState state;
