@@ -751,8 +751,11 @@ inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left, boo
     // maxLevel in the next frame, whether or not the envelope steps there
     // (seen on the noise, whose output shows the top levels); not in the frame
     // that holds before a key-on, so that the attack starts from such a level
-    // (stream rekey_at_top_levels).
-    if (s.level >= silentLevel && s.state != EgState::attack) {
+    // (stream rekey_at_top_levels). Nor in the frame before CSM's key-on for
+    // a slot that leaves its attack there: it takes the attack's step
+    // (stream csm_key_on_between).
+    if (s.level >= silentLevel && s.state != EgState::attack &&
+        !(released && left == EgState::attack && csmNext)) {
         s.level = maxLevel;
         return;
     }
@@ -872,13 +875,18 @@ Ym2151::LfoMultiplier::clock(unsigned position, LfoWave values, bool pm, unsigne
 // that frame the pair's second bit multiplies the reset wave, its first the
 // square as it stood and the other waves of the phase partly cleared: for AM
 // the saw, the triangle (its direction kept) and the noise wave of the phase
-// with bits 5-7 cleared, for PM the saw of the phase with bit 7 cleared (its
-// magnitude turned as bit 7 was: 255 less the rest in the second half).
-// Measured with AM of the saw, the square and the triangle on the noise (whose
-// level shows each turn's product) at each single depth bit, the reset written
-// at every frame of the eight-frame cycle, and with PM on a sine; streams
-// lfo_reset_taking_hold and, for the triangle's and the noise wave's AM and
-// the bits kept, lfo_reset_onset. Called at the turn's end, age frames after
+// with bits 5-7 cleared, for PM the saw of the phase with bit 7 cleared and
+// the noise wave of the phase with bits 5-7 cleared (each magnitude turned as
+// bit 7 was: 255 less the rest in the second half). Measured with AM of the
+// saw, the square and the triangle on the noise (whose level shows each turn's
+// product) at each single depth bit, the reset written at every frame of the
+// eight-frame cycle, and with PM on a sine; streams lfo_reset_taking_hold and,
+// for the triangle's and the noise wave's AM and the bits kept,
+// lfo_reset_onset. The noise wave's PM (found in random writes) was measured
+// with its value held by a slow LFRQ, the reset written at every frame of the
+// cycle under single depth bits and mixed depths, the product of the turn read
+// back as the one that keeps a sine equal on an early and a late PM slot;
+// stream lfo_reset_noise_pm_depths. Called at the turn's end, age frames after
 // the reset's.
 void Ym2151::LfoMultiplier::takeReset(unsigned age, unsigned wave) {
     if (age >= lfoResetReach) return;
@@ -962,14 +970,6 @@ void Ym2151::stepLfo() {
         // noise selected after another wave holds its value until the next
         // step (measured with the noise switched to and from the other waves,
         // the AM read off the noise channel's level; stream lfo_noise_switched).
-        // PM's sign, which follows the step's first count (see below), reads the
-        // noise wave's bit 7 as a single step would, from the register before
-        // its latest step, until the magnitude brings the extra count's
-        // (measured at odd NFRQs, where the noise register steps in the next
-        // half frame after some LFO steps, the PM that keeps a sine equal
-        // searched for frame by frame; stream lfo_noise_pm_double_steps).
-        lfoNoiseFirstNegative_ =
-            (std::popcount(lfoNoiseMasks[lfoNoiseValueBits - 1] & noiseBeforeStep_) & 1) != 0;
         // The noise selected in the frame of a step loads bits 5-7 alone, bits
         // 0-4 keeping the count (measured the same way; stream
         // lfo_noise_switched, the switches in the frame of a step).
@@ -979,6 +979,17 @@ void Ym2151::stepLfo() {
             triangleRising_ = (std::popcount(lfoNoiseMasks[lfoNoiseValueBits] & high) & 1) != 0;
             triangleAm_ = triangleRising_ ? lfoPhase_ : 255 - lfoPhase_;
         }
+    }
+    // PM's sign, which follows the step's first count (see below), reads the
+    // noise wave's bit 7 as a single step would, from the register before its
+    // latest step, until the magnitude brings the extra count's (measured at
+    // odd NFRQs, where the noise register steps in the next half frame after
+    // some LFO steps, the PM that keeps a sine equal searched for frame by
+    // frame; stream lfo_noise_pm_double_steps). A step while the reset holds
+    // the phase gives that sign too (see below).
+    if (step) {
+        lfoNoiseFirstNegative_ =
+            (std::popcount(lfoNoiseMasks[lfoNoiseValueBits - 1] & noiseBeforeStep_) & 1) != 0;
         lfoFramesSinceStep_ = 0;
     } else if (lfoFramesSinceStep_ < lfoPmDelay) {
         ++lfoFramesSinceStep_;
@@ -1013,6 +1024,13 @@ void Ym2151::stepLfo() {
         lfoNoiseSignPhase_ = p;
         lfoNoiseSignHeld_ = lfoHeldWritten_;
     }
+    // A step while the reset holds the phase at 0 still gives its first
+    // count's sign, for the eight frames a sign after a step lasts, the
+    // magnitude staying 0 (found in random writes; measured with notes on
+    // unused codes, which a PM of 0 with the sign set moves, the reset held
+    // over steps at several LFRQ and noise rates and released at each frame
+    // around a step; stream lfo_noise_steps_held).
+    if (step && lfoHeldWritten_) lfoNoiseSignHeld_ = false;
     if (pmSignWave_ == noiseWave)
         pmNegative = lfoFramesSinceStep_ < lfoPmDelay && !lfoNoiseSignHeld_
                          ? lfoNoiseFirstNegative_
@@ -1045,6 +1063,8 @@ void Ym2151::stepLfo() {
         amMultiplier_.halfReset[noiseWave] = lfoByteMask - low;
         pmMultiplier_.halfReset[0] =
             (lfoPhaseBeforeReset_ & lfoNoiseNegative) != 0 ? lfoByteMask - cleared : cleared;
+        pmMultiplier_.halfReset[noiseWave] =
+            (lfoPhaseBeforeReset_ & lfoNoiseNegative) != 0 ? lfoByteMask - low : low;
     }
     amMultiplier_.clock(lfoCycle_ - amTurnStart, lfoWaveBefore_, false, waveWrittenBefore_,
                         waveWritten_);
@@ -1166,7 +1186,9 @@ template <unsigned role, bool pending, bool csm>
         // on in the frame the timer overflows, the slots before it in the next);
         // its release then steps at once.
         // A key-off of the frame before still counts as a key for CSM: it makes
-        // no key-on there. As before a key-on by KON, a released slot's level
+        // no key-on there; nor does a KON key-on of the frame before, whose
+        // key-off reaching the slot in CSM's frame releases it (stream
+        // csm_key_on_between). As before a key-on by KON, a released slot's level
         // holds in the frame before as well; a slot keyed off in that frame
         // takes the step of the state it leaves, the attack's too (see
         // stepEnvelope). A slot that KON keys in the frame after CSM's takes
@@ -1185,7 +1207,7 @@ template <unsigned role, bool pending, bool csm>
         } else {
             const bool csmNow = slot < firstCsmSlot ? csmKeyLate_ : csmKey_;
             const bool csmKeyed = (csmKeyedSlots_ & slotBit) != 0;
-            const bool csmOn = csmNow && !s.keyedBefore;
+            const bool csmOn = csmNow && !s.keyedBefore && !(s.keyed && !csmKeyed);
             // The level holds only in the frame of a key-on, and not when CSM
             // keys again in the next frame: keyed every frame, the attack steps
             // from the first (stream csm_every_frame).

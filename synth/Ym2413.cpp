@@ -131,9 +131,11 @@ void Ym2413::write(std::uint8_t address, std::uint8_t data) {
             ? (address > 0x07 && address != Ym2413Registers::rhythm)
             : low >= int(Ym2413Registers::channelCount))
         return;
+    const bool changed = registers_.read(address) != data;
     registers_.write(address, data);
     stale_ = true;
-    if (address < Ym2413Registers::levelModulator + 6)
+    // Rewritten with the value it holds, a user register leaves the slots as they were.
+    if (changed && address < Ym2413Registers::levelModulator + 6)
         userWritten_ = static_cast<std::uint8_t>(userWritten_ | 1u << address);
 }
 
@@ -383,11 +385,16 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
             if (slot.level == 0) slot.state = EnvelopeState::decay, slot.settled = false;
         } else {
             fallStep(slot, lastRates[sustainLevelAt], state, rate, clock);
-            if (state == EnvelopeState::decay && (slot.level >> 3) == lastRates[sustainLevelAt])
+            if (state == EnvelopeState::decay && (slot.level >> 3) == setup.rates[sustainLevelAt])
                 slot.state = EnvelopeState::sustain, slot.settled = false;
         }
         return;
     }
+    // A decay reaches its sustain level by the comparison of the frame after its step: a slot
+    // that sees a new sustain level there (a write a turn early) compares with that.
+    if (slot.state == EnvelopeState::sustain && slot.rateState == EnvelopeState::decay &&
+        (slot.level >> 3) != lastRates[sustainLevelAt])
+        slot.state = EnvelopeState::decay;
     EnvelopeState stepping = slot.rateState;
     int rate;
     if (!keyEnvelope(slot, setup, lastRates, key, keepPhase, stepping, rate)) return;
@@ -406,7 +413,7 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
         if (slot.level == 0) slot.state = EnvelopeState::decay, slot.settled = false;
         break;
     case EnvelopeState::decay:
-        if ((slot.level >> 3) == lastRates[sustainLevelAt])
+        if ((slot.level >> 3) == setup.rates[sustainLevelAt])
             slot.state = EnvelopeState::sustain, slot.settled = false;
         break;
     default: break;
@@ -522,19 +529,23 @@ void Ym2413::applyWrites() {
         userWritten_ = 0;
         // The modulators' new rates reached the envelope of channels 0-2 in this frame and that
         // of channels 3 and 4 (which take a write a turn early) in the frame before: one that
-        // only stepped there takes that step again at its new rate.
+        // only stepped there, or damped, takes that step again at its new rate (a damping that
+        // ends with it attacks).
         if (modulatorRatesWritten) {
             EnvelopeClock previous[clocks];
             clock(envelopeCounter_ - 1, previous);
             for (std::size_t i : {6u, 8u}) {
                 const EnvelopeBefore& before = beforeLastStep_[i / 2 - 3];
-                if (!before.settled || setups_[i].rates == oldRates[i]) continue;
                 Slot& slot = slots_[i];
+                const bool damping =
+                    before.state == EnvelopeState::damp && slot.state == EnvelopeState::damp;
+                if ((!before.settled && !damping) || setups_[i].rates == oldRates[i]) continue;
                 slot.level = before.level;
                 slot.state = before.state;
                 slot.settled = true;
                 stepEnvelope(slot, setups_[i], setups_[i].rates, slot.keyOn, previous);
                 slot.settled = false;
+                if (damping && slot.level >= dampEnd) startAttack(slot, setups_[i]);
             }
         }
         for (std::size_t i : {0u, 2u, 4u, 5u, 6u, 7u, 8u, 9u}) {
@@ -548,11 +559,13 @@ void Ym2413::applyWrites() {
             if (i == 6 || i == 8) {
                 slot.lastPhase = (slot.lastPhase + setups_[i].stepNow - oldSteps[i]) & 0x7ffff;
                 const Setup& setup = setups_[i];
-                if (slot.level < maxLevel && modulatorWritten) {
+                // (made at the level before the previous frame's envelope step)
+                const int earlierLevel = beforeLastStep_[i / 2 - 3].level;
+                if (earlierLevel < maxLevel && modulatorWritten) {
                     const std::int16_t earlier = operatorOutput(
                         ((slot.earlierPhase >> 9) + feedbackOf(setup, slot.earlierFeedback)) &
                             0x3ff,
-                        std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
+                        std::min(maxLevel, earlierLevel + setup.levelNow), setup.halfSineMask);
                     slot.lastFeedback =
                         static_cast<std::int16_t>(slot.lastFeedback + earlier - slot.output[1]);
                     slot.output[1] = earlier;

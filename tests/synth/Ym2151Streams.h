@@ -522,6 +522,80 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The LFO's noise wave held by the test register's reset while the
+        // prescaler steps on: each step's first count gives PM's sign for
+        // eight frames all the same, the magnitude staying 0. Shown by notes
+        // on unused codes, which a PM of 0 with the sign set moves (see
+        // pm_unused_codes), on an early and a late PM slot; LFRQ with and
+        // without the rate multiplier's extra count, the noise at several
+        // rates, and the reset released at each frame around a step.
+        Stream s("lfo_noise_steps_held");
+        s.write(0x1B, 3);
+        s.write(0x19, 0x80 | 0x2D);
+        Operator sine;
+        sine.mul = 3;
+        for (unsigned ch : {4u, 7u}) {
+            s.channel(ch, 7, 0, ch == 4 ? 1 : 2, 7, 0);
+            s.op(ch, 3, sine);
+            s.note(ch, ch == 4 ? 0x4B : 0x37, ch == 4 ? 5 : 0);
+            s.key(ch, 8);
+        }
+        unsigned release = 0;
+        for (unsigned rate : {0xE0u, 0xE7u, 0xD3u})
+            for (unsigned noise : {0x1Fu, 0x16u, 0x03u}) {
+                s.write(0x0F, noise);
+                s.write(0x18, rate);
+                s.write(0x38 + 4, 0);
+                s.write(0x38 + 7, 0);
+                s.write(0x01, 2);
+                s.wait(20);
+                s.write(0x38 + 4, 0x70);
+                s.write(0x38 + 7, 0x70);
+                s.wait(150 + release);
+                s.write(0x01, 0);
+                s.wait(60);
+                release = (release + 5) % 32;
+            }
+        s.wait(200);
+        all.push_back(s);
+    }
+    {
+        // The test register's LFO reset under the noise wave's PM, the value
+        // loaded by fast steps and then held by a slow LFRQ, the reset written
+        // at every frame of the multipliers' cycle under single depth bits and
+        // a mixed depth: the turn the reset reaches in part multiplies the
+        // first bit of a pair by the phase with bits 5-7 cleared, turned as
+        // bit 7 was. A sine on a late PM slot (C2 of channel 4) and on an
+        // early one (M1 of channel 1).
+        Stream s("lfo_reset_noise_pm_depths");
+        s.write(0x1B, 3);
+        Operator sine;
+        sine.mul = 15;
+        s.channel(4, 7, 0, 1, 7, 0);
+        s.op(4, 3, sine);
+        s.note(4, 0x6E);
+        s.key(4, 8);
+        s.channel(1, 7, 0, 2, 7, 0);
+        s.op(1, 0, sine);
+        s.note(1, 0x5A);
+        s.key(1, 1);
+        for (unsigned depth : {0x40u, 0x10u, 0x04u, 0x01u, 0x33u}) {
+            s.write(0x19, 0x80 | depth);
+            for (unsigned i = 0; i < 16; ++i) {
+                s.write(0x18, 0xE0);
+                s.wait(30 + i);
+                s.write(0x18, 0x4B);
+                s.wait(20 + i / 2);
+                s.write(0x01, 2);
+                s.wait(40);
+                s.write(0x01, 0);
+                s.wait(10);
+            }
+        }
+        s.wait(100);
+        all.push_back(s);
+    }
+    {
         // Notes on unused codes under a negative PM (the square wave's, the
         // LFO stopped in its second half) with DT2 1 and 3, which move the note
         // by whole groups of codes (3 adds 32 KF): KFs on both sides of a
