@@ -729,8 +729,11 @@ inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left, boo
     // maxLevel in the next frame, whether or not the envelope steps there
     // (seen on the noise, whose output shows the top levels); not in the frame
     // that holds before a key-on, so that the attack starts from such a level
-    // (stream rekey_at_top_levels).
-    if (s.level >= silentLevel && s.state != EgState::attack) {
+    // (stream rekey_at_top_levels). Nor in the frame before CSM's key-on for
+    // a slot that leaves its attack there: it takes the attack's step
+    // (stream csm_key_on_between).
+    if (s.level >= silentLevel && s.state != EgState::attack &&
+        !(released && left == EgState::attack && csmNext)) {
         s.level = maxLevel;
         return;
     }
@@ -1167,7 +1170,9 @@ template <unsigned role, bool pending, bool csm>
         // on in the frame the timer overflows, the slots before it in the next);
         // its release then steps at once.
         // A key-off of the frame before still counts as a key for CSM: it makes
-        // no key-on there. As before a key-on by KON, a released slot's level
+        // no key-on there; nor does a KON key-on of the frame before, whose
+        // key-off reaching the slot in CSM's frame releases it (stream
+        // csm_key_on_between). As before a key-on by KON, a released slot's level
         // holds in the frame before as well; a slot keyed off in that frame
         // takes the step of the state it leaves, the attack's too (see
         // stepEnvelope). A slot that KON keys in the frame after CSM's takes
@@ -1186,7 +1191,7 @@ template <unsigned role, bool pending, bool csm>
         } else {
             const bool csmNow = slot < firstCsmSlot ? csmKeyLate_ : csmKey_;
             const bool csmKeyed = (csmKeyedSlots_ & slotBit) != 0;
-            const bool csmOn = csmNow && !s.keyedBefore;
+            const bool csmOn = csmNow && !s.keyedBefore && !(s.keyed && !csmKeyed);
             // The level holds only in the frame of a key-on, and not when CSM
             // keys again in the next frame: keyed every frame, the attack steps
             // from the first (stream csm_every_frame).

@@ -38,9 +38,11 @@
 // after), holding its level there unless it keys again in the next frame
 // (the last frame of a run keyed every frame holds too),
 // and its release steps at once (holds, keyed again in the next frame); it keys no
-// slot that KON keyed in the frame before. A released slot's level holds in
-// the frame before CSM's key-on too; a key-off in that frame steps at the rate
-// of the state it leaves, the attack's too, and again in CSM's frame, whose
+// slot that KON keyed in either of the two frames before (a KON key-off that
+// reaches a slot in CSM's frame, a frame after its key-on, releases it there).
+// A released slot's level holds in the frame before CSM's key-on too; a
+// key-off in that frame steps at the rate of the state it leaves, the
+// attack's too (from the top levels as well), and again in CSM's frame, whose
 // level then does not hold; a KON key-on in the frame after
 // CSM's lets the attack step in CSM's frame.
 // Outside the attack a level that reaches 0x3F0 goes to 0x3FF in the next
@@ -106,8 +108,7 @@
 // 0x7F (note 15 of octave 7) under a positive PM; a change of AMS while the
 // triangle wave's AM is
 // deep can come a frame early; a voice re-keyed a few frames after its key-off can, at some
-// timings, differ for a few frames; a KON key-on
-// between two CSM key-ons a few frames apart at some timings can differ by a step; the LFO reset
+// timings, differ for a few frames; the LFO reset
 // taking hold under the noise wave's PM at LFRQs with the rate multiplier's extra count, and a
 // waveform selected while the phase is held, can differ for a few frames; PM around a switch to or
 // from the noise wave can differ.
