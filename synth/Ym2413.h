@@ -40,7 +40,8 @@
 // earlier still (their phase, the modulators' last outputs if the write is to the modulator's
 // multiple, LFOs, level, wave or feedback, and the output of channels 2-4 that the pins carry in
 // that frame, each remade at the envelope level it was made at; a channel playing a ROM voice
-// takes nothing of it, and a vibrato step in the write's frame is no new step); rewritten with the
+// takes nothing of it, and a slot moves its phase by the change of its step at the vibrato of
+// the frame before, the modulators of channels 3 and 4 of two frames before); rewritten with the
 // value it holds, as a driver reloading it before every note does, a user register changes nothing.
 // A melody modulator of channels 0-2 keyed off in the frame after its instant attack started
 // reaches full level a frame after the key-off and holds it. A write changes a slot's envelope

@@ -1098,10 +1098,12 @@ TEST_F(Ym2413Oracle, UserKeyScaleSwitchedAsAModulatorDamps) {
     }
 }
 
-// The user instrument's levels and rates rewritten in every few frames across the vibrato's
-// steps while a note with vibrato plays it on each channel and a ROM voice with vibrato sounds on
-// the next: a vibrato step in a write's frame moves no slot's phase as a new multiple does, and a
-// channel playing a ROM voice takes nothing of the write.
+// The user instrument's multiples, level and rates rewritten in every few frames across the
+// vibrato's steps while a note with vibrato plays it on each channel and a ROM voice with vibrato
+// sounds on the next: the slots the write reaches early move by the change of their step at the
+// vibrato of the frame before (the modulators of channels 3 and 4 of two frames before), a
+// vibrato step in the write's frame moving none, and a channel playing a ROM voice takes nothing
+// of the write.
 TEST_F(Ym2413Oracle, UserInstrumentRewrittenAcrossVibratoSteps) {
     for (int ch = 0; ch < 9; ++ch) {
         Stream s;
@@ -1109,7 +1111,9 @@ TEST_F(Ym2413Oracle, UserInstrumentRewrittenAcrossVibratoSteps) {
         s.note(ch, 0x1ff, 7, 0, 0);
         s.note((ch + 1) % 9, 0x140, 6, 9, 0);
         for (int i = 0; i < 2400; ++i) {
-            s.put(i & 2 ? 0x07 : 0x02, i & 2 ? (i & 1) : 0x1e | (i & 1));
+            static const int registers[4] = {0x02, 0x07, 0x00, 0x01};
+            static const int values[4] = {0x1e, 0x00, 0x61, 0x61};
+            s.put(registers[i % 4], values[i % 4] + (i / 4 % 2));
             s.wait(i % 3);
         }
         const std::string name = "ch " + std::to_string(ch) + ", user across vibrato steps";
