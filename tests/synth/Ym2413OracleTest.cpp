@@ -1098,6 +1098,29 @@ TEST_F(Ym2413Oracle, UserKeyScaleSwitchedAsAModulatorDamps) {
     }
 }
 
+// The user instrument's multiples, level and rates rewritten in every few frames across the
+// vibrato's steps while a note with vibrato plays it on each channel and a ROM voice with vibrato
+// sounds on the next: the slots the write reaches early move by the change of their step at the
+// vibrato of the frame before (the modulators of channels 3 and 4 of two frames before), a
+// vibrato step in the write's frame moving none, and a channel playing a ROM voice takes nothing
+// of the write.
+TEST_F(Ym2413Oracle, UserInstrumentRewrittenAcrossVibratoSteps) {
+    for (int ch = 0; ch < 9; ++ch) {
+        Stream s;
+        s.user({0x61, 0x61, 0x1e, 0x07, 0xf0, 0xf0, 0x00, 0x00});
+        s.note(ch, 0x1ff, 7, 0, 0);
+        s.note((ch + 1) % 9, 0x140, 6, 9, 0);
+        for (int i = 0; i < 2400; ++i) {
+            static const int registers[4] = {0x02, 0x07, 0x00, 0x01};
+            static const int values[4] = {0x1e, 0x00, 0x61, 0x61};
+            s.put(registers[i % 4], values[i % 4] + (i / 4 % 2));
+            s.wait(i % 3);
+        }
+        const std::string name = "ch " + std::to_string(ch) + ", user across vibrato steps";
+        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+    }
+}
+
 TEST_F(Ym2413Oracle, UserReleaseRateRewrittenWhileReleasing) {
     for (int ch = 0; ch < 9; ++ch) {
         for (int wait : {20, 21, 22, 23}) {
