@@ -277,6 +277,24 @@ constexpr unsigned writePosition(unsigned address) {
     return 0;
 }
 
+// Each LFO waveform's AM value and PM magnitude, by W, for a phase and the
+// triangle's value (the multipliers read the one selected, see
+// LfoMultiplier::clock). Saw: AM falls over the period, PM rises through zero,
+// -127 to 127. Triangle: AM the count, PM its distance from the nearer end,
+// negative while it rises. Noise: AM the value, PM the noise bits uninverted,
+// read as a one's complement byte (bit 7 the sign).
+constexpr std::array<unsigned, 4> lfoAmValues(unsigned phase, unsigned triangle) {
+    const unsigned noiseValue = ~phase & 0xFF;
+    return {255 - phase, phase >= 128 ? 0u : 255u, triangle, noiseValue};
+}
+constexpr std::array<unsigned, 4> lfoPmMagnitudes(unsigned phase, unsigned triangle) {
+    const unsigned q = phase & 127;
+    const unsigned noiseValue = ~phase & 0xFF;
+    const bool noiseNegative = noiseValue < 128;
+    return {phase >= 128 ? 127 - q : q, 128, triangle >= 128 ? 255 - triangle : triangle,
+            (noiseNegative ? noiseValue : noiseValue ^ 127) & 127};
+}
+
 } // namespace
 
 Ym2151::Ym2151(std::uint32_t) {
@@ -290,7 +308,7 @@ void Ym2151::reset() {
     pmMultiplier_ = LfoMultiplier{};
     pmTakenBefore_ = 0;
     pmCleared_ = false;
-    amBefore_.fill(0);
+    lfoWaveBefore_ = LfoWave{};
     waveWritten_ = 0;
     rateWritten_ = 0;
     lfoHeldWritten_ = false;
@@ -304,6 +322,9 @@ void Ym2151::reset() {
     slots_.fill(Slot{});
     channels_.fill(Channel{});
     pmChannels_ = 0;
+    pmOnChannels_ = 0;
+    pmMoved_ = true;
+    ratesMoved_ = true;
     channelPmEarly_.fill(0);
     channelPmLate_.fill(0);
     pmTakenFrom_.fill(0);
@@ -327,7 +348,6 @@ void Ym2151::reset() {
     lfoPmNegativeLate_ = false;
     lfoPmNegativeEarly_ = false;
     lfoPmNegative_ = false;
-    pmMagnitudeBefore_.fill(0);
     lfoPhaseHistory_.fill(0);
     pmSignWave_ = 0;
     lfoFramesSinceStep_ = lfoPmDelay;
@@ -686,10 +706,12 @@ void Ym2151::enterState(Slot& s, EgState state) {
 // the level it runs on to the end.
 // A D1L written in the frame ends the first decay only in the next; in this
 // one, at its band, the decay takes no step.
-inline void Ym2151::endState(unsigned slot) {
+// Without a write taken up in the frame or the one before (written false), no
+// D1L has been written.
+template <bool written> inline void Ym2151::endState(unsigned slot) {
     Slot& s = slots_[slot];
     bool bandWritten = false;
-    if (bandWrittenSlots_ != 0) {
+    if (written && bandWrittenSlots_ != 0) {
         bandWritten = ((bandWrittenSlots_ >> slot) & 1) != 0;
         bandWrittenSlots_ &= ~(1u << slot);
     }
@@ -729,8 +751,11 @@ inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left, boo
     // maxLevel in the next frame, whether or not the envelope steps there
     // (seen on the noise, whose output shows the top levels); not in the frame
     // that holds before a key-on, so that the attack starts from such a level
-    // (stream rekey_at_top_levels).
-    if (s.level >= silentLevel && s.state != EgState::attack) {
+    // (stream rekey_at_top_levels). Nor in the frame before CSM's key-on for
+    // a slot that leaves its attack there: it takes the attack's step
+    // (stream csm_key_on_between).
+    if (s.level >= silentLevel && s.state != EgState::attack &&
+        !(released && left == EgState::attack && csmNext)) {
         s.level = maxLevel;
         return;
     }
@@ -800,9 +825,8 @@ void Ym2151::stepTimers() {
 // the product of each turn read back as the one that keeps the output equal
 // (stream lfo_noise_pm_odd_depths).
 [[gnu::always_inline]] inline void
-Ym2151::LfoMultiplier::clock(unsigned position, const std::array<unsigned, 4>& values,
-                             unsigned earlierWave, unsigned wave,
-                             std::optional<unsigned> lastBitNoise) {
+Ym2151::LfoMultiplier::clock(unsigned position, LfoWave values, bool pm, unsigned earlierWave,
+                             unsigned wave, std::optional<unsigned> lastBitNoise) {
     constexpr const std::array<unsigned, 4>& firstBits = turnFirstBits;
     constexpr const std::array<unsigned, 4>& secondBits = turnSecondBits;
     constexpr unsigned lateWaveBits = 0xE0;
@@ -830,7 +854,9 @@ Ym2151::LfoMultiplier::clock(unsigned position, const std::array<unsigned, 4>& v
         }
         unsigned sum = 0;
         for (unsigned g = 0; g < firstBits.size(); ++g) {
-            const std::array<unsigned, 4>& v = waves[firstBits.size() - 1 - g];
+            const LfoWave w = waves[firstBits.size() - 1 - g];
+            const std::array<unsigned, 4> v =
+                pm ? lfoPmMagnitudes(w.phase, w.triangle) : lfoAmValues(w.phase, w.triangle);
             const unsigned late = v[selected[g]];
             unsigned mixed = (v[earlierSelected[g]] & ~lateWaveBits) | (late & lateWaveBits);
             if (g == lastBitPair && lastBitNoise && selected[g] == noiseWave) mixed = *lastBitNoise;
@@ -992,8 +1018,6 @@ void Ym2151::stepLfo() {
         ++lfoFramesSinceStep_;
     }
     const unsigned p = lfoPhase_;
-    const unsigned q = p & 127;
-    const bool secondHalf = p >= 128;
     // PM's sign does not wait for its magnitude: it is the half of the phase
     // the magnitude comes from, moved on by the single step a step adds; the
     // rate multiplier's extra step reaches it with the magnitude. The phase is
@@ -1014,17 +1038,7 @@ void Ym2151::stepLfo() {
     const unsigned signSource = pmSignWave_ == triangleWave ? pastPhase >> 1 : pastPhase & 0xFF;
     const unsigned signPhase = signSource + (lfoFramesSinceStep_ < lfoPmDelay ? 1 : 0);
     bool pmNegative = (signPhase & 0x80) != 0;
-    // Each waveform's AM value and PM magnitude (the multipliers read the one
-    // selected, see LfoMultiplier::clock). Saw: AM falls over the period, PM
-    // rises through zero, -127 to 127. Triangle: AM the count, PM its distance
-    // from the nearer end, negative while it rises. Noise: AM the value, PM the
-    // noise bits uninverted, read as a one's complement byte (bit 7 the sign).
-    const unsigned noiseValue = ~p & 0xFF;
-    const bool noiseNegative = noiseValue < 128;
-    const std::array<unsigned, 4> ams{255 - p, secondHalf ? 0u : 255u, triangleAm_, noiseValue};
-    const std::array<unsigned, 4> pmMagnitudes{
-        secondHalf ? 127 - q : q, 128, triangleAm_ >= 128 ? 255 - triangleAm_ : triangleAm_,
-        (noiseNegative ? noiseValue : noiseValue ^ 127) & 127};
+    const LfoWave wave{static_cast<std::uint8_t>(p), static_cast<std::uint8_t>(triangleAm_)};
     // The noise wave's sign too takes the LFO reset at the start of the cycle,
     // keeping the phase's before (measured with the noise wave's PM on a sine,
     // the sign that keeps it equal searched for frame by frame; stream
@@ -1053,12 +1067,16 @@ void Ym2151::stepLfo() {
     // The waves' values the LFO reset leaves to the turns it reaches (see
     // LfoMultiplier::takeReset).
     if (lfoResetAge_ == 0) {
-        amMultiplier_.beforeReset = amBefore_;
-        amMultiplier_.afterReset = ams;
-        pmMultiplier_.beforeReset = pmMagnitudeBefore_;
-        pmMultiplier_.afterReset = pmMagnitudes;
-        amMultiplier_.halfReset = amBefore_;
-        pmMultiplier_.halfReset = pmMagnitudeBefore_;
+        const std::array<unsigned, 4> amBefore =
+            lfoAmValues(lfoWaveBefore_.phase, lfoWaveBefore_.triangle);
+        const std::array<unsigned, 4> pmBefore =
+            lfoPmMagnitudes(lfoWaveBefore_.phase, lfoWaveBefore_.triangle);
+        amMultiplier_.beforeReset = amBefore;
+        amMultiplier_.afterReset = lfoAmValues(wave.phase, wave.triangle);
+        pmMultiplier_.beforeReset = pmBefore;
+        pmMultiplier_.afterReset = lfoPmMagnitudes(wave.phase, wave.triangle);
+        amMultiplier_.halfReset = amBefore;
+        pmMultiplier_.halfReset = pmBefore;
         const unsigned cleared = lfoPhaseBeforeReset_ & (lfoNoiseNegative - 1);
         // AM's first bits read the saw, the triangle (its direction kept) and
         // the noise wave of the phase with bits 5-7 cleared.
@@ -1071,16 +1089,16 @@ void Ym2151::stepLfo() {
         pmMultiplier_.halfReset[noiseWave] =
             (lfoPhaseBeforeReset_ & lfoNoiseNegative) != 0 ? lfoByteMask - low : low;
     }
-    amMultiplier_.clock(lfoCycle_ - amTurnStart, amBefore_, waveWrittenBefore_, waveWritten_);
+    amMultiplier_.clock(lfoCycle_ - amTurnStart, lfoWaveBefore_, false, waveWrittenBefore_,
+                        waveWritten_);
     if (((lfoCycle_ - amTurnStart) & 7) == 3) amMultiplier_.takeReset(lfoResetAge_, waveWritten_);
-    amBefore_ = ams;
     lfoAm_ = amMultiplier_.product;
     const unsigned pmTakenEarly = pmTakenBefore_;
     const unsigned pmEarly = pmMultiplier_.product;
-    pmMultiplier_.clock(lfoCycle_ - pmTurnStart, pmMagnitudeBefore_, waveWrittenBefore_,
+    pmMultiplier_.clock(lfoCycle_ - pmTurnStart, lfoWaveBefore_, true, waveWrittenBefore_,
                         waveWritten_, step ? std::optional(noiseSignSpread) : std::nullopt);
     if (((lfoCycle_ - pmTurnStart) & 7) == 3) pmMultiplier_.takeReset(lfoResetAge_, waveWritten_);
-    pmMagnitudeBefore_ = pmMagnitudes;
+    lfoWaveBefore_ = wave;
     waveWrittenBefore_ = waveWritten_;
     pmTakenBefore_ = pmMultiplier_.taken;
     const unsigned pmLate = pmMultiplier_.product;
@@ -1164,24 +1182,25 @@ template <unsigned role, bool pending, bool csm>
 [[gnu::always_inline]] inline void Ym2151::runSlots(int& left, int& right) {
     // Only a write or CSM changes a key, or holds a level for a key-on.
     constexpr bool keys = pending || csm;
+    // Nor does anything else change in the frame: the PM's steps and rates,
+    // and the attack's rate the frame leaves, are taken before the slots.
+    constexpr bool quiet = !keys;
     const bool csmFrame = csmKey_ || csmKeyLate_;
     for (unsigned ch = 0; ch < 8; ++ch) {
         const unsigned slot = role * 8 + ch;
         if constexpr (pending) applyPending(slot);
         Slot& s = slots_[slot];
-        endState(slot);
+        endState<pending>(slot);
         EgState before = s.state;
         std::uint32_t step = s.step;
-        s.pmOn = false;
-        if (pmChannels_ != 0) {
-            const int pm = slot < firstLatePmSlot ? channelPmEarly_[ch] : channelPmLate_[ch];
-            if (pm != 0) {
-                if (pm != s.pmOffset) {
-                    s.pmOffset = pm;
-                    s.pmStep = phaseStep(slot, pm);
-                    s.pmRates = envelopeRates(slot, pm);
-                }
-                s.pmOn = true;
+        if constexpr (quiet) {
+            step = s.stepNow; // taken before the slots (see takeQuietFrame)
+        } else {
+            s.pmOn = false;
+            if (pmChannels_ != 0 &&
+                takeSlotPm(s, slot,
+                           slot < firstLatePmSlot ? channelPmEarly_[ch] : channelPmLate_[ch])) {
+                pmOnChannels_ |= static_cast<std::uint8_t>(1u << ch);
                 step = s.pmStep;
             }
         }
@@ -1190,7 +1209,9 @@ template <unsigned role, bool pending, bool csm>
         // on in the frame the timer overflows, the slots before it in the next);
         // its release then steps at once.
         // A key-off of the frame before still counts as a key for CSM: it makes
-        // no key-on there. As before a key-on by KON, a released slot's level
+        // no key-on there; nor does a KON key-on of the frame before, whose
+        // key-off reaching the slot in CSM's frame releases it (stream
+        // csm_key_on_between). As before a key-on by KON, a released slot's level
         // holds in the frame before as well; a slot keyed off in that frame
         // takes the step of the state it leaves, the attack's too (see
         // stepEnvelope). A slot that KON keys in the frame after CSM's takes
@@ -1202,14 +1223,14 @@ template <unsigned role, bool pending, bool csm>
         if constexpr (csm) csmNext = slot < firstCsmSlot ? csmKey_ : csmKeyNext_;
         if (csmNext && !s.keyRegister && !s.keyed) s.holdLevel = true;
         if (!csm || (!csmFrame && (csmKeyedSlots_ & slotBit) == 0)) {
-            s.keyedBefore = s.keyed;
+            if constexpr (!quiet) s.keyedBefore = s.keyed; // else taken before the slots
             // Without a write or CSM in the frame the key is as the frame
             // before left it.
             if constexpr (keys) released = keyEnvelope(slot, s.keyRegister);
         } else {
             const bool csmNow = slot < firstCsmSlot ? csmKeyLate_ : csmKey_;
             const bool csmKeyed = (csmKeyedSlots_ & slotBit) != 0;
-            const bool csmOn = csmNow && !s.keyedBefore;
+            const bool csmOn = csmNow && !s.keyedBefore && !(s.keyed && !csmKeyed);
             // The level holds only in the frame of a key-on, and not when CSM
             // keys again in the next frame: keyed every frame, the attack steps
             // from the first (stream csm_every_frame).
@@ -1270,13 +1291,15 @@ template <unsigned role, bool pending, bool csm>
             nextHeldNoise_ = carrier ? noise : 0;
             nextHeldC2_[ch - firstHeldChannel] = carrier ? out : 0;
             stepEnvelope<keys>(slot, released, before, csmNext);
-            s.attackRateBefore = s.rates()[static_cast<unsigned>(EgState::attack)];
+            if constexpr (!quiet)
+                s.attackRateBefore = s.rates()[static_cast<unsigned>(EgState::attack)];
             s.phase = (s.phase + step) & 0xFFFFF;
             s.out = registers_.noiseEnabled() ? noise : out;
             continue;
         }
         stepEnvelope<keys>(slot, released, before, csmNext);
-        s.attackRateBefore = s.rates()[static_cast<unsigned>(EgState::attack)];
+        if constexpr (!quiet)
+            s.attackRateBefore = s.rates()[static_cast<unsigned>(EgState::attack)];
         s.phase = (s.phase + step) & 0xFFFFF;
         if constexpr (role == m1 || role == c1) s.previous = s.out; // read by later slots
         s.out = out;
@@ -1291,7 +1314,62 @@ template <unsigned role, bool pending, bool csm>
     }
 }
 
+// Whether the LFO's PM applies to a slot this frame (pm, its channel's PM as
+// the slot sees it, see takePm), its step and rates under it worked out again
+// when the PM has moved.
+inline bool Ym2151::takeSlotPm(Slot& s, unsigned slot, int pm) {
+    s.pmOn = pm != 0;
+    if (pm == 0) return false;
+    if (pm != s.pmOffset) {
+        s.pmOffset = pm;
+        s.pmStep = phaseStep(slot, pm);
+        s.pmRates = envelopeRates(slot, pm);
+    }
+    return true;
+}
+
+// Before the slots of a frame without writes or keys (nothing changes within
+// it): the PM of the slots of the channels that have or had it, the step each
+// slot takes, and the attack's rate it leaves for a key-on, when a channel's PM
+// or a slot's rates may have moved since the last such frame (and the key the
+// frame before left, after a frame with keys).
+void Ym2151::takeQuietFrame() {
+    constexpr unsigned attack = static_cast<unsigned>(EgState::attack);
+    if (ratesMoved_) {
+        for (unsigned slot = 0; slot < slots_.size(); ++slot) {
+            Slot& s = slots_[slot];
+            const unsigned ch = slot & 7;
+            takeSlotPm(s, slot, slot < firstLatePmSlot ? channelPmEarly_[ch] : channelPmLate_[ch]);
+            s.attackRateBefore = s.rates()[attack];
+            s.stepNow = s.pmOn ? s.pmStep : s.step;
+            s.keyedBefore = s.keyed;
+        }
+        ratesMoved_ = false;
+        pmMoved_ = false;
+        pmOnChannels_ = pmChannels_;
+        return;
+    }
+    if (!pmMoved_) return;
+    pmMoved_ = false;
+    for (unsigned channels = pmChannels_ | pmOnChannels_; channels != 0; channels &= channels - 1) {
+        const unsigned ch = static_cast<unsigned>(std::countr_zero(channels));
+        const int early = channelPmEarly_[ch];
+        const int late = channelPmLate_[ch];
+        for (unsigned slot = ch; slot < slots_.size(); slot += 8) {
+            Slot& s = slots_[slot];
+            takeSlotPm(s, slot, slot < firstLatePmSlot ? early : late);
+            s.attackRateBefore = s.rates()[attack];
+            s.stepNow = s.pmOn ? s.pmStep : s.step;
+        }
+    }
+    pmOnChannels_ = pmChannels_;
+}
+
 template <bool pending, bool csm> void Ym2151::runAllSlots(int& left, int& right) {
+    if constexpr (pending || csm)
+        ratesMoved_ = true; // rates written after a slot's turn
+    else
+        takeQuietFrame();
     runSlots<m1, pending, csm>(left, right);
     runSlots<m2, pending, csm>(left, right);
     runSlots<c1, pending, csm>(left, right);
@@ -1309,6 +1387,7 @@ void Ym2151::takePm(unsigned ch) {
         const int pm = pms < 6 ? scaleSigned(lfoPm, 128u >> (6 - pms)) : lfoPm * (1 << (pms - 5));
         return pm == 0 && negative ? negativeZeroPm : pm;
     };
+    pmMoved_ = true;
     channelPmEarly_[ch] = scaled(lfoPmEarly_, lfoPmNegativeEarly_);
     channelPmLate_[ch] = scaled(lfoPm_, lfoPmNegativeLate_);
 }
@@ -1332,7 +1411,9 @@ void Ym2151::frame(std::int16_t* leftRight) {
             if ((pmChannels_ >> ch) & 1) takePm(ch);
     }
     const bool csm = csmKey_ || csmKeyLate_ || csmKeyNext_ || csmKeyedSlots_ != 0;
-    if (pending_.empty()) {
+    // A D1L written in the frame before can still end a decay in this one
+    // (see endState).
+    if (pending_.empty() && bandWrittenSlots_ == 0) {
         if (csm)
             runAllSlots<false, true>(left, right);
         else

@@ -38,9 +38,11 @@
 // after), holding its level there unless it keys again in the next frame
 // (the last frame of a run keyed every frame holds too),
 // and its release steps at once (holds, keyed again in the next frame); it keys no
-// slot that KON keyed in the frame before. A released slot's level holds in
-// the frame before CSM's key-on too; a key-off in that frame steps at the rate
-// of the state it leaves, the attack's too, and again in CSM's frame, whose
+// slot that KON keyed in either of the two frames before (a KON key-off that
+// reaches a slot in CSM's frame, a frame after its key-on, releases it there).
+// A released slot's level holds in the frame before CSM's key-on too; a
+// key-off in that frame steps at the rate of the state it leaves, the
+// attack's too (from the top levels as well), and again in CSM's frame, whose
 // level then does not hold; a KON key-on in the frame after
 // CSM's lets the attack step in CSM's frame.
 // Outside the attack a level that reaches 0x3F0 goes to 0x3FF in the next
@@ -107,8 +109,7 @@
 // 0x7F (note 15 of octave 7) under a positive PM; a change of AMS while the
 // triangle wave's AM is
 // deep can come a frame early; a voice re-keyed a few frames after its key-off can, at some
-// timings, differ for a few frames; a KON key-on
-// between two CSM key-ons a few frames apart at some timings can differ by a step; the LFO reset
+// timings, differ for a few frames; the LFO reset
 // taking hold under the noise wave's PM at LFRQs with the rate multiplier's extra count, and a
 // waveform selected while the phase is held, can differ for a few frames; PM around a switch to or
 // from the noise wave can differ.
@@ -154,6 +155,7 @@ private:
         std::array<std::uint8_t, 4> plainRates{}; // envelope rate per state without PM
         std::array<std::uint8_t, 4> pmRates{};    // and with the PM of pmStep
         bool pmOn = false;                        // PM applies this frame
+        std::uint32_t stepNow = 0; // the step of this frame, taken before the slots of a quiet one
         const std::array<std::uint8_t, 4>& rates() const { return pmOn ? pmRates : plainRates; }
         std::uint8_t attackRateBefore = 0; // the attack's rate as the frame before gave it
         std::uint8_t sustainBand = 0;      // D1L as the top five bits of a level (15 as 31)
@@ -206,7 +208,7 @@ private:
     std::array<std::uint8_t, 4> envelopeRates(unsigned slot, int pmOffset) const;
     void takeAttackRateBeforeKeyOn(unsigned slot, std::size_t written);
     static void enterState(Slot& s, EgState state);
-    void endState(unsigned slot);
+    template <bool written> void endState(unsigned slot);
     static bool atEnd(const Slot& s) {
         return static_cast<unsigned>(s.level - s.endFrom) <= s.endSpan;
     }
@@ -219,11 +221,21 @@ private:
     template <unsigned role> int modulation(unsigned ch) const;
     void takePm(unsigned ch);
     template <unsigned role, bool pending, bool csm> void runSlots(int& left, int& right);
+    bool takeSlotPm(Slot& s, unsigned slot, int pm);
+    void takeQuietFrame();
     template <bool pending, bool csm> void runAllSlots(int& left, int& right);
     std::int16_t operatorOutput(std::uint32_t phase, int mod, unsigned attenuation) const;
     void frame(std::int16_t* leftRight);
 
     Ym2151Registers registers_;
+    // A frame's LFO phase and triangle value, from which each waveform's AM
+    // value and PM magnitude follow (the multipliers work them out as a turn's
+    // product needs them). The default, a phase of 255 with the triangle at 0,
+    // gives every AM value 0, as the multiplier holds before the first frame.
+    struct LfoWave {
+        std::uint8_t phase = 255;
+        std::uint8_t triangle = 0;
+    };
     // The LFO's multipliers of the wave by AMD and PMD (0x19 with bit 7 clear
     // and set): the depth as written, the partial sum and depth bits of the
     // turn, and the last product and the depth it was formed with.
@@ -231,9 +243,9 @@ private:
         unsigned depth = 0;
         unsigned depthBefore = 0; // the depth as the frame before's clock saw it
         unsigned assembling = 0;
-        unsigned assemblingBefore = 0; // the turn's first bits as the depth stood before
-        std::array<std::array<unsigned, 4>, 4> waves{}; // each waveform's value, per frame
-        std::array<unsigned, 4> earlierSelected{};      // the waveforms chosen, per frame
+        unsigned assemblingBefore = 0;  // the turn's first bits as the depth stood before
+        std::array<LfoWave, 4> waves{}; // the LFO's waves, per frame
+        std::array<unsigned, 4> earlierSelected{}; // the waveforms chosen, per frame
         std::array<unsigned, 4> selected{};
         unsigned product = 0;
         unsigned taken = 0;
@@ -242,17 +254,16 @@ private:
         std::array<unsigned, 4> beforeReset{};
         std::array<unsigned, 4> afterReset{};
         std::array<unsigned, 4> halfReset{};
-        void clock(unsigned position, const std::array<unsigned, 4>& values, unsigned earlierWave,
-                   unsigned wave, std::optional<unsigned> lastBitNoise = std::nullopt);
+        void clock(unsigned position, LfoWave values, bool pm, unsigned earlierWave, unsigned wave,
+                   std::optional<unsigned> lastBitNoise = std::nullopt);
         void takeReset(unsigned age, unsigned wave);
     };
     LfoMultiplier amMultiplier_;
     LfoMultiplier pmMultiplier_;
     unsigned pmTakenBefore_ = 0; // PMD as taken in the frame before
     bool pmCleared_ = false;     // PMD was 0 in the frame before
-    // Each waveform's AM value and PM magnitude in the frame before.
-    std::array<unsigned, 4> amBefore_{};
-    std::array<unsigned, 4> pmMagnitudeBefore_{};
+    // The LFO's waves in the frame before.
+    LfoWave lfoWaveBefore_{};
     unsigned waveWritten_ = 0;          // W as last written, before the slots take it up
     unsigned waveWrittenBefore_ = 0;    // and as it stood at the frame before's start
     unsigned rateWritten_ = 0;          // LFRQ as last written, before the slots take it up
@@ -269,6 +280,9 @@ private:
     // The channels whose PMS is not 0, a bit each, and each channel's PM this
     // frame (see takePm) for the slots before C1 of channel 7 and from it on.
     std::uint8_t pmChannels_ = 0;
+    std::uint8_t pmOnChannels_ = 0; // channels whose slots may have PM on (see takeQuietFrame)
+    bool ratesMoved_ = true;        // a slot's attack rate may differ from the one it left
+    bool pmMoved_ = true;           // a channel's PM may have moved (see takeQuietFrame)
     std::array<int, 8> channelPmEarly_{};
     std::array<int, 8> channelPmLate_{};
     std::array<int, 4> pmTakenFrom_{}; // the LFO's PM they were taken from (see frame())

@@ -494,6 +494,14 @@ void Ym2413::applyWrites() {
         oldRates[i] = setups_[i].rates;
     const std::uint32_t hiHatStep = setups_[14].stepNow;
     const std::uint32_t tomTomStep = setups_[16].stepNow;
+    // The steps the slots a user write reaches early had before it, at the vibrato they take it
+    // with: the frame before's, and the modulators of channels 3 and 4 (a turn ahead) the one
+    // before that; a vibrato step in the write's frame is none of the write's.
+    auto userStepOffset = [](std::size_t i) { return i == 6 || i == 8 ? -2 : -1; };
+    std::array<std::uint32_t, 10> oldUserSteps{};
+    if (userWritten_)
+        for (std::size_t i = 0; i < oldUserSteps.size(); ++i)
+            oldUserSteps[i] = phaseStep(setups_[i], userStepOffset(i));
     prepare();
     modulate();
     // Rhythm mode switched on takes the hi-hat's and the tom-tom's phase (the modulators of
@@ -549,21 +557,26 @@ void Ym2413::applyWrites() {
             }
         }
         for (std::size_t i : {0u, 2u, 4u, 5u, 6u, 7u, 8u, 9u}) {
+            // A channel playing a ROM voice has nothing of the write.
+            if (instrument(static_cast<int>(i / 2)) != 0) continue;
             Slot& slot = slots_[i];
             // The carriers' and the modulators' new rates apply in this frame already.
             if (i <= 5 || (i & 1)) oldRates[i] = setups_[i].rates;
-            slot.phase = (slot.phase + setups_[i].stepNow - oldSteps[i]) & 0x7ffff;
+            const std::uint32_t moved = phaseStep(setups_[i], userStepOffset(i)) - oldUserSteps[i];
+            slot.phase = (slot.phase + moved) & 0x7ffff;
             // The modulators of channels 3 and 4 gave their last two outputs with it already
             // (a write that leaves the modulator as it was keeps the outputs it gave: remade at
             // the level it has now they would differ while its envelope moves).
             if (i == 6 || i == 8) {
-                slot.lastPhase = (slot.lastPhase + setups_[i].stepNow - oldSteps[i]) & 0x7ffff;
+                slot.lastPhase = (slot.lastPhase + moved) & 0x7ffff;
                 const Setup& setup = setups_[i];
-                if (slot.earlierLevel < maxLevel && modulatorWritten) {
+                // (made at the level before the previous frame's envelope step)
+                const int earlierLevel = beforeLastStep_[i / 2 - 3].level;
+                if (earlierLevel < maxLevel && modulatorWritten) {
                     const std::int16_t earlier = operatorOutput(
                         ((slot.earlierPhase >> 9) + feedbackOf(setup, slot.earlierFeedback)) &
                             0x3ff,
-                        std::min(maxLevel, slot.earlierLevel + setup.levelNow), setup.halfSineMask);
+                        std::min(maxLevel, earlierLevel + setup.levelNow), setup.halfSineMask);
                     slot.lastFeedback =
                         static_cast<std::int16_t>(slot.lastFeedback + earlier - slot.output[1]);
                     slot.output[1] = earlier;
@@ -571,22 +584,22 @@ void Ym2413::applyWrites() {
             }
             if (i <= 4) {
                 const Setup& setup = setups_[i];
-                if (slot.lastLevel < maxLevel)
+                if (slot.level < maxLevel)
                     slot.output[0] = operatorOutput(
                         ((slot.lastPhase >> 9) + feedbackOf(setup, slot.lastFeedback)) & 0x3ff,
-                        std::min(maxLevel, slot.lastLevel + setup.levelNow), setup.halfSineMask);
+                        std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
             }
             // The carriers of channels 2-4 gave the output this frame's pins carry with their
             // new wave and level already (those of channels 3 and 4 with the modulator's new
             // output too).
             if (i == 5 || i == 7 || i == 9) {
                 const Setup& setup = setups_[i];
-                if (slot.lastLevel < maxLevel) {
+                if (slot.level < maxLevel) {
                     const std::int16_t heard = operatorOutput(
                         ((slot.lastPhase >> 9) +
                          static_cast<std::uint32_t>(slots_[i - 1].output[1])) &
                             0x3ff,
-                        std::min(maxLevel, slot.lastLevel + setup.levelNow), setup.halfSineMask);
+                        std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
                     lateOutputs_ += pinSum(heard) - pinSum(slot.output[0]);
                     slot.output[0] = heard;
                 }
@@ -724,9 +737,6 @@ template <bool rhythm, bool wrote> int Ym2413::turn() {
             }
         }
         mod.earlierPhase = mod.lastPhase;
-        mod.earlierLevel = mod.lastLevel;
-        mod.lastLevel = mod.level;
-        car.lastLevel = car.level;
         mod.earlierFeedback = mod.lastFeedback;
         mod.lastPhase = mod.phase;
         car.lastPhase = car.phase;

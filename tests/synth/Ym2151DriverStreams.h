@@ -288,4 +288,47 @@ inline Stream rekeySweepStream() {
     return s;
 }
 
+// A KON key-on of a frame or two between CSM's key-ons 3 to 6 frames apart,
+// at every frame of timer A's period: on C2 of channel 7 as the noise (whose
+// level shows the attenuation) and on M1 and C2 of channel 4 (slots on both
+// sides of where CSM's key-on starts), with an instant attack and one that
+// steps, the release fast enough to step between the key-ons.
+inline Stream csmKeyOnBetweenStream() {
+    Stream s("csm_key_on_between");
+    s.write(0x0F, 0x80 | 31);
+    for (unsigned ch : {4u, 7u}) {
+        s.channel(ch, 7, 0);
+        s.note(ch, 0x42);
+    }
+    for (unsigned ar : {31u, 26u}) {
+        for (unsigned period = 3; period <= 6; ++period) {
+            for (unsigned offset = 0; offset < period + 3; ++offset) {
+                for (unsigned held : {0u, 2u}) {
+                    const unsigned ch = (offset & 1) != 0 ? 7 : 4;
+                    const unsigned mask = ch == 7 ? 8 : 9;
+                    Operator o;
+                    o.ar = ar, o.d1r = 8, o.d1l = 3, o.rr = 12, o.ks = 1;
+                    if (ch == 4) s.op(ch, 0, o);
+                    s.op(ch, 3, o);
+                    const unsigned clka = 1024 - period;
+                    s.write(0x10, clka >> 2);
+                    s.write(0x11, clka & 3);
+                    s.write(0x14, 0x81);
+                    s.wait(offset);
+                    s.key(ch, mask);
+                    s.wait(held);
+                    s.key(ch, 0);
+                    s.wait(10);
+                    s.write(0x14, 0x00);
+                    s.wait(60);
+                    s.write(0xE0 + ch, 0x0F);
+                    s.write(0xF8 + ch, 0x0F);
+                    s.wait(200);
+                }
+            }
+        }
+    }
+    return s;
+}
+
 } // namespace ym2151test

@@ -197,7 +197,8 @@ const std::set<std::string> exactStreams{"sine_notes",
                                          "csm_after_key_off",
                                          "busy",
                                          "busy_no_lfo",
-                                         "rekey_sweep"};
+                                         "rekey_sweep",
+                                         "csm_key_on_between"};
 struct Floor {
     double equalShare;
     double serDb;
@@ -210,6 +211,7 @@ TEST(Ym2151Reference, StreamsFrameByFrame) {
 #else
     std::vector<Stream> streams = comparisonStreams();
     streams.push_back(ym2151test::rekeySweepStream());
+    streams.push_back(ym2151test::csmKeyOnBetweenStream());
     for (const Stream& s : streams) {
         const std::uint32_t frames = s.length() + referenceDelay + 8;
         const Comparison c =
