@@ -1178,7 +1178,7 @@ template <unsigned role, bool pending, bool csm>
         EgState before = s.state;
         std::uint32_t step = s.step;
         if constexpr (quiet) {
-            if (s.pmOn) step = s.pmStep; // taken before the slots (see takeSlotsPm)
+            step = s.stepNow; // taken before the slots (see takeQuietFrame)
         } else {
             s.pmOn = false;
             if (pmChannels_ != 0 && takeSlotPm(s, slot, slotPm(slot, ch))) {
@@ -1205,7 +1205,7 @@ template <unsigned role, bool pending, bool csm>
         if constexpr (csm) csmNext = slot < firstCsmSlot ? csmKey_ : csmKeyNext_;
         if (csmNext && !s.keyRegister && !s.keyed) s.holdLevel = true;
         if (!csm || (!csmFrame && (csmKeyedSlots_ & slotBit) == 0)) {
-            s.keyedBefore = s.keyed;
+            if constexpr (!quiet) s.keyedBefore = s.keyed; // else taken before the slots
             // Without a write or CSM in the frame the key is as the frame
             // before left it.
             if constexpr (keys) released = keyEnvelope(slot, s.keyRegister);
@@ -1319,9 +1319,10 @@ inline bool Ym2151::takeSlotPm(Slot& s, unsigned slot, int pm) {
 }
 
 // Before the slots of a frame without writes or keys (nothing changes within
-// it): the PM of the slots of the channels that have or had it, and the
-// attack's rate each slot leaves for a key-on, when a channel's PM or a slot's
-// rates may have moved since the last such frame.
+// it): the PM of the slots of the channels that have or had it, the step each
+// slot takes, and the attack's rate it leaves for a key-on, when a channel's PM
+// or a slot's rates may have moved since the last such frame (and the key the
+// frame before left, after a frame with keys).
 void Ym2151::takeQuietFrame() {
     constexpr unsigned attack = static_cast<unsigned>(EgState::attack);
     if (ratesMoved_) {
@@ -1330,6 +1331,8 @@ void Ym2151::takeQuietFrame() {
             const unsigned ch = slot & 7;
             takeSlotPm(s, slot, slotPm(slot, ch));
             s.attackRateBefore = s.rates()[attack];
+            s.stepNow = s.pmOn ? s.pmStep : s.step;
+            s.keyedBefore = s.keyed;
         }
         ratesMoved_ = false;
         pmMoved_ = false;
@@ -1344,6 +1347,7 @@ void Ym2151::takeQuietFrame() {
             Slot& s = slots_[slot];
             takeSlotPm(s, slot, slotPm(slot, ch));
             s.attackRateBefore = s.rates()[attack];
+            s.stepNow = s.pmOn ? s.pmStep : s.step;
         }
     }
     pmOnChannels_ = pmChannels_;

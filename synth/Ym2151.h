@@ -158,6 +158,7 @@ private:
         std::array<std::uint8_t, 4> plainRates{}; // envelope rate per state without PM
         std::array<std::uint8_t, 4> pmRates{};    // and with the PM of pmStep
         bool pmOn = false;                        // PM applies this frame
+        std::uint32_t stepNow = 0; // the step of this frame, taken before the slots of a quiet one
         const std::array<std::uint8_t, 4>& rates() const { return pmOn ? pmRates : plainRates; }
         std::uint8_t attackRateBefore = 0; // the attack's rate as the frame before gave it
         std::uint8_t sustainBand = 0;      // D1L as the top five bits of a level (15 as 31)
