@@ -262,7 +262,7 @@ TEST(Ym2151Reference, LongRandomStreams) {
         {ym2151test::randomStream("random_writes_1", 1, streamFrames),
          floorFor({0.986, 41.5}, {0.995, 70.7})},
         {ym2151test::randomStream("random_writes_2", 2, streamFrames),
-         floorFor({0.989, 52.1}, {0.986, 48.4})},
+         floorFor({0.992, 62.7}, {0.998, 65.2})},
         {ym2151test::randomStream("random_writes_no_lfo", 3, streamFrames, noLfo),
          floorFor({1.0, INFINITY}, {1.0, INFINITY})},
         {ym2151test::randomStream("random_writes_no_lfo_no_csm", 3, streamFrames, noLfoNoCsm),
