@@ -335,6 +335,8 @@ void Ym2151::reset() {
     egDivider_ = 1;
     egCounter_ = 0;
     egTick_ = false;
+    envelopesMoved_ = true;
+    endsToCheck_ = true;
     lfoSteps_ = 0;
     lfoPrescale_ = 2;
     lfoCycle_ = 2;
@@ -717,6 +719,7 @@ template <bool written> inline void Ym2151::endState(unsigned slot) {
     }
     if (!atEnd(s) || (bandWritten && s.state == EgState::decay)) return;
     enterState(s, s.state == EgState::attack ? EgState::decay : EgState::sustain);
+    envelopesMoved_ = true;
 }
 
 inline bool Ym2151::keyEnvelope(unsigned slot, bool on) {
@@ -756,6 +759,7 @@ inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left, boo
     // (stream csm_key_on_between).
     if (s.level >= silentLevel && s.state != EgState::attack &&
         !(released && left == EgState::attack && csmNext)) {
+        if (s.level != maxLevel) envelopesMoved_ = true;
         s.level = maxLevel;
         return;
     }
@@ -1167,7 +1171,7 @@ template <unsigned role, bool pending, bool csm>
         const unsigned slot = role * 8 + ch;
         if constexpr (pending) applyPending(slot);
         Slot& s = slots_[slot];
-        endState<pending>(slot);
+        if (!quiet || endsToCheck_) endState<pending>(slot);
         EgState before = s.state;
         std::uint32_t step = s.step;
         if constexpr (quiet) {
@@ -1343,10 +1347,12 @@ void Ym2151::takeQuietFrame() {
 }
 
 template <bool pending, bool csm> void Ym2151::runAllSlots(int& left, int& right) {
-    if constexpr (pending || csm)
+    if constexpr (pending || csm) {
         ratesMoved_ = true; // rates written after a slot's turn
-    else
+        envelopesMoved_ = true;
+    } else {
         takeQuietFrame();
+    }
     runSlots<m1, pending, csm>(left, right);
     runSlots<m2, pending, csm>(left, right);
     runSlots<c1, pending, csm>(left, right);
@@ -1374,6 +1380,12 @@ void Ym2151::frame(std::int16_t* leftRight) {
     stepNoise();
     stepLfo();
     egTick_ = egDivider_ == 0;
+    // A state ends only by a level or state that moved in the frame before
+    // (see endState): a frame without keys and writes checks for an end
+    // only after a step of the envelopes, an end, or a frame with keys or
+    // writes.
+    endsToCheck_ = envelopesMoved_;
+    envelopesMoved_ = egTick_;
     if (egTick_) ++egCounter_;
     egDivider_ = (egDivider_ + 1) % 3;
 

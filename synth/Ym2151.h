@@ -294,6 +294,8 @@ private:
     unsigned egDivider_ = 0;
     std::uint32_t egCounter_ = 0;
     bool egTick_ = false;
+    bool envelopesMoved_ = true; // a level or state may have moved for an end (see frame())
+    bool endsToCheck_ = true;    // and did in the frame before
 
     // LFO: a frame prescaler, the rate multiplier's step count and the 8-bit phase.
     std::uint32_t lfoPrescale_ = 0;
