@@ -1158,8 +1158,12 @@ std::int16_t Ym2151::operatorOutput(std::uint32_t phase, int mod, unsigned atten
 }
 
 // One frame of the eight slots of a role, in channel order: key, phase, the
-// operator's output and envelope, and its share of the outputs.
-template <unsigned role, bool pending, bool csm>
+// operator's output and envelope, and its share of the outputs. pending: writes
+// wait to be taken up (or a D1L was written in the frame before); csm: CSM keys
+// near; still (in a frame with neither): no envelope moves, the frame being
+// between the envelopes' steps after one in which none moved (no level waits
+// to go to maxLevel, see stepEnvelope, and no state to end, see endState).
+template <unsigned role, bool pending, bool csm, bool still>
 [[gnu::always_inline]] inline void Ym2151::runSlots(int& left, int& right) {
     // Only a write or CSM changes a key, or holds a level for a key-on.
     constexpr bool keys = pending || csm;
@@ -1171,7 +1175,7 @@ template <unsigned role, bool pending, bool csm>
         const unsigned slot = role * 8 + ch;
         if constexpr (pending) applyPending(slot);
         Slot& s = slots_[slot];
-        if (!quiet || endsToCheck_) endState<pending>(slot);
+        if (!quiet || (!still && endsToCheck_)) endState<pending>(slot);
         EgState before = s.state;
         std::uint32_t step = s.step;
         if constexpr (quiet) {
@@ -1271,14 +1275,14 @@ template <unsigned role, bool pending, bool csm>
             const std::int16_t noise = noiseOutput(attenuation, noiseShift_ & 1);
             nextHeldNoise_ = carrier ? noise : 0;
             nextHeldC2_[ch - firstHeldChannel] = carrier ? out : 0;
-            stepEnvelope<keys>(slot, released, before, csmNext);
+            if constexpr (!still) stepEnvelope<keys>(slot, released, before, csmNext);
             if constexpr (!quiet)
                 s.attackRateBefore = s.rates()[static_cast<unsigned>(EgState::attack)];
             s.phase = (s.phase + step) & 0xFFFFF;
             s.out = registers_.noiseEnabled() ? noise : out;
             continue;
         }
-        stepEnvelope<keys>(slot, released, before, csmNext);
+        if constexpr (!still) stepEnvelope<keys>(slot, released, before, csmNext);
         if constexpr (!quiet)
             s.attackRateBefore = s.rates()[static_cast<unsigned>(EgState::attack)];
         s.phase = (s.phase + step) & 0xFFFFF;
@@ -1346,17 +1350,17 @@ void Ym2151::takeQuietFrame() {
     pmOnChannels_ = pmChannels_;
 }
 
-template <bool pending, bool csm> void Ym2151::runAllSlots(int& left, int& right) {
+template <bool pending, bool csm, bool still> void Ym2151::runAllSlots(int& left, int& right) {
     if constexpr (pending || csm) {
         ratesMoved_ = true; // rates written after a slot's turn
         envelopesMoved_ = true;
     } else {
         takeQuietFrame();
     }
-    runSlots<m1, pending, csm>(left, right);
-    runSlots<m2, pending, csm>(left, right);
-    runSlots<c1, pending, csm>(left, right);
-    runSlots<c2, pending, csm>(left, right);
+    runSlots<m1, pending, csm, still>(left, right);
+    runSlots<m2, pending, csm, still>(left, right);
+    runSlots<c1, pending, csm, still>(left, right);
+    runSlots<c2, pending, csm, still>(left, right);
 }
 
 // Each PM channel's offset in 64ths of a semitone: the LFO's PM scaled by its
@@ -1404,14 +1408,16 @@ void Ym2151::frame(std::int16_t* leftRight) {
     // (see endState).
     if (pending_.empty() && bandWrittenSlots_ == 0) {
         if (csm)
-            runAllSlots<false, true>(left, right);
+            runAllSlots<false, true, false>(left, right);
+        else if (!endsToCheck_ && !egTick_)
+            runAllSlots<false, false, true>(left, right);
         else
-            runAllSlots<false, false>(left, right);
+            runAllSlots<false, false, false>(left, right);
     } else {
         if (csm)
-            runAllSlots<true, true>(left, right);
+            runAllSlots<true, true, false>(left, right);
         else
-            runAllSlots<true, false>(left, right);
+            runAllSlots<true, false, false>(left, right);
     }
     // The C2 values of channels 4-7 from the frame before meet the RL written
     // since: on the left they reach this frame's sum, on the right (but for

@@ -219,10 +219,11 @@ private:
     void stepNoise();
     template <unsigned role> int modulation(unsigned ch) const;
     void takePm(unsigned ch);
-    template <unsigned role, bool pending, bool csm> void runSlots(int& left, int& right);
+    template <unsigned role, bool pending, bool csm, bool still>
+    void runSlots(int& left, int& right);
     bool takeSlotPm(Slot& s, unsigned slot, int pm);
     void takeQuietFrame();
-    template <bool pending, bool csm> void runAllSlots(int& left, int& right);
+    template <bool pending, bool csm, bool still> void runAllSlots(int& left, int& right);
     std::int16_t operatorOutput(std::uint32_t phase, int mod, unsigned attenuation) const;
     void frame(std::int16_t* leftRight);
 
