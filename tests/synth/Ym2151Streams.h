@@ -560,6 +560,39 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // PMD written and cleared under the saw's second half at a depth PMS 1
+        // brings to 0, where only PM's sign shows, on notes of unused codes:
+        // one slot of each group that takes the sign at its own time (M2 of
+        // channels 2 and 3, C1 of channels 6 and 7), at several frames of the
+        // multipliers' cycle, with the sign's turn at the end of the period.
+        Stream s("lfo_pm_sign_with_depth");
+        s.write(0x18, 0xC0);
+        const std::array<unsigned, 4> channels{2, 3, 6, 7};
+        for (unsigned i = 0; i < channels.size(); ++i) {
+            const unsigned ch = channels[i];
+            s.channel(ch, 7, 0, i % 2 == 0 ? 1 : 2, 1, 0);
+            Operator sine;
+            Operator silent;
+            silent.tl = 127;
+            for (unsigned role = 0; role < 4; ++role)
+                s.op(ch, role, role == (i < 2 ? 1u : 2u) ? sine : silent);
+            s.note(ch, i < 2 ? 0x3F : 0x4B);
+            s.key(ch, 15);
+        }
+        while (s.length() < 9000)
+            s.wait(1);
+        for (unsigned frame = 0; frame < 8; ++frame) {
+            s.write(0x19, 0x80 | 0x1F);
+            s.wait(100 + frame);
+            s.write(0x19, 0x80);
+            s.wait(60 + 3 * frame);
+        }
+        s.write(0x19, 0x80 | 0x1F);
+        while (s.length() < 16700)
+            s.wait(1);
+        all.push_back(s);
+    }
+    {
         // The test register's LFO reset under the noise wave's PM, the value
         // loaded by fast steps and then held by a slow LFRQ, the reset written
         // at every frame of the multipliers' cycle under single depth bits and
@@ -972,6 +1005,32 @@ inline std::vector<Stream> comparisonStreams() {
                 s.wait(150 + 37 * (i % 5));
             }
         }
+        all.push_back(s);
+    }
+    {
+        // The noise wave switched to and from the saw, the square and the
+        // triangle at rates with the rate multiplier's extra steps, at every
+        // frame of a step's turn, AM on the noise: in the frame of a step the
+        // noise selected loads every bit, and another wave selected after it
+        // keeps the noise's low bits.
+        Stream s("lfo_noise_switched_double_steps");
+        s.write(0x19, 127);
+        s.write(0x0F, 0x80 | 31);
+        s.channel(7, 7, 0, 3, 0, 3);
+        Operator noise;
+        noise.ame = 1;
+        s.op(7, 3, noise);
+        s.key(7, 8);
+        for (const unsigned rate : {0xF9, 0xFD, 0xE7}) {
+            s.write(0x18, rate);
+            for (unsigned i = 0; i < 40; ++i) {
+                s.write(0x1B, 3);
+                s.wait(9 + i % 8);
+                s.write(0x1B, i % 3);
+                s.wait(17 + i % 5);
+            }
+        }
+        s.wait(100);
         all.push_back(s);
     }
     {
