@@ -891,19 +891,20 @@ Ym2151::LfoMultiplier::clock(unsigned position, LfoWave values, bool pm, unsigne
 // that frame the pair's second bit multiplies the reset wave, its first the
 // square as it stood and the other waves of the phase partly cleared: for AM
 // the saw, the triangle (its direction kept) and the noise wave of the phase
-// with bits 5-7 cleared, for PM the saw of the phase with bit 7 cleared and
-// the noise wave of the phase with bits 5-7 cleared (each magnitude turned as
-// bit 7 was: 255 less the rest in the second half). Measured with AM of the
-// saw, the square and the triangle on the noise (whose level shows each turn's
-// product) at each single depth bit, the reset written at every frame of the
-// eight-frame cycle, and with PM on a sine; streams lfo_reset_taking_hold and,
-// for the triangle's and the noise wave's AM and the bits kept,
-// lfo_reset_onset. The noise wave's PM (found in random writes) was measured
-// with its value held by a slow LFRQ, the reset written at every frame of the
-// cycle under single depth bits and mixed depths, the product of the turn read
-// back as the one that keeps a sine equal on an early and a late PM slot;
-// stream lfo_reset_noise_pm_depths. Called at the turn's end, age frames after
-// the reset's.
+// with bits 5-7 cleared, for PM the saw and the noise wave of the phase with
+// bits 5-7 cleared (the magnitude turned as bit 7 was: 255 less the rest in
+// the second half). Measured with AM of the saw, the square and the triangle
+// on the noise (whose level shows each turn's product) at each single depth
+// bit, the reset written at every frame of the eight-frame cycle, and with PM
+// on a sine; streams lfo_reset_taking_hold and, for the triangle's and the
+// noise wave's AM and the bits kept, lfo_reset_onset. PM's (found in random
+// writes, bits 5 and 6 of the saw's phase too) was measured with the phase
+// held by a slow LFRQ after each wave had run for a while, the reset written
+// at every frame of the cycle under single depth bits and mixed depths, the
+// product of the turn read back as the one that keeps a sine equal on an
+// early and a late PM slot; streams lfo_reset_noise_pm_depths and
+// lfo_reset_saw_pm_depths. Called at the turn's end, age frames after the
+// reset's.
 void Ym2151::LfoMultiplier::takeReset(unsigned age, unsigned wave) {
     if (age >= lfoResetReach) return;
     unsigned sum = 0;
@@ -1093,17 +1094,16 @@ void Ym2151::stepLfo() {
         pmMultiplier_.afterReset = lfoPmMagnitudes(wave.phase, wave.triangle);
         amMultiplier_.halfReset = amBefore;
         pmMultiplier_.halfReset = pmBefore;
-        const unsigned cleared = lfoPhaseBeforeReset_ & (lfoNoiseNegative - 1);
         // AM's first bits read the saw, the triangle (its direction kept) and
         // the noise wave of the phase with bits 5-7 cleared.
         const unsigned low = lfoPhaseBeforeReset_ & lfoResetHalfBits;
         amMultiplier_.halfReset[0] = lfoByteMask - low;
         amMultiplier_.halfReset[triangleWave] = lfoRisingBeforeReset_ ? low : lfoByteMask - low;
         amMultiplier_.halfReset[noiseWave] = lfoByteMask - low;
+        // PM's the saw and the noise wave of that phase, turned as bit 7 was.
         pmMultiplier_.halfReset[0] =
-            (lfoPhaseBeforeReset_ & lfoNoiseNegative) != 0 ? lfoByteMask - cleared : cleared;
-        pmMultiplier_.halfReset[noiseWave] =
             (lfoPhaseBeforeReset_ & lfoNoiseNegative) != 0 ? lfoByteMask - low : low;
+        pmMultiplier_.halfReset[noiseWave] = pmMultiplier_.halfReset[0];
     }
     amMultiplier_.clock(lfoCycle_ - amTurnStart, lfoWaveBefore_, false, waveWrittenBefore_,
                         waveWritten_);
