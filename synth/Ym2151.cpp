@@ -184,6 +184,9 @@ constexpr unsigned firstLateLeftSlot = 15;
 // as the sums are made, so the model gives each frame's sums a frame late.
 constexpr unsigned firstHeldChannel = 4;
 constexpr unsigned firstLatePmSlot = 23;
+// PMD written 0 reaches the slots from M2 of channel 3 (11) on at once, those
+// before them a frame later.
+constexpr unsigned firstPmClearedAtOnceSlot = 11;
 
 // Frames from a step of the LFO to the PM magnitude of its new phase, for the
 // slots from C1 of channel 7 on.
@@ -308,6 +311,7 @@ void Ym2151::reset() {
     pmMultiplier_ = LfoMultiplier{};
     pmTakenBefore_ = 0;
     pmCleared_ = false;
+    firstLatePm_ = firstLatePmSlot;
     lfoWaveBefore_ = LfoWave{};
     waveWritten_ = 0;
     rateWritten_ = 0;
@@ -1091,12 +1095,14 @@ void Ym2151::stepLfo() {
     lfoPmNegativeLate_ = lateNegative && pmMultiplier_.taken != 0;
     lfoPmNegative_ = pmNegative;
     // PMD written 0 takes PM to 0 at once, without waiting for the turn's
-    // product (the slots before C1 of channel 7 a frame later; stream
-    // lfo_pm_depth_cleared).
+    // product (the slots before M2 of channel 3 a frame later; streams
+    // lfo_pm_depth_cleared, lfo_pm_depth_cleared_slots).
     if (pmCleared_) {
         lfoPmEarly_ = 0;
         lfoPmNegativeEarly_ = false;
     }
+    firstLatePm_ =
+        !pmCleared_ && pmMultiplier_.depth == 0 ? firstPmClearedAtOnceSlot : firstLatePmSlot;
     pmCleared_ = pmMultiplier_.depth == 0;
     if (pmCleared_) {
         lfoPm_ = 0;
@@ -1176,7 +1182,7 @@ template <unsigned role, bool pending, bool csm>
             s.pmOn = false;
             if (pmChannels_ != 0 &&
                 takeSlotPm(s, slot,
-                           slot < firstLatePmSlot ? channelPmEarly_[ch] : channelPmLate_[ch])) {
+                           slot < firstLatePm_ ? channelPmEarly_[ch] : channelPmLate_[ch])) {
                 pmOnChannels_ |= static_cast<std::uint8_t>(1u << ch);
                 step = s.pmStep;
             }
@@ -1315,7 +1321,7 @@ void Ym2151::takeQuietFrame() {
         for (unsigned slot = 0; slot < slots_.size(); ++slot) {
             Slot& s = slots_[slot];
             const unsigned ch = slot & 7;
-            takeSlotPm(s, slot, slot < firstLatePmSlot ? channelPmEarly_[ch] : channelPmLate_[ch]);
+            takeSlotPm(s, slot, slot < firstLatePm_ ? channelPmEarly_[ch] : channelPmLate_[ch]);
             s.attackRateBefore = s.rates()[attack];
         }
         ratesMoved_ = false;
@@ -1331,7 +1337,7 @@ void Ym2151::takeQuietFrame() {
         const int late = channelPmLate_[ch];
         for (unsigned slot = ch; slot < slots_.size(); slot += 8) {
             Slot& s = slots_[slot];
-            takeSlotPm(s, slot, slot < firstLatePmSlot ? early : late);
+            takeSlotPm(s, slot, slot < firstLatePm_ ? early : late);
             s.attackRateBefore = s.rates()[attack];
         }
     }

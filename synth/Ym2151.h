@@ -52,8 +52,8 @@
 // over four frames of a free-running eight-frame cycle, two bits of the depth
 // a frame (see LfoMultiplier::clock), AM's product reaching C1 and C2 four
 // frames after the wave moves and M1 and M2 five, PM's eight (nine for the
-// slots before C1 of channel 7); PMD written 0 takes PM to 0 at once (those
-// slots a frame later). PM's sign changes with the phase's first
+// slots before C1 of channel 7); PMD written 0 takes PM to 0 at once (the
+// slots before M2 of channel 3 a frame later). PM's sign changes with the phase's first
 // step, a second step of the rate multiplier reaches it with the magnitude.
 // A write of LFRQ restarts the count of the LFO's prescaler turns. Under the
 // noise wave a step loads the phase and the direction with noise bits, the
@@ -260,6 +260,7 @@ private:
     LfoMultiplier pmMultiplier_;
     unsigned pmTakenBefore_ = 0; // PMD as taken in the frame before
     bool pmCleared_ = false;     // PMD was 0 in the frame before
+    unsigned firstLatePm_ = 0;   // the first slot taking the later PM value this frame
     // The LFO's waves in the frame before.
     LfoWave lfoWaveBefore_{};
     unsigned waveWritten_ = 0;          // W as last written, before the slots take it up
