@@ -949,8 +949,8 @@ void Ym2151::stepLfo() {
         // of the prescaler's turn; stream lfo_wave_switched_at_steps).
         const unsigned stride = registers_.lfoWave() == triangleWave ? 2 : 1;
         const unsigned extraStride = waveWritten_ == triangleWave ? 2 : 1;
-        const unsigned phase =
-            (triangleRising_ ? triangleDirection : 0) + lfoPhase_ + stride + extra * extraStride;
+        const unsigned before = (triangleRising_ ? triangleDirection : 0) + lfoPhase_;
+        const unsigned phase = before + stride + extra * extraStride;
         triangleRising_ = (phase & triangleDirection) != 0;
         lfoPhase_ = phase & 0xFF;
         triangleAm_ = triangleRising_ ? lfoPhase_ : 255 - lfoPhase_;
@@ -961,12 +961,16 @@ void Ym2151::stepLfo() {
         const bool nextHalfSteps = noiseCounter_ == 31 - registers_.noiseFrequency();
         const std::uint32_t low = extra != 0 ? noiseShift_ : noiseMidFrame_;
         const std::uint32_t high = extra != 0 && nextHalfSteps ? noiseShift_ : noiseBeforeStep_;
-        lfoRandom_ = 0;
-        for (unsigned b = 0; b < lfoNoiseValueBits; ++b) {
-            const std::uint32_t source = b < lfoNoiseLateBits ? low : high;
-            lfoRandom_ |= static_cast<unsigned>((std::popcount(lfoNoiseMasks[b] & source) & 1) ^ 1)
-                          << b;
-        }
+        const auto noiseValue = [](std::uint32_t lowSource, std::uint32_t highSource) {
+            unsigned value = 0;
+            for (unsigned b = 0; b < lfoNoiseValueBits; ++b) {
+                const std::uint32_t source = b < lfoNoiseLateBits ? lowSource : highSource;
+                value |= static_cast<unsigned>((std::popcount(lfoNoiseMasks[b] & source) & 1) ^ 1)
+                         << b;
+            }
+            return value;
+        };
+        lfoRandom_ = noiseValue(low, high);
         // Under the noise wave a step loads the phase with the noise bits
         // (uninverted), the wave's value being the phase inverted as the saw's
         // is, and the ninth bit, the triangle's direction, with the next noise
@@ -976,11 +980,30 @@ void Ym2151::stepLfo() {
         // the AM read off the noise channel's level; stream lfo_noise_switched).
         // The noise selected in the frame of a step loads bits 5-7 alone, bits
         // 0-4 keeping the count (measured the same way; stream
-        // lfo_noise_switched, the switches in the frame of a step).
+        // lfo_noise_switched, the switches in the frame of a step); with the
+        // rate multiplier's extra count it loads every bit, as a double step
+        // reads the noise. Another wave selected after the noise in the frame
+        // of a step leaves bits 0-4 loaded with the noise as a single step
+        // reads it and bits 5-8 as they were (the first count's carry does not
+        // reach them), the extra count adding to that. Found in random writes
+        // (the saw selected after the noise at frame 190,197 of seed 1);
+        // measured the same way at rates with the extra count, the switches to
+        // and from the noise at every frame of the step's turn; stream
+        // lfo_noise_switched_double_steps.
         if (waveWritten_ == noiseWave) {
-            const unsigned kept = waveWrittenBefore_ == noiseWave ? 0 : lfoSwitchCountedBits;
+            const unsigned kept =
+                waveWrittenBefore_ == noiseWave || extra != 0 ? 0 : lfoSwitchCountedBits;
             lfoPhase_ = (lfoPhase_ & kept) | (~lfoRandom_ & lfoByteMask & ~kept);
             triangleRising_ = (std::popcount(lfoNoiseMasks[lfoNoiseValueBits] & high) & 1) != 0;
+            triangleAm_ = triangleRising_ ? lfoPhase_ : 255 - lfoPhase_;
+        } else if (waveWrittenBefore_ == noiseWave) {
+            const unsigned single =
+                extra != 0 ? noiseValue(noiseMidFrame_, noiseBeforeStep_) : lfoRandom_;
+            const unsigned loaded =
+                ((before & ~lfoSwitchCountedBits) | (~single & lfoSwitchCountedBits)) +
+                extra * extraStride;
+            triangleRising_ = (loaded & triangleDirection) != 0;
+            lfoPhase_ = loaded & lfoByteMask;
             triangleAm_ = triangleRising_ ? lfoPhase_ : 255 - lfoPhase_;
         }
     }
@@ -1177,7 +1200,7 @@ template <unsigned role, bool pending, bool csm>
         EgState before = s.state;
         std::uint32_t step = s.step;
         if constexpr (quiet) {
-            if (s.pmOn) step = s.pmStep; // taken before the slots (see takeSlotsPm)
+            step = s.stepNow; // taken before the slots (see takeQuietFrame)
         } else {
             s.pmOn = false;
             if (pmChannels_ != 0 &&
@@ -1206,7 +1229,7 @@ template <unsigned role, bool pending, bool csm>
         if constexpr (csm) csmNext = slot < firstCsmSlot ? csmKey_ : csmKeyNext_;
         if (csmNext && !s.keyRegister && !s.keyed) s.holdLevel = true;
         if (!csm || (!csmFrame && (csmKeyedSlots_ & slotBit) == 0)) {
-            s.keyedBefore = s.keyed;
+            if constexpr (!quiet) s.keyedBefore = s.keyed; // else taken before the slots
             // Without a write or CSM in the frame the key is as the frame
             // before left it.
             if constexpr (keys) released = keyEnvelope(slot, s.keyRegister);
@@ -1312,9 +1335,10 @@ inline bool Ym2151::takeSlotPm(Slot& s, unsigned slot, int pm) {
 }
 
 // Before the slots of a frame without writes or keys (nothing changes within
-// it): the PM of the slots of the channels that have or had it, and the
-// attack's rate each slot leaves for a key-on, when a channel's PM or a slot's
-// rates may have moved since the last such frame.
+// it): the PM of the slots of the channels that have or had it, the step each
+// slot takes, and the attack's rate it leaves for a key-on, when a channel's PM
+// or a slot's rates may have moved since the last such frame (and the key the
+// frame before left, after a frame with keys).
 void Ym2151::takeQuietFrame() {
     constexpr unsigned attack = static_cast<unsigned>(EgState::attack);
     if (ratesMoved_) {
@@ -1323,6 +1347,8 @@ void Ym2151::takeQuietFrame() {
             const unsigned ch = slot & 7;
             takeSlotPm(s, slot, slot < firstLatePm_ ? channelPmEarly_[ch] : channelPmLate_[ch]);
             s.attackRateBefore = s.rates()[attack];
+            s.stepNow = s.pmOn ? s.pmStep : s.step;
+            s.keyedBefore = s.keyed;
         }
         ratesMoved_ = false;
         pmMoved_ = false;
@@ -1339,6 +1365,7 @@ void Ym2151::takeQuietFrame() {
             Slot& s = slots_[slot];
             takeSlotPm(s, slot, slot < firstLatePm_ ? early : late);
             s.attackRateBefore = s.rates()[attack];
+            s.stepNow = s.pmOn ? s.pmStep : s.step;
         }
     }
     pmOnChannels_ = pmChannels_;

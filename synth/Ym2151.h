@@ -59,12 +59,13 @@
 // noise wave a step loads the phase and the direction with noise bits, the
 // wave's value being the phase inverted: another wave carries on from there
 // (the noise selected in the frame of a step loads bits 5-7 alone, bits 0-4
-// counted); PM's sign reads its bit 7 as a single step would, a double step's value
-// reaching the sign with the magnitude (the odd noise rates step the noise
-// register in either half of a frame, where the two reads differ). The test
-// register's LFO reset holds the phase at 0 from the frame it is written in;
-// the prescaler and the rate multiplier's step count run on through it. It
-// reaches each pair of the multipliers' depth bits in the frame the pair is
+// counted, or every bit with the rate multiplier's extra count; another wave
+// selected after it there leaves bits 0-4 loaded with the noise, bits 5-8 not
+// counted but for the extra count); PM's sign reads its bit 7 as a single step would, a double
+// step's value reaching the sign with the magnitude (the odd noise rates step the noise register in
+// either half of a frame, where the two reads differ). The test register's LFO reset holds the
+// phase at 0 from the frame it is written in; the prescaler and the rate multiplier's step count
+// run on through it. It reaches each pair of the multipliers' depth bits in the frame the pair is
 // taken (see LfoMultiplier::takeReset), and PM's sign at the start of the
 // eight-frame cycle (the noise wave's sign too, over its first count's after a
 // step; a step while the reset holds still gives the noise wave's sign its first
@@ -154,6 +155,7 @@ private:
         std::array<std::uint8_t, 4> plainRates{}; // envelope rate per state without PM
         std::array<std::uint8_t, 4> pmRates{};    // and with the PM of pmStep
         bool pmOn = false;                        // PM applies this frame
+        std::uint32_t stepNow = 0; // the step of this frame, taken before the slots of a quiet one
         const std::array<std::uint8_t, 4>& rates() const { return pmOn ? pmRates : plainRates; }
         std::uint8_t attackRateBefore = 0; // the attack's rate as the frame before gave it
         std::uint8_t sustainBand = 0;      // D1L as the top five bits of a level (15 as 31)

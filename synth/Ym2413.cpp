@@ -524,6 +524,17 @@ void Ym2413::applyWrites() {
             if (hiHat.turnAhead) hiHat.phase = (hiHat.phase - hiHatStep) & 0x7ffff;
             if (tomTom.turnAhead) tomTom.phase = (tomTom.phase - tomTomStep) & 0x7ffff;
             hiHat.turnAhead = tomTom.turnAhead = false;
+            heldFeedback_[0] = {hiHat.output[0], hiHat.output[1], hiHat.lastFeedback};
+            heldFeedback_[1] = {tomTom.output[0], tomTom.output[1], tomTom.lastFeedback};
+        } else {
+            // Switched off, they take up the outputs they fed back before rhythm mode (a silent
+            // one gives none).
+            for (std::size_t i : {0u, 1u}) {
+                Slot& slot = i ? tomTom : hiHat;
+                slot.output[0] = slot.level < maxLevel ? heldFeedback_[i][0] : 0;
+                slot.output[1] = heldFeedback_[i][1];
+                slot.lastFeedback = heldFeedback_[i][2];
+            }
         }
     }
     // A write to the user instrument reaches the modulators of channels 0-4 and the carriers

@@ -72,20 +72,21 @@
 // rhythm mode on takes a hi-hat or tom-tom that was keyed as a melody modulator a step back (out of
 // its turn ahead); switching it off makes the hi-hat and the tom-tom melody modulators that step
 // their envelope once more in that frame and run a turn ahead from there, as one keyed on does
-// (sounding or silent, a new step moves them a turn early); the hi-hat, snare drum, tom-tom and top
-// cymbal end their damping at 124 and attack in that frame as a melody carrier does, their damping
-// rate applying a frame late as a modulator's, and they take a key-off in the frame it comes; the
-// hi-hat and the tom-tom, keyed off in their decay or sustain, step at its rate in the frame after
-// too, and so do the snare drum and the top cymbal with the channel's sustain bit set (all measured
-// against the die-shot emulator).
+// (sounding or silent, a new step moves them a turn early), and take up the outputs they fed back
+// when it was switched on (the drums' outputs feed back none); the hi-hat, snare drum, tom-tom and
+// top cymbal end their damping at 124 and attack in that frame as a melody carrier does, their
+// damping rate applying a frame late as a modulator's, and they take a key-off in the frame it
+// comes; the hi-hat and the tom-tom, keyed off in their decay or sustain, step at its rate in the
+// frame after too, and so do the snare drum and the top cymbal with the channel's sustain bit set
+// (all measured against the die-shot emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
 //   0x29-0x2f, 0x39-0x3f), which the chip decodes as mirrors.
 // - Switching rhythm mode on or off mid-note is applied at once to the slots (the pins follow it
-//   from the frame's sixth output phase, as the chip's do); switched off while the notes of
-//   channels 7 and 8 sound in their release, the two frames after the switch can differ by a few
-//   steps.
+//   from the frame's sixth output phase, as the chip's do); switched on and off under a note of
+//   channel 7 or 8 re-keyed while its last one still sounded, the note can differ by a step from a
+//   few hundred frames after.
 // - The bass drum struck while its modulator still sounds in its release and its carrier is
 //   silent differs in its first two frames (the modulator's output the carrier takes then).
 // - A melody modulator of channels 0-2 with feedback, keyed off as its instant attack starts, can
@@ -257,6 +258,9 @@ private:
     };
     std::array<EnvelopeBefore, 2> beforeLastStep_{};
     bool rhythmBefore_ = false; // rhythm mode as the previous frame had it
+    // The hi-hat's and the tom-tom's last two outputs and their sum fed back, as melody
+    // modulators, when rhythm mode was switched on: the drums' outputs do not feed back.
+    std::array<std::array<std::int16_t, 3>, 2> heldFeedback_{};
 };
 
 } // namespace synth

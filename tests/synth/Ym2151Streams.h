@@ -975,6 +975,32 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The noise wave switched to and from the saw, the square and the
+        // triangle at rates with the rate multiplier's extra steps, at every
+        // frame of a step's turn, AM on the noise: in the frame of a step the
+        // noise selected loads every bit, and another wave selected after it
+        // keeps the noise's low bits.
+        Stream s("lfo_noise_switched_double_steps");
+        s.write(0x19, 127);
+        s.write(0x0F, 0x80 | 31);
+        s.channel(7, 7, 0, 3, 0, 3);
+        Operator noise;
+        noise.ame = 1;
+        s.op(7, 3, noise);
+        s.key(7, 8);
+        for (const unsigned rate : {0xF9, 0xFD, 0xE7}) {
+            s.write(0x18, rate);
+            for (unsigned i = 0; i < 40; ++i) {
+                s.write(0x1B, 3);
+                s.wait(9 + i % 8);
+                s.write(0x1B, i % 3);
+                s.wait(17 + i % 5);
+            }
+        }
+        s.wait(100);
+        all.push_back(s);
+    }
+    {
         Stream s("noise");
         s.channel(7, 7, 0);
         Operator o;
