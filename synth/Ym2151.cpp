@@ -184,9 +184,11 @@ constexpr unsigned firstLateLeftSlot = 15;
 // as the sums are made, so the model gives each frame's sums a frame late.
 constexpr unsigned firstHeldChannel = 4;
 constexpr unsigned firstLatePmSlot = 23;
-// PMD written 0 reaches the slots from M2 of channel 3 (11) on at once, those
-// before them a frame later.
-constexpr unsigned firstPmClearedAtOnceSlot = 11;
+// PM's sign with a magnitude of 0 (which moves a note on an unused code)
+// counts from PMD written other than 0 on, and stops with PMD written 0: at
+// once for the slots from M2 of channel 3 (11) on, a frame later for the
+// slots before them.
+constexpr unsigned firstPmSignAtOnceSlot = 11;
 
 // Frames from a step of the LFO to the PM magnitude of its new phase, for the
 // slots from C1 of channel 7 on.
@@ -309,9 +311,7 @@ void Ym2151::reset() {
     registers_ = Ym2151Registers{};
     amMultiplier_ = LfoMultiplier{};
     pmMultiplier_ = LfoMultiplier{};
-    pmTakenBefore_ = 0;
     pmCleared_ = false;
-    firstLatePm_ = firstLatePmSlot;
     lfoWaveBefore_ = LfoWave{};
     waveWritten_ = 0;
     rateWritten_ = 0;
@@ -330,6 +330,7 @@ void Ym2151::reset() {
     pmMoved_ = true;
     ratesMoved_ = true;
     channelPmEarly_.fill(0);
+    channelPmMiddle_.fill(0);
     channelPmLate_.fill(0);
     pmTakenFrom_.fill(0);
     bandWrittenSlots_ = 0;
@@ -351,6 +352,8 @@ void Ym2151::reset() {
     lfoPmEarly_ = 0;
     lfoPmNegativeLate_ = false;
     lfoPmNegativeEarly_ = false;
+    lfoPmNegativeMiddle_ = false;
+    lfoPmMiddle_ = 0;
     lfoPmNegative_ = false;
     lfoPhaseHistory_.fill(0);
     pmSignWave_ = 0;
@@ -1097,14 +1100,12 @@ void Ym2151::stepLfo() {
                         waveWritten_);
     if (((lfoCycle_ - amTurnStart) & 7) == 3) amMultiplier_.takeReset(lfoResetAge_, waveWritten_);
     lfoAm_ = amMultiplier_.product;
-    const unsigned pmTakenEarly = pmTakenBefore_;
     const unsigned pmEarly = pmMultiplier_.product;
     pmMultiplier_.clock(lfoCycle_ - pmTurnStart, lfoWaveBefore_, true, waveWrittenBefore_,
                         waveWritten_, step ? std::optional(noiseSignSpread) : std::nullopt);
     if (((lfoCycle_ - pmTurnStart) & 7) == 3) pmMultiplier_.takeReset(lfoResetAge_, waveWritten_);
     lfoWaveBefore_ = wave;
     waveWrittenBefore_ = waveWritten_;
-    pmTakenBefore_ = pmMultiplier_.taken;
     const unsigned pmLate = pmMultiplier_.product;
     // A product of 128 or more (a turn of mixed waveforms can give one) keeps
     // seven bits, and its eighth turns the sign over.
@@ -1114,23 +1115,25 @@ void Ym2151::stepLfo() {
     const int lateMagnitude = static_cast<int>(pmLate & (pmCarry - 1));
     lfoPmEarly_ = earlyNegative ? -earlyMagnitude : earlyMagnitude;
     lfoPm_ = lateNegative ? -lateMagnitude : lateMagnitude;
-    lfoPmNegativeEarly_ = earlyNegative && pmTakenEarly != 0;
-    lfoPmNegativeLate_ = lateNegative && pmMultiplier_.taken != 0;
+    // The sign counts by PMD as written, not as the turn took it: for the
+    // slots before M2 of channel 3 as it stood in the frame before, for the
+    // others as it stands, the slots before C1 of channel 7 with their sign
+    // a frame late (measured with PM of the saw in its second half at a
+    // depth PMS 1 brings to 0, on a note of an unused code on each slot in
+    // turn, PMD written and cleared at several frames of the cycle; stream
+    // lfo_pm_sign_with_depth).
+    const bool depthOn = pmMultiplier_.depth != 0;
+    lfoPmNegativeEarly_ = earlyNegative && !pmCleared_;
+    lfoPmNegativeMiddle_ = earlyNegative && depthOn;
+    lfoPmNegativeLate_ = lateNegative && depthOn;
     lfoPmNegative_ = pmNegative;
     // PMD written 0 takes PM to 0 at once, without waiting for the turn's
     // product (the slots before M2 of channel 3 a frame later; streams
     // lfo_pm_depth_cleared, lfo_pm_depth_cleared_slots).
-    if (pmCleared_) {
-        lfoPmEarly_ = 0;
-        lfoPmNegativeEarly_ = false;
-    }
-    firstLatePm_ =
-        !pmCleared_ && pmMultiplier_.depth == 0 ? firstPmClearedAtOnceSlot : firstLatePmSlot;
-    pmCleared_ = pmMultiplier_.depth == 0;
-    if (pmCleared_) {
-        lfoPm_ = 0;
-        lfoPmNegativeLate_ = false;
-    }
+    if (pmCleared_) lfoPmEarly_ = 0;
+    pmCleared_ = !depthOn;
+    if (pmCleared_) lfoPm_ = 0;
+    lfoPmMiddle_ = pmCleared_ ? 0 : lfoPmEarly_;
     lfoHistoryIndex_ = (lfoHistoryIndex_ + 1) & 15;
 }
 
@@ -1203,9 +1206,7 @@ template <unsigned role, bool pending, bool csm>
             step = s.stepNow; // taken before the slots (see takeQuietFrame)
         } else {
             s.pmOn = false;
-            if (pmChannels_ != 0 &&
-                takeSlotPm(s, slot,
-                           slot < firstLatePm_ ? channelPmEarly_[ch] : channelPmLate_[ch])) {
+            if (pmChannels_ != 0 && takeSlotPm(s, slot, slotPm(slot, ch))) {
                 pmOnChannels_ |= static_cast<std::uint8_t>(1u << ch);
                 step = s.pmStep;
             }
@@ -1320,6 +1321,14 @@ template <unsigned role, bool pending, bool csm>
     }
 }
 
+// A slot's PM, its channel's as the slot's place in the turn sees it (see
+// takePm).
+inline int Ym2151::slotPm(unsigned slot, unsigned ch) const {
+    return slot < firstPmSignAtOnceSlot ? channelPmEarly_[ch]
+           : slot < firstLatePmSlot     ? channelPmMiddle_[ch]
+                                        : channelPmLate_[ch];
+}
+
 // Whether the LFO's PM applies to a slot this frame (pm, its channel's PM as
 // the slot sees it, see takePm), its step and rates under it worked out again
 // when the PM has moved.
@@ -1345,7 +1354,7 @@ void Ym2151::takeQuietFrame() {
         for (unsigned slot = 0; slot < slots_.size(); ++slot) {
             Slot& s = slots_[slot];
             const unsigned ch = slot & 7;
-            takeSlotPm(s, slot, slot < firstLatePm_ ? channelPmEarly_[ch] : channelPmLate_[ch]);
+            takeSlotPm(s, slot, slotPm(slot, ch));
             s.attackRateBefore = s.rates()[attack];
             s.stepNow = s.pmOn ? s.pmStep : s.step;
             s.keyedBefore = s.keyed;
@@ -1359,11 +1368,9 @@ void Ym2151::takeQuietFrame() {
     pmMoved_ = false;
     for (unsigned channels = pmChannels_ | pmOnChannels_; channels != 0; channels &= channels - 1) {
         const unsigned ch = static_cast<unsigned>(std::countr_zero(channels));
-        const int early = channelPmEarly_[ch];
-        const int late = channelPmLate_[ch];
         for (unsigned slot = ch; slot < slots_.size(); slot += 8) {
             Slot& s = slots_[slot];
-            takeSlotPm(s, slot, slot < firstLatePm_ ? early : late);
+            takeSlotPm(s, slot, slotPm(slot, ch));
             s.attackRateBefore = s.rates()[attack];
             s.stepNow = s.pmOn ? s.pmStep : s.step;
         }
@@ -1395,6 +1402,7 @@ void Ym2151::takePm(unsigned ch) {
     };
     pmMoved_ = true;
     channelPmEarly_[ch] = scaled(lfoPmEarly_, lfoPmNegativeEarly_);
+    channelPmMiddle_[ch] = scaled(lfoPmMiddle_, lfoPmNegativeMiddle_);
     channelPmLate_[ch] = scaled(lfoPm_, lfoPmNegativeLate_);
 }
 
@@ -1410,7 +1418,8 @@ void Ym2151::frame(std::int16_t* leftRight) {
     int right = 0;
     lateLeft_ = 0;
     // The channels' PM changes only with the LFO's (or a PMS written).
-    const std::array<int, 4> pmFrom{lfoPmEarly_, lfoPm_, lfoPmNegativeEarly_, lfoPmNegativeLate_};
+    const std::array<int, 6> pmFrom{lfoPmEarly_,         lfoPmMiddle_,         lfoPm_,
+                                    lfoPmNegativeEarly_, lfoPmNegativeMiddle_, lfoPmNegativeLate_};
     if (pmChannels_ != 0 && pmFrom != pmTakenFrom_) {
         pmTakenFrom_ = pmFrom;
         for (unsigned ch = 0; ch < 8; ++ch)

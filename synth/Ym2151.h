@@ -55,6 +55,10 @@
 // slots before C1 of channel 7); PMD written 0 takes PM to 0 at once (the
 // slots before M2 of channel 3 a frame later). PM's sign changes with the phase's first
 // step, a second step of the rate multiplier reaches it with the magnitude.
+// A sign with a magnitude of 0 (which moves a note on an unused code) counts
+// while PMD is other than 0 as written, not as the multiplier's turn took it:
+// at once for the slots from M2 of channel 3 on, a frame later for those
+// before (the slots before C1 of channel 7 with the sign of the frame before).
 // A write of LFRQ restarts the count of the LFO's prescaler turns. Under the
 // noise wave a step loads the phase and the direction with noise bits, the
 // wave's value being the phase inverted: another wave carries on from there
@@ -221,6 +225,7 @@ private:
     template <unsigned role> int modulation(unsigned ch) const;
     void takePm(unsigned ch);
     template <unsigned role, bool pending, bool csm> void runSlots(int& left, int& right);
+    int slotPm(unsigned slot, unsigned ch) const;
     bool takeSlotPm(Slot& s, unsigned slot, int pm);
     void takeQuietFrame();
     template <bool pending, bool csm> void runAllSlots(int& left, int& right);
@@ -260,9 +265,7 @@ private:
     };
     LfoMultiplier amMultiplier_;
     LfoMultiplier pmMultiplier_;
-    unsigned pmTakenBefore_ = 0; // PMD as taken in the frame before
-    bool pmCleared_ = false;     // PMD was 0 in the frame before
-    unsigned firstLatePm_ = 0;   // the first slot taking the later PM value this frame
+    bool pmCleared_ = false; // PMD was 0 in the frame before
     // The LFO's waves in the frame before.
     LfoWave lfoWaveBefore_{};
     unsigned waveWritten_ = 0;          // W as last written, before the slots take it up
@@ -286,7 +289,8 @@ private:
     bool pmMoved_ = true;           // a channel's PM may have moved (see takeQuietFrame)
     std::array<int, 8> channelPmEarly_{};
     std::array<int, 8> channelPmLate_{};
-    std::array<int, 4> pmTakenFrom_{}; // the LFO's PM they were taken from (see frame())
+    std::array<int, 8> channelPmMiddle_{}; // the early PM with the sign the later slots see
+    std::array<int, 6> pmTakenFrom_{};     // the LFO's PM they were taken from (see frame())
     // The slots whose D1L a write taken up this frame changed, a bit each.
     std::uint32_t bandWrittenSlots_ = 0;
     // The slots keyed by CSM alone, a bit each.
@@ -306,13 +310,15 @@ private:
     unsigned lfoRandom_ = 0;
     // The noise wave's sign as the step's first count read it (see stepLfo).
     bool lfoNoiseFirstNegative_ = false;
-    unsigned lfoAm_ = 0;              // 0-255 after AMD, as C1 and C2 see it
-    unsigned lfoAmModulators_ = 0;    // as M1 and M2 see it, a frame later
-    int lfoPm_ = 0;                   // -127..127 after PMD, as C1 and C2 of channel 7 on see it
-    int lfoPmEarly_ = 0;              // as the slots before them see it, a frame later
-    bool lfoPmNegativeLate_ = false;  // the sign of each, which counts even when
-    bool lfoPmNegativeEarly_ = false; // the value is 0 (with a PMD other than 0)
-    bool lfoPmNegative_ = false;      // the PM sign of the frame before
+    unsigned lfoAm_ = 0;               // 0-255 after AMD, as C1 and C2 see it
+    unsigned lfoAmModulators_ = 0;     // as M1 and M2 see it, a frame later
+    int lfoPm_ = 0;                    // -127..127 after PMD, as C1 and C2 of channel 7 on see it
+    int lfoPmEarly_ = 0;               // as the slots before them see it, a frame later
+    int lfoPmMiddle_ = 0;              // and as the slots from 11 on (PMD cleared at once)
+    bool lfoPmNegativeLate_ = false;   // the sign of each, which counts even when
+    bool lfoPmNegativeEarly_ = false;  // the value is 0 (with a PMD other than 0)
+    bool lfoPmNegativeMiddle_ = false; // the early sign as the slots from 11 on see it
+    bool lfoPmNegative_ = false;       // the PM sign of the frame before
     std::array<std::uint16_t, 16> lfoPhaseHistory_{}; // the nine-bit phase, one per frame
     unsigned pmSignWave_ = 0;                         // the waveform PM's sign reads the phase as
     unsigned lfoHistoryIndex_ = 0;

@@ -269,6 +269,11 @@ void Ym2413::prepare() {
 
 bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates, bool key,
                          bool keepPhase, EnvelopeState& stepping, int& rate) {
+    // A decay reaches its sustain level by the comparison of the frame after its step: a slot
+    // that sees a new sustain level there (a write a turn early) compares with that.
+    if (slot.state == EnvelopeState::sustain && slot.rateState == EnvelopeState::decay &&
+        (slot.level >> 3) != lastRates[sustainLevelAt])
+        slot.state = EnvelopeState::decay;
     // A state's rate applies from the frame after the state is entered.
     if (setup.keyOffAtOnce && !key) slot.keyOffSeen = true;
     const EnvelopeState before = slot.state;
@@ -385,16 +390,11 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
             if (slot.level == 0) slot.state = EnvelopeState::decay, slot.settled = false;
         } else {
             fallStep(slot, lastRates[sustainLevelAt], state, rate, clock);
-            if (state == EnvelopeState::decay && (slot.level >> 3) == setup.rates[sustainLevelAt])
+            if (state == EnvelopeState::decay && (slot.level >> 3) == lastRates[sustainLevelAt])
                 slot.state = EnvelopeState::sustain, slot.settled = false;
         }
         return;
     }
-    // A decay reaches its sustain level by the comparison of the frame after its step: a slot
-    // that sees a new sustain level there (a write a turn early) compares with that.
-    if (slot.state == EnvelopeState::sustain && slot.rateState == EnvelopeState::decay &&
-        (slot.level >> 3) != lastRates[sustainLevelAt])
-        slot.state = EnvelopeState::decay;
     EnvelopeState stepping = slot.rateState;
     int rate;
     if (!keyEnvelope(slot, setup, lastRates, key, keepPhase, stepping, rate)) return;

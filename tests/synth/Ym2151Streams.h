@@ -560,6 +560,39 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // PMD written and cleared under the saw's second half at a depth PMS 1
+        // brings to 0, where only PM's sign shows, on notes of unused codes:
+        // one slot of each group that takes the sign at its own time (M2 of
+        // channels 2 and 3, C1 of channels 6 and 7), at several frames of the
+        // multipliers' cycle, with the sign's turn at the end of the period.
+        Stream s("lfo_pm_sign_with_depth");
+        s.write(0x18, 0xC0);
+        const std::array<unsigned, 4> channels{2, 3, 6, 7};
+        for (unsigned i = 0; i < channels.size(); ++i) {
+            const unsigned ch = channels[i];
+            s.channel(ch, 7, 0, i % 2 == 0 ? 1 : 2, 1, 0);
+            Operator sine;
+            Operator silent;
+            silent.tl = 127;
+            for (unsigned role = 0; role < 4; ++role)
+                s.op(ch, role, role == (i < 2 ? 1u : 2u) ? sine : silent);
+            s.note(ch, i < 2 ? 0x3F : 0x4B);
+            s.key(ch, 15);
+        }
+        while (s.length() < 9000)
+            s.wait(1);
+        for (unsigned frame = 0; frame < 8; ++frame) {
+            s.write(0x19, 0x80 | 0x1F);
+            s.wait(100 + frame);
+            s.write(0x19, 0x80);
+            s.wait(60 + 3 * frame);
+        }
+        s.write(0x19, 0x80 | 0x1F);
+        while (s.length() < 16700)
+            s.wait(1);
+        all.push_back(s);
+    }
+    {
         // The test register's LFO reset under the noise wave's PM, the value
         // loaded by fast steps and then held by a slow LFRQ, the reset written
         // at every frame of the multipliers' cycle under single depth bits and
