@@ -340,6 +340,8 @@ void Ym2151::reset() {
     egDivider_ = 1;
     egCounter_ = 0;
     egTick_ = false;
+    envelopesMoved_ = true;
+    endsToCheck_ = true;
     lfoSteps_ = 0;
     lfoPrescale_ = 2;
     lfoCycle_ = 2;
@@ -724,6 +726,7 @@ template <bool written> inline void Ym2151::endState(unsigned slot) {
     }
     if (!atEnd(s) || (bandWritten && s.state == EgState::decay)) return;
     enterState(s, s.state == EgState::attack ? EgState::decay : EgState::sustain);
+    envelopesMoved_ = true;
 }
 
 inline bool Ym2151::keyEnvelope(unsigned slot, bool on) {
@@ -763,6 +766,7 @@ inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left, boo
     // (stream csm_key_on_between).
     if (s.level >= silentLevel && s.state != EgState::attack &&
         !(released && left == EgState::attack && csmNext)) {
+        if (s.level != maxLevel) envelopesMoved_ = true;
         s.level = maxLevel;
         return;
     }
@@ -882,19 +886,20 @@ Ym2151::LfoMultiplier::clock(unsigned position, LfoWave values, bool pm, unsigne
 // that frame the pair's second bit multiplies the reset wave, its first the
 // square as it stood and the other waves of the phase partly cleared: for AM
 // the saw, the triangle (its direction kept) and the noise wave of the phase
-// with bits 5-7 cleared, for PM the saw of the phase with bit 7 cleared and
-// the noise wave of the phase with bits 5-7 cleared (each magnitude turned as
-// bit 7 was: 255 less the rest in the second half). Measured with AM of the
-// saw, the square and the triangle on the noise (whose level shows each turn's
-// product) at each single depth bit, the reset written at every frame of the
-// eight-frame cycle, and with PM on a sine; streams lfo_reset_taking_hold and,
-// for the triangle's and the noise wave's AM and the bits kept,
-// lfo_reset_onset. The noise wave's PM (found in random writes) was measured
-// with its value held by a slow LFRQ, the reset written at every frame of the
-// cycle under single depth bits and mixed depths, the product of the turn read
-// back as the one that keeps a sine equal on an early and a late PM slot;
-// stream lfo_reset_noise_pm_depths. Called at the turn's end, age frames after
-// the reset's.
+// with bits 5-7 cleared, for PM the saw and the noise wave of the phase with
+// bits 5-7 cleared (the magnitude turned as bit 7 was: 255 less the rest in
+// the second half). Measured with AM of the saw, the square and the triangle
+// on the noise (whose level shows each turn's product) at each single depth
+// bit, the reset written at every frame of the eight-frame cycle, and with PM
+// on a sine; streams lfo_reset_taking_hold and, for the triangle's and the
+// noise wave's AM and the bits kept, lfo_reset_onset. PM's (found in random
+// writes, bits 5 and 6 of the saw's phase too) was measured with the phase
+// held by a slow LFRQ after each wave had run for a while, the reset written
+// at every frame of the cycle under single depth bits and mixed depths, the
+// product of the turn read back as the one that keeps a sine equal on an
+// early and a late PM slot; streams lfo_reset_noise_pm_depths and
+// lfo_reset_saw_pm_depths. Called at the turn's end, age frames after the
+// reset's.
 void Ym2151::LfoMultiplier::takeReset(unsigned age, unsigned wave) {
     if (age >= lfoResetReach) return;
     unsigned sum = 0;
@@ -1084,17 +1089,16 @@ void Ym2151::stepLfo() {
         pmMultiplier_.afterReset = lfoPmMagnitudes(wave.phase, wave.triangle);
         amMultiplier_.halfReset = amBefore;
         pmMultiplier_.halfReset = pmBefore;
-        const unsigned cleared = lfoPhaseBeforeReset_ & (lfoNoiseNegative - 1);
         // AM's first bits read the saw, the triangle (its direction kept) and
         // the noise wave of the phase with bits 5-7 cleared.
         const unsigned low = lfoPhaseBeforeReset_ & lfoResetHalfBits;
         amMultiplier_.halfReset[0] = lfoByteMask - low;
         amMultiplier_.halfReset[triangleWave] = lfoRisingBeforeReset_ ? low : lfoByteMask - low;
         amMultiplier_.halfReset[noiseWave] = lfoByteMask - low;
+        // PM's the saw and the noise wave of that phase, turned as bit 7 was.
         pmMultiplier_.halfReset[0] =
-            (lfoPhaseBeforeReset_ & lfoNoiseNegative) != 0 ? lfoByteMask - cleared : cleared;
-        pmMultiplier_.halfReset[noiseWave] =
             (lfoPhaseBeforeReset_ & lfoNoiseNegative) != 0 ? lfoByteMask - low : low;
+        pmMultiplier_.halfReset[noiseWave] = pmMultiplier_.halfReset[0];
     }
     amMultiplier_.clock(lfoCycle_ - amTurnStart, lfoWaveBefore_, false, waveWrittenBefore_,
                         waveWritten_);
@@ -1186,8 +1190,12 @@ std::int16_t Ym2151::operatorOutput(std::uint32_t phase, int mod, unsigned atten
 }
 
 // One frame of the eight slots of a role, in channel order: key, phase, the
-// operator's output and envelope, and its share of the outputs.
-template <unsigned role, bool pending, bool csm>
+// operator's output and envelope, and its share of the outputs. pending: writes
+// wait to be taken up (or a D1L was written in the frame before); csm: CSM keys
+// near; still (in a frame with neither): no envelope moves, the frame being
+// between the envelopes' steps after one in which none moved (no level waits
+// to go to maxLevel, see stepEnvelope, and no state to end, see endState).
+template <unsigned role, bool pending, bool csm, bool still>
 [[gnu::always_inline]] inline void Ym2151::runSlots(int& left, int& right) {
     // Only a write or CSM changes a key, or holds a level for a key-on.
     constexpr bool keys = pending || csm;
@@ -1199,7 +1207,7 @@ template <unsigned role, bool pending, bool csm>
         const unsigned slot = role * 8 + ch;
         if constexpr (pending) applyPending(slot);
         Slot& s = slots_[slot];
-        endState<pending>(slot);
+        if (!quiet || (!still && endsToCheck_)) endState<pending>(slot);
         EgState before = s.state;
         std::uint32_t step = s.step;
         if constexpr (quiet) {
@@ -1297,14 +1305,14 @@ template <unsigned role, bool pending, bool csm>
             const std::int16_t noise = noiseOutput(attenuation, noiseShift_ & 1);
             nextHeldNoise_ = carrier ? noise : 0;
             nextHeldC2_[ch - firstHeldChannel] = carrier ? out : 0;
-            stepEnvelope<keys>(slot, released, before, csmNext);
+            if constexpr (!still) stepEnvelope<keys>(slot, released, before, csmNext);
             if constexpr (!quiet)
                 s.attackRateBefore = s.rates()[static_cast<unsigned>(EgState::attack)];
             s.phase = (s.phase + step) & 0xFFFFF;
             s.out = registers_.noiseEnabled() ? noise : out;
             continue;
         }
-        stepEnvelope<keys>(slot, released, before, csmNext);
+        if constexpr (!still) stepEnvelope<keys>(slot, released, before, csmNext);
         if constexpr (!quiet)
             s.attackRateBefore = s.rates()[static_cast<unsigned>(EgState::attack)];
         s.phase = (s.phase + step) & 0xFFFFF;
@@ -1378,15 +1386,17 @@ void Ym2151::takeQuietFrame() {
     pmOnChannels_ = pmChannels_;
 }
 
-template <bool pending, bool csm> void Ym2151::runAllSlots(int& left, int& right) {
-    if constexpr (pending || csm)
+template <bool pending, bool csm, bool still> void Ym2151::runAllSlots(int& left, int& right) {
+    if constexpr (pending || csm) {
         ratesMoved_ = true; // rates written after a slot's turn
-    else
+        envelopesMoved_ = true;
+    } else {
         takeQuietFrame();
-    runSlots<m1, pending, csm>(left, right);
-    runSlots<m2, pending, csm>(left, right);
-    runSlots<c1, pending, csm>(left, right);
-    runSlots<c2, pending, csm>(left, right);
+    }
+    runSlots<m1, pending, csm, still>(left, right);
+    runSlots<m2, pending, csm, still>(left, right);
+    runSlots<c1, pending, csm, still>(left, right);
+    runSlots<c2, pending, csm, still>(left, right);
 }
 
 // Each PM channel's offset in 64ths of a semitone: the LFO's PM scaled by its
@@ -1411,6 +1421,12 @@ void Ym2151::frame(std::int16_t* leftRight) {
     stepNoise();
     stepLfo();
     egTick_ = egDivider_ == 0;
+    // A state ends only by a level or state that moved in the frame before
+    // (see endState): a frame without keys and writes checks for an end
+    // only after a step of the envelopes, an end, or a frame with keys or
+    // writes.
+    endsToCheck_ = envelopesMoved_;
+    envelopesMoved_ = egTick_;
     if (egTick_) ++egCounter_;
     egDivider_ = (egDivider_ + 1) % 3;
 
@@ -1430,14 +1446,16 @@ void Ym2151::frame(std::int16_t* leftRight) {
     // (see endState).
     if (pending_.empty() && bandWrittenSlots_ == 0) {
         if (csm)
-            runAllSlots<false, true>(left, right);
+            runAllSlots<false, true, false>(left, right);
+        else if (!endsToCheck_ && !egTick_)
+            runAllSlots<false, false, true>(left, right);
         else
-            runAllSlots<false, false>(left, right);
+            runAllSlots<false, false, false>(left, right);
     } else {
         if (csm)
-            runAllSlots<true, true>(left, right);
+            runAllSlots<true, true, false>(left, right);
         else
-            runAllSlots<true, false>(left, right);
+            runAllSlots<true, false, false>(left, right);
     }
     // The C2 values of channels 4-7 from the frame before meet the RL written
     // since: on the left they reach this frame's sum, on the right (but for

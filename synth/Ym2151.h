@@ -224,11 +224,12 @@ private:
     void stepNoise();
     template <unsigned role> int modulation(unsigned ch) const;
     void takePm(unsigned ch);
-    template <unsigned role, bool pending, bool csm> void runSlots(int& left, int& right);
+    template <unsigned role, bool pending, bool csm, bool still>
+    void runSlots(int& left, int& right);
     int slotPm(unsigned slot, unsigned ch) const;
     bool takeSlotPm(Slot& s, unsigned slot, int pm);
     void takeQuietFrame();
-    template <bool pending, bool csm> void runAllSlots(int& left, int& right);
+    template <bool pending, bool csm, bool still> void runAllSlots(int& left, int& right);
     std::int16_t operatorOutput(std::uint32_t phase, int mod, unsigned attenuation) const;
     void frame(std::int16_t* leftRight);
 
@@ -300,6 +301,8 @@ private:
     unsigned egDivider_ = 0;
     std::uint32_t egCounter_ = 0;
     bool egTick_ = false;
+    bool envelopesMoved_ = true; // a level or state may have moved for an end (see frame())
+    bool endsToCheck_ = true;    // and did in the frame before
 
     // LFO: a frame prescaler, the rate multiplier's step count and the 8-bit phase.
     std::uint32_t lfoPrescale_ = 0;

@@ -629,6 +629,38 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // As lfo_reset_noise_pm_depths under the saw, run at its fastest rate
+        // for a few hundred frames first so that the phase held has bits 5
+        // and 6 set in places: the turn the reset reaches in part multiplies
+        // the first bit of a pair by the phase with bits 5-7 cleared.
+        Stream s("lfo_reset_saw_pm_depths");
+        Operator sine;
+        sine.mul = 15;
+        s.channel(4, 7, 0, 1, 7, 0);
+        s.op(4, 3, sine);
+        s.note(4, 0x6E);
+        s.key(4, 8);
+        s.channel(1, 7, 0, 2, 7, 0);
+        s.op(1, 0, sine);
+        s.note(1, 0x5A);
+        s.key(1, 1);
+        for (unsigned depth : {0x40u, 0x10u, 0x04u, 0x33u}) {
+            s.write(0x19, 0x80 | depth);
+            for (unsigned i = 0; i < 16; ++i) {
+                s.write(0x18, 0xFF);
+                s.wait(150 + (i * 83) % 600);
+                s.write(0x18, 0x4B);
+                s.wait(20 + i / 2);
+                s.write(0x01, 2);
+                s.wait(40);
+                s.write(0x01, 0);
+                s.wait(10);
+            }
+        }
+        s.wait(100);
+        all.push_back(s);
+    }
+    {
         // Notes on unused codes under a negative PM (the square wave's, the
         // LFO stopped in its second half) with DT2 1 and 3, which move the note
         // by whole groups of codes (3 adds 32 KF): KFs on both sides of a

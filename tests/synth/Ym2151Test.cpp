@@ -1,8 +1,11 @@
 // The YM2151 model against the chip's documented behaviour: note frequencies
 // from the key code table, envelope rates doubling every four steps, key-off
 // release, the DAC's floating-point format and its clipping, the LFO and timer
-// periods, noise, and the independence and reset of instances.
+// periods, noise, and the independence and reset of instances; and that the
+// frames without writes, which take a shorter way through the slots, sound as
+// the frames with them.
 #include "synth/Ym2151.h"
+#include "Ym2151Streams.h"
 
 #include <gtest/gtest.h>
 
@@ -400,6 +403,39 @@ TEST(Ym2151Writes, ABurstKeepsEachWritesOrderAndTiming) {
         burst.write(0x60 + 8 * (i % 4) + silentChannel, i);
     plain.write(0x28, 0x3A);
     EXPECT_EQ(render(burst, 400), render(plain, 400));
+}
+
+// A frame without a write or a key takes a shorter way through the slots (each
+// slot's PM, step, attack rate and key taken once before them, and only when
+// they may have moved); a write to an unused register before every frame sends
+// every frame the long way, taking each of them up at its slot. The two must
+// sound the same: random streams with notes, keys and voices changing under the
+// LFO's AM and PM, the noise and CSM, and one without the LFO.
+TEST(Ym2151Writes, FramesWithoutWritesSoundAsFramesWithThem) {
+    constexpr std::uint32_t frames = 30000;
+    constexpr std::uint8_t unusedRegister = 0x02;
+    for (std::uint32_t seed : {11u, 12u, 13u}) {
+        ym2151test::RandomFeatures features;
+        features.lfo = seed != 13;
+        const ym2151test::Stream stream =
+            ym2151test::randomStream("quiet_frames", seed, frames, features);
+        synth::Ym2151 quiet(clockHz), written(clockHz);
+        std::vector<std::int16_t> fromQuiet(2 * frames), fromWritten(2 * frames);
+        std::size_t next = 0;
+        for (std::uint32_t frame = 0; frame < frames; ++frame) {
+            for (; next < stream.writes().size() && stream.writes()[next].frame == frame; ++next) {
+                const ym2151test::TimedWrite& w = stream.writes()[next];
+                quiet.write(w.address, w.data);
+                written.write(w.address, w.data);
+            }
+            written.write(unusedRegister, 0);
+            quiet.generate(&fromQuiet[2 * frame], 1);
+            written.generate(&fromWritten[2 * frame], 1);
+        }
+        EXPECT_EQ(fromQuiet, fromWritten) << "seed " << seed;
+        EXPECT_TRUE(
+            std::any_of(fromQuiet.begin(), fromQuiet.end(), [](std::int16_t v) { return v != 0; }));
+    }
 }
 
 } // namespace
