@@ -293,6 +293,11 @@ bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates,
         slot.level = 0;
         slot.fullLevelLate = false;
     }
+    // (The attack rate decides it in that frame: a write that slows it first makes it a plain
+    // attack.)
+    if (slot.instantAttack &&
+        (lastRates[static_cast<std::size_t>(EnvelopeState::attack)] >> 2) != 15)
+        slot.instantAttack = false;
     if (slot.instantAttack) {
         if (slot.state == EnvelopeState::attack)
             slot.level = 0;
