@@ -355,6 +355,7 @@ void Ym2151::reset() {
     lfoPmNegativeLate_ = false;
     lfoPmNegativeEarly_ = false;
     lfoPmNegativeMiddle_ = false;
+    lfoPmMiddle_ = 0;
     lfoPmNegative_ = false;
     lfoPhaseHistory_.fill(0);
     pmSignWave_ = 0;
@@ -1131,11 +1132,12 @@ void Ym2151::stepLfo() {
     lfoPmNegativeLate_ = lateNegative && depthOn;
     lfoPmNegative_ = pmNegative;
     // PMD written 0 takes PM to 0 at once, without waiting for the turn's
-    // product (the slots before C1 of channel 7 a frame later; stream
-    // lfo_pm_depth_cleared).
+    // product (the slots before M2 of channel 3 a frame later; streams
+    // lfo_pm_depth_cleared, lfo_pm_depth_cleared_slots).
     if (pmCleared_) lfoPmEarly_ = 0;
     pmCleared_ = !depthOn;
     if (pmCleared_) lfoPm_ = 0;
+    lfoPmMiddle_ = pmCleared_ ? 0 : lfoPmEarly_;
     lfoHistoryIndex_ = (lfoHistoryIndex_ + 1) & 15;
 }
 
@@ -1410,7 +1412,7 @@ void Ym2151::takePm(unsigned ch) {
     };
     pmMoved_ = true;
     channelPmEarly_[ch] = scaled(lfoPmEarly_, lfoPmNegativeEarly_);
-    channelPmMiddle_[ch] = scaled(lfoPmEarly_, lfoPmNegativeMiddle_);
+    channelPmMiddle_[ch] = scaled(lfoPmMiddle_, lfoPmNegativeMiddle_);
     channelPmLate_[ch] = scaled(lfoPm_, lfoPmNegativeLate_);
 }
 
@@ -1432,8 +1434,8 @@ void Ym2151::frame(std::int16_t* leftRight) {
     int right = 0;
     lateLeft_ = 0;
     // The channels' PM changes only with the LFO's (or a PMS written).
-    const std::array<int, 5> pmFrom{lfoPmEarly_, lfoPm_, lfoPmNegativeEarly_, lfoPmNegativeMiddle_,
-                                    lfoPmNegativeLate_};
+    const std::array<int, 6> pmFrom{lfoPmEarly_,         lfoPmMiddle_,         lfoPm_,
+                                    lfoPmNegativeEarly_, lfoPmNegativeMiddle_, lfoPmNegativeLate_};
     if (pmChannels_ != 0 && pmFrom != pmTakenFrom_) {
         pmTakenFrom_ = pmFrom;
         for (unsigned ch = 0; ch < 8; ++ch)
