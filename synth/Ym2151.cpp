@@ -2,6 +2,12 @@
 // and what is not modelled). Per frame: timers (CSM key-on), noise, LFO, then
 // the 32 slots in the chip's order (M1, M2, C1, C2 of channels 0-7 each), each
 // slot's phase, envelope and operator, then the channel sums into the DAC word.
+// Most frames have no write to take up and no key (CSM's included): those take
+// each slot's PM, step and attack rate before the slots, and only when they may
+// have moved (takeQuietFrame), and skip the envelopes between their steps when
+// none moved in the frame before (runSlots' still); the output is the same as
+// the slot-by-slot way the other frames take (tests/synth/Ym2151Test.cpp,
+// FramesWithoutWritesSoundAsFramesWithThem).
 #include "synth/Ym2151.h"
 
 #include "synth/FmCore.h"
@@ -359,6 +365,7 @@ void Ym2151::reset() {
     lfoPmNegativeLate_ = false;
     lfoPmNegativeEarly_ = false;
     lfoPmNegativeMiddle_ = false;
+    lfoPmMiddle_ = 0;
     lfoPmNegative_ = false;
     lfoPhaseHistory_.fill(0);
     pmSignWave_ = 0;
@@ -1141,11 +1148,12 @@ void Ym2151::stepLfo() {
     lfoPmNegativeLate_ = lateNegative && depthOn;
     lfoPmNegative_ = pmNegative;
     // PMD written 0 takes PM to 0 at once, without waiting for the turn's
-    // product (the slots before C1 of channel 7 a frame later; stream
-    // lfo_pm_depth_cleared).
+    // product (the slots before M2 of channel 3 a frame later; streams
+    // lfo_pm_depth_cleared, lfo_pm_depth_cleared_slots).
     if (pmCleared_) lfoPmEarly_ = 0;
     pmCleared_ = !depthOn;
     if (pmCleared_) lfoPm_ = 0;
+    lfoPmMiddle_ = pmCleared_ ? 0 : lfoPmEarly_;
     lfoHistoryIndex_ = (lfoHistoryIndex_ + 1) & 15;
 }
 
@@ -1420,7 +1428,7 @@ void Ym2151::takePm(unsigned ch) {
     };
     pmMoved_ = true;
     channelPmEarly_[ch] = scaled(lfoPmEarly_, lfoPmNegativeEarly_);
-    channelPmMiddle_[ch] = scaled(lfoPmEarly_, lfoPmNegativeMiddle_);
+    channelPmMiddle_[ch] = scaled(lfoPmMiddle_, lfoPmNegativeMiddle_);
     channelPmLate_[ch] = scaled(lfoPm_, lfoPmNegativeLate_);
 }
 
@@ -1442,8 +1450,8 @@ void Ym2151::frame(std::int16_t* leftRight) {
     int right = 0;
     lateLeft_ = 0;
     // The channels' PM changes only with the LFO's (or a PMS written).
-    const std::array<int, 5> pmFrom{lfoPmEarly_, lfoPm_, lfoPmNegativeEarly_, lfoPmNegativeMiddle_,
-                                    lfoPmNegativeLate_};
+    const std::array<int, 6> pmFrom{lfoPmEarly_,         lfoPmMiddle_,         lfoPm_,
+                                    lfoPmNegativeEarly_, lfoPmNegativeMiddle_, lfoPmNegativeLate_};
     if (pmChannels_ != 0 && pmFrom != pmTakenFrom_) {
         pmTakenFrom_ = pmFrom;
         for (unsigned ch = 0; ch < 8; ++ch)

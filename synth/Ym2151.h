@@ -52,8 +52,8 @@
 // over four frames of a free-running eight-frame cycle, two bits of the depth
 // a frame (see LfoMultiplier::clock), AM's product reaching C1 and C2 four
 // frames after the wave moves and M1 and M2 five, PM's eight (nine for the
-// slots before C1 of channel 7); PMD written 0 takes PM to 0 at once (those
-// slots a frame later). PM's sign changes with the phase's first
+// slots before C1 of channel 7); PMD written 0 takes PM to 0 at once (the
+// slots before M2 of channel 3 a frame later). PM's sign changes with the phase's first
 // step, a second step of the rate multiplier reaches it with the magnitude.
 // A sign with a magnitude of 0 (which moves a note on an unused code) counts
 // while PMD is other than 0 as written, not as the multiplier's turn took it:
@@ -112,8 +112,7 @@
 // moved by DT2 past octave 7, and key code
 // 0x7F (note 15 of octave 7) under a positive PM; a change of AMS while the
 // triangle wave's AM is
-// deep can come a frame early; a voice re-keyed a few frames after its key-off can, at some
-// timings, differ for a few frames; the LFO reset
+// deep can come a frame early; the LFO reset
 // taking hold under the noise wave's PM at LFRQs with the rate multiplier's extra count, and a
 // waveform selected while the phase is held, can differ for a few frames; PM around a switch to or
 // from the noise wave can differ.
@@ -291,7 +290,7 @@ private:
     std::array<int, 8> channelPmEarly_{};
     std::array<int, 8> channelPmLate_{};
     std::array<int, 8> channelPmMiddle_{}; // the early PM with the sign the later slots see
-    std::array<int, 5> pmTakenFrom_{};     // the LFO's PM they were taken from (see frame())
+    std::array<int, 6> pmTakenFrom_{};     // the LFO's PM they were taken from (see frame())
     // The slots whose D1L a write taken up this frame changed, a bit each.
     std::uint32_t bandWrittenSlots_ = 0;
     // The slots keyed by CSM alone, a bit each.
@@ -317,6 +316,7 @@ private:
     unsigned lfoAmModulators_ = 0;     // as M1 and M2 see it, a frame later
     int lfoPm_ = 0;                    // -127..127 after PMD, as C1 and C2 of channel 7 on see it
     int lfoPmEarly_ = 0;               // as the slots before them see it, a frame later
+    int lfoPmMiddle_ = 0;              // and as the slots from 11 on (PMD cleared at once)
     bool lfoPmNegativeLate_ = false;   // the sign of each, which counts even when
     bool lfoPmNegativeEarly_ = false;  // the value is 0 (with a PMD other than 0)
     bool lfoPmNegativeMiddle_ = false; // the early sign as the slots from 11 on see it

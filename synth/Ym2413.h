@@ -39,19 +39,19 @@
 // user instrument reaches the modulators of channels 0-4 and the carriers of channels 2-4 a turn
 // earlier still (their phase, the modulators' last outputs if the write is to the modulator's
 // multiple, LFOs, level, wave or feedback, and the output of channels 2-4 that the pins carry in
-// that frame, each remade at the envelope level it was made at; a channel playing a ROM voice
-// takes nothing of it, and a slot moves its phase by the change of its step at the vibrato of
-// the frame before, the modulators of channels 3 and 4 of two frames before); rewritten with the
-// value it holds, as a driver reloading it before every note does, a user register changes nothing.
-// A melody modulator of channels 0-2 keyed off in the frame after its instant attack started
-// reaches full level a frame after the key-off and holds it. A write changes a slot's envelope
-// rates from the frame after (a modulator of channels 3-8 at once, and when it is to the user
-// instrument the carriers of channels 2-4 and the modulators of channels 0-2 at once, those of
-// channels 3 and 4 from the frame before: the model takes their last envelope step again, a damping
-// step too); the sustain level changes with the rates. A decay reaches its sustain level by a
-// comparison in the frame after its step, with that frame's sustain level (a new one a turn early
-// where the rates are): a level that finds the band passed decays on. Vibrato adds its offset to
-// twice the F-number; the block's shift drops the half step an odd offset leaves before the
+// that frame, each remade at the envelope level and with the tremolo it was made with; a channel
+// playing a ROM voice takes nothing of it, and a slot moves its phase by the change of its step at
+// the vibrato of the frame before, the modulators of channels 3 and 4 of two frames before);
+// rewritten with the value it holds, as a driver reloading it before every note does, a user
+// register changes nothing. A melody modulator of channels 0-2 keyed off in the frame after its
+// instant attack started reaches full level a frame after the key-off and holds it. A write changes
+// a slot's envelope rates from the frame after (a modulator of channels 3-8 at once, and when it is
+// to the user instrument the carriers of channels 2-4 and the modulators of channels 0-2 at once,
+// those of channels 3 and 4 from the frame before: the model takes their last envelope step again,
+// a damping step too); the sustain level changes with the rates. A decay reaches its sustain level
+// by a comparison in the frame after its step, with that frame's sustain level (a new one a turn
+// early where the rates are): a level that finds the band passed decays on. Vibrato adds its offset
+// to twice the F-number; the block's shift drops the half step an odd offset leaves before the
 // multiple applies. A write elsewhere leaves the last output of a modulator running a turn ahead as
 // it was, made with the tremolo of the frame before.
 //
@@ -62,23 +62,23 @@
 // re-keyed ends its damping at 124 and attacks in that frame, and one whose own damping ends while
 // its carrier damps or after it attacked keeps its phase running; in the frame of a key-on every
 // slot steps at the rate it had (a release), the damping's from the frame after, and attacks in the
-// frame its level reaches 124, an instant attack (rate 15 with key scaling) as well. A modulator
-// takes a key-off in the frame it comes (keyed off while attacking from 124, it keeps 124 through
-// that frame and the next before it goes silent, as a drum of channels 7 and 8 does) and holds the
-// level it has then (on channels 3-8 the level before that frame's step); a melody carrier takes it
-// a frame later, stepping in that frame not at all if it was attacking, at its release rate if
-// percussive without sustain or if still damping (a faster release than the damping as well), else
-// at its old rate. The bass drum keys, damps and restarts as a melody channel does; switching
-// rhythm mode on takes a hi-hat or tom-tom that was keyed as a melody modulator a step back (out of
-// its turn ahead); switching it off makes the hi-hat and the tom-tom melody modulators that step
-// their envelope once more in that frame and run a turn ahead from there, as one keyed on does
-// (sounding or silent, a new step moves them a turn early), and take up the outputs they fed back
-// when it was switched on (the drums' outputs feed back none); the hi-hat, snare drum, tom-tom and
-// top cymbal end their damping at 124 and attack in that frame as a melody carrier does, their
-// damping rate applying a frame late as a modulator's, and they take a key-off in the frame it
-// comes; the hi-hat and the tom-tom, keyed off in their decay or sustain, step at its rate in the
-// frame after too, and so do the snare drum and the top cymbal with the channel's sustain bit set
-// (all measured against the die-shot emulator).
+// frame its level reaches 124, an instant attack (rate 15 with key scaling, by the rate of the
+// frame after) as well. A modulator takes a key-off in the frame it comes (keyed off while
+// attacking from 124, it keeps 124 through that frame and the next before it goes silent, as a drum
+// of channels 7 and 8 does) and holds the level it has then (on channels 3-8 the level before that
+// frame's step); a melody carrier takes it a frame later, stepping in that frame not at all if it
+// was attacking, at its release rate if percussive without sustain or if still damping (a faster
+// release than the damping as well), else at its old rate. The bass drum keys, damps and restarts
+// as a melody channel does; switching rhythm mode on takes a hi-hat or tom-tom that was keyed as a
+// melody modulator a step back (out of its turn ahead); switching it off makes the hi-hat and the
+// tom-tom melody modulators that step their envelope once more in that frame and run a turn ahead
+// from there, as one keyed on does (sounding or silent, a new step moves them a turn early), and
+// take up the outputs they fed back when it was switched on (the drums' outputs feed back none);
+// the hi-hat, snare drum, tom-tom and top cymbal end their damping at 124 and attack in that frame
+// as a melody carrier does, their damping rate applying a frame late as a modulator's, and they
+// take a key-off in the frame it comes; the hi-hat and the tom-tom, keyed off in their decay or
+// sustain, step at its rate in the frame after too, and so do the snare drum and the top cymbal
+// with the channel's sustain bit set (all measured against the die-shot emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,

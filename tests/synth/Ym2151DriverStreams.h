@@ -205,6 +205,12 @@ inline Stream driverStream(std::string name, std::uint32_t seed, std::uint32_t f
                 }
                 continue;
             }
+            // The next note's pitch, written before the key-off by some
+            // drivers (the key-on then follows the key-off at once).
+            const unsigned kc = randomNote();
+            const unsigned kf = chance(60) ? 0 : pick(0, 63);
+            const bool pitchFirst = t.keyed && chance(35);
+            if (pitchFirst) writeNote(ch, kc, kf);
             if (t.keyed) {
                 s.write(0x08, ch);
                 t.keyed = false;
@@ -214,16 +220,8 @@ inline Stream driverStream(std::string name, std::uint32_t seed, std::uint32_t f
                     continue;
                 }
             }
-            if (chance(12)) {
-                t.voice = pick(0, 7);
-                writeVoice(ch, voices[t.voice], t.volume);
-            } else if (chance(50)) {
-                t.volume = pick(0, 20);
-                writeLevels(ch, voices[t.voice], t.volume);
-            }
-            t.kc = randomNote();
-            t.kf = chance(60) ? 0 : pick(0, 63);
-            writeNote(ch, t.kc, t.kf);
+            t.kc = kc;
+            t.kf = kf;
             t.volumeEnvelope = chance(30);
             t.portamento = chance(15) ? static_cast<int>(pick(1, 24)) * (chance(50) ? 1 : -1) : 0;
             t.vibrato = chance(25) ? pick(2, 40) : 0;
@@ -231,10 +229,21 @@ inline Stream driverStream(std::string name, std::uint32_t seed, std::uint32_t f
             t.keyed = true;
             t.age = 0;
             t.ticksLeft = pick(0, 15);
-            if (chance(40))
-                burst.push_back(ch);
-            else
-                s.write(0x08, (t.keyMask << 3) | ch);
+            if (!pitchFirst) {
+                if (chance(12)) {
+                    t.voice = pick(0, 7);
+                    writeVoice(ch, voices[t.voice], t.volume);
+                } else if (chance(50)) {
+                    t.volume = pick(0, 20);
+                    writeLevels(ch, voices[t.voice], t.volume);
+                }
+                writeNote(ch, kc, kf);
+                if (chance(40)) {
+                    burst.push_back(ch);
+                    continue;
+                }
+            }
+            s.write(0x08, (t.keyMask << 3) | ch);
         }
         for (unsigned ch : burst)
             s.write(0x08, (tracks[ch].keyMask << 3) | ch);
@@ -327,6 +336,38 @@ inline Stream csmKeyOnBetweenStream() {
                 }
             }
         }
+    }
+    return s;
+}
+
+// PMD cleared under a constant PM (the square wave at the slowest LFRQ) and
+// written again, at 16 frames of the multipliers' eight-frame cycle, with every
+// slot a carrier keyed in turn, one channel's four at a time: a slot that
+// takes the clear a frame late keeps a phase ahead from then on.
+inline Stream pmDepthClearedSlotsStream() {
+    Stream s("lfo_pm_depth_cleared_slots");
+    s.write(0x18, 0x04);
+    s.write(0x19, 72);
+    s.write(0x1B, 1);
+    Operator o;
+    o.mul = 3;
+    o.tl = 12;
+    for (unsigned ch = 0; ch < 8; ++ch) {
+        s.channel(ch, 7, 0, 3, 2, 0);
+        for (unsigned role = 0; role < 4; ++role)
+            s.op(ch, role, o);
+        s.note(ch, 0x68, 8);
+    }
+    for (unsigned ch = 0; ch < 8; ++ch) {
+        s.key(ch, 15);
+        for (unsigned offset = 0; offset < 16; ++offset) {
+            s.write(0x19, 0x80 | 0x36);
+            s.wait(40 + offset);
+            s.write(0x19, 0x80);
+            s.wait(30);
+        }
+        s.key(ch, 0);
+        s.wait(100);
     }
     return s;
 }
