@@ -112,8 +112,7 @@
 // moved by DT2 past octave 7, and key code
 // 0x7F (note 15 of octave 7) under a positive PM; a change of AMS while the
 // triangle wave's AM is
-// deep can come a frame early; a voice re-keyed a few frames after its key-off can, at some
-// timings, differ for a few frames; the LFO reset
+// deep can come a frame early; the LFO reset
 // taking hold under the noise wave's PM at LFRQs with the rate multiplier's extra count, and a
 // waveform selected while the phase is held, can differ for a few frames; PM around a switch to or
 // from the noise wave can differ.
