@@ -87,15 +87,16 @@
 //   from the frame's sixth output phase, as the chip's do); switched on and off under a note of
 //   channel 7 or 8 re-keyed while its last one still sounded, the note can differ by a step from a
 //   few hundred frames after.
-// - The bass drum struck while its modulator still sounds in its release and its carrier is
-//   silent differs in its first two frames (the modulator's output the carrier takes then).
+// - A note struck while its modulator (with feedback) still sounds in its release and its carrier
+//   is silent can differ in its first two or three frames (the modulator's output the carrier
+//   takes then); seen with the bass drum struck at random and a melody channel playing its voice.
 // - A melody modulator of channels 0-2 with feedback, keyed off as its instant attack starts, can
 //   differ for a few frames near silence.
-// - A write to the user instrument a few frames after a key-on on channel 3 can differ in the
-//   write's frame; the user instrument's first register rewritten at random while notes are keyed
-//   on and off differs in a few frames in a hundred (each of its fields alone too).
-// - Random songs differ in one to a few frames in about one of four (the cases above and some
-//   not reduced yet).
+// - The user instrument's registers rewritten at random a few frames after key-ons differ in a
+//   frame in about twenty thousand (the modulator's rates most).
+// - Random songs differ now and then in a frame (one of seventeen ten-second songs in one frame);
+//   songs as drivers write them (volumes and F-numbers every tick, the user instrument reloaded
+//   between notes, drums) have come out equal.
 // - The analogue side (the DAC's step sizes and filtering) is left to whoever plays the frames.
 #pragma once
 
