@@ -2,6 +2,12 @@
 // and what is not modelled). Per frame: timers (CSM key-on), noise, LFO, then
 // the 32 slots in the chip's order (M1, M2, C1, C2 of channels 0-7 each), each
 // slot's phase, envelope and operator, then the channel sums into the DAC word.
+// Most frames have no write to take up and no key (CSM's included): those take
+// each slot's PM, step and attack rate before the slots, and only when they may
+// have moved (takeQuietFrame), and skip the envelopes between their steps when
+// none moved in the frame before (runSlots' still); the output is the same as
+// the slot-by-slot way the other frames take (tests/synth/Ym2151Test.cpp,
+// FramesWithoutWritesSoundAsFramesWithThem).
 #include "synth/Ym2151.h"
 
 #include "synth/FmCore.h"

@@ -572,6 +572,14 @@ void Ym2413::applyWrites() {
                 if (damping && slot.level >= dampEnd) startAttack(slot, setups_[i]);
             }
         }
+        // The outputs remade with the write were made with the tremolo of the frame the slot
+        // takes the write in, as its step with the vibrato.
+        auto levelMade = [this, &userStepOffset](const Setup& setup, std::size_t i) {
+            if (!setup.tremolo) return int(setup.baseLevel);
+            const int at = static_cast<int>(tremoloCounter_) + setup.lead + userStepOffset(i);
+            constexpr int period = static_cast<int>(tremoloPeriod);
+            return setup.baseLevel + tremolo(static_cast<std::uint32_t>((at + period) % period));
+        };
         for (std::size_t i : {0u, 2u, 4u, 5u, 6u, 7u, 8u, 9u}) {
             // A channel playing a ROM voice has nothing of the write.
             if (instrument(static_cast<int>(i / 2)) != 0) continue;
@@ -592,7 +600,7 @@ void Ym2413::applyWrites() {
                     const std::int16_t earlier = operatorOutput(
                         ((slot.earlierPhase >> 9) + feedbackOf(setup, slot.earlierFeedback)) &
                             0x3ff,
-                        std::min(maxLevel, earlierLevel + setup.levelNow), setup.halfSineMask);
+                        std::min(maxLevel, earlierLevel + levelMade(setup, i)), setup.halfSineMask);
                     slot.lastFeedback =
                         static_cast<std::int16_t>(slot.lastFeedback + earlier - slot.output[1]);
                     slot.output[1] = earlier;
@@ -603,7 +611,7 @@ void Ym2413::applyWrites() {
                 if (slot.level < maxLevel)
                     slot.output[0] = operatorOutput(
                         ((slot.lastPhase >> 9) + feedbackOf(setup, slot.lastFeedback)) & 0x3ff,
-                        std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
+                        std::min(maxLevel, slot.level + levelMade(setup, i)), setup.halfSineMask);
             }
             // The carriers of channels 2-4 gave the output this frame's pins carry with their
             // new wave and level already (those of channels 3 and 4 with the modulator's new
@@ -615,7 +623,7 @@ void Ym2413::applyWrites() {
                         ((slot.lastPhase >> 9) +
                          static_cast<std::uint32_t>(slots_[i - 1].output[1])) &
                             0x3ff,
-                        std::min(maxLevel, slot.level + setup.levelNow), setup.halfSineMask);
+                        std::min(maxLevel, slot.level + levelMade(setup, i)), setup.halfSineMask);
                     lateOutputs_ += pinSum(heard) - pinSum(slot.output[0]);
                     slot.output[0] = heard;
                 }

@@ -39,19 +39,19 @@
 // user instrument reaches the modulators of channels 0-4 and the carriers of channels 2-4 a turn
 // earlier still (their phase, the modulators' last outputs if the write is to the modulator's
 // multiple, LFOs, level, wave or feedback, and the output of channels 2-4 that the pins carry in
-// that frame, each remade at the envelope level it was made at; a channel playing a ROM voice
-// takes nothing of it, and a slot moves its phase by the change of its step at the vibrato of
-// the frame before, the modulators of channels 3 and 4 of two frames before); rewritten with the
-// value it holds, as a driver reloading it before every note does, a user register changes nothing.
-// A melody modulator of channels 0-2 keyed off in the frame after its instant attack started
-// reaches full level a frame after the key-off and holds it. A write changes a slot's envelope
-// rates from the frame after (a modulator of channels 3-8 at once, and when it is to the user
-// instrument the carriers of channels 2-4 and the modulators of channels 0-2 at once, those of
-// channels 3 and 4 from the frame before: the model takes their last envelope step again, a damping
-// step too); the sustain level changes with the rates. A decay reaches its sustain level by a
-// comparison in the frame after its step, with that frame's sustain level (a new one a turn early
-// where the rates are): a level that finds the band passed decays on. Vibrato adds its offset to
-// twice the F-number; the block's shift drops the half step an odd offset leaves before the
+// that frame, each remade at the envelope level and with the tremolo it was made with; a channel
+// playing a ROM voice takes nothing of it, and a slot moves its phase by the change of its step at
+// the vibrato of the frame before, the modulators of channels 3 and 4 of two frames before);
+// rewritten with the value it holds, as a driver reloading it before every note does, a user
+// register changes nothing. A melody modulator of channels 0-2 keyed off in the frame after its
+// instant attack started reaches full level a frame after the key-off and holds it. A write changes
+// a slot's envelope rates from the frame after (a modulator of channels 3-8 at once, and when it is
+// to the user instrument the carriers of channels 2-4 and the modulators of channels 0-2 at once,
+// those of channels 3 and 4 from the frame before: the model takes their last envelope step again,
+// a damping step too); the sustain level changes with the rates. A decay reaches its sustain level
+// by a comparison in the frame after its step, with that frame's sustain level (a new one a turn
+// early where the rates are): a level that finds the band passed decays on. Vibrato adds its offset
+// to twice the F-number; the block's shift drops the half step an odd offset leaves before the
 // multiple applies. A write elsewhere leaves the last output of a modulator running a turn ahead as
 // it was, made with the tremolo of the frame before.
 //
@@ -87,15 +87,16 @@
 //   from the frame's sixth output phase, as the chip's do); switched on and off under a note of
 //   channel 7 or 8 re-keyed while its last one still sounded, the note can differ by a step from a
 //   few hundred frames after.
-// - The bass drum struck while its modulator still sounds in its release and its carrier is
-//   silent differs in its first two frames (the modulator's output the carrier takes then).
+// - A note struck while its modulator (with feedback) still sounds in its release and its carrier
+//   is silent can differ in its first two or three frames (the modulator's output the carrier
+//   takes then); seen with the bass drum struck at random and a melody channel playing its voice.
 // - A melody modulator of channels 0-2 with feedback, keyed off as its instant attack starts, can
 //   differ for a few frames near silence.
-// - A write to the user instrument a few frames after a key-on on channel 3 can differ in the
-//   write's frame; the user instrument's first register rewritten at random while notes are keyed
-//   on and off differs in a few frames in a hundred (each of its fields alone too).
-// - Random songs differ in one to a few frames in about one of four (the cases above and some
-//   not reduced yet).
+// - The user instrument's registers rewritten at random a few frames after key-ons differ in a
+//   frame in about twenty thousand (the modulator's rates most).
+// - Random songs differ now and then in a frame (one of seventeen ten-second songs in one frame);
+//   songs as drivers write them (volumes and F-numbers every tick, the user instrument reloaded
+//   between notes, drums) have come out equal.
 // - The analogue side (the DAC's step sizes and filtering) is left to whoever plays the frames.
 #pragma once
 
