@@ -174,6 +174,7 @@ const std::set<std::string> exactStreams{"sine_notes",
                                          "pm_borrowed_from_unused_codes",
                                          "pm_past_octave_7",
                                          "pm_below_octave_0",
+                                         "pm_unused_codes_below_octave_0",
                                          "noise",
                                          "noise_enable",
                                          "noise_rates",
@@ -240,12 +241,12 @@ TEST(Ym2151Reference, StreamsFrameByFrame) {
 // Streams nobody wrote for one feature: 40 seconds of random writes over every
 // register (three seeds, one without the LFO, and that seed again without the
 // LFO and CSM), and of random MDX songs played by the driver. The model
-// reproduces the songs and the two streams without the LFO exactly; the others
-// have a floor just below what it reaches (what still differs is listed in
-// Ym2151.h). Under AddressSanitizer the streams are ten seconds long, with the
-// floors of those: the model and the reference run several times slower there,
-// and the same kinds of writes and songs over fewer frames go through the same
-// code, which is what the sanitizers check.
+// reproduces the songs, the second seed and the two streams without the LFO
+// exactly; the first seed has a floor just below what it reaches (what still
+// differs is listed in Ym2151.h). Under AddressSanitizer the streams are ten
+// seconds long, with the floors of those: the model and the reference run
+// several times slower there, and the same kinds of writes and songs over
+// fewer frames go through the same code, which is what the sanitizers check.
 TEST(Ym2151Reference, LongRandomStreams) {
 #ifndef TONRIG_HAVE_OPM_ORACLE
     GTEST_SKIP() << "needs ../shared/reference/nuked-opm (not present at configure time)";
@@ -264,8 +265,7 @@ TEST(Ym2151Reference, LongRandomStreams) {
     const std::vector<std::pair<Stream, Floor>> streams{
         {ym2151test::randomStream("random_writes_1", 1, streamFrames),
          floorFor({0.989, 41.5}, {0.998, 83.9})},
-        {ym2151test::randomStream("random_writes_2", 2, streamFrames),
-         floorFor({0.996, 73.8}, {1.0, INFINITY})},
+        {ym2151test::randomStream("random_writes_2", 2, streamFrames), {1.0, INFINITY}},
         {ym2151test::randomStream("random_writes_no_lfo", 3, streamFrames, noLfo),
          floorFor({1.0, INFINITY}, {1.0, INFINITY})},
         {ym2151test::randomStream("random_writes_no_lfo_no_csm", 3, streamFrames, noLfoNoCsm),
