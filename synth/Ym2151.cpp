@@ -560,7 +560,10 @@ std::optional<unsigned> Ym2151::carriedFromUnusedCode(unsigned slot, int pmOffse
     const int reached = static_cast<int>(kc >> 4) * semitonesPerOctave +
                         static_cast<int>((kc & 15) + 1) / codesPerGroup * semitonesPerGroup +
                         (added >> 6);
-    if (reached < 0) return std::nullopt;
+    // Below octave 0 the note is held at its bottom, code 0 with KF 0 (measured
+    // with notes on codes 3 and 7 of octave 0 at four KFs and every DT2 under
+    // the triangle's PM at PMS 7; stream pm_unused_codes_below_octave_0).
+    if (reached < 0) return 0u;
     const unsigned within = static_cast<unsigned>(reached % semitonesPerOctave);
     const unsigned octave = static_cast<unsigned>(reached / semitonesPerOctave);
     const unsigned note = within / semitonesPerGroup * codesPerGroup + within % semitonesPerGroup;

@@ -174,6 +174,7 @@ const std::set<std::string> exactStreams{"sine_notes",
                                          "pm_borrowed_from_unused_codes",
                                          "pm_past_octave_7",
                                          "pm_below_octave_0",
+                                         "pm_unused_codes_below_octave_0",
                                          "noise",
                                          "noise_enable",
                                          "noise_rates",
@@ -240,12 +241,12 @@ TEST(Ym2151Reference, StreamsFrameByFrame) {
 // Streams nobody wrote for one feature: 40 seconds of random writes over every
 // register (three seeds, one without the LFO, and that seed again without the
 // LFO and CSM), and of random MDX songs played by the driver. The model
-// reproduces the songs and the two streams without the LFO exactly; the others
-// have a floor just below what it reaches (what still differs is listed in
-// Ym2151.h). Under AddressSanitizer the streams are ten seconds long, with the
-// floors of those: the model and the reference run several times slower there,
-// and the same kinds of writes and songs over fewer frames go through the same
-// code, which is what the sanitizers check.
+// reproduces the songs, the second seed and the two streams without the LFO
+// exactly; the first seed has a floor just below what it reaches (what still
+// differs is listed in Ym2151.h). Under AddressSanitizer the streams are ten
+// seconds long, with the floors of those: the model and the reference run
+// several times slower there, and the same kinds of writes and songs over
+// fewer frames go through the same code, which is what the sanitizers check.
 TEST(Ym2151Reference, LongRandomStreams) {
 #ifndef TONRIG_HAVE_OPM_ORACLE
     GTEST_SKIP() << "needs ../shared/reference/nuked-opm (not present at configure time)";
@@ -264,8 +265,7 @@ TEST(Ym2151Reference, LongRandomStreams) {
     const std::vector<std::pair<Stream, Floor>> streams{
         {ym2151test::randomStream("random_writes_1", 1, streamFrames),
          floorFor({0.989, 41.5}, {0.998, 83.9})},
-        {ym2151test::randomStream("random_writes_2", 2, streamFrames),
-         floorFor({0.996, 73.8}, {1.0, INFINITY})},
+        {ym2151test::randomStream("random_writes_2", 2, streamFrames), {1.0, INFINITY}},
         {ym2151test::randomStream("random_writes_no_lfo", 3, streamFrames, noLfo),
          floorFor({1.0, INFINITY}, {1.0, INFINITY})},
         {ym2151test::randomStream("random_writes_no_lfo_no_csm", 3, streamFrames, noLfoNoCsm),
@@ -292,9 +292,11 @@ TEST(Ym2151Reference, LongRandomStreams) {
 
 // Streams written as game and computer music drivers write (see
 // Ym2151DriverStreams.h), 40 seconds each (ten under AddressSanitizer, as
-// above): with the LFO, without it, and with a speech-like voice keyed by CSM
-// with and without the LFO (two seeds, one switching to the noise wave under
-// PM). The model reproduces them exactly.
+// above): with the LFO, without it, with a speech-like voice keyed by CSM with
+// and without the LFO (two seeds, one switching to the noise wave under PM),
+// and with drums on the noise with and without the LFO. The model reproduces
+// them exactly but for the last, whose LFO runs the noise wave while the drums
+// change NFRQ (what still differs is listed in Ym2151.h).
 TEST(Ym2151Reference, DriverLikeStreams) {
 #ifndef TONRIG_HAVE_OPM_ORACLE
     GTEST_SKIP() << "needs ../shared/reference/nuked-opm (not present at configure time)";
@@ -305,20 +307,30 @@ TEST(Ym2151Reference, DriverLikeStreams) {
     constexpr bool shortStreams = false;
 #endif
     constexpr std::uint32_t streamFrames = (shortStreams ? 10 : 40) * 55930;
+    const auto floorFor = [](Floor forty, Floor ten) { return shortStreams ? ten : forty; };
+    constexpr Floor exact{1.0, INFINITY};
     ym2151test::DriverFeatures noLfo;
     noLfo.lfo = false;
     ym2151test::DriverFeatures csm;
     csm.csm = true;
     ym2151test::DriverFeatures csmNoLfo = csm;
     csmNoLfo.lfo = false;
-    const std::vector<Stream> streams{
-        ym2151test::driverStream("driver_song_1", 1, streamFrames),
-        ym2151test::driverStream("driver_song_no_lfo_2", 2, streamFrames, noLfo),
-        ym2151test::driverStream("driver_song_csm_no_lfo_13", 13, streamFrames, csmNoLfo),
-        ym2151test::driverStream("driver_song_csm_3", 3, streamFrames, csm),
-        ym2151test::driverStream("driver_song_csm_7", 7, streamFrames, csm),
+    ym2151test::DriverFeatures drums;
+    drums.drums = true;
+    ym2151test::DriverFeatures drumsNoLfo = drums;
+    drumsNoLfo.lfo = false;
+    const std::vector<std::pair<Stream, Floor>> streams{
+        {ym2151test::driverStream("driver_song_1", 1, streamFrames), exact},
+        {ym2151test::driverStream("driver_song_no_lfo_2", 2, streamFrames, noLfo), exact},
+        {ym2151test::driverStream("driver_song_csm_no_lfo_13", 13, streamFrames, csmNoLfo), exact},
+        {ym2151test::driverStream("driver_song_csm_3", 3, streamFrames, csm), exact},
+        {ym2151test::driverStream("driver_song_csm_7", 7, streamFrames, csm), exact},
+        {ym2151test::driverStream("driver_song_drums_no_lfo_1", 1, streamFrames, drumsNoLfo),
+         exact},
+        {ym2151test::driverStream("driver_song_drums_3", 3, streamFrames, drums),
+         floorFor({0.9992, 85.4}, {0.9995, 92.5})},
     };
-    for (const Stream& s : streams) {
+    for (const auto& [s, floor] : streams) {
         const std::uint32_t frames = s.length() + referenceDelay + 8;
         const Comparison c =
             compare(runModel(s, frames), ym2151test::runOracle(s, frames), referenceDelay);
@@ -327,7 +339,8 @@ TEST(Ym2151Reference, DriverLikeStreams) {
                     s.name().c_str(), 100.0 * c.equalShare, c.ser, c.firstDifference);
         RecordProperty(s.name() + "_equal_percent", std::to_string(100.0 * c.equalShare));
         RecordProperty(s.name() + "_ser_db", std::to_string(c.ser));
-        EXPECT_EQ(c.equalShare, 1.0) << s.name() << " differs from frame " << c.firstDifference;
+        EXPECT_GE(c.equalShare, floor.equalShare) << s.name();
+        EXPECT_GE(c.ser, floor.serDb) << s.name();
     }
 #endif
 }

@@ -694,6 +694,39 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // Notes on the unused codes 3 and 7 of octave 0 under a negative PM
+        // (the square wave stopped in its second half, PMS 7) taking them below
+        // the octave's first code by a little, where the note holds at code 0
+        // with KF 0 rather than at the pitch the PM reaches; three KFs, DT2 0
+        // and 2.
+        Stream s("pm_unused_codes_below_octave_0");
+        s.write(0x18, 0xFF);
+        s.write(0x1B, 1);
+        s.channel(5, 7, 0, 3, 7, 0);
+        Operator o;
+        o.mul = 15;
+        s.op(5, 3, o);
+        while (s.length() < 700)
+            s.wait(1);
+        s.write(0x18, 0x00);
+        for (unsigned dt2 : {0u, 2u}) {
+            s.write(0xC0 + 29, dt2 << 6);
+            for (unsigned kc : {0x03u, 0x07u}) {
+                for (unsigned kf : {21u, 48u, 63u}) {
+                    for (unsigned pmd : {1u, 4u, 7u, 10u}) {
+                        s.write(0x19, 0x80 | ((kc == 0x03u ? 48 : 96) + pmd));
+                        s.note(5, kc, kf);
+                        s.key(5, 8);
+                        s.wait(100);
+                        s.key(5, 0);
+                        s.wait(10);
+                    }
+                }
+            }
+        }
+        all.push_back(s);
+    }
+    {
         // Notes at the bottom of octave 0 under DT2 1-3 and a negative PM (the
         // square wave stopped in its second half), small and large (PMS 2 and
         // 6): the PM stops at the bottom before DT2 is added, for the phase and
