@@ -115,9 +115,8 @@
 // deep can come a frame early; the LFO reset
 // taking hold under the noise wave's PM at LFRQs with the rate multiplier's extra count, and a
 // waveform selected while the phase is held, can differ for a few frames; PM around a switch to or
-// from the noise wave can differ; NFRQ changed while the LFO runs the noise wave at a fast LFRQ
-// can change the wave's value at a step after it; a KON key-on of a slot that CSM keys every
-// frame (timer A's period one frame) can differ from then on.
+// from the noise wave can differ; a KON key-on of a slot that CSM keys every frame (timer A's
+// period one frame) can differ from then on.
 #pragma once
 
 #include <array>
