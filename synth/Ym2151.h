@@ -113,7 +113,8 @@
 // LFO reset taking hold under the noise wave's PM at LFRQs with the rate
 // multiplier's extra count, and a waveform selected while the phase is held,
 // can differ for a few frames; PM around a switch to or from the noise wave
-// can differ.
+// can differ; NFRQ changed while the LFO runs the noise wave at a fast LFRQ
+// can change the wave's value at a step after it.
 #pragma once
 
 #include <array>

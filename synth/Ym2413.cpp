@@ -43,13 +43,21 @@ constexpr std::size_t firstTurnAheadSlot = 6;
 // frames, 210 x 64 frames per period (3.7 Hz at the nominal clock).
 constexpr std::uint32_t tremoloPeriod = 210 * 64;
 
-int tremolo(std::uint32_t tremoloCounter) {
+constexpr int tremolo(std::uint32_t tremoloCounter) {
     const int position = static_cast<int>(tremoloCounter >> 6);
     if (position < 104) return position >> 3;
     if (position < 107) return 13;
     if (position < 203) return 12 - ((position - 107) >> 3);
     return 0;
 }
+
+// The tremolo's steps (of 64 frames) where its level changes.
+constexpr std::array<bool, tremoloPeriod / 64> tremoloChanges = [] {
+    std::array<bool, tremoloPeriod / 64> t{};
+    for (std::uint32_t p = 0; p < t.size(); ++p)
+        t[p] = tremolo(p * 64) != tremolo((p + t.size() - 1) % t.size() * 64);
+    return t;
+}();
 
 // The vibrato: an eight-step wave (0, +1/2, +1, +1/2, 0, -1/2, -1, -1/2) of the F-number's
 // top three bits, added to twice the F-number; one step per 1024 frames (6.1 Hz).
@@ -694,9 +702,12 @@ template <bool rhythm, bool wrote> int Ym2413::turn() {
     noise_ = (noise_ >> 18) | (fedBack | (((noise_ >> 9) ^ fedBack) & 0x1ff) << 9) << 5;
     const std::uint32_t hhPhase = slots_[14].phase >> 9;
     const std::uint32_t tcPhase = slots_[17].phase >> 9;
-    // The LFOs move a slot's step or level only every 1024 or 64 frames (a frame apart by the
-    // slot's place in the turn): the slots follow them then, and after writes.
-    if (modulationStale_ || ((lfoCounter_ + 1) & 1023) <= 2 || ((tremoloCounter_ + 1) & 63) <= 2)
+    // The LFOs move a slot's step or level only every 1024 frames, and at the tremolo's steps of
+    // 64 frames where its level changes (a frame apart by the slot's place in the turn): the
+    // slots follow them then, and after writes.
+    if (modulationStale_ || ((lfoCounter_ + 1) & 1023) <= 2 ||
+        (((tremoloCounter_ + 1) & 63) <= 2 &&
+         tremoloChanges[(tremoloCounter_ + 1) / 64 % tremoloChanges.size()]))
         modulate();
     auto attenuation = [](const Slot& slot, const Setup& setup) {
         return std::min(maxLevel, slot.level + setup.levelNow);

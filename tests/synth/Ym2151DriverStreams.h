@@ -6,9 +6,10 @@
 // its key-off), all four TLs rewritten every tick as a software volume
 // envelope, KC and KF every tick for vibrato and portamento, the voice changed
 // (every operator register) while the last note releases, the LFO switched
-// mid-note, the key-ons of several channels written in one burst at the end
-// of the tick, and timer A's CSM keying a speech-like voice whose pitch and
-// levels change every tick. Only the raw output of the generator is used, so
+// mid-note, panning moved mid-note, the key-ons of several channels written in
+// one burst at the end of the tick, drums on the noise with NFRQ set at each
+// hit, and timer A's CSM keying a speech-like voice whose pitch and levels
+// change every tick. Only the raw output of the generator is used, so
 // every standard library makes the same stream.
 #pragma once
 
@@ -25,8 +26,9 @@ namespace ym2151test {
 
 // What a driver-like stream does besides notes and voices.
 struct DriverFeatures {
-    bool lfo = true;  // the chip's LFO set and switched mid-note, PMS/AMS per voice
-    bool csm = false; // channel 7 a speech-like voice keyed by timer A's CSM
+    bool lfo = true;    // the chip's LFO set and switched mid-note, PMS/AMS per voice
+    bool csm = false;   // channel 7 a speech-like voice keyed by timer A's CSM
+    bool drums = false; // channel 7 (without CSM) drums on the noise, NFRQ set at each hit
 };
 
 inline Stream driverStream(std::string name, std::uint32_t seed, std::uint32_t frames,
@@ -73,7 +75,7 @@ inline Stream driverStream(std::string name, std::uint32_t seed, std::uint32_t f
     };
     std::array<Track, 8> tracks{};
     const unsigned speechChannel = 7;
-    const unsigned usedTracks = features.csm ? 7 : 8;
+    const unsigned usedTracks = features.csm || features.drums ? 7 : 8;
 
     // The driver's write order for a voice: connection, then each operator
     // register for the four slots in turn.
@@ -142,6 +144,13 @@ inline Stream driverStream(std::string name, std::uint32_t seed, std::uint32_t f
         s.write(0x10, 0xFF);
         s.write(0x11, pick(0, 3));
     }
+    if (features.drums && !features.csm) {
+        Voice drum = randomVoice();
+        drum.pms = 0, drum.ams = 0;
+        for (Operator& o : drum.ops)
+            o.ar = 31, o.d1r = pick(14, 24), o.d1l = 15, o.rr = pick(10, 15), o.ame = 0;
+        writeVoice(7, drum, 0);
+    }
     unsigned speechTicks = 0;
     std::uint32_t tick = s.length();
     while (s.length() < frames) {
@@ -179,6 +188,15 @@ inline Stream driverStream(std::string name, std::uint32_t seed, std::uint32_t f
             writeLevels(speechChannel, speech, pick(0, 30));
         }
 
+        if (features.drums && !features.csm && chance(40)) {
+            // A drum: the noise's pitch, a level, and C2 of channel 7 keyed
+            // again (off and on in the same tick).
+            s.write(0x0F, 0x80 | pick(8, 31));
+            s.write(0x7F, pick(0, 30));
+            s.write(0x08, 7);
+            s.write(0x08, ((chance(70) ? 8 : 15) << 3) | 7);
+        }
+
         std::vector<unsigned> burst; // key-ons written together at the tick's end
         for (unsigned ch = 0; ch < usedTracks; ++ch) {
             // The driver's own work between tracks.
@@ -190,6 +208,8 @@ inline Stream driverStream(std::string name, std::uint32_t seed, std::uint32_t f
                 if (t.keyed) {
                     ++t.age;
                     if (t.volumeEnvelope) writeLevels(ch, v, std::min(127u, t.volume + t.age * 3));
+                    // Panning moved mid-note.
+                    if (chance(5)) s.write(0x20 + ch, (pick(1, 3) << 6) | (v.fb << 3) | v.con);
                     if (t.portamento != 0 || t.vibrato != 0) {
                         const int wobble =
                             t.vibrato == 0 ? 0

@@ -293,9 +293,11 @@ TEST(Ym2151Reference, LongRandomStreams) {
 
 // Streams written as game and computer music drivers write (see
 // Ym2151DriverStreams.h), 40 seconds each (ten under AddressSanitizer, as
-// above): with the LFO, without it, and with a speech-like voice keyed by CSM
-// with and without the LFO (two seeds, one switching to the noise wave under
-// PM). The model reproduces them exactly.
+// above): with the LFO, without it, with a speech-like voice keyed by CSM with
+// and without the LFO (two seeds, one switching to the noise wave under PM),
+// and with drums on the noise with and without the LFO. The model reproduces
+// them exactly but for the last, whose LFO runs the noise wave while the drums
+// change NFRQ (what still differs is listed in Ym2151.h).
 TEST(Ym2151Reference, DriverLikeStreams) {
 #ifndef TONRIG_HAVE_OPM_ORACLE
     GTEST_SKIP() << "needs ../shared/reference/nuked-opm (not present at configure time)";
@@ -306,20 +308,30 @@ TEST(Ym2151Reference, DriverLikeStreams) {
     constexpr bool shortStreams = false;
 #endif
     constexpr std::uint32_t streamFrames = (shortStreams ? 10 : 40) * 55930;
+    const auto floorFor = [](Floor forty, Floor ten) { return shortStreams ? ten : forty; };
+    constexpr Floor exact{1.0, INFINITY};
     ym2151test::DriverFeatures noLfo;
     noLfo.lfo = false;
     ym2151test::DriverFeatures csm;
     csm.csm = true;
     ym2151test::DriverFeatures csmNoLfo = csm;
     csmNoLfo.lfo = false;
-    const std::vector<Stream> streams{
-        ym2151test::driverStream("driver_song_1", 1, streamFrames),
-        ym2151test::driverStream("driver_song_no_lfo_2", 2, streamFrames, noLfo),
-        ym2151test::driverStream("driver_song_csm_no_lfo_13", 13, streamFrames, csmNoLfo),
-        ym2151test::driverStream("driver_song_csm_3", 3, streamFrames, csm),
-        ym2151test::driverStream("driver_song_csm_7", 7, streamFrames, csm),
+    ym2151test::DriverFeatures drums;
+    drums.drums = true;
+    ym2151test::DriverFeatures drumsNoLfo = drums;
+    drumsNoLfo.lfo = false;
+    const std::vector<std::pair<Stream, Floor>> streams{
+        {ym2151test::driverStream("driver_song_1", 1, streamFrames), exact},
+        {ym2151test::driverStream("driver_song_no_lfo_2", 2, streamFrames, noLfo), exact},
+        {ym2151test::driverStream("driver_song_csm_no_lfo_13", 13, streamFrames, csmNoLfo), exact},
+        {ym2151test::driverStream("driver_song_csm_3", 3, streamFrames, csm), exact},
+        {ym2151test::driverStream("driver_song_csm_7", 7, streamFrames, csm), exact},
+        {ym2151test::driverStream("driver_song_drums_no_lfo_1", 1, streamFrames, drumsNoLfo),
+         exact},
+        {ym2151test::driverStream("driver_song_drums_3", 3, streamFrames, drums),
+         floorFor({0.9992, 85.4}, {0.9995, 92.5})},
     };
-    for (const Stream& s : streams) {
+    for (const auto& [s, floor] : streams) {
         const std::uint32_t frames = s.length() + referenceDelay + 8;
         const Comparison c =
             compare(runModel(s, frames), ym2151test::runOracle(s, frames), referenceDelay);
@@ -328,7 +340,8 @@ TEST(Ym2151Reference, DriverLikeStreams) {
                     s.name().c_str(), 100.0 * c.equalShare, c.ser, c.firstDifference);
         RecordProperty(s.name() + "_equal_percent", std::to_string(100.0 * c.equalShare));
         RecordProperty(s.name() + "_ser_db", std::to_string(c.ser));
-        EXPECT_EQ(c.equalShare, 1.0) << s.name() << " differs from frame " << c.firstDifference;
+        EXPECT_GE(c.equalShare, floor.equalShare) << s.name();
+        EXPECT_GE(c.ser, floor.serDb) << s.name();
     }
 #endif
 }
