@@ -220,6 +220,10 @@ constexpr unsigned noiseTimerStart = 4;
 constexpr std::uint32_t noiseStepped(std::uint32_t shift) {
     return ((shift << 1) | (((shift >> 13) ^ (shift >> 16)) & 1)) & 0x1FFFF;
 }
+// The register one step before: the inverse of noiseStepped.
+constexpr std::uint32_t noiseSteppedBack(std::uint32_t shift) {
+    return (shift >> 1) | (((shift ^ (shift >> 14)) & 1) << 16);
+}
 constexpr unsigned fastestNoise = 31;
 
 // The parity masks over the noise register that give the noise bit d steps
@@ -500,13 +504,19 @@ void Ym2151::apply(std::uint8_t address, std::uint8_t data) {
     }
     // The noise register takes another form while its timer is about to fire
     // (always so at rate 31): a new NFRQ that ends that turns it as leaving rate
-    // 31 does, one that brings it turns it back.
+    // 31 does, one that brings it turns it back. The register before its latest
+    // step, which the LFO's noise wave reads, is then the new form's step back
+    // (found in random writes: NFRQ 30 to 16 two frames before a step of the
+    // noise wave at frame 337,371 of seed 1; measured with AM on the noise,
+    // whose level gives the wave, NFRQ 30 and 31 left and entered a few frames
+    // before steps at three LFRQs; stream lfo_noise_after_noise_rate_writes).
     if (address == Regs::noise) {
         const bool firing = noiseCounter_ == fastestNoise - registers_.noiseFrequency();
         const bool willFire = noiseCounter_ == fastestNoise - Regs::noiseFrequencyField::of(data);
         if (firing && !willFire)
             noiseShift_ = applyNoiseMap(ym2151::noiseLeavingRate31, noiseShift_);
         if (willFire && !firing) noiseShift_ = applyNoiseMap(noiseEnteringFire, noiseShift_);
+        if (firing != willFire) noiseBeforeStep_ = noiseSteppedBack(noiseShift_);
     }
     registers_.write(address, data);
     if (Regs::isChannelRegister(address, Regs::channelControlBase) ||

@@ -114,7 +114,8 @@
 // multiplier's extra count, and a waveform selected while the phase is held,
 // can differ for a few frames; PM around a switch to or from the noise wave
 // can differ; NFRQ changed while the LFO runs the noise wave at a fast LFRQ
-// can change the wave's value at a step after it.
+// can change the wave's value at a step after it; a KON key-on of a slot that
+// CSM keys every frame (timer A's period one frame) can differ from then on.
 #pragma once
 
 #include <array>

@@ -1099,6 +1099,31 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The LFO's noise wave after NFRQ writes that take the noise timer
+        // out of its firing state and back (30 and 31 to slower rates), a few
+        // frames before the wave's steps, AM on the noise: the wave reads the
+        // register's new form.
+        Stream s("lfo_noise_after_noise_rate_writes");
+        s.write(0x19, 127);
+        s.write(0x1B, 3);
+        s.channel(7, 7, 0, 3, 0, 3);
+        Operator noise;
+        noise.ame = 1;
+        s.op(7, 3, noise);
+        s.key(7, 8);
+        for (const unsigned rate : {0xCC, 0xC0, 0xE5}) {
+            s.write(0x18, rate);
+            for (unsigned i = 0; i < 24; ++i) {
+                s.write(0x0F, 0x80 | (i % 2 == 0 ? 30 : 31));
+                s.wait(20 + i % 7);
+                s.write(0x0F, 0x80 | (16 + i % 13));
+                s.wait(30 + (i * 5) % 17);
+            }
+        }
+        s.wait(100);
+        all.push_back(s);
+    }
+    {
         Stream s("noise");
         s.channel(7, 7, 0);
         Operator o;
