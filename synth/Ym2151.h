@@ -105,17 +105,15 @@
 // level), the value being the DAC's code; the write-busy time (writes are
 // taken between frames, whatever their spacing).
 // Known differences from the chip (measured against the die-shot-derived
-// emulator): the triangle wave
-// at the fastest rates (its values can trail by half a step); the noise wave
-// selected while the LFO runs can differ for a turn of the PM multiplier; a
-// note on an unused note code (3, 7, 11, 15)
-// moved by DT2 past octave 7, and key code
-// 0x7F (note 15 of octave 7) under a positive PM; a change of AMS while the
-// triangle wave's AM is
-// deep can come a frame early; the LFO reset
-// taking hold under the noise wave's PM at LFRQs with the rate multiplier's extra count, and a
-// waveform selected while the phase is held, can differ for a few frames; PM around a switch to or
-// from the noise wave can differ; a KON key-on of a slot that CSM keys every frame (timer A's
+// emulator): the triangle wave switched a few times with the saw or the
+// square at some of the fastest rates (LFRQ 0xF3, 0xF8) can differ in PM; the
+// noise wave selected while the LFO runs can differ for a turn of the PM
+// multiplier; a note on an unused note code (3, 7, 11, 15) moved by DT2 past
+// octave 7, and key code 0x7F (note 15 of octave 7) under a positive PM; the
+// LFO reset taking hold under the noise wave's PM at LFRQs with the rate
+// multiplier's extra count, and a waveform selected while the phase is held,
+// can differ for a few frames; PM around a switch to or from the noise wave
+// can differ; a KON key-on of a slot that CSM keys every frame (timer A's
 // period one frame) can differ from then on.
 #pragma once
 

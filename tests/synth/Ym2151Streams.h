@@ -1158,6 +1158,41 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // AMS changed while each LFO wave's AM is deep (AMD 127), at a rate
+        // stepping every few turns of the multiplier and at one with the rate
+        // multiplier's extra count, each change at another frame of the
+        // multiplier's cycle: on the noise (whose level shows the AM exactly)
+        // and on sines of a carrier and a modulator.
+        Stream s("lfo_ams_changes");
+        s.write(0x19, 0x7F);
+        noiseShowingAm(s, 16, std::nullopt);
+        s.key(7, 8);
+        Operator sine;
+        sine.mul = 3;
+        sine.ame = 1;
+        s.channel(0, 7, 0, 2, 0, 3);
+        s.op(0, 3, sine);
+        s.note(0, 0x4A);
+        s.key(0, 8);
+        s.channel(1, 7, 0, 1, 0, 3);
+        s.op(1, 0, sine);
+        s.note(1, 0x4A);
+        s.key(1, 1);
+        for (unsigned wave = 0; wave < 4; ++wave) {
+            s.write(0x1B, wave);
+            for (unsigned lfrq : {0xC0u, 0xF8u}) {
+                s.write(0x18, lfrq);
+                for (unsigned change = 0; change < 16; ++change) {
+                    const unsigned ams = std::array<unsigned, 4>{1, 3, 0, 2}[change % 4];
+                    for (unsigned ch : {7u, 0u, 1u})
+                        s.write(0x38 + ch, ams);
+                    s.wait(13 + change % 8);
+                }
+            }
+        }
+        all.push_back(s);
+    }
+    {
         // The LFO's noise wave as AM on the noise (whose level shows the AM
         // exactly), single and double steps of the rate multiplier.
         Stream s("lfo_noise_am");
