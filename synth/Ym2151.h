@@ -105,7 +105,7 @@
 // level), the value being the DAC's code; the write-busy time (writes are
 // taken between frames, whatever their spacing).
 // Known differences from the chip (measured against the die-shot-derived
-// emulator): the triangle wave switched a few times with the saw or the
+// emulator): the triangle wave switched back and forth with the saw or the
 // square at some of the fastest rates (LFRQ 0xF3, 0xF8) can differ in PM; the
 // noise wave selected while the LFO runs can differ for a turn of the PM
 // multiplier; a note on an unused note code (3, 7, 11, 15) moved by DT2 past
