@@ -124,6 +124,17 @@ Comparison compare(const std::vector<std::int16_t>& ours, const std::vector<std:
     return c;
 }
 
+// Prints a stream's figures (its first differing frame when it has one) and
+// records them in the test's report.
+void report(const std::string& name, const Comparison& c) {
+    std::printf("%-26s equal frames %7.2f%%  signal-to-error %6.1f dB", name.c_str(),
+                100.0 * c.equalShare, c.ser);
+    if (c.equalShare < 1.0) std::printf("  first difference at frame %u", c.firstDifference);
+    std::printf("\n");
+    ::testing::Test::RecordProperty(name + "_equal_percent", std::to_string(100.0 * c.equalShare));
+    ::testing::Test::RecordProperty(name + "_ser_db", std::to_string(c.ser));
+}
+
 #endif
 
 // Streams the model reproduces exactly, and for the others the share of equal
@@ -223,12 +234,7 @@ TEST(Ym2151Reference, StreamsFrameByFrame) {
         const std::uint32_t frames = s.length() + referenceDelay + 8;
         const Comparison c =
             compare(runModel(s, frames), ym2151test::runOracle(s, frames), referenceDelay);
-        std::printf("%-18s equal frames %7.2f%%  signal-to-error %6.1f dB", s.name().c_str(),
-                    100.0 * c.equalShare, c.ser);
-        if (c.equalShare < 1.0) std::printf("  first difference at frame %u", c.firstDifference);
-        std::printf("\n");
-        RecordProperty(s.name() + "_equal_percent", std::to_string(100.0 * c.equalShare));
-        RecordProperty(s.name() + "_ser_db", std::to_string(c.ser));
+        report(s.name(), c);
         if (exactStreams.count(s.name()) != 0) {
             EXPECT_EQ(c.equalShare, 1.0) << s.name() << " differs from frame " << c.firstDifference;
         } else {
@@ -281,11 +287,7 @@ TEST(Ym2151Reference, LongRandomStreams) {
         const std::uint32_t frames = s.length() + referenceDelay + 8;
         const Comparison c =
             compare(runModel(s, frames), ym2151test::runOracle(s, frames), referenceDelay);
-        std::printf("%-22s equal frames %7.2f%%  signal-to-error %6.1f dB  first difference at "
-                    "frame %u\n",
-                    s.name().c_str(), 100.0 * c.equalShare, c.ser, c.firstDifference);
-        RecordProperty(s.name() + "_equal_percent", std::to_string(100.0 * c.equalShare));
-        RecordProperty(s.name() + "_ser_db", std::to_string(c.ser));
+        report(s.name(), c);
         EXPECT_GE(c.equalShare, floor.equalShare) << s.name();
         EXPECT_GE(c.ser, floor.serDb) << s.name();
     }
@@ -331,11 +333,7 @@ TEST(Ym2151Reference, DriverLikeStreams) {
         const std::uint32_t frames = s.length() + referenceDelay + 8;
         const Comparison c =
             compare(runModel(s, frames), ym2151test::runOracle(s, frames), referenceDelay);
-        std::printf("%-26s equal frames %7.2f%%  signal-to-error %6.1f dB  first difference at "
-                    "frame %u\n",
-                    s.name().c_str(), 100.0 * c.equalShare, c.ser, c.firstDifference);
-        RecordProperty(s.name() + "_equal_percent", std::to_string(100.0 * c.equalShare));
-        RecordProperty(s.name() + "_ser_db", std::to_string(c.ser));
+        report(s.name(), c);
         EXPECT_EQ(c.equalShare, 1.0) << s.name() << " differs from frame " << c.firstDifference;
     }
 #endif
