@@ -372,6 +372,11 @@ Agreement compare(const char* name, const Stream& stream) {
 #endif
 }
 
+// Compares a stream that the model reproduces exactly.
+void expectExact(const std::string& name, const Stream& stream) {
+    EXPECT_EQ(compare(name.c_str(), stream).equalShare, 100.0) << name;
+}
+
 class Ym2413Oracle : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -424,8 +429,7 @@ TEST_F(Ym2413Oracle, BuiltInInstruments) {
         s.wait(6000);
         s.keyOff(inst % 9, 0x100 + inst * 9, 4);
         s.wait(4000);
-        const std::string name = std::to_string(inst) + " " + names[inst - 1];
-        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        expectExact(std::to_string(inst) + " " + names[inst - 1], s);
     }
 }
 
@@ -448,9 +452,7 @@ TEST_F(Ym2413Oracle, EveryInstrumentOnEveryChannel) {
                 s.keyOff(ch, fNumber + 5, block, sustain);
                 s.wait(300);
             }
-            const std::string name =
-                "all instruments, ch " + std::to_string(ch) + (sustain ? ", SUS" : "");
-            EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+            expectExact("all instruments, ch " + std::to_string(ch) + (sustain ? ", SUS" : ""), s);
         }
     }
 }
@@ -516,8 +518,7 @@ TEST_F(Ym2413Oracle, DrumsReKeyed) {
             s.wait(gap / 3);
         }
         s.wait(1000);
-        const std::string name = std::string(names[drum]) + ", re-keyed";
-        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        expectExact(std::string(names[drum]) + ", re-keyed", s);
     }
 }
 
@@ -548,8 +549,7 @@ TEST_F(Ym2413Oracle, DrumsReKeyedAtEveryMomentOfTheirEnvelopes) {
             }
         }
         s.wait(1000);
-        const std::string name = std::string(names[drum]) + ", re-keyed at every moment";
-        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        expectExact(std::string(names[drum]) + ", re-keyed at every moment", s);
     }
 }
 
@@ -568,8 +568,7 @@ TEST_F(Ym2413Oracle, RhythmSwitchedOnUnderMelodyNotes) {
         s.wait(gap);
         s.put(0x0e, 0x20);
         s.wait(400);
-        const std::string name = "rhythm on under notes, " + std::to_string(gap);
-        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        expectExact("rhythm on under notes, " + std::to_string(gap), s);
     }
 }
 
@@ -587,8 +586,7 @@ TEST_F(Ym2413Oracle, RhythmSwitchedOnAgainUnderAFadingHiHat) {
         s.wait(gap);
         s.put(0x0e, 0x20);
         s.wait(100);
-        const std::string name = "rhythm on again over the hi-hat, " + std::to_string(gap);
-        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        expectExact("rhythm on again over the hi-hat, " + std::to_string(gap), s);
     }
 }
 
@@ -613,8 +611,7 @@ TEST_F(Ym2413Oracle, RhythmSwitchedOffUnderDrums) {
         }
         s.put(0x0e, 0x20);
         s.wait(3000);
-        const std::string name = "rhythm off in attack, " + std::to_string(attack);
-        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        expectExact("rhythm off in attack, " + std::to_string(attack), s);
     }
 }
 
@@ -868,10 +865,9 @@ TEST_F(Ym2413Oracle, EarlyKeyOff) {
                 s.keyOff(ch, 0x120, 4);
             }
             s.wait(300);
-            const std::string name =
-                (ch < 0 ? std::string("bass drum") : "ch " + std::to_string(ch)) + ", off after " +
-                std::to_string(held);
-            EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+            expectExact((ch < 0 ? std::string("bass drum") : "ch " + std::to_string(ch)) +
+                            ", off after " + std::to_string(held),
+                        s);
         }
     }
 }
@@ -897,11 +893,11 @@ TEST_F(Ym2413Oracle, KeyOffRateChange) {
             s.keyOff(5, 0x120, 4, v.sustainBit);
             s.wait(400);
         }
-        const std::string name =
-            std::string(v.sustained ? "sustained" : "percussive") +
-            (v.sustainBit ? " with SUS" : "") + ", DR " + std::to_string(v.decay) + ", SL " +
-            std::to_string(v.sustainRelease >> 4) + ", RR " + std::to_string(v.sustainRelease & 15);
-        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        expectExact(std::string(v.sustained ? "sustained" : "percussive") +
+                        (v.sustainBit ? " with SUS" : "") + ", DR " + std::to_string(v.decay) +
+                        ", SL " + std::to_string(v.sustainRelease >> 4) + ", RR " +
+                        std::to_string(v.sustainRelease & 15),
+                    s);
     }
 }
 
@@ -928,10 +924,10 @@ TEST_F(Ym2413Oracle, KeyOffDuringAttack) {
             s.keyOff(v.channel, 0x120, 4, v.sustainBit);
             s.wait(300);
         }
-        const std::string name = "key-off in attack, AR " + std::to_string(v.attack) + ", RR " +
-                                 std::to_string(v.release) + (v.sustained ? ", sustained" : "") +
-                                 (v.sustainBit ? ", SUS" : "");
-        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        expectExact("key-off in attack, AR " + std::to_string(v.attack) + ", RR " +
+                        std::to_string(v.release) + (v.sustained ? ", sustained" : "") +
+                        (v.sustainBit ? ", SUS" : ""),
+                    s);
     }
 }
 
@@ -951,8 +947,7 @@ TEST_F(Ym2413Oracle, ReKeyAfterRelease) {
             s.wait(gap);
         }
         s.wait(200);
-        const std::string name = "re-key after release " + std::to_string(release);
-        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        expectExact("re-key after release " + std::to_string(release), s);
     }
 }
 
@@ -974,9 +969,8 @@ TEST_F(Ym2413Oracle, KeyOffWhileDampingAtEveryCounterPhase) {
                 s.keyOff(ch, 0x120, 4);
                 s.wait(250);
             }
-            const std::string name =
-                "ch " + std::to_string(ch) + ", damping cut, RR " + std::to_string(release);
-            EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+            expectExact("ch " + std::to_string(ch) + ", damping cut, RR " + std::to_string(release),
+                        s);
         }
     }
 }
@@ -992,10 +986,9 @@ TEST_F(Ym2413Oracle, InstrumentChangeWhileSounding) {
             s.wait(1500);
             s.put(0x30 + ch, change.second << 4 | 7);
             s.wait(300);
-            const std::string name = "ch " + std::to_string(ch) + ", instrument " +
-                                     std::to_string(change.first) + " to " +
-                                     std::to_string(change.second);
-            EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+            expectExact("ch " + std::to_string(ch) + ", instrument " +
+                            std::to_string(change.first) + " to " + std::to_string(change.second),
+                        s);
         }
     }
 }
@@ -1017,9 +1010,7 @@ TEST_F(Ym2413Oracle, ReKeyWhileSounding) {
             s.keyOff(ch, 0x1ae, 5);
             s.note(ch, 0x1ae, 5, 0, 0);
             s.wait(400);
-            const std::string name =
-                "ch " + std::to_string(ch) + ", re-keyed, AR " + std::to_string(attack);
-            EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+            expectExact("ch " + std::to_string(ch) + ", re-keyed, AR " + std::to_string(attack), s);
         }
     }
 }
@@ -1042,8 +1033,7 @@ TEST_F(Ym2413Oracle, ReKeyInstantAttackCarrier) {
         }
         s.note(ch, 0x184, 7, 0, 0);
         s.wait(300);
-        const std::string name = "ch " + std::to_string(ch) + ", instant attack re-keyed";
-        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        expectExact("ch " + std::to_string(ch) + ", instant attack re-keyed", s);
     }
 }
 
@@ -1061,9 +1051,8 @@ TEST_F(Ym2413Oracle, ReKeyWithNewPitch) {
             s.wait(1061);
             s.put(0x20 + ch, 0x11 | block << 1);
             s.wait(300);
-            const std::string name =
-                "ch " + std::to_string(ch) + ", re-keyed to block " + std::to_string(block);
-            EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+            expectExact("ch " + std::to_string(ch) + ", re-keyed to block " + std::to_string(block),
+                        s);
         }
     }
 }
@@ -1082,8 +1071,7 @@ TEST_F(Ym2413Oracle, KeyOffWhileDamping) {
         s.wait(11);
         s.keyOff(ch, 0x1dd, 2);
         s.wait(300);
-        const std::string name = "ch " + std::to_string(ch) + ", key-off while damping";
-        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        expectExact("ch " + std::to_string(ch) + ", key-off while damping", s);
     }
 }
 
@@ -1102,9 +1090,9 @@ TEST_F(Ym2413Oracle, InstantModulatorFromSilence) {
             s.wait(600);
             s.note(ch, 0x172, 1, 0, 0);
             s.wait(300);
-            const std::string name =
-                "ch " + std::to_string(ch) + ", AR 15 modulator, FB " + std::to_string(feedback);
-            EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+            expectExact("ch " + std::to_string(ch) + ", AR 15 modulator, FB " +
+                            std::to_string(feedback),
+                        s);
         }
     }
 }
@@ -1119,10 +1107,9 @@ TEST_F(Ym2413Oracle, InstrumentChangeDuringAttack) {
             s.wait(6);
             s.put(0x30 + ch, change.second << 4 | 2);
             s.wait(200);
-            const std::string name = "ch " + std::to_string(ch) + ", attack, instrument " +
-                                     std::to_string(change.first) + " to " +
-                                     std::to_string(change.second);
-            EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+            expectExact("ch " + std::to_string(ch) + ", attack, instrument " +
+                            std::to_string(change.first) + " to " + std::to_string(change.second),
+                        s);
         }
     }
 }
@@ -1146,8 +1133,7 @@ TEST_F(Ym2413Oracle, UserInstrumentRewrittenWhileSounding) {
             s.wait(300);
             static const char* const fields[] = {"modulator MULT", "carrier MULT", "modulator TL",
                                                  "FB and waves"};
-            const std::string name = "ch " + std::to_string(ch) + ", user " + fields[reg];
-            EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+            expectExact("ch " + std::to_string(ch) + ", user " + fields[reg], s);
         }
     }
 }
@@ -1221,8 +1207,7 @@ TEST_F(Ym2413Oracle, UserInstrumentRewrittenAsANoteDamps) {
             s.put(0x03, wait % 3 == 0 ? 0x10 : wait % 3 == 1 ? 0x08 : 0x07);
             s.wait(100);
         }
-        const std::string name = "ch " + std::to_string(ch) + ", user waves as it damps";
-        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        expectExact("ch " + std::to_string(ch) + ", user waves as it damps", s);
     }
 }
 
@@ -1245,8 +1230,7 @@ TEST_F(Ym2413Oracle, UserKeyScaleSwitchedAsAModulatorDamps) {
             s.put(0x00, wait % 2 ? 0x03 : 0x13);
             s.wait(100);
         }
-        const std::string name = "ch " + std::to_string(ch) + ", key scale as it damps";
-        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        expectExact("ch " + std::to_string(ch) + ", key scale as it damps", s);
     }
 }
 
@@ -1268,8 +1252,7 @@ TEST_F(Ym2413Oracle, UserInstrumentRewrittenAcrossVibratoSteps) {
             s.put(registers[i % 4], values[i % 4] + (i / 4 % 2));
             s.wait(i % 3);
         }
-        const std::string name = "ch " + std::to_string(ch) + ", user across vibrato steps";
-        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        expectExact("ch " + std::to_string(ch) + ", user across vibrato steps", s);
     }
 }
 
@@ -1293,8 +1276,7 @@ TEST_F(Ym2413Oracle, InstantAttackSlowedAsTheDampingEnds) {
             s.put(0x01, 0x01);
             s.wait(100);
         }
-        const std::string name = "ch " + std::to_string(ch) + ", instant attack slowed";
-        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        expectExact("ch " + std::to_string(ch) + ", instant attack slowed", s);
     }
 }
 
@@ -1314,8 +1296,7 @@ TEST_F(Ym2413Oracle, UserTremoloSwitchedAcrossItsSteps) {
             s.put(i / 2 % 2, (i & 1 ? 0x00 : 0x80) | i / 2 % 2);
             s.wait(i % 3);
         }
-        const std::string name = "ch " + std::to_string(ch) + ", user tremolo across its steps";
-        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        expectExact("ch " + std::to_string(ch) + ", user tremolo across its steps", s);
     }
 }
 
@@ -1330,9 +1311,8 @@ TEST_F(Ym2413Oracle, UserReleaseRateRewrittenWhileReleasing) {
             s.wait(wait);
             s.put(7, 0x3e);
             s.wait(300);
-            const std::string name =
-                "ch " + std::to_string(ch) + ", user carrier RR, " + std::to_string(wait);
-            EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+            expectExact("ch " + std::to_string(ch) + ", user carrier RR, " + std::to_string(wait),
+                        s);
         }
     }
 }
@@ -1388,10 +1368,9 @@ TEST_F(Ym2413Oracle, UserModulatorAttackRewrittenWhileAttacking) {
                 s.put(4, rates.first << 4 | 2);
                 s.wait(300);
             }
-            const std::string name = "ch " + std::to_string(ch) + ", user modulator AR " +
-                                     std::to_string(rates.first) + " to " +
-                                     std::to_string(rates.second);
-            EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+            expectExact("ch " + std::to_string(ch) + ", user modulator AR " +
+                            std::to_string(rates.first) + " to " + std::to_string(rates.second),
+                        s);
         }
     }
 }
@@ -1408,8 +1387,7 @@ TEST_F(Ym2413Oracle, VibratoAtLowBlocks) {
         s.note(4, 0x1c7, 1, 0, 0);
         s.note(7, 0x0e5, 0, 0, 0);
         s.wait(9000);
-        const std::string name = "vibrato at blocks 0-1, MULT " + std::to_string(mult);
-        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        expectExact("vibrato at blocks 0-1, MULT " + std::to_string(mult), s);
     }
 }
 
@@ -1432,8 +1410,7 @@ TEST_F(Ym2413Oracle, ModulatorKeyedOffAsItsInstantAttackStarts) {
             s.keyOff(ch, 0x120, 6);
             s.wait(300);
         }
-        const std::string name = "ch " + std::to_string(ch) + ", keyed off as the attack starts";
-        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        expectExact("ch " + std::to_string(ch) + ", keyed off as the attack starts", s);
     }
 }
 
@@ -1454,8 +1431,7 @@ TEST_F(Ym2413Oracle, SustainLevelChangesWithTheRates) {
             s.keyOff(ch, 0x0ab, 7);
             s.wait(400);
         }
-        const std::string name = "ch " + std::to_string(ch) + ", sustain level changed";
-        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        expectExact("ch " + std::to_string(ch) + ", sustain level changed", s);
     }
 }
 
@@ -1476,8 +1452,7 @@ TEST_F(Ym2413Oracle, SustainLevelLoweredAsTheDecayArrives) {
             s.keyOff(ch, 0x0c0, 4);
             s.wait(60);
         }
-        const std::string name = "ch " + std::to_string(ch) + ", sustain level lowered";
-        EXPECT_EQ(compare(name.c_str(), s).equalShare, 100.0) << name;
+        expectExact("ch " + std::to_string(ch) + ", sustain level lowered", s);
     }
 }
 
