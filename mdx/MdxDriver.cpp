@@ -361,9 +361,10 @@ bool MdxDriver::runCommands(Track& t) {
             // the repeat end (test "Repeats").
             if (!need(t, 3)) return false;
             std::size_t after = t.pc + 3;
-            std::size_t endWord = after + static_cast<std::size_t>(wordAt(t.pc + 1));
+            const std::ptrdiff_t endAt = static_cast<std::ptrdiff_t>(after) + wordAt(t.pc + 1);
             t.pc = after;
-            if (endWord + 2 > body_.size()) break;
+            if (endAt < 0 || static_cast<std::size_t>(endAt) + 2 > body_.size()) break;
+            const auto endWord = static_cast<std::size_t>(endAt);
             std::ptrdiff_t target = static_cast<std::ptrdiff_t>(endWord + 2) + wordAt(endWord);
             if (target >= 1 && static_cast<std::size_t>(target) <= body_.size() &&
                 body_[static_cast<std::size_t>(target) - 1] == 1) {

@@ -97,6 +97,30 @@ TEST(MdxFile, JumpsOutsideTheProgramEndTheTrack) {
     EXPECT_TRUE(driver.ended());
 }
 
+TEST(MdxFile, RepeatEscapesLeadingOutsideTheBodyArePassedOver) {
+    // Escapes whose repeat end would lie one and two bytes before the body,
+    // then one far past its end: the track plays on to its second note.
+    Song s;
+    const int firstTrack = static_cast<int>(2 + 2 * s.tracks.size());
+    const int firstEscapeEnd = firstTrack + 2 + 3;
+    s.tracks[0].note(30, 2).word(0xF4, -firstEscapeEnd - 2).word(0xF4, -firstEscapeEnd - 4);
+    s.tracks[0].word(0xF4, 0x7000).note(31, 2).end();
+    auto file = parse(s.build());
+    ASSERT_TRUE(file);
+    mdx::MdxDriver driver(*file);
+    std::vector<mdx::Ym2151Write> writes;
+    driver.start(writes);
+    driver.tick(writes);
+    ASSERT_TRUE(driver.keyOn(0));
+    bool secondNote = false;
+    for (int t = 0; t < 10 && !driver.ended(); ++t) {
+        driver.tick(writes);
+        secondNote = secondNote || driver.keyOn(0);
+    }
+    EXPECT_TRUE(secondNote);
+    EXPECT_TRUE(driver.ended());
+}
+
 TEST(MdxDriver, TicksLastTimerBPeriodsAndLoopsAreCounted) {
     Song s;
     s.voices.push_back(mdxtest::testVoice(1));
