@@ -352,6 +352,16 @@ TEST(SsgReference, ShapeRewriteRestartsTheEnvelopeCountAsAyumiDoes) {
     }
 }
 
+// A channel in envelope mode before R13 is ever written: ayumi and we hold the
+// envelope at step 0, ymfm runs shape 0 (31 down to 0, one step a frame).
+TEST(SsgReference, EnvelopeBeforeTheFirstShapeWriteHoldsAsAyumiHas) {
+    const SsgStream stream{"envelope from power-on", {{0, 7, 0x3f}, {0, 8, 0x10}}, 40};
+    const auto result = compare(stream);
+    EXPECT_EQ(result.ayumi.share, 1.0);
+    EXPECT_EQ(result.ymfm.firstDifference, 0u);
+    EXPECT_EQ(result.ymfm.share, 10.0 / 40.0); // equal once its shape 0 has ended
+}
+
 // The noise generator's output bit, one per shift (noise period 1: a shift
 // every second frame), read from a channel that has noise alone. emu2149
 // seeds its register differently, so its bits are looked up in our sequence
@@ -387,6 +397,14 @@ TEST(SsgReference, NoiseSequenceIsTheOraclesSequence) {
                 100.0 * static_cast<double>(equal) / static_cast<double>(fromEmu.size()),
                 fromEmu.size(), start - mine.begin());
     EXPECT_EQ(equal, fromEmu.size());
+}
+
+// ymfm: 91.73 %, the envelope restarts as above (R13 is written at frame 0, so no
+// difference from power-on).
+TEST(SsgReference, WideRandomStreamAgreesWithAyumi) {
+    const auto result = compare(synth::test::wideStream(300000));
+    EXPECT_EQ(result.ayumi.share, 1.0);
+    EXPECT_GT(result.ymfm.share, 0.917); // 91.73 %
 }
 
 // ymfm: 77.44 %, from frame 0 (channel B is in envelope mode before R13 is

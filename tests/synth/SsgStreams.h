@@ -100,6 +100,18 @@ inline SsgStream busyStream(std::size_t frames, std::uint32_t seed = 2149) {
     return s;
 }
 
+// Random writes to all sixteen registers with any data: the bits a register
+// lacks, periods up to their largest, the I/O ports among them.
+inline SsgStream wideStream(std::size_t frames, std::uint32_t seed = 294) {
+    SsgStream s{"wide", {{0, 13, 0}}, frames};
+    std::mt19937 random(seed);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    for (std::size_t frame = 0; frame < frames; frame += static_cast<std::size_t>(pick(0, 300)))
+        s.writes.push_back({frame, static_cast<std::uint8_t>(pick(0, 15)),
+                            static_cast<std::uint8_t>(pick(0, 255))});
+    return s;
+}
+
 // Hand-made feature streams: each drives one part of the chip through all of
 // its values and through writes that land at every point of a count.
 
