@@ -321,6 +321,7 @@ TEST(SsgReference, FeatureStreamsAgreeWithTheAccurateOracles) {
         {synth::test::mixerToggleStream(), 1.0},
         {synth::test::everyEnvelopeStream(), 0.784},     // 78.42 %
         {synth::test::envelopeRetriggerStream(), 0.794}, // 79.45 %
+        {synth::test::envelopePeriodRewriteStream(), 1.0},
         {synth::test::levelModeStream(), 1.0},
         {synth::test::ioPortStream(), 1.0}};
     for (const auto& [stream, ymfmFloor] : streams) {

@@ -259,6 +259,44 @@ inline SsgStream envelopeRetriggerStream() {
     return s;
 }
 
+// The envelope period rewritten at every frame of a running step, raised and
+// lowered across the count: both registers at once, fine then coarse a frame
+// later, and the reverse. One repeating shape written once at frame 0, so
+// the envelope's count is never restarted after power-on.
+inline SsgStream envelopePeriodRewriteStream() {
+    SsgStream s{"envelope period rewrites",
+                {{0, 7, 0x3f}, {0, 8, 0x10}, {0, 9, 0x10}, {0, 10, 0x10}, {0, 13, 0x0a}},
+                0};
+    std::size_t frame = 0;
+    const std::pair<int, int> changes[] = {{40, 12},       {12, 40},       {0x105, 0x0f3},
+                                           {0x0f3, 0x105}, {0x200, 0x010}, {0x010, 0x200},
+                                           {3, 1},         {1, 0},         {2, 0x300}};
+    for (const auto& [from, to] : changes) {
+        const int span = std::min(std::max(from, to), 48);
+        for (int at = 0; at <= span; ++at) {
+            s.writes.push_back({frame, 11, static_cast<std::uint8_t>(from)});
+            s.writes.push_back({frame, 12, static_cast<std::uint8_t>(from >> 8)});
+            const std::size_t when = frame + 5 * static_cast<std::size_t>(std::max(from, 1)) +
+                                     static_cast<std::size_t>(at);
+            const std::uint8_t fine = static_cast<std::uint8_t>(to);
+            const std::uint8_t coarse = static_cast<std::uint8_t>(to >> 8);
+            if (at % 3 == 0) {
+                s.writes.push_back({when, 11, fine});
+                s.writes.push_back({when, 12, coarse});
+            } else if (at % 3 == 1) {
+                s.writes.push_back({when, 11, fine});
+                s.writes.push_back({when + 1, 12, coarse});
+            } else {
+                s.writes.push_back({when, 12, coarse});
+                s.writes.push_back({when + 1, 11, fine});
+            }
+            frame = when + 4 * static_cast<std::size_t>(std::max({from, to, 1})) + 9;
+        }
+    }
+    s.frames = frame;
+    return s;
+}
+
 // A channel's level switched between fixed and envelope at points within the
 // envelope's cycle, with the envelope's period rewritten mid-step too.
 inline SsgStream levelModeStream() {
@@ -299,13 +337,6 @@ inline SsgStream ioPortStream() {
     }
     s.frames = frame;
     return s;
-}
-
-inline std::vector<SsgStream> featureStreams() {
-    return {everyTonePeriodStream(),  tonePeriodRewriteStream(),
-            everyNoisePeriodStream(), mixerToggleStream(),
-            everyEnvelopeStream(),    envelopeRetriggerStream(),
-            levelModeStream(),        ioPortStream()};
 }
 
 } // namespace synth::test
