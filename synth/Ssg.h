@@ -58,8 +58,9 @@
 // one rule only: writing R13 leaves its envelope period count running where
 // we restart it (as ayumi does), so a shape written within an envelope step
 // steps at another phase there; and from power-on it runs shape 0 where we
-// hold step 0 until R13 is first written. Nothing we have states which of
-// the two the chip does.
+// hold step 0 until R13 is first written. Nothing in ../shared/formats
+// states which of the two the chip does; we follow ayumi, which
+// ../shared/reference/README.md names the accurate one.
 #pragma once
 
 #include <array>

@@ -261,7 +261,9 @@ Agreements compare(const SsgStream& stream) {
 // another phase within the period; and from power-on ymfm runs shape 0
 // where the others hold the envelope at step 0 until R13 is written. Which
 // of the two the chip does is not stated in ../shared/formats (its SSG is
-// "as an AY-3-8910" and no more), so we keep ayumi's restart, and on the
+// "as an AY-3-8910" and no more); ../shared/reference/README.md names ayumi
+// the accurate PSG and ymfm close to the chips but not exact, so we keep
+// ayumi's restart (as SsgTest's restart test has it), and on the
 // streams that restart envelopes mid-step only a floor under ymfm's measured
 // share is asserted; the test after the feature streams pins the
 // difference down to the frame. With R13 leaving the count running and
