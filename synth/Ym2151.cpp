@@ -814,11 +814,11 @@ void Ym2151::stepTimers() {
     // The period reaches the timer a frame after a write.
     const unsigned period = timerAPeriod_;
     timerAPeriod_ = registers_.timerAPeriod();
-    // CSM cleared reaches the timer a frame after the write, LDA cleared two:
-    // an overflow in those frames still happens and still keys (stream
-    // csm_stopped).
+    // CSM reaches the timer a frame after the write, set (stream
+    // csm_set_while_running) or cleared, LDA cleared two: an overflow in
+    // those frames still happens and still keys (stream csm_stopped).
     const bool load = registers_.timerALoad() || timerALoadBefore_ || timerALoadBefore2_;
-    const bool csm = registers_.csm() || csmBefore_;
+    const bool csm = csmBefore_;
     timerALoadBefore2_ = timerALoadBefore_;
     timerALoadBefore_ = registers_.timerALoad();
     csmBefore_ = registers_.csm();

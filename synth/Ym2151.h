@@ -21,9 +21,9 @@
 // the model reproduces where):
 //   - 0x01-0x1F (test, noise, timers, LFO): from frame 0 (NE chooses
 //     between the noise and C2 of channel 7 as their value reaches the DAC,
-//     so for the value computed in the frame before); CLKA and CSM cleared
-//     reach timer A a frame later, LDA cleared two frames later; a load of timer A overflows it two
-//     frames on;
+//     so for the value computed in the frame before); CLKA and CSM (set or
+//     cleared) reach timer A a frame later, LDA cleared two frames later; a
+//     load of timer A overflows it two frames on;
 //   - 0x20-0x3F (channel registers): from frame 0 for the slots from M2 of
 //     channel 4 on, frame 1 for the slots before it; RL and which roles the
 //     connection sends out reach the sums at once: every slot's value from

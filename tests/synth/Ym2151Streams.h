@@ -1709,6 +1709,34 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // CSM set while timer A already runs (LDA set alone before), at every
+        // frame of periods of one, two, three and five frames, keying a
+        // released carrier of channel 2 and the noise: the first key comes a
+        // frame after the same set with the timer's load.
+        Stream s("csm_set_while_running");
+        s.write(0x0F, 0x80 | 31);
+        for (unsigned ch : {2u, 7u}) {
+            s.channel(ch, 7, 0);
+            s.note(ch, 0x42);
+            Operator o;
+            o.ar = 22, o.d1r = 9, o.d1l = 4, o.rr = 12;
+            s.op(ch, 3, o);
+        }
+        for (unsigned period : {1u, 2u, 3u, 5u}) {
+            s.write(0x10, (1024 - period) >> 2);
+            s.write(0x11, (1024 - period) & 3);
+            for (unsigned offset = 0; offset < period + 2; ++offset) {
+                s.write(0x14, 0x01);
+                s.wait(20 + offset);
+                s.write(0x14, 0x81);
+                s.wait(30);
+                s.write(0x14, 0x00);
+                s.wait(100);
+            }
+        }
+        all.push_back(s);
+    }
+    {
         // KON key-offs of decaying voices while CSM keys every other frame (CLKA
         // 1022), at six timings against the overflows and the envelope's clock:
         // M1 and C2 of channel 2 (slots CSM keys a frame late) and of channel 7
