@@ -73,7 +73,11 @@
 // taken (see LfoMultiplier::takeReset), and PM's sign at the start of the
 // eight-frame cycle (the noise wave's sign too, over its first count's after a
 // step; a step while the reset holds still gives the noise wave's sign its first
-// count's for eight frames). The phase has a ninth bit, the
+// count's for eight frames). The noise wave's sign reads the phase at the
+// cycle's start alone, so a reset released in mid-cycle keeps the sign from
+// before it until then. A step with the rate multiplier's extra count under
+// the noise wave in the last frame the reset holds leaves bits 5-7 of the
+// noise it loads (in the phase the multipliers read of that frame). The phase has a ninth bit, the
 // triangle's direction; under the triangle it counts two a step, under the
 // other waves one (the rate multiplier's extra count by the LFRQ and waveform
 // written up to the step's frame), and each wave carries on from the phase the
@@ -109,10 +113,9 @@
 // square at some of the fastest rates (LFRQ 0xF3, 0xF8) can differ in PM; the
 // noise wave selected while the LFO runs can differ for a turn of the PM
 // multiplier; a note on an unused note code (3, 7, 11, 15) moved by DT2 past
-// octave 7, and key code 0x7F (note 15 of octave 7) under a positive PM; the
-// LFO reset taking hold under the noise wave's PM at LFRQs with the rate
-// multiplier's extra count, and a waveform selected while the phase is held,
-// can differ for a few frames; PM around a switch to or from the noise wave
+// octave 7, and key code 0x7F (note 15 of octave 7) under a positive PM; a
+// waveform selected while the LFO reset holds the phase can differ for a few
+// frames; PM around a switch to or from the noise wave
 // can differ; a KON key-on of a slot that CSM keys every frame (timer A's
 // period one frame) can differ from then on.
 #pragma once
@@ -260,7 +263,7 @@ private:
         std::array<unsigned, 4> halfReset{};
         void clock(unsigned position, LfoWave values, bool pm, unsigned earlierWave, unsigned wave,
                    std::optional<unsigned> lastBitNoise = std::nullopt);
-        void takeReset(unsigned age, unsigned wave);
+        void takeReset(unsigned age, unsigned wave, std::optional<unsigned> lastBitNoise);
     };
     LfoMultiplier amMultiplier_;
     LfoMultiplier pmMultiplier_;
@@ -272,6 +275,7 @@ private:
     unsigned rateWritten_ = 0;          // LFRQ as last written, before the slots take it up
     bool lfoHeldWritten_ = false;       // the test register's LFO reset as last written
     bool lfoHeldBefore_ = false;        // and as the frame before's LFO saw it
+    unsigned lfoHeldLoad_ = 0;          // the phase bits a step loaded under it (see stepLfo)
     unsigned lfoResetAge_ = 0;          // frames since the reset took hold (to lfoResetReach)
     unsigned lfoPhaseBeforeReset_ = 0;  // the phase it cleared
     bool lfoRisingBeforeReset_ = false; // and the triangle's direction
