@@ -854,7 +854,11 @@ void Ym2151::stepTimers() {
 // 0 for a positive one (passed in as lastBitNoise; PM's turn ends in the frames
 // the LFO steps in). Measured with PM of the noise wave at odd PMDs on a sine,
 // the product of each turn read back as the one that keeps the output equal
-// (stream lfo_noise_pm_odd_depths).
+// (stream lfo_noise_pm_odd_depths). With the noise switched to or from
+// another wave in that frame, the sign takes the bits the noise gives as
+// above: bits 0-4 where it was selected by the frame before's start, bits 5-7
+// where it is selected by the frame's (measured the same way, the switches at
+// every frame of a step's turn; stream lfo_noise_switched_under_pm).
 [[gnu::always_inline]] inline void
 Ym2151::LfoMultiplier::clock(unsigned position, LfoWave values, bool pm, unsigned earlierWave,
                              unsigned wave, std::optional<unsigned> lastBitNoise) {
@@ -889,8 +893,13 @@ Ym2151::LfoMultiplier::clock(unsigned position, LfoWave values, bool pm, unsigne
             const std::array<unsigned, 4> v =
                 pm ? lfoPmMagnitudes(w.phase, w.triangle) : lfoAmValues(w.phase, w.triangle);
             const unsigned late = v[selected[g]];
-            unsigned mixed = (v[earlierSelected[g]] & ~lateWaveBits) | (late & lateWaveBits);
-            if (g == lastBitPair && lastBitNoise && selected[g] == noiseWave) mixed = *lastBitNoise;
+            unsigned early = v[earlierSelected[g]];
+            unsigned lateBits = late;
+            if (g == lastBitPair && lastBitNoise) {
+                if (earlierSelected[g] == noiseWave) early = *lastBitNoise;
+                if (selected[g] == noiseWave) lateBits = *lastBitNoise;
+            }
+            const unsigned mixed = (early & ~lateWaveBits) | (lateBits & lateWaveBits);
             sum += (mixed & ~earlyWaveBits[g]) * (assembling & firstBits[g]) +
                    (mixed & earlyWaveBits[g]) * (assemblingBefore & firstBits[g]) +
                    late * (assembling & secondBits[g]);

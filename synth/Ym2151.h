@@ -85,7 +85,8 @@
 // at once, bit by bit of their turn (see LfoMultiplier::clock); a PM product
 // of 128 or more that a turn of mixed waves gives turns the sign over. In a
 // frame the LFO steps in, PMD's bit 0 multiplies the noise wave's sign spread
-// over eight bits, not its magnitude (see LfoMultiplier::clock). The key
+// over eight bits, not its magnitude, for the bits of the wave the waveforms
+// selected give the noise (see LfoMultiplier::clock). The key
 // scaling of the envelope rates sees the note after DT2 and PM. The PM is
 // added before DT2, held at the bottom of octave 0; DT2 adds to that, the sum
 // held at the top of octave 7 (a note DT2 moves past the top stays there for

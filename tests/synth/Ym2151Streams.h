@@ -1379,6 +1379,45 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The noise wave switched to and from the saw, the square and the
+        // triangle for a few frames under PM, the switch at every frame of a
+        // step's turn at the fastest rates, with and without the rate
+        // multiplier's extra count: in a frame the LFO steps in, bit 0 of the
+        // depth multiplies the noise's sign for the wave's bits each selection
+        // gives the noise. Sines on a late and an early PM slot, keyed again
+        // for each switch.
+        Stream s("lfo_noise_switched_under_pm");
+        s.write(0x19, 0x80 | 0x7F);
+        Operator sine;
+        sine.mul = 15;
+        s.channel(4, 7, 0, 1, 7, 0);
+        s.op(4, 3, sine);
+        s.note(4, 0x6E);
+        s.channel(1, 7, 0, 2, 7, 0);
+        s.op(1, 0, sine);
+        s.note(1, 0x5A);
+        for (unsigned rate : {0xF0u, 0xF9u}) {
+            s.write(0x18, rate);
+            for (const auto& [from, to] :
+                 std::array<std::array<unsigned, 2>, 4>{{{3, 0}, {0, 3}, {1, 3}, {3, 2}}}) {
+                for (unsigned i = 0; i < 16; ++i) {
+                    s.write(0x1B, from);
+                    s.key(4, 8);
+                    s.key(1, 1);
+                    s.wait(40 + i);
+                    s.write(0x1B, to);
+                    s.wait(5);
+                    s.write(0x1B, from);
+                    s.wait(30);
+                    s.key(4, 0);
+                    s.key(1, 0);
+                    s.wait(10);
+                }
+            }
+        }
+        all.push_back(s);
+    }
+    {
         // NFRQ changed often between odd and even rates, some of the writes
         // coming as the noise timer is about to fire.
         Stream s("noise_rate_changes");
