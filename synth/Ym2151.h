@@ -70,7 +70,8 @@
 // either half of a frame, where the two reads differ). The test register's LFO reset holds the
 // phase at 0 from the frame it is written in; the prescaler and the rate multiplier's step count
 // run on through it. It reaches each pair of the multipliers' depth bits in the frame the pair is
-// taken (see LfoMultiplier::takeReset), and PM's sign at the start of the
+// taken (see LfoMultiplier::takeReset; in the reset's own frame a pair's first
+// bit multiplies PM of the triangle as of the saw), and PM's sign at the start of the
 // eight-frame cycle (the noise wave's sign too, over its first count's after a
 // step; a step while the reset holds still gives the noise wave's sign its first
 // count's for eight frames). The phase has a ninth bit, the

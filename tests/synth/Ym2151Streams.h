@@ -8,6 +8,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ym2151test {
@@ -628,12 +629,16 @@ inline std::vector<Stream> comparisonStreams() {
         s.wait(100);
         all.push_back(s);
     }
-    {
-        // As lfo_reset_noise_pm_depths under the saw, run at its fastest rate
-        // for a few hundred frames first so that the phase held has bits 5
-        // and 6 set in places: the turn the reset reaches in part multiplies
-        // the first bit of a pair by the phase with bits 5-7 cleared.
-        Stream s("lfo_reset_saw_pm_depths");
+    // As lfo_reset_noise_pm_depths under the saw and the triangle, run at the
+    // fastest rate for a few hundred frames first so that the phase held has
+    // bits 5 and 6 set in places, and bit 7 (the triangle's second quarter,
+    // its fourth): the turn the reset reaches in part multiplies the first bit
+    // of a pair by the phase with bits 5-7 cleared, turned as bit 7 was, under
+    // the triangle as under the saw.
+    for (const auto& [name, wave] : {std::pair{"lfo_reset_saw_pm_depths", 0u},
+                                     std::pair{"lfo_reset_triangle_pm_depths", 2u}}) {
+        Stream s(name);
+        if (wave != 0) s.write(0x1B, wave);
         Operator sine;
         sine.mul = 15;
         s.channel(4, 7, 0, 1, 7, 0);
