@@ -52,6 +52,15 @@
 // register numbers above 15 (such writes are ignored); the phase of the
 // counters at power-on (reset starts every counter and flip-flop at 0 and the
 // noise register at 1).
+//
+// Known differences from the emulators it is compared with frame by frame
+// (tests/synth/SsgReferenceTest.cpp): none from ayumi. ymfm's SSG differs in
+// one rule only: writing R13 leaves its envelope period count running where
+// we restart it (as ayumi does), so a shape written within an envelope step
+// steps at another phase there; and from power-on it runs shape 0 where we
+// hold step 0 until R13 is first written. Nothing in ../shared/formats
+// states which of the two the chip does; we follow ayumi, which
+// ../shared/reference/README.md names the accurate one.
 #pragma once
 
 #include <array>

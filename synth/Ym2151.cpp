@@ -379,6 +379,7 @@ void Ym2151::reset() {
     timerAPeriod_ = 0;
     csmKey_ = false;
     csmKeyLate_ = false;
+    csmKeyEarlier_ = false;
     csmKeyNext_ = false;
     timerALoadBefore_ = false;
     timerALoadBefore2_ = false;
@@ -807,6 +808,7 @@ inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left, boo
 }
 
 void Ym2151::stepTimers() {
+    csmKeyEarlier_ = csmKeyLate_;
     csmKeyLate_ = csmKey_;
     csmKey_ = false;
     // The period reaches the timer a frame after a write.
@@ -1270,15 +1272,25 @@ template <unsigned role, bool pending, bool csm, bool still>
             if constexpr (keys) released = keyEnvelope(slot, s.keyRegister);
         } else {
             const bool csmNow = slot < firstCsmSlot ? csmKeyLate_ : csmKey_;
+            // Keying every frame, CSM takes over a slot that is keyed, whoever
+            // keyed it: a KON key-on holds no level, and a KON key-off releases
+            // nothing while it lasts (stream csm_every_frame_kon).
+            const bool csmAgain =
+                csmNow && (slot < firstCsmSlot ? csmKeyEarlier_ : csmKeyLate_) && s.keyed;
+            if (csmAgain) csmKeyedSlots_ |= slotBit;
             const bool csmKeyed = (csmKeyedSlots_ & slotBit) != 0;
-            const bool csmOn = csmNow && !s.keyedBefore && !(s.keyed && !csmKeyed);
+            const bool csmOn = csmAgain || (csmNow && !s.keyedBefore && !(s.keyed && !csmKeyed));
+            if (csmNow && csmKeyed && s.keyOnNext) s.holdLevel = s.keyOnNext = false;
             // The level holds only in the frame of a key-on, and not when CSM
             // keys again in the next frame: keyed every frame, the attack steps
             // from the first (stream csm_every_frame).
             if (csmNow && !s.keyRegister && !s.keyed) s.holdLevel = !s.keyOnNext && !csmNext;
             // Keyed by CSM in the frame before as well, the last of its frames
-            // holds the level (stream csm_every_frame_stopped).
-            if (csmNow && csmKeyed && s.keyed && !s.keyRegister && !csmNext) s.holdLevel = true;
+            // holds the level in the attack (streams csm_every_frame_stopped,
+            // csm_every_frame_kon).
+            if (csmNow && csmKeyed && s.keyed && !s.keyRegister && !csmNext &&
+                s.state == EgState::attack)
+                s.holdLevel = true;
             s.keyedBefore = s.keyed && !csmKeyed;
             const bool wasKeyed = s.keyed;
             released = keyEnvelope(slot, s.keyRegister || csmOn);

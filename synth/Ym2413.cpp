@@ -279,9 +279,12 @@ bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates,
                          bool keepPhase, EnvelopeState& stepping, int& rate) {
     // A decay reaches its sustain level by the comparison of the frame after its step: a slot
     // that sees a new sustain level there (a write a turn early) compares with that.
-    if (slot.state == EnvelopeState::sustain && slot.rateState == EnvelopeState::decay &&
-        (slot.level >> 3) != lastRates[sustainLevelAt])
-        slot.state = EnvelopeState::decay;
+    // The same comparison ends a decay whose level a new sustain level has reached: its rate
+    // applies from the frame after.
+    if (slot.rateState == EnvelopeState::decay &&
+        (slot.state == EnvelopeState::sustain || slot.state == EnvelopeState::decay))
+        slot.state = (slot.level >> 3) == lastRates[sustainLevelAt] ? EnvelopeState::sustain
+                                                                    : EnvelopeState::decay;
     // A state's rate applies from the frame after the state is entered.
     if (setup.keyOffAtOnce && !key) slot.keyOffSeen = true;
     const EnvelopeState before = slot.state;
@@ -576,6 +579,10 @@ void Ym2413::applyWrites() {
                 slot.state = before.state;
                 slot.settled = true;
                 stepEnvelope(slot, setups_[i], setups_[i].rates, slot.keyOn, previous);
+                // A decay the new sustain level reaches there ends in that frame's comparison.
+                if (before.state == EnvelopeState::decay &&
+                    (before.level >> 3) == setups_[i].rates[sustainLevelAt])
+                    slot.rateState = EnvelopeState::sustain;
                 slot.settled = false;
                 if (damping && slot.level >= dampEnd) startAttack(slot, setups_[i]);
             }

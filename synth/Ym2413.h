@@ -50,10 +50,12 @@
 // those of channels 3 and 4 from the frame before: the model takes their last envelope step again,
 // a damping step too); the sustain level changes with the rates. A decay reaches its sustain level
 // by a comparison in the frame after its step, with that frame's sustain level (a new one a turn
-// early where the rates are): a level that finds the band passed decays on. Vibrato adds its offset
-// to twice the F-number; the block's shift drops the half step an odd offset leaves before the
-// multiple applies. A write elsewhere leaves the last output of a modulator running a turn ahead as
-// it was, made with the tremolo of the frame before.
+// early where the rates are): a level that finds the band passed decays on, and one that a new
+// sustain level meets ends its decay there, in the write's frame (in the frame before where a
+// write reaches the rates a frame early), at the sustain's rate from the frame after. Vibrato adds
+// its offset to twice the F-number; the block's shift drops the half step an odd offset leaves
+// before the multiple applies. A write elsewhere leaves the last output of a modulator running a
+// turn ahead as it was, made with the tremolo of the frame before.
 //
 // Keys: a melody carrier's attack (the end of its damping, or from silence) restarts its
 // modulator's phase too, wherever the modulator's envelope stands, but a key-off that cuts the

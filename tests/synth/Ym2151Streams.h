@@ -1667,6 +1667,53 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // KON keys while CSM keys every frame (CLKA 1023), M1 and C2 of channel 4
+        // and the noise, at three voices: a key-on and key-off among CSM's,
+        // which change nothing, and a key-on before CSM starts whose key-off
+        // while it runs releases nothing; CSM then stopped at each phase of the
+        // envelope's clock, in the attack, the first decay or the second.
+        Stream s("csm_every_frame_kon");
+        s.write(0x0F, 0x80 | 31);
+        s.write(0x10, 0xFF);
+        s.write(0x11, 0x03);
+        for (unsigned ch : {4u, 7u}) {
+            s.channel(ch, 7, 0);
+            s.note(ch, 0x42);
+        }
+        const auto keys = [&](bool on) {
+            s.key(4, on ? 9 : 0);
+            s.key(7, on ? 8 : 0);
+        };
+        constexpr std::array<std::array<unsigned, 5>, 3> voices{
+            {{31, 31, 15, 5, 15}, {31, 10, 5, 3, 9}, {20, 10, 5, 0, 9}}};
+        for (const auto& [ar, d1r, d1l, d2r, rr] : voices) {
+            Operator o;
+            o.ar = ar, o.d1r = d1r, o.d1l = d1l, o.d2r = d2r, o.rr = rr;
+            s.op(4, 0, o);
+            s.op(4, 3, o);
+            s.op(7, 3, o);
+            for (unsigned timing = 0; timing < 3; ++timing) {
+                s.write(0x14, 0x81);
+                s.wait(20 + timing);
+                keys(true);
+                s.wait(2 + timing);
+                keys(false);
+                s.wait(16 + timing);
+                s.write(0x14, 0x00);
+                s.wait(120);
+                keys(true);
+                s.wait(4);
+                s.write(0x14, 0x81);
+                s.wait(20 + timing);
+                keys(false);
+                s.wait(10);
+                s.write(0x14, 0x00);
+                s.wait(120);
+            }
+        }
+        all.push_back(s);
+    }
+    {
         // KON key-offs of decaying voices while CSM keys every other frame (CLKA
         // 1022), at six timings against the overflows and the envelope's clock:
         // M1 and C2 of channel 2 (slots CSM keys a frame late) and of channel 7

@@ -1456,6 +1456,36 @@ TEST_F(Ym2413Oracle, SustainLevelLoweredAsTheDecayArrives) {
     }
 }
 
+// A slow decay met by a new sustain level: the modulator decays from full level in the band 0
+// when its sustain level is lowered to 0 (with a fast release, which then applies) in the user
+// instrument or by switching the channel from a ROM voice to the user one. The decay ends by the
+// comparison of the write's frame (of the frame before for the modulators of channels 3 and 4
+// and a user write), its sustain's rate applying from the frame after.
+TEST_F(Ym2413Oracle, DecayMetByANewSustainLevel) {
+    for (int ch : {0, 2, 3, 4, 5, 8}) {
+        Stream s;
+        s.user({0x13, 0x01, 0x99, 0x00, 0xf2, 0xc4, 0x11, 0x23});
+        for (int held : {100, 3001, 6409}) {
+            s.note(ch, 0x080, 1, 0, 7);
+            s.wait(held);
+            s.put(0x06, 0x0f);
+            s.wait(300);
+            s.keyOff(ch, 0x080, 1);
+            s.wait(200);
+            s.put(0x06, 0x11);
+            s.note(ch, 0x080, 1, 3, 7);
+            s.wait(held);
+            s.put(0x06, 0x0e);
+            s.put(0x30 + ch, 0x07);
+            s.wait(300);
+            s.keyOff(ch, 0x080, 1);
+            s.wait(200);
+            s.put(0x06, 0x11);
+        }
+        expectExact("ch " + std::to_string(ch) + ", decay met by a sustain level", s);
+    }
+}
+
 // Modulators with tremolo sounding on channels 3-8 while another channel's registers are written
 // in every other frame, across the tremolo's steps: a write leaves their last output as it was,
 // made with the tremolo of the frame before (remade with this frame's, 15.76 % / -1.3 dB).
@@ -1486,7 +1516,8 @@ TEST_F(Ym2413Oracle, RandomSongs) {
         {35, false, true, 100.0, 0},  {47, false, true, 100.0, 0},    {83, false, true, 100.0, 0},
         {89, false, true, 100.0, 0},  {66, true, false, 99.99, 70.0}, {42, true, false, 100.0, 0},
         {48, true, false, 100.0, 0},  {68, true, true, 100.0, 0},     {72, true, false, 100.0, 0},
-        {77, false, true, 100.0, 0},  {43, false, true, 100.0, 0}};
+        {77, false, true, 100.0, 0},  {43, false, true, 100.0, 0},    {127, true, true, 100.0, 0},
+        {170, false, true, 100.0, 0}};
     for (const auto& song : songs) {
         const std::string name = "random song " + std::to_string(song.seed);
         const Agreement a =
