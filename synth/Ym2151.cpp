@@ -939,21 +939,34 @@ Ym2151::LfoMultiplier::clock(unsigned position, LfoWave values, bool pm, unsigne
 // in sweeps of the reset under the noise wave's PM at odd depths; measured
 // with the reset written in the frame of a step at the turn's end, the
 // product read back as the one that keeps a sine equal; stream
-// lfo_reset_noise_pm_odd_depths). Called at the turn's end, age frames after
-// the reset's.
-void Ym2151::LfoMultiplier::takeReset(unsigned age, unsigned wave,
-                                      std::optional<unsigned> lastBitNoise) {
+// lfo_reset_noise_pm_odd_depths). Each pair takes the values of the
+// waveforms selected in its own frame, mixed as in clock() (bits 0-4 of the
+// first bit's by the selection at the frame before's start), not those
+// selected at the turn's end (found in random writes of the waveform and the
+// reset; measured with AM on the noise, a waveform selected two and three
+// frames after the reset at every frame of the cycle, every pair of waves;
+// stream lfo_wave_selected_after_reset). Called at the turn's end, age frames
+// after the reset's.
+void Ym2151::LfoMultiplier::takeReset(unsigned age, std::optional<unsigned> lastBitNoise) {
+    constexpr unsigned lateWaveBits = 0xE0;
     if (age >= lfoResetReach) return;
     unsigned sum = 0;
     for (unsigned g = 0; g < turnFirstBits.size(); ++g) {
         const int framesAfter =
             static_cast<int>(age + g) - static_cast<int>(turnFirstBits.size() - 1);
-        unsigned first = framesAfter < 0    ? beforeReset[wave]
-                         : framesAfter == 0 ? halfReset[wave]
-                                            : afterReset[wave];
-        if (g == lastBitPair && lastBitNoise && wave == noiseWave) first = *lastBitNoise;
-        const unsigned second = framesAfter < 0 ? beforeReset[wave] : afterReset[wave];
-        sum += first * (taken & turnFirstBits[g]) + second * (taken & turnSecondBits[g]);
+        const std::array<unsigned, 4>& firstValues = framesAfter < 0    ? beforeReset
+                                                     : framesAfter == 0 ? halfReset
+                                                                        : afterReset;
+        const std::array<unsigned, 4>& secondValues = framesAfter < 0 ? beforeReset : afterReset;
+        unsigned early = firstValues[earlierSelected[g]];
+        unsigned late = firstValues[selected[g]];
+        if (g == lastBitPair && lastBitNoise) {
+            if (earlierSelected[g] == noiseWave) early = *lastBitNoise;
+            if (selected[g] == noiseWave) late = *lastBitNoise;
+        }
+        const unsigned first = (early & ~lateWaveBits) | (late & lateWaveBits);
+        sum += first * (taken & turnFirstBits[g]) +
+               secondValues[selected[g]] * (taken & turnSecondBits[g]);
     }
     product = sum >> 7;
 }
@@ -1167,15 +1180,13 @@ void Ym2151::stepLfo() {
     }
     amMultiplier_.clock(lfoCycle_ - amTurnStart, lfoWaveBefore_, false, waveWrittenBefore_,
                         waveWritten_);
-    if (((lfoCycle_ - amTurnStart) & 7) == 3)
-        amMultiplier_.takeReset(lfoResetAge_, waveWritten_, std::nullopt);
+    if (((lfoCycle_ - amTurnStart) & 7) == 3) amMultiplier_.takeReset(lfoResetAge_, std::nullopt);
     lfoAm_ = amMultiplier_.product;
     const unsigned pmEarly = pmMultiplier_.product;
     pmMultiplier_.clock(lfoCycle_ - pmTurnStart, lfoWaveBefore_, true, waveWrittenBefore_,
                         waveWritten_, step ? std::optional(noiseSignSpread) : std::nullopt);
     if (((lfoCycle_ - pmTurnStart) & 7) == 3)
-        pmMultiplier_.takeReset(lfoResetAge_, waveWritten_,
-                                step ? std::optional(noiseSignSpread) : std::nullopt);
+        pmMultiplier_.takeReset(lfoResetAge_, step ? std::optional(noiseSignSpread) : std::nullopt);
     lfoWaveBefore_ = wave;
     waveWrittenBefore_ = waveWritten_;
     const unsigned pmLate = pmMultiplier_.product;

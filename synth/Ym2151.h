@@ -74,7 +74,8 @@
 // phase at 0 from the frame it is written in; the prescaler and the rate multiplier's step count
 // run on through it. It reaches each pair of the multipliers' depth bits in the frame the pair is
 // taken (see LfoMultiplier::takeReset; in the reset's own frame a pair's first
-// bit multiplies PM of the triangle as of the saw), and PM's sign at the start of the
+// bit multiplies PM of the triangle as of the saw; each pair by the waveforms
+// selected in its frame), and PM's sign at the start of the
 // eight-frame cycle (the noise wave's sign too, over its first count's after a
 // step; a step while the reset holds still gives the noise wave's sign its first
 // count's for eight frames). The noise wave's sign reads the phase at the
@@ -119,8 +120,9 @@
 // noise wave selected while the LFO runs can differ for a turn of the PM
 // multiplier; a note on an unused note code (3, 7, 11, 15) moved by DT2 past
 // octave 7, and key code 0x7F (note 15 of octave 7) under a positive PM; a
-// waveform selected while the LFO reset holds the phase can differ for a few
-// frames; PM around a switch to or from the noise wave can differ.
+// waveform selected while the LFO reset holds the phase, after a step with the
+// rate multiplier's extra count under the noise wave, can differ for a turn
+// of the multipliers; PM around a switch to or from the noise wave can differ.
 #pragma once
 
 #include <array>
@@ -266,7 +268,7 @@ private:
         std::array<unsigned, 4> halfReset{};
         void clock(unsigned position, LfoWave values, bool pm, unsigned earlierWave, unsigned wave,
                    std::optional<unsigned> lastBitNoise = std::nullopt);
-        void takeReset(unsigned age, unsigned wave, std::optional<unsigned> lastBitNoise);
+        void takeReset(unsigned age, std::optional<unsigned> lastBitNoise);
     };
     LfoMultiplier amMultiplier_;
     LfoMultiplier pmMultiplier_;

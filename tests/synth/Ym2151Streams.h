@@ -628,6 +628,34 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // A waveform selected two and three frames after the test register's
+        // LFO reset is written (the square to the triangle, the triangle to
+        // the noise, the noise to the square, the saw to the triangle), the
+        // reset written at every frame of the multipliers' cycle, AM on the
+        // noise (whose level shows it exactly), LFRQ 0xE0: the turn the reset
+        // reaches in part takes each pair's values by the waveforms selected
+        // in its frame.
+        Stream s("lfo_wave_selected_after_reset");
+        s.write(0x19, 127);
+        noiseShowingAm(s, 31, 0x40);
+        s.key(7, 8);
+        s.write(0x18, 0xE0);
+        for (const auto& [from, to] :
+             std::array<std::array<unsigned, 2>, 4>{{{1, 2}, {2, 3}, {3, 1}, {0, 2}}}) {
+            for (unsigned i = 0; i < 16; ++i) {
+                s.write(0x1B, from);
+                s.wait(40 + i);
+                s.write(0x01, 2);
+                s.wait(i % 2);
+                s.write(0x1B, to);
+                s.wait(4);
+                s.write(0x01, 0);
+                s.wait(40);
+            }
+        }
+        all.push_back(s);
+    }
+    {
         // The test register's LFO reset under the noise wave, held from 2 to
         // 41 frames in turns of 145 and 150 frames, so that it is released at
         // every frame around steps with and without the rate multiplier's
