@@ -379,6 +379,7 @@ void Ym2151::reset() {
     timerAPeriod_ = 0;
     csmKey_ = false;
     csmKeyLate_ = false;
+    csmKeyEarlier_ = false;
     csmKeyNext_ = false;
     timerALoadBefore_ = false;
     timerALoadBefore2_ = false;
@@ -807,6 +808,7 @@ inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left, boo
 }
 
 void Ym2151::stepTimers() {
+    csmKeyEarlier_ = csmKeyLate_;
     csmKeyLate_ = csmKey_;
     csmKey_ = false;
     // The period reaches the timer a frame after a write.
@@ -905,9 +907,9 @@ Ym2151::LfoMultiplier::clock(unsigned position, LfoWave values, bool pm, unsigne
 // that frame the pair's second bit multiplies the reset wave, its first the
 // square as it stood and the other waves of the phase partly cleared: for AM
 // the saw, the triangle (its direction kept) and the noise wave of the phase
-// with bits 5-7 cleared, for PM the saw and the noise wave of the phase with
-// bits 5-7 cleared (the magnitude turned as bit 7 was: 255 less the rest in
-// the second half). Measured with AM of the saw, the square and the triangle
+// with bits 5-7 cleared, for PM the saw, the triangle and the noise wave
+// alike, the phase with bits 5-7 cleared (the magnitude turned as bit 7 was:
+// 255 less the rest in the second half). Measured with AM of the saw, the square and the triangle
 // on the noise (whose level shows each turn's product) at each single depth
 // bit, the reset written at every frame of the eight-frame cycle, and with PM
 // on a sine; streams lfo_reset_taking_hold and, for the triangle's and the
@@ -917,8 +919,13 @@ Ym2151::LfoMultiplier::clock(unsigned position, LfoWave values, bool pm, unsigne
 // at every frame of the cycle under single depth bits and mixed depths, the
 // product of the turn read back as the one that keeps a sine equal on an
 // early and a late PM slot; streams lfo_reset_noise_pm_depths and
-// lfo_reset_saw_pm_depths. Called at the turn's end, age frames after the
-// reset's.
+// lfo_reset_saw_pm_depths. The triangle's (found in random writes, seed 1 at
+// frame 660,499) was measured with its PM on a sine, the reset written at
+// every frame of the cycle over whole turns of the LFO at LFRQs 0xC0-0xFF,
+// single depth bits and mixed depths: the value that keeps the sine equal is
+// the saw's, not the triangle's as it stood; stream
+// lfo_reset_triangle_pm_depths. Called at the turn's end, age frames after
+// the reset's.
 void Ym2151::LfoMultiplier::takeReset(unsigned age, unsigned wave) {
     if (age >= lfoResetReach) return;
     unsigned sum = 0;
@@ -1114,9 +1121,11 @@ void Ym2151::stepLfo() {
         amMultiplier_.halfReset[0] = lfoByteMask - low;
         amMultiplier_.halfReset[triangleWave] = lfoRisingBeforeReset_ ? low : lfoByteMask - low;
         amMultiplier_.halfReset[noiseWave] = lfoByteMask - low;
-        // PM's the saw and the noise wave of that phase, turned as bit 7 was.
+        // PM's the saw, the triangle and the noise wave of that phase alike,
+        // turned as bit 7 was.
         pmMultiplier_.halfReset[0] =
             (lfoPhaseBeforeReset_ & lfoNoiseNegative) != 0 ? lfoByteMask - low : low;
+        pmMultiplier_.halfReset[triangleWave] = pmMultiplier_.halfReset[0];
         pmMultiplier_.halfReset[noiseWave] = pmMultiplier_.halfReset[0];
     }
     amMultiplier_.clock(lfoCycle_ - amTurnStart, lfoWaveBefore_, false, waveWrittenBefore_,
@@ -1263,15 +1272,25 @@ template <unsigned role, bool pending, bool csm, bool still>
             if constexpr (keys) released = keyEnvelope(slot, s.keyRegister);
         } else {
             const bool csmNow = slot < firstCsmSlot ? csmKeyLate_ : csmKey_;
+            // Keying every frame, CSM takes over a slot that is keyed, whoever
+            // keyed it: a KON key-on holds no level, and a KON key-off releases
+            // nothing while it lasts (stream csm_every_frame_kon).
+            const bool csmAgain =
+                csmNow && (slot < firstCsmSlot ? csmKeyEarlier_ : csmKeyLate_) && s.keyed;
+            if (csmAgain) csmKeyedSlots_ |= slotBit;
             const bool csmKeyed = (csmKeyedSlots_ & slotBit) != 0;
-            const bool csmOn = csmNow && !s.keyedBefore && !(s.keyed && !csmKeyed);
+            const bool csmOn = csmAgain || (csmNow && !s.keyedBefore && !(s.keyed && !csmKeyed));
+            if (csmNow && csmKeyed && s.keyOnNext) s.holdLevel = s.keyOnNext = false;
             // The level holds only in the frame of a key-on, and not when CSM
             // keys again in the next frame: keyed every frame, the attack steps
             // from the first (stream csm_every_frame).
             if (csmNow && !s.keyRegister && !s.keyed) s.holdLevel = !s.keyOnNext && !csmNext;
             // Keyed by CSM in the frame before as well, the last of its frames
-            // holds the level (stream csm_every_frame_stopped).
-            if (csmNow && csmKeyed && s.keyed && !s.keyRegister && !csmNext) s.holdLevel = true;
+            // holds the level in the attack (streams csm_every_frame_stopped,
+            // csm_every_frame_kon).
+            if (csmNow && csmKeyed && s.keyed && !s.keyRegister && !csmNext &&
+                s.state == EgState::attack)
+                s.holdLevel = true;
             s.keyedBefore = s.keyed && !csmKeyed;
             const bool wasKeyed = s.keyed;
             released = keyEnvelope(slot, s.keyRegister || csmOn);

@@ -36,15 +36,18 @@
 //     goes by its key-scaled rate in the frame before the key-on's.
 // CSM keys a slot for the frame timer A overflows in (slots 0-4 the frame
 // after), holding its level there unless it keys again in the next frame
-// (the last frame of a run keyed every frame holds too),
-// and its release steps at once (holds, keyed again in the next frame); it keys no
-// slot that KON keyed in either of the two frames before (a KON key-off that
-// reaches a slot in CSM's frame, a frame after its key-on, releases it there).
+// (the last frame of a run keyed every frame holds too, if still in the
+// attack), and its release steps at once (holds, keyed again in the next
+// frame); it keys no slot that KON keyed in either of the two frames before
+// (a KON key-off that reaches a slot in CSM's frame, a frame after its
+// key-on, releases it there).
 // A released slot's level holds in the frame before CSM's key-on too; a
 // key-off in that frame steps at the rate of the state it leaves, the
 // attack's too (from the top levels as well), and again in CSM's frame, whose
 // level then does not hold; a KON key-on in the frame after
-// CSM's lets the attack step in CSM's frame.
+// CSM's lets the attack step in CSM's frame. Keying every frame (timer A's
+// period one frame), CSM holds the key of every slot keyed, by KON too: a KON
+// key-on then holds no level, and its key-off releases nothing while CSM runs.
 // Outside the attack a level that reaches 0x3F0 goes to 0x3FF in the next
 // frame, between the envelope's steps (only the noise's output shows it),
 // unless that frame holds before a key-on: the attack then starts from it.
@@ -70,7 +73,8 @@
 // either half of a frame, where the two reads differ). The test register's LFO reset holds the
 // phase at 0 from the frame it is written in; the prescaler and the rate multiplier's step count
 // run on through it. It reaches each pair of the multipliers' depth bits in the frame the pair is
-// taken (see LfoMultiplier::takeReset), and PM's sign at the start of the
+// taken (see LfoMultiplier::takeReset; in the reset's own frame a pair's first
+// bit multiplies PM of the triangle as of the saw), and PM's sign at the start of the
 // eight-frame cycle (the noise wave's sign too, over its first count's after a
 // step; a step while the reset holds still gives the noise wave's sign its first
 // count's for eight frames). The phase has a ninth bit, the
@@ -113,8 +117,7 @@
 // LFO reset taking hold under the noise wave's PM at LFRQs with the rate
 // multiplier's extra count, and a waveform selected while the phase is held,
 // can differ for a few frames; PM around a switch to or from the noise wave
-// can differ; a KON key-on of a slot that CSM keys every frame (timer A's
-// period one frame) can differ from then on.
+// can differ.
 #pragma once
 
 #include <array>
@@ -338,6 +341,7 @@ private:
     unsigned timerAPeriod_ = 0;     // CLKA as the timer sees it
     bool csmKey_ = false;           // timer A overflowed this frame with CSM set
     bool csmKeyLate_ = false;       // and in the frame before
+    bool csmKeyEarlier_ = false;    // and in the frame before that
     bool csmKeyNext_ = false;       // it overflows in the next frame with CSM set
     bool timerALoadBefore_ = false; // LDA and CSM as the frame before saw them
     bool csmBefore_ = false;

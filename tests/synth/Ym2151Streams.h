@@ -8,6 +8,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ym2151test {
@@ -628,12 +629,16 @@ inline std::vector<Stream> comparisonStreams() {
         s.wait(100);
         all.push_back(s);
     }
-    {
-        // As lfo_reset_noise_pm_depths under the saw, run at its fastest rate
-        // for a few hundred frames first so that the phase held has bits 5
-        // and 6 set in places: the turn the reset reaches in part multiplies
-        // the first bit of a pair by the phase with bits 5-7 cleared.
-        Stream s("lfo_reset_saw_pm_depths");
+    // As lfo_reset_noise_pm_depths under the saw and the triangle, run at the
+    // fastest rate for a few hundred frames first so that the phase held has
+    // bits 5 and 6 set in places, and bit 7 (the triangle's second quarter,
+    // its fourth): the turn the reset reaches in part multiplies the first bit
+    // of a pair by the phase with bits 5-7 cleared, turned as bit 7 was, under
+    // the triangle as under the saw.
+    for (const auto& [name, wave] : {std::pair{"lfo_reset_saw_pm_depths", 0u},
+                                     std::pair{"lfo_reset_triangle_pm_depths", 2u}}) {
+        Stream s(name);
+        if (wave != 0) s.write(0x1B, wave);
         Operator sine;
         sine.mul = 15;
         s.channel(4, 7, 0, 1, 7, 0);
@@ -1658,6 +1663,53 @@ inline std::vector<Stream> comparisonStreams() {
             s.wait(40 + stop);
             s.write(0x14, 0x00);
             s.wait(400);
+        }
+        all.push_back(s);
+    }
+    {
+        // KON keys while CSM keys every frame (CLKA 1023), M1 and C2 of channel 4
+        // and the noise, at three voices: a key-on and key-off among CSM's,
+        // which change nothing, and a key-on before CSM starts whose key-off
+        // while it runs releases nothing; CSM then stopped at each phase of the
+        // envelope's clock, in the attack, the first decay or the second.
+        Stream s("csm_every_frame_kon");
+        s.write(0x0F, 0x80 | 31);
+        s.write(0x10, 0xFF);
+        s.write(0x11, 0x03);
+        for (unsigned ch : {4u, 7u}) {
+            s.channel(ch, 7, 0);
+            s.note(ch, 0x42);
+        }
+        const auto keys = [&](bool on) {
+            s.key(4, on ? 9 : 0);
+            s.key(7, on ? 8 : 0);
+        };
+        constexpr std::array<std::array<unsigned, 5>, 3> voices{
+            {{31, 31, 15, 5, 15}, {31, 10, 5, 3, 9}, {20, 10, 5, 0, 9}}};
+        for (const auto& [ar, d1r, d1l, d2r, rr] : voices) {
+            Operator o;
+            o.ar = ar, o.d1r = d1r, o.d1l = d1l, o.d2r = d2r, o.rr = rr;
+            s.op(4, 0, o);
+            s.op(4, 3, o);
+            s.op(7, 3, o);
+            for (unsigned timing = 0; timing < 3; ++timing) {
+                s.write(0x14, 0x81);
+                s.wait(20 + timing);
+                keys(true);
+                s.wait(2 + timing);
+                keys(false);
+                s.wait(16 + timing);
+                s.write(0x14, 0x00);
+                s.wait(120);
+                keys(true);
+                s.wait(4);
+                s.write(0x14, 0x81);
+                s.wait(20 + timing);
+                keys(false);
+                s.wait(10);
+                s.write(0x14, 0x00);
+                s.wait(120);
+            }
         }
         all.push_back(s);
     }
