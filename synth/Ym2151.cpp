@@ -327,6 +327,7 @@ void Ym2151::reset() {
     rateWritten_ = 0;
     lfoHeldWritten_ = false;
     lfoHeldBefore_ = false;
+    lfoHeldLoad_ = 0;
     lfoResetAge_ = lfoResetReach;
     lfoPhaseBeforeReset_ = 0;
     lfoRisingBeforeReset_ = false;
@@ -855,7 +856,11 @@ void Ym2151::stepTimers() {
 // 0 for a positive one (passed in as lastBitNoise; PM's turn ends in the frames
 // the LFO steps in). Measured with PM of the noise wave at odd PMDs on a sine,
 // the product of each turn read back as the one that keeps the output equal
-// (stream lfo_noise_pm_odd_depths).
+// (stream lfo_noise_pm_odd_depths). With the noise switched to or from
+// another wave in that frame, the sign takes the bits the noise gives as
+// above: bits 0-4 where it was selected by the frame before's start, bits 5-7
+// where it is selected by the frame's (measured the same way, the switches at
+// every frame of a step's turn; stream lfo_noise_switched_under_pm).
 [[gnu::always_inline]] inline void
 Ym2151::LfoMultiplier::clock(unsigned position, LfoWave values, bool pm, unsigned earlierWave,
                              unsigned wave, std::optional<unsigned> lastBitNoise) {
@@ -890,8 +895,13 @@ Ym2151::LfoMultiplier::clock(unsigned position, LfoWave values, bool pm, unsigne
             const std::array<unsigned, 4> v =
                 pm ? lfoPmMagnitudes(w.phase, w.triangle) : lfoAmValues(w.phase, w.triangle);
             const unsigned late = v[selected[g]];
-            unsigned mixed = (v[earlierSelected[g]] & ~lateWaveBits) | (late & lateWaveBits);
-            if (g == lastBitPair && lastBitNoise && selected[g] == noiseWave) mixed = *lastBitNoise;
+            unsigned early = v[earlierSelected[g]];
+            unsigned lateBits = late;
+            if (g == lastBitPair && lastBitNoise) {
+                if (earlierSelected[g] == noiseWave) early = *lastBitNoise;
+                if (selected[g] == noiseWave) lateBits = *lastBitNoise;
+            }
+            const unsigned mixed = (early & ~lateWaveBits) | (lateBits & lateWaveBits);
             sum += (mixed & ~earlyWaveBits[g]) * (assembling & firstBits[g]) +
                    (mixed & earlyWaveBits[g]) * (assemblingBefore & firstBits[g]) +
                    late * (assembling & secondBits[g]);
@@ -907,9 +917,9 @@ Ym2151::LfoMultiplier::clock(unsigned position, LfoWave values, bool pm, unsigne
 // that frame the pair's second bit multiplies the reset wave, its first the
 // square as it stood and the other waves of the phase partly cleared: for AM
 // the saw, the triangle (its direction kept) and the noise wave of the phase
-// with bits 5-7 cleared, for PM the saw and the noise wave of the phase with
-// bits 5-7 cleared (the magnitude turned as bit 7 was: 255 less the rest in
-// the second half). Measured with AM of the saw, the square and the triangle
+// with bits 5-7 cleared, for PM the saw, the triangle and the noise wave
+// alike, the phase with bits 5-7 cleared (the magnitude turned as bit 7 was:
+// 255 less the rest in the second half). Measured with AM of the saw, the square and the triangle
 // on the noise (whose level shows each turn's product) at each single depth
 // bit, the reset written at every frame of the eight-frame cycle, and with PM
 // on a sine; streams lfo_reset_taking_hold and, for the triangle's and the
@@ -919,19 +929,44 @@ Ym2151::LfoMultiplier::clock(unsigned position, LfoWave values, bool pm, unsigne
 // at every frame of the cycle under single depth bits and mixed depths, the
 // product of the turn read back as the one that keeps a sine equal on an
 // early and a late PM slot; streams lfo_reset_noise_pm_depths and
-// lfo_reset_saw_pm_depths. Called at the turn's end, age frames after the
-// reset's.
-void Ym2151::LfoMultiplier::takeReset(unsigned age, unsigned wave) {
+// lfo_reset_saw_pm_depths. The triangle's (found in random writes, seed 1 at
+// frame 660,499) was measured with its PM on a sine, the reset written at
+// every frame of the cycle over whole turns of the LFO at LFRQs 0xC0-0xFF,
+// single depth bits and mixed depths: the value that keeps the sine equal is
+// the saw's, not the triangle's as it stood; stream
+// lfo_reset_triangle_pm_depths. In a frame the LFO steps in, bit 0 multiplies
+// the noise wave's sign spread over eight bits there too, as in clock() (found
+// in sweeps of the reset under the noise wave's PM at odd depths; measured
+// with the reset written in the frame of a step at the turn's end, the
+// product read back as the one that keeps a sine equal; stream
+// lfo_reset_noise_pm_odd_depths). Each pair takes the values of the
+// waveforms selected in its own frame, mixed as in clock() (bits 0-4 of the
+// first bit's by the selection at the frame before's start), not those
+// selected at the turn's end (found in random writes of the waveform and the
+// reset; measured with AM on the noise, a waveform selected two and three
+// frames after the reset at every frame of the cycle, every pair of waves;
+// stream lfo_wave_selected_after_reset). Called at the turn's end, age frames
+// after the reset's.
+void Ym2151::LfoMultiplier::takeReset(unsigned age, std::optional<unsigned> lastBitNoise) {
+    constexpr unsigned lateWaveBits = 0xE0;
     if (age >= lfoResetReach) return;
     unsigned sum = 0;
     for (unsigned g = 0; g < turnFirstBits.size(); ++g) {
         const int framesAfter =
             static_cast<int>(age + g) - static_cast<int>(turnFirstBits.size() - 1);
-        const unsigned first = framesAfter < 0    ? beforeReset[wave]
-                               : framesAfter == 0 ? halfReset[wave]
-                                                  : afterReset[wave];
-        const unsigned second = framesAfter < 0 ? beforeReset[wave] : afterReset[wave];
-        sum += first * (taken & turnFirstBits[g]) + second * (taken & turnSecondBits[g]);
+        const std::array<unsigned, 4>& firstValues = framesAfter < 0    ? beforeReset
+                                                     : framesAfter == 0 ? halfReset
+                                                                        : afterReset;
+        const std::array<unsigned, 4>& secondValues = framesAfter < 0 ? beforeReset : afterReset;
+        unsigned early = firstValues[earlierSelected[g]];
+        unsigned late = firstValues[selected[g]];
+        if (g == lastBitPair && lastBitNoise) {
+            if (earlierSelected[g] == noiseWave) early = *lastBitNoise;
+            if (selected[g] == noiseWave) late = *lastBitNoise;
+        }
+        const unsigned first = (early & ~lateWaveBits) | (late & lateWaveBits);
+        sum += first * (taken & turnFirstBits[g]) +
+               secondValues[selected[g]] * (taken & turnSecondBits[g]);
     }
     product = sum >> 7;
 }
@@ -954,19 +989,51 @@ void Ym2151::stepLfo() {
     } else if (lfoResetAge_ < lfoResetReach) {
         ++lfoResetAge_;
     }
+    const bool released = lfoHeldBefore_ && !lfoHeldWritten_;
     lfoHeldBefore_ = lfoHeldWritten_;
+    unsigned extra = 0;
+    if (step && lfoSteps_ != 0) {
+        unsigned trailingZeros = 0;
+        while (((lfoSteps_ >> trailingZeros) & 1) == 0)
+            ++trailingZeros;
+        extra = (rateWritten_ >> (3 - trailingZeros)) & 1;
+    }
+    // The wave's value: eight bits of the noise sequence, inverted. A single
+    // step reads bits 0-2 from the register after the frame's first half and
+    // bits 3-7 from the register before its latest step, after the second;
+    // a double step reads each half a frame later.
+    const bool nextHalfSteps = noiseCounter_ == 31 - registers_.noiseFrequency();
+    const std::uint32_t low = extra != 0 ? noiseShift_ : noiseMidFrame_;
+    const std::uint32_t high = extra != 0 && nextHalfSteps ? noiseShift_ : noiseBeforeStep_;
+    const auto noiseValue = [](std::uint32_t lowSource, std::uint32_t highSource) {
+        unsigned value = 0;
+        for (unsigned b = 0; b < lfoNoiseValueBits; ++b) {
+            const std::uint32_t source = b < lfoNoiseLateBits ? lowSource : highSource;
+            value |= static_cast<unsigned>((std::popcount(lfoNoiseMasks[b] & source) & 1) ^ 1) << b;
+        }
+        return value;
+    };
     if (lfoHeldWritten_) {
+        // A step with the rate multiplier's extra count under the noise wave
+        // still loads bits 5-7 of the phase with the noise, after the reset
+        // has cleared it: what the last frame the reset holds loads stays
+        // (found in sweeps of the reset under the noise wave's PM; measured
+        // with its AM on the noise, the reset released at every frame around
+        // steps at LFRQs with and without the extra count; stream
+        // lfo_reset_released_after_double_steps).
+        lfoHeldLoad_ = extra != 0 && waveWritten_ == noiseWave
+                           ? ~noiseValue(low, high) & lfoByteMask & ~lfoSwitchCountedBits
+                           : 0;
         lfoPhase_ = 0;
         triangleAm_ = 255;
         triangleRising_ = false;
-    } else if (step) {
-        unsigned extra = 0;
-        if (lfoSteps_ != 0) {
-            unsigned trailingZeros = 0;
-            while (((lfoSteps_ >> trailingZeros) & 1) == 0)
-                ++trailingZeros;
-            extra = (rateWritten_ >> (3 - trailingZeros)) & 1;
-        }
+    } else if (released && lfoHeldLoad_ != 0) {
+        lfoPhase_ = lfoHeldLoad_;
+        triangleAm_ = 255 - lfoPhase_;
+        lfoWaveBefore_ = {static_cast<std::uint8_t>(lfoPhase_),
+                          static_cast<std::uint8_t>(triangleAm_)};
+    }
+    if (!lfoHeldWritten_ && step) {
         // The phase has a ninth bit, the triangle's direction: the triangle
         // falls from 255 as the phase rises through its first 256 values and
         // rises from 0 through the next. Under the triangle the phase counts
@@ -983,22 +1050,6 @@ void Ym2151::stepLfo() {
         triangleRising_ = (phase & triangleDirection) != 0;
         lfoPhase_ = phase & 0xFF;
         triangleAm_ = triangleRising_ ? lfoPhase_ : 255 - lfoPhase_;
-        // The wave's value: eight bits of the noise sequence, inverted. A single
-        // step reads bits 0-2 from the register after the frame's first half and
-        // bits 3-7 from the register before its latest step, after the second;
-        // a double step reads each half a frame later.
-        const bool nextHalfSteps = noiseCounter_ == 31 - registers_.noiseFrequency();
-        const std::uint32_t low = extra != 0 ? noiseShift_ : noiseMidFrame_;
-        const std::uint32_t high = extra != 0 && nextHalfSteps ? noiseShift_ : noiseBeforeStep_;
-        const auto noiseValue = [](std::uint32_t lowSource, std::uint32_t highSource) {
-            unsigned value = 0;
-            for (unsigned b = 0; b < lfoNoiseValueBits; ++b) {
-                const std::uint32_t source = b < lfoNoiseLateBits ? lowSource : highSource;
-                value |= static_cast<unsigned>((std::popcount(lfoNoiseMasks[b] & source) & 1) ^ 1)
-                         << b;
-            }
-            return value;
-        };
         lfoRandom_ = noiseValue(low, high);
         // Under the noise wave a step loads the phase with the noise bits
         // (uninverted), the wave's value being the phase inverted as the saw's
@@ -1072,11 +1123,15 @@ void Ym2151::stepLfo() {
     const unsigned signPhase = signSource + (lfoFramesSinceStep_ < lfoPmDelay ? 1 : 0);
     bool pmNegative = (signPhase & 0x80) != 0;
     const LfoWave wave{static_cast<std::uint8_t>(p), static_cast<std::uint8_t>(triangleAm_)};
-    // The noise wave's sign too takes the LFO reset at the start of the cycle,
-    // keeping the phase's before (measured with the noise wave's PM on a sine,
-    // the sign that keeps it equal searched for frame by frame; stream
-    // lfo_reset_noise_pm); over the first count's sign after a step as well.
-    if (!lfoHeldWritten_ || (lfoCycle_ & 7) == 0) {
+    // The noise wave's sign reads the phase at the start of the cycle alone:
+    // it takes the LFO reset there, keeping the phase's before (measured with
+    // the noise wave's PM on a sine, the sign that keeps it equal searched for
+    // frame by frame; stream lfo_reset_noise_pm), and a reset released in the
+    // middle of the cycle keeps the sign of the phase before it until the
+    // cycle's start (measured the same way, the reset held a few frames and
+    // released at every frame of the cycle; stream
+    // lfo_reset_released_noise_pm); over the first count's sign after a step as well.
+    if ((lfoCycle_ & 7) == 0) {
         lfoNoiseSignPhase_ = p;
         lfoNoiseSignHeld_ = lfoHeldWritten_;
     }
@@ -1116,19 +1171,22 @@ void Ym2151::stepLfo() {
         amMultiplier_.halfReset[0] = lfoByteMask - low;
         amMultiplier_.halfReset[triangleWave] = lfoRisingBeforeReset_ ? low : lfoByteMask - low;
         amMultiplier_.halfReset[noiseWave] = lfoByteMask - low;
-        // PM's the saw and the noise wave of that phase, turned as bit 7 was.
+        // PM's the saw, the triangle and the noise wave of that phase alike,
+        // turned as bit 7 was.
         pmMultiplier_.halfReset[0] =
             (lfoPhaseBeforeReset_ & lfoNoiseNegative) != 0 ? lfoByteMask - low : low;
+        pmMultiplier_.halfReset[triangleWave] = pmMultiplier_.halfReset[0];
         pmMultiplier_.halfReset[noiseWave] = pmMultiplier_.halfReset[0];
     }
     amMultiplier_.clock(lfoCycle_ - amTurnStart, lfoWaveBefore_, false, waveWrittenBefore_,
                         waveWritten_);
-    if (((lfoCycle_ - amTurnStart) & 7) == 3) amMultiplier_.takeReset(lfoResetAge_, waveWritten_);
+    if (((lfoCycle_ - amTurnStart) & 7) == 3) amMultiplier_.takeReset(lfoResetAge_, std::nullopt);
     lfoAm_ = amMultiplier_.product;
     const unsigned pmEarly = pmMultiplier_.product;
     pmMultiplier_.clock(lfoCycle_ - pmTurnStart, lfoWaveBefore_, true, waveWrittenBefore_,
                         waveWritten_, step ? std::optional(noiseSignSpread) : std::nullopt);
-    if (((lfoCycle_ - pmTurnStart) & 7) == 3) pmMultiplier_.takeReset(lfoResetAge_, waveWritten_);
+    if (((lfoCycle_ - pmTurnStart) & 7) == 3)
+        pmMultiplier_.takeReset(lfoResetAge_, step ? std::optional(noiseSignSpread) : std::nullopt);
     lfoWaveBefore_ = wave;
     waveWrittenBefore_ = waveWritten_;
     const unsigned pmLate = pmMultiplier_.product;

@@ -73,10 +73,16 @@
 // either half of a frame, where the two reads differ). The test register's LFO reset holds the
 // phase at 0 from the frame it is written in; the prescaler and the rate multiplier's step count
 // run on through it. It reaches each pair of the multipliers' depth bits in the frame the pair is
-// taken (see LfoMultiplier::takeReset), and PM's sign at the start of the
+// taken (see LfoMultiplier::takeReset; in the reset's own frame a pair's first
+// bit multiplies PM of the triangle as of the saw; each pair by the waveforms
+// selected in its frame), and PM's sign at the start of the
 // eight-frame cycle (the noise wave's sign too, over its first count's after a
 // step; a step while the reset holds still gives the noise wave's sign its first
-// count's for eight frames). The phase has a ninth bit, the
+// count's for eight frames). The noise wave's sign reads the phase at the
+// cycle's start alone, so a reset released in mid-cycle keeps the sign from
+// before it until then. A step with the rate multiplier's extra count under
+// the noise wave in the last frame the reset holds leaves bits 5-7 of the
+// noise it loads (in the phase the multipliers read of that frame). The phase has a ninth bit, the
 // triangle's direction; under the triangle it counts two a step, under the
 // other waves one (the rate multiplier's extra count by the LFRQ and waveform
 // written up to the step's frame), and each wave carries on from the phase the
@@ -84,7 +90,8 @@
 // at once, bit by bit of their turn (see LfoMultiplier::clock); a PM product
 // of 128 or more that a turn of mixed waves gives turns the sign over. In a
 // frame the LFO steps in, PMD's bit 0 multiplies the noise wave's sign spread
-// over eight bits, not its magnitude (see LfoMultiplier::clock). The key
+// over eight bits, not its magnitude, for the bits of the wave the waveforms
+// selected give the noise (see LfoMultiplier::clock). The key
 // scaling of the envelope rates sees the note after DT2 and PM. The PM is
 // added before DT2, held at the bottom of octave 0; DT2 adds to that, the sum
 // held at the top of octave 7 (a note DT2 moves past the top stays there for
@@ -112,11 +119,10 @@
 // square at some of the fastest rates (LFRQ 0xF3, 0xF8) can differ in PM; the
 // noise wave selected while the LFO runs can differ for a turn of the PM
 // multiplier; a note on an unused note code (3, 7, 11, 15) moved by DT2 past
-// octave 7, and key code 0x7F (note 15 of octave 7) under a positive PM; the
-// LFO reset taking hold under the noise wave's PM at LFRQs with the rate
-// multiplier's extra count, and a waveform selected while the phase is held,
-// can differ for a few frames; PM around a switch to or from the noise wave
-// can differ.
+// octave 7, and key code 0x7F (note 15 of octave 7) under a positive PM; a
+// waveform selected while the LFO reset holds the phase, after a step with the
+// rate multiplier's extra count under the noise wave, can differ for a turn
+// of the multipliers; PM around a switch to or from the noise wave can differ.
 #pragma once
 
 #include <array>
@@ -262,7 +268,7 @@ private:
         std::array<unsigned, 4> halfReset{};
         void clock(unsigned position, LfoWave values, bool pm, unsigned earlierWave, unsigned wave,
                    std::optional<unsigned> lastBitNoise = std::nullopt);
-        void takeReset(unsigned age, unsigned wave);
+        void takeReset(unsigned age, std::optional<unsigned> lastBitNoise);
     };
     LfoMultiplier amMultiplier_;
     LfoMultiplier pmMultiplier_;
@@ -274,6 +280,7 @@ private:
     unsigned rateWritten_ = 0;          // LFRQ as last written, before the slots take it up
     bool lfoHeldWritten_ = false;       // the test register's LFO reset as last written
     bool lfoHeldBefore_ = false;        // and as the frame before's LFO saw it
+    unsigned lfoHeldLoad_ = 0;          // the phase bits a step loaded under it (see stepLfo)
     unsigned lfoResetAge_ = 0;          // frames since the reset took hold (to lfoResetReach)
     unsigned lfoPhaseBeforeReset_ = 0;  // the phase it cleared
     bool lfoRisingBeforeReset_ = false; // and the triangle's direction
