@@ -382,6 +382,7 @@ void Ym2151::reset() {
     csmKeyLate_ = false;
     csmKeyEarlier_ = false;
     csmKeyNext_ = false;
+    csmKeyAfterNext_ = false;
     timerALoadBefore_ = false;
     timerALoadBefore2_ = false;
     csmBefore_ = false;
@@ -828,6 +829,8 @@ void Ym2151::stepTimers() {
         csmKey_ = csm;
     }
     csmKeyNext_ = registers_.csm() && registers_.timerALoad() && timerA_ == timerAOverflow - 1;
+    // And in the frame after that, reloaded with a period of one frame.
+    csmKeyAfterNext_ = csmKeyNext_ && timerAPeriod_ == timerAOverflow - 1;
 }
 
 // The LFO advances in steps, one every 8 << (15 - LFRQ/16) frames. A step adds
@@ -1316,7 +1319,13 @@ template <unsigned role, bool pending, bool csm, bool still>
         const std::uint32_t slotBit = 1u << slot;
         if constexpr (csm) csmNext = slot < firstCsmSlot ? csmKey_ : csmKeyNext_;
         if (csmNext && !s.keyRegister && !s.keyed) s.holdLevel = true;
-        if (!csm || (!csmFrame && (csmKeyedSlots_ & slotBit) == 0)) {
+        // A slot keyed by KON that CSM keys in the next two frames (the first
+        // of a run keying every frame) is CSM's from this frame on (see below).
+        bool csmRunAhead = false;
+        if constexpr (csm)
+            csmRunAhead = csmNext && s.keyed && (csmKeyedSlots_ & slotBit) == 0 &&
+                          (slot < firstCsmSlot ? csmKeyNext_ : csmKeyAfterNext_);
+        if (!csm || (!csmFrame && !csmRunAhead && (csmKeyedSlots_ & slotBit) == 0)) {
             if constexpr (!quiet) s.keyedBefore = s.keyed; // else taken before the slots
             // Without a write or CSM in the frame the key is as the frame
             // before left it.
@@ -1324,10 +1333,13 @@ template <unsigned role, bool pending, bool csm, bool still>
         } else {
             const bool csmNow = slot < firstCsmSlot ? csmKeyLate_ : csmKey_;
             // Keying every frame, CSM takes over a slot that is keyed, whoever
-            // keyed it: a KON key-on holds no level, and a KON key-off releases
-            // nothing while it lasts (stream csm_every_frame_kon).
+            // keyed it, from the frame before the run's first key: a KON key-on
+            // holds no level, and a KON key-off releases nothing while it lasts
+            // (streams csm_every_frame_kon, csm_run_after_key_on).
             const bool csmAgain =
-                csmNow && (slot < firstCsmSlot ? csmKeyEarlier_ : csmKeyLate_) && s.keyed;
+                csmRunAhead ||
+                (csmNow && (csmNext || (slot < firstCsmSlot ? csmKeyEarlier_ : csmKeyLate_)) &&
+                 s.keyed);
             if (csmAgain) csmKeyedSlots_ |= slotBit;
             const bool csmKeyed = (csmKeyedSlots_ & slotBit) != 0;
             const bool csmOn = csmAgain || (csmNow && !s.keyedBefore && !(s.keyed && !csmKeyed));

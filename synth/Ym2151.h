@@ -46,8 +46,9 @@
 // attack's too (from the top levels as well), and again in CSM's frame, whose
 // level then does not hold; a KON key-on in the frame after
 // CSM's lets the attack step in CSM's frame. Keying every frame (timer A's
-// period one frame), CSM holds the key of every slot keyed, by KON too: a KON
-// key-on then holds no level, and its key-off releases nothing while CSM runs.
+// period one frame), CSM holds the key of every slot keyed, by KON too, from
+// the frame before the run's first key: a KON key-on then holds no level, and
+// its key-off releases nothing while CSM runs.
 // Outside the attack a level that reaches 0x3F0 goes to 0x3FF in the next
 // frame, between the envelope's steps (only the noise's output shows it),
 // unless that frame holds before a key-on: the attack then starts from it.
@@ -349,6 +350,7 @@ private:
     bool csmKeyLate_ = false;       // and in the frame before
     bool csmKeyEarlier_ = false;    // and in the frame before that
     bool csmKeyNext_ = false;       // it overflows in the next frame with CSM set
+    bool csmKeyAfterNext_ = false;  // and in the frame after that
     bool timerALoadBefore_ = false; // LDA and CSM as the frame before saw them
     bool csmBefore_ = false;
     bool timerALoadBefore2_ = false; // LDA as the frame two before saw it

@@ -1902,6 +1902,43 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // Voices keyed by KON long before, CSM running at a period of 40
+        // frames with CLKA then set to keying every frame from the next
+        // overflow on, and KON key-offs at eight frames around that
+        // overflow: from the frame before it the key-off releases nothing.
+        // M1 and C2 of channel 4 (on both sides of where a frame's CSM key-on
+        // starts) and of channel 7, C2 the noise, a sustain that holds its
+        // level and the fastest release.
+        Stream s("csm_run_after_key_on");
+        s.write(0x0F, 0x80 | 31);
+        for (unsigned ch : {4u, 7u}) {
+            s.channel(ch, 7, 0);
+            s.note(ch, 0x42);
+            Operator o;
+            o.d1r = 31, o.d1l = 8, o.rr = 15;
+            s.op(ch, 0, o);
+            s.op(ch, 3, o);
+        }
+        constexpr unsigned period = 40;
+        for (unsigned offset = 0; offset < 8; ++offset) {
+            s.write(0x10, (1024 - period) >> 2);
+            s.write(0x11, (1024 - period) & 3);
+            s.key(4, 9);
+            s.key(7, 9);
+            s.wait(20);
+            s.write(0x14, 0x81);
+            s.write(0x10, 0xFF);
+            s.write(0x11, 0x03);
+            s.wait(30 + offset);
+            s.key(4, 0);
+            s.key(7, 0);
+            s.wait(30);
+            s.write(0x14, 0x00);
+            s.wait(80);
+        }
+        all.push_back(s);
+    }
+    {
         // KON key-offs of decaying voices while CSM keys every other frame (CLKA
         // 1022), at six timings against the overflows and the envelope's clock:
         // M1 and C2 of channel 2 (slots CSM keys a frame late) and of channel 7
