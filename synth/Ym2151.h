@@ -57,7 +57,8 @@
 // frames after the wave moves and M1 and M2 five, PM's eight (nine for the
 // slots before C1 of channel 7); PMD written 0 takes PM to 0 at once (the
 // slots before M2 of channel 3 a frame later). PM's sign changes with the phase's first
-// step, a second step of the rate multiplier reaches it with the magnitude.
+// step (its count as made, two under the triangle, whatever wave the sign reads
+// the phase as), a second step of the rate multiplier reaches it with the magnitude.
 // A sign with a magnitude of 0 (which moves a note on an unused code) counts
 // while PMD is other than 0 as written, not as the multiplier's turn took it:
 // at once for the slots from M2 of channel 3 on, a frame later for those
@@ -115,14 +116,11 @@
 // level), the value being the DAC's code; the write-busy time (writes are
 // taken between frames, whatever their spacing).
 // Known differences from the chip (measured against the die-shot-derived
-// emulator): the triangle wave switched back and forth with the saw or the
-// square at some of the fastest rates (LFRQ 0xF3, 0xF8) can differ in PM; the
-// noise wave selected while the LFO runs can differ for a turn of the PM
-// multiplier; a note on an unused note code (3, 7, 11, 15) moved by DT2 past
+// emulator): a note on an unused note code (3, 7, 11, 15) moved by DT2 past
 // octave 7, and key code 0x7F (note 15 of octave 7) under a positive PM; a
 // waveform selected while the LFO reset holds the phase, after a step with the
 // rate multiplier's extra count under the noise wave, can differ for a turn
-// of the multipliers; PM around a switch to or from the noise wave can differ.
+// of the multipliers.
 #pragma once
 
 #include <array>
@@ -320,6 +318,7 @@ private:
     unsigned lfoRandom_ = 0;
     // The noise wave's sign as the step's first count read it (see stepLfo).
     bool lfoNoiseFirstNegative_ = false;
+    unsigned lfoFirstCount_ = 1;       // what the latest step's first count added to the phase
     unsigned lfoAm_ = 0;               // 0-255 after AMD, as C1 and C2 see it
     unsigned lfoAmModulators_ = 0;     // as M1 and M2 see it, a frame later
     int lfoPm_ = 0;                    // -127..127 after PMD, as C1 and C2 of channel 7 on see it

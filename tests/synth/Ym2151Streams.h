@@ -1451,6 +1451,39 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The triangle run from the LFO reset for 63 steps at LFRQ 0xF0 (the
+        // phase then 126), and switched to the saw or the square at each frame
+        // around its 64th step: PM's sign, in the eight frames after a step,
+        // adds the step's first count as it was counted (two under the
+        // triangle) to the phase it reads, whatever the waveform it reads it
+        // as. Sines on a late and an early PM slot, keyed again each time.
+        Stream s("lfo_triangle_switched_at_steps");
+        s.write(0x19, 0x80 | 0x7F);
+        s.write(0x18, 0xF0);
+        Operator sine;
+        sine.mul = 15;
+        s.channel(4, 7, 0, 1, 7, 0);
+        s.op(4, 3, sine);
+        s.note(4, 0x6E);
+        s.channel(1, 7, 0, 2, 7, 0);
+        s.op(1, 0, sine);
+        s.note(1, 0x5A);
+        for (unsigned i = 0; i < 24; ++i) {
+            s.write(0x1B, 2);
+            s.write(0x01, 2);
+            s.wait(20);
+            s.write(0x01, 0);
+            s.key(4, 8);
+            s.key(1, 1);
+            s.wait(63 * 8 - 10 + i % 12);
+            s.write(0x1B, i < 12 ? 0 : 1);
+            s.wait(30);
+            s.key(4, 0);
+            s.key(1, 0);
+        }
+        all.push_back(s);
+    }
+    {
         // NFRQ changed often between odd and even rates, some of the writes
         // coming as the noise timer is about to fire.
         Stream s("noise_rate_changes");
