@@ -328,6 +328,7 @@ void Ym2151::reset() {
     lfoHeldWritten_ = false;
     lfoHeldBefore_ = false;
     lfoHeldLoad_ = 0;
+    lfoHeldInCycle_ = false;
     lfoResetAge_ = lfoResetReach;
     lfoPhaseBeforeReset_ = 0;
     lfoRisingBeforeReset_ = false;
@@ -359,6 +360,7 @@ void Ym2151::reset() {
     lfoPhase_ = 0;
     lfoRandom_ = 0xFF; // the noise wave's value before the LFO's first step
     lfoNoiseFirstNegative_ = false;
+    lfoFirstCount_ = 1;
     lfoAm_ = 0;
     lfoAmModulators_ = 0;
     lfoPm_ = 0;
@@ -1098,6 +1100,7 @@ void Ym2151::stepLfo() {
     // frame; stream lfo_noise_pm_double_steps). A step while the reset holds
     // the phase gives that sign too (see below).
     if (step) {
+        lfoFirstCount_ = registers_.lfoWave() == triangleWave ? 2 : 1;
         lfoNoiseFirstNegative_ =
             (std::popcount(lfoNoiseMasks[lfoNoiseValueBits - 1] & noiseBeforeStep_) & 1) != 0;
         lfoFramesSinceStep_ = 0;
@@ -1106,24 +1109,39 @@ void Ym2151::stepLfo() {
     }
     const unsigned p = lfoPhase_;
     // PM's sign does not wait for its magnitude: it is the half of the phase
-    // the magnitude comes from, moved on by the single step a step adds; the
+    // the magnitude comes from, moved on by the step's first count (two under
+    // the triangle, one under the other waves, as the step counted it); the
     // rate multiplier's extra step reaches it with the magnitude. The phase is
     // read as the waveform taken at the start of the eight-frame cycle has it
     // (measured by switching between the triangle and the saw or square at
     // every frame of the cycle; stream lfo_wave_switched_under_pm): the
     // triangle's sign is the ninth bit, the direction (the phase halved), the
-    // other waves' bit 7.
+    // other waves' bit 7. A wave switched in the frame of a step reads the
+    // first count the step made under the wave before: the triangle's two
+    // carry the saw's and the square's sign past bit 7 (found in random
+    // switches between them at LFRQ 0xF3 and 0xF8; measured with the
+    // triangle run from the reset to the step before bit 7 and switched at
+    // each frame around it, the sign that keeps a sine equal searched for
+    // frame by frame; stream lfo_triangle_switched_at_steps).
     if ((lfoCycle_ & 7) == 0) pmSignWave_ = waveWritten_;
     // The LFO reset reaches PM's sign there too: from that frame the sign is
     // the reset phase's, whatever the phase was in the frames before (measured
     // with the square wave's PM, the reset written at every frame of the cycle;
-    // stream lfo_reset_taking_hold).
-    if ((lfoCycle_ & 7) == 0 && lfoHeldWritten_) lfoPhaseHistory_.fill(0);
+    // stream lfo_reset_taking_hold), a reset held in any frame of the cycle
+    // before as well, released in the cycle's first frame or earlier (found in
+    // random writes of the waveform and the reset; measured with the square's
+    // PM from its second half, the reset held five frames and released at
+    // every frame of the cycle; stream lfo_reset_released_at_cycle_start).
+    if ((lfoCycle_ & 7) == 0) {
+        if (lfoHeldWritten_ || lfoHeldInCycle_) lfoPhaseHistory_.fill(0);
+        lfoHeldInCycle_ = false;
+    }
+    lfoHeldInCycle_ = lfoHeldInCycle_ || lfoHeldWritten_;
     lfoPhaseHistory_[lfoHistoryIndex_] =
         static_cast<std::uint16_t>((triangleRising_ ? triangleDirection : 0) | p);
     const unsigned pastPhase = lfoPhaseHistory_[(lfoHistoryIndex_ - lfoPmDelay) & 15];
-    const unsigned signSource = pmSignWave_ == triangleWave ? pastPhase >> 1 : pastPhase & 0xFF;
-    const unsigned signPhase = signSource + (lfoFramesSinceStep_ < lfoPmDelay ? 1 : 0);
+    const unsigned counted = pastPhase + (lfoFramesSinceStep_ < lfoPmDelay ? lfoFirstCount_ : 0);
+    const unsigned signPhase = pmSignWave_ == triangleWave ? counted >> 1 : counted & 0xFF;
     bool pmNegative = (signPhase & 0x80) != 0;
     const LfoWave wave{static_cast<std::uint8_t>(p), static_cast<std::uint8_t>(triangleAm_)};
     // The noise wave's sign reads the phase at the start of the cycle alone:
