@@ -328,6 +328,7 @@ void Ym2151::reset() {
     lfoHeldWritten_ = false;
     lfoHeldBefore_ = false;
     lfoHeldLoad_ = 0;
+    lfoHeldInCycle_ = false;
     lfoResetAge_ = lfoResetReach;
     lfoPhaseBeforeReset_ = 0;
     lfoRisingBeforeReset_ = false;
@@ -359,6 +360,7 @@ void Ym2151::reset() {
     lfoPhase_ = 0;
     lfoRandom_ = 0xFF; // the noise wave's value before the LFO's first step
     lfoNoiseFirstNegative_ = false;
+    lfoFirstCount_ = 1;
     lfoAm_ = 0;
     lfoAmModulators_ = 0;
     lfoPm_ = 0;
@@ -939,21 +941,34 @@ Ym2151::LfoMultiplier::clock(unsigned position, LfoWave values, bool pm, unsigne
 // in sweeps of the reset under the noise wave's PM at odd depths; measured
 // with the reset written in the frame of a step at the turn's end, the
 // product read back as the one that keeps a sine equal; stream
-// lfo_reset_noise_pm_odd_depths). Called at the turn's end, age frames after
-// the reset's.
-void Ym2151::LfoMultiplier::takeReset(unsigned age, unsigned wave,
-                                      std::optional<unsigned> lastBitNoise) {
+// lfo_reset_noise_pm_odd_depths). Each pair takes the values of the
+// waveforms selected in its own frame, mixed as in clock() (bits 0-4 of the
+// first bit's by the selection at the frame before's start), not those
+// selected at the turn's end (found in random writes of the waveform and the
+// reset; measured with AM on the noise, a waveform selected two and three
+// frames after the reset at every frame of the cycle, every pair of waves;
+// stream lfo_wave_selected_after_reset). Called at the turn's end, age frames
+// after the reset's.
+void Ym2151::LfoMultiplier::takeReset(unsigned age, std::optional<unsigned> lastBitNoise) {
+    constexpr unsigned lateWaveBits = 0xE0;
     if (age >= lfoResetReach) return;
     unsigned sum = 0;
     for (unsigned g = 0; g < turnFirstBits.size(); ++g) {
         const int framesAfter =
             static_cast<int>(age + g) - static_cast<int>(turnFirstBits.size() - 1);
-        unsigned first = framesAfter < 0    ? beforeReset[wave]
-                         : framesAfter == 0 ? halfReset[wave]
-                                            : afterReset[wave];
-        if (g == lastBitPair && lastBitNoise && wave == noiseWave) first = *lastBitNoise;
-        const unsigned second = framesAfter < 0 ? beforeReset[wave] : afterReset[wave];
-        sum += first * (taken & turnFirstBits[g]) + second * (taken & turnSecondBits[g]);
+        const std::array<unsigned, 4>& firstValues = framesAfter < 0    ? beforeReset
+                                                     : framesAfter == 0 ? halfReset
+                                                                        : afterReset;
+        const std::array<unsigned, 4>& secondValues = framesAfter < 0 ? beforeReset : afterReset;
+        unsigned early = firstValues[earlierSelected[g]];
+        unsigned late = firstValues[selected[g]];
+        if (g == lastBitPair && lastBitNoise) {
+            if (earlierSelected[g] == noiseWave) early = *lastBitNoise;
+            if (selected[g] == noiseWave) late = *lastBitNoise;
+        }
+        const unsigned first = (early & ~lateWaveBits) | (late & lateWaveBits);
+        sum += first * (taken & turnFirstBits[g]) +
+               secondValues[selected[g]] * (taken & turnSecondBits[g]);
     }
     product = sum >> 7;
 }
@@ -1082,6 +1097,7 @@ void Ym2151::stepLfo() {
     // frame; stream lfo_noise_pm_double_steps). A step while the reset holds
     // the phase gives that sign too (see below).
     if (step) {
+        lfoFirstCount_ = registers_.lfoWave() == triangleWave ? 2 : 1;
         lfoNoiseFirstNegative_ =
             (std::popcount(lfoNoiseMasks[lfoNoiseValueBits - 1] & noiseBeforeStep_) & 1) != 0;
         lfoFramesSinceStep_ = 0;
@@ -1090,24 +1106,39 @@ void Ym2151::stepLfo() {
     }
     const unsigned p = lfoPhase_;
     // PM's sign does not wait for its magnitude: it is the half of the phase
-    // the magnitude comes from, moved on by the single step a step adds; the
+    // the magnitude comes from, moved on by the step's first count (two under
+    // the triangle, one under the other waves, as the step counted it); the
     // rate multiplier's extra step reaches it with the magnitude. The phase is
     // read as the waveform taken at the start of the eight-frame cycle has it
     // (measured by switching between the triangle and the saw or square at
     // every frame of the cycle; stream lfo_wave_switched_under_pm): the
     // triangle's sign is the ninth bit, the direction (the phase halved), the
-    // other waves' bit 7.
+    // other waves' bit 7. A wave switched in the frame of a step reads the
+    // first count the step made under the wave before: the triangle's two
+    // carry the saw's and the square's sign past bit 7 (found in random
+    // switches between them at LFRQ 0xF3 and 0xF8; measured with the
+    // triangle run from the reset to the step before bit 7 and switched at
+    // each frame around it, the sign that keeps a sine equal searched for
+    // frame by frame; stream lfo_triangle_switched_at_steps).
     if ((lfoCycle_ & 7) == 0) pmSignWave_ = waveWritten_;
     // The LFO reset reaches PM's sign there too: from that frame the sign is
     // the reset phase's, whatever the phase was in the frames before (measured
     // with the square wave's PM, the reset written at every frame of the cycle;
-    // stream lfo_reset_taking_hold).
-    if ((lfoCycle_ & 7) == 0 && lfoHeldWritten_) lfoPhaseHistory_.fill(0);
+    // stream lfo_reset_taking_hold), a reset held in any frame of the cycle
+    // before as well, released in the cycle's first frame or earlier (found in
+    // random writes of the waveform and the reset; measured with the square's
+    // PM from its second half, the reset held five frames and released at
+    // every frame of the cycle; stream lfo_reset_released_at_cycle_start).
+    if ((lfoCycle_ & 7) == 0) {
+        if (lfoHeldWritten_ || lfoHeldInCycle_) lfoPhaseHistory_.fill(0);
+        lfoHeldInCycle_ = false;
+    }
+    lfoHeldInCycle_ = lfoHeldInCycle_ || lfoHeldWritten_;
     lfoPhaseHistory_[lfoHistoryIndex_] =
         static_cast<std::uint16_t>((triangleRising_ ? triangleDirection : 0) | p);
     const unsigned pastPhase = lfoPhaseHistory_[(lfoHistoryIndex_ - lfoPmDelay) & 15];
-    const unsigned signSource = pmSignWave_ == triangleWave ? pastPhase >> 1 : pastPhase & 0xFF;
-    const unsigned signPhase = signSource + (lfoFramesSinceStep_ < lfoPmDelay ? 1 : 0);
+    const unsigned counted = pastPhase + (lfoFramesSinceStep_ < lfoPmDelay ? lfoFirstCount_ : 0);
+    const unsigned signPhase = pmSignWave_ == triangleWave ? counted >> 1 : counted & 0xFF;
     bool pmNegative = (signPhase & 0x80) != 0;
     const LfoWave wave{static_cast<std::uint8_t>(p), static_cast<std::uint8_t>(triangleAm_)};
     // The noise wave's sign reads the phase at the start of the cycle alone:
@@ -1167,15 +1198,13 @@ void Ym2151::stepLfo() {
     }
     amMultiplier_.clock(lfoCycle_ - amTurnStart, lfoWaveBefore_, false, waveWrittenBefore_,
                         waveWritten_);
-    if (((lfoCycle_ - amTurnStart) & 7) == 3)
-        amMultiplier_.takeReset(lfoResetAge_, waveWritten_, std::nullopt);
+    if (((lfoCycle_ - amTurnStart) & 7) == 3) amMultiplier_.takeReset(lfoResetAge_, std::nullopt);
     lfoAm_ = amMultiplier_.product;
     const unsigned pmEarly = pmMultiplier_.product;
     pmMultiplier_.clock(lfoCycle_ - pmTurnStart, lfoWaveBefore_, true, waveWrittenBefore_,
                         waveWritten_, step ? std::optional(noiseSignSpread) : std::nullopt);
     if (((lfoCycle_ - pmTurnStart) & 7) == 3)
-        pmMultiplier_.takeReset(lfoResetAge_, waveWritten_,
-                                step ? std::optional(noiseSignSpread) : std::nullopt);
+        pmMultiplier_.takeReset(lfoResetAge_, step ? std::optional(noiseSignSpread) : std::nullopt);
     lfoWaveBefore_ = wave;
     waveWrittenBefore_ = waveWritten_;
     const unsigned pmLate = pmMultiplier_.product;

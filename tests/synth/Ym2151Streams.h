@@ -628,6 +628,69 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // A waveform selected two and three frames after the test register's
+        // LFO reset is written (the square to the triangle, the triangle to
+        // the noise, the noise to the square, the saw to the triangle), the
+        // reset written at every frame of the multipliers' cycle, AM on the
+        // noise (whose level shows it exactly), LFRQ 0xE0: the turn the reset
+        // reaches in part takes each pair's values by the waveforms selected
+        // in its frame.
+        Stream s("lfo_wave_selected_after_reset");
+        s.write(0x19, 127);
+        noiseShowingAm(s, 31, 0x40);
+        s.key(7, 8);
+        s.write(0x18, 0xE0);
+        for (const auto& [from, to] :
+             std::array<std::array<unsigned, 2>, 4>{{{1, 2}, {2, 3}, {3, 1}, {0, 2}}}) {
+            for (unsigned i = 0; i < 16; ++i) {
+                s.write(0x1B, from);
+                s.wait(40 + i);
+                s.write(0x01, 2);
+                s.wait(i % 2);
+                s.write(0x1B, to);
+                s.wait(4);
+                s.write(0x01, 0);
+                s.wait(40);
+            }
+        }
+        all.push_back(s);
+    }
+    {
+        // The saw and the square run into their second half at LFRQ 0xFF and
+        // stopped there, then the test register's LFO reset held for five
+        // frames, released at every frame of the multipliers' cycle: a reset
+        // released in the frame the cycle starts still gives PM's sign the
+        // reset phase's there. Sines on a late and an early PM slot.
+        Stream s("lfo_reset_released_at_cycle_start");
+        s.write(0x19, 0x80 | 0x7F);
+        Operator sine;
+        sine.mul = 15;
+        s.channel(4, 7, 0, 1, 7, 0);
+        s.op(4, 3, sine);
+        s.note(4, 0x6E);
+        s.channel(1, 7, 0, 2, 7, 0);
+        s.op(1, 0, sine);
+        s.note(1, 0x5A);
+        for (unsigned wave : {0u, 1u}) {
+            s.write(0x1B, wave);
+            for (unsigned i = 0; i < 8; ++i) {
+                s.write(0x18, 0xFF);
+                s.key(4, 8);
+                s.key(1, 1);
+                s.wait(600 + i);
+                s.write(0x18, 0x00);
+                s.wait(20);
+                s.write(0x01, 2);
+                s.wait(3);
+                s.write(0x01, 0);
+                s.wait(30);
+                s.key(4, 0);
+                s.key(1, 0);
+            }
+        }
+        all.push_back(s);
+    }
+    {
         // The test register's LFO reset under the noise wave, held from 2 to
         // 41 frames in turns of 145 and 150 frames, so that it is released at
         // every frame around steps with and without the rate multiplier's
@@ -1419,6 +1482,39 @@ inline std::vector<Stream> comparisonStreams() {
                     s.wait(10);
                 }
             }
+        }
+        all.push_back(s);
+    }
+    {
+        // The triangle run from the LFO reset for 63 steps at LFRQ 0xF0 (the
+        // phase then 126), and switched to the saw or the square at each frame
+        // around its 64th step: PM's sign, in the eight frames after a step,
+        // adds the step's first count as it was counted (two under the
+        // triangle) to the phase it reads, whatever the waveform it reads it
+        // as. Sines on a late and an early PM slot, keyed again each time.
+        Stream s("lfo_triangle_switched_at_steps");
+        s.write(0x19, 0x80 | 0x7F);
+        s.write(0x18, 0xF0);
+        Operator sine;
+        sine.mul = 15;
+        s.channel(4, 7, 0, 1, 7, 0);
+        s.op(4, 3, sine);
+        s.note(4, 0x6E);
+        s.channel(1, 7, 0, 2, 7, 0);
+        s.op(1, 0, sine);
+        s.note(1, 0x5A);
+        for (unsigned i = 0; i < 24; ++i) {
+            s.write(0x1B, 2);
+            s.write(0x01, 2);
+            s.wait(20);
+            s.write(0x01, 0);
+            s.key(4, 8);
+            s.key(1, 1);
+            s.wait(63 * 8 - 10 + i % 12);
+            s.write(0x1B, i < 12 ? 0 : 1);
+            s.wait(30);
+            s.key(4, 0);
+            s.key(1, 0);
         }
         all.push_back(s);
     }
