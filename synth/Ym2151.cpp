@@ -251,6 +251,23 @@ constexpr unsigned lfoNoiseValueBits = 8;
 // The LFO reads bits 0-2 of the noise wave's value and bits 3-7 at different
 // points of the frame (see stepLfo).
 constexpr unsigned lfoNoiseLateBits = 3;
+// The noise wave's value: eight bits of the noise sequence, inverted, bits 0-2
+// read from one state of the register and bits 3-7 from another.
+inline unsigned lfoNoiseValue(std::uint32_t lowSource, std::uint32_t highSource) {
+    unsigned value = 0;
+    for (unsigned b = 0; b < lfoNoiseValueBits; ++b) {
+        const std::uint32_t source = b < lfoNoiseLateBits ? lowSource : highSource;
+        value |= static_cast<unsigned>((std::popcount(lfoNoiseMasks[b] & source) & 1) ^ 1) << b;
+    }
+    return value;
+}
+// The rate multiplier's extra count for a step of the 4-bit step count (see
+// stepLfo): LFRQ's bit 3 on odd counts, bit 2 on counts 2 mod 4, bit 1 on 4
+// mod 8, bit 0 on 8 mod 16.
+inline unsigned lfoExtraCount(unsigned steps, unsigned rate) {
+    if (steps == 0) return 0;
+    return (rate >> (3 - static_cast<unsigned>(std::countr_zero(steps)))) & 1;
+}
 
 // A linear map of the noise register: each bit the parity of the bits in its
 // row's mask.
@@ -357,6 +374,7 @@ void Ym2151::reset() {
     lfoCycle_ = 2;
     lfoPhase_ = 0;
     lfoRandom_ = 0xFF; // the noise wave's value before the LFO's first step
+    lfoHeldNoiseLoad_ = 0;
     lfoNoiseFirstNegative_ = false;
     lfoAm_ = 0;
     lfoAmModulators_ = 0;
@@ -959,19 +977,33 @@ void Ym2151::stepLfo() {
     } else if (lfoResetAge_ < lfoResetReach) {
         ++lfoResetAge_;
     }
+    const bool released = lfoHeldBefore_ && !lfoHeldWritten_;
     lfoHeldBefore_ = lfoHeldWritten_;
     if (lfoHeldWritten_) {
         lfoPhase_ = 0;
         triangleAm_ = 255;
         triangleRising_ = false;
-    } else if (step) {
-        unsigned extra = 0;
-        if (lfoSteps_ != 0) {
-            unsigned trailingZeros = 0;
-            while (((lfoSteps_ >> trailingZeros) & 1) == 0)
-                ++trailingZeros;
-            extra = (rateWritten_ >> (3 - trailingZeros)) & 1;
+        // A double step of the noise wave while the reset holds the phase
+        // leaves its second count's load of bits 5-7 (the noise read as a
+        // double step reads it) to the frame after: a release there takes
+        // them, bits 0-4 and the direction staying as the reset left them.
+        // Found in random writes (seed 13 at frame 466,754); measured with the
+        // noise wave's AM on the noise and its PM on a sine, the reset
+        // released at every frame over 128 frames at LFRQs 0xC7-0xFF, the
+        // phase that keeps both equal searched for in the release's frame;
+        // stream lfo_reset_released_after_double_step.
+        lfoHeldNoiseLoad_ = 0;
+        if (step && waveWritten_ == noiseWave && lfoExtraCount(lfoSteps_, rateWritten_) != 0) {
+            const bool nextHalfSteps = noiseCounter_ == 31 - registers_.noiseFrequency();
+            lfoHeldNoiseLoad_ =
+                ~lfoNoiseValue(noiseShift_, nextHalfSteps ? noiseShift_ : noiseBeforeStep_) &
+                lfoByteMask & ~lfoSwitchCountedBits;
         }
+    } else if (released && !step) {
+        lfoPhase_ = lfoHeldNoiseLoad_;
+        triangleAm_ = lfoByteMask - lfoPhase_;
+    } else if (step) {
+        const unsigned extra = lfoExtraCount(lfoSteps_, rateWritten_);
         // The phase has a ninth bit, the triangle's direction: the triangle
         // falls from 255 as the phase rises through its first 256 values and
         // rises from 0 through the next. Under the triangle the phase counts
@@ -995,16 +1027,7 @@ void Ym2151::stepLfo() {
         const bool nextHalfSteps = noiseCounter_ == 31 - registers_.noiseFrequency();
         const std::uint32_t low = extra != 0 ? noiseShift_ : noiseMidFrame_;
         const std::uint32_t high = extra != 0 && nextHalfSteps ? noiseShift_ : noiseBeforeStep_;
-        const auto noiseValue = [](std::uint32_t lowSource, std::uint32_t highSource) {
-            unsigned value = 0;
-            for (unsigned b = 0; b < lfoNoiseValueBits; ++b) {
-                const std::uint32_t source = b < lfoNoiseLateBits ? lowSource : highSource;
-                value |= static_cast<unsigned>((std::popcount(lfoNoiseMasks[b] & source) & 1) ^ 1)
-                         << b;
-            }
-            return value;
-        };
-        lfoRandom_ = noiseValue(low, high);
+        lfoRandom_ = lfoNoiseValue(low, high);
         // Under the noise wave a step loads the phase with the noise bits
         // (uninverted), the wave's value being the phase inverted as the saw's
         // is, and the ninth bit, the triangle's direction, with the next noise
@@ -1032,7 +1055,7 @@ void Ym2151::stepLfo() {
             triangleAm_ = triangleRising_ ? lfoPhase_ : 255 - lfoPhase_;
         } else if (waveWrittenBefore_ == noiseWave) {
             const unsigned single =
-                extra != 0 ? noiseValue(noiseMidFrame_, noiseBeforeStep_) : lfoRandom_;
+                extra != 0 ? lfoNoiseValue(noiseMidFrame_, noiseBeforeStep_) : lfoRandom_;
             const unsigned loaded =
                 ((before & ~lfoSwitchCountedBits) | (~single & lfoSwitchCountedBits)) +
                 extra * extraStride;

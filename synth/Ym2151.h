@@ -77,7 +77,8 @@
 // bit multiplies PM of the triangle as of the saw), and PM's sign at the start of the
 // eight-frame cycle (the noise wave's sign too, over its first count's after a
 // step; a step while the reset holds still gives the noise wave's sign its first
-// count's for eight frames). The phase has a ninth bit, the
+// count's for eight frames; a double step of the noise wave while it holds
+// leaves bits 5-7 of its load to a release in the next frame). The phase has a ninth bit, the
 // triangle's direction; under the triangle it counts two a step, under the
 // other waves one (the rate multiplier's extra count by the LFRQ and waveform
 // written up to the step's frame), and each wave carries on from the phase the
@@ -117,7 +118,10 @@
 // LFO reset taking hold under the noise wave's PM at LFRQs with the rate
 // multiplier's extra count, and a waveform selected while the phase is held,
 // can differ for a few frames; PM around a switch to or from the noise wave
-// can differ.
+// can differ; the reset released in the frame after a double step of the noise
+// wave can differ in bits 0-4 of the phase until the next step (seen at large
+// depths: at twenty-one of 1,024 release frames over sixteen random rates and
+// depths, against fifty before the rule on bits 5-7).
 #pragma once
 
 #include <array>
@@ -312,6 +316,9 @@ private:
     unsigned triangleAm_ = 255;   // the triangle's value (see stepLfo)
     bool triangleRising_ = false; // the phase's ninth bit: the triangle rises
     unsigned lfoRandom_ = 0;
+    // Bits 5-7 a double step of the noise wave loads while the reset holds
+    // the phase, for a release in the next frame (see stepLfo).
+    unsigned lfoHeldNoiseLoad_ = 0;
     // The noise wave's sign as the step's first count read it (see stepLfo).
     bool lfoNoiseFirstNegative_ = false;
     unsigned lfoAm_ = 0;               // 0-255 after AMD, as C1 and C2 see it

@@ -594,6 +594,39 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The LFO's noise wave held by the test register's reset, released at
+        // every frame of the prescaler's turn (trials 45 frames apart): a
+        // release in the frame after a double step takes bits 5-7 of the
+        // phase that step loads. AM on the noise channel's level and PM on a
+        // sine, at four rates with the extra count, three noise rates and
+        // single and mixed depths.
+        Stream s("lfo_reset_released_after_double_step");
+        s.write(0x1B, 3);
+        noiseShowingAm(s, 0x03, std::nullopt);
+        s.key(7, 8);
+        s.channel(1, 7, 0, 3, 7, 0);
+        s.op(1, 3, Operator{});
+        s.note(1, 0x4E);
+        s.key(1, 8);
+        for (const auto& [rate, amd, pmd, noise] : {std::array<unsigned, 4>{0xFF, 0x24, 0x75, 0x1E},
+                                                    {0xFA, 0x40, 0x48, 0x10},
+                                                    {0xFF, 0x10, 0x10, 0x1F},
+                                                    {0xDF, 0x40, 0x48, 0x10}}) {
+            s.write(0x18, rate);
+            s.write(0x19, amd);
+            s.write(0x19, 0x80 | pmd);
+            s.write(0x0F, 0x80 | noise);
+            for (unsigned i = 0; i < 32; ++i) {
+                s.write(0x01, 2);
+                s.wait(20);
+                s.write(0x01, 0);
+                s.wait(21);
+            }
+        }
+        s.wait(100);
+        all.push_back(s);
+    }
+    {
         // The test register's LFO reset under the noise wave's PM, the value
         // loaded by fast steps and then held by a slow LFRQ, the reset written
         // at every frame of the multipliers' cycle under single depth bits and
