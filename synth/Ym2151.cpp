@@ -251,23 +251,6 @@ constexpr unsigned lfoNoiseValueBits = 8;
 // The LFO reads bits 0-2 of the noise wave's value and bits 3-7 at different
 // points of the frame (see stepLfo).
 constexpr unsigned lfoNoiseLateBits = 3;
-// The noise wave's value: eight bits of the noise sequence, inverted, bits 0-2
-// read from one state of the register and bits 3-7 from another.
-inline unsigned lfoNoiseValue(std::uint32_t lowSource, std::uint32_t highSource) {
-    unsigned value = 0;
-    for (unsigned b = 0; b < lfoNoiseValueBits; ++b) {
-        const std::uint32_t source = b < lfoNoiseLateBits ? lowSource : highSource;
-        value |= static_cast<unsigned>((std::popcount(lfoNoiseMasks[b] & source) & 1) ^ 1) << b;
-    }
-    return value;
-}
-// The rate multiplier's extra count for a step of the 4-bit step count (see
-// stepLfo): LFRQ's bit 3 on odd counts, bit 2 on counts 2 mod 4, bit 1 on 4
-// mod 8, bit 0 on 8 mod 16.
-inline unsigned lfoExtraCount(unsigned steps, unsigned rate) {
-    if (steps == 0) return 0;
-    return (rate >> (3 - static_cast<unsigned>(std::countr_zero(steps)))) & 1;
-}
 
 // A linear map of the noise register: each bit the parity of the bits in its
 // row's mask.
@@ -344,6 +327,7 @@ void Ym2151::reset() {
     rateWritten_ = 0;
     lfoHeldWritten_ = false;
     lfoHeldBefore_ = false;
+    lfoHeldLoad_ = 0;
     lfoResetAge_ = lfoResetReach;
     lfoPhaseBeforeReset_ = 0;
     lfoRisingBeforeReset_ = false;
@@ -374,8 +358,8 @@ void Ym2151::reset() {
     lfoCycle_ = 2;
     lfoPhase_ = 0;
     lfoRandom_ = 0xFF; // the noise wave's value before the LFO's first step
-    lfoHeldNoiseLoad_ = 0;
     lfoNoiseFirstNegative_ = false;
+    lfoFirstCount_ = 1;
     lfoAm_ = 0;
     lfoAmModulators_ = 0;
     lfoPm_ = 0;
@@ -873,7 +857,11 @@ void Ym2151::stepTimers() {
 // 0 for a positive one (passed in as lastBitNoise; PM's turn ends in the frames
 // the LFO steps in). Measured with PM of the noise wave at odd PMDs on a sine,
 // the product of each turn read back as the one that keeps the output equal
-// (stream lfo_noise_pm_odd_depths).
+// (stream lfo_noise_pm_odd_depths). With the noise switched to or from
+// another wave in that frame, the sign takes the bits the noise gives as
+// above: bits 0-4 where it was selected by the frame before's start, bits 5-7
+// where it is selected by the frame's (measured the same way, the switches at
+// every frame of a step's turn; stream lfo_noise_switched_under_pm).
 [[gnu::always_inline]] inline void
 Ym2151::LfoMultiplier::clock(unsigned position, LfoWave values, bool pm, unsigned earlierWave,
                              unsigned wave, std::optional<unsigned> lastBitNoise) {
@@ -908,8 +896,13 @@ Ym2151::LfoMultiplier::clock(unsigned position, LfoWave values, bool pm, unsigne
             const std::array<unsigned, 4> v =
                 pm ? lfoPmMagnitudes(w.phase, w.triangle) : lfoAmValues(w.phase, w.triangle);
             const unsigned late = v[selected[g]];
-            unsigned mixed = (v[earlierSelected[g]] & ~lateWaveBits) | (late & lateWaveBits);
-            if (g == lastBitPair && lastBitNoise && selected[g] == noiseWave) mixed = *lastBitNoise;
+            unsigned early = v[earlierSelected[g]];
+            unsigned lateBits = late;
+            if (g == lastBitPair && lastBitNoise) {
+                if (earlierSelected[g] == noiseWave) early = *lastBitNoise;
+                if (selected[g] == noiseWave) lateBits = *lastBitNoise;
+            }
+            const unsigned mixed = (early & ~lateWaveBits) | (lateBits & lateWaveBits);
             sum += (mixed & ~earlyWaveBits[g]) * (assembling & firstBits[g]) +
                    (mixed & earlyWaveBits[g]) * (assemblingBefore & firstBits[g]) +
                    late * (assembling & secondBits[g]);
@@ -942,19 +935,39 @@ Ym2151::LfoMultiplier::clock(unsigned position, LfoWave values, bool pm, unsigne
 // every frame of the cycle over whole turns of the LFO at LFRQs 0xC0-0xFF,
 // single depth bits and mixed depths: the value that keeps the sine equal is
 // the saw's, not the triangle's as it stood; stream
-// lfo_reset_triangle_pm_depths. Called at the turn's end, age frames after
-// the reset's.
-void Ym2151::LfoMultiplier::takeReset(unsigned age, unsigned wave) {
+// lfo_reset_triangle_pm_depths. In a frame the LFO steps in, bit 0 multiplies
+// the noise wave's sign spread over eight bits there too, as in clock() (found
+// in sweeps of the reset under the noise wave's PM at odd depths; measured
+// with the reset written in the frame of a step at the turn's end, the
+// product read back as the one that keeps a sine equal; stream
+// lfo_reset_noise_pm_odd_depths). Each pair takes the values of the
+// waveforms selected in its own frame, mixed as in clock() (bits 0-4 of the
+// first bit's by the selection at the frame before's start), not those
+// selected at the turn's end (found in random writes of the waveform and the
+// reset; measured with AM on the noise, a waveform selected two and three
+// frames after the reset at every frame of the cycle, every pair of waves;
+// stream lfo_wave_selected_after_reset). Called at the turn's end, age frames
+// after the reset's.
+void Ym2151::LfoMultiplier::takeReset(unsigned age, std::optional<unsigned> lastBitNoise) {
+    constexpr unsigned lateWaveBits = 0xE0;
     if (age >= lfoResetReach) return;
     unsigned sum = 0;
     for (unsigned g = 0; g < turnFirstBits.size(); ++g) {
         const int framesAfter =
             static_cast<int>(age + g) - static_cast<int>(turnFirstBits.size() - 1);
-        const unsigned first = framesAfter < 0    ? beforeReset[wave]
-                               : framesAfter == 0 ? halfReset[wave]
-                                                  : afterReset[wave];
-        const unsigned second = framesAfter < 0 ? beforeReset[wave] : afterReset[wave];
-        sum += first * (taken & turnFirstBits[g]) + second * (taken & turnSecondBits[g]);
+        const std::array<unsigned, 4>& firstValues = framesAfter < 0    ? beforeReset
+                                                     : framesAfter == 0 ? halfReset
+                                                                        : afterReset;
+        const std::array<unsigned, 4>& secondValues = framesAfter < 0 ? beforeReset : afterReset;
+        unsigned early = firstValues[earlierSelected[g]];
+        unsigned late = firstValues[selected[g]];
+        if (g == lastBitPair && lastBitNoise) {
+            if (earlierSelected[g] == noiseWave) early = *lastBitNoise;
+            if (selected[g] == noiseWave) late = *lastBitNoise;
+        }
+        const unsigned first = (early & ~lateWaveBits) | (late & lateWaveBits);
+        sum += first * (taken & turnFirstBits[g]) +
+               secondValues[selected[g]] * (taken & turnSecondBits[g]);
     }
     product = sum >> 7;
 }
@@ -979,31 +992,49 @@ void Ym2151::stepLfo() {
     }
     const bool released = lfoHeldBefore_ && !lfoHeldWritten_;
     lfoHeldBefore_ = lfoHeldWritten_;
+    unsigned extra = 0;
+    if (step && lfoSteps_ != 0) {
+        unsigned trailingZeros = 0;
+        while (((lfoSteps_ >> trailingZeros) & 1) == 0)
+            ++trailingZeros;
+        extra = (rateWritten_ >> (3 - trailingZeros)) & 1;
+    }
+    // The wave's value: eight bits of the noise sequence, inverted. A single
+    // step reads bits 0-2 from the register after the frame's first half and
+    // bits 3-7 from the register before its latest step, after the second;
+    // a double step reads each half a frame later.
+    const bool nextHalfSteps = noiseCounter_ == 31 - registers_.noiseFrequency();
+    const std::uint32_t low = extra != 0 ? noiseShift_ : noiseMidFrame_;
+    const std::uint32_t high = extra != 0 && nextHalfSteps ? noiseShift_ : noiseBeforeStep_;
+    const auto noiseValue = [](std::uint32_t lowSource, std::uint32_t highSource) {
+        unsigned value = 0;
+        for (unsigned b = 0; b < lfoNoiseValueBits; ++b) {
+            const std::uint32_t source = b < lfoNoiseLateBits ? lowSource : highSource;
+            value |= static_cast<unsigned>((std::popcount(lfoNoiseMasks[b] & source) & 1) ^ 1) << b;
+        }
+        return value;
+    };
     if (lfoHeldWritten_) {
+        // A step with the rate multiplier's extra count under the noise wave
+        // still loads bits 5-7 of the phase with the noise, after the reset
+        // has cleared it: what the last frame the reset holds loads stays
+        // (found in sweeps of the reset under the noise wave's PM; measured
+        // with its AM on the noise, the reset released at every frame around
+        // steps at LFRQs with and without the extra count; stream
+        // lfo_reset_released_after_double_steps).
+        lfoHeldLoad_ = extra != 0 && waveWritten_ == noiseWave
+                           ? ~noiseValue(low, high) & lfoByteMask & ~lfoSwitchCountedBits
+                           : 0;
         lfoPhase_ = 0;
         triangleAm_ = 255;
         triangleRising_ = false;
-        // A double step of the noise wave while the reset holds the phase
-        // leaves its second count's load of bits 5-7 (the noise read as a
-        // double step reads it) to the frame after: a release there takes
-        // them, bits 0-4 and the direction staying as the reset left them.
-        // Found in random writes (seed 13 at frame 466,754); measured with the
-        // noise wave's AM on the noise and its PM on a sine, the reset
-        // released at every frame over 128 frames at LFRQs 0xC7-0xFF, the
-        // phase that keeps both equal searched for in the release's frame;
-        // stream lfo_reset_released_after_double_step.
-        lfoHeldNoiseLoad_ = 0;
-        if (step && waveWritten_ == noiseWave && lfoExtraCount(lfoSteps_, rateWritten_) != 0) {
-            const bool nextHalfSteps = noiseCounter_ == 31 - registers_.noiseFrequency();
-            lfoHeldNoiseLoad_ =
-                ~lfoNoiseValue(noiseShift_, nextHalfSteps ? noiseShift_ : noiseBeforeStep_) &
-                lfoByteMask & ~lfoSwitchCountedBits;
-        }
-    } else if (released && !step) {
-        lfoPhase_ = lfoHeldNoiseLoad_;
-        triangleAm_ = lfoByteMask - lfoPhase_;
-    } else if (step) {
-        const unsigned extra = lfoExtraCount(lfoSteps_, rateWritten_);
+    } else if (released && lfoHeldLoad_ != 0) {
+        lfoPhase_ = lfoHeldLoad_;
+        triangleAm_ = 255 - lfoPhase_;
+        lfoWaveBefore_ = {static_cast<std::uint8_t>(lfoPhase_),
+                          static_cast<std::uint8_t>(triangleAm_)};
+    }
+    if (!lfoHeldWritten_ && step) {
         // The phase has a ninth bit, the triangle's direction: the triangle
         // falls from 255 as the phase rises through its first 256 values and
         // rises from 0 through the next. Under the triangle the phase counts
@@ -1020,14 +1051,7 @@ void Ym2151::stepLfo() {
         triangleRising_ = (phase & triangleDirection) != 0;
         lfoPhase_ = phase & 0xFF;
         triangleAm_ = triangleRising_ ? lfoPhase_ : 255 - lfoPhase_;
-        // The wave's value: eight bits of the noise sequence, inverted. A single
-        // step reads bits 0-2 from the register after the frame's first half and
-        // bits 3-7 from the register before its latest step, after the second;
-        // a double step reads each half a frame later.
-        const bool nextHalfSteps = noiseCounter_ == 31 - registers_.noiseFrequency();
-        const std::uint32_t low = extra != 0 ? noiseShift_ : noiseMidFrame_;
-        const std::uint32_t high = extra != 0 && nextHalfSteps ? noiseShift_ : noiseBeforeStep_;
-        lfoRandom_ = lfoNoiseValue(low, high);
+        lfoRandom_ = noiseValue(low, high);
         // Under the noise wave a step loads the phase with the noise bits
         // (uninverted), the wave's value being the phase inverted as the saw's
         // is, and the ninth bit, the triangle's direction, with the next noise
@@ -1055,7 +1079,7 @@ void Ym2151::stepLfo() {
             triangleAm_ = triangleRising_ ? lfoPhase_ : 255 - lfoPhase_;
         } else if (waveWrittenBefore_ == noiseWave) {
             const unsigned single =
-                extra != 0 ? lfoNoiseValue(noiseMidFrame_, noiseBeforeStep_) : lfoRandom_;
+                extra != 0 ? noiseValue(noiseMidFrame_, noiseBeforeStep_) : lfoRandom_;
             const unsigned loaded =
                 ((before & ~lfoSwitchCountedBits) | (~single & lfoSwitchCountedBits)) +
                 extra * extraStride;
@@ -1072,6 +1096,7 @@ void Ym2151::stepLfo() {
     // frame; stream lfo_noise_pm_double_steps). A step while the reset holds
     // the phase gives that sign too (see below).
     if (step) {
+        lfoFirstCount_ = registers_.lfoWave() == triangleWave ? 2 : 1;
         lfoNoiseFirstNegative_ =
             (std::popcount(lfoNoiseMasks[lfoNoiseValueBits - 1] & noiseBeforeStep_) & 1) != 0;
         lfoFramesSinceStep_ = 0;
@@ -1080,13 +1105,20 @@ void Ym2151::stepLfo() {
     }
     const unsigned p = lfoPhase_;
     // PM's sign does not wait for its magnitude: it is the half of the phase
-    // the magnitude comes from, moved on by the single step a step adds; the
+    // the magnitude comes from, moved on by the step's first count (two under
+    // the triangle, one under the other waves, as the step counted it); the
     // rate multiplier's extra step reaches it with the magnitude. The phase is
     // read as the waveform taken at the start of the eight-frame cycle has it
     // (measured by switching between the triangle and the saw or square at
     // every frame of the cycle; stream lfo_wave_switched_under_pm): the
     // triangle's sign is the ninth bit, the direction (the phase halved), the
-    // other waves' bit 7.
+    // other waves' bit 7. A wave switched in the frame of a step reads the
+    // first count the step made under the wave before: the triangle's two
+    // carry the saw's and the square's sign past bit 7 (found in random
+    // switches between them at LFRQ 0xF3 and 0xF8; measured with the
+    // triangle run from the reset to the step before bit 7 and switched at
+    // each frame around it, the sign that keeps a sine equal searched for
+    // frame by frame; stream lfo_triangle_switched_at_steps).
     if ((lfoCycle_ & 7) == 0) pmSignWave_ = waveWritten_;
     // The LFO reset reaches PM's sign there too: from that frame the sign is
     // the reset phase's, whatever the phase was in the frames before (measured
@@ -1096,15 +1128,19 @@ void Ym2151::stepLfo() {
     lfoPhaseHistory_[lfoHistoryIndex_] =
         static_cast<std::uint16_t>((triangleRising_ ? triangleDirection : 0) | p);
     const unsigned pastPhase = lfoPhaseHistory_[(lfoHistoryIndex_ - lfoPmDelay) & 15];
-    const unsigned signSource = pmSignWave_ == triangleWave ? pastPhase >> 1 : pastPhase & 0xFF;
-    const unsigned signPhase = signSource + (lfoFramesSinceStep_ < lfoPmDelay ? 1 : 0);
+    const unsigned counted = pastPhase + (lfoFramesSinceStep_ < lfoPmDelay ? lfoFirstCount_ : 0);
+    const unsigned signPhase = pmSignWave_ == triangleWave ? counted >> 1 : counted & 0xFF;
     bool pmNegative = (signPhase & 0x80) != 0;
     const LfoWave wave{static_cast<std::uint8_t>(p), static_cast<std::uint8_t>(triangleAm_)};
-    // The noise wave's sign too takes the LFO reset at the start of the cycle,
-    // keeping the phase's before (measured with the noise wave's PM on a sine,
-    // the sign that keeps it equal searched for frame by frame; stream
-    // lfo_reset_noise_pm); over the first count's sign after a step as well.
-    if (!lfoHeldWritten_ || (lfoCycle_ & 7) == 0) {
+    // The noise wave's sign reads the phase at the start of the cycle alone:
+    // it takes the LFO reset there, keeping the phase's before (measured with
+    // the noise wave's PM on a sine, the sign that keeps it equal searched for
+    // frame by frame; stream lfo_reset_noise_pm), and a reset released in the
+    // middle of the cycle keeps the sign of the phase before it until the
+    // cycle's start (measured the same way, the reset held a few frames and
+    // released at every frame of the cycle; stream
+    // lfo_reset_released_noise_pm); over the first count's sign after a step as well.
+    if ((lfoCycle_ & 7) == 0) {
         lfoNoiseSignPhase_ = p;
         lfoNoiseSignHeld_ = lfoHeldWritten_;
     }
@@ -1153,12 +1189,13 @@ void Ym2151::stepLfo() {
     }
     amMultiplier_.clock(lfoCycle_ - amTurnStart, lfoWaveBefore_, false, waveWrittenBefore_,
                         waveWritten_);
-    if (((lfoCycle_ - amTurnStart) & 7) == 3) amMultiplier_.takeReset(lfoResetAge_, waveWritten_);
+    if (((lfoCycle_ - amTurnStart) & 7) == 3) amMultiplier_.takeReset(lfoResetAge_, std::nullopt);
     lfoAm_ = amMultiplier_.product;
     const unsigned pmEarly = pmMultiplier_.product;
     pmMultiplier_.clock(lfoCycle_ - pmTurnStart, lfoWaveBefore_, true, waveWrittenBefore_,
                         waveWritten_, step ? std::optional(noiseSignSpread) : std::nullopt);
-    if (((lfoCycle_ - pmTurnStart) & 7) == 3) pmMultiplier_.takeReset(lfoResetAge_, waveWritten_);
+    if (((lfoCycle_ - pmTurnStart) & 7) == 3)
+        pmMultiplier_.takeReset(lfoResetAge_, step ? std::optional(noiseSignSpread) : std::nullopt);
     lfoWaveBefore_ = wave;
     waveWrittenBefore_ = waveWritten_;
     const unsigned pmLate = pmMultiplier_.product;

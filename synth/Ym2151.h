@@ -57,7 +57,8 @@
 // frames after the wave moves and M1 and M2 five, PM's eight (nine for the
 // slots before C1 of channel 7); PMD written 0 takes PM to 0 at once (the
 // slots before M2 of channel 3 a frame later). PM's sign changes with the phase's first
-// step, a second step of the rate multiplier reaches it with the magnitude.
+// step (its count as made, two under the triangle, whatever wave the sign reads
+// the phase as), a second step of the rate multiplier reaches it with the magnitude.
 // A sign with a magnitude of 0 (which moves a note on an unused code) counts
 // while PMD is other than 0 as written, not as the multiplier's turn took it:
 // at once for the slots from M2 of channel 3 on, a frame later for those
@@ -74,11 +75,15 @@
 // phase at 0 from the frame it is written in; the prescaler and the rate multiplier's step count
 // run on through it. It reaches each pair of the multipliers' depth bits in the frame the pair is
 // taken (see LfoMultiplier::takeReset; in the reset's own frame a pair's first
-// bit multiplies PM of the triangle as of the saw), and PM's sign at the start of the
+// bit multiplies PM of the triangle as of the saw; each pair by the waveforms
+// selected in its frame), and PM's sign at the start of the
 // eight-frame cycle (the noise wave's sign too, over its first count's after a
 // step; a step while the reset holds still gives the noise wave's sign its first
-// count's for eight frames; a double step of the noise wave while it holds
-// leaves bits 5-7 of its load to a release in the next frame). The phase has a ninth bit, the
+// count's for eight frames). The noise wave's sign reads the phase at the
+// cycle's start alone, so a reset released in mid-cycle keeps the sign from
+// before it until then. A step with the rate multiplier's extra count under
+// the noise wave in the last frame the reset holds leaves bits 5-7 of the
+// noise it loads (in the phase the multipliers read of that frame). The phase has a ninth bit, the
 // triangle's direction; under the triangle it counts two a step, under the
 // other waves one (the rate multiplier's extra count by the LFRQ and waveform
 // written up to the step's frame), and each wave carries on from the phase the
@@ -86,7 +91,8 @@
 // at once, bit by bit of their turn (see LfoMultiplier::clock); a PM product
 // of 128 or more that a turn of mixed waves gives turns the sign over. In a
 // frame the LFO steps in, PMD's bit 0 multiplies the noise wave's sign spread
-// over eight bits, not its magnitude (see LfoMultiplier::clock). The key
+// over eight bits, not its magnitude, for the bits of the wave the waveforms
+// selected give the noise (see LfoMultiplier::clock). The key
 // scaling of the envelope rates sees the note after DT2 and PM. The PM is
 // added before DT2, held at the bottom of octave 0; DT2 adds to that, the sum
 // held at the top of octave 7 (a note DT2 moves past the top stays there for
@@ -110,18 +116,11 @@
 // level), the value being the DAC's code; the write-busy time (writes are
 // taken between frames, whatever their spacing).
 // Known differences from the chip (measured against the die-shot-derived
-// emulator): the triangle wave switched back and forth with the saw or the
-// square at some of the fastest rates (LFRQ 0xF3, 0xF8) can differ in PM; the
-// noise wave selected while the LFO runs can differ for a turn of the PM
-// multiplier; a note on an unused note code (3, 7, 11, 15) moved by DT2 past
-// octave 7, and key code 0x7F (note 15 of octave 7) under a positive PM; the
-// LFO reset taking hold under the noise wave's PM at LFRQs with the rate
-// multiplier's extra count, and a waveform selected while the phase is held,
-// can differ for a few frames; PM around a switch to or from the noise wave
-// can differ; the reset released in the frame after a double step of the noise
-// wave can differ in bits 0-4 of the phase until the next step (seen at large
-// depths: at twenty-one of 1,024 release frames over sixteen random rates and
-// depths, against fifty before the rule on bits 5-7).
+// emulator): a note on an unused note code (3, 7, 11, 15) moved by DT2 past
+// octave 7, and key code 0x7F (note 15 of octave 7) under a positive PM; a
+// waveform selected while the LFO reset holds the phase, after a step with the
+// rate multiplier's extra count under the noise wave, can differ for a turn
+// of the multipliers.
 #pragma once
 
 #include <array>
@@ -267,7 +266,7 @@ private:
         std::array<unsigned, 4> halfReset{};
         void clock(unsigned position, LfoWave values, bool pm, unsigned earlierWave, unsigned wave,
                    std::optional<unsigned> lastBitNoise = std::nullopt);
-        void takeReset(unsigned age, unsigned wave);
+        void takeReset(unsigned age, std::optional<unsigned> lastBitNoise);
     };
     LfoMultiplier amMultiplier_;
     LfoMultiplier pmMultiplier_;
@@ -279,6 +278,7 @@ private:
     unsigned rateWritten_ = 0;          // LFRQ as last written, before the slots take it up
     bool lfoHeldWritten_ = false;       // the test register's LFO reset as last written
     bool lfoHeldBefore_ = false;        // and as the frame before's LFO saw it
+    unsigned lfoHeldLoad_ = 0;          // the phase bits a step loaded under it (see stepLfo)
     unsigned lfoResetAge_ = 0;          // frames since the reset took hold (to lfoResetReach)
     unsigned lfoPhaseBeforeReset_ = 0;  // the phase it cleared
     bool lfoRisingBeforeReset_ = false; // and the triangle's direction
@@ -316,11 +316,9 @@ private:
     unsigned triangleAm_ = 255;   // the triangle's value (see stepLfo)
     bool triangleRising_ = false; // the phase's ninth bit: the triangle rises
     unsigned lfoRandom_ = 0;
-    // Bits 5-7 a double step of the noise wave loads while the reset holds
-    // the phase, for a release in the next frame (see stepLfo).
-    unsigned lfoHeldNoiseLoad_ = 0;
     // The noise wave's sign as the step's first count read it (see stepLfo).
     bool lfoNoiseFirstNegative_ = false;
+    unsigned lfoFirstCount_ = 1;       // what the latest step's first count added to the phase
     unsigned lfoAm_ = 0;               // 0-255 after AMD, as C1 and C2 see it
     unsigned lfoAmModulators_ = 0;     // as M1 and M2 see it, a frame later
     int lfoPm_ = 0;                    // -127..127 after PMD, as C1 and C2 of channel 7 on see it

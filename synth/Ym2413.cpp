@@ -309,16 +309,21 @@ bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates,
     if (slot.instantAttack &&
         (lastRates[static_cast<std::size_t>(EnvelopeState::attack)] >> 2) != 15)
         slot.instantAttack = false;
+    const bool drum = setup.keyOffAtOnce && !setup.modulator;
     if (slot.instantAttack) {
-        if (slot.state == EnvelopeState::attack)
+        if (slot.state == EnvelopeState::attack || (drum && before == EnvelopeState::attack))
             slot.level = 0;
         else if (setup.modulator && before == EnvelopeState::attack)
             slot.fullLevelLate = true;
         slot.instantAttack = false;
     }
-    // The hi-hat and the tom-tom step at the rate they had for a frame more after a key-off.
-    const bool rateHeld = setup.keyOffRateLags && slot.state == EnvelopeState::release &&
-                          (before == EnvelopeState::decay || before == EnvelopeState::sustain);
+    // The hi-hat and the tom-tom step at the rate they had for a frame more after a key-off; the
+    // four drums of channels 7 and 8 keyed off in their attack hold the attack's place for a frame
+    // more (in which they take no step).
+    const bool rateHeld = slot.state == EnvelopeState::release &&
+                          ((setup.keyOffRateLags &&
+                            (before == EnvelopeState::decay || before == EnvelopeState::sustain)) ||
+                           (drum && before == EnvelopeState::attack));
     slot.rateState = rateHeld ? before : slot.state;
     // The end of the damping (see prepare()): a melody modulator keyed on when silent starts its
     // attack at the start of a frame and restarts its phase at once, but one whose carrier is
@@ -332,6 +337,10 @@ bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates,
     }
     const bool resting = stepping == EnvelopeState::damp && slot.state == EnvelopeState::attack;
     rate = resting ? 0 : lastRates[static_cast<std::size_t>(stepping)];
+    if (drum && wasReleasing && stepping == EnvelopeState::attack) { // (the frame held, above)
+        stepping = EnvelopeState::release;
+        rate = 0;
+    }
     // In the frame a melody carrier takes a key-off, one cut short in its attack takes no step;
     // one cut short in its damping, and a percussive voice without sustain, step at the release
     // rate already (faster or slower than the damping); any other at the rate it had.

@@ -80,7 +80,9 @@
 // as a melody carrier does, their damping rate applying a frame late as a modulator's, and they
 // take a key-off in the frame it comes; the hi-hat and the tom-tom, keyed off in their decay or
 // sustain, step at its rate in the frame after too, and so do the snare drum and the top cymbal
-// with the channel's sustain bit set (all measured against the die-shot emulator).
+// with the channel's sustain bit set; keyed off in their attack, they take no step in the frame
+// after, and an instant attack keyed off in its first frame reaches full level in that frame and
+// releases from there (all measured against the die-shot emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,

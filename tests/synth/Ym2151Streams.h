@@ -561,6 +561,127 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The test register's LFO reset held a few frames under the noise
+        // wave's PM and released at each frame of the multipliers' cycle, at
+        // LFRQs with and without the rate multiplier's extra count: the sign
+        // reads the phase the reset left only from the cycle's start. Sines on
+        // a late and an early PM slot, keyed again for each reset.
+        Stream s("lfo_reset_released_noise_pm");
+        s.write(0x1B, 3);
+        s.write(0x19, 0x80 | 0x7F);
+        Operator sine;
+        sine.mul = 15;
+        s.channel(4, 7, 0, 1, 7, 0);
+        s.op(4, 3, sine);
+        s.note(4, 0x6E);
+        s.channel(1, 7, 0, 2, 7, 0);
+        s.op(1, 0, sine);
+        s.note(1, 0x5A);
+        for (unsigned rate : {0xE0u, 0xC7u, 0xE7u}) {
+            s.write(0x18, rate);
+            for (unsigned i = 0; i < 24; ++i) {
+                s.key(4, 8);
+                s.key(1, 1);
+                s.wait(40 + i);
+                s.write(0x01, 2);
+                s.wait(i % 2 == 0 ? 3 : 9);
+                s.write(0x01, 0);
+                s.wait(30);
+                s.key(4, 0);
+                s.key(1, 0);
+                s.wait(10);
+            }
+        }
+        all.push_back(s);
+    }
+    {
+        // As lfo_reset_released_noise_pm at an odd PMD, the reset written at
+        // every frame of the multipliers' cycle and of the LFO's step: written
+        // in the frame of a step at the end of PM's turn, bit 0 multiplies
+        // the noise wave's sign spread over eight bits.
+        Stream s("lfo_reset_noise_pm_odd_depths");
+        s.write(0x1B, 3);
+        s.write(0x19, 0x80 | 0x2D);
+        Operator sine;
+        sine.mul = 15;
+        s.channel(4, 7, 0, 1, 7, 0);
+        s.op(4, 3, sine);
+        s.note(4, 0x6E);
+        s.channel(1, 7, 0, 2, 7, 0);
+        s.op(1, 0, sine);
+        s.note(1, 0x5A);
+        for (unsigned rate : {0xE0u, 0xF9u}) {
+            s.write(0x18, rate);
+            for (unsigned i = 0; i < 24; ++i) {
+                s.key(4, 8);
+                s.key(1, 1);
+                s.wait(40 + i);
+                s.write(0x01, 2);
+                s.wait(rate == 0xE0 ? 1 : 9);
+                s.write(0x01, 0);
+                s.wait(30);
+                s.key(4, 0);
+                s.key(1, 0);
+                s.wait(10);
+            }
+        }
+        all.push_back(s);
+    }
+    {
+        // A waveform selected two and three frames after the test register's
+        // LFO reset is written (the square to the triangle, the triangle to
+        // the noise, the noise to the square, the saw to the triangle), the
+        // reset written at every frame of the multipliers' cycle, AM on the
+        // noise (whose level shows it exactly), LFRQ 0xE0: the turn the reset
+        // reaches in part takes each pair's values by the waveforms selected
+        // in its frame.
+        Stream s("lfo_wave_selected_after_reset");
+        s.write(0x19, 127);
+        noiseShowingAm(s, 31, 0x40);
+        s.key(7, 8);
+        s.write(0x18, 0xE0);
+        for (const auto& [from, to] :
+             std::array<std::array<unsigned, 2>, 4>{{{1, 2}, {2, 3}, {3, 1}, {0, 2}}}) {
+            for (unsigned i = 0; i < 16; ++i) {
+                s.write(0x1B, from);
+                s.wait(40 + i);
+                s.write(0x01, 2);
+                s.wait(i % 2);
+                s.write(0x1B, to);
+                s.wait(4);
+                s.write(0x01, 0);
+                s.wait(40);
+            }
+        }
+        all.push_back(s);
+    }
+    {
+        // The test register's LFO reset under the noise wave, held from 2 to
+        // 41 frames in turns of 145 and 150 frames, so that it is released at
+        // every frame around steps with and without the rate multiplier's
+        // extra count (LFRQ 0xE7 and 0xE8), AM on the noise (whose level shows
+        // it exactly): a double step in the last frame the reset holds leaves
+        // bits 5-7 of the noise it loads.
+        Stream s("lfo_reset_released_after_double_steps");
+        s.write(0x19, 127);
+        s.write(0x1B, 3);
+        noiseShowingAm(s, 31, 0x40);
+        s.key(7, 8);
+        for (const auto& [rate, turn] :
+             std::array<std::array<unsigned, 2>, 2>{{{0xE7, 145}, {0xE8, 150}}}) {
+            s.write(0x18, rate);
+            s.wait(100);
+            for (unsigned i = 0; i < 80; ++i) {
+                const std::uint32_t start = s.length();
+                s.write(0x01, 2);
+                s.wait(i % 40);
+                s.write(0x01, 0);
+                s.wait(start + turn - s.length());
+            }
+        }
+        all.push_back(s);
+    }
+    {
         // PMD written and cleared under the saw's second half at a depth PMS 1
         // brings to 0, where only PM's sign shows, on notes of unused codes:
         // one slot of each group that takes the sign at its own time (M2 of
@@ -591,39 +712,6 @@ inline std::vector<Stream> comparisonStreams() {
         s.write(0x19, 0x80 | 0x1F);
         while (s.length() < 16700)
             s.wait(1);
-        all.push_back(s);
-    }
-    {
-        // The LFO's noise wave held by the test register's reset, released at
-        // every frame of the prescaler's turn (trials 45 frames apart): a
-        // release in the frame after a double step takes bits 5-7 of the
-        // phase that step loads. AM on the noise channel's level and PM on a
-        // sine, at four rates with the extra count, three noise rates and
-        // single and mixed depths.
-        Stream s("lfo_reset_released_after_double_step");
-        s.write(0x1B, 3);
-        noiseShowingAm(s, 0x03, std::nullopt);
-        s.key(7, 8);
-        s.channel(1, 7, 0, 3, 7, 0);
-        s.op(1, 3, Operator{});
-        s.note(1, 0x4E);
-        s.key(1, 8);
-        for (const auto& [rate, amd, pmd, noise] : {std::array<unsigned, 4>{0xFF, 0x24, 0x75, 0x1E},
-                                                    {0xFA, 0x40, 0x48, 0x10},
-                                                    {0xFF, 0x10, 0x10, 0x1F},
-                                                    {0xDF, 0x40, 0x48, 0x10}}) {
-            s.write(0x18, rate);
-            s.write(0x19, amd);
-            s.write(0x19, 0x80 | pmd);
-            s.write(0x0F, 0x80 | noise);
-            for (unsigned i = 0; i < 32; ++i) {
-                s.write(0x01, 2);
-                s.wait(20);
-                s.write(0x01, 0);
-                s.wait(21);
-            }
-        }
-        s.wait(100);
         all.push_back(s);
     }
     {
@@ -1320,6 +1408,78 @@ inline std::vector<Stream> comparisonStreams() {
             s.write(0x1B, i < 16 ? 2 - (i & 1) * 2 : 2);
             s.write(0x18, 0x10);
             s.wait(60);
+        }
+        all.push_back(s);
+    }
+    {
+        // The noise wave switched to and from the saw, the square and the
+        // triangle for a few frames under PM, the switch at every frame of a
+        // step's turn at the fastest rates, with and without the rate
+        // multiplier's extra count: in a frame the LFO steps in, bit 0 of the
+        // depth multiplies the noise's sign for the wave's bits each selection
+        // gives the noise. Sines on a late and an early PM slot, keyed again
+        // for each switch.
+        Stream s("lfo_noise_switched_under_pm");
+        s.write(0x19, 0x80 | 0x7F);
+        Operator sine;
+        sine.mul = 15;
+        s.channel(4, 7, 0, 1, 7, 0);
+        s.op(4, 3, sine);
+        s.note(4, 0x6E);
+        s.channel(1, 7, 0, 2, 7, 0);
+        s.op(1, 0, sine);
+        s.note(1, 0x5A);
+        for (unsigned rate : {0xF0u, 0xF9u}) {
+            s.write(0x18, rate);
+            for (const auto& [from, to] :
+                 std::array<std::array<unsigned, 2>, 4>{{{3, 0}, {0, 3}, {1, 3}, {3, 2}}}) {
+                for (unsigned i = 0; i < 16; ++i) {
+                    s.write(0x1B, from);
+                    s.key(4, 8);
+                    s.key(1, 1);
+                    s.wait(40 + i);
+                    s.write(0x1B, to);
+                    s.wait(5);
+                    s.write(0x1B, from);
+                    s.wait(30);
+                    s.key(4, 0);
+                    s.key(1, 0);
+                    s.wait(10);
+                }
+            }
+        }
+        all.push_back(s);
+    }
+    {
+        // The triangle run from the LFO reset for 63 steps at LFRQ 0xF0 (the
+        // phase then 126), and switched to the saw or the square at each frame
+        // around its 64th step: PM's sign, in the eight frames after a step,
+        // adds the step's first count as it was counted (two under the
+        // triangle) to the phase it reads, whatever the waveform it reads it
+        // as. Sines on a late and an early PM slot, keyed again each time.
+        Stream s("lfo_triangle_switched_at_steps");
+        s.write(0x19, 0x80 | 0x7F);
+        s.write(0x18, 0xF0);
+        Operator sine;
+        sine.mul = 15;
+        s.channel(4, 7, 0, 1, 7, 0);
+        s.op(4, 3, sine);
+        s.note(4, 0x6E);
+        s.channel(1, 7, 0, 2, 7, 0);
+        s.op(1, 0, sine);
+        s.note(1, 0x5A);
+        for (unsigned i = 0; i < 24; ++i) {
+            s.write(0x1B, 2);
+            s.write(0x01, 2);
+            s.wait(20);
+            s.write(0x01, 0);
+            s.key(4, 8);
+            s.key(1, 1);
+            s.wait(63 * 8 - 10 + i % 12);
+            s.write(0x1B, i < 12 ? 0 : 1);
+            s.wait(30);
+            s.key(4, 0);
+            s.key(1, 0);
         }
         all.push_back(s);
     }

@@ -804,6 +804,35 @@ TEST_F(Ym2413Oracle, RandomDrums) {
     }
 }
 
+// Each drum of channels 7 and 8 keyed off at every frame of its attack, from silence and from the
+// end of a damping (re-keyed in its slow release), at moments spread over the envelope counter's
+// phases, then at the highest block, where key scaling makes every drum's attack instant. The frame
+// after the key-off holds the attack's place and takes no step (stepping there at the release rate,
+// the snare drum and the hi-hat came out a step quieter for the rest of the note); an instant
+// attack keyed off in its first frame reaches full level and releases from there (the tom-tom
+// re-keyed in its release went silent at once instead).
+TEST_F(Ym2413Oracle, DrumsKeyedOffInTheirAttack) {
+    static const char* const names[] = {"hi-hat", "top cymbal", "tom-tom", "snare drum"};
+    for (int drum = 0; drum < 4; ++drum) {
+        Stream s;
+        s.put(0x37, 0x31);
+        s.put(0x38, 0x24);
+        for (int blockBits : {0x05, 0x0f}) {
+            s.put(0x27, blockBits);
+            s.put(0x28, blockBits == 0x05 ? 0x01 : 0x0f);
+            for (int hold = 1; hold < 14; ++hold)
+                for (int shift = 0; shift < (blockBits == 0x05 ? 32 : 6); ++shift) {
+                    s.wait(shift % 7);
+                    s.put(0x0e, 0x20 | 1 << drum);
+                    s.wait(std::max(0, hold - 2));
+                    s.put(0x0e, 0x20);
+                    s.wait(400);
+                }
+        }
+        expectExact(std::string(names[drum]) + ", keyed off in the attack", s);
+    }
+}
+
 // The hi-hat and snare drum while channel 7's F-number and block change under them.
 TEST_F(Ym2413Oracle, RhythmPitchChanges) {
     Stream s;
@@ -1517,7 +1546,7 @@ TEST_F(Ym2413Oracle, RandomSongs) {
         {89, false, true, 100.0, 0},  {66, true, false, 99.99, 70.0}, {42, true, false, 100.0, 0},
         {48, true, false, 100.0, 0},  {68, true, true, 100.0, 0},     {72, true, false, 100.0, 0},
         {77, false, true, 100.0, 0},  {43, false, true, 100.0, 0},    {127, true, true, 100.0, 0},
-        {170, false, true, 100.0, 0}};
+        {170, false, true, 100.0, 0}, {323, true, true, 100.0, 0}};
     for (const auto& song : songs) {
         const std::string name = "random song " + std::to_string(song.seed);
         const Agreement a =
