@@ -343,6 +343,7 @@ void Ym2151::reset() {
     lfoHeldWritten_ = false;
     lfoHeldBefore_ = false;
     lfoHeldLoad_ = 0;
+    lfoHeldInCycle_ = false;
     lfoResetAge_ = lfoResetReach;
     lfoPhaseBeforeReset_ = 0;
     lfoRisingBeforeReset_ = false;
@@ -1154,8 +1155,16 @@ void Ym2151::stepLfo() {
     // The LFO reset reaches PM's sign there too: from that frame the sign is
     // the reset phase's, whatever the phase was in the frames before (measured
     // with the square wave's PM, the reset written at every frame of the cycle;
-    // stream lfo_reset_taking_hold).
-    if ((lfoCycle_ & 7) == 0 && lfoHeldWritten_) lfoPhaseHistory_.fill(0);
+    // stream lfo_reset_taking_hold), a reset held in any frame of the cycle
+    // before as well, released in the cycle's first frame or earlier (found in
+    // random writes of the waveform and the reset; measured with the square's
+    // PM from its second half, the reset held five frames and released at
+    // every frame of the cycle; stream lfo_reset_released_at_cycle_start).
+    if ((lfoCycle_ & 7) == 0) {
+        if (lfoHeldWritten_ || lfoHeldInCycle_) lfoPhaseHistory_.fill(0);
+        lfoHeldInCycle_ = false;
+    }
+    lfoHeldInCycle_ = lfoHeldInCycle_ || lfoHeldWritten_;
     lfoPhaseHistory_[lfoHistoryIndex_] =
         static_cast<std::uint16_t>((triangleRising_ ? triangleDirection : 0) | p);
     const unsigned pastPhase = lfoPhaseHistory_[(lfoHistoryIndex_ - lfoPmDelay) & 15];

@@ -78,30 +78,25 @@
 // taken (see LfoMultiplier::takeReset; in the reset's own frame a pair's first
 // bit multiplies PM of the triangle as of the saw; each pair by the waveforms
 // selected in its frame), and PM's sign at the start of the
-// eight-frame cycle (the noise wave's sign too, over its first count's after a
-// step; a step while the reset holds still gives the noise wave's sign its first
-// count's for eight frames). The noise wave's sign reads the phase at the
-// cycle's start alone, so a reset released in mid-cycle keeps the sign from
-// before it until then. A step with the rate multiplier's extra count under
-// the noise wave in the last frame the reset holds leaves bits 5-7 of the
-// noise it loads (in the phase the multipliers read of that frame). The phase has a ninth bit, the
-// triangle's direction; under the triangle it counts two a step, under the
-// other waves one (the rate multiplier's extra count by the LFRQ and waveform
-// written up to the step's frame), and each wave carries on from the phase the
-// one before left. A waveform selected reaches the multipliers
-// at once, bit by bit of their turn (see LfoMultiplier::clock); a PM product
-// of 128 or more that a turn of mixed waves gives turns the sign over. In a
-// frame the LFO steps in, PMD's bit 0 multiplies the noise wave's sign spread
-// over eight bits, not its magnitude, for the bits of the wave the waveforms
-// selected give the noise (see LfoMultiplier::clock). The key
-// scaling of the envelope rates sees the note after DT2 and PM. The PM is
-// added before DT2, held at the bottom of octave 0; DT2 adds to that, the sum
-// held at the top of octave 7 (a note DT2 moves past the top stays there for
-// the PM). A PM moves a note on an unused note code
-// from the code after it, its KF carry stepping over no unused code, a
-// negative one added as a one's complement (see carriedFromUnusedCode); DT2
-// comes after, moving a note the PM left on an unused code by whole groups of
-// four codes unless its KF carries (see noteReached).
+// eight-frame cycle (a reset released within the cycle before too; the noise wave's sign too, over
+// its first count's after a step; a step while the reset holds still gives the noise wave's sign
+// its first count's for eight frames). The noise wave's sign reads the phase at the cycle's start
+// alone, so a reset released in mid-cycle keeps the sign from before it until then. A step with the
+// rate multiplier's extra count under the noise wave in the last frame the reset holds leaves bits
+// 5-7 of the noise it loads (in the phase the multipliers read of that frame). The phase has a
+// ninth bit, the triangle's direction; under the triangle it counts two a step, under the other
+// waves one (the rate multiplier's extra count by the LFRQ and waveform written up to the step's
+// frame), and each wave carries on from the phase the one before left. A waveform selected reaches
+// the multipliers at once, bit by bit of their turn (see LfoMultiplier::clock); a PM product of 128
+// or more that a turn of mixed waves gives turns the sign over. In a frame the LFO steps in, PMD's
+// bit 0 multiplies the noise wave's sign spread over eight bits, not its magnitude, for the bits of
+// the wave the waveforms selected give the noise (see LfoMultiplier::clock). The key scaling of the
+// envelope rates sees the note after DT2 and PM. The PM is added before DT2, held at the bottom of
+// octave 0; DT2 adds to that, the sum held at the top of octave 7 (a note DT2 moves past the top
+// stays there for the PM). A PM moves a note on an unused note code from the code after it, its KF
+// carry stepping over no unused code, a negative one added as a one's complement (see
+// carriedFromUnusedCode); DT2 comes after, moving a note the PM left on an unused code by whole
+// groups of four codes unless its KF carries (see noteReached).
 //
 // Register map: Ym2151Registers.h (one accessor per field, used here too).
 //
@@ -280,6 +275,7 @@ private:
     bool lfoHeldWritten_ = false;       // the test register's LFO reset as last written
     bool lfoHeldBefore_ = false;        // and as the frame before's LFO saw it
     unsigned lfoHeldLoad_ = 0;          // the phase bits a step loaded under it (see stepLfo)
+    bool lfoHeldInCycle_ = false;       // it held in a frame of the eight-frame cycle so far
     unsigned lfoResetAge_ = 0;          // frames since the reset took hold (to lfoResetReach)
     unsigned lfoPhaseBeforeReset_ = 0;  // the phase it cleared
     bool lfoRisingBeforeReset_ = false; // and the triangle's direction

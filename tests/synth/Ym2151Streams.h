@@ -656,6 +656,41 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The saw and the square run into their second half at LFRQ 0xFF and
+        // stopped there, then the test register's LFO reset held for five
+        // frames, released at every frame of the multipliers' cycle: a reset
+        // released in the frame the cycle starts still gives PM's sign the
+        // reset phase's there. Sines on a late and an early PM slot.
+        Stream s("lfo_reset_released_at_cycle_start");
+        s.write(0x19, 0x80 | 0x7F);
+        Operator sine;
+        sine.mul = 15;
+        s.channel(4, 7, 0, 1, 7, 0);
+        s.op(4, 3, sine);
+        s.note(4, 0x6E);
+        s.channel(1, 7, 0, 2, 7, 0);
+        s.op(1, 0, sine);
+        s.note(1, 0x5A);
+        for (unsigned wave : {0u, 1u}) {
+            s.write(0x1B, wave);
+            for (unsigned i = 0; i < 8; ++i) {
+                s.write(0x18, 0xFF);
+                s.key(4, 8);
+                s.key(1, 1);
+                s.wait(600 + i);
+                s.write(0x18, 0x00);
+                s.wait(20);
+                s.write(0x01, 2);
+                s.wait(3);
+                s.write(0x01, 0);
+                s.wait(30);
+                s.key(4, 0);
+                s.key(1, 0);
+            }
+        }
+        all.push_back(s);
+    }
+    {
         // The test register's LFO reset under the noise wave, held from 2 to
         // 41 frames in turns of 145 and 150 frames, so that it is released at
         // every frame around steps with and without the rate multiplier's

@@ -614,6 +614,36 @@ TEST_F(Ym2413Oracle, RhythmSwitchedOffUnderDrums) {
         expectExact("rhythm off in attack, " + std::to_string(attack), s);
     }
 }
+// Rhythm mode switched off under a decaying snare drum or top cymbal, their channel keyed off with
+// its sustain bit set and playing a user voice, the switch moved by a frame each time across the
+// slow rates' windows: in the frame after the switch the old drum, now a melody carrier taking the
+// key-off, steps at the new voice's sustain rate if its level is at or past the new sustain level
+// (here 0 or 3, the first voice's release slow and its decay fast, the second's the other way),
+// else at its decay rate, and at its decay rate from the frame after.
+TEST_F(Ym2413Oracle, RhythmSwitchedOffUnderADecayingDrumCarrier) {
+    static const struct {
+        int attackDecay, levelRelease, held;
+    } voices[] = {{0xbf, 0x00, 1650}, {0x00, 0x3b, 1641}};
+    for (int ch : {7, 8}) {
+        for (const auto& voice : voices) {
+            Stream s;
+            s.put(0x05, voice.attackDecay);
+            s.put(0x07, voice.levelRelease);
+            s.put(0x10 + ch, 0x40);
+            s.put(0x20 + ch, 0x29);
+            for (int shift = 0; shift < 64; ++shift) {
+                s.put(0x0e, 0x3f);
+                s.wait(voice.held + shift);
+                s.put(0x0e, 0x00);
+                s.wait(300);
+            }
+            char name[64];
+            std::snprintf(name, sizeof name, "rhythm off, ch %d, user %02x %02x", ch,
+                          voice.attackDecay, voice.levelRelease);
+            expectExact(name, s);
+        }
+    }
+}
 
 // Rhythm mode switched on and off again and again under sounding melody notes on channels 6-8
 // (their modulators without feedback): in the frame of each switch the rhythm pin follows it from
@@ -1546,7 +1576,7 @@ TEST_F(Ym2413Oracle, RandomSongs) {
         {89, false, true, 100.0, 0},  {66, true, false, 99.99, 70.0}, {42, true, false, 100.0, 0},
         {48, true, false, 100.0, 0},  {68, true, true, 100.0, 0},     {72, true, false, 100.0, 0},
         {77, false, true, 100.0, 0},  {43, false, true, 100.0, 0},    {127, true, true, 100.0, 0},
-        {170, false, true, 100.0, 0}, {323, true, true, 100.0, 0}};
+        {170, false, true, 100.0, 0}, {323, true, true, 100.0, 0},    {567, true, true, 100.0, 0}};
     for (const auto& song : songs) {
         const std::string name = "random song " + std::to_string(song.seed);
         const Agreement a =
