@@ -146,6 +146,9 @@ constexpr std::array<unsigned, 4> turnSecondBits{0x20, 0x08, 0x02, 0x00};
 // Frames from the LFO reset taking hold to the first turn's end whose product
 // it reaches whole (see LfoMultiplier::takeReset).
 constexpr unsigned lfoResetReach = 4;
+// The low bits of the wave each pair's first bit multiplies by the depth as it
+// stood before a write in the pair's frame (see LfoMultiplier::clock).
+constexpr std::array<unsigned, 4> earlyWaveBits{0x00, 0x00, 0x03, 0x0F};
 // The bits of the phase the reset leaves to AM's first bits in its frame.
 constexpr unsigned lfoResetHalfBits = 0x1F;
 // The bits of the phase a step counts when the noise wave is selected in its
@@ -883,7 +886,6 @@ Ym2151::LfoMultiplier::clock(unsigned position, LfoWave values, bool pm, unsigne
     constexpr const std::array<unsigned, 4>& firstBits = turnFirstBits;
     constexpr const std::array<unsigned, 4>& secondBits = turnSecondBits;
     constexpr unsigned lateWaveBits = 0xE0;
-    static constexpr std::array<unsigned, 4> earlyWaveBits{0x00, 0x00, 0x03, 0x0F};
     position &= 7;
     const unsigned before = depthBefore;
     depthBefore = depth;
@@ -899,6 +901,7 @@ Ym2151::LfoMultiplier::clock(unsigned position, LfoWave values, bool pm, unsigne
     selected[position] = wave;
     if (position == firstBits.size() - 1) {
         taken = assembling;
+        takenBefore = assemblingBefore;
         // Without a depth bit in the turn (a depth of 0, as much music has)
         // the product is 0 whatever the waves.
         if ((assembling | assemblingBefore) == 0) {
@@ -961,8 +964,12 @@ Ym2151::LfoMultiplier::clock(unsigned position, LfoWave values, bool pm, unsigne
 // selected at the turn's end (found in random writes of the waveform and the
 // reset; measured with AM on the noise, a waveform selected two and three
 // frames after the reset at every frame of the cycle, every pair of waves;
-// stream lfo_wave_selected_after_reset). Called at the turn's end, age frames
-// after the reset's.
+// stream lfo_wave_selected_after_reset). A depth written in a pair's frame
+// multiplies the wave's low bits as it stood before, as in clock() (found in
+// random writes of the depth and the reset; measured with AMD rewritten one
+// to four frames after the reset at every frame of the cycle, AM on the
+// noise; stream lfo_depth_written_after_reset). Called at the turn's end, age
+// frames after the reset's.
 void Ym2151::LfoMultiplier::takeReset(unsigned age, std::optional<unsigned> lastBitNoise) {
     constexpr unsigned lateWaveBits = 0xE0;
     if (age >= lfoResetReach) return;
@@ -981,7 +988,8 @@ void Ym2151::LfoMultiplier::takeReset(unsigned age, std::optional<unsigned> last
             if (selected[g] == noiseWave) late = *lastBitNoise;
         }
         const unsigned first = (early & ~lateWaveBits) | (late & lateWaveBits);
-        sum += first * (taken & turnFirstBits[g]) +
+        sum += (first & ~earlyWaveBits[g]) * (taken & turnFirstBits[g]) +
+               (first & earlyWaveBits[g]) * (takenBefore & turnFirstBits[g]) +
                secondValues[selected[g]] * (taken & turnSecondBits[g]);
     }
     product = sum >> 7;

@@ -255,6 +255,7 @@ private:
         std::array<unsigned, 4> selected{};
         unsigned product = 0;
         unsigned taken = 0;
+        unsigned takenBefore = 0; // and its first bits as the depth stood before
         // The waves' values before and after the LFO reset took hold, and
         // as a pair's first bit takes them in the reset's frame (see takeReset).
         std::array<unsigned, 4> beforeReset{};

@@ -691,6 +691,32 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // AMD rewritten one to four frames after the test register's LFO
+        // reset, the reset at every frame of the multipliers' cycle, the
+        // square and the saw, AM on the noise (whose level shows it exactly):
+        // in the turn the reset reaches in part, a depth written in a pair's
+        // frame multiplies the wave's low bits as it stood before, as in any
+        // other turn.
+        Stream s("lfo_depth_written_after_reset");
+        noiseShowingAm(s, 31, 0x40);
+        s.key(7, 8);
+        s.write(0x18, 0xC0);
+        for (unsigned wave : {1u, 0u}) {
+            s.write(0x1B, wave);
+            for (unsigned i = 0; i < 32; ++i) {
+                s.write(0x19, i % 2 == 0 ? 0x72 : 0x49);
+                s.wait(40 + i % 8);
+                s.write(0x01, 2);
+                s.wait(i / 8);
+                s.write(0x19, i % 2 == 0 ? 0x49 : 0x72);
+                s.wait(4);
+                s.write(0x01, 0);
+                s.wait(30);
+            }
+        }
+        all.push_back(s);
+    }
+    {
         // The test register's LFO reset under the noise wave, held from 2 to
         // 41 frames in turns of 145 and 150 frames, so that it is released at
         // every frame around steps with and without the rate multiplier's
