@@ -691,6 +691,32 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // AMD rewritten one to four frames after the test register's LFO
+        // reset, the reset at every frame of the multipliers' cycle, the
+        // square and the saw, AM on the noise (whose level shows it exactly):
+        // in the turn the reset reaches in part, a depth written in a pair's
+        // frame multiplies the wave's low bits as it stood before, as in any
+        // other turn.
+        Stream s("lfo_depth_written_after_reset");
+        noiseShowingAm(s, 31, 0x40);
+        s.key(7, 8);
+        s.write(0x18, 0xC0);
+        for (unsigned wave : {1u, 0u}) {
+            s.write(0x1B, wave);
+            for (unsigned i = 0; i < 32; ++i) {
+                s.write(0x19, i % 2 == 0 ? 0x72 : 0x49);
+                s.wait(40 + i % 8);
+                s.write(0x01, 2);
+                s.wait(i / 8);
+                s.write(0x19, i % 2 == 0 ? 0x49 : 0x72);
+                s.wait(4);
+                s.write(0x01, 0);
+                s.wait(30);
+            }
+        }
+        all.push_back(s);
+    }
+    {
         // The test register's LFO reset under the noise wave, held from 2 to
         // 41 frames in turns of 145 and 150 frames, so that it is released at
         // every frame around steps with and without the rate multiplier's
@@ -1279,6 +1305,40 @@ inline std::vector<Stream> comparisonStreams() {
                 s.wait(20 + i % 7);
                 s.write(0x0F, 0x80 | (16 + i % 13));
                 s.wait(30 + (i * 5) % 17);
+            }
+        }
+        s.wait(100);
+        all.push_back(s);
+    }
+    {
+        // NFRQ leaving and entering rates 30 and 31 at every frame of the
+        // LFO's prescaler turn (trials 45 frames apart) under the noise wave's
+        // AM and PM on a sine: a double step reads the noise register in the
+        // form the rate written for its frame leaves it, stepping it in the
+        // next half as that rate does.
+        Stream s("lfo_noise_rate_written_at_double_steps");
+        s.write(0x1B, 3);
+        s.write(0x19, 0x7F);
+        s.write(0x19, 0x80 | 0x7F);
+        s.channel(1, 7, 0, 3, 7, 3);
+        Operator sine;
+        sine.ame = 1;
+        s.op(1, 3, sine);
+        s.note(1, 0x4E);
+        s.key(1, 8);
+        for (const auto& [rate, from, to] : {std::array<unsigned, 3>{0xFC, 31, 27},
+                                             {0xFF, 31, 16},
+                                             {0xF7, 31, 0},
+                                             {0xFF, 27, 31},
+                                             {0xFA, 30, 31},
+                                             {0xF8, 31, 30},
+                                             {0xEF, 31, 5}}) {
+            s.write(0x18, rate);
+            for (unsigned i = 0; i < 32; ++i) {
+                s.write(0x0F, from);
+                s.wait(20);
+                s.write(0x0F, to);
+                s.wait(21);
             }
         }
         s.wait(100);
