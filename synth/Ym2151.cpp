@@ -1016,9 +1016,12 @@ void Ym2151::stepLfo() {
     }
     const bool released = lfoHeldBefore_ && !lfoHeldWritten_;
     // What a step loaded in the frame before while the reset held (see below).
-    const bool loadedBefore = lfoHeldLoaded_ && lfoHeldWritten_;
-    const LfoWave loadBefore{static_cast<std::uint8_t>(lfoHeldLoad_),
-                             static_cast<std::uint8_t>(lfoHeldRising_ ? 0 : lfoByteMask)};
+    if (lfoHeldLoaded_ && lfoHeldWritten_)
+        amMultiplier_.heldLoad =
+            LfoWave{static_cast<std::uint8_t>(lfoHeldLoad_),
+                    static_cast<std::uint8_t>(lfoHeldRising_ ? 0 : lfoByteMask)};
+    else if (amMultiplier_.heldLoad)
+        amMultiplier_.heldLoad.reset();
     lfoHeldBefore_ = lfoHeldWritten_;
     unsigned extra = 0;
     if (step && lfoSteps_ != 0) {
@@ -1031,9 +1034,12 @@ void Ym2151::stepLfo() {
     // step reads bits 0-2 from the register after the frame's first half and
     // bits 3-7 from the register before its latest step, after the second;
     // a double step reads each half a frame later.
-    const bool nextHalfSteps = noiseCounter_ == 31 - registers_.noiseFrequency();
-    const std::uint32_t low = extra != 0 ? noiseShift_ : noiseMidFrame_;
-    const std::uint32_t high = extra != 0 && nextHalfSteps ? noiseShift_ : noiseBeforeStep_;
+    std::uint32_t low = noiseMidFrame_;
+    std::uint32_t high = noiseBeforeStep_;
+    if (extra != 0) {
+        low = noiseShift_;
+        if (noiseCounter_ == 31 - registers_.noiseFrequency()) high = noiseShift_;
+    }
     const auto noiseValue = [](std::uint32_t lowSource, std::uint32_t highSource) {
         unsigned value = 0;
         for (unsigned b = 0; b < lfoNoiseValueBits; ++b) {
@@ -1225,7 +1231,6 @@ void Ym2151::stepLfo() {
         pmMultiplier_.halfReset[triangleWave] = pmMultiplier_.halfReset[0];
         pmMultiplier_.halfReset[noiseWave] = pmMultiplier_.halfReset[0];
     }
-    amMultiplier_.heldLoad = loadedBefore ? std::optional(loadBefore) : std::nullopt;
     amMultiplier_.clock(lfoCycle_ - amTurnStart, lfoWaveBefore_, false, waveWrittenBefore_,
                         waveWritten_);
     if (((lfoCycle_ - amTurnStart) & 7) == 3) amMultiplier_.takeReset(lfoResetAge_, std::nullopt);
