@@ -289,6 +289,21 @@ constexpr NoiseMap invertNoiseMap(const NoiseMap& map) {
     return inverse;
 }
 constexpr NoiseMap noiseEnteringFire = invertNoiseMap(ym2151::noiseLeavingRate31);
+// The noise register, and the register before its latest step, as a new NFRQ
+// leaves them with the noise timer at `counter` (see apply).
+struct NoiseForm {
+    std::uint32_t shift;
+    std::uint32_t before;
+};
+constexpr NoiseForm noiseAfterRateWrite(unsigned counter, unsigned rate, unsigned newRate,
+                                        NoiseForm form) {
+    const bool firing = counter == fastestNoise - rate;
+    const bool willFire = counter == fastestNoise - newRate;
+    if (firing && !willFire) form.shift = applyNoiseMap(ym2151::noiseLeavingRate31, form.shift);
+    if (willFire && !firing) form.shift = applyNoiseMap(noiseEnteringFire, form.shift);
+    if (firing != willFire) form.before = noiseSteppedBack(form.shift);
+    return form;
+}
 constexpr unsigned writePosition(unsigned address) {
     if (address == Regs::keyOn) return 64;
     if (address >= Regs::channelControlBase && address < Regs::detuneMultipleBase) return 12;
@@ -521,12 +536,11 @@ void Ym2151::apply(std::uint8_t address, std::uint8_t data) {
     // whose level gives the wave, NFRQ 30 and 31 left and entered a few frames
     // before steps at three LFRQs; stream lfo_noise_after_noise_rate_writes).
     if (address == Regs::noise) {
-        const bool firing = noiseCounter_ == fastestNoise - registers_.noiseFrequency();
-        const bool willFire = noiseCounter_ == fastestNoise - Regs::noiseFrequencyField::of(data);
-        if (firing && !willFire)
-            noiseShift_ = applyNoiseMap(ym2151::noiseLeavingRate31, noiseShift_);
-        if (willFire && !firing) noiseShift_ = applyNoiseMap(noiseEnteringFire, noiseShift_);
-        if (firing != willFire) noiseBeforeStep_ = noiseSteppedBack(noiseShift_);
+        const NoiseForm form = noiseAfterRateWrite(noiseCounter_, registers_.noiseFrequency(),
+                                                   Regs::noiseFrequencyField::of(data),
+                                                   {noiseShift_, noiseBeforeStep_});
+        noiseShift_ = form.shift;
+        noiseBeforeStep_ = form.before;
     }
     registers_.write(address, data);
     if (Regs::isChannelRegister(address, Regs::channelControlBase) ||
@@ -1034,11 +1048,27 @@ void Ym2151::stepLfo() {
     // step reads bits 0-2 from the register after the frame's first half and
     // bits 3-7 from the register before its latest step, after the second;
     // a double step reads each half a frame later.
+    // An NFRQ written for this frame has reached the noise timer by then: the
+    // double step reads the register in the form the new rate leaves it, and
+    // steps it in the next half as the new rate does (found in random writes:
+    // NFRQ 31 left in the frame of a double step at frame 893,669 of seed 5,
+    // NFRQ 30 at 974,309 of seed 10; measured with the noise wave's AM and PM
+    // on a sine, NFRQ written at every frame over 64 frames, leaving and
+    // entering rates 30 and 31, at LFRQs with and without the extra count;
+    // stream lfo_noise_rate_written_at_double_steps).
     std::uint32_t low = noiseMidFrame_;
     std::uint32_t high = noiseBeforeStep_;
     if (extra != 0) {
-        low = noiseShift_;
-        if (noiseCounter_ == 31 - registers_.noiseFrequency()) high = noiseShift_;
+        unsigned noiseRate = registers_.noiseFrequency();
+        NoiseForm read{noiseShift_, noiseBeforeStep_};
+        for (const PendingWrite& w : pending_)
+            if (w.address == Regs::noise) {
+                const unsigned newRate = Regs::noiseFrequencyField::of(w.data);
+                read = noiseAfterRateWrite(noiseCounter_, noiseRate, newRate, read);
+                noiseRate = newRate;
+            }
+        low = read.shift;
+        high = noiseCounter_ == fastestNoise - noiseRate ? read.shift : read.before;
     }
     const auto noiseValue = [](std::uint32_t lowSource, std::uint32_t highSource) {
         unsigned value = 0;

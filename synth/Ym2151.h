@@ -71,7 +71,8 @@
 // selected after it there leaves bits 0-4 loaded with the noise, bits 5-8 not
 // counted but for the extra count); PM's sign reads its bit 7 as a single step would, a double
 // step's value reaching the sign with the magnitude (the odd noise rates step the noise register in
-// either half of a frame, where the two reads differ). The test register's LFO reset holds the
+// either half of a frame, where the two reads differ; a double step reads the register as an NFRQ
+// written for its frame leaves it). The test register's LFO reset holds the
 // phase at 0 from the frame it is written in; the prescaler and the rate multiplier's step count
 // run on through it. It reaches each pair of the multipliers' depth bits in the frame the pair is
 // taken (see LfoMultiplier::takeReset; in the reset's own frame a pair's first

@@ -1339,6 +1339,40 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // NFRQ leaving and entering rates 30 and 31 at every frame of the
+        // LFO's prescaler turn (trials 45 frames apart) under the noise wave's
+        // AM and PM on a sine: a double step reads the noise register in the
+        // form the rate written for its frame leaves it, stepping it in the
+        // next half as that rate does.
+        Stream s("lfo_noise_rate_written_at_double_steps");
+        s.write(0x1B, 3);
+        s.write(0x19, 0x7F);
+        s.write(0x19, 0x80 | 0x7F);
+        s.channel(1, 7, 0, 3, 7, 3);
+        Operator sine;
+        sine.ame = 1;
+        s.op(1, 3, sine);
+        s.note(1, 0x4E);
+        s.key(1, 8);
+        for (const auto& [rate, from, to] : {std::array<unsigned, 3>{0xFC, 31, 27},
+                                             {0xFF, 31, 16},
+                                             {0xF7, 31, 0},
+                                             {0xFF, 27, 31},
+                                             {0xFA, 30, 31},
+                                             {0xF8, 31, 30},
+                                             {0xEF, 31, 5}}) {
+            s.write(0x18, rate);
+            for (unsigned i = 0; i < 32; ++i) {
+                s.write(0x0F, from);
+                s.wait(20);
+                s.write(0x0F, to);
+                s.wait(21);
+            }
+        }
+        s.wait(100);
+        all.push_back(s);
+    }
+    {
         Stream s("noise");
         s.channel(7, 7, 0);
         Operator o;
