@@ -128,7 +128,6 @@ void Ym2413::reset() {
     tcPhasePrevious_ = 0;
     lateOutputs_ = 0;
     rhythmBefore_ = false;
-    drumCarriersHeld_ = false;
     userWritten_ = 0;
     beforeLastStep_ = {};
 }
@@ -502,24 +501,7 @@ int Ym2413::frame() {
         applyWrites();
         return rhythmMode() ? turn<true, true>() : turn<false, true>();
     }
-    if (drumCarriersHeld_) {
-        // (a frame without writes: the rates before them are the ones decoded now)
-        for (std::size_t i = 0; i < setups_.size(); ++i)
-            ratesBeforeWrites_[i] = setups_[i].rates;
-        holdDrumCarriers();
-        return rhythmMode() ? turn<true, true>() : turn<false, true>();
-    }
     return rhythmMode() ? turn<true, false>() : turn<false, false>();
-}
-
-void Ym2413::holdDrumCarriers() {
-    drumCarriersHeld_ = false;
-    for (std::size_t i : {snareDrumSlot, topCymbalSlot}) {
-        Rates& rates = ratesBeforeWrites_[i];
-        if ((slots_[i].level >> 3) >= rates[sustainLevelAt])
-            rates[static_cast<std::size_t>(EnvelopeState::decay)] =
-                rates[static_cast<std::size_t>(EnvelopeState::sustain)];
-    }
 }
 
 void Ym2413::applyWrites() {
@@ -535,7 +517,6 @@ void Ym2413::applyWrites() {
         oldSteps[i] = setups_[i].stepNow;
     for (std::size_t i = 0; i < setups_.size(); ++i)
         oldRates[i] = setups_[i].rates;
-    if (drumCarriersHeld_) holdDrumCarriers();
     const std::uint32_t hiHatStep = setups_[14].stepNow;
     const std::uint32_t tomTomStep = setups_[16].stepNow;
     // The steps the slots a user write reaches early had before it, at the vibrato they take it
@@ -555,7 +536,6 @@ void Ym2413::applyWrites() {
     if (rhythmMode() != rhythmBefore_) {
         rhythmBefore_ = rhythmMode();
         switchedOff = !rhythmBefore_;
-        drumCarriersHeld_ = switchedOff;
         // The pins follow the switch from the sixth output phase of the frame: the second
         // phases of the bass drum, snare drum and top cymbal already carry (or no longer
         // carry) the outputs of the previous turn; the tom-tom's and the hi-hat's come before.

@@ -75,9 +75,7 @@
 // melody modulator a step back (out of its turn ahead); switching it off makes the hi-hat and the
 // tom-tom melody modulators that step their envelope once more in that frame and run a turn ahead
 // from there, as one keyed on does (sounding or silent, a new step moves them a turn early), and
-// take up the outputs they fed back when it was switched on (the drums' outputs feed back none),
-// and the snare drum and the top cymbal melody carriers whose decay, in the frame after, steps at
-// the new voice's sustain rate if the level is at or past its sustain level (its decay rate after);
+// take up the outputs they fed back when it was switched on (the drums' outputs feed back none);
 // the hi-hat, snare drum, tom-tom and top cymbal end their damping at 124 and attack in that frame
 // as a melody carrier does, their damping rate applying a frame late as a modulator's, and they
 // take a key-off in the frame it comes; the hi-hat and the tom-tom, keyed off in their decay or
@@ -204,8 +202,6 @@ private:
     // Brings the decoded setups up to date after writes, and what the slots that take a write a
     // turn early have done with it already (out of the frame's path: writes are rare).
     [[gnu::noinline]] void applyWrites();
-    // The frame after rhythm mode was switched off: the rates the old drum carriers step at.
-    void holdDrumCarriers();
     // The turn of the 18 slots and the pins, with rhythm mode off or on, in a frame with or
     // without writes.
     template <bool rhythm, bool wrote> int turn();
@@ -268,10 +264,6 @@ private:
     };
     std::array<EnvelopeBefore, 2> beforeLastStep_{};
     bool rhythmBefore_ = false; // rhythm mode as the previous frame had it
-    // Rhythm mode was switched off in the previous frame: the snare drum's and the top cymbal's
-    // slots, melody carriers now, step in a decay at or past their new sustain level at the
-    // sustain's rate in this frame.
-    bool drumCarriersHeld_ = false;
     // The hi-hat's and the tom-tom's last two outputs and their sum fed back, as melody
     // modulators, when rhythm mode was switched on: the drums' outputs do not feed back.
     std::array<std::array<std::int16_t, 3>, 2> heldFeedback_{};
