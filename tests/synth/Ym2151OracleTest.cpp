@@ -177,6 +177,8 @@ const std::set<std::string> exactStreams{"sine_notes",
                                          "lfo_wave_selected_after_held_double_step",
                                          "lfo_reset_noise_pm_odd_depths",
                                          "lfo_reset_released_after_double_steps",
+                                         "lfo_reset_released_triangle_direction",
+                                         "lfo_reset_released_saw_pm_sign",
                                          "lfo_reset_noise_pm_depths",
                                          "lfo_reset_saw_pm_depths",
                                          "lfo_reset_triangle_pm_depths",
@@ -271,8 +273,9 @@ TEST(Ym2151Reference, StreamsFrameByFrame) {
 }
 
 // Streams nobody wrote for one feature: 40 seconds of random writes over every
-// register (three seeds, one without the LFO, and that seed again without the
-// LFO and CSM), and of random MDX songs played by the driver. The model
+// register (seeds 1, 2, 5 and 13, the last two having found rules of the
+// LFO's noise wave; seed 3 without the LFO, and again without the LFO and
+// CSM), and of random MDX songs played by the driver. The model
 // reproduces them all exactly. Under AddressSanitizer the streams are ten
 // seconds long: the model and the reference run several times slower there,
 // and the same kinds of writes and songs over fewer frames go through the
@@ -288,6 +291,8 @@ TEST(Ym2151Reference, LongRandomStreams) {
     const std::vector<Stream> streams{
         ym2151test::randomStream("random_writes_1", 1, streamFrames),
         ym2151test::randomStream("random_writes_2", 2, streamFrames),
+        ym2151test::randomStream("random_writes_5", 5, streamFrames),
+        ym2151test::randomStream("random_writes_13", 13, streamFrames),
         ym2151test::randomStream("random_writes_no_lfo", 3, streamFrames, noLfo),
         ym2151test::randomStream("random_writes_no_lfo_no_csm", 3, streamFrames, noLfoNoCsm),
         ym2151test::songStream("random_song_1", ym2151test::randomSong(1), streamFrames),
