@@ -162,6 +162,7 @@ constexpr unsigned pmTurnStart = 5;
 // The bit above the PM product's seven.
 constexpr unsigned pmCarry = 0x80;
 // The LFO's waveforms by their W value: saw, square, triangle, noise.
+constexpr unsigned squareWave = 1;
 constexpr unsigned triangleWave = 2;
 constexpr unsigned noiseWave = 3;
 // The multiplier's pair of depth bits that holds bit 0 alone (the turn's last).
@@ -346,6 +347,8 @@ void Ym2151::reset() {
     lfoHeldWritten_ = false;
     lfoHeldBefore_ = false;
     lfoHeldLoad_ = 0;
+    lfoHeldLoaded_ = false;
+    lfoHeldRising_ = false;
     lfoHeldInCycle_ = false;
     lfoResetAge_ = lfoResetReach;
     lfoPhaseBeforeReset_ = 0;
@@ -875,7 +878,16 @@ void Ym2151::stepTimers() {
 // 0 for a positive one (passed in as lastBitNoise; PM's turn ends in the frames
 // the LFO steps in). Measured with PM of the noise wave at odd PMDs on a sine,
 // the product of each turn read back as the one that keeps the output equal
-// (stream lfo_noise_pm_odd_depths). With the noise switched to or from
+// (stream lfo_noise_pm_odd_depths). A step under the noise wave with the
+// rate multiplier's extra count while the LFO reset holds (see stepLfo)
+// leaves its mark on the next turn of AM alone, which begins in the frame
+// after: there the top pair's first bit takes bits 5-7 of the square from the
+// phase the step loaded and of the triangle from the direction it loaded, the
+// saw's and every other bit the phase the reset holds (found in random writes
+// of the waveform and the reset; measured with each wave selected at every
+// frame of a step's turn while the reset holds the noise wave, AMD 0x40 alone
+// and 0x70, on the noise; stream lfo_wave_selected_after_held_double_step).
+// With the noise switched to or from
 // another wave in that frame, the sign takes the bits the noise gives as
 // above: bits 0-4 where it was selected by the frame before's start, bits 5-7
 // where it is selected by the frame's (measured the same way, the switches at
@@ -893,6 +905,7 @@ Ym2151::LfoMultiplier::clock(unsigned position, LfoWave values, bool pm, unsigne
     if (position == 0) {
         assembling = 0;
         assemblingBefore = 0;
+        topLoad = heldLoad;
     }
     assembling |= depth & (firstBits[position] | secondBits[position]);
     assemblingBefore |= before & firstBits[position];
@@ -920,6 +933,8 @@ Ym2151::LfoMultiplier::clock(unsigned position, LfoWave values, bool pm, unsigne
                 if (earlierSelected[g] == noiseWave) early = *lastBitNoise;
                 if (selected[g] == noiseWave) lateBits = *lastBitNoise;
             }
+            if (g == 0 && topLoad && (selected[g] == squareWave || selected[g] == triangleWave))
+                lateBits = lfoAmValues(topLoad->phase, topLoad->triangle)[selected[g]];
             const unsigned mixed = (early & ~lateWaveBits) | (lateBits & lateWaveBits);
             sum += (mixed & ~earlyWaveBits[g]) * (assembling & firstBits[g]) +
                    (mixed & earlyWaveBits[g]) * (assemblingBefore & firstBits[g]) +
@@ -1014,6 +1029,13 @@ void Ym2151::stepLfo() {
         ++lfoResetAge_;
     }
     const bool released = lfoHeldBefore_ && !lfoHeldWritten_;
+    // What a step loaded in the frame before while the reset held (see below).
+    if (lfoHeldLoaded_ && lfoHeldWritten_)
+        amMultiplier_.heldLoad =
+            LfoWave{static_cast<std::uint8_t>(lfoHeldLoad_),
+                    static_cast<std::uint8_t>(lfoHeldRising_ ? 0 : lfoByteMask)};
+    else if (amMultiplier_.heldLoad)
+        amMultiplier_.heldLoad.reset();
     lfoHeldBefore_ = lfoHeldWritten_;
     unsigned extra = 0;
     if (step && lfoSteps_ != 0) {
@@ -1034,18 +1056,20 @@ void Ym2151::stepLfo() {
     // on a sine, NFRQ written at every frame over 64 frames, leaving and
     // entering rates 30 and 31, at LFRQs with and without the extra count;
     // stream lfo_noise_rate_written_at_double_steps).
-    unsigned noiseRate = registers_.noiseFrequency();
-    NoiseForm read{noiseShift_, noiseBeforeStep_};
-    if (extra != 0)
+    std::uint32_t low = noiseMidFrame_;
+    std::uint32_t high = noiseBeforeStep_;
+    if (extra != 0) {
+        unsigned noiseRate = registers_.noiseFrequency();
+        NoiseForm read{noiseShift_, noiseBeforeStep_};
         for (const PendingWrite& w : pending_)
             if (w.address == Regs::noise) {
                 const unsigned newRate = Regs::noiseFrequencyField::of(w.data);
                 read = noiseAfterRateWrite(noiseCounter_, noiseRate, newRate, read);
                 noiseRate = newRate;
             }
-    const bool nextHalfSteps = noiseCounter_ == fastestNoise - noiseRate;
-    const std::uint32_t low = extra != 0 ? read.shift : noiseMidFrame_;
-    const std::uint32_t high = extra != 0 && nextHalfSteps ? read.shift : read.before;
+        low = read.shift;
+        high = noiseCounter_ == fastestNoise - noiseRate ? read.shift : read.before;
+    }
     const auto noiseValue = [](std::uint32_t lowSource, std::uint32_t highSource) {
         unsigned value = 0;
         for (unsigned b = 0; b < lfoNoiseValueBits; ++b) {
@@ -1062,9 +1086,11 @@ void Ym2151::stepLfo() {
         // with its AM on the noise, the reset released at every frame around
         // steps at LFRQs with and without the extra count; stream
         // lfo_reset_released_after_double_steps).
-        lfoHeldLoad_ = extra != 0 && waveWritten_ == noiseWave
-                           ? ~noiseValue(low, high) & lfoByteMask & ~lfoSwitchCountedBits
-                           : 0;
+        lfoHeldLoaded_ = extra != 0 && waveWritten_ == noiseWave;
+        lfoHeldLoad_ =
+            lfoHeldLoaded_ ? ~noiseValue(low, high) & lfoByteMask & ~lfoSwitchCountedBits : 0;
+        lfoHeldRising_ =
+            lfoHeldLoaded_ && (std::popcount(lfoNoiseMasks[lfoNoiseValueBits] & high) & 1) != 0;
         lfoPhase_ = 0;
         triangleAm_ = 255;
         triangleRising_ = false;

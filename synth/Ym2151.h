@@ -83,7 +83,9 @@
 // its first count's for eight frames). The noise wave's sign reads the phase at the cycle's start
 // alone, so a reset released in mid-cycle keeps the sign from before it until then. A step with the
 // rate multiplier's extra count under the noise wave in the last frame the reset holds leaves bits
-// 5-7 of the noise it loads (in the phase the multipliers read of that frame). The phase has a
+// 5-7 of the noise it loads (in the phase the multipliers read of that frame); held on,
+// only the square and the triangle selected in the next frame show what it
+// loaded, in the first bit of the next AM turn (see LfoMultiplier::clock). The phase has a
 // ninth bit, the triangle's direction; under the triangle it counts two a step, under the other
 // waves one (the rate multiplier's extra count by the LFRQ and waveform written up to the step's
 // frame), and each wave carries on from the phase the one before left. A waveform selected reaches
@@ -113,10 +115,9 @@
 // taken between frames, whatever their spacing).
 // Known differences from the chip (measured against the die-shot-derived
 // emulator): a note on an unused note code (3, 7, 11, 15) moved by DT2 past
-// octave 7, and key code 0x7F (note 15 of octave 7) under a positive PM; a
-// waveform selected while the LFO reset holds the phase, after a step with the
-// rate multiplier's extra count under the noise wave, can differ for a turn
-// of the multipliers.
+// octave 7, and key code 0x7F (note 15 of octave 7) under a positive PM; PM
+// of the triangle selected after the LFO reset and other waves can differ in
+// sign.
 #pragma once
 
 #include <array>
@@ -256,6 +257,11 @@ private:
         unsigned product = 0;
         unsigned taken = 0;
         unsigned takenBefore = 0; // and its first bits as the depth stood before
+        // The square's and the triangle's values a step under the noise wave
+        // gave in the frame before while the LFO reset held, and as the
+        // turn's first frame took them (see clock()).
+        std::optional<LfoWave> heldLoad;
+        std::optional<LfoWave> topLoad;
         // The waves' values before and after the LFO reset took hold, and
         // as a pair's first bit takes them in the reset's frame (see takeReset).
         std::array<unsigned, 4> beforeReset{};
@@ -275,7 +281,9 @@ private:
     unsigned rateWritten_ = 0;          // LFRQ as last written, before the slots take it up
     bool lfoHeldWritten_ = false;       // the test register's LFO reset as last written
     bool lfoHeldBefore_ = false;        // and as the frame before's LFO saw it
-    unsigned lfoHeldLoad_ = 0;          // the phase bits a step loaded under it (see stepLfo)
+    bool lfoHeldLoaded_ = false;        // a step under the noise loaded bits under it
+    unsigned lfoHeldLoad_ = 0;          // the phase bits it loaded (see stepLfo)
+    bool lfoHeldRising_ = false;        // and the triangle's direction
     bool lfoHeldInCycle_ = false;       // it held in a frame of the eight-frame cycle so far
     unsigned lfoResetAge_ = 0;          // frames since the reset took hold (to lfoResetReach)
     unsigned lfoPhaseBeforeReset_ = 0;  // the phase it cleared

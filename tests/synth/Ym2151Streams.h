@@ -717,6 +717,34 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The noise wave held by the test register's LFO reset over steps with
+        // the rate multiplier's extra count (LFRQ 0xE7), the square, the
+        // triangle or the saw selected at every frame of a step's turn while
+        // it holds, AM on the noise (whose level shows it exactly): selected
+        // in the frame after such a step, the first bit of the turn's top pair
+        // reads bits 5-7 of the square of the phase the step loaded and of the
+        // triangle of the direction it loaded, the saw and the other bits
+        // the phase the reset holds.
+        Stream s("lfo_wave_selected_after_held_double_step");
+        s.write(0x19, 0x70);
+        noiseShowingAm(s, 31, 0x40);
+        s.key(7, 8);
+        s.write(0x18, 0xE7);
+        for (unsigned wave : {1u, 2u, 0u}) {
+            for (unsigned i = 0; i < 48; ++i) {
+                s.write(0x1B, 3);
+                s.wait(20);
+                s.write(0x01, 2);
+                s.wait(10 + i % 16);
+                s.write(0x1B, wave);
+                s.wait(6);
+                s.write(0x01, 0);
+                s.wait(20 + i % 3);
+            }
+        }
+        all.push_back(s);
+    }
+    {
         // The test register's LFO reset under the noise wave, held from 2 to
         // 41 frames in turns of 145 and 150 frames, so that it is released at
         // every frame around steps with and without the rate multiplier's
