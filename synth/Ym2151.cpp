@@ -1085,7 +1085,10 @@ void Ym2151::stepLfo() {
         // (found in sweeps of the reset under the noise wave's PM; measured
         // with its AM on the noise, the reset released at every frame around
         // steps at LFRQs with and without the extra count; stream
-        // lfo_reset_released_after_double_steps).
+        // lfo_reset_released_after_double_steps), and the triangle's direction
+        // with the noise's next bit, as a step under the noise does (measured
+        // with the triangle selected after the release; stream
+        // lfo_reset_released_triangle_direction).
         lfoHeldLoaded_ = extra != 0 && waveWritten_ == noiseWave;
         lfoHeldLoad_ =
             lfoHeldLoaded_ ? ~noiseValue(low, high) & lfoByteMask & ~lfoSwitchCountedBits : 0;
@@ -1094,9 +1097,12 @@ void Ym2151::stepLfo() {
         lfoPhase_ = 0;
         triangleAm_ = 255;
         triangleRising_ = false;
-    } else if (released && lfoHeldLoad_ != 0) {
+    } else if (released && lfoHeldLoaded_) {
         lfoPhase_ = lfoHeldLoad_;
-        triangleAm_ = 255 - lfoPhase_;
+        triangleRising_ = lfoHeldRising_;
+        triangleAm_ = triangleRising_ ? lfoPhase_ : 255 - lfoPhase_;
+        lfoPhaseHistory_[(lfoHistoryIndex_ - 1) & 15] =
+            static_cast<std::uint16_t>((triangleRising_ ? triangleDirection : 0) | lfoPhase_);
         lfoWaveBefore_ = {static_cast<std::uint8_t>(lfoPhase_),
                           static_cast<std::uint8_t>(triangleAm_)};
     }
@@ -1193,9 +1199,15 @@ void Ym2151::stepLfo() {
     // before as well, released in the cycle's first frame or earlier (found in
     // random writes of the waveform and the reset; measured with the square's
     // PM from its second half, the reset held five frames and released at
-    // every frame of the cycle; stream lfo_reset_released_at_cycle_start).
+    // every frame of the cycle; stream lfo_reset_released_at_cycle_start):
+    // the phase it left then, which a double step in the reset's last frame
+    // loads (see above; measured with the saw's PM selected after such a
+    // release, a step every cycle; stream lfo_reset_released_saw_pm_sign).
     if ((lfoCycle_ & 7) == 0) {
-        if (lfoHeldWritten_ || lfoHeldInCycle_) lfoPhaseHistory_.fill(0);
+        if (lfoHeldWritten_)
+            lfoPhaseHistory_.fill(0);
+        else if (lfoHeldInCycle_)
+            lfoPhaseHistory_.fill(lfoPhaseHistory_[(lfoHistoryIndex_ - 1) & 15]);
         lfoHeldInCycle_ = false;
     }
     lfoHeldInCycle_ = lfoHeldInCycle_ || lfoHeldWritten_;

@@ -83,16 +83,16 @@
 // its first count's for eight frames). The noise wave's sign reads the phase at the cycle's start
 // alone, so a reset released in mid-cycle keeps the sign from before it until then. A step with the
 // rate multiplier's extra count under the noise wave in the last frame the reset holds leaves bits
-// 5-7 of the noise it loads (in the phase the multipliers read of that frame); held on,
-// only the square and the triangle selected in the next frame show what it
-// loaded, in the first bit of the next AM turn (see LfoMultiplier::clock). The phase has a
-// ninth bit, the triangle's direction; under the triangle it counts two a step, under the other
-// waves one (the rate multiplier's extra count by the LFRQ and waveform written up to the step's
-// frame), and each wave carries on from the phase the one before left. A waveform selected reaches
-// the multipliers at once, bit by bit of their turn (see LfoMultiplier::clock); a PM product of 128
-// or more that a turn of mixed waves gives turns the sign over. In a frame the LFO steps in, PMD's
-// bit 0 multiplies the noise wave's sign spread over eight bits, not its magnitude, for the bits of
-// the wave the waveforms selected give the noise (see LfoMultiplier::clock). The key scaling of the
+// 5-7 of the noise it loads and the triangle's direction (in the phase the multipliers read of that
+// frame); held on, only the square and the triangle selected in the next frame show what it loaded,
+// in the first bit of the next AM turn (see LfoMultiplier::clock). The phase has a ninth bit, the
+// triangle's direction; under the triangle it counts two a step, under the other waves one (the
+// rate multiplier's extra count by the LFRQ and waveform written up to the step's frame), and each
+// wave carries on from the phase the one before left. A waveform selected reaches the multipliers
+// at once, bit by bit of their turn (see LfoMultiplier::clock); a PM product of 128 or more that a
+// turn of mixed waves gives turns the sign over. In a frame the LFO steps in, PMD's bit 0
+// multiplies the noise wave's sign spread over eight bits, not its magnitude, for the bits of the
+// wave the waveforms selected give the noise (see LfoMultiplier::clock). The key scaling of the
 // envelope rates sees the note after DT2 and PM. The PM is added before DT2, held at the bottom of
 // octave 0; DT2 adds to that, the sum held at the top of octave 7 (a note DT2 moves past the top
 // stays there for the PM). A PM moves a note on an unused note code from the code after it, its KF
@@ -115,9 +115,7 @@
 // taken between frames, whatever their spacing).
 // Known differences from the chip (measured against the die-shot-derived
 // emulator): a note on an unused note code (3, 7, 11, 15) moved by DT2 past
-// octave 7, and key code 0x7F (note 15 of octave 7) under a positive PM; PM
-// of the triangle selected after the LFO reset and other waves can differ in
-// sign.
+// octave 7, and key code 0x7F (note 15 of octave 7) under a positive PM.
 #pragma once
 
 #include <array>

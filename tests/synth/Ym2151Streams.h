@@ -745,6 +745,63 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // As lfo_reset_released_after_double_steps, the triangle selected three
+        // frames after each release and the noise again before the next reset:
+        // a double step in the last frame the reset holds loads the triangle's
+        // direction with the noise as well.
+        Stream s("lfo_reset_released_triangle_direction");
+        s.write(0x19, 127);
+        noiseShowingAm(s, 31, 0x40);
+        s.key(7, 8);
+        s.write(0x18, 0xE7);
+        s.wait(100);
+        for (unsigned i = 0; i < 80; ++i) {
+            const std::uint32_t start = s.length();
+            s.write(0x1B, 3);
+            s.write(0x01, 2);
+            s.wait(i % 40);
+            s.write(0x01, 0);
+            s.wait(1);
+            s.write(0x1B, 2);
+            s.wait(start + 145 - s.length());
+        }
+        all.push_back(s);
+    }
+    {
+        // As lfo_reset_released_triangle_direction at LFRQ 0xFD (a step every
+        // turn of the cycle) with the saw selected after each release, under
+        // PM on sines of a late and an early PM slot keyed again each time: PM's sign reads the
+        // phase a double step in the last frame the reset holds loads, from the cycle's start after
+        // it.
+        Stream s("lfo_reset_released_saw_pm_sign");
+        s.write(0x19, 0x80 | 0x7F);
+        Operator sine;
+        sine.mul = 15;
+        s.channel(4, 7, 0, 1, 7, 0);
+        s.op(4, 3, sine);
+        s.note(4, 0x6E);
+        s.channel(1, 7, 0, 2, 7, 0);
+        s.op(1, 0, sine);
+        s.note(1, 0x5A);
+        s.write(0x18, 0xFD);
+        s.wait(100);
+        for (unsigned i = 0; i < 80; ++i) {
+            const std::uint32_t start = s.length();
+            s.write(0x1B, 3);
+            s.write(0x01, 2);
+            s.key(4, 8);
+            s.key(1, 1);
+            s.wait(i % 40);
+            s.write(0x01, 0);
+            s.wait(1);
+            s.write(0x1B, 0);
+            s.wait(start + 140 - s.length());
+            s.key(4, 0);
+            s.key(1, 0);
+        }
+        all.push_back(s);
+    }
+    {
         // The test register's LFO reset under the noise wave, held from 2 to
         // 41 frames in turns of 145 and 150 frames, so that it is released at
         // every frame around steps with and without the rate multiplier's
