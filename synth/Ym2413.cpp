@@ -305,10 +305,14 @@ bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates,
         slot.fullLevelLate = false;
     }
     // (The attack rate decides it in that frame: a write that slows it first makes it a plain
-    // attack.)
-    if (slot.instantAttack &&
-        (lastRates[static_cast<std::size_t>(EnvelopeState::attack)] >> 2) != 15)
+    // attack, one that speeds a damped slot's attack to rate 15 there an instant one.)
+    const bool instantRate =
+        (lastRates[static_cast<std::size_t>(EnvelopeState::attack)] >> 2) == 15;
+    if (!instantRate)
         slot.instantAttack = false;
+    else if (slot.attackStarted && slot.state == EnvelopeState::attack)
+        slot.instantAttack = true;
+    slot.attackStarted = false;
     const bool drum = setup.keyOffAtOnce && !setup.modulator;
     if (slot.instantAttack) {
         if (slot.state == EnvelopeState::attack || (drum && before == EnvelopeState::attack))
@@ -431,6 +435,7 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
     case EnvelopeState::damp:
         if (slot.level >= dampEnd) {
             startAttack(slot, setup);
+            slot.attackStarted = true;
             if (keepPhase) slot.phaseReset = false;
         }
         break;

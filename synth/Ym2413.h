@@ -65,24 +65,25 @@
 // its carrier damps or after it attacked keeps its phase running; in the frame of a key-on every
 // slot steps at the rate it had (a release), the damping's from the frame after, and attacks in the
 // frame its level reaches 124, an instant attack (rate 15 with key scaling, by the rate of the
-// frame after) as well. A modulator takes a key-off in the frame it comes (keyed off while
-// attacking from 124, it keeps 124 through that frame and the next before it goes silent, as a drum
-// of channels 7 and 8 does) and holds the level it has then (on channels 3-8 the level before that
-// frame's step); a melody carrier takes it a frame later, stepping in that frame not at all if it
-// was attacking, at its release rate if percussive without sustain or if still damping (a faster
-// release than the damping as well), else at its old rate. The bass drum keys, damps and restarts
-// as a melody channel does; switching rhythm mode on takes a hi-hat or tom-tom that was keyed as a
-// melody modulator a step back (out of its turn ahead); switching it off makes the hi-hat and the
-// tom-tom melody modulators that step their envelope once more in that frame and run a turn ahead
-// from there, as one keyed on does (sounding or silent, a new step moves them a turn early), and
-// take up the outputs they fed back when it was switched on (the drums' outputs feed back none);
-// the hi-hat, snare drum, tom-tom and top cymbal end their damping at 124 and attack in that frame
-// as a melody carrier does, their damping rate applying a frame late as a modulator's, and they
-// take a key-off in the frame it comes; the hi-hat and the tom-tom, keyed off in their decay or
-// sustain, step at its rate in the frame after too, and so do the snare drum and the top cymbal
-// with the channel's sustain bit set; keyed off in their attack, they take no step in the frame
-// after, and an instant attack keyed off in its first frame reaches full level in that frame and
-// releases from there (all measured against the die-shot emulator).
+// frame after: a write that raises it to 15 there makes it one) as well. A modulator takes a
+// key-off in the frame it comes (keyed off while attacking from 124, it keeps 124 through that
+// frame and the next before it goes silent, as a drum of channels 7 and 8 does) and holds the level
+// it has then (on channels 3-8 the level before that frame's step); a melody carrier takes it a
+// frame later, stepping in that frame not at all if it was attacking, at its release rate if
+// percussive without sustain or if still damping (a faster release than the damping as well), else
+// at its old rate. The bass drum keys, damps and restarts as a melody channel does; switching
+// rhythm mode on takes a hi-hat or tom-tom that was keyed as a melody modulator a step back (out of
+// its turn ahead); switching it off makes the hi-hat and the tom-tom melody modulators that step
+// their envelope once more in that frame and run a turn ahead from there, as one keyed on does
+// (sounding or silent, a new step moves them a turn early), and take up the outputs they fed back
+// when it was switched on (the drums' outputs feed back none); the hi-hat, snare drum, tom-tom and
+// top cymbal end their damping at 124 and attack in that frame as a melody carrier does, their
+// damping rate applying a frame late as a modulator's, and they take a key-off in the frame it
+// comes; the hi-hat and the tom-tom, keyed off in their decay or sustain, step at its rate in the
+// frame after too, and so do the snare drum and the top cymbal with the channel's sustain bit set;
+// keyed off in their attack, they take no step in the frame after, and an instant attack keyed off
+// in its first frame reaches full level in that frame and releases from there (all measured against
+// the die-shot emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
@@ -145,6 +146,8 @@ private:
         bool keyOn;
         bool keyOffSeen;    // key-off seen by the key logic, not yet by the envelope
         bool instantAttack; // attack rate 15: full level from the frame after the attack starts
+        bool attackStarted; // the damping ended at the end of the last frame: the attack rate of
+                            // this one decides whether the attack is instant
         bool fullLevelLate; // an instant attack of channels 0-2 keyed off in its first frame:
                             // the modulator reaches full level in the frame after
         bool phaseReset;    // the attack started: the phase restarts after this frame's output
