@@ -1169,6 +1169,9 @@ void Ym2151::stepLfo() {
     // the phase gives that sign too (see below).
     if (step) {
         lfoFirstCount_ = registers_.lfoWave() == triangleWave ? 2 : 1;
+        // Another wave selected after the noise in the frame of a step: the
+        // first count's carry reaches no bit the sign reads (see above).
+        if (waveWrittenBefore_ == noiseWave && waveWritten_ != noiseWave) lfoFirstCount_ = 0;
         lfoNoiseFirstNegative_ =
             (std::popcount(lfoNoiseMasks[lfoNoiseValueBits - 1] & noiseBeforeStep_) & 1) != 0;
         lfoFramesSinceStep_ = 0;

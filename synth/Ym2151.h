@@ -58,47 +58,45 @@
 // slots before C1 of channel 7); PMD written 0 takes PM to 0 at once (the
 // slots before M2 of channel 3 a frame later). PM's sign changes with the phase's first
 // step (its count as made, two under the triangle, whatever wave the sign reads
-// the phase as), a second step of the rate multiplier reaches it with the magnitude.
-// A sign with a magnitude of 0 (which moves a note on an unused code) counts
-// while PMD is other than 0 as written, not as the multiplier's turn took it:
-// at once for the slots from M2 of channel 3 on, a frame later for those
-// before (the slots before C1 of channel 7 with the sign of the frame before).
-// A write of LFRQ restarts the count of the LFO's prescaler turns. Under the
-// noise wave a step loads the phase and the direction with noise bits, the
-// wave's value being the phase inverted: another wave carries on from there
-// (the noise selected in the frame of a step loads bits 5-7 alone, bits 0-4
-// counted, or every bit with the rate multiplier's extra count; another wave
-// selected after it there leaves bits 0-4 loaded with the noise, bits 5-8 not
-// counted but for the extra count); PM's sign reads its bit 7 as a single step would, a double
-// step's value reaching the sign with the magnitude (the odd noise rates step the noise register in
-// either half of a frame, where the two reads differ; a double step reads the register as an NFRQ
-// written for its frame leaves it). The test register's LFO reset holds the
-// phase at 0 from the frame it is written in; the prescaler and the rate multiplier's step count
-// run on through it. It reaches each pair of the multipliers' depth bits in the frame the pair is
-// taken (see LfoMultiplier::takeReset; in the reset's own frame a pair's first
-// bit multiplies PM of the triangle as of the saw; each pair by the waveforms
-// selected in its frame), and PM's sign at the start of the
-// eight-frame cycle (a reset released within the cycle before too; the noise wave's sign too, over
-// its first count's after a step; a step while the reset holds still gives the noise wave's sign
-// its first count's for eight frames). The noise wave's sign reads the phase at the cycle's start
-// alone, so a reset released in mid-cycle keeps the sign from before it until then. A step with the
-// rate multiplier's extra count under the noise wave in the last frame the reset holds leaves bits
-// 5-7 of the noise it loads and the triangle's direction (in the phase the multipliers read of that
-// frame); held on, only the square and the triangle selected in the next frame show what it loaded,
-// in the first bit of the next AM turn (see LfoMultiplier::clock). The phase has a ninth bit, the
-// triangle's direction; under the triangle it counts two a step, under the other waves one (the
-// rate multiplier's extra count by the LFRQ and waveform written up to the step's frame), and each
-// wave carries on from the phase the one before left. A waveform selected reaches the multipliers
-// at once, bit by bit of their turn (see LfoMultiplier::clock); a PM product of 128 or more that a
-// turn of mixed waves gives turns the sign over. In a frame the LFO steps in, PMD's bit 0
-// multiplies the noise wave's sign spread over eight bits, not its magnitude, for the bits of the
-// wave the waveforms selected give the noise (see LfoMultiplier::clock). The key scaling of the
-// envelope rates sees the note after DT2 and PM. The PM is added before DT2, held at the bottom of
-// octave 0; DT2 adds to that, the sum held at the top of octave 7 (a note DT2 moves past the top
-// stays there for the PM). A PM moves a note on an unused note code from the code after it, its KF
-// carry stepping over no unused code, a negative one added as a one's complement (see
-// carriedFromUnusedCode); DT2 comes after, moving a note the PM left on an unused code by whole
-// groups of four codes unless its KF carries (see noteReached).
+// the phase as; none for a wave selected after the noise in the step's frame), a second step of the
+// rate multiplier reaches it with the magnitude. A sign with a magnitude of 0 (which moves a note
+// on an unused code) counts while PMD is other than 0 as written, not as the multiplier's turn took
+// it: at once for the slots from M2 of channel 3 on, a frame later for those before (the slots
+// before C1 of channel 7 with the sign of the frame before). A write of LFRQ restarts the count of
+// the LFO's prescaler turns. Under the noise wave a step loads the phase and the direction with
+// noise bits, the wave's value being the phase inverted: another wave carries on from there (the
+// noise selected in the frame of a step loads bits 5-7 alone, bits 0-4 counted, or every bit with
+// the rate multiplier's extra count; another wave selected after it there leaves bits 0-4 loaded
+// with the noise, bits 5-8 not counted but for the extra count); PM's sign reads its bit 7 as a
+// single step would, a double step's value reaching the sign with the magnitude (the odd noise
+// rates step the noise register in either half of a frame, where the two reads differ; a double
+// step reads the register as an NFRQ written for its frame leaves it). The test register's LFO
+// reset holds the phase at 0 from the frame it is written in; the prescaler and the rate
+// multiplier's step count run on through it. It reaches each pair of the multipliers' depth bits in
+// the frame the pair is taken (see LfoMultiplier::takeReset; in the reset's own frame a pair's
+// first bit multiplies PM of the triangle as of the saw; each pair by the waveforms selected in its
+// frame), and PM's sign at the start of the eight-frame cycle (a reset released within the cycle
+// before too; the noise wave's sign too, over its first count's after a step; a step while the
+// reset holds still gives the noise wave's sign its first count's for eight frames). The noise
+// wave's sign reads the phase at the cycle's start alone, so a reset released in mid-cycle keeps
+// the sign from before it until then. A step with the rate multiplier's extra count under the noise
+// wave in the last frame the reset holds leaves bits 5-7 of the noise it loads and the triangle's
+// direction (in the phase the multipliers read of that frame); held on, only the square and the
+// triangle selected in the next frame show what it loaded, in the first bit of the next AM turn
+// (see LfoMultiplier::clock). The phase has a ninth bit, the triangle's direction; under the
+// triangle it counts two a step, under the other waves one (the rate multiplier's extra count by
+// the LFRQ and waveform written up to the step's frame), and each wave carries on from the phase
+// the one before left. A waveform selected reaches the multipliers at once, bit by bit of their
+// turn (see LfoMultiplier::clock); a PM product of 128 or more that a turn of mixed waves gives
+// turns the sign over. In a frame the LFO steps in, PMD's bit 0 multiplies the noise wave's sign
+// spread over eight bits, not its magnitude, for the bits of the wave the waveforms selected give
+// the noise (see LfoMultiplier::clock). The key scaling of the envelope rates sees the note after
+// DT2 and PM. The PM is added before DT2, held at the bottom of octave 0; DT2 adds to that, the sum
+// held at the top of octave 7 (a note DT2 moves past the top stays there for the PM). A PM moves a
+// note on an unused note code from the code after it, its KF carry stepping over no unused code, a
+// negative one added as a one's complement (see carriedFromUnusedCode); DT2 comes after, moving a
+// note the PM left on an unused code by whole groups of four codes unless its KF carries (see
+// noteReached).
 //
 // Register map: Ym2151Registers.h (one accessor per field, used here too).
 //

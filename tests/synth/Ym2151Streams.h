@@ -1664,6 +1664,36 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // The noise wave switched to the saw and the square in the frame of a
+        // step, 512 times at LFRQ 0xF0 and NFRQ 29 (the noise's phase before
+        // the step then 127 or 255 a few times), PM on sines of a late and an early PM slot:
+        // the step's first count carries into no bit PM's sign reads.
+        Stream s("lfo_noise_left_at_steps_pm_sign");
+        s.write(0x19, 0x80 | 0x7F);
+        Operator sine;
+        sine.mul = 15;
+        s.channel(4, 7, 0, 1, 7, 0);
+        s.op(4, 3, sine);
+        s.note(4, 0x6E);
+        s.channel(1, 7, 0, 2, 7, 0);
+        s.op(1, 0, sine);
+        s.note(1, 0x5A);
+        s.key(4, 8);
+        s.key(1, 1);
+        s.write(0x0F, 29);
+        s.write(0x18, 0xF0);
+        for (unsigned i = 0; i < 512; ++i) {
+            s.write(0x1B, 3);
+            // The LFO steps in the frames 5 past a multiple of eight.
+            while (s.length() % 8 != 5)
+                s.wait(1);
+            s.wait(8);
+            s.write(0x1B, i % 2);
+            s.wait(8);
+        }
+        all.push_back(s);
+    }
+    {
         // NFRQ changed often between odd and even rates, some of the writes
         // coming as the noise timer is about to fire.
         Stream s("noise_rate_changes");
