@@ -114,7 +114,14 @@
 // taken between frames, whatever their spacing).
 // Known differences from the chip (measured against the die-shot-derived
 // emulator): a note on an unused note code (3, 7, 11, 15) moved by DT2 past
-// octave 7, and key code 0x7F (note 15 of octave 7) under a positive PM.
+// octave 7, and key code 0x7F (note 15 of octave 7) under a positive PM; PMD
+// written 0 and again other than 0 within a turn of the PM multiplier can leave
+// the phase of the slots that see PMD cleared at once and the product a frame
+// late (from M2 of channel 3 to C1 of channel 6) a little off: seen on channel 5 in
+// random writes of seeds 31 and 51 (from frames 239,489 and 341,830, a frame in
+// a few hundred after), and on a sine on C1 of channel 5 at PMS 7 with PMD
+// cleared in the second half of the eight-frame cycle and written again six
+// frames later (not on M1 or C2 of channel 1).
 #pragma once
 
 #include <array>
