@@ -35,9 +35,9 @@ private:
 // while every DT1/DT2/MUL combination is written, one operator at a time, and
 // the notes move over every key code and KF; keys on and off every few frames,
 // the LFO's triangle giving a little PM to half the channels.
-inline Stream connectionsDetuneStream(std::uint32_t frames) {
+inline Stream connectionsDetuneStream(std::uint32_t frames, std::uint32_t seed = 11) {
     Stream s("feature_connections_detune");
-    Picker pick(11);
+    Picker pick(seed);
     s.write(0x18, 0xB0);
     s.write(0x19, 0x80 | 0x18);
     s.write(0x1B, 0x02);
@@ -84,9 +84,9 @@ inline Stream connectionsDetuneStream(std::uint32_t frames) {
 // with AM and PM at every sensitivity (each channel's PMS and AMS stepping on)
 // and at changing depths, under long notes; the noise meanwhile on C2 of
 // channel 7 at every rate, its level stepping through TL, with AM on it.
-inline Stream lfoNoiseStream(std::uint32_t frames) {
+inline Stream lfoNoiseStream(std::uint32_t frames, std::uint32_t seed = 12) {
     Stream s("feature_lfo_noise");
-    Picker pick(12);
+    Picker pick(seed);
     for (unsigned ch = 0; ch < 8; ++ch) {
         s.channel(ch, ch < 4 ? 7 : (ch == 7 ? 7 : ch), ch & 3, 1 + (ch % 3), ch, ch & 3);
         for (unsigned role = 0; role < 4; ++role) {
@@ -140,9 +140,9 @@ inline Stream lfoNoiseStream(std::uint32_t frames) {
 // from one frame to hundreds, rewritten while it runs, started and stopped,
 // while the other channels play notes with the LFO running; KON keys the CSM
 // channels now and then too.
-inline Stream csmTimersStream(std::uint32_t frames) {
+inline Stream csmTimersStream(std::uint32_t frames, std::uint32_t seed = 13) {
     Stream s("feature_csm_timers");
-    Picker pick(13);
+    Picker pick(seed);
     s.write(0x18, 0xC4);
     s.write(0x19, 0x30);
     s.write(0x19, 0x80 | 0x20);
@@ -196,14 +196,75 @@ inline Stream csmTimersStream(std::uint32_t frames) {
     return s;
 }
 
+// The LFO, the noise and CSM at once: the LFO's wave, rate and depths
+// changing every few frames (the noise wave among them), every channel with
+// PM and AM, CSM keying all of them at periods from one frame up while KON
+// keys and releases notes on them as well (timer B running too, the flags
+// reset and the IRQs enabled and not), and the noise on C2 of channel 7
+// changing rate and level.
+inline Stream lfoNoiseCsmStream(std::uint32_t frames, std::uint32_t seed = 15) {
+    Stream s("feature_lfo_noise_csm");
+    Picker pick(seed);
+    s.write(0x0F, 0x80 | 12);
+    s.write(0x18, 0xD0);
+    s.write(0x19, 0x40);
+    s.write(0x19, 0x80 | 0x40);
+    for (unsigned ch = 0; ch < 8; ++ch) {
+        s.channel(ch, (ch + 3) & 7, ch & 7, 1 + (ch % 3), pick(1, 7), pick(0, 3));
+        for (unsigned role = 0; role < 4; ++role) {
+            Operator o;
+            o.mul = pick(0, 15), o.dt1 = pick(0, 7), o.dt2 = pick(0, 3);
+            o.tl = role == 3 ? pick(0, 10) : pick(15, 45);
+            o.ar = pick(18, 31), o.d1r = pick(0, 20), o.d1l = pick(0, 15), o.d2r = pick(0, 10);
+            o.rr = pick(4, 15), o.ks = pick(0, 3), o.ame = pick(0, 1);
+            s.op(ch, role, o);
+        }
+        s.note(ch, pick(0x10, 0x70), pick(0, 63));
+    }
+    while (s.length() < frames) {
+        const unsigned what = pick(0, 99);
+        if (what < 10) {
+            s.write(0x1B, pick(0, 3));
+        } else if (what < 18) {
+            s.write(0x18, pick(0, 255));
+        } else if (what < 24) {
+            s.write(0x19, (pick(0, 1) << 7) | pick(0, 127));
+        } else if (what < 34) {
+            const unsigned period = pick.chance(50) ? pick(1, 4) : pick(5, 300);
+            s.write(0x10, (1024 - period) >> 2);
+            s.write(0x11, (1024 - period) & 3);
+        } else if (what < 42) {
+            // Timer B's load, the flags' resets and the IRQ enables along.
+            s.write(0x14,
+                    (pick.chance(60) ? 0x81 : pick(0, 1)) | (pick(0, 15) << 2) | (pick(0, 1) << 1));
+        } else if (what < 44) {
+            s.write(0x12, pick(0, 255));
+        } else if (what < 62) {
+            const unsigned ch = pick(0, 7);
+            s.key(ch, pick.chance(40) ? 0 : pick(1, 15));
+        } else if (what < 70) {
+            const unsigned ch = pick(0, 7);
+            s.note(ch, pick(0, 127), pick(0, 63));
+        } else if (what < 78) {
+            s.write(0x0F, (pick.chance(85) ? 0x80 : 0) | pick(0, 31));
+        } else if (what < 84) {
+            s.write(0x60 + 31, pick(0, 60));
+        } else if (what < 90) {
+            s.write(0x38 + pick(0, 7), (pick(0, 7) << 4) | pick(0, 3));
+        }
+        s.wait(pick(2, 40));
+    }
+    return s;
+}
+
 // Envelopes at their extreme rates on every channel: AR 31 and slow attacks,
 // D1R and D2R 0 and 31, RR 15, KS 3 at the highest key codes, D1L at both
 // ends; each note keyed off after a few frames to a few hundred (every point
 // of the attack, the decays and the sustain) and keyed on again at every point
 // of the release.
-inline Stream envelopeExtremesStream(std::uint32_t frames) {
+inline Stream envelopeExtremesStream(std::uint32_t frames, std::uint32_t seed = 14) {
     Stream s("feature_envelope_extremes");
-    Picker pick(14);
+    Picker pick(seed);
     constexpr unsigned extremes[] = {0, 31};
     for (unsigned ch = 0; ch < 8; ++ch)
         s.channel(ch, 4 + (ch & 3), ch & 1 ? 0 : 5, 1 + (ch % 3));

@@ -353,18 +353,18 @@ TEST(Ym2151Reference, DriverLikeStreams) {
 // AddressSanitizer): every connection with every DT1/DT2/MUL and KF, the LFO's
 // four waves with AM and PM at every sensitivity under long notes with the
 // noise at every rate and level, CSM at periods from one frame up while other
-// channels play and timer A is rewritten, and envelopes at their extreme rates
-// keyed on and off at every point. The model reproduces them exactly.
+// channels play and timer A is rewritten, envelopes at their extreme rates
+// keyed on and off at every point, and the LFO, the noise and CSM changing
+// together. The model reproduces them exactly.
 TEST(Ym2151Reference, FeatureStreams) {
 #ifndef TONRIG_HAVE_OPM_ORACLE
     GTEST_SKIP() << "needs ../shared/reference/nuked-opm (not present at configure time)";
 #else
     constexpr std::uint32_t frames = (shortStreams ? 4 : 15) * 55930;
     const std::vector<Stream> streams{
-        ym2151test::connectionsDetuneStream(frames),
-        ym2151test::lfoNoiseStream(frames),
-        ym2151test::csmTimersStream(frames),
-        ym2151test::envelopeExtremesStream(frames),
+        ym2151test::connectionsDetuneStream(frames), ym2151test::lfoNoiseStream(frames),
+        ym2151test::csmTimersStream(frames),         ym2151test::envelopeExtremesStream(frames),
+        ym2151test::lfoNoiseCsmStream(frames),
     };
     for (const Stream& s : streams) {
         const std::uint32_t length = s.length() + referenceDelay + 8;
