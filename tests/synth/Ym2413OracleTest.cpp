@@ -1483,23 +1483,35 @@ TEST_F(Ym2413Oracle, VibratoAtLowBlocks) {
 // A note keyed on while its modulator holds full level from the note before (a melody modulator
 // holds in its release), keyed off at moments around the end of the modulator's damping, the
 // carrier sounding from the key-on: a modulator of channels 0-2 whose instant attack starts in the
-// frame before the key-off reaches full level a frame after the key-off and holds it (with the
-// attack cut short at the key-off, 96.37 % / 9.0 dB); one of channels 3-8 stays silent.
+// frame before the key-off reaches full level in the key-off's frame all the same and holds it
+// (with the attack cut short at the key-off, 96.37 % / 9.0 dB); one of channels 3-8 stays silent,
+// from the key-off's frame. The carrier fades at once in the first voice and holds full level in
+// the others, whose modulator feeds back at the most, so that each of the modulator's outputs
+// shows (with full level reached a frame after the key-off instead, channel 0: 99.43 % / 27.9 dB;
+// with 124 kept through the key-off's frame on channels 3-8, one frame differs: 66.8 dB). The
+// third voice's attack is not instant.
 TEST_F(Ym2413Oracle, ModulatorKeyedOffAsItsInstantAttackStarts) {
+    static const std::uint8_t voices[3][8] = {{0x11, 0x01, 0x10, 0x00, 0xf0, 0xf0, 0x00, 0x0f},
+                                              {0x11, 0x21, 0x10, 0x07, 0xf0, 0xf0, 0x00, 0x0f},
+                                              {0x11, 0x21, 0x10, 0x07, 0x90, 0xf0, 0x00, 0x0f}};
     for (int ch : {0, 2, 4, 6}) {
-        Stream s;
-        s.user({0x11, 0x01, 0x10, 0x00, 0xf0, 0xf0, 0x00, 0x0f});
-        for (int held = 57; held < 65; ++held) {
-            s.note(ch, 0x120, 6, 0, 0);
-            s.wait(200);
-            s.keyOff(ch, 0x120, 6);
-            s.wait(100);
-            s.note(ch, 0x120, 6, 0, 0);
-            s.wait(held);
-            s.keyOff(ch, 0x120, 6);
-            s.wait(300);
+        for (int voice : {0, 1, 2}) {
+            Stream s;
+            s.user(voices[voice]);
+            for (int held = 57; held < 65; ++held) {
+                s.note(ch, 0x120, 6, 0, 0);
+                s.wait(200);
+                s.keyOff(ch, 0x120, 6);
+                s.wait(100);
+                s.note(ch, 0x120, 6, 0, 0);
+                s.wait(held);
+                s.keyOff(ch, 0x120, 6);
+                s.wait(300);
+            }
+            expectExact("ch " + std::to_string(ch) + ", voice " + std::to_string(voice) +
+                            ", keyed off as the attack starts",
+                        s);
         }
-        expectExact("ch " + std::to_string(ch) + ", keyed off as the attack starts", s);
     }
 }
 
@@ -1739,15 +1751,13 @@ Stream rhythmTour(int variant, bool keyedThrough) {
 }
 
 // The tours above, two variants each (and a third of the melody tour, which meets a modulator with
-// feedback keyed off as its instant attack starts: two frames near silence differ); the rhythm tour
-// with notes of channels 6-8 still keyed as rhythm mode comes back is held to a floor (see the
-// known differences in Ym2413.h).
+// feedback keyed off as its instant attack starts); the rhythm tour with notes of channels 6-8
+// still keyed as rhythm mode comes back is held to a floor (see the known differences in
+// Ym2413.h).
 TEST_F(Ym2413Oracle, FeatureTours) {
-    const Agreement tour = compare("melody tour 1", melodyTour(1));
-    EXPECT_GE(tour.equalShare, 99.99);
-    EXPECT_GE(tour.signalToError, 85.0);
-    for (int variant : {0, 2}) {
+    for (int variant : {0, 1, 2})
         expectExact("melody tour " + std::to_string(variant), melodyTour(variant));
+    for (int variant : {0, 2}) {
         expectExact("rhythm tour " + std::to_string(variant), rhythmTour(variant, false));
         const std::string name = "rhythm tour " + std::to_string(variant) + ", keyed through";
         const Agreement a = compare(name.c_str(), rhythmTour(variant, true));
@@ -1765,13 +1775,13 @@ TEST_F(Ym2413Oracle, RandomSongs) {
         bool rhythm, userWrites;
         double equal, signalToError;
     } songs[] = {
-        {11, false, false, 100.0, 0}, {12, false, true, 100.0, 0},    {13, true, false, 100.0, 0},
-        {14, true, true, 100.0, 0},   {23, true, true, 100.0, 0},     {25, true, false, 100.0, 0},
-        {35, false, true, 100.0, 0},  {47, false, true, 100.0, 0},    {83, false, true, 100.0, 0},
-        {89, false, true, 100.0, 0},  {66, true, false, 99.99, 70.0}, {42, true, false, 100.0, 0},
-        {48, true, false, 100.0, 0},  {68, true, true, 100.0, 0},     {72, true, false, 100.0, 0},
-        {77, false, true, 100.0, 0},  {43, false, true, 100.0, 0},    {127, true, true, 100.0, 0},
-        {170, false, true, 100.0, 0}, {323, true, true, 100.0, 0},    {567, true, true, 100.0, 0}};
+        {11, false, false, 100.0, 0}, {12, false, true, 100.0, 0}, {13, true, false, 100.0, 0},
+        {14, true, true, 100.0, 0},   {23, true, true, 100.0, 0},  {25, true, false, 100.0, 0},
+        {35, false, true, 100.0, 0},  {47, false, true, 100.0, 0}, {83, false, true, 100.0, 0},
+        {89, false, true, 100.0, 0},  {66, true, false, 100.0, 0}, {42, true, false, 100.0, 0},
+        {48, true, false, 100.0, 0},  {68, true, true, 100.0, 0},  {72, true, false, 100.0, 0},
+        {77, false, true, 100.0, 0},  {43, false, true, 100.0, 0}, {127, true, true, 100.0, 0},
+        {170, false, true, 100.0, 0}, {323, true, true, 100.0, 0}, {567, true, true, 100.0, 0}};
     for (const auto& song : songs) {
         const std::string name = "random song " + std::to_string(song.seed);
         const Agreement a =
