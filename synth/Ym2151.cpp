@@ -1313,11 +1313,18 @@ void Ym2151::stepLfo() {
     lfoPmNegative_ = pmNegative;
     // PMD written 0 takes PM to 0 at once, without waiting for the turn's
     // product (the slots before M2 of channel 3 a frame later; streams
-    // lfo_pm_depth_cleared, lfo_pm_depth_cleared_slots).
+    // lfo_pm_depth_cleared, lfo_pm_depth_cleared_slots). Written other than 0
+    // again, it gives the slots from M2 of channel 3 to C1 of channel 6 at
+    // once the product of the frame before, which a turn that ended before the
+    // clear still holds (found in random writes, seeds 31 and 51, PMD written
+    // 0 and again six frames later; measured with sines on M2 of channel 3
+    // and C1 of channels 5 and 6, and on every slot in turn, PMD cleared at
+    // every frame of the cycle and written again two to ten frames later;
+    // stream lfo_pm_depth_rewritten).
+    lfoPmMiddle_ = depthOn ? lfoPmEarly_ : 0;
     if (pmCleared_) lfoPmEarly_ = 0;
     pmCleared_ = !depthOn;
     if (pmCleared_) lfoPm_ = 0;
-    lfoPmMiddle_ = pmCleared_ ? 0 : lfoPmEarly_;
     lfoHistoryIndex_ = (lfoHistoryIndex_ + 1) & 15;
 }
 

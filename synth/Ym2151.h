@@ -57,9 +57,11 @@
 // a frame (see LfoMultiplier::clock), AM's product reaching C1 and C2 four
 // frames after the wave moves and M1 and M2 five, PM's eight (nine for the
 // slots before C1 of channel 7); PMD written 0 takes PM to 0 at once (the
-// slots before M2 of channel 3 a frame later). PM's sign changes with the phase's first
-// step (its count as made, two under the triangle, whatever wave the sign reads
-// the phase as; none for a wave selected after the noise in the step's frame), a second step of the
+// slots before M2 of channel 3 a frame later), and written again other than 0
+// gives the slots from M2 of channel 3 to C1 of channel 6 at once the product
+// of the frame before (one a turn ended before the clear left holds). PM's sign changes with the
+// phase's first step (its count as made, two under the triangle, whatever wave the sign reads the
+// phase as; none for a wave selected after the noise in the step's frame), a second step of the
 // rate multiplier reaches it with the magnitude. A sign with a magnitude of 0 (which moves a note
 // on an unused code) counts while PMD is other than 0 as written, not as the multiplier's turn took
 // it: at once for the slots from M2 of channel 3 on, a frame later for those before (the slots
@@ -114,14 +116,7 @@
 // taken between frames, whatever their spacing).
 // Known differences from the chip (measured against the die-shot-derived
 // emulator): a note on an unused note code (3, 7, 11, 15) moved by DT2 past
-// octave 7, and key code 0x7F (note 15 of octave 7) under a positive PM; PMD
-// written 0 and again other than 0 within a turn of the PM multiplier can leave
-// the phase of the slots that see PMD cleared at once and the product a frame
-// late (from M2 of channel 3 to C1 of channel 6) a little off: seen on channel 5 in
-// random writes of seeds 31 and 51 (from frames 239,489 and 341,830, a frame in
-// a few hundred after), and on a sine on C1 of channel 5 at PMS 7 with PMD
-// cleared in the second half of the eight-frame cycle and written again six
-// frames later (not on M1 or C2 of channel 1).
+// octave 7, and key code 0x7F (note 15 of octave 7) under a positive PM.
 #pragma once
 
 #include <array>

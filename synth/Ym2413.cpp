@@ -128,6 +128,7 @@ void Ym2413::reset() {
     tcPhasePrevious_ = 0;
     lateOutputs_ = 0;
     rhythmBefore_ = false;
+    heldSteps_ = 0;
     userWritten_ = 0;
     beforeLastStep_ = {};
 }
@@ -551,6 +552,13 @@ void Ym2413::applyWrites() {
         Slot& hiHat = slots_[14];
         Slot& tomTom = slots_[16];
         if (rhythmBefore_) {
+            // Keyed as melody modulators and keyed on through the switch, their envelope, a turn
+            // ahead as well, has taken this frame's step already.
+            auto held = [](const Slot& slot, const Setup& setup) {
+                return slot.turnAhead && slot.keyOn && setup.key;
+            };
+            heldSteps_ = static_cast<std::uint8_t>((held(hiHat, setups_[14]) ? 1 : 0) |
+                                                   (held(tomTom, setups_[16]) ? 2 : 0));
             if (hiHat.turnAhead) hiHat.phase = (hiHat.phase - hiHatStep) & 0x7ffff;
             if (tomTom.turnAhead) tomTom.phase = (tomTom.phase - tomTomStep) & 0x7ffff;
             hiHat.turnAhead = tomTom.turnAhead = false;
@@ -758,9 +766,10 @@ template <bool rhythm, bool wrote> int Ym2413::turn() {
         // or a new state asks (a settled slot never restarts its phase).
         const bool keepPhase = !mod.settled && melodyKeys && modSetup.modulator &&
                                (car.state != EnvelopeState::release || car.level < maxLevel);
-        stepEnvelope(mod, modSetup,
-                     lags ? oldRates[static_cast<std::size_t>(ch * 2)] : modSetup.rates,
-                     modSetup.key, clocks, keepPhase);
+        if (!(rhythm && wrote && ch >= 7 && (heldSteps_ >> (ch - 7) & 1)))
+            stepEnvelope(mod, modSetup,
+                         lags ? oldRates[static_cast<std::size_t>(ch * 2)] : modSetup.rates,
+                         modSetup.key, clocks, keepPhase);
         const EnvelopeState carBefore = car.state;
         stepEnvelope(car, carSetup,
                      wrote ? oldRates[static_cast<std::size_t>(ch * 2 + 1)] : carSetup.rates,
@@ -826,6 +835,7 @@ template <bool rhythm, bool wrote> int Ym2413::turn() {
             late += 2 * pinSum(mod.output[0]) + 2 * pinSum(car.output[0]);
         }
     }
+    if constexpr (wrote) heldSteps_ = 0;
     ++envelopeCounter_;
     ++lfoCounter_;
     tremoloCounter_ = tremoloCounter_ + 1 == tremoloPeriod ? 0 : tremoloCounter_ + 1;

@@ -73,17 +73,18 @@
 // percussive without sustain or if still damping (a faster release than the damping as well), else
 // at its old rate. The bass drum keys, damps and restarts as a melody channel does; switching
 // rhythm mode on takes a hi-hat or tom-tom that was keyed as a melody modulator a step back (out of
-// its turn ahead); switching it off makes the hi-hat and the tom-tom melody modulators that step
-// their envelope once more in that frame and run a turn ahead from there, as one keyed on does
-// (sounding or silent, a new step moves them a turn early), and take up the outputs they fed back
-// when it was switched on (the drums' outputs feed back none); the hi-hat, snare drum, tom-tom and
-// top cymbal end their damping at 124 and attack in that frame as a melody carrier does, their
-// damping rate applying a frame late as a modulator's, and they take a key-off in the frame it
-// comes; the hi-hat and the tom-tom, keyed off in their decay or sustain, step at its rate in the
-// frame after too, and so do the snare drum and the top cymbal with the channel's sustain bit set;
-// keyed off in their attack, they take no step in the frame after, and an instant attack keyed off
-// in its first frame reaches full level in that frame and releases from there (all measured against
-// the die-shot emulator).
+// its turn ahead) and skips their envelope's step in that frame (it took it a turn ahead already:
+// one still damping from a melody key-on goes on a step behind); switching it off makes the hi-hat
+// and the tom-tom melody modulators that step their envelope once more in that frame and run a turn
+// ahead from there, as one keyed on does (sounding or silent, a new step moves them a turn early),
+// and take up the outputs they fed back when it was switched on (the drums' outputs feed back
+// none); the hi-hat, snare drum, tom-tom and top cymbal end their damping at 124 and attack in that
+// frame as a melody carrier does, their damping rate applying a frame late as a modulator's, and
+// they take a key-off in the frame it comes; the hi-hat and the tom-tom, keyed off in their decay
+// or sustain, step at its rate in the frame after too, and so do the snare drum and the top cymbal
+// with the channel's sustain bit set; keyed off in their attack, they take no step in the frame
+// after, and an instant attack keyed off in its first frame reaches full level in that frame and
+// releases from there (all measured against the die-shot emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
@@ -92,9 +93,7 @@
 //   from the frame's sixth output phase, as the chip's do); switched on and off under a note of
 //   channel 7 or 8 re-keyed while its last one still sounded, the note can differ by a step from a
 //   few hundred frames after; switched off under channel 7 or 8 keyed as a melody channel, or on
-//   again under the old drum still sounding as a melody carrier, it can differ by a step at once;
-//   switched on under notes of channels 6-8 still keyed as melody notes (their key bits then key
-//   the drums), the drums differ (a feature stream: 97.9 % of frames equal, 22 dB).
+//   again under the old drum still sounding as a melody carrier, it can differ by a step at once.
 // - A note struck while its modulator (with feedback) still sounds in its release and its carrier
 //   is silent can differ in its first two or three frames (the modulator's output the carrier
 //   takes then); seen with the bass drum struck at random and a melody channel playing its voice.
@@ -269,6 +268,9 @@ private:
     };
     std::array<EnvelopeBefore, 2> beforeLastStep_{};
     bool rhythmBefore_ = false; // rhythm mode as the previous frame had it
+    // The hi-hat (bit 0) and the tom-tom (bit 1) left a turn ahead by melody mode when rhythm mode
+    // is switched on: their envelope took the frame's step already.
+    std::uint8_t heldSteps_ = 0;
     // The hi-hat's and the tom-tom's last two outputs and their sum fed back, as melody
     // modulators, when rhythm mode was switched on: the drums' outputs do not feed back.
     std::array<std::array<std::int16_t, 3>, 2> heldFeedback_{};

@@ -431,6 +431,39 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // PMD cleared under the saw's PM at each frame of the multipliers'
+        // eight-frame cycle and written again six frames later, within the
+        // next turn: sines on the slots that see the clear at once and the
+        // product a frame late, the first and the last of them (M2 of channel
+        // 3, C1 of channel 6) and C1 of channel 5, keyed again for each.
+        Stream s("lfo_pm_depth_rewritten");
+        s.write(0x18, 0xC7);
+        Operator sine;
+        sine.mul = 15;
+        const std::array<std::array<unsigned, 3>, 3> sines{
+            {{3, 1, 0x5A}, {5, 2, 0x4E}, {6, 2, 0x6A}}};
+        for (const auto& [ch, role, kc] : sines) {
+            s.channel(ch, 7, 0, 3, 7, 0);
+            s.op(ch, role, sine);
+            s.note(ch, kc);
+        }
+        for (unsigned frame = 0; frame < 8; ++frame) {
+            s.write(0x19, 0x80 | 0x5D);
+            s.key(3, 4);
+            s.key(5, 2);
+            s.key(6, 2);
+            s.wait(60 + frame);
+            s.write(0x19, 0x80);
+            s.wait(4);
+            s.write(0x19, 0x80 | 0x5D);
+            s.wait(40);
+            s.key(3, 0);
+            s.key(5, 0);
+            s.key(6, 0);
+        }
+        all.push_back(s);
+    }
+    {
         // The LFO reset taking hold at each frame of the multipliers'
         // eight-frame cycle, the saw, the square and the triangle stopped in
         // their second half: PM on a high sine (C2 of channel 0 at PMS 7) and

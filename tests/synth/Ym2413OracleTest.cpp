@@ -577,6 +577,33 @@ TEST_F(Ym2413Oracle, RhythmSwitchedOnAgainUnderAFadingHiHat) {
     }
 }
 
+// Rhythm mode switched on while the hi-hat or the tom-tom, keyed again as a melody modulator,
+// still damps from where the drum had decayed to (the channel's key bit then keys the drum on
+// through the switch): a melody modulator runs a turn ahead, so its envelope has taken the
+// switch's frame's step already and takes none as a drum in that frame (with a step more, the
+// level is a step high from the switch on where the damping steps in that frame: 67.6 % to 73.7 %
+// of frames equal in those streams).
+TEST_F(Ym2413Oracle, RhythmSwitchedOnUnderADampingModulator) {
+    for (int ch : {7, 8}) {
+        for (int damping : {0, 1, 2, 3, 52, 53}) {
+            Stream s;
+            s.put(0x10 + ch, 0x40);
+            s.put(0x20 + ch, 0x09);
+            s.put(0x0e, ch == 7 ? 0x21 : 0x24);
+            s.wait(300);
+            s.put(0x0e, 0x00);
+            s.wait(10);
+            s.put(0x20 + ch, 0x19);
+            s.wait(damping);
+            s.put(0x0e, 0x20);
+            s.wait(400);
+            expectExact("rhythm on, ch " + std::to_string(ch) + " damping for " +
+                            std::to_string(damping),
+                        s);
+        }
+    }
+}
+
 TEST_F(Ym2413Oracle, RhythmSwitchedOffUnderDrums) {
     for (int attack : {3, 6, 9}) {
         Stream s;
@@ -1710,9 +1737,8 @@ Stream rhythmTour(int variant, bool keyedThrough) {
 }
 
 // The tours above, two variants each (and a third of the melody tour, which meets a modulator with
-// feedback keyed off as its instant attack starts: two frames near silence differ); the rhythm tour
-// with notes of channels 6-8 still keyed as rhythm mode comes back is held to a floor (see the
-// known differences in Ym2413.h).
+// feedback keyed off as its instant attack starts: two frames near silence differ), the rhythm tour
+// also with notes of channels 6-8 still keyed as rhythm mode comes back.
 TEST_F(Ym2413Oracle, FeatureTours) {
     const Agreement tour = compare("melody tour 1", melodyTour(1));
     EXPECT_GE(tour.equalShare, 99.99);
@@ -1720,10 +1746,8 @@ TEST_F(Ym2413Oracle, FeatureTours) {
     for (int variant : {0, 2}) {
         expectExact("melody tour " + std::to_string(variant), melodyTour(variant));
         expectExact("rhythm tour " + std::to_string(variant), rhythmTour(variant, false));
-        const std::string name = "rhythm tour " + std::to_string(variant) + ", keyed through";
-        const Agreement a = compare(name.c_str(), rhythmTour(variant, true));
-        EXPECT_GE(a.equalShare, 96.5) << name;
-        EXPECT_GE(a.signalToError, 20.0) << name;
+        expectExact("rhythm tour " + std::to_string(variant) + ", keyed through",
+                    rhythmTour(variant, true));
     }
 }
 
