@@ -66,6 +66,22 @@ public:
     void keyOff(int ch, int fNumber, int block, bool sustain = false) {
         put(0x20 + ch, (sustain ? 0x20 : 0) | block << 1 | fNumber >> 8);
     }
+    // The drums' pitches: F-numbers and blocks of channels 6-8 as the rhythm tests play them.
+    void drumPitches() {
+        put(0x16, 0x20);
+        put(0x26, 0x05);
+        put(0x17, 0x50);
+        put(0x27, 0x05);
+        put(0x18, 0xc0);
+        put(0x28, 0x01);
+    }
+    // The drums' pitches, then their volumes (0x36-0x38) as the rhythm tests play them.
+    void drumSetUp() {
+        drumPitches();
+        put(0x36, 0x02);
+        put(0x37, 0x31);
+        put(0x38, 0x24);
+    }
     const std::vector<Write>& writes() const { return writes_; }
     int length() const { return frame_; }
 
@@ -192,12 +208,7 @@ Stream driverSong(std::uint32_t seed, int seconds, bool rhythm) {
     int drumStep = 0;
     const int drumEvery = 3 + pick(6);
     if (rhythm) {
-        s.put(0x16, 0x20);
-        s.put(0x26, 0x05);
-        s.put(0x17, 0x50);
-        s.put(0x27, 0x05);
-        s.put(0x18, 0xc0);
-        s.put(0x28, 0x01);
+        s.drumPitches();
         s.put(0x36, pick(16));
         s.put(0x37, pick(256));
         s.put(0x38, pick(256));
@@ -476,15 +487,7 @@ TEST_F(Ym2413Oracle, PitchChangesWhileSounding) {
 
 TEST_F(Ym2413Oracle, RhythmMode) {
     Stream s;
-    s.put(0x16, 0x20);
-    s.put(0x26, 0x05);
-    s.put(0x17, 0x50);
-    s.put(0x27, 0x05);
-    s.put(0x18, 0xc0);
-    s.put(0x28, 0x01);
-    s.put(0x36, 0x02);
-    s.put(0x37, 0x31);
-    s.put(0x38, 0x24);
+    s.drumSetUp();
     for (int bits : {0x10, 0x08, 0x04, 0x02, 0x01, 0x1f}) {
         s.put(0x0e, 0x20 | bits);
         s.wait(3000);
@@ -502,15 +505,7 @@ TEST_F(Ym2413Oracle, DrumsReKeyed) {
                                         "bass drum"};
     for (int drum = 0; drum < 5; ++drum) {
         Stream s;
-        s.put(0x16, 0x20);
-        s.put(0x26, 0x05);
-        s.put(0x17, 0x50);
-        s.put(0x27, 0x05);
-        s.put(0x18, 0xc0);
-        s.put(0x28, 0x01);
-        s.put(0x36, 0x02);
-        s.put(0x37, 0x31);
-        s.put(0x38, 0x24);
+        s.drumSetUp();
         for (int gap : {3000, 37, 150, 610, 1003}) {
             s.put(0x0e, 0x20 | 1 << drum);
             s.wait(gap);
@@ -530,15 +525,7 @@ TEST_F(Ym2413Oracle, DrumsReKeyedAtEveryMomentOfTheirEnvelopes) {
                                         "bass drum"};
     for (int drum = 0; drum < 5; ++drum) {
         Stream s;
-        s.put(0x16, 0x20);
-        s.put(0x26, 0x05);
-        s.put(0x17, 0x50);
-        s.put(0x27, 0x05);
-        s.put(0x18, 0xc0);
-        s.put(0x28, 0x01);
-        s.put(0x36, 0x02);
-        s.put(0x37, 0x31);
-        s.put(0x38, 0x24);
+        s.drumSetUp();
         s.put(0x0e, 0x20);
         for (int on : {0, 1, 2, 3, 5, 8, 13, 21, 34, 55, 89, 144, 233, 377, 610, 987, 1597}) {
             for (int off : {0, 1, 3, 7, 40, 401}) {
@@ -835,15 +822,7 @@ TEST_F(Ym2413Oracle, RandomDrums) {
     for (const auto& set : sets) {
         std::mt19937 random(2);
         Stream s;
-        s.put(0x16, 0x20);
-        s.put(0x26, 0x05);
-        s.put(0x17, 0x50);
-        s.put(0x27, 0x05);
-        s.put(0x18, 0xc0);
-        s.put(0x28, 0x01);
-        s.put(0x36, 0x02);
-        s.put(0x37, 0x31);
-        s.put(0x38, 0x24);
+        s.drumSetUp();
         s.put(0x0e, 0x20);
         unsigned keys = 0;
         while (s.length() < 200000) {
@@ -1716,15 +1695,7 @@ Stream melodyTour(int variant) {
 Stream rhythmTour(int variant, bool keyedThrough) {
     Stream s;
     s.user({0x61, 0x61, 0x1e, 0x17, 0xf0, 0x7f, 0x00, 0x17});
-    s.put(0x16, 0x20);
-    s.put(0x26, 0x05);
-    s.put(0x17, 0x50);
-    s.put(0x27, 0x05);
-    s.put(0x18, 0xc0);
-    s.put(0x28, 0x01);
-    s.put(0x36, 0x02);
-    s.put(0x37, 0x31);
-    s.put(0x38, 0x24);
+    s.drumSetUp();
     s.put(0x0e, 0x20);
     for (int ch = 0; ch < 6; ++ch)
         s.note(ch, 0x120 + ch * 17, 3 + ch % 3, (ch * 3 + variant) % 16, 4, ch == 2);
