@@ -44,18 +44,20 @@
 // the vibrato of the frame before, the modulators of channels 3 and 4 of two frames before);
 // rewritten with the value it holds, as a driver reloading it before every note does, a user
 // register changes nothing. A melody modulator of channels 0-2 keyed off in the frame after its
-// instant attack started reaches full level a frame after the key-off and holds it. A write changes
-// a slot's envelope rates from the frame after (a modulator of channels 3-8 at once, and when it is
-// to the user instrument the carriers of channels 2-4 and the modulators of channels 0-2 at once,
-// those of channels 3 and 4 from the frame before: the model takes their last envelope step again,
-// a damping step too); the sustain level changes with the rates. A decay reaches its sustain level
-// by a comparison in the frame after its step, with that frame's sustain level (a new one a turn
-// early where the rates are): a level that finds the band passed decays on, and one that a new
-// sustain level meets ends its decay there, in the write's frame (in the frame before where a
-// write reaches the rates a frame early), at the sustain's rate from the frame after. Vibrato adds
-// its offset to twice the F-number; the block's shift drops the half step an odd offset leaves
-// before the multiple applies. A write elsewhere leaves the last output of a modulator running a
-// turn ahead as it was, made with the tremolo of the frame before.
+// instant attack started reaches full level in the key-off's frame all the same (taking no step
+// there) and holds it; one of channels 3-8 keyed off in the frame after its attack started, instant
+// or not, goes silent in that frame. A write changes a slot's envelope rates from the frame after
+// (a modulator of channels 3-8 at once, and when it is to the user instrument the carriers of
+// channels 2-4 and the modulators of channels 0-2 at once, those of channels 3 and 4 from the frame
+// before: the model takes their last envelope step again, a damping step too); the sustain level
+// changes with the rates. A decay reaches its sustain level by a comparison in the frame after its
+// step, with that frame's sustain level (a new one a turn early where the rates are): a level that
+// finds the band passed decays on, and one that a new sustain level meets ends its decay there, in
+// the write's frame (in the frame before where a write reaches the rates a frame early), at the
+// sustain's rate from the frame after. Vibrato adds its offset to twice the F-number; the block's
+// shift drops the half step an odd offset leaves before the multiple applies. A write elsewhere
+// leaves the last output of a modulator running a turn ahead as it was, made with the tremolo of
+// the frame before.
 //
 // Keys: a melody carrier's attack (the end of its damping, or from silence) restarts its
 // modulator's phase too, wherever the modulator's envelope stands, but a key-off that cuts the
@@ -73,17 +75,18 @@
 // percussive without sustain or if still damping (a faster release than the damping as well), else
 // at its old rate. The bass drum keys, damps and restarts as a melody channel does; switching
 // rhythm mode on takes a hi-hat or tom-tom that was keyed as a melody modulator a step back (out of
-// its turn ahead); switching it off makes the hi-hat and the tom-tom melody modulators that step
-// their envelope once more in that frame and run a turn ahead from there, as one keyed on does
-// (sounding or silent, a new step moves them a turn early), and take up the outputs they fed back
-// when it was switched on (the drums' outputs feed back none); the hi-hat, snare drum, tom-tom and
-// top cymbal end their damping at 124 and attack in that frame as a melody carrier does, their
-// damping rate applying a frame late as a modulator's, and they take a key-off in the frame it
-// comes; the hi-hat and the tom-tom, keyed off in their decay or sustain, step at its rate in the
-// frame after too, and so do the snare drum and the top cymbal with the channel's sustain bit set;
-// keyed off in their attack, they take no step in the frame after, and an instant attack keyed off
-// in its first frame reaches full level in that frame and releases from there (all measured against
-// the die-shot emulator).
+// its turn ahead) and skips their envelope's step in that frame (it took it a turn ahead already:
+// one still damping from a melody key-on goes on a step behind); switching it off makes the hi-hat
+// and the tom-tom melody modulators that step their envelope once more in that frame and run a turn
+// ahead from there, as one keyed on does (sounding or silent, a new step moves them a turn early),
+// and take up the outputs they fed back when it was switched on (the drums' outputs feed back
+// none); the hi-hat, snare drum, tom-tom and top cymbal end their damping at 124 and attack in that
+// frame as a melody carrier does, their damping rate applying a frame late as a modulator's, and
+// they take a key-off in the frame it comes; the hi-hat and the tom-tom, keyed off in their decay
+// or sustain, step at its rate in the frame after too, and so do the snare drum and the top cymbal
+// with the channel's sustain bit set; keyed off in their attack, they take no step in the frame
+// after, and an instant attack keyed off in its first frame reaches full level in that frame and
+// releases from there (all measured against the die-shot emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
@@ -92,14 +95,10 @@
 //   from the frame's sixth output phase, as the chip's do); switched on and off under a note of
 //   channel 7 or 8 re-keyed while its last one still sounded, the note can differ by a step from a
 //   few hundred frames after; switched off under channel 7 or 8 keyed as a melody channel, or on
-//   again under the old drum still sounding as a melody carrier, it can differ by a step at once;
-//   switched on under notes of channels 6-8 still keyed as melody notes (their key bits then key
-//   the drums), the drums differ (a feature stream: 97.9 % of frames equal, 22 dB).
+//   again under the old drum still sounding as a melody carrier, it can differ by a step at once.
 // - A note struck while its modulator (with feedback) still sounds in its release and its carrier
 //   is silent can differ in its first two or three frames (the modulator's output the carrier
 //   takes then); seen with the bass drum struck at random and a melody channel playing its voice.
-// - A melody modulator of channels 0-2 with feedback, keyed off as its instant attack starts, can
-//   differ for a few frames near silence.
 // - The user instrument's registers rewritten at random a few frames after key-ons differ in a
 //   frame in about twenty thousand (the modulator's rates most).
 // - Random songs differ now and then in a frame or a few (six of 1,100 ten-second songs, in one to
@@ -150,8 +149,6 @@ private:
         bool instantAttack; // attack rate 15: full level from the frame after the attack starts
         bool attackStarted; // the damping ended at the end of the last frame: the attack rate of
                             // this one decides whether the attack is instant
-        bool fullLevelLate; // an instant attack of channels 0-2 keyed off in its first frame:
-                            // the modulator reaches full level in the frame after
         bool phaseReset;    // the attack started: the phase restarts after this frame's output
         bool settled;       // no key change or new state pending: the state's rate steps
         std::uint16_t silenceLate; // falls left at 124 after a key-off at once in the attack
@@ -269,6 +266,9 @@ private:
     };
     std::array<EnvelopeBefore, 2> beforeLastStep_{};
     bool rhythmBefore_ = false; // rhythm mode as the previous frame had it
+    // The hi-hat (bit 0) and the tom-tom (bit 1) left a turn ahead by melody mode when rhythm mode
+    // is switched on: their envelope took the frame's step already.
+    std::uint8_t heldSteps_ = 0;
     // The hi-hat's and the tom-tom's last two outputs and their sum fed back, as melody
     // modulators, when rhythm mode was switched on: the drums' outputs do not feed back.
     std::array<std::array<std::int16_t, 3>, 2> heldFeedback_{};
