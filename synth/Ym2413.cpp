@@ -561,6 +561,11 @@ void Ym2413::applyWrites() {
                                                    (held(tomTom, setups_[16]) ? 2 : 0));
             if (hiHat.turnAhead) hiHat.phase = (hiHat.phase - hiHatStep) & 0x7ffff;
             if (tomTom.turnAhead) tomTom.phase = (tomTom.phase - tomTomStep) & 0x7ffff;
+            // One whose damping ended as a melody modulator in the frame before kept its phase
+            // running for its carrier's attack to restart; as a drum it restarts it itself, after
+            // this frame's output.
+            hiHat.phaseReset = hiHat.phaseReset || hiHat.attackStarted;
+            tomTom.phaseReset = tomTom.phaseReset || tomTom.attackStarted;
             hiHat.turnAhead = tomTom.turnAhead = false;
             heldFeedback_[0] = {hiHat.output[0], hiHat.output[1], hiHat.lastFeedback};
             heldFeedback_[1] = {tomTom.output[0], tomTom.output[1], tomTom.lastFeedback};
@@ -677,8 +682,11 @@ void Ym2413::applyWrites() {
         if (switchedOff && ch >= 7) {
             // The hi-hat and the tom-tom, a frame behind as drums, step once more as they
             // become melody modulators, and run a turn ahead from here: the output their
-            // carrier takes next is made from the phase they have now.
-            stepEnvelope(mod, setup, oldRates[ch * 2], mod.keyOn, previous);
+            // carrier takes next is made from the phase they have now. One whose damping ends
+            // there under a sounding carrier keeps its phase running, as a melody modulator does.
+            const Slot& car = slots_[ch * 2 + 1];
+            stepEnvelope(mod, setup, oldRates[ch * 2], mod.keyOn, previous,
+                         car.state != EnvelopeState::release || car.level < maxLevel);
             mod.lastPhase = mod.phase;
             mod.phase = (mod.phase + setup.stepNow) & 0x7ffff;
             mod.turnAhead = stepped = true;

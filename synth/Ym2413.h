@@ -74,10 +74,13 @@
 // at its old rate. The bass drum keys, damps and restarts as a melody channel does; switching
 // rhythm mode on takes a hi-hat or tom-tom that was keyed as a melody modulator a step back (out of
 // its turn ahead) and skips their envelope's step in that frame (it took it a turn ahead already:
-// one still damping from a melody key-on goes on a step behind); switching it off makes the hi-hat
+// one still damping from a melody key-on goes on a step behind, and one whose damping ended in the
+// frame before under its sounding carrier, its phase kept running for the carrier's attack to
+// restart, restarts it after that frame's output); switching it off makes the hi-hat
 // and the tom-tom melody modulators that step their envelope once more in that frame and run a turn
-// ahead from there, as one keyed on does (sounding or silent, a new step moves them a turn early),
-// and take up the outputs they fed back when it was switched on (the drums' outputs feed back
+// ahead from there, as one keyed on does (sounding or silent, a new step moves them a turn early;
+// one whose damping ends in that step under a sounding carrier keeps its phase running), and take
+// up the outputs they fed back when it was switched on (the drums' outputs feed back
 // none); the hi-hat, snare drum, tom-tom and top cymbal end their damping at 124 and attack in that
 // frame as a melody carrier does, their damping rate applying a frame late as a modulator's, and
 // they take a key-off in the frame it comes; the hi-hat and the tom-tom, keyed off in their decay

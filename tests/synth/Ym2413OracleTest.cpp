@@ -617,6 +617,39 @@ TEST_F(Ym2413Oracle, RhythmSwitchedOnUnderADampingModulator) {
     }
 }
 
+// Rhythm mode switched on or off as the hi-hat or the tom-tom, keyed on through it by its
+// channel's key bit, ends its damping (keyed as a melody note while the two drums of the channel
+// still sounded, so both damp): a melody modulator whose damping ends under its sounding carrier
+// keeps its phase running for the carrier's attack to restart, so switched on in the frame after,
+// the drum restarts its phase itself, after that frame's output; switched off in the frame the
+// drum's damping ends, the modulator keeps its phase running (with the phase run on, and with it
+// restarted, the streams where the switch meets the damping's end came out 76.0 % to 86.0 % equal,
+// 7.5 to 23.3 dB).
+TEST_F(Ym2413Oracle, RhythmSwitchedAsADampingEnds) {
+    for (int ch : {7, 8}) {
+        for (int damping : {308, 310, 314}) {
+            for (bool on : {true, false}) {
+                if (!on && damping != 308) continue;
+                Stream s;
+                if (!on) s.put(0x30 + ch, 0x60);
+                s.put(0x10 + ch, 0x40);
+                s.put(0x20 + ch, 0x09);
+                s.put(0x0e, ch == 7 ? 0x29 : 0x26);
+                s.wait(300);
+                s.put(0x0e, on ? 0x00 : 0x20);
+                s.wait(10);
+                s.put(0x20 + ch, 0x19);
+                s.wait(damping);
+                s.put(0x0e, on ? 0x20 : 0x00);
+                s.wait(200);
+                expectExact("rhythm " + std::string(on ? "on" : "off") + ", ch " +
+                                std::to_string(ch) + " damping for " + std::to_string(damping),
+                            s);
+            }
+        }
+    }
+}
+
 TEST_F(Ym2413Oracle, RhythmSwitchedOffUnderDrums) {
     for (int attack : {3, 6, 9}) {
         Stream s;
