@@ -299,12 +299,9 @@ bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates,
         slot.state == EnvelopeState::release && slot.level >= dampEnd)
         slot.silenceLate = stepping == EnvelopeState::attack ? silenceDelay - 1 : silenceDelay;
     // An instant attack reaches full level in the frame after it starts, unless a key-off
-    // comes first; a modulator of channels 0-2 keyed off then reaches it a frame later still
-    // and holds it (one of channels 3-8 took the key-off a turn early, before its attack).
-    if (slot.fullLevelLate) {
-        slot.level = 0;
-        slot.fullLevelLate = false;
-    }
+    // comes first; a modulator of channels 0-2 keyed off then reaches it all the same, takes no
+    // step in that frame and holds it (one of channels 3-8 took the key-off a turn early, before
+    // its attack).
     // (The attack rate decides it in that frame: a write that slows it first makes it a plain
     // attack, one that speeds a damped slot's attack to rate 15 there an instant one.)
     const bool instantRate =
@@ -315,11 +312,14 @@ bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates,
         slot.instantAttack = true;
     slot.attackStarted = false;
     const bool drum = setup.keyOffAtOnce && !setup.modulator;
+    bool heldFull = false;
     if (slot.instantAttack) {
         if (slot.state == EnvelopeState::attack || (drum && before == EnvelopeState::attack))
             slot.level = 0;
-        else if (setup.modulator && before == EnvelopeState::attack)
-            slot.fullLevelLate = true;
+        else if (setup.modulator && before == EnvelopeState::attack) {
+            slot.level = 0;
+            heldFull = true;
+        }
         slot.instantAttack = false;
     }
     // The hi-hat and the tom-tom step at the rate they had for a frame more after a key-off; the
@@ -341,7 +341,7 @@ bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates,
         return false;
     }
     const bool resting = stepping == EnvelopeState::damp && slot.state == EnvelopeState::attack;
-    rate = resting ? 0 : lastRates[static_cast<std::size_t>(stepping)];
+    rate = resting || heldFull ? 0 : lastRates[static_cast<std::size_t>(stepping)];
     if (drum && wasReleasing && stepping == EnvelopeState::attack) { // (the frame held, above)
         stepping = EnvelopeState::release;
         rate = 0;
@@ -356,7 +356,7 @@ bool Ym2413::keyEnvelope(Slot& slot, const Setup& setup, const Rates& lastRates,
             rate = setup.rates[static_cast<std::size_t>(EnvelopeState::release)];
     }
     slot.settled = key == slot.keyOn && !slot.keyOffSeen && !slot.instantAttack &&
-                   !slot.fullLevelLate && slot.state != EnvelopeState::damp && !rateHeld;
+                   slot.state != EnvelopeState::damp && !rateHeld;
     return true;
 }
 
@@ -405,7 +405,7 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
                                  const EnvelopeClock* clocks, bool keepPhase) {
     // A silent slot whose key stays off has nothing to do.
     if (!key && !slot.keyOn && slot.level >= maxLevel && slot.state == EnvelopeState::release &&
-        slot.rateState == EnvelopeState::release && !slot.instantAttack && !slot.fullLevelLate) {
+        slot.rateState == EnvelopeState::release && !slot.instantAttack) {
         slot.keyOffSeen = false;
         return;
     }
@@ -719,9 +719,11 @@ void Ym2413::applyWrites() {
             mod.output[0] =
                 operatorOutput(((mod.lastPhase >> 9) + feedbackOf(setup, mod.lastFeedback)) & 0x3ff,
                                std::min(maxLevel, mod.level + levelBefore), setup.halfSineMask);
-        // A key-off stops the envelope before this frame's step.
+        // A key-off stops the envelope before this frame's step: one attacking from 124 keeps
+        // that level through the frame, but one whose attack started only at the end of the
+        // frame before (in the key-off's turn, for the chip) goes silent at once.
         if (!setup.key && mod.keyOn) {
-            if (mod.state == EnvelopeState::attack && mod.level >= dampEnd)
+            if (mod.state == EnvelopeState::attack && mod.level >= dampEnd && !mod.attackStarted)
                 mod.silenceLate = silenceDelay - 1;
             mod.state = mod.rateState = EnvelopeState::release;
             mod.keyOn = mod.keyOffSeen = false;

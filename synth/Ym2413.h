@@ -44,18 +44,20 @@
 // the vibrato of the frame before, the modulators of channels 3 and 4 of two frames before);
 // rewritten with the value it holds, as a driver reloading it before every note does, a user
 // register changes nothing. A melody modulator of channels 0-2 keyed off in the frame after its
-// instant attack started reaches full level a frame after the key-off and holds it. A write changes
-// a slot's envelope rates from the frame after (a modulator of channels 3-8 at once, and when it is
-// to the user instrument the carriers of channels 2-4 and the modulators of channels 0-2 at once,
-// those of channels 3 and 4 from the frame before: the model takes their last envelope step again,
-// a damping step too); the sustain level changes with the rates. A decay reaches its sustain level
-// by a comparison in the frame after its step, with that frame's sustain level (a new one a turn
-// early where the rates are): a level that finds the band passed decays on, and one that a new
-// sustain level meets ends its decay there, in the write's frame (in the frame before where a
-// write reaches the rates a frame early), at the sustain's rate from the frame after. Vibrato adds
-// its offset to twice the F-number; the block's shift drops the half step an odd offset leaves
-// before the multiple applies. A write elsewhere leaves the last output of a modulator running a
-// turn ahead as it was, made with the tremolo of the frame before.
+// instant attack started reaches full level in the key-off's frame all the same (taking no step
+// there) and holds it; one of channels 3-8 keyed off in the frame after its attack started, instant
+// or not, goes silent in that frame. A write changes a slot's envelope rates from the frame after
+// (a modulator of channels 3-8 at once, and when it is to the user instrument the carriers of
+// channels 2-4 and the modulators of channels 0-2 at once, those of channels 3 and 4 from the frame
+// before: the model takes their last envelope step again, a damping step too); the sustain level
+// changes with the rates. A decay reaches its sustain level by a comparison in the frame after its
+// step, with that frame's sustain level (a new one a turn early where the rates are): a level that
+// finds the band passed decays on, and one that a new sustain level meets ends its decay there, in
+// the write's frame (in the frame before where a write reaches the rates a frame early), at the
+// sustain's rate from the frame after. Vibrato adds its offset to twice the F-number; the block's
+// shift drops the half step an odd offset leaves before the multiple applies. A write elsewhere
+// leaves the last output of a modulator running a turn ahead as it was, made with the tremolo of
+// the frame before.
 //
 // Keys: a melody carrier's attack (the end of its damping, or from silence) restarts its
 // modulator's phase too, wherever the modulator's envelope stands, but a key-off that cuts the
@@ -100,8 +102,6 @@
 // - A note struck while its modulator (with feedback) still sounds in its release and its carrier
 //   is silent can differ in its first two or three frames (the modulator's output the carrier
 //   takes then); seen with the bass drum struck at random and a melody channel playing its voice.
-// - A melody modulator of channels 0-2 with feedback, keyed off as its instant attack starts, can
-//   differ for a few frames near silence.
 // - The user instrument's registers rewritten at random a few frames after key-ons differ in a
 //   frame in about twenty thousand (the modulator's rates most).
 // - Random songs differ now and then in a frame or a few (six of 1,100 ten-second songs, in one to
@@ -152,8 +152,6 @@ private:
         bool instantAttack; // attack rate 15: full level from the frame after the attack starts
         bool attackStarted; // the damping ended at the end of the last frame: the attack rate of
                             // this one decides whether the attack is instant
-        bool fullLevelLate; // an instant attack of channels 0-2 keyed off in its first frame:
-                            // the modulator reaches full level in the frame after
         bool phaseReset;    // the attack started: the phase restarts after this frame's output
         bool settled;       // no key change or new state pending: the state's rate steps
         std::uint16_t silenceLate; // falls left at 124 after a key-off at once in the attack

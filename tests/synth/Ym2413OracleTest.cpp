@@ -66,6 +66,22 @@ public:
     void keyOff(int ch, int fNumber, int block, bool sustain = false) {
         put(0x20 + ch, (sustain ? 0x20 : 0) | block << 1 | fNumber >> 8);
     }
+    // The drums' pitches: F-numbers and blocks of channels 6-8 as the rhythm tests play them.
+    void drumPitches() {
+        put(0x16, 0x20);
+        put(0x26, 0x05);
+        put(0x17, 0x50);
+        put(0x27, 0x05);
+        put(0x18, 0xc0);
+        put(0x28, 0x01);
+    }
+    // The drums' pitches, then their volumes (0x36-0x38) as the rhythm tests play them.
+    void drumSetUp() {
+        drumPitches();
+        put(0x36, 0x02);
+        put(0x37, 0x31);
+        put(0x38, 0x24);
+    }
     const std::vector<Write>& writes() const { return writes_; }
     int length() const { return frame_; }
 
@@ -192,12 +208,7 @@ Stream driverSong(std::uint32_t seed, int seconds, bool rhythm) {
     int drumStep = 0;
     const int drumEvery = 3 + pick(6);
     if (rhythm) {
-        s.put(0x16, 0x20);
-        s.put(0x26, 0x05);
-        s.put(0x17, 0x50);
-        s.put(0x27, 0x05);
-        s.put(0x18, 0xc0);
-        s.put(0x28, 0x01);
+        s.drumPitches();
         s.put(0x36, pick(16));
         s.put(0x37, pick(256));
         s.put(0x38, pick(256));
@@ -476,15 +487,7 @@ TEST_F(Ym2413Oracle, PitchChangesWhileSounding) {
 
 TEST_F(Ym2413Oracle, RhythmMode) {
     Stream s;
-    s.put(0x16, 0x20);
-    s.put(0x26, 0x05);
-    s.put(0x17, 0x50);
-    s.put(0x27, 0x05);
-    s.put(0x18, 0xc0);
-    s.put(0x28, 0x01);
-    s.put(0x36, 0x02);
-    s.put(0x37, 0x31);
-    s.put(0x38, 0x24);
+    s.drumSetUp();
     for (int bits : {0x10, 0x08, 0x04, 0x02, 0x01, 0x1f}) {
         s.put(0x0e, 0x20 | bits);
         s.wait(3000);
@@ -502,15 +505,7 @@ TEST_F(Ym2413Oracle, DrumsReKeyed) {
                                         "bass drum"};
     for (int drum = 0; drum < 5; ++drum) {
         Stream s;
-        s.put(0x16, 0x20);
-        s.put(0x26, 0x05);
-        s.put(0x17, 0x50);
-        s.put(0x27, 0x05);
-        s.put(0x18, 0xc0);
-        s.put(0x28, 0x01);
-        s.put(0x36, 0x02);
-        s.put(0x37, 0x31);
-        s.put(0x38, 0x24);
+        s.drumSetUp();
         for (int gap : {3000, 37, 150, 610, 1003}) {
             s.put(0x0e, 0x20 | 1 << drum);
             s.wait(gap);
@@ -530,15 +525,7 @@ TEST_F(Ym2413Oracle, DrumsReKeyedAtEveryMomentOfTheirEnvelopes) {
                                         "bass drum"};
     for (int drum = 0; drum < 5; ++drum) {
         Stream s;
-        s.put(0x16, 0x20);
-        s.put(0x26, 0x05);
-        s.put(0x17, 0x50);
-        s.put(0x27, 0x05);
-        s.put(0x18, 0xc0);
-        s.put(0x28, 0x01);
-        s.put(0x36, 0x02);
-        s.put(0x37, 0x31);
-        s.put(0x38, 0x24);
+        s.drumSetUp();
         s.put(0x0e, 0x20);
         for (int on : {0, 1, 2, 3, 5, 8, 13, 21, 34, 55, 89, 144, 233, 377, 610, 987, 1597}) {
             for (int off : {0, 1, 3, 7, 40, 401}) {
@@ -868,15 +855,7 @@ TEST_F(Ym2413Oracle, RandomDrums) {
     for (const auto& set : sets) {
         std::mt19937 random(2);
         Stream s;
-        s.put(0x16, 0x20);
-        s.put(0x26, 0x05);
-        s.put(0x17, 0x50);
-        s.put(0x27, 0x05);
-        s.put(0x18, 0xc0);
-        s.put(0x28, 0x01);
-        s.put(0x36, 0x02);
-        s.put(0x37, 0x31);
-        s.put(0x38, 0x24);
+        s.drumSetUp();
         s.put(0x0e, 0x20);
         unsigned keys = 0;
         while (s.length() < 200000) {
@@ -1543,23 +1522,35 @@ TEST_F(Ym2413Oracle, VibratoAtLowBlocks) {
 // A note keyed on while its modulator holds full level from the note before (a melody modulator
 // holds in its release), keyed off at moments around the end of the modulator's damping, the
 // carrier sounding from the key-on: a modulator of channels 0-2 whose instant attack starts in the
-// frame before the key-off reaches full level a frame after the key-off and holds it (with the
-// attack cut short at the key-off, 96.37 % / 9.0 dB); one of channels 3-8 stays silent.
+// frame before the key-off reaches full level in the key-off's frame all the same and holds it
+// (with the attack cut short at the key-off, 96.37 % / 9.0 dB); one of channels 3-8 stays silent,
+// from the key-off's frame. The carrier fades at once in the first voice and holds full level in
+// the others, whose modulator feeds back at the most, so that each of the modulator's outputs
+// shows (with full level reached a frame after the key-off instead, channel 0: 99.43 % / 27.9 dB;
+// with 124 kept through the key-off's frame on channels 3-8, one frame differs: 66.8 dB). The
+// third voice's attack is not instant.
 TEST_F(Ym2413Oracle, ModulatorKeyedOffAsItsInstantAttackStarts) {
+    static const std::uint8_t voices[3][8] = {{0x11, 0x01, 0x10, 0x00, 0xf0, 0xf0, 0x00, 0x0f},
+                                              {0x11, 0x21, 0x10, 0x07, 0xf0, 0xf0, 0x00, 0x0f},
+                                              {0x11, 0x21, 0x10, 0x07, 0x90, 0xf0, 0x00, 0x0f}};
     for (int ch : {0, 2, 4, 6}) {
-        Stream s;
-        s.user({0x11, 0x01, 0x10, 0x00, 0xf0, 0xf0, 0x00, 0x0f});
-        for (int held = 57; held < 65; ++held) {
-            s.note(ch, 0x120, 6, 0, 0);
-            s.wait(200);
-            s.keyOff(ch, 0x120, 6);
-            s.wait(100);
-            s.note(ch, 0x120, 6, 0, 0);
-            s.wait(held);
-            s.keyOff(ch, 0x120, 6);
-            s.wait(300);
+        for (int voice : {0, 1, 2}) {
+            Stream s;
+            s.user(voices[voice]);
+            for (int held = 57; held < 65; ++held) {
+                s.note(ch, 0x120, 6, 0, 0);
+                s.wait(200);
+                s.keyOff(ch, 0x120, 6);
+                s.wait(100);
+                s.note(ch, 0x120, 6, 0, 0);
+                s.wait(held);
+                s.keyOff(ch, 0x120, 6);
+                s.wait(300);
+            }
+            expectExact("ch " + std::to_string(ch) + ", voice " + std::to_string(voice) +
+                            ", keyed off as the attack starts",
+                        s);
         }
-        expectExact("ch " + std::to_string(ch) + ", keyed off as the attack starts", s);
     }
 }
 
@@ -1737,15 +1728,7 @@ Stream melodyTour(int variant) {
 Stream rhythmTour(int variant, bool keyedThrough) {
     Stream s;
     s.user({0x61, 0x61, 0x1e, 0x17, 0xf0, 0x7f, 0x00, 0x17});
-    s.put(0x16, 0x20);
-    s.put(0x26, 0x05);
-    s.put(0x17, 0x50);
-    s.put(0x27, 0x05);
-    s.put(0x18, 0xc0);
-    s.put(0x28, 0x01);
-    s.put(0x36, 0x02);
-    s.put(0x37, 0x31);
-    s.put(0x38, 0x24);
+    s.drumSetUp();
     s.put(0x0e, 0x20);
     for (int ch = 0; ch < 6; ++ch)
         s.note(ch, 0x120 + ch * 17, 3 + ch % 3, (ch * 3 + variant) % 16, 4, ch == 2);
@@ -1799,14 +1782,12 @@ Stream rhythmTour(int variant, bool keyedThrough) {
 }
 
 // The tours above, two variants each (and a third of the melody tour, which meets a modulator with
-// feedback keyed off as its instant attack starts: two frames near silence differ), the rhythm tour
-// also with notes of channels 6-8 still keyed as rhythm mode comes back.
+// feedback keyed off as its instant attack starts), the rhythm tour also with notes of channels 6-8
+// still keyed as rhythm mode comes back.
 TEST_F(Ym2413Oracle, FeatureTours) {
-    const Agreement tour = compare("melody tour 1", melodyTour(1));
-    EXPECT_GE(tour.equalShare, 99.99);
-    EXPECT_GE(tour.signalToError, 85.0);
-    for (int variant : {0, 2}) {
+    for (int variant : {0, 1, 2})
         expectExact("melody tour " + std::to_string(variant), melodyTour(variant));
+    for (int variant : {0, 2}) {
         expectExact("rhythm tour " + std::to_string(variant), rhythmTour(variant, false));
         expectExact("rhythm tour " + std::to_string(variant) + ", keyed through",
                     rhythmTour(variant, true));
@@ -1822,13 +1803,13 @@ TEST_F(Ym2413Oracle, RandomSongs) {
         bool rhythm, userWrites;
         double equal, signalToError;
     } songs[] = {
-        {11, false, false, 100.0, 0}, {12, false, true, 100.0, 0},    {13, true, false, 100.0, 0},
-        {14, true, true, 100.0, 0},   {23, true, true, 100.0, 0},     {25, true, false, 100.0, 0},
-        {35, false, true, 100.0, 0},  {47, false, true, 100.0, 0},    {83, false, true, 100.0, 0},
-        {89, false, true, 100.0, 0},  {66, true, false, 99.99, 70.0}, {42, true, false, 100.0, 0},
-        {48, true, false, 100.0, 0},  {68, true, true, 100.0, 0},     {72, true, false, 100.0, 0},
-        {77, false, true, 100.0, 0},  {43, false, true, 100.0, 0},    {127, true, true, 100.0, 0},
-        {170, false, true, 100.0, 0}, {323, true, true, 100.0, 0},    {567, true, true, 100.0, 0}};
+        {11, false, false, 100.0, 0}, {12, false, true, 100.0, 0}, {13, true, false, 100.0, 0},
+        {14, true, true, 100.0, 0},   {23, true, true, 100.0, 0},  {25, true, false, 100.0, 0},
+        {35, false, true, 100.0, 0},  {47, false, true, 100.0, 0}, {83, false, true, 100.0, 0},
+        {89, false, true, 100.0, 0},  {66, true, false, 100.0, 0}, {42, true, false, 100.0, 0},
+        {48, true, false, 100.0, 0},  {68, true, true, 100.0, 0},  {72, true, false, 100.0, 0},
+        {77, false, true, 100.0, 0},  {43, false, true, 100.0, 0}, {127, true, true, 100.0, 0},
+        {170, false, true, 100.0, 0}, {323, true, true, 100.0, 0}, {567, true, true, 100.0, 0}};
     for (const auto& song : songs) {
         const std::string name = "random song " + std::to_string(song.seed);
         const Agreement a =
