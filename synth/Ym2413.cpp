@@ -786,9 +786,11 @@ template <bool rhythm, bool wrote> int Ym2413::turn() {
                      carSetup.key, clocks);
         // A melody carrier's attack, after damping or from silence, restarts its modulator's
         // phase too (after this frame's output), wherever the modulator's own envelope stands;
-        // a key-off that cuts the damping short does not.
+        // a key-off that cuts the damping short does not, nor one in the frame the damping ends
+        // (the modulator has taken it, the carrier takes it in the frame after).
         if (melodyKeys && carBefore != car.state && car.state != EnvelopeState::release &&
-            (carBefore == EnvelopeState::damp || car.state == EnvelopeState::attack))
+            (carBefore == EnvelopeState::damp || car.state == EnvelopeState::attack) &&
+            carSetup.key)
             mod.phaseReset = true;
 
         const int feedbackIn = feedbackOf(modSetup, mod.output[0] + mod.output[1]);

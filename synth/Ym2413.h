@@ -61,8 +61,9 @@
 //
 // Keys: a melody carrier's attack (the end of its damping, or from silence) restarts its
 // modulator's phase too, wherever the modulator's envelope stands, but a key-off that cuts the
-// damping short does not; a melody modulator keyed on when silent while its carrier still sounds
-// keeps its phase running, one of channels 3-8 attacks at once, a turn ahead; a sounding modulator
+// damping short does not, nor one that comes in the frame the damping ends (the bass drum's as
+// well); a melody modulator keyed on when silent while its carrier still sounds keeps its phase
+// running, one of channels 3-8 attacks at once, a turn ahead; a sounding modulator
 // re-keyed ends its damping at 124 and attacks in that frame, and one whose own damping ends while
 // its carrier damps or after it attacked keeps its phase running; in the frame of a key-on every
 // slot steps at the rate it had (a release), the damping's from the frame after, and attacks in the
@@ -99,9 +100,6 @@
 //   channel 7 or 8 re-keyed while its last one still sounded, the note can differ by a step from a
 //   few hundred frames after; switched off under channel 7 or 8 keyed as a melody channel, or on
 //   again under the old drum still sounding as a melody carrier, it can differ by a step at once.
-// - A note struck while its modulator (with feedback) still sounds in its release and its carrier
-//   is silent can differ in its first two or three frames (the modulator's output the carrier
-//   takes then); seen with the bass drum struck at random and a melody channel playing its voice.
 // - The user instrument's registers rewritten at random a few frames after key-ons differ in a
 //   frame in about twenty thousand (the modulator's rates most).
 // - Random songs differ now and then in a frame or a few (six of 1,100 ten-second songs, in one to

@@ -847,12 +847,7 @@ TEST_F(Ym2413Oracle, DrumKeyOffAsDampingEnds) {
 // Rhythm mode held on while the drums are struck and released at random moments, each alone and
 // all together (a seeded generator's raw output, the same with every standard library).
 TEST_F(Ym2413Oracle, RandomDrums) {
-    static const struct {
-        unsigned drums;
-        double equal, signalToError;
-    } sets[] = {{0x01, 100.0, 0}, {0x02, 100.0, 0},    {0x04, 100.0, 0},
-                {0x08, 100.0, 0}, {0x10, 99.99, 62.0}, {0x1f, 100.0, 0}};
-    for (const auto& set : sets) {
+    for (unsigned drums : {0x01u, 0x02u, 0x04u, 0x08u, 0x10u, 0x1fu}) {
         std::mt19937 random(2);
         Stream s;
         s.drumSetUp();
@@ -860,17 +855,15 @@ TEST_F(Ym2413Oracle, RandomDrums) {
         unsigned keys = 0;
         while (s.length() < 200000) {
             const unsigned drum = random() % 5;
-            if (!(set.drums >> drum & 1)) continue;
+            if (!(drums >> drum & 1)) continue;
             keys ^= 1u << drum;
             s.put(0x0e, static_cast<int>(0x20 | keys));
             s.wait(random() % 4 == 0 ? static_cast<int>(random() % 12)
                                      : static_cast<int>(random() % 800));
         }
         char name[40];
-        std::snprintf(name, sizeof name, "random drums %02x", set.drums);
-        const Agreement a = compare(name, s);
-        EXPECT_GE(a.equalShare, set.equal) << name;
-        EXPECT_GE(a.signalToError, set.signalToError) << name;
+        std::snprintf(name, sizeof name, "random drums %02x", drums);
+        expectExact(name, s);
     }
 }
 
@@ -1551,6 +1544,34 @@ TEST_F(Ym2413Oracle, ModulatorKeyedOffAsItsInstantAttackStarts) {
                             ", keyed off as the attack starts",
                         s);
         }
+    }
+}
+
+// A note re-keyed while it sounds, keyed off at moments around the end of its carrier's damping,
+// then struck again from silence: the new note's first frame takes the output of the modulator
+// (held at full level since), made from the phase it has run with since the damping. A key-off in
+// the frame the carrier's damping ends leaves the modulator's phase running, as one that cuts the
+// damping short does (restarted by the attack that starts there, one frame of the next note
+// differs, 38.7 dB).
+TEST_F(Ym2413Oracle, CarrierDampingEndsAsTheKeyGoesOff) {
+    for (int ch : {0, 2, 4, 6}) {
+        Stream s;
+        s.user({0x01, 0x31, 0x00, 0x00, 0xf0, 0xf0, 0x00, 0x01});
+        for (int held = 56; held < 69; ++held) {
+            s.note(ch, 0x120, 7, 0, 0);
+            s.wait(200);
+            s.keyOff(ch, 0x120, 7);
+            s.wait(20);
+            s.note(ch, 0x120, 7, 0, 0);
+            s.wait(held);
+            s.keyOff(ch, 0x120, 7);
+            s.wait(300);
+            s.note(ch, 0x120, 7, 0, 0);
+            s.wait(30);
+            s.keyOff(ch, 0x120, 7);
+            s.wait(300);
+        }
+        expectExact("ch " + std::to_string(ch) + ", keyed off as the damping ends", s);
     }
 }
 
