@@ -559,8 +559,15 @@ void Ym2413::applyWrites() {
             };
             heldSteps_ = static_cast<std::uint8_t>((held(hiHat, setups_[14]) ? 1 : 0) |
                                                    (held(tomTom, setups_[16]) ? 2 : 0));
-            if (hiHat.turnAhead) hiHat.phase = (hiHat.phase - hiHatStep) & 0x7ffff;
-            if (tomTom.turnAhead) tomTom.phase = (tomTom.phase - tomTomStep) & 0x7ffff;
+            // A restart their carrier's attack gave them in the frame before comes too late: they
+            // run on from where they were.
+            for (Slot* slot : {&hiHat, &tomTom}) {
+                const std::uint32_t step = slot == &hiHat ? hiHatStep : tomTomStep;
+                if (!slot->turnAhead) continue;
+                slot->phase = slot->restartedAt + 1 == envelopeCounter_
+                                  ? slot->restartedFrom
+                                  : (slot->phase - step) & 0x7ffff;
+            }
             // One whose damping ended as a melody modulator in the frame before kept its phase
             // running for its carrier's attack to restart; as a drum it restarts it itself, after
             // this frame's output.
@@ -687,6 +694,9 @@ void Ym2413::applyWrites() {
             const Slot& car = slots_[ch * 2 + 1];
             stepEnvelope(mod, setup, oldRates[ch * 2], mod.keyOn, previous,
                          car.state != EnvelopeState::release || car.level < maxLevel);
+            // The snare drum's or the top cymbal's attack started in the frame before, as a
+            // melody carrier's, restarts the modulator's phase: at once, in this step.
+            if (car.attackStarted) mod.phase = 0;
             mod.lastPhase = mod.phase;
             mod.phase = (mod.phase + setup.stepNow) & 0x7ffff;
             mod.turnAhead = stepped = true;
@@ -790,8 +800,11 @@ template <bool rhythm, bool wrote> int Ym2413::turn() {
         // (the modulator has taken it, the carrier takes it in the frame after).
         if (melodyKeys && carBefore != car.state && car.state != EnvelopeState::release &&
             (carBefore == EnvelopeState::damp || car.state == EnvelopeState::attack) &&
-            carSetup.key)
+            carSetup.key) {
             mod.phaseReset = true;
+            mod.restartedFrom = mod.phase;
+            mod.restartedAt = envelopeCounter_;
+        }
 
         const int feedbackIn = feedbackOf(modSetup, mod.output[0] + mod.output[1]);
         std::uint32_t modPhase = (mod.phase >> 9) + static_cast<std::uint32_t>(feedbackIn);
