@@ -608,10 +608,18 @@ void Ym2413::applyWrites() {
                 Slot& slot = slots_[i];
                 const bool damping =
                     before.state == EnvelopeState::damp && slot.state == EnvelopeState::damp;
-                if ((!before.settled && !damping) || setups_[i].rates == oldRates[i]) continue;
+                // One whose attack had started there, raised to rate 15, makes it instant: that
+                // frame's rate decides it.
+                const bool attackStarted =
+                    before.attackStarted && before.state == EnvelopeState::attack &&
+                    (setups_[i].rates[static_cast<std::size_t>(EnvelopeState::attack)] >> 2) == 15;
+                if ((!before.settled && !damping && !attackStarted) ||
+                    setups_[i].rates == oldRates[i])
+                    continue;
                 slot.level = before.level;
                 slot.state = before.state;
-                slot.settled = true;
+                slot.settled = !attackStarted;
+                slot.attackStarted = attackStarted;
                 stepEnvelope(slot, setups_[i], setups_[i].rates, slot.keyOn, previous);
                 // A decay the new sustain level reaches there ends in that frame's comparison.
                 if (before.state == EnvelopeState::decay &&
@@ -767,7 +775,8 @@ template <bool rhythm, bool wrote> int Ym2413::turn() {
     EnvelopeClock clocks[Ym2413::clocks];
     clock(envelopeCounter_, clocks);
     for (std::size_t i : {6u, 8u})
-        beforeLastStep_[i / 2 - 3] = {slots_[i].level, slots_[i].state, slots_[i].settled};
+        beforeLastStep_[i / 2 - 3] = {slots_[i].level, slots_[i].state, slots_[i].settled,
+                                      slots_[i].attackStarted};
     int sum = lateOutputs_;
     int late = 0;
     for (int ch = 0; ch < 9; ++ch) {

@@ -49,7 +49,9 @@
 // or not, goes silent in that frame. A write changes a slot's envelope rates from the frame after
 // (a modulator of channels 3-8 at once, and when it is to the user instrument the carriers of
 // channels 2-4 and the modulators of channels 0-2 at once, those of channels 3 and 4 from the frame
-// before: the model takes their last envelope step again, a damping step too); the sustain level
+// before: the model takes their last envelope step again, a damping step too, and one whose attack
+// started two frames before the write takes a rate raised to 15 in the frame that decides whether
+// the attack is instant); the sustain level
 // changes with the rates. A decay reaches its sustain level by a comparison in the frame after its
 // step, with that frame's sustain level (a new one a turn early where the rates are): a level that
 // finds the band passed decays on, and one that a new sustain level meets ends its decay there, in
@@ -101,8 +103,8 @@
 //   from the frame's sixth output phase, as the chip's do). Streams of channels 6-8 keyed, re-keyed
 //   and retuned at random with rhythm mode switched on and off every few hundred frames have come
 //   out equal but for one frame in one of 120 (100,000 frames each).
-// - The user instrument's registers rewritten at random a few frames after key-ons differ in a
-//   frame in about twenty thousand (the modulator's rates most).
+// - The user instrument's registers rewritten at random a few frames after key-ons and key-offs
+//   have come out equal in 60 streams of 100,000 frames.
 // - Random songs differ now and then in a frame or a few (six of 1,100 ten-second songs, in one to
 //   four frames); songs as drivers write them (volumes and F-numbers every tick, the user
 //   instrument reloaded between notes, drums) have come out equal (130 forty-second songs).
@@ -267,6 +269,7 @@ private:
         std::uint16_t level;
         EnvelopeState state;
         bool settled;
+        bool attackStarted;
     };
     std::array<EnvelopeBefore, 2> beforeLastStep_{};
     bool rhythmBefore_ = false; // rhythm mode as the previous frame had it

@@ -1384,6 +1384,34 @@ TEST_F(Ym2413Oracle, AttackSpedToRate15AsTheDampingEnds) {
     }
 }
 
+// A note re-keyed while its modulator holds a sustain level, the user modulator's attack rate
+// raised to 15 (with key scaling) at moments around the end of the modulator's damping: the
+// modulators of channels 3 and 4 take a user write a frame early, so one whose attack started two
+// frames before the write takes the new rate in the frame that decides whether the attack is
+// instant, and it is (without it, the streams where the write meets that frame came out 99.28 %
+// equal, 37.7 dB).
+TEST_F(Ym2413Oracle, UserAttackRaisedTo15AsAModulatorsAttackStarts) {
+    for (int ch : {3, 4}) {
+        for (int held = 56; held < 59; ++held) {
+            Stream s;
+            s.user({0x31, 0x01, 0x00, 0x00, 0xa5, 0xf0, 0x3f, 0x0f});
+            s.note(ch, 0x1ff, 7, 0, 0);
+            s.wait(300);
+            s.keyOff(ch, 0x1ff, 7);
+            s.wait(100);
+            s.note(ch, 0x1ff, 7, 0, 0);
+            s.wait(held);
+            s.put(0x04, 0xd1);
+            s.wait(100);
+            s.put(0x04, 0xa5);
+            s.wait(100);
+            expectExact("ch " + std::to_string(ch) + ", attack raised to 15 after " +
+                            std::to_string(held),
+                        s);
+        }
+    }
+}
+
 // A carrier with an instant attack (by its key scaling) re-keyed while it still sounds, its key
 // scaling switched off in the user instrument at moments around the end of the damping, on every
 // channel: the attack rate of the frame after the damping ends decides whether the attack is
