@@ -644,7 +644,10 @@ void Ym2413::applyWrites() {
             // The carriers' and the modulators' new rates apply in this frame already.
             if (i <= 5 || (i & 1)) oldRates[i] = setups_[i].rates;
             const std::uint32_t moved = phaseStep(setups_[i], userStepOffset(i)) - oldUserSteps[i];
-            slot.phase = (slot.phase + moved) & 0x7ffff;
+            // (The modulators of channels 3 and 4 restarted by their carrier's attack in the frame
+            // before take the restart after the write: they move once, below.)
+            if ((i != 6 && i != 8) || slot.restartedAt + 1 != envelopeCounter_)
+                slot.phase = (slot.phase + moved) & 0x7ffff;
             // The modulators of channels 3 and 4 gave their last two outputs with it already
             // (a write that leaves the modulator as it was keeps the outputs it gave: remade at
             // the level it has now they would differ while its envelope moves).

@@ -41,7 +41,9 @@
 // multiple, LFOs, level, wave or feedback, and the output of channels 2-4 that the pins carry in
 // that frame, each remade at the envelope level and with the tremolo it was made with; a channel
 // playing a ROM voice takes nothing of it, and a slot moves its phase by the change of its step at
-// the vibrato of the frame before, the modulators of channels 3 and 4 of two frames before);
+// the vibrato of the frame before, the modulators of channels 3 and 4 of two frames before (those
+// whose carrier's attack restarted them in the frame before take the restart after the write and
+// move once));
 // rewritten with the value it holds, as a driver reloading it before every note does, a user
 // register changes nothing. A melody modulator of channels 0-2 keyed off in the frame after its
 // instant attack started reaches full level in the key-off's frame all the same (taking no step
@@ -104,7 +106,7 @@
 //   and retuned at random with rhythm mode switched on and off every few hundred frames have come
 //   out equal but for one frame in one of 120 (100,000 frames each).
 // - The user instrument's registers rewritten at random a few frames after key-ons and key-offs
-//   have come out equal in 60 streams of 100,000 frames.
+//   (100,000-frame streams) differ in two of 160, by a step or a few near silence.
 // - Random songs differ now and then in a frame or a few (six of 1,100 ten-second songs, in one to
 //   four frames); songs as drivers write them (volumes and F-numbers every tick, the user
 //   instrument reloaded between notes, drums) have come out equal (130 forty-second songs).

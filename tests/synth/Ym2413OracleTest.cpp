@@ -1384,6 +1384,39 @@ TEST_F(Ym2413Oracle, AttackSpedToRate15AsTheDampingEnds) {
     }
 }
 
+// A note keyed on while its modulator is silent and its carrier still releases, the user
+// modulator's multiple (with its LFOs) rewritten in the frame after the carrier's attack started:
+// the modulator keeps its phase running until the carrier's attack restarts it, and the modulators
+// of channels 3 and 4, which take a user write a turn early twice over, take that restart after
+// the write, so the new step moves them once (moved twice, 95.44 % equal, 14.6 dB).
+TEST_F(Ym2413Oracle, UserMultipleRewrittenAsTheCarrierRestartsItsModulator) {
+    for (int ch : {3, 4}) {
+        Stream s;
+        s.wait(1109);
+        s.put(0x07, 0x61);
+        s.wait(271);
+        s.put(0x20 + ch, 0x19);
+        s.wait(3);
+        s.put(0x05, 0x99);
+        s.wait(2284);
+        s.put(0x10 + ch, 0x9d);
+        s.wait(2);
+        s.put(0x20 + ch, 0x14);
+        s.wait(392);
+        s.put(0x07, 0x7b);
+        s.wait(427);
+        s.put(0x20 + ch, 0x04);
+        s.wait(426);
+        s.put(0x04, 0xb0);
+        s.wait(289);
+        s.put(0x20 + ch, 0x14);
+        s.wait(1);
+        s.put(0x00, 0xf5);
+        s.wait(300);
+        expectExact("ch " + std::to_string(ch) + ", multiple rewritten as the carrier attacks", s);
+    }
+}
+
 // A note re-keyed while its modulator holds a sustain level, the user modulator's attack rate
 // raised to 15 (with key scaling) at moments around the end of the modulator's damping: the
 // modulators of channels 3 and 4 take a user write a frame early, so one whose attack started two
