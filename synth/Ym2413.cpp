@@ -706,9 +706,10 @@ void Ym2413::applyWrites() {
             stepEnvelope(mod, setup, oldRates[ch * 2], mod.keyOn, previous,
                          car.state != EnvelopeState::release || car.level < maxLevel);
             // The snare drum's or the top cymbal's attack started in the frame before, as a
-            // melody carrier's, restarts the modulator's phase: at once, in this step.
-            if (car.attackStarted) mod.phase = 0;
+            // melody carrier's, restarts the modulator's phase in this step (the output the
+            // carrier takes next is made from the phase before).
             mod.lastPhase = mod.phase;
+            if (car.attackStarted) mod.phase = 0;
             mod.phase = (mod.phase + setup.stepNow) & 0x7ffff;
             mod.turnAhead = stepped = true;
         } else if (setup.key && !mod.keyOn) {

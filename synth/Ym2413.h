@@ -88,15 +88,16 @@
 // the hi-hat and the tom-tom melody modulators that step their envelope once more in that frame and
 // run a turn ahead from there, as one keyed on does (sounding or silent, a new step moves them a
 // turn early; one whose damping ends in that step under a sounding carrier keeps its phase running,
-// and one whose snare drum or top cymbal started its attack in the frame before restarts it at
-// once), and take up the outputs they fed back when it was switched on (the drums' outputs feed
-// back none); the hi-hat, snare drum, tom-tom and top cymbal end their damping at 124 and attack in
-// that frame as a melody carrier does, their damping rate applying a frame late as a modulator's,
-// and they take a key-off in the frame it comes; the hi-hat and the tom-tom, keyed off in their
-// decay or sustain, step at its rate in the frame after too, and so do the snare drum and the top
-// cymbal with the channel's sustain bit set; keyed off in their attack, they take no step in the
-// frame after, and an instant attack keyed off in its first frame reaches full level in that frame
-// and releases from there (all measured against the die-shot emulator).
+// and one whose snare drum or top cymbal started its attack in the frame before restarts it in that
+// step, the output its carrier takes next made from the phase before), and take up the outputs they
+// fed back when it was switched on (the drums' outputs feed back none); the hi-hat, snare drum,
+// tom-tom and top cymbal end their damping at 124 and attack in that frame as a melody carrier
+// does, their damping rate applying a frame late as a modulator's, and they take a key-off in the
+// frame it comes; the hi-hat and the tom-tom, keyed off in their decay or sustain, step at its rate
+// in the frame after too, and so do the snare drum and the top cymbal with the channel's sustain
+// bit set; keyed off in their attack, they take no step in the frame after, and an instant attack
+// keyed off in its first frame reaches full level in that frame and releases from there (all
+// measured against the die-shot emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
@@ -104,7 +105,7 @@
 // - Switching rhythm mode on or off mid-note is applied at once to the slots (the pins follow it
 //   from the frame's sixth output phase, as the chip's do). Streams of channels 6-8 keyed, re-keyed
 //   and retuned at random with rhythm mode switched on and off every few hundred frames have come
-//   out equal but for one frame in one of 120 (100,000 frames each).
+//   out equal (219 of 100,000 frames each).
 // - The user instrument's registers rewritten at random a few frames after key-ons and key-offs
 //   (100,000-frame streams) differ in two of 160, by a step or a few near silence.
 // - Random songs differ now and then in a frame or a few (six of 1,100 ten-second songs, in one to

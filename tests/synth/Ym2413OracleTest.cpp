@@ -613,7 +613,8 @@ TEST_F(Ym2413Oracle, RhythmSwitchedOnUnderADampingModulator) {
 // drum's damping ends, the modulator keeps its phase running (308). The restart a melody carrier's
 // attack gives its modulator comes too late for rhythm mode switched on in the frame after: the
 // drum runs on from the phase it had (278, 309). The snare drum's or top cymbal's attack started in
-// the frame before rhythm mode is switched off restarts the modulator's phase at once (280, 307).
+// the frame before rhythm mode is switched off restarts the modulator's phase in the switch's frame
+// (280, 307), the output the carrier takes next still made from the phase before (see below).
 // Without these, the streams where the switch meets a damping's end came out 76.0 % to 86.0 %
 // equal, 7.5 to 23.3 dB (with the late restarts as the others: 96.6 % and 99.5 % switched on, 77.1
 // % and 77.7 % switched off).
@@ -642,6 +643,25 @@ TEST_F(Ym2413Oracle, RhythmSwitchedAsADampingEnds) {
                         " damping for " + std::to_string(c.damping),
                     s);
     }
+}
+
+// Channel 8 keyed as a melody note under the tom-tom and top cymbal, rhythm mode switched on for
+// ten frames with the tom-tom's bit set, off in the frame after the top cymbal's damping ended: the
+// modulator's phase restarts in the switch's frame, but the output its carrier takes next is made
+// from the phase it had before (made from the restarted phase, two frames differ near silence).
+TEST_F(Ym2413Oracle, RhythmSwitchedOffAsTheTopCymbalAttacks) {
+    static const Write writes[] = {{156, 0x0e, 0x2f},  {1135, 0x28, 0x16}, {1138, 0x0e, 0x00},
+                                   {1418, 0x38, 0xb7}, {1420, 0x28, 0x3f}, {2462, 0x0e, 0x2f},
+                                   {3812, 0x28, 0x15}, {4616, 0x0e, 0x00}, {4923, 0x0e, 0x3e},
+                                   {5827, 0x0e, 0x00}, {7390, 0x28, 0x05}, {7681, 0x28, 0x15},
+                                   {7890, 0x0e, 0x24}, {7900, 0x0e, 0x00}};
+    Stream s;
+    for (const Write& w : writes) {
+        s.wait(w.frame - s.length());
+        s.put(w.address, w.data);
+    }
+    s.wait(200);
+    expectExact("rhythm off as the top cymbal attacks", s);
 }
 
 TEST_F(Ym2413Oracle, RhythmSwitchedOffUnderDrums) {
