@@ -99,7 +99,9 @@
 // note on an unused note code from the code after it, its KF carry stepping over no unused code, a
 // negative one added as a one's complement (see carriedFromUnusedCode); DT2 comes after, moving a
 // note the PM left on an unused code by whole groups of four codes unless its KF carries (see
-// noteReached).
+// noteReached). A note on an unused code that the PM or DT2 moves past octave 7 (key code 0x7F,
+// whose code after is past the top, by any positive PM) goes by the pitch of the code after it
+// instead, PM and DT2 added, held at the top.
 //
 // Register map: Ym2151Registers.h (one accessor per field, used here too).
 //
@@ -115,8 +117,8 @@
 // level), the value being the DAC's code; the write-busy time (writes are
 // taken between frames, whatever their spacing).
 // Known differences from the chip (measured against the die-shot-derived
-// emulator): a note on an unused note code (3, 7, 11, 15) moved by DT2 past
-// octave 7, and key code 0x7F (note 15 of octave 7) under a positive PM.
+// emulator): none in the comparison streams of tests/synth, nor in the random
+// writes and driver-like streams probed.
 #pragma once
 
 #include <array>

@@ -1099,6 +1099,42 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // Unused note codes of octaves 6 and 7 (0x77, 0x7B) and key code 0x7F
+        // at every DT2, two KFs, under a positive PM (the square at the start
+        // of its period) and then a negative one, each held by the slowest
+        // LFRQ: DT2 moving a note on an unused code past octave 7, and 0x7F
+        // carried past the top by the PM, the key scaling showing the key code.
+        Stream s("pm_unused_past_octave_7");
+        s.write(0x18, 0xFF);
+        s.write(0x19, 0x80 | 0x7F);
+        s.write(0x1B, 1);
+        Operator o;
+        o.ks = 3;
+        o.d1r = 6;
+        o.d1l = 15;
+        o.rr = 15;
+        s.op(2, 3, o);
+        s.channel(2, 7, 0, 3, 2, 0);
+        for (unsigned run : {0u, 560u}) {
+            s.wait(run);
+            s.write(0x18, 0x00);
+            for (unsigned kc : {0x77u, 0x7Bu, 0x7Fu}) {
+                for (unsigned dt2 = 0; dt2 < 4; ++dt2) {
+                    s.write(0xC0 + 26, dt2 << 6);
+                    for (unsigned kf : {0u, 40u}) {
+                        s.note(2, kc, kf);
+                        s.key(2, 8);
+                        s.wait(100);
+                        s.key(2, 0);
+                        s.wait(10);
+                    }
+                }
+            }
+            s.write(0x18, 0xFF);
+        }
+        all.push_back(s);
+    }
+    {
         // The rate multiplier's double steps carry the saw's phase across each
         // half of the wave (lfo_wave2 does so for the triangle).
         Stream s("lfo_double_steps");
