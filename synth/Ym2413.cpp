@@ -437,7 +437,9 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
         if (slot.level >= dampEnd) {
             startAttack(slot, setup);
             slot.attackStarted = true;
-            if (keepPhase) slot.phaseReset = false;
+            // A slot whose key is off by then keeps its phase running (a drum of channels 7 and 8
+            // left by rhythm mode switched off; a melody carrier takes a key-off a frame late).
+            if (keepPhase || !key) slot.phaseReset = false;
         }
         break;
     case EnvelopeState::attack:
@@ -559,8 +561,20 @@ void Ym2413::applyWrites() {
             };
             heldSteps_ = static_cast<std::uint8_t>((held(hiHat, setups_[14]) ? 1 : 0) |
                                                    (held(tomTom, setups_[16]) ? 2 : 0));
-            if (hiHat.turnAhead) hiHat.phase = (hiHat.phase - hiHatStep) & 0x7ffff;
-            if (tomTom.turnAhead) tomTom.phase = (tomTom.phase - tomTomStep) & 0x7ffff;
+            // A restart their carrier's attack gave them in the frame before comes too late: they
+            // run on from where they were.
+            for (Slot* slot : {&hiHat, &tomTom}) {
+                const std::uint32_t step = slot == &hiHat ? hiHatStep : tomTomStep;
+                if (!slot->turnAhead) continue;
+                slot->phase = slot->restartedAt + 1 == envelopeCounter_
+                                  ? slot->restartedFrom
+                                  : (slot->phase - step) & 0x7ffff;
+            }
+            // One whose damping ended as a melody modulator in the frame before kept its phase
+            // running for its carrier's attack to restart; as a drum it restarts it itself, after
+            // this frame's output.
+            hiHat.phaseReset = hiHat.phaseReset || hiHat.attackStarted;
+            tomTom.phaseReset = tomTom.phaseReset || tomTom.attackStarted;
             hiHat.turnAhead = tomTom.turnAhead = false;
             heldFeedback_[0] = {hiHat.output[0], hiHat.output[1], hiHat.lastFeedback};
             heldFeedback_[1] = {tomTom.output[0], tomTom.output[1], tomTom.lastFeedback};
@@ -596,10 +610,18 @@ void Ym2413::applyWrites() {
                 Slot& slot = slots_[i];
                 const bool damping =
                     before.state == EnvelopeState::damp && slot.state == EnvelopeState::damp;
-                if ((!before.settled && !damping) || setups_[i].rates == oldRates[i]) continue;
+                // One whose attack had started there, raised to rate 15, makes it instant: that
+                // frame's rate decides it.
+                const bool attackStarted =
+                    before.attackStarted && before.state == EnvelopeState::attack &&
+                    (setups_[i].rates[static_cast<std::size_t>(EnvelopeState::attack)] >> 2) == 15;
+                if ((!before.settled && !damping && !attackStarted) ||
+                    setups_[i].rates == oldRates[i])
+                    continue;
                 slot.level = before.level;
                 slot.state = before.state;
-                slot.settled = true;
+                slot.settled = !attackStarted;
+                slot.attackStarted = attackStarted;
                 stepEnvelope(slot, setups_[i], setups_[i].rates, slot.keyOn, previous);
                 // A decay the new sustain level reaches there ends in that frame's comparison.
                 if (before.state == EnvelopeState::decay &&
@@ -624,7 +646,10 @@ void Ym2413::applyWrites() {
             // The carriers' and the modulators' new rates apply in this frame already.
             if (i <= 5 || (i & 1)) oldRates[i] = setups_[i].rates;
             const std::uint32_t moved = phaseStep(setups_[i], userStepOffset(i)) - oldUserSteps[i];
-            slot.phase = (slot.phase + moved) & 0x7ffff;
+            // (The modulators of channels 3 and 4 restarted by their carrier's attack in the frame
+            // before take the restart after the write: they move once, below.)
+            if ((i != 6 && i != 8) || slot.restartedAt + 1 != envelopeCounter_)
+                slot.phase = (slot.phase + moved) & 0x7ffff;
             // The modulators of channels 3 and 4 gave their last two outputs with it already
             // (a write that leaves the modulator as it was keeps the outputs it gave: remade at
             // the level it has now they would differ while its envelope moves).
@@ -677,9 +702,16 @@ void Ym2413::applyWrites() {
         if (switchedOff && ch >= 7) {
             // The hi-hat and the tom-tom, a frame behind as drums, step once more as they
             // become melody modulators, and run a turn ahead from here: the output their
-            // carrier takes next is made from the phase they have now.
-            stepEnvelope(mod, setup, oldRates[ch * 2], mod.keyOn, previous);
+            // carrier takes next is made from the phase they have now. One whose damping ends
+            // there under a sounding carrier keeps its phase running, as a melody modulator does.
+            const Slot& car = slots_[ch * 2 + 1];
+            stepEnvelope(mod, setup, oldRates[ch * 2], mod.keyOn, previous,
+                         car.state != EnvelopeState::release || car.level < maxLevel);
+            // The snare drum's or the top cymbal's attack started in the frame before, as a
+            // melody carrier's, restarts the modulator's phase in this step (the output the
+            // carrier takes next is made from the phase before).
             mod.lastPhase = mod.phase;
+            if (car.attackStarted) mod.phase = 0;
             mod.phase = (mod.phase + setup.stepNow) & 0x7ffff;
             mod.turnAhead = stepped = true;
         } else if (setup.key && !mod.keyOn) {
@@ -749,7 +781,8 @@ template <bool rhythm, bool wrote> int Ym2413::turn() {
     EnvelopeClock clocks[Ym2413::clocks];
     clock(envelopeCounter_, clocks);
     for (std::size_t i : {6u, 8u})
-        beforeLastStep_[i / 2 - 3] = {slots_[i].level, slots_[i].state, slots_[i].settled};
+        beforeLastStep_[i / 2 - 3] = {slots_[i].level, slots_[i].state, slots_[i].settled,
+                                      slots_[i].attackStarted};
     int sum = lateOutputs_;
     int late = 0;
     for (int ch = 0; ch < 9; ++ch) {
@@ -782,8 +815,11 @@ template <bool rhythm, bool wrote> int Ym2413::turn() {
         // (the modulator has taken it, the carrier takes it in the frame after).
         if (melodyKeys && carBefore != car.state && car.state != EnvelopeState::release &&
             (carBefore == EnvelopeState::damp || car.state == EnvelopeState::attack) &&
-            carSetup.key)
+            carSetup.key) {
             mod.phaseReset = true;
+            mod.restartedFrom = mod.phase;
+            mod.restartedAt = envelopeCounter_;
+        }
 
         const int feedbackIn = feedbackOf(modSetup, mod.output[0] + mod.output[1]);
         std::uint32_t modPhase = (mod.phase >> 9) + static_cast<std::uint32_t>(feedbackIn);

@@ -41,7 +41,9 @@
 // multiple, LFOs, level, wave or feedback, and the output of channels 2-4 that the pins carry in
 // that frame, each remade at the envelope level and with the tremolo it was made with; a channel
 // playing a ROM voice takes nothing of it, and a slot moves its phase by the change of its step at
-// the vibrato of the frame before, the modulators of channels 3 and 4 of two frames before);
+// the vibrato of the frame before, the modulators of channels 3 and 4 of two frames before (those
+// whose carrier's attack restarted them in the frame before take the restart after the write and
+// move once));
 // rewritten with the value it holds, as a driver reloading it before every note does, a user
 // register changes nothing. A melody modulator of channels 0-2 keyed off in the frame after its
 // instant attack started reaches full level in the key-off's frame all the same (taking no step
@@ -49,7 +51,9 @@
 // or not, goes silent in that frame. A write changes a slot's envelope rates from the frame after
 // (a modulator of channels 3-8 at once, and when it is to the user instrument the carriers of
 // channels 2-4 and the modulators of channels 0-2 at once, those of channels 3 and 4 from the frame
-// before: the model takes their last envelope step again, a damping step too); the sustain level
+// before: the model takes their last envelope step again, a damping step too, and one whose attack
+// started two frames before the write takes a rate raised to 15 in the frame that decides whether
+// the attack is instant); the sustain level
 // changes with the rates. A decay reaches its sustain level by a comparison in the frame after its
 // step, with that frame's sustain level (a new one a turn early where the rates are): a level that
 // finds the band passed decays on, and one that a new sustain level meets ends its decay there, in
@@ -62,8 +66,10 @@
 // Keys: a melody carrier's attack (the end of its damping, or from silence) restarts its
 // modulator's phase too, wherever the modulator's envelope stands, but a key-off that cuts the
 // damping short does not, nor one that comes in the frame the damping ends (the bass drum's as
-// well); a melody modulator keyed on when silent while its carrier still sounds keeps its phase
-// running, one of channels 3-8 attacks at once, a turn ahead; a sounding modulator
+// well), and a drum of channels 7 and 8 whose damping ends in the frame rhythm mode is switched off
+// keeps its own phase running; a melody modulator keyed on when silent while its carrier still
+// sounds keeps its phase running, one of channels 3-8 attacks at once, a turn ahead; a sounding
+// modulator
 // re-keyed ends its damping at 124 and attacks in that frame, and one whose own damping ends while
 // its carrier damps or after it attacked keeps its phase running; in the frame of a key-on every
 // slot steps at the rate it had (a release), the damping's from the frame after, and attacks in the
@@ -77,28 +83,33 @@
 // at its old rate. The bass drum keys, damps and restarts as a melody channel does; switching
 // rhythm mode on takes a hi-hat or tom-tom that was keyed as a melody modulator a step back (out of
 // its turn ahead) and skips their envelope's step in that frame (it took it a turn ahead already:
-// one still damping from a melody key-on goes on a step behind); switching it off makes the hi-hat
-// and the tom-tom melody modulators that step their envelope once more in that frame and run a turn
-// ahead from there, as one keyed on does (sounding or silent, a new step moves them a turn early),
-// and take up the outputs they fed back when it was switched on (the drums' outputs feed back
-// none); the hi-hat, snare drum, tom-tom and top cymbal end their damping at 124 and attack in that
-// frame as a melody carrier does, their damping rate applying a frame late as a modulator's, and
-// they take a key-off in the frame it comes; the hi-hat and the tom-tom, keyed off in their decay
-// or sustain, step at its rate in the frame after too, and so do the snare drum and the top cymbal
-// with the channel's sustain bit set; keyed off in their attack, they take no step in the frame
-// after, and an instant attack keyed off in its first frame reaches full level in that frame and
-// releases from there (all measured against the die-shot emulator).
+// one still damping from a melody key-on goes on a step behind, and one whose damping ended in the
+// frame before under its sounding carrier, its phase kept running for the carrier's attack to
+// restart, restarts it after that frame's output, while one whose carrier's attack restarted it in
+// the frame before runs on from where it was: the restart comes too late); switching it off makes
+// the hi-hat and the tom-tom melody modulators that step their envelope once more in that frame and
+// run a turn ahead from there, as one keyed on does (sounding or silent, a new step moves them a
+// turn early; one whose damping ends in that step under a sounding carrier keeps its phase running,
+// and one whose snare drum or top cymbal started its attack in the frame before restarts it in that
+// step, the output its carrier takes next made from the phase before), and take up the outputs they
+// fed back when it was switched on (the drums' outputs feed back none); the hi-hat, snare drum,
+// tom-tom and top cymbal end their damping at 124 and attack in that frame as a melody carrier
+// does, their damping rate applying a frame late as a modulator's, and they take a key-off in the
+// frame it comes; the hi-hat and the tom-tom, keyed off in their decay or sustain, step at its rate
+// in the frame after too, and so do the snare drum and the top cymbal with the channel's sustain
+// bit set; keyed off in their attack, they take no step in the frame after, and an instant attack
+// keyed off in its first frame reaches full level in that frame and releases from there (all
+// measured against the die-shot emulator).
 //
 // Known differences from the chip:
 // - The test register 0x0f is ignored, and so are the unused addresses (0x08-0x0d, 0x19-0x1f,
 //   0x29-0x2f, 0x39-0x3f), which the chip decodes as mirrors.
 // - Switching rhythm mode on or off mid-note is applied at once to the slots (the pins follow it
-//   from the frame's sixth output phase, as the chip's do); switched on and off under a note of
-//   channel 7 or 8 re-keyed while its last one still sounded, the note can differ by a step from a
-//   few hundred frames after; switched off under channel 7 or 8 keyed as a melody channel, or on
-//   again under the old drum still sounding as a melody carrier, it can differ by a step at once.
-// - The user instrument's registers rewritten at random a few frames after key-ons differ in a
-//   frame in about twenty thousand (the modulator's rates most).
+//   from the frame's sixth output phase, as the chip's do). Streams of channels 6-8 keyed, re-keyed
+//   and retuned at random with rhythm mode switched on and off every few hundred frames have come
+//   out equal (219 of 100,000 frames each).
+// - The user instrument's registers rewritten at random a few frames after key-ons and key-offs
+//   (100,000-frame streams) differ in two of 160, by a step or a few near silence.
 // - Random songs differ now and then in a frame or a few (six of 1,100 ten-second songs, in one to
 //   four frames); songs as drivers write them (volumes and F-numbers every tick, the user
 //   instrument reloaded between notes, drums) have come out equal (130 forty-second songs).
@@ -152,6 +163,8 @@ private:
         std::uint16_t silenceLate; // falls left at 124 after a key-off at once in the attack
         bool turnAhead; // a melody modulator of channels 3-8 keyed on, or left by rhythm mode
                         // switched off: its phase a turn ahead
+        std::uint32_t restartedFrom; // a modulator's phase when its carrier's attack restarted it
+        std::uint32_t restartedAt;   // and the envelope counter of that frame
     };
 
     // An instrument (ROM voice or the user registers 0x00-0x07) in the user instrument's
@@ -261,6 +274,7 @@ private:
         std::uint16_t level;
         EnvelopeState state;
         bool settled;
+        bool attackStarted;
     };
     std::array<EnvelopeBefore, 2> beforeLastStep_{};
     bool rhythmBefore_ = false; // rhythm mode as the previous frame had it
