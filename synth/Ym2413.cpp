@@ -437,7 +437,9 @@ inline void Ym2413::stepEnvelope(Slot& slot, const Setup& setup, const Rates& la
         if (slot.level >= dampEnd) {
             startAttack(slot, setup);
             slot.attackStarted = true;
-            if (keepPhase) slot.phaseReset = false;
+            // A slot whose key is off by then keeps its phase running (a drum of channels 7 and 8
+            // left by rhythm mode switched off; a melody carrier takes a key-off a frame late).
+            if (keepPhase || !key) slot.phaseReset = false;
         }
         break;
     case EnvelopeState::attack:

@@ -66,8 +66,10 @@
 // Keys: a melody carrier's attack (the end of its damping, or from silence) restarts its
 // modulator's phase too, wherever the modulator's envelope stands, but a key-off that cuts the
 // damping short does not, nor one that comes in the frame the damping ends (the bass drum's as
-// well); a melody modulator keyed on when silent while its carrier still sounds keeps its phase
-// running, one of channels 3-8 attacks at once, a turn ahead; a sounding modulator
+// well), and a drum of channels 7 and 8 whose damping ends in the frame rhythm mode is switched off
+// keeps its own phase running; a melody modulator keyed on when silent while its carrier still
+// sounds keeps its phase running, one of channels 3-8 attacks at once, a turn ahead; a sounding
+// modulator
 // re-keyed ends its damping at 124 and attacks in that frame, and one whose own damping ends while
 // its carrier damps or after it attacked keeps its phase running; in the frame of a key-on every
 // slot steps at the rate it had (a release), the damping's from the frame after, and attacks in the

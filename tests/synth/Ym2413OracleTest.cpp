@@ -1684,6 +1684,38 @@ TEST_F(Ym2413Oracle, CarrierDampingEndsAsTheKeyGoesOff) {
     }
 }
 
+// The top cymbal re-keyed while it sounds, rhythm mode switched off at moments around the end of
+// its damping and on again with the hi-hat keyed, which takes its phase from the cymbal's bits
+// (each round from the same point of the envelope counter's cycle). Its damping ending in the
+// frame of the switch, the cymbal keeps its phase running (restarted there, 98.00 % / 16.0 dB).
+TEST_F(Ym2413Oracle, RhythmSwitchedOffAsACymbalsDampingEnds) {
+    Stream s;
+    s.put(0x16, 0x20);
+    s.put(0x26, 0x05);
+    s.put(0x17, 0x50);
+    s.put(0x27, 0x0e);
+    s.put(0x18, 0xc0);
+    s.put(0x28, 0x0e);
+    s.put(0x36, 0x02);
+    s.put(0x37, 0x31);
+    s.put(0x38, 0x24);
+    for (int held = 274; held < 283; ++held) {
+        s.wait((2048 - s.length() % 2048) % 2048);
+        s.put(0x0e, 0x22);
+        s.wait(100);
+        s.put(0x0e, 0x20);
+        s.put(0x0e, 0x22);
+        s.wait(held);
+        s.put(0x0e, 0x00);
+        s.wait(100);
+        s.put(0x0e, 0x21);
+        s.wait(300);
+        s.put(0x0e, 0x20);
+        s.wait(300);
+    }
+    expectExact("rhythm off as the cymbal's damping ends", s);
+}
+
 // A new instrument while the carrier decays above the new sustain level's band and reaches the
 // band with the write (synthesizer bass to vibraphone, a decay step due in the write's frame, at
 // moments around it): the sustain level changes with the rates, a frame late, so the carrier
