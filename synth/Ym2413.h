@@ -109,13 +109,12 @@
 //   and retuned at random with rhythm mode switched on and off every few hundred frames have come
 //   out equal (219 of 100,000 frames each).
 // - The user instrument's registers rewritten at random a few frames after key-ons and key-offs
-//   (100,000-frame streams) differ in one of 160 (seed 103 of the probe: 642 frames, by at most 7
-//   steps near silence, 53 dB).
+//   (100,000-frame streams) differ in one of 160 (642 frames, by at most 7 steps near silence,
+//   53 dB).
 // - Random songs differ now and then in a frame (one of 100 ten-second songs with the drums and
-// user
-//   writes, seeds 1,000-1,099: seed 1,092, one frame); songs as drivers write them (volumes and
-//   F-numbers every tick, the user instrument reloaded between notes, drums) have come out equal
-//   (130 forty-second songs).
+//   user writes, seeds 1,000-1,099: seed 1,092, one frame); songs as drivers write them (volumes
+//   and F-numbers every tick, the user instrument reloaded between notes, drums) have come out
+//   equal (130 forty-second songs).
 // - The analogue side (the DAC's step sizes and filtering) is left to whoever plays the frames.
 #pragma once
 
