@@ -1788,6 +1788,28 @@ TEST_F(Ym2413Oracle, DecayMetByANewSustainLevel) {
     }
 }
 
+// A held note whose user modulator (percussive) has just decayed into its sustain level's band,
+// the sustain level rewritten in the frame after: the modulators of channels 3 and 4 take a user
+// write a frame early, so they compare with the new sustain level there and decay on (with the
+// sustain kept, 97.47 % of frames equal, 5.6 dB).
+TEST_F(Ym2413Oracle, UserSustainLevelRewrittenAsTheDecayArrives) {
+    for (int ch : {3, 4}) {
+        const struct {
+            int frame, address, data;
+        } writes[] = {{2480, 0x06, 0x23}, {4141, 0x20 + ch, 0x17}, {5479, 0x05, 0x98},
+                      {5595, 0x04, 0xc3}, {5771, 0x06, 0x16},      {5971, 0x00, 0x50},
+                      {5989, 0x04, 0x76}, {6044, 0x04, 0x6b},      {6060, 0x06, 0x8d}};
+        Stream s;
+        for (const auto& w : writes) {
+            s.wait(w.frame - s.length());
+            s.put(w.address, w.data);
+        }
+        s.wait(262);
+        expectExact("ch " + std::to_string(ch) + ", sustain level rewritten as the decay arrives",
+                    s);
+    }
+}
+
 // Modulators with tremolo sounding on channels 3-8 while another channel's registers are written
 // in every other frame, across the tremolo's steps: a write leaves their last output as it was,
 // made with the tremolo of the frame before (remade with this frame's, 15.76 % / -1.3 dB).
