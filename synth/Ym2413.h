@@ -273,6 +273,7 @@ private:
     struct EnvelopeBefore {
         std::uint16_t level;
         EnvelopeState state;
+        EnvelopeState rateState;
         bool settled;
         bool attackStarted;
     };
