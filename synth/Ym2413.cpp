@@ -610,11 +610,12 @@ void Ym2413::applyWrites() {
                 Slot& slot = slots_[i];
                 const bool damping =
                     before.state == EnvelopeState::damp && slot.state == EnvelopeState::damp;
-                // One whose attack had started there, raised to rate 15, makes it instant: that
-                // frame's rate decides it.
+                // One whose attack had started there, raised to rate 15 or slowed from it, makes
+                // it instant or not: that frame's rate decides it.
+                constexpr auto attack = static_cast<std::size_t>(EnvelopeState::attack);
                 const bool attackStarted =
                     before.attackStarted && before.state == EnvelopeState::attack &&
-                    (setups_[i].rates[static_cast<std::size_t>(EnvelopeState::attack)] >> 2) == 15;
+                    ((setups_[i].rates[attack] >> 2) == 15) != ((oldRates[i][attack] >> 2) == 15);
                 // One whose decay reached its band in the step before compared it there with the
                 // new sustain level.
                 const bool compared =

@@ -1465,6 +1465,27 @@ TEST_F(Ym2413Oracle, UserAttackRaisedTo15AsAModulatorsAttackStarts) {
     }
 }
 
+// The same the other way: a note re-keyed while its modulator (attack rate 15 with key scaling)
+// still sounds, the user modulator's attack rate slowed nine frames after the key-on, two frames
+// after the modulator's attack started: the attack is not instant (with the instant attack kept,
+// 97.09 % of frames equal, -2.0 dB against a signal near silence).
+TEST_F(Ym2413Oracle, UserAttackSlowedFrom15AsAModulatorsAttackStarts) {
+    for (int ch : {3, 4}) {
+        const struct {
+            int frame, address, data;
+        } writes[] = {{585, 0x04, 0xea},       {712, 0x06, 0xed},  {851, 0x20 + ch, 0x1e},
+                      {854, 0x05, 0x33},       {1017, 0x00, 0x3f}, {1189, 0x20 + ch, 0x0e},
+                      {1402, 0x20 + ch, 0x19}, {1411, 0x04, 0x4f}};
+        Stream s;
+        for (const auto& w : writes) {
+            s.wait(w.frame - s.length());
+            s.put(w.address, w.data);
+        }
+        s.wait(200);
+        expectExact("ch " + std::to_string(ch) + ", attack slowed from 15", s);
+    }
+}
+
 // A carrier with an instant attack (by its key scaling) re-keyed while it still sounds, its key
 // scaling switched off in the user instrument at moments around the end of the damping, on every
 // channel: the attack rate of the frame after the damping ends decides whether the attack is
