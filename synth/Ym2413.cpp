@@ -616,11 +616,12 @@ void Ym2413::applyWrites() {
                 const bool attackStarted =
                     before.attackStarted && before.state == EnvelopeState::attack &&
                     ((setups_[i].rates[attack] >> 2) == 15) != ((oldRates[i][attack] >> 2) == 15);
-                // One whose decay had just reached the old sustain level compares there with the
-                // new one.
+                // One whose decay reached its band in the step before compared it there with the
+                // new sustain level.
                 const bool compared =
                     before.rateState == EnvelopeState::decay &&
-                    before.state == EnvelopeState::sustain &&
+                    (before.state == EnvelopeState::sustain ||
+                     before.state == EnvelopeState::decay) &&
                     setups_[i].rates[sustainLevelAt] != oldRates[i][sustainLevelAt];
                 if ((!before.settled && !damping && !attackStarted && !compared) ||
                     setups_[i].rates == oldRates[i])

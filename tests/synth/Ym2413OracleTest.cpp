@@ -1716,6 +1716,31 @@ TEST_F(Ym2413Oracle, RhythmSwitchedOffAsACymbalsDampingEnds) {
     expectExact("rhythm off as the cymbal's damping ends", s);
 }
 
+// The modulator's sustain level raised at moments around its decay's reaching the old level's band
+// (each note from the same point of the envelope counter's cycle, the modulator from the level it
+// held since the note before). The decay ends by a comparison in the frame after the step that
+// reaches the band, with that frame's sustain level: the modulators of channels 3 and 4 take the
+// write a turn early, so one whose band was reached two frames before the write decays on to the
+// new band (ending there at the old one, channels 3 and 4: 91.97 % / 0.0 dB).
+TEST_F(Ym2413Oracle, SustainLevelRaisedAsTheDecayReachesItsBand) {
+    for (int ch : {0, 3, 4}) {
+        Stream s;
+        s.user({0x31, 0x21, 0x00, 0x00, 0xfc, 0xf0, 0x3f, 0x0f});
+        for (int wait = 50; wait < 61; ++wait) {
+            s.wait((2048 - s.length() % 2048) % 2048);
+            s.put(0x06, 0x3f);
+            s.note(ch, 0x120, 5, 0, 0);
+            s.wait(wait);
+            s.put(0x06, 0x7f);
+            s.wait(200);
+            s.keyOff(ch, 0x120, 5);
+            s.wait(300);
+        }
+        expectExact("ch " + std::to_string(ch) + ", sustain level raised as the band is reached",
+                    s);
+    }
+}
+
 // A new instrument while the carrier decays above the new sustain level's band and reaches the
 // band with the write (synthesizer bass to vibraphone, a decay step due in the write's frame, at
 // moments around it): the sustain level changes with the rates, a frame late, so the carrier
