@@ -610,17 +610,26 @@ void Ym2413::applyWrites() {
                 Slot& slot = slots_[i];
                 const bool damping =
                     before.state == EnvelopeState::damp && slot.state == EnvelopeState::damp;
-                // One whose attack had started there, raised to rate 15, makes it instant: that
-                // frame's rate decides it.
+                // One whose attack had started there, raised to rate 15 or slowed from it, makes
+                // it instant or not: that frame's rate decides it.
+                constexpr auto attack = static_cast<std::size_t>(EnvelopeState::attack);
                 const bool attackStarted =
                     before.attackStarted && before.state == EnvelopeState::attack &&
-                    (setups_[i].rates[static_cast<std::size_t>(EnvelopeState::attack)] >> 2) == 15;
-                if ((!before.settled && !damping && !attackStarted) ||
+                    ((setups_[i].rates[attack] >> 2) == 15) != ((oldRates[i][attack] >> 2) == 15);
+                // One whose decay reached its band in the step before compared it there with the
+                // new sustain level.
+                const bool compared =
+                    before.rateState == EnvelopeState::decay &&
+                    (before.state == EnvelopeState::sustain ||
+                     before.state == EnvelopeState::decay) &&
+                    setups_[i].rates[sustainLevelAt] != oldRates[i][sustainLevelAt];
+                if ((!before.settled && !damping && !attackStarted && !compared) ||
                     setups_[i].rates == oldRates[i])
                     continue;
                 slot.level = before.level;
                 slot.state = before.state;
-                slot.settled = !attackStarted;
+                if (compared) slot.rateState = before.rateState;
+                slot.settled = !attackStarted && !compared;
                 slot.attackStarted = attackStarted;
                 stepEnvelope(slot, setups_[i], setups_[i].rates, slot.keyOn, previous);
                 // A decay the new sustain level reaches there ends in that frame's comparison.
@@ -781,8 +790,8 @@ template <bool rhythm, bool wrote> int Ym2413::turn() {
     EnvelopeClock clocks[Ym2413::clocks];
     clock(envelopeCounter_, clocks);
     for (std::size_t i : {6u, 8u})
-        beforeLastStep_[i / 2 - 3] = {slots_[i].level, slots_[i].state, slots_[i].settled,
-                                      slots_[i].attackStarted};
+        beforeLastStep_[i / 2 - 3] = {slots_[i].level, slots_[i].state, slots_[i].rateState,
+                                      slots_[i].settled, slots_[i].attackStarted};
     int sum = lateOutputs_;
     int late = 0;
     for (int ch = 0; ch < 9; ++ch) {

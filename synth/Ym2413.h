@@ -52,8 +52,9 @@
 // (a modulator of channels 3-8 at once, and when it is to the user instrument the carriers of
 // channels 2-4 and the modulators of channels 0-2 at once, those of channels 3 and 4 from the frame
 // before: the model takes their last envelope step again, a damping step too, and one whose attack
-// started two frames before the write takes a rate raised to 15 in the frame that decides whether
-// the attack is instant); the sustain level
+// started two frames before the write takes a rate raised to 15, or slowed from it, in the frame
+// that decides whether the attack is instant, and one whose decay had just reached the old sustain
+// level compares with the new one there); the sustain level
 // changes with the rates. A decay reaches its sustain level by a comparison in the frame after its
 // step, with that frame's sustain level (a new one a turn early where the rates are): a level that
 // finds the band passed decays on, and one that a new sustain level meets ends its decay there, in
@@ -109,10 +110,11 @@
 //   and retuned at random with rhythm mode switched on and off every few hundred frames have come
 //   out equal (219 of 100,000 frames each).
 // - The user instrument's registers rewritten at random a few frames after key-ons and key-offs
-//   (100,000-frame streams) differ in two of 160, by a step or a few near silence.
-// - Random songs differ now and then in a frame or a few (six of 1,100 ten-second songs, in one to
-//   four frames); songs as drivers write them (volumes and F-numbers every tick, the user
-//   instrument reloaded between notes, drums) have come out equal (130 forty-second songs).
+//   have come out equal (160 streams of 100,000 frames).
+// - Random songs differ now and then in a frame (one of 100 ten-second songs with the drums and
+//   user writes, seeds 1,000-1,099: seed 1,092, one frame); songs as drivers write them (volumes
+//   and F-numbers every tick, the user instrument reloaded between notes, drums) have come out
+//   equal (130 forty-second songs).
 // - The analogue side (the DAC's step sizes and filtering) is left to whoever plays the frames.
 #pragma once
 
@@ -273,6 +275,7 @@ private:
     struct EnvelopeBefore {
         std::uint16_t level;
         EnvelopeState state;
+        EnvelopeState rateState;
         bool settled;
         bool attackStarted;
     };

@@ -1465,6 +1465,27 @@ TEST_F(Ym2413Oracle, UserAttackRaisedTo15AsAModulatorsAttackStarts) {
     }
 }
 
+// The same the other way: a note re-keyed while its modulator (attack rate 15 with key scaling)
+// still sounds, the user modulator's attack rate slowed nine frames after the key-on, two frames
+// after the modulator's attack started: the attack is not instant (with the instant attack kept,
+// 97.09 % of frames equal, -2.0 dB against a signal near silence).
+TEST_F(Ym2413Oracle, UserAttackSlowedFrom15AsAModulatorsAttackStarts) {
+    for (int ch : {3, 4}) {
+        const struct {
+            int frame, address, data;
+        } writes[] = {{585, 0x04, 0xea},       {712, 0x06, 0xed},  {851, 0x20 + ch, 0x1e},
+                      {854, 0x05, 0x33},       {1017, 0x00, 0x3f}, {1189, 0x20 + ch, 0x0e},
+                      {1402, 0x20 + ch, 0x19}, {1411, 0x04, 0x4f}};
+        Stream s;
+        for (const auto& w : writes) {
+            s.wait(w.frame - s.length());
+            s.put(w.address, w.data);
+        }
+        s.wait(200);
+        expectExact("ch " + std::to_string(ch) + ", attack slowed from 15", s);
+    }
+}
+
 // A carrier with an instant attack (by its key scaling) re-keyed while it still sounds, its key
 // scaling switched off in the user instrument at moments around the end of the damping, on every
 // channel: the attack rate of the frame after the damping ends decides whether the attack is
@@ -1695,6 +1716,31 @@ TEST_F(Ym2413Oracle, RhythmSwitchedOffAsACymbalsDampingEnds) {
     expectExact("rhythm off as the cymbal's damping ends", s);
 }
 
+// The modulator's sustain level raised at moments around its decay's reaching the old level's band
+// (each note from the same point of the envelope counter's cycle, the modulator from the level it
+// held since the note before). The decay ends by a comparison in the frame after the step that
+// reaches the band, with that frame's sustain level: the modulators of channels 3 and 4 take the
+// write a turn early, so one whose band was reached two frames before the write decays on to the
+// new band (ending there at the old one, channels 3 and 4: 91.97 % / 0.0 dB).
+TEST_F(Ym2413Oracle, SustainLevelRaisedAsTheDecayReachesItsBand) {
+    for (int ch : {0, 3, 4}) {
+        Stream s;
+        s.user({0x31, 0x21, 0x00, 0x00, 0xfc, 0xf0, 0x3f, 0x0f});
+        for (int wait = 50; wait < 61; ++wait) {
+            s.wait((2048 - s.length() % 2048) % 2048);
+            s.put(0x06, 0x3f);
+            s.note(ch, 0x120, 5, 0, 0);
+            s.wait(wait);
+            s.put(0x06, 0x7f);
+            s.wait(200);
+            s.keyOff(ch, 0x120, 5);
+            s.wait(300);
+        }
+        expectExact("ch " + std::to_string(ch) + ", sustain level raised as the band is reached",
+                    s);
+    }
+}
+
 // A new instrument while the carrier decays above the new sustain level's band and reaches the
 // band with the write (synthesizer bass to vibraphone, a decay step due in the write's frame, at
 // moments around it): the sustain level changes with the rates, a frame late, so the carrier
@@ -1764,6 +1810,28 @@ TEST_F(Ym2413Oracle, DecayMetByANewSustainLevel) {
             s.put(0x06, 0x11);
         }
         expectExact("ch " + std::to_string(ch) + ", decay met by a sustain level", s);
+    }
+}
+
+// A held note whose user modulator (percussive) has just decayed into its sustain level's band,
+// the sustain level rewritten in the frame after: the modulators of channels 3 and 4 take a user
+// write a frame early, so they compare with the new sustain level there and decay on (with the
+// sustain kept, 97.47 % of frames equal, 5.6 dB).
+TEST_F(Ym2413Oracle, UserSustainLevelRewrittenAsTheDecayArrives) {
+    for (int ch : {3, 4}) {
+        const struct {
+            int frame, address, data;
+        } writes[] = {{2480, 0x06, 0x23}, {4141, 0x20 + ch, 0x17}, {5479, 0x05, 0x98},
+                      {5595, 0x04, 0xc3}, {5771, 0x06, 0x16},      {5971, 0x00, 0x50},
+                      {5989, 0x04, 0x76}, {6044, 0x04, 0x6b},      {6060, 0x06, 0x8d}};
+        Stream s;
+        for (const auto& w : writes) {
+            s.wait(w.frame - s.length());
+            s.put(w.address, w.data);
+        }
+        s.wait(262);
+        expectExact("ch " + std::to_string(ch) + ", sustain level rewritten as the decay arrives",
+                    s);
     }
 }
 
