@@ -746,7 +746,7 @@ void Ym2151::enterState(Slot& s, EgState state) {
     s.endFrom = state == EgState::attack  ? 0
                 : state == EgState::decay ? static_cast<std::uint16_t>(s.sustainBand << 5)
                                           : noEnd;
-    s.endSpan = state == EgState::decay ? 15 : 0;
+    s.endSpan = state == EgState::decay ? decayEndSpan : 0;
 }
 
 // The attack ends at level 0, the first decay at the sustain level; the other
@@ -816,8 +816,13 @@ inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left, boo
     }
     if (!egTick_) return;
     if (released && left == EgState::attack && !csmNext) return;
-    // A first decay at the sustain level takes no step (it ends in the next frame).
-    if (!released && atEnd(s)) return;
+    // A first decay at the sustain level takes no step (it ends in the next
+    // frame), nor in the frame a key-off leaves it there: the release's first
+    // step, at the decay's rate, is none (found in random writes; measured
+    // with a carrier keyed for one frame at an instant attack, D1L 0 and 1,
+    // the key-off at every frame of the envelopes' turn; stream
+    // key_off_at_decay_end).
+    if (released ? left == EgState::decay && atDecayEnd(s) : atEnd(s)) return;
     const EgState stepped = released ? left : s.state;
     const unsigned rate = s.rates()[static_cast<unsigned>(stepped)];
     const unsigned inc = envelopeIncrement(rate, egCounter_);

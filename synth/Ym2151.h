@@ -33,7 +33,9 @@
 //   - 0x08 (KON): a key-off reaches the envelopes in frame 1, a key-on in
 //     frame 2 (where the phase restarts); a released slot's envelope holds its
 //     level in frame 1 when a key-on follows; whether the attack is instant
-//     goes by its key-scaled rate in the frame before the key-on's.
+//     goes by its key-scaled rate in the frame before the key-on's; a key-off
+//     that leaves a first decay at its end (D1L 0 after an instant attack)
+//     takes no step there, as the decay there takes none.
 // CSM keys a slot for the frame timer A overflows in (slots 0-4 the frame
 // after), holding its level there unless it keys again in the next frame
 // (the last frame of a run keyed every frame holds too, if still in the
@@ -149,6 +151,7 @@ public:
 private:
     using EgState = fm::EnvelopeState;
     static constexpr std::uint16_t noEnd = 0x8000;
+    static constexpr unsigned decayEndSpan = 15; // the first decay ends within 15 above D1L
 
     struct Slot {
         std::uint32_t phase = 0;
@@ -217,6 +220,10 @@ private:
     template <bool written> void endState(unsigned slot);
     static bool atEnd(const Slot& s) {
         return static_cast<unsigned>(s.level - s.endFrom) <= s.endSpan;
+    }
+    // Whether the level is where the first decay ends (see endState), whatever the state.
+    static bool atDecayEnd(const Slot& s) {
+        return static_cast<unsigned>(s.level - (s.sustainBand << 5)) <= decayEndSpan;
     }
     bool keyEnvelope(unsigned slot, bool on);
     template <bool keys>

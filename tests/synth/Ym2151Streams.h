@@ -1950,6 +1950,31 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // A carrier keyed for a single frame at an instant attack (KS 3 at a
+        // high note), D1L 0 and 1 under two first decay rates, the key-off at
+        // six frames of the envelopes' turn: the key-off leaves the decay at
+        // its end (D1L 0) or steps it (D1L 1).
+        Stream s("key_off_at_decay_end");
+        Operator o;
+        o.ks = 3;
+        o.rr = 2;
+        s.channel(0, 7, 0);
+        s.note(0, 0x70);
+        for (unsigned d1r : {8u, 31u}) {
+            for (unsigned d1l : {0u, 1u}) {
+                o.d1r = d1r;
+                o.d1l = d1l;
+                s.op(0, 3, o);
+                for (unsigned frame = 0; frame < 6; ++frame) {
+                    s.key(0, 8);
+                    s.key(0, 0);
+                    s.wait(60 + frame);
+                }
+            }
+        }
+        all.push_back(s);
+    }
+    {
         // The noise at TL 127 fading by a slow second decay through the last
         // attenuations (0x3F8 to 0x3FF), its negative values at each.
         Stream s("noise_fading");
