@@ -752,6 +752,8 @@ void Ym2413::applyWrites() {
             mod.output[0] =
                 operatorOutput(((mod.lastPhase >> 9) + feedbackOf(setup, mod.lastFeedback)) & 0x3ff,
                                std::min(maxLevel, mod.level + levelBefore), setup.halfSineMask);
+        else // (one that a write's rates left silent in that step gave nothing)
+            mod.output[0] = 0;
         // A key-off stops the envelope before this frame's step: one attacking from 124 keeps
         // that level through the frame, but one whose attack started only at the end of the
         // frame before (in the key-off's turn, for the chip) goes silent at once.

@@ -54,7 +54,8 @@
 // before: the model takes their last envelope step again, a damping step too, and one whose attack
 // started two frames before the write takes a rate raised to 15, or slowed from it, in the frame
 // that decides whether the attack is instant, and one whose decay had just reached the old sustain
-// level compares with the new one there); the sustain level
+// level compares with the new one there; one that step leaves silent gave no output there); the
+// sustain level
 // changes with the rates. A decay reaches its sustain level by a comparison in the frame after its
 // step, with that frame's sustain level (a new one a turn early where the rates are): a level that
 // finds the band passed decays on, and one that a new sustain level meets ends its decay there, in
@@ -110,11 +111,10 @@
 //   and retuned at random with rhythm mode switched on and off every few hundred frames have come
 //   out equal (219 of 100,000 frames each).
 // - The user instrument's registers rewritten at random a few frames after key-ons and key-offs
-//   have come out equal (160 streams of 100,000 frames).
-// - Random songs differ now and then in a frame (one of 100 ten-second songs with the drums and
-//   user writes, seeds 1,000-1,099: seed 1,092, one frame); songs as drivers write them (volumes
-//   and F-numbers every tick, the user instrument reloaded between notes, drums) have come out
-//   equal (130 forty-second songs).
+//   have come out equal (200 streams of 100,000 frames).
+// - Random songs (seeds 1,000-1,099 with the drums and user writes, ten seconds each) and songs as
+//   drivers write them (volumes and F-numbers every tick, the user instrument reloaded between
+//   notes, drums; 130 forty-second songs) have come out equal.
 // - The analogue side (the DAC's step sizes and filtering) is left to whoever plays the frames.
 #pragma once
 

@@ -1437,6 +1437,27 @@ TEST_F(Ym2413Oracle, UserMultipleRewrittenAsTheCarrierRestartsItsModulator) {
     }
 }
 
+// A note keyed on under a silent modulator, the user modulator's key-scale rate switched off nine
+// frames later, in the frame after the modulator's attack took its first step: the modulators of
+// channels 3 and 4 take a user write a frame early, so that step, taken again at the slower rate,
+// is none, and the output the carrier takes next, made in that frame, is silence (made at the
+// level of the step the write undid, a frame differs).
+TEST_F(Ym2413Oracle, UserKeyScaleSwitchedAsAModulatorsAttackSteps) {
+    for (int ch : {3, 4}) {
+        const struct {
+            int frame, address, data;
+        } writes[] = {{2592, 0x00, 0x1f},      {2828, 0x05, 0xdb},      {3194, 0x04, 0x6f},
+                      {5135, 0x10 + ch, 0x89}, {5139, 0x20 + ch, 0x18}, {5148, 0x00, 0x20}};
+        Stream s;
+        for (const auto& w : writes) {
+            s.wait(w.frame - s.length());
+            s.put(w.address, w.data);
+        }
+        s.wait(214);
+        expectExact("ch " + std::to_string(ch) + ", key scaling off as the attack steps", s);
+    }
+}
+
 // A note re-keyed while its modulator holds a sustain level, the user modulator's attack rate
 // raised to 15 (with key scaling) at moments around the end of the modulator's damping: the
 // modulators of channels 3 and 4 take a user write a frame early, so one whose attack started two
