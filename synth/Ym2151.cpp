@@ -760,12 +760,15 @@ void Ym2151::enterState(Slot& s, EgState state) {
 // fast decay, d1l_written_in_decay), not past it: under a D1L lowered below
 // the level it runs on to the end.
 // A D1L written in the frame ends the first decay only in the next; in this
-// one, at its band, the decay takes no step. A decay that an instant attack
-// began in the frame before (D1L 0) still ends in it, by the D1L before the
-// write (found in random writes; measured with D1L rewritten at every frame
-// after instant and other attacks, from D1L 0, 2 and 4 to others, under
-// several first and second decay rates; stream
-// d1l_written_after_instant_attack).
+// one, at its band, the decay takes no step. A decay begun in the frame before
+// after a key-on that found the level at 0 or took it there at once (an
+// instant attack; D1L 0) still ends in it, by the D1L before the write; one
+// whose attack stepped to 0 in the key-on's frame does not (found in random
+// writes; measured with D1L rewritten at every frame after instant and other
+// attacks, from D1L 0, 2 and 4 to others, under several first and second decay
+// rates, and in the frames around the decay's start after attacks at several
+// rates from silence and from levels 0 and 1; stream
+// d1l_written_after_key_on_at_zero).
 // Without a write taken up in the frame or the one before (written false), no
 // D1L has been written.
 template <bool written> inline void Ym2151::endState(unsigned slot) {
@@ -776,15 +779,16 @@ template <bool written> inline void Ym2151::endState(unsigned slot) {
         bandWrittenSlots_ &= ~(1u << slot);
     }
     if (bandWritten && s.state == EgState::decay) {
-        // Begun in the frame before by an instant attack, the decay still
-        // ends by the D1L before the write.
-        if (s.instantDecayFrame != frameCount_ - 1 ||
+        // Begun in the frame before, after a key-on at level 0 (the attack
+        // instant or none), the decay still ends by the D1L before the write.
+        if (s.quickDecayFrame != frameCount_ - 1 ||
             static_cast<unsigned>(s.level - (s.bandBefore << 5)) > decayEndSpan)
             return;
     } else if (!atEnd(s)) {
         return;
     }
-    if (s.state == EgState::attack && s.instantAttack) s.instantDecayFrame = frameCount_;
+    if (s.state == EgState::attack && s.keyOnAtZeroFrame == frameCount_ - 1)
+        s.quickDecayFrame = frameCount_;
     enterState(s, s.state == EgState::attack ? EgState::decay : EgState::sustain);
     envelopesMoved_ = true;
 }
@@ -799,8 +803,8 @@ inline bool Ym2151::keyEnvelope(unsigned slot, bool on) {
         // Whether the attack is instant goes by its rate in the frame before:
         // a key code or AR that reaches the slot in the key-on's frame counts
         // from its first step (stream key_on_with_note_written).
-        s.instantAttack = s.attackRateBefore >= 62;
-        if (s.instantAttack) s.level = 0;
+        if (s.attackRateBefore >= 62) s.level = 0;
+        if (s.level == 0) s.keyOnAtZeroFrame = frameCount_;
         return false;
     }
     enterState(s, EgState::release);

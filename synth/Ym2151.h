@@ -37,8 +37,8 @@
 //     that leaves a first decay at its end (D1L 0 after an instant attack)
 //     takes no step there, as the decay there takes none;
 //   - 0xE0-0xFF (D1L): a D1L written ends a first decay only in the frame after
-//     it is taken up, but one that an instant attack began in the frame
-//     before ends there by the D1L before the write.
+//     it is taken up, but one begun in the frame before after a key-on at
+//     level 0 (found there or instant) ends there by the D1L before the write.
 // CSM keys a slot for the frame timer A overflows in (slots 0-4 the frame
 // after), holding its level there unless it keys again in the next frame
 // (the last frame of a run keyed every frame holds too, if still in the
@@ -180,15 +180,15 @@ private:
         bool keyRegister = false;               // key as written to KON
         bool keyed = false;                     // key as the envelope last saw it (register or CSM)
         bool keyedBefore = false;               // keyed by KON in the frame before
-        bool holdLevel = false;              // no step this frame (a key-on comes next, or CSM's)
-        bool releaseLate = false;            // keyed off before CSM's overflow: steps again there
-        bool keyOnNext = false;              // KON keys the released slot in the next frame
-        bool instantAttack = false;          // the latest key-on's attack was instant
-        std::uint8_t bandBefore = 0;         // sustainBand before D1L's latest write
-        std::uint32_t instantDecayFrame = 0; // the frame an instant attack's decay began in
-        int amShift = -1;                    // AMS - 1 when AM applies to the slot, else -1
-        std::int16_t out = 0;                // the operator's output this frame
-        std::int16_t previous = 0;           // and in the frame before (kept for M1 and C1)
+        bool holdLevel = false;             // no step this frame (a key-on comes next, or CSM's)
+        bool releaseLate = false;           // keyed off before CSM's overflow: steps again there
+        bool keyOnNext = false;             // KON keys the released slot in the next frame
+        std::uint32_t keyOnAtZeroFrame = 0; // the frame of a key-on at level 0 (see endState)
+        std::uint8_t bandBefore = 0;        // sustainBand before D1L's latest write
+        std::uint32_t quickDecayFrame = 0;  // the frame a decay began in after one
+        int amShift = -1;                   // AMS - 1 when AM applies to the slot, else -1
+        std::int16_t out = 0;               // the operator's output this frame
+        std::int16_t previous = 0;          // and in the frame before (kept for M1 and C1)
     };
 
     // What the frame loop reads of a channel's registers, kept up to date as

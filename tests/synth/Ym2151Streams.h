@@ -1950,16 +1950,38 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
-        // A carrier at an instant attack (KS 3 at a high note) from D1L 0,
-        // D1L 9 written three and four frames after the key-on at three
-        // frames of the envelopes' turn, under a first decay rate of 0 and 31
-        // and a second of 10: the decay the attack began in the frame before
-        // the write's still ends by D1L 0.
-        Stream s("d1l_written_after_instant_attack");
+        // D1L 9 written over D1L 0 in the frame after a first decay begins:
+        // keyed again at AR 26 (KS 3 at a low note) twelve frames into a slow
+        // release, from level 1 at times, which its first step takes to 0;
+        // at an instant attack (a high note) three and four frames after the
+        // key-on at three frames of the envelopes' turn, under a first decay
+        // rate of 0 and 31 and a second of 10; keyed again at AR 28 eight
+        // frames into a slow release, at level 0. The decay ends by D1L 0
+        // after a key-on at level 0 alone.
+        Stream s("d1l_written_after_key_on_at_zero");
         s.channel(7, 7, 0);
-        s.note(7, 0x66);
+        s.note(7, 0x10);
         Operator o;
         o.ks = 3;
+        o.ar = 26;
+        o.d1r = 31;
+        o.rr = 0;
+        s.op(7, 3, o);
+        for (unsigned frame = 0; frame < 6; ++frame) {
+            s.key(7, 8);
+            s.wait(60 + frame);
+            s.key(7, 0);
+            s.wait(12);
+            s.key(7, 8);
+            s.wait(1);
+            s.write(0xFF, 0x90);
+            s.wait(40);
+            s.write(0xFF, 0x00);
+            s.key(7, 0);
+            s.wait(8);
+        }
+        s.note(7, 0x66);
+        o.ar = 31;
         o.d2r = 10;
         o.rr = 15;
         for (unsigned d1r : {0u, 31u}) {
@@ -1975,6 +1997,26 @@ inline std::vector<Stream> comparisonStreams() {
                     s.write(0xFF, 0x0F);
                     s.wait(20 + frame);
                 }
+            }
+        }
+        o.d1r = 31;
+        o.d2r = 0;
+        s.note(7, 0x10);
+        for (unsigned ar : {28u}) {
+            o.ar = ar;
+            s.op(7, 3, o);
+            for (unsigned frame = 0; frame < 6; ++frame) {
+                s.key(7, 8);
+                s.wait(60 + frame);
+                s.key(7, 0);
+                s.wait(8);
+                s.key(7, 8);
+                s.wait(1);
+                s.write(0xFF, 0x90);
+                s.wait(40);
+                s.write(0xFF, 0x00);
+                s.key(7, 0);
+                s.wait(8);
             }
         }
         all.push_back(s);
