@@ -368,6 +368,7 @@ void Ym2151::reset() {
     pmTakenFrom_.fill(0);
     bandWrittenSlots_ = 0;
     csmKeyedSlots_ = 0;
+    frameCount_ = 0;
     for (unsigned ch = 0; ch < channels_.size(); ++ch)
         takeOutputs(ch, 0);
     egDivider_ = 1;
@@ -736,6 +737,7 @@ void Ym2151::updateRates(unsigned slot) {
     const std::uint32_t slotBit = 1u << slot;
     bandWrittenSlots_ =
         band != s.sustainBand ? bandWrittenSlots_ | slotBit : bandWrittenSlots_ & ~slotBit;
+    if (band != s.sustainBand) s.bandBefore = s.sustainBand;
     s.sustainBand = band;
     enterState(s, s.state);
 }
@@ -758,7 +760,12 @@ void Ym2151::enterState(Slot& s, EgState state) {
 // fast decay, d1l_written_in_decay), not past it: under a D1L lowered below
 // the level it runs on to the end.
 // A D1L written in the frame ends the first decay only in the next; in this
-// one, at its band, the decay takes no step.
+// one, at its band, the decay takes no step. A decay that an instant attack
+// began in the frame before (D1L 0) still ends in it, by the D1L before the
+// write (found in random writes; measured with D1L rewritten at every frame
+// after instant and other attacks, from D1L 0, 2 and 4 to others, under
+// several first and second decay rates; stream
+// d1l_written_after_instant_attack).
 // Without a write taken up in the frame or the one before (written false), no
 // D1L has been written.
 template <bool written> inline void Ym2151::endState(unsigned slot) {
@@ -768,7 +775,16 @@ template <bool written> inline void Ym2151::endState(unsigned slot) {
         bandWritten = ((bandWrittenSlots_ >> slot) & 1) != 0;
         bandWrittenSlots_ &= ~(1u << slot);
     }
-    if (!atEnd(s) || (bandWritten && s.state == EgState::decay)) return;
+    if (bandWritten && s.state == EgState::decay) {
+        // Begun in the frame before by an instant attack, the decay still
+        // ends by the D1L before the write.
+        if (s.instantDecayFrame != frameCount_ - 1 ||
+            static_cast<unsigned>(s.level - (s.bandBefore << 5)) > decayEndSpan)
+            return;
+    } else if (!atEnd(s)) {
+        return;
+    }
+    if (s.state == EgState::attack && s.instantAttack) s.instantDecayFrame = frameCount_;
     enterState(s, s.state == EgState::attack ? EgState::decay : EgState::sustain);
     envelopesMoved_ = true;
 }
@@ -783,7 +799,8 @@ inline bool Ym2151::keyEnvelope(unsigned slot, bool on) {
         // Whether the attack is instant goes by its rate in the frame before:
         // a key code or AR that reaches the slot in the key-on's frame counts
         // from its first step (stream key_on_with_note_written).
-        if (s.attackRateBefore >= 62) s.level = 0;
+        s.instantAttack = s.attackRateBefore >= 62;
+        if (s.instantAttack) s.level = 0;
         return false;
     }
     enterState(s, EgState::release);
@@ -1628,6 +1645,7 @@ void Ym2151::takePm(unsigned ch) {
 }
 
 void Ym2151::frame(std::int16_t* leftRight) {
+    ++frameCount_;
     stepTimers();
     stepNoise();
     stepLfo();

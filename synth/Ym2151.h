@@ -35,7 +35,10 @@
 //     level in frame 1 when a key-on follows; whether the attack is instant
 //     goes by its key-scaled rate in the frame before the key-on's; a key-off
 //     that leaves a first decay at its end (D1L 0 after an instant attack)
-//     takes no step there, as the decay there takes none.
+//     takes no step there, as the decay there takes none;
+//   - 0xE0-0xFF (D1L): a D1L written ends a first decay only in the frame after
+//     it is taken up, but one that an instant attack began in the frame
+//     before ends there by the D1L before the write.
 // CSM keys a slot for the frame timer A overflows in (slots 0-4 the frame
 // after), holding its level there unless it keys again in the next frame
 // (the last frame of a run keyed every frame holds too, if still in the
@@ -177,12 +180,15 @@ private:
         bool keyRegister = false;               // key as written to KON
         bool keyed = false;                     // key as the envelope last saw it (register or CSM)
         bool keyedBefore = false;               // keyed by KON in the frame before
-        bool holdLevel = false;    // no step this frame (a key-on comes next, or CSM's)
-        bool releaseLate = false;  // keyed off before CSM's overflow: steps again there
-        bool keyOnNext = false;    // KON keys the released slot in the next frame
-        int amShift = -1;          // AMS - 1 when AM applies to the slot, else -1
-        std::int16_t out = 0;      // the operator's output this frame
-        std::int16_t previous = 0; // and in the frame before (kept for M1 and C1)
+        bool holdLevel = false;              // no step this frame (a key-on comes next, or CSM's)
+        bool releaseLate = false;            // keyed off before CSM's overflow: steps again there
+        bool keyOnNext = false;              // KON keys the released slot in the next frame
+        bool instantAttack = false;          // the latest key-on's attack was instant
+        std::uint8_t bandBefore = 0;         // sustainBand before D1L's latest write
+        std::uint32_t instantDecayFrame = 0; // the frame an instant attack's decay began in
+        int amShift = -1;                    // AMS - 1 when AM applies to the slot, else -1
+        std::int16_t out = 0;                // the operator's output this frame
+        std::int16_t previous = 0;           // and in the frame before (kept for M1 and C1)
     };
 
     // What the frame loop reads of a channel's registers, kept up to date as
@@ -315,6 +321,8 @@ private:
     std::uint32_t bandWrittenSlots_ = 0;
     // The slots keyed by CSM alone, a bit each.
     std::uint32_t csmKeyedSlots_ = 0;
+    // Frames generated since reset (wrapping), for the frame a state began in.
+    std::uint32_t frameCount_ = 0;
 
     // Envelope clock: the counter steps once every three frames.
     unsigned egDivider_ = 0;

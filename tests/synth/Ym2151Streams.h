@@ -1950,6 +1950,36 @@ inline std::vector<Stream> comparisonStreams() {
         all.push_back(s);
     }
     {
+        // A carrier at an instant attack (KS 3 at a high note) from D1L 0,
+        // D1L 9 written three and four frames after the key-on at three
+        // frames of the envelopes' turn, under a first decay rate of 0 and 31
+        // and a second of 10: the decay the attack began in the frame before
+        // the write's still ends by D1L 0.
+        Stream s("d1l_written_after_instant_attack");
+        s.channel(7, 7, 0);
+        s.note(7, 0x66);
+        Operator o;
+        o.ks = 3;
+        o.d2r = 10;
+        o.rr = 15;
+        for (unsigned d1r : {0u, 31u}) {
+            o.d1r = d1r;
+            s.op(7, 3, o);
+            for (unsigned at = 3; at <= 4; ++at) {
+                for (unsigned frame = 0; frame < 3; ++frame) {
+                    s.key(7, 8);
+                    s.wait(at - 2);
+                    s.write(0xFF, 0x9F);
+                    s.wait(40);
+                    s.key(7, 0);
+                    s.write(0xFF, 0x0F);
+                    s.wait(20 + frame);
+                }
+            }
+        }
+        all.push_back(s);
+    }
+    {
         // A carrier keyed for a single frame at an instant attack (KS 3 at a
         // high note), D1L 0 and 1 under two first decay rates, the key-off at
         // six frames of the envelopes' turn: the key-off leaves the decay at
