@@ -116,9 +116,10 @@
 //   reaches full level by an instant attack (the chip's carrier takes silence from it for two
 //   frames more; 21 frames differ), and the modulator's vibrato and multiple rewritten under a
 //   note of channel 3 (one frame).
-// - Random songs (seeds 1,000-1,099 with the drums and user writes, ten seconds each) and songs as
-//   drivers write them (volumes and F-numbers every tick, the user instrument reloaded between
-//   notes, drums; 130 forty-second songs) have come out equal.
+// - Random songs (ten seconds each: seeds 1,000-2,999 with the drums and user writes, 1,200-1,899
+//   of melody with user writes, 1,200-1,799 with the drums alone) and songs as drivers write them
+//   (volumes and F-numbers every tick, the user instrument reloaded between notes, drums; 130
+//   forty-second songs) have come out equal.
 // - The analogue side (the DAC's step sizes and filtering) is left to whoever plays the frames.
 #pragma once
 
