@@ -623,6 +623,21 @@ void Ym2413::applyWrites() {
                     (before.state == EnvelopeState::sustain ||
                      before.state == EnvelopeState::decay) &&
                     setups_[i].rates[sustainLevelAt] != oldRates[i][sustainLevelAt];
+                // One whose damping ended there, slowed by a damping rate that key scaling
+                // switched off lowers, damps on from where it was (a damping that still ends
+                // keeps the attack it started).
+                constexpr auto damp = static_cast<std::size_t>(EnvelopeState::damp);
+                if (before.state == EnvelopeState::damp && slot.state == EnvelopeState::attack &&
+                    setups_[i].rates[damp] != oldRates[i][damp]) {
+                    const Slot started = slot;
+                    slot.level = before.level;
+                    slot.state = EnvelopeState::damp;
+                    slot.settled = true;
+                    stepEnvelope(slot, setups_[i], setups_[i].rates, slot.keyOn, previous);
+                    if (slot.level >= dampEnd) slot = started;
+                    slot.settled = false;
+                    continue;
+                }
                 if ((!before.settled && !damping && !attackStarted && !compared) ||
                     setups_[i].rates == oldRates[i])
                     continue;

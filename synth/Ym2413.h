@@ -54,8 +54,9 @@
 // before: the model takes their last envelope step again, a damping step too, and one whose attack
 // started two frames before the write takes a rate raised to 15, or slowed from it, in the frame
 // that decides whether the attack is instant, and one whose decay had just reached the old sustain
-// level compares with the new one there; one that step leaves silent gave no output there); the
-// sustain level
+// level compares with the new one there; one that step leaves silent gave no output there; one
+// whose damping ended in that step, its damping slowed by key scaling switched off, damps on from
+// where it was and attacks when it ends at the slower rate); the sustain level
 // changes with the rates. A decay reaches its sustain level by a comparison in the frame after its
 // step, with that frame's sustain level (a new one a turn early where the rates are): a level that
 // finds the band passed decays on, and one that a new sustain level meets ends its decay there, in
@@ -111,11 +112,8 @@
 //   and retuned at random with rhythm mode switched on and off every few hundred frames have come
 //   out equal (219 of 100,000 frames each).
 // - The user instrument's registers rewritten at random a few frames after key-ons and key-offs
-//   have come out equal in 328 of 330 streams of 100,000 frames; two differ near silence, by a
-//   step or a few: the modulator's multiple rewritten as a modulator of channel 4 with F-number 0
-//   reaches full level by an instant attack (the chip's carrier takes silence from it for two
-//   frames more; 21 frames differ), and the modulator's vibrato and multiple rewritten under a
-//   note of channel 3 (one frame).
+//   have come out equal in 329 of 330 streams of 100,000 frames; one differs near silence, by a
+//   step or a few: the modulator's vibrato and multiple rewritten under a note of channel 3.
 // - Random songs (ten seconds each: seeds 1,000-2,999 with the drums and user writes, 1,200-1,899
 //   of melody with user writes, 1,200-1,799 with the drums alone) and songs as drivers write them
 //   (volumes and F-numbers every tick, the user instrument reloaded between notes, drums; 130

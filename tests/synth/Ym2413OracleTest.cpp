@@ -1437,6 +1437,33 @@ TEST_F(Ym2413Oracle, UserMultipleRewrittenAsTheCarrierRestartsItsModulator) {
     }
 }
 
+// A note re-keyed while its modulator (attack rate 15, key scaling on) releases, the user
+// modulator's key-scale rate switched off at moments around the end of the modulator's damping:
+// the modulators of channels 3 and 4 take a user write a frame early, so one whose damping ended
+// in the frame before the write damps on at the slower rate from where it was and attacks later.
+TEST_F(Ym2413Oracle, UserKeyScaleSwitchedAsAModulatorsDampingEnds) {
+    for (int ch : {3, 4}) {
+        for (int fNumber : {0x000, 0x0c1}) {
+            for (int held = 1; held < 10; ++held) {
+                Stream s;
+                s.user({0x35, 0x00, 0x00, 0x00, 0xff, 0xc5, 0xe3, 0x00});
+                s.note(ch, fNumber, 7, 0, 0);
+                s.wait(300);
+                s.keyOff(ch, fNumber, 7);
+                s.wait(300);
+                s.note(ch, fNumber, 7, 0, 0);
+                s.wait(held);
+                s.put(0x00, 0x25);
+                s.wait(60);
+                expectExact("ch " + std::to_string(ch) + ", F-number " + std::to_string(fNumber) +
+                                ", key scaling off " + std::to_string(held) +
+                                " frames after the key-on",
+                            s);
+            }
+        }
+    }
+}
+
 // A note keyed on under a silent modulator, the user modulator's key-scale rate switched off nine
 // frames later, in the frame after the modulator's attack took its first step: the modulators of
 // channels 3 and 4 take a user write a frame early, so that step, taken again at the slower rate,
