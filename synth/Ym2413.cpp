@@ -623,9 +623,9 @@ void Ym2413::applyWrites() {
                     (before.state == EnvelopeState::sustain ||
                      before.state == EnvelopeState::decay) &&
                     setups_[i].rates[sustainLevelAt] != oldRates[i][sustainLevelAt];
-                // One whose damping ended there, slowed by a damping rate that key scaling
-                // switched off lowers, damps on from where it was (a damping that still ends
-                // keeps the attack it started).
+                // One whose damping ended there takes that step again at the damping rate key
+                // scaling gives it now: slowed, it damps on from where it was; still ending, it
+                // keeps the attack it started, from the level the step reaches.
                 constexpr auto damp = static_cast<std::size_t>(EnvelopeState::damp);
                 if (before.state == EnvelopeState::damp && slot.state == EnvelopeState::attack &&
                     setups_[i].rates[damp] != oldRates[i][damp]) {
@@ -634,7 +634,11 @@ void Ym2413::applyWrites() {
                     slot.state = EnvelopeState::damp;
                     slot.settled = true;
                     stepEnvelope(slot, setups_[i], setups_[i].rates, slot.keyOn, previous);
-                    if (slot.level >= dampEnd) slot = started;
+                    if (slot.level >= dampEnd) {
+                        const std::uint16_t level = slot.level;
+                        slot = started;
+                        slot.level = level;
+                    }
                     slot.settled = false;
                     continue;
                 }

@@ -1464,6 +1464,31 @@ TEST_F(Ym2413Oracle, UserKeyScaleSwitchedAsAModulatorsDampingEnds) {
     }
 }
 
+// The same the other way: a note re-keyed under a sounding modulator (attack rate 6, key scaling
+// off), the user modulator's key-scale rate switched on as its damping reaches 124 and in the
+// frames after: the modulators of channels 3 and 4 take the write a frame early, in the frame of
+// the damping's last step, which taken again at the faster rate passes 124, and the attack starts
+// from the level it reaches (taken at 124, 89.28 % of frames equal, 33.2 dB).
+TEST_F(Ym2413Oracle, UserKeyScaleSwitchedOnAsAModulatorsDampingEnds) {
+    for (int ch : {3, 4}) {
+        for (int held = 113; held < 117; ++held) {
+            Stream s;
+            s.user({0x0e, 0x21, 0x00, 0x00, 0x6f, 0xf0, 0x01, 0x0f});
+            s.note(ch, 0x1e7, 6, 0, 0);
+            s.wait(300);
+            s.keyOff(ch, 0x1e7, 6);
+            s.wait(50);
+            s.note(ch, 0x1e7, 6, 0, 0);
+            s.wait(held);
+            s.put(0x00, 0x1e);
+            s.wait(100);
+            expectExact("ch " + std::to_string(ch) + ", key scaling on " +
+                            std::to_string(held + 2) + " frames after the key-on",
+                        s);
+        }
+    }
+}
+
 // A note keyed on under a silent modulator, the user modulator's key-scale rate switched off nine
 // frames later, in the frame after the modulator's attack took its first step: the modulators of
 // channels 3 and 4 take a user write a frame early, so that step, taken again at the slower rate,
