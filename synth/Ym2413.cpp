@@ -656,7 +656,14 @@ void Ym2413::applyWrites() {
                     (before.level >> 3) == setups_[i].rates[sustainLevelAt])
                     slot.rateState = EnvelopeState::sustain;
                 slot.settled = false;
-                if (damping && slot.level >= dampEnd) startAttack(slot, setups_[i]);
+                if (damping && slot.level >= dampEnd) {
+                    startAttack(slot, setups_[i]);
+                    // (keeping its phase running under a carrier that sounds or damps, as one
+                    // whose damping ends in its own step does)
+                    const Slot& car = slots_[i + 1];
+                    if (!slot.keyOn || car.state != EnvelopeState::release || car.level < maxLevel)
+                        slot.phaseReset = false;
+                }
             }
         }
         // The outputs remade with the write were made with the tremolo of the frame the slot

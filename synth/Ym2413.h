@@ -57,8 +57,9 @@
 // level compares with the new one there; one that step leaves silent gave no output there; one
 // whose damping ended in that step, its damping slowed by key scaling switched off, damps on from
 // where it was and attacks when it ends at the slower rate, and one whose damping is sped by key
-// scaling switched on passes 124 in that step and attacks from the level it reaches); the sustain
-// level
+// scaling switched on passes 124 in that step and attacks from the level it reaches; one whose
+// damping that step taken again ends keeps its phase running under a carrier that sounds or
+// damps, as one whose damping ends in its own step does); the sustain level
 // changes with the rates. A decay reaches its sustain level by a comparison in the frame after its
 // step, with that frame's sustain level (a new one a turn early where the rates are): a level that
 // finds the band passed decays on, and one that a new sustain level meets ends its decay there, in
@@ -114,16 +115,7 @@
 //   and retuned at random with rhythm mode switched on and off every few hundred frames have come
 //   out equal (219 of 100,000 frames each).
 // - The user instrument's registers rewritten at random a few frames after key-ons and key-offs
-//   have come out equal in 329 of 330 streams of 100,000 frames; one differs near silence, by a
-//   step or a few (29 frames): a modulator of channel 3 attacking at rate 0 under a carrier held
-//   near silence, its key-scale bit switched on (with its multiple changed) in the frame its
-//   damping ends, or one or two frames later, gives different outputs from a few frames after;
-//   with the key-scale bit left as it was the write is exact, so the level or phase the modulator
-//   takes from the faster damping rate is what still differs.
-// - The user modulator's key-scale rate switched on one to three frames before the frame where a
-//   modulator of channels 3 and 4 ends a slow damping (attack rate 6 after it): the outputs follow
-//   the chip's to the end of the damping and differ from the third frame of the attack on (some
-//   60-100 frames of the note differ).
+//   have come out equal in all of 330 streams of 100,000 frames.
 // - Random songs (ten seconds each: seeds 1,000-2,999 with the drums and user writes, 1,200-1,899
 //   of melody with user writes, 1,200-1,799 with the drums alone) and songs as drivers write them
 //   (volumes and F-numbers every tick, the user instrument reloaded between notes, drums; 130

@@ -1465,13 +1465,15 @@ TEST_F(Ym2413Oracle, UserKeyScaleSwitchedAsAModulatorsDampingEnds) {
 }
 
 // The same the other way: a note re-keyed under a sounding modulator (attack rate 6, key scaling
-// off), the user modulator's key-scale rate switched on as its damping reaches 124 and in the
-// frames after: the modulators of channels 3 and 4 take the write a frame early, in the frame of
-// the damping's last step, which taken again at the faster rate passes 124, and the attack starts
-// from the level it reaches (taken at 124, 89.28 % of frames equal, 33.2 dB).
+// off), the user modulator's key-scale rate switched on in the frames around the end of its
+// damping: the modulators of channels 3 and 4 take the write a frame early, so one that wrote in
+// the frame its damping reaches 124 takes that step again at the faster rate, passes 124 and
+// attacks from the level it reaches (taken at 124, 89.28 % of frames equal, 33.2 dB), and one
+// whose damping the faster step taken again ends keeps its phase running under its sounding
+// carrier, as a damping that ends in its own step does (restarted, 83.50 % equal, 7.9 dB).
 TEST_F(Ym2413Oracle, UserKeyScaleSwitchedOnAsAModulatorsDampingEnds) {
     for (int ch : {3, 4}) {
-        for (int held = 113; held < 117; ++held) {
+        for (int held = 108; held < 117; ++held) {
             Stream s;
             s.user({0x0e, 0x21, 0x00, 0x00, 0x6f, 0xf0, 0x01, 0x0f});
             s.note(ch, 0x1e7, 6, 0, 0);
