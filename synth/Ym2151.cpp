@@ -781,9 +781,7 @@ template <bool written> inline void Ym2151::endState(unsigned slot) {
     if (bandWritten && s.state == EgState::decay) {
         // Begun in the frame before, after a key-on at level 0 (the attack
         // instant or none), the decay still ends by the D1L before the write.
-        if (s.quickDecayFrame != frameCount_ - 1 ||
-            static_cast<unsigned>(s.level - (s.bandBefore << 5)) > decayEndSpan)
-            return;
+        if (s.quickDecayFrame != frameCount_ - 1 || !atDecayEnd(s, s.bandBefore)) return;
     } else if (!atEnd(s)) {
         return;
     }
@@ -843,7 +841,7 @@ inline void Ym2151::stepEnvelope(unsigned slot, bool released, EgState left, boo
     // with a carrier keyed for one frame at an instant attack, D1L 0 and 1,
     // the key-off at every frame of the envelopes' turn; stream
     // key_off_at_decay_end).
-    if (released ? left == EgState::decay && atDecayEnd(s) : atEnd(s)) return;
+    if (released ? left == EgState::decay && atDecayEnd(s, s.sustainBand) : atEnd(s)) return;
     const EgState stepped = released ? left : s.state;
     const unsigned rate = s.rates()[static_cast<unsigned>(stepped)];
     const unsigned inc = envelopeIncrement(rate, egCounter_);

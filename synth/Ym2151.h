@@ -227,9 +227,10 @@ private:
     static bool atEnd(const Slot& s) {
         return static_cast<unsigned>(s.level - s.endFrom) <= s.endSpan;
     }
-    // Whether the level is where the first decay ends (see endState), whatever the state.
-    static bool atDecayEnd(const Slot& s) {
-        return static_cast<unsigned>(s.level - (s.sustainBand << 5)) <= decayEndSpan;
+    // Whether the level is where a first decay ends under the sustain band
+    // (see endState), whatever the state.
+    static bool atDecayEnd(const Slot& s, unsigned band) {
+        return static_cast<unsigned>(s.level - (band << 5)) <= decayEndSpan;
     }
     bool keyEnvelope(unsigned slot, bool on);
     template <bool keys>
