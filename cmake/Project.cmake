@@ -53,7 +53,7 @@ function(tonrig_test_pch)
     target_precompile_headers(tonrig_test_pch PRIVATE <gtest/gtest.h> <gmock/gmock.h>)
 endfunction()
 
-# tonrig_test(NAME [OWN_PCH] SOURCES src... [ALONE src...] LIBS lib... [LABELS label...])
+# tonrig_test(NAME [OWN_PCH] [REALTIME] SOURCES src... [ALONE src...] LIBS lib... [LABELS label...])
 # One GoogleTest executable whose cases CTest runs one by one. Its SOURCES
 # compile as one file (a unity build): most of a test file's time goes on what
 # every file of the test includes and instantiates again. ALONE: sources
@@ -62,11 +62,15 @@ endfunction()
 # OWN_PCH: its
 # libraries define macros for every file that uses them (the Win32 ones), so
 # the shared precompiled header does not fit it and it compiles its own.
+# REALTIME: its cases check timing against the wall clock (writes on time,
+# sound heard when it was due, no underrun), so each runs with the machine to
+# itself: beside another test on two cores, Wine's audio output and the
+# player's wake-ups come late often enough to fail them.
 # Under ThreadSanitizer no test uses the shared precompiled header: with one, GCC 12
 # inlines std::string's concatenation differently at -O1 and reports array
 # bounds it then cannot see (IniTextTest), which it does not without.
 function(tonrig_test name)
-    cmake_parse_arguments(T "OWN_PCH" "" "SOURCES;ALONE;LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(T "OWN_PCH;REALTIME" "" "SOURCES;ALONE;LIBS;LABELS" ${ARGN})
     tonrig_find_gtest()
     add_executable(${name} ${T_SOURCES} ${T_ALONE})
     tonrig_warnings(${name})
@@ -89,14 +93,17 @@ function(tonrig_test name)
     # passed through the discovery properties.
     # Window tests look for their windows by title on one desktop, so no two
     # of them run at once.
-    set(lock "")
+    set(exclusive "")
     if("gui" IN_LIST T_LABELS)
-        set(lock " RESOURCE_LOCK desktop")
+        set(exclusive " RESOURCE_LOCK desktop")
+    endif()
+    if(T_REALTIME)
+        string(APPEND exclusive " RUN_SERIAL TRUE")
     endif()
     set(label_script ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
     file(WRITE ${label_script}
         "foreach(t IN LISTS ${name}_TESTS)\n"
-        "  set_tests_properties(\"\${t}\" PROPERTIES LABELS \"${T_LABELS}\" TIMEOUT 300${lock})\n"
+        "  set_tests_properties(\"\${t}\" PROPERTIES LABELS \"${T_LABELS}\" TIMEOUT 300${exclusive})\n"
         "endforeach()\n")
     set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${label_script})
 endfunction()
