@@ -2002,22 +2002,20 @@ inline std::vector<Stream> comparisonStreams() {
         o.d1r = 31;
         o.d2r = 0;
         s.note(7, 0x10);
-        for (unsigned ar : {28u}) {
-            o.ar = ar;
-            s.op(7, 3, o);
-            for (unsigned frame = 0; frame < 6; ++frame) {
-                s.key(7, 8);
-                s.wait(60 + frame);
-                s.key(7, 0);
-                s.wait(8);
-                s.key(7, 8);
-                s.wait(1);
-                s.write(0xFF, 0x90);
-                s.wait(40);
-                s.write(0xFF, 0x00);
-                s.key(7, 0);
-                s.wait(8);
-            }
+        o.ar = 28;
+        s.op(7, 3, o);
+        for (unsigned frame = 0; frame < 6; ++frame) {
+            s.key(7, 8);
+            s.wait(60 + frame);
+            s.key(7, 0);
+            s.wait(8);
+            s.key(7, 8);
+            s.wait(1);
+            s.write(0xFF, 0x90);
+            s.wait(40);
+            s.write(0xFF, 0x00);
+            s.key(7, 0);
+            s.wait(8);
         }
         all.push_back(s);
     }
